@@ -1,0 +1,366 @@
+// Complex references. Finite arguments with non-zero parts: closed forms over real MPFR
+// operations at a working precision raised by the arguments' exponent spread, so that the
+// cancellations of the inverse functions do not reach the rounded result. Arguments with an
+// infinite, NaN or (for the analytic functions) zero part: the C library's long double
+// complex functions, C99 Annex G; those are compared by the class of each part only.
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdlib>
+
+#include "tools/accuracy/mp.h"
+#include "tools/accuracy/oracle.h"
+
+namespace nrx::accuracy {
+namespace {
+
+constexpr mpfr_rnd_t N = MPFR_RNDN;
+using LC = std::complex<long double>;
+
+struct Cx {
+  Mp re, im;
+  explicit Cx(mpfr_prec_t p) : re(p), im(p) {}
+  Cx(mpfr_prec_t p, double a, double b) : re(p, a), im(p, b) {}
+};
+
+bool special(double x, bool zero_too) { return !std::isfinite(x) || (zero_too && x == 0); }
+
+// Working precision for the inverse functions: grows with the exponents of the arguments.
+mpfr_prec_t spread_precision(mpfr_prec_t wp, std::initializer_list<double> xs) {
+  int e = 0;
+  for (double x : xs)
+    if (x != 0 && std::isfinite(x)) e = std::max(e, std::abs(std::ilogb(x)));
+  return std::min<mpfr_prec_t>(wp + 2 * e + 64, 20000);
+}
+
+int annex_g(mpfr_ptr* o, LC r) {
+  mpfr_set_ld(o[0], r.real(), N);
+  mpfr_set_ld(o[1], r.imag(), N);
+  return kRefAnnexG;
+}
+
+void store(mpfr_ptr* o, Cx& r) {
+  mpfr_set(o[0], r.re, N);
+  mpfr_set(o[1], r.im, N);
+}
+
+// x^2 + y^2 exactly.
+void exact_norm(mpfr_ptr s, mpfr_srcptr x, mpfr_srcptr y) {
+  long span = 0;
+  if (!mpfr_zero_p(x) && !mpfr_zero_p(y)) span = 2 * std::labs(long(mpfr_get_exp(x)) - long(mpfr_get_exp(y)));
+  const mpfr_prec_t q = 2 * std::max(mpfr_get_prec(x), mpfr_get_prec(y)) + 4;
+  Mp xx(q), yy(q);
+  mpfr_sqr(xx, x, N);
+  mpfr_sqr(yy, y, N);
+  mpfr_set_prec(s, q + span + 4);
+  mpfr_add(s, xx, yy, N);
+}
+
+void c_log(Cx& r, Cx& z) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p);
+  exact_norm(s, z.re, z.im);
+  mpfr_log(r.re, s, N);
+  mpfr_div_2ui(r.re, r.re, 1, N);
+  mpfr_atan2(r.im, z.im, z.re, N);
+}
+
+// Principal square root, for any signs and zeros of the parts.
+void c_sqrt(Cx& r, Cx& z) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re) + 16;
+  Mp m(p), t(p);
+  mpfr_hypot(m, z.re, z.im, N);
+  if (mpfr_sgn(z.re) >= 0) {
+    mpfr_add(t, m, z.re, N);
+    mpfr_div_2ui(t, t, 1, N);
+    mpfr_sqrt(r.re, t, N);
+    if (mpfr_zero_p(r.re)) {
+      mpfr_set(r.im, z.im, N);
+    } else {
+      mpfr_div(r.im, z.im, r.re, N);
+      mpfr_div_2ui(r.im, r.im, 1, N);
+    }
+  } else {
+    mpfr_sub(t, m, z.re, N);
+    mpfr_div_2ui(t, t, 1, N);
+    mpfr_sqrt(t, t, N);
+    mpfr_setsign(r.im, t, mpfr_signbit(z.im), N);
+    mpfr_abs(r.re, z.im, N);
+    mpfr_div(r.re, r.re, t, N);
+    mpfr_div_2ui(r.re, r.re, 1, N);
+  }
+}
+
+void c_mul(Cx& r, Cx& a, Cx& b) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re) + 16;
+  Mp t(p), u(p);
+  mpfr_mul(t, a.re, b.re, N);
+  mpfr_mul(u, a.im, b.im, N);
+  Mp re(p);
+  mpfr_sub(re, t, u, N);
+  mpfr_mul(t, a.re, b.im, N);
+  mpfr_mul(u, a.im, b.re, N);
+  mpfr_add(r.im, t, u, N);
+  mpfr_set(r.re, re, N);
+}
+
+// asinh z = log(z + sqrt(z^2 + 1)) for Re z >= 0, odd.
+void c_asinh(Cx& r, Cx& z0) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  const bool flip = mpfr_sgn(z0.re) < 0;
+  Cx z(p), w(p), s(p);
+  mpfr_set(z.re, z0.re, N);
+  mpfr_set(z.im, z0.im, N);
+  if (flip) {
+    mpfr_neg(z.re, z.re, N);
+    mpfr_neg(z.im, z.im, N);
+  }
+  c_mul(w, z, z);
+  mpfr_add_ui(w.re, w.re, 1, N);
+  c_sqrt(s, w);
+  mpfr_add(s.re, s.re, z.re, N);
+  mpfr_add(s.im, s.im, z.im, N);
+  c_log(r, s);
+  if (flip) {
+    mpfr_neg(r.re, r.re, N);
+    mpfr_neg(r.im, r.im, N);
+  }
+}
+
+// acosh z = log(z + sqrt(z + 1) sqrt(z - 1)).
+void c_acosh(Cx& r, Cx& z) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Cx a(p), b(p), sa(p), sb(p), w(p);
+  mpfr_add_ui(a.re, z.re, 1, N);
+  mpfr_set(a.im, z.im, N);
+  mpfr_sub_ui(b.re, z.re, 1, N);
+  mpfr_set(b.im, z.im, N);
+  c_sqrt(sa, a);
+  c_sqrt(sb, b);
+  c_mul(w, sa, sb);
+  mpfr_add(w.re, w.re, z.re, N);
+  mpfr_add(w.im, w.im, z.im, N);
+  c_log(r, w);
+}
+
+// atanh z = (log(1 + z) - log(1 - z)) / 2.
+void c_atanh(Cx& r, Cx& z) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Cx a(p), b(p), la(p), lb(p);
+  mpfr_add_ui(a.re, z.re, 1, N);
+  mpfr_set(a.im, z.im, N);
+  mpfr_ui_sub(b.re, 1, z.re, N);
+  mpfr_neg(b.im, z.im, N);
+  c_log(la, a);
+  c_log(lb, b);
+  mpfr_sub(r.re, la.re, lb.re, N);
+  mpfr_sub(r.im, la.im, lb.im, N);
+  mpfr_div_2ui(r.re, r.re, 1, N);
+  mpfr_div_2ui(r.im, r.im, 1, N);
+}
+
+// f(i z) = i g(z) style rotations: returns (B, -A) for the result (A, B) of f at (-y, x).
+template <class F>
+void rotated(Cx& r, Cx& z, F f) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Cx iz(p), t(p);
+  mpfr_neg(iz.re, z.im, N);
+  mpfr_set(iz.im, z.re, N);
+  f(t, iz);
+  mpfr_set(r.re, t.im, N);
+  mpfr_neg(r.im, t.re, N);
+}
+
+using Closed = void (*)(Cx& r, Cx& z, const double* in);
+using Glibc = LC (*)(LC a, LC b);
+
+// One complex function: the Annex G reference for special arguments, else the closed form.
+int complex_fn(mpfr_ptr* o, const double* in, const EvalCtx& c, bool two_args, bool zero_special,
+               bool spread, Closed closed, Glibc lib) {
+  bool sp = special(in[0], zero_special) || special(in[1], zero_special);
+  if (two_args) sp = sp || special(in[2], false) || special(in[3], false);
+  if (sp) return annex_g(o, lib(LC(in[0], in[1]), LC(in[2], in[3])));
+  const mpfr_prec_t p = spread ? spread_precision(c.wp, {in[0], in[1], in[0] - 1, in[0] + 1, in[1] - 1, in[1] + 1})
+                               : c.wp + 32;
+  Cx z(p, in[0], in[1]), r(p);
+  closed(r, z, in);
+  store(o, r);
+  return kRefExact;
+}
+
+#define NRX_COMPLEX(name, two, zero, spread, closed_body, lib_expr)                            \
+  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {                                \
+    return complex_fn(                                                                        \
+        o, in, c, two, zero, spread, [](Cx& r, Cx& z, const double* in) { (void)in; closed_body; }, \
+        [](LC a, LC b) { (void)b; return LC(lib_expr); });                                    \
+  }
+
+NRX_COMPLEX(zexp, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp e(p), s(p), k(p);
+              mpfr_exp(e, z.re, N);
+              mpfr_sin_cos(s, k, z.im, N);
+              mpfr_mul(r.re, e, k, N);
+              mpfr_mul(r.im, e, s, N);
+            },
+            std::exp(a))
+NRX_COMPLEX(zlog, false, true, false, { c_log(r, z); }, std::log(a))
+NRX_COMPLEX(zlog10, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp l(p);
+              c_log(r, z);
+              mpfr_set_ui(l, 10, N);
+              mpfr_log(l, l, N);
+              mpfr_div(r.re, r.re, l, N);
+              mpfr_div(r.im, r.im, l, N);
+            },
+            std::log10(a))
+NRX_COMPLEX(zsqrt, false, true, false, { c_sqrt(r, z); }, std::sqrt(a))
+// sin(x+iy) = sin x cosh y + i cos x sinh y, and the like.
+NRX_COMPLEX(zsin, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p);
+              mpfr_sin_cos(s, k, z.re, N);
+              mpfr_sinh_cosh(sh, ch, z.im, N);
+              mpfr_mul(r.re, s, ch, N);
+              mpfr_mul(r.im, k, sh, N);
+            },
+            std::sin(a))
+NRX_COMPLEX(zcos, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p);
+              mpfr_sin_cos(s, k, z.re, N);
+              mpfr_sinh_cosh(sh, ch, z.im, N);
+              mpfr_mul(r.re, k, ch, N);
+              mpfr_mul(r.im, s, sh, N);
+              mpfr_neg(r.im, r.im, N);
+            },
+            std::cos(a))
+NRX_COMPLEX(zsinh, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p);
+              mpfr_sin_cos(s, k, z.im, N);
+              mpfr_sinh_cosh(sh, ch, z.re, N);
+              mpfr_mul(r.re, sh, k, N);
+              mpfr_mul(r.im, ch, s, N);
+            },
+            std::sinh(a))
+NRX_COMPLEX(zcosh, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p);
+              mpfr_sin_cos(s, k, z.im, N);
+              mpfr_sinh_cosh(sh, ch, z.re, N);
+              mpfr_mul(r.re, ch, k, N);
+              mpfr_mul(r.im, sh, s, N);
+            },
+            std::cosh(a))
+// tan(x+iy) = (sin x cos x + i sinh y cosh y) / (cos^2 x + sinh^2 y): no cancellation.
+NRX_COMPLEX(ztan, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p), d(p), t(p);
+              mpfr_sin_cos(s, k, z.re, N);
+              mpfr_sinh_cosh(sh, ch, z.im, N);
+              mpfr_sqr(d, k, N);
+              mpfr_sqr(t, sh, N);
+              mpfr_add(d, d, t, N);
+              mpfr_mul(r.re, s, k, N);
+              mpfr_div(r.re, r.re, d, N);
+              mpfr_mul(r.im, sh, ch, N);
+              mpfr_div(r.im, r.im, d, N);
+            },
+            std::tan(a))
+NRX_COMPLEX(ztanh, false, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Mp s(p), k(p), sh(p), ch(p), d(p), t(p);
+              mpfr_sin_cos(s, k, z.im, N);
+              mpfr_sinh_cosh(sh, ch, z.re, N);
+              mpfr_sqr(d, sh, N);
+              mpfr_sqr(t, k, N);
+              mpfr_add(d, d, t, N);
+              mpfr_mul(r.re, sh, ch, N);
+              mpfr_div(r.re, r.re, d, N);
+              mpfr_mul(r.im, s, k, N);
+              mpfr_div(r.im, r.im, d, N);
+            },
+            std::tanh(a))
+NRX_COMPLEX(zasinh, false, true, true, { c_asinh(r, z); }, std::asinh(a))
+NRX_COMPLEX(zacosh, false, true, true, { c_acosh(r, z); }, std::acosh(a))
+NRX_COMPLEX(zatanh, false, true, true, { c_atanh(r, z); }, std::atanh(a))
+NRX_COMPLEX(zasin, false, true, true, { rotated(r, z, c_asinh); }, std::asin(a))
+NRX_COMPLEX(zatan, false, true, true, { rotated(r, z, c_atanh); }, std::atan(a))
+// acos z = pi/2 - asin z.
+NRX_COMPLEX(zacos, false, true, true,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re);
+              Cx t(p);
+              Mp h(p);
+              rotated(t, z, c_asinh);
+              mpfr_const_pi(h, N);
+              mpfr_div_2ui(h, h, 1, N);
+              mpfr_sub(r.re, h, t.re, N);
+              mpfr_neg(r.im, t.im, N);
+            },
+            std::acos(a))
+// a^b = exp(b log a).
+NRX_COMPLEX(zpow, true, true, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re) + 64;
+              Cx l(p), b(p, in[2], in[3]), e(p);
+              c_log(l, z);
+              c_mul(e, b, l);
+              Mp m(p), s(p), k(p);
+              mpfr_exp(m, e.re, N);
+              mpfr_sin_cos(s, k, e.im, N);
+              mpfr_mul(r.re, m, k, N);
+              mpfr_mul(r.im, m, s, N);
+            },
+            std::pow(a, b))
+
+// Complex arithmetic: zero parts need no special care, only infinities and NaN do.
+NRX_COMPLEX(zmul, true, false, false,
+            {
+              Cx b(mpfr_get_prec(r.re), in[2], in[3]);
+              c_mul(r, z, b);
+            },
+            a * b)
+NRX_COMPLEX(zmulbyconj, true, false, false,
+            {
+              Cx b(mpfr_get_prec(r.re), in[2], -in[3]);
+              c_mul(r, z, b);
+            },
+            a * std::conj(b))
+NRX_COMPLEX(zdiv, true, false, false,
+            {
+              const mpfr_prec_t p = mpfr_get_prec(r.re) + 16;
+              Cx b(p, in[2], -in[3]), n(p);
+              Mp d(p);
+              c_mul(n, z, b);
+              exact_norm(d, b.re, b.im);
+              mpfr_div(r.re, n.re, d, N);
+              mpfr_div(r.im, n.im, d, N);
+            },
+            a / b)
+
+const Oracle kTable[] = {
+    {"zexp", zexp, nullptr},     {"zlog", zlog, nullptr},     {"zlog10", zlog10, nullptr},
+    {"zsqrt", zsqrt, nullptr},   {"zsin", zsin, nullptr},     {"zcos", zcos, nullptr},
+    {"ztan", ztan, nullptr},     {"zsinh", zsinh, nullptr},   {"zcosh", zcosh, nullptr},
+    {"ztanh", ztanh, nullptr},   {"zasin", zasin, nullptr},   {"zacos", zacos, nullptr},
+    {"zatan", zatan, nullptr},   {"zasinh", zasinh, nullptr}, {"zacosh", zacosh, nullptr},
+    {"zatanh", zatanh, nullptr}, {"zpow", zpow, nullptr},     {"zmul", zmul, nullptr},
+    {"zmulbyconj", zmulbyconj, nullptr}, {"zdiv", zdiv, nullptr},
+};
+
+}  // namespace
+
+OracleTable complex_oracles() { return {std::begin(kTable), std::end(kTable)}; }
+
+}  // namespace nrx::accuracy

@@ -1,0 +1,342 @@
+#!/usr/bin/env python3
+"""Generates everything that is written out per vector math function from zar/functions.py.
+
+  zar_gen.py OUTDIR            writes OUTDIR/nrx/zar_functions.h, zar_fn.h, zar_tables.cpp,
+                               zar_stubs.cpp, zar_catalog.cpp and zar_exports.map
+  zar_gen.py --interim         prints the list of functions served by the interim kernel (README)
+  zar_gen.py --symbols         prints every exported name, one per line (the vector math
+                               names and those listed in rng/, stats/ and fit/exports.txt)
+"""
+import os
+import sys
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(ROOT, "zar"))
+import functions as L  # noqa: E402
+
+CTYPE = {"s": "float", "d": "double", "c": "NrxComplex8", "z": "NrxComplex16"}
+REAL = {"s": "float", "d": "double", "c": "float", "z": "double"}
+SUFFIX = {"s": ("_21", "_HA", "_11"), "c": ("_21", "_HA", "_11"),
+          "d": ("_50", "_HA", "_26"), "z": ("_50", "_HA", "_26")}
+# Flavour of the kernel in each slot (LA 1, HA 2, EP 3): shared slots hold one kernel.
+SLOT_FLAVOUR = {"1": (2, 2, 2), "lh": (2, 2, 3), "le": (1, 2, 1), "3": (1, 2, 3)}
+PACK = ("packI", "packM", "packV", "unpackI", "unpackM", "unpackV")
+
+
+def shape_of(f, t):
+    return f.shape[t] if isinstance(f.shape, dict) else f.shape
+
+
+def kernel_of(f, t):
+    return f.kernel.get(t) if isinstance(f.kernel, dict) else f.kernel
+
+
+def exact_of(f, t):
+    return bool(f.exact.get(t)) if isinstance(f.exact, dict) else bool(f.exact)
+
+
+def costs(f, t):
+    c = f.cost[t]
+    c = (c, c, c) if isinstance(c, (int, float)) else c
+    la, ha, ep = c
+    share = f.share[t]
+    assert ha >= la >= ep, (f.name, t, c)
+    if share == "1":
+        assert la == ha == ep, (f.name, t)
+    if share == "lh":
+        assert la == ha, (f.name, t)
+    if share == "le":
+        assert la == ep, (f.name, t)
+    return c
+
+
+class Table:
+    """One function table: a function, a type letter, unit-stride or strided."""
+
+    def __init__(self, f, t, strided):
+        self.f, self.t, self.strided = f, t, strided
+        self.shape = shape_of(f, t)
+        self.base = "%s%s%s" % (t, f.name, "I" if strided else "")
+        self.ttab = "nrx_zar_kernel_%s_ttab" % self.base
+        self.ctab = "nrx_zar_kernel_%s_ctab" % self.base
+        self.fn_type = "nrx_zar_%s%s_%s_fn" % (self.shape, "i" if strided else "", t)
+        self.unit_ttab = "nrx_zar_kernel_%s%s_ttab" % (t, f.name)
+        self.kernel = kernel_of(f, t)
+
+    def public_names(self):
+        """LA, HA, EP and plain name, in that order."""
+        la, ha, ep = ("zar" + self.base + s for s in SUFFIX[self.t])
+        return [la, ha, ep, "zar" + self.base]
+
+
+def tables():
+    unit, strided, pack = [], [], []
+    for t in L.TYPES:
+        for f in L.rows():
+            if t in f.share:
+                unit.append(Table(f, t, False))
+    for tab in unit:
+        strided.append(Table(tab.f, tab.t, True))
+    for t in L.TYPES:
+        for f in L.pack_rows():
+            pack.append(Table(f, t, False))
+    return unit + strided + pack
+
+
+def params(shape, t, strided):
+    """(C parameter list, argument names) of a kernel of this shape."""
+    T, R = CTYPE[t], REAL[t]
+    i = strided
+    if shape in PACK:
+        n, k = "int64_t n", "int32_t flag"
+        return {
+            "packI": ([n, "const %s* a" % T, "int64_t inca", "%s* y" % T, k], "n a inca y flag"),
+            "packV": ([n, "const %s* a" % T, "const void* ia", "%s* y" % T, k], "n a ia y flag"),
+            "packM": ([n, "const %s* a" % T, "const void* ma", "%s* y" % T, k], "n a ma y flag"),
+            "unpackI": ([n, "const %s* a" % T, "%s* y" % T, "int64_t incy", k], "n a y incy flag"),
+            "unpackV": ([n, "const %s* a" % T, "%s* y" % T, "const void* iy", k], "n a y iy flag"),
+            "unpackM": ([n, "const %s* a" % T, "%s* y" % T, "const void* my", k], "n a y my flag"),
+        }[shape]
+    A = lambda name, ty=T: ["const %s* %s" % (ty, name)] + (["int32_t inc%s" % name] if i else [])
+    O = lambda name, ty=T: ["%s* %s" % (ty, name)] + (["int32_t inc%s" % name] if i else [])
+    if shape == "v1":
+        p = A("a") + O("r")
+    elif shape == "v2":
+        p = A("a") + A("b") + O("r")
+    elif shape == "vs":
+        p = A("a") + ["%s b" % T] + O("r")
+    elif shape == "v1r2":
+        p = A("a") + O("r1") + O("r2")
+    elif shape == "lf":
+        p = A("a") + A("b") + ["%s %s" % (T, s) for s in ("scalea", "shifta", "scaleb", "shiftb")] + O("r")
+    elif shape == "c2r":
+        p = A("a") + O("r", R)
+    elif shape == "r2c":
+        p = A("a", R) + O("r")
+    else:
+        raise ValueError(shape)
+    p = ["int32_t n"] + p
+    return p, " ".join(x.split()[-1].lstrip("*") for x in p)
+
+
+def public_params(shape, t):
+    """Parameters of the public Pack/Unpack names: ordinary 32-bit counts, strides and index arrays."""
+    T = CTYPE[t]
+    return {
+        "packI": "int32_t n, const %s* a, int32_t inca, %s* y" % (T, T),
+        "packV": "int32_t n, const %s* a, const int32_t* ia, %s* y" % (T, T),
+        "packM": "int32_t n, const %s* a, const int32_t* ma, %s* y" % (T, T),
+        "unpackI": "int32_t n, const %s* a, %s* y, int32_t incy" % (T, T),
+        "unpackV": "int32_t n, const %s* a, %s* y, const int32_t* iy" % (T, T),
+        "unpackM": "int32_t n, const %s* a, %s* y, const int32_t* my" % (T, T),
+    }[shape]
+
+
+def pack_call(shape):
+    return {"packI": "n, a, inca, y, 1", "packV": "n, a, ia, y, 1", "packM": "n, a, ma, y, 1",
+            "unpackI": "n, a, y, incy, 1", "unpackV": "n, a, y, iy, 1", "unpackM": "n, a, y, my, 1"}[shape]
+
+
+def fn_types(tabs):
+    seen, out = set(), []
+    for tab in tabs:
+        if tab.fn_type in seen:
+            continue
+        seen.add(tab.fn_type)
+        p, _ = params(tab.shape, tab.t, tab.strided)
+        out.append("typedef void (*%s)(%s);" % (tab.fn_type, ", ".join(p)))
+    return out
+
+
+HEADER_TOP = """/* Vector math functions: function tables, cost tables and public entry names.
+ * Generated by tools/zar_gen.py from zar/functions.py; do not edit.
+ *
+ * Public names: zar<t><Func>[I] and zar<t><Func>[I]_HA call slot 1 (HA) of the function's
+ * table, _21 (s, c) / _50 (d, z) slot 0 (LA), _11 (s, c) / _26 (d, z) slot 2 (EP).
+ * Unit-stride names take (n, a, [b,] r); strided I names take a stride (in elements)
+ * after every array. n and the strides are signed 32-bit.
+ *
+ * Layout of the exported tables (64-bit build): a function table is three kernel
+ * addresses (24 bytes, slot 0 LA, 1 HA, 2 EP); a cost table is three floats (12 bytes,
+ * cycles per element of each slot's kernel). They lie in the library's writable data as
+ * pairs (function table, cost table) 40 bytes apart: first every unit-stride table
+ * (types s, d, c, z, each in list order), then the strided tables in the same order,
+ * then Pack and Unpack.
+ */
+#ifndef NRX_ZAR_FUNCTIONS_H
+#define NRX_ZAR_FUNCTIONS_H
+#include <stdint.h>
+#include "nrx/zar.h"
+#ifdef __cplusplus
+extern "C" {
+#endif
+"""
+
+
+def gen_header(tabs):
+    out = [HEADER_TOP]
+    out += fn_types(tabs)
+    out.append("")
+    for tab in tabs:
+        out.append("extern NRX_ZAR_API %s %s[3];" % (tab.fn_type, tab.ttab))
+        out.append("extern NRX_ZAR_API float %s[3];" % tab.ctab)
+        if tab.shape in PACK:
+            pp = public_params(tab.shape, tab.t)
+        else:
+            pp = ", ".join(params(tab.shape, tab.t, tab.strided)[0])
+        for name in tab.public_names():
+            out.append("NRX_ZAR_API void %s(%s);" % (name, pp))
+    out.append("\n#ifdef __cplusplus\n}\n#endif\n#endif\n")
+    return "\n".join(out)
+
+
+def op_expr(tab, flavour):
+    T = CTYPE[tab.t]
+    if tab.shape in PACK:
+        return "&::nrx::zar::pack::%s<%s>" % (tab.shape, T)
+    if tab.kernel:
+        op = "::nrx::zar::ops::%s<%s, %d>" % (tab.f.name, T, flavour)
+    else:
+        op = "::nrx::zar::Interim<::nrx::zar::Fn::%s, %s, %d>" % (tab.f.name, T, flavour)
+    if tab.strided:
+        return "&::nrx::zar::Frame<%s>::strided<&%s, %d>" % (op, tab.unit_ttab, flavour - 1)
+    return "&::nrx::zar::Frame<%s>::unit" % op
+
+
+def gen_tables(tabs):
+    out = ["// Generated by tools/zar_gen.py from zar/functions.py; do not edit.",
+           "// Compiled with -fno-toplevel-reorder so the tables keep the order written here.",
+           '#include "zar/kernels/all.h"', '#include "nrx/zar_functions.h"', "",
+           '#define NRX_TABLE __attribute__((section(".data.nrx_zar_tables"), aligned(8))) NRX_ZAR_API',
+           'extern "C" {']
+    for tab in tabs:
+        fl = SLOT_FLAVOUR[tab.f.share[tab.t]]
+        slots = ", ".join(op_expr(tab, x) for x in fl)
+        c = ", ".join("%sf" % repr(float(x)) for x in costs(tab.f, tab.t))
+        out.append("NRX_TABLE %s %s[3] = {%s};" % (tab.fn_type, tab.ttab, slots))
+        out.append("NRX_TABLE float %s[3] = {%s};" % (tab.ctab, c))
+    out.append("}")
+    return "\n".join(out) + "\n"
+
+
+def gen_stubs(tabs):
+    out = ["// Generated by tools/zar_gen.py from zar/functions.py; do not edit.",
+           "// Each public name is a tail jump through one slot of its function table.",
+           '#include "nrx/zar_functions.h"', "", 'extern "C" {']
+    for tab in tabs:
+        if tab.shape in PACK:
+            pp, call = public_params(tab.shape, tab.t), pack_call(tab.shape)
+        else:
+            p, names = params(tab.shape, tab.t, tab.strided)
+            pp, call = ", ".join(p), ", ".join(names.split())
+        for k, name in enumerate(tab.public_names()):
+            slot = 1 if k == 3 else k
+            out.append("void %s(%s) { %s[%d](%s); }" % (name, pp, tab.ttab, slot, call))
+    out.append("}")
+    return "\n".join(out) + "\n"
+
+
+def gen_fn(tabs):
+    rows = L.rows()
+    out = ["// Generated by tools/zar_gen.py from zar/functions.py; do not edit.", "#pragma once",
+           '#include "zar/service/catalog.h"', "", "namespace nrx::zar {",
+           "// One tag per vector math function, in list order.",
+           "enum class Fn { %s };" % ", ".join(f.name for f in rows), "",
+           "constexpr const char* fn_name(Fn f) {",
+           "  constexpr const char* names[] = {%s};" % ", ".join('"%s"' % f.name for f in rows),
+           "  return names[int(f)];", "}", "",
+           "// Argument shape of the real (complex = false) and complex tables of a function.",
+           "constexpr catalog::Shape fn_shape(Fn f, bool complex) {"]
+    for f in rows:
+        sr = next((shape_of(f, t) for t in "sd" if t in f.share), None)
+        sc = next((shape_of(f, t) for t in "cz" if t in f.share), None)
+        out.append("  if (f == Fn::%s) return complex ? catalog::Shape::%s : catalog::Shape::%s;"
+                   % (f.name, sc or sr, sr or sc))
+    out += ["  return catalog::Shape::v1;", "}", "",
+            "// True when a finite argument can give an infinite exact result.",
+            "constexpr bool fn_poles(Fn f) {",
+            "  return %s;" % " || ".join("f == Fn::%s" % f.name for f in rows if f.poles), "}", "}"]
+    return "\n".join(out) + "\n"
+
+
+def c_str(x):
+    return '"%s"' % x if x else "nullptr"
+
+
+def gen_catalog(tabs):
+    out = ["// Generated by tools/zar_gen.py from zar/functions.py; do not edit.",
+           '#include "zar/service/catalog.h"', '#include "nrx/zar_functions.h"', "",
+           "namespace nrx::zar::catalog {", "const Entry entries[] = {"]
+    for tab in tabs:
+        f = tab.f
+        pub = ", ".join("(void*)&%s" % n for n in tab.public_names())
+        pubn = ", ".join('"%s"' % n for n in tab.public_names())
+        out.append("  {%s, '%s', Shape::%s, %s, (void* const*)%s, %s, %s, %s, %s, %r, %r, %s, %s, %s, {%s}, {%s}},"
+                   % (c_str(f.name), tab.t, tab.shape, "true" if tab.strided else "false", tab.ttab, tab.ctab,
+                      c_str(f.share[tab.t]), c_str(tab.kernel), c_str(f.oracle),
+                      float(f.domain[0]), float(f.domain[1]),
+                      "true" if exact_of(f, tab.t) else "false", c_str(f.sleef), "true" if f.poles else "false", pubn, pub))
+    out.append("};")
+    out.append("const size_t count = sizeof(entries) / sizeof(entries[0]);")
+    out.append("}")
+    return "\n".join(out) + "\n"
+
+
+# Names exported by the other services of the library, one per line, kept beside their code.
+EXTRA_EXPORT_LISTS = [os.path.join(ROOT, d, "exports.txt") for d in ("rng", "stats", "fit")]
+
+
+def symbols(tabs):
+    out = []
+    for tab in tabs:
+        out += [tab.ttab, tab.ctab] + tab.public_names()
+    for s in L.SERVICE:
+        out += ["zar" + s, "nrx_zar_kernel_" + s]
+    out += L.EXTRA_EXPORTS
+    for path in EXTRA_EXPORT_LISTS:
+        if os.path.exists(path):
+            out += [x.strip() for x in open(path) if x.strip() and not x.startswith("#")]
+    return out
+
+
+def gen_map(tabs):
+    return "{\n  global:\n%s\n  local: *;\n};\n" % "\n".join("    %s;" % s for s in symbols(tabs))
+
+
+def interim_list():
+    lines = []
+    for f in L.rows() + L.pack_rows():
+        missing = [t for t in f.share if not kernel_of(f, t)]
+        if missing:
+            lines.append("- `%s` (%s)" % (f.name, ", ".join(missing)))
+    return "\n".join(lines)
+
+
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    if os.path.exists(path) and open(path).read() == text:
+        return
+    with open(path, "w") as fh:
+        fh.write(text)
+
+
+def main():
+    tabs = tables()
+    if sys.argv[1] == "--interim":
+        print(interim_list())
+        return
+    if sys.argv[1] == "--symbols":
+        print("\n".join(symbols(tabs)))
+        return
+    out = sys.argv[1]
+    write(os.path.join(out, "nrx", "zar_functions.h"), gen_header(tabs))
+    write(os.path.join(out, "zar_fn.h"), gen_fn(tabs))
+    write(os.path.join(out, "zar_tables.cpp"), gen_tables(tabs))
+    write(os.path.join(out, "zar_stubs.cpp"), gen_stubs(tabs))
+    write(os.path.join(out, "zar_catalog.cpp"), gen_catalog(tabs))
+    write(os.path.join(out, "zar_exports.map"), gen_map(tabs))
+    write(os.path.join(out, "zar_symbols.txt"), "\n".join(symbols(tabs)) + "\n")
+
+
+if __name__ == "__main__":
+    main()

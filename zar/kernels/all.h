@@ -1,0 +1,22 @@
+// Every operation type the generated function tables refer to.
+#pragma once
+#include <type_traits>
+
+#include "zar/kernels/arith.h"
+#include "zar/kernels/complex.h"
+#include "zar/kernels/interim.h"
+#include "zar/kernels/pack.h"
+#include "zar/kernels/remainder.h"
+#include "zar/kernels/rounding.h"
+
+namespace nrx::zar::ops {
+
+// Names shared by the real and complex families.
+template <class T, int F> using Abs = RealAbs<T, F>;
+template <class T, int F> using Div = RealDiv<T, F>;
+template <class T, int F> using CopySign = RealCopySign<T, F>;
+template <class T, int F> using Add = std::conditional_t<is_complex<T>, ComplexAdd<T, F>, RealAdd<T, F>>;
+template <class T, int F> using Sub = std::conditional_t<is_complex<T>, ComplexSub<T, F>, RealSub<T, F>>;
+template <class T, int F> using Mul = std::conditional_t<is_complex<T>, ComplexMul<T, F>, RealMul<T, F>>;
+
+}  // namespace nrx::zar::ops

@@ -1,0 +1,242 @@
+// The kernel frame: one loop for every vector math kernel.
+//
+// An operation type (Op) supplies the arithmetic; the frame supplies everything else:
+// the floating-point state chosen by the mode word, full registers in the main part
+// (Op::kRegs per iteration), a masked tail whose unused lanes hold 0.75, gathers and
+// scatters for strided arrays, special lanes sent to the scalar routine in ascending
+// element order and reported through the error routine, and strided kernels whose
+// strides are all 1 forwarding to the unit-stride table.
+//
+// An Op provides:
+//   TI, TO                element types of inputs and results
+//   kShape                argument shape (catalog::Shape)
+//   kIn, kOut             number of input and result arrays
+//   kRegs                 registers per main-loop iteration; 0 means a per-element kernel
+//   kName                 function name ("Exp"); the reported name is "v" + type letter + kName
+//   Extra                 by-value scalars of the call (Powx exponent, LinearFrac factors)
+//   vec(a, r, extra)      vector body over registers of real lanes; returns the lanes that
+//                         need the scalar routine (absent when kRegs is 0)
+//   scalar(a, r, extra)   one element through pointers; returns a status code (0 = none)
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "nrx/zar.h"
+#include "zar/service/catalog.h"
+#include "zar/service/error.h"
+#include "zar/simd/fpstate.h"
+#include "zar/simd/vec.h"
+
+namespace nrx::zar {
+
+using catalog::Shape;
+
+template <class T> struct Elem;
+template <> struct Elem<float> { using R = float; static constexpr int width = 1; static constexpr char letter = 's'; };
+template <> struct Elem<double> { using R = double; static constexpr int width = 1; static constexpr char letter = 'd'; };
+template <> struct Elem<NrxComplex8> { using R = float; static constexpr int width = 2; static constexpr char letter = 'c'; };
+template <> struct Elem<NrxComplex16> { using R = double; static constexpr int width = 2; static constexpr char letter = 'z'; };
+template <class T> using RealOf = typename Elem<T>::R;
+template <class T> inline constexpr bool is_complex = Elem<T>::width == 2;
+
+struct NoExtra {};
+
+// One array argument: base address and stride in elements.
+template <class T> struct Arr {
+  T* p;
+  int64_t inc;
+  T& operator[](int64_t i) const { return p[i * inc]; }
+};
+
+template <class Op>
+inline void element_name(char (&buf)[48]) {
+  std::snprintf(buf, sizeof buf, "v%c%s", Elem<typename Op::TL>::letter, Op::kName);
+}
+
+// Error call for element i: inputs a, b (b = a for one input), results r1, r2 (r2 = r1 for one result).
+template <class Op>
+void report(int32_t code, int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
+            const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
+  using TI = typename Op::TI;
+  char name[48];
+  element_name<Op>(name);
+  Arr<const TI> b = a[Op::kIn - 1];
+  if constexpr (Op::kShape == Shape::vs) b = Arr<const TI>{&ex.b, 0};
+  const auto& r2 = r[Op::kOut - 1];
+  report_element_error<TI, typename Op::TO>(code, i, a[0].p, a[0].inc, b.p, b.inc, r[0].p, r[0].inc, r2.p, r2.inc,
+                                            name);
+}
+
+// Element i through the scalar routine, reported when its code is not 0.
+template <class Op>
+inline void scalar_element(int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
+                           const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
+  const typename Op::TI* ai[Op::kIn];
+  typename Op::TO out[Op::kOut];
+  typename Op::TO* ro[Op::kOut];
+  for (int k = 0; k < Op::kIn; ++k) ai[k] = &a[k][i];
+  for (int k = 0; k < Op::kOut; ++k) ro[k] = &out[k];
+  const int32_t code = Op::scalar(ai, ro, ex);
+  for (int k = 0; k < Op::kOut; ++k) r[k][i] = out[k];
+  if (code != 0) report<Op>(code, i, a, r, ex);
+}
+
+template <class Op, bool Strided>
+struct VectorLoop {
+  using T = typename Op::TI;
+  using R = RealOf<T>;
+  using V = simd::Reg<R>;
+  using M = simd::Mask<R>;
+  static constexpr int W = Elem<T>::width;       // reals per element
+  static constexpr int E = simd::lanes<R> / W;   // elements per register
+  struct Regs {
+    V in[Op::kIn];
+    V out[Op::kOut];
+  };
+  // The call's arrays, held by value so the hot loop keeps them in registers.
+  struct Arrays {
+    Arr<const T> a[Op::kIn];
+    Arr<T> r[Op::kOut];
+  };
+
+  static V load(const Arr<const T>& x, int64_t i, M m, bool full) {
+    const R* p = reinterpret_cast<const R*>(x.p) + (Strided ? i * x.inc : i) * W;
+    if (!Strided || x.inc == 1) return full ? simd::load(p) : simd::masked_load(p, m, R(0.75));
+    if constexpr (W == 1) return simd::gather(p, x.inc, m, R(0.75));
+    else return simd::gather_pairs(p, x.inc, m, R(0.75));
+  }
+  static void store(const Arr<T>& x, int64_t i, M m, bool full, V v) {
+    R* p = reinterpret_cast<R*>(x.p) + (Strided ? i * x.inc : i) * W;
+    if (!Strided || x.inc == 1) {
+      if (full) simd::store(p, v);
+      else simd::masked_store(p, m, v);
+    } else if constexpr (W == 1) {
+      simd::scatter(p, x.inc, m, v);
+    } else {
+      simd::scatter_pairs(p, x.inc, m, v);
+    }
+  }
+
+  // Special lanes: through the scalar routine one element at a time, ascending.
+  [[gnu::noinline, gnu::cold]] static Regs specials(int64_t i, M sp, Regs regs, const Arrays& x,
+                                                    const typename Op::Extra& ex) {
+    alignas(64) T ain[Op::kIn][E];
+    alignas(64) T rout[Op::kOut][E];
+    for (int k = 0; k < Op::kIn; ++k) simd::store(reinterpret_cast<R*>(ain[k]), regs.in[k]);
+    for (int k = 0; k < Op::kOut; ++k) simd::store(reinterpret_cast<R*>(rout[k]), regs.out[k]);
+    for (int j = 0; j < E; ++j) {
+      if (!((sp >> (j * W)) & ((1u << W) - 1))) continue;
+      const T* ap[Op::kIn];
+      T* rp[Op::kOut];
+      for (int k = 0; k < Op::kIn; ++k) ap[k] = &ain[k][j];
+      for (int k = 0; k < Op::kOut; ++k) rp[k] = &rout[k][j];
+      const int32_t code = Op::scalar(ap, rp, ex);
+      if (code == 0) continue;
+      for (int k = 0; k < Op::kOut; ++k) x.r[k][i + j] = rout[k][j];
+      report<Op>(code, i + j, x.a, x.r, ex);
+      for (int k = 0; k < Op::kOut; ++k) rout[k][j] = x.r[k][i + j];
+    }
+    for (int k = 0; k < Op::kOut; ++k) regs.out[k] = simd::load(reinterpret_cast<const R*>(rout[k]));
+    return regs;
+  }
+
+  [[gnu::always_inline]] static inline void step(int64_t i, int k, Arrays x, const typename Op::Extra& ex) {
+    const bool full = k == E;
+    const M m = simd::first_lanes<M>(k * W);
+    Regs g;
+    for (int q = 0; q < Op::kIn; ++q) g.in[q] = load(x.a[q], i, m, full);
+    const M sp = M(Op::vec(g.in, g.out, ex) & m);
+    if (__builtin_expect(sp != 0, 0)) g = specials(i, sp, g, x, ex);
+    for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, m, full, g.out[q]);
+  }
+
+  static void run(int64_t n, const Arr<const T> (&a)[Op::kIn], const Arr<T> (&r)[Op::kOut],
+                  const typename Op::Extra& extra) {
+    Arrays x;
+    for (int q = 0; q < Op::kIn; ++q) x.a[q] = a[q];
+    for (int q = 0; q < Op::kOut; ++q) x.r[q] = r[q];
+    const typename Op::Extra ex = extra;
+    int64_t i = 0;
+    for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+      for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+    for (; i < n; i += E) step(i, int(std::min<int64_t>(E, n - i)), x, ex);
+  }
+};
+
+template <class Op, bool Strided>
+void run(int64_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<typename Op::TO> (&r)[Op::kOut],
+         const typename Op::Extra& ex = {}) {
+  if (n <= 0) return;
+  simd::FpState fp(current_mode());
+  if constexpr (Op::kRegs == 0) {
+    for (int64_t i = 0; i < n; ++i) scalar_element<Op>(i, a, r, ex);
+  } else {
+    VectorLoop<Op, Strided>::run(n, a, r, ex);
+  }
+}
+
+// Signatures of the kernels, one specialisation per shape.
+template <class Op, Shape = Op::kShape> struct Frame;
+
+template <class Op> struct Frame<Op, Shape::v1> {
+  using TI = typename Op::TI;
+  using TO = typename Op::TO;
+  static void unit(int32_t n, const TI* a, TO* r) { run<Op, false>(n, {{a, 1}}, {{r, 1}}); }
+  template <auto* Tab, int Slot>
+  static void strided(int32_t n, const TI* a, int32_t inca, TO* r, int32_t incr) {
+    if (inca == 1 && incr == 1) return (*Tab)[Slot](n, a, r);
+    run<Op, true>(n, {{a, inca}}, {{r, incr}});
+  }
+};
+template <class Op> struct Frame<Op, Shape::c2r> : Frame<Op, Shape::v1> {};
+template <class Op> struct Frame<Op, Shape::r2c> : Frame<Op, Shape::v1> {};
+
+template <class Op> struct Frame<Op, Shape::v2> {
+  using T = typename Op::TI;
+  static void unit(int32_t n, const T* a, const T* b, T* r) { run<Op, false>(n, {{a, 1}, {b, 1}}, {{r, 1}}); }
+  template <auto* Tab, int Slot>
+  static void strided(int32_t n, const T* a, int32_t inca, const T* b, int32_t incb, T* r, int32_t incr) {
+    if (inca == 1 && incb == 1 && incr == 1) return (*Tab)[Slot](n, a, b, r);
+    run<Op, true>(n, {{a, inca}, {b, incb}}, {{r, incr}});
+  }
+};
+
+template <class Op> struct Frame<Op, Shape::vs> {
+  using T = typename Op::TI;
+  static void unit(int32_t n, const T* a, T b, T* r) { run<Op, false>(n, {{a, 1}}, {{r, 1}}, {b}); }
+  template <auto* Tab, int Slot>
+  static void strided(int32_t n, const T* a, int32_t inca, T b, T* r, int32_t incr) {
+    if (inca == 1 && incr == 1) return (*Tab)[Slot](n, a, b, r);
+    run<Op, true>(n, {{a, inca}}, {{r, incr}}, {b});
+  }
+};
+
+template <class Op> struct Frame<Op, Shape::v1r2> {
+  using T = typename Op::TI;
+  static void unit(int32_t n, const T* a, T* r1, T* r2) { run<Op, false>(n, {{a, 1}}, {{r1, 1}, {r2, 1}}); }
+  template <auto* Tab, int Slot>
+  static void strided(int32_t n, const T* a, int32_t inca, T* r1, int32_t incr1, T* r2, int32_t incr2) {
+    if (inca == 1 && incr1 == 1 && incr2 == 1) return (*Tab)[Slot](n, a, r1, r2);
+    run<Op, true>(n, {{a, inca}}, {{r1, incr1}, {r2, incr2}});
+  }
+};
+
+template <class Op> struct Frame<Op, Shape::lf> {
+  using T = typename Op::TI;
+  static void unit(int32_t n, const T* a, const T* b, T sa, T sha, T sb, T shb, T* r) {
+    run<Op, false>(n, {{a, 1}, {b, 1}}, {{r, 1}}, {sa, sha, sb, shb});
+  }
+  template <auto* Tab, int Slot>
+  static void strided(int32_t n, const T* a, int32_t inca, const T* b, int32_t incb, T sa, T sha, T sb, T shb, T* r,
+                      int32_t incr) {
+    if (inca == 1 && incb == 1 && incr == 1) return (*Tab)[Slot](n, a, b, sa, sha, sb, shb, r);
+    run<Op, true>(n, {{a, inca}, {b, incb}}, {{r, incr}}, {sa, sha, sb, shb});
+  }
+};
+
+// Extra scalars of the shapes that take them.
+template <class T> struct ScalarB { T b; };
+template <class T> struct LinearFactors { T sa, sha, sb, shb; };
+
+}  // namespace nrx::zar

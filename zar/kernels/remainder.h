@@ -1,0 +1,73 @@
+// Remainder family: Fmod (quotient truncated) and Remainder (quotient rounded to nearest
+// even). Both are exact. The vector path takes lanes whose quotient has fewer bits than
+// the mantissa; the others, zeros, infinities, NaN and subnormals go to the C library.
+#pragma once
+#include <cmath>
+
+#include "zar/kernels/op_base.h"
+
+namespace nrx::zar::ops {
+
+template <class T> struct Remainders {
+  Reg<T> r;    // |a| fmod |b|
+  Reg<T> q;    // truncated quotient |a| / |b|
+  Mask<T> off; // lanes for the scalar routine
+};
+
+template <class T> inline Remainders<T> remainders(Reg<T> a, Reg<T> b) {
+  using simd::splat;
+  const Reg<T> aa = simd::abs_of<T>(a), ab = simd::abs_of<T>(b);
+  const Mask<T> odd = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN | simd::kDenormal>(a) |
+                              simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b));
+  const Reg<T> span = simd::sub(simd::getexp(aa), simd::getexp(ab));
+  const Mask<T> wide = simd::cmp<_CMP_NLT_UQ>(span, splat(T(simd::Traits<T>::mant_bits - 1)));
+  // The rounded quotient is k or k + 1 for the true truncated quotient k < 2^(mant-1);
+  // |a| - q|b| is then exact, and one correction step gives the remainder.
+  Reg<T> q = simd::round<simd::kRoundZero>(simd::div(aa, ab));
+  Reg<T> r = simd::fnma(q, ab, aa);
+  const Mask<T> over = simd::cmp<_CMP_LT_OQ>(r, splat(T(0)));
+  r = simd::select(over, simd::add(r, ab), r);
+  q = simd::select(over, simd::sub(q, splat(T(1))), q);
+  return {r, q, Mask<T>(odd | wide)};
+}
+
+template <class T> inline int32_t remainder_code(T a, T b) {
+  return (b == 0 || std::isinf(a)) && !std::isnan(a) && !std::isnan(b) ? ZAR_ST_DOMAIN : ZAR_ST_NONE;
+}
+
+template <class T, int F> struct Fmod : Binary<T> {
+  static constexpr const char* kName = "Fmod";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
+    const Remainders<T> x = remainders<T>(in[0], in[1]);
+    r[0] = simd::copysign<T>(x.r, in[0]);
+    return x.off;
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    *r[0] = std::fmod(*a[0], *a[1]);
+    return remainder_code(*a[0], *a[1]);
+  }
+};
+
+template <class T, int F> struct Remainder : Binary<T> {
+  static constexpr const char* kName = "Remainder";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const Remainders<T> x = remainders<T>(in[0], in[1]);
+    const V ab = simd::abs_of<T>(in[1]);
+    const V rest = simd::sub(ab, x.r);  // exact where it matters: r >= |b| / 2
+    const V half_q = simd::round<simd::kRoundZero>(simd::mul(x.q, splat(T(0.5))));
+    const Mask<T> q_odd = simd::cmp<_CMP_NEQ_UQ>(simd::fnma(half_q, splat(T(2)), x.q), splat(T(0)));
+    const Mask<T> up = Mask<T>(simd::cmp<_CMP_GT_OQ>(x.r, rest) | (simd::cmp<_CMP_EQ_OQ>(x.r, rest) & q_odd));
+    const V m = simd::select(up, simd::negate<T>(rest), x.r);
+    r[0] = simd::bit_xor(m, simd::bit_and(in[0], simd::sign_mask<T>()));
+    return x.off;
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    *r[0] = std::remainder(*a[0], *a[1]);
+    return remainder_code(*a[0], *a[1]);
+  }
+};
+
+}  // namespace nrx::zar::ops

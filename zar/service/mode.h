@@ -1,0 +1,17 @@
+// Mode-word helpers shared by the service functions.
+#pragma once
+#include <cstdint>
+
+#include "nrx/zar.h"
+
+namespace nrx::zar {
+
+// The word a thread starts with when the environment does not set one.
+inline constexpr uint32_t kInitialMode = ZAR_HA | ZAR_ERRMODE_DEFAULT;
+
+// Replaces each field of the calling thread's mode word (accuracy, error
+// handling, denormal handling, traps) for which `mode` is non-zero. Returns
+// the previous word.
+uint32_t set_mode(uint32_t mode);
+
+}  // namespace nrx::zar

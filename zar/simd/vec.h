@@ -1,0 +1,180 @@
+// The SIMD vocabulary of the kernels: one 512-bit register of float or double lanes.
+// Kernels speak only these names; this file and x87.h / fpstate.h are the only places
+// that hold intrinsics. Arithmetic uses embedded round-to-nearest with exceptions
+// suppressed, so the caller's rounding mode never reaches a result.
+#pragma once
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace nrx::simd {
+
+template <class T> struct Traits;
+template <> struct Traits<float> {
+  using reg = __m512;
+  using mask = __mmask16;
+  using uint = uint32_t;
+  using ireg = __m512i;
+  static constexpr int lanes = 16;
+  static constexpr int mant_bits = 23;
+};
+template <> struct Traits<double> {
+  using reg = __m512d;
+  using mask = __mmask8;
+  using uint = uint64_t;
+  using ireg = __m512i;
+  static constexpr int lanes = 8;
+  static constexpr int mant_bits = 52;
+};
+
+template <class T> using Reg = typename Traits<T>::reg;
+template <class T> using Mask = typename Traits<T>::mask;
+template <class T> inline constexpr int lanes = Traits<T>::lanes;
+
+constexpr int kNear = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+
+// Class-test selectors of fpclass().
+enum : int {
+  kQNaN = 0x01, kPosZero = 0x02, kNegZero = 0x04, kPosInf = 0x08, kNegInf = 0x10,
+  kDenormal = 0x20, kNegative = 0x40 /* finite, non-zero */, kSNaN = 0x80,
+  kNaN = kQNaN | kSNaN, kZero = kPosZero | kNegZero, kInf = kPosInf | kNegInf,
+};
+
+// Rounding selectors of round<>().
+enum : int {
+  kRoundNearest = _MM_FROUND_TO_NEAREST_INT, kRoundDown = _MM_FROUND_TO_NEG_INF,
+  kRoundUp = _MM_FROUND_TO_POS_INF, kRoundZero = _MM_FROUND_TO_ZERO,
+};
+
+template <class M> constexpr M first_lanes(int k) {
+  return k >= int(sizeof(M) * 8) ? M(~M(0)) : M((1u << k) - 1u);
+}
+
+// ---- float ----
+inline __m512 splat(float x) { return _mm512_set1_ps(x); }
+inline __m512 load(const float* p) { return _mm512_loadu_ps(p); }
+inline __m512 masked_load(const float* p, __mmask16 m, float fill) {
+  return _mm512_mask_loadu_ps(_mm512_set1_ps(fill), m, p);
+}
+inline void store(float* p, __m512 v) { _mm512_storeu_ps(p, v); }
+inline void masked_store(float* p, __mmask16 m, __m512 v) { _mm512_mask_storeu_ps(p, m, v); }
+inline __m512 add(__m512 a, __m512 b) { return _mm512_add_round_ps(a, b, kNear); }
+inline __m512 sub(__m512 a, __m512 b) { return _mm512_sub_round_ps(a, b, kNear); }
+inline __m512 mul(__m512 a, __m512 b) { return _mm512_mul_round_ps(a, b, kNear); }
+inline __m512 div(__m512 a, __m512 b) { return _mm512_div_round_ps(a, b, kNear); }
+inline __m512 fma(__m512 a, __m512 b, __m512 c) { return _mm512_fmadd_round_ps(a, b, c, kNear); }
+inline __m512 fnma(__m512 a, __m512 b, __m512 c) { return _mm512_fnmadd_round_ps(a, b, c, kNear); }
+// Even lanes a*b - c, odd lanes a*b + c.
+inline __m512 fmaddsub(__m512 a, __m512 b, __m512 c) { return _mm512_fmaddsub_round_ps(a, b, c, kNear); }
+inline __m512 fmsubadd(__m512 a, __m512 b, __m512 c) { return _mm512_fmsubadd_round_ps(a, b, c, kNear); }
+inline __m512 sqrt(__m512 a) { return _mm512_sqrt_round_ps(a, kNear); }
+inline __m512 rcp14(__m512 a) { return _mm512_rcp14_ps(a); }
+template <int R> inline __m512 round(__m512 a) { return _mm512_roundscale_ps(a, R | _MM_FROUND_NO_EXC); }
+template <int C> inline __mmask16 fpclass(__m512 a) { return _mm512_fpclass_ps_mask(a, C); }
+template <int P> inline __mmask16 cmp(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, P); }
+inline __m512 select(__mmask16 m, __m512 yes, __m512 no) { return _mm512_mask_blend_ps(m, no, yes); }
+inline __m512 bit_and(__m512 a, __m512 b) { return _mm512_and_ps(a, b); }
+inline __m512 bit_or(__m512 a, __m512 b) { return _mm512_or_ps(a, b); }
+inline __m512 bit_xor(__m512 a, __m512 b) { return _mm512_xor_ps(a, b); }
+inline __m512 bit_andnot(__m512 a, __m512 b) { return _mm512_andnot_ps(a, b); }  // ~a & b
+inline __m512i as_int(__m512 a) { return _mm512_castps_si512(a); }
+inline __m512 as_real(__m512i a, float) { return _mm512_castsi512_ps(a); }
+inline __m512i int_add(__m512i a, __m512i b, float) { return _mm512_add_epi32(a, b); }
+inline __m512i int_splat(int64_t x, float) { return _mm512_set1_epi32(int32_t(x)); }
+inline __m512 getexp(__m512 a) { return _mm512_getexp_round_ps(a, _MM_FROUND_NO_EXC); }
+// Swaps the two halves of every pair of lanes (real and imaginary parts).
+inline __m512 swap_pairs(__m512 a) { return _mm512_permute_ps(a, 0xB1); }
+inline __m512 dup_even(__m512 a) { return _mm512_moveldup_ps(a); }
+inline __m512 dup_odd(__m512 a) { return _mm512_movehdup_ps(a); }
+
+// ---- double ----
+inline __m512d splat(double x) { return _mm512_set1_pd(x); }
+inline __m512d load(const double* p) { return _mm512_loadu_pd(p); }
+inline __m512d masked_load(const double* p, __mmask8 m, double fill) {
+  return _mm512_mask_loadu_pd(_mm512_set1_pd(fill), m, p);
+}
+inline void store(double* p, __m512d v) { _mm512_storeu_pd(p, v); }
+inline void masked_store(double* p, __mmask8 m, __m512d v) { _mm512_mask_storeu_pd(p, m, v); }
+inline __m512d add(__m512d a, __m512d b) { return _mm512_add_round_pd(a, b, kNear); }
+inline __m512d sub(__m512d a, __m512d b) { return _mm512_sub_round_pd(a, b, kNear); }
+inline __m512d mul(__m512d a, __m512d b) { return _mm512_mul_round_pd(a, b, kNear); }
+inline __m512d div(__m512d a, __m512d b) { return _mm512_div_round_pd(a, b, kNear); }
+inline __m512d fma(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_round_pd(a, b, c, kNear); }
+inline __m512d fnma(__m512d a, __m512d b, __m512d c) { return _mm512_fnmadd_round_pd(a, b, c, kNear); }
+inline __m512d fmaddsub(__m512d a, __m512d b, __m512d c) { return _mm512_fmaddsub_round_pd(a, b, c, kNear); }
+inline __m512d fmsubadd(__m512d a, __m512d b, __m512d c) { return _mm512_fmsubadd_round_pd(a, b, c, kNear); }
+inline __m512d sqrt(__m512d a) { return _mm512_sqrt_round_pd(a, kNear); }
+inline __m512d rcp14(__m512d a) { return _mm512_rcp14_pd(a); }
+template <int R> inline __m512d round(__m512d a) { return _mm512_roundscale_pd(a, R | _MM_FROUND_NO_EXC); }
+template <int C> inline __mmask8 fpclass(__m512d a) { return _mm512_fpclass_pd_mask(a, C); }
+template <int P> inline __mmask8 cmp(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, P); }
+inline __m512d select(__mmask8 m, __m512d yes, __m512d no) { return _mm512_mask_blend_pd(m, no, yes); }
+inline __m512d bit_and(__m512d a, __m512d b) { return _mm512_and_pd(a, b); }
+inline __m512d bit_or(__m512d a, __m512d b) { return _mm512_or_pd(a, b); }
+inline __m512d bit_xor(__m512d a, __m512d b) { return _mm512_xor_pd(a, b); }
+inline __m512d bit_andnot(__m512d a, __m512d b) { return _mm512_andnot_pd(a, b); }
+inline __m512i as_int(__m512d a) { return _mm512_castpd_si512(a); }
+inline __m512d as_real(__m512i a, double) { return _mm512_castsi512_pd(a); }
+inline __m512i int_add(__m512i a, __m512i b, double) { return _mm512_add_epi64(a, b); }
+inline __m512i int_splat(int64_t x, double) { return _mm512_set1_epi64(x); }
+inline __m512d getexp(__m512d a) { return _mm512_getexp_round_pd(a, _MM_FROUND_NO_EXC); }
+inline __m512d swap_pairs(__m512d a) { return _mm512_permute_pd(a, 0x55); }
+inline __m512d dup_even(__m512d a) { return _mm512_movedup_pd(a); }
+inline __m512d dup_odd(__m512d a) { return _mm512_permute_pd(a, 0xFF); }
+
+// ---- generic helpers ----
+template <class T> inline Reg<T> sign_mask() { return splat(T(-0.0)); }
+template <class T> inline Reg<T> abs_of(Reg<T> a) { return bit_andnot(sign_mask<T>(), a); }
+// Magnitude of a with the sign of b, bitwise.
+template <class T> inline Reg<T> copysign(Reg<T> a, Reg<T> b) {
+  return bit_or(bit_andnot(sign_mask<T>(), a), bit_and(sign_mask<T>(), b));
+}
+template <class T> inline Reg<T> negate(Reg<T> a) { return bit_xor(sign_mask<T>(), a); }
+
+// Gathers lanes p[0], p[s], p[2s], ... of mask m (64-bit offsets, so any 32-bit stride works);
+// unselected lanes hold fill.
+inline __m512d gather(const double* p, int64_t s, __mmask8 m, double fill) {
+  __m512i idx = _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(s));
+  return _mm512_mask_i64gather_pd(_mm512_set1_pd(fill), m, idx, p, 8);
+}
+inline __m512 gather(const float* p, int64_t s, __mmask16 m, float fill) {
+  __m512i lo = _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(s));
+  __m512i hi = _mm512_add_epi64(lo, _mm512_set1_epi64(8 * s));
+  __m256 f = _mm256_set1_ps(fill);
+  __m256 a = _mm512_mask_i64gather_ps(f, __mmask8(m), lo, p, 4);
+  __m256 b = _mm512_mask_i64gather_ps(f, __mmask8(m >> 8), hi, p, 4);
+  return _mm512_insertf32x8(_mm512_castps256_ps512(a), b, 1);
+}
+inline void scatter(double* p, int64_t s, __mmask8 m, __m512d v) {
+  __m512i idx = _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(s));
+  _mm512_mask_i64scatter_pd(p, m, idx, v, 8);
+}
+inline void scatter(float* p, int64_t s, __mmask16 m, __m512 v) {
+  __m512i lo = _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(s));
+  __m512i hi = _mm512_add_epi64(lo, _mm512_set1_epi64(8 * s));
+  _mm512_mask_i64scatter_ps(p, __mmask8(m), lo, _mm512_castps512_ps256(v), 4);
+  _mm512_mask_i64scatter_ps(p, __mmask8(m >> 8), hi, _mm512_extractf32x8_ps(v, 1), 4);
+}
+
+// Pairs of lanes (complex elements) with element stride s: lanes 2j, 2j+1 come from p[2js], p[2js+1].
+template <class T> inline Reg<T> gather_pairs(const T* p, int64_t s, Mask<T> m, T fill) {
+  alignas(64) T buf[lanes<T>];
+  for (int j = 0; j < lanes<T>; ++j) buf[j] = (m >> j) & 1 ? p[(j / 2) * 2 * s + (j & 1)] : fill;
+  return load(buf);
+}
+template <class T> inline void scatter_pairs(T* p, int64_t s, Mask<T> m, Reg<T> v) {
+  alignas(64) T buf[lanes<T>];
+  store(buf, v);
+  for (int j = 0; j < lanes<T>; ++j)
+    if ((m >> j) & 1) p[(j / 2) * 2 * s + (j & 1)] = buf[j];
+}
+
+// Lane masks of even lanes (real parts) and the element mask widened to both lanes of a pair.
+template <class T> constexpr Mask<T> even_lanes() { return Mask<T>(sizeof(T) == 4 ? 0x5555 : 0x55); }
+template <class T> constexpr Mask<T> pairs_of(Mask<T> m) {
+  Mask<T> e = Mask<T>((m | (m >> 1)) & even_lanes<T>());
+  return Mask<T>(e | (e << 1));
+}
+
+}  // namespace nrx::simd

@@ -1,0 +1,62 @@
+// x87 control, status and environment access. The kernels mask the x87
+// exceptions around their work; the error routine raises one exception flag
+// (and, when it is unmasked, the exception itself) through the environment.
+#pragma once
+#include <cstdint>
+
+namespace nrx::simd {
+
+// Exception bits, identical in the control word (mask) and status word (flag).
+inline constexpr uint16_t kX87Invalid = 0x01;
+inline constexpr uint16_t kX87Denormal = 0x02;
+inline constexpr uint16_t kX87ZeroDivide = 0x04;
+inline constexpr uint16_t kX87Overflow = 0x08;
+inline constexpr uint16_t kX87Underflow = 0x10;
+inline constexpr uint16_t kX87Precision = 0x20;
+inline constexpr uint16_t kX87AllExceptions = 0x3F;
+
+// The 28-byte environment image of fnstenv/fldenv (32-bit operand size).
+struct X87Env {
+    uint16_t control;
+    uint16_t reserved0;
+    uint16_t status;
+    uint16_t reserved1;
+    uint16_t tag;
+    uint16_t reserved2;
+    uint32_t ip_offset;
+    uint16_t ip_selector;
+    uint16_t opcode;
+    uint32_t operand_offset;
+    uint16_t operand_selector;
+    uint16_t reserved3;
+};
+static_assert(sizeof(X87Env) == 28, "fnstenv image is 28 bytes");
+
+inline uint16_t x87_control() {
+    uint16_t cw;
+    asm volatile("fnstcw %0" : "=m"(cw));
+    return cw;
+}
+
+inline void x87_set_control(uint16_t cw) { asm volatile("fldcw %0" : : "m"(cw) : "memory"); }
+
+// Clears the exception flags without delivering any pending exception.
+inline void x87_clear_exceptions() { asm volatile("fnclex" ::: "memory"); }
+
+// Stores the environment; as a side effect the unit then masks all exceptions.
+inline void x87_store_env(X87Env* env) { asm volatile("fnstenv %0" : "=m"(*env) : : "memory"); }
+
+// Loads an environment. This waits first, so an unmasked exception flagged by
+// the previous environment is delivered (SIGFPE) before the load.
+inline void x87_load_env(const X87Env* env) { asm volatile("fldenv %0" : : "m"(*env) : "memory"); }
+
+inline uint16_t x87_status() {
+    uint16_t sw;
+    asm volatile("fnstsw %0" : "=m"(sw));
+    return sw;
+}
+
+// Delivers a pending unmasked exception, if any.
+inline void x87_wait() { asm volatile("fwait" ::: "memory"); }
+
+}  // namespace nrx::simd
