@@ -36,6 +36,10 @@ class F:
         self.exact, self.sleef, self.poles = exact, sleef, poles
 
 
+# Vector kernels of the real types (s, d) only, by function: their complex tables stay interim.
+REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
+    ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"))}
+
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
 
@@ -64,9 +68,9 @@ def rows():
     exact1("Sqr", 0.17, 0.34, "arith")
     add("LGamma", "v1", *sd("1", 42.697, 98.808), oracle="lgamma", domain=(-50.0, 100.0), poles=True, sleef="lgamma_u10")
     add("TGamma", "v1", *sd("1", 21.5, 44.0), oracle="tgamma", domain=(-30.0, 30.0), poles=True, sleef="tgamma_u10")
-    add("Exp2", "v1", *sd("1", 0.62, 1.45), oracle="exp2", domain=(-120.0, 120.0), sleef="exp2")
-    add("Exp10", "v1", *sd("1", 0.68, 1.62), oracle="exp10", domain=(-35.0, 35.0), sleef="exp10")
-    add("Logb", "v1", *sd("1", 0.25, 0.5), oracle="logb", domain=(-1e30, 1e30), poles=True, exact=True)
+    add("Exp2", "v1", *sd("1", 0.62, 1.45), kernel="exp", oracle="exp2", domain=(-120.0, 120.0), sleef="exp2")
+    add("Exp10", "v1", *sd("1", 0.68, 1.62), kernel="exp", oracle="exp10", domain=(-35.0, 35.0), sleef="exp10")
+    add("Logb", "v1", *sd("1", 0.25, 0.5), kernel="log", oracle="logb", domain=(-1e30, 1e30), poles=True, exact=True)
     exact1("CopySign", 0.2, 0.4, "arith", shape="v2", sleef="copysign")
     exact1("NextAfter", 0.4, 0.8, "arith", shape="v2", sleef="nextafter")
     exact1("Fdim", 0.25, 0.5, "arith", shape="v2", sleef="fdim")
@@ -89,7 +93,7 @@ def rows():
         oracle="sqrt", domain=(0.0, 1e30), sleef="sqrt")
     add("Exp", "v1", {"s": "3", "d": "3", "c": "le", "z": "le"},
         {"s": (0.635, 0.724, 0.576), "d": (1.702, 1.875, 1.184), "c": (4.6, 6.1, 4.6), "z": (10.612, 1103.0, 10.612)},
-        oracle="exp", domain=(-80.0, 80.0), sleef="exp")
+        kernel={"s": "exp", "d": "exp"}, oracle="exp", domain=(-80.0, 80.0), sleef="exp")
 
     three = [  # (name, s (LA,HA,EP), d (LA,HA,EP), oracle, domain, sleef, poles)
         ("InvSqrt", (0.4, 0.52, 0.3), (1.2, 1.6, 0.8), "rec_sqrt", (0.0, 1e30), None, True),
@@ -123,11 +127,12 @@ def rows():
     ]
     for name, cs, cd, oracle, dom, sl, poles in three:
         shape = {"Atan2": "v2", "Atan2pi": "v2", "Hypot": "v2", "Powr": "v2", "SinCos": "v1r2"}.get(name, "v1")
-        add(name, shape, *sd("3", cs, cd), oracle=oracle, domain=dom, sleef=sl, poles=poles)
+        add(name, shape, *sd("3", cs, cd), kernel=REAL_KERNEL.get(name), oracle=oracle, domain=dom, sleef=sl,
+            poles=poles)
 
     add("Ln", "v1", {t: "3" for t in TYPES},
         {"s": (0.714, 1.008, 0.624), "d": (1.85, 2.2, 1.35), "c": (5.0, 7.0, 4.2), "z": (11.0, 15.0, 9.0)},
-        oracle="log", domain=(0.0, 1e30), sleef="log", poles=True)
+        kernel={"s": "log", "d": "log"}, oracle="log", domain=(0.0, 1e30), sleef="log", poles=True)
 
     three_c1 = [  # s and d three kernels, c and z one
         ("Log10", (0.75, 1.05, 0.65), (1.95, 2.35, 1.45), 60.0, 110.0, "log10", (0.0, 1e30), "log10", True),
@@ -145,7 +150,8 @@ def rows():
     ]
     for name, cs, cd, cc, cz, oracle, dom, sl, poles in three_c1:
         add(name, "v2" if name == "Pow" else "v1", {"s": "3", "d": "3", "c": "1", "z": "1"},
-            {"s": cs, "d": cd, "c": cc, "z": cz}, oracle=oracle, domain=dom, sleef=sl, poles=poles)
+            {"s": cs, "d": cd, "c": cc, "z": cz}, kernel=REAL_KERNEL.get(name), oracle=oracle, domain=dom,
+            sleef=sl, poles=poles)
     add("Cos", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
         {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0},
         oracle="cos", domain=(-1e4, 1e4), sleef="cos")

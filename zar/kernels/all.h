@@ -4,6 +4,8 @@
 
 #include "zar/kernels/arith.h"
 #include "zar/kernels/complex.h"
+#include "zar/kernels/exp.h"
+#include "zar/kernels/log.h"
 #include "zar/kernels/interim.h"
 #include "zar/kernels/pack.h"
 #include "zar/kernels/remainder.h"

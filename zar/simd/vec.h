@@ -88,6 +88,15 @@ inline __m512 swap_pairs(__m512 a) { return _mm512_permute_ps(a, 0xB1); }
 inline __m512 dup_even(__m512 a) { return _mm512_moveldup_ps(a); }
 inline __m512 dup_odd(__m512 a) { return _mm512_movehdup_ps(a); }
 
+// Table lookups: lanes pick entry (idx & 15) of one register, or (idx & 31) of two.
+inline __m512 lookup(__m512 t, __m512i idx) { return _mm512_permutexvar_ps(idx, t); }
+inline __m512 lookup(__m512 lo, __m512 hi, __m512i idx) { return _mm512_permutex2var_ps(lo, idx, hi); }
+// a * 2^floor(b), with overflow and underflow rounded like a product.
+inline __m512 scalef(__m512 a, __m512 b) { return _mm512_scalef_round_ps(a, b, kNear); }
+// Significand in [1, 2) with the sign dropped.
+inline __m512 mantissa(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
+inline __m512i to_int(__m512 a) { return _mm512_cvt_roundps_epi32(a, kNear); }
+
 // ---- double ----
 inline __m512d splat(double x) { return _mm512_set1_pd(x); }
 inline __m512d load(const double* p) { return _mm512_loadu_pd(p); }
@@ -123,7 +132,25 @@ inline __m512d swap_pairs(__m512d a) { return _mm512_permute_pd(a, 0x55); }
 inline __m512d dup_even(__m512d a) { return _mm512_movedup_pd(a); }
 inline __m512d dup_odd(__m512d a) { return _mm512_permute_pd(a, 0xFF); }
 
+inline __m512d lookup(__m512d lo, __m512d hi, __m512i idx) { return _mm512_permutex2var_pd(lo, idx, hi); }
+inline __m512d scalef(__m512d a, __m512d b) { return _mm512_scalef_round_pd(a, b, kNear); }
+inline __m512d mantissa(__m512d a) { return _mm512_getmant_round_pd(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
+inline __m512i to_int(__m512d a) { return _mm512_cvt_roundpd_epi64(a, kNear); }
+
 // ---- generic helpers ----
+// A register of bit patterns (the form tables and constants are stored in).
+inline __m512 from_bits(const uint32_t* p) { return _mm512_castsi512_ps(_mm512_loadu_si512(p)); }
+inline __m512d from_bits(const uint64_t* p) { return _mm512_castsi512_pd(_mm512_loadu_si512(p)); }
+inline float bits_to(uint32_t b) { float x; std::memcpy(&x, &b, 4); return x; }
+inline double bits_to(uint64_t b) { double x; std::memcpy(&x, &b, 8); return x; }
+
+// c[0] + c[1] x + ... + c[N-1] x^(N-1), by Horner's rule with fused steps.
+template <class V, class U, size_t N> inline V horner(V x, const U (&c)[N]) {
+  V p = splat(bits_to(c[N - 1]));
+  for (size_t k = N - 1; k-- > 0;) p = fma(p, x, splat(bits_to(c[k])));
+  return p;
+}
+
 template <class T> inline Reg<T> sign_mask() { return splat(T(-0.0)); }
 template <class T> inline Reg<T> abs_of(Reg<T> a) { return bit_andnot(sign_mask<T>(), a); }
 // Magnitude of a with the sign of b, bitwise.

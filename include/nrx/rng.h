@@ -1,0 +1,327 @@
+/*
+ * nrx random streams: generator registry, stream objects, chunks, the shared
+ * read-only data table, stream persistence, the congruential and lagged
+ * generators and the uniform law.
+ *
+ * Valid C99 and C++. Every function has C linkage and returns an int32_t
+ * status from enum dru_status unless stated otherwise: 0 success, negative
+ * failure. A refused call leaves the caller's data and the stream as they
+ * were.
+ *
+ * Layouts on 64-bit Linux (pointers are 8 bytes, counts stay 32-bit):
+ *   DruStream        16 bytes: brng u32 @0, flag u8 @4, u8 @5, u16 @6,
+ *                    chunks pointer @8; the generator state follows @16.
+ *   DruChunk         40 bytes: id u32 @0, size u32 @4, data @8, next @16,
+ *                    gid u64[2] @24.
+ *   DruGlobROEntry   32 bytes: gid u64[2] @0, refs u32 @16, data @24.
+ *   BrngProperties   56 bytes: five i32 @0..@16, Init @24, GenS @32,
+ *                    GenD @40, GenI @48.
+ *   DruRegistry      records[512] @0, count i32 @28672, members[512] @28676.
+ */
+#ifndef NRX_RNG_H
+#define NRX_RNG_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define NRX_RNG_API __attribute__((visibility("default")))
+#else
+#define NRX_RNG_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Status codes ---------------------------------------------------------- */
+typedef enum dru_status {
+    DRU_OK = 0,
+    DRU_E_BAD_METHOD = -2,            /* unknown Init method code */
+    DRU_E_BAD_ARGUMENT = -3,          /* bad argument */
+    DRU_E_NO_MEMORY = -4,             /* an allocation returned null */
+    DRU_E_NULL_POINTER = -5,          /* registration: a function pointer is null */
+    DRU_E_BRNG_INVALID = -1000,       /* identifier names no valid record or member */
+    DRU_E_NO_LEAPFROG = -1002,        /* generator does not support leapfrog */
+    DRU_E_NO_SKIP_AHEAD = -1003,      /* generator does not support skip-ahead */
+    DRU_E_NO_SKIP_AHEAD_EX = -1004,   /* generator does not support multi-word skip-ahead */
+    DRU_E_BAD_STATE_SIZE = -1008,     /* registration: StateSize < 0 */
+    DRU_E_BAD_WORD_SIZE = -1009,      /* registration: WordBytes not 4, 8, 16 */
+    DRU_E_BAD_SEED_COUNT = -1010,     /* registration: SeedCount < 1 */
+    DRU_E_BAD_BIT_COUNT = -1011,      /* registration: BitCount < 1 */
+    DRU_E_QRNG_EXHAUSTED = -1012,     /* quasi-random stream past 2^32 - 1 values */
+    DRU_E_TOO_MANY_STREAMS = -1013,   /* leapfrog stream count out of range */
+    DRU_E_NO_FULL_BITS = -1014,       /* generator cannot deliver full-width words */
+    DRU_E_FILE_CLOSE = -1100,         /* closing a stream file failed */
+    DRU_E_FILE_OPEN = -1101,          /* opening a stream file failed */
+    DRU_E_FILE_WRITE = -1102,         /* writing a stream file failed */
+    DRU_E_FILE_READ = -1103,          /* a stream file ended early */
+    DRU_E_BAD_FILE_IMAGE = -1110,     /* a stream file is not recognised */
+    DRU_E_BAD_CALLBACK_COUNT = -1120, /* abstract callback returned a bad count */
+    DRU_E_CALLBACK_EMPTY = -1121,     /* abstract callback returned no values */
+    DRU_E_ABSTRACT_KIND = -1122,      /* output type the abstract stream was not made for */
+    DRU_E_NO_RDRAND = -1130,          /* hardware generator without RDRAND */
+    DRU_E_RDRAND_RETRIES = -1131,     /* RDRAND kept failing */
+    DRU_E_NO_AES = -1140,             /* ARS5 without AES instructions */
+    DRU_E_BAD_IMAGE = -1200,          /* a saved memory image is not recognised */
+    DRU_E_NO_SHARED_ENTRY = -3000,    /* shared-data lookup failed */
+    DRU_E_SHARED_TABLE_FULL = -3001   /* shared-data table has 128 entries */
+} dru_status;
+
+/* ---- Generator identifiers ------------------------------------------------- */
+/* Main-table identifiers are (index + 1) << 20, plus a member number for the
+ * families; identifiers below 0x100000 name the legacy table. */
+#define DRU_BRNG_MCG31M1        0x100000
+#define DRU_BRNG_R250           0x200000
+#define DRU_BRNG_MRG32K3A       0x300000
+#define DRU_BRNG_MCG59          0x400000
+#define DRU_BRNG_WH             0x500000 /* + member 0..272 */
+#define DRU_BRNG_SOBOL          0x600000
+#define DRU_BRNG_NIEDERR        0x700000
+#define DRU_BRNG_MT19937        0x800000
+#define DRU_BRNG_MT2203         0x900000 /* + member 0..6023 */
+#define DRU_BRNG_IABSTRACT      0xA00000
+#define DRU_BRNG_DABSTRACT      0xB00000
+#define DRU_BRNG_SABSTRACT      0xC00000
+#define DRU_BRNG_SFMT19937      0xD00000
+#define DRU_BRNG_TRNG           0xE00000
+#define DRU_BRNG_ARS5           0xF00000
+#define DRU_BRNG_PHILOX4X32X10  0x1000000
+
+#define DRU_REGISTRY_CAPACITY   512
+#define DRU_LEGACY_RECORDS      281
+#define DRU_SHARED_TABLE_SIZE   128
+
+/* Init method codes. */
+#define DRU_INIT_STANDARD       0 /* seed from n parameter words */
+#define DRU_INIT_LEAPFROG       1 /* params = {k, total}, n = total */
+#define DRU_INIT_SKIP_AHEAD     2 /* params = 64-bit count, low word first, n = 2 */
+#define DRU_INIT_SKIP_AHEAD_EX  3 /* params = n 64-bit words, least significant first */
+
+/* Uniform law method codes. */
+#define DRU_RNG_UNIFORM_STD      0
+#define DRU_RNG_UNIFORM_ACCURATE 0x40000000 /* results clamped into [a, b] */
+
+/* Cache chunk kind of the congruential generators (384 bytes). */
+#define DRU_CHUNK_MCG_CACHE     14
+
+/* ---- Objects --------------------------------------------------------------- */
+typedef struct DruChunk {
+    uint32_t id;           /* chunk kind chosen by the attaching code */
+    uint32_t size;         /* bytes of data */
+    void* data;
+    struct DruChunk* next; /* newest first */
+    uint64_t gid[2];       /* shared-data identifier (low, high), zero when private */
+} DruChunk;
+
+typedef struct DruStream {
+    uint32_t brng;         /* identifier as given at creation */
+    uint8_t flag;          /* 1 at creation */
+    uint8_t reserved0;
+    uint16_t reserved1;
+    DruChunk* chunks;      /* newest chunk first, null when none */
+} DruStream;
+
+typedef struct DruGlobROEntry {
+    uint64_t gid[2];
+    uint32_t refs;
+    void* data;
+} DruGlobROEntry;
+
+typedef int32_t (*DruInitFn)(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
+typedef int32_t (*DruGenSFn)(DruStream* stream, int32_t n, float* r, float a, float b);
+typedef int32_t (*DruGenDFn)(DruStream* stream, int32_t n, double* r, double a, double b);
+typedef int32_t (*DruGenIFn)(DruStream* stream, int32_t n, uint32_t* r);
+
+typedef struct BrngProperties {
+    int32_t StateSize;  /* bytes of a stream including the 16-byte header */
+    int32_t SeedCount;  /* words of seed/state proper */
+    int32_t HasZero;    /* 1 when the integer output can be 0 */
+    int32_t WordBytes;  /* bytes of one integer output: 4, 8 or 16 */
+    int32_t BitCount;   /* significant bits of an output word */
+    DruInitFn Init;
+    DruGenSFn GenS;
+    DruGenDFn GenD;
+    DruGenIFn GenI;
+} BrngProperties;
+
+typedef struct DruRegistry {
+    BrngProperties records[DRU_REGISTRY_CAPACITY];
+    int32_t count;                            /* used records, 16 at start */
+    int32_t members[DRU_REGISTRY_CAPACITY];   /* members per record */
+} DruRegistry;
+
+/* ---- Registry -------------------------------------------------------------- */
+extern NRX_RNG_API DruRegistry _RegBrngsNew;
+extern NRX_RNG_API BrngProperties _RegBrngs[DRU_LEGACY_RECORDS];
+
+/* Splits `brng` into record index and member; returns the table (the main
+ * table's records or the legacy table). Nothing is validated. */
+NRX_RNG_API BrngProperties* _druGetBrngBaseOffset(int32_t brng, int32_t* index, int32_t* member);
+/* 0 or DRU_E_BRNG_INVALID. Legacy: 0 <= index < 281; main: index below the
+ * used count and member below the record's member count. */
+NRX_RNG_API int32_t _druIsBrngValid(const BrngProperties* table, int32_t index, int32_t member);
+/* Copies the record of `brng` into *props; DRU_E_BRNG_INVALID leaves it untouched. */
+NRX_RNG_API int32_t _druGetBrngProperties(int32_t brng, BrngProperties* props);
+/* Used records of the main table (16 + successful registrations). */
+NRX_RNG_API int32_t _druGetNumRegBrngs(void);
+/* Appends a caller generator; returns its identifier (used count + 1) << 20,
+ * or DRU_E_BAD_STATE_SIZE, DRU_E_BAD_WORD_SIZE, DRU_E_BAD_SEED_COUNT,
+ * DRU_E_BAD_BIT_COUNT, DRU_E_NULL_POINTER (checked in that order), or
+ * DRU_E_NO_MEMORY when all 512 records are in use (table unchanged). Not locked. */
+NRX_RNG_API int32_t _druRegisterBrng(const BrngProperties* props);
+
+/* ---- Streams --------------------------------------------------------------- */
+/* Creates and seeds a stream of `brng` from n parameter words. DRU_E_BRNG_INVALID
+ * (also for the abstract identifiers), DRU_E_NO_MEMORY (handle left null), or
+ * the generator's seeding status (the stream then stays allocated). */
+NRX_RNG_API int32_t _druNewStreamEx(DruStream** stream, int32_t brng, int32_t n, const uint32_t* params);
+/* Independent copy with its own chunks. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY
+ * (the handle is then null). */
+NRX_RNG_API int32_t _druCopyStream(DruStream** copy, const DruStream* src);
+/* Overwrites dst's state and chunks with src's; dst->brng unchanged. dst == src
+ * is a no-op. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY (dst unchanged). */
+NRX_RNG_API int32_t _druCopyStreamState(DruStream* dst, const DruStream* src);
+/* Frees the stream and its chunks and nulls the handle; returns 0. */
+NRX_RNG_API int32_t _druDeleteStream(DruStream** stream);
+/* Makes the stream its k-th of `total` interleaved sub-sequences (0 <= k < total):
+ * x <- x A^k, A <- A^total, so it delivers the values of 0-based index
+ * k + i total - 1 (i = 1, 2, ...) of the original sequence.
+ * DRU_E_TOO_MANY_STREAMS for total < 1, DRU_E_BAD_ARGUMENT for k outside
+ * [0, total), DRU_E_NO_LEAPFROG for MRG32K3A and R250. */
+NRX_RNG_API int32_t _druLeapfrogStream(DruStream* stream, int32_t k, int32_t total);
+/* Advances by `steps` outputs. DRU_E_NO_SKIP_AHEAD for R250. */
+NRX_RNG_API int32_t _druSkipAheadStream(DruStream* stream, uint64_t steps);
+/* Advances by the count of n 64-bit words (least significant first); only
+ * MRG32K3A supports it, the others return DRU_E_NO_SKIP_AHEAD_EX. */
+NRX_RNG_API int32_t _druSkipAheadStreamEx(DruStream* stream, int32_t n, const uint64_t* steps);
+/* Validates (table, index, member) and allocates an unseeded stream with a
+ * fresh header. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY. */
+NRX_RNG_API int32_t _druAllocateStream(DruStream** stream, const BrngProperties* table, int32_t brng,
+                                       int32_t index, int32_t member);
+/* The stream's identifier. */
+NRX_RNG_API int32_t _druGetStreamStateBrng(const DruStream* stream);
+
+/* ---- Chunks ---------------------------------------------------------------- */
+/* Attaches `size` bytes at `data` as a chunk of kind `id`, newest first. A
+ * non-zero gid shares the data through the shared table (an existing entry's
+ * data replaces `data`, which stays the caller's). DRU_E_NO_MEMORY. */
+NRX_RNG_API int32_t _druAddChunk(DruStream* stream, uint32_t id, const uint64_t* gid, void* data, uint32_t size);
+/* Data of the newest chunk of kind `id`, or null. */
+NRX_RNG_API void* _druSearchChunk(const DruStream* stream, uint32_t id);
+/* Number of attached chunks. */
+NRX_RNG_API int32_t _druGetNumChunks(const DruStream* stream);
+/* Frees every chunk of kind `id` (shared data by reference count); returns 0. */
+NRX_RNG_API int32_t _druDeleteChunksById(DruStream* stream, uint32_t id);
+/* Frees every chunk; returns 0. */
+NRX_RNG_API int32_t _druDeleteChunks(DruStream* stream);
+/* Appends copies of src's chunks to dst in src's order; shared data is
+ * referenced, private data copied. DRU_E_NO_MEMORY (dst unchanged). */
+NRX_RNG_API int32_t _druCopyChunks(DruStream* dst, const DruStream* src);
+
+/* ---- Shared read-only data table (128 entries, spin-locked) ---------------- */
+/* *entry = the entry of gid; DRU_E_NO_SHARED_ENTRY when gid is null, zero or absent. */
+NRX_RNG_API int32_t _druFindGlobRODataTableEntry(DruGlobROEntry** entry, const uint64_t* gid);
+/* Appends {gid, refs 1, data}; DRU_E_SHARED_TABLE_FULL at 128 entries. */
+NRX_RNG_API int32_t _druCreateGlobRODataTableEntry(DruGlobROEntry** entry, const uint64_t* gid, void* data);
+/* refs + 1 and chunk->data = entry data; DRU_E_NO_SHARED_ENTRY when absent. */
+NRX_RNG_API int32_t _druRegisterGlobRODataReference(DruChunk* chunk, const uint64_t* gid);
+/* refs - 1; at zero the data is freed and the entry removed. DRU_E_NO_SHARED_ENTRY. */
+NRX_RNG_API int32_t _druUnregisterGlobRODataReference(const uint64_t* gid);
+/* gid = {time-stamp counter, tag sign-extended}, unique in the table; returns 0. */
+NRX_RNG_API int32_t _druGenerateNewGlobalRODataTableEntryId(uint64_t* gid, int32_t tag);
+
+/* ---- Persistence ----------------------------------------------------------- */
+/* Image: version 2 @0, "RNG" @4, header size 24 (u16) @8, state size (u32) @12,
+ * chunk count (u16) @16, brng (u32) @20, state @24, then per chunk id u32,
+ * gid 16 bytes, size u32, data. Older 20-byte headers load too. */
+/* Byte size of the stream's image: StateSize + 8 + sum(24 + chunk size). */
+NRX_RNG_API int32_t _druGetStreamSize(const DruStream* stream);
+/* Writes the image into buffer (_druGetStreamSize bytes); returns 0. */
+NRX_RNG_API int32_t _druSaveStreamM(const DruStream* stream, void* buffer);
+/* New stream from a memory image. DRU_E_BAD_IMAGE, DRU_E_NO_MEMORY,
+ * DRU_E_NO_RDRAND, DRU_E_NO_AES; on failure *stream is null. */
+NRX_RNG_API int32_t _druLoadStreamM(DruStream** stream, const void* buffer);
+/* Writes the image to the file named by path_len bytes at path.
+ * DRU_E_NO_MEMORY, DRU_E_FILE_OPEN, DRU_E_FILE_WRITE, DRU_E_FILE_CLOSE. */
+NRX_RNG_API int32_t _druSaveStreamF(const DruStream* stream, const char* path, int32_t path_len);
+/* New stream from a file (note the argument order). DRU_E_FILE_OPEN,
+ * DRU_E_FILE_READ (file ends early), DRU_E_BAD_FILE_IMAGE, DRU_E_NO_MEMORY,
+ * DRU_E_FILE_CLOSE, DRU_E_NO_RDRAND, DRU_E_NO_AES; on failure *stream is null. */
+NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const char* path);
+
+/* ---- Generators (registry functions) --------------------------------------- *
+ * Init(method, stream, n, params) and the outputs: GenD/GenS write n values in
+ * [a, b), GenI n words of WordBytes bytes. Outputs return 0.
+ *   MCG31M1   x <- A x mod 2^31-1, a = 1132489760; real a+(b-a) x/(2^31-1)
+ *   MCG59     x <- A x mod 2^59, a = 13^13; real a+(b-a) x 2^-59; 8-byte words
+ *   MRG32K3A  L'Ecuyer's combined recurrence; u in 1..m1; real a+(b-a) u/m1
+ *   R250      x[i] ^= x[i+103 mod 250]; real a+(b-a) u 2^-32
+ *   WH        four Wichmann-Hill components per member (273 members);
+ *             real frac(sum x_c/m_c); 16-byte words x1..x4 */
+#define NRX_RNG_DECLARE_BRNG(Name)                                                                  \
+    NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* stream, int32_t n,   \
+                                                   const uint32_t* params);                         \
+    NRX_RNG_API int32_t _drusBRng##Name(DruStream* stream, int32_t n, float* r, float a, float b);  \
+    NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
+    NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
+NRX_RNG_DECLARE_BRNG(MCG31M1)
+NRX_RNG_DECLARE_BRNG(R250)
+NRX_RNG_DECLARE_BRNG(MRG32K3A)
+NRX_RNG_DECLARE_BRNG(MCG59)
+NRX_RNG_DECLARE_BRNG(WH)
+/* The following are registered but not available yet: their functions return
+ * DRU_E_BRNG_INVALID. */
+NRX_RNG_DECLARE_BRNG(Sobol)
+NRX_RNG_DECLARE_BRNG(Niederr)
+NRX_RNG_DECLARE_BRNG(MT19937)
+NRX_RNG_DECLARE_BRNG(MT2203)
+NRX_RNG_DECLARE_BRNG(SFMT19937)
+NRX_RNG_DECLARE_BRNG(TRNG)
+NRX_RNG_DECLARE_BRNG(ARS5)
+NRX_RNG_DECLARE_BRNG(PHILOX4X32X10)
+NRX_RNG_API int32_t _druBRngiAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
+NRX_RNG_API int32_t _druBRngdAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
+NRX_RNG_API int32_t _druBRngsAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
+NRX_RNG_API int32_t _druiBRngiAbstract(DruStream* stream, int32_t n, uint32_t* r);
+NRX_RNG_API int32_t _drudBRngdAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
+NRX_RNG_API int32_t _drusBRngsAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
+/* Output of a kind an abstract stream was not made for: does nothing and
+ * returns DRU_E_ABSTRACT_KIND (one function under six names). */
+NRX_RNG_API int32_t _drudBRngiAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
+NRX_RNG_API int32_t _drudBRngsAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
+NRX_RNG_API int32_t _druiBRngdAbstract(DruStream* stream, int32_t n, uint32_t* r);
+NRX_RNG_API int32_t _druiBRngsAbstract(DruStream* stream, int32_t n, uint32_t* r);
+NRX_RNG_API int32_t _drusBRngdAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
+NRX_RNG_API int32_t _drusBRngiAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
+
+/* ---- Modular helpers -------------------------------------------------------- */
+/* a^e mod m (m >= 1), 1 when e = 0. */
+NRX_RNG_API uint32_t _druiPowMod(uint32_t a, uint64_t e, uint32_t m);
+/* a^e mod 2^31 - 1. */
+NRX_RNG_API uint32_t _druiPowMod2P31M1(uint32_t a, uint64_t e);
+/* a^e mod 2^59. */
+NRX_RNG_API uint64_t _druiPowMod2P59(uint64_t a, uint64_t e);
+/* v <- M^e v mod m; M row-major 3x3 with entries below m, v entries below m. */
+NRX_RNG_API void _druiVect3PowMod(uint32_t v[3], const uint32_t M[9], uint32_t m, uint64_t e);
+/* As above with the exponent given as nwords 64-bit words, least significant first. */
+NRX_RNG_API void _druiVect3PowArrayMod(uint32_t v[3], const uint32_t M[9], uint32_t m, int32_t nwords,
+                                       const uint64_t* e);
+/* v <- A1^e v mod m1 (resp. A2^e v mod m2) for the MRG32K3A companion matrices
+ * acting on (x[n-3], x[n-2], x[n-1]); built-in powers cover 4 words (2^256). */
+NRX_RNG_API void _druiVect3PowArrayMod_M1(uint32_t v[3], int32_t nwords, const uint64_t* e);
+NRX_RNG_API void _druiVect3PowArrayMod_M2(uint32_t v[3], int32_t nwords, const uint64_t* e);
+
+/* ---- Uniform law ------------------------------------------------------------ */
+/* n variates in [a, b) from any stream through its GenS / GenD; with
+ * DRU_RNG_UNIFORM_ACCURATE every value is clamped into [a, b].
+ * DRU_E_BAD_ARGUMENT for n < 0, r null with n > 0, !(a < b) or another
+ * method code; a generator's negative status is returned unchanged. */
+NRX_RNG_API int32_t drusRngUniform(int32_t method, DruStream* stream, int32_t n, float* r, float a, float b);
+NRX_RNG_API int32_t drudRngUniform(int32_t method, DruStream* stream, int32_t n, double* r, double a, double b);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NRX_RNG_H */

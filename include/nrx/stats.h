@@ -1,0 +1,495 @@
+/*
+ * nrx summary statistics: the task object, its editing, and the basic
+ * statistics (moments, sums, covariance, correlation, cross-product,
+ * minimum and maximum) of multivariate data sets.
+ *
+ * Valid C99 and C++. Every function has C linkage and returns a status:
+ * 0 on success or a negative NRX_SS_STATUS_ code. A refused call changes
+ * neither the task nor any caller array.
+ *
+ * The task records the caller's addresses and never copies data: the data
+ * matrix, the weights, the index arrays and every result array stay the
+ * caller's, and compute routines read every registered address afresh at
+ * each call. "real" below is double in a d task (_drudSSNewTask) and float
+ * in an s task (_drusSSNewTask); "int" is int32_t, or int64_t when the task
+ * was created with a nonzero integer-width flag.
+ */
+#ifndef NRX_STATS_H
+#define NRX_STATS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "nrx/core.h"
+
+#if defined(__GNUC__)
+#define NRX_SS_API __attribute__((visibility("default")))
+#else
+#define NRX_SS_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Status codes ------------------------------------------------------------- */
+typedef enum NrxSSStatus {
+    NRX_SS_STATUS_OK = 0,
+    NRX_SS_STATUS_BAD_PARAMETER = -3,
+    NRX_SS_STATUS_NO_MEMORY = -4000,
+    NRX_SS_STATUS_BAD_DIMENSION = -4001,
+    NRX_SS_STATUS_BAD_OBSERVATIONS = -4002,
+    NRX_SS_STATUS_BAD_STORAGE = -4003,
+    NRX_SS_STATUS_NULL_INDICES = -4004,
+    NRX_SS_STATUS_NULL_WEIGHTS = -4005,
+    NRX_SS_STATUS_NULL_MEAN = -4006,
+    NRX_SS_STATUS_NULL_RAW_MOMENT_2 = -4007,
+    NRX_SS_STATUS_NULL_RAW_MOMENT_3 = -4008,
+    NRX_SS_STATUS_NULL_RAW_MOMENT_4 = -4009,
+    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2 = -4010,
+    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3 = -4011,
+    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4 = -4012,
+    NRX_SS_STATUS_NULL_KURTOSIS = -4013,
+    NRX_SS_STATUS_NULL_SKEWNESS = -4014,
+    NRX_SS_STATUS_NULL_MINIMUM = -4015,
+    NRX_SS_STATUS_NULL_MAXIMUM = -4016,
+    NRX_SS_STATUS_NULL_VARIATION = -4017,
+    NRX_SS_STATUS_NULL_COVARIANCE = -4018,
+    NRX_SS_STATUS_NULL_CORRELATION = -4019,
+    NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS = -4020,
+    NRX_SS_STATUS_NULL_QUANTILE_ORDERS = -4021,
+    NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT = -4022,
+    NRX_SS_STATUS_NULL_QUANTILES = -4023,
+    NRX_SS_STATUS_NULL_ORDER_STATISTICS = -4024,
+    NRX_SS_STATUS_NULL_ROBUST_COVARIANCE = -4027,
+    NRX_SS_STATUS_NULL_ROBUST_MEAN = -4028,
+    NRX_SS_STATUS_BAD_METHOD = -4029,
+    NRX_SS_STATUS_NULL_GROUP_INDICES = -4030,
+    NRX_SS_STATUS_NULL_TASK = -4031,
+    NRX_SS_STATUS_NULL_DATA = -4032,
+    NRX_SS_STATUS_RANK_DEFICIENT = -4033,
+    NRX_SS_STATUS_NULL_POOLED_COVARIANCE = -4034,
+    NRX_SS_STATUS_NULL_POOLED_MEAN = -4035,
+    NRX_SS_STATUS_NULL_GROUP_COVARIANCES = -4036,
+    NRX_SS_STATUS_NULL_GROUP_MEANS = -4037,
+    NRX_SS_STATUS_BAD_GROUP_INDICES = -4038,
+    NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS = -4039,
+    NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT = -4040,
+    NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS = -4041,
+    NRX_SS_STATUS_NULL_ROBUST_PARAMETERS = -4042,
+    NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT = -4043,
+    NRX_SS_STATUS_NULL_STORAGE = -4044,
+    NRX_SS_STATUS_NULL_PARTIAL_INDICES = -4045,
+    NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE = -4046,
+    NRX_SS_STATUS_NULL_PARTIAL_CORRELATION = -4047,
+    NRX_SS_STATUS_NULL_MISSING_PARAMETERS = -4048,
+    NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT = -4049,
+    NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT = -4050,
+    NRX_SS_STATUS_BAD_MISSING_COUNTS = -4051,
+    NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT = -4052,
+    NRX_SS_STATUS_NULL_INITIAL_ESTIMATES = -4053,
+    NRX_SS_STATUS_NULL_SIMULATED_VALUES = -4054,
+    NRX_SS_STATUS_NULL_SIMULATED_COUNT = -4055,
+    NRX_SS_STATUS_NULL_ESTIMATE_COUNT = -4056,
+    NRX_SS_STATUS_NULL_ESTIMATES = -4057,
+    NRX_SS_STATUS_BAD_ESTIMATE_COUNT = -4058,
+    NRX_SS_STATUS_BAD_SIMULATED_COUNT = -4059,
+    NRX_SS_STATUS_NO_MISSING_RESULTS = -4060,
+    NRX_SS_STATUS_NULL_PRIOR_COUNT = -4061,
+    NRX_SS_STATUS_NULL_PRIOR = -4062,
+    NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT = -4063,
+    NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT = -4064,
+    NRX_SS_STATUS_NULL_STREAM_PARAMETERS = -4065,
+    NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT = -4066,
+    NRX_SS_STATUS_BAD_STREAM_ACCURACY = -4067,
+    NRX_SS_STATUS_NULL_STREAM_ORDERS = -4068,
+    NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT = -4069,
+    NRX_SS_STATUS_NULL_STREAM_QUANTILES = -4070,
+    NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION = -4071,
+    NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE = -4072,
+    NRX_SS_STATUS_BAD_PARTIAL_INDICES = -4073,
+    NRX_SS_STATUS_NULL_SUM_1 = -4074,
+    NRX_SS_STATUS_NULL_SUM_2 = -4075,
+    NRX_SS_STATUS_NULL_SUM_3 = -4076,
+    NRX_SS_STATUS_NULL_SUM_4 = -4077,
+    NRX_SS_STATUS_NULL_CENTRAL_SUM_2 = -4078,
+    NRX_SS_STATUS_NULL_CENTRAL_SUM_3 = -4079,
+    NRX_SS_STATUS_NULL_CENTRAL_SUM_4 = -4080,
+    NRX_SS_STATUS_NULL_CROSS_PRODUCT = -4081,
+    NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION = -4082,
+    NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION = -4083,
+    NRX_SS_STATUS_NULL_SORTED_DATA = -4084,
+    NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES = -4085,
+    NRX_SS_STATUS_EIGEN_FAILED = -5040,
+    NRX_SS_STATUS_FACTOR_FAILED = -5041,
+    NRX_SS_STATUS_INVERSE_FAILED = -5042
+} NrxSSStatus;
+
+/* ---- Data layout codes (the int behind the data-layout address) ----------------
+ * ROWS: variable-major, element (j, i) of variable j, observation i at j*n + i.
+ * COLUMNS: observation-major, element (j, i) at i*p + j. */
+#define NRX_SS_STORAGE_ROWS 0x10000
+#define NRX_SS_STORAGE_COLUMNS 0x20000
+
+/* ---- Matrix storage codes of symmetric p x p results -----------------------------
+ * Tested bit-wise: bit 0x2 selects PACKED_B, else bit 0x1 PACKED_A, else FULL.
+ * For i <= j the entry a(i, j) lies at
+ *   FULL      i*p + j and j*p + i                      (p*p entries)
+ *   PACKED_A  i + j*(j+1)/2   (column j of the upper triangle after column j-1)
+ *   PACKED_B  i*p - i*(i-1)/2 + (j - i)   (row i of the upper triangle) */
+#define NRX_SS_MATRIX_FULL 0
+#define NRX_SS_MATRIX_PACKED_A 1
+#define NRX_SS_MATRIX_PACKED_B 2
+
+/* ---- Edit-parameter ids ------------------------------------------------------------
+ * (i) int address, edited with _druiSSEditTask; (d) real address, edited with
+ * _drudSSEditTask / _drusSSEditTask. The comment gives the status for a null
+ * address. */
+enum NrxSSParam {
+    NRX_SS_PARAM_DIMENSION = 1,                        /* i  -4001 */
+    NRX_SS_PARAM_OBSERVATIONS = 2,                     /* i  -4002 */
+    NRX_SS_PARAM_DATA = 3,                             /* d  -4032 */
+    NRX_SS_PARAM_DATA_LAYOUT = 4,                      /* i  -4044 */
+    NRX_SS_PARAM_INDICES = 5,                          /* i  -4004 */
+    NRX_SS_PARAM_WEIGHTS = 6,                          /* d  -4005 */
+    NRX_SS_PARAM_MEAN = 7,                             /* d  -4006 */
+    NRX_SS_PARAM_RAW_MOMENT_2 = 8,                     /* d  -4007 */
+    NRX_SS_PARAM_RAW_MOMENT_3 = 9,                     /* d  -4008 */
+    NRX_SS_PARAM_RAW_MOMENT_4 = 10,                    /* d  -4009 */
+    NRX_SS_PARAM_CENTRAL_MOMENT_2 = 11,                /* d  -4010 */
+    NRX_SS_PARAM_CENTRAL_MOMENT_3 = 12,                /* d  -4011 */
+    NRX_SS_PARAM_CENTRAL_MOMENT_4 = 13,                /* d  -4012 */
+    NRX_SS_PARAM_KURTOSIS = 14,                        /* d  -4013 */
+    NRX_SS_PARAM_SKEWNESS = 15,                        /* d  -4014 */
+    NRX_SS_PARAM_MINIMUM = 16,                         /* d  -4015 */
+    NRX_SS_PARAM_MAXIMUM = 17,                         /* d  -4016 */
+    NRX_SS_PARAM_VARIATION = 18,                       /* d  -4017 */
+    NRX_SS_PARAM_COVARIANCE = 19,                      /* d  -4018 */
+    NRX_SS_PARAM_COVARIANCE_STORAGE = 20,              /* i  -4044 */
+    NRX_SS_PARAM_CORRELATION = 21,                     /* d  -4019 */
+    NRX_SS_PARAM_CORRELATION_STORAGE = 22,             /* i  -4044 */
+    NRX_SS_PARAM_ACCUMULATED_WEIGHTS = 23,             /* d  -4020 */
+    NRX_SS_PARAM_QUANTILE_ORDER_COUNT = 24,            /* i  -4022 */
+    NRX_SS_PARAM_QUANTILE_ORDERS = 25,                 /* d  -4021 */
+    NRX_SS_PARAM_QUANTILES = 26,                       /* d  -4023 */
+    NRX_SS_PARAM_ORDER_STATISTICS = 27,                /* d  -4024 */
+    NRX_SS_PARAM_GROUP_INDICES = 28,                   /* i  -4038 */
+    NRX_SS_PARAM_POOLED_COVARIANCE_STORAGE = 29,       /* i  -4044 */
+    NRX_SS_PARAM_POOLED_MEAN = 30,                     /* d  -4035 */
+    NRX_SS_PARAM_POOLED_COVARIANCE = 31,               /* d  -4034 */
+    NRX_SS_PARAM_REQUESTED_GROUPS = 32,                /* i  -4038 */
+    NRX_SS_PARAM_GROUP_MEANS = 33,                     /* d  -4037 */
+    NRX_SS_PARAM_GROUP_COVARIANCE_STORAGE = 34,        /* i  -4044 */
+    NRX_SS_PARAM_GROUP_COVARIANCES = 35,               /* d  -4036 */
+    NRX_SS_PARAM_ROBUST_COVARIANCE_STORAGE = 36,       /* i  -4044 */
+    NRX_SS_PARAM_ROBUST_PARAMETER_COUNT = 37,          /* i  -4043 */
+    NRX_SS_PARAM_ROBUST_PARAMETERS = 38,               /* d  -4042 */
+    NRX_SS_PARAM_ROBUST_MEAN = 39,                     /* d  -4028 */
+    NRX_SS_PARAM_ROBUST_COVARIANCE = 40,               /* d  -4027 */
+    NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT = 41,         /* i  -4040 */
+    NRX_SS_PARAM_OUTLIER_PARAMETERS = 42,              /* d  -4039 */
+    NRX_SS_PARAM_OUTLIER_WEIGHTS = 43,                 /* d  -4041 */
+    NRX_SS_PARAM_ORDER_STATISTICS_STORAGE = 44,        /* i  -4044 */
+    NRX_SS_PARAM_PARTIAL_INDICES = 45,                 /* i  -4045 */
+    NRX_SS_PARAM_PARTIAL_COVARIANCE = 46,              /* d  -4046 */
+    NRX_SS_PARAM_PARTIAL_COVARIANCE_STORAGE = 47,      /* i  -4044 */
+    NRX_SS_PARAM_PARTIAL_CORRELATION = 48,             /* d  -4047 */
+    NRX_SS_PARAM_PARTIAL_CORRELATION_STORAGE = 49,     /* i  -4044 */
+    NRX_SS_PARAM_MISSING_PARAMETER_COUNT = 50,         /* i  -4049 */
+    NRX_SS_PARAM_MISSING_PARAMETERS = 51,              /* d  -4048 */
+    NRX_SS_PARAM_INITIAL_ESTIMATE_COUNT = 52,          /* i  -4052 */
+    NRX_SS_PARAM_INITIAL_ESTIMATES = 53,               /* d  -4053 */
+    NRX_SS_PARAM_SIMULATED_COUNT = 54,                 /* i  -4055 */
+    NRX_SS_PARAM_SIMULATED_VALUES = 55,                /* d  -4054 */
+    NRX_SS_PARAM_ESTIMATE_COUNT = 56,                  /* i  -4056 */
+    NRX_SS_PARAM_ESTIMATES = 57,                       /* d  -4057 */
+    NRX_SS_PARAM_PRIOR_COUNT = 58,                     /* i  -4061 */
+    NRX_SS_PARAM_PRIOR = 59,                           /* d  -4062 */
+    NRX_SS_PARAM_PARAMETRIZED_CORRELATION = 60,        /* d  -4071 */
+    NRX_SS_PARAM_PARAMETRIZED_CORRELATION_STORAGE = 61,/* i  -4044 */
+    NRX_SS_PARAM_STREAM_PARAMETER_COUNT = 62,          /* i  -4066 */
+    NRX_SS_PARAM_STREAM_PARAMETERS = 63,               /* d  -4065 */
+    NRX_SS_PARAM_STREAM_ORDER_COUNT = 64,              /* i  -4069 */
+    NRX_SS_PARAM_STREAM_ORDERS = 65,                   /* d  -4068 */
+    NRX_SS_PARAM_STREAM_QUANTILES = 66,                /* d  -4070 */
+    NRX_SS_PARAM_SUM_1 = 67,                           /* d  -4074 */
+    NRX_SS_PARAM_SUM_2 = 68,                           /* d  -4075 */
+    NRX_SS_PARAM_SUM_3 = 69,                           /* d  -4076 */
+    NRX_SS_PARAM_SUM_4 = 70,                           /* d  -4077 */
+    NRX_SS_PARAM_CENTRAL_SUM_2 = 71,                   /* d  -4078 */
+    NRX_SS_PARAM_CENTRAL_SUM_3 = 72,                   /* d  -4079 */
+    NRX_SS_PARAM_CENTRAL_SUM_4 = 73,                   /* d  -4080 */
+    NRX_SS_PARAM_CROSS_PRODUCT = 74,                   /* d  -4081 */
+    NRX_SS_PARAM_CROSS_PRODUCT_STORAGE = 75,           /* i  -4044 */
+    NRX_SS_PARAM_MEDIAN_ABS_DEVIATION = 76,            /* d  -4082 */
+    NRX_SS_PARAM_MEAN_ABS_DEVIATION = 77,              /* d  -4083 */
+    NRX_SS_PARAM_SORTED_DATA = 78,                     /* d  -4084 */
+    NRX_SS_PARAM_SORTED_DATA_STORAGE = 79              /* i  -4044 */
+};
+
+/* ---- Estimate-mask bits (64-bit) --------------------------------------------------- */
+#define NRX_SS_EST_MEAN                  0x1ULL
+#define NRX_SS_EST_RAW_MOMENT_2          0x2ULL
+#define NRX_SS_EST_RAW_MOMENT_3          0x4ULL
+#define NRX_SS_EST_RAW_MOMENT_4          0x8ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_2      0x10ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_3      0x20ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_4      0x40ULL
+#define NRX_SS_EST_KURTOSIS              0x80ULL
+#define NRX_SS_EST_SKEWNESS              0x100ULL
+#define NRX_SS_EST_VARIATION             0x200ULL
+#define NRX_SS_EST_MINIMUM               0x400ULL
+#define NRX_SS_EST_MAXIMUM               0x800ULL
+#define NRX_SS_EST_COVARIANCE            0x1000ULL
+#define NRX_SS_EST_CORRELATION           0x2000ULL
+#define NRX_SS_EST_POOLED_COVARIANCE     0x4000ULL
+#define NRX_SS_EST_GROUP_COVARIANCE      0x8000ULL
+#define NRX_SS_EST_QUANTILES             0x10000ULL
+#define NRX_SS_EST_ORDER_STATISTICS      0x20000ULL
+#define NRX_SS_EST_PARTIAL_COVARIANCE    0x100000ULL
+#define NRX_SS_EST_PARTIAL_CORRELATION   0x200000ULL
+#define NRX_SS_EST_SUM_1                 0x2000000ULL
+#define NRX_SS_EST_SUM_2                 0x4000000ULL
+#define NRX_SS_EST_SUM_3                 0x8000000ULL
+#define NRX_SS_EST_SUM_4                 0x10000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_2         0x20000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_3         0x40000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_4         0x80000000ULL
+#define NRX_SS_EST_CROSS_PRODUCT         0x100000000ULL
+#define NRX_SS_EST_MEDIAN_ABS_DEVIATION  0x200000000ULL
+#define NRX_SS_EST_MEAN_ABS_DEVIATION    0x400000000ULL
+#define NRX_SS_EST_POOLED_MEAN           0x800000000ULL
+#define NRX_SS_EST_GROUP_MEAN            0x1000000000ULL
+
+/* ---- Method-mask bits of the basic statistics (64-bit) -------------------------------
+ * FAST: raw sums; central quantities derived from raw moments.
+ * ONE_PASS: deviations from the running mean, merged by updating formulas
+ *           (stable under large offsets).
+ * FAST_GIVEN_MEAN: one-pass family measuring deviations from a fixed shift
+ *           vector kept in the task; the first shift is the registered mean
+ *           array where its values are finite, else the first observation.
+ * CROSS_PRODUCT_TO_COVARIANCE / SUMS_TO_MOMENTS: no data pass; covariance,
+ *           correlation and moments from the sums and cross-product the
+ *           caller registered. */
+#define NRX_SS_METHOD_FAST                        0x1ULL
+#define NRX_SS_METHOD_ONE_PASS                    0x2ULL
+#define NRX_SS_METHOD_FAST_GIVEN_MEAN             0x100ULL
+#define NRX_SS_METHOD_CROSS_PRODUCT_TO_COVARIANCE 0x200ULL
+#define NRX_SS_METHOD_SUMS_TO_MOMENTS             0x400ULL
+
+/* ---- Task record -------------------------------------------------------------------
+ * Allocated by NewTask (zero-filled, 128-byte aligned), freed by
+ * _druSSDeleteTask. Callers only edit it through the operations below; the
+ * layout is given for routines that build a record of their own. Every
+ * address field is a native pointer (zero when not registered).
+ *
+ *   offset  field
+ *     0     int32  integer-width flag (nonzero: 64-bit ints)
+ *     4     int32  version word (2)
+ *     8     int32  constant word (1)
+ *    16     78 addresses: dimension ... estimates (fields 4-81 in order;
+ *           field 54, at offset 16 + 50*8 = 416, is the streaming-quantile
+ *           state and is not editable)
+ *   640     8 words of Mahalanobis-distance context
+ *   704     int32  cleanup count
+ *   712     cleanup routine
+ *   720     sorted data, 728 sorted-data storage
+ *   736     persistent buffer of the basic statistics
+ *   744     size */
+typedef struct NrxSSTask NrxSSTask;
+typedef void (*NrxSSCleanup)(NrxSSTask* task);
+struct NrxSSTask {
+    int32_t int64_flag;
+    int32_t version;
+    int32_t constant;
+    int32_t reserved;
+    const void* dimension;
+    const void* observations;
+    const void* indices;
+    const void* data;
+    const void* weights;
+    void* accumulated_weights;
+    const void* data_layout;
+    void* parametrized_correlation;
+    const void* parametrized_correlation_storage;
+    void* mean;
+    void* raw_moment[3];          /* orders 2, 3, 4 */
+    void* central_moment[3];      /* orders 2, 3, 4 */
+    void* sum[4];                 /* raw sums of order 1 .. 4 */
+    void* central_sum[3];         /* orders 2, 3, 4 */
+    void* kurtosis;
+    void* skewness;
+    void* variation;
+    void* minimum;
+    void* maximum;
+    const void* covariance_storage;
+    void* covariance;
+    const void* correlation_storage;
+    void* correlation;
+    const void* cross_product_storage;
+    void* cross_product;
+    const void* group_indices;
+    const void* requested_groups;
+    void* group_means;
+    void* group_covariances;
+    const void* group_covariance_storage;
+    void* pooled_mean;
+    void* pooled_covariance;
+    const void* pooled_covariance_storage;
+    const void* quantile_order_count;
+    const void* quantile_orders;
+    void* quantiles;
+    void* order_statistics;
+    const void* order_statistics_storage;
+    const void* stream_order_count;
+    const void* stream_orders;
+    void* stream_quantiles;
+    void* stream_state;
+    const void* stream_parameter_count;
+    const void* stream_parameters;
+    void* mean_abs_deviation;
+    void* median_abs_deviation;
+    const void* robust_parameter_count;
+    const void* robust_parameters;
+    void* robust_mean;
+    void* robust_covariance;
+    const void* robust_covariance_storage;
+    const void* outlier_parameter_count;
+    const void* outlier_parameters;
+    void* outlier_weights;
+    const void* partial_indices;
+    void* partial_covariance;
+    const void* partial_covariance_storage;
+    void* partial_correlation;
+    const void* partial_correlation_storage;
+    const void* missing_parameter_count;
+    const void* missing_parameters;
+    const void* initial_estimate_count;
+    const void* initial_estimates;
+    const void* prior_count;
+    const void* prior;
+    const void* simulated_count;
+    void* simulated_values;
+    const void* estimate_count;
+    void* estimates;
+    void* mahalanobis[8];
+    int32_t cleanup_count;
+    int32_t reserved2;
+    NrxSSCleanup cleanup;
+    void* sorted_data;
+    const void* sorted_data_storage;
+    void* basic_buffer;
+};
+
+/* ---- Task creation, editing, deletion ------------------------------------------------ */
+
+/* Creates a task. Arguments: receives the task; -> int p (> 0); -> int n;
+ * -> int layout code; -> real p x n data; -> real[n] weights (null: all 1);
+ * -> int[p] component indices (null: all components); integer-width flag
+ * (nonzero: every int the task points to is int64_t). With a non-null data
+ * address, the layout address (-4044), the layout code (-4003) and n > 0
+ * (-4002) are tested; p is always tested (-4001). -4000 when memory is
+ * exhausted (the task address is then set to null). */
+NRX_SS_API int32_t _drudSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
+                                  const double* data, const double* weights, const void* indices,
+                                  int32_t int64_flag);
+NRX_SS_API int32_t _drusSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
+                                  const float* data, const float* weights, const void* indices,
+                                  int32_t int64_flag);
+
+/* Frees the task's buffers (the basic-statistics buffer, then each cleanup
+ * routine), then the record, and sets *task to null. -4031 for a null task
+ * address. */
+NRX_SS_API int32_t _druSSDeleteTask(NrxSSTask** task);
+
+/* Registers one address. Real ids 3..78 that the table above marks (d) for
+ * the d/s forms, int ids 1..79 marked (i) for the i form; any other id, or
+ * one of the other kind, gives -3. A null task gives -4031; a null address
+ * the status of the table, keeping the earlier address. */
+NRX_SS_API int32_t _drudSSEditTask(NrxSSTask* task, int64_t param, const double* address);
+NRX_SS_API int32_t _drusSSEditTask(NrxSSTask* task, int64_t param, const float* address);
+NRX_SS_API int32_t _druiSSEditTask(NrxSSTask* task, int64_t param, const void* address);
+
+/* Convenience editors: each stores every non-null address of its list into
+ * its field and skips null ones. 0, or -4031 for a null task. Integer
+ * arguments (storage codes, counts, index arrays) point to ints. */
+#define NRX_SS_DECLARE_EDITORS(t, R)                                                                     \
+    NRX_SS_API int32_t _dru##t##SSEditMoments(NrxSSTask* task, R* mean, R* r2, R* r3, R* r4, R* c2, R* c3, \
+                                              R* c4);                                                      \
+    NRX_SS_API int32_t _dru##t##SSEditSums(NrxSSTask* task, R* s1, R* s2, R* s3, R* s4, R* cs2, R* cs3,    \
+                                           R* cs4);                                                        \
+    NRX_SS_API int32_t _dru##t##SSEditCovCor(NrxSSTask* task, R* mean, R* cov, const void* cov_storage,    \
+                                             R* cor, const void* cor_storage);                             \
+    NRX_SS_API int32_t _dru##t##SSEditCP(NrxSSTask* task, R* mean, R* sum1, R* cp, const void* cp_storage); \
+    NRX_SS_API int32_t _dru##t##SSEditPartialCovCor(NrxSSTask* task, const void* partial_indices, R* cov,  \
+                                                    const void* cov_storage, R* cor, const void* cor_storage, \
+                                                    R* pcov, const void* pcov_storage, R* pcor,            \
+                                                    const void* pcor_storage);                             \
+    NRX_SS_API int32_t _dru##t##SSEditQuantiles(NrxSSTask* task, const void* order_count, const R* orders, \
+                                                R* quantiles, R* order_stats, const void* order_stats_storage); \
+    NRX_SS_API int32_t _dru##t##SSEditPooledCovariance(NrxSSTask* task, const void* group_indices,         \
+                                                       R* pooled_mean, R* pooled_cov,                      \
+                                                       const void* requested_groups, R* group_means,      \
+                                                       R* group_covs);                                     \
+    NRX_SS_API int32_t _dru##t##SSEditRCov(NrxSSTask* task, const void* rcov_storage,                      \
+                                           const void* param_count, const R* params, R* rmean, R* rcov);   \
+    NRX_SS_API int32_t _dru##t##SSEditOutDetect(NrxSSTask* task, const void* param_count, const R* params, \
+                                                R* weights);                                               \
+    NRX_SS_API int32_t _dru##t##SSEditMissingVals(NrxSSTask* task, const void* param_count,                \
+                                                  const R* params, const void* init_count, const R* init,  \
+                                                  const void* prior_count, const R* prior,                 \
+                                                  const void* simulated_count, R* simulated,               \
+                                                  const void* estimate_count, R* estimates);               \
+    NRX_SS_API int32_t _dru##t##SSEditMtxParametrz(NrxSSTask* task, R* cor, const void* cor_storage,       \
+                                                   R* pcor, const void* pcor_storage);                     \
+    NRX_SS_API int32_t _dru##t##SSEditStreamQuantiles(NrxSSTask* task, const void* order_count,            \
+                                                      const R* orders, R* quantiles,                       \
+                                                      const void* param_count, const R* params);
+
+NRX_SS_DECLARE_EDITORS(d, double)
+NRX_SS_DECLARE_EDITORS(s, float)
+
+/* ---- Basic statistics -----------------------------------------------------------------
+ * drudSSBasic(task, estimates, methods, threading): folds the current block
+ * of observations (n, data, weights as registered now) into the estimates
+ * that the result arrays and the accumulated-weights pair (W0 = sum of
+ * weights, W1 = sum of squared weights) already hold; with W0 = 0, or no
+ * accumulated-weights address, the block stands alone. Results, for every
+ * component j with a nonzero index (others are left untouched):
+ *   mean, raw moments r_k      weighted averages of x, x^k
+ *   raw sums                   sum of w x^k
+ *   central sums S_k           sum of w (x - mean)^k
+ *   central moment 2           S2 W0 / (W0^2 - W1)   (unbiased; IEEE inf/NaN
+ *                              when W0^2 = W1, e.g. one observation)
+ *   central moments 3, 4       S3 / W0, S4 / W0
+ *   kurtosis                   c4 / c2^2 - 3;  skewness  c3 / c2^(3/2)
+ *   variation                  sqrt(c2) / mean
+ *   cross-product P            sum of w (x - mean)(x - mean)^T
+ *   covariance                 P / (W0 - W1 / W0);  correlation P_ij / sqrt(P_ii P_jj)
+ * Matrix results use the storage code behind their storage address (FULL
+ * when none is registered). Methods: exactly one of FAST, ONE_PASS,
+ * FAST_GIVEN_MEAN, optionally with CROSS_PRODUCT_TO_COVARIANCE and/or
+ * SUMS_TO_MOMENTS; or only those two (no data pass). Status: -4029 for a bad
+ * method mask or an estimate the method cannot give; the missing-address
+ * status of the lowest needed estimate (mean -4006 ... cross-product -4081);
+ * -4002, -4032, -4044, -4003 for the data description; -4020 when the
+ * no-pass methods have no weight total; -4000 without memory. Nothing is
+ * written before every check has passed. Work is spread over the threading
+ * table's threads in blocks of observations. */
+NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* drudSSMinmax: min[j] = min(min[j], x_ij), max[j] likewise, over the block,
+ * for selected components; the arrays are never initialised here. NaN
+ * observations leave them unchanged, a NaN starting value stays. Status:
+ * -4003 bad layout, -4015 / -4016 missing minimum / maximum address for
+ * estimate bits 0x400 / 0x800, -4029 when the method has neither FAST nor
+ * ONE_PASS, -4002 / -4032 / -4044 for the data, -4000 without memory. */
+NRX_SS_API int32_t drudSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* NRX_STATS_H */

@@ -1,0 +1,153 @@
+// Logarithm family: Ln, Log2, Log10, Log1p and Logb (float and double, one algorithm).
+//
+// x = 2^e m with m in [1, 2); c = a reciprocal estimate of m rounded to a multiple of 1/32,
+// r = m c - 1 (|r| <= 1/32), and log_b x = e log_b 2 + log_b(1/c) + log_b(1 + r). The high
+// parts of e log_b 2 and of the table add exactly; the polynomial of ln(1 + r) and the low
+// parts follow. Zeros, infinities, NaN and negative arguments go to the scalar routine.
+#pragma once
+#include <cmath>
+
+#include "zar/kernels/exp.h"
+
+namespace nrx::zar::ops {
+
+enum class Base { E, Two, Ten };
+
+template <class T, Base B> struct LogTables;
+#define NRX_LOG_TABLES(Ty, Bs, Name, Sfx)                                            \
+  template <> struct LogTables<Ty, Base::Bs> {                                        \
+    static constexpr const auto* hi = explog::k##Name##Hi_##Sfx;                      \
+    static constexpr const auto* lo = explog::k##Name##Lo_##Sfx;                      \
+    static constexpr const auto* of2 = explog::k##Name##Of2_##Sfx;                    \
+    static constexpr const auto* full = explog::k##Name##Full_##Sfx;                  \
+  };
+NRX_LOG_TABLES(double, E, Ln, d)
+NRX_LOG_TABLES(double, Two, Log2, d)
+NRX_LOG_TABLES(double, Ten, Log10, d)
+NRX_LOG_TABLES(float, E, Ln, s)
+NRX_LOG_TABLES(float, Two, Log2, s)
+NRX_LOG_TABLES(float, Ten, Log10, s)
+#undef NRX_LOG_TABLES
+
+// 1/ln(b) in two parts for b = 2, 10.
+template <class T, Base B> inline const typename simd::Traits<T>::uint* log_of_e() {
+  if constexpr (sizeof(T) == 8) return B == Base::Two ? explog::kLog2OfE_d : explog::kLog10OfE_d;
+  else return B == Base::Two ? explog::kLog2OfE_s : explog::kLog10OfE_s;
+}
+
+// Coefficients c0.. of (ln(1 + r) - r) / r^2 on |r| <= 1/32, per type and flavour.
+template <class T, int F> struct LnPoly;
+template <> struct LnPoly<double, kHA> {
+  static constexpr uint64_t c[] = {0xBFDFFFFFFFFFFFC6, 0x3FD5555555555466, 0xBFD00000000C05BD, 0x3FC9999999CC9F5C,
+                                   0xBFC55553FB28DB06, 0x3FC249229CEE81EF, 0xBFC007357E93AF62, 0x3FBC81CD309D7C70};
+};
+template <> struct LnPoly<double, kLA> : LnPoly<double, kHA> {};
+template <> struct LnPoly<double, kEP> { static constexpr const auto& c = explog::kLnPolyEP_d; };
+template <> struct LnPoly<float, kHA> { static constexpr const auto& c = explog::kLnPolyHA_s; };
+template <> struct LnPoly<float, kLA> : LnPoly<float, kHA> {};
+template <> struct LnPoly<float, kEP> { static constexpr const auto& c = explog::kLnPolyEP_s; };
+
+template <class T> constexpr double log_of(Base b, double x) {
+  return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
+}
+
+// log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
+// correction of the argument (Log1p), zero otherwise.
+template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+  using simd::splat;
+  using Tab = LogTables<T, B>;
+  const Reg<T> m = simd::mantissa(x);
+  Reg<T> e = simd::getexp(x);
+  const Reg<T> k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(T(32))));  // 16..32
+  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(T(16))), simd::add(e, splat(T(1))), e);
+  const Reg<T> c = simd::mul(k, splat(T(1.0 / 32)));
+  const Reg<T> r = simd::fma(m, c, splat(T(-1)));
+  const __m512i idx = simd::to_int(k);
+  const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
+  auto look = [&](const auto* tab) {
+    if constexpr (sizeof(T) == 8) return simd::lookup(simd::from_bits(tab), simd::from_bits(tab + 8), idx);
+    else return simd::lookup(simd::from_bits(tab), idx);
+  };
+  if constexpr (F == kEP) {
+    // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
+    const Reg<T> hi = simd::fma(e, splat(T(log_of<T>(B, 2.0))), look(Tab::full));
+    if constexpr (B == Base::E) return simd::add(hi, simd::add(r, simd::add(q, corr)));
+    else return simd::fma(simd::add(r, simd::add(q, corr)), splat(T(log_of<T>(B, 2.718281828459045235))), hi);
+  } else {
+    const Reg<T> hi = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), look(Tab::hi));  // exact
+    Reg<T> lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), look(Tab::lo));
+    if constexpr (B == Base::E) {
+      return simd::add(hi, simd::add(r, simd::add(q, simd::add(lo, corr))));
+    } else {
+      const auto* k_e = log_of_e<T, B>();
+      const Reg<T> ke_hi = splat(simd::bits_to(k_e[0])), ke_lo = splat(simd::bits_to(k_e[1]));
+      lo = simd::fma(simd::add(q, corr), ke_hi, lo);
+      return simd::add(hi, simd::fma(r, ke_hi, simd::fma(r, ke_lo, lo)));
+    }
+  }
+}
+
+// Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments
+// (code 1), the value in double precision otherwise.
+template <class T> int32_t log_scalar(Base b, T x, T* r) {
+  if (std::isnan(x) || x == T(HUGE_VAL)) return *r = x * x, ZAR_ST_NONE;
+  if (x == 0) return *r = -T(HUGE_VAL), ZAR_ST_POLE;
+  if (x < 0) return *r = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+  *r = T(log_of<T>(b, double(x)));
+  return ZAR_ST_NONE;
+}
+
+template <class Self, class T, int F, Base B> struct LogOp : Unary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    r[0] = log_body<T, F, B>(a[0], simd::splat(T(0)));
+    return simd::fpclass<0xDF>(a[0]);  // NaN, zeros, infinities, negative finite
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return log_scalar(B, *a[0], r[0]); }
+};
+template <class T, int F> struct Ln : LogOp<Ln<T, F>, T, F, Base::E> { static constexpr const char* kName = "Ln"; };
+template <class T, int F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> { static constexpr const char* kName = "Log2"; };
+template <class T, int F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> { static constexpr const char* kName = "Log10"; };
+
+// ln(1 + x) = ln(u) + (x - (u - 1)) / u with u = 1 + x rounded.
+template <class T, int F> struct Log1p : Unary<T> {
+  static constexpr const char* kName = "Log1p";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = a[0];
+    const V u = simd::add(x, splat(T(1)));
+    const V err = simd::sub(x, simd::sub(u, splat(T(1))));
+    V inv = simd::rcp14(u);  // two Newton steps: near u = 1 the correction needs 1/u in full
+    inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
+    inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
+    r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, log_body<T, F, Base::E>(u, simd::mul(err, inv)));
+    return Mask<T>(simd::cmp<_CMP_NGT_UQ>(x, splat(T(-1))) | simd::fpclass<simd::kInf>(x));
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (std::isnan(x) || x == T(HUGE_VAL)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (x == -1) return *r[0] = -T(HUGE_VAL), ZAR_ST_POLE;
+    if (x < -1) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    *r[0] = T(std::log1p(double(x)));
+    return ZAR_ST_NONE;
+  }
+};
+
+// The unbiased exponent of x, exact for subnormals; -inf for zeros with code 1.
+template <class T, int F> struct Logb : Unary<T> {
+  static constexpr const char* kName = "Logb";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    r[0] = simd::getexp(a[0]);
+    return simd::fpclass<simd::kZero | simd::kDenormal>(a[0]);
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (x == 0) return *r[0] = -T(HUGE_VAL), ZAR_ST_DOMAIN;
+    *r[0] = std::logb(x);
+    return ZAR_ST_NONE;
+  }
+};
+
+}  // namespace nrx::zar::ops
