@@ -138,6 +138,29 @@ def main():
         ("kLnPolyHA_s", LOG1P, mp.mpf(1) / 30, 5, True),
         ("kLnPolyEP_s", LOG1P, mp.mpf(1) / 30, 3, True),
     ]
+    # Piecewise ln(1 + r) = r (((A r + B) r + C) r + D) for float LA and EP: 16 intervals of
+    # m in [0.75, 1.5) chosen by the four mantissa bits below m's leading bit.
+    pieces = []
+    for i in range(16):
+        lo = mp.mpf(i) / 16 if i < 8 else mp.mpf(-0.25) + mp.mpf(i - 8) / 32
+        width = mp.mpf(1) / 16 if i < 8 else mp.mpf(1) / 32
+        g = lambda r: mp.log1p(r) / r if r != 0 else mp.mpf(1)
+        cs = mp.chebyfit(g, [lo, lo + width], 4)  # descending: A, B, C, D
+        pieces.append([to_f(c) for c in cs])
+    worst = 0
+    for i, cs in enumerate(pieces):
+        lo = i / 16 if i < 8 else -0.25 + (i - 8) / 32
+        width = 1 / 16 if i < 8 else 1 / 32
+        for j in range(1, 200):
+            r = mp.mpf(lo + width * j / 200)
+            if r == 0:
+                continue
+            p = r * (((cs[0] * r + cs[1]) * r + cs[2]) * r + cs[3])
+            worst = max(worst, abs(p / mp.log1p(r) - 1))
+    out.append("// ln(1 + r) = r (((A r + B) r + C) r + D) on the 16 intervals of m = 1 + r in [0.75, 1.5)")
+    out.append("// indexed by m's four mantissa bits below the leading one; max relative error %.3g" % float(worst))
+    for k, name in enumerate("ABCD"):
+        out.append(emit_array("kLnPiece%s_s" % name, "uint32_t", [cs[k] for cs in pieces], True))
     out.append("// Polynomials: f(r) = r + r^2 (c[0] + c[1] r + ...).")
     for name, f, w, deg, is_float in fits:
         cs, err = fit(f, -w, w, deg, is_float)

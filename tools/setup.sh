@@ -7,6 +7,7 @@ pkgs=(
   libmpfr-dev libgmp-dev libsleef-dev
   libblas-dev liblapack-dev libgomp1
   python3-numpy python3-scipy python3-matplotlib
+  clang-14 libclang-rt-14-dev librandom123-dev
 )
 need=()
 for p in "${pkgs[@]}"; do

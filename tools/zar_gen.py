@@ -4,6 +4,7 @@
   zar_gen.py OUTDIR            writes OUTDIR/nrx/zar_functions.h, zar_fn.h, zar_tables.cpp,
                                zar_stubs.cpp, zar_catalog.cpp and zar_exports.map
   zar_gen.py --interim         prints the list of functions served by the interim kernel (README)
+  zar_gen.py --check-readme F  fails unless README F carries that list between its markers
   zar_gen.py --symbols         prints every exported name, one per line (the vector math
                                names and those listed in rng/, stats/ and fit/exports.txt)
 """
@@ -324,6 +325,14 @@ def main():
     tabs = tables()
     if sys.argv[1] == "--interim":
         print(interim_list())
+        return
+    if sys.argv[1] == "--check-readme":
+        text = open(sys.argv[2]).read()
+        begin, end = "<!-- interim-kernels -->\n", "<!-- /interim-kernels -->"
+        listed = text[text.index(begin) + len(begin):text.index(end)].strip()
+        if listed != interim_list().strip():
+            print("README.md's interim list is stale; replace it with the output of tools/zar_gen.py --interim")
+            sys.exit(1)
         return
     if sys.argv[1] == "--symbols":
         print("\n".join(symbols(tabs)))

@@ -265,9 +265,11 @@ enum NrxSSParam {
  * FAST: raw sums; central quantities derived from raw moments.
  * ONE_PASS: deviations from the running mean, merged by updating formulas
  *           (stable under large offsets).
- * FAST_GIVEN_MEAN: one-pass family measuring deviations from a fixed shift
- *           vector kept in the task; the first shift is the registered mean
- *           array where its values are finite, else the first observation.
+ * FAST_GIVEN_MEAN: one-pass family measuring every deviation from one shift
+ *           vector kept in the task between calls; a fresh accumulation takes
+ *           the first observation, a continued one without kept state the
+ *           registered mean (where finite). Precision depends on the shift being
+ *           near the data: unlike ONE_PASS it is never re-centred.
  * CROSS_PRODUCT_TO_COVARIANCE / SUMS_TO_MOMENTS: no data pass; covariance,
  *           correlation and moments from the sums and cross-product the
  *           caller registered. */
@@ -448,6 +450,7 @@ NRX_SS_API int32_t _druiSSEditTask(NrxSSTask* task, int64_t param, const void* a
 
 NRX_SS_DECLARE_EDITORS(d, double)
 NRX_SS_DECLARE_EDITORS(s, float)
+#undef NRX_SS_DECLARE_EDITORS
 
 /* ---- Basic statistics -----------------------------------------------------------------
  * drudSSBasic(task, estimates, methods, threading): folds the current block
@@ -475,7 +478,12 @@ NRX_SS_DECLARE_EDITORS(s, float)
  * -4002, -4032, -4044, -4003 for the data description; -4020 when the
  * no-pass methods have no weight total; -4000 without memory. Nothing is
  * written before every check has passed. Work is spread over the threading
- * table's threads in blocks of observations. */
+ * table's threads in blocks of observations (null table: serial).
+ * With the accumulated-weights pair registered the task also keeps the exact
+ * running sums of the call in its persistent buffer; the next call uses them
+ * while the pair and the mean array still hold what this call wrote, and
+ * otherwise rebuilds the earlier state from the result arrays. Minimum and
+ * maximum (bits 0x400, 0x800) are computed by drudSSMinmax, not here. */
 NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 

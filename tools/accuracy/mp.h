@@ -19,6 +19,9 @@ class Mp {
   operator mpfr_ptr() { return v_; }
   operator mpfr_srcptr() const { return v_; }
   mpfr_ptr get() { return v_; }
+  // MPFR implements some calls as macros that dereference their argument.
+  __mpfr_struct* operator->() { return v_; }
+  const __mpfr_struct* operator->() const { return v_; }
 
  private:
   mpfr_t v_;

@@ -9,6 +9,8 @@
 
 namespace nrx::accuracy {
 
+namespace catalog = ::nrx::zar::catalog;
+
 // Inputs of one element, as doubles (single-precision inputs are widened exactly):
 //   in[0], in[1]  first argument (real part, imaginary part)
 //   in[2], in[3]  second argument or the scalar of an array-and-scalar function

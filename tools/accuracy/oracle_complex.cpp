@@ -178,7 +178,7 @@ using Glibc = LC (*)(LC a, LC b);
 int complex_fn(mpfr_ptr* o, const double* in, const EvalCtx& c, bool two_args, bool zero_special,
                bool spread, Closed closed, Glibc lib) {
   bool sp = special(in[0], zero_special) || special(in[1], zero_special);
-  if (two_args) sp = sp || special(in[2], false) || special(in[3], false);
+  if (two_args) sp = sp || special(in[2], false) || special(in[3], false) || (in[2] == 0 && in[3] == 0);
   if (sp) return annex_g(o, lib(LC(in[0], in[1]), LC(in[2], in[3])));
   const mpfr_prec_t p = spread ? spread_precision(c.wp, {in[0], in[1], in[0] - 1, in[0] + 1, in[1] - 1, in[1] + 1})
                                : c.wp + 32;
@@ -188,175 +188,179 @@ int complex_fn(mpfr_ptr* o, const double* in, const EvalCtx& c, bool two_args, b
   return kRefExact;
 }
 
-#define NRX_COMPLEX(name, two, zero, spread, closed_body, lib_expr)                            \
-  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {                                \
-    return complex_fn(                                                                        \
-        o, in, c, two, zero, spread, [](Cx& r, Cx& z, const double* in) { (void)in; closed_body; }, \
-        [](LC a, LC b) { (void)b; return LC(lib_expr); });                                    \
-  }
+// The closed forms, z the first argument, in[] the raw inputs (second argument at in[2]).
+void f_exp(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp e(p), s(p), k(p);
+  mpfr_exp(e, z.re, N);
+  mpfr_sin_cos(s, k, z.im, N);
+  mpfr_mul(r.re, e, k, N);
+  mpfr_mul(r.im, e, s, N);
+}
+void f_log(Cx& r, Cx& z, const double*) { c_log(r, z); }
+void f_log10(Cx& r, Cx& z, const double*) {
+  Mp l(mpfr_get_prec(r.re));
+  c_log(r, z);
+  mpfr_set_ui(l, 10, N);
+  mpfr_log(l, l, N);
+  mpfr_div(r.re, r.re, l, N);
+  mpfr_div(r.im, r.im, l, N);
+}
+void f_sqrt(Cx& r, Cx& z, const double*) { c_sqrt(r, z); }
 
-NRX_COMPLEX(zexp, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp e(p), s(p), k(p);
-              mpfr_exp(e, z.re, N);
-              mpfr_sin_cos(s, k, z.im, N);
-              mpfr_mul(r.re, e, k, N);
-              mpfr_mul(r.im, e, s, N);
-            },
-            std::exp(a))
-NRX_COMPLEX(zlog, false, true, false, { c_log(r, z); }, std::log(a))
-NRX_COMPLEX(zlog10, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp l(p);
-              c_log(r, z);
-              mpfr_set_ui(l, 10, N);
-              mpfr_log(l, l, N);
-              mpfr_div(r.re, r.re, l, N);
-              mpfr_div(r.im, r.im, l, N);
-            },
-            std::log10(a))
-NRX_COMPLEX(zsqrt, false, true, false, { c_sqrt(r, z); }, std::sqrt(a))
-// sin(x+iy) = sin x cosh y + i cos x sinh y, and the like.
-NRX_COMPLEX(zsin, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p);
-              mpfr_sin_cos(s, k, z.re, N);
-              mpfr_sinh_cosh(sh, ch, z.im, N);
-              mpfr_mul(r.re, s, ch, N);
-              mpfr_mul(r.im, k, sh, N);
-            },
-            std::sin(a))
-NRX_COMPLEX(zcos, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p);
-              mpfr_sin_cos(s, k, z.re, N);
-              mpfr_sinh_cosh(sh, ch, z.im, N);
-              mpfr_mul(r.re, k, ch, N);
-              mpfr_mul(r.im, s, sh, N);
-              mpfr_neg(r.im, r.im, N);
-            },
-            std::cos(a))
-NRX_COMPLEX(zsinh, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p);
-              mpfr_sin_cos(s, k, z.im, N);
-              mpfr_sinh_cosh(sh, ch, z.re, N);
-              mpfr_mul(r.re, sh, k, N);
-              mpfr_mul(r.im, ch, s, N);
-            },
-            std::sinh(a))
-NRX_COMPLEX(zcosh, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p);
-              mpfr_sin_cos(s, k, z.im, N);
-              mpfr_sinh_cosh(sh, ch, z.re, N);
-              mpfr_mul(r.re, ch, k, N);
-              mpfr_mul(r.im, sh, s, N);
-            },
-            std::cosh(a))
-// tan(x+iy) = (sin x cos x + i sinh y cosh y) / (cos^2 x + sinh^2 y): no cancellation.
-NRX_COMPLEX(ztan, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p), d(p), t(p);
-              mpfr_sin_cos(s, k, z.re, N);
-              mpfr_sinh_cosh(sh, ch, z.im, N);
-              mpfr_sqr(d, k, N);
-              mpfr_sqr(t, sh, N);
-              mpfr_add(d, d, t, N);
-              mpfr_mul(r.re, s, k, N);
-              mpfr_div(r.re, r.re, d, N);
-              mpfr_mul(r.im, sh, ch, N);
-              mpfr_div(r.im, r.im, d, N);
-            },
-            std::tan(a))
-NRX_COMPLEX(ztanh, false, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Mp s(p), k(p), sh(p), ch(p), d(p), t(p);
-              mpfr_sin_cos(s, k, z.im, N);
-              mpfr_sinh_cosh(sh, ch, z.re, N);
-              mpfr_sqr(d, sh, N);
-              mpfr_sqr(t, k, N);
-              mpfr_add(d, d, t, N);
-              mpfr_mul(r.re, sh, ch, N);
-              mpfr_div(r.re, r.re, d, N);
-              mpfr_mul(r.im, s, k, N);
-              mpfr_div(r.im, r.im, d, N);
-            },
-            std::tanh(a))
-NRX_COMPLEX(zasinh, false, true, true, { c_asinh(r, z); }, std::asinh(a))
-NRX_COMPLEX(zacosh, false, true, true, { c_acosh(r, z); }, std::acosh(a))
-NRX_COMPLEX(zatanh, false, true, true, { c_atanh(r, z); }, std::atanh(a))
-NRX_COMPLEX(zasin, false, true, true, { rotated(r, z, c_asinh); }, std::asin(a))
-NRX_COMPLEX(zatan, false, true, true, { rotated(r, z, c_atanh); }, std::atan(a))
+// sin(x+iy) = sin x cosh y + i cos x sinh y, and the like; `hyp` swaps the roles of x and y.
+void trig_parts(Cx& z, bool hyp, Mp& s, Mp& k, Mp& sh, Mp& ch) {
+  mpfr_sin_cos(s, k, hyp ? z.im : z.re, N);
+  mpfr_sinh_cosh(sh, ch, hyp ? z.re : z.im, N);
+}
+void f_sin(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p), k(p), sh(p), ch(p);
+  trig_parts(z, false, s, k, sh, ch);
+  mpfr_mul(r.re, s, ch, N);
+  mpfr_mul(r.im, k, sh, N);
+}
+void f_cos(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p), k(p), sh(p), ch(p);
+  trig_parts(z, false, s, k, sh, ch);
+  mpfr_mul(r.re, k, ch, N);
+  mpfr_mul(r.im, s, sh, N);
+  mpfr_neg(r.im, r.im, N);
+}
+void f_sinh(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p), k(p), sh(p), ch(p);
+  trig_parts(z, true, s, k, sh, ch);
+  mpfr_mul(r.re, sh, k, N);
+  mpfr_mul(r.im, ch, s, N);
+}
+void f_cosh(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p), k(p), sh(p), ch(p);
+  trig_parts(z, true, s, k, sh, ch);
+  mpfr_mul(r.re, ch, k, N);
+  mpfr_mul(r.im, sh, s, N);
+}
+// tan(x+iy) = (sin x cos x sech^2 y + i tanh y) / (cos^2 x sech^2 y + tanh^2 y): sums of
+// squares only, and no overflow for large |y| (where the result tends to +-i).
+void f_tan(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Mp s(p), k(p), t(p), h(p), d(p), u(p);
+  mpfr_sin_cos(s, k, z.re, N);
+  mpfr_tanh(t, z.im, N);
+  mpfr_sech(h, z.im, N);
+  mpfr_sqr(h, h, N);          // sech^2 y
+  mpfr_sqr(d, k, N);
+  mpfr_mul(d, d, h, N);
+  mpfr_sqr(u, t, N);
+  mpfr_add(d, d, u, N);       // cos^2 x sech^2 y + tanh^2 y
+  mpfr_mul(r.re, s, k, N);
+  mpfr_mul(r.re, r.re, h, N);
+  mpfr_div(r.re, r.re, d, N);
+  mpfr_div(r.im, t, d, N);
+}
+// tanh z = -i tan(iz).
+void f_tanh(Cx& r, Cx& z, const double* in) {
+  rotated(r, z, [](Cx& a, Cx& b) { f_tan(a, b, nullptr); });
+  (void)in;
+}
+void f_asinh(Cx& r, Cx& z, const double*) { c_asinh(r, z); }
+void f_acosh(Cx& r, Cx& z, const double*) { c_acosh(r, z); }
+void f_atanh(Cx& r, Cx& z, const double*) { c_atanh(r, z); }
+void f_asin(Cx& r, Cx& z, const double*) { rotated(r, z, c_asinh); }
+void f_atan(Cx& r, Cx& z, const double*) { rotated(r, z, c_atanh); }
 // acos z = pi/2 - asin z.
-NRX_COMPLEX(zacos, false, true, true,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re);
-              Cx t(p);
-              Mp h(p);
-              rotated(t, z, c_asinh);
-              mpfr_const_pi(h, N);
-              mpfr_div_2ui(h, h, 1, N);
-              mpfr_sub(r.re, h, t.re, N);
-              mpfr_neg(r.im, t.im, N);
-            },
-            std::acos(a))
+void f_acos(Cx& r, Cx& z, const double*) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re);
+  Cx t(p);
+  Mp h(p);
+  rotated(t, z, c_asinh);
+  mpfr_const_pi(h, N);
+  mpfr_div_2ui(h, h, 1, N);
+  mpfr_sub(r.re, h, t.re, N);
+  mpfr_neg(r.im, t.im, N);
+}
 // a^b = exp(b log a).
-NRX_COMPLEX(zpow, true, true, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re) + 64;
-              Cx l(p), b(p, in[2], in[3]), e(p);
-              c_log(l, z);
-              c_mul(e, b, l);
-              Mp m(p), s(p), k(p);
-              mpfr_exp(m, e.re, N);
-              mpfr_sin_cos(s, k, e.im, N);
-              mpfr_mul(r.re, m, k, N);
-              mpfr_mul(r.im, m, s, N);
-            },
-            std::pow(a, b))
+void f_pow(Cx& r, Cx& z, const double* in) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re) + 64;
+  Cx l(p), b(p, in[2], in[3]), e(p);
+  c_log(l, z);
+  c_mul(e, b, l);
+  Mp m(p), s(p), k(p);
+  mpfr_exp(m, e.re, N);
+  mpfr_sin_cos(s, k, e.im, N);
+  mpfr_mul(r.re, m, k, N);
+  mpfr_mul(r.im, m, s, N);
+}
+void f_mul(Cx& r, Cx& z, const double* in) {
+  Cx b(mpfr_get_prec(r.re), in[2], in[3]);
+  c_mul(r, z, b);
+}
+void f_mulbyconj(Cx& r, Cx& z, const double* in) {
+  Cx b(mpfr_get_prec(r.re), in[2], -in[3]);
+  c_mul(r, z, b);
+}
+void f_div(Cx& r, Cx& z, const double* in) {
+  const mpfr_prec_t p = mpfr_get_prec(r.re) + 16;
+  Cx b(p, in[2], -in[3]), n(p);
+  Mp d(p);
+  c_mul(n, z, b);
+  exact_norm(d, b.re, b.im);
+  mpfr_div(r.re, n.re, d, N);
+  mpfr_div(r.im, n.im, d, N);
+}
 
-// Complex arithmetic: zero parts need no special care, only infinities and NaN do.
-NRX_COMPLEX(zmul, true, false, false,
-            {
-              Cx b(mpfr_get_prec(r.re), in[2], in[3]);
-              c_mul(r, z, b);
-            },
-            a * b)
-NRX_COMPLEX(zmulbyconj, true, false, false,
-            {
-              Cx b(mpfr_get_prec(r.re), in[2], -in[3]);
-              c_mul(r, z, b);
-            },
-            a * std::conj(b))
-NRX_COMPLEX(zdiv, true, false, false,
-            {
-              const mpfr_prec_t p = mpfr_get_prec(r.re) + 16;
-              Cx b(p, in[2], -in[3]), n(p);
-              Mp d(p);
-              c_mul(n, z, b);
-              exact_norm(d, b.re, b.im);
-              mpfr_div(r.re, n.re, d, N);
-              mpfr_div(r.im, n.im, d, N);
-            },
-            a / b)
+LC g_exp(LC a, LC) { return std::exp(a); }
+LC g_log(LC a, LC) { return std::log(a); }
+LC g_log10(LC a, LC) { return std::log10(a); }
+LC g_sqrt(LC a, LC) { return std::sqrt(a); }
+LC g_sin(LC a, LC) { return std::sin(a); }
+LC g_cos(LC a, LC) { return std::cos(a); }
+LC g_tan(LC a, LC) { return std::tan(a); }
+LC g_sinh(LC a, LC) { return std::sinh(a); }
+LC g_cosh(LC a, LC) { return std::cosh(a); }
+LC g_tanh(LC a, LC) { return std::tanh(a); }
+LC g_asin(LC a, LC) { return std::asin(a); }
+LC g_acos(LC a, LC) { return std::acos(a); }
+LC g_atan(LC a, LC) { return std::atan(a); }
+LC g_asinh(LC a, LC) { return std::asinh(a); }
+LC g_acosh(LC a, LC) { return std::acosh(a); }
+LC g_atanh(LC a, LC) { return std::atanh(a); }
+LC g_pow(LC a, LC b) { return std::pow(a, b); }
+LC g_mul(LC a, LC b) { return a * b; }
+LC g_mulbyconj(LC a, LC b) { return a * std::conj(b); }
+LC g_div(LC a, LC b) { return a / b; }
+
+// two: a second complex argument; zero: a zero part is special too (analytic functions,
+// whose branch cuts and signed zeros the closed forms do not follow); spread: raise the
+// precision with the arguments' exponents.
+template <bool two, bool zero, bool spread, Closed closed, Glibc lib>
+int zf(mpfr_ptr* o, const double* in, const EvalCtx& c) {
+  return complex_fn(o, in, c, two, zero, spread, closed, lib);
+}
 
 const Oracle kTable[] = {
-    {"zexp", zexp, nullptr},     {"zlog", zlog, nullptr},     {"zlog10", zlog10, nullptr},
-    {"zsqrt", zsqrt, nullptr},   {"zsin", zsin, nullptr},     {"zcos", zcos, nullptr},
-    {"ztan", ztan, nullptr},     {"zsinh", zsinh, nullptr},   {"zcosh", zcosh, nullptr},
-    {"ztanh", ztanh, nullptr},   {"zasin", zasin, nullptr},   {"zacos", zacos, nullptr},
-    {"zatan", zatan, nullptr},   {"zasinh", zasinh, nullptr}, {"zacosh", zacosh, nullptr},
-    {"zatanh", zatanh, nullptr}, {"zpow", zpow, nullptr},     {"zmul", zmul, nullptr},
-    {"zmulbyconj", zmulbyconj, nullptr}, {"zdiv", zdiv, nullptr},
+    {"zexp", zf<false, true, false, f_exp, g_exp>, nullptr},
+    {"zlog", zf<false, true, false, f_log, g_log>, nullptr},
+    {"zlog10", zf<false, true, false, f_log10, g_log10>, nullptr},
+    {"zsqrt", zf<false, true, false, f_sqrt, g_sqrt>, nullptr},
+    {"zsin", zf<false, true, false, f_sin, g_sin>, nullptr},
+    {"zcos", zf<false, true, false, f_cos, g_cos>, nullptr},
+    {"ztan", zf<false, true, false, f_tan, g_tan>, nullptr},
+    {"zsinh", zf<false, true, false, f_sinh, g_sinh>, nullptr},
+    {"zcosh", zf<false, true, false, f_cosh, g_cosh>, nullptr},
+    {"ztanh", zf<false, true, false, f_tanh, g_tanh>, nullptr},
+    {"zasin", zf<false, true, true, f_asin, g_asin>, nullptr},
+    {"zacos", zf<false, true, true, f_acos, g_acos>, nullptr},
+    {"zatan", zf<false, true, true, f_atan, g_atan>, nullptr},
+    {"zasinh", zf<false, true, true, f_asinh, g_asinh>, nullptr},
+    {"zacosh", zf<false, true, true, f_acosh, g_acosh>, nullptr},
+    {"zatanh", zf<false, true, true, f_atanh, g_atanh>, nullptr},
+    {"zpow", zf<true, true, false, f_pow, g_pow>, nullptr},
+    {"zmul", zf<true, false, false, f_mul, g_mul>, nullptr},
+    {"zmulbyconj", zf<true, false, false, f_mulbyconj, g_mulbyconj>, nullptr},
+    {"zdiv", zf<true, false, false, f_div, g_div>, nullptr},
 };
 
 }  // namespace

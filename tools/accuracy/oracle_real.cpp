@@ -59,7 +59,6 @@ NRX_UNARY(tgamma_, mpfr_gamma(o[0], x, N))
 NRX_UNARY(inv_, mpfr_ui_div(o[0], 1, x, N))
 NRX_UNARY(sincos_, mpfr_sin_cos(o[0], o[1], x, N))
 NRX_BINARY(pow_, mpfr_pow(o[0], x, y, N))
-NRX_BINARY(powr_, mpfr_powr(o[0], x, y, N))
 NRX_BINARY(atan2_, mpfr_atan2(o[0], x, y, N))
 NRX_BINARY(atan2pi_, mpfr_atan2pi(o[0], x, y, N))
 NRX_BINARY(hypot_, mpfr_hypot(o[0], x, y, N))
@@ -69,6 +68,18 @@ int lgamma_(mpfr_ptr* o, const double* in, const EvalCtx& c) {
   Mp x(c.wp, in[0]);
   int sign;
   mpfr_lgamma(o[0], &sign, x, N);
+  return kRefExact;
+}
+
+// exp(y log x): NaN for any NaN argument (powr(+1, y) is 1 for finite y only), otherwise the
+// IEEE powr cases as MPFR has them.
+int powr_(mpfr_ptr* o, const double* in, const EvalCtx& c) {
+  if (std::isnan(in[0]) || std::isnan(in[2])) {
+    mpfr_set_nan(o[0]);
+    return kRefExact;
+  }
+  Mp x(c.wp, in[0]), y(c.wp, in[2]);
+  mpfr_powr(o[0], x, y, N);
   return kRefExact;
 }
 

@@ -255,4 +255,41 @@ std::vector<Group> draw_inputs(const catalog::Entry& e, const Options& o) {
   return out;
 }
 
+std::vector<Input> typical_inputs(const catalog::Entry& e, size_t n, uint64_t seed) {
+  const Format f = format_of(e);
+  Draw d{e, f, e.lo, e.hi, std::mt19937_64(seed), {}};
+  const bool cx = e.type == 'c' || e.type == 'z';
+  const std::string key = oracle_key(e);
+  const double lnmax = 0.9 * std::log(largest(f));
+  std::vector<Input> v;
+  v.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    Input x = input(0);
+    if (key == "pow" || key == "powr") {
+      x[0] = d.in(std::max(e.lo, 1e-3), std::max(e.hi, 1.0), false);
+      x[2] = fit(d.uniform(-lnmax, lnmax) / std::log(x[0] == 1 ? 2.0 : x[0]), f);
+    } else if (key == "zpow") {
+      auto part = [&] { return (coin(d.rng) ? 1 : -1) * d.uniform(1e-3, 10); };
+      x = input(part(), part(), d.uniform(-2, 2), d.uniform(-2, 2));
+    } else if (cx && e.shape != Shape::r2c) {
+      x = input(d.sym(false), d.sym(false), d.sym(false), d.sym(false));
+    } else {
+      x = input(d.dom(false), 0, d.dom(false));
+    }
+    if (e.shape == Shape::vs) {
+      x[2] = cx ? 1.5 : 2.5;
+      x[3] = cx ? 0.5 : 0.0;
+      if (key == "zpow") x[0] = std::fabs(x[0]);
+    }
+    if (e.shape == Shape::lf) {
+      x[4] = 2;
+      x[5] = 1;
+      x[6] = 3;
+      x[7] = -1;
+    }
+    v.push_back(x);
+  }
+  return v;
+}
+
 }  // namespace nrx::accuracy

@@ -22,12 +22,13 @@ enum class Mismatch {
   zero_sign,  // both results are zero, with different signs
   inexact,    // a function that must be correctly rounded is not
   stray,      // the kernel wrote outside the elements it was given
-  annex_g,    // complex input with an infinite or NaN part: class differs from C99 Annex G
+  annex_g,    // complex input with an infinite, NaN or (analytic functions) zero part: the class
+              // of a result part differs from C99 Annex G
 };
 const char* mismatch_name(Mismatch m);
 
 struct Check {
-  double ulp = 0;   // |got - exact| / ulp(exact); NaN when not comparable
+  double ulp = 0;   // |got - exact| / ulp(exact); NaN for a NaN or infinity mismatch
   Mismatch kind = Mismatch::none;
 };
 
@@ -50,6 +51,7 @@ struct CompareOptions {
   bool correctly_rounded = false;  // bit-exact result required
   bool flush = false;              // flush-to-zero run: a zero for a subnormal result is fine
   bool signed_zero = true;         // count zero-sign mismatches
+  bool overflow_sign = true;       // an infinity for an overflowing value must have its sign
   const double* also = nullptr;    // a second accepted bit pattern for correctly rounded results
 };
 

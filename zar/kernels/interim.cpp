@@ -50,6 +50,7 @@ ld exp_int1(ld x) {
   if (std::isnan(x)) return x;
   if (x < 0) return std::numeric_limits<ld>::quiet_NaN();
   if (x == 0) return std::numeric_limits<ld>::infinity();
+  if (std::isinf(x)) return 0;
   if (x <= 1) {
     ld sum = 0, term = 1;
     for (int k = 1; k < 200; ++k) {
@@ -95,19 +96,22 @@ ld tan_pi(ld x) {
 // Degrees: reduced exactly modulo 360, zeros and poles at exact multiples of 90.
 ld sin_deg(ld x) {
   if (!std::isfinite(x)) return std::numeric_limits<ld>::quiet_NaN();
-  const ld r = std::fmod(x, 360.0L);
+  ld r = std::fmod(x, 360.0L);
   if (std::fmod(r, 180.0L) == 0) return std::copysign(0.0L, x);
+  if (std::fabs(r) > 180) r -= std::copysign(360.0L, r);
   return std::sin(r * (kPi / 180));
 }
 ld cos_deg(ld x) {
   if (!std::isfinite(x)) return std::numeric_limits<ld>::quiet_NaN();
-  const ld r = std::fmod(std::fabs(x), 360.0L);
+  ld r = std::fmod(std::fabs(x), 360.0L);
   if (r == 90 || r == 270) return 0;
+  if (r > 180) r = 360 - r;  // exact
   return std::cos(r * (kPi / 180));
 }
 ld tan_deg(ld x) {
   if (!std::isfinite(x)) return std::numeric_limits<ld>::quiet_NaN();
-  const ld r = std::fmod(x, 180.0L);
+  ld r = std::fmod(x, 180.0L);
+  if (std::fabs(r) > 90) r -= std::copysign(180.0L, r);  // exact; keeps the argument of tan small
   if (r == 0) return std::copysign(0.0L, x);
   if (std::fabs(r) == 90) return std::copysign(std::numeric_limits<ld>::infinity(), r);
   return std::tan(r * (kPi / 180));
@@ -119,6 +123,7 @@ ld powr(ld x, ld y) {
   if (x < 0) return std::numeric_limits<ld>::quiet_NaN();
   if ((x == 0 || std::isinf(x)) && y == 0) return std::numeric_limits<ld>::quiet_NaN();
   if (x == 1 && std::isinf(y)) return std::numeric_limits<ld>::quiet_NaN();
+  if (x == 0) return y > 0 ? 0.0L : std::numeric_limits<ld>::infinity();  // either zero: powr is even in x there
   return std::pow(x, y);
 }
 

@@ -51,11 +51,31 @@ template <class T> constexpr double log_of(Base b, double x) {
   return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
 }
 
+// Float LA and EP: x = 2^e m with m in [0.75, 1.5), ln m = r (((A r + B) r + C) r + D) with
+// r = m - 1 and the coefficients of m's interval (its four mantissa bits below the leading
+// one), then e log_b 2 in one fused step. No cancellation near x = 1, where e = 0.
+template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
+  using simd::splat;
+  const __m512 m = simd::mantissa_p75(x);
+  __m512 e = simd::getexp(x);
+  e = simd::select(simd::cmp<_CMP_LT_OQ>(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
+  const __m512i idx = simd::shift_right32<19>(simd::as_int(m));
+  const __m512 r = simd::sub(m, splat(1.0f));
+  __m512 g = simd::lookup(simd::from_bits(explog::kLnPieceA_s), idx);
+  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceB_s), idx));
+  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceC_s), idx));
+  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceD_s), idx));
+  const __m512 p = simd::fma(r, g, corr);
+  if constexpr (B == Base::E) return simd::fma(e, splat(float(0.69314718055994531)), p);
+  else return simd::fma(p, splat(float(log_of<float>(B, 2.718281828459045235))), simd::mul(e, splat(float(log_of<float>(B, 2.0)))));
+}
+
 // log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
 // correction of the argument (Log1p), zero otherwise.
 template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
   using simd::splat;
   using Tab = LogTables<T, B>;
+  if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, corr);
   const Reg<T> m = simd::mantissa(x);
   Reg<T> e = simd::getexp(x);
   const Reg<T> k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(T(32))));  // 16..32

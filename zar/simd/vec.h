@@ -96,6 +96,9 @@ inline __m512 scalef(__m512 a, __m512 b) { return _mm512_scalef_round_ps(a, b, k
 // Significand in [1, 2) with the sign dropped.
 inline __m512 mantissa(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
 inline __m512i to_int(__m512 a) { return _mm512_cvt_roundps_epi32(a, kNear); }
+// Significand in [0.75, 1.5) with the sign dropped.
+inline __m512 mantissa_p75(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
+template <int N> inline __m512i shift_right32(__m512i a) { return _mm512_srli_epi32(a, N); }
 
 // ---- double ----
 inline __m512d splat(double x) { return _mm512_set1_pd(x); }

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Times the library's generators (integer and double output) beside numpy's and, when
+its headers are installed, Random123's Philox4x32-10 (built on the fly with g++), in
+one run. Prints ns per value and GB/s of output.
+
+Usage: rng_bench.py LIBRARY [n]"""
+import ctypes as C
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+lib = C.CDLL(sys.argv[1])
+N = int(sys.argv[2]) if len(sys.argv) > 2 else 1 << 20
+REPS = 30
+lib._druNewStreamEx.argtypes = [C.POINTER(C.c_void_p), C.c_int32, C.c_int32, C.POINTER(C.c_uint32)]
+
+
+def best(fn):
+    fn()
+    t = []
+    for _ in range(REPS):
+        t0 = time.perf_counter()
+        fn()
+        t.append(time.perf_counter() - t0)
+    return min(t)
+
+
+rows = []
+
+
+def row(name, seconds, bytes_per_value):
+    rows.append((name, seconds / N * 1e9, N * bytes_per_value / seconds / 1e9))
+
+
+GENS = [("MCG31M1", 0x100000, 4), ("MCG59", 0x400000, 8), ("MRG32K3A", 0x300000, 4), ("R250", 0x200000, 4),
+        ("WH", 0x500000, 16)]
+for name, brng, word in GENS:
+    s = C.c_void_p()
+    seed = (C.c_uint32 * 1)(12345)
+    assert lib._druNewStreamEx(C.byref(s), brng, 1, seed) == 0
+    ibuf = np.empty(N * word // 4, dtype=np.uint32)
+    dbuf = np.empty(N, dtype=np.float64)
+    gi = getattr(lib, "_druiBRng" + name)
+    gd = getattr(lib, "_drudBRng" + name)
+    gd.argtypes = [C.c_void_p, C.c_int32, C.c_void_p, C.c_double, C.c_double]
+    gi.argtypes = [C.c_void_p, C.c_int32, C.c_void_p]
+    ip, dp = ibuf.ctypes.data, dbuf.ctypes.data
+    row("nrx %s integer" % name, best(lambda: gi(s, N, ip)), word)
+    row("nrx %s double" % name, best(lambda: gd(s, N, dp, 0.0, 1.0)), 8)
+
+out = np.empty(N)
+rs = np.random.RandomState(1)
+row("numpy RandomState.random_sample", best(lambda: rs.random_sample(N)), 8)
+for bg in (np.random.MT19937, np.random.PCG64):
+    g = np.random.Generator(bg(1))
+    row("numpy Generator(%s).random" % bg.__name__, best(lambda: g.random(N, out=out)), 8)
+    bits = bg(1)
+    row("numpy %s random_raw (uint64)" % bg.__name__, best(lambda: bits.random_raw(N)), 8)
+
+# Random123 Philox4x32-10, a counter-based reference, when its headers are present.
+R123 = """
+#include <Random123/philox.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+int main(int argc, char** argv) {
+  const long n = atol(argv[1]);
+  std::vector<unsigned> out(n);
+  r123::Philox4x32 g; r123::Philox4x32::key_type k = {{7, 9}}; r123::Philox4x32::ctr_type c = {{0, 0, 0, 0}};
+  double best = 1e9;
+  for (int rep = 0; rep < 30; ++rep) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (long i = 0; i < n; i += 4) { c.v[0]++; auto r = g(c, k); for (int j = 0; j < 4; ++j) out[i + j] = r.v[j]; }
+    double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (t < best) best = t;
+  }
+  printf("%.9f %u\\n", best, out[n / 2]);
+}
+"""
+if os.path.exists("/usr/include/Random123/philox.h") and shutil.which("g++"):
+    with tempfile.TemporaryDirectory() as d:
+        src, exe = os.path.join(d, "r123.cpp"), os.path.join(d, "r123")
+        open(src, "w").write(R123)
+        subprocess.run(["g++", "-O3", "-march=native", src, "-o", exe], check=True)
+        t = float(subprocess.run([exe, str(N)], capture_output=True, text=True, check=True).stdout.split()[0])
+        row("Random123 Philox4x32-10 integer (g++ -O3)", t, 4)
+
+print("%-45s %10s %8s" % ("generator (n = %d)" % N, "ns/value", "GB/s"))
+for name, ns, gbs in rows:
+    print("%-45s %10.3f %8.2f" % (name, ns, gbs))

@@ -1,0 +1,156 @@
+// MRG32K3A: L'Ecuyer's combined multiple recursive generator. Blocks of 32
+// consecutive outputs are computed at once from the three newest words of each
+// component through precomputed rows of the companion-matrix powers.
+#include "rng/brng/mrg32k3a.h"
+
+#include "rng/brng/output.h"
+#include "rng/internal.h"
+
+namespace nrx::rng {
+namespace {
+
+struct MrgState {
+  uint32_t x1[3];  // oldest first
+  uint32_t x2[3];
+};
+
+constexpr int kBlock = 32;
+constexpr int kGroups = kBlock / 8;
+
+// Coefficients of x[t + j] (j = 0 .. 31) in terms of (x[t-3], x[t-2], x[t-1]): the
+// last row of A^(j+1), stored per group of eight lanes and per state word.
+struct Coeffs {
+  alignas(64) uint64_t c[kGroups][3][8];
+};
+constexpr Coeffs make_coeffs(const Mat3& a, uint32_t m) {
+  Coeffs r{};
+  Mat3 p = a;
+  for (int j = 0; j < kBlock; ++j) {
+    for (int k = 0; k < 3; ++k) r.c[j / 8][k][j % 8] = p.e[6 + k];
+    p = mat_mul(p, a, m);
+  }
+  return r;
+}
+constinit const Coeffs kC1 = make_coeffs(kMrgA1, kMrgM1);
+constinit const Coeffs kC2 = make_coeffs(kMrgA2, kMrgM2);
+
+// Lane-wise (c0 v0 + c1 v1 + c2 v2) mod m with m = 2^32 - D: every 64-bit product is
+// folded once with 2^32 = D (mod m), the sum once more, then one conditional subtraction.
+template <uint64_t D> struct Reducer {
+  lanes::u64x8 d = lanes::splat(D), lo = lanes::splat(0xFFFFFFFFull), m = lanes::splat((1ull << 32) - D);
+  lanes::u64x8 fold(lanes::u64x8 p) const { return lanes::add(lanes::mul32(lanes::shr<32>(p), d), lanes::bit_and(p, lo)); }
+  lanes::u64x8 combine(const uint64_t (&c)[3][8], lanes::u64x8 v0, lanes::u64x8 v1, lanes::u64x8 v2) const {
+    lanes::u64x8 s = fold(lanes::mul32(lanes::load(c[0]), v0));
+    s = lanes::add(s, fold(lanes::mul32(lanes::load(c[1]), v1)));
+    s = lanes::add(s, fold(lanes::mul32(lanes::load(c[2]), v2)));
+    s = fold(s);
+    return lanes::min(s, lanes::sub(s, m));
+  }
+};
+
+uint32_t step1(uint32_t* x) {
+  const uint64_t p = (uint64_t(kMrgA12) * x[1] % kMrgM1 + uint64_t(kMrgM1 - kMrgA13) * x[0] % kMrgM1) % kMrgM1;
+  x[0] = x[1], x[1] = x[2], x[2] = uint32_t(p);
+  return x[2];
+}
+uint32_t step2(uint32_t* x) {
+  const uint64_t p = (uint64_t(kMrgA21) * x[2] % kMrgM2 + uint64_t(kMrgM2 - kMrgA23) * x[0] % kMrgM2) % kMrgM2;
+  x[0] = x[1], x[1] = x[2], x[2] = uint32_t(p);
+  return x[2];
+}
+// u = x1 - x2, plus m1 when x1 <= x2: values 1 .. m1.
+uint64_t combine_scalar(uint32_t a, uint32_t b) { return a > b ? uint64_t(a - b) : uint64_t(a) + kMrgM1 - b; }
+
+template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
+  const Reducer<209> r1;
+  const Reducer<22853> r2;
+  const lanes::u64x8 m1 = lanes::splat(kMrgM1);
+  lanes::u64x8 a0 = lanes::splat(st->x1[0]), a1 = lanes::splat(st->x1[1]), a2 = lanes::splat(st->x1[2]);
+  lanes::u64x8 b0 = lanes::splat(st->x2[0]), b1 = lanes::splat(st->x2[1]), b2 = lanes::splat(st->x2[2]);
+  int64_t i = 0;
+  if (n >= kBlock) {
+    for (; n - i >= kBlock; i += kBlock) {
+      lanes::u64x8 y1[kGroups], y2[kGroups];
+      for (int g = 0; g < kGroups; ++g) {
+        y1[g] = r1.combine(kC1.c[g], a0, a1, a2);
+        y2[g] = r2.combine(kC2.c[g], b0, b1, b2);
+        const lanes::u64x8 u = lanes::add_where(lanes::less_equal(y1[g], y2[g]), lanes::sub(y1[g], y2[g]), m1);
+        sink.put(i + 8 * g, u, 0xFF);
+      }
+      a0 = lanes::broadcast_lane(y1[kGroups - 1], 5), a1 = lanes::broadcast_lane(y1[kGroups - 1], 6);
+      a2 = lanes::broadcast_lane(y1[kGroups - 1], 7);
+      b0 = lanes::broadcast_lane(y2[kGroups - 1], 5), b1 = lanes::broadcast_lane(y2[kGroups - 1], 6);
+      b2 = lanes::broadcast_lane(y2[kGroups - 1], 7);
+    }
+    alignas(64) uint64_t w[8];
+    lanes::store(w, a0), st->x1[0] = uint32_t(w[0]);
+    lanes::store(w, a1), st->x1[1] = uint32_t(w[0]);
+    lanes::store(w, a2), st->x1[2] = uint32_t(w[0]);
+    lanes::store(w, b0), st->x2[0] = uint32_t(w[0]);
+    lanes::store(w, b1), st->x2[1] = uint32_t(w[0]);
+    lanes::store(w, b2), st->x2[2] = uint32_t(w[0]);
+  }
+  // Tail: the scalar recurrence, eight at a time through the same sink.
+  while (i < n) {
+    alignas(64) uint64_t u[8];
+    const int64_t k = n - i < 8 ? n - i : 8;
+    for (int64_t j = 0; j < k; ++j) u[j] = combine_scalar(step1(st->x1), step2(st->x2));
+    sink.put(i, lanes::masked_load(u, lanes::first(k)), lanes::first(k));
+    i += k;
+  }
+}
+
+uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
+
+int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+  MrgState* st = state_of<MrgState>(s);
+  switch (method) {
+    case DRU_INIT_STANDARD: {
+      uint32_t w[6] = {1, 1, 1, 1, 1, 1};
+      for (int32_t k = 0; k < n && k < 6; ++k) w[k] = params[k];
+      for (int k = 0; k < 3; ++k) st->x1[k] = reduce_seed(w[k], kMrgM1), st->x2[k] = reduce_seed(w[3 + k], kMrgM2);
+      if ((st->x1[0] | st->x1[1] | st->x1[2]) == 0) st->x1[0] = 1;
+      if ((st->x2[0] | st->x2[1] | st->x2[2]) == 0) st->x2[0] = 1;
+      return DRU_OK;
+    }
+    case DRU_INIT_LEAPFROG:
+      return DRU_E_NO_LEAPFROG;
+    case DRU_INIT_SKIP_AHEAD: {
+      const uint64_t e = uint64_t(params[0]) | (n >= 2 ? uint64_t(params[1]) << 32 : 0);
+      mrg_skip(st->x1, st->x2, 1, &e);
+      return DRU_OK;
+    }
+    case DRU_INIT_SKIP_AHEAD_EX:
+      if (n > 0) mrg_skip(st->x1, st->x2, n, reinterpret_cast<const uint64_t*>(params));
+      return DRU_OK;
+    default:
+      return DRU_E_BAD_METHOD;
+  }
+}
+
+constexpr double kInvM1 = 1.0 / 4294967087.0;
+
+}  // namespace
+}  // namespace nrx::rng
+
+using namespace nrx::rng;
+
+extern "C" {
+
+NRX_RNG_API int32_t _druBRngMRG32K3AInitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+  return init(method, s, n, params);
+}
+NRX_RNG_API int32_t _drudBRngMRG32K3A(DruStream* s, int32_t n, double* r, double a, double b) {
+  generate(state_of<MrgState>(s), n, RealSink<double>(r, kInvM1, a, b));
+  return DRU_OK;
+}
+NRX_RNG_API int32_t _drusBRngMRG32K3A(DruStream* s, int32_t n, float* r, float a, float b) {
+  generate(state_of<MrgState>(s), n, RealSink<float>(r, kInvM1, a, b));
+  return DRU_OK;
+}
+NRX_RNG_API int32_t _druiBRngMRG32K3A(DruStream* s, int32_t n, uint32_t* r) {
+  generate(state_of<MrgState>(s), n, WordSink<1>{r});
+  return DRU_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,35 @@
+// Output conversion shared by the generators: raw 64-bit lanes to caller results.
+// Scalar and vector paths compute a + (b - a) * (u * scale) with one fused
+// multiply-add, so block boundaries never change a value.
+#pragma once
+#include <cmath>
+
+#include "rng/brng/lanes.h"
+
+namespace nrx::rng {
+
+// Real results of type T from raw integer lanes.
+template <class T> struct RealSink {
+  T* r;
+  lanes::f64x8 scale, a, ba;
+  RealSink(T* out, double s, double lo, double hi)
+      : r(out), scale(lanes::splat_d(s)), a(lanes::splat_d(lo)), ba(lanes::splat_d(hi - lo)) {}
+  void put(int64_t i, lanes::u64x8 u, lanes::mask8 m) const {
+    lanes::put_real(r + i, lanes::fma(lanes::mul(lanes::to_double(u), scale), ba, a), m);
+  }
+  // Values already in [0, 1).
+  void put_unit(int64_t i, lanes::f64x8 u, lanes::mask8 m) const { lanes::put_real(r + i, lanes::fma(u, ba, a), m); }
+};
+
+// Raw words of 4 bytes (W = 1) or 8 bytes (W = 2).
+template <int W> struct WordSink {
+  uint32_t* r;
+  void put(int64_t i, lanes::u64x8 u, lanes::mask8 m) const {
+    if constexpr (W == 1)
+      lanes::put_u32(r + i, u, m);
+    else
+      lanes::put_u64(r + 2 * i, u, m);
+  }
+};
+
+}  // namespace nrx::rng

@@ -1,0 +1,126 @@
+// R250: the shift-register generator x[i] ^= x[i + 103 mod 250] over a ring of 250
+// words (in time order x[n] = x[n-250] ^ x[n-147]). Requests of 250 or more values
+// are computed as one linear block, 16 words per vector, and the ring restarts at 0.
+#include "rng/brng/output.h"
+#include "rng/internal.h"
+
+namespace nrx::rng {
+namespace {
+
+constexpr int kR = 250, kLag = 103, kBack = kR - kLag;  // 147
+
+struct R250State {
+  uint32_t x[kR];
+  uint32_t i, j;
+};
+
+// dst[t] = a[t] ^ b[t]; b may point into dst at least 16 words behind.
+void xor_run(uint32_t* dst, const uint32_t* a, const uint32_t* b, int64_t count) {
+  int64_t t = 0;
+  for (; t + 8 <= count; t += 8) {
+    uint64_t va[4], vb[4];
+    std::memcpy(va, a + t, 32), std::memcpy(vb, b + t, 32);
+    for (int k = 0; k < 4; ++k) va[k] ^= vb[k];
+    std::memcpy(dst + t, va, 32);
+  }
+  for (; t < count; ++t) dst[t] = a[t] ^ b[t];
+}
+
+// n >= 250 raw words into out; the ring becomes the last 250 of them.
+void block(R250State* st, uint32_t* out, int64_t n) {
+  uint32_t lin[kR];
+  for (int k = 0; k < kR; ++k) lin[k] = st->x[(st->i + uint32_t(k)) % kR];
+  xor_run(out, lin, lin + kLag, kBack);                        // both lags in the ring
+  xor_run(out + kBack, lin + kBack, out, kR - kBack);          // newer lag already produced
+  xor_run(out + kR, out, out + kLag, n - kR);                  // both lags produced
+  std::memcpy(st->x, out + n - kR, sizeof(st->x));
+  st->i = 0, st->j = kLag;
+}
+
+uint32_t step(R250State* st) {
+  const uint32_t v = st->x[st->i] ^= st->x[st->j];
+  st->i = st->i + 1 == kR ? 0 : st->i + 1;
+  st->j = st->j + 1 == kR ? 0 : st->j + 1;
+  return v;
+}
+
+void raw(R250State* st, uint32_t* out, int64_t n) {
+  if (n >= kR) return block(st, out, n);
+  for (int64_t t = 0; t < n; ++t) out[t] = step(st);
+}
+
+// Reals through raw words in pieces of at most 2048.
+template <class T> void reals(R250State* st, T* r, int64_t n, double a, double b) {
+  const RealSink<T> sink(r, 0x1p-32, a, b);
+  alignas(64) uint32_t w[2048];
+  for (int64_t i = 0; i < n;) {
+    const int64_t rest = n - i, m = rest >= 2048 ? 2048 : rest;
+    raw(st, w, m);
+    for (int64_t t = 0; t < m; t += 8) {
+      const lanes::mask8 k = lanes::first(m - t);
+      sink.put(i + t, lanes::widen_load(w + t, k), k);
+    }
+    i += m;
+  }
+}
+
+int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+  R250State* st = state_of<R250State>(s);
+  switch (method) {
+    case DRU_INIT_STANDARD:
+      if (n >= kR) {
+        std::memcpy(st->x, params, sizeof(st->x));
+      } else {
+        uint32_t x = (n >= 1 && params[0] != 0) ? params[0] : 1u;
+        for (int k = 0; k < kR; k += 2) {  // s 69069^(k+1) mod 2^32, two at a time
+          st->x[k] = x * 69069u;
+          st->x[k + 1] = x * 475559465u;   // 69069^2 mod 2^32
+          x *= 475559465u;
+        }
+        for (int j = 0; j < 32; ++j)  // 32 linearly independent words
+          st->x[3 + 7 * j] = (st->x[3 + 7 * j] & (0xFFFFFFFFu >> j)) | (0x80000000u >> j);
+      }
+      st->i = 0, st->j = kLag;
+      return DRU_OK;
+    case DRU_INIT_LEAPFROG:
+      return DRU_E_NO_LEAPFROG;
+    case DRU_INIT_SKIP_AHEAD:
+      return DRU_E_NO_SKIP_AHEAD;
+    case DRU_INIT_SKIP_AHEAD_EX:
+      return DRU_E_NO_SKIP_AHEAD_EX;
+    default:
+      return DRU_E_BAD_METHOD;
+  }
+}
+
+// A ring index outside 0..249 (a damaged image) is folded back before use.
+R250State* checked(DruStream* s) {
+  R250State* st = state_of<R250State>(s);
+  st->i %= kR, st->j = (st->i + kLag) % kR;
+  return st;
+}
+
+}  // namespace
+}  // namespace nrx::rng
+
+using namespace nrx::rng;
+
+extern "C" {
+
+NRX_RNG_API int32_t _druBRngR250InitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+  return init(method, s, n, params);
+}
+NRX_RNG_API int32_t _drudBRngR250(DruStream* s, int32_t n, double* r, double a, double b) {
+  reals(checked(s), r, n, a, b);
+  return DRU_OK;
+}
+NRX_RNG_API int32_t _drusBRngR250(DruStream* s, int32_t n, float* r, float a, float b) {
+  reals(checked(s), r, n, a, b);
+  return DRU_OK;
+}
+NRX_RNG_API int32_t _druiBRngR250(DruStream* s, int32_t n, uint32_t* r) {
+  if (n > 0) raw(checked(s), r, n);
+  return DRU_OK;
+}
+
+}  // extern "C"
