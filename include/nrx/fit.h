@@ -200,10 +200,11 @@ typedef struct DfTask {
  * le_cb receives the sites of cell 0, re_cb those of cell nx, i_cb the others
  * (i_cb absent: the spline evaluates them).
  *
- * Integration: called per limit pair and function with the part of the range
- * it serves: le_cb gets [a, min(b, x[0])] for a < x[0], re_cb gets
- * [max(a, x[nx-1]), b] for b > x[nx-1], i_cb the part inside [x[0], x[nx-1]]
- * (i_cb absent: the spline integrates it). Writes the integral to *r.
+ * Integration: called per limit pair (a <= b after ordering) and function
+ * with the part of the range it serves: le_cb gets [a, min(b, x[0])] for
+ * a < x[0], re_cb gets [max(a, x[nx-1]), b] for b > x[nx-1], i_cb the rest of
+ * the range (i_cb absent: the spline integrates it, its end pieces extended
+ * where le_cb / re_cb are absent). Writes the integral to *r.
  */
 typedef int32_t (*nrx_df_dsearch_cb)(int64_t* n, const double* site, int64_t* cell, int32_t* flag, void* params,
                                      const double* x);

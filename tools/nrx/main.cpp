@@ -39,11 +39,6 @@ void usage(FILE* to) {
 
 }  // namespace
 
-std::string nrx::demo::data_file(const char* name) {
-  const char* dir = std::getenv("NRX_DATA_DIR");
-  return std::string(dir ? dir : NRX_SOURCE_DATA_DIR) + "/" + name;
-}
-
 int main(int argc, char** argv) {
   if (argc < 2 || !std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
     usage(stdout);

@@ -73,23 +73,18 @@ template <> struct ExpPoly<float, kEP> {
   static constexpr uint32_t c[] = {0x3F800000, explog::kExpPolyEP_s[0]};
 };
 
+// Entry (idx mod N) of an N-entry table held in two registers.
+template <class T> inline Reg<T> table2(const typename simd::Traits<T>::uint* tab, __m512i idx) {
+  return simd::lookup(simd::from_bits(tab), simd::from_bits(tab + simd::lanes<T>), idx);
+}
+
 // 2^(k/N) (1 + p), scaled by 2^floor(k/N); kf = k as a floating value, p ~ e^r - 1.
 template <class T, int F> inline Reg<T> exp_assemble(Reg<T> kf, __m512i idx, Reg<T> p) {
   using C = ExpConst<T>;
-  Reg<T> t_hi, t_lo;
-  if constexpr (sizeof(T) == 8) {
-    t_hi = simd::lookup(simd::from_bits(C::hi), simd::from_bits(C::hi + 8), idx);
-  } else {
-    t_hi = simd::lookup(simd::from_bits(C::hi), simd::from_bits(C::hi + 16), idx);
-  }
+  const Reg<T> t_hi = table2<T>(C::hi, idx);
   Reg<T> y;
-  if constexpr (F == kHA) {
-    if constexpr (sizeof(T) == 8) t_lo = simd::lookup(simd::from_bits(C::lo), simd::from_bits(C::lo + 8), idx);
-    else t_lo = simd::lookup(simd::from_bits(C::lo), simd::from_bits(C::lo + 16), idx);
-    y = simd::add(t_hi, simd::fma(t_hi, p, t_lo));
-  } else {
-    y = simd::fma(t_hi, p, t_hi);
-  }
+  if constexpr (F == kHA) y = simd::add(t_hi, simd::fma(t_hi, p, table2<T>(C::lo, idx)));
+  else y = simd::fma(t_hi, p, t_hi);
   return simd::scalef(y, simd::mul(kf, simd::splat(T(1.0 / C::N))));
 }
 
@@ -218,14 +213,8 @@ template <class T, int F> struct Expm1 : Unary<T> {
     if constexpr (F != kEP) rr = simd::fnma(kf, splat(T(C::ln2_lo / C::N)), rr);
     const V p = simd::mul(rr, simd::horner(rr, ExpPoly<T, F == kEP ? kEP : kHA>::c));
     const __m512i idx = simd::as_int(t);
-    V t_hi, t_lo = splat(T(0));
-    if constexpr (sizeof(T) == 8) {
-      t_hi = simd::lookup(simd::from_bits(C::hi), simd::from_bits(C::hi + 8), idx);
-      if constexpr (F != kEP) t_lo = simd::lookup(simd::from_bits(C::lo), simd::from_bits(C::lo + 8), idx);
-    } else {
-      t_hi = simd::lookup(simd::from_bits(C::hi), simd::from_bits(C::hi + 16), idx);
-      if constexpr (F != kEP) t_lo = simd::lookup(simd::from_bits(C::lo), simd::from_bits(C::lo + 16), idx);
-    }
+    const V t_hi = table2<T>(C::hi, idx);
+    const V t_lo = F != kEP ? table2<T>(C::lo, idx) : splat(T(0));
     const V scale = simd::mul(kf, splat(T(1.0 / C::N)));
     const V s = simd::scalef(t_hi, scale);
     const V rest = simd::scalef(simd::fma(t_hi, p, t_lo), scale);

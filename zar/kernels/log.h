@@ -84,8 +84,8 @@ template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) 
   const Reg<T> r = simd::fma(m, c, splat(T(-1)));
   const __m512i idx = simd::to_int(k);
   const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
-  auto look = [&](const auto* tab) {
-    if constexpr (sizeof(T) == 8) return simd::lookup(simd::from_bits(tab), simd::from_bits(tab + 8), idx);
+  auto look = [&](const auto* tab) {  // 16 entries: two registers of double, one of float
+    if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
     else return simd::lookup(simd::from_bits(tab), idx);
   };
   if constexpr (F == kEP) {
