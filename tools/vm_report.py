@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "bench"))
 import report  # noqa: E402
 
 DEFAULT = r"[sd](Exp|Exp2|Exp10|Expm1|Ln|Log2|Log10|Log1p|Logb|Ceil|Floor|Add|Mul|Div|Inv)"
-LINE = re.compile(r"^\s+(LA|HA|EP)\S* (\S+): max (\S+) ulp, mean (\S+) ulp .* bound (\S+); mismatches (\d+)")
+LINE = re.compile(r"^\s+(LA|HA|EP)(?: \(\S+\))? (\S+): max (\S+) ulp, mean (\S+) ulp .* bound (\S+); mismatches (\d+)")
 
 
 def accuracy(tool, table, samples):

@@ -38,7 +38,9 @@ class F:
 
 # Vector kernels of the real types (s, d) only, by function: their complex tables stay interim.
 REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
-    ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"))}
+    ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"),
+    ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
+    ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -90,7 +92,7 @@ def rows():
     add("ExpInt1", "v1", *sd("lh", (9.5, 9.5, 6.0), (22.0, 22.0, 14.0)), oracle="eint1", domain=(1e-3, 50.0), poles=True)
     add("Sqrt", "v1", {"s": "3", "d": "3", "c": "le", "z": "le"},
         {"s": (0.459, 0.539, 0.337), "d": (1.35, 1.55, 0.9), "c": (3.9, 5.2, 3.9), "z": (8.5, 11.0, 8.5)},
-        oracle="sqrt", domain=(0.0, 1e30), sleef="sqrt")
+        kernel=REAL_KERNEL["Sqrt"], oracle="sqrt", domain=(0.0, 1e30), sleef="sqrt")
     add("Exp", "v1", {"s": "3", "d": "3", "c": "le", "z": "le"},
         {"s": (0.635, 0.724, 0.576), "d": (1.702, 1.875, 1.184), "c": (4.6, 6.1, 4.6), "z": (10.612, 1103.0, 10.612)},
         kernel={"s": "exp", "d": "exp"}, oracle="exp", domain=(-80.0, 80.0), sleef="exp")

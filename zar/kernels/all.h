@@ -9,6 +9,7 @@
 #include "zar/kernels/interim.h"
 #include "zar/kernels/pack.h"
 #include "zar/kernels/remainder.h"
+#include "zar/kernels/root.h"
 #include "zar/kernels/rounding.h"
 
 namespace nrx::zar::ops {

@@ -141,18 +141,26 @@ template <class T, int F> struct Exp : Unary<T> {
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return exp_scalar(*a[0], r[0]); }
 };
 
-// 2^x: k/N = x rounded to the table step, r = (x - k/N) ln 2 with x - k/N exact.
+// 2^x: k/N = x rounded to the table step, r = (x - k/N) ln 2 with x - k/N exact (double);
+// a single polynomial on |f| <= 1/2 (float).
 template <class T, int F> struct Exp2 : Unary<T> {
   static constexpr const char* kName = "Exp2";
   using V = Reg<T>;
   using C = ExpConst<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
-    const V t = simd::add(x, simd::splat(C::shifter_n));
-    const V kn = simd::sub(t, simd::splat(C::shifter_n));  // k / N
-    const V d = simd::sub(x, kn);
-    const V rr = simd::fma(d, simd::splat(C::ln2_hi), simd::mul(d, simd::splat(C::ln2_lo)));
-    r[0] = exp_assemble<T, kHA>(simd::mul(kn, simd::splat(T(C::N))), simd::as_int(t), exp_poly<T, kHA>(rr));
+    if constexpr (sizeof(T) == 4) {
+      // Float needs no table: 2^x = 2^k (1 + f P(f)) with k = rint(x), |f| <= 1/2.
+      const V k = simd::round<simd::kRoundNearest>(x);
+      const V f = simd::sub(x, k);
+      r[0] = simd::scalef(simd::fma(f, simd::horner(f, explog::kExp2Direct_s), simd::splat(T(1))), k);
+    } else {
+      const V t = simd::add(x, simd::splat(C::shifter_n));
+      const V kn = simd::sub(t, simd::splat(C::shifter_n));  // k / N
+      const V d = simd::sub(x, kn);
+      const V rr = simd::fma(d, simd::splat(C::ln2_hi), simd::mul(d, simd::splat(C::ln2_lo)));
+      r[0] = exp_assemble<T, kHA>(simd::mul(kn, simd::splat(T(C::N))), simd::as_int(t), exp_poly<T, kHA>(rr));
+    }
     return beyond<T>(x, T(sizeof(T) == 8 ? 1022 : 126));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
@@ -202,7 +210,7 @@ template <class T, int F> struct Expm1 : Unary<T> {
   static constexpr const char* kName = "Expm1";
   using V = Reg<T>;
   using C = ExpConst<T>;
-  static constexpr T kLow = sizeof(T) == 8 ? T(-40) : T(-17.5);  // e^x - 1 rounds to -1 below
+  static constexpr T kLow = sizeof(T) == 8 ? T(-40) : T(-17.5);  // e^x - 1 rounds to -1 below (and -inf)
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = a[0];
@@ -226,8 +234,9 @@ template <class T, int F> struct Expm1 : Unary<T> {
     const V table = simd::add(simd::select(big, s, sum),
                               simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, err)));
     const Mask<T> near0 = simd::cmp<_CMP_LE_OQ>(simd::abs_of<T>(x), splat(T(0.34657359027997264)));
-    r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, simd::select(near0, direct, table));
-    return Mask<T>(simd::cmp<_CMP_GE_OQ>(x, splat(C::body_limit)) | simd::cmp<_CMP_LT_OQ>(x, splat(kLow)));
+    const V value = simd::select(simd::cmp<_CMP_LT_OQ>(x, splat(kLow)), splat(T(-1)), simd::select(near0, direct, table));
+    r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, value);
+    return simd::cmp<_CMP_GE_OQ>(x, splat(C::body_limit));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = *a[0];

@@ -24,7 +24,16 @@ pthread_key_t g_key;
 std::atomic<bool> g_key_ready{false};
 int32_t g_key_lock = 0;
 
-void free_record(void* record) { nrx_serv_deallocate(record); }
+// The calling thread's record as a plain thread-local pointer: the kernels read the mode
+// word at every call, and this costs one load where the key lookup costs a call. The key
+// stays the owner (its destructor frees the record at thread end); the pointer is cleared
+// whenever the record goes.
+thread_local ThreadRecord* t_record __attribute__((tls_model("initial-exec"))) = nullptr;
+
+void free_record(void* record) {
+    if (t_record == record) t_record = nullptr;
+    nrx_serv_deallocate(record);
+}
 
 bool ensure_key() {
     if (g_key_ready.load(std::memory_order_acquire)) return true;
@@ -65,7 +74,7 @@ __attribute__((destructor)) void on_library_unload() {
     if (!g_key_ready.load(std::memory_order_acquire)) return;
     if (void* record = pthread_getspecific(g_key)) {
         pthread_setspecific(g_key, nullptr);
-        nrx_serv_deallocate(record);
+        free_record(record);
     }
     pthread_key_delete(g_key);
     g_key_ready.store(false, std::memory_order_release);
@@ -74,10 +83,12 @@ __attribute__((destructor)) void on_library_unload() {
 }  // namespace
 
 ThreadRecord* thread_record() {
+    if (ThreadRecord* cached = t_record) return cached;
     if (g_key_ready.load(std::memory_order_acquire)) {
-        if (void* existing = pthread_getspecific(g_key)) return static_cast<ThreadRecord*>(existing);
+        if (void* existing = pthread_getspecific(g_key)) return t_record = static_cast<ThreadRecord*>(existing);
     }
     ThreadRecord* record = find_or_create_record();
+    t_record = record;
     if (record == nullptr) {
         nrx_serv_print(1, kMsgNoThreadStorage, 0);
         nrx_serv_exit(kExitNoThreadStorage);

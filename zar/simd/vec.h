@@ -70,6 +70,7 @@ inline __m512 fmaddsub(__m512 a, __m512 b, __m512 c) { return _mm512_fmaddsub_ro
 inline __m512 fmsubadd(__m512 a, __m512 b, __m512 c) { return _mm512_fmsubadd_round_ps(a, b, c, kNear); }
 inline __m512 sqrt(__m512 a) { return _mm512_sqrt_round_ps(a, kNear); }
 inline __m512 rcp14(__m512 a) { return _mm512_rcp14_ps(a); }
+inline __m512 rsqrt14(__m512 a) { return _mm512_rsqrt14_ps(a); }
 template <int R> inline __m512 round(__m512 a) { return _mm512_roundscale_ps(a, R | _MM_FROUND_NO_EXC); }
 template <int C> inline __mmask16 fpclass(__m512 a) { return _mm512_fpclass_ps_mask(a, C); }
 template <int P> inline __mmask16 cmp(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, P); }
@@ -118,6 +119,7 @@ inline __m512d fmaddsub(__m512d a, __m512d b, __m512d c) { return _mm512_fmaddsu
 inline __m512d fmsubadd(__m512d a, __m512d b, __m512d c) { return _mm512_fmsubadd_round_pd(a, b, c, kNear); }
 inline __m512d sqrt(__m512d a) { return _mm512_sqrt_round_pd(a, kNear); }
 inline __m512d rcp14(__m512d a) { return _mm512_rcp14_pd(a); }
+inline __m512d rsqrt14(__m512d a) { return _mm512_rsqrt14_pd(a); }
 template <int R> inline __m512d round(__m512d a) { return _mm512_roundscale_pd(a, R | _MM_FROUND_NO_EXC); }
 template <int C> inline __mmask8 fpclass(__m512d a) { return _mm512_fpclass_pd_mask(a, C); }
 template <int P> inline __mmask8 cmp(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, P); }
@@ -135,6 +137,7 @@ inline __m512d swap_pairs(__m512d a) { return _mm512_permute_pd(a, 0x55); }
 inline __m512d dup_even(__m512d a) { return _mm512_movedup_pd(a); }
 inline __m512d dup_odd(__m512d a) { return _mm512_permute_pd(a, 0xFF); }
 
+inline __m512d lookup(__m512d t, __m512i idx) { return _mm512_permutexvar_pd(idx, t); }
 inline __m512d lookup(__m512d lo, __m512d hi, __m512i idx) { return _mm512_permutex2var_pd(lo, idx, hi); }
 inline __m512d scalef(__m512d a, __m512d b) { return _mm512_scalef_round_pd(a, b, kNear); }
 inline __m512d mantissa(__m512d a) { return _mm512_getmant_round_pd(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }

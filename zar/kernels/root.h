@@ -1,0 +1,258 @@
+// Root family: Sqrt, InvSqrt, Pow3o2, Hypot, Cbrt, InvCbrt and Pow2o3 (float and double,
+// one algorithm each).
+//
+// Sqrt HA and LA use the correctly rounded square-root instruction; Sqrt EP starts from
+// the 14-bit reciprocal square-root estimate y ~ 1/sqrt(x) and refines s = x y with fused
+// steps. InvSqrt refines the same estimate by Newton steps; its HA flavour ends with a
+// step whose residual 1 - x y^2 is formed exactly. Pow3o2 is x sqrt(x), in HA with the
+// square root's rounding error put back. Hypot scales both inputs by the exponent of the
+// larger one, so no square overflows or underflows. Zeros, infinities, negative and
+// denormal inputs go to the scalar routines where the vector path does not cover them.
+#pragma once
+#include <cmath>
+#include <limits>
+
+#include "zar/kernels/exp.h"
+
+namespace nrx::zar::ops {
+
+// 1/sqrt(x) for positive normal x: the 14-bit estimate refined per type and flavour.
+// A plain step is y + (y/2)(1 - (x y) y); the exact step forms 1 - x y^2 from the exact
+// square of y and adds the second-order term 3/8 e^2.
+template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
+  using simd::splat;
+  constexpr bool dbl = sizeof(T) == 8;
+  constexpr int plain = dbl ? (F == kHA ? 1 : F == kLA ? 2 : 1) : (F == kEP ? 0 : F == kLA ? 1 : 0);
+  constexpr bool exact = F == kHA;
+  Reg<T> y = simd::rsqrt14(x);
+  for (int k = 0; k < plain; ++k) {
+    const Reg<T> e = simd::fnma(simd::mul(x, y), y, splat(T(1)));
+    y = simd::fma(simd::mul(y, splat(T(0.5))), e, y);
+  }
+  if constexpr (exact) {
+    const Reg<T> yy = simd::mul(y, y);
+    const Reg<T> yy_lo = simd::fma(y, y, simd::negate<T>(yy));
+    Reg<T> e = simd::fnma(x, yy, splat(T(1)));
+    e = simd::fnma(x, yy_lo, e);
+    const Reg<T> p = simd::mul(e, simd::fma(e, splat(T(0.375)), splat(T(0.5))));
+    y = simd::fma(y, p, y);
+  }
+  return y;
+}
+
+template <class T, int F> struct Sqrt : Unary<T> {
+  static constexpr const char* kName = "Sqrt";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = a[0];
+    if constexpr (F != kEP) {
+      r[0] = simd::sqrt(x);
+      return simd::fpclass<simd::kNegative | simd::kNegInf>(x);
+    } else {
+      // s = x y, h = y / 2; one step e = 1/2 - s h, s = s + s e for double.
+      const V y = simd::rsqrt14(x);
+      V s = simd::mul(x, y);
+      if constexpr (sizeof(T) == 8) {
+        const V h = simd::mul(y, splat(T(0.5)));
+        s = simd::fma(s, simd::fnma(s, h, splat(T(0.5))), s);
+      }
+      r[0] = s;
+      return simd::fpclass<0x5E | simd::kDenormal>(x);
+    }
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (x < 0 || x == -std::numeric_limits<T>::infinity())
+      return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    *r[0] = std::sqrt(x);  // zeros keep their sign; +inf and NaN come back
+    return ZAR_ST_NONE;
+  }
+};
+
+template <class T, int F> struct InvSqrt : Unary<T> {
+  static constexpr const char* kName = "InvSqrt";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    r[0] = rsqrt_body<T, F>(a[0]);
+    return simd::fpclass<simd::kZero | simd::kInf | simd::kDenormal | simd::kNegative>(a[0]);
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (x == 0) return *r[0] = T(1) / x, ZAR_ST_POLE;
+    if (x < 0) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    *r[0] = T(1.0L / std::sqrt((long double)x));  // +inf gives +0
+    return ZAR_ST_NONE;
+  }
+};
+
+// x^(3/2) = x sqrt(x); HA adds x (x - s^2) / (2 s), the square root's rounding error.
+template <class T, int F> struct Pow3o2 : Unary<T> {
+  static constexpr const char* kName = "Pow3o2";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = a[0];
+    const V s = simd::sqrt(x);
+    V p;
+    if constexpr (F == kHA) {
+      const V d = simd::fnma(s, s, x);
+      const V s_lo = simd::mul(d, simd::mul(simd::rsqrt14(x), splat(T(0.5))));
+      p = simd::fma(x, s, simd::mul(x, s_lo));
+    } else {
+      p = simd::mul(x, s);
+    }
+    r[0] = p;
+    // Negative inputs, infinite results and results below the normal range.
+    const Mask<T> small = simd::cmp<_CMP_LT_OQ>(p, splat(std::numeric_limits<T>::min()));
+    return Mask<T>(simd::fpclass<simd::kNegative | simd::kNegInf | simd::kInf | simd::kDenormal | simd::kZero>(x) |
+                   simd::fpclass<simd::kInf>(p) | small);
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (x < 0) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    if (std::isinf(x) || x == 0) return *r[0] = x * x, ZAR_ST_NONE;  // -0 gives +0
+    const long double lx = x, e = lx * std::sqrt(lx);
+    *r[0] = T(e);
+    if (std::isinf(*r[0])) return ZAR_ST_RESULT_TOO_LARGE;
+    if (e < std::numeric_limits<T>::min() && x >= std::numeric_limits<T>::min()) return ZAR_ST_RESULT_TOO_SMALL;
+    return ZAR_ST_NONE;
+  }
+};
+
+// sqrt(a^2 + b^2) = 2^k sqrt(u^2 + v^2) with u, v = a, b scaled by 2^-k, k the exponent of
+// the larger magnitude. HA keeps the squares' low parts and corrects the root by the
+// residual (sum - r^2) / (2 r).
+template <class T, int F> struct Hypot : Binary<T> {
+  static constexpr const char* kName = "Hypot";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = simd::abs_of<T>(a[0]), y = simd::abs_of<T>(a[1]);
+    const Mask<T> swap = simd::cmp<_CMP_LT_OQ>(x, y);
+    const V big = simd::select(swap, y, x), small = simd::select(swap, x, y);
+    const V k = simd::select(simd::fpclass<simd::kZero>(big), splat(T(0)), simd::getexp(big));
+    const V nk = simd::negate<T>(k);
+    const V u = simd::scalef(big, nk), v = simd::scalef(small, nk);
+    V root;
+    if constexpr (F == kHA) {
+      const V uu = simd::mul(u, u), uu_lo = simd::fma(u, u, simd::negate<T>(uu));
+      const V vv = simd::mul(v, v), vv_lo = simd::fma(v, v, simd::negate<T>(vv));
+      const V sum = simd::add(uu, vv);                       // uu >= vv: the error is exact below
+      const V sum_lo = simd::add(simd::sub(vv, simd::sub(sum, uu)), simd::add(uu_lo, vv_lo));
+      const V s = simd::sqrt(sum);
+      const V d = simd::add(simd::fnma(s, s, sum), sum_lo);
+      root = simd::fma(d, simd::mul(simd::rcp14(s), splat(T(0.5))), s);
+      root = simd::select(simd::fpclass<simd::kZero>(big), big, root);  // 0 * rcp14(0) is NaN
+    } else {
+      root = simd::sqrt(simd::fma(u, u, simd::mul(v, v)));
+    }
+    r[0] = simd::scalef(root, k);
+    return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]) |
+                   simd::fpclass<simd::kInf>(r[0]));
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0], y = *a[1];
+    if (std::isinf(x) || std::isinf(y)) return *r[0] = std::numeric_limits<T>::infinity(), ZAR_ST_NONE;
+    if (std::isnan(x) || std::isnan(y)) return *r[0] = x + y, ZAR_ST_NONE;
+    *r[0] = T(std::hypot((long double)x, (long double)y));
+    return std::isinf(*r[0]) ? ZAR_ST_RESULT_TOO_LARGE : ZAR_ST_NONE;
+  }
+};
+
+// ---- Cube-root powers x^(p/3): Cbrt (p = 1), InvCbrt (p = -1), Pow2o3 (p = 2) ----
+//
+// |x| = 2^e m with m in [1, 2); c = k/32 a reciprocal estimate of m (as in the logarithm),
+// r = m c - 1 with |r| <= 1/32, p e = 3 q + j with j in {0, 1, 2}, and
+//   |x|^(p/3) = 2^q * 2^(j/3) * (32/k)^(p/3) * (1 + r)^(p/3).
+// HA multiplies the two tables in two-part arithmetic; LA and EP round their product.
+enum class CubeRoot { Cbrt = 1, InvCbrt = -1, Pow2o3 = 2 };
+
+template <class T, CubeRoot P> struct CubeTables;
+#define NRX_CUBE_TABLES(Ty, Pw, Sfx)                                                                    \
+  template <> struct CubeTables<Ty, CubeRoot::Pw> {                                                      \
+    static constexpr const auto* hi = explog::k##Pw##TabHi_##Sfx;                                        \
+    static constexpr const auto* lo = explog::k##Pw##TabLo_##Sfx;                                        \
+    static constexpr const auto* two_hi = explog::kCbrt2Hi_##Sfx;                                        \
+    static constexpr const auto* two_lo = explog::kCbrt2Lo_##Sfx;                                        \
+    template <int F> static constexpr const auto& poly() {                                               \
+      if constexpr (F == kHA) return explog::k##Pw##PolyHA_##Sfx;                                        \
+      else if constexpr (F == kLA) return explog::k##Pw##PolyLA_##Sfx;                                   \
+      else return explog::k##Pw##PolyEP_##Sfx;                                                           \
+    }                                                                                                    \
+  };
+NRX_CUBE_TABLES(double, Cbrt, d)
+NRX_CUBE_TABLES(double, InvCbrt, d)
+NRX_CUBE_TABLES(double, Pow2o3, d)
+NRX_CUBE_TABLES(float, Cbrt, s)
+NRX_CUBE_TABLES(float, InvCbrt, s)
+NRX_CUBE_TABLES(float, Pow2o3, s)
+#undef NRX_CUBE_TABLES
+
+// |x|^(p/3) for finite non-zero x (subnormals included).
+template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
+  using simd::splat;
+  using Tab = CubeTables<T, P>;
+  constexpr T p = T(int(P));
+  const Reg<T> m = simd::mantissa(x);
+  Reg<T> e = simd::getexp(x);
+  const Reg<T> k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(T(32))));  // 16..32
+  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(T(16))), simd::add(e, splat(T(1))), e);
+  const Reg<T> r = simd::fma(m, simd::mul(k, splat(T(1.0 / 32))), splat(T(-1)));
+  const Reg<T> pe = simd::mul(e, splat(p));
+  // (p e - 1) / 3 lies within 1/3 of q, so rounding it to nearest gives q.
+  const Reg<T> q = simd::round<simd::kRoundNearest>(simd::mul(simd::sub(pe, splat(T(1))), splat(T(1.0 / 3))));
+  const __m512i j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
+  const __m512i idx = simd::to_int(k);
+  auto look = [&](const auto* tab) {  // 16 entries: two registers of double, one of float
+    if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
+    else return simd::lookup(simd::from_bits(tab), idx);
+  };
+  const Reg<T> t_hi = look(Tab::hi), two_hi = simd::lookup(simd::from_bits(Tab::two_hi), j);
+  const Reg<T> poly = simd::mul(r, simd::horner(r, Tab::template poly<F>()));
+  Reg<T> y;
+  if constexpr (F == kHA) {
+    const Reg<T> a_hi = simd::mul(t_hi, two_hi);
+    Reg<T> a_lo = simd::fma(t_hi, two_hi, simd::negate<T>(a_hi));
+    a_lo = simd::fma(t_hi, simd::lookup(simd::from_bits(Tab::two_lo), j), a_lo);
+    a_lo = simd::fma(look(Tab::lo), two_hi, a_lo);
+    y = simd::add(a_hi, simd::fma(a_hi, poly, a_lo));
+  } else {
+    const Reg<T> a = simd::mul(t_hi, two_hi);
+    y = simd::fma(a, poly, a);
+  }
+  return simd::scalef(y, q);
+}
+
+template <class T, int F, CubeRoot P> struct CubeRootOp : Unary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    const V x = a[0];
+    const V y = cube_root_body<T, F, P>(x);
+    r[0] = P == CubeRoot::Pow2o3 ? y : simd::copysign<T>(y, x);
+    return simd::fpclass<simd::kZero | simd::kInf>(x);  // NaN runs through the body
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    const T x = *a[0];
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    const long double lx = x;
+    if constexpr (P == CubeRoot::Cbrt) {
+      *r[0] = T(std::cbrt(lx));
+    } else if constexpr (P == CubeRoot::Pow2o3) {
+      *r[0] = T(std::cbrt(lx * lx));
+    } else {
+      if (x == 0) return *r[0] = T(1) / x, ZAR_ST_POLE;
+      *r[0] = T(1.0L / std::cbrt(lx));  // infinities give zeros of their sign
+    }
+    return ZAR_ST_NONE;
+  }
+};
+template <class T, int F> struct Cbrt : CubeRootOp<T, F, CubeRoot::Cbrt> { static constexpr const char* kName = "Cbrt"; };
+template <class T, int F> struct InvCbrt : CubeRootOp<T, F, CubeRoot::InvCbrt> {
+  static constexpr const char* kName = "InvCbrt";
+};
+template <class T, int F> struct Pow2o3 : CubeRootOp<T, F, CubeRoot::Pow2o3> { static constexpr const char* kName = "Pow2o3"; };
+
+}  // namespace nrx::zar::ops
