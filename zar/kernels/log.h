@@ -78,11 +78,13 @@ template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) 
   if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, corr);
   const Reg<T> m = simd::mantissa(x);
   Reg<T> e = simd::getexp(x);
-  const Reg<T> k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(T(32))));  // 16..32
-  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(T(16))), simd::add(e, splat(T(1))), e);
-  const Reg<T> c = simd::mul(k, splat(T(1.0 / 32)));
+  const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));  // k/32, k = 16..32
+  e = simd::select(simd::cmp<_CMP_EQ_OQ>(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
   const Reg<T> r = simd::fma(m, c, splat(T(-1)));
-  const __m512i idx = simd::to_int(k);
+  // Entry k & 15 is c's top four mantissa bits (c = 1/2 and c = 1 both give entry 0).
+  __m512i idx;
+  if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
+  else idx = simd::shift_right32<19>(simd::as_int(c));
   const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
   auto look = [&](const auto* tab) {  // 16 entries: two registers of double, one of float
     if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
@@ -105,6 +107,37 @@ template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) 
       return simd::add(hi, simd::fma(r, ke_hi, simd::fma(r, ke_lo, lo)));
     }
   }
+}
+
+// log2 x = hi + lo in two-part arithmetic for positive finite double x (the power's
+// logarithm): r = m c - 1 is exact, r - r^2/2 is kept exact with the square's low part,
+// the tail r^3 (1/3 - r/4 + ...) and the table's low part join the low half.
+inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
+  using simd::splat;
+  using D = __m512d;
+  using Tab = LogTables<double, Base::Two>;
+  const D m = simd::mantissa(x);
+  D e = simd::getexp(x);
+  const D k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(32.0)));  // 16..32
+  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(16.0)), simd::add(e, splat(1.0)), e);
+  const D r = simd::fma(m, simd::mul(k, splat(1.0 / 32)), splat(-1.0));
+  const __m512i idx = simd::to_int(k);
+  const D rr = simd::mul(r, r), rr_lo = simd::fma(r, r, simd::negate<double>(rr));
+  const D half = simd::mul(rr, splat(-0.5));
+  const D s = simd::add(r, half);                  // |half| <= |r| / 64
+  const D s_lo = simd::sub(half, simd::sub(s, r));
+  const D tail = simd::mul(simd::mul(rr, r), simd::horner(r, explog::kPowLnTail_d));
+  const D ln_lo = simd::add(s_lo, simd::fma(rr_lo, splat(-0.5), tail));
+  const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
+  const D p = simd::mul(s, l2e_hi), p_lo = simd::fma(s, l2e_hi, simd::negate<double>(p));
+  const D a = simd::add(e, table2<double>(Tab::hi, idx));  // exact
+  const D h = simd::add(a, p);
+  const D bp = simd::sub(h, a);
+  const D err = simd::add(simd::sub(a, simd::sub(h, bp)), simd::sub(p, bp));
+  D l = simd::fma(ln_lo, l2e_hi, table2<double>(Tab::lo, idx));
+  l = simd::fma(s, l2e_lo, l);
+  hi = h;
+  lo = simd::add(err, simd::add(p_lo, l));
 }
 
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments

@@ -100,6 +100,8 @@ inline __m512i to_int(__m512 a) { return _mm512_cvt_roundps_epi32(a, kNear); }
 // Significand in [0.75, 1.5) with the sign dropped.
 inline __m512 mantissa_p75(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
 template <int N> inline __m512i shift_right32(__m512i a) { return _mm512_srli_epi32(a, N); }
+// a rounded to nearest at a multiple of 2^-M.
+template <int M> inline __m512 round_frac(__m512 a) { return _mm512_roundscale_ps(a, (M << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
 
 // ---- double ----
 inline __m512d splat(double x) { return _mm512_set1_pd(x); }
@@ -142,6 +144,16 @@ inline __m512d lookup(__m512d lo, __m512d hi, __m512i idx) { return _mm512_permu
 inline __m512d scalef(__m512d a, __m512d b) { return _mm512_scalef_round_pd(a, b, kNear); }
 inline __m512d mantissa(__m512d a) { return _mm512_getmant_round_pd(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
 inline __m512i to_int(__m512d a) { return _mm512_cvt_roundpd_epi64(a, kNear); }
+template <int N> inline __m512i shift_right64(__m512i a) { return _mm512_srli_epi64(a, N); }
+template <int M> inline __m512d round_frac(__m512d a) { return _mm512_roundscale_pd(a, (M << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+
+// ---- conversions ----
+// The low and high eight float lanes as doubles, and two double registers rounded back.
+inline __m512d widen_lo(__m512 a) { return _mm512_cvtps_pd(_mm512_castps512_ps256(a)); }
+inline __m512d widen_hi(__m512 a) { return _mm512_cvtps_pd(_mm512_extractf32x8_ps(a, 1)); }
+inline __m512 narrow(__m512d lo, __m512d hi) {
+  return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvt_roundpd_ps(lo, kNear)), _mm512_cvt_roundpd_ps(hi, kNear), 1);
+}
 
 // ---- generic helpers ----
 // A register of bit patterns (the form tables and constants are stored in).
