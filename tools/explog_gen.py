@@ -115,6 +115,21 @@ def fit_power(a, w, degree, is_float):
     return cs, float(worst)
 
 
+def pow_log_tail(degree):
+    """Coefficients of (ln(1 + r) - r + r^2/2) / r^3 on [-1/30, 1/30] for the power's logarithm."""
+    w = mp.mpf(1) / 30
+    g = lambda r: (mp.log1p(r) - r + r * r / 2) / r ** 3 if abs(r) > mp.mpf(2) ** -40 else mp.mpf(1) / 3 - r / 4
+    cs = [mp.mpf(float(c)) for c in mp.chebyfit(g, [-w, w], degree)[::-1]]
+    worst = 0
+    for i in range(2001):
+        r = -w + 2 * w * i / 2000
+        if r == 0:
+            continue
+        p = r - r * r / 2 + r ** 3 * sum(c * r ** k for k, c in enumerate(cs))
+        worst = max(worst, abs(p / mp.log1p(r) - 1))
+    return cs, float(worst)
+
+
 def root_tables():
     """Tables of the cube-root powers x^(p/3), p = 1, -1, 2 (Cbrt, InvCbrt, Pow2o3)."""
     out = []
@@ -138,6 +153,10 @@ def root_tables():
                 out.append("// (1 + r)^(%d/3) - 1 = r (c[0] + c[1] r + ...), degree %d on [-1/30, 1/30], max error %.3g"
                            " relative to the power" % (p, degrees[t][fl], err))
                 out.append(emit_array("k%sPoly%s_%s" % (name, fl, t), ctype, cs, is_float))
+    cs, err = pow_log_tail(9)
+    out.append("// ln(1 + r) = r - r^2/2 + r^3 (c[0] + c[1] r + ...), degree 9 on [-1/30, 1/30], max relative"
+               " error %.3g (the power's logarithm)" % err)
+    out.append(emit_array("kPowLnTail_d", "uint64_t", cs, False))
     return out
 
 

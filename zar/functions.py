@@ -40,7 +40,7 @@ class F:
 REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"),
     ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
-    ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"))}
+    ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"), ("Pow", "pow"), ("Powr", "pow"), ("Powx", "pow"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -170,7 +170,7 @@ def rows():
         {"s": 0.2, "d": 0.4, "c": (2.2, 2.2, 0.6), "z": (4.4, 4.4, 1.2)}, kernel=ARITH_C,
         exact={"s": True, "d": True}, oracle="mul")
     add("Powx", "vs", {"s": "lh", "d": "3", "c": "1", "z": "1"},
-        {"s": (2.4, 2.4, 1.5), "d": (6.5, 7.5, 3.9), "c": 150.0, "z": 300.0},
+        {"s": (2.4, 2.4, 1.5), "d": (6.5, 7.5, 3.9), "c": 150.0, "z": 300.0}, kernel=REAL_KERNEL["Powx"],
         oracle="pow", domain=(0.0, 100.0), poles=True)
     add("Conj", "v1", {"c": "1", "z": "1"}, {"c": 0.4, "z": 0.8}, kernel="complex", exact=True)
     add("CIS", "r2c", {"c": "3", "z": "3"}, {"c": (2.0, 3.0, 1.6), "z": (4.6, 9.0, 3.6)},

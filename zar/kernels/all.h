@@ -8,6 +8,7 @@
 #include "zar/kernels/log.h"
 #include "zar/kernels/interim.h"
 #include "zar/kernels/pack.h"
+#include "zar/kernels/pow.h"
 #include "zar/kernels/remainder.h"
 #include "zar/kernels/root.h"
 #include "zar/kernels/rounding.h"

@@ -1176,4 +1176,17 @@ alignas(64) inline constexpr uint32_t kPow2o3PolyEP_s[] = {
     0xBDE3969Du,  // -0.11112711578607559
 };
 
+// ln(1 + r) = r - r^2/2 + r^3 (c[0] + c[1] r + ...), degree 9 on [-1/30, 1/30], max relative error 3.87e-20 (the power's logarithm)
+alignas(64) inline constexpr uint64_t kPowLnTail_d[] = {
+    0x3FD5555555555555ull,  // 0.33333333333333331
+    0xBFCFFFFFFFFFFF5Full,  // -0.24999999999999553
+    0x3FC9999999999905ull,  // 0.19999999999999588
+    0xBFC555555572DA35ull,  // -0.16666666672036148
+    0x3FC249249264644Full,  // 0.14285714290670845
+    0xBFBFFFFD14F18774ull,  // -0.124999826062348
+    0x3FBC71C46AD6E33Bull,  // 0.11111095054992585
+    0xBFB9A745DA4A3767ull,  // -0.10020863131850676
+    0x3FB752708223AC4Cull,  // 0.091101676723767955
+};
+
 }  // namespace nrx::zar::explog

@@ -126,18 +126,19 @@ inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   const D half = simd::mul(rr, splat(-0.5));
   const D s = simd::add(r, half);                  // |half| <= |r| / 64
   const D s_lo = simd::sub(half, simd::sub(s, r));
-  const D tail = simd::mul(simd::mul(rr, r), simd::horner(r, explog::kPowLnTail_d));
+  const D tail = simd::mul(simd::mul(rr, r), simd::horner_split(r, rr, explog::kPowLnTail_d));
   const D ln_lo = simd::add(s_lo, simd::fma(rr_lo, splat(-0.5), tail));
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
   const D p = simd::mul(s, l2e_hi), p_lo = simd::fma(s, l2e_hi, simd::negate<double>(p));
-  const D a = simd::add(e, table2<double>(Tab::hi, idx));  // exact
+  // a = e + table is exact; |a| >= |p| unless a = 0 (then h = p), so the sum's error is exact.
+  const D a = simd::add(e, table2<double>(Tab::hi, idx));
   const D h = simd::add(a, p);
-  const D bp = simd::sub(h, a);
-  const D err = simd::add(simd::sub(a, simd::sub(h, bp)), simd::sub(p, bp));
+  const D err = simd::sub(p, simd::sub(h, a));
   D l = simd::fma(ln_lo, l2e_hi, table2<double>(Tab::lo, idx));
   l = simd::fma(s, l2e_lo, l);
-  hi = h;
-  lo = simd::add(err, simd::add(p_lo, l));
+  l = simd::add(err, simd::add(p_lo, l));
+  hi = simd::add(h, l);  // renormalised: |lo| <= ulp(hi) / 2
+  lo = simd::sub(l, simd::sub(hi, h));
 }
 
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments

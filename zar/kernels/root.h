@@ -18,7 +18,7 @@ namespace nrx::zar::ops {
 
 // 1/sqrt(x) for positive normal x: the 14-bit estimate refined per type and flavour.
 // A plain step is y + (y/2)(1 - (x y) y); the exact step forms 1 - x y^2 from the exact
-// square of y and adds the second-order term 3/8 e^2.
+// product x y and adds the second-order term 3/8 e^2.
 template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
   using simd::splat;
   constexpr bool dbl = sizeof(T) == 8;
@@ -29,11 +29,11 @@ template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
     const Reg<T> e = simd::fnma(simd::mul(x, y), y, splat(T(1)));
     y = simd::fma(simd::mul(y, splat(T(0.5))), e, y);
   }
-  if constexpr (exact) {
-    const Reg<T> yy = simd::mul(y, y);
-    const Reg<T> yy_lo = simd::fma(y, y, simd::negate<T>(yy));
-    Reg<T> e = simd::fnma(x, yy, splat(T(1)));
-    e = simd::fnma(x, yy_lo, e);
+  if constexpr (exact) {  // x y ~ sqrt(x) stays in range where y^2 would not
+    const Reg<T> xy = simd::mul(x, y);
+    const Reg<T> xy_lo = simd::fma(x, y, simd::negate<T>(xy));
+    Reg<T> e = simd::fnma(xy, y, splat(T(1)));
+    e = simd::fnma(xy_lo, y, e);
     const Reg<T> p = simd::mul(e, simd::fma(e, splat(T(0.375)), splat(T(0.5))));
     y = simd::fma(y, p, y);
   }
@@ -62,7 +62,7 @@ template <class T, int F> struct Sqrt : Unary<T> {
     }
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = *a[0];
+    const T x = simd::daz(*a[0]);
     if (x < 0 || x == -std::numeric_limits<T>::infinity())
       return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
     *r[0] = std::sqrt(x);  // zeros keep their sign; +inf and NaN come back
@@ -78,7 +78,7 @@ template <class T, int F> struct InvSqrt : Unary<T> {
     return simd::fpclass<simd::kZero | simd::kInf | simd::kDenormal | simd::kNegative>(a[0]);
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = *a[0];
+    const T x = simd::daz(*a[0]);
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (x == 0) return *r[0] = T(1) / x, ZAR_ST_POLE;
     if (x < 0) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
@@ -105,12 +105,13 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
     }
     r[0] = p;
     // Negative inputs, infinite results and results below the normal range.
-    const Mask<T> small = simd::cmp<_CMP_LT_OQ>(p, splat(std::numeric_limits<T>::min()));
+    // Below 2^-968 (2^-100) the correction term would leave the normal range.
+    const Mask<T> small = simd::cmp<_CMP_LT_OQ>(p, splat(T(sizeof(T) == 8 ? 0x1p-968 : 0x1p-100)));
     return Mask<T>(simd::fpclass<simd::kNegative | simd::kNegInf | simd::kInf | simd::kDenormal | simd::kZero>(x) |
                    simd::fpclass<simd::kInf>(p) | small);
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = *a[0];
+    const T x = simd::daz(*a[0]);
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (x < 0) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
     if (std::isinf(x) || x == 0) return *r[0] = x * x, ZAR_ST_NONE;  // -0 gives +0
@@ -154,7 +155,7 @@ template <class T, int F> struct Hypot : Binary<T> {
                    simd::fpclass<simd::kInf>(r[0]));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = *a[0], y = *a[1];
+    const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
     if (std::isinf(x) || std::isinf(y)) return *r[0] = std::numeric_limits<T>::infinity(), ZAR_ST_NONE;
     if (std::isnan(x) || std::isnan(y)) return *r[0] = x + y, ZAR_ST_NONE;
     *r[0] = T(std::hypot((long double)x, (long double)y));
@@ -191,7 +192,7 @@ NRX_CUBE_TABLES(float, InvCbrt, s)
 NRX_CUBE_TABLES(float, Pow2o3, s)
 #undef NRX_CUBE_TABLES
 
-// |x|^(p/3) for finite non-zero x (subnormals included).
+// |x|^(p/3) for finite non-zero x.
 template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   using simd::splat;
   using Tab = CubeTables<T, P>;
@@ -232,10 +233,10 @@ template <class T, int F, CubeRoot P> struct CubeRootOp : Unary<T> {
     const V x = a[0];
     const V y = cube_root_body<T, F, P>(x);
     r[0] = P == CubeRoot::Pow2o3 ? y : simd::copysign<T>(y, x);
-    return simd::fpclass<simd::kZero | simd::kInf>(x);  // NaN runs through the body
+    return simd::fpclass<simd::kZero | simd::kInf | simd::kDenormal>(x);  // NaN runs through the body
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = *a[0];
+    const T x = simd::daz(*a[0]);
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     const long double lx = x;
     if constexpr (P == CubeRoot::Cbrt) {

@@ -169,6 +169,33 @@ template <class V, class U, size_t N> inline V horner(V x, const U (&c)[N]) {
   return p;
 }
 
+// The same polynomial with its even and odd coefficients in two Horner chains in x^2
+// (half the dependent steps); xx = x * x.
+template <class V, class U, size_t N> inline V horner_split(V x, V xx, const U (&c)[N]) {
+  constexpr size_t ne = (N + 1) / 2, no = N / 2;
+  V e = splat(bits_to(c[2 * (ne - 1)]));
+  for (size_t k = ne - 1; k-- > 0;) e = fma(e, xx, splat(bits_to(c[2 * k])));
+  if constexpr (no == 0) return e;
+  V o = splat(bits_to(c[2 * no - 1]));
+  for (size_t k = no - 1; k-- > 0;) o = fma(o, xx, splat(bits_to(c[2 * k + 1])));
+  return fma(o, x, e);
+}
+
+// x for the scalar routines: a subnormal x becomes the zero of its sign while MXCSR treats
+// denormal inputs as zero (as the vector instructions do).
+// The test reads the bits: comparisons themselves see such an x as zero.
+template <class T> inline T daz(T x) {
+  using U = typename Traits<T>::uint;
+  U b;
+  std::memcpy(&b, &x, sizeof b);
+  constexpr U sign = U(1) << (sizeof(T) * 8 - 1), expo = U(~U(0) >> 1) & ~((U(1) << Traits<T>::mant_bits) - 1);
+  if ((_mm_getcsr() & 0x40u) && (b & expo) == 0 && (b & ~sign) != 0) {
+    b &= sign;
+    std::memcpy(&x, &b, sizeof b);
+  }
+  return x;
+}
+
 template <class T> inline Reg<T> sign_mask() { return splat(T(-0.0)); }
 template <class T> inline Reg<T> abs_of(Reg<T> a) { return bit_andnot(sign_mask<T>(), a); }
 // Magnitude of a with the sign of b, bitwise.
