@@ -72,10 +72,11 @@ template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
 
 // log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
 // correction of the argument (Log1p), zero otherwise.
-template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+  const auto plus = [&](Reg<T> v) { return Corr ? simd::add(v, corr) : v; };  // no add of a zero
   using simd::splat;
   using Tab = LogTables<T, B>;
-  if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, corr);
+  if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
   const Reg<T> m = simd::mantissa(x);
   Reg<T> e = simd::getexp(x);
   const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));  // k/32, k = 16..32
@@ -93,17 +94,17 @@ template <class T, int F, Base B> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) 
   if constexpr (F == kEP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
     const Reg<T> hi = simd::fma(e, splat(T(log_of<T>(B, 2.0))), look(Tab::full));
-    if constexpr (B == Base::E) return simd::add(hi, simd::add(r, simd::add(q, corr)));
-    else return simd::fma(simd::add(r, simd::add(q, corr)), splat(T(log_of<T>(B, 2.718281828459045235))), hi);
+    if constexpr (B == Base::E) return simd::add(hi, simd::add(r, plus(q)));
+    else return simd::fma(simd::add(r, plus(q)), splat(T(log_of<T>(B, 2.718281828459045235))), hi);
   } else {
     const Reg<T> hi = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), look(Tab::hi));  // exact
     Reg<T> lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), look(Tab::lo));
     if constexpr (B == Base::E) {
-      return simd::add(hi, simd::add(r, simd::add(q, simd::add(lo, corr))));
+      return simd::add(hi, simd::add(r, simd::add(q, plus(lo))));
     } else {
       const auto* k_e = log_of_e<T, B>();
       const Reg<T> ke_hi = splat(simd::bits_to(k_e[0])), ke_lo = splat(simd::bits_to(k_e[1]));
-      lo = simd::fma(simd::add(q, corr), ke_hi, lo);
+      lo = simd::fma(plus(q), ke_hi, lo);
       return simd::add(hi, simd::fma(r, ke_hi, simd::fma(r, ke_lo, lo)));
     }
   }
@@ -154,7 +155,7 @@ template <class T> int32_t log_scalar(Base b, T x, T* r) {
 template <class Self, class T, int F, Base B> struct LogOp : Unary<T> {
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    r[0] = log_body<T, F, B>(a[0], simd::splat(T(0)));
+    r[0] = log_body<T, F, B, false>(a[0], simd::splat(T(0)));
     return simd::fpclass<0xDF>(a[0]);  // NaN, zeros, infinities, negative finite
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return log_scalar(B, *a[0], r[0]); }

@@ -30,7 +30,7 @@ template <int F> inline __m512d exp2_wide(__m512d hi, __m512d lo) {
 // x^y for positive finite x; w receives the high part of y log2 x (for the range test).
 template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
   if constexpr (F == kEP) {  // the one-part logarithm: w within about 2^-50 |w|
-    w = simd::mul(y, log_body<double, kLA, Base::Two>(x, simd::splat(0.0)));
+    w = simd::mul(y, log_body<double, kLA, Base::Two, false>(x, simd::splat(0.0)));
     return exp2_wide<kEP>(w, simd::splat(0.0));
   }
   __m512d h, l;
