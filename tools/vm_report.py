@@ -3,8 +3,8 @@
 
   vm_report.py [--filter REGEX] [--samples N] [--build DIR] [--out FILE]
 
-For every unit-stride table whose name matches REGEX (default: the exponential and
-logarithm family and the simple families' representatives), measures each kernel's maximum
+For every unit-stride table whose name matches REGEX (default: the exponential,
+logarithm, power and root families and the simple families' representatives), measures each kernel's maximum
 ulp error against MPFR with build/bin/nrx-accuracy on N samples plus the special list, and
 its cycles per element at n = 1,000 with build/bin/nrx_bench beside SLEEF and libmvec, in one
 run, and prints one Markdown row per kernel.
@@ -19,7 +19,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "bench"))
 import report  # noqa: E402
 
-DEFAULT = r"[sd](Exp|Exp2|Exp10|Expm1|Ln|Log2|Log10|Log1p|Logb|Ceil|Floor|Add|Mul|Div|Inv)"
+DEFAULT = (r"[sd](Exp|Exp2|Exp10|Expm1|Ln|Log2|Log10|Log1p|Logb|Sqrt|InvSqrt|Cbrt|InvCbrt|Pow2o3|Pow3o2|Hypot|Pow|Powr|Powx"
+           r"|Ceil|Floor|Add|Mul|Div|Inv)")
 LINE = re.compile(r"^\s+(LA|HA|EP)(?: \(\S+\))? (\S+): max (\S+) ulp, mean (\S+) ulp .* bound (\S+); mismatches (\d+)")
 
 
