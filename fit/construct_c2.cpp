@@ -1,81 +1,13 @@
 // Twice continuously differentiable cubic splines: the natural kernel solves
-// for the first derivatives with the core tridiagonal solvers, the default
-// kernel for the second derivatives with its own elimination. The tridiagonal
-// matrix depends only on the partition: it is factored once per construction.
+// for the first derivatives, the default kernel for the second derivatives,
+// both with the core tridiagonal solvers. The tridiagonal matrix depends only
+// on the partition: it is factored once per construction.
 // Periodic conditions give a cyclic system, solved by the Sherman-Morrison
 // correction on top of the same factorisation.
 #include "fit/construct_common.h"
 
 namespace nrx::fit {
 namespace {
-
-// Tridiagonal LU without pivoting through the core service library.
-template <class T>
-struct CoreSolver;
-template <>
-struct CoreSolver<double> {
-    static int32_t factor(int32_t n, double* dl, double* d, double* du) {
-        int32_t info = 0;
-        ddttrfb_4dfl(&n, dl, d, du, &info);
-        return info;
-    }
-    static int32_t solve(int32_t n, int32_t nrhs, const double* dl, const double* d, const double* du, double* b,
-                         int32_t ldb) {
-        int32_t info = 0;
-        ddttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
-        return info;
-    }
-    static int32_t factor_solve(int32_t n, double* dl, double* d, double* du, double* b, int32_t ldb) {
-        int32_t info = 0, one = 1;
-        ddtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
-        return info;
-    }
-};
-template <>
-struct CoreSolver<float> {
-    static int32_t factor(int32_t n, float* dl, float* d, float* du) {
-        int32_t info = 0;
-        sdttrfb_4dfl(&n, dl, d, du, &info);
-        return info;
-    }
-    static int32_t solve(int32_t n, int32_t nrhs, const float* dl, const float* d, const float* du, float* b,
-                         int32_t ldb) {
-        int32_t info = 0;
-        sdttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
-        return info;
-    }
-    static int32_t factor_solve(int32_t n, float* dl, float* d, float* du, float* b, int32_t ldb) {
-        int32_t info = 0, one = 1;
-        sdtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
-        return info;
-    }
-};
-
-// The same operations by in-place elimination and back substitution.
-template <class T>
-struct OwnSolver {
-    static int32_t factor(int32_t n, T* dl, T* d, const T* du) {
-        for (int32_t i = 0; i + 1 < n; ++i) {
-            if (d[i] == T(0)) return i + 1;
-            dl[i] /= d[i];
-            d[i + 1] -= dl[i] * du[i];
-        }
-        return n > 0 && d[n - 1] == T(0) ? n : 0;
-    }
-    static int32_t solve(int32_t n, int32_t nrhs, const T* dl, const T* d, const T* du, T* b, int32_t ldb) {
-        for (int32_t j = 0; j < nrhs; ++j) {
-            T* x = b + int64_t(j) * ldb;
-            for (int32_t i = 1; i < n; ++i) x[i] -= dl[i - 1] * x[i - 1];
-            x[n - 1] /= d[n - 1];
-            for (int32_t i = n - 2; i >= 0; --i) x[i] = (x[i] - du[i] * x[i + 1]) / d[i];
-        }
-        return 0;
-    }
-    static int32_t factor_solve(int32_t n, T* dl, T* d, T* du, T* b, int32_t ldb) {
-        int32_t s = factor(n, dl, d, du);
-        return s ? s : solve(n, 1, dl, d, du, b, ldb);
-    }
-};
 
 enum class Form { First, Second };
 
@@ -270,13 +202,14 @@ void finish_column(Form f, Variant v, const Prepared<T>& p, const Shape<T>& s, c
     }
 }
 
-template <class T, class Solver>
+template <class T>
 int32_t build_c2(DfTask* t, Form form, Variant v, const nrx_threading* th) {
     const int64_t nx = t->nx, ny = t->ny;
     if (v == kPeriodic) {
         int32_t s = check_periodic<T>(t);
         if (s) return s;
     }
+    using Solver = CoreSolver<T>;
     Prepared<T> p(t);
     if (!p.ok()) return DFK_ERR_ALLOC;
     Shape<T> s = shape_of<T>(form, v, nx);
@@ -347,7 +280,7 @@ int32_t natural(DfTask* t, int64_t method, const nrx_threading* th) {
     if (int32_t s = boundary_variant(t, false, false, &v)) return s;
     if (v == kNotAKnot && t->nx < 3) return DFK_ERR_NX;
     if (int32_t s = check_storage(t)) return s;
-    return build_c2<T, CoreSolver<T>>(t, Form::First, v, th);
+    return build_c2<T>(t, Form::First, v, th);
 }
 
 template <class T>
@@ -358,7 +291,7 @@ int32_t default_cubic(DfTask* t, const nrx_threading* th) {
     Variant v;
     if (int32_t s = boundary_variant(t, false, false, &v)) return s;
     if (int32_t s = check_storage(t)) return s;
-    return build_c2<T, OwnSolver<T>>(t, Form::Second, v, th);
+    return build_c2<T>(t, Form::Second, v, th);
 }
 
 }  // namespace

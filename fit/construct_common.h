@@ -72,6 +72,36 @@ struct Prepared {
     bool ok() const { return store.p != nullptr; }
 };
 
+// Tridiagonal LU without pivoting through the core service library, in the precision of T.
+template <class T>
+struct CoreSolver {
+    static constexpr bool kDouble = sizeof(T) == 8;
+    static int32_t factor(int32_t n, T* dl, T* d, T* du) {
+        int32_t info = 0;
+        if constexpr (kDouble)
+            ddttrfb_4dfl(&n, dl, d, du, &info);
+        else
+            sdttrfb_4dfl(&n, dl, d, du, &info);
+        return info;
+    }
+    static int32_t solve(int32_t n, int32_t nrhs, const T* dl, const T* d, const T* du, T* b, int32_t ldb) {
+        int32_t info = 0;
+        if constexpr (kDouble)
+            ddttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
+        else
+            sdttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
+        return info;
+    }
+    static int32_t factor_solve(int32_t n, T* dl, T* d, T* du, T* b, int32_t ldb) {
+        int32_t info = 0, one = 1;
+        if constexpr (kDouble)
+            ddtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
+        else
+            sdtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
+        return info;
+    }
+};
+
 // The values of function f: its own array under row storage, else gathered into buf.
 template <class T>
 const T* function_values(const DfTask* t, int64_t f, T* buf) {

@@ -15,6 +15,18 @@ namespace {
 
 constexpr int64_t kPieceBlock = 1024, kFuncBlock = 4;
 
+// Pieces [i0, i1) of one function: its value and slope on each interval; y(i)
+// is its value at breakpoint i.
+template <class T, class Y>
+void linear_pieces(const Grid<T>& g, Y y, int64_t i0, int64_t i1, T* c) {
+    const T r = g.uniform ? T(1) / g.h : T(0);
+    for (int64_t i = i0; i < i1; ++i) {
+        const T dy = y(i + 1) - y(i);
+        c[2 * i] = y(i);
+        c[2 * i + 1] = g.uniform ? dy * r : dy / (g.x[i + 1] - g.x[i]);
+    }
+}
+
 template <class T>
 int32_t linear(DfTask* t, int64_t method, const nrx_threading* th) {
     if (!t) return DFK_ERR_NULL_TASK;
@@ -35,19 +47,11 @@ int32_t linear(DfTask* t, int64_t method, const nrx_threading* th) {
         const int64_t i0 = pb * kPieceBlock, i1 = std::min(nx - 1, i0 + kPieceBlock);
         for (int64_t f = fb * kFuncBlock; f < std::min(ny, (fb + 1) * kFuncBlock); ++f) {
             T* c = coeffs<T>(t, f);
-            if (!y.cols && !g.uniform) {
-                const T* x = g.x;
+            if (!y.cols) {
                 const T* yf = y.p[f];
-                for (int64_t i = i0; i < i1; ++i) {
-                    c[2 * i] = yf[i];
-                    c[2 * i + 1] = (yf[i + 1] - yf[i]) / (x[i + 1] - x[i]);
-                }
+                linear_pieces(g, [yf](int64_t i) { return yf[i]; }, i0, i1, c);
             } else {
-                const T r = T(1) / g.h;
-                for (int64_t i = i0; i < i1; ++i) {
-                    c[2 * i] = y(f, i);
-                    c[2 * i + 1] = (y(f, i + 1) - y(f, i)) * (g.uniform ? r : T(1) / g.step(i));
-                }
+                linear_pieces(g, [&y, f](int64_t i) { return y(f, i); }, i0, i1, c);
             }
         }
     });
@@ -70,35 +74,6 @@ void quadratic_midpoint(const Prepared<T>& p, const T* y, T v0, T* v, T* c) {
         c[3 * i + 2] = T(2) * (y[i] + y[i + 1] - T(2) * v[i]) * r * r;
     }
 }
-
-template <class T>
-struct QuadSolver;
-template <>
-struct QuadSolver<double> {
-    static int32_t factor(int32_t n, double* dl, double* d, double* du) {
-        int32_t info = 0;
-        ddttrfb_4dfl(&n, dl, d, du, &info);
-        return info;
-    }
-    static int32_t solve(int32_t n, double* dl, double* d, double* du, double* b) {
-        int32_t info = 0, one = 1;
-        ddttrsb_4dfl("N", &n, &one, dl, d, du, b, &n, &info);
-        return info;
-    }
-};
-template <>
-struct QuadSolver<float> {
-    static int32_t factor(int32_t n, float* dl, float* d, float* du) {
-        int32_t info = 0;
-        sdttrfb_4dfl(&n, dl, d, du, &info);
-        return info;
-    }
-    static int32_t solve(int32_t n, float* dl, float* d, float* du, float* b) {
-        int32_t info = 0, one = 1;
-        sdttrsb_4dfl("N", &n, &one, dl, d, du, b, &n, &info);
-        return info;
-    }
-};
 
 // Type 1, one function: derivatives s at the breakpoints (rhs in s), then coefficients.
 template <class T>
@@ -176,7 +151,7 @@ int32_t quadratic(DfTask* t, const nrx_threading* th) {
         if (right_first(v)) dl[nx - 2] = 0, d[nx - 1] = 1;
         else dl[nx - 2] = a * p.inv[nx - 2], d[nx - 1] = (p.h[nx - 2] + b) * p.inv[nx - 2];
     }
-    if (QuadSolver<T>::factor(int32_t(nx), dl, d, du)) return DFK_ERR_SOLVER;
+    if (CoreSolver<T>::factor(int32_t(nx), dl, d, du)) return DFK_ERR_SOLVER;
     FirstError err;
     run_blocks(th, ny, nth, [&](int64_t f, int64_t thread) {
         T* yb = ws.p + 3 * nx + 2 * nx * thread;
@@ -194,7 +169,7 @@ int32_t quadratic(DfTask* t, const nrx_threading* th) {
         s[0] = left_first(v) ? bc[0] : T(2) * m(0) - a * bc[0];
         ab(nx - 2, &a, &b);
         s[nx - 1] = right_first(v) ? bc[1] : T(2) * m(nx - 2) + b * bc[1];
-        if (QuadSolver<T>::solve(int32_t(nx), dl, d, du, s)) {
+        if (CoreSolver<T>::solve(int32_t(nx), 1, dl, d, du, s, int32_t(nx))) {
             err.set(DFK_ERR_SOLVER);
             return;
         }

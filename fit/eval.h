@@ -5,7 +5,7 @@
 
 #include "fit/common.h"
 #include "fit/quad_knots.h"
-#include "fit/simd.h"
+#include "zar/simd/index32.h"
 
 namespace nrx::fit {
 
@@ -63,20 +63,15 @@ struct PieceMap {
     }
 
     void map(int64_t n, const T* site, const int32_t* cell, int32_t* piece_out, T* base) const {
-        using S = simd::V<T>;
+        using namespace simd;
         if (!knots) {
-            const auto lo = S::iset1(0), hi = S::iset1(int32_t(g.nx - 2)), one = S::iset1(1);
-            for (int64_t i = 0; i < n; i += S::W) {
-                const auto m = S::tail(n - i);
-                auto p = S::iload(m, cell + i);
-                p = S::imin(S::imax(S::isub(p, one), lo), hi);
-                S::istore(piece_out + i, m, p);
-                typename S::reg b;
-                if (g.uniform)
-                    b = S::fma(S::to_real(p), S::set1(g.h), S::set1(g.x0));
-                else
-                    b = S::gather(S::zero(), m, p, g.x);
-                S::store(base + i, m, b);
+            const auto lo = splat32<T>(0), hi = splat32<T>(int32_t(g.nx - 2)), one = splat32<T>(1);
+            for (int64_t i = 0; i < n; i += lanes<T>) {
+                const auto m = tail<T>(n - i);
+                const auto p = min32(max32(sub32(masked_load(cell + i, m, 0), one), lo), hi);
+                masked_store(piece_out + i, m, p);
+                const auto b = g.uniform ? fma(to_real(p), splat(g.h), splat(g.x0)) : gather(g.x, p, m, splat(T(0)));
+                masked_store(base + i, m, b);
             }
             return;
         }
@@ -96,25 +91,17 @@ inline T falling(int64_t j, int64_t q) {
     return f;
 }
 
-// The four coefficients of eight cubic pieces: one 256-bit load per piece and
-// a transpose, cheaper than four gathers.
-inline void load_cubic_pieces(const double* c, const int32_t* piece, __m512d& c0, __m512d& c1, __m512d& c2,
-                              __m512d& c3) {
-    auto pair = [&](int k) {
-        const __m256d a = _mm256_loadu_pd(c + 4 * int64_t(piece[k]));
-        const __m256d b = _mm256_loadu_pd(c + 4 * int64_t(piece[k + 1]));
-        return _mm512_insertf64x4(_mm512_castpd256_pd512(a), b, 1);
-    };
-    const __m512d v01 = pair(0), v23 = pair(2), v45 = pair(4), v67 = pair(6);
-    // lo: a0c0 a2c0 a0c2 a2c2 a1c0 a3c0 a1c2 a3c2 (hi: the same with c1, c3)
-    const __m512d lo03 = _mm512_unpacklo_pd(v01, v23), hi03 = _mm512_unpackhi_pd(v01, v23);
-    const __m512d lo47 = _mm512_unpacklo_pd(v45, v67), hi47 = _mm512_unpackhi_pd(v45, v67);
-    const __m512i even = _mm512_setr_epi64(0, 4, 1, 5, 8, 12, 9, 13);
-    const __m512i odd = _mm512_setr_epi64(2, 6, 3, 7, 10, 14, 11, 15);
-    c0 = _mm512_permutex2var_pd(lo03, even, lo47);
-    c2 = _mm512_permutex2var_pd(lo03, odd, lo47);
-    c1 = _mm512_permutex2var_pd(hi03, even, hi47);
-    c3 = _mm512_permutex2var_pd(hi03, odd, hi47);
+// Derivative q of the cubic c[0] + c[1] u + c[2] u^2 + c[3] u^3, lane by lane.
+template <class T>
+inline simd::Reg<T> cubic_derivative(int64_t q, const simd::Reg<T> c[4], simd::Reg<T> u) {
+    using namespace simd;
+    switch (q) {
+        case 0: return fma(fma(fma(c[3], u, c[2]), u, c[1]), u, c[0]);
+        case 1: return fma(fma(mul(splat(T(3)), c[3]), u, mul(splat(T(2)), c[2])), u, c[1]);
+        case 2: return fma(mul(splat(T(6)), c[3]), u, mul(splat(T(2)), c[2]));
+        case 3: return mul(splat(T(6)), c[3]);
+        default: return splat(T(0));
+    }
 }
 
 // Derivatives ders[0..nres-1] of the pieces `piece` of coefficient block c
@@ -124,68 +111,50 @@ inline void load_cubic_pieces(const double* c, const int32_t* piece, __m512d& c0
 template <class T>
 void horner_block(int64_t K, const T* c, int64_t n, const int32_t* piece, const T* base, const T* site,
                   int64_t nres, const int64_t* ders, T* out, int64_t ld, bool contiguous) {
-    using S = simd::V<T>;
+    using namespace simd;
+    constexpr int W = lanes<T>;
+    const auto z = splat(T(0));
     if (K == 4) {
         // The cubic case keeps all four coefficients in registers.
-        const auto two = S::set1(T(2)), three = S::set1(T(3)), six = S::set1(T(6));
-        for (int64_t i = 0; i < n; i += S::W) {
-            const auto m = S::tail(n - i);
-            const auto p = S::ishl(S::iload(m, piece + i), 2);
-            const auto u = S::sub(S::load(m, site + i), S::load(m, base + i));
-            const auto z = S::zero();
-            typename S::reg c0, c1, c2, c3;
+        for (int64_t i = 0; i < n; i += W) {
+            const auto m = tail<T>(n - i);
+            const auto u = sub(masked_load(site + i, m, T(0)), masked_load(base + i, m, T(0)));
+            Reg<T> cq[4];
+            bool rows = false;
             if constexpr (sizeof(T) == 8) {
-                if (contiguous && n - i >= 8) {
-                    load_cubic_pieces(c, piece + i, c0, c1, c2, c3);
-                } else {
-                    c0 = S::gather(z, m, p, c), c1 = S::gather(z, m, p, c + 1);
-                    c2 = S::gather(z, m, p, c + 2), c3 = S::gather(z, m, p, c + 3);
-                }
-            } else {
-                c0 = S::gather(z, m, p, c), c1 = S::gather(z, m, p, c + 1);
-                c2 = S::gather(z, m, p, c + 2), c3 = S::gather(z, m, p, c + 3);
+                rows = contiguous && n - i >= W;
+                if (rows) gather_rows4(c, piece + i, cq);
             }
-            for (int64_t k = 0; k < nres; ++k) {
-                typename S::reg v;
-                switch (ders[k]) {
-                    case 0: v = S::fma(S::fma(S::fma(c3, u, c2), u, c1), u, c0); break;
-                    case 1: v = S::fma(S::fma(S::mul(three, c3), u, S::mul(two, c2)), u, c1); break;
-                    case 2: v = S::fma(S::mul(six, c3), u, S::mul(two, c2)); break;
-                    case 3: v = S::mul(six, c3); break;
-                    default: v = z;
-                }
-                S::store(out + k * ld + i, m, v);
+            if (!rows) {
+                const auto p = shift_left32<2>(masked_load(piece + i, m, 0));
+                for (int q = 0; q < 4; ++q) cq[q] = gather(c + q, p, m, z);
             }
+            for (int64_t k = 0; k < nres; ++k) masked_store(out + k * ld + i, m, cubic_derivative<T>(ders[k], cq, u));
         }
         return;
     }
-    for (int64_t i = 0; i < n; i += S::W) {
-        const auto m = S::tail(n - i);
-        const auto p = S::iload(m, piece + i);
-        const auto pk = K == 2 ? S::iadd(p, p) : S::iadd(S::iadd(p, p), p);
-        const auto u = S::sub(S::load(m, site + i), S::load(m, base + i));
+    for (int64_t i = 0; i < n; i += W) {
+        const auto m = tail<T>(n - i);
+        const auto p = masked_load(piece + i, m, 0);
+        const auto pk = K == 2 ? add32(p, p) : add32(add32(p, p), p);
+        const auto u = sub(masked_load(site + i, m, T(0)), masked_load(base + i, m, T(0)));
         for (int64_t k = 0; k < nres; ++k) {
             const int64_t q = ders[k];
-            auto acc = S::zero();
+            auto acc = z;
             for (int64_t j = K - 1; j >= q; --j) {
-                typename S::ireg idx;
-                if (K == 2 || K == 3)
-                    idx = pk;
-                else
-                    idx = S::iset1(0);
-                typename S::reg cj;
+                Reg<T> cj;
                 if (K == 2 || K == 3) {
-                    cj = S::gather(S::zero(), m, idx, c + j);
+                    cj = gather(c + j, pk, m, z);
                 } else {
                     alignas(64) int32_t lane[16];
                     alignas(64) T vals[16];
-                    S::istore(lane, m, p);
-                    for (int l = 0; l < S::W; ++l) vals[l] = (i + l < n) ? c[int64_t(lane[l]) * K + j] : T(0);
-                    cj = S::load(vals);
+                    masked_store(lane, m, p);
+                    for (int l = 0; l < W; ++l) vals[l] = (i + l < n) ? c[int64_t(lane[l]) * K + j] : T(0);
+                    cj = load(vals);
                 }
-                acc = S::fma(acc, u, S::mul(cj, S::set1(falling<T>(j, q))));
+                acc = fma(acc, u, mul(cj, splat(falling<T>(j, q))));
             }
-            S::store(out + k * ld + i, m, acc);
+            masked_store(out + k * ld + i, m, acc);
         }
     }
 }

@@ -2,8 +2,7 @@
 // every site, then values and derivatives of every function, written in the
 // caller's result layout. Blocks run in tasks of 320 sites through the
 // threading table when there are more than 1024 sites.
-#include "fit/eval.h"
-#include "fit/search.h"
+#include "fit/sorted_cubic.h"
 
 namespace nrx::fit {
 namespace {
@@ -47,6 +46,9 @@ struct Job {
     void *lep, *rep, *ip;
     SearchPlan<T> plan;
     PieceMap<T> pm;
+    // Per thread: the last sorted-site chunk's end and the cell count there.
+    int64_t* cursor = nullptr;
+    int64_t threads = 0;
     Job(const DfTask* task) : t(task), pm(task, false) {}
 };
 
@@ -101,7 +103,7 @@ int32_t eval_values(const Job<T>& j, int64_t f, int64_t n, const T* s, const int
 // all its sites first (so the coefficient lines are requested early), then
 // the evaluation in blocks of 64.
 template <class T>
-int32_t run_chunk(const Job<T>& j, int64_t i0, int64_t n) {
+int32_t run_general(const Job<T>& j, int64_t i0, int64_t n) {
     alignas(64) T sb[kTask], base[kTask];
     alignas(64) int32_t cb[kTask], piece[kTask];
     alignas(64) T out[kBlock * kMaxRes];
@@ -175,6 +177,40 @@ int32_t run_chunk(const Job<T>& j, int64_t i0, int64_t n) {
     return DFK_OK;
 }
 
+// Cubic pieces at ascending sites written straight into the result, run by
+// run; a run whose pieces do not fit the register path takes the general one.
+template <class T>
+bool sorted_cubic_ready(const Job<T>& j) {
+    return j.plan.method == DFK_SEARCH_SORTED && j.type != DFK_USER_CELL && j.r && j.kind == Interp::Poly &&
+           j.t->order == 4 && j.lay.ss == 1 && !j.le && !j.re && !j.ic && !j.grid;
+}
+
+template <class T>
+int32_t run_chunk(const Job<T>& j, int64_t i0, int64_t n, int64_t thread) {
+    if (!sorted_cubic_ready(j)) return run_general(j, i0, n);
+    const DfTask* t = j.t;
+    const T* s = j.site + i0;
+    int32_t* cells = (j.type & DFK_CELL) && j.cell ? j.cell + i0 : nullptr;
+    int32_t st = DFK_OK;
+    // A thread's chunks come in ascending order: its last count, checked, is a lower bound for this one.
+    int64_t scratch[2] = {i0 + 1, 0};
+    int64_t* cur = thread >= 0 && thread < j.threads ? j.cursor + 2 * thread : scratch;
+    int64_t from = cur[0] <= i0 ? std::min(cur[1], j.plan.nx) : -1;
+    if (from > 0 && !(j.plan.x[from - 1] <= s[0])) from = -1;
+    cur[0] = i0 + n;
+    const auto coef = [&](int64_t f) { return static_cast<const T*>(coeffs<T>(t, f)); };
+    const auto run = [&](int64_t i, int64_t m, int64_t c0, int64_t c1) {
+        const auto dest = [&](int64_t f) { return j.r + f * j.lay.sf + (i0 + i) * j.lay.ss; };
+        if (!sorted_cubic_run(j.plan.x, j.plan.nx, m, s + i, c0, c1, t->ny, coef, dest, j.nres, j.ders, j.lay.sk,
+                              cells ? cells + i : nullptr)) {
+            const int32_t r = run_general(j, i0 + i, m);
+            if (r < 0 && st == DFK_OK) st = r;
+        }
+    };
+    cur[1] = sorted_runs(j.plan.x, j.plan.nx, n, s, kSortedRun, from, run);
+    return st;
+}
+
 template <class T>
 int32_t interpolate(DfTask* t, int64_t type, int64_t nsite, const T* site, int64_t sitehint, int64_t ndorder,
                     const void* dorder, const T* datahint, T* r, int64_t rhint, int32_t* cell, InterpCb<T> le,
@@ -222,10 +258,15 @@ int32_t interpolate(DfTask* t, int64_t type, int64_t nsite, const T* site, int64
     j.le = le, j.re = re, j.ic = ic, j.lep = lep, j.rep = rep, j.ip = ip;
     const int64_t nth = nsite > 1024 ? thread_count(th) : 1;
     const int64_t ntasks = (nsite + kTask - 1) / kTask;
+    Buffer<int64_t> cursor(size_t(2 * nth));
+    if (!cursor) return DFK_ERR_ALLOC;
+    for (int64_t k = 0; k < 2 * nth; ++k) cursor[k] = k % 2 ? 0 : nsite;
+    j.cursor = cursor.p;
+    j.threads = nth;
     FirstError err;
-    run_blocks(th, ntasks, nth, [&](int64_t task, int64_t) {
+    run_blocks(th, ntasks, nth, [&](int64_t task, int64_t thread) {
         const int64_t a = task * kTask;
-        err.set(run_chunk(j, a, std::min(kTask, nsite - a)));
+        err.set(run_chunk(j, a, std::min(kTask, nsite - a), thread));
     });
     return err.get();
 }

@@ -5,7 +5,7 @@
 // nx for t > x[nx-1].
 #include "fit/search.h"
 
-#include "fit/simd.h"
+#include "fit/sorted_runs.h"
 
 namespace nrx::fit {
 namespace {
@@ -55,22 +55,19 @@ int32_t walk(const X& x, int64_t nx, T t, int64_t g, bool keep_equal) {
 // Method 0: arithmetic on the two ends only.
 template <class T>
 int32_t uniform(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
-    using S = simd::V<T>;
-    const auto x0 = S::set1(a.x[0]), xl = S::set1(a.x[1]), s = S::set1(a.scale);
-    const auto nxv = S::set1(T(a.nx)), top = S::iset1(int32_t(a.nx)), last = S::iset1(int32_t(a.nx - 1));
-    const auto one = S::iset1(1), zero = S::iset1(0);
-    for (int64_t i = 0; i < n; i += S::W) {
-        const auto m = S::tail(n - i);
-        const auto t = S::load(m, site + i);
-        const auto v = S::mul(S::sub(t, x0), s);
-        const auto inside = S::ge(t, x0);
-        const auto big = S::ge(v, nxv);
-        auto c = S::iadd(S::truncate(S::min(v, nxv)), one);
-        c = S::imin(c, top);
-        c = S::iblend(big, c, top);
-        c = S::iblend(inside, zero, c);
-        c = S::iblend(S::eq(t, xl), c, last);
-        S::istore(cell + i, m, c);
+    using namespace simd;
+    const auto x0 = splat(a.x[0]), xl = splat(a.x[1]), s = splat(a.scale), nxv = splat(T(a.nx));
+    const auto top = splat32<T>(int32_t(a.nx)), last = splat32<T>(int32_t(a.nx - 1));
+    const auto one = splat32<T>(1), zero = splat32<T>(0);
+    for (int64_t i = 0; i < n; i += lanes<T>) {
+        const auto m = tail<T>(n - i);
+        const auto t = masked_load(site + i, m, T(0));
+        const auto v = mul(sub(t, x0), s);
+        auto c = min32(add32(truncate32(min(v, nxv)), one), top);
+        c = select32(cmp<_CMP_GE_OQ>(v, nxv), top, c);
+        c = select32(cmp<_CMP_GE_OQ>(t, x0), c, zero);
+        c = select32(cmp<_CMP_EQ_OQ>(t, xl), last, c);
+        masked_store(cell + i, m, c);
     }
     return DFK_OK;
 }
@@ -154,52 +151,52 @@ int32_t peak(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
 // vectors advance together so that their memory accesses overlap.
 template <class T>
 int32_t hybrid(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
-    using S = simd::V<T>;
-    constexpr int U = 4;
+    using namespace simd;
+    constexpr int U = 4, W = lanes<T>;
     const int64_t nx = a.nx;
     const T* x = a.x;
-    const auto x0 = S::set1(x[0]), xl = S::set1(x[nx - 1]), sc = S::set1(a.scale);
-    const auto one = S::iset1(1), zero = S::iset1(0);
-    const auto cnx = S::iset1(int32_t(nx)), clast = S::iset1(int32_t(nx - 1));
+    const auto x0 = splat(x[0]), xl = splat(x[nx - 1]), sc = splat(a.scale), rzero = splat(T(0));
+    const auto one = splat32<T>(1), zero = splat32<T>(0);
+    const auto cnx = splat32<T>(int32_t(nx)), clast = splat32<T>(int32_t(nx - 1));
     // Bins are 0..nbins; nbins is recovered from the scale: bin of x[nx-1].
-    const auto binmax = S::set1(std::floor(a.scale * (x[nx - 1] - x[0])));
-    for (int64_t i = 0; i < n; i += U * S::W) {
-        typename S::reg t[U];
-        typename S::ireg lo[U], hi[U];
-        typename S::mask m[U], inside[U], active[U];
+    const auto binmax = splat(std::floor(a.scale * (x[nx - 1] - x[0])));
+    for (int64_t i = 0; i < n; i += U * W) {
+        Reg<T> t[U];
+        Idx<T> lo[U], hi[U];
+        Mask<T> m[U], inside[U], active[U];
         bool any = false;
         for (int u = 0; u < U; ++u) {
-            const int64_t k = i + u * S::W;
-            m[u] = k < n ? S::tail(n - k) : typename S::mask(0);
-            t[u] = S::load(m[u], site + (k < n ? k : 0));
-            inside[u] = S::ge(t[u], x0) & S::lt(t[u], xl) & m[u];
-            auto v = S::min(S::max(S::mul(S::sub(t[u], x0), sc), S::zero()), binmax);
-            const auto bin = S::iblend(inside[u], zero, S::truncate(v));
-            const auto b2 = S::iadd(bin, bin);
+            const int64_t k = i + u * W;
+            m[u] = k < n ? tail<T>(n - k) : Mask<T>(0);
+            t[u] = masked_load(site + (k < n ? k : 0), m[u], T(0));
+            inside[u] = cmp<_CMP_GE_OQ>(t[u], x0) & cmp<_CMP_LT_OQ>(t[u], xl) & m[u];
+            const auto v = min(max(mul(sub(t[u], x0), sc), rzero), binmax);
+            const auto bin = select32(inside[u], truncate32(v), zero);
+            const auto b2 = add32(bin, bin);
             // Clamped so that a table left from an earlier partition cannot index past this one.
-            hi[u] = S::imin(S::igather(S::iadd(b2, one), a.table), clast);
-            lo[u] = S::imin(S::igather(b2, a.table), hi[u]);
-            active[u] = S::igt(S::isub(hi[u], lo[u]), one) & inside[u];
+            hi[u] = min32(gather(a.table, add32(b2, one)), clast);
+            lo[u] = min32(gather(a.table, b2), hi[u]);
+            active[u] = greater32(sub32(hi[u], lo[u]), one) & inside[u];
             any = any || active[u];
         }
         while (any) {
             any = false;
             for (int u = 0; u < U; ++u) {
                 if (!active[u]) continue;
-                const auto mid = S::ihalf(S::iadd(lo[u], hi[u]));
-                const auto le = S::le(S::gather(t[u], active[u], mid, x), t[u]);
-                lo[u] = S::iblend(active[u] & le, lo[u], mid);
-                hi[u] = S::iblend(active[u] & ~le, hi[u], mid);
-                active[u] = S::igt(S::isub(hi[u], lo[u]), one) & active[u];
+                const auto mid = shift_right32<1>(add32(lo[u], hi[u]));
+                const Mask<T> le = cmp<_CMP_LE_OQ>(gather(x, mid, active[u], t[u]), t[u]);
+                lo[u] = select32(active[u] & le, mid, lo[u]);
+                hi[u] = select32(active[u] & ~le, mid, hi[u]);
+                active[u] = greater32(sub32(hi[u], lo[u]), one) & active[u];
                 any = any || active[u];
             }
         }
         for (int u = 0; u < U; ++u) {
             if (!m[u]) break;
-            auto c = S::iblend(inside[u], zero, hi[u]);
-            c = S::iblend(S::lt(xl, t[u]), c, cnx);
-            c = S::iblend(S::eq(t[u], xl), c, clast);
-            S::istore(cell + i + u * S::W, m[u], c);
+            auto c = select32(inside[u], hi[u], zero);
+            c = select32(cmp<_CMP_LT_OQ>(xl, t[u]), cnx, c);
+            c = select32(cmp<_CMP_EQ_OQ>(t[u], xl), clast, c);
+            masked_store(cell + i + u * W, m[u], c);
         }
     }
     return DFK_OK;
@@ -302,63 +299,19 @@ int32_t plan_search(const DfTask* t, int64_t sitehint, const T* datahint, Search
     return DFK_OK;
 }
 
-// Ascending sites of a block whose cells span a narrow range [c0, c1]: each
-// cell is c0 plus the count of breakpoints x[c0..c1-1] not above the site,
-// counted for a whole vector of sites per breakpoint.
-template <class T>
-void sorted_window(const T* x, int64_t nx, int64_t n, const T* site, int64_t c0, int64_t c1, int32_t* cell) {
-    using S = simd::V<T>;
-    const auto base = S::iset1(int32_t(c0)), last = S::iset1(int32_t(nx - 1)), one = S::iset1(1);
-    const auto xl = S::set1(x[nx - 1]);
-    for (int64_t i = 0; i < n; i += S::W) {
-        const auto m = S::tail(n - i);
-        const auto t = S::load(m, site + i);
-        auto c = base;
-        for (int64_t j = c0; j < c1; ++j) c = S::iadd(c, S::iblend(S::le(S::set1(x[j]), t), S::iset1(0), one));
-        c = S::iblend(S::eq(t, xl), c, last);
-        S::istore(cell + i, m, c);
-    }
-}
-
-// Number of breakpoints not above t, searched forward from c (all of x[0..c-1]
-// are known to be <= t) by doubling steps, then bisection.
-template <class T>
-int64_t count_from(const T* x, int64_t nx, int64_t c, T t) {
-    int64_t lo = c, step = 1;
-    while (lo + step <= nx && x[lo + step - 1] <= t) {
-        lo += step;
-        step *= 2;
-    }
-    int64_t hi = std::min(nx, lo + step);  // x[hi-1] > t or hi = nx
-    while (lo < hi) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (x[mid] <= t)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
-}
-
 template <class T>
 int32_t search_block(const SearchPlan<T>& p, int64_t n, const T* site, int32_t* cell) {
     if (p.method == DFK_SEARCH_SORTED && n > 0) {
-        // Runs of 64 ascending sites: the cells of a run lie between those of its
-        // first and last site; narrow runs are counted in vectors.
-        const int64_t first = std::upper_bound(p.x, p.x + p.nx, site[0]) - p.x;
-        int64_t c0 = first;
-        for (int64_t i = 0; i < n; i += 64) {
-            const int64_t m = std::min<int64_t>(64, n - i);
-            c0 = count_from(p.x, p.nx, c0, site[i]);
-            const int64_t c1 = count_from(p.x, p.nx, c0, site[i + m - 1]);
-            if (c1 - c0 <= 24) {
-                sorted_window(p.x, p.nx, m, site + i, c0, c1, cell + i);
+        // Narrow runs are counted in vectors, wide ones walked.
+        sorted_runs(p.x, p.nx, n, site, kSortedRun, -1, [&](int64_t i, int64_t m, int64_t c0, int64_t c1) {
+            if (c1 - c0 <= 16) {
+                RunCells<T>(p.x, m, site + i, c0, c1).store_cells(p.x, p.nx, cell + i);
             } else {
                 int64_t cursor = c0;
                 search_cells<T>(p.method, p.nx, p.x, m, site + i, p.scale, p.table, &cursor, p.cb, p.params,
                                 cell + i);
             }
-        }
+        });
         return DFK_OK;
     }
     return search_cells<T>(p.method, p.nx, p.x, n, site, p.scale, p.table, nullptr, p.cb, p.params, cell);

@@ -115,11 +115,12 @@ def fit_power(a, w, degree, is_float):
     return cs, float(worst)
 
 
-def pow_log_tail(degree):
+def pow_log_tail(degree, is_float=False):
     """Coefficients of (ln(1 + r) - r + r^2/2) / r^3 on [-1/30, 1/30] for the power's logarithm."""
     w = mp.mpf(1) / 30
     g = lambda r: (mp.log1p(r) - r + r * r / 2) / r ** 3 if abs(r) > mp.mpf(2) ** -40 else mp.mpf(1) / 3 - r / 4
-    cs = [mp.mpf(float(c)) for c in mp.chebyfit(g, [-w, w], degree)[::-1]]
+    rnd = to_f if is_float else float
+    cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [-w, w], degree)[::-1]]
     worst = 0
     for i in range(2001):
         r = -w + 2 * w * i / 2000
@@ -157,6 +158,27 @@ def root_tables():
     out.append("// ln(1 + r) = r - r^2/2 + r^3 (c[0] + c[1] r + ...), degree 9 on [-1/30, 1/30], max relative"
                " error %.3g (the power's logarithm)" % err)
     out.append(emit_array("kPowLnTail_d", "uint64_t", cs, False))
+    return out
+
+
+def pow_tables():
+    """The power's own polynomials: float's logarithm tail, 2^f and double's logarithm of the EP flavour."""
+    out = []
+    cs, err = pow_log_tail(4, True)
+    out.append("// ln(1 + r) = r - r^2/2 + r^3 (c[0] + c[1] r + ...), degree 6 on [-1/30, 1/30], max relative"
+               " error %.3g (float Pow)" % err)
+    out.append(emit_array("kPowLnTail_s", "uint32_t", cs, True))
+    for name, w, n, is_float in (("kPowExp2EP_s", mp.mpf(1) / 2, 3, True), ("kPowExp2EP_d", mp.mpf(1) / 32, 3, False)):
+        g2 = lambda f: mp.expm1(f * mp.log(2)) / f if f != 0 else mp.log(2)
+        c2 = [(to_f if is_float else float)(c) for c in mp.chebyfit(g2, [-w, w], n)[::-1]]
+        worst = max(abs((1 + f * sum(c * f ** k for k, c in enumerate(c2))) / mp.power(2, f) - 1)
+                    for f in (w * (mp.mpf(i) / 200 - 1) for i in range(401)))
+        out.append("// 2^f = 1 + f (c[0] + c[1] f + ...), degree %d on |f| <= %g, max relative error %.3g (Pow EP)"
+                   % (n, float(w), float(worst)))
+        out.append(emit_array(name, "uint32_t" if is_float else "uint64_t", c2, is_float))
+    cs, err = fit(LOG1P, -mp.mpf(1) / 30, mp.mpf(1) / 30, 7, False)
+    out.append("// degree 7 on [-1/30, 1/30], max relative error %.3g (double Pow EP)" % err)
+    out.append(emit_array("kPowLnEP_d", "uint64_t", cs, False))
     return out
 
 
@@ -238,6 +260,7 @@ def main():
         out.append("// degree %d on [-%.6g, %.6g], max relative error %.3g" % (deg, float(w), float(w), err))
         out.append(emit_array(name, "uint32_t" if is_float else "uint64_t", cs, is_float))
     out += root_tables()
+    out += pow_tables()
     out.append("}  // namespace nrx::zar::explog")
     print("\n".join(out))
 

@@ -16,6 +16,7 @@ inline u64x8 splat(uint64_t x) { return _mm512_set1_epi64(int64_t(x)); }
 inline u64x8 load(const uint64_t* p) { return _mm512_loadu_si512(p); }
 inline u64x8 masked_load(const uint64_t* p, mask8 m) { return _mm512_maskz_loadu_epi64(m, p); }
 inline void store(uint64_t* p, u64x8 v) { _mm512_storeu_si512(p, v); }
+inline uint64_t lane0(u64x8 v) { return uint64_t(_mm_cvtsi128_si64(_mm512_castsi512_si128(v))); }
 // The first k of eight 32-bit words, zero-extended to 64-bit lanes.
 inline u64x8 widen_load(const uint32_t* p, mask8 m) { return _mm512_cvtepu32_epi64(_mm256_maskz_loadu_epi32(m, p)); }
 inline u64x8 add(u64x8 a, u64x8 b) { return _mm512_add_epi64(a, b); }
@@ -44,7 +45,9 @@ inline mask8 first(int64_t k) { return k >= 8 ? mask8(0xFF) : mask8((1u << k) - 
 // ---- double lanes ----
 inline f64x8 splat_d(double x) { return _mm512_set1_pd(x); }
 inline f64x8 load_d(const double* p) { return _mm512_loadu_pd(p); }
+inline f64x8 masked_load_d(const double* p, mask8 m) { return _mm512_maskz_loadu_pd(m, p); }
 inline void store_d(double* p, f64x8 v) { _mm512_storeu_pd(p, v); }
+inline double lane0(f64x8 v) { return _mm512_cvtsd_f64(v); }
 inline f64x8 mul(f64x8 a, f64x8 b) { return _mm512_mul_pd(a, b); }
 inline f64x8 add(f64x8 a, f64x8 b) { return _mm512_add_pd(a, b); }
 inline f64x8 sub(f64x8 a, f64x8 b) { return _mm512_sub_pd(a, b); }

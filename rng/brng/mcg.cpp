@@ -1,6 +1,7 @@
 // MCG31M1 and MCG59: multiplicative congruential generators modulo 2^31 - 1 and 2^59.
 // Output blocks step eight lanes x A^j by the powers A^8 .. A^32 kept in the stream's
 // cache chunk, so one call of any length continues the scalar sequence exactly.
+#include "rng/brng/entry_points.h"
 #include "rng/brng/modmath.h"
 #include "rng/brng/output.h"
 #include "nrx/core.h"
@@ -21,6 +22,7 @@ static_assert(sizeof(McgCache) == 384);
 struct Mcg31 {
   using word = uint32_t;
   static constexpr uint32_t kind = 0;
+  static constexpr int words = 1;  // 32-bit words per integer output
   static constexpr word a = 1132489760u;  // 0x43806C20
   static constexpr double scale = 1.0 / 2147483647.0;
   static word mul(word x, word y) { return mulmod31(x, y); }
@@ -39,6 +41,7 @@ struct Mcg31 {
 struct Mcg59 {
   using word = uint64_t;
   static constexpr uint32_t kind = 1;
+  static constexpr int words = 2;
   static constexpr word a = 302875106592253ull;  // 13^13
   static constexpr double scale = 0x1p-59;
   static word mul(word x, word y) { return (x * y) & kMask59; }
@@ -115,7 +118,15 @@ template <class F, class Sink> void generate(DruStream* s, int64_t n, const Sink
   st->x = typename F::word(c->lanes[0]);
 }
 
-template <class F> int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+template <class F> struct Mcg {
+  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
+    generate<F>(s, n, RealSink<T>(r, F::scale, a, b));
+  }
+  static void words(DruStream* s, int64_t n, uint32_t* r) { generate<F>(s, n, WordSink<F::words>{r}); }
+};
+
+template <class F> int32_t Mcg<F>::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
   State<F>* st = state_of<State<F>>(s);
   if (method < DRU_INIT_STANDARD || method > DRU_INIT_SKIP_AHEAD_EX) return DRU_E_BAD_METHOD;
   if (method == DRU_INIT_SKIP_AHEAD_EX) return DRU_E_NO_SKIP_AHEAD_EX;
@@ -135,7 +146,7 @@ template <class F> int32_t init(int32_t method, DruStream* s, int32_t n, const u
       st->A = F::pow(st->A, uint64_t(n));
       break;
     default: {  // skip-ahead counts outputs of the current (possibly leapfrogged) sequence
-      const uint64_t e = uint64_t(params[0]) | (n >= 2 ? uint64_t(params[1]) << 32 : 0);
+      const uint64_t e = skip_count(n, params);
       st->x = F::mul(st->x, F::pow(st->A, e));
     }
   }
@@ -144,28 +155,8 @@ template <class F> int32_t init(int32_t method, DruStream* s, int32_t n, const u
 }
 
 }  // namespace
+
+NRX_BRNG_ENTRY_POINTS(MCG31M1, Mcg<Mcg31>)
+NRX_BRNG_ENTRY_POINTS(MCG59, Mcg<Mcg59>)
+
 }  // namespace nrx::rng
-
-using namespace nrx::rng;
-
-#define NRX_MCG_EXPORTS(Name, F, W)                                                                       \
-  NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* p) { \
-    return init<F>(method, s, n, p);                                                                      \
-  }                                                                                                       \
-  NRX_RNG_API int32_t _drudBRng##Name(DruStream* s, int32_t n, double* r, double a, double b) {           \
-    generate<F>(s, n, RealSink<double>(r, F::scale, a, b));                                               \
-    return DRU_OK;                                                                                        \
-  }                                                                                                       \
-  NRX_RNG_API int32_t _drusBRng##Name(DruStream* s, int32_t n, float* r, float a, float b) {              \
-    generate<F>(s, n, RealSink<float>(r, F::scale, a, b));                                                \
-    return DRU_OK;                                                                                        \
-  }                                                                                                       \
-  NRX_RNG_API int32_t _druiBRng##Name(DruStream* s, int32_t n, uint32_t* r) {                             \
-    generate<F>(s, n, WordSink<W>{r});                                                                    \
-    return DRU_OK;                                                                                        \
-  }
-
-extern "C" {
-NRX_MCG_EXPORTS(MCG31M1, Mcg31, 1)
-NRX_MCG_EXPORTS(MCG59, Mcg59, 2)
-}

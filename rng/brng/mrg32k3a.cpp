@@ -3,6 +3,7 @@
 // component through precomputed rows of the companion-matrix powers.
 #include "rng/brng/mrg32k3a.h"
 
+#include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
 #include "rng/internal.h"
 
@@ -82,27 +83,28 @@ template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
       b0 = lanes::broadcast_lane(y2[kGroups - 1], 5), b1 = lanes::broadcast_lane(y2[kGroups - 1], 6);
       b2 = lanes::broadcast_lane(y2[kGroups - 1], 7);
     }
-    alignas(64) uint64_t w[8];
-    lanes::store(w, a0), st->x1[0] = uint32_t(w[0]);
-    lanes::store(w, a1), st->x1[1] = uint32_t(w[0]);
-    lanes::store(w, a2), st->x1[2] = uint32_t(w[0]);
-    lanes::store(w, b0), st->x2[0] = uint32_t(w[0]);
-    lanes::store(w, b1), st->x2[1] = uint32_t(w[0]);
-    lanes::store(w, b2), st->x2[2] = uint32_t(w[0]);
+    const lanes::u64x8 x1[3] = {a0, a1, a2}, x2[3] = {b0, b1, b2};
+    for (int k = 0; k < 3; ++k) st->x1[k] = uint32_t(lanes::lane0(x1[k])), st->x2[k] = uint32_t(lanes::lane0(x2[k]));
   }
   // Tail: the scalar recurrence, eight at a time through the same sink.
-  while (i < n) {
-    alignas(64) uint64_t u[8];
-    const int64_t k = n - i < 8 ? n - i : 8;
+  emit_blocks<8, uint64_t>(i, n, [st](uint64_t* u, int64_t k) {
     for (int64_t j = 0; j < k; ++j) u[j] = combine_scalar(step1(st->x1), step2(st->x2));
-    sink.put(i, lanes::masked_load(u, lanes::first(k)), lanes::first(k));
-    i += k;
-  }
+  }, sink);
 }
+
+constexpr double kInvM1 = 1.0 / 4294967087.0;
+
+struct Mrg {
+  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
+    generate(state_of<MrgState>(s), n, RealSink<T>(r, kInvM1, a, b));
+  }
+  static void words(DruStream* s, int64_t n, uint32_t* r) { generate(state_of<MrgState>(s), n, WordSink<1>{r}); }
+};
 
 uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
 
-int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+int32_t Mrg::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
   MrgState* st = state_of<MrgState>(s);
   switch (method) {
     case DRU_INIT_STANDARD: {
@@ -116,7 +118,7 @@ int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
     case DRU_INIT_LEAPFROG:
       return DRU_E_NO_LEAPFROG;
     case DRU_INIT_SKIP_AHEAD: {
-      const uint64_t e = uint64_t(params[0]) | (n >= 2 ? uint64_t(params[1]) << 32 : 0);
+      const uint64_t e = skip_count(n, params);
       mrg_skip(st->x1, st->x2, 1, &e);
       return DRU_OK;
     }
@@ -128,29 +130,8 @@ int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
   }
 }
 
-constexpr double kInvM1 = 1.0 / 4294967087.0;
-
 }  // namespace
+
+NRX_BRNG_ENTRY_POINTS(MRG32K3A, Mrg)
+
 }  // namespace nrx::rng
-
-using namespace nrx::rng;
-
-extern "C" {
-
-NRX_RNG_API int32_t _druBRngMRG32K3AInitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  return init(method, s, n, params);
-}
-NRX_RNG_API int32_t _drudBRngMRG32K3A(DruStream* s, int32_t n, double* r, double a, double b) {
-  generate(state_of<MrgState>(s), n, RealSink<double>(r, kInvM1, a, b));
-  return DRU_OK;
-}
-NRX_RNG_API int32_t _drusBRngMRG32K3A(DruStream* s, int32_t n, float* r, float a, float b) {
-  generate(state_of<MrgState>(s), n, RealSink<float>(r, kInvM1, a, b));
-  return DRU_OK;
-}
-NRX_RNG_API int32_t _druiBRngMRG32K3A(DruStream* s, int32_t n, uint32_t* r) {
-  generate(state_of<MrgState>(s), n, WordSink<1>{r});
-  return DRU_OK;
-}
-
-}  // extern "C"

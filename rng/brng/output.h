@@ -32,4 +32,24 @@ template <int W> struct WordSink {
   }
 };
 
+// The first lanes (mask k) of raw words held in memory, zero-extended to 64 bits.
+inline lanes::u64x8 load_lanes(const uint32_t* w, lanes::mask8 k) { return lanes::widen_load(w, k); }
+inline lanes::u64x8 load_lanes(const uint64_t* w, lanes::mask8 k) { return lanes::masked_load(w, k); }
+
+// Results i .. n - 1 through the sink in pieces of at most B raw words: fill(w, m)
+// writes the next m raw words to w, which then go out eight lanes at a time.
+template <int B, class Word, class Fill, class Sink>
+[[gnu::always_inline]] inline void emit_blocks(int64_t i, int64_t n, Fill&& fill, const Sink& sink) {
+  alignas(64) Word w[B];
+  while (i < n) {
+    const int64_t m = n - i < B ? n - i : B;
+    fill(w, m);
+    for (int64_t t = 0; t < m; t += 8) {
+      const lanes::mask8 k = lanes::first(m - t);
+      sink.put(i + t, load_lanes(w + t, k), k);
+    }
+    i += m;
+  }
+}
+
 }  // namespace nrx::rng

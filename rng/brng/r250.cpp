@@ -1,6 +1,7 @@
 // R250: the shift-register generator x[i] ^= x[i + 103 mod 250] over a ring of 250
 // words (in time order x[n] = x[n-250] ^ x[n-147]). Requests of 250 or more values
 // are computed as one linear block, 16 words per vector, and the ring restarts at 0.
+#include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
 #include "rng/internal.h"
 
@@ -49,22 +50,26 @@ void raw(R250State* st, uint32_t* out, int64_t n) {
   for (int64_t t = 0; t < n; ++t) out[t] = step(st);
 }
 
-// Reals through raw words in pieces of at most 2048.
-template <class T> void reals(R250State* st, T* r, int64_t n, double a, double b) {
-  const RealSink<T> sink(r, 0x1p-32, a, b);
-  alignas(64) uint32_t w[2048];
-  for (int64_t i = 0; i < n;) {
-    const int64_t rest = n - i, m = rest >= 2048 ? 2048 : rest;
-    raw(st, w, m);
-    for (int64_t t = 0; t < m; t += 8) {
-      const lanes::mask8 k = lanes::first(m - t);
-      sink.put(i + t, lanes::widen_load(w + t, k), k);
-    }
-    i += m;
-  }
+// A ring index outside 0..249 (a damaged image) is folded back before use.
+R250State* checked(DruStream* s) {
+  R250State* st = state_of<R250State>(s);
+  st->i %= kR, st->j = (st->i + kLag) % kR;
+  return st;
 }
 
-int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
+struct R250 {
+  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  // Reals through raw words in pieces of at most 2048.
+  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
+    R250State* st = checked(s);
+    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
+  }
+  static void words(DruStream* s, int64_t n, uint32_t* r) {
+    if (n > 0) raw(checked(s), r, n);
+  }
+};
+
+int32_t R250::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
   R250State* st = state_of<R250State>(s);
   switch (method) {
     case DRU_INIT_STANDARD:
@@ -93,34 +98,8 @@ int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
   }
 }
 
-// A ring index outside 0..249 (a damaged image) is folded back before use.
-R250State* checked(DruStream* s) {
-  R250State* st = state_of<R250State>(s);
-  st->i %= kR, st->j = (st->i + kLag) % kR;
-  return st;
-}
-
 }  // namespace
+
+NRX_BRNG_ENTRY_POINTS(R250, R250)
+
 }  // namespace nrx::rng
-
-using namespace nrx::rng;
-
-extern "C" {
-
-NRX_RNG_API int32_t _druBRngR250InitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  return init(method, s, n, params);
-}
-NRX_RNG_API int32_t _drudBRngR250(DruStream* s, int32_t n, double* r, double a, double b) {
-  reals(checked(s), r, n, a, b);
-  return DRU_OK;
-}
-NRX_RNG_API int32_t _drusBRngR250(DruStream* s, int32_t n, float* r, float a, float b) {
-  reals(checked(s), r, n, a, b);
-  return DRU_OK;
-}
-NRX_RNG_API int32_t _druiBRngR250(DruStream* s, int32_t n, uint32_t* r) {
-  if (n > 0) raw(checked(s), r, n);
-  return DRU_OK;
-}
-
-}  // extern "C"

@@ -192,3 +192,43 @@ TYPED_TEST(CoreTridiagonal, BadArgumentsAreNamed) {
     EXPECT_EQ(info, 0);
     EXPECT_EQ(b, std::vector<T>(10, T(1)));
 }
+
+// Rows are handled in blocks: a zero pivot anywhere, on either side of a block
+// edge, stops the factorisation at its own row. Rows k-1 and k are decoupled
+// from the rest above and built so that the pivot of row k is 1 - 1 * 2 / 2.
+TYPED_TEST(CoreTridiagonal, ZeroPivotInAnyBlockIsReported) {
+    using T = TypeParam;
+    const int32_t n = 100, one = 1;
+    for (int32_t k : {1, 2, 31, 32, 33, 63, 64, 70, 99}) {
+        std::vector<T> dl(n - 1, T(1)), d(n, T(4)), du(n - 1, T(1));
+        if (k >= 2) dl[k - 2] = 0;
+        d[k - 1] = 2, dl[k - 1] = 1, du[k - 1] = 2, d[k] = 1;
+        std::vector<T> fdl = dl, fd = d, fdu = du, b(n, T(1));
+        int32_t info = -99;
+        Solver<T>::trf(&n, fdl.data(), fd.data(), fdu.data(), &info);
+        EXPECT_EQ(info, k + 1) << "trf";
+        Solver<T>::sv(&n, &one, dl.data(), d.data(), du.data(), b.data(), &n, &info);
+        EXPECT_EQ(info, k + 1) << "sv";
+    }
+}
+
+// Scaling A and b together leaves x unchanged. Scales whose leading minors over
+// a block leave the floating range take the plain recurrence.
+TYPED_TEST(CoreTridiagonal, ScaledSystemsKeepTheirSolution) {
+    using T = TypeParam;
+    const double big = sizeof(T) == 8 ? 1e250 : 1e30;
+    unsigned seed = 100;
+    for (double scale : {1.0, 1e8, big, 1 / big}) {
+        for (int32_t n : {31, 32, 33, 65, 257}) {
+            System<T> s = make_system<T>(n, 2, n, 0.5, seed++);
+            const std::vector<double> ref = oracle(s, false);
+            const double tol = 16 * std::numeric_limits<T>::epsilon() * condition_bound(s, false);
+            for (auto* v : {&s.dl, &s.d, &s.du, &s.b})
+                for (T& e : *v) e = T(e * scale);
+            int32_t info = -99;
+            Solver<T>::sv(&s.n, &s.nrhs, s.dl.data(), s.d.data(), s.du.data(), s.b.data(), &s.ldb, &info);
+            ASSERT_EQ(info, 0) << "scale " << scale << " n " << n;
+            expect_close(s, s.b, ref, tol, "scaled sv");
+        }
+    }
+}

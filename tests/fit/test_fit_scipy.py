@@ -185,6 +185,33 @@ class SiteGrids(unittest.TestCase):
             np.testing.assert_array_equal(cells2, want)
 
 
+class SortedSites(unittest.TestCase):
+    """Ascending sites against scipy: many sites per interval (pieces held in registers), few (the
+    general path), sites beyond both ends and on breakpoints, two functions, all derivatives."""
+
+    def test_sorted_against_scipy(self):
+        for dtype, nx, nsite, th in itertools.product([np.float64, np.float32], [5, 40, 3000], [7, 1000, 20000],
+                                                      ["openmp", "serial"]):
+            with self.subTest(dtype=dtype.__name__, nx=nx, nsite=nsite, th=th):
+                x = partition(nx, False).astype(dtype).astype(np.float64)
+                y = data(x).astype(dtype).astype(np.float64)
+                sp = Spline(LIB, x, y, "natural", "free", dtype=dtype, threading=th)
+                s = np.sort(np.concatenate([RNG.uniform(x[0] - 1, x[-1] + 1, nsite), x[::3], [x[-1]] * 3]))
+                s = s.astype(dtype).astype(np.float64)
+                # Function-major, then order, then site: each order's values contiguous.
+                st, r, cells = sp.interpolate(s, ders=(0, 1, 2, 3), sitehint=64, cells=True, rhint=128)
+                self.assertEqual(st, 0)
+                want = np.searchsorted(x, s, side="right")
+                want[s == x[-1]] = nx - 1
+                np.testing.assert_array_equal(cells, want)
+                r = r.reshape(2, 4, len(s))
+                scale = 1.0 if dtype == np.float64 else 30.0
+                for f in range(2):
+                    ref = CubicSpline(x, y[f], bc_type="natural")
+                    for q in range(4):
+                        close(self, r[f, q], ref(s, q), dtype, scale * (10.0 ** q if q else 1.0))
+
+
 class Layouts(unittest.TestCase):
     def test_result_layouts_agree(self):
         x = partition(20, False)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <utility>
 
 #include "tools/accuracy/mp.h"
 #include "tools/accuracy/oracle.h"
@@ -23,7 +24,20 @@ struct Cx {
   Cx(mpfr_prec_t p, double a, double b) : re(p, a), im(p, b) {}
 };
 
-bool special(double x, bool zero_too) { return !std::isfinite(x) || (zero_too && x == 0); }
+// A complex argument with an infinite or NaN part, or (zero_too) a zero part.
+bool special(const double* z, bool zero_too) {
+  const auto part = [zero_too](double x) { return !std::isfinite(x) || (zero_too && x == 0); };
+  return part(z[0]) || part(z[1]);
+}
+
+// One MPFR operation on the real parts, then on the imaginary parts: a complex
+// argument stands for its part, any other argument (a real, a shift) is passed as it is.
+mpfr_ptr part(Cx& c, bool imag) { return imag ? c.im.get() : c.re.get(); }
+template <class T> T&& part(T&& x, bool) { return std::forward<T>(x); }
+template <class F, class... A> void parts(F f, Cx& r, A&&... a) {
+  f(r.re, part(a, false)..., N);
+  f(r.im, part(a, true)..., N);
+}
 
 // Working precision for the inverse functions: grows with the exponents of the arguments.
 mpfr_prec_t spread_precision(mpfr_prec_t wp, std::initializer_list<double> xs) {
@@ -42,6 +56,15 @@ int annex_g(mpfr_ptr* o, LC r) {
 void store(mpfr_ptr* o, Cx& r) {
   mpfr_set(o[0], r.re, N);
   mpfr_set(o[1], r.im, N);
+}
+
+// e^z at precision p: e^x (cos y + i sin y).
+void c_exp(Cx& r, Cx& z, mpfr_prec_t p) {
+  Mp e(p), s(p), k(p);
+  mpfr_exp(e, z.re, N);
+  mpfr_sin_cos(s, k, z.im, N);
+  mpfr_mul(r.re, e, k, N);
+  mpfr_mul(r.im, e, s, N);
 }
 
 // x^2 + y^2 exactly.
@@ -109,22 +132,13 @@ void c_asinh(Cx& r, Cx& z0) {
   const mpfr_prec_t p = mpfr_get_prec(r.re);
   const bool flip = mpfr_sgn(z0.re) < 0;
   Cx z(p), w(p), s(p);
-  mpfr_set(z.re, z0.re, N);
-  mpfr_set(z.im, z0.im, N);
-  if (flip) {
-    mpfr_neg(z.re, z.re, N);
-    mpfr_neg(z.im, z.im, N);
-  }
+  parts(flip ? mpfr_neg : mpfr_set, z, z0);
   c_mul(w, z, z);
   mpfr_add_ui(w.re, w.re, 1, N);
   c_sqrt(s, w);
-  mpfr_add(s.re, s.re, z.re, N);
-  mpfr_add(s.im, s.im, z.im, N);
+  parts(mpfr_add, s, s, z);
   c_log(r, s);
-  if (flip) {
-    mpfr_neg(r.re, r.re, N);
-    mpfr_neg(r.im, r.im, N);
-  }
+  if (flip) parts(mpfr_neg, r, r);
 }
 
 // acosh z = log(z + sqrt(z + 1) sqrt(z - 1)).
@@ -138,8 +152,7 @@ void c_acosh(Cx& r, Cx& z) {
   c_sqrt(sa, a);
   c_sqrt(sb, b);
   c_mul(w, sa, sb);
-  mpfr_add(w.re, w.re, z.re, N);
-  mpfr_add(w.im, w.im, z.im, N);
+  parts(mpfr_add, w, w, z);
   c_log(r, w);
 }
 
@@ -153,10 +166,8 @@ void c_atanh(Cx& r, Cx& z) {
   mpfr_neg(b.im, z.im, N);
   c_log(la, a);
   c_log(lb, b);
-  mpfr_sub(r.re, la.re, lb.re, N);
-  mpfr_sub(r.im, la.im, lb.im, N);
-  mpfr_div_2ui(r.re, r.re, 1, N);
-  mpfr_div_2ui(r.im, r.im, 1, N);
+  parts(mpfr_sub, r, la, lb);
+  parts(mpfr_div_2ui, r, r, 1ul);
 }
 
 // f(i z) = i g(z) style rotations: returns (B, -A) for the result (A, B) of f at (-y, x).
@@ -177,8 +188,7 @@ using Glibc = LC (*)(LC a, LC b);
 // One complex function: the Annex G reference for special arguments, else the closed form.
 int complex_fn(mpfr_ptr* o, const double* in, const EvalCtx& c, bool two_args, bool zero_special,
                bool spread, Closed closed, Glibc lib) {
-  bool sp = special(in[0], zero_special) || special(in[1], zero_special);
-  if (two_args) sp = sp || special(in[2], false) || special(in[3], false) || (in[2] == 0 && in[3] == 0);
+  const bool sp = special(in, zero_special) || (two_args && (special(in + 2, false) || (in[2] == 0 && in[3] == 0)));
   if (sp) return annex_g(o, lib(LC(in[0], in[1]), LC(in[2], in[3])));
   const mpfr_prec_t p = spread ? spread_precision(c.wp, {in[0], in[1], in[0] - 1, in[0] + 1, in[1] - 1, in[1] + 1})
                                : c.wp + 32;
@@ -189,58 +199,34 @@ int complex_fn(mpfr_ptr* o, const double* in, const EvalCtx& c, bool two_args, b
 }
 
 // The closed forms, z the first argument, in[] the raw inputs (second argument at in[2]).
-void f_exp(Cx& r, Cx& z, const double*) {
-  const mpfr_prec_t p = mpfr_get_prec(r.re);
-  Mp e(p), s(p), k(p);
-  mpfr_exp(e, z.re, N);
-  mpfr_sin_cos(s, k, z.im, N);
-  mpfr_mul(r.re, e, k, N);
-  mpfr_mul(r.im, e, s, N);
-}
+void f_exp(Cx& r, Cx& z, const double*) { c_exp(r, z, mpfr_get_prec(r.re)); }
 void f_log(Cx& r, Cx& z, const double*) { c_log(r, z); }
 void f_log10(Cx& r, Cx& z, const double*) {
   Mp l(mpfr_get_prec(r.re));
   c_log(r, z);
   mpfr_set_ui(l, 10, N);
   mpfr_log(l, l, N);
-  mpfr_div(r.re, r.re, l, N);
-  mpfr_div(r.im, r.im, l, N);
+  parts(mpfr_div, r, r, l);
 }
 void f_sqrt(Cx& r, Cx& z, const double*) { c_sqrt(r, z); }
 
-// sin(x+iy) = sin x cosh y + i cos x sinh y, and the like; `hyp` swaps the roles of x and y.
-void trig_parts(Cx& z, bool hyp, Mp& s, Mp& k, Mp& sh, Mp& ch) {
-  mpfr_sin_cos(s, k, hyp ? z.im : z.re, N);
-  mpfr_sinh_cosh(sh, ch, hyp ? z.re : z.im, N);
-}
-void f_sin(Cx& r, Cx& z, const double*) {
+// sin, cos, sinh and cosh of x + iy: f(x) e(y) + i f'(x) o(y), where (o, e) is (sinh, cosh)
+// for the circular f and (sin, cos) for the hyperbolic f. `hyp` picks the kind of f, `even`
+// cos or cosh over sin or sinh.
+template <bool hyp, bool even>
+void f_trig(Cx& r, Cx& z, const double*) {
   const mpfr_prec_t p = mpfr_get_prec(r.re);
-  Mp s(p), k(p), sh(p), ch(p);
-  trig_parts(z, false, s, k, sh, ch);
-  mpfr_mul(r.re, s, ch, N);
-  mpfr_mul(r.im, k, sh, N);
-}
-void f_cos(Cx& r, Cx& z, const double*) {
-  const mpfr_prec_t p = mpfr_get_prec(r.re);
-  Mp s(p), k(p), sh(p), ch(p);
-  trig_parts(z, false, s, k, sh, ch);
-  mpfr_mul(r.re, k, ch, N);
-  mpfr_mul(r.im, s, sh, N);
-  mpfr_neg(r.im, r.im, N);
-}
-void f_sinh(Cx& r, Cx& z, const double*) {
-  const mpfr_prec_t p = mpfr_get_prec(r.re);
-  Mp s(p), k(p), sh(p), ch(p);
-  trig_parts(z, true, s, k, sh, ch);
-  mpfr_mul(r.re, sh, k, N);
-  mpfr_mul(r.im, ch, s, N);
-}
-void f_cosh(Cx& r, Cx& z, const double*) {
-  const mpfr_prec_t p = mpfr_get_prec(r.re);
-  Mp s(p), k(p), sh(p), ch(p);
-  trig_parts(z, true, s, k, sh, ch);
-  mpfr_mul(r.re, ch, k, N);
-  mpfr_mul(r.im, sh, s, N);
+  Mp fo(p), fe(p), o(p), e(p);  // odd and even functions of x of f's kind, of y of the other
+  if (hyp) {
+    mpfr_sinh_cosh(fo, fe, z.re, N);
+    mpfr_sin_cos(o, e, z.im, N);
+  } else {
+    mpfr_sin_cos(fo, fe, z.re, N);
+    mpfr_sinh_cosh(o, e, z.im, N);
+  }
+  mpfr_mul(r.re, even ? fe : fo, e, N);
+  mpfr_mul(r.im, even ? fo : fe, o, N);
+  if (even && !hyp) mpfr_neg(r.im, r.im, N);  // cos' = -sin
 }
 // tan(x+iy) = (sin x cos x sech^2 y + i tanh y) / (cos^2 x sech^2 y + tanh^2 y): sums of
 // squares only, and no overflow for large |y| (where the result tends to +-i).
@@ -261,9 +247,8 @@ void f_tan(Cx& r, Cx& z, const double*) {
   mpfr_div(r.im, t, d, N);
 }
 // tanh z = -i tan(iz).
-void f_tanh(Cx& r, Cx& z, const double* in) {
+void f_tanh(Cx& r, Cx& z, const double*) {
   rotated(r, z, [](Cx& a, Cx& b) { f_tan(a, b, nullptr); });
-  (void)in;
 }
 void f_asinh(Cx& r, Cx& z, const double*) { c_asinh(r, z); }
 void f_acosh(Cx& r, Cx& z, const double*) { c_acosh(r, z); }
@@ -287,11 +272,7 @@ void f_pow(Cx& r, Cx& z, const double* in) {
   Cx l(p), b(p, in[2], in[3]), e(p);
   c_log(l, z);
   c_mul(e, b, l);
-  Mp m(p), s(p), k(p);
-  mpfr_exp(m, e.re, N);
-  mpfr_sin_cos(s, k, e.im, N);
-  mpfr_mul(r.re, m, k, N);
-  mpfr_mul(r.im, m, s, N);
+  c_exp(r, e, p);
 }
 void f_mul(Cx& r, Cx& z, const double* in) {
   Cx b(mpfr_get_prec(r.re), in[2], in[3]);
@@ -307,8 +288,7 @@ void f_div(Cx& r, Cx& z, const double* in) {
   Mp d(p);
   c_mul(n, z, b);
   exact_norm(d, b.re, b.im);
-  mpfr_div(r.re, n.re, d, N);
-  mpfr_div(r.im, n.im, d, N);
+  parts(mpfr_div, r, n, d);
 }
 
 LC g_exp(LC a, LC) { return std::exp(a); }
@@ -345,11 +325,11 @@ const Oracle kTable[] = {
     {"zlog", zf<false, true, false, f_log, g_log>, nullptr},
     {"zlog10", zf<false, true, false, f_log10, g_log10>, nullptr},
     {"zsqrt", zf<false, true, false, f_sqrt, g_sqrt>, nullptr},
-    {"zsin", zf<false, true, false, f_sin, g_sin>, nullptr},
-    {"zcos", zf<false, true, false, f_cos, g_cos>, nullptr},
+    {"zsin", zf<false, true, false, f_trig<false, false>, g_sin>, nullptr},
+    {"zcos", zf<false, true, false, f_trig<false, true>, g_cos>, nullptr},
     {"ztan", zf<false, true, false, f_tan, g_tan>, nullptr},
-    {"zsinh", zf<false, true, false, f_sinh, g_sinh>, nullptr},
-    {"zcosh", zf<false, true, false, f_cosh, g_cosh>, nullptr},
+    {"zsinh", zf<false, true, false, f_trig<true, false>, g_sinh>, nullptr},
+    {"zcosh", zf<false, true, false, f_trig<true, true>, g_cosh>, nullptr},
     {"ztanh", zf<false, true, false, f_tanh, g_tanh>, nullptr},
     {"zasin", zf<false, true, true, f_asin, g_asin>, nullptr},
     {"zacos", zf<false, true, true, f_acos, g_acos>, nullptr},

@@ -34,9 +34,12 @@ long double erfcinv_start(long double t) {
   return y;
 }
 
-// Newton refinement at precision p: f(y) - target with f = erf (tail = false) or erfc.
-void refine(mpfr_ptr y, mpfr_srcptr target, bool tail, mpfr_prec_t p) {
-  Mp f(p), d(p), k(p);
+// y with f(y) = target, f = erf (tail = false) or erfc: Newton's method from `start` at
+// 32 bits above p, then rounded into out.
+void solve(mpfr_ptr out, double target, long double start, bool tail, mpfr_prec_t p) {
+  const mpfr_prec_t q = p + 32;
+  Mp y(q), t(q, target), f(q), d(q), k(q);
+  mpfr_set_ld(y, start, N);
   mpfr_const_pi(k, N);
   mpfr_rec_sqrt(k, k, N);
   mpfr_mul_2ui(k, k, 1, N);  // 2 / sqrt(pi)
@@ -45,7 +48,7 @@ void refine(mpfr_ptr y, mpfr_srcptr target, bool tail, mpfr_prec_t p) {
       mpfr_erfc(f, y, N);
     else
       mpfr_erf(f, y, N);
-    mpfr_sub(f, f, target, N);
+    mpfr_sub(f, f, t, N);
     mpfr_sqr(d, y, N);
     mpfr_neg(d, d, N);
     mpfr_exp(d, d, N);
@@ -55,29 +58,19 @@ void refine(mpfr_ptr y, mpfr_srcptr target, bool tail, mpfr_prec_t p) {
       mpfr_add(y, y, f, N);
     else
       mpfr_sub(y, y, f, N);
-    if (mpfr_zero_p(f) || mpfr_get_exp(f) < mpfr_get_exp(y) - p + 4) break;
+    if (mpfr_zero_p(f) || mpfr_get_exp(f) < mpfr_get_exp(y) - q + 4) break;
   }
+  mpfr_set(out, y, N);
 }
 
 void erfinv_small(mpfr_ptr out, double x, mpfr_prec_t p) {
-  if (x == 0) {
+  if (x == 0)
     mpfr_set_d(out, x, N);
-    return;
-  }
-  const mpfr_prec_t q = p + 32;
-  Mp y(q), t(q, x);
-  mpfr_set_ld(y, erfinv_start(x), N);
-  refine(y, t, false, q);
-  mpfr_set(out, y, N);
+  else
+    solve(out, x, erfinv_start(x), false, p);
 }
 
-void erfcinv_tail(mpfr_ptr out, double t, mpfr_prec_t p) {
-  const mpfr_prec_t q = p + 32;
-  Mp y(q), tt(q, t);
-  mpfr_set_ld(y, erfcinv_start(t), N);
-  refine(y, tt, true, q);
-  mpfr_set(out, y, N);
-}
+void erfcinv_tail(mpfr_ptr out, double t, mpfr_prec_t p) { solve(out, t, erfcinv_start(t), true, p); }
 
 void erfcinv_any(mpfr_ptr out, double t, mpfr_prec_t p) {
   if (std::isnan(t) || t < 0 || t > 2) {

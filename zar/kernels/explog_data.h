@@ -1189,4 +1189,36 @@ alignas(64) inline constexpr uint64_t kPowLnTail_d[] = {
     0x3FB752708223AC4Cull,  // 0.091101676723767955
 };
 
+// ln(1 + r) = r - r^2/2 + r^3 (c[0] + c[1] r + ...), degree 6 on [-1/30, 1/30], max relative error 2.23e-11 (float Pow)
+alignas(64) inline constexpr uint32_t kPowLnTail_s[] = {
+    0x3EAAAAAAu,  // 0.33333331346511841
+    0xBE7FFFFFu,  // -0.24999998509883881
+    0x3E4CF671u,  // 0.20015884935855865
+    0xBE2ACF1Bu,  // -0.16680566966533661
+};
+
+// 2^f = 1 + f (c[0] + c[1] f + ...), degree 3 on |f| <= 0.5, max relative error 0.000199 (Pow EP)
+alignas(64) inline constexpr uint32_t kPowExp2EP_s[] = {
+    0x3F317218u,  // 0.69314718246459961
+    0x3E77D81Cu,  // 0.24203532934188843
+    0x3D645EFDu,  // 0.055754650384187698
+};
+
+// 2^f = 1 + f (c[0] + c[1] f + ...), degree 3 on |f| <= 0.03125, max relative error 2.33e-09 (Pow EP)
+alignas(64) inline constexpr uint64_t kPowExp2EP_d[] = {
+    0x3FE62E42FEFA39EFull,  // 0.69314718055994529
+    0x3FCEBFF917B28217ull,  // 0.24023355156988721
+    0x3FAC6B299BD67A41ull,  // 0.055505085251969628
+};
+
+// degree 7 on [-1/30, 1/30], max relative error 1.81e-13 (double Pow EP)
+alignas(64) inline constexpr uint64_t kPowLnEP_d[] = {
+    0xBFE000000000BCC8ull,  // -0.50000000000536549
+    0x3FD555555556A4F5ull,  // 0.33333333333810283
+    0xBFCFFFFF4558CE3Aull,  // -0.24999991308287567
+    0x3FC99998F3AE68D0ull,  // 0.19999992273807843
+    0xBFC55C2AB5932251ull,  // -0.16687520852998941
+    0x3FC24F379B8D8FA6ull,  // 0.14304251761779802
+};
+
 }  // namespace nrx::zar::explog

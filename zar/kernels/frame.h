@@ -141,14 +141,22 @@ struct VectorLoop {
     return regs;
   }
 
-  [[gnu::always_inline]] static inline void step(int64_t i, int k, Arrays x, const typename Op::Extra& ex) {
+  // The registers live in plain locals: only the cold path copies them to memory, so the hot
+  // loop spills nothing.
+  [[gnu::always_inline]] static inline void step(int64_t i, int k, const Arrays& x, const typename Op::Extra& ex) {
     const bool full = k == E;
     const M m = simd::first_lanes<M>(k * W);
-    Regs g;
-    for (int q = 0; q < Op::kIn; ++q) g.in[q] = load(x.a[q], i, m, full);
-    const M sp = M(Op::vec(g.in, g.out, ex) & m);
-    if (__builtin_expect(sp != 0, 0)) g = specials(i, sp, g, x, ex);
-    for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, m, full, g.out[q]);
+    V in[Op::kIn], out[Op::kOut];
+    for (int q = 0; q < Op::kIn; ++q) in[q] = load(x.a[q], i, m, full);
+    const M sp = M(Op::vec(in, out, ex) & m);
+    if (__builtin_expect(sp != 0, 0)) {
+      Regs g;
+      for (int q = 0; q < Op::kIn; ++q) g.in[q] = in[q];
+      for (int q = 0; q < Op::kOut; ++q) g.out[q] = out[q];
+      g = specials(i, sp, g, x, ex);
+      for (int q = 0; q < Op::kOut; ++q) out[q] = g.out[q];
+    }
+    for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, m, full, out[q]);
   }
 
   static void run(int64_t n, const Arr<const T> (&a)[Op::kIn], const Arr<T> (&r)[Op::kOut],

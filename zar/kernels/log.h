@@ -51,6 +51,28 @@ template <class T> constexpr double log_of(Base b, double x) {
   return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
 }
 
+// x = 2^e m (m in [1, 2)), c = k/32 near 1/m (k = 16..32, e raised by one for k = 16 so that
+// the tables' entry k & 15 holds) and r = m c - 1, |r| <= 1/32; r is exact (m's bits times c's 6).
+template <class T> inline Reg<T> log_reduce(Reg<T> x, Reg<T>& e, Reg<T>& c) {
+  using simd::splat;
+  const Reg<T> m = simd::mantissa(x);
+  e = simd::getexp(x);
+  c = simd::round_frac<5>(simd::rcp14(m));
+  e = simd::select(simd::cmp<_CMP_EQ_OQ>(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
+  return simd::fma(m, c, splat(T(-1)));
+}
+
+// Entry k & 15 of a 16-entry table for the c = k/32 of log_reduce: c's top four mantissa bits
+// (c = 1/2 and c = 1 both give entry 0). Double tables take two registers, float one.
+template <class T> inline __m512i reduce_index(Reg<T> c) {
+  if constexpr (sizeof(T) == 8) return simd::shift_right64<48>(simd::as_int(c));
+  else return simd::shift_right32<19>(simd::as_int(c));
+}
+template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* tab, __m512i idx) {
+  if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
+  else return simd::lookup(simd::from_bits(tab), idx);
+}
+
 // Float LA and EP: x = 2^e m with m in [0.75, 1.5), ln m = r (((A r + B) r + C) r + D) with
 // r = m - 1 and the coefficients of m's interval (its four mantissa bits below the leading
 // one), then e log_b 2 in one fused step. No cancellation near x = 1, where e = 0.
@@ -77,37 +99,52 @@ template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T
   using simd::splat;
   using Tab = LogTables<T, B>;
   if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
-  const Reg<T> m = simd::mantissa(x);
-  Reg<T> e = simd::getexp(x);
-  const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));  // k/32, k = 16..32
-  e = simd::select(simd::cmp<_CMP_EQ_OQ>(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
-  const Reg<T> r = simd::fma(m, c, splat(T(-1)));
-  // Entry k & 15 is c's top four mantissa bits (c = 1/2 and c = 1 both give entry 0).
-  __m512i idx;
-  if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
-  else idx = simd::shift_right32<19>(simd::as_int(c));
-  const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
-  auto look = [&](const auto* tab) {  // 16 entries: two registers of double, one of float
-    if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
-    else return simd::lookup(simd::from_bits(tab), idx);
-  };
+  Reg<T> e, c;
+  const Reg<T> r = log_reduce<T>(x, e, c);
+  const __m512i idx = reduce_index<T>(c);
+  auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   if constexpr (F == kEP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
+    const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
     const Reg<T> hi = simd::fma(e, splat(T(log_of<T>(B, 2.0))), look(Tab::full));
     if constexpr (B == Base::E) return simd::add(hi, simd::add(r, plus(q)));
     else return simd::fma(simd::add(r, plus(q)), splat(T(log_of<T>(B, 2.718281828459045235))), hi);
-  } else {
-    const Reg<T> hi = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), look(Tab::hi));  // exact
-    Reg<T> lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), look(Tab::lo));
-    if constexpr (B == Base::E) {
-      return simd::add(hi, simd::add(r, simd::add(q, plus(lo))));
-    } else {
-      const auto* k_e = log_of_e<T, B>();
-      const Reg<T> ke_hi = splat(simd::bits_to(k_e[0])), ke_lo = splat(simd::bits_to(k_e[1]));
-      lo = simd::fma(plus(q), ke_hi, lo);
-      return simd::add(hi, simd::fma(r, ke_hi, simd::fma(r, ke_lo, lo)));
-    }
   }
+  // e log_b 2 + log_b(1/c) in two parts; the high parts add exactly.
+  Reg<T> hi, lo;
+  if constexpr (B == Base::Two) {  // log_2 2 = 1 has no low part
+    hi = simd::add(e, look(Tab::hi));
+    lo = look(Tab::lo);
+  } else {
+    hi = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), look(Tab::hi));
+    lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), look(Tab::lo));
+  }
+  const auto* k_e = log_of_e<T, B>();
+  const Reg<T> ke_hi = splat(simd::bits_to(k_e[0]));
+  if constexpr (F == kLA) {
+    // ln(1 + r) rounded once and 1/ln b in one part: a few ulp, the cancellation near
+    // powers of two still covered by the two-part sum above.
+    const Reg<T> rr = simd::mul(r, r);
+    const Reg<T> s = plus(simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, F>::c), r));
+    if constexpr (B == Base::E) return simd::add(hi, simd::add(s, lo));
+    else return simd::add(hi, simd::fma(s, ke_hi, lo));
+  } else {
+    const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
+    if constexpr (B == Base::E) return simd::add(hi, simd::add(r, simd::add(q, plus(lo))));
+    lo = simd::fma(plus(q), ke_hi, lo);
+    return simd::add(hi, simd::fma(r, ke_hi, simd::fma(r, splat(simd::bits_to(k_e[1])), lo)));
+  }
+}
+
+// ln(1 + r) = s + s_lo for an exact r (rr = r^2 rounded): r - r^2/2 in two parts (the
+// square's error and the sum's) and the tail r^3 (c[0] + c[1] r + ...) in the low part.
+template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> rr, const U (&tail)[N], Reg<T>& s_lo) {
+  using simd::splat;
+  const Reg<T> half = simd::mul(rr, splat(T(-0.5)));  // exact
+  const Reg<T> s = simd::add(r, half);                // |half| <= |r| / 64
+  const Reg<T> t = simd::mul(simd::mul(rr, r), simd::horner_split(r, rr, tail));
+  s_lo = simd::add(simd::sub(half, simd::sub(s, r)), simd::fma(simd::fms(r, r, rr), splat(T(-0.5)), t));
+  return s;
 }
 
 // log2 x = hi + lo in two-part arithmetic for positive finite double x (the power's
@@ -117,18 +154,11 @@ inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   using simd::splat;
   using D = __m512d;
   using Tab = LogTables<double, Base::Two>;
-  const D m = simd::mantissa(x);
-  D e = simd::getexp(x);
-  const D k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(32.0)));  // 16..32
-  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(16.0)), simd::add(e, splat(1.0)), e);
-  const D r = simd::fma(m, simd::mul(k, splat(1.0 / 32)), splat(-1.0));
-  const __m512i idx = simd::to_int(k);
-  const D rr = simd::mul(r, r), rr_lo = simd::fma(r, r, simd::negate<double>(rr));
-  const D half = simd::mul(rr, splat(-0.5));
-  const D s = simd::add(r, half);                  // |half| <= |r| / 64
-  const D s_lo = simd::sub(half, simd::sub(s, r));
-  const D tail = simd::mul(simd::mul(rr, r), simd::horner_split(r, rr, explog::kPowLnTail_d));
-  const D ln_lo = simd::add(s_lo, simd::fma(rr_lo, splat(-0.5), tail));
+  D e, c;
+  const D r = log_reduce<double>(x, e, c);
+  const __m512i idx = reduce_index<double>(c);
+  D ln_lo;
+  const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, ln_lo);
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
   const D p = simd::mul(s, l2e_hi), p_lo = simd::fma(s, l2e_hi, simd::negate<double>(p));
   // a = e + table is exact; |a| >= |p| unless a = 0 (then h = p), so the sum's error is exact.

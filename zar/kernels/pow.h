@@ -1,12 +1,15 @@
-// Power family: Pow, Powr and Powx (float and double, one algorithm).
+// Power family: Pow, Powr and Powx (float and double).
 //
 // x^y = 2^w with w = y log2 x. Double HA and LA take log2 x in two parts (log2_wide), form
 // w = y log2 x as a high and a low part and evaluate 2^w by the exponential's table of
 // 2^(j/16), its polynomial and a scale by 2^floor(w); LA drops the table's low parts. EP
-// takes the one-part logarithm of the LA flavour and drops most of the polynomial. Float
-// computes in double with the EP body and rounds once. Lanes the body does not cover --
-// x NaN, zero, infinite or negative, y NaN or infinite, 2^w outside the normal range --
-// go to the scalar routine, which gives the C99 special results and the codes.
+// takes a one-part logarithm with a shorter polynomial and a short 2^f on the same table.
+// Float stays in float lanes: HA and LA form y ln x as a high and a low part from an exact
+// reduction r = m c - 1 and evaluate e^(y ln x) with the float exponential's table; EP
+// multiplies the float logarithm by y and takes 2^w without a table. Lanes the body does
+// not cover -- x NaN, zero, subnormal, infinite or negative, y NaN or infinite, results
+// outside the normal range -- go to the scalar routine, which gives the C99 special
+// results and the codes.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -19,46 +22,109 @@ namespace nrx::zar::ops {
 template <int F> inline __m512d exp2_wide(__m512d hi, __m512d lo) {
   using simd::splat;
   using C = ExpConst<double>;
-  const __m512d t = simd::add(hi, splat(C::shifter_n));
-  const __m512d kn = simd::sub(t, splat(C::shifter_n));  // hi rounded to a multiple of 1/16
-  const __m512d d = simd::add(simd::sub(hi, kn), lo);     // hi - kn is exact
+  const __m512d t = simd::fma(hi, splat(16.0), splat(C::shifter));
+  const __m512d k = simd::sub(t, splat(C::shifter));                        // 16 hi rounded
+  const __m512d d = simd::add(simd::fnma(k, splat(1.0 / 16), hi), lo);  // hi - k/16 is exact
   const __m512d r = simd::mul(d, splat(C::ln2_hi));  // ln 2's low part is below 2^-60 |r|
   const __m512d p = simd::mul(r, simd::horner_split(r, simd::mul(r, r), ExpPoly<double, F>::c));
-  return exp_assemble<double, F>(simd::mul(kn, splat(16.0)), simd::as_int(t), p);
+  return exp_assemble<double, F>(k, simd::as_int(t), p);
+}
+
+// log2 x for positive finite double x in one part (EP): one rounded table and a degree-7
+// ln(1 + r); relative error about 2^-42, so y log2 x keeps 2^-32 up to |w| = 1022.
+inline __m512d log2_short(__m512d x) {
+  using simd::splat;
+  __m512d e, c;
+  const __m512d r = log_reduce<double>(x, e, c);
+  const __m512d rr = simd::mul(r, r);
+  const __m512d s = simd::fma(rr, simd::horner_split(r, rr, explog::kPowLnEP_d), r);
+  const __m512d a = simd::add(e, table16<double>(explog::kLog2Full_d, reduce_index<double>(c)));
+  return simd::fma(s, splat(simd::bits_to(explog::kLog2OfE_d[0])), a);
+}
+
+// 2^w for |w| <= 1022 to about 2^-28 (double EP): 2^(j/16) times 2^f, |f| <= 1/32.
+inline __m512d exp2_short(__m512d w) {
+  using simd::splat;
+  using C = ExpConst<double>;
+  const __m512d t = simd::add(w, splat(C::shifter_n));
+  const __m512d kn = simd::sub(t, splat(C::shifter_n));
+  const __m512d f = simd::sub(w, kn);
+  const __m512d p = simd::mul(f, simd::horner(f, explog::kPowExp2EP_d));
+  const __m512d s = table2<double>(C::hi, simd::as_int(t));
+  return simd::scalef(simd::fma(s, p, s), kn);
 }
 
 // x^y for positive finite x; w receives the high part of y log2 x (for the range test).
 template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
-  if constexpr (F == kEP) {  // the one-part logarithm: w within about 2^-50 |w|
-    w = simd::mul(y, log_body<double, kLA, Base::Two, false>(x, simd::splat(0.0)));
-    return exp2_wide<kEP>(w, simd::splat(0.0));
+  if constexpr (F == kEP) {
+    w = simd::mul(y, log2_short(x));
+    return exp2_short(w);
   }
   __m512d h, l;
   log2_wide(x, h, l);
   w = simd::mul(y, h);
-  const __m512d w_lo = simd::fma(y, l, simd::fma(y, h, simd::negate<double>(w)));
+  const __m512d w_lo = simd::fma(y, l, simd::fms(y, h, w));
   return exp2_wide<F>(w, w_lo);
 }
 
-// Lanes for the scalar routine: x NaN, zero, subnormal, infinite or negative; y NaN or infinite; w
-// beyond the range of normal results (or NaN).
-inline __mmask8 pow_special(__m512d x, __m512d y, __m512d w, double limit) {
-  return __mmask8(simd::fpclass<0xFF>(x) | simd::fpclass<0x99>(y) |
-                  simd::cmp<_CMP_NLE_UQ>(simd::abs_of<double>(w), simd::splat(limit)));
+// y ln x = wh + wl for positive normal float x (HA, LA). e ln 2 + ln(1/c) has an exact high
+// part a (both rounded to multiples of 2^-12) and |a| >= |r| unless a = 0, so a + ln(1 + r)
+// adds with its error. HA keeps r - r^2/2 in two parts (the square's error and the sum's),
+// LA rounds r^2 q(r) once: y r^2 2^-24 stays below 2^-24 |w| r.
+template <int F> inline void ln_wide_s(__m512 x, __m512 y, __m512& wh, __m512& wl) {
+  using simd::splat;
+  using V = __m512;
+  using Tab = LogTables<float, Base::E>;
+  V e, c;
+  const V r = log_reduce<float>(x, e, c);
+  const __m512i idx = reduce_index<float>(c);
+  const V a = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), table16<float>(Tab::hi, idx));
+  V lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), table16<float>(Tab::lo, idx));
+  const V rr = simd::mul(r, r);
+  V s = r, s_lo;
+  if constexpr (F == kHA) s = ln1p_wide<float>(r, rr, explog::kPowLnTail_s, s_lo);
+  else s_lo = simd::mul(rr, simd::horner(r, LnPoly<float, kHA>::c));
+  const V h = simd::add(a, s);
+  lo = simd::add(lo, simd::add(s_lo, simd::sub(s, simd::sub(h, a))));
+  const V hn = simd::add(h, lo);  // renormalised: the table's low part reaches 2^-13
+  lo = simd::sub(lo, simd::sub(hn, h));
+  wh = simd::mul(y, hn);
+  wl = simd::fma(y, lo, simd::fms(y, hn, wh));
+}
+
+// e^(wh + wl) for |wh| below the float exponential's limit: 2^(k/32) e^f, wh - k ln2/32 exact.
+template <int F> inline __m512 exp_wide_s(__m512 wh, __m512 wl) {
+  using simd::splat;
+  using C = ExpConst<float>;
+  const __m512 t = simd::fma(wh, splat(C::n_over_ln2), splat(C::shifter));
+  const __m512 kf = simd::sub(t, splat(C::shifter));
+  const __m512 f = simd::fnma(kf, splat(C::ln2_hi / C::N), wh);
+  const __m512 g = simd::fnma(kf, splat(C::ln2_lo / C::N), simd::add(f, wl));
+  return exp_assemble<float, F>(kf, simd::as_int(t), exp_poly<float, kHA>(g));
 }
 
 template <class T, int F> inline Mask<T> pow_vec(Reg<T> x, Reg<T> y, Reg<T>& r) {
+  // Lanes for the scalar routine: x NaN, zero, subnormal, infinite or negative; y NaN or
+  // infinite; w beyond the range of normal results (or NaN): |w| > 126, in units of ln 2
+  // for float HA and LA.
+  const Mask<T> args = Mask<T>(simd::fpclass<0xFF>(x) | simd::fpclass<0x99>(y));
+  Reg<T> w;
+  T limit;
   if constexpr (sizeof(T) == 8) {
-    __m512d w;
     r = pow_body<F>(x, y, w);
-    return pow_special(x, y, w, 1022.0);
+    limit = 1022;
+  } else if constexpr (F == kEP) {  // log2 x to about 2^-22, 2^f to 2^-12
+    w = simd::mul(y, log_pieces<Base::Two>(x, simd::splat(0.0f)));
+    const __m512 k = simd::round<simd::kRoundNearest>(w), f = simd::sub(w, k);
+    r = simd::scalef(simd::fma(f, simd::horner(f, explog::kPowExp2EP_s), simd::splat(1.0f)), k);
+    limit = 126;
   } else {
-    __m512d w0, w1;
-    const __m512d x0 = simd::widen_lo(x), x1 = simd::widen_hi(x), y0 = simd::widen_lo(y), y1 = simd::widen_hi(y);
-    const __m512d r0 = pow_body<kEP>(x0, y0, w0), r1 = pow_body<kEP>(x1, y1, w1);
-    r = simd::narrow(r0, r1);
-    return Mask<T>(pow_special(x0, y0, w0, 126.0) | (Mask<T>(pow_special(x1, y1, w1, 126.0)) << 8));
+    __m512 wl;
+    ln_wide_s<F>(x, y, w, wl);
+    r = exp_wide_s<F>(w, wl);
+    limit = ExpConst<float>::body_limit;
   }
+  return Mask<T>(args | simd::cmp<_CMP_NLE_UQ>(simd::abs_of<T>(w), simd::splat(limit)));
 }
 
 // y as 0 (not an integer), 1 (odd integer) or 2 (even integer; |y| >= 2^53 counts as even).

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <limits>
 
-#include "zar/kernels/exp.h"
+#include "zar/kernels/log.h"
 
 namespace nrx::zar::ops {
 
@@ -40,26 +40,51 @@ template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
   return y;
 }
 
+// sqrt(s) for positive normal s, with h ~ 1/(2 sqrt s): t = s y and h = y / 2 from the
+// estimate y ~ 1/sqrt(s), then Steps Goldschmidt steps g = 1/2 - t h, t += t g, h += h g.
+// Each step squares the relative error (14, 28, 56 bits); no intermediate is tiny, so
+// flushing subnormal results to zero does not disturb them.
+template <class T, int Steps> inline Reg<T> sqrt_steps(Reg<T> s, Reg<T> y, Reg<T>& h) {
+  using simd::splat;
+  Reg<T> t = simd::mul(s, y);
+  h = simd::mul(y, splat(T(0.5)));
+  for (int k = 0; k < Steps; ++k) {
+    const Reg<T> g = simd::fnma(t, h, splat(T(0.5)));
+    t = simd::fma(t, g, t);
+    h = simd::fma(h, g, h);
+  }
+  return t;
+}
+
+// sqrt(s + s_lo) from t ~ sqrt(s) and h ~ 1/(2 t): t + h (s - t^2 + s_lo), the residual formed
+// exactly (for s well inside the normal range).
+template <class T, bool Lo> inline Reg<T> sqrt_residual(Reg<T> s, Reg<T> s_lo, Reg<T> t, Reg<T> h) {
+  const Reg<T> d = simd::fnma(t, t, s);
+  return simd::fma(h, Lo ? simd::add(d, s_lo) : d, t);
+}
+
+// Refinement steps of the square roots per type and flavour: a few ulp need 28 bits for
+// float and 56 for double, EP half of those.
+template <class T, int F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == kEP ? 1 : 2) : (F == kEP ? 0 : 1);
+
 template <class T, int F> struct Sqrt : Unary<T> {
   static constexpr const char* kName = "Sqrt";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    using simd::splat;
     const V x = a[0];
-    if constexpr (F != kEP) {
-      r[0] = simd::sqrt(x);
-      return simd::fpclass<simd::kNegative | simd::kNegInf>(x);
-    } else {
-      // s = x y, h = y / 2; one step e = 1/2 - s h, s = s + s e for double.
-      const V y = simd::rsqrt14(x);
-      V s = simd::mul(x, y);
-      if constexpr (sizeof(T) == 8) {
-        const V h = simd::mul(y, splat(T(0.5)));
-        s = simd::fma(s, simd::fnma(s, h, splat(T(0.5))), s);
-      }
-      r[0] = s;
-      return simd::fpclass<0x5E | simd::kDenormal>(x);
+    // A zero gets the estimate of the least normal number, so x y is the zero itself.
+    const V y = simd::rsqrt14(simd::max(x, simd::splat(std::numeric_limits<T>::min())));
+    V h;
+    constexpr int steps = kSqrtSteps<T, F>;
+    if constexpr (sizeof(T) == 8 && F == kHA) {  // Goldschmidt steps alone leave 1.4 ulp
+      const V t = sqrt_steps<T, steps - 1>(x, y, h);
+      r[0] = sqrt_residual<T, false>(x, V{}, t, h);
+      // Below 2^-900 the residual may be flushed to zero: the scalar routine takes those.
+      const Mask<T> tiny = simd::cmp<_CMP_LT_OQ>(x, simd::splat(T(0x1p-900)));
+      return Mask<T>((tiny & ~simd::fpclass<simd::kZero>(x)) | simd::fpclass<simd::kPosInf>(x));
     }
+    r[0] = sqrt_steps<T, steps>(x, y, h);
+    return simd::fpclass<simd::kNegative | simd::kInf | simd::kDenormal>(x);
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
@@ -123,36 +148,52 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
   }
 };
 
-// sqrt(a^2 + b^2) = 2^k sqrt(u^2 + v^2) with u, v = a, b scaled by 2^-k, k the exponent of
-// the larger magnitude. HA keeps the squares' low parts and corrects the root by the
-// residual (sum - r^2) / (2 r).
+// sqrt(x^2 + y^2) for x, y whose squares neither overflow nor lose bits to underflow;
+// sum receives x^2 + y^2 (for the range test). HA keeps the squares' low parts and puts
+// them into the root's last step.
+template <class T, int F> inline Reg<T> hypot_body(Reg<T> x, Reg<T> y, Reg<T>& sum) {
+  using V = Reg<T>;
+  V h, sum_lo{};
+  if constexpr (F == kHA) {
+    const V xx = simd::mul(x, x), xx_lo = simd::fma(x, x, simd::negate<T>(xx));
+    const V yy = simd::mul(y, y), yy_lo = simd::fma(y, y, simd::negate<T>(yy));
+    const V big = simd::max(xx, yy), small = simd::min(xx, yy);
+    sum = simd::add(big, small);  // big >= small: the sum's error is exact below
+    sum_lo = simd::add(simd::sub(small, simd::sub(sum, big)), simd::add(xx_lo, yy_lo));
+  } else {
+    sum = simd::fma(x, x, simd::mul(y, y));
+  }
+  constexpr int steps = kSqrtSteps<T, F>;
+  const V t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(sum, simd::rsqrt14(sum), h);
+  return steps == 0 ? t : sqrt_residual<T, F == kHA>(sum, sum_lo, t, h);
+}
+
+// Where x^2 + y^2 leaves [2^(emin+p+8), 2^(emax-8)) (p: the mantissa bits), both inputs are scaled
+// by 2^-k, k the exponent of the larger magnitude, and the root by 2^k. Infinite and NaN
+// inputs and overflowing results go to the scalar routine.
 template <class T, int F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    const V x = simd::abs_of<T>(a[0]), y = simd::abs_of<T>(a[1]);
-    const Mask<T> swap = simd::cmp<_CMP_LT_OQ>(x, y);
-    const V big = simd::select(swap, y, x), small = simd::select(swap, x, y);
-    const V k = simd::select(simd::fpclass<simd::kZero>(big), splat(T(0)), simd::getexp(big));
-    const V nk = simd::negate<T>(k);
-    const V u = simd::scalef(big, nk), v = simd::scalef(small, nk);
-    V root;
-    if constexpr (F == kHA) {
-      const V uu = simd::mul(u, u), uu_lo = simd::fma(u, u, simd::negate<T>(uu));
-      const V vv = simd::mul(v, v), vv_lo = simd::fma(v, v, simd::negate<T>(vv));
-      const V sum = simd::add(uu, vv);                       // uu >= vv: the error is exact below
-      const V sum_lo = simd::add(simd::sub(vv, simd::sub(sum, uu)), simd::add(uu_lo, vv_lo));
-      const V s = simd::sqrt(sum);
-      const V d = simd::add(simd::fnma(s, s, sum), sum_lo);
-      root = simd::fma(d, simd::mul(simd::rcp14(s), splat(T(0.5))), s);
-      root = simd::select(simd::fpclass<simd::kZero>(big), big, root);  // 0 * rcp14(0) is NaN
-    } else {
-      root = simd::sqrt(simd::fma(u, u, simd::mul(v, v)));
+    using L = std::numeric_limits<T>;
+    V sum;
+    V root = hypot_body<T, F>(a[0], a[1], sum);
+    constexpr bool dbl = sizeof(T) == 8;
+    const Mask<T> off = Mask<T>(simd::cmp<_CMP_NGE_UQ>(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
+                                simd::cmp<_CMP_NLT_UQ>(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
+    Mask<T> sp = 0;
+    if (__builtin_expect(off != 0, 0)) {
+      sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
+      // The least subnormal keeps k finite when both inputs are zero.
+      const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(L::denorm_min())));
+      const V k = simd::getexp(big), nk = simd::negate<T>(k);
+      V scaled = simd::scalef(hypot_body<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), sum), k);
+      scaled = simd::select(simd::fpclass<simd::kZero>(sum), sum, scaled);  // both zero: 0 * rsqrt(0)
+      root = simd::select(off, scaled, root);
     }
-    r[0] = simd::scalef(root, k);
-    return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]) |
-                   simd::fpclass<simd::kInf>(r[0]));
+    r[0] = root;
+    return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(root));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
@@ -197,20 +238,14 @@ template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   using simd::splat;
   using Tab = CubeTables<T, P>;
   constexpr T p = T(int(P));
-  const Reg<T> m = simd::mantissa(x);
-  Reg<T> e = simd::getexp(x);
-  const Reg<T> k = simd::round<simd::kRoundNearest>(simd::mul(simd::rcp14(m), splat(T(32))));  // 16..32
-  e = simd::select(simd::cmp<_CMP_EQ_OQ>(k, splat(T(16))), simd::add(e, splat(T(1))), e);
-  const Reg<T> r = simd::fma(m, simd::mul(k, splat(T(1.0 / 32))), splat(T(-1)));
+  Reg<T> e, c;
+  const Reg<T> r = log_reduce<T>(x, e, c);
   const Reg<T> pe = simd::mul(e, splat(p));
   // (p e - 1) / 3 lies within 1/3 of q, so rounding it to nearest gives q.
   const Reg<T> q = simd::round<simd::kRoundNearest>(simd::mul(simd::sub(pe, splat(T(1))), splat(T(1.0 / 3))));
   const __m512i j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
-  const __m512i idx = simd::to_int(k);
-  auto look = [&](const auto* tab) {  // 16 entries: two registers of double, one of float
-    if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
-    else return simd::lookup(simd::from_bits(tab), idx);
-  };
+  const __m512i idx = reduce_index<T>(c);
+  auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   const Reg<T> t_hi = look(Tab::hi), two_hi = simd::lookup(simd::from_bits(Tab::two_hi), j);
   const Reg<T> poly = simd::mul(r, simd::horner(r, Tab::template poly<F>()));
   Reg<T> y;

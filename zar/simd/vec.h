@@ -65,10 +65,14 @@ inline __m512 mul(__m512 a, __m512 b) { return _mm512_mul_round_ps(a, b, kNear);
 inline __m512 div(__m512 a, __m512 b) { return _mm512_div_round_ps(a, b, kNear); }
 inline __m512 fma(__m512 a, __m512 b, __m512 c) { return _mm512_fmadd_round_ps(a, b, c, kNear); }
 inline __m512 fnma(__m512 a, __m512 b, __m512 c) { return _mm512_fnmadd_round_ps(a, b, c, kNear); }
+inline __m512 fms(__m512 a, __m512 b, __m512 c) { return _mm512_fmsub_round_ps(a, b, c, kNear); }  // a*b - c
 // Even lanes a*b - c, odd lanes a*b + c.
 inline __m512 fmaddsub(__m512 a, __m512 b, __m512 c) { return _mm512_fmaddsub_round_ps(a, b, c, kNear); }
 inline __m512 fmsubadd(__m512 a, __m512 b, __m512 c) { return _mm512_fmsubadd_round_ps(a, b, c, kNear); }
 inline __m512 sqrt(__m512 a) { return _mm512_sqrt_round_ps(a, kNear); }
+// max and min return b where either is NaN.
+inline __m512 max(__m512 a, __m512 b) { return _mm512_max_ps(a, b); }
+inline __m512 min(__m512 a, __m512 b) { return _mm512_min_ps(a, b); }
 inline __m512 rcp14(__m512 a) { return _mm512_rcp14_ps(a); }
 inline __m512 rsqrt14(__m512 a) { return _mm512_rsqrt14_ps(a); }
 template <int R> inline __m512 round(__m512 a) { return _mm512_roundscale_ps(a, R | _MM_FROUND_NO_EXC); }
@@ -117,9 +121,12 @@ inline __m512d mul(__m512d a, __m512d b) { return _mm512_mul_round_pd(a, b, kNea
 inline __m512d div(__m512d a, __m512d b) { return _mm512_div_round_pd(a, b, kNear); }
 inline __m512d fma(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_round_pd(a, b, c, kNear); }
 inline __m512d fnma(__m512d a, __m512d b, __m512d c) { return _mm512_fnmadd_round_pd(a, b, c, kNear); }
+inline __m512d fms(__m512d a, __m512d b, __m512d c) { return _mm512_fmsub_round_pd(a, b, c, kNear); }
 inline __m512d fmaddsub(__m512d a, __m512d b, __m512d c) { return _mm512_fmaddsub_round_pd(a, b, c, kNear); }
 inline __m512d fmsubadd(__m512d a, __m512d b, __m512d c) { return _mm512_fmsubadd_round_pd(a, b, c, kNear); }
 inline __m512d sqrt(__m512d a) { return _mm512_sqrt_round_pd(a, kNear); }
+inline __m512d max(__m512d a, __m512d b) { return _mm512_max_pd(a, b); }
+inline __m512d min(__m512d a, __m512d b) { return _mm512_min_pd(a, b); }
 inline __m512d rcp14(__m512d a) { return _mm512_rcp14_pd(a); }
 inline __m512d rsqrt14(__m512d a) { return _mm512_rsqrt14_pd(a); }
 template <int R> inline __m512d round(__m512d a) { return _mm512_roundscale_pd(a, R | _MM_FROUND_NO_EXC); }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -106,6 +107,15 @@ const Row kRows[] = {
     {"sPow", -1, kInf, kValue, 0, 1}, {"sPow", 10, 40, kPosInf, 3},   {"sPow", 2, -140, kSubnormal, 0},
     {"sPow", 2, -151, kPosZero, 0},  {"sPow", 2, 127, kValue, 0, 0x1p127}, {"sPow", NAN, 0.0, kValue, 0, 1},
     {"sPow", -3, 0x1p25, kPosInf, 3},
+    // Float range edges: results from 2^126 up to the largest float and down to the smallest
+    // normal stay finite and normal; one step beyond overflows or is subnormal.
+    {"sPow", 2, 127.5, kValue, 0, 0x1.6a09e667f3bcdp127}, {"sPow", 0x1.fffffep127, 1, kValue, 0, 0x1.fffffep127},
+    {"sPow", 0x1.fffffep127, 1.00000012, kPosInf, 3}, {"sPow", 0.5, -128, kPosInf, 3},
+    {"sPow", 2, -125.5, kValue, 0, 0x1.6a09e667f3bcdp-126}, {"sPow", 4, -63, kValue, 0, 0x1p-126},
+    {"sPow", 4, -63.25, kSubnormal, 0}, {"sPow", 2, -149, kValue, 0, 0x1p-149}, {"sPow", 0x1p-100, 1.5, kPosZero, 0},
+    // Large exponents: the logarithm's low parts carry y log x near the range ends.
+    {"sPow", 0.96875, 2733.102294921875, kValue, 0, 2.0663697204620358e-38},
+    {"sPow", 1 + 0x1p-23, 0x1p29, kValue, 0, 6.2351252956527244e27}, {"sPow", 1 - 0x1p-24, -0x1p30, kValue, 0, 6.235160973426506e27},
     // Powr: x >= 0 only, the IEEE cases.
     {"dPowr", -2, 3, kNaN, 1},       {"dPowr", -0.0, 3, kPosZero, 0}, {"dPowr", 0.0, -1, kPosInf, 2},
     {"dPowr", 0.0, 0.0, kNaN, 1},    {"dPowr", kInf, 0.0, kNaN, 1},   {"dPowr", 1, kInf, kNaN, 1},
@@ -118,6 +128,12 @@ const Row kRows[] = {
     {"dPowx", NAN, 0.0, kValue, 0, 1}, {"sPowx", 0.0, -2, kPosInf, 1}, {"sPowx", -2, 3, kValue, 0, -8},
     {"sPowx", 3, 2, kValue, 0, 9},
     {"sHypot", NAN, kInf, kPosInf, 0}, {"sHypot", 3e38, 3e38, kPosInf, 3}, {"sHypot", 1e-30, 1e-30, kValue, 0, 1.4142135623730951e-30},
+    // Sums of squares beyond the unscaled range, just past either end: the scaled path.
+    {"dHypot", 0x3p-500, 0x4p-500, kValue, 0, 0x5p-500}, {"dHypot", 0x3p508, -0x4p508, kValue, 0, 0x5p508},
+    {"sHypot", 0x3p-50, 0x4p-50, kValue, 0, 0x5p-50},    {"sHypot", -0x3p60, 0x4p60, kValue, 0, 0x5p60},
+    {"dHypot", 0x1p-1074, 0.0, kValue, 0, 0x1p-1074},    {"sHypot", 0.0, -0x1p-149, kValue, 0, 0x1p-149},
+    // Square roots of tiny normal numbers, whose residual step would be subnormal.
+    {"dSqrt", 0x1p-1000, 0, kValue, 0, 0x1p-500},        {"sSqrt", 0x1p-120, 0, kValue, 0, 0x1p-60},
 };
 
 template <class T> bool matches(T got, const Row& row, int slot) {
@@ -201,6 +217,9 @@ TEST(PowRoot, SubnormalInputsAreZerosWhenFlushing) {
       {"dHypot", 1e-310, -1e-310, kPosZero, 0}, {"dPowr", 1e-310, -1, kPosInf, 2}, {"dPowx", -1e-310, 3, kNegZero, 0},
       {"sCbrt", 1e-40, 0, kPosZero, 0},    {"sInvSqrt", 1e-40, 0, kPosInf, 2},  {"sPow", 1e-40, 2, kPosZero, 0},
       {"sPow", -1e-40, -3, kNegInf, 1},    {"sPowx", 1e-40, -0.5, kPosInf, 1},
+      // Normal inputs whose refinement residuals are subnormal and flushed.
+      {"dSqrt", 0x1.8p-1000, 0, kValue, 0, 0x1.3988e1409212ep-500}, {"dHypot", 0x1p-1000, 0, kValue, 0, 0x1p-1000},
+      {"sSqrt", 0x1.8p-120, 0, kValue, 0, 0x1.3988e2p-60},
   };
   for (const Row& row : rows)
     for (int slot = 0; slot < 3; ++slot) {
@@ -209,6 +228,35 @@ TEST(PowRoot, SubnormalInputsAreZerosWhenFlushing) {
     }
   zarClearErrorCallBack();
   zarSetMode(old & ZAR_FTZDAZ_MASK ? old & ZAR_FTZDAZ_MASK : ZAR_FTZDAZ_OFF);
+}
+
+// Where x^y is representable, HA returns it exactly: its error before the last rounding is far
+// below half an ulp. Every element of a main part and a tail holds the case.
+struct ExactPower {
+  double x, y, want;
+};
+const ExactPower kExactPowers[] = {
+    {3, 5, 243},    {7, 8, 5764801}, {1.5, 4, 5.0625}, {10, 7, 1e7}, {0.5, 24, 0x1p-24},   {9, 0.5, 3},
+    {16, 0.25, 2},  {0.25, -1.5, 8}, {81, 0.75, 27},   {4, 2.5, 32}, {0.75, 3, 0.421875}, {0.8, 0, 1},
+};
+
+template <class T> void exact_powers(const char* name, std::initializer_list<ExactPower> extra) {
+  const Fn& f = *find(name);
+  std::vector<ExactPower> cases(std::begin(kExactPowers), std::end(kExactPowers));
+  cases.insert(cases.end(), extra);
+  for (const auto& c : cases) {
+    const int n = 2 * int(64 / sizeof(T)) + 3;
+    std::vector<T> a(n, T(c.x)), b(n, T(c.y)), r(n);
+    call<T>(f, 1, n, a.data(), b.data(), T(c.y), r.data());
+    for (int i = 0; i < n; ++i) EXPECT_EQ(r[i], T(c.want)) << name << "(" << c.x << ", " << c.y << ") at " << i;
+  }
+}
+
+TEST(PowRoot, HighAccuracyIsExactWhereThePowerIsRepresentable) {
+  exact_powers<float>("sPow", {});
+  exact_powers<float>("sPowr", {});
+  exact_powers<float>("sPowx", {});
+  exact_powers<double>("dPow", {{3, 33, 5559060566555523.0}, {10, 22, 1e22}, {0.5, 1074, 0x1p-1074}});
 }
 
 // The same value gives the same bits in the main part and in the masked tail.
