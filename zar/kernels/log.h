@@ -92,6 +92,19 @@ template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
   else return simd::fma(p, splat(float(log_of<float>(B, 2.718281828459045235))), simd::mul(e, splat(float(log_of<float>(B, 2.0)))));
 }
 
+// e log_b 2 + log_b(1/c) = hi + lo for the e and table index of log_reduce; the high parts
+// add exactly (log_2 2 = 1 has no low part).
+template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, __m512i idx, Reg<T>& lo) {
+  using Tab = LogTables<T, B>;
+  if constexpr (B == Base::Two) {
+    lo = table16<T>(Tab::lo, idx);
+    return simd::add(e, table16<T>(Tab::hi, idx));
+  } else {
+    lo = simd::fma(e, simd::splat(simd::bits_to(Tab::of2[1])), table16<T>(Tab::lo, idx));
+    return simd::fma(e, simd::splat(simd::bits_to(Tab::of2[0])), table16<T>(Tab::hi, idx));
+  }
+}
+
 // log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
 // correction of the argument (Log1p), zero otherwise.
 template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
@@ -110,15 +123,8 @@ template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T
     if constexpr (B == Base::E) return simd::add(hi, simd::add(r, plus(q)));
     else return simd::fma(simd::add(r, plus(q)), splat(T(log_of<T>(B, 2.718281828459045235))), hi);
   }
-  // e log_b 2 + log_b(1/c) in two parts; the high parts add exactly.
-  Reg<T> hi, lo;
-  if constexpr (B == Base::Two) {  // log_2 2 = 1 has no low part
-    hi = simd::add(e, look(Tab::hi));
-    lo = look(Tab::lo);
-  } else {
-    hi = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), look(Tab::hi));
-    lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), look(Tab::lo));
-  }
+  Reg<T> lo;
+  const Reg<T> hi = log_parts<T, B>(e, idx, lo);
   const auto* k_e = log_of_e<T, B>();
   const Reg<T> ke_hi = splat(simd::bits_to(k_e[0]));
   if constexpr (F == kLA) {
@@ -153,7 +159,6 @@ template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> r
 inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   using simd::splat;
   using D = __m512d;
-  using Tab = LogTables<double, Base::Two>;
   D e, c;
   const D r = log_reduce<double>(x, e, c);
   const __m512i idx = reduce_index<double>(c);
@@ -162,10 +167,11 @@ inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
   const D p = simd::mul(s, l2e_hi), p_lo = simd::fma(s, l2e_hi, simd::negate<double>(p));
   // a = e + table is exact; |a| >= |p| unless a = 0 (then h = p), so the sum's error is exact.
-  const D a = simd::add(e, table2<double>(Tab::hi, idx));
+  D t_lo;
+  const D a = log_parts<double, Base::Two>(e, idx, t_lo);
   const D h = simd::add(a, p);
   const D err = simd::sub(p, simd::sub(h, a));
-  D l = simd::fma(ln_lo, l2e_hi, table2<double>(Tab::lo, idx));
+  D l = simd::fma(ln_lo, l2e_hi, t_lo);
   l = simd::fma(s, l2e_lo, l);
   l = simd::add(err, simd::add(p_lo, l));
   hi = simd::add(h, l);  // renormalised: |lo| <= ulp(hi) / 2

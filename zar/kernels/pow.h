@@ -74,12 +74,11 @@ template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
 template <int F> inline void ln_wide_s(__m512 x, __m512 y, __m512& wh, __m512& wl) {
   using simd::splat;
   using V = __m512;
-  using Tab = LogTables<float, Base::E>;
   V e, c;
   const V r = log_reduce<float>(x, e, c);
   const __m512i idx = reduce_index<float>(c);
-  const V a = simd::fma(e, splat(simd::bits_to(Tab::of2[0])), table16<float>(Tab::hi, idx));
-  V lo = simd::fma(e, splat(simd::bits_to(Tab::of2[1])), table16<float>(Tab::lo, idx));
+  V lo;
+  const V a = log_parts<float, Base::E>(e, idx, lo);
   const V rr = simd::mul(r, r);
   V s = r, s_lo;
   if constexpr (F == kHA) s = ln1p_wide<float>(r, rr, explog::kPowLnTail_s, s_lo);
