@@ -224,29 +224,33 @@ def main():
         ("kLnPolyHA_s", LOG1P, mp.mpf(1) / 30, 5, True),
         ("kLnPolyEP_s", LOG1P, mp.mpf(1) / 30, 3, True),
     ]
-    # Piecewise ln(1 + r) = r (((A r + B) r + C) r + D) for float LA and EP: 16 intervals of
-    # m in [0.75, 1.5) chosen by the four mantissa bits below m's leading bit.
-    pieces = []
-    for i in range(16):
-        lo = mp.mpf(i) / 16 if i < 8 else mp.mpf(-0.25) + mp.mpf(i - 8) / 32
-        width = mp.mpf(1) / 16 if i < 8 else mp.mpf(1) / 32
-        g = lambda r: mp.log1p(r) / r if r != 0 else mp.mpf(1)
-        cs = mp.chebyfit(g, [lo, lo + width], 4)  # descending: A, B, C, D
-        pieces.append([to_f(c) for c in cs])
-    worst = 0
-    for i, cs in enumerate(pieces):
-        lo = i / 16 if i < 8 else -0.25 + (i - 8) / 32
-        width = 1 / 16 if i < 8 else 1 / 32
-        for j in range(1, 200):
-            r = mp.mpf(lo + width * j / 200)
-            if r == 0:
-                continue
-            p = r * (((cs[0] * r + cs[1]) * r + cs[2]) * r + cs[3])
-            worst = max(worst, abs(p / mp.log1p(r) - 1))
-    out.append("// ln(1 + r) = r (((A r + B) r + C) r + D) on the 16 intervals of m = 1 + r in [0.75, 1.5)")
-    out.append("// indexed by m's four mantissa bits below the leading one; max relative error %.3g" % float(worst))
-    for k, name in enumerate("ABCD"):
-        out.append(emit_array("kLnPiece%s_s" % name, "uint32_t", [cs[k] for cs in pieces], True))
+    # Piecewise log_b(1 + r) = r (((A r + B) r + C) r + D) for float LA and EP: 16 intervals of
+    # m in [0.75, 1.5) chosen by the four mantissa bits below m's leading bit; one set of
+    # coefficients per base (the natural one scaled by 1/ln b before rounding).
+    for bname, base in (("Ln", mp.e), ("Log2", mp.mpf(2)), ("Log10", mp.mpf(10))):
+        scale = 1 / mp.log(base)
+        pieces = []
+        for i in range(16):
+            lo = mp.mpf(i) / 16 if i < 8 else mp.mpf(-0.25) + mp.mpf(i - 8) / 32
+            width = mp.mpf(1) / 16 if i < 8 else mp.mpf(1) / 32
+            g = lambda r: mp.log1p(r) / r if r != 0 else mp.mpf(1)
+            cs = mp.chebyfit(g, [lo, lo + width], 4)  # descending: A, B, C, D
+            pieces.append([to_f(c * scale) for c in cs])
+        worst = 0
+        for i, cs in enumerate(pieces):
+            lo = i / 16 if i < 8 else -0.25 + (i - 8) / 32
+            width = 1 / 16 if i < 8 else 1 / 32
+            for j in range(1, 200):
+                r = mp.mpf(lo + width * j / 200)
+                if r == 0:
+                    continue
+                p = r * (((cs[0] * r + cs[1]) * r + cs[2]) * r + cs[3])
+                worst = max(worst, abs(p / (mp.log1p(r) * scale) - 1))
+        out.append("// log_b(1 + r) = r (((A r + B) r + C) r + D) on the 16 intervals of m = 1 + r in [0.75, 1.5)")
+        out.append("// indexed by m's four mantissa bits below the leading one (b: %s); max relative error %.3g"
+                   % (bname, float(worst)))
+        for k, name in enumerate("ABCD"):
+            out.append(emit_array("k%sPiece%s_s" % (bname, name), "uint32_t", [cs[k] for cs in pieces], True))
     # 2^f - 1 = f (c[0] + c[1] f + ...) on |f| <= 1/2, the float Exp2 without a table.
     g2 = lambda f: mp.expm1(f * mp.log(2)) / f if f != 0 else mp.log(2)
     c2 = [to_f(c) for c in mp.chebyfit(g2, [-0.5, 0.5], 6)[::-1]]

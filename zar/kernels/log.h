@@ -73,23 +73,38 @@ template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* t
   else return simd::lookup(simd::from_bits(tab), idx);
 }
 
-// Float LA and EP: x = 2^e m with m in [0.75, 1.5), ln m = r (((A r + B) r + C) r + D) with
-// r = m - 1 and the coefficients of m's interval (its four mantissa bits below the leading
-// one), then e log_b 2 in one fused step. No cancellation near x = 1, where e = 0.
+// Float LA and EP: x = 2^e m with m in [0.75, 1.5), log_b m = r (((A r + B) r + C) r + D)
+// with r = m - 1 and the coefficients of m's interval (its four mantissa bits below the
+// leading one) and base, then e log_b 2 in one fused step. No cancellation near x = 1,
+// where e = 0.
+template <Base B> struct LogPieces;
+#define NRX_LOG_PIECES(Bs, Name)                                                                      \
+  template <> struct LogPieces<Base::Bs> {                                                            \
+    static constexpr const uint32_t* c[4] = {explog::k##Name##PieceA_s, explog::k##Name##PieceB_s,    \
+                                             explog::k##Name##PieceC_s, explog::k##Name##PieceD_s};   \
+  };
+NRX_LOG_PIECES(E, Ln)
+NRX_LOG_PIECES(Two, Log2)
+NRX_LOG_PIECES(Ten, Log10)
+#undef NRX_LOG_PIECES
+
+// corr (Log1p's, natural base only) is added to ln m.
 template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
   using simd::splat;
+  const auto& c = LogPieces<B>::c;
   const __m512 m = simd::mantissa_p75(x);
   __m512 e = simd::getexp(x);
   e = simd::select(simd::cmp<_CMP_LT_OQ>(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
   const __m512i idx = simd::shift_right32<19>(simd::as_int(m));
   const __m512 r = simd::sub(m, splat(1.0f));
-  __m512 g = simd::lookup(simd::from_bits(explog::kLnPieceA_s), idx);
-  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceB_s), idx));
-  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceC_s), idx));
-  g = simd::fma(g, r, simd::lookup(simd::from_bits(explog::kLnPieceD_s), idx));
-  const __m512 p = simd::fma(r, g, corr);
-  if constexpr (B == Base::E) return simd::fma(e, splat(float(0.69314718055994531)), p);
-  else return simd::fma(p, splat(float(log_of<float>(B, 2.718281828459045235))), simd::mul(e, splat(float(log_of<float>(B, 2.0)))));
+  __m512 g = simd::lookup(simd::from_bits(c[0]), idx);
+  for (int k = 1; k < 4; ++k) g = simd::fma(g, r, simd::lookup(simd::from_bits(c[k]), idx));
+  // The last step takes e log_b 2 inside a fused multiply-add: near x = 0.75 the two terms
+  // cancel to a third of their size.
+  if constexpr (B == Base::Two) return simd::fma(r, g, e);
+  if constexpr (B == Base::E) return simd::fma(e, splat(float(log_of<float>(B, 2.0))), simd::fma(r, g, corr));
+  const uint32_t* of2 = LogTables<float, B>::of2;  // high part: e times it is exact
+  return simd::fma(e, splat(simd::bits_to(of2[1])), simd::fma(r, g, simd::mul(e, splat(simd::bits_to(of2[0])))));
 }
 
 // e log_b 2 + log_b(1/c) = hi + lo for the e and table index of log_reduce; the high parts

@@ -74,6 +74,8 @@ const Row kRows[] = {
     {"dLog2", 0x1p-1000, kValue, 0, -1000}, {"sLog2", 0x1p-149, kValue, 0, -149}, {"sLog2", 1024, kValue, 0, 10},
     {"dLog10", 0.0, kNegInf, 2},    {"dLog10", -kInf, kNaN, 1},   {"dLog10", 1e-300, kValue, 0, -300},
     {"dLog10", 1e22, kValue, 0, 22}, {"sLog10", 1e-10, kValue, 0, -10}, {"sLog10", -0.0, kNegInf, 2},
+    // Just below 0.75, where e log_b 2 and log_b m cancel to a third of their size.
+    {"sLog10", 0x1.7ff4c2p-1, kValue, 0, -0.12498840599303874}, {"sLog2", 0x1.7ff4c2p-1, kValue, 0, -0.41520249740346336},
     {"dLog1p", -1, kNegInf, 2},     {"dLog1p", -2, kNaN, 1},      {"dLog1p", -kInf, kNaN, 1},
     {"dLog1p", kInf, kPosInf, 0},   {"dLog1p", 1e-300, kValue, 0, 1e-300}, {"dLog1p", -0.0, kValue, 0, -0.0},
     {"sLog1p", -1, kNegInf, 2},     {"sLog1p", -1.5, kNaN, 1},
