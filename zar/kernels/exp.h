@@ -141,6 +141,15 @@ template <class T, int F> struct Exp : Unary<T> {
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return exp_scalar(*a[0], r[0]); }
 };
 
+// Float 2^(w + w_lo) without a table: 2^k (1 + f P(f)) with k = rint(w), f = (w - k) + w_lo,
+// |f| <= 1/2 plus |w_lo|.
+template <bool Lo = false> inline __m512 exp2_direct(__m512 w, __m512 w_lo = __m512()) {
+  const __m512 k = simd::round<simd::kRoundNearest>(w);
+  __m512 f = simd::sub(w, k);  // exact
+  if constexpr (Lo) f = simd::add(f, w_lo);
+  return simd::scalef(simd::fma(f, simd::horner(f, explog::kExp2Direct_s), simd::splat(1.0f)), k);
+}
+
 // 2^x: k/N = x rounded to the table step, r = (x - k/N) ln 2 with x - k/N exact (double);
 // a single polynomial on |f| <= 1/2 (float).
 template <class T, int F> struct Exp2 : Unary<T> {
@@ -150,10 +159,7 @@ template <class T, int F> struct Exp2 : Unary<T> {
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
     if constexpr (sizeof(T) == 4) {
-      // Float needs no table: 2^x = 2^k (1 + f P(f)) with k = rint(x), |f| <= 1/2.
-      const V k = simd::round<simd::kRoundNearest>(x);
-      const V f = simd::sub(x, k);
-      r[0] = simd::scalef(simd::fma(f, simd::horner(f, explog::kExp2Direct_s), simd::splat(T(1))), k);
+      r[0] = exp2_direct(x);
     } else {
       const V t = simd::add(x, simd::splat(C::shifter_n));
       const V kn = simd::sub(t, simd::splat(C::shifter_n));  // k / N
@@ -171,13 +177,20 @@ template <class T, int F> struct Exp2 : Unary<T> {
   }
 };
 
-// 10^x: k/N = x log2(10) rounded, r = (x - k log10(2)/N) ln 10 in two-part arithmetic.
+// 10^x: k/N = x log2(10) rounded, r = (x - k log10(2)/N) ln 10 in two-part arithmetic (double);
+// 2^w with w = x log2(10) in two parts and no table (float).
 template <class T, int F> struct Exp10 : Unary<T> {
   static constexpr const char* kName = "Exp10";
   using V = Reg<T>;
   using C = ExpConst<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
+    if constexpr (sizeof(T) == 4) {
+      const V l_hi = simd::splat(simd::bits_to(uint32_t(0x40549A78))), l_lo = simd::splat(simd::bits_to(uint32_t(0x33979A37)));
+      const V w = simd::mul(x, l_hi);  // log2(10) = 0x1.a934f0p+1 + 0x1.2f346ep-24
+      r[0] = exp2_direct<true>(w, simd::fma(x, l_lo, simd::fms(x, l_hi, w)));
+      return beyond<T>(x, T(37.5));
+    }
     const V t = simd::fma(x, simd::splat(C::n_log2_10), simd::splat(C::shifter));
     const V kf = simd::sub(t, simd::splat(C::shifter));
     V d = simd::fnma(kf, simd::splat(T(C::log10_2_hi / C::N)), x);
