@@ -51,23 +51,26 @@ template <class T> constexpr double log_of(Base b, double x) {
   return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
 }
 
-// x = 2^e m (m in [1, 2)), c = k/32 near 1/m (k = 16..32, e raised by one for k = 16 so that
-// the tables' entry k & 15 holds) and r = m c - 1, |r| <= 1/32; r is exact (m's bits times c's 6).
-template <class T> inline Reg<T> log_reduce(Reg<T> x, Reg<T>& e, Reg<T>& c) {
+// x = 2^e m (m in [1, 2)), c = k/32 near 1/m (k = 16..32, e raised by one for k = 16) and
+// r = m c - 1, |r| <= 1/32; r is exact (m's bits times c's 6). idx selects entry k & 15 of
+// the 16-entry tables: c's top four mantissa bits (c = 1/2 and c = 1 both give entry 0).
+template <class T> struct Reduced {
+  Reg<T> r, e;
+  __m512i idx;
+};
+template <class T> inline Reduced<T> log_reduce(Reg<T> x) {
   using simd::splat;
   const Reg<T> m = simd::mantissa(x);
-  e = simd::getexp(x);
-  c = simd::round_frac<5>(simd::rcp14(m));
+  Reg<T> e = simd::getexp(x);
+  const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));
   e = simd::select(simd::cmp<_CMP_EQ_OQ>(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
-  return simd::fma(m, c, splat(T(-1)));
+  __m512i idx;
+  if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
+  else idx = simd::shift_right32<19>(simd::as_int(c));
+  return {simd::fma(m, c, splat(T(-1))), e, idx};
 }
 
-// Entry k & 15 of a 16-entry table for the c = k/32 of log_reduce: c's top four mantissa bits
-// (c = 1/2 and c = 1 both give entry 0). Double tables take two registers, float one.
-template <class T> inline __m512i reduce_index(Reg<T> c) {
-  if constexpr (sizeof(T) == 8) return simd::shift_right64<48>(simd::as_int(c));
-  else return simd::shift_right32<19>(simd::as_int(c));
-}
+// Entry idx & 15 of a 16-entry table: two registers of double, one of float.
 template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* tab, __m512i idx) {
   if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
   else return simd::lookup(simd::from_bits(tab), idx);
@@ -107,7 +110,7 @@ template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
   return simd::fma(e, splat(simd::bits_to(of2[1])), simd::fma(r, g, simd::mul(e, splat(simd::bits_to(of2[0])))));
 }
 
-// e log_b 2 + log_b(1/c) = hi + lo for the e and table index of log_reduce; the high parts
+// e log_b 2 + log_b(1/c) = hi + lo for the e and idx of log_reduce; the high parts
 // add exactly (log_2 2 = 1 has no low part).
 template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, __m512i idx, Reg<T>& lo) {
   using Tab = LogTables<T, B>;
@@ -127,9 +130,7 @@ template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T
   using simd::splat;
   using Tab = LogTables<T, B>;
   if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
-  Reg<T> e, c;
-  const Reg<T> r = log_reduce<T>(x, e, c);
-  const __m512i idx = reduce_index<T>(c);
+  const auto [r, e, idx] = log_reduce<T>(x);
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   if constexpr (F == kEP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
@@ -174,9 +175,7 @@ template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> r
 inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   using simd::splat;
   using D = __m512d;
-  D e, c;
-  const D r = log_reduce<double>(x, e, c);
-  const __m512i idx = reduce_index<double>(c);
+  const auto [r, e, idx] = log_reduce<double>(x);
   D ln_lo;
   const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, ln_lo);
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));

@@ -34,11 +34,10 @@ template <int F> inline __m512d exp2_wide(__m512d hi, __m512d lo) {
 // ln(1 + r); relative error about 2^-42, so y log2 x keeps 2^-32 up to |w| = 1022.
 inline __m512d log2_short(__m512d x) {
   using simd::splat;
-  __m512d e, c;
-  const __m512d r = log_reduce<double>(x, e, c);
+  const auto [r, e, idx] = log_reduce<double>(x);
   const __m512d rr = simd::mul(r, r);
   const __m512d s = simd::fma(rr, simd::horner_split(r, rr, explog::kPowLnEP_d), r);
-  const __m512d a = simd::add(e, table16<double>(explog::kLog2Full_d, reduce_index<double>(c)));
+  const __m512d a = simd::add(e, table16<double>(explog::kLog2Full_d, idx));
   return simd::fma(s, splat(simd::bits_to(explog::kLog2OfE_d[0])), a);
 }
 
@@ -74,9 +73,7 @@ template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
 template <int F> inline void ln_wide_s(__m512 x, __m512 y, __m512& wh, __m512& wl) {
   using simd::splat;
   using V = __m512;
-  V e, c;
-  const V r = log_reduce<float>(x, e, c);
-  const __m512i idx = reduce_index<float>(c);
+  const auto [r, e, idx] = log_reduce<float>(x);
   V lo;
   const V a = log_parts<float, Base::E>(e, idx, lo);
   const V rr = simd::mul(r, r);

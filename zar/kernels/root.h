@@ -238,13 +238,11 @@ template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   using simd::splat;
   using Tab = CubeTables<T, P>;
   constexpr T p = T(int(P));
-  Reg<T> e, c;
-  const Reg<T> r = log_reduce<T>(x, e, c);
+  const auto [r, e, idx] = log_reduce<T>(x);
   const Reg<T> pe = simd::mul(e, splat(p));
   // (p e - 1) / 3 lies within 1/3 of q, so rounding it to nearest gives q.
   const Reg<T> q = simd::round<simd::kRoundNearest>(simd::mul(simd::sub(pe, splat(T(1))), splat(T(1.0 / 3))));
   const __m512i j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
-  const __m512i idx = reduce_index<T>(c);
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   const Reg<T> t_hi = look(Tab::hi), two_hi = simd::lookup(simd::from_bits(Tab::two_hi), j);
   const Reg<T> poly = simd::mul(r, simd::horner(r, Tab::template poly<F>()));
