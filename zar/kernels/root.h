@@ -148,50 +148,55 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
   }
 };
 
-// sqrt(x^2 + y^2) for x, y whose squares neither overflow nor lose bits to underflow;
-// sum receives x^2 + y^2 (for the range test). HA keeps the squares' low parts and puts
-// them into the root's last step.
-template <class T, int F> inline Reg<T> hypot_body(Reg<T> x, Reg<T> y, Reg<T>& sum) {
+// x^2 + y^2 = sum (+ lo) for x, y whose squares neither overflow nor lose bits to underflow.
+// HA keeps the squares' low parts and the sum's error in lo, for the root's last step.
+template <class T, int F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
-  V h, sum_lo{};
   if constexpr (F == kHA) {
     const V xx = simd::mul(x, x), xx_lo = simd::fma(x, x, simd::negate<T>(xx));
     const V yy = simd::mul(y, y), yy_lo = simd::fma(y, y, simd::negate<T>(yy));
     const V big = simd::max(xx, yy), small = simd::min(xx, yy);
-    sum = simd::add(big, small);  // big >= small: the sum's error is exact below
-    sum_lo = simd::add(simd::sub(small, simd::sub(sum, big)), simd::add(xx_lo, yy_lo));
+    const V sum = simd::add(big, small);  // big >= small: the sum's error is exact below
+    lo = simd::add(simd::sub(small, simd::sub(sum, big)), simd::add(xx_lo, yy_lo));
+    return sum;
   } else {
-    sum = simd::fma(x, x, simd::mul(y, y));
+    return simd::fma(x, x, simd::mul(y, y));
   }
-  constexpr int steps = kSqrtSteps<T, F>;
-  const V t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(sum, simd::rsqrt14(sum), h);
-  return steps == 0 ? t : sqrt_residual<T, F == kHA>(sum, sum_lo, t, h);
 }
 
-// Where x^2 + y^2 leaves [2^(emin+p+8), 2^(emax-8)) (p: the mantissa bits), both inputs are scaled
-// by 2^-k, k the exponent of the larger magnitude, and the root by 2^k. Infinite and NaN
-// inputs and overflowing results go to the scalar routine.
+// sqrt(sum + lo) for a positive normal sum.
+template <class T, int F> inline Reg<T> hypot_root(Reg<T> sum, Reg<T> lo) {
+  Reg<T> h;
+  constexpr int steps = kSqrtSteps<T, F>;
+  const Reg<T> t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(sum, simd::rsqrt14(sum), h);
+  return steps == 0 ? t : sqrt_residual<T, F == kHA>(sum, lo, t, h);
+}
+
+// sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^(emin+p+8), 2^(emax-8)) (p: the mantissa
+// bits) for every lane of the register; otherwise the whole register is scaled by 2^-k, k the
+// exponent of the larger magnitude, and its root by 2^k. Infinite and NaN inputs and
+// overflowing results go to the scalar routine.
 template <class T, int F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    using L = std::numeric_limits<T>;
-    V sum;
-    V root = hypot_body<T, F>(a[0], a[1], sum);
     constexpr bool dbl = sizeof(T) == 8;
+    V lo{};
+    V sum = hypot_sum<T, F>(a[0], a[1], lo);
     const Mask<T> off = Mask<T>(simd::cmp<_CMP_NGE_UQ>(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
                                 simd::cmp<_CMP_NLT_UQ>(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
-    Mask<T> sp = 0;
-    if (__builtin_expect(off != 0, 0)) {
-      sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
-      // The least subnormal keeps k finite when both inputs are zero.
-      const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(L::denorm_min())));
-      const V k = simd::getexp(big), nk = simd::negate<T>(k);
-      V scaled = simd::scalef(hypot_body<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), sum), k);
-      scaled = simd::select(simd::fpclass<simd::kZero>(sum), sum, scaled);  // both zero: 0 * rsqrt(0)
-      root = simd::select(off, scaled, root);
+    if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
+      r[0] = hypot_root<T, F>(sum, lo);
+      return 0;
     }
+    const Mask<T> sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
+    // The least subnormal keeps k finite when both inputs are zero.
+    const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(std::numeric_limits<T>::denorm_min())));
+    const V k = simd::getexp(big), nk = simd::negate<T>(k);
+    sum = hypot_sum<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), lo);
+    V root = simd::scalef(hypot_root<T, F>(sum, lo), k);
+    root = simd::select(simd::fpclass<simd::kZero>(sum), sum, root);  // both zero: 0 * rsqrt(0)
     r[0] = root;
     return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(root));
   }
