@@ -41,6 +41,8 @@ template <> struct ExpConst<float> {
   static constexpr float ln2_hi = 0x1.62e430p-1f;   // 0x3F317218
   static constexpr float ln2_lo = -0x1.05c610p-29f;  // 0xB102E308
   static constexpr float n_log2_10 = 0x1.a934f0p+6f;  // 32 log2(10)
+  static constexpr float log2_10_hi = 0x1.a934f0p+1f;  // 0x40549A78
+  static constexpr float log2_10_lo = 0x1.2f346ep-24f;  // 0x33979A37
   static constexpr float log10_2_hi = 0x1.344136p-2f;
   static constexpr float log10_2_lo = -0x1.ec10c0p-27f;
   static constexpr float ln10_hi = 0x1.26bb1cp+1f;
@@ -141,6 +143,20 @@ template <class T, int F> struct Exp : Unary<T> {
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return exp_scalar(*a[0], r[0]); }
 };
 
+// 2^(hi + lo) for |hi| <= 1022 (double): k/16 = hi rounded to the table step, hi - k/16
+// exact, and ln 2's low part below 2^-60 |r|, so one multiply gives r.
+template <int F, bool Lo = false> inline __m512d exp2_wide(__m512d hi, __m512d lo = __m512d()) {
+  using simd::splat;
+  using C = ExpConst<double>;
+  const __m512d t = simd::fma(hi, splat(16.0), splat(C::shifter));
+  const __m512d k = simd::sub(t, splat(C::shifter));  // 16 hi rounded
+  __m512d d = simd::fnma(k, splat(1.0 / 16), hi);
+  if constexpr (Lo) d = simd::add(d, lo);
+  const __m512d r = simd::mul(d, splat(C::ln2_hi));
+  const __m512d p = simd::mul(r, simd::horner_split(r, simd::mul(r, r), ExpPoly<double, F>::c));
+  return exp_assemble<double, F>(k, simd::as_int(t), p);
+}
+
 // Float 2^(w + w_lo) without a table: 2^k (1 + f P(f)) with k = rint(w), f = (w - k) + w_lo,
 // |f| <= 1/2 plus |w_lo|.
 template <bool Lo = false> inline __m512 exp2_direct(__m512 w, __m512 w_lo = __m512()) {
@@ -158,15 +174,8 @@ template <class T, int F> struct Exp2 : Unary<T> {
   using C = ExpConst<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
-    if constexpr (sizeof(T) == 4) {
-      r[0] = exp2_direct(x);
-    } else {
-      const V t = simd::add(x, simd::splat(C::shifter_n));
-      const V kn = simd::sub(t, simd::splat(C::shifter_n));  // k / N
-      const V d = simd::sub(x, kn);
-      const V rr = simd::fma(d, simd::splat(C::ln2_hi), simd::mul(d, simd::splat(C::ln2_lo)));
-      r[0] = exp_assemble<T, kHA>(simd::mul(kn, simd::splat(T(C::N))), simd::as_int(t), exp_poly<T, kHA>(rr));
-    }
+    if constexpr (sizeof(T) == 4) r[0] = exp2_direct(x);
+    else r[0] = exp2_wide<kHA>(x);
     return beyond<T>(x, T(sizeof(T) == 8 ? 1022 : 126));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
@@ -186,17 +195,17 @@ template <class T, int F> struct Exp10 : Unary<T> {
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
     if constexpr (sizeof(T) == 4) {
-      const V l_hi = simd::splat(simd::bits_to(uint32_t(0x40549A78))), l_lo = simd::splat(simd::bits_to(uint32_t(0x33979A37)));
-      const V w = simd::mul(x, l_hi);  // log2(10) = 0x1.a934f0p+1 + 0x1.2f346ep-24
+      const V l_hi = simd::splat(C::log2_10_hi), l_lo = simd::splat(C::log2_10_lo);
+      const V w = simd::mul(x, l_hi);
       r[0] = exp2_direct<true>(w, simd::fma(x, l_lo, simd::fms(x, l_hi, w)));
-      return beyond<T>(x, T(37.5));
+    } else {
+      const V t = simd::fma(x, simd::splat(C::n_log2_10), simd::splat(C::shifter));
+      const V kf = simd::sub(t, simd::splat(C::shifter));
+      V d = simd::fnma(kf, simd::splat(T(C::log10_2_hi / C::N)), x);
+      d = simd::fnma(kf, simd::splat(T(C::log10_2_lo / C::N)), d);
+      const V rr = simd::fma(d, simd::splat(C::ln10_hi), simd::mul(d, simd::splat(C::ln10_lo)));
+      r[0] = exp_assemble<T, kHA>(kf, simd::as_int(t), exp_poly<T, kHA>(rr));
     }
-    const V t = simd::fma(x, simd::splat(C::n_log2_10), simd::splat(C::shifter));
-    const V kf = simd::sub(t, simd::splat(C::shifter));
-    V d = simd::fnma(kf, simd::splat(T(C::log10_2_hi / C::N)), x);
-    d = simd::fnma(kf, simd::splat(T(C::log10_2_lo / C::N)), d);
-    const V rr = simd::fma(d, simd::splat(C::ln10_hi), simd::mul(d, simd::splat(C::ln10_lo)));
-    r[0] = exp_assemble<T, kHA>(kf, simd::as_int(t), exp_poly<T, kHA>(rr));
     return beyond<T>(x, T(sizeof(T) == 8 ? 307.0 : 37.5));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {

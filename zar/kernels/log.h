@@ -179,7 +179,7 @@ inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
   D ln_lo;
   const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, ln_lo);
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
-  const D p = simd::mul(s, l2e_hi), p_lo = simd::fma(s, l2e_hi, simd::negate<double>(p));
+  const D p = simd::mul(s, l2e_hi), p_lo = simd::fms(s, l2e_hi, p);
   // a = e + table is exact; |a| >= |p| unless a = 0 (then h = p), so the sum's error is exact.
   D t_lo;
   const D a = log_parts<double, Base::Two>(e, idx, t_lo);

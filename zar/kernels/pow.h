@@ -18,18 +18,6 @@
 
 namespace nrx::zar::ops {
 
-// 2^(hi + lo) for |hi| <= 1022 (double).
-template <int F> inline __m512d exp2_wide(__m512d hi, __m512d lo) {
-  using simd::splat;
-  using C = ExpConst<double>;
-  const __m512d t = simd::fma(hi, splat(16.0), splat(C::shifter));
-  const __m512d k = simd::sub(t, splat(C::shifter));                        // 16 hi rounded
-  const __m512d d = simd::add(simd::fnma(k, splat(1.0 / 16), hi), lo);  // hi - k/16 is exact
-  const __m512d r = simd::mul(d, splat(C::ln2_hi));  // ln 2's low part is below 2^-60 |r|
-  const __m512d p = simd::mul(r, simd::horner_split(r, simd::mul(r, r), ExpPoly<double, F>::c));
-  return exp_assemble<double, F>(k, simd::as_int(t), p);
-}
-
 // log2 x for positive finite double x in one part (EP): one rounded table and a degree-7
 // ln(1 + r); relative error about 2^-42, so y log2 x keeps 2^-32 up to |w| = 1022.
 inline __m512d log2_short(__m512d x) {
@@ -63,7 +51,7 @@ template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
   log2_wide(x, h, l);
   w = simd::mul(y, h);
   const __m512d w_lo = simd::fma(y, l, simd::fms(y, h, w));
-  return exp2_wide<F>(w, w_lo);
+  return exp2_wide<F, true>(w, w_lo);
 }
 
 // y ln x = wh + wl for positive normal float x (HA, LA). e ln 2 + ln(1/c) has an exact high

@@ -31,7 +31,7 @@ template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
   }
   if constexpr (exact) {  // x y ~ sqrt(x) stays in range where y^2 would not
     const Reg<T> xy = simd::mul(x, y);
-    const Reg<T> xy_lo = simd::fma(x, y, simd::negate<T>(xy));
+    const Reg<T> xy_lo = simd::fms(x, y, xy);
     Reg<T> e = simd::fnma(xy, y, splat(T(1)));
     e = simd::fnma(xy_lo, y, e);
     const Reg<T> p = simd::mul(e, simd::fma(e, splat(T(0.375)), splat(T(0.5))));
@@ -67,6 +67,16 @@ template <class T, bool Lo> inline Reg<T> sqrt_residual(Reg<T> s, Reg<T> s_lo, R
 // float and 56 for double, EP half of those.
 template <class T, int F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == kEP ? 1 : 2) : (F == kEP ? 0 : 1);
 
+// sqrt(s + lo) from the estimate y ~ 1/sqrt(s), the last of kSqrtSteps steps on the exact
+// residual (one rounding closer than a Goldschmidt step; s well inside the normal range).
+template <class T, int F, bool Lo = false> inline Reg<T> sqrt_refined(Reg<T> s, Reg<T> y, Reg<T> lo = Reg<T>()) {
+  constexpr int steps = kSqrtSteps<T, F>;
+  Reg<T> h;
+  const Reg<T> t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(s, y, h);
+  if constexpr (steps == 0) return t;
+  else return sqrt_residual<T, Lo>(s, lo, t, h);
+}
+
 template <class T, int F> struct Sqrt : Unary<T> {
   static constexpr const char* kName = "Sqrt";
   using V = Reg<T>;
@@ -74,17 +84,17 @@ template <class T, int F> struct Sqrt : Unary<T> {
     const V x = a[0];
     // A zero gets the estimate of the least normal number, so x y is the zero itself.
     const V y = simd::rsqrt14(simd::max(x, simd::splat(std::numeric_limits<T>::min())));
-    V h;
-    constexpr int steps = kSqrtSteps<T, F>;
+    const Mask<T> sp = simd::fpclass<simd::kNegative | simd::kInf | simd::kDenormal>(x);
     if constexpr (sizeof(T) == 8 && F == kHA) {  // Goldschmidt steps alone leave 1.4 ulp
-      const V t = sqrt_steps<T, steps - 1>(x, y, h);
-      r[0] = sqrt_residual<T, false>(x, V{}, t, h);
+      r[0] = sqrt_refined<T, F>(x, y);
       // Below 2^-900 the residual may be flushed to zero: the scalar routine takes those.
       const Mask<T> tiny = simd::cmp<_CMP_LT_OQ>(x, simd::splat(T(0x1p-900)));
-      return Mask<T>((tiny & ~simd::fpclass<simd::kZero>(x)) | simd::fpclass<simd::kPosInf>(x));
+      return Mask<T>(sp | (tiny & ~simd::fpclass<simd::kZero>(x)));
+    } else {
+      V h;
+      r[0] = sqrt_steps<T, kSqrtSteps<T, F>>(x, y, h);
+      return sp;
     }
-    r[0] = sqrt_steps<T, steps>(x, y, h);
-    return simd::fpclass<simd::kNegative | simd::kInf | simd::kDenormal>(x);
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
@@ -112,21 +122,22 @@ template <class T, int F> struct InvSqrt : Unary<T> {
   }
 };
 
-// x^(3/2) = x sqrt(x); HA adds x (x - s^2) / (2 s), the square root's rounding error.
+// x^(3/2) = x sqrt(x) with the square root of sqrt_refined; HA keeps its last correction
+// apart and adds x times it to x t.
 template <class T, int F> struct Pow3o2 : Unary<T> {
   static constexpr const char* kName = "Pow3o2";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = a[0];
-    const V s = simd::sqrt(x);
-    V p;
-    if constexpr (F == kHA) {
-      const V d = simd::fnma(s, s, x);
-      const V s_lo = simd::mul(d, simd::mul(simd::rsqrt14(x), splat(T(0.5))));
-      p = simd::fma(x, s, simd::mul(x, s_lo));
+    constexpr int steps = kSqrtSteps<T, F>;
+    V h, p;
+    const V t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(x, simd::rsqrt14(x), h);
+    if constexpr (steps == 0) {
+      p = simd::mul(x, t);
     } else {
-      p = simd::mul(x, s);
+      const V c = simd::mul(h, simd::fnma(t, t, x));  // sqrt(x) - t from the exact residual
+      p = F == kHA ? simd::fma(x, t, simd::mul(x, c)) : simd::mul(x, simd::add(t, c));
     }
     r[0] = p;
     // Negative inputs, infinite results and results below the normal range.
@@ -153,8 +164,8 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
 template <class T, int F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
   if constexpr (F == kHA) {
-    const V xx = simd::mul(x, x), xx_lo = simd::fma(x, x, simd::negate<T>(xx));
-    const V yy = simd::mul(y, y), yy_lo = simd::fma(y, y, simd::negate<T>(yy));
+    const V xx = simd::mul(x, x), xx_lo = simd::fms(x, x, xx);
+    const V yy = simd::mul(y, y), yy_lo = simd::fms(y, y, yy);
     const V big = simd::max(xx, yy), small = simd::min(xx, yy);
     const V sum = simd::add(big, small);  // big >= small: the sum's error is exact below
     lo = simd::add(simd::sub(small, simd::sub(sum, big)), simd::add(xx_lo, yy_lo));
@@ -162,14 +173,6 @@ template <class T, int F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo
   } else {
     return simd::fma(x, x, simd::mul(y, y));
   }
-}
-
-// sqrt(sum + lo) for a positive normal sum.
-template <class T, int F> inline Reg<T> hypot_root(Reg<T> sum, Reg<T> lo) {
-  Reg<T> h;
-  constexpr int steps = kSqrtSteps<T, F>;
-  const Reg<T> t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(sum, simd::rsqrt14(sum), h);
-  return steps == 0 ? t : sqrt_residual<T, F == kHA>(sum, lo, t, h);
 }
 
 // sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^(emin+p+8), 2^(emax-8)) (p: the mantissa
@@ -187,7 +190,7 @@ template <class T, int F> struct Hypot : Binary<T> {
     const Mask<T> off = Mask<T>(simd::cmp<_CMP_NGE_UQ>(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
                                 simd::cmp<_CMP_NLT_UQ>(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
     if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
-      r[0] = hypot_root<T, F>(sum, lo);
+      r[0] = sqrt_refined<T, F, F == kHA>(sum, simd::rsqrt14(sum), lo);
       return 0;
     }
     const Mask<T> sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
@@ -195,7 +198,7 @@ template <class T, int F> struct Hypot : Binary<T> {
     const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(std::numeric_limits<T>::denorm_min())));
     const V k = simd::getexp(big), nk = simd::negate<T>(k);
     sum = hypot_sum<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), lo);
-    V root = simd::scalef(hypot_root<T, F>(sum, lo), k);
+    V root = simd::scalef(sqrt_refined<T, F, F == kHA>(sum, simd::rsqrt14(sum), lo), k);
     root = simd::select(simd::fpclass<simd::kZero>(sum), sum, root);  // both zero: 0 * rsqrt(0)
     r[0] = root;
     return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(root));
@@ -254,7 +257,7 @@ template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   Reg<T> y;
   if constexpr (F == kHA) {
     const Reg<T> a_hi = simd::mul(t_hi, two_hi);
-    Reg<T> a_lo = simd::fma(t_hi, two_hi, simd::negate<T>(a_hi));
+    Reg<T> a_lo = simd::fms(t_hi, two_hi, a_hi);
     a_lo = simd::fma(t_hi, simd::lookup(simd::from_bits(Tab::two_lo), j), a_lo);
     a_lo = simd::fma(look(Tab::lo), two_hi, a_lo);
     y = simd::add(a_hi, simd::fma(a_hi, poly, a_lo));
