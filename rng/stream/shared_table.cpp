@@ -9,8 +9,13 @@
 namespace nrx::rng {
 namespace {
 
+constexpr uint32_t kUnknownSize = ~0u;
+
+// sizes[i]: bytes of entries[i]'s data when a chunk entered it, kUnknownSize when it came
+// through _druCreateGlobRODataTableEntry.
 struct SharedTable {
   DruGlobROEntry entries[DRU_SHARED_TABLE_SIZE];
+  uint32_t sizes[DRU_SHARED_TABLE_SIZE];
   uint32_t count;
 };
 SharedTable g_table;
@@ -29,7 +34,7 @@ void unref_unlocked(DruGlobROEntry* e) {
   if (--e->refs > 0) return;
   nrx_serv_deallocate(e->data);
   DruGlobROEntry* last = &g_table.entries[g_table.count - 1];
-  if (e != last) *e = *last;
+  if (e != last) *e = *last, g_table.sizes[e - g_table.entries] = g_table.sizes[last - g_table.entries];
   *last = DruGlobROEntry{};
   --g_table.count;
 }
@@ -45,13 +50,19 @@ void shared_attach(DruChunk* c) {
   if (gid_zero(c->gid)) return;
   Guard g;
   if (DruGlobROEntry* e = find_unlocked(c->gid)) {
-    ++e->refs;
-    c->data = e->data;
+    if (g_table.sizes[e - g_table.entries] == c->size) {
+      ++e->refs;
+      c->data = e->data;
+      return;
+    }
+    // An entry of another or unknown size (a damaged image, say): sharing it would let
+    // the chunk's size reach past the entry's data, so the chunk keeps its own.
   } else if (g_table.count < DRU_SHARED_TABLE_SIZE - 1) {
+    g_table.sizes[g_table.count] = c->size;
     g_table.entries[g_table.count++] = DruGlobROEntry{{c->gid[0], c->gid[1]}, 1, c->data};
-  } else {
-    c->gid[0] = c->gid[1] = 0;  // table nearly full: the data stays private
+    return;
   }
+  c->gid[0] = c->gid[1] = 0;  // the data stays private
 }
 
 bool shared_share(DruChunk* c, const uint64_t* gid) {
@@ -94,6 +105,7 @@ NRX_RNG_API int32_t _druCreateGlobRODataTableEntry(DruGlobROEntry** entry, const
   if (gid_zero(gid)) return DRU_E_BAD_ARGUMENT;
   Guard g;
   if (g_table.count >= DRU_SHARED_TABLE_SIZE) return DRU_E_SHARED_TABLE_FULL;
+  g_table.sizes[g_table.count] = kUnknownSize;
   DruGlobROEntry* e = &g_table.entries[g_table.count++];
   *e = DruGlobROEntry{{gid[0], gid[1]}, 1, data};
   *entry = e;

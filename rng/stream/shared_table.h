@@ -4,8 +4,9 @@
 
 namespace nrx::rng {
 
-// A new chunk with a non-zero gid: share an existing entry's data (refs + 1) or enter
-// the chunk's data as a new entry; when the table is nearly full clear the gid.
+// A new chunk with a non-zero gid: share an existing entry's data of the chunk's size
+// (refs + 1) or enter the chunk's data as a new entry; when the table is nearly full, or
+// the entry's data has another or unknown size, clear the gid (the data stays private).
 void shared_attach(DruChunk* c);
 // refs + 1 and c->data = the entry's data; false when gid is absent.
 bool shared_share(DruChunk* c, const uint64_t* gid);

@@ -146,4 +146,23 @@ TEST(Persist, ChunksRoundTrip) {
   EXPECT_EQ(_druSearchChunk(b.s, 7), d) << "loaded chunk with a known gid did not share its data";
 }
 
+// A chunk naming a shared entry of another size (a damaged image; found by the loader fuzzer)
+// keeps its own bytes: sharing the smaller entry let saving read past its end.
+TEST(Persist, KnownGidOfAnotherSizeStaysPrivate) {
+  Stream a(generators()[0]);
+  uint64_t gid[2];
+  _druGenerateNewGlobalRODataTableEntryId(gid, 4);
+  auto* small = static_cast<unsigned char*>(nrx_serv_test_block());
+  small[0] = 0xAB;
+  ASSERT_EQ(_druAddChunk(a.s, 7, gid, small, 1), 0);
+  auto* big = static_cast<unsigned char*>(nrx_serv_test_block());
+  for (int i = 0; i < 16; ++i) big[i] = static_cast<unsigned char>(0x10 + i);
+  ASSERT_EQ(_druAddChunk(a.s, 9, gid, big, 16), 0);
+  EXPECT_EQ(_druSearchChunk(a.s, 9), big) << "a 16-byte chunk shared a 1-byte entry";
+  const Bytes img = a.image();
+  Stream b;
+  ASSERT_EQ(_druLoadStreamM(&b.s, img.data()), 0);
+  EXPECT_EQ(b.image(), img);
+}
+
 }  // namespace
