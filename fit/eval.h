@@ -5,7 +5,7 @@
 
 #include "fit/common.h"
 #include "fit/quad_knots.h"
-#include "zar/simd/index32.h"
+#include "simd/index32.h"
 
 namespace nrx::fit {
 

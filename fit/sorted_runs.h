@@ -6,7 +6,7 @@
 #include <bit>
 
 #include "fit/common.h"
-#include "zar/simd/index32.h"
+#include "simd/index32.h"
 
 namespace nrx::fit {
 

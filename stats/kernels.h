@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "zar/simd/vec.h"
+#include "simd/vec.h"
 
 namespace nrx::stats {
 

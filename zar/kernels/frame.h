@@ -25,8 +25,8 @@
 #include "nrx/zar.h"
 #include "zar/service/catalog.h"
 #include "zar/service/error.h"
-#include "zar/simd/fpstate.h"
-#include "zar/simd/vec.h"
+#include "simd/fpstate.h"
+#include "simd/vec.h"
 
 namespace nrx::zar {
 

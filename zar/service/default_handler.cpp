@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "nrx/core.h"
-#include "zar/simd/x87.h"
+#include "simd/x87.h"
 
 namespace nrx::zar {
 namespace {

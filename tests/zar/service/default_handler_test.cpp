@@ -12,7 +12,7 @@
 #include "core_probe.h"
 #include "fresh_thread.h"
 #include "zar/service/error.h"
-#include "zar/simd/x87.h"
+#include "simd/x87.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "zar/simd/x87.h"
+#include "simd/x87.h"
 
 namespace nrx::simd {
 

@@ -4,7 +4,7 @@
 // blends, gathers of reals or table entries by index, and conversions between
 // real lanes and indices.
 #pragma once
-#include "zar/simd/vec.h"
+#include "simd/vec.h"
 
 namespace nrx::simd {
 
