@@ -203,6 +203,23 @@ template <class T> inline T daz(T x) {
   return x;
 }
 
+// Integer lanes (32 or 64 bits each, as the operation says): table indices, exponents, bits.
+using IReg = __m512i;
+
+// Named comparisons. The ordered forms are false where either lane is NaN; not_* and ne
+// are their complements, true where either lane is NaN.
+template <class V> inline auto lt(V a, V b) { return cmp<_CMP_LT_OQ>(a, b); }
+template <class V> inline auto le(V a, V b) { return cmp<_CMP_LE_OQ>(a, b); }
+template <class V> inline auto gt(V a, V b) { return cmp<_CMP_GT_OQ>(a, b); }
+template <class V> inline auto ge(V a, V b) { return cmp<_CMP_GE_OQ>(a, b); }
+template <class V> inline auto eq(V a, V b) { return cmp<_CMP_EQ_OQ>(a, b); }
+template <class V> inline auto ne(V a, V b) { return cmp<_CMP_NEQ_UQ>(a, b); }
+template <class V> inline auto not_lt(V a, V b) { return cmp<_CMP_NLT_UQ>(a, b); }
+template <class V> inline auto not_le(V a, V b) { return cmp<_CMP_NLE_UQ>(a, b); }
+template <class V> inline auto not_gt(V a, V b) { return cmp<_CMP_NGT_UQ>(a, b); }
+template <class V> inline auto not_ge(V a, V b) { return cmp<_CMP_NGE_UQ>(a, b); }
+template <class V> inline auto unordered(V a, V b) { return cmp<_CMP_UNORD_Q>(a, b); }
+
 template <class T> inline Reg<T> sign_mask() { return splat(T(-0.0)); }
 template <class T> inline Reg<T> abs_of(Reg<T> a) { return bit_andnot(sign_mask<T>(), a); }
 // Magnitude of a with the sign of b, bitwise.
