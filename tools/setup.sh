@@ -8,6 +8,7 @@ pkgs=(
   libblas-dev liblapack-dev libgomp1
   python3-numpy python3-scipy python3-matplotlib
   clang-14 libclang-rt-14-dev librandom123-dev
+  pybind11-dev python3-dev python3-pytest
 )
 need=()
 for p in "${pkgs[@]}"; do

@@ -1,0 +1,33 @@
+// Shared pieces of the extension: the per-service init functions and the status raise.
+#pragma once
+#include <pybind11/complex.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cstdint>
+#include <string>
+
+namespace nrx::py_binding {
+namespace py = pybind11;
+
+// Service numbers of the status lookup: vector math, random numbers, statistics, fitting.
+enum Service : int { svc_vm = 0, svc_rng = 1, svc_stats = 2, svc_fit = 3 };
+
+std::string status_name(int service, int code);
+std::string status_message(int service, int code);
+
+// Raises nrx.Error (nrx.VMError for vector math) for a non-zero status.
+[[noreturn]] void raise_status(int service, int code, const char* where);
+inline void check(int service, int code, const char* where) {
+  if (code != 0) raise_status(service, code, where);
+}
+
+
+void init_status(py::module_& m);
+void init_vm(py::module_& m);
+void init_random(py::module_& m);
+void init_stats(py::module_& m);
+void init_fit(py::module_& m);
+
+}  // namespace nrx::py_binding

@@ -1,0 +1,194 @@
+// Random streams over numpy arrays: the generator names, streams, persistence, the laws.
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "binding.h"
+#include "nrx/rng.h"
+
+namespace nrx::py_binding {
+namespace {
+
+// The generators by the names Python users give them; a generator joins with one row.
+struct GeneratorRow {
+  const char* name;
+  int32_t brng;
+};
+constexpr GeneratorRow generator_rows[] = {
+    {"mcg31m1", DRU_BRNG_MCG31M1},     {"r250", DRU_BRNG_R250},
+    {"mrg32k3a", DRU_BRNG_MRG32K3A},   {"mcg59", DRU_BRNG_MCG59},
+    {"wh", DRU_BRNG_WH},               {"sobol", DRU_BRNG_SOBOL},
+    {"niederreiter", DRU_BRNG_NIEDERR}, {"mt19937", DRU_BRNG_MT19937},
+    {"mt2203", DRU_BRNG_MT2203},       {"sfmt19937", DRU_BRNG_SFMT19937},
+    {"nondeterministic", DRU_BRNG_TRNG}, {"ars5", DRU_BRNG_ARS5},
+    {"philox4x32x10", DRU_BRNG_PHILOX4X32X10},
+};
+
+// Members of a generator family as the registry counts them (1 for a single generator).
+int32_t members(int32_t brng) {
+  int32_t index = 0, member = 0;
+  _druGetBrngBaseOffset(brng, &index, &member);
+  return index >= 0 && index < _RegBrngsNew.count ? _RegBrngsNew.members[index] : 0;
+}
+
+// Largest count of one library call.
+constexpr int64_t chunk = INT32_MAX;
+constexpr int64_t gil_threshold = 4096;
+
+// Byte length that a stream image claims, or nothing when its header is unreadable.
+std::optional<size_t> image_length(const uint8_t* p, size_t len) {
+  auto u16 = [&](size_t at) { uint16_t v; std::memcpy(&v, p + at, 2); return v; };
+  auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, p + at, 4); return v; };
+  if (len < 24) return std::nullopt;
+  const bool current = p[0] == 2;  // older images have a 20-byte header with 16-bit fields
+  if (std::memcmp(p + 4, "RNG", 3) != 0 && (current || std::memcmp(p, "RNG", 3) != 0)) return std::nullopt;
+  size_t at = current ? 24 + size_t(u32(12)) : 20 + size_t(u16(10));
+  const unsigned chunks = current ? u16(16) : u16(12);
+  for (unsigned k = 0; k < chunks; ++k) {
+    if (at + 24 > len) return std::nullopt;
+    at += 24 + size_t(u32(at + 20));
+  }
+  return at;
+}
+
+class Stream {
+ public:
+  Stream(int32_t brng, const std::vector<uint32_t>& seed) {
+    if (seed.size() > INT32_MAX) throw py::value_error("seed has too many words");
+    DruStream* s = nullptr;
+    const int32_t st = _druNewStreamEx(&s, brng, int32_t(seed.size()), seed.data());
+    if (st != 0) {
+      if (s) _druDeleteStream(&s);
+      raise_status(svc_rng, st, "Stream");
+    }
+    s_ = s;
+  }
+  explicit Stream(DruStream* s) : s_(s) {}
+  Stream(const Stream&) = delete;
+  Stream(Stream&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
+  ~Stream() {
+    if (s_) _druDeleteStream(&s_);
+  }
+
+  int32_t brng() const { return _druGetStreamStateBrng(s_); }
+
+  Stream copy() const {
+    DruStream* c = nullptr;
+    check(svc_rng, _druCopyStream(&c, s_), "Stream.copy");
+    return Stream(c);
+  }
+
+  void skip(const py::int_& steps) {
+    if (py::int_(0) > steps) throw py::value_error("skip count must be >= 0");
+    std::vector<uint64_t> words;
+    py::object rest = steps;
+    const py::int_ mask(~uint64_t(0));
+    while (py::cast<bool>(rest)) {
+      words.push_back(py::cast<uint64_t>(rest.attr("__and__")(mask)));
+      rest = rest.attr("__rshift__")(64);
+    }
+    if (words.size() <= 1)
+      check(svc_rng, _druSkipAheadStream(s_, words.empty() ? 0 : words[0]), "Stream.skip");
+    else check(svc_rng, _druSkipAheadStreamEx(s_, int32_t(words.size()), words.data()), "Stream.skip");
+  }
+
+  void leapfrog(int32_t k, int32_t total) { check(svc_rng, _druLeapfrogStream(s_, k, total), "Stream.leapfrog"); }
+
+  py::bytes save_bytes() const {
+    const int32_t size = _druGetStreamSize(s_);
+    std::string buf(size_t(size), '\0');
+    check(svc_rng, _druSaveStreamM(s_, buf.data()), "Stream.save");
+    return py::bytes(buf);
+  }
+
+  void save_file(const std::string& path) const {
+    check(svc_rng, _druSaveStreamF(s_, path.data(), int32_t(path.size())), "Stream.save");
+  }
+
+  static Stream load_bytes(const py::bytes& image) {
+    std::string_view v = image;
+    auto need = image_length(reinterpret_cast<const uint8_t*>(v.data()), v.size());
+    if (!need || *need > v.size()) throw py::value_error("not a stream image, or a truncated one");
+    DruStream* s = nullptr;
+    check(svc_rng, _druLoadStreamM(&s, v.data()), "Stream.load");
+    return Stream(s);
+  }
+
+  static Stream load_file(const std::string& path) {
+    DruStream* s = nullptr;
+    check(svc_rng, _druLoadStreamF(&s, int32_t(path.size()), path.data()), "Stream.load");
+    return Stream(s);
+  }
+
+  // Uniform variates in [a, b) into a contiguous float32 or float64 array, split into calls
+  // of at most 2^31 - 1 values.
+  void uniform(py::array out, double a, double b, int32_t method) {
+    const int64_t n = out.size();
+    const bool single = out.dtype().kind() == 'f' && out.itemsize() == 4;
+    char* p = static_cast<char*>(out.mutable_data());
+    int32_t st = 0;
+    {
+      std::optional<py::gil_scoped_release> nogil;
+      if (n >= gil_threshold) nogil.emplace();
+      for (int64_t off = 0; off < n && st == 0; off += chunk) {
+        const int32_t m = int32_t(std::min(chunk, n - off));
+        st = single ? drusRngUniform(method, s_, m, reinterpret_cast<float*>(p) + off, float(a), float(b))
+                    : drudRngUniform(method, s_, m, reinterpret_cast<double*>(p) + off, a, b);
+      }
+    }
+    check(svc_rng, st, "Stream.uniform");
+  }
+
+  // Raw output words of the generator: rows of WordBytes / 4 uint32 words.
+  void bits(py::array out) {
+    BrngProperties props;
+    check(svc_rng, _druGetBrngProperties(brng(), &props), "Stream.bits");
+    const int64_t words = props.WordBytes / 4;
+    const int64_t n = out.size() / words;
+    auto p = static_cast<uint32_t*>(out.mutable_data());
+    int32_t st = 0;
+    {
+      std::optional<py::gil_scoped_release> nogil;
+      if (n >= gil_threshold) nogil.emplace();
+      for (int64_t off = 0; off < n && st == 0; off += chunk / 4)
+        st = props.GenI(s_, int32_t(std::min(chunk / 4, n - off)), p + off * words);
+    }
+    check(svc_rng, st, "Stream.bits");
+  }
+
+  static int32_t word_bytes(int32_t brng) {
+    BrngProperties props;
+    check(svc_rng, _druGetBrngProperties(brng, &props), "word_bytes");
+    return props.WordBytes;
+  }
+
+ private:
+  DruStream* s_ = nullptr;
+};
+
+}  // namespace
+
+void init_random(py::module_& m) {
+  py::list rows;
+  for (const auto& r : generator_rows) rows.append(py::make_tuple(r.name, r.brng, members(r.brng)));
+  m.attr("generators") = rows;
+  m.attr("UNIFORM_STANDARD") = DRU_RNG_UNIFORM_STD;
+  m.attr("UNIFORM_ACCURATE") = DRU_RNG_UNIFORM_ACCURATE;
+
+  py::class_<Stream>(m, "Stream")
+      .def(py::init<int32_t, const std::vector<uint32_t>&>(), py::arg("brng"), py::arg("seed"))
+      .def_property_readonly("brng", &Stream::brng)
+      .def("copy", &Stream::copy)
+      .def("skip", &Stream::skip, py::arg("steps"))
+      .def("leapfrog", &Stream::leapfrog, py::arg("k"), py::arg("total"))
+      .def("save_bytes", &Stream::save_bytes)
+      .def("save_file", &Stream::save_file, py::arg("path"))
+      .def_static("load_bytes", &Stream::load_bytes, py::arg("image"))
+      .def_static("load_file", &Stream::load_file, py::arg("path"))
+      .def("uniform", &Stream::uniform, py::arg("out"), py::arg("a"), py::arg("b"), py::arg("method"))
+      .def("bits", &Stream::bits, py::arg("out"))
+      .def_static("word_bytes", &Stream::word_bytes, py::arg("brng"));
+}
+
+}  // namespace nrx::py_binding
