@@ -79,12 +79,10 @@ class Spline:
                 raise ValueError("ic needs len(x) - 2 derivatives")
             ic_type = 1
         elif kind == "quadratic_knots":
-            ic_type = _fit.IC_QUAD_KNOTS
-            if ic is not None:
-                icv = np.asarray(ic, dtype).reshape(-1)
-                if icv.size != x.size - 1 or not np.all((icv > self.x[:-1]) & (icv < self.x[1:])):
-                    raise ValueError("ic needs one knot inside each interval of x")
-                ic_type |= _fit.IC_KNOTS_GIVEN
+            ic_type = _fit.IC_QUAD_KNOTS | _fit.IC_KNOTS_GIVEN
+            icv = (self.x[:-1] + self.x[1:]) / 2 if ic is None else np.asarray(ic, dtype).reshape(-1)
+            if icv.size != x.size - 1 or not np.all((icv > self.x[:-1]) & (icv < self.x[1:])):
+                raise ValueError("ic needs one knot inside each interval of x")
         elif ic is not None:
             raise ValueError("%s splines take no ic" % kind)
         empty = np.empty(0, dtype)
