@@ -35,11 +35,12 @@ def _snake(name):
     return re.sub(r"(?<=[a-z0-9])(?=[A-Z])", "_", name).lower()
 
 
+# name -> the function's catalogue entry (name, types, shape, public names of each type)
+info = {_snake(_f.name): _f for _f in _vm.functions}
 functions = {}
-for _f in _vm.functions:
-    functions[_snake(_f.name)] = _f
+for _name, _f in info.items():
     if _f.shape not in ("packI", "packM", "packV", "unpackI", "unpackM", "unpackV"):
-        globals()[_snake(_f.name)] = _f
+        functions[_name] = globals()[_name] = _f.fast
 
 
 def get_mode():
@@ -121,7 +122,7 @@ def pack_i(a, inc, n=None):
     if not 0 <= n <= most:
         raise ValueError("n outside 0 .. %d" % most)
     y = np.empty(n, a.dtype)
-    functions["pack_i"]._move(a, int(inc), y, n)
+    info["pack_i"]._move(a, int(inc), y, n)
     return y
 
 
@@ -130,7 +131,7 @@ def pack_v(a, index):
     a = _contiguous(a)
     ix = _index(index, a.size, "index")
     y = np.empty(ix.size, a.dtype)
-    functions["pack_v"]._move(a, ix, y, ix.size)
+    info["pack_v"]._move(a, ix, y, ix.size)
     return y
 
 
@@ -139,7 +140,7 @@ def pack_m(a, mask):
     a = _contiguous(a)
     m = _mask(mask, a.size)
     y = np.empty(int(m.sum()), a.dtype)
-    functions["pack_m"]._move(a, m, y, a.size)
+    info["pack_m"]._move(a, m, y, a.size)
     return y
 
 
@@ -159,7 +160,7 @@ def unpack_i(a, y, inc):
         raise ValueError("inc must be a positive integer")
     if a.size and (a.size - 1) * inc >= y.size:
         raise ValueError("y needs at least %d elements" % ((a.size - 1) * inc + 1))
-    functions["unpack_i"]._move(a, int(inc), y, a.size)
+    info["unpack_i"]._move(a, int(inc), y, a.size)
     return y
 
 
@@ -170,7 +171,7 @@ def unpack_v(a, y, index):
     ix = _index(index, y.size, "index")
     if ix.size != a.size:
         raise ValueError("index needs one entry per element of a")
-    functions["unpack_v"]._move(a, ix, y, a.size)
+    info["unpack_v"]._move(a, ix, y, a.size)
     return y
 
 
@@ -181,8 +182,11 @@ def unpack_m(a, y, mask):
     m = _mask(mask, y.size)
     if int(m.sum()) > a.size:
         raise ValueError("the mask selects more elements than a holds")
-    functions["unpack_m"]._move(a, m, y, y.size)
+    info["unpack_m"]._move(a, m, y, y.size)
     return y
 
 
-__all__ = sorted(n for n in functions) + ["mode", "get_mode", "VMError", "VMWarning", "functions"]
+for _name in ("pack_i", "pack_v", "pack_m", "unpack_i", "unpack_v", "unpack_m"):
+    functions[_name] = globals()[_name]
+
+__all__ = sorted(functions) + ["mode", "get_mode", "VMError", "VMWarning", "functions", "info"]

@@ -18,6 +18,14 @@ int type_index(char t) { return t == 's' ? 0 : t == 'd' ? 1 : t == 'c' ? 2 : 3; 
 const char* const dtype_names[4] = {"float32", "float64", "complex64", "complex128"};
 bool is_complex(int t) { return t >= 2; }
 
+// numpy's dtype of each type index, made once (never freed: it outlives the interpreter).
+const py::dtype& dtype_of(int t) {
+  static const py::dtype* const d[4] = {new py::dtype(py::dtype::of<float>()), new py::dtype(py::dtype::of<double>()),
+                                        new py::dtype(py::dtype::of<std::complex<float>>()),
+                                        new py::dtype(py::dtype::of<std::complex<double>>())};
+  return *d[t];
+}
+
 // Element type of the input (CIS reads reals) and of the results (Abs and Arg write reals).
 int input_type(const cat::Entry& e) {
   int t = type_index(e.type);
@@ -84,9 +92,12 @@ class ErrorWatch {
   ZarCallBack prev_ = nullptr;
 };
 
+// An empty handle: py::array's default constructor would allocate a numpy array.
+py::array no_array() { return py::reinterpret_steal<py::array>(py::handle()); }
+
 // A caller array reduced to a base pointer and a stride in elements.
 struct Flat {
-  py::array arr;      // what the kernel reads or writes
+  py::array arr = no_array();  // what the kernel reads or writes
   py::object target;  // the caller's output when arr is a temporary copy
   char* ptr = nullptr;
   int64_t inc = 1;
@@ -240,6 +251,15 @@ int accuracy_slot(const py::object& acc) {
   throw py::value_error("accuracy must be 'ha', 'la' or 'ep', not '" + s + "'");
 }
 
+// Type index of an array of exactly one of the four element types, else -1.
+int exact_type(const py::array& a) {
+  const char k = a.dtype().kind();
+  const auto size = a.itemsize();
+  if (k == 'f') return size == 4 ? 0 : size == 8 ? 1 : -1;
+  if (k == 'c') return size == 8 ? 2 : size == 16 ? 3 : -1;
+  return -1;
+}
+
 // Element type of one argument: 0..3, or -1 for a type the functions do not take.
 int arg_type(const py::array& a) {
   const char k = a.dtype().kind();
@@ -281,7 +301,10 @@ class Function {
     return d;
   }
 
-  py::object call(py::args args, py::kwargs kw) const;
+  // Positional arguments args[0 .. nargs), then the values of the keywords named in kwnames.
+  py::object call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) const;
+  py::object call_slow(py::args args, py::kwargs kw) const;
+  py::object fast();
   void move(py::array a, py::object aux, py::array y, int64_t n) const;
 
  private:
@@ -289,42 +312,46 @@ class Function {
   const cat::Entry* unit_[4] = {};
   const cat::Entry* strided_[4] = {};
   const cat::Entry* first_ = nullptr;
+  PyMethodDef def_{};
 };
 
-py::object Function::call(py::args args, py::kwargs kw) const {
+py::object Function::call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) const {
   const Shape shape = first_->shape;
   if (is_pack(shape)) throw py::type_error(name_ + " is reached through the nrx.vm helper of the same name");
   const int nin = arrays_in(shape), nsc = scalars_in(shape), nout = arrays_out(shape);
-  if (int(args.size()) != nin + nsc)
+  if (nargs != nin + nsc)
     throw py::type_error(name_ + " takes " + std::to_string(nin + nsc) + " positional arguments, got " +
-                         std::to_string(args.size()));
+                         std::to_string(nargs));
   py::object out = py::none(), acc = py::none();
-  for (auto item : kw) {
-    const auto key = item.first.cast<std::string>();
-    if (key == "out") out = py::reinterpret_borrow<py::object>(item.second);
-    else if (key == "accuracy") acc = py::reinterpret_borrow<py::object>(item.second);
-    else throw py::type_error(name_ + " got an unexpected keyword argument '" + key + "'");
+  const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+  for (Py_ssize_t k = 0; k < nkw; ++k) {
+    PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+    if (PyUnicode_CompareWithASCIIString(key, "out") == 0)
+      out = py::reinterpret_borrow<py::object>(args[nargs + k]);
+    else if (PyUnicode_CompareWithASCIIString(key, "accuracy") == 0)
+      acc = py::reinterpret_borrow<py::object>(args[nargs + k]);
+    else throw py::type_error(name_ + " got an unexpected keyword argument '" + py::str(key).cast<std::string>() + "'");
   }
   const int slot = accuracy_slot(acc);
 
   // Common element type: complex if any argument is, double if any array is (Python numbers
   // follow the arrays, as numpy's do).
-  std::vector<py::array> in;
+  py::array in[2] = {no_array(), no_array()};
   bool cplx = false, dbl = false, any_array = false, any_double_number = false;
   for (int k = 0; k < nin; ++k) {
-    py::handle h = args[k];
-    py::array a = py::array::ensure(h);
+    py::handle h(args[k]);
+    py::array a = py::isinstance<py::array>(h) ? py::reinterpret_borrow<py::array>(h) : py::array::ensure(h);
     if (!a) throw py::type_error(name_ + ": argument " + std::to_string(k + 1) + " is not array-like");
     const int t = arg_type(a);
     if (t < 0) throw py::type_error(name_ + ": unsupported dtype " + py::str(a.dtype()).cast<std::string>());
     cplx |= is_complex(t);
     if (is_python_number(h)) any_double_number = true;
     else any_array = true, dbl |= (t % 2 == 1);
-    in.push_back(a);
+    in[k] = std::move(a);
   }
   Scalar sc[4];
   for (int k = 0; k < nsc; ++k) {
-    py::handle h = args[nin + k];
+    py::handle h(args[nin + k]);
     if (PyComplex_Check(h.ptr())) {
       auto c = h.cast<std::complex<double>>();
       sc[k] = {c.real(), c.imag()};
@@ -351,10 +378,9 @@ py::object Function::call(py::args args, py::kwargs kw) const {
   const cat::Entry* es = strided_[t];
 
   // Arguments in the function's element type, broadcast together.
-  py::object in_dtype = numpy().attr("dtype")(dtype_names[input_type(*e)]);
-  for (auto& a : in)
-    if (!a.dtype().is(in_dtype) && !a.dtype().equal(py::dtype::from_args(in_dtype)))
-      a = numpy().attr("asarray")(a, in_dtype);
+  const int tin = input_type(*e);
+  for (int k = 0; k < nin; ++k)
+    if (auto& a = in[k]; exact_type(a) != tin) a = numpy().attr("asarray")(a, dtype_of(tin));
   std::vector<py::ssize_t> shp(in[0].shape(), in[0].shape() + in[0].ndim());
   if (nin == 2) {
     std::vector<py::ssize_t> s1(in[1].shape(), in[1].shape() + in[1].ndim());
@@ -365,46 +391,49 @@ py::object Function::call(py::args args, py::kwargs kw) const {
       shp.assign(in[0].shape(), in[0].shape() + in[0].ndim());
     }
   }
-  const py::dtype rdt = py::dtype::from_args(numpy().attr("dtype")(dtype_names[result_type(*e)]));
+  const int tout = result_type(*e);
+  const py::dtype& rdt = dtype_of(tout);
 
   // Result arrays: the caller's (exact dtype and shape) or new ones.
-  std::vector<py::array> res;
+  py::array res[2] = {no_array(), no_array()};
   if (out.is_none()) {
-    for (int k = 0; k < nout; ++k) res.push_back(py::array(rdt, shp));
+    for (int k = 0; k < nout; ++k) res[k] = py::array(rdt, shp);
   } else {
-    std::vector<py::object> given;
+    py::object given[2];
     if (nout == 1) {
-      if (py::isinstance<py::tuple>(out) && py::len(out) == 1) given.push_back(out.cast<py::tuple>()[0]);
-      else given.push_back(out);
+      if (py::isinstance<py::tuple>(out) && py::len(out) == 1) given[0] = out.cast<py::tuple>()[0];
+      else given[0] = out;
     } else {
       if (!py::isinstance<py::tuple>(out) || py::len(out) != size_t(nout))
         throw py::type_error(name_ + ": out must be a tuple of " + std::to_string(nout) + " arrays");
-      for (auto o : out.cast<py::tuple>()) given.push_back(py::reinterpret_borrow<py::object>(o));
+      given[0] = out.cast<py::tuple>()[0];
+      given[1] = out.cast<py::tuple>()[1];
     }
-    for (auto& o : given) {
+    for (int k = 0; k < nout; ++k) {
+      auto& o = given[k];
       if (!py::isinstance<py::array>(o)) throw py::type_error(name_ + ": out must be a numpy array");
       auto a = o.cast<py::array>();
-      if (!a.dtype().equal(rdt))
+      if (exact_type(a) != tout)
         throw py::type_error(name_ + ": out has dtype " + py::str(a.dtype()).cast<std::string>() + ", needs " +
                              dtype_names[result_type(*e)]);
-      if (std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()) != shp)
+      if (size_t(a.ndim()) != shp.size() || !std::equal(shp.begin(), shp.end(), a.shape()))
         throw py::value_error(name_ + ": out has the wrong shape");
       if (!a.writeable()) throw py::value_error(name_ + ": out is read-only");
-      res.push_back(a);
+      res[k] = a;
     }
   }
 
-  std::vector<Flat> flats;
-  for (auto& a : in) flats.push_back(flat_input(a));
-  for (auto& a : res) flats.push_back(flat_output(a));
+  const int nptr = nin + nout;
+  Flat flats[4];
+  for (int k = 0; k < nin; ++k) flats[k] = flat_input(in[k]);
+  for (int k = 0; k < nout; ++k) flats[nin + k] = flat_output(res[k]);
   bool unit = true;
-  for (auto& f : flats) unit &= f.inc == 1;
+  for (int k = 0; k < nptr; ++k) unit &= flats[k].inc == 1;
   void* fn = (unit ? e : es)->fns[slot];
 
   int64_t n = 1;
   for (auto s : shp) n *= s;
-  const int nptr = int(flats.size());
-  std::vector<int64_t> inc(nptr), size(nptr);
+  int64_t inc[4], size[4];
   for (int k = 0; k < nptr; ++k) inc[k] = flats[k].inc, size[k] = flats[k].arr.itemsize();
   {
     ErrorWatch watch;
@@ -415,7 +444,7 @@ py::object Function::call(py::args args, py::kwargs kw) const {
       char* p[4];
       for (int k = 0; k < nptr; ++k) p[k] = flats[k].ptr + off * inc[k] * size[k];
       first_error.offset = off;
-      invoke_typed(*e, fn, !unit, m, p, inc.data(), sc);
+      invoke_typed(*e, fn, !unit, m, p, inc, sc);
     }
     nogil.reset();
     if (watch.active() && first_error.count > 0) {
@@ -425,8 +454,8 @@ py::object Function::call(py::args args, py::kwargs kw) const {
                                              first_error.count);
       if (error_policy == 0) {
         // results stay written: the caller's out array holds them even though the call raised
-        for (auto& f : flats)
-          if (f.target) f.target.attr("__setitem__")(py::ellipsis(), f.arr);
+        for (int k = 0; k < nptr; ++k)
+          if (flats[k].target) flats[k].target.attr("__setitem__")(py::ellipsis(), flats[k].arr);
         PyErr_SetObject(errors.attr("VMError").ptr(), err.ptr());
         throw py::error_already_set();
       }
@@ -434,14 +463,49 @@ py::object Function::call(py::args args, py::kwargs kw) const {
         throw py::error_already_set();
     }
   }
-  for (auto& f : flats)
-    if (f.target) f.target.attr("__setitem__")(py::ellipsis(), f.arr);
+  for (int k = 0; k < nptr; ++k)
+    if (flats[k].target) flats[k].target.attr("__setitem__")(py::ellipsis(), flats[k].arr);
 
   if (!out.is_none()) return out;
   // a call on scalars returns numpy scalars, as numpy's functions do
   auto value = [&](const py::array& a) { return shp.empty() ? a.attr("__getitem__")(py::tuple()) : py::object(a); };
   if (nout == 2) return py::make_tuple(value(res[0]), value(res[1]));
   return value(res[0]);
+}
+
+py::object Function::call_slow(py::args args, py::kwargs kw) const {
+  std::vector<PyObject*> all;
+  for (auto a : args) all.push_back(a.ptr());
+  py::list names;
+  for (auto item : kw) {
+    names.append(item.first);
+    all.push_back(item.second.ptr());
+  }
+  py::tuple kwnames(names);
+  return call(all.data(), Py_ssize_t(args.size()), kw.empty() ? nullptr : kwnames.ptr());
+}
+
+// The function as a builtin with the vectorcall protocol: pybind11's own dispatch would
+// cost more than the kernel at small n.
+PyObject* fast_call(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  try {
+    auto* f = static_cast<const Function*>(PyCapsule_GetPointer(self, nullptr));
+    return f->call(args, PyVectorcall_NARGS(nargs), kwnames).release().ptr();
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (py::builtin_exception& e) {
+    e.set_error();
+  } catch (std::exception& e) {
+    PyErr_SetString(PyExc_RuntimeError, e.what());
+  }
+  return nullptr;
+}
+
+py::object Function::fast() {
+  def_ = {name_.c_str(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fast_call)),
+          METH_FASTCALL | METH_KEYWORDS, "Vector math function of nrx; see the nrx.vm module text."};
+  auto self = py::reinterpret_steal<py::object>(PyCapsule_New(const_cast<Function*>(this), nullptr, nullptr));
+  return py::reinterpret_steal<py::object>(PyCFunction_NewEx(&def_, self.ptr(), nullptr));
 }
 
 // Pack and unpack: a and y are contiguous arrays of one element type (checked by the
@@ -478,7 +542,8 @@ void init_vm(py::module_& m) {
       .def_property_readonly("types", &Function::types)
       .def_property_readonly("shape", [](const Function& f) { return shape_name(f.shape()); })
       .def_property_readonly("entries", &Function::entries)
-      .def("__call__", &Function::call)
+      .def("__call__", &Function::call_slow)
+      .def_property_readonly("fast", [](Function& f) { return f.fast(); })
       .def("_move", &Function::move, py::arg("a"), py::arg("aux"), py::arg("y"), py::arg("n"))
       .def("__repr__", [](const Function& f) { return "<nrx.vm function " + f.name() + " (" + f.types() + ")>"; });
 
