@@ -24,6 +24,13 @@ inline void check(int service, int code, const char* where) {
 }
 
 
+// A dict of named library constants, for the Python modules' tables.
+inline py::dict named(std::initializer_list<std::pair<const char*, int64_t>> rows) {
+  py::dict d;
+  for (const auto& [name, value] : rows) d[name] = value;
+  return d;
+}
+
 void init_status(py::module_& m);
 void init_vm(py::module_& m);
 void init_random(py::module_& m);

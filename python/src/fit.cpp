@@ -158,16 +158,14 @@ void init_fit(py::module_& m) {
   py::list kinds;
   for (const auto& r : kind_rows) kinds.append(py::make_tuple(r.name, r.order, r.type));
   m.attr("kinds") = kinds;
-  py::dict bc;
-  bc["not-a-knot"] = DFK_BC_NOT_A_KNOT;
-  bc["free"] = DFK_BC_FREE_END;
-  bc["first_left"] = DFK_BC_1ST_LEFT;
-  bc["first_right"] = DFK_BC_1ST_RIGHT;
-  bc["second_left"] = DFK_BC_2ND_LEFT;
-  bc["second_right"] = DFK_BC_2ND_RIGHT;
-  bc["periodic"] = DFK_BC_PERIODIC;
-  bc["quad_midpoint"] = DFK_BC_QUAD_MIDPOINT;
-  m.attr("BC") = bc;
+  m.attr("BC") = named({{"not-a-knot", DFK_BC_NOT_A_KNOT},
+                        {"free", DFK_BC_FREE_END},
+                        {"first_left", DFK_BC_1ST_LEFT},
+                        {"first_right", DFK_BC_1ST_RIGHT},
+                        {"second_left", DFK_BC_2ND_LEFT},
+                        {"second_right", DFK_BC_2ND_RIGHT},
+                        {"periodic", DFK_BC_PERIODIC},
+                        {"quad_midpoint", DFK_BC_QUAD_MIDPOINT}});
   m.attr("IC_QUAD_KNOTS") = DFK_IC_QUAD_KNOTS;
   m.attr("IC_KNOTS_GIVEN") = DFK_IC_KNOTS_GIVEN;
 

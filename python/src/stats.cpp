@@ -211,21 +211,17 @@ void init_stats(py::module_& m) {
   };
   for (const auto& [name, bit, param] : rows) est[name] = py::make_tuple(bit, param);
   m.attr("ESTIMATES") = est;
-  py::dict methods;
-  methods["fast"] = NRX_SS_METHOD_FAST;
-  methods["one_pass"] = NRX_SS_METHOD_ONE_PASS;
-  methods["fast_given_mean"] = NRX_SS_METHOD_FAST_GIVEN_MEAN;
-  methods["cross_product_to_covariance"] = NRX_SS_METHOD_CROSS_PRODUCT_TO_COVARIANCE;
-  methods["sums_to_moments"] = NRX_SS_METHOD_SUMS_TO_MOMENTS;
-  m.attr("METHODS") = methods;
-  py::dict params;
-  params["weights"] = int(NRX_SS_PARAM_WEIGHTS);
-  params["accumulated_weights"] = int(NRX_SS_PARAM_ACCUMULATED_WEIGHTS);
-  params["indices"] = int(NRX_SS_PARAM_INDICES);
-  params["cov_storage"] = int(NRX_SS_PARAM_COVARIANCE_STORAGE);
-  params["corr_storage"] = int(NRX_SS_PARAM_CORRELATION_STORAGE);
-  params["cross_product_storage"] = int(NRX_SS_PARAM_CROSS_PRODUCT_STORAGE);
-  m.attr("PARAMS") = params;
+  m.attr("METHODS") = named({{"fast", NRX_SS_METHOD_FAST},
+                             {"one_pass", NRX_SS_METHOD_ONE_PASS},
+                             {"fast_given_mean", NRX_SS_METHOD_FAST_GIVEN_MEAN},
+                             {"cross_product_to_covariance", NRX_SS_METHOD_CROSS_PRODUCT_TO_COVARIANCE},
+                             {"sums_to_moments", NRX_SS_METHOD_SUMS_TO_MOMENTS}});
+  m.attr("PARAMS") = named({{"weights", NRX_SS_PARAM_WEIGHTS},
+                            {"accumulated_weights", NRX_SS_PARAM_ACCUMULATED_WEIGHTS},
+                            {"indices", NRX_SS_PARAM_INDICES},
+                            {"cov_storage", NRX_SS_PARAM_COVARIANCE_STORAGE},
+                            {"corr_storage", NRX_SS_PARAM_CORRELATION_STORAGE},
+                            {"cross_product_storage", NRX_SS_PARAM_CROSS_PRODUCT_STORAGE}});
   py::dict missing;
   for (const auto& r : real_params) missing[py::int_(r.missing)] = r.id;
   m.attr("MISSING") = missing;

@@ -161,3 +161,21 @@ def test_library_status_becomes_error():
 def test_absent_estimators_are_absent():
     for name in ("quantile", "median", "mad", "robust_cov", "outliers"):
         assert not hasattr(stats, name)
+
+
+@pytest.mark.parametrize("dtype", [np.float64, np.float32])
+def test_equals_c_call_on_a_strided_view(dtype):
+    """The binding's copy of a strided view and its arrays give the C task's results."""
+    import os
+    import sys
+    from conftest import BUILD
+    sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "stats"))
+    import nrx_stats_ctypes as cs
+    x = data("correlated", np.random.default_rng(7)).astype(dtype)[::2]
+    c = cs.Task(cs.Lib(os.path.join(BUILD, "lib")), np.ascontiguousarray(x), layout=cs.COLUMNS)
+    assert c.basic(["mean", "c2", "c3", "cov", "cor"], threading="openmp") == 0
+    got = stats.Task(x).compute(["mean", "central_moment_2", "central_moment_3", "cov", "corr"])
+    for ours, theirs in (("mean", "mean"), ("central_moment_2", "c2"), ("central_moment_3", "c3")):
+        np.testing.assert_array_equal(got[ours], c.out[theirs])
+    np.testing.assert_array_equal(got["cov"], c.matrix("cov"))
+    np.testing.assert_array_equal(got["corr"], c.matrix("cor"))
