@@ -8,6 +8,7 @@
 
 docs/python.md in the source tree describes the package."""
 from . import errors, fit, random, stats, vm
+from ._nrx import set_threading
 from .errors import Error, VMError, VMWarning
 
-__all__ = ["vm", "random", "stats", "fit", "Error", "VMError", "VMWarning", "errors"]
+__all__ = ["vm", "random", "stats", "fit", "Error", "VMError", "VMWarning", "errors", "set_threading"]

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "nrx/core.h"
+
 namespace nrx::py_binding {
 namespace py = pybind11;
 
@@ -23,6 +25,11 @@ inline void check(int service, int code, const char* where) {
   if (code != 0) raise_status(service, code, where);
 }
 
+
+// Threading table of a statistics or fitting call with `work` elements: the caller's choice
+// (0 auto, 1 serial, 2 OpenMP); auto goes serial below a size where waking the OpenMP team
+// costs more than it saves.
+const nrx_threading* threading_for(int64_t work);
 
 // A dict of named library constants, for the Python modules' tables.
 inline py::dict named(std::initializer_list<std::pair<const char*, int64_t>> rows) {

@@ -36,7 +36,6 @@ const KindRow kind_rows[] = {
 };
 #undef NRX_KIND
 
-const nrx_threading* threads() { return &nrx_threading_openmp; }
 constexpr int64_t gil_threshold = 4096;
 
 class Spline {
@@ -70,7 +69,7 @@ class Spline {
                                                 DFK_ROWS);
     if (s2 != 0) fail(s2, "Spline");
     if (kind_->build_d) {
-      s2 = (single_ ? kind_->build_s : kind_->build_d)(t_, 0, 0, threads());
+      s2 = (single_ ? kind_->build_s : kind_->build_d)(t_, 0, 0, threading_for(nx_ * ny_));
       if (s2 != 0) fail(s2, "Spline");
     }
   }
@@ -97,11 +96,11 @@ class Spline {
       st = single_ ? nrx_df_kernel_sDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<float>(sites), sh, int64_t(dorder.size()),
                                                     dorder.data(), nullptr, static_cast<float*>(r.mutable_data()), 16,
                                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, nullptr, threads())
+                                                    nullptr, nullptr, threading_for(ns * ny_ * nres))
                    : nrx_df_kernel_dDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<double>(sites), sh, int64_t(dorder.size()),
                                                     dorder.data(), nullptr, static_cast<double*>(r.mutable_data()), 16,
                                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, nullptr, threads());
+                                                    nullptr, nullptr, threading_for(ns * ny_ * nres));
     }
     check(svc_fit, st, "Spline.__call__");
     return r;
@@ -115,10 +114,10 @@ class Spline {
     const int32_t st =
         single_ ? nrx_df_kernel_sDFIntegrate1D(t_, 0, nl, ptr<float>(a), 0, ptr<float>(b), 0, nullptr, nullptr,
                                                static_cast<float*>(r.mutable_data()), 0, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, nullptr, threads())
+                                               nullptr, nullptr, nullptr, nullptr, nullptr, threading_for(nl * ny_))
                 : nrx_df_kernel_dDFIntegrate1D(t_, 0, nl, ptr<double>(a), 0, ptr<double>(b), 0, nullptr, nullptr,
                                                static_cast<double*>(r.mutable_data()), 0, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr, nullptr, nullptr, nullptr, threads());
+                                               nullptr, nullptr, nullptr, nullptr, nullptr, threading_for(nl * ny_));
     check(svc_fit, st, "Spline.integrate");
     return r;
   }
@@ -131,9 +130,9 @@ class Spline {
     const int64_t sh = sorted ? DFK_SORTED_DATA : 0;
     const int32_t st =
         single_ ? nrx_df_kernel_sDFSearch1D(t_, 0, ns, ptr<float>(sites), sh, nullptr, cells.mutable_data(), nullptr,
-                                            nullptr, threads())
+                                            nullptr, threading_for(ns))
                 : nrx_df_kernel_dDFSearch1D(t_, 0, ns, ptr<double>(sites), sh, nullptr, cells.mutable_data(), nullptr,
-                                            nullptr, threads());
+                                            nullptr, threading_for(ns));
     check(svc_fit, st, "Spline.search");
     return cells;
   }

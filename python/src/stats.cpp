@@ -165,7 +165,7 @@ class Task {
     {
       std::optional<py::gil_scoped_release> nogil;
       if (int64_t(n_) * p_ >= gil_threshold) nogil.emplace();
-      const nrx_threading* th = &nrx_threading_openmp;
+      const nrx_threading* th = threading_for(int64_t(n_) * p_);
       st = minmax ? (single_ ? drusSSMinmax(t_, estimates, methods, th) : drudSSMinmax(t_, estimates, methods, th))
                   : (single_ ? drusSSBasic(t_, estimates, methods, th) : drudSSBasic(t_, estimates, methods, th));
     }

@@ -1,4 +1,4 @@
-// Status names and messages, and the exceptions that carry them.
+// Status names and messages, the exceptions that carry them, and the threading choice.
 #include "binding.h"
 
 namespace nrx::py_binding {
@@ -16,7 +16,28 @@ void raise_status(int service, int code, const char* where) {
   throw py::error_already_set();
 }
 
+namespace {
+int threading_choice = 0;
+constexpr int64_t parallel_work = int64_t(1) << 22;
+}  // namespace
+
+const nrx_threading* threading_for(int64_t work) {
+  const bool parallel = threading_choice == 2 || (threading_choice == 0 && work >= parallel_work);
+  return parallel ? &nrx_threading_openmp : &nrx_threading_serial;
+}
+
 void init_status(py::module_& m) {
+  m.def(
+      "set_threading",
+      [](const std::string& how) {
+        const char* const names[] = {"auto", "serial", "openmp"};
+        for (int k = 0; k < 3; ++k)
+          if (how == names[k]) return std::string(names[std::exchange(threading_choice, k)]);
+        throw py::value_error("threading must be 'auto', 'serial' or 'openmp'");
+      },
+      py::arg("how"),
+      "Threading of statistics and fitting calls: 'auto' (serial below 2^22 elements of work, the\n"
+      "OpenMP table above), 'serial' or 'openmp'. Returns the previous choice.");
   m.def("status_name", &status_name, py::arg("service"), py::arg("code"));
   m.def("status_message", &status_message, py::arg("service"), py::arg("code"));
 }
