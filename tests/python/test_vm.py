@@ -195,3 +195,23 @@ def test_pack_unpack_against_numpy_indexing(dt):
     y = np.zeros(10, dt)
     nrx.vm.unpack_v(a[:3], y, [5, 1, 7])
     np.testing.assert_array_equal(y[[5, 1, 7]], a[:3])
+
+
+def test_mode_is_per_thread():
+    """A mode block in one thread changes neither the flavour nor the error policy of another."""
+    import threading
+    seen = {}
+
+    def other():
+        seen["mode"] = nrx.vm.get_mode() & 0xF
+        try:
+            nrx.vm.ln(np.array([-1.0]))
+        except nrx.VMError:
+            seen["raised"] = True
+
+    with nrx.vm.mode(accuracy="ep", errors="ignore"):
+        t = threading.Thread(target=other)
+        t.start()
+        t.join()
+        nrx.vm.ln(np.array([-1.0]))
+    assert seen == {"mode": 2, "raised": True}
