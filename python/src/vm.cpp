@@ -243,11 +243,10 @@ int accuracy_slot(const py::object& acc) {
     return a >= 1 && a <= 3 ? int(a) - 1 : 1;
   }
   if (!py::isinstance<py::str>(acc)) throw py::type_error("accuracy must be 'ha', 'la', 'ep' or None");
-  std::string s = acc.cast<std::string>();
-  for (auto& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-  if (s == "la") return 0;
-  if (s == "ha") return 1;
-  if (s == "ep") return 2;
+  const char* const names[3] = {"la", "ha", "ep"};
+  for (int k = 0; k < 3; ++k)
+    if (PyUnicode_CompareWithASCIIString(acc.ptr(), names[k]) == 0) return k;
+  const std::string s = acc.cast<std::string>();
   throw py::value_error("accuracy must be 'ha', 'la' or 'ep', not '" + s + "'");
 }
 
