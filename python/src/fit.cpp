@@ -46,6 +46,11 @@ class Spline {
          py::array ic)
       : x_(x), y_(y), bc_(bc), ic_(ic) {
     single_ = x.itemsize() == 4;
+    for (const py::array* a : {&x, &y, &bc, &ic})
+      if (!a->dtype().equal(x.dtype()) || !(a->flags() & py::array::c_style) || a->dtype().kind() != 'f')
+        throw py::type_error("x, y, bc and ic must be C-contiguous arrays of one float dtype");
+    if (x.ndim() != 1 || y.ndim() != 2 || y.shape(1) != x.shape(0))
+      throw py::value_error("x must be (nx,) and y (ny, nx)");
     for (const auto& r : kind_rows)
       if (kind == r.name) kind_ = &r;
     if (!kind_) throw py::value_error("unknown spline kind '" + kind + "'");
@@ -83,6 +88,7 @@ class Spline {
 
   // Values and derivatives at the sites: result (ny, nsite, number of orders).
   py::array evaluate(py::array sites, const std::vector<int32_t>& dorder, bool sorted) const {
+    like_x(sites);
     const int64_t ns = sites.size();
     int64_t nres = 0;
     for (auto d : dorder) nres += d != 0;
@@ -108,6 +114,9 @@ class Spline {
 
   // Integrals over (a[l], b[l]): result (nlim, ny).
   py::array integrate(py::array a, py::array b) const {
+    like_x(a);
+    like_x(b);
+    if (a.size() != b.size()) throw py::value_error("limits must pair up");
     const int64_t nl = a.size();
     py::array r(x_.dtype(), std::vector<py::ssize_t>{nl, ny_});
     if (nl == 0) return r;
@@ -124,6 +133,7 @@ class Spline {
 
   // Cell of each site: 0 left of x[0], k for x[k-1] <= t < x[k], nx right of x[nx-1].
   py::array search(py::array sites, bool sorted) const {
+    like_x(sites);
     const int64_t ns = sites.size();
     py::array_t<int32_t> cells(ns);
     if (ns == 0) return cells;
@@ -138,6 +148,10 @@ class Spline {
   }
 
  private:
+  void like_x(const py::array& a) const {
+    if (!a.dtype().equal(x_.dtype()) || !(a.flags() & py::array::c_style))
+      throw py::type_error("sites and limits must be C-contiguous arrays of the spline's dtype");
+  }
   template <class T> static const T* ptr(const py::array& a) { return static_cast<const T*>(a.data()); }
   [[noreturn]] void fail(int32_t st, const char* where) {
     if (t_) nrx_df_kernel_DeleteTask(&t_);

@@ -126,6 +126,9 @@ class Stream {
   void uniform(py::array out, double a, double b, int32_t method) {
     const int64_t n = out.size();
     const bool single = out.dtype().kind() == 'f' && out.itemsize() == 4;
+    const bool dbl = out.dtype().kind() == 'f' && out.itemsize() == 8;
+    if (!(single || dbl) || !(out.flags() & py::array::c_style) || !out.writeable())
+      throw py::type_error("out must be a writeable C-contiguous float32 or float64 array");
     char* p = static_cast<char*>(out.mutable_data());
     int32_t st = 0;
     {
@@ -145,6 +148,9 @@ class Stream {
     BrngProperties props;
     check(svc_rng, _druGetBrngProperties(brng(), &props), "Stream.bits");
     const int64_t words = props.WordBytes / 4;
+    if (out.dtype().kind() != 'u' || out.itemsize() != 4 || !(out.flags() & py::array::c_style) ||
+        !out.writeable() || out.size() % words != 0)
+      throw py::type_error("out must be a writeable C-contiguous uint32 array of whole words");
     const int64_t n = out.size() / words;
     auto p = static_cast<uint32_t*>(out.mutable_data());
     int32_t st = 0;
