@@ -137,6 +137,12 @@ def test_shapes_broadcast_scalars():
     np.testing.assert_array_equal(nrx.vm.mul(np.ones((2, 3)), b), np.ones((2, 3)) * b)
     assert isinstance(nrx.vm.sqrt(4.0), np.float64) and nrx.vm.sqrt(4.0) == 2.0
     np.testing.assert_array_equal(nrx.vm.sqrt(np.arange(4)[::-1]), nrx.vm.sqrt(np.array([3.0, 2.0, 1.0, 0.0])))
+    base = np.zeros((4, 6))
+    o = base[:, :3]  # no single step: computed in a temporary and copied back
+    x = np.linspace(0.1, 1.2, 12).reshape(4, 3)
+    assert nrx.vm.exp(x, out=o) is o
+    np.testing.assert_array_equal(o, nrx.vm.exp(x.copy()))
+    np.testing.assert_array_equal(base[:, 3:], 0.0)
     s, c = nrx.vm.sin_cos(np.zeros(5))
     np.testing.assert_array_equal((s, c), (np.zeros(5), np.ones(5)))
 
