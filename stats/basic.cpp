@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/parallel.h"
+#include "common/vm_mode.h"
 #include "nrx/core.h"
 #include "nrx/stats.h"
 #include "nrx/zar_functions.h"
@@ -157,10 +159,9 @@ void load_previous(const NrxSSTask* t, const Plan& plan, const Carry* carry, con
 }
 
 template <class T> void inv_sqrt(int32_t n, const T* a, T* r) {
-  const uint32_t mode = nrx_zar_kernel_SetMode(0x140000);
+  const common::VmModeGuard mode(common::kInternalMode);
   if constexpr (sizeof(T) == 8) nrx_zar_kernel_dInvSqrt_ttab[0](n, a, r);
   else nrx_zar_kernel_sInvSqrt_ttab[0](n, a, r);
-  nrx_zar_kernel_SetMode(mode);
 }
 
 // Covariance, correlation and cross-product of the selected components from a.P;
@@ -278,8 +279,7 @@ struct PassContext {
 };
 
 template <class T>
-void part_worker(int64_t part, int64_t, int64_t, void* ctx) {
-  auto* c = static_cast<PassContext<T>*>(ctx);
+void part_worker(int64_t part, PassContext<T>* c) {
   const int64_t n = c->in.n;
   const int64_t begin = n * part / c->parts, end = n * (part + 1) / c->parts;
   if (c->in.w)
@@ -374,8 +374,7 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
   PassContext<T> ctx{{static_cast<const T*>(t->data), static_cast<const T*>(t->weights), n, p,
                       layout == NRX_SS_STORAGE_ROWS, ref, plan.shifted},
                      &plan, parts, acc, scratch};
-  if (parts == 1) part_worker<T>(0, 0, 1, &ctx);
-  else th->for_threads(parts, &ctx, part_worker<T>);
+  common::run_parts(th, parts, [&ctx](int64_t part) { part_worker<T>(part, &ctx); });
 
   Acc& total = acc[2 * parts];
   total.clear(p);

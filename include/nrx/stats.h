@@ -32,98 +32,104 @@
 extern "C" {
 #endif
 
-/* ---- Status codes ------------------------------------------------------------- */
-typedef enum NrxSSStatus {
-    NRX_SS_STATUS_OK = 0,
-    NRX_SS_STATUS_BAD_PARAMETER = -3,
-    NRX_SS_STATUS_NO_MEMORY = -4000,
-    NRX_SS_STATUS_BAD_DIMENSION = -4001,
-    NRX_SS_STATUS_BAD_OBSERVATIONS = -4002,
-    NRX_SS_STATUS_BAD_STORAGE = -4003,
-    NRX_SS_STATUS_NULL_INDICES = -4004,
-    NRX_SS_STATUS_NULL_WEIGHTS = -4005,
-    NRX_SS_STATUS_NULL_MEAN = -4006,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_2 = -4007,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_3 = -4008,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_4 = -4009,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2 = -4010,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3 = -4011,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4 = -4012,
-    NRX_SS_STATUS_NULL_KURTOSIS = -4013,
-    NRX_SS_STATUS_NULL_SKEWNESS = -4014,
-    NRX_SS_STATUS_NULL_MINIMUM = -4015,
-    NRX_SS_STATUS_NULL_MAXIMUM = -4016,
-    NRX_SS_STATUS_NULL_VARIATION = -4017,
-    NRX_SS_STATUS_NULL_COVARIANCE = -4018,
-    NRX_SS_STATUS_NULL_CORRELATION = -4019,
-    NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS = -4020,
-    NRX_SS_STATUS_NULL_QUANTILE_ORDERS = -4021,
-    NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT = -4022,
-    NRX_SS_STATUS_NULL_QUANTILES = -4023,
-    NRX_SS_STATUS_NULL_ORDER_STATISTICS = -4024,
-    NRX_SS_STATUS_NULL_ROBUST_COVARIANCE = -4027,
-    NRX_SS_STATUS_NULL_ROBUST_MEAN = -4028,
-    NRX_SS_STATUS_BAD_METHOD = -4029,
-    NRX_SS_STATUS_NULL_GROUP_INDICES = -4030,
-    NRX_SS_STATUS_NULL_TASK = -4031,
-    NRX_SS_STATUS_NULL_DATA = -4032,
-    NRX_SS_STATUS_RANK_DEFICIENT = -4033,
-    NRX_SS_STATUS_NULL_POOLED_COVARIANCE = -4034,
-    NRX_SS_STATUS_NULL_POOLED_MEAN = -4035,
-    NRX_SS_STATUS_NULL_GROUP_COVARIANCES = -4036,
-    NRX_SS_STATUS_NULL_GROUP_MEANS = -4037,
-    NRX_SS_STATUS_BAD_GROUP_INDICES = -4038,
-    NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS = -4039,
-    NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT = -4040,
-    NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS = -4041,
-    NRX_SS_STATUS_NULL_ROBUST_PARAMETERS = -4042,
-    NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT = -4043,
-    NRX_SS_STATUS_NULL_STORAGE = -4044,
-    NRX_SS_STATUS_NULL_PARTIAL_INDICES = -4045,
-    NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE = -4046,
-    NRX_SS_STATUS_NULL_PARTIAL_CORRELATION = -4047,
-    NRX_SS_STATUS_NULL_MISSING_PARAMETERS = -4048,
-    NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT = -4049,
-    NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT = -4050,
-    NRX_SS_STATUS_BAD_MISSING_COUNTS = -4051,
-    NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT = -4052,
-    NRX_SS_STATUS_NULL_INITIAL_ESTIMATES = -4053,
-    NRX_SS_STATUS_NULL_SIMULATED_VALUES = -4054,
-    NRX_SS_STATUS_NULL_SIMULATED_COUNT = -4055,
-    NRX_SS_STATUS_NULL_ESTIMATE_COUNT = -4056,
-    NRX_SS_STATUS_NULL_ESTIMATES = -4057,
-    NRX_SS_STATUS_BAD_ESTIMATE_COUNT = -4058,
-    NRX_SS_STATUS_BAD_SIMULATED_COUNT = -4059,
-    NRX_SS_STATUS_NO_MISSING_RESULTS = -4060,
-    NRX_SS_STATUS_NULL_PRIOR_COUNT = -4061,
-    NRX_SS_STATUS_NULL_PRIOR = -4062,
-    NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT = -4063,
-    NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT = -4064,
-    NRX_SS_STATUS_NULL_STREAM_PARAMETERS = -4065,
-    NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT = -4066,
-    NRX_SS_STATUS_BAD_STREAM_ACCURACY = -4067,
-    NRX_SS_STATUS_NULL_STREAM_ORDERS = -4068,
-    NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT = -4069,
-    NRX_SS_STATUS_NULL_STREAM_QUANTILES = -4070,
-    NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION = -4071,
-    NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE = -4072,
-    NRX_SS_STATUS_BAD_PARTIAL_INDICES = -4073,
-    NRX_SS_STATUS_NULL_SUM_1 = -4074,
-    NRX_SS_STATUS_NULL_SUM_2 = -4075,
-    NRX_SS_STATUS_NULL_SUM_3 = -4076,
-    NRX_SS_STATUS_NULL_SUM_4 = -4077,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_2 = -4078,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_3 = -4079,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_4 = -4080,
-    NRX_SS_STATUS_NULL_CROSS_PRODUCT = -4081,
-    NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION = -4082,
-    NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION = -4083,
-    NRX_SS_STATUS_NULL_SORTED_DATA = -4084,
-    NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES = -4085,
-    NRX_SS_STATUS_EIGEN_FAILED = -5040,
-    NRX_SS_STATUS_FACTOR_FAILED = -5041,
-    NRX_SS_STATUS_INVERSE_FAILED = -5042
-} NrxSSStatus;
+/* ---- Status codes -------------------------------------------------------------
+ * X(name, value, message): every status of the summary statistics with a short
+ * message that says what is wrong and which registration fixes it. The enum
+ * below is expanded from this list. */
+#define NRX_SS_STATUS_LIST(X) \
+    X(NRX_SS_STATUS_OK, 0, "success") \
+    X(NRX_SS_STATUS_BAD_PARAMETER, -3, "edit-parameter id outside 1..79, or an id of the other kind (real ids with _drud/_drusSSEditTask, integer ids with _druiSSEditTask)") \
+    X(NRX_SS_STATUS_NO_MEMORY, -4000, "memory allocation failed; nothing was written") \
+    X(NRX_SS_STATUS_BAD_DIMENSION, -4001, "dimension address null or p not positive: register it with parameter 1") \
+    X(NRX_SS_STATUS_BAD_OBSERVATIONS, -4002, "observation count address null or n not positive: register it with parameter 2") \
+    X(NRX_SS_STATUS_BAD_STORAGE, -4003, "layout code not 0x10000 (rows) or 0x20000 (columns)") \
+    X(NRX_SS_STATUS_NULL_INDICES, -4004, "component indices address null (parameter 5)") \
+    X(NRX_SS_STATUS_NULL_WEIGHTS, -4005, "weights address null (parameter 6)") \
+    X(NRX_SS_STATUS_NULL_MEAN, -4006, "mean array not registered: the requested estimates need the mean (parameter 7)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_2, -4007, "raw moment 2 array not registered: the variance needs the mean and raw moment 2 arrays (parameter 8)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_3, -4008, "raw moment 3 array not registered: central moment 3 and skewness need it (parameter 9)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_4, -4009, "raw moment 4 array not registered: central moment 4 and kurtosis need it (parameter 10)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2, -4010, "central moment 2 array not registered: skewness, kurtosis and variation need it (parameter 11)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3, -4011, "central moment 3 array not registered: skewness needs it (parameter 12)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4, -4012, "central moment 4 array not registered: kurtosis needs it (parameter 13)") \
+    X(NRX_SS_STATUS_NULL_KURTOSIS, -4013, "kurtosis array not registered (parameter 14)") \
+    X(NRX_SS_STATUS_NULL_SKEWNESS, -4014, "skewness array not registered (parameter 15)") \
+    X(NRX_SS_STATUS_NULL_MINIMUM, -4015, "minimum array not registered (parameter 16)") \
+    X(NRX_SS_STATUS_NULL_MAXIMUM, -4016, "maximum array not registered (parameter 17)") \
+    X(NRX_SS_STATUS_NULL_VARIATION, -4017, "variation array not registered (parameter 18)") \
+    X(NRX_SS_STATUS_NULL_COVARIANCE, -4018, "covariance array not registered (parameter 19)") \
+    X(NRX_SS_STATUS_NULL_CORRELATION, -4019, "correlation array not registered (parameter 21)") \
+    X(NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS, -4020, "accumulated weights not registered: moments from sums need the weight pair (parameter 23) unless n is registered and no weights are") \
+    X(NRX_SS_STATUS_NULL_QUANTILE_ORDERS, -4021, "quantile orders not registered (parameter 25)") \
+    X(NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT, -4022, "quantile order count not registered (parameter 24), negative, or an order outside [0, 1]") \
+    X(NRX_SS_STATUS_NULL_QUANTILES, -4023, "quantiles array not registered (parameter 26)") \
+    X(NRX_SS_STATUS_NULL_ORDER_STATISTICS, -4024, "order statistics array not registered (parameter 27)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_COVARIANCE, -4027, "robust covariance array not registered (parameter 40)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_MEAN, -4028, "robust mean array not registered (parameter 39)") \
+    X(NRX_SS_STATUS_BAD_METHOD, -4029, "method mask not accepted by this routine, or it cannot produce a requested estimate") \
+    X(NRX_SS_STATUS_NULL_GROUP_INDICES, -4030, "group indices or requested group indices not registered (parameters 28, 32)") \
+    X(NRX_SS_STATUS_NULL_TASK, -4031, "null task: create it with _drudSSNewTask or _drusSSNewTask") \
+    X(NRX_SS_STATUS_NULL_DATA, -4032, "data address not registered (NewTask or parameter 3)") \
+    X(NRX_SS_STATUS_RANK_DEFICIENT, -4033, "the covariance matrix is rank-deficient") \
+    X(NRX_SS_STATUS_NULL_POOLED_COVARIANCE, -4034, "pooled covariance array not registered (parameter 31)") \
+    X(NRX_SS_STATUS_NULL_POOLED_MEAN, -4035, "pooled mean array not registered (parameter 30)") \
+    X(NRX_SS_STATUS_NULL_GROUP_COVARIANCES, -4036, "group covariances array not registered (parameter 35)") \
+    X(NRX_SS_STATUS_NULL_GROUP_MEANS, -4037, "group means array not registered (parameter 33)") \
+    X(NRX_SS_STATUS_BAD_GROUP_INDICES, -4038, "group index address null, a negative group index, or a requested-groups entry other than 0 and 1") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS, -4039, "outlier parameters not registered (parameter 42)") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT, -4040, "outlier parameter count not registered (parameter 41)") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS, -4041, "outlier weights array not registered (parameter 43)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETERS, -4042, "robust covariance parameters not registered (parameter 38)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT, -4043, "robust covariance parameter count not registered (parameter 37)") \
+    X(NRX_SS_STATUS_NULL_STORAGE, -4044, "a layout or matrix storage address not registered (data layout: parameter 4; result storage: its own parameter)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_INDICES, -4045, "partial covariance index array not registered (parameter 45)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE, -4046, "partial covariance array not registered (parameter 46)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_CORRELATION, -4047, "partial correlation array not registered (parameter 48)") \
+    X(NRX_SS_STATUS_NULL_MISSING_PARAMETERS, -4048, "missing-value method parameters not registered (parameter 51)") \
+    X(NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT, -4049, "missing-value method parameter count not registered (parameter 50)") \
+    X(NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT, -4050, "missing-value method parameter count is not 5") \
+    X(NRX_SS_STATUS_BAD_MISSING_COUNTS, -4051, "non-positive set count or missing-value count") \
+    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT, -4052, "initial estimate count not registered (parameter 52)") \
+    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATES, -4053, "initial estimates not registered (parameter 53)") \
+    X(NRX_SS_STATUS_NULL_SIMULATED_VALUES, -4054, "simulated values array not registered (parameter 55)") \
+    X(NRX_SS_STATUS_NULL_SIMULATED_COUNT, -4055, "simulated value count not registered (parameter 54)") \
+    X(NRX_SS_STATUS_NULL_ESTIMATE_COUNT, -4056, "estimate count not registered (parameter 56)") \
+    X(NRX_SS_STATUS_NULL_ESTIMATES, -4057, "estimates array not registered (parameter 57)") \
+    X(NRX_SS_STATUS_BAD_ESTIMATE_COUNT, -4058, "estimate count does not fit the data") \
+    X(NRX_SS_STATUS_BAD_SIMULATED_COUNT, -4059, "simulated value count does not fit the data") \
+    X(NRX_SS_STATUS_NO_MISSING_RESULTS, -4060, "neither estimates nor simulated values requested") \
+    X(NRX_SS_STATUS_NULL_PRIOR_COUNT, -4061, "prior count not registered (parameter 58)") \
+    X(NRX_SS_STATUS_NULL_PRIOR, -4062, "prior not registered (parameter 59)") \
+    X(NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT, -4063, "missing-value count differs from the data") \
+    X(NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT, -4064, "streaming parameter count not registered (parameter 62)") \
+    X(NRX_SS_STATUS_NULL_STREAM_PARAMETERS, -4065, "streaming parameters not registered (parameter 63)") \
+    X(NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT, -4066, "streaming parameter count address null or the count is not 1") \
+    X(NRX_SS_STATUS_BAD_STREAM_ACCURACY, -4067, "streaming accuracy not in (0, 1]") \
+    X(NRX_SS_STATUS_NULL_STREAM_ORDERS, -4068, "streaming quantile orders not registered (parameter 65)") \
+    X(NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT, -4069, "streaming order count not registered (parameter 64), negative, or an order outside [0, 1]") \
+    X(NRX_SS_STATUS_NULL_STREAM_QUANTILES, -4070, "streaming quantiles array not registered (parameter 66)") \
+    X(NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION, -4071, "parametrized correlation array not registered (parameter 60)") \
+    X(NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE, -4072, "correlation parametrization found no eigenvalue at or above 1e-14") \
+    X(NRX_SS_STATUS_BAD_PARTIAL_INDICES, -4073, "the partial covariance index array leaves one of its two sets empty") \
+    X(NRX_SS_STATUS_NULL_SUM_1, -4074, "raw sum 1 array not registered: the mean from sums needs it (parameter 67)") \
+    X(NRX_SS_STATUS_NULL_SUM_2, -4075, "raw sum 2 array not registered (parameter 68)") \
+    X(NRX_SS_STATUS_NULL_SUM_3, -4076, "raw sum 3 array not registered (parameter 69)") \
+    X(NRX_SS_STATUS_NULL_SUM_4, -4077, "raw sum 4 array not registered (parameter 70)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_2, -4078, "central sum 2 array not registered (parameter 71)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_3, -4079, "central sum 3 array not registered (parameter 72)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_4, -4080, "central sum 4 array not registered (parameter 73)") \
+    X(NRX_SS_STATUS_NULL_CROSS_PRODUCT, -4081, "cross-product array not registered: covariance and correlation from sums need it (parameter 74)") \
+    X(NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION, -4082, "median absolute deviation array not registered (parameter 76)") \
+    X(NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION, -4083, "mean absolute deviation array not registered (parameter 77)") \
+    X(NRX_SS_STATUS_NULL_SORTED_DATA, -4084, "sorted data array not registered (parameter 78)") \
+    X(NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES, -4085, "sorting in place (sorted data = data) while component indices are registered") \
+    X(NRX_SS_STATUS_EIGEN_FAILED, -5040, "the eigenvalue routine reported failure") \
+    X(NRX_SS_STATUS_FACTOR_FAILED, -5041, "the Cholesky factorisation reported failure") \
+    X(NRX_SS_STATUS_INVERSE_FAILED, -5042, "the Cholesky inversion reported failure")
+
+#define NRX_SS_STATUS_ENUM_ENTRY(name, value, message) name = value,
+typedef enum NrxSSStatus { NRX_SS_STATUS_LIST(NRX_SS_STATUS_ENUM_ENTRY) } NrxSSStatus;
+#undef NRX_SS_STATUS_ENUM_ENTRY
 
 /* ---- Data layout codes (the int behind the data-layout address) ----------------
  * ROWS: variable-major, element (j, i) of variable j, observation i at j*n + i.
