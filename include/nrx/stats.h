@@ -486,9 +486,13 @@ NRX_SS_DECLARE_EDITORS(s, float)
  * written before every check has passed. Work is spread over the threading
  * table's threads in blocks of observations (null table: serial).
  * With the accumulated-weights pair registered the task also keeps the exact
- * running sums of the call in its persistent buffer; the next call uses them
- * while the pair and the mean array still hold what this call wrote, and
- * otherwise rebuilds the earlier state from the result arrays. Minimum and
+ * running sums of the call in its persistent buffer, with a copy of every
+ * result array it wrote; the next call uses them only while the pair and each
+ * of those arrays still hold exactly what was written, and otherwise rebuilds
+ * the earlier state from the result arrays (so values the caller puts there
+ * are the state the next block folds into). Infinite observations give the
+ * infinities of the formulas (mean, raw moments and raw sums), and NaN where
+ * they meet inf - inf (central quantities). Minimum and
  * maximum (bits 0x400, 0x800) are computed by drudSSMinmax, not here. */
 NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
@@ -501,6 +505,72 @@ NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t met
  * ONE_PASS, -4002 / -4032 / -4044 for the data, -4000 without memory. */
 NRX_SS_API int32_t drudSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* ---- Quantiles, sorting and absolute deviations -----------------------------------------
+ * Method bits of these routines. */
+#define NRX_SS_METHOD_QUANTILES 0x1ULL      /* quantiles, order statistics, median absolute deviation */
+#define NRX_SS_METHOD_RADIX_SORT 0x100000ULL /* drudSSSort */
+
+/* drudSSQuantiles(task, estimates, methods, threading): for every selected
+ * component j, bit 0x10000 writes quantile o of order q[o] to
+ * quantiles[j m + o] (m = the order count); bit 0x20000 writes the component's
+ * values in ascending order to row j of the p x n order-statistics result, in
+ * the layout its storage address gives. Quantile of order q from the sorted
+ * values v: h = q (n - 1), k = trunc(h), f = h - k,
+ * v[k] + f (v[min(k + 1, n - 1)] - v[k]) (v[k] itself when f = 0); this is
+ * numpy's "linear" quantile. Checks in order: -4044 / -4003 data layout;
+ * quantiles -4023, orders -4021, order count -4022 (missing, negative, or an
+ * order outside [0, 1] or NaN); order statistics -4024, its storage -4044 /
+ * -4003; method without bit 0x1 -4029; then -4001, -4002, -4032 and -4000.
+ * Nothing is written before every check has passed. NaN data: not ordered,
+ * results unspecified. Components are spread over the table's item loop. */
+NRX_SS_API int32_t drudSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                   const nrx_threading* threading);
+NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                   const nrx_threading* threading);
+
+/* drudSSSort(task, estimates (not read), methods, threading): row j of the
+ * sorted-data result receives selected component j in ascending order (IEEE
+ * total order of the bits: -0 before +0, negative NaNs first, positive NaNs
+ * last), in the layout its storage address gives; with the sorted-data
+ * address equal to the data address the data are sorted in place. Checks in
+ * order: sorted data -4084, its storage -4044; in place: the data layout
+ * address -4044 and a layout equal to the result's (-4044), no component
+ * indices (-4085); both layout codes valid -4003; method without 0x100000
+ * -4029; then -4001, -4002, -4032, -4000. */
+NRX_SS_API int32_t drudSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* drudSSWMedian(task): for every component j (component indices are not
+ * read) the weighted quantile of order q = quantile_orders[0] with the task's
+ * weights (none: 1) goes to quantiles[j]; with unit weights and q = 0.5 it is
+ * the median (the mean of the two middle values for even n). Checks: -4044 /
+ * -4003 layout, -4023 quantiles, -4021 orders, -4022 q outside [0, 1] (or
+ * NaN), then -4001, -4002, -4032, -4000. */
+NRX_SS_API int32_t drudSSWMedian(NrxSSTask* task);
+NRX_SS_API int32_t drusSSWMedian(NrxSSTask* task);
+
+/* drudSSMAD(task, estimates, methods, threading): bit 0x200000000, the median
+ * of |x - median| (unweighted) to the median-absolute-deviation array (-4082;
+ * method bit 0x1 or -4029); bit 0x400000000, the weighted mean of |x - c| to
+ * the mean-absolute-deviation array (-4083; method bit 0x1 or 0x100, or
+ * -4029), c the weighted mean of the component, or with 0x100 the registered
+ * mean (-4006 when missing). The layout is checked first (-4044 / -4003); then
+ * -4001, -4002, -4032, -4000. Selected components only. */
+NRX_SS_API int32_t drudSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* Iterative quicksort of n values (ascending, in place; median of three
+ * pivot, insertion sort below 7): _drudQSort(n, a); _drudQSortStep(n, a,
+ * stride) on a[0], a[stride], ...; both return 0. _drudQSortSelect(n, a, k)
+ * returns the k-th smallest (0-based) and leaves a partly reordered (NaN for
+ * k outside 0..n-1). NaN values are not ordered. */
+NRX_SS_API int32_t _drudQSort(int32_t n, double* a);
+NRX_SS_API int32_t _drusQSort(int32_t n, float* a);
+NRX_SS_API int32_t _drudQSortStep(int32_t n, double* a, int32_t stride);
+NRX_SS_API int32_t _drusQSortStep(int32_t n, float* a, int32_t stride);
+NRX_SS_API double _drudQSortSelect(int32_t n, double* a, int32_t k);
+NRX_SS_API float _drusQSortSelect(int32_t n, float* a, int32_t k);
 
 #ifdef __cplusplus
 }

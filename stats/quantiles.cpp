@@ -1,0 +1,82 @@
+// drudSSQuantiles / drusSSQuantiles: quantiles and order statistics per component,
+// components spread over the threading table's item loop.
+#include "nrx/stats.h"
+#include "stats/order_stats.h"
+
+namespace nrx::stats {
+namespace {
+
+template <class T>
+int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
+  if (!t) return NRX_SS_STATUS_NULL_TASK;
+  int64_t layout = 0;
+  if (int32_t st = data_layout(t, &layout)) return st;
+  const bool want_q = est & NRX_SS_EST_QUANTILES, want_os = est & NRX_SS_EST_ORDER_STATISTICS;
+  int64_t m = 0;
+  const T* q = static_cast<const T*>(t->quantile_orders);
+  if (want_q) {
+    if (!t->quantiles) return NRX_SS_STATUS_NULL_QUANTILES;
+    if (!q) return NRX_SS_STATUS_NULL_QUANTILE_ORDERS;
+    if (!t->quantile_order_count || (m = read_int(t, t->quantile_order_count)) < 0)
+      return NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT;
+    for (int64_t o = 0; o < m; ++o)
+      if (!(q[o] >= T(0) && q[o] <= T(1))) return NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT;
+  }
+  int64_t os_layout = NRX_SS_STORAGE_ROWS;
+  if (want_os) {
+    if (!t->order_statistics) return NRX_SS_STATUS_NULL_ORDER_STATISTICS;
+    if (!t->order_statistics_storage) return NRX_SS_STATUS_NULL_STORAGE;
+    os_layout = read_int(t, t->order_statistics_storage);
+    if (!valid_layout(os_layout)) return NRX_SS_STATUS_BAD_STORAGE;
+  }
+  if (!(meth & NRX_SS_METHOD_FAST)) return NRX_SS_STATUS_BAD_METHOD;
+  if (!want_os && (!want_q || m == 0)) return NRX_SS_STATUS_OK;
+  DataView<T> d;
+  if (int32_t st = d.open(t, layout)) return st;
+  const int64_t n = d.n, p = d.p;
+
+  const ComponentList comps(t, p);
+  if (!comps) return NRX_SS_STATUS_NO_MEMORY;
+  const int64_t nt = component_threads(th, comps.count, n * int64_t(sizeof(T)));
+  // Per thread: the values (and the result row of m quantiles); the orders by size.
+  common::ThreadBuffers<T> work{size_t(nt), size_t(n + m)};
+  common::Buffer<int64_t> by_size{size_t(m)};
+  if (!work || !by_size) return NRX_SS_STATUS_NO_MEMORY;
+  for (int64_t o = 0; o < m; ++o) by_size[size_t(o)] = o;
+  // The order indices by increasing order (m is small).
+  for (int64_t a = 1; a < m; ++a)
+    for (int64_t b = a; b > 0 && q[by_size[size_t(b - 1)]] > q[by_size[size_t(b)]]; --b)
+      std::swap(by_size[size_t(b - 1)], by_size[size_t(b)]);
+
+  T* os = static_cast<T*>(t->order_statistics);
+  const bool os_rows = os_layout == NRX_SS_STORAGE_ROWS;
+  T* qout = static_cast<T*>(t->quantiles);
+  common::run_blocks(th, comps.count, nt, [&](int64_t c, int64_t thread) {
+    const int64_t j = comps[c];
+    T* v = work.of(thread);
+    d.gather(j, v);
+    if (want_os) {
+      quick_sort(Access<T>{v, 1, nullptr}, n);
+      T* row = os + (os_rows ? j * n : j);
+      const int64_t s = os_rows ? 1 : p;
+      for (int64_t i = 0; i < n; ++i) row[i * s] = v[i];
+      if (want_q) quantiles_from_sorted(v, 1, n, q, m, qout + j * m);
+      return;
+    }
+    quantiles_by_selection(v, n, q, by_size.p, m, v + n);
+    for (int64_t o = 0; o < m; ++o) qout[j * m + o] = v[n + o];
+  });
+  return NRX_SS_STATUS_OK;
+}
+
+}  // namespace
+}  // namespace nrx::stats
+
+extern "C" {
+NRX_SS_API int32_t drudSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
+  return nrx::stats::quantiles<double>(task, estimates, methods, th);
+}
+NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
+  return nrx::stats::quantiles<float>(task, estimates, methods, th);
+}
+}
