@@ -30,9 +30,9 @@ template <class T> int32_t mean_of(const T* v, const T* w, int64_t n, T* mean) {
 
 template <class T> T median_of(T* v, int64_t n) {
   const T half = T(0.5);
-  const int64_t order = 0;
+  int64_t ranks[2];
   T out;
-  quantiles_by_selection(v, n, &half, &order, 1, &out);
+  quantiles_by_selection(v, n, &half, 1, ranks, &out);
   return out;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "common/buffer.h"
 #include "common/parallel.h"
@@ -76,35 +77,6 @@ T interpolate(T lo, T hi, double f) {
   return f == 0 ? lo : T(double(lo) + f * (double(hi) - double(lo)));
 }
 
-// Quantiles of v[0..n) (reordered) at the m orders, by selection. `order` lists the
-// order indices by increasing order, so each selection works on what the earlier ones
-// left above their rank.
-template <class T>
-void quantiles_by_selection(T* v, int64_t n, const T* q, const int64_t* order, int64_t m, T* out) {
-  const Access<T> x{v, 1, nullptr};
-  int64_t done = 0;  // v[0..done) hold ranks 0..done-1 in place
-  for (int64_t c = 0; c < m; ++c) {
-    const int64_t o = order[c];
-    const double h = double(q[o]) * double(n - 1);
-    const int64_t k = int64_t(h);
-    const double f = h - double(k);
-    const int64_t k1 = k + 1 < n ? k + 1 : n - 1;
-    if (k >= done) {
-      quick_select(x, done, n - 1, k);
-      done = k + 1;
-    }
-    if (k1 >= done) {
-      // Rank k + 1 is the smallest of what lies above rank k.
-      int64_t at = done;
-      for (int64_t i = done + 1; i < n; ++i)
-        if (v[i] < v[at]) at = i;
-      x.swap(done, at);
-      done = k1 + 1;
-    }
-    out[o] = interpolate(v[k], v[k1], f);
-  }
-}
-
 // Quantiles from an ascending array with stride s.
 template <class T>
 void quantiles_from_sorted(const T* v, int64_t s, int64_t n, const T* q, int64_t m, T* out) {
@@ -114,6 +86,33 @@ void quantiles_from_sorted(const T* v, int64_t s, int64_t n, const T* q, int64_t
     const int64_t k1 = k + 1 < n ? k + 1 : n - 1;
     out[o] = interpolate(v[k * s], v[k1 * s], h - double(k));
   }
+}
+
+// Ranks k and min(k + 1, n - 1) of every order, ascending and distinct, into `ranks`
+// (2 m entries); returns how many.
+template <class T>
+int64_t quantile_ranks(const T* q, int64_t m, int64_t n, int64_t* ranks) {
+  int64_t c = 0;
+  for (int64_t o = 0; o < m; ++o) {
+    const int64_t k = int64_t(double(q[o]) * double(n - 1));
+    ranks[c++] = k;
+    ranks[c++] = k + 1 < n ? k + 1 : n - 1;
+  }
+  for (int64_t a = 1; a < c; ++a)
+    for (int64_t b = a; b > 0 && ranks[b - 1] > ranks[b]; --b) std::swap(ranks[b - 1], ranks[b]);
+  int64_t u = 0;
+  for (int64_t a = 0; a < c; ++a)
+    if (u == 0 || ranks[u - 1] != ranks[a]) ranks[u++] = ranks[a];
+  return u;
+}
+
+// Quantiles of v[0..n) (reordered) at the m orders: every rank they read is put in
+// place by one multiple selection; `ranks` holds 2 m entries of scratch.
+template <class T>
+void quantiles_by_selection(T* v, int64_t n, const T* q, int64_t m, int64_t* ranks, T* out) {
+  const int64_t count = quantile_ranks(q, m, n, ranks);
+  multi_select(Access<T>{v, 1, nullptr}, 0, n - 1, ranks, count);
+  quantiles_from_sorted(v, 1, n, q, m, out);
 }
 
 }  // namespace nrx::stats

@@ -12,11 +12,11 @@ NRX_SS_API int32_t _drusQSort(int32_t n, float* a) {
   return 0;
 }
 NRX_SS_API int32_t _drudQSortStep(int32_t n, double* a, int32_t stride) {
-  if (n > 1) nrx::stats::quick_sort(nrx::stats::Access<double>{a, stride, nullptr}, n);
+  if (n > 1) nrx::stats::quick_sort(nrx::stats::Access<double, void, true>{a, stride, nullptr}, n);
   return 0;
 }
 NRX_SS_API int32_t _drusQSortStep(int32_t n, float* a, int32_t stride) {
-  if (n > 1) nrx::stats::quick_sort(nrx::stats::Access<float>{a, stride, nullptr}, n);
+  if (n > 1) nrx::stats::quick_sort(nrx::stats::Access<float, void, true>{a, stride, nullptr}, n);
   return 0;
 }
 // A rank outside 0..n-1 has no value: NaN.

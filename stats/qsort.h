@@ -11,20 +11,15 @@ namespace nrx::stats {
 
 // Element i of a (possibly strided) array, with an optional companion array that
 // follows every exchange.
-template <class T, class U = void>
+template <class T, class U = void, bool kStrided = false>
 struct Access {
   T* a;
-  int64_t stride;
+  int64_t stride;  // read only when kStrided
   U* b;
-  T& operator[](int64_t i) const { return a[i * stride]; }
+  T& operator[](int64_t i) const { return a[kStrided ? i * stride : i]; }
   void swap(int64_t i, int64_t j) const {
-    std::swap(a[i * stride], a[j * stride]);
+    std::swap((*this)[i], (*this)[j]);
     if constexpr (!std::is_void_v<U>) std::swap(b[i], b[j]);
-  }
-  // a[i] = a[j], companion too.
-  void move(int64_t i, int64_t j) const {
-    a[i * stride] = a[j * stride];
-    if constexpr (!std::is_void_v<U>) b[i] = b[j];
   }
 };
 
@@ -101,6 +96,36 @@ auto quick_select(const A& x, int64_t lo, int64_t hi, int64_t k) {
     const int64_t j = partition(x, l, r, i);
     if (j >= k) r = j - 1;
     if (j <= k) l = i;
+  }
+}
+
+// Reorders x[l..r] so that each rank of ranks[0..m) (ascending, distinct, inside
+// [l, r]) holds its value, with everything between two such ranks between their values:
+// one partition serves every rank on both of its sides.
+template <class A>
+void multi_select(const A& x, int64_t l, int64_t r, const int64_t* ranks, int64_t m) {
+  while (m > 0) {
+    if (r - l < 7) {
+      insertion(x, l, r);
+      return;
+    }
+    int64_t i;
+    const int64_t j = partition(x, l, r, i);
+    int64_t below = 0;  // ranks left of j
+    while (below < m && ranks[below] < j) ++below;
+    int64_t above = below;  // ranks j .. i-1 already hold their values
+    while (above < m && ranks[above] < i) ++above;
+    // Recurse into the smaller list of ranks, loop on the other.
+    if (below <= m - above) {
+      multi_select(x, l, j - 1, ranks, below);
+      l = i;
+      ranks += above;
+      m -= above;
+    } else {
+      multi_select(x, i, r, ranks + above, m - above);
+      r = j - 1;
+      m = below;
+    }
   }
 }
 

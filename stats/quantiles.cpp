@@ -2,9 +2,13 @@
 // components spread over the threading table's item loop.
 #include "nrx/stats.h"
 #include "stats/order_stats.h"
+#include "stats/radix_sort.h"
 
 namespace nrx::stats {
 namespace {
+
+// Up to this many distinct ranks a multiple selection beats sorting the whole component.
+constexpr int64_t kSelectRanks = 4;
 
 template <class T>
 int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
@@ -37,16 +41,11 @@ int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading
 
   const ComponentList comps(t, p);
   if (!comps) return NRX_SS_STATUS_NO_MEMORY;
-  const int64_t nt = component_threads(th, comps.count, n * int64_t(sizeof(T)));
-  // Per thread: the values (and the result row of m quantiles); the orders by size.
-  common::ThreadBuffers<T> work{size_t(nt), size_t(n + m)};
-  common::Buffer<int64_t> by_size{size_t(m)};
-  if (!work || !by_size) return NRX_SS_STATUS_NO_MEMORY;
-  for (int64_t o = 0; o < m; ++o) by_size[size_t(o)] = o;
-  // The order indices by increasing order (m is small).
-  for (int64_t a = 1; a < m; ++a)
-    for (int64_t b = a; b > 0 && q[by_size[size_t(b - 1)]] > q[by_size[size_t(b)]]; --b)
-      std::swap(by_size[size_t(b - 1)], by_size[size_t(b)]);
+  const int64_t nt = component_threads(th, comps.count, 2 * n * int64_t(sizeof(T)));
+  // Per thread: the values, a second buffer for the radix passes and the m quantiles; 2 m ranks.
+  common::ThreadBuffers<T> work{size_t(nt), size_t(2 * n + m)};
+  common::ThreadBuffers<int64_t> ranks{size_t(nt), size_t(2 * m)};
+  if (!work || !ranks) return NRX_SS_STATUS_NO_MEMORY;
 
   T* os = static_cast<T*>(t->order_statistics);
   const bool os_rows = os_layout == NRX_SS_STORAGE_ROWS;
@@ -63,8 +62,14 @@ int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading
       if (want_q) quantiles_from_sorted(v, 1, n, q, m, qout + j * m);
       return;
     }
-    quantiles_by_selection(v, n, q, by_size.p, m, v + n);
-    for (int64_t o = 0; o < m; ++o) qout[j * m + o] = v[n + o];
+    T* result = v + 2 * n;
+    if (quantile_ranks(q, m, n, ranks.of(thread)) > kSelectRanks) {
+      radix_sort(v, v + n, n);
+      quantiles_from_sorted(v, 1, n, q, m, result);
+    } else {
+      quantiles_by_selection(v, n, q, m, ranks.of(thread), result);
+    }
+    for (int64_t o = 0; o < m; ++o) qout[j * m + o] = result[o];
   });
   return NRX_SS_STATUS_OK;
 }

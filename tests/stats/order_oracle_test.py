@@ -63,17 +63,20 @@ def ulps(dtype):
 
 class Quantiles(unittest.TestCase):
     def test_against_numpy(self):
-        for n, layout, os_layout, dtype, threading, with_os in itertools.product(
-                [1, 2, 5, 7, 8, 1000, 20001], [ROWS, COLUMNS], [ROWS, COLUMNS], [np.float64, np.float32],
-                ["serial", "openmp"], [False, True]):
-            with self.subTest(n=n, layout=layout, os_layout=os_layout, dtype=dtype.__name__, threading=threading,
-                              with_os=with_os):
+        # Many orders (the sorted path), one and two orders (selection of their ranks only).
+        for orders, n, layout, os_layout, dtype, threading, with_os in itertools.product(
+                [ORDERS, [0.5], [0.7, 0.3]], [1, 2, 5, 7, 8, 1000, 20001], [ROWS, COLUMNS], [ROWS, COLUMNS],
+                [np.float64, np.float32], ["serial", "openmp"], [False, True]):
+            if with_os and orders is not ORDERS:
+                continue
+            with self.subTest(orders=orders, n=n, layout=layout, os_layout=os_layout, dtype=dtype.__name__,
+                              threading=threading, with_os=with_os):
                 x = data(3, n, dtype, seed=n)
-                o = Order(x, layout, os_layout=os_layout)
+                o = Order(x, layout, os_layout=os_layout, orders=orders)
                 est = EST_Q | (EST_OS if with_os else 0)
                 self.assertEqual(o.task.call("Quantiles", est, FAST, threading), 0)
-                want = np.quantile(x.astype(np.float64), np.array(ORDERS), axis=1, method="linear").T
-                got = o.res["quantiles"].reshape(3, len(ORDERS))
+                want = np.quantile(x.astype(np.float64), np.array(orders), axis=1, method="linear").T
+                got = o.res["quantiles"].reshape(3, len(orders))
                 scale = np.max(np.abs(x.astype(np.float64)), axis=1, keepdims=True)
                 err = np.abs(got - want) / scale
                 self.assertLessEqual(float(np.max(err)), ulps(dtype), "worst relative to the data scale")
