@@ -53,22 +53,16 @@ int32_t mad(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) 
     if (given_mean && !t->mean) return NRX_SS_STATUS_NULL_MEAN;
   }
   if (!want_median && !want_mean) return NRX_SS_STATUS_OK;
-  DataView<T> d;
-  if (int32_t st = d.open(t, layout)) return st;
-  const int64_t n = d.n, p = d.p;
-  const ComponentList comps(t, p);
-  if (!comps) return NRX_SS_STATUS_NO_MEMORY;
-  const int64_t nt = component_threads(th, comps.count, n * int64_t(sizeof(T)));
-  common::ThreadBuffers<T> work{size_t(nt), size_t(n)};
-  if (!work) return NRX_SS_STATUS_NO_MEMORY;
+  ComponentWork<T> work;
+  if (int32_t st = work.open(t, layout, th, [](int64_t n) { return n; })) return st;
+  const DataView<T>& d = work.data;
+  const int64_t n = d.n;
   const T* w = static_cast<const T*>(t->weights);
   const T* given = static_cast<const T*>(t->mean);
   T* median_out = static_cast<T*>(t->median_abs_deviation);
   T* mean_out = static_cast<T*>(t->mean_abs_deviation);
   common::FirstError err;
-  common::run_blocks(th, comps.count, nt, [&](int64_t c, int64_t thread) {
-    const int64_t j = comps[c];
-    T* v = work.of(thread);
+  work.run(th, [&](int64_t j, T* v, int64_t) {
     if (want_median) {
       d.gather(j, v);
       const T centre = median_of(v, n);

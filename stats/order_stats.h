@@ -1,12 +1,13 @@
 // Pieces shared by the order-based routines (quantiles, sorting, weighted median,
-// absolute deviations): the data view of a task, the selected component list,
-// gathering one component, the quantile rule, and the spread over threads.
+// absolute deviations): the data view of a task, gathering one component, the work
+// over the selected components and threads, and the quantile rule.
 #pragma once
 #include <cmath>
 #include <cstdint>
 #include <utility>
 
 #include "common/buffer.h"
+#include "nrx/core.h"
 #include "common/parallel.h"
 #include "nrx/stats.h"
 #include "stats/qsort.h"
@@ -47,28 +48,56 @@ inline int32_t data_layout(const NrxSSTask* t, int64_t* layout) {
   return valid_layout(*layout) ? NRX_SS_STATUS_OK : NRX_SS_STATUS_BAD_STORAGE;
 }
 
-// The components that take part, in increasing order.
-struct ComponentList {
-  common::Buffer<int64_t> list;
-  int64_t count = 0;
-  ComponentList(const NrxSSTask* t, int64_t p) : list(size_t(p)) {
-    if (!list) return;
-    for (int64_t j = 0; j < p; ++j)
-      if (selected(t, j)) list[size_t(count++)] = j;
-  }
-  explicit operator bool() const { return bool(list); }
-  int64_t operator[](int64_t c) const { return list.p[c]; }
-};
+// Per-component work of a routine: the data, the selected components in increasing
+// order, and a buffer of reals for each thread; components run over the table's item
+// loop on at most 2^30 bytes of buffers (one thread per component at most).
+template <class T>
+class ComponentWork {
+public:
+  DataView<T> data;
 
-// Threads for per-component work with a buffer of `per_thread_bytes` each: the table's
-// count, at most 2^30 bytes of buffers in all and one per component, at least 1.
-inline int64_t component_threads(const nrx_threading* th, int64_t components, int64_t per_thread_bytes) {
-  int64_t nt = common::thread_count(th);
-  const int64_t cap = per_thread_bytes > 0 ? (int64_t(1) << 30) / per_thread_bytes : nt;
-  if (nt > cap) nt = cap;
-  if (nt > components) nt = components;
-  return nt < 1 ? 1 : nt;
-}
+  ComponentWork() = default;
+  ComponentWork(const ComponentWork&) = delete;
+  ComponentWork& operator=(const ComponentWork&) = delete;
+  ~ComponentWork() {
+    nrx_serv_deallocate(list_);
+    nrx_serv_deallocate(buffers_);
+  }
+
+  // Tests the data (-4001, -4002, -4032), then obtains the list and `per_thread(n)`
+  // reals per thread (-4000).
+  template <class PerThread>
+  int32_t open(const NrxSSTask* t, int64_t layout, const nrx_threading* th, PerThread per_thread) {
+    if (int32_t st = data.open(t, layout)) return st;
+    list_ = static_cast<int64_t*>(nrx_serv_allocate(sizeof(int64_t) * size_t(data.p), 128));
+    if (!list_) return NRX_SS_STATUS_NO_MEMORY;
+    for (int64_t j = 0; j < data.p; ++j)
+      if (selected(t, j)) list_[count_++] = j;
+    per_thread_ = per_thread(data.n);
+    threads_ = common::thread_count(th);
+    const int64_t cap = (int64_t(1) << 30) / (per_thread_ * int64_t(sizeof(T)));
+    if (threads_ > cap) threads_ = cap;
+    if (threads_ > count_) threads_ = count_;
+    if (threads_ < 1) threads_ = 1;
+    buffers_ = static_cast<T*>(nrx_serv_allocate(sizeof(T) * size_t(per_thread_ * threads_), 128));
+    return buffers_ ? NRX_SS_STATUS_OK : NRX_SS_STATUS_NO_MEMORY;
+  }
+
+  int64_t threads() const { return threads_; }
+
+  // f(component, the thread's buffer, thread) for every selected component.
+  template <class F>
+  void run(const nrx_threading* th, F&& f) {
+    common::run_blocks(th, count_, threads_, [&](int64_t c, int64_t thread) {
+      f(list_[c], buffers_ + thread * per_thread_, thread);
+    });
+  }
+
+private:
+  int64_t* list_ = nullptr;
+  T* buffers_ = nullptr;
+  int64_t count_ = 0, per_thread_ = 1, threads_ = 1;
+};
 
 // Quantile of order q from the k-th and (k+1)-th smallest: h = q (n - 1), k = trunc(h).
 // At a whole rank the value itself (so infinite data gives its infinity, not NaN).

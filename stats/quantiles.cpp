@@ -35,24 +35,18 @@ int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading
   }
   if (!(meth & NRX_SS_METHOD_FAST)) return NRX_SS_STATUS_BAD_METHOD;
   if (!want_os && (!want_q || m == 0)) return NRX_SS_STATUS_OK;
-  DataView<T> d;
-  if (int32_t st = d.open(t, layout)) return st;
-  const int64_t n = d.n, p = d.p;
-
-  const ComponentList comps(t, p);
-  if (!comps) return NRX_SS_STATUS_NO_MEMORY;
-  const int64_t nt = component_threads(th, comps.count, 2 * n * int64_t(sizeof(T)));
   // Per thread: the values, a second buffer for the radix passes and the m quantiles; 2 m ranks.
-  common::ThreadBuffers<T> work{size_t(nt), size_t(2 * n + m)};
-  common::ThreadBuffers<int64_t> ranks{size_t(nt), size_t(2 * m)};
-  if (!work || !ranks) return NRX_SS_STATUS_NO_MEMORY;
+  ComponentWork<T> work;
+  if (int32_t st = work.open(t, layout, th, [m](int64_t n) { return 2 * n + m; })) return st;
+  common::ThreadBuffers<int64_t> ranks{size_t(work.threads()), size_t(2 * m)};
+  if (!ranks) return NRX_SS_STATUS_NO_MEMORY;
+  const DataView<T>& d = work.data;
+  const int64_t n = d.n, p = d.p;
 
   T* os = static_cast<T*>(t->order_statistics);
   const bool os_rows = os_layout == NRX_SS_STORAGE_ROWS;
   T* qout = static_cast<T*>(t->quantiles);
-  common::run_blocks(th, comps.count, nt, [&](int64_t c, int64_t thread) {
-    const int64_t j = comps[c];
-    T* v = work.of(thread);
+  work.run(th, [&](int64_t j, T* v, int64_t thread) {
     d.gather(j, v);
     if (want_os) {
       quick_sort(Access<T>{v, 1, nullptr}, n);

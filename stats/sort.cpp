@@ -24,20 +24,13 @@ int32_t sort(NrxSSTask* t, uint64_t meth, const nrx_threading* th) {
   }
   if (!valid_layout(layout) || !valid_layout(out_layout)) return NRX_SS_STATUS_BAD_STORAGE;
   if (!(meth & kMethodRadix)) return NRX_SS_STATUS_BAD_METHOD;
-  DataView<T> d;
-  if (int32_t st = d.open(t, layout)) return st;
+  ComponentWork<T> work;  // the values and a second buffer for the radix passes
+  if (int32_t st = work.open(t, layout, th, [](int64_t n) { return 2 * n; })) return st;
+  const DataView<T>& d = work.data;
   const int64_t n = d.n, p = d.p;
-
-  const ComponentList comps(t, p);
-  if (!comps) return NRX_SS_STATUS_NO_MEMORY;
-  const int64_t nt = component_threads(th, comps.count, 2 * n * int64_t(sizeof(T)));
-  common::ThreadBuffers<T> work{size_t(nt), size_t(2 * n)};
-  if (!work) return NRX_SS_STATUS_NO_MEMORY;
   T* out = static_cast<T*>(t->sorted_data);
   const bool out_rows = out_layout == NRX_SS_STORAGE_ROWS;
-  common::run_blocks(th, comps.count, nt, [&](int64_t c, int64_t thread) {
-    const int64_t j = comps[c];
-    T* v = work.of(thread);
+  work.run(th, [&](int64_t j, T* v, int64_t) {
     d.gather(j, v);
     radix_sort(v, v + n, n);
     T* row = out + (out_rows ? j * n : j);

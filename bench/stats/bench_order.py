@@ -11,21 +11,12 @@ import numpy as np
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "stats"))
+sys.path.insert(0, os.path.dirname(__file__))
 from nrx_stats_ctypes import COLUMNS, FAST, ROWS, Lib, Task  # noqa: E402
+from bench_basic import N, P, best  # noqa: E402
 
-N, P, REPEAT = 1_000_000, 10, 5
 ORDERS = [0.01, 0.1, 0.25, 0.5, 0.75, 0.9, 0.99]
 EST_Q, RADIX = 0x10000, 0x100000
-
-
-def best(f):
-    f()
-    times = []
-    for _ in range(REPEAT):
-        t0 = time.perf_counter()
-        f()
-        times.append(time.perf_counter() - t0)
-    return min(times)
 
 
 def main():
