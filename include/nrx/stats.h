@@ -560,6 +560,30 @@ NRX_SS_API int32_t drusSSWMedian(NrxSSTask* task);
 NRX_SS_API int32_t drudSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 
+/* drudSSStreamQuantiles(task, estimates (not read), methods, threading): folds
+ * the current block of n >= 0 observations into a per-component summary kept
+ * in the task (field 54) and, with method bit 0x40, writes streaming quantile
+ * o of order q[o] to stream_quantiles[j m + o] for each selected component;
+ * bit 0x80 alone only updates the summary. Each quantile is a data value whose
+ * rank is within eps n of q (n - 1), eps = parameters[0] in (0, 1]; NaN for a
+ * component with no observation yet. Checks in order: -4002 (n missing or
+ * negative); with n > 0 -4032, -4044, -4003; -4070, -4068, -4069 (count
+ * missing or negative, an order outside [0, 1]); -4064, -4066 (count not 1),
+ * -4065; -4029 (neither 0x40 nor 0x80); -4067; -4001 (p missing, not
+ * positive, or not the p the summary was made for); -4000. The summary
+ * state (64-bit layout): p component records of 24 bytes {int32 level count,
+ * int32 current block, int32 values folded into it, int32 records allocated,
+ * level records}, each level record 48 bytes {int32 block, level, count,
+ * capacity, compaction offset, (pad), values at byte offset 24, int32 weight
+ * exponent, 2 reserved}. It is released by _druSQuantilesFreeBuffers, which
+ * the first call puts on the task's cleanup list (so _druSSDeleteTask frees
+ * it), and which sets field 54 to null. */
+NRX_SS_API int32_t drudSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                         const nrx_threading* threading);
+NRX_SS_API int32_t drusSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                         const nrx_threading* threading);
+NRX_SS_API void _druSQuantilesFreeBuffers(NrxSSTask* task);
+
 /* Iterative quicksort of n values (ascending, in place; median of three
  * pivot, insertion sort below 7): _drudQSort(n, a); _drudQSortStep(n, a,
  * stride) on a[0], a[stride], ...; both return 0. _drudQSortSelect(n, a, k)

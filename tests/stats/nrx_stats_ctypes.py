@@ -34,7 +34,7 @@ class Lib:
             f.argtypes = [C.POINTER(C.c_void_p)] + [C.c_void_p] * 6 + [C.c_int32]
             f = getattr(self.lib, "_dru%sSSEditTask" % t)
             f.argtypes = [C.c_void_p, C.c_int64, C.c_void_p]
-            for name in ("Basic", "Minmax", "Quantiles", "Sort", "MAD"):
+            for name in ("Basic", "Minmax", "Quantiles", "Sort", "MAD", "StreamQuantiles"):
                 f = getattr(self.lib, "dru%sSS%s" % (t, name))
                 f.argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
             getattr(self.lib, "dru%sSSWMedian" % t).argtypes = [C.c_void_p]
@@ -45,6 +45,8 @@ class Lib:
             f.argtypes = [C.c_int32, C.c_void_p, C.c_int32]
             f.restype = real
         self.lib._druiSSEditTask.argtypes = [C.c_void_p, C.c_int64, C.c_void_p]
+        self.lib._druSQuantilesFreeBuffers.argtypes = [C.c_void_p]
+        self.lib._druSQuantilesFreeBuffers.restype = None
         self.lib._druSSDeleteTask.argtypes = [C.POINTER(C.c_void_p)]
 
 

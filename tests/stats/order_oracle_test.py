@@ -2,6 +2,7 @@
 exported quicksort routines against numpy (numpy.quantile "linear", numpy.sort, numpy.median):
 both layouts, both precisions, serial and OpenMP tables, component indices, special values,
 and every refusal before anything is written."""
+import ctypes
 import itertools
 import sys
 import unittest
@@ -266,6 +267,88 @@ class AbsoluteDeviations(unittest.TestCase):
             self.assertEqual(o.task.call("MAD", est, method), status)
             np.testing.assert_array_equal(o.res["meanad"], before["meanad"])
             np.testing.assert_array_equal(o.res["medad"], before["medad"])
+
+
+class StreamQuantiles(unittest.TestCase):
+    ID = dict(params_count=62, params=63, count=64, orders=65, quantiles=66)
+    UPDATE_AND_WRITE, UPDATE = 0x40, 0x80
+
+    def make(self, x0, eps, orders, dtype, layout=ROWS):
+        """A task over the first block x0 (p, n) with the streaming arrays registered."""
+        t = Task(LIB, np.ascontiguousarray(x0 if layout == ROWS else x0.T), layout=layout)
+        keep = dict(params_count=np.array([1], np.int32), params=np.array([eps], dtype),
+                    count=np.array([len(orders)], np.int32), orders=np.array(orders, dtype),
+                    quantiles=np.full(x0.shape[0] * len(orders), -7, dtype))
+        for k, v in keep.items():
+            (t.edit_int if v.dtype == np.int32 else t.edit)(self.ID[k], v)
+        t.stream = keep
+        return t
+
+    def state(self, t):
+        return ctypes.c_void_p.from_address(t.handle.value + 416).value
+
+    def test_ranks_within_eps_n(self):
+        orders = [0.0, 0.01, 0.1, 0.5, 0.77, 0.9, 1.0]
+        for eps, dtype, layout, threading in itertools.product([0.01, 0.05, 0.3, 1.0], [np.float64, np.float32],
+                                                              [ROWS, COLUMNS], ["serial", "openmp"]):
+            with self.subTest(eps=eps, dtype=dtype.__name__, layout=layout, threading=threading):
+                rng = np.random.default_rng(int(eps * 1000))
+                sizes = [1, 999, 37, 20000, 5003, 1, 12000]
+                blocks = [(rng.normal(size=(3, k)) * [[1], [100], [1e-3]]).astype(dtype) for k in sizes]
+                blocks[3][1, :5000] = 4.0  # a long run of ties
+                t = self.make(blocks[0], eps, orders, dtype, layout)
+                for b in blocks:
+                    t.set_block(np.ascontiguousarray(b if layout == ROWS else b.T))
+                    self.assertEqual(t.call("StreamQuantiles", 0, self.UPDATE, threading), 0)
+                self.assertTrue(np.all(t.stream["quantiles"] == -7), "method 0x80 alone writes nothing")
+                t.ints["n"][0] = 0
+                self.assertEqual(t.call("StreamQuantiles", 0, self.UPDATE_AND_WRITE, threading), 0)
+                allx = np.sort(np.concatenate(blocks, axis=1), axis=1)
+                n = allx.shape[1]
+                got = t.stream["quantiles"].reshape(3, len(orders))
+                for j, (o, q) in itertools.product(range(3), enumerate(orders)):
+                    lo = np.searchsorted(allx[j], got[j, o], "left")
+                    hi = np.searchsorted(allx[j], got[j, o], "right") - 1
+                    target = q * (n - 1)
+                    self.assertLess(lo, n, "a value of the data")
+                    self.assertEqual(allx[j, lo], got[j, o])
+                    miss = max(lo - target, target - hi, 0)
+                    self.assertLessEqual(miss, eps * n, "component %d order %g" % (j, q))
+
+    def test_statuses_in_order(self):
+        x = np.random.default_rng(0).normal(size=(2, 100))
+        cases = [  # (what, change, method, status)
+            ("eps 1 accepted", lambda t: t.stream["params"].__setitem__(0, 1.0), 0x40, 0),
+            ("eps 0", lambda t: t.stream["params"].__setitem__(0, 0.0), 0x40, -4067),
+            ("eps above 1", lambda t: t.stream["params"].__setitem__(0, 1.5), 0x40, -4067),
+            ("parameter count 2", lambda t: t.stream["params_count"].__setitem__(0, 2), 0x40, -4066),
+            ("order above 1", lambda t: t.stream["orders"].__setitem__(0, 1.1), 0x40, -4069),
+            ("negative order count", lambda t: t.stream["count"].__setitem__(0, -1), 0x40, -4069),
+            ("method", None, 0x1, -4029),
+            ("negative n", lambda t: t.ints["n"].__setitem__(0, -1), 0x40, -4002),
+            ("bad layout", lambda t: t.ints["layout"].__setitem__(0, 9), 0x40, -4003),
+            ("n = 0 needs no layout", lambda t: (t.ints["n"].__setitem__(0, 0),
+                                                 t.ints["layout"].__setitem__(0, 9)), 0x40, 0),
+        ]
+        for what, change, method, status in cases:
+            with self.subTest(what):
+                t = self.make(x, 0.1, [0.5], np.float64)
+                if change:
+                    change(t)
+                self.assertEqual(t.call("StreamQuantiles", 0, method), status)
+                self.assertEqual(self.state(t) is not None, status == 0, "state only after an accepted call")
+                if status:
+                    self.assertTrue(np.all(t.stream["quantiles"] == -7))
+
+    def test_free_buffers(self):
+        t = self.make(np.arange(50.0).reshape(1, 50), 0.1, [0.5], np.float64)
+        self.assertEqual(t.call("StreamQuantiles", 0, 0x40), 0)
+        self.assertIsNotNone(self.state(t))
+        LIB.lib._druSQuantilesFreeBuffers(t.handle)
+        self.assertIsNone(self.state(t))
+        # A later call starts a fresh summary.
+        self.assertEqual(t.call("StreamQuantiles", 0, 0x40), 0)
+        self.assertLessEqual(abs(t.stream["quantiles"][0] - 24.5), 0.1 * 50)
 
 
 if __name__ == "__main__":
