@@ -1,17 +1,23 @@
 // Shared pieces of the data fitting kernels: task access in the task's
-// precision, the partition view, workspace blocks and the threading helper.
+// precision, the partition view and the owned pointer arrays.
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
+#include "common/buffer.h"
+#include "common/parallel.h"
 #include "nrx/core.h"
 #include "nrx/fit.h"
 
 namespace nrx::fit {
+
+using common::Buffer;
+using common::FirstError;
+using common::run_blocks;
+using common::thread_count;
 
 // Storage codes of the y hint that the kernels accept.
 inline bool valid_storage_hint(int64_t h) { return h == 0 || h == 16 || h == 32 || h == 128; }
@@ -73,52 +79,6 @@ template <class T>
 T* coeffs(const DfTask* t, int64_t f) {
     return static_cast<T*>(t->coeff[f]);
 }
-
-// A block from the core allocator, released on scope exit.
-template <class T>
-struct Buffer {
-    T* p = nullptr;
-    explicit Buffer(size_t n) : p(static_cast<T*>(nrx_serv_allocate(n * sizeof(T) + 1, 128))) {}
-    ~Buffer() { nrx_serv_deallocate(p); }
-    Buffer(const Buffer&) = delete;
-    Buffer& operator=(const Buffer&) = delete;
-    T& operator[](size_t i) { return p[i]; }
-    explicit operator bool() const { return p != nullptr; }
-};
-
-inline int64_t thread_count(const nrx_threading* th) {
-    if (!th || !th->num_threads || !th->for_items) return 1;
-    int64_t n = th->num_threads();
-    return n < 1 ? 1 : n;
-}
-
-template <class F>
-void block_trampoline(int64_t item, int64_t thread, int64_t, void* ctx) {
-    (*static_cast<F*>(ctx))(item, thread);
-}
-
-// Runs f(block, thread) for block = 0..nblocks-1 on at most nthreads threads of
-// the table; on the calling thread when one thread or one block suffices.
-template <class F>
-void run_blocks(const nrx_threading* th, int64_t nblocks, int64_t nthreads, F&& f) {
-    using G = std::remove_reference_t<F>;
-    nthreads = std::min(nthreads, nblocks);
-    if (nthreads <= 1 || !th || !th->for_items) {
-        for (int64_t b = 0; b < nblocks; ++b) f(b, 0);
-        return;
-    }
-    th->for_items(nblocks, nthreads, static_cast<void*>(&f), &block_trampoline<G>);
-}
-
-// First error reported by any worker.
-struct FirstError {
-    std::atomic<int32_t> st{0};
-    void set(int32_t s) {
-        int32_t z = 0;
-        if (s < 0) st.compare_exchange_strong(z, s);
-    }
-    int32_t get() const { return st.load(); }
-};
 
 // Reciprocal of the step refined from an estimate: r*(1+e)*(1+e*e), e = 1 - h*r.
 template <class T>

@@ -209,7 +209,7 @@ int32_t build_c2(DfTask* t, Form form, Variant v, const nrx_threading* th) {
         int32_t s = check_periodic<T>(t);
         if (s) return s;
     }
-    using Solver = CoreSolver<T>;
+    using Solver = Core<T>;
     Prepared<T> p(t);
     if (!p.ok()) return DFK_ERR_ALLOC;
     Shape<T> s = shape_of<T>(form, v, nx);
@@ -232,8 +232,8 @@ int32_t build_c2(DfTask* t, Form form, Variant v, const nrx_threading* th) {
             z[s.n - 1] = bN;
         }
         if (!single) {
-            if (Solver::factor(n, dl, d, du)) return DFK_ERR_SOLVER;
-            if (s.cyclic && Solver::solve(n, 1, dl, d, du, z, ldb)) return DFK_ERR_SOLVER;
+            if (Solver::tridiag_factor(n, dl, d, du)) return DFK_ERR_SOLVER;
+            if (s.cyclic && Solver::tridiag_solve(n, 1, dl, d, du, z, ldb)) return DFK_ERR_SOLVER;
         }
     }
     FirstError err;
@@ -250,8 +250,8 @@ int32_t build_c2(DfTask* t, Form form, Variant v, const nrx_threading* th) {
                 build_rhs(form, v, p, s, y, bc, cols + nx * fn);
         }
         if (!s.direct) {
-            const int32_t st = single ? Solver::factor_solve(n, dl, d, du, cols, ldb)
-                                      : Solver::solve(n, int32_t(f1 - f0), dl, d, du, cols + nx * f0, ldb);
+            const int32_t st = single ? Solver::tridiag_factor_solve(n, dl, d, du, cols, ldb)
+                                      : Solver::tridiag_solve(n, int32_t(f1 - f0), dl, d, du, cols + nx * f0, ldb);
             if (st) {
                 err.set(DFK_ERR_SOLVER);
                 return;

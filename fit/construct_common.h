@@ -3,9 +3,12 @@
 // the conversions from breakpoint derivatives to piece coefficients.
 #pragma once
 
+#include "common/core_calls.h"
 #include "fit/common.h"
 
 namespace nrx::fit {
+
+using common::Core;
 
 // Boundary-condition type -> variant number.
 enum Variant { kNotAKnot = 0, kFree = 1, k1st1st = 2, k1st2nd = 3, k2nd1st = 4, k2nd2nd = 5, kPeriodic = 6, kNone = 7 };
@@ -26,13 +29,18 @@ inline constexpr BcEntry kBoundaryTable[] = {
     {0, kNone, false},
 };
 
+// The periodic condition takes a boundary array with the default and the Hermite
+// spline types (the Hermite kind reads bc[0] as the end derivative).
+inline bool periodic_needs_array(const DfTask* t) { return t->type == DFK_TYPE_DEFAULT || t->type == DFK_TYPE_HERMITE; }
+
 // Maps the task's boundary type to a variant; allow_none admits type 0 (Akima),
-// periodic_array makes the periodic condition need the boundary array.
+// periodic_array makes the periodic condition need the boundary array whatever the type.
 inline int32_t boundary_variant(const DfTask* t, bool allow_none, bool periodic_array, Variant* v) {
     for (const auto& e : kBoundaryTable) {
         if (e.bc_type != t->bc_type) continue;
         if (e.variant == kNone && !allow_none) return DFK_ERR_BC_TYPE;
-        if ((e.needs_array || (e.variant == kPeriodic && periodic_array)) && !t->bc) return DFK_ERR_BC;
+        const bool periodic_array_needed = e.variant == kPeriodic && (periodic_array || periodic_needs_array(t));
+        if ((e.needs_array || periodic_array_needed) && !t->bc) return DFK_ERR_BC;
         *v = e.variant;
         return DFK_OK;
     }
@@ -70,36 +78,6 @@ struct Prepared {
         }
     }
     bool ok() const { return store.p != nullptr; }
-};
-
-// Tridiagonal LU without pivoting through the core service library, in the precision of T.
-template <class T>
-struct CoreSolver {
-    static constexpr bool kDouble = sizeof(T) == 8;
-    static int32_t factor(int32_t n, T* dl, T* d, T* du) {
-        int32_t info = 0;
-        if constexpr (kDouble)
-            ddttrfb_4dfl(&n, dl, d, du, &info);
-        else
-            sdttrfb_4dfl(&n, dl, d, du, &info);
-        return info;
-    }
-    static int32_t solve(int32_t n, int32_t nrhs, const T* dl, const T* d, const T* du, T* b, int32_t ldb) {
-        int32_t info = 0;
-        if constexpr (kDouble)
-            ddttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
-        else
-            sdttrsb_4dfl("N", &n, &nrhs, dl, d, du, b, &ldb, &info);
-        return info;
-    }
-    static int32_t factor_solve(int32_t n, T* dl, T* d, T* du, T* b, int32_t ldb) {
-        int32_t info = 0, one = 1;
-        if constexpr (kDouble)
-            ddtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
-        else
-            sdtsvb_4dfl(&n, &one, dl, d, du, b, &ldb, &info);
-        return info;
-    }
 };
 
 // The values of function f: its own array under row storage, else gathered into buf.

@@ -151,7 +151,7 @@ int32_t quadratic(DfTask* t, const nrx_threading* th) {
         if (right_first(v)) dl[nx - 2] = 0, d[nx - 1] = 1;
         else dl[nx - 2] = a * p.inv[nx - 2], d[nx - 1] = (p.h[nx - 2] + b) * p.inv[nx - 2];
     }
-    if (CoreSolver<T>::factor(int32_t(nx), dl, d, du)) return DFK_ERR_SOLVER;
+    if (Core<T>::tridiag_factor(int32_t(nx), dl, d, du)) return DFK_ERR_SOLVER;
     FirstError err;
     run_blocks(th, ny, nth, [&](int64_t f, int64_t thread) {
         T* yb = ws.p + 3 * nx + 2 * nx * thread;
@@ -169,7 +169,7 @@ int32_t quadratic(DfTask* t, const nrx_threading* th) {
         s[0] = left_first(v) ? bc[0] : T(2) * m(0) - a * bc[0];
         ab(nx - 2, &a, &b);
         s[nx - 1] = right_first(v) ? bc[1] : T(2) * m(nx - 2) + b * bc[1];
-        if (CoreSolver<T>::solve(int32_t(nx), 1, dl, d, du, s, int32_t(nx))) {
+        if (Core<T>::tridiag_solve(int32_t(nx), 1, dl, d, du, s, int32_t(nx))) {
             err.set(DFK_ERR_SOLVER);
             return;
         }

@@ -1,6 +1,7 @@
 // The data fitting task: creation, deletion, edits, queries and the partition
-// lookup table. Every edit checks its arguments and obtains any new block
-// before it stores anything, so a refused edit leaves the task as it was.
+// lookup table. A refused edit keeps the fields it had not stored yet; an edit that
+// replaces an owned array releases the old one first and leaves null when the
+// new one cannot be had.
 #include <cstring>
 
 #include "fit/common.h"
@@ -31,6 +32,15 @@ void** make_coeff_pointers(T* c, int64_t ny, int64_t stride, int64_t hint) {
     for (int64_t i = 0; i < ny; ++i) p[i] = (hint & DFK_BY_FUNC) ? nullptr : c + i * stride;
     p[0] = c;
     return p;
+}
+
+// Releases the coefficient pointer array, then makes the one for `c` under `hint`
+// with the stride of the task's current order, type and nx; null when that fails.
+template <class T>
+int32_t replace_coeff_pointers(DfTask* t, T* c, int64_t hint) {
+    free_pointer_array(t->coeff);
+    t->coeff = make_coeff_pointers(c, t->ny, coeff_stride(t->order, t->type, t->nx), hint);
+    return t->coeff ? DFK_OK : DFK_ERR_ALLOC;
 }
 
 // Builds the lookup table of bins over [x[0], x[nx-1]]: entry k holds (low, high)
@@ -128,11 +138,9 @@ int32_t edit_ptr(DfTask* t, int64_t item, const T* ptr) {
             return DFK_OK;
         case DFK_ITEM_Y: {
             if (!ptr) return DFK_ERR_Y;
-            const void** p = make_value_pointers(ptr, t->nx, t->ny, t->yhint);
-            if (!p) return DFK_ERR_ALLOC;
             free_pointer_array(t->y);
-            t->y = p;
-            return DFK_OK;
+            t->y = make_value_pointers(ptr, t->nx, t->ny, t->yhint);
+            return t->y ? DFK_OK : DFK_ERR_ALLOC;
         }
         case DFK_ITEM_IC:
             if (!ptr) return DFK_ERR_IC;
@@ -145,12 +153,7 @@ int32_t edit_ptr(DfTask* t, int64_t item, const T* ptr) {
         case DFK_ITEM_COEFF: {
             if (!ptr) return DFK_ERR_COEFF;
             if (t->ny <= 0) return DFK_ERR_NY;
-            void** p = make_coeff_pointers(const_cast<T*>(ptr), t->ny, coeff_stride(t->order, t->type, t->nx),
-                                           t->coeff_hint);
-            if (!p) return DFK_ERR_ALLOC;
-            free_pointer_array(t->coeff);
-            t->coeff = p;
-            return DFK_OK;
+            return replace_coeff_pointers(t, const_cast<T*>(ptr), t->coeff_hint);
         }
         default:
             return DFK_ERR_ITEM;
@@ -304,24 +307,19 @@ int32_t edit_pp_spline(DfTask* t, int64_t order, int64_t type, int64_t bc_type, 
     if (t->dimension != 1) return DFK_OK;
     if (order < 0) return DFK_ERR_ORDER;
     if (type < 0) return DFK_ERR_TYPE;
-    if (bc_needs_array(bc_type) && !bc) return DFK_ERR_BC;
-    if (ic_type == 0 && ic) return DFK_ERR_IC_TYPE;
-    if (ic_type != 0 && !ic) return DFK_ERR_IC;
-    void** p = nullptr;
-    if (scoeff) {
-        if (t->ny <= 0) return DFK_ERR_NY;
-        p = make_coeff_pointers(scoeff, t->ny, coeff_stride(order, type, t->nx), hint);
-        if (!p) return DFK_ERR_ALLOC;
-    }
+    // Each step stores what it has checked; a later refusal leaves the earlier steps' fields.
     t->order = order;
     t->type = type;
+    if (bc_needs_array(bc_type) && !bc) return DFK_ERR_BC;
     t->bc_type = bc_type;
     t->bc = bc;
+    if (ic_type == 0 && ic) return DFK_ERR_IC_TYPE;
+    if (ic_type != 0 && !ic) return DFK_ERR_IC;
     t->ic_type = ic_type;
     t->ic = ic;
-    if (p) {
-        free_pointer_array(t->coeff);
-        t->coeff = p;
+    if (scoeff) {
+        if (t->ny <= 0) return DFK_ERR_NY;
+        if (int32_t st = replace_coeff_pointers(t, scoeff, hint)) return st;
     }
     t->coeff_hint = hint;
     return DFK_OK;

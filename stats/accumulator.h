@@ -2,6 +2,7 @@
 // part, the task's earlier calls), kept in double: weight sums, mean, raw power sums,
 // central sums and the cross-product, with the pairwise merge of two such sets.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -65,7 +66,8 @@ inline void merge(Acc& a, const Acc& b, const Plan& plan, int64_t p) {
     if (plan.central_order >= 3)
       a.S[1][j] += b.S[1][j] + d * d * d * f * (na - nb) / W + 3 * d * (na * b.S[0][j] - nb * a.S[0][j]) / W;
     if (plan.central_order >= 2) a.S[0][j] += b.S[0][j] + d * d * f;
-    a.M[j] += d * fb;
+    // An infinite mean on either side: the weighted average, not a + (b - a) f.
+    a.M[j] = std::isfinite(d) ? a.M[j] + d * fb : a.M[j] * (na / W) + b.M[j] * fb;
     for (int k = 0; k < plan.raw_order; ++k) a.R[k][j] += b.R[k][j];
   }
   if (plan.cross)

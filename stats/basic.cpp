@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/parallel.h"
+#include "common/vm_mode.h"
 #include "nrx/core.h"
 #include "nrx/stats.h"
 #include "nrx/zar_functions.h"
@@ -67,34 +69,97 @@ template <class T> void matrix_put(T* a, int storage, int64_t p, int64_t r, int6
 }
 
 // State carried between calls in the task's persistent buffer: the exact running sums,
-// valid while the weight pair and the mean array still hold what this routine wrote.
+// and a copy of every result array as this routine left it. The sums are used only
+// while the weight pair and each of those arrays still hold what was written, so they
+// always equal what the arrays would give; a caller who edits any of them gets the
+// state rebuilt from the arrays.
 struct CarryHeader {
   uint64_t magic;
   int64_t p;
+  int64_t bytes;  // of the whole buffer
   double W0, W1;
-  int32_t raw_order, central_order, cross, reserved;
+  int32_t raw_order, central_order, cross;
+  uint32_t written;        // estimate indices whose arrays were copied
+  int32_t storage[3];      // storage codes of the covariance, correlation and cross-product copies
+  int32_t reserved;
 };
 constexpr uint64_t kCarryMagic = 0x6e72785353426173ULL;
 
-int64_t carry_bytes(int64_t p) { return int64_t(sizeof(CarryHeader)) + 8 * (p + Acc::doubles(p)); }
+inline int64_t matrix_entries(int storage, int64_t p) {
+  return storage == NRX_SS_MATRIX_FULL ? p * p : p * (p + 1) / 2;
+}
+int64_t carry_bytes(int64_t p, bool cross) {
+  return int64_t(sizeof(CarryHeader)) + 8 * (p + Acc::doubles(p) + kEstimateCount * p + (cross ? 3 * p * p : 0));
+}
 
 struct Carry {
   CarryHeader* h = nullptr;
   double* ref = nullptr;  // the reference values its means are relative to
   Acc acc;
-  void bind(void* buf, int64_t p) {
+  double* copy = nullptr;  // kEstimateCount vectors of p, then the three matrices
+  int64_t p = 0;
+  void bind(void* buf, int64_t np) {
+    p = np;
     h = static_cast<CarryHeader*>(buf);
     ref = reinterpret_cast<double*>(h + 1);
     acc.bind(ref + p, p);
+    copy = ref + p + Acc::doubles(p);
   }
+  double* vector_copy(int index) const { return copy + int64_t(index) * p; }
+  double* matrix_copy(int k) const { return copy + kEstimateCount * p + int64_t(k) * p * p; }
 };
+
+constexpr int kMatrixIndex[3] = {kCovariance, kCorrelation, kCrossProduct};
+
+const void* matrix_storage_address(const NrxSSTask* t, int k) {
+  return k == 0 ? t->covariance_storage : k == 1 ? t->correlation_storage : t->cross_product_storage;
+}
+
+// Bit equality, so that a NaN the routine wrote still matches.
+template <class T> bool same(T a, double copied) {
+  const T b = T(copied);
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// Copies every array of `need` into the carry, as it stands after the call.
+template <class T>
+void copy_results(const NrxSSTask* t, uint32_t need, int64_t p, Carry& c) {
+  c.h->written = need;
+  for (int i = 0; i < kEstimateCount; ++i) {
+    if (!has(need, i)) continue;
+    const T* a = static_cast<const T*>(result_address(t, i));
+    for (int k = 0; k < 3; ++k)
+      if (kMatrixIndex[k] == i) {
+        const int st = matrix_storage(t, matrix_storage_address(t, k));
+        c.h->storage[k] = st;
+        for (int64_t e = 0; e < matrix_entries(st, p); ++e) c.matrix_copy(k)[e] = double(a[e]);
+        a = nullptr;
+      }
+    if (a)
+      for (int64_t j = 0; j < p; ++j) c.vector_copy(i)[j] = double(a[j]);
+  }
+}
 
 template <class T>
 bool carry_valid(const NrxSSTask* t, const Carry& c, int64_t p, double W0, double W1) {
   if (!c.h || c.h->magic != kCarryMagic || c.h->p != p || c.h->W0 != W0 || c.h->W1 != W1) return false;
-  const Results<T> res{t};
-  for (int64_t j = 0; j < p; ++j)
-    if (t->mean && selected(t, j) && T(c.ref[j] + c.acc.M[j]) != res.at(kMean)[j]) return false;
+  for (int i = 0; i < kEstimateCount; ++i) {
+    if (!has(c.h->written, i)) continue;
+    const T* a = static_cast<const T*>(result_address(t, i));
+    if (!a) return false;
+    bool matrix = false;
+    for (int k = 0; k < 3; ++k)
+      if (kMatrixIndex[k] == i) {
+        matrix = true;
+        const int st = matrix_storage(t, matrix_storage_address(t, k));
+        if (st != c.h->storage[k]) return false;
+        for (int64_t e = 0; e < matrix_entries(st, p); ++e)
+          if (!same(a[e], c.matrix_copy(k)[e])) return false;
+      }
+    if (!matrix)
+      for (int64_t j = 0; j < p; ++j)
+        if (!same(a[j], c.vector_copy(i)[j])) return false;
+  }
   return true;
 }
 
@@ -157,10 +222,9 @@ void load_previous(const NrxSSTask* t, const Plan& plan, const Carry* carry, con
 }
 
 template <class T> void inv_sqrt(int32_t n, const T* a, T* r) {
-  const uint32_t mode = nrx_zar_kernel_SetMode(0x140000);
+  const common::VmModeGuard mode(common::kInternalMode);
   if constexpr (sizeof(T) == 8) nrx_zar_kernel_dInvSqrt_ttab[0](n, a, r);
   else nrx_zar_kernel_sInvSqrt_ttab[0](n, a, r);
-  nrx_zar_kernel_SetMode(mode);
 }
 
 // Covariance, correlation and cross-product of the selected components from a.P;
@@ -278,8 +342,7 @@ struct PassContext {
 };
 
 template <class T>
-void part_worker(int64_t part, int64_t, int64_t, void* ctx) {
-  auto* c = static_cast<PassContext<T>*>(ctx);
+void part_worker(int64_t part, PassContext<T>* c) {
   const int64_t n = c->in.n;
   const int64_t begin = n * part / c->parts, end = n * (part + 1) / c->parts;
   if (c->in.w)
@@ -322,13 +385,18 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
   bool use_carry = false;
   if (W) {
     void* buf = t->basic_buffer;
-    if (!buf || static_cast<CarryHeader*>(buf)->p != p) {
-      void* fresh = nrx_serv_allocate(size_t(carry_bytes(p)), 128);
+    const int64_t bytes_needed = carry_bytes(p, plan.cross);
+    if (!buf || static_cast<CarryHeader*>(buf)->p != p || static_cast<CarryHeader*>(buf)->bytes < bytes_needed) {
+      // A larger buffer for the cross-product copies keeps a valid carry.
+      const int64_t keep = buf && static_cast<CarryHeader*>(buf)->p == p ? static_cast<CarryHeader*>(buf)->bytes : 0;
+      void* fresh = nrx_serv_allocate(size_t(bytes_needed), 128);
       if (!fresh) {
         nrx_serv_deallocate(mem);
         return NRX_SS_STATUS_NO_MEMORY;
       }
-      std::memset(fresh, 0, size_t(carry_bytes(p)));
+      std::memset(fresh, 0, size_t(bytes_needed));
+      if (keep) std::memcpy(fresh, buf, size_t(keep));
+      static_cast<CarryHeader*>(fresh)->bytes = bytes_needed;
       nrx_serv_deallocate(buf);
       t->basic_buffer = buf = fresh;
     }
@@ -367,15 +435,14 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
       T v = layout == NRX_SS_STORAGE_ROWS ? x[j * n] : x[j];
       if (use_carry) v = T(carry.ref[j]);
       else if (plan.shifted && W && W[0] != 0 && mean && std::isfinite(double(mean[j]))) v = mean[j];
-      ref[j] = v;
+      ref[j] = finite_or_zero(v);
     }
   }
 
   PassContext<T> ctx{{static_cast<const T*>(t->data), static_cast<const T*>(t->weights), n, p,
                       layout == NRX_SS_STORAGE_ROWS, ref, plan.shifted},
                      &plan, parts, acc, scratch};
-  if (parts == 1) part_worker<T>(0, 0, 1, &ctx);
-  else th->for_threads(parts, &ctx, part_worker<T>);
+  common::run_parts(th, parts, [&ctx](int64_t part) { part_worker<T>(part, &ctx); });
 
   Acc& total = acc[2 * parts];
   total.clear(p);
@@ -402,6 +469,7 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
   }
   finalise_vectors<T>(t, plan, total, ref, p);
   if (plan.cross) finalise_matrices<T>(t, plan.need, total, p, final_scratch);
+  if (W) copy_results<T>(t, plan.need, p, carry);
   nrx_serv_deallocate(mem);
   return NRX_SS_STATUS_OK;
 }

@@ -101,6 +101,9 @@ void block_cross(const PassInput<T>& in, int64_t i0, int64_t m, const T* c, T* d
   outer_products<T, W>(in.x + i0 * p, w, m, p, c, dev, P);
 }
 
+// A centre or reference value must be finite: deviations from an infinity are NaN.
+template <class T> T finite_or_zero(T v) { return std::isfinite(double(v)) ? v : T(0); }
+
 // Folds observations [begin, end) into `part`; `blk` is a second state used per block.
 template <class T, bool W>
 void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t end, const BlockScratch<T>& sc,
@@ -137,10 +140,11 @@ void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t e
           blk.M[j] = blk.R[0][j] / w0 - double(in.ref[j]);
         }
         if (!plan.cross) continue;
-        for (int64_t j = j0; j < j1; ++j) sc.centre[j] = T(double(in.ref[j]) + blk.M[j]);
+        for (int64_t j = j0; j < j1; ++j) sc.centre[j] = finite_or_zero(T(double(in.ref[j]) + blk.M[j]));
         power_sums<T, W>(in, j0, i0, m, 1, sc.centre, sc.sums);
         for (int64_t j = j0; j < j1; ++j)
-          blk.M[j] = (double(sc.centre[j]) - double(in.ref[j])) + sc.sums[in.rows ? 0 : j] / w0;
+          if (std::isfinite(blk.M[j]))  // an infinite mean stays as the raw sums give it
+            blk.M[j] = (double(sc.centre[j]) - double(in.ref[j])) + sc.sums[in.rows ? 0 : j] / w0;
         continue;
       }
       // One sweep of deviations from a centre c near the block mean: the shift (method
@@ -148,6 +152,7 @@ void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t e
       // central sums by removing the offset d = T1 / W. Should d be large against the
       // spread (more than 1.5 bits lost), the sweep is repeated about the block mean.
       const int order = plan.raw_order > plan.central_order ? plan.raw_order : plan.central_order;
+      bool raw_again = false;
       for (int64_t j = j0; j < j1; ++j) sc.centre[j] = in.shifted ? in.ref[j] : sc.prev[j];
       power_sums<T, W>(in, j0, i0, m, order, sc.centre, sc.sums);
       if (!in.shifted && plan.central_order >= 2) {
@@ -155,9 +160,10 @@ void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t e
         for (int64_t j = j0; j < j1; ++j) {
           const int64_t q = in.rows ? 0 : j;
           const double d = sc.sums[q] / w0;
-          if (!(8 * w0 * d * d <= double(sc.sums[stride + q]))) {
+          const T moved = T(double(sc.centre[j]) + d);
+          if (!(8 * w0 * d * d <= double(sc.sums[stride + q])) && std::isfinite(double(moved))) {
             redo = true;
-            sc.centre[j] = T(double(sc.centre[j]) + d);
+            sc.centre[j] = moved;
           }
         }
         if (redo) power_sums<T, W>(in, j0, i0, m, order, sc.centre, sc.sums);
@@ -170,13 +176,25 @@ void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t e
         const double t4 = order >= 4 ? double(sc.sums[3 * stride + q]) : 0.0;
         const double d = t1 / w0;
         blk.M[j] = (c - double(in.ref[j])) + d;
-        sc.prev[j] = T(c + d);
+        sc.prev[j] = std::isfinite(c + d) ? T(c + d) : T(c);
         const double R[4] = {w0 * c + t1, (w0 * c + 2 * t1) * c + t2, ((w0 * c + 3 * t1) * c + 3 * t2) * c + t3,
                              (((w0 * c + 4 * t1) * c + 6 * t2) * c + 4 * t3) * c + t4};
-        for (int k = 0; k < plan.raw_order; ++k) blk.R[k][j] = R[k];
+        for (int k = 0; k < plan.raw_order; ++k) {
+          blk.R[k][j] = R[k];
+          raw_again |= !std::isfinite(R[k]);
+        }
         if (plan.central_order >= 2) blk.S[0][j] = t2 - w0 * d * d;
         if (plan.central_order >= 3) blk.S[1][j] = t3 - 3 * d * t2 + 2 * w0 * d * d * d;
         if (plan.central_order >= 4) blk.S[2][j] = t4 - 4 * d * t3 + 6 * d * d * t2 - 3 * w0 * d * d * d * d;
+      }
+      // Infinite data: the expansion about c meets inf - inf, while the plain sums of
+      // powers are the infinities the formulas give; take those.
+      if (raw_again) {
+        for (int64_t j = j0; j < j1; ++j) sc.centre[j] = 0;
+        power_sums<T, W>(in, j0, i0, m, plan.raw_order, sc.centre, sc.sums);
+        for (int64_t j = j0; j < j1; ++j)
+          for (int k = 0; k < plan.raw_order; ++k)
+            if (!std::isfinite(blk.R[k][j])) blk.R[k][j] = sc.sums[k * stride + (in.rows ? 0 : j)];
       }
     }
     if (plan.cross) {

@@ -28,39 +28,45 @@
 extern "C" {
 #endif
 
-/* ---- Status codes -------------------------------------------------------- */
-enum {
-    DFK_OK = 0,
-    DFK_ERR_NULL_TASK = -1000,      /* task is null */
-    DFK_ERR_ALLOC = -1001,          /* memory allocation failed */
-    DFK_ERR_METHOD = -1002,         /* method or spline type not supported by the kernel */
-    DFK_ERR_NX = -1004,             /* too few breakpoints */
-    DFK_ERR_X = -1005,              /* partition pointer null */
-    DFK_ERR_XHINT = -1006,          /* bad x hint */
-    DFK_ERR_NY = -1007,             /* bad number of functions */
-    DFK_ERR_Y = -1008,              /* function-value pointer null */
-    DFK_ERR_YHINT = -1009,          /* bad or unusable y hint */
-    DFK_ERR_ORDER = -1010,          /* bad spline order */
-    DFK_ERR_TYPE = -1011,           /* bad spline type / order-type combination */
-    DFK_ERR_IC_TYPE = -1012,        /* bad internal-condition type */
-    DFK_ERR_IC = -1013,             /* internal-condition array null */
-    DFK_ERR_BC_TYPE = -1014,        /* bad boundary-condition type */
-    DFK_ERR_BC = -1015,             /* boundary-condition array null */
-    DFK_ERR_COEFF = -1016,          /* coefficient pointer null */
-    DFK_ERR_COEFF_HINT = -1017,     /* bad coefficient hint */
-    DFK_ERR_PERIODIC = -1018,       /* periodic condition with y[0] != y[nx-1] */
-    DFK_ERR_ITEM = -1019,           /* item id not served by the operation */
-    DFK_ERR_INDEX = -1020,          /* function index out of range */
-    DFK_ERR_NOT_BREAKPOINT = -1022, /* look-up interpolation at a site that is no breakpoint */
-    DFK_ERR_LOOKUP_COUNT = -1024,   /* look-up interpolation with more than one result per site */
-    DFK_ERR_LOOKUP_VALUE = -1025,   /* look-up interpolation without the value requested */
-    DFK_ERR_DATAHINT = -1026,       /* bad data hint for the cell search */
-    DFK_ERR_RHINT = -1028,          /* bad result hint of interpolation */
-    DFK_ERR_RHINT_INTEGRAL = -1034, /* bad result hint of integration */
-    DFK_ERR_FLAG_VALUE = -1036,     /* auxiliary flag not 0 or 1 */
-    DFK_ERR_NULL_OUT = -1037,       /* output pointer of a query null */
-    DFK_ERR_SOLVER = -1500          /* the core tridiagonal solver reported failure */
-};
+/* ---- Status codes --------------------------------------------------------
+ * X(name, value, message): every status of the data fitting services with a
+ * short message that says what is wrong and, where one exists, which edit or
+ * argument fixes it. The enum below is expanded from this list. */
+#define NRX_DF_STATUS_LIST(X) \
+    X(DFK_OK, 0, "success") \
+    X(DFK_ERR_NULL_TASK, -1000, "null task: create it with NewTask1D first") \
+    X(DFK_ERR_ALLOC, -1001, "memory allocation failed (an edit that replaces an owned array leaves it null)") \
+    X(DFK_ERR_METHOD, -1002, "construction method or spline type not supported by this kernel") \
+    X(DFK_ERR_NX, -1004, "too few breakpoints for this spline: raise nx (item 14)") \
+    X(DFK_ERR_X, -1005, "partition pointer null: give x at creation or with EditPtr item 1") \
+    X(DFK_ERR_XHINT, -1006, "x hint not 0, 1, 2 or 4") \
+    X(DFK_ERR_NY, -1007, "bad number of functions: ny must be at least 1 (ny = 0 only without function values)") \
+    X(DFK_ERR_Y, -1008, "function values missing: give y with EditPtr item 2 or EditIdxPtr") \
+    X(DFK_ERR_YHINT, -1009, "y hint not 0, 16, 32 or 128, or not usable with column storage") \
+    X(DFK_ERR_ORDER, -1010, "spline order negative or not served by this kernel") \
+    X(DFK_ERR_TYPE, -1011, "spline type not accepted (0-5 or 9; order 0 kinds 6-8 for interpolation)") \
+    X(DFK_ERR_IC_TYPE, -1012, "bad internal-condition type (quadratic type 1 needs bit 8), or an array with type 0") \
+    X(DFK_ERR_IC, -1013, "internal-condition array null: give it with EditPPSpline1D or EditPtr item 3") \
+    X(DFK_ERR_BC_TYPE, -1014, "boundary-condition type not accepted by this kernel") \
+    X(DFK_ERR_BC, -1015, "boundary-condition array null: this boundary type needs values (EditPtr item 4)") \
+    X(DFK_ERR_COEFF, -1016, "coefficient array missing: give it with EditPPSpline1D or EditPtr item 5") \
+    X(DFK_ERR_COEFF_HINT, -1017, "coefficient hint not 0, 16, 32 or 128") \
+    X(DFK_ERR_PERIODIC, -1018, "periodic boundary condition but a function's first and last values differ") \
+    X(DFK_ERR_ITEM, -1019, "item id not served by this edit or query") \
+    X(DFK_ERR_INDEX, -1020, "function index outside 0..ny-1") \
+    X(DFK_ERR_NOT_BREAKPOINT, -1022, "look-up interpolation at a site that is not a breakpoint") \
+    X(DFK_ERR_LOOKUP_COUNT, -1024, "look-up interpolation asked for more than one result per site") \
+    X(DFK_ERR_LOOKUP_VALUE, -1025, "look-up interpolation without the value (order 0) requested") \
+    X(DFK_ERR_DATAHINT, -1026, "bad data hint for the cell search") \
+    X(DFK_ERR_RHINT, -1028, "interpolation result hint not 0, 16, 32, 128, 256 or 512") \
+    X(DFK_ERR_RHINT_INTEGRAL, -1034, "integration result hint not 0, 16, 32 or 128") \
+    X(DFK_ERR_FLAG_VALUE, -1036, "auxiliary flag not 0 or 1") \
+    X(DFK_ERR_NULL_OUT, -1037, "output pointer of a query null") \
+    X(DFK_ERR_SOLVER, -1500, "the tridiagonal solver failed (a zero pivot: check for repeated breakpoints)")
+
+#define NRX_DF_STATUS_ENUM_ENTRY(name, value, message) name = value,
+enum { NRX_DF_STATUS_LIST(NRX_DF_STATUS_ENUM_ENTRY) };
+#undef NRX_DF_STATUS_ENUM_ENTRY
 
 /* ---- Edit and query items ------------------------------------------------ */
 enum {
@@ -236,7 +242,10 @@ NRX_FIT_API int32_t nrx_df_kernel_DeleteTask(DfTask** task);
 
 /* Points item 1..5 at ptr. Null task -1000; other items -1019; null ptr:
  * x -1005, y -1008, ic -1013, bc -1015, coeff -1016; coeff with ny = 0 -1007;
- * allocation -1001. A refused edit leaves the task as it was. */
+ * allocation -1001. Items 2 and 5 release the old pointer array before the
+ * new one is allocated: after -1001 the task holds no array for that item
+ * (a null pointer; kernels then report -1008 / -1016). Any other refusal
+ * leaves the task as it was. */
 NRX_FIT_API int32_t nrx_df_kernel_dEditPtr(DfTask* task, int64_t item, const double* ptr);
 NRX_FIT_API int32_t nrx_df_kernel_sEditPtr(DfTask* task, int64_t item, const float* ptr);
 
@@ -272,8 +281,14 @@ NRX_FIT_API int32_t nrx_df_kernel_iQueryVal(DfTask* task, int64_t item, void* ou
  * and array, coefficient array (may be null) and its hint. -1000; order < 0
  * -1010; type < 0 -1011 (both checked first); bc type needing an array with
  * bc null -1015; ic type 0 with ic given or nonzero with ic null: -1012 /
- * -1013; scoeff with ny = 0 -1007; allocation -1001. Every check is made
- * before anything is stored: a refused call leaves the task as it was. */
+ * -1013; scoeff with ny = 0 -1007; allocation -1001. The call works in
+ * steps and each step stores what it has checked: order and type are stored
+ * before the boundary check, the boundary type and array before the internal
+ * check, the internal type and array before the coefficient step. A refused
+ * call keeps what the earlier steps stored (a -1015 leaves the new order and
+ * type, a -1012/-1013 also the new boundary condition); -1001 leaves the
+ * coefficient pointer array null (the old one was released first) and the
+ * coefficient hint unchanged. */
 NRX_FIT_API int32_t nrx_df_kernel_dEditPPSpline1D(DfTask* task, int64_t order, int64_t type, int64_t bc_type,
                                                   const double* bc, int64_t ic_type, const double* ic,
                                                   double* scoeff, int64_t scoeffhint);

@@ -32,98 +32,104 @@
 extern "C" {
 #endif
 
-/* ---- Status codes ------------------------------------------------------------- */
-typedef enum NrxSSStatus {
-    NRX_SS_STATUS_OK = 0,
-    NRX_SS_STATUS_BAD_PARAMETER = -3,
-    NRX_SS_STATUS_NO_MEMORY = -4000,
-    NRX_SS_STATUS_BAD_DIMENSION = -4001,
-    NRX_SS_STATUS_BAD_OBSERVATIONS = -4002,
-    NRX_SS_STATUS_BAD_STORAGE = -4003,
-    NRX_SS_STATUS_NULL_INDICES = -4004,
-    NRX_SS_STATUS_NULL_WEIGHTS = -4005,
-    NRX_SS_STATUS_NULL_MEAN = -4006,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_2 = -4007,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_3 = -4008,
-    NRX_SS_STATUS_NULL_RAW_MOMENT_4 = -4009,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2 = -4010,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3 = -4011,
-    NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4 = -4012,
-    NRX_SS_STATUS_NULL_KURTOSIS = -4013,
-    NRX_SS_STATUS_NULL_SKEWNESS = -4014,
-    NRX_SS_STATUS_NULL_MINIMUM = -4015,
-    NRX_SS_STATUS_NULL_MAXIMUM = -4016,
-    NRX_SS_STATUS_NULL_VARIATION = -4017,
-    NRX_SS_STATUS_NULL_COVARIANCE = -4018,
-    NRX_SS_STATUS_NULL_CORRELATION = -4019,
-    NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS = -4020,
-    NRX_SS_STATUS_NULL_QUANTILE_ORDERS = -4021,
-    NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT = -4022,
-    NRX_SS_STATUS_NULL_QUANTILES = -4023,
-    NRX_SS_STATUS_NULL_ORDER_STATISTICS = -4024,
-    NRX_SS_STATUS_NULL_ROBUST_COVARIANCE = -4027,
-    NRX_SS_STATUS_NULL_ROBUST_MEAN = -4028,
-    NRX_SS_STATUS_BAD_METHOD = -4029,
-    NRX_SS_STATUS_NULL_GROUP_INDICES = -4030,
-    NRX_SS_STATUS_NULL_TASK = -4031,
-    NRX_SS_STATUS_NULL_DATA = -4032,
-    NRX_SS_STATUS_RANK_DEFICIENT = -4033,
-    NRX_SS_STATUS_NULL_POOLED_COVARIANCE = -4034,
-    NRX_SS_STATUS_NULL_POOLED_MEAN = -4035,
-    NRX_SS_STATUS_NULL_GROUP_COVARIANCES = -4036,
-    NRX_SS_STATUS_NULL_GROUP_MEANS = -4037,
-    NRX_SS_STATUS_BAD_GROUP_INDICES = -4038,
-    NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS = -4039,
-    NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT = -4040,
-    NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS = -4041,
-    NRX_SS_STATUS_NULL_ROBUST_PARAMETERS = -4042,
-    NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT = -4043,
-    NRX_SS_STATUS_NULL_STORAGE = -4044,
-    NRX_SS_STATUS_NULL_PARTIAL_INDICES = -4045,
-    NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE = -4046,
-    NRX_SS_STATUS_NULL_PARTIAL_CORRELATION = -4047,
-    NRX_SS_STATUS_NULL_MISSING_PARAMETERS = -4048,
-    NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT = -4049,
-    NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT = -4050,
-    NRX_SS_STATUS_BAD_MISSING_COUNTS = -4051,
-    NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT = -4052,
-    NRX_SS_STATUS_NULL_INITIAL_ESTIMATES = -4053,
-    NRX_SS_STATUS_NULL_SIMULATED_VALUES = -4054,
-    NRX_SS_STATUS_NULL_SIMULATED_COUNT = -4055,
-    NRX_SS_STATUS_NULL_ESTIMATE_COUNT = -4056,
-    NRX_SS_STATUS_NULL_ESTIMATES = -4057,
-    NRX_SS_STATUS_BAD_ESTIMATE_COUNT = -4058,
-    NRX_SS_STATUS_BAD_SIMULATED_COUNT = -4059,
-    NRX_SS_STATUS_NO_MISSING_RESULTS = -4060,
-    NRX_SS_STATUS_NULL_PRIOR_COUNT = -4061,
-    NRX_SS_STATUS_NULL_PRIOR = -4062,
-    NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT = -4063,
-    NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT = -4064,
-    NRX_SS_STATUS_NULL_STREAM_PARAMETERS = -4065,
-    NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT = -4066,
-    NRX_SS_STATUS_BAD_STREAM_ACCURACY = -4067,
-    NRX_SS_STATUS_NULL_STREAM_ORDERS = -4068,
-    NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT = -4069,
-    NRX_SS_STATUS_NULL_STREAM_QUANTILES = -4070,
-    NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION = -4071,
-    NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE = -4072,
-    NRX_SS_STATUS_BAD_PARTIAL_INDICES = -4073,
-    NRX_SS_STATUS_NULL_SUM_1 = -4074,
-    NRX_SS_STATUS_NULL_SUM_2 = -4075,
-    NRX_SS_STATUS_NULL_SUM_3 = -4076,
-    NRX_SS_STATUS_NULL_SUM_4 = -4077,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_2 = -4078,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_3 = -4079,
-    NRX_SS_STATUS_NULL_CENTRAL_SUM_4 = -4080,
-    NRX_SS_STATUS_NULL_CROSS_PRODUCT = -4081,
-    NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION = -4082,
-    NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION = -4083,
-    NRX_SS_STATUS_NULL_SORTED_DATA = -4084,
-    NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES = -4085,
-    NRX_SS_STATUS_EIGEN_FAILED = -5040,
-    NRX_SS_STATUS_FACTOR_FAILED = -5041,
-    NRX_SS_STATUS_INVERSE_FAILED = -5042
-} NrxSSStatus;
+/* ---- Status codes -------------------------------------------------------------
+ * X(name, value, message): every status of the summary statistics with a short
+ * message that says what is wrong and which registration fixes it. The enum
+ * below is expanded from this list. */
+#define NRX_SS_STATUS_LIST(X) \
+    X(NRX_SS_STATUS_OK, 0, "success") \
+    X(NRX_SS_STATUS_BAD_PARAMETER, -3, "edit-parameter id outside 1..79, or an id of the other kind (real ids with _drud/_drusSSEditTask, integer ids with _druiSSEditTask)") \
+    X(NRX_SS_STATUS_NO_MEMORY, -4000, "memory allocation failed; nothing was written") \
+    X(NRX_SS_STATUS_BAD_DIMENSION, -4001, "dimension address null or p not positive: register it with parameter 1") \
+    X(NRX_SS_STATUS_BAD_OBSERVATIONS, -4002, "observation count address null or n not positive: register it with parameter 2") \
+    X(NRX_SS_STATUS_BAD_STORAGE, -4003, "layout code not 0x10000 (rows) or 0x20000 (columns)") \
+    X(NRX_SS_STATUS_NULL_INDICES, -4004, "component indices address null (parameter 5)") \
+    X(NRX_SS_STATUS_NULL_WEIGHTS, -4005, "weights address null (parameter 6)") \
+    X(NRX_SS_STATUS_NULL_MEAN, -4006, "mean array not registered: the requested estimates need the mean (parameter 7)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_2, -4007, "raw moment 2 array not registered: the variance needs the mean and raw moment 2 arrays (parameter 8)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_3, -4008, "raw moment 3 array not registered: central moment 3 and skewness need it (parameter 9)") \
+    X(NRX_SS_STATUS_NULL_RAW_MOMENT_4, -4009, "raw moment 4 array not registered: central moment 4 and kurtosis need it (parameter 10)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2, -4010, "central moment 2 array not registered: skewness, kurtosis and variation need it (parameter 11)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3, -4011, "central moment 3 array not registered: skewness needs it (parameter 12)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4, -4012, "central moment 4 array not registered: kurtosis needs it (parameter 13)") \
+    X(NRX_SS_STATUS_NULL_KURTOSIS, -4013, "kurtosis array not registered (parameter 14)") \
+    X(NRX_SS_STATUS_NULL_SKEWNESS, -4014, "skewness array not registered (parameter 15)") \
+    X(NRX_SS_STATUS_NULL_MINIMUM, -4015, "minimum array not registered (parameter 16)") \
+    X(NRX_SS_STATUS_NULL_MAXIMUM, -4016, "maximum array not registered (parameter 17)") \
+    X(NRX_SS_STATUS_NULL_VARIATION, -4017, "variation array not registered (parameter 18)") \
+    X(NRX_SS_STATUS_NULL_COVARIANCE, -4018, "covariance array not registered (parameter 19)") \
+    X(NRX_SS_STATUS_NULL_CORRELATION, -4019, "correlation array not registered (parameter 21)") \
+    X(NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS, -4020, "accumulated weights not registered: moments from sums need the weight pair (parameter 23) unless n is registered and no weights are") \
+    X(NRX_SS_STATUS_NULL_QUANTILE_ORDERS, -4021, "quantile orders not registered (parameter 25)") \
+    X(NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT, -4022, "quantile order count not registered (parameter 24), negative, or an order outside [0, 1]") \
+    X(NRX_SS_STATUS_NULL_QUANTILES, -4023, "quantiles array not registered (parameter 26)") \
+    X(NRX_SS_STATUS_NULL_ORDER_STATISTICS, -4024, "order statistics array not registered (parameter 27)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_COVARIANCE, -4027, "robust covariance array not registered (parameter 40)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_MEAN, -4028, "robust mean array not registered (parameter 39)") \
+    X(NRX_SS_STATUS_BAD_METHOD, -4029, "method mask not accepted by this routine, or it cannot produce a requested estimate") \
+    X(NRX_SS_STATUS_NULL_GROUP_INDICES, -4030, "group indices or requested group indices not registered (parameters 28, 32)") \
+    X(NRX_SS_STATUS_NULL_TASK, -4031, "null task: create it with _drudSSNewTask or _drusSSNewTask") \
+    X(NRX_SS_STATUS_NULL_DATA, -4032, "data address not registered (NewTask or parameter 3)") \
+    X(NRX_SS_STATUS_RANK_DEFICIENT, -4033, "the covariance matrix is rank-deficient") \
+    X(NRX_SS_STATUS_NULL_POOLED_COVARIANCE, -4034, "pooled covariance array not registered (parameter 31)") \
+    X(NRX_SS_STATUS_NULL_POOLED_MEAN, -4035, "pooled mean array not registered (parameter 30)") \
+    X(NRX_SS_STATUS_NULL_GROUP_COVARIANCES, -4036, "group covariances array not registered (parameter 35)") \
+    X(NRX_SS_STATUS_NULL_GROUP_MEANS, -4037, "group means array not registered (parameter 33)") \
+    X(NRX_SS_STATUS_BAD_GROUP_INDICES, -4038, "group index address null, a negative group index, or a requested-groups entry other than 0 and 1") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS, -4039, "outlier parameters not registered (parameter 42)") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT, -4040, "outlier parameter count not registered (parameter 41)") \
+    X(NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS, -4041, "outlier weights array not registered (parameter 43)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETERS, -4042, "robust covariance parameters not registered (parameter 38)") \
+    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT, -4043, "robust covariance parameter count not registered (parameter 37)") \
+    X(NRX_SS_STATUS_NULL_STORAGE, -4044, "a layout or matrix storage address not registered (data layout: parameter 4; result storage: its own parameter)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_INDICES, -4045, "partial covariance index array not registered (parameter 45)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE, -4046, "partial covariance array not registered (parameter 46)") \
+    X(NRX_SS_STATUS_NULL_PARTIAL_CORRELATION, -4047, "partial correlation array not registered (parameter 48)") \
+    X(NRX_SS_STATUS_NULL_MISSING_PARAMETERS, -4048, "missing-value method parameters not registered (parameter 51)") \
+    X(NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT, -4049, "missing-value method parameter count not registered (parameter 50)") \
+    X(NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT, -4050, "missing-value method parameter count is not 5") \
+    X(NRX_SS_STATUS_BAD_MISSING_COUNTS, -4051, "non-positive set count or missing-value count") \
+    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT, -4052, "initial estimate count not registered (parameter 52)") \
+    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATES, -4053, "initial estimates not registered (parameter 53)") \
+    X(NRX_SS_STATUS_NULL_SIMULATED_VALUES, -4054, "simulated values array not registered (parameter 55)") \
+    X(NRX_SS_STATUS_NULL_SIMULATED_COUNT, -4055, "simulated value count not registered (parameter 54)") \
+    X(NRX_SS_STATUS_NULL_ESTIMATE_COUNT, -4056, "estimate count not registered (parameter 56)") \
+    X(NRX_SS_STATUS_NULL_ESTIMATES, -4057, "estimates array not registered (parameter 57)") \
+    X(NRX_SS_STATUS_BAD_ESTIMATE_COUNT, -4058, "estimate count does not fit the data") \
+    X(NRX_SS_STATUS_BAD_SIMULATED_COUNT, -4059, "simulated value count does not fit the data") \
+    X(NRX_SS_STATUS_NO_MISSING_RESULTS, -4060, "neither estimates nor simulated values requested") \
+    X(NRX_SS_STATUS_NULL_PRIOR_COUNT, -4061, "prior count not registered (parameter 58)") \
+    X(NRX_SS_STATUS_NULL_PRIOR, -4062, "prior not registered (parameter 59)") \
+    X(NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT, -4063, "missing-value count differs from the data") \
+    X(NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT, -4064, "streaming parameter count not registered (parameter 62)") \
+    X(NRX_SS_STATUS_NULL_STREAM_PARAMETERS, -4065, "streaming parameters not registered (parameter 63)") \
+    X(NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT, -4066, "streaming parameter count address null or the count is not 1") \
+    X(NRX_SS_STATUS_BAD_STREAM_ACCURACY, -4067, "streaming accuracy not in (0, 1]") \
+    X(NRX_SS_STATUS_NULL_STREAM_ORDERS, -4068, "streaming quantile orders not registered (parameter 65)") \
+    X(NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT, -4069, "streaming order count not registered (parameter 64), negative, or an order outside [0, 1]") \
+    X(NRX_SS_STATUS_NULL_STREAM_QUANTILES, -4070, "streaming quantiles array not registered (parameter 66)") \
+    X(NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION, -4071, "parametrized correlation array not registered (parameter 60)") \
+    X(NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE, -4072, "correlation parametrization found no eigenvalue at or above 1e-14") \
+    X(NRX_SS_STATUS_BAD_PARTIAL_INDICES, -4073, "the partial covariance index array leaves one of its two sets empty") \
+    X(NRX_SS_STATUS_NULL_SUM_1, -4074, "raw sum 1 array not registered: the mean from sums needs it (parameter 67)") \
+    X(NRX_SS_STATUS_NULL_SUM_2, -4075, "raw sum 2 array not registered (parameter 68)") \
+    X(NRX_SS_STATUS_NULL_SUM_3, -4076, "raw sum 3 array not registered (parameter 69)") \
+    X(NRX_SS_STATUS_NULL_SUM_4, -4077, "raw sum 4 array not registered (parameter 70)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_2, -4078, "central sum 2 array not registered (parameter 71)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_3, -4079, "central sum 3 array not registered (parameter 72)") \
+    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_4, -4080, "central sum 4 array not registered (parameter 73)") \
+    X(NRX_SS_STATUS_NULL_CROSS_PRODUCT, -4081, "cross-product array not registered: covariance and correlation from sums need it (parameter 74)") \
+    X(NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION, -4082, "median absolute deviation array not registered (parameter 76)") \
+    X(NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION, -4083, "mean absolute deviation array not registered (parameter 77)") \
+    X(NRX_SS_STATUS_NULL_SORTED_DATA, -4084, "sorted data array not registered (parameter 78)") \
+    X(NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES, -4085, "sorting in place (sorted data = data) while component indices are registered") \
+    X(NRX_SS_STATUS_EIGEN_FAILED, -5040, "the eigenvalue routine reported failure") \
+    X(NRX_SS_STATUS_FACTOR_FAILED, -5041, "the Cholesky factorisation reported failure") \
+    X(NRX_SS_STATUS_INVERSE_FAILED, -5042, "the Cholesky inversion reported failure")
+
+#define NRX_SS_STATUS_ENUM_ENTRY(name, value, message) name = value,
+typedef enum NrxSSStatus { NRX_SS_STATUS_LIST(NRX_SS_STATUS_ENUM_ENTRY) } NrxSSStatus;
+#undef NRX_SS_STATUS_ENUM_ENTRY
 
 /* ---- Data layout codes (the int behind the data-layout address) ----------------
  * ROWS: variable-major, element (j, i) of variable j, observation i at j*n + i.
@@ -480,9 +486,13 @@ NRX_SS_DECLARE_EDITORS(s, float)
  * written before every check has passed. Work is spread over the threading
  * table's threads in blocks of observations (null table: serial).
  * With the accumulated-weights pair registered the task also keeps the exact
- * running sums of the call in its persistent buffer; the next call uses them
- * while the pair and the mean array still hold what this call wrote, and
- * otherwise rebuilds the earlier state from the result arrays. Minimum and
+ * running sums of the call in its persistent buffer, with a copy of every
+ * result array it wrote; the next call uses them only while the pair and each
+ * of those arrays still hold exactly what was written, and otherwise rebuilds
+ * the earlier state from the result arrays (so values the caller puts there
+ * are the state the next block folds into). Infinite observations give the
+ * infinities of the formulas (mean, raw moments and raw sums), and NaN where
+ * they meet inf - inf (central quantities). Minimum and
  * maximum (bits 0x400, 0x800) are computed by drudSSMinmax, not here. */
 NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
@@ -495,6 +505,96 @@ NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t met
  * ONE_PASS, -4002 / -4032 / -4044 for the data, -4000 without memory. */
 NRX_SS_API int32_t drudSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* ---- Quantiles, sorting and absolute deviations -----------------------------------------
+ * Method bits of these routines. */
+#define NRX_SS_METHOD_QUANTILES 0x1ULL      /* quantiles, order statistics, median absolute deviation */
+#define NRX_SS_METHOD_RADIX_SORT 0x100000ULL /* drudSSSort */
+
+/* drudSSQuantiles(task, estimates, methods, threading): for every selected
+ * component j, bit 0x10000 writes quantile o of order q[o] to
+ * quantiles[j m + o] (m = the order count); bit 0x20000 writes the component's
+ * values in ascending order to row j of the p x n order-statistics result, in
+ * the layout its storage address gives. Quantile of order q from the sorted
+ * values v: h = q (n - 1), k = trunc(h), f = h - k,
+ * v[k] + f (v[min(k + 1, n - 1)] - v[k]) (v[k] itself when f = 0); this is
+ * numpy's "linear" quantile. Checks in order: -4044 / -4003 data layout;
+ * quantiles -4023, orders -4021, order count -4022 (missing, negative, or an
+ * order outside [0, 1] or NaN); order statistics -4024, its storage -4044 /
+ * -4003; method without bit 0x1 -4029; then -4001, -4002, -4032 and -4000.
+ * Nothing is written before every check has passed. NaN data: not ordered,
+ * results unspecified. Components are spread over the table's item loop. */
+NRX_SS_API int32_t drudSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                   const nrx_threading* threading);
+NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                   const nrx_threading* threading);
+
+/* drudSSSort(task, estimates (not read), methods, threading): row j of the
+ * sorted-data result receives selected component j in ascending order (IEEE
+ * total order of the bits: -0 before +0, negative NaNs first, positive NaNs
+ * last), in the layout its storage address gives; with the sorted-data
+ * address equal to the data address the data are sorted in place. Checks in
+ * order: sorted data -4084, its storage -4044; in place: the data layout
+ * address -4044 and a layout equal to the result's (-4044), no component
+ * indices (-4085); both layout codes valid -4003; method without 0x100000
+ * -4029; then -4001, -4002, -4032, -4000. */
+NRX_SS_API int32_t drudSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* drudSSWMedian(task): for every component j (component indices are not
+ * read) the weighted quantile of order q = quantile_orders[0] with the task's
+ * weights (none: 1) goes to quantiles[j]; with unit weights and q = 0.5 it is
+ * the median (the mean of the two middle values for even n). Checks: -4044 /
+ * -4003 layout, -4023 quantiles, -4021 orders, -4022 q outside [0, 1] (or
+ * NaN), then -4001, -4002, -4032, -4000. */
+NRX_SS_API int32_t drudSSWMedian(NrxSSTask* task);
+NRX_SS_API int32_t drusSSWMedian(NrxSSTask* task);
+
+/* drudSSMAD(task, estimates, methods, threading): bit 0x200000000, the median
+ * of |x - median| (unweighted) to the median-absolute-deviation array (-4082;
+ * method bit 0x1 or -4029); bit 0x400000000, the weighted mean of |x - c| to
+ * the mean-absolute-deviation array (-4083; method bit 0x1 or 0x100, or
+ * -4029), c the weighted mean of the component, or with 0x100 the registered
+ * mean (-4006 when missing). The layout is checked first (-4044 / -4003); then
+ * -4001, -4002, -4032, -4000. Selected components only. */
+NRX_SS_API int32_t drudSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* drudSSStreamQuantiles(task, estimates (not read), methods, threading): folds
+ * the current block of n >= 0 observations into a per-component summary kept
+ * in the task (field 54) and, with method bit 0x40, writes streaming quantile
+ * o of order q[o] to stream_quantiles[j m + o] for each selected component;
+ * bit 0x80 alone only updates the summary. Each quantile is a data value whose
+ * rank is within eps n of q (n - 1), eps = parameters[0] in (0, 1]; NaN for a
+ * component with no observation yet. Checks in order: -4002 (n missing or
+ * negative); with n > 0 -4032, -4044, -4003; -4070, -4068, -4069 (count
+ * missing or negative, an order outside [0, 1]); -4064, -4066 (count not 1),
+ * -4065; -4029 (neither 0x40 nor 0x80); -4067; -4001 (p missing, not
+ * positive, or not the p the summary was made for); -4000. The summary
+ * state (64-bit layout): p component records of 24 bytes {int32 level count,
+ * int32 current block, int32 values folded into it, int32 records allocated,
+ * level records}, each level record 48 bytes {int32 block, level, count,
+ * capacity, compaction offset, (pad), values at byte offset 24, int32 weight
+ * exponent, 2 reserved}. It is released by _druSQuantilesFreeBuffers, which
+ * the first call puts on the task's cleanup list (so _druSSDeleteTask frees
+ * it), and which sets field 54 to null. */
+NRX_SS_API int32_t drudSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                         const nrx_threading* threading);
+NRX_SS_API int32_t drusSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                         const nrx_threading* threading);
+NRX_SS_API void _druSQuantilesFreeBuffers(NrxSSTask* task);
+
+/* Iterative quicksort of n values (ascending, in place; median of three
+ * pivot, insertion sort below 7): _drudQSort(n, a); _drudQSortStep(n, a,
+ * stride) on a[0], a[stride], ...; both return 0. _drudQSortSelect(n, a, k)
+ * returns the k-th smallest (0-based) and leaves a partly reordered (NaN for
+ * k outside 0..n-1). NaN values are not ordered. */
+NRX_SS_API int32_t _drudQSort(int32_t n, double* a);
+NRX_SS_API int32_t _drusQSort(int32_t n, float* a);
+NRX_SS_API int32_t _drudQSortStep(int32_t n, double* a, int32_t stride);
+NRX_SS_API int32_t _drusQSortStep(int32_t n, float* a, int32_t stride);
+NRX_SS_API double _drudQSortSelect(int32_t n, double* a, int32_t k);
+NRX_SS_API float _drusQSortSelect(int32_t n, float* a, int32_t k);
 
 #ifdef __cplusplus
 }

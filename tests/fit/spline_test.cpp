@@ -189,6 +189,11 @@ TEST(fitConstruct, StatusCodes) {
     Small nak2({0, 1}, {0, 1}, 4, 2, 1), bad_bc(x5, x5, 4, 2, 7), per(x5, {0, 1, 2, 1, 0.5}, 2, 0, 64);
     Small quad_type(x5, x5, 3, 3, 128, bc), quad_bc(x5, x5, 3, 0, 2), quad_ic(x5, x5, 3, 1, 12, bc);
     Small bessel3({0, 1, 2}, {0, 1, 2}, 4, 4, 2);
+    const std::vector<double> yp{0, 1, 2, 1, 0};
+    Small per_default(x5, yp, 4, 0, 64), per_hermite(x5, yp, 4, 3, 64), per_natural(x5, yp, 4, 2, 64);
+    Small per_bessel(x5, yp, 4, 4, 64);
+    nrx_df_kernel_iEditVal(per_hermite.t, DFK_ITEM_IC_TYPE, 1);
+    per_hermite.t->ic = yp.data();
     nrx_df_kernel_iEditVal(nat.t, DFK_ITEM_BC_TYPE, 12);  // boundary values needed but none given
     Expect cases[] = {
         {"akima nx=4", DFK_ERR_NX, nrx_df_kernel_dDFAkimaCubicSpline1D(akima4.t, 0, 0, &nrx_threading_serial)},
@@ -204,6 +209,15 @@ TEST(fitConstruct, StatusCodes) {
         {"quadratic type 3", DFK_ERR_METHOD, nrx_df_kernel_dDFQuadraticSpline1D(quad_type.t, 0, 0, nullptr)},
         {"quadratic bc", DFK_ERR_BC_TYPE, nrx_df_kernel_dDFQuadraticSpline1D(quad_bc.t, 0, 0, nullptr)},
         {"quadratic ic", DFK_ERR_IC_TYPE, nrx_df_kernel_dDFQuadraticSpline1D(quad_ic.t, 0, 0, nullptr)},
+        // Periodic: the default (0) and Hermite (3) types take a boundary array, the others none.
+        {"default periodic no array", DFK_ERR_BC,
+         nrx_df_kernel_dDFDefaultCubicSpline1D(per_default.t, 0, 0, &nrx_threading_serial)},
+        {"hermite periodic no array", DFK_ERR_BC,
+         nrx_df_kernel_dDFHermiteCubicSpline1D(per_hermite.t, 0, 0, &nrx_threading_serial)},
+        {"natural periodic no array", DFK_OK,
+         nrx_df_kernel_dDFNaturalCubicSpline1D(per_natural.t, 0, 0, &nrx_threading_serial)},
+        {"bessel periodic no array", DFK_OK,
+         nrx_df_kernel_dDFBesselCubicSpline1D(per_bessel.t, 0, 0, &nrx_threading_serial)},
     };
     for (const auto& e : cases) EXPECT_EQ(e.got, e.want) << e.what;
     nrx_df_kernel_iEditVal(akima5.t, DFK_ITEM_YHINT, 0);

@@ -105,15 +105,6 @@ TEST_F(fitTask, RefusedEditsLeaveTaskUnchanged) {
          [](DfTask* t) { return nrx_df_kernel_dEditPPSpline1D(t, -1, 2, 2, nullptr, 0, nullptr, nullptr, 0); }},
         {"pp type", DFK_ERR_TYPE,
          [](DfTask* t) { return nrx_df_kernel_dEditPPSpline1D(t, 4, -1, 2, nullptr, 0, nullptr, nullptr, 0); }},
-        {"pp bc", DFK_ERR_BC,
-         [](DfTask* t) { return nrx_df_kernel_dEditPPSpline1D(t, 4, 2, 12, nullptr, 0, nullptr, nullptr, 0); }},
-        {"pp ic type", DFK_ERR_IC_TYPE,
-         [](DfTask* t) {
-             static double ic[8];
-             return nrx_df_kernel_dEditPPSpline1D(t, 4, 2, 2, nullptr, 0, ic, nullptr, 0);
-         }},
-        {"pp ic", DFK_ERR_IC,
-         [](DfTask* t) { return nrx_df_kernel_dEditPPSpline1D(t, 4, 3, 2, nullptr, 1, nullptr, nullptr, 0); }},
     };
     std::vector<unsigned char> before(sizeof(DfTask));
     std::memcpy(before.data(), t, sizeof(DfTask));
@@ -198,6 +189,75 @@ TEST_F(fitTask, CoefficientPointerStrides) {
 }  // namespace
 
 namespace {
+
+// EditPPSpline1D works in steps and keeps what the steps before a refusal stored;
+// an edit that replaces an owned array releases the old one first.
+TEST_F(fitTask, RefusedSplineEditKeepsTheStepsBeforeIt) {
+    static double bc[2] = {1, 2}, ic[8], c[64];
+    struct Case {
+        const char* what;
+        int64_t order, type, bc_type;
+        const double* bc;
+        int64_t ic_type;
+        const double* ic;
+        double* scoeff;
+        int32_t want;
+        int64_t order_after, type_after, bc_type_after;
+        const void* bc_after;
+        int64_t ic_type_after;
+    } cases[] = {
+        // Old description: order 2, type 0, bc 2 (no array), ic 0.
+        {"bc 12 without array", 4, 2, 12, nullptr, 0, nullptr, nullptr, DFK_ERR_BC, 4, 2, 2, nullptr, 0},
+        {"ic array with type 0", 4, 3, 12, bc, 0, ic, nullptr, DFK_ERR_IC_TYPE, 4, 3, 12, bc, 0},
+        {"ic type without array", 3, 1, 36, bc, 8, nullptr, nullptr, DFK_ERR_IC, 3, 1, 36, bc, 0},
+        {"order refused first", -1, 2, 12, nullptr, 0, nullptr, nullptr, DFK_ERR_ORDER, 2, 0, 2, nullptr, 0},
+        {"type refused first", 4, -1, 12, nullptr, 0, nullptr, nullptr, DFK_ERR_TYPE, 2, 0, 2, nullptr, 0},
+    };
+    for (const auto& k : cases) {
+        ASSERT_EQ(nrx_df_kernel_dEditPPSpline1D(t, 2, 0, 2, nullptr, 0, nullptr, c, 0), DFK_OK);
+        void** coeff = t->coeff;
+        EXPECT_EQ(nrx_df_kernel_dEditPPSpline1D(t, k.order, k.type, k.bc_type, k.bc, k.ic_type, k.ic, k.scoeff, 16),
+                  k.want)
+            << k.what;
+        EXPECT_EQ(t->order, k.order_after) << k.what;
+        EXPECT_EQ(t->type, k.type_after) << k.what;
+        EXPECT_EQ(t->bc_type, k.bc_type_after) << k.what;
+        EXPECT_EQ(t->bc, k.bc_after) << k.what;
+        EXPECT_EQ(t->ic_type, k.ic_type_after) << k.what;
+        EXPECT_EQ(t->coeff, coeff) << k.what;
+        EXPECT_EQ(t->coeff_hint, 0) << k.what;
+    }
+}
+
+TEST_F(fitTask, AllocationFailureInAnEditLeavesTheOwnedArrayNull) {
+    std::vector<double> c(64);
+    // 2^40 functions: the pointer array cannot be had.
+    struct Case {
+        const char* what;
+        int32_t (*edit)(DfTask*, double*);
+        bool coeff;
+    } cases[] = {
+        {"EditPtr coeff", [](DfTask* t, double* c) { return nrx_df_kernel_dEditPtr(t, DFK_ITEM_COEFF, c); }, true},
+        {"EditPtr y", [](DfTask* t, double* c) { return nrx_df_kernel_dEditPtr(t, DFK_ITEM_Y, c); }, false},
+        {"EditPPSpline1D coeff",
+         [](DfTask* t, double* c) { return nrx_df_kernel_dEditPPSpline1D(t, 4, 2, 2, nullptr, 0, nullptr, c, 0); },
+         true},
+    };
+    for (const auto& k : cases) {
+        DfTask* u = nullptr;
+        ASSERT_EQ(nrx_df_kernel_dNewTask1D(&u, 10, x.data(), 1, 2, y.data(), 0, 0), DFK_OK);
+        ASSERT_EQ(nrx_df_kernel_dEditPPSpline1D(u, 4, 2, 2, nullptr, 0, nullptr, c.data(), 0), DFK_OK);
+        ASSERT_EQ(nrx_df_kernel_iEditVal(u, DFK_ITEM_NY, int64_t(1) << 40), DFK_OK);
+        EXPECT_EQ(k.edit(u, c.data()), DFK_ERR_ALLOC) << k.what;
+        EXPECT_EQ(k.coeff ? static_cast<const void*>(u->coeff) : static_cast<const void*>(u->y), nullptr) << k.what;
+        // The task stays usable: kernels refuse the missing array, deletion frees the rest.
+        ASSERT_EQ(nrx_df_kernel_iEditVal(u, DFK_ITEM_NY, 2), DFK_OK);
+        EXPECT_EQ(nrx_df_kernel_dDFNaturalCubicSpline1D(u, 0, 0, &nrx_threading_serial),
+                  k.coeff ? DFK_ERR_COEFF : DFK_ERR_Y)
+            << k.what;
+        EXPECT_EQ(nrx_df_kernel_DeleteTask(&u), DFK_OK);
+    }
+}
 
 // A function count raised by an edit beyond the pointer arrays is refused by the
 // kernels instead of reading past them.

@@ -47,7 +47,7 @@ class CubicAgainstScipy(unittest.TestCase):
         ("2nd", (0.4, 2.0), lambda v: ((2, v[0]), (2, v[1]))),
         ("1st-2nd", (0.7, 2.0), lambda v: ((1, v[0]), (2, v[1]))),
         ("2nd-1st", (0.4, -1.3), lambda v: ((2, v[0]), (1, v[1]))),
-        ("periodic", None, lambda v: "periodic"),
+        ("periodic", (0.0, 0.0), lambda v: "periodic"),  # the default type takes an array
     ]
 
     def test_cubic(self):

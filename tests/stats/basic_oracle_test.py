@@ -2,6 +2,7 @@
 methods, weights, one observation, constant columns, a 1e9 offset, progressive blocks of
 uneven sizes, serial against OpenMP threading, float tasks, packed storage, component
 indices, the no-pass methods and the minimum/maximum."""
+import itertools
 import sys
 import unittest
 
@@ -268,6 +269,88 @@ class Basic(unittest.TestCase):
             self.assertEqual(t.minmax(), 0)
             np.testing.assert_array_equal(t.out["minimum"], [-1.0, np.inf, np.nan])
             np.testing.assert_array_equal(t.out["maximum"], [8.0, 0.5, 5.0])
+
+
+class ProgressiveState(unittest.TestCase):
+    """The result arrays are the running state: what the caller puts there is what the next
+    block folds into, also after the routine has carried exact sums of its own."""
+
+    ROWS_ = [  # (method, estimates whose arrays are replaced by another data set's)
+        (ONE_PASS, ["r2", "c2"]),
+        (FAST, ["r2", "c2"]),
+        (GIVEN_MEAN, ["r2", "c2"]),
+        (ONE_PASS, ["r2", "r3", "r4", "c2", "c3", "c4"]),
+        (FAST, ["r2", "r3", "r4", "c2", "c3", "c4"]),
+        (GIVEN_MEAN, ["r2", "r3", "r4", "c2", "c3", "c4"]),
+        (FAST, ["s1", "s2", "s3", "s4"]),
+        (ONE_PASS, ["cs2", "cs3", "cs4"]),
+        (GIVEN_MEAN, ["cs2", "cs3", "cs4"]),
+        (ONE_PASS, ["cov"]),
+        (FAST, ["cp"]),
+    ]
+
+    def test_edited_result_arrays_are_the_state(self):
+        # Both sets have mean 4 and weights (4, 4); only their spread differs.
+        set1, set2, block = [1.0, 3, 5, 7], [0.0, 4, 4, 8], [10.0, -2, 3]
+        for (method, names), dtype in itertools.product(self.ROWS_, [np.float64, np.float32]):
+            with self.subTest(method=method, names=names, dtype=dtype.__name__):
+                asked = ["mean"] + names
+                one = Task(LIB, np.array([set1], dtype), accumulate=True)
+                two = Task(LIB, np.array([set2], dtype), accumulate=True)
+                self.assertEqual(one.basic(asked, method), 0)
+                self.assertEqual(two.basic(asked, method), 0)
+                np.testing.assert_array_equal(one.accw, two.accw)
+                for name in names:
+                    one.out[name][:] = two.out[name]
+                one.set_block(np.array([block], dtype))
+                self.assertEqual(one.basic(asked, method), 0)
+                ref = oracle(np.array([set2 + block]))
+                tol = 1e-12 if dtype == np.float64 else 2e-6
+                for name in names:
+                    np.testing.assert_allclose(result(one, name), ref[name], rtol=tol, err_msg=name)
+
+
+class InfiniteData(unittest.TestCase):
+    """An infinite observation gives the infinities the formulas give, not NaN."""
+
+    CASES = [  # (values, expected mean, raw moments 2-4, raw sums 1-4)
+        ([np.inf, 1, 2], np.inf, [np.inf] * 3, [np.inf] * 4),
+        ([1, 2, -np.inf, 4], -np.inf, [np.inf, -np.inf, np.inf], [-np.inf, np.inf, -np.inf, np.inf]),
+        ([3, 1, 2, np.inf], np.inf, [np.inf] * 3, [np.inf] * 4),
+    ]
+
+    def test_infinities(self):
+        for (values, mean, raw, sums), method, layout, dtype in itertools.product(
+                self.CASES, [FAST, ONE_PASS, GIVEN_MEAN], [ROWS, COLUMNS], [np.float64, np.float32]):
+            with self.subTest(values=values, method=method, layout=layout, dtype=dtype.__name__):
+                # A finite second component must keep its ordinary estimates.
+                finite = np.arange(len(values), dtype=np.float64) * 0.5 + 1
+                x = np.array([values, finite], dtype)
+                names = ["mean", "r2", "r3", "r4"] + (["s1", "s2", "s3", "s4"] if method == FAST else [])
+                t = make_task(x, layout)
+                self.assertEqual(t.basic(names, method), 0)
+                np.testing.assert_array_equal(t.out["mean"][0], mean)
+                np.testing.assert_array_equal(t.out["r2"][0], raw[0])
+                np.testing.assert_array_equal(t.out["r3"][0], raw[1])
+                np.testing.assert_array_equal(t.out["r4"][0], raw[2])
+                if method == FAST:
+                    np.testing.assert_array_equal([t.out["s%d" % k][0] for k in (1, 2, 3, 4)], sums)
+                ref = oracle(np.array([finite]))
+                for name in names:
+                    np.testing.assert_allclose(t.out[name][1], ref[name][0], rtol=1e-6, err_msg=name)
+
+    def test_infinity_across_blocks_and_threads(self):
+        # Merges of a part or block with an infinite mean and one with a finite mean.
+        x = np.random.default_rng(5).normal(size=(1, 60000))
+        x[0, 45000] = np.inf
+        for method, threading in itertools.product([FAST, ONE_PASS, GIVEN_MEAN], ["serial", "openmp"]):
+            with self.subTest(method=method, threading=threading):
+                t = Task(LIB, np.ascontiguousarray(x[:, :30000]), accumulate=True)
+                self.assertEqual(t.basic(["mean", "r2"], method, threading), 0)
+                t.set_block(np.ascontiguousarray(x[:, 30000:]))
+                self.assertEqual(t.basic(["mean", "r2"], method, threading), 0)
+                self.assertEqual(t.out["mean"][0], np.inf)
+                self.assertEqual(t.out["r2"][0], np.inf)
 
 
 if __name__ == "__main__":

@@ -34,10 +34,19 @@ class Lib:
             f.argtypes = [C.POINTER(C.c_void_p)] + [C.c_void_p] * 6 + [C.c_int32]
             f = getattr(self.lib, "_dru%sSSEditTask" % t)
             f.argtypes = [C.c_void_p, C.c_int64, C.c_void_p]
-            for name in ("Basic", "Minmax"):
+            for name in ("Basic", "Minmax", "Quantiles", "Sort", "MAD", "StreamQuantiles"):
                 f = getattr(self.lib, "dru%sSS%s" % (t, name))
                 f.argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
+            getattr(self.lib, "dru%sSSWMedian" % t).argtypes = [C.c_void_p]
+            real = C.c_double if t == "d" else C.c_float
+            getattr(self.lib, "_dru%sQSort" % t).argtypes = [C.c_int32, C.c_void_p]
+            getattr(self.lib, "_dru%sQSortStep" % t).argtypes = [C.c_int32, C.c_void_p, C.c_int32]
+            f = getattr(self.lib, "_dru%sQSortSelect" % t)
+            f.argtypes = [C.c_int32, C.c_void_p, C.c_int32]
+            f.restype = real
         self.lib._druiSSEditTask.argtypes = [C.c_void_p, C.c_int64, C.c_void_p]
+        self.lib._druSQuantilesFreeBuffers.argtypes = [C.c_void_p]
+        self.lib._druSQuantilesFreeBuffers.restype = None
         self.lib._druSSDeleteTask.argtypes = [C.POINTER(C.c_void_p)]
 
 
@@ -99,6 +108,11 @@ class Task:
     def minmax(self, method=FAST):
         return getattr(self.L.lib, "dru%sSSMinmax" % self.t)(self.handle, EST["minimum"] | EST["maximum"], method,
                                                              self.L.threading["serial"])
+
+    def call(self, routine, estimates=0, method=0, threading="serial"):
+        """One of the compute routines by name (Quantiles, Sort, MAD) with raw masks."""
+        return getattr(self.L.lib, "dru%sSS%s" % (self.t, routine))(self.handle, estimates, method,
+                                                                    self.L.threading[threading])
 
     def matrix(self, name):
         """Full p x p view of a matrix result in any storage."""

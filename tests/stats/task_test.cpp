@@ -289,6 +289,66 @@ TEST(StatsBasic, CorrelationRestoresTheVectorMathMode) {
   zarSetMode(before);
 }
 
+// The correlation's vector-math call runs under the library's own mode; the thread's
+// word and callback come back exactly, also fields the mode setters cannot clear.
+int32_t keep_callback(ZarErrorContext*) { return 1; }
+
+TEST(StatsBasic, VectorMathModeAndCallbackComeBackExactly) {
+  struct Row {
+    uint32_t mode;  // set before the call with zarSetMode (0: the thread's start word)
+    ZarCallBack callback;
+  } table[] = {{0, nullptr}, {ZAR_EP | ZAR_ERRMODE_IGNORE, nullptr}, {ZAR_LA | ZAR_FTZDAZ_ON, keep_callback},
+               {ZAR_HA | ZAR_ERRMODE_STDERR | ZAR_TRAP_INVALID, keep_callback}};
+  for (const Row& row : table) {
+    const uint32_t start = zarGetMode();
+    const ZarCallBack start_cb = zarGetErrorCallBack();
+    if (row.mode) zarSetMode(row.mode);
+    if (row.callback) zarSetErrorCallBack(row.callback);
+    const uint32_t mine = zarGetMode();
+    const ZarCallBack mine_cb = zarGetErrorCallBack();
+    Fixture f;
+    double mean[3], cor[9];
+    _drudSSEditCovCor(f.task, mean, nullptr, nullptr, cor, nullptr);
+    EXPECT_EQ(drudSSBasic(f.task, NRX_SS_EST_CORRELATION, NRX_SS_METHOD_ONE_PASS, &nrx_threading_serial), 0);
+    EXPECT_EQ(zarGetMode(), mine) << std::hex << row.mode;
+    EXPECT_EQ(zarGetErrorCallBack(), mine_cb);
+    zarSetErrorCallBack(start_cb);
+    zarSetMode(start);
+  }
+}
+
+// Work buffers that cannot be had give -4000 before anything is read or written.
+TEST(StatsOrder, MemoryExhaustionIsReported) {
+  const int64_t p = 2, n = int64_t(1) << 40, layout = NRX_SS_STORAGE_ROWS;
+  double x[4] = {1, 2, 3, 4}, q[2] = {-7, -7}, orders[1] = {0.5}, sorted[4] = {-7, -7, -7, -7};
+  double mad[2] = {-7, -7};
+  const int64_t count = 1, sorted_layout = NRX_SS_STORAGE_ROWS;
+  struct Row {
+    const char* what;
+    int32_t (*call)(NrxSSTask*);
+  } table[] = {
+      {"quantiles", [](NrxSSTask* t) { return drudSSQuantiles(t, NRX_SS_EST_QUANTILES, 1, &nrx_threading_serial); }},
+      {"sort", [](NrxSSTask* t) { return drudSSSort(t, 0, 0x100000, &nrx_threading_serial); }},
+      {"mad", [](NrxSSTask* t) {
+         return drudSSMAD(t, NRX_SS_EST_MEDIAN_ABS_DEVIATION, 1, &nrx_threading_serial);
+       }},
+      {"weighted median", [](NrxSSTask* t) { return drudSSWMedian(t); }},
+  };
+  for (const Row& row : table) {
+    NrxSSTask* t = nullptr;
+    ASSERT_EQ(_drudSSNewTask(&t, &p, &n, &layout, x, nullptr, nullptr, 1), 0);
+    _drudSSEditQuantiles(t, &count, orders, q, nullptr, nullptr);
+    _drudSSEditTask(t, NRX_SS_PARAM_SORTED_DATA, sorted);
+    _druiSSEditTask(t, NRX_SS_PARAM_SORTED_DATA_STORAGE, &sorted_layout);
+    _drudSSEditTask(t, NRX_SS_PARAM_MEDIAN_ABS_DEVIATION, mad);
+    EXPECT_EQ(row.call(t), NRX_SS_STATUS_NO_MEMORY) << row.what;
+    EXPECT_EQ(q[0], -7) << row.what;
+    EXPECT_EQ(sorted[0], -7) << row.what;
+    EXPECT_EQ(mad[0], -7) << row.what;
+    _druSSDeleteTask(&t);
+  }
+}
+
 TEST(StatsMinmax, StatusCodes) {
   struct Row {
     uint64_t est, meth;
