@@ -119,40 +119,36 @@ template <class F, class Sink> void generate(DruStream* s, int64_t n, const Sink
 }
 
 template <class F> struct Mcg {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    return rebuild(s, F::seed(n, params), F::a);
+  }
+  static int32_t leapfrog(DruStream* s, int32_t k, int32_t total) {
+    if (total < 1) return DRU_E_TOO_MANY_STREAMS;
+    if (k < 0 || k >= total) return DRU_E_BAD_ARGUMENT;
+    const State<F>* st = state_of<State<F>>(s);
+    return rebuild(s, F::mul(st->x, F::pow(st->A, uint64_t(k))), F::pow(st->A, uint64_t(total)));
+  }
+  // Counts outputs of the current (possibly leapfrogged) sequence.
+  static int32_t skip(DruStream* s, uint64_t count) {
+    const State<F>* st = state_of<State<F>>(s);
+    return rebuild(s, F::mul(st->x, F::pow(st->A, count)), st->A);
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate<F>(s, n, RealSink<T>(r, F::scale, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate<F>(s, n, WordSink<F::words>{r}); }
-};
 
-template <class F> int32_t Mcg<F>::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  State<F>* st = state_of<State<F>>(s);
-  if (method < DRU_INIT_STANDARD || method > DRU_INIT_SKIP_AHEAD_EX) return DRU_E_BAD_METHOD;
-  if (method == DRU_INIT_SKIP_AHEAD_EX) return DRU_E_NO_SKIP_AHEAD_EX;
-  if (method == DRU_INIT_LEAPFROG) {
-    if (n < 1) return DRU_E_TOO_MANY_STREAMS;
-    if (int32_t(params[0]) < 0 || int32_t(params[0]) >= n) return DRU_E_BAD_ARGUMENT;
+ private:
+  // New x and A with their cache chunk; nothing changes when the chunk cannot be made.
+  static int32_t rebuild(DruStream* s, typename F::word x, typename F::word A) {
+    McgCache* c = ensure_cache(s);
+    if (!c) return DRU_E_NO_MEMORY;
+    State<F>* st = state_of<State<F>>(s);
+    st->x = x, st->A = A;
+    fill_cache<F>(c, x, A);
+    return DRU_OK;
   }
-  McgCache* c = ensure_cache(s);
-  if (!c) return DRU_E_NO_MEMORY;
-  switch (method) {
-    case DRU_INIT_STANDARD:
-      st->x = F::seed(n, params);
-      st->A = F::a;
-      break;
-    case DRU_INIT_LEAPFROG:
-      st->x = F::mul(st->x, F::pow(st->A, params[0]));
-      st->A = F::pow(st->A, uint64_t(n));
-      break;
-    default: {  // skip-ahead counts outputs of the current (possibly leapfrogged) sequence
-      const uint64_t e = skip_count(n, params);
-      st->x = F::mul(st->x, F::pow(st->A, e));
-    }
-  }
-  fill_cache<F>(c, st->x, st->A);
-  return DRU_OK;
-}
+};
 
 }  // namespace
 

@@ -94,41 +94,29 @@ template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
 
 constexpr double kInvM1 = 1.0 / 4294967087.0;
 
+uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
+
 struct Mrg {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    MrgState* st = state_of<MrgState>(s);
+    uint32_t w[6] = {1, 1, 1, 1, 1, 1};
+    for (int32_t k = 0; k < n && k < 6; ++k) w[k] = params[k];
+    for (int k = 0; k < 3; ++k) st->x1[k] = reduce_seed(w[k], kMrgM1), st->x2[k] = reduce_seed(w[3 + k], kMrgM2);
+    if ((st->x1[0] | st->x1[1] | st->x1[2]) == 0) st->x1[0] = 1;
+    if ((st->x2[0] | st->x2[1] | st->x2[2]) == 0) st->x2[0] = 1;
+    return DRU_OK;
+  }
+  static int32_t skip(DruStream* s, uint64_t count) { return skip_words(s, 1, &count); }
+  static int32_t skip_words(DruStream* s, int32_t n, const uint64_t* count) {
+    MrgState* st = state_of<MrgState>(s);
+    if (n > 0) mrg_skip(st->x1, st->x2, n, count);
+    return DRU_OK;
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate(state_of<MrgState>(s), n, RealSink<T>(r, kInvM1, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate(state_of<MrgState>(s), n, WordSink<1>{r}); }
 };
-
-uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
-
-int32_t Mrg::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  MrgState* st = state_of<MrgState>(s);
-  switch (method) {
-    case DRU_INIT_STANDARD: {
-      uint32_t w[6] = {1, 1, 1, 1, 1, 1};
-      for (int32_t k = 0; k < n && k < 6; ++k) w[k] = params[k];
-      for (int k = 0; k < 3; ++k) st->x1[k] = reduce_seed(w[k], kMrgM1), st->x2[k] = reduce_seed(w[3 + k], kMrgM2);
-      if ((st->x1[0] | st->x1[1] | st->x1[2]) == 0) st->x1[0] = 1;
-      if ((st->x2[0] | st->x2[1] | st->x2[2]) == 0) st->x2[0] = 1;
-      return DRU_OK;
-    }
-    case DRU_INIT_LEAPFROG:
-      return DRU_E_NO_LEAPFROG;
-    case DRU_INIT_SKIP_AHEAD: {
-      const uint64_t e = skip_count(n, params);
-      mrg_skip(st->x1, st->x2, 1, &e);
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD_EX:
-      if (n > 0) mrg_skip(st->x1, st->x2, n, reinterpret_cast<const uint64_t*>(params));
-      return DRU_OK;
-    default:
-      return DRU_E_BAD_METHOD;
-  }
-}
 
 }  // namespace
 

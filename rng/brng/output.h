@@ -1,6 +1,7 @@
 // Output conversion shared by the generators: raw 64-bit lanes to caller results.
-// Scalar and vector paths compute a + (b - a) * (u * scale) with one fused
-// multiply-add, so block boundaries never change a value.
+// Each conversion is evaluated as written, one rounding per operation and no fused
+// multiply-add (the unit builds with -ffp-contract=off), so every value is the one
+// the formula gives in double.
 #pragma once
 #include <cmath>
 
@@ -8,17 +9,31 @@
 
 namespace nrx::rng {
 
-// Real results of type T from raw integer lanes.
+// Real results of type T from raw integer lanes: a + (b - a) u scale, left to right.
 template <class T> struct RealSink {
   T* r;
   lanes::f64x8 scale, a, ba;
   RealSink(T* out, double s, double lo, double hi)
       : r(out), scale(lanes::splat_d(s)), a(lanes::splat_d(lo)), ba(lanes::splat_d(hi - lo)) {}
   void put(int64_t i, lanes::u64x8 u, lanes::mask8 m) const {
-    lanes::put_real(r + i, lanes::fma(lanes::mul(lanes::to_double(u), scale), ba, a), m);
+    lanes::put_real(r + i, lanes::add(a, lanes::mul(lanes::mul(ba, lanes::to_double(u)), scale)), m);
   }
-  // Values already in [0, 1).
-  void put_unit(int64_t i, lanes::f64x8 u, lanes::mask8 m) const { lanes::put_real(r + i, lanes::fma(u, ba, a), m); }
+  // Values already in [0, 1): a + (b - a) u.
+  void put_unit(int64_t i, lanes::f64x8 u, lanes::mask8 m) const {
+    lanes::put_real(r + i, lanes::add(a, lanes::mul(ba, u)), m);
+  }
+};
+
+// Real results as u ((b - a) scale) + a: the interval scaled once, then one product
+// and one sum per value.
+template <class T> struct ScaledRangeSink {
+  T* r;
+  lanes::f64x8 step, a;
+  ScaledRangeSink(T* out, double s, double lo, double hi)
+      : r(out), step(lanes::splat_d((hi - lo) * s)), a(lanes::splat_d(lo)) {}
+  void put(int64_t i, lanes::u64x8 u, lanes::mask8 m) const {
+    lanes::put_real(r + i, lanes::add(lanes::mul(lanes::to_double(u), step), a), m);
+  }
 };
 
 // Raw words of 4 bytes (W = 1) or 8 bytes (W = 2).

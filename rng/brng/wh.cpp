@@ -125,45 +125,38 @@ struct WordEmit {
 };
 
 struct Wh {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) {
+      const uint32_t x = q < n ? params[q] % row.m[q] : 1u;
+      st->x[q] = x ? x : 1u;
+      st->a[q] = row.a[q];
+    }
+    return DRU_OK;
+  }
+  static int32_t leapfrog(DruStream* s, int32_t k, int32_t total) {
+    if (total < 1) return DRU_E_TOO_MANY_STREAMS;
+    if (k < 0 || k >= total) return DRU_E_BAD_ARGUMENT;
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) {
+      st->x[q] = mulmod(st->x[q], powmod(st->a[q], uint64_t(k), row.m[q]), row.m[q]);
+      st->a[q] = powmod(st->a[q], uint64_t(total), row.m[q]);
+    }
+    return DRU_OK;
+  }
+  static int32_t skip(DruStream* s, uint64_t count) {
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) st->x[q] = mulmod(st->x[q], powmod(st->a[q], count, row.m[q]), row.m[q]);
+    return DRU_OK;
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate(s, n, RealEmit<T>{RealSink<T>(r, 1.0, a, b)});  // units: no scale
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate(s, n, WordEmit{r}); }
 };
-
-int32_t Wh::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  WhState* st = state_of<WhState>(s);
-  const WhRow& row = kWh[member_of(s)];
-  switch (method) {
-    case DRU_INIT_STANDARD:
-      for (int q = 0; q < 4; ++q) {
-        const uint32_t x = q < n ? params[q] % row.m[q] : 1u;
-        st->x[q] = x ? x : 1u;
-        st->a[q] = row.a[q];
-      }
-      return DRU_OK;
-    case DRU_INIT_LEAPFROG: {
-      if (n < 1) return DRU_E_TOO_MANY_STREAMS;
-      const int32_t k = int32_t(params[0]);
-      if (k < 0 || k >= n) return DRU_E_BAD_ARGUMENT;
-      for (int q = 0; q < 4; ++q) {
-        st->x[q] = mulmod(st->x[q], powmod(st->a[q], uint64_t(k), row.m[q]), row.m[q]);
-        st->a[q] = powmod(st->a[q], uint64_t(n), row.m[q]);
-      }
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD: {
-      const uint64_t e = skip_count(n, params);
-      for (int q = 0; q < 4; ++q) st->x[q] = mulmod(st->x[q], powmod(st->a[q], e, row.m[q]), row.m[q]);
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD_EX:
-      return DRU_E_NO_SKIP_AHEAD_EX;
-    default:
-      return DRU_E_BAD_METHOD;
-  }
-}
 
 }  // namespace
 

@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Generators, Consistency, testing::ValuesIn(generators()
 // Multi-word skip-ahead of MRG32K3A: two words equal two 2^63 skips plus the rest;
 // zero words beyond the fourth keep the same result.
 TEST(MultiWordSkip, Mrg32k3aMatchesRepeatedSkips) {
-  const Gen& g = generators()[2];
+  const Gen& g = gen(DRU_BRNG_MRG32K3A);
   Stream a(g), b(g), c(g);
   const uint64_t two[2] = {5, 1};             // 2^64 + 5
   const uint64_t five[5] = {5, 1, 0, 0, 0};
