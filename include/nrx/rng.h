@@ -114,12 +114,12 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) DRU_STATUS_LA
       PENDING, ALL, "sobol")                                                                                    \
     X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,  \
       PENDING, ALL, "niederr")                                                                                  \
-    X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, PENDING, ALL, "mt19937") \
+    X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
     X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
     X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, I, "")                       \
     X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, D, "")                       \
     X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, S, "")                       \
-    X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, PENDING, ALL,        \
+    X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
       "sfmt19937")                                                                                              \
     X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, PENDING, ALL, "trng")                         \
     X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, PENDING, ALL,    \
@@ -316,9 +316,18 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *   MRG32K3A  L'Ecuyer's combined recurrence; u in 1..m1; real a+(b-a) u/m1
  *   R250      x[i] ^= x[i+103 mod 250]; real a+(b-a) u 2^-32
  *   WH        four Wichmann-Hill components per member (273 members);
- *             real frac(sum x_c/m_c); 16-byte words x1..x4 */
-/*   MT19937   Matsumoto-Nishimura twister, 624 words; real a+(b-a) u 2^-32
- *   SFMT19937 SIMD-oriented twister, 156 blocks of 128 bits; real a+(b-a) u 2^-32
+ *             real frac(sum x_c/m_c); 16-byte words x1..x4
+ *   MT19937   the 624-word Mersenne twister seeded by its array initialisation
+ *             (params are the key; n < 1: the key {1}); 32-bit tempered words;
+ *             real a + (b - a) u 2^-32. State: mt[624] @16, next word @2512 (624:
+ *             regenerate first). Skip-ahead only; leapfrog -1002, multi-word -1004.
+ *   SFMT19937 the SIMD-oriented twister over 156 blocks of 128 bits, array
+ *             initialisation and period certification; words in array order; real
+ *             a + (b - a) u 2^-32. State: 624 words @16, 16 spare bytes, next word
+ *             @2528, @2532 1 once the array holds a generated block (0 after
+ *             seeding: the first output regenerates). Skip-ahead only.
+ *   Real outputs evaluate the conversion as written, without fused operations;
+ *   R250 computes u ((b - a) 2^-32) + a. Single precision rounds the double.
  * Every row of NRX_BRNG_LIST has the four functions below. Rows in state PENDING
  * return DRU_E_BRNG_INVALID; an abstract stream's two outputs of the other kinds
  * are one function under six names that does nothing and returns

@@ -25,6 +25,9 @@ TEST(Persist, ImageSizes) {
   EXPECT_EQ(_druGetStreamSize(mcg.s), 24 + 8 + 24 + 384);
   EXPECT_EQ(_druGetStreamSize(mrg.s), 40 + 8);
   EXPECT_EQ(_druGetStreamSize(wh.s), 48 + 8);
+  Stream mt(gen(DRU_BRNG_MT19937)), sfmt(gen(DRU_BRNG_SFMT19937));
+  EXPECT_EQ(_druGetStreamSize(mt.s), 2520 + 8);
+  EXPECT_EQ(_druGetStreamSize(sfmt.s), 2536 + 8);
   const Bytes img = mcg.image();
   EXPECT_EQ(img[0], 2);
   EXPECT_EQ(std::string(img.begin() + 4, img.begin() + 7), "RNG");

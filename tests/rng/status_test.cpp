@@ -121,27 +121,32 @@ TEST(Streams, SplittingRefusals) {
   struct Row {
     const char* what;
     int32_t (*call)(DruStream*);
-    int32_t mcg, mrg, r250, wh;
+    int32_t mcg, mrg, r250, wh, twister;
   };
   static const uint64_t words[2] = {1, 2};
   const Row rows[] = {
-      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013},
-      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013},
-      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3},
-      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3},
-      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004},
+      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013, -1013},
+      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013, -1002},
+      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3, -1002},
+      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3, -1002},
+      {"leapfrog k = 1 of 2", [](DruStream* s) { return _druLeapfrogStream(s, 1, 2); }, 0, -1002, -1002, 0, -1002},
+      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004, -1004},
       {"unknown method", [](DruStream* s) {
          BrngProperties p{};
          _druGetBrngProperties(int32_t(s->brng), &p);
          return p.Init(7, s, 0, nullptr);
-       }, -2, -2, -2, -2},
+       }, -2, -2, -2, -2, -2},
   };
   for (const Gen& g : generators()) {
     for (const Row& r : rows) {
       Stream s(g);
       const auto before = s.image();
-      const int32_t want = g.brng == DRU_BRNG_MRG32K3A ? r.mrg : g.brng == DRU_BRNG_R250 ? r.r250
-                           : g.brng == DRU_BRNG_MCG31M1 || g.brng == DRU_BRNG_MCG59 ? r.mcg : r.wh;
+      const int32_t family = g.brng & ~0xFFFFF;
+      const int32_t want = family == DRU_BRNG_MRG32K3A ? r.mrg
+                           : family == DRU_BRNG_R250 ? r.r250
+                           : family == DRU_BRNG_MCG31M1 || family == DRU_BRNG_MCG59 ? r.mcg
+                           : family == DRU_BRNG_WH ? r.wh
+                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 ? r.twister : -9999;
       EXPECT_EQ(r.call(s.s), want) << g.name << ": " << r.what;
       if (want != 0) {
         EXPECT_EQ(s.image(), before) << g.name << ": " << r.what;
@@ -165,6 +170,8 @@ TEST(Streams, SeedEdges) {
       {DRU_BRNG_R250, {}, {1}},
       {DRU_BRNG_R250, {0}, {1}},
       {DRU_BRNG_WH, {5, 6}, {5, 6, 1, 1}},
+      {DRU_BRNG_MT19937, {}, {1}},
+      {DRU_BRNG_SFMT19937, {}, {1}},
   };
   for (const Row& r : rows) {
     Stream a, b;
