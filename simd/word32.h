@@ -21,12 +21,15 @@ inline IReg splat_block(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
 }
 inline IReg bit_or(IReg a, IReg b) { return _mm512_or_si512(a, b); }
 inline IReg sub_words(IReg a, IReg b) { return _mm512_sub_epi32(a, b); }
-template <int N> inline IReg words_right(IReg a) { return _mm512_srli_epi32(a, N); }
-template <int N> inline IReg words_left(IReg a) { return _mm512_slli_epi32(a, N); }
+// Masked forms with every lane selected: GCC 12 warns on the unmasked ones' undefined source.
+template <int N> inline IReg words_right(IReg a) { return _mm512_maskz_srli_epi32(Mask16(0xFFFF), a, N); }
+template <int N> inline IReg words_left(IReg a) { return _mm512_maskz_slli_epi32(Mask16(0xFFFF), a, N); }
 // Each 128-bit block shifted by B bytes toward its high end / its low end.
 template <int B> inline IReg blocks_left_bytes(IReg a) { return _mm512_bslli_epi128(a, B); }
 template <int B> inline IReg blocks_right_bytes(IReg a) { return _mm512_bsrli_epi128(a, B); }
 // The last K 128-bit blocks of lo followed by the first 4 - K blocks of hi (1 <= K <= 3).
-template <int K> inline IReg blocks_carry(IReg hi, IReg lo) { return _mm512_alignr_epi64(hi, lo, 8 - 2 * K); }
+template <int K> inline IReg blocks_carry(IReg hi, IReg lo) {
+  return _mm512_maskz_alignr_epi64(__mmask8(0xFF), hi, lo, 8 - 2 * K);
+}
 
 }  // namespace nrx::simd

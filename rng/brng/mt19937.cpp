@@ -1,6 +1,7 @@
 // MT19937: the 624-word Mersenne twister. The state is regenerated in place sixteen
 // words per register; outputs are the tempered words in array order.
 #include "rng/brng/entry_points.h"
+#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
@@ -58,6 +59,23 @@ void raw(MtState* st, uint32_t* out, int64_t n) {
   });
 }
 
+// Ascending exponents of the characteristic polynomial of the one-word step.
+constexpr uint32_t kPoly[] = {
+#include "rng/brng/mt19937_poly.inc"
+};
+
+// The one-word step on a ring of 624 words whose oldest word is at head.
+struct WordStep {
+  static constexpr int kWords = kN, kStep = 1;
+  static void step(uint32_t* r, int head) {
+    const uint32_t y = (r[head] & kUpper) | (r[(head + 1) % kN] & kLower);
+    r[head] = r[(head + kM) % kN] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+  }
+};
+
+// Below 2^23 words passing over regenerated words is cheaper than the polynomial.
+constexpr uint64_t kPolySkipFrom = uint64_t(1) << 23;
+
 struct Mt19937 {
   static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
     MtState* st = state_of<MtState>(s);
@@ -68,8 +86,13 @@ struct Mt19937 {
   }
   static int32_t skip(DruStream* s, uint64_t count) {
     MtState* st = state_of<MtState>(s);
-    // Below the polynomial jump's break-even point: regenerate and pass over words.
-    walk<kN>(&st->pos, int64_t(count), [st] { regenerate(st->mt); }, [](uint32_t, int64_t, int64_t) {});
+    if (count < kPolySkipFrom) {
+      walk<kN>(&st->pos, int64_t(count), [st] { regenerate(st->mt); }, [](uint32_t, int64_t, int64_t) {});
+      return DRU_OK;
+    }
+    const Target t = target(st->pos, count);
+    gf2::jump<WordStep>(st->mt, t.arrays * kN, kPoly, int(sizeof kPoly / sizeof kPoly[0]));
+    st->pos = t.pos;
     return DRU_OK;
   }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {

@@ -1,6 +1,7 @@
 // SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
 // place four blocks per register. Outputs are the state words in array order.
 #include "rng/brng/entry_points.h"
+#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
@@ -24,18 +25,21 @@ static_assert(sizeof(DruStream) + sizeof(SfmtState) == 2536);
 static_assert(offsetof(SfmtState, pos) + sizeof(DruStream) == 2528);
 
 // r = a ^ (a << 8 bits) ^ ((b >> 11) & mask) ^ (c >> 8 bits) ^ (d << 18), per block,
-// with c and d the two blocks made before r: four blocks per register, the chain
-// through c and d resolved in four passes (pass k makes block k exact).
+// with c and d the two blocks made before r; four blocks per register. With f the
+// byte shift, g the word shift and S_k the move by k blocks (zero fill), the chain
+// r = u ^ g S1 r ^ f S2 r solves to r = u ^ g S1 u ^ f S2 u ^ (gf ^ fg) S3 u, since
+// g g = 0 (a 36-bit word shift) and S4 = 0; u holds the terms of the previous register.
+inline simd::IReg f(simd::IReg x) { return simd::blocks_right_bytes<1>(x); }
+inline simd::IReg g(simd::IReg x) { return simd::words_left<18>(x); }
+
 inline simd::IReg step4(simd::IReg a, simd::IReg b, simd::IReg prev) {
   using namespace simd;
+  const IReg zero = splat_word(0);
   const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)),
                          bit_and(words_right<11>(b), splat_block(kMask[0], kMask[1], kMask[2], kMask[3])));
-  IReg r = t;
-  for (int pass = 0; pass < 4; ++pass) {
-    const IReg c = blocks_carry<2>(r, prev), d = blocks_carry<1>(r, prev);
-    r = bit_xor(t, bit_xor(blocks_right_bytes<1>(c), words_left<18>(d)));
-  }
-  return r;
+  const IReg u = bit_xor(t, bit_xor(f(blocks_carry<2>(zero, prev)), g(blocks_carry<1>(zero, prev))));
+  const IReg u1 = blocks_carry<1>(u, zero), u2 = blocks_carry<2>(u, zero), u3 = blocks_carry<3>(u, zero);
+  return bit_xor(bit_xor(u, g(u1)), bit_xor(f(u2), bit_xor(g(f(u3)), f(g(u3)))));
 }
 
 // The next state in place. Block j's far block is j + 122, old for j < 34 and already
@@ -117,6 +121,38 @@ void raw(SfmtState* st, uint32_t* out, int64_t n) {
   walk_words(st, n, [st, out](uint32_t p, int64_t i, int64_t m) { std::memcpy(out + i, st->w + p, size_t(m) * 4); });
 }
 
+// Ascending exponents of the minimal polynomial of the one-block step.
+constexpr uint32_t kPoly[] = {
+#include "rng/brng/sfmt19937_poly.inc"
+};
+
+// The one-block step on a ring of 156 blocks whose oldest block is at head.
+struct BlockStep {
+  static constexpr int kWords = 4 * kBlocks, kStep = 4;
+  static void step(uint32_t* r, int head) {
+    auto get = [r](int blk, uint64_t& lo, uint64_t& hi) {
+      const uint32_t* x = r + 4 * (blk % kBlocks);
+      lo = x[0] | uint64_t(x[1]) << 32, hi = x[2] | uint64_t(x[3]) << 32;
+    };
+    uint64_t alo, ahi, clo, chi;
+    get(head, alo, ahi);
+    get(head + kBlocks - 2, clo, chi);
+    const uint32_t* b = r + 4 * ((head + kPos1) % kBlocks);
+    const uint32_t* d = r + 4 * ((head + kBlocks - 1) % kBlocks);
+    const uint64_t xlo = alo << 8, xhi = ahi << 8 | alo >> 56;  // a << 8 bits
+    const uint64_t ylo = clo >> 8 | chi << 56, yhi = chi >> 8;  // c >> 8 bits
+    uint32_t out[4];
+    for (int q = 0; q < 4; ++q) {
+      const uint64_t ax = q < 2 ? alo ^ xlo ^ ylo : ahi ^ xhi ^ yhi;
+      out[q] = uint32_t(ax >> (32 * (q & 1))) ^ ((b[q] >> 11) & kMask[q]) ^ (d[q] << 18);
+    }
+    std::memcpy(r + 4 * head, out, sizeof out);
+  }
+};
+
+// Below one period of the polynomial, passing over regenerated words is cheaper.
+constexpr uint64_t kPolySkipFrom = 19968;
+
 struct Sfmt19937 {
   static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
     SfmtState* st = state_of<SfmtState>(s);
@@ -126,7 +162,14 @@ struct Sfmt19937 {
     return DRU_OK;
   }
   static int32_t skip(DruStream* s, uint64_t count) {
-    walk_words(checked(s), int64_t(count), [](uint32_t, int64_t, int64_t) {});
+    SfmtState* st = checked(s);
+    if (count < kPolySkipFrom) {
+      walk_words(st, int64_t(count), [](uint32_t, int64_t, int64_t) {});
+      return DRU_OK;
+    }
+    const Target t = target(st->pos, count);
+    gf2::jump<BlockStep>(st->w, t.arrays * kBlocks, kPoly, int(sizeof kPoly / sizeof kPoly[0]));
+    st->pos = t.pos, st->generated = 1;
     return DRU_OK;
   }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {

@@ -46,4 +46,19 @@ template <int N, class Regen, class Take>
   *pos = p;
 }
 
+// Where a skip of count words from position pos of a 624-word array lands: the array
+// regenerated `arrays` times more and the position in it, 624 (regenerate first) rather
+// than 0 when it falls on an array's end, as passing over the words leaves it.
+struct Target {
+  unsigned __int128 arrays;
+  uint32_t pos;
+};
+inline Target target(uint32_t pos, uint64_t count) {
+  constexpr uint32_t n = 624;
+  const unsigned __int128 total = (unsigned __int128)(pos > n ? n : pos) + count;
+  Target t{total / n, uint32_t(total % n)};
+  if (t.pos == 0 && t.arrays > 0) t.arrays -= 1, t.pos = n;
+  return t;
+}
+
 }  // namespace nrx::rng

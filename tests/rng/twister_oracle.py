@@ -198,6 +198,24 @@ for name, brng, oracle in (("MT19937", 0x800000, lambda: mt_numpy([7, 8], 40000)
         check(ints(s, name, [5, 100]) == want[skip:skip + 105], "%s after skip %d" % (name, skip))
         lib._druDeleteStream(C.byref(s))
 
+# Far skips of MT19937 use the polynomial from 2^23 words on: against numpy's sequence.
+def mt_numpy_at(key, start, count):
+    bg = np.random.MT19937()
+    bg._legacy_seeding(key)
+    while start > 0:
+        step = min(start, 1 << 22)
+        bg.random_raw(step)
+        start -= step
+    return [int(v) for v in bg.random_raw(count)]
+
+
+for pre, skip in ((0, 2**23 - 1), (0, 2**23), (5, 2**23), (624, 2**23 + 619), (0, 3 * 2**23 + 7)):
+    s = stream(0x800000, [7, 8])
+    ints(s, "MT19937", [pre] if pre else [])
+    check(lib._druSkipAheadStream(s, skip) == 0, "MT19937 skip status")
+    check(ints(s, "MT19937", [3, 700]) == mt_numpy_at([7, 8], pre + skip, 703), "MT19937 after %d + skip %d" % (pre, skip))
+    lib._druDeleteStream(C.byref(s))
+
 for f in failures:
     print("FAIL:", f)
 print("%d failures" % len(failures))
