@@ -32,4 +32,9 @@ template <int K> inline IReg blocks_carry(IReg hi, IReg lo) {
   return _mm512_maskz_alignr_epi64(__mmask8(0xFF), hi, lo, 8 - 2 * K);
 }
 
+// Block K of a in all four 128-bit blocks.
+template <int K> inline IReg broadcast_block(IReg a) { return _mm512_shuffle_i64x2(a, a, K * 0x55); }
+// The 128-bit blocks of yes where bit 2k and 2k + 1 of m are set, of no elsewhere.
+inline IReg select_blocks(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
+
 }  // namespace nrx::simd

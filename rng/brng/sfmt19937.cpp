@@ -27,19 +27,30 @@ static_assert(offsetof(SfmtState, pos) + sizeof(DruStream) == 2528);
 // r = a ^ (a << 8 bits) ^ ((b >> 11) & mask) ^ (c >> 8 bits) ^ (d << 18), per block,
 // with c and d the two blocks made before r; four blocks per register. With f the
 // byte shift, g the word shift and S_k the move by k blocks (zero fill), the chain
-// r = u ^ g S1 r ^ f S2 r solves to r = u ^ g S1 u ^ f S2 u ^ (gf ^ fg) S3 u, since
-// g g = 0 (a 36-bit word shift) and S4 = 0; u holds the terms of the previous register.
+// r = t ^ g S1 r ^ f S2 r solves to r = t ^ g S1 t ^ f S2 t ^ (gf ^ fg) S3 t, since
+// g g = 0 (a 36-bit word shift) and S4 = 0, plus the terms of the previous register's
+// last two blocks p2, p3, written out per block so that only they wait for it.
 inline simd::IReg f(simd::IReg x) { return simd::blocks_right_bytes<1>(x); }
 inline simd::IReg g(simd::IReg x) { return simd::words_left<18>(x); }
 
-inline simd::IReg step4(simd::IReg a, simd::IReg b, simd::IReg prev) {
+inline simd::IReg own_terms(simd::IReg a, simd::IReg b) {
   using namespace simd;
   const IReg zero = splat_word(0);
   const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)),
                          bit_and(words_right<11>(b), splat_block(kMask[0], kMask[1], kMask[2], kMask[3])));
-  const IReg u = bit_xor(t, bit_xor(f(blocks_carry<2>(zero, prev)), g(blocks_carry<1>(zero, prev))));
-  const IReg u1 = blocks_carry<1>(u, zero), u2 = blocks_carry<2>(u, zero), u3 = blocks_carry<3>(u, zero);
-  return bit_xor(bit_xor(u, g(u1)), bit_xor(f(u2), bit_xor(g(f(u3)), f(g(u3)))));
+  const IReg t1 = blocks_carry<1>(t, zero), t2 = blocks_carry<2>(t, zero), t3 = blocks_carry<3>(t, zero);
+  return bit_xor(bit_xor(t, g(t1)), bit_xor(f(t2), bit_xor(g(f(t3)), f(g(t3)))));
+}
+
+// Blocks 0..3 receive f p2 ^ g p3, f p3 ^ gf p2, ff p2 ^ (fg ^ gf) p3 and
+// ff p3 ^ (fgf ^ gff) p2 ^ gfg p3.
+inline simd::IReg carried_terms(simd::IReg prev) {
+  using namespace simd;
+  const IReg p2 = broadcast_block<2>(prev), p3 = broadcast_block<3>(prev);
+  const IReg f2 = f(p2), f3 = f(p3), g3 = g(p3), ff2 = f(f2), gf2 = g(f2), fg3 = f(g3);
+  const IReg b0 = bit_xor(f2, g3), b1 = bit_xor(f3, gf2), b2 = bit_xor(ff2, bit_xor(fg3, g(f3)));
+  const IReg b3 = bit_xor(bit_xor(f(f3), f(gf2)), bit_xor(g(ff2), g(fg3)));
+  return select_blocks(0xF0, select_blocks(0xC0, b3, b2), select_blocks(0x0C, b1, b0));
 }
 
 // The next state in place. Block j's far block is j + 122, old for j < 34 and already
@@ -58,7 +69,7 @@ void regenerate(uint32_t* w) {
       for (int t = 0; t < 16; ++t) tmp[t] = t < head ? w[4 * far + t] : w[t - head];
       b = load_words(tmp);
     }
-    prev = step4(load_words(w + 4 * j), b, prev);
+    prev = bit_xor(own_terms(load_words(w + 4 * j), b), carried_terms(prev));
     store_words(w + 4 * j, prev);
   }
 }
