@@ -21,7 +21,8 @@ inline IReg splat_block(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
 }
 inline IReg bit_or(IReg a, IReg b) { return _mm512_or_si512(a, b); }
 inline IReg sub_words(IReg a, IReg b) { return _mm512_sub_epi32(a, b); }
-// Masked forms with every lane selected: GCC 12 warns on the unmasked ones' undefined source.
+// Masked forms with every lane selected here and below: GCC 12 warns on the unmasked
+// ones' undefined source.
 template <int N> inline IReg words_right(IReg a) { return _mm512_maskz_srli_epi32(Mask16(0xFFFF), a, N); }
 template <int N> inline IReg words_left(IReg a) { return _mm512_maskz_slli_epi32(Mask16(0xFFFF), a, N); }
 // Each 128-bit block shifted by B bytes toward its high end / its low end.
@@ -33,7 +34,9 @@ template <int K> inline IReg blocks_carry(IReg hi, IReg lo) {
 }
 
 // Block K of a in all four 128-bit blocks.
-template <int K> inline IReg broadcast_block(IReg a) { return _mm512_shuffle_i64x2(a, a, K * 0x55); }
+template <int K> inline IReg broadcast_block(IReg a) {
+  return _mm512_maskz_shuffle_i64x2(__mmask8(0xFF), a, a, K * 0x55);
+}
 // The 128-bit blocks of yes where bit 2k and 2k + 1 of m are set, of no elsewhere.
 inline IReg select_blocks(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
 

@@ -69,7 +69,7 @@ extern "C" {
     X(DRU_E_SHARED_TABLE_FULL, -3001, "shared-data table has 128 entries")
 
 #define NRX_RNG_STATUS_ENUM(name, value, message) name = value,
-typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) DRU_STATUS_LAST_ = 1 } dru_status;
+typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
 #undef NRX_RNG_STATUS_ENUM
 
 /* ---- Generators ------------------------------------------------------------ */
@@ -143,7 +143,7 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) DRU_STATUS_LA
  * for the families (WH 0..272, MT2203 0..6023); identifiers below 0x100000 name
  * the legacy table. */
 #define NRX_BRNG_ENUM(Name, NAME, id, ...) DRU_BRNG_##NAME = id,
-enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) DRU_BRNG_LAST_ = 0x1000000 };
+enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
 #undef NRX_BRNG_ENUM
 
 #define DRU_REGISTRY_CAPACITY   512
