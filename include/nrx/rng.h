@@ -357,6 +357,13 @@ NRX_RNG_API void _druiVect3PowArrayMod(uint32_t v[3], const uint32_t M[9], uint3
 NRX_RNG_API void _druiVect3PowArrayMod_M1(uint32_t v[3], int32_t nwords, const uint64_t* e);
 NRX_RNG_API void _druiVect3PowArrayMod_M2(uint32_t v[3], int32_t nwords, const uint64_t* e);
 
+/* ---- Polynomials over GF(2) ------------------------------------------------- */
+/* rem = x^n mod phi as (degree + 31) / 32 words, bit i of the vector the coefficient
+ * of x^i; phi = sum of x^terms[k], nterms ascending exponents ending with degree
+ * (1 <= degree <= 19968). When n < degree the result is the single term x^n.
+ * DRU_E_BAD_ARGUMENT for a null pointer or a malformed term list. */
+NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32_t nterms, const uint32_t* terms);
+
 /* ---- Uniform law ------------------------------------------------------------ */
 /* n variates in [a, b) from any stream through its GenS / GenD; with
  * DRU_RNG_UNIFORM_ACCURATE every value is clamped into [a, b].

@@ -9,9 +9,13 @@
              against the published first outputs of init_gen_rand(1234), then compared
              word for word with the library's vector generator.
 
-Integer outputs in calls of odd sizes across block boundaries, and real outputs
-a + (b - a) u 2^-32 evaluated as written. Usage: twister_oracle.py LIBRARY"""
+Integer outputs in calls of odd sizes across block boundaries, real outputs
+a + (b - a) u 2^-32 evaluated as written, skip-ahead on both sides of the switch to
+the polynomial jump, and _druPolyRem against Python's big-integer arithmetic over
+GF(2). Usage: twister_oracle.py LIBRARY"""
 import ctypes as C
+import os
+import re
 import sys
 
 import numpy as np
@@ -215,6 +219,48 @@ for pre, skip in ((0, 2**23 - 1), (0, 2**23), (5, 2**23), (624, 2**23 + 619), (0
     check(lib._druSkipAheadStream(s, skip) == 0, "MT19937 skip status")
     check(ints(s, "MT19937", [3, 700]) == mt_numpy_at([7, 8], pre + skip, 703), "MT19937 after %d + skip %d" % (pre, skip))
     lib._druDeleteStream(C.byref(s))
+
+# _druPolyRem against Python's big-integer polynomial arithmetic over GF(2).
+def poly_terms(stem):
+    here = os.path.dirname(os.path.abspath(__file__))
+    text = open(os.path.join(here, "..", "..", "rng", "brng", stem + "_poly.inc")).read()
+    return [int(v) for v in re.findall(r"(\d+)u", text)]
+
+
+def gf2_powmod_x(n, phi, degree):
+    def mulmod(a, b):
+        r = 0
+        while b:
+            if b & 1:
+                r ^= a
+            b >>= 1
+            a <<= 1
+            if a >> degree & 1:
+                a ^= phi
+        return r
+    result, base = 1, 2 if degree > 1 else 2 ^ phi
+    while n:
+        if n & 1:
+            result = mulmod(result, base)
+        base = mulmod(base, base)
+        n >>= 1
+    return result
+
+
+lib._druPolyRem.argtypes = [C.POINTER(C.c_uint32), C.c_uint64, C.c_int32, C.c_int32, C.POINTER(C.c_uint32)]
+for stem, powers in (("mt19937", (0, 5, 19936, 19937, 19938, 2**23, 2**64 - 1)), ("sfmt19937", (19964, 19966, 2**40 + 3))):
+    terms = poly_terms(stem)
+    degree = terms[-1]
+    phi = sum(1 << e for e in terms)
+    t = (C.c_uint32 * len(terms))(*terms)
+    for n in powers:
+        rem = (C.c_uint32 * ((degree + 31) // 32))()
+        check(lib._druPolyRem(rem, n, degree, len(terms), t) == 0, "PolyRem status")
+        got = sum(int(w) << (32 * i) for i, w in enumerate(rem))
+        check(got == gf2_powmod_x(n, phi, degree), "PolyRem %s x^%d" % (stem, n))
+rem = (C.c_uint32 * 1)()
+for bad in ([3, 1, 5], [0, 4]):  # not ascending; not ending with the degree
+    check(lib._druPolyRem(rem, 9, 5, len(bad), (C.c_uint32 * len(bad))(*bad)) == -3, "PolyRem accepted %r" % bad)
 
 for f in failures:
     print("FAIL:", f)
