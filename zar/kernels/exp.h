@@ -263,8 +263,10 @@ template <class T, Flavour F> inline Reg<T> expm1_body(Reg<T> x) {
   using simd::splat;
   using V = Reg<T>;
   using C = ExpConst<T>;
-  const ExpReduced<T> red = exp_reduce<T, Base::E, F>(x);
-  const V p = simd::mul(red.r, simd::horner(red.r, ExpPoly<T, F == Flavour::EP ? Flavour::EP : Flavour::HA>::c));
+  // Below kExpm1Low the result rounds to -1, as it does at kExpm1Low: clamped there (max
+  // keeps a NaN x, its second operand; -inf becomes kExpm1Low).
+  const ExpReduced<T> red = exp_reduce<T, Base::E, F>(simd::max(splat(kExpm1Low<T>), x));
+  const V p = simd::mul(red.r, simd::horner(red.r, ExpPoly<T, F>::c));
   const V t_hi = table2<T>(C::hi, red.idx);
   const V t_lo = F != Flavour::EP ? table2<T>(C::lo, red.idx) : splat(T(0));
   const V scale = simd::mul(red.kf, splat(T(1.0 / C::N)));
@@ -276,9 +278,11 @@ template <class T, Flavour F> inline Reg<T> expm1_body(Reg<T> x) {
   const Mask<T> big = simd::ge(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
   V value = simd::add(simd::select(big, s, sm1.hi), simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, sm1.lo)));
   const Mask<T> near0 = simd::le(simd::abs_of<T>(x), splat(T(0.34657359027997264)));
-  if (near0) value = simd::select(near0, simd::fma(simd::mul(x, x), simd::horner(x, Expm1Poly<T, F>::c), x), value);
-  value = simd::select(simd::lt(x, splat(kExpm1Low<T>)), splat(T(-1)), value);
-  return simd::select(simd::fpclass<simd::kZero>(x), x, value);
+  if (near0) {
+    value = simd::select(near0, simd::fma(simd::mul(x, x), simd::horner(x, Expm1Poly<T, F>::c), x), value);
+    value = simd::select(simd::fpclass<simd::kZero>(x), x, value);
+  }
+  return value;
 }
 
 template <class T, Flavour F> struct Expm1 : Unary<T> {

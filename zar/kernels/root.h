@@ -176,20 +176,18 @@ template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>
 // sqrt(a^2 + b^2) of a and b scaled by 2^-k, k the exponent of the larger magnitude, the
 // root scaled back by 2^k: no square overflows or loses bits to underflow.
 template <class T, Flavour F> inline Reg<T> hypot_scaled(Reg<T> a, Reg<T> b) {
-  using simd::splat;
-  // The least subnormal keeps k finite when both inputs are zero.
-  const Reg<T> big = simd::max(simd::abs_of<T>(a), simd::max(simd::abs_of<T>(b), splat(std::numeric_limits<T>::denorm_min())));
-  const Reg<T> k = simd::getexp(big), nk = simd::negate<T>(k);
+  // getexp ignores signs; two zeros give k = -inf and a NaN root, infinite inputs an
+  // infinite or NaN root: the caller sends those lanes to the scalar routine.
+  const Reg<T> k = simd::max(simd::getexp(a), simd::getexp(b)), nk = simd::negate<T>(k);
   Reg<T> lo{};
   const Reg<T> sum = hypot_sum<T, F>(simd::scalef(a, nk), simd::scalef(b, nk), lo);
-  // A zero sum gets the estimate of the least normal number, so its root is the zero itself.
-  const Reg<T> y = simd::rsqrt14(simd::max(sum, splat(std::numeric_limits<T>::min())));
-  return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, y, lo), k);
+  return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
 }
 
 // Double: sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^-960, 2^1016) for every lane
 // of the register, else scaled. Float: always scaled, its squares leave the range from
-// |x| = 2^64 on. Infinite and NaN inputs and overflowing results go to the scalar routine.
+// |x| = 2^64 on. Infinite and NaN inputs, two zeros and overflowing results go to the
+// scalar routine.
 template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
@@ -204,9 +202,9 @@ template <class T, Flavour F> struct Hypot : Binary<T> {
         return 0;
       }
     }
-    const Mask<T> sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
     r[0] = hypot_scaled<T, F>(a[0], a[1]);
-    return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(r[0]));
+    // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.
+    return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(r[0]) | simd::unordered(a[0], a[1]));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
