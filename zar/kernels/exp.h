@@ -275,8 +275,13 @@ template <class T, Flavour F> inline Reg<T> expm1_body(Reg<T> x) {
   // s - 1 is exact from 1/2 to 2^mant and kept exact with its rounding error below 1/2
   // (-1 first: |s| may be below 1); above 2^mant the -1 joins rest, where it loses nothing.
   const twopart::Two<V> sm1 = twopart::fast_two_sum(splat(T(-1)), s);
-  const Mask<T> big = simd::ge(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
-  V value = simd::add(simd::select(big, s, sm1.hi), simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, sm1.lo)));
+  V value;
+  if constexpr (F == Flavour::HA) {
+    const Mask<T> big = simd::ge(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
+    value = simd::add(simd::select(big, s, sm1.hi), simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, sm1.lo)));
+  } else {  // above 2^mant the -1 may be lost: half an ulp at most
+    value = simd::add(sm1.hi, simd::add(rest, sm1.lo));
+  }
   const Mask<T> near0 = simd::le(simd::abs_of<T>(x), splat(T(0.34657359027997264)));
   if (near0) {
     value = simd::select(near0, simd::fma(simd::mul(x, x), simd::horner(x, Expm1Poly<T, F>::c), x), value);

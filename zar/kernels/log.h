@@ -59,9 +59,8 @@ template <class T> struct Reduced {
 template <class T> inline Reduced<T> log_reduce(Reg<T> x) {
   using simd::splat;
   const Reg<T> m = simd::mantissa(x);
-  Reg<T> e = simd::getexp(x);
   const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));
-  e = simd::select(simd::eq(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
+  const Reg<T> e = simd::add_where(simd::eq(c, splat(T(0.5))), simd::getexp(x), splat(T(1)));
   simd::IReg idx;
   if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
   else idx = simd::shift_right32<19>(simd::as_int(c));
@@ -95,7 +94,7 @@ template <Base B> inline Reg<float> log_pieces(Reg<float> x, Reg<float> corr) {
   const auto& c = LogPieces<B>::c;
   const Reg<float> m = simd::mantissa_p75(x);
   Reg<float> e = simd::getexp(x);
-  e = simd::select(simd::lt(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
+  e = simd::add_where(simd::lt(m, splat(1.0f)), e, splat(1.0f));
   const simd::IReg idx = simd::shift_right32<19>(simd::as_int(m));
   const Reg<float> r = simd::sub(m, splat(1.0f));
   Reg<float> g = simd::lookup(simd::from_bits(c[0]), idx);
