@@ -24,7 +24,7 @@ template <class T> struct ExpConst;
 template <> struct ExpConst<double> {
   static constexpr int N = 16;
   static constexpr double shifter = 0x1.8p52;       // ulp 1: t - shifter = round(x N / ln 2)
-  static constexpr double shifter_n = 0x1.8p48;     // ulp 1/16
+  static constexpr double shifter_n = 0x1.8p48;     // ulp 1/16: t - shifter_n = x rounded to 1/N
   static constexpr double n_over_ln2 = 0x1.71547652b82fep+4;
   static constexpr double ln2_hi = 0x1.62e42fefa39efp-1;   // 0x3FE62E42FEFA39EF
   static constexpr double ln2_lo = 0x1.abc9e3b39803fp-56;  // 0x3C7ABC9E3B39803F
@@ -94,40 +94,46 @@ template <class T> inline Reg<T> table2(const typename simd::Traits<T>::uint* ta
   return simd::lookup(simd::from_bits(tab), simd::from_bits(tab + simd::lanes<T>), idx);
 }
 
-// x = (k/N + d) log_B(2): kf = k as a floating value, idx holds k mod N in its low bits.
+// x = (k/N + d) log_B(2): scale = k/N as a floating value, idx holds k mod N in its low bits.
 template <class T> struct ExpReduced {
-  Reg<T> kf;
+  Reg<T> scale;
   simd::IReg idx;
   Reg<T> r;  // d ln 2, or d itself when the caller asked for base-2 units
 };
 
 // The one reduction of the exponentials, for the bases e, 2 and 10; x_lo (Lo) is a low part
-// of x. Base e subtracts k ln2/N in two parts (one for EP); base 2 has d = x - k/N exact and
-// r = d ln 2 in one multiply (ln 2's low part lies below 2^-60 |r|), or r = d (Natural false)
-// for a base-2 polynomial; base 10 subtracts k log10(2)/N in two parts and multiplies by
-// ln 10 in two parts.
+// of x. Base e subtracts k ln2/N in two parts (one for EP); base 2 rounds x to a multiple
+// of 1/N by adding a shifter whose ulp is 1/N, so d = x - k/N is exact and r = d ln 2 takes
+// one multiply (ln 2's low part lies below 2^-60 |r|), or r = d (Natural false) for a
+// base-2 polynomial; base 10 subtracts k log10(2)/N in two parts and multiplies by ln 10
+// in two parts.
 template <class T, Base B, Flavour F, bool Lo = false, bool Natural = true>
 inline ExpReduced<T> exp_reduce(Reg<T> x, Reg<T> x_lo = Reg<T>()) {
   using simd::splat;
   using C = ExpConst<T>;
-  constexpr T scale = B == Base::E ? C::n_over_ln2 : B == Base::Two ? T(C::N) : C::n_log2_10;
-  const Reg<T> t = simd::fma(x, splat(scale), splat(C::shifter));
-  const Reg<T> kf = simd::sub(t, splat(C::shifter));
-  Reg<T> r;
-  if constexpr (B == Base::E) {
-    r = simd::fnma(kf, splat(T(C::ln2_hi / C::N)), x);
-    if constexpr (F != Flavour::EP) r = simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r);
-    if constexpr (Lo) r = simd::add(r, x_lo);
-  } else if constexpr (B == Base::Two) {
-    r = simd::fnma(kf, splat(T(1.0 / C::N)), x);
+  if constexpr (B == Base::Two) {
+    const Reg<T> t = simd::add(x, splat(C::shifter_n));
+    const Reg<T> kn = simd::sub(t, splat(C::shifter_n));
+    Reg<T> r = simd::sub(x, kn);
     if constexpr (Lo) r = simd::add(r, x_lo);
     if constexpr (Natural) r = simd::mul(r, splat(C::ln2_hi));
+    return {kn, simd::as_int(t), r};
   } else {
-    r = simd::fnma(kf, splat(T(C::log10_2_hi / C::N)), x);
-    r = simd::fnma(kf, splat(T(C::log10_2_lo / C::N)), r);
-    r = simd::fma(r, splat(C::ln10_hi), simd::mul(r, splat(C::ln10_lo)));
+    constexpr T scale = B == Base::E ? C::n_over_ln2 : C::n_log2_10;
+    const Reg<T> t = simd::fma(x, splat(scale), splat(C::shifter));
+    const Reg<T> kf = simd::sub(t, splat(C::shifter));
+    Reg<T> r;
+    if constexpr (B == Base::E) {
+      r = simd::fnma(kf, splat(T(C::ln2_hi / C::N)), x);
+      if constexpr (F != Flavour::EP) r = simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r);
+      if constexpr (Lo) r = simd::add(r, x_lo);
+    } else {
+      r = simd::fnma(kf, splat(T(C::log10_2_hi / C::N)), x);
+      r = simd::fnma(kf, splat(T(C::log10_2_lo / C::N)), r);
+      r = simd::fma(r, splat(C::ln10_hi), simd::mul(r, splat(C::ln10_lo)));
+    }
+    return {simd::mul(kf, splat(T(1.0 / C::N))), simd::as_int(t), r};
   }
-  return {kf, simd::as_int(t), r};
 }
 
 // 2^(k/N) (1 + p), scaled by 2^floor(k/N); p ~ e^r - 1 (or 2^r - 1) of the reduction.
@@ -137,7 +143,7 @@ template <class T, Flavour F> inline Reg<T> exp_assemble(const ExpReduced<T>& s,
   Reg<T> y;
   if constexpr (F == Flavour::HA) y = simd::add(t_hi, simd::fma(t_hi, p, table2<T>(C::lo, s.idx)));
   else y = simd::fma(t_hi, p, t_hi);
-  return simd::scalef(y, simd::mul(s.kf, simd::splat(T(1.0 / C::N))));
+  return simd::scalef(y, s.scale);
 }
 
 template <class T, Flavour F> inline Reg<T> exp_poly(Reg<T> r) { return simd::mul(r, simd::horner(r, ExpPoly<T, F>::c)); }
@@ -269,9 +275,8 @@ template <class T, Flavour F> inline Reg<T> expm1_body(Reg<T> x) {
   const V p = simd::mul(red.r, simd::horner(red.r, ExpPoly<T, F>::c));
   const V t_hi = table2<T>(C::hi, red.idx);
   const V t_lo = F != Flavour::EP ? table2<T>(C::lo, red.idx) : splat(T(0));
-  const V scale = simd::mul(red.kf, splat(T(1.0 / C::N)));
-  const V s = simd::scalef(t_hi, scale);
-  const V rest = simd::scalef(simd::fma(t_hi, p, t_lo), scale);
+  const V s = simd::scalef(t_hi, red.scale);
+  const V rest = simd::scalef(simd::fma(t_hi, p, t_lo), red.scale);
   // s - 1 is exact from 1/2 to 2^mant and kept exact with its rounding error below 1/2
   // (-1 first: |s| may be below 1); above 2^mant the -1 joins rest, where it loses nothing.
   const twopart::Two<V> sm1 = twopart::fast_two_sum(splat(T(-1)), s);
