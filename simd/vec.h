@@ -84,6 +84,8 @@ template <int R> inline __m512 round(__m512 a) { return _mm512_roundscale_ps(a, 
 template <int C> inline __mmask16 fpclass(__m512 a) { return _mm512_fpclass_ps_mask(a, C); }
 template <int P> inline __mmask16 cmp(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, P); }
 inline __m512 select(__mmask16 m, __m512 yes, __m512 no) { return _mm512_mask_blend_ps(m, no, yes); }
+// a + b in the lanes of m, a elsewhere.
+inline __m512 add_where(__mmask16 m, __m512 a, __m512 b) { return _mm512_mask_add_round_ps(a, m, a, b, kNear); }
 inline __m512 bit_and(__m512 a, __m512 b) { return _mm512_and_ps(a, b); }
 inline __m512 bit_or(__m512 a, __m512 b) { return _mm512_or_ps(a, b); }
 inline __m512 bit_xor(__m512 a, __m512 b) { return _mm512_xor_ps(a, b); }
@@ -138,6 +140,7 @@ template <int R> inline __m512d round(__m512d a) { return _mm512_roundscale_pd(a
 template <int C> inline __mmask8 fpclass(__m512d a) { return _mm512_fpclass_pd_mask(a, C); }
 template <int P> inline __mmask8 cmp(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, P); }
 inline __m512d select(__mmask8 m, __m512d yes, __m512d no) { return _mm512_mask_blend_pd(m, no, yes); }
+inline __m512d add_where(__mmask8 m, __m512d a, __m512d b) { return _mm512_mask_add_round_pd(a, m, a, b, kNear); }
 inline __m512d bit_and(__m512d a, __m512d b) { return _mm512_and_pd(a, b); }
 inline __m512d bit_or(__m512d a, __m512d b) { return _mm512_or_pd(a, b); }
 inline __m512d bit_xor(__m512d a, __m512d b) { return _mm512_xor_pd(a, b); }

@@ -11,8 +11,6 @@
 
 namespace nrx::zar::ops {
 
-enum class Base { E, Two, Ten };
-
 template <class T, Base B> struct LogTables;
 #define NRX_LOG_TABLES(Ty, Bs, Name, Sfx)                                            \
   template <> struct LogTables<Ty, Base::Bs> {                                        \
@@ -61,9 +59,8 @@ template <class T> struct Reduced {
 template <class T> inline Reduced<T> log_reduce(Reg<T> x) {
   using simd::splat;
   const Reg<T> m = simd::mantissa(x);
-  Reg<T> e = simd::getexp(x);
   const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));
-  e = simd::select(simd::eq(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
+  const Reg<T> e = simd::add_where(simd::eq(c, splat(T(0.5))), simd::getexp(x), splat(T(1)));
   simd::IReg idx;
   if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
   else idx = simd::shift_right32<19>(simd::as_int(c));
@@ -97,7 +94,7 @@ template <Base B> inline Reg<float> log_pieces(Reg<float> x, Reg<float> corr) {
   const auto& c = LogPieces<B>::c;
   const Reg<float> m = simd::mantissa_p75(x);
   Reg<float> e = simd::getexp(x);
-  e = simd::select(simd::lt(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
+  e = simd::add_where(simd::lt(m, splat(1.0f)), e, splat(1.0f));
   const simd::IReg idx = simd::shift_right32<19>(simd::as_int(m));
   const Reg<float> r = simd::sub(m, splat(1.0f));
   Reg<float> g = simd::lookup(simd::from_bits(c[0]), idx);
@@ -162,34 +159,32 @@ template <class T, Flavour F, Base B, bool Corr = true> inline Reg<T> log_body(R
 // square's error and the sum's) and the tail r^3 (c[0] + c[1] r + ...) in the low part.
 template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> rr, const U (&tail)[N], Reg<T>& s_lo) {
   using simd::splat;
-  const Reg<T> half = simd::mul(rr, splat(T(-0.5)));  // exact
-  const Reg<T> s = simd::add(r, half);                // |half| <= |r| / 64
+  const Reg<T> half = simd::mul(rr, splat(T(-0.5)));                  // exact
+  const twopart::Two<Reg<T>> s = twopart::fast_two_sum(r, half);      // |half| <= |r| / 64
   const Reg<T> t = simd::mul(simd::mul(rr, r), simd::horner_split(r, rr, tail));
-  s_lo = simd::add(simd::sub(half, simd::sub(s, r)), simd::fma(simd::fms(r, r, rr), splat(T(-0.5)), t));
-  return s;
+  s_lo = simd::add(s.lo, simd::fma(simd::fms(r, r, rr), splat(T(-0.5)), t));
+  return s.hi;
 }
 
-// log2 x = hi + lo in two-part arithmetic for positive finite double x (the power's
+// log2 x in two parts (|lo| <= ulp(hi) / 2) for positive finite double x (the power's
 // logarithm): r = m c - 1 is exact, r - r^2/2 is kept exact with the square's low part,
 // the tail r^3 (1/3 - r/4 + ...) and the table's low part join the low half.
-inline void log2_wide(Reg<double> x, Reg<double>& hi, Reg<double>& lo) {
+inline twopart::Two<Reg<double>> log2_wide(Reg<double> x) {
   using simd::splat;
   using D = Reg<double>;
   const auto [r, e, idx] = log_reduce<double>(x);
   D ln_lo;
   const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, ln_lo);
   const D l2e_hi = splat(simd::bits_to(explog::kLog2OfE_d[0])), l2e_lo = splat(simd::bits_to(explog::kLog2OfE_d[1]));
-  const D p = simd::mul(s, l2e_hi), p_lo = simd::fms(s, l2e_hi, p);
+  const twopart::Two<D> p = twopart::two_prod(s, l2e_hi);
   // a = e + table is exact; |a| >= |p| unless a = 0 (then h = p), so the sum's error is exact.
   D t_lo;
   const D a = log_parts<double, Base::Two>(e, idx, t_lo);
-  const D h = simd::add(a, p);
-  const D err = simd::sub(p, simd::sub(h, a));
+  const twopart::Two<D> h = twopart::fast_two_sum(a, p.hi);
   D l = simd::fma(ln_lo, l2e_hi, t_lo);
   l = simd::fma(s, l2e_lo, l);
-  l = simd::add(err, simd::add(p_lo, l));
-  hi = simd::add(h, l);  // renormalised: |lo| <= ulp(hi) / 2
-  lo = simd::sub(l, simd::sub(hi, h));
+  l = simd::add(h.lo, simd::add(p.lo, l));
+  return twopart::fast_two_sum(h.hi, l);
 }
 
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments

@@ -29,16 +29,11 @@ inline Reg<double> log2_short(Reg<double> x) {
   return simd::fma(s, splat(simd::bits_to(explog::kLog2OfE_d[0])), a);
 }
 
-// 2^w for |w| <= 1022 to about 2^-28 (double EP): 2^(j/16) times 2^f, |f| <= 1/32.
+// 2^w for |w| <= 1022 to about 2^-28 (double EP): 2^(j/16) times 2^f, |f| <= 1/32, with a
+// polynomial in f itself.
 inline Reg<double> exp2_short(Reg<double> w) {
-  using simd::splat;
-  using C = ExpConst<double>;
-  const Reg<double> t = simd::add(w, splat(C::shifter_n));
-  const Reg<double> kn = simd::sub(t, splat(C::shifter_n));
-  const Reg<double> f = simd::sub(w, kn);
-  const Reg<double> p = simd::mul(f, simd::horner(f, explog::kPowExp2EP_d));
-  const Reg<double> s = table2<double>(C::hi, simd::as_int(t));
-  return simd::scalef(simd::fma(s, p, s), kn);
+  const ExpReduced<double> s = exp_reduce<double, Base::Two, Flavour::EP, false, false>(w);
+  return exp_assemble<double, Flavour::EP>(s, simd::mul(s.r, simd::horner(s.r, explog::kPowExp2EP_d)));
 }
 
 // x^y for positive finite x; w receives the high part of y log2 x (for the range test).
@@ -47,11 +42,9 @@ template <Flavour F> inline Reg<double> pow_body(Reg<double> x, Reg<double> y, R
     w = simd::mul(y, log2_short(x));
     return exp2_short(w);
   }
-  Reg<double> h, l;
-  log2_wide(x, h, l);
-  w = simd::mul(y, h);
-  const Reg<double> w_lo = simd::fma(y, l, simd::fms(y, h, w));
-  return exp2_wide<F, true>(w, w_lo);
+  const twopart::Two<Reg<double>> wy = twopart::mul_loose(y, log2_wide(x));
+  w = wy.hi;
+  return exp2_wide<F, true>(wy.hi, wy.lo);
 }
 
 // y ln x = wh + wl for positive normal float x (HA, LA). e ln 2 + ln(1/c) has an exact high
@@ -68,23 +61,17 @@ template <Flavour F> inline void ln_wide_s(Reg<float> x, Reg<float> y, Reg<float
   V s = r, s_lo;
   if constexpr (F == Flavour::HA) s = ln1p_wide<float>(r, rr, explog::kPowLnTail_s, s_lo);
   else s_lo = simd::mul(rr, simd::horner(r, LnPoly<float, Flavour::HA>::c));
-  const V h = simd::add(a, s);
-  lo = simd::add(lo, simd::add(s_lo, simd::sub(s, simd::sub(h, a))));
-  const V hn = simd::add(h, lo);  // renormalised: the table's low part reaches 2^-13
-  lo = simd::sub(lo, simd::sub(hn, h));
-  wh = simd::mul(y, hn);
-  wl = simd::fma(y, lo, simd::fms(y, hn, wh));
+  const twopart::Two<V> h = twopart::fast_two_sum(a, s);
+  // renormalised: the table's low part reaches 2^-13
+  const twopart::Two<V> hn = twopart::fast_two_sum(h.hi, simd::add(lo, simd::add(s_lo, h.lo)));
+  const twopart::Two<V> w = twopart::mul_loose(y, hn);
+  wh = w.hi, wl = w.lo;
 }
 
-// e^(wh + wl) for |wh| below the float exponential's limit: 2^(k/32) e^f, wh - k ln2/32 exact.
+// e^(wh + wl) for |wh| below the float exponential's limit.
 template <Flavour F> inline Reg<float> exp_wide_s(Reg<float> wh, Reg<float> wl) {
-  using simd::splat;
-  using C = ExpConst<float>;
-  const Reg<float> t = simd::fma(wh, splat(C::n_over_ln2), splat(C::shifter));
-  const Reg<float> kf = simd::sub(t, splat(C::shifter));
-  const Reg<float> f = simd::fnma(kf, splat(C::ln2_hi / C::N), wh);
-  const Reg<float> g = simd::fnma(kf, splat(C::ln2_lo / C::N), simd::add(f, wl));
-  return exp_assemble<float, F>(kf, simd::as_int(t), exp_poly<float, Flavour::HA>(g));
+  const ExpReduced<float> s = exp_reduce<float, Base::E, Flavour::HA, true>(wh, wl);
+  return exp_assemble<float, F>(s, exp_poly<float, Flavour::HA>(s.r));
 }
 
 template <class T, Flavour F> inline Mask<T> pow_vec(Reg<T> x, Reg<T> y, Reg<T>& r) {

@@ -164,44 +164,47 @@ template <class T, Flavour F> struct Pow3o2 : Unary<T> {
 template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
   if constexpr (F == Flavour::HA) {
-    const V xx = simd::mul(x, x), xx_lo = simd::fms(x, x, xx);
-    const V yy = simd::mul(y, y), yy_lo = simd::fms(y, y, yy);
-    const V big = simd::max(xx, yy), small = simd::min(xx, yy);
-    const V sum = simd::add(big, small);  // big >= small: the sum's error is exact below
-    lo = simd::add(simd::sub(small, simd::sub(sum, big)), simd::add(xx_lo, yy_lo));
-    return sum;
+    const twopart::Two<V> xx = twopart::two_prod(x, x), yy = twopart::two_prod(y, y);
+    const twopart::Two<V> sum = twopart::fast_two_sum(simd::max(xx.hi, yy.hi), simd::min(xx.hi, yy.hi));
+    lo = simd::add(sum.lo, simd::add(xx.lo, yy.lo));
+    return sum.hi;
   } else {
     return simd::fma(x, x, simd::mul(y, y));
   }
 }
 
-// sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^(emin+p+8), 2^(emax-8)) (p: the mantissa
-// bits) for every lane of the register; otherwise the whole register is scaled by 2^-k, k the
-// exponent of the larger magnitude, and its root by 2^k. Infinite and NaN inputs and
-// overflowing results go to the scalar routine.
+// sqrt(a^2 + b^2) of a and b scaled by 2^-k, k the exponent of the larger magnitude, the
+// root scaled back by 2^k: no square overflows or loses bits to underflow.
+template <class T, Flavour F> inline Reg<T> hypot_scaled(Reg<T> a, Reg<T> b) {
+  // getexp ignores signs; two zeros give k = -inf and a NaN root, infinite inputs an
+  // infinite or NaN root: the caller sends those lanes to the scalar routine.
+  const Reg<T> k = simd::max(simd::getexp(a), simd::getexp(b)), nk = simd::negate<T>(k);
+  Reg<T> lo{};
+  const Reg<T> sum = hypot_sum<T, F>(simd::scalef(a, nk), simd::scalef(b, nk), lo);
+  return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
+}
+
+// Double: sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^-960, 2^1016) for every lane
+// of the register, else scaled. Float: always scaled, its squares leave the range from
+// |x| = 2^64 on. Infinite and NaN inputs, two zeros and overflowing results go to the
+// scalar routine.
 template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    constexpr bool dbl = sizeof(T) == 8;
-    V lo{};
-    V sum = hypot_sum<T, F>(a[0], a[1], lo);
-    const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
-                                simd::not_lt(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
-    if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
-      r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
-      return 0;
+    if constexpr (sizeof(T) == 8) {
+      V lo{};
+      const V sum = hypot_sum<T, F>(a[0], a[1], lo);
+      const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(0x1p-960))) | simd::not_lt(sum, splat(T(0x1p1016))));
+      if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
+        r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
+        return 0;
+      }
     }
-    const Mask<T> sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
-    // The least subnormal keeps k finite when both inputs are zero.
-    const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(std::numeric_limits<T>::denorm_min())));
-    const V k = simd::getexp(big), nk = simd::negate<T>(k);
-    sum = hypot_sum<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), lo);
-    V root = simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
-    root = simd::select(simd::fpclass<simd::kZero>(sum), sum, root);  // both zero: 0 * rsqrt(0)
-    r[0] = root;
-    return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(root));
+    r[0] = hypot_scaled<T, F>(a[0], a[1]);
+    // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.
+    return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(r[0]) | simd::unordered(a[0], a[1]));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
@@ -247,7 +250,7 @@ template <class T, Flavour F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x)
   using Tab = CubeTables<T, P>;
   constexpr T p = T(int(P));
   const auto [r, e, idx] = log_reduce<T>(x);
-  const Reg<T> pe = simd::mul(e, splat(p));
+  const Reg<T> pe = P == CubeRoot::Cbrt ? e : simd::mul(e, splat(p));
   // (p e - 1) / 3 lies within 1/3 of q, so rounding it to nearest gives q.
   const Reg<T> q = simd::round<simd::kRoundNearest>(simd::mul(simd::sub(pe, splat(T(1))), splat(T(1.0 / 3))));
   const simd::IReg j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
@@ -256,11 +259,10 @@ template <class T, Flavour F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x)
   const Reg<T> poly = simd::mul(r, simd::horner(r, Tab::template poly<F>()));
   Reg<T> y;
   if constexpr (F == Flavour::HA) {
-    const Reg<T> a_hi = simd::mul(t_hi, two_hi);
-    Reg<T> a_lo = simd::fms(t_hi, two_hi, a_hi);
-    a_lo = simd::fma(t_hi, simd::lookup(simd::from_bits(Tab::two_lo), j), a_lo);
+    const twopart::Two<Reg<T>> a = twopart::two_prod(t_hi, two_hi);
+    Reg<T> a_lo = simd::fma(t_hi, simd::lookup(simd::from_bits(Tab::two_lo), j), a.lo);
     a_lo = simd::fma(look(Tab::lo), two_hi, a_lo);
-    y = simd::add(a_hi, simd::fma(a_hi, poly, a_lo));
+    y = simd::add(a.hi, simd::fma(a.hi, poly, a_lo));
   } else {
     const Reg<T> a = simd::mul(t_hi, two_hi);
     y = simd::fma(a, poly, a);
@@ -273,7 +275,8 @@ template <class T, Flavour F, CubeRoot P> struct CubeRootOp : Unary<T> {
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
     const V y = cube_root_body<T, F, P>(x);
-    r[0] = P == CubeRoot::Pow2o3 ? y : simd::copysign<T>(y, x);
+    // y is positive: x's sign bit is or-ed in.
+    r[0] = P == CubeRoot::Pow2o3 ? y : simd::bit_or(y, simd::bit_and(simd::sign_mask<T>(), x));
     return simd::fpclass<simd::kZero | simd::kInf | simd::kDenormal>(x);  // NaN runs through the body
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {

@@ -6,7 +6,7 @@
 // nor fall below the normal range in the low part:
 //   two_sum, fast_two_sum, two_prod   exact
 //   add(Two, V), add(Two, Two)        relative error <= 3u^2
-//   mul(Two, V)                       relative error <= 2u^2
+//   mul(Two, V), mul_loose(V, Two)    relative error <= 2u^2
 //   mul(Two, Two), sqr(Two)           relative error <= 5u^2
 //   div(Two, Two), div(Two, V)        relative error <= 8u^2
 #pragma once
@@ -81,6 +81,13 @@ template <class V> inline Two<V> add(Two<V> a, Two<V> b) {
 template <class V> inline Two<V> mul(Two<V> a, V b) {
   const Two<V> p = two_prod(a.hi, b);
   return fast_two_sum(p.hi, ops::fma(a.lo, b, p.lo));
+}
+
+// a * b left unnormalised (|lo| may exceed ulp(hi) / 2 by a's product with b.lo): two
+// operations fewer than mul, for a result that is reduced further at once.
+template <class V> inline Two<V> mul_loose(V a, Two<V> b) {
+  const V p = ops::mul(a, b.hi);
+  return {p, ops::fma(a, b.lo, ops::fms(a, b.hi, p))};
 }
 
 template <class V> inline Two<V> mul(Two<V> a, Two<V> b) {

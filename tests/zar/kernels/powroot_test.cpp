@@ -132,6 +132,9 @@ const Row kRows[] = {
     {"dHypot", 0x3p-500, 0x4p-500, kValue, 0, 0x5p-500}, {"dHypot", 0x3p508, -0x4p508, kValue, 0, 0x5p508},
     {"sHypot", 0x3p-50, 0x4p-50, kValue, 0, 0x5p-50},    {"sHypot", -0x3p60, 0x4p60, kValue, 0, 0x5p60},
     {"dHypot", 0x1p-1074, 0.0, kValue, 0, 0x1p-1074},    {"sHypot", 0.0, -0x1p-149, kValue, 0, 0x1p-149},
+    // A NaN beside a zero: scaling by 2^-k with k = -inf must not turn the NaN into 0.
+    {"sHypot", NAN, 0.0, kNaN, 0},                       {"sHypot", -0.0, NAN, kNaN, 0},
+    {"dHypot", NAN, -0.0, kNaN, 0},                      {"sHypot", 0.0, -0.0, kPosZero, 0},
     // Square roots of tiny normal numbers, whose residual step would be subnormal.
     {"dSqrt", 0x1p-1000, 0, kValue, 0, 0x1p-500},        {"sSqrt", 0x1p-120, 0, kValue, 0, 0x1p-60},
 };
