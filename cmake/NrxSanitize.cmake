@@ -1,0 +1,49 @@
+# NRX_SANITIZE: OFF, ON or address (AddressSanitizer with UndefinedBehaviorSanitizer), or
+# thread (ThreadSanitizer). NRX_SANITIZER_PRELOAD is what a test must preload to load the
+# instrumented libraries into an uninstrumented program such as the Python interpreter.
+set(NRX_SANITIZE OFF CACHE STRING "Sanitizers: OFF, ON/address (ASan+UBSan) or thread (TSan)")
+set_property(CACHE NRX_SANITIZE PROPERTY STRINGS OFF ON address thread)
+string(TOLOWER "${NRX_SANITIZE}" _nrx_san)
+set(NRX_SANITIZER_PRELOAD "")
+set(NRX_SANITIZER_ENV "")
+if(_nrx_san STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+  set(_nrx_runtimes libtsan.so)
+  # The OpenMP runtime is not instrumented; its barriers would read as races.
+  set(NRX_SANITIZER_ENV "TSAN_OPTIONS=set:halt_on_error=1 second_deadlock_stack=1 suppressions=${CMAKE_CURRENT_LIST_DIR}/tsan.supp")
+elseif(_nrx_san MATCHES "^(on|address|yes|true|1)$")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+  set(_nrx_runtimes libasan.so libubsan.so)
+  # The interpreter's own allocations are not ours to report.
+  set(NRX_SANITIZER_ENV "ASAN_OPTIONS=set:detect_leaks=0")
+elseif(NOT _nrx_san MATCHES "^(off|no|false|0|)$")
+  message(FATAL_ERROR "NRX_SANITIZE=${NRX_SANITIZE}: use OFF, ON, address or thread")
+endif()
+foreach(rt IN LISTS _nrx_runtimes)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${rt}
+                  OUTPUT_VARIABLE _nrx_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${_nrx_path}" OR NOT EXISTS "${_nrx_path}")
+    message(FATAL_ERROR "NRX_SANITIZE=${NRX_SANITIZE}: ${CMAKE_CXX_COMPILER} has no ${rt}")
+  endif()
+  get_filename_component(_nrx_path "${_nrx_path}" REALPATH)
+  list(APPEND NRX_SANITIZER_PRELOAD "${_nrx_path}")
+endforeach()
+string(REPLACE ";" ":" NRX_SANITIZER_PRELOAD "${NRX_SANITIZER_PRELOAD}")
+
+# nrx_preload_sanitizers(DIR TEST...): tests of DIR that load the libraries into Python.
+# The properties are set when CTest reads DIR, so other directories' tests can be named.
+function(nrx_preload_sanitizers dir)
+  if(NOT NRX_SANITIZER_PRELOAD)
+    return()
+  endif()
+  string(MAKE_C_IDENTIFIER "${dir}" id)
+  set(script ${PROJECT_BINARY_DIR}/sanitizer_preload_${id}.cmake)
+  set(body "")
+  foreach(t IN LISTS ARGN)
+    string(APPEND body "set_tests_properties(${t} PROPERTIES ENVIRONMENT_MODIFICATION \"LD_PRELOAD=set:${NRX_SANITIZER_PRELOAD};${NRX_SANITIZER_ENV}\")\n")
+  endforeach()
+  file(WRITE ${script} "${body}")
+  set_property(DIRECTORY ${dir} APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+endfunction()
