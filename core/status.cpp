@@ -14,30 +14,26 @@ struct Entry {
     const char* message;
 };
 
+// A service whose header has no list yet has no named statuses.
+#ifndef NRX_ZAR_STATUS_LIST
+#define NRX_ZAR_STATUS_LIST(X)
+#endif
+#ifndef NRX_RNG_STATUS_LIST
+#define NRX_RNG_STATUS_LIST(X)
+#endif
+#ifndef NRX_SS_STATUS_LIST
+#define NRX_SS_STATUS_LIST(X)
+#endif
+#ifndef NRX_DF_STATUS_LIST
+#define NRX_DF_STATUS_LIST(X)
+#endif
+
 #define NRX_STATUS_ROW(NAME, value, message) {int32_t(value), #NAME, message},
-
-// A list that is absent leaves its service with only this terminator row.
-constexpr Entry kVm[] = {
-#ifdef NRX_ZAR_STATUS_LIST
-    NRX_ZAR_STATUS_LIST(NRX_STATUS_ROW)
-#endif
-    {0, nullptr, nullptr}};
-constexpr Entry kRng[] = {
-#ifdef NRX_RNG_STATUS_LIST
-    NRX_RNG_STATUS_LIST(NRX_STATUS_ROW)
-#endif
-    {0, nullptr, nullptr}};
-constexpr Entry kStats[] = {
-#ifdef NRX_SS_STATUS_LIST
-    NRX_SS_STATUS_LIST(NRX_STATUS_ROW)
-#endif
-    {0, nullptr, nullptr}};
-constexpr Entry kFit[] = {
-#ifdef NRX_DF_STATUS_LIST
-    NRX_DF_STATUS_LIST(NRX_STATUS_ROW)
-#endif
-    {0, nullptr, nullptr}};
-
+// Each table ends with a row without a name.
+constexpr Entry kVm[] = {NRX_ZAR_STATUS_LIST(NRX_STATUS_ROW){0, nullptr, nullptr}};
+constexpr Entry kRng[] = {NRX_RNG_STATUS_LIST(NRX_STATUS_ROW){0, nullptr, nullptr}};
+constexpr Entry kStats[] = {NRX_SS_STATUS_LIST(NRX_STATUS_ROW){0, nullptr, nullptr}};
+constexpr Entry kFit[] = {NRX_DF_STATUS_LIST(NRX_STATUS_ROW){0, nullptr, nullptr}};
 #undef NRX_STATUS_ROW
 
 const Entry* find(int32_t service, int32_t code) {
