@@ -83,6 +83,7 @@ with tempfile.TemporaryDirectory() as d:
         ("rng --save to a missing directory", ["rng", "-n", "5", "--save", "/nonexistent/s"], None),
         ("rng text to a full standard output", ["rng", "-n", "200000"], "/dev/full"),
         ("stats to a full standard output", ["stats", demo], "/dev/full"),
+        ("help to a full standard output", ["fit", "--help"], "/dev/full"),
     ]
     for name, args, stdout in write_rows:
         before = set(os.listdir(d))
@@ -128,6 +129,8 @@ with tempfile.TemporaryDirectory() as d:
     check("bad cell named", p.returncode == 1 and b"standard input:3: field 2" in p.stderr, p)
     p = run(["fit", "-"], stdin=b"1,2\n3\n")
     check("short row named", p.returncode == 1 and b"standard input:2: 1 fields, expected 2" in p.stderr, p)
+    p = run(["stats", "-"], stdin=(",".join(["1"] * 5000) + "\n").encode() * 2)
+    check("too many variables refused", p.returncode == 1 and b"at most 4096" in p.stderr, p)
 
     # Progress on request goes to standard error only.
     a, b = run(["rng", "-n", "3000000", "--progress"]), run(["rng", "-n", "3000000"])

@@ -59,11 +59,14 @@ int main(int argc, char** argv) {
   }
   for (const Command& c : kCommands)
     if (first == c.name) {
+      int rc = 0;
       try {
-        return c.run(argc - 1, argv + 1);
+        rc = c.run(argc - 1, argv + 1);
       } catch (const std::bad_alloc&) {
         return nrx::cli::fail(c.name, "out of memory");
       }
+      if (std::fflush(stdout) != 0 || std::ferror(stdout)) return nrx::cli::fail(c.name, "cannot write standard output");
+      return rc;
     }
   std::fprintf(stderr, "nrx: unknown command '%s'\n", argv[1]);
   usage(stderr);

@@ -70,6 +70,11 @@ int nrx_cmd_stats(int argc, char** argv) {
   if (path.empty()) path = nrx::demo::data_file("stats_demo.csv");
   cli::Table tab;
   if (const std::string err = cli::load_csv(path, tab, "stats", progress); !err.empty()) return cli::fail("stats", err);
+  // The covariance and correlation matrices take p * p values each.
+  constexpr size_t kMaxVariables = 4096;
+  if (tab.columns > kMaxVariables)
+    return cli::fail("stats", path + ": " + std::to_string(tab.columns) + " columns, at most " +
+                                  std::to_string(kMaxVariables) + " can be analysed together");
   if (tab.names.empty())
     for (size_t j = 0; j < tab.columns; ++j) tab.names.push_back("x" + std::to_string(j + 1));
   const int32_t p = int32_t(tab.columns), n = int32_t(tab.rows), layout = NRX_SS_STORAGE_COLUMNS;
