@@ -5,7 +5,28 @@
 
 #include <cstring>
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#define NRX_TSAN_ACQUIRE(p) __tsan_acquire(p)
+#define NRX_TSAN_RELEASE(p) __tsan_release(p)
+#else
+#define NRX_TSAN_ACQUIRE(p) static_cast<void>(p)
+#define NRX_TSAN_RELEASE(p) static_cast<void>(p)
+#endif
+
 namespace {
+
+// The OpenMP runtime is not built with ThreadSanitizer, so the start and the end of each
+// parallel region are told to it by hand: what the caller wrote before the region is seen
+// by every worker, and what the workers wrote is seen by the caller afterwards.
+struct RegionEdges {
+    char fork = 0, join = 0;
+    RegionEdges() { NRX_TSAN_RELEASE(&fork); }
+    void enter() { NRX_TSAN_ACQUIRE(&fork); }
+    void leave() { NRX_TSAN_RELEASE(&join); }
+    ~RegionEdges() { NRX_TSAN_ACQUIRE(&join); }
+};
 
 using ItemWorker = void (*)(int64_t, int64_t, int64_t, void*);
 
@@ -25,11 +46,14 @@ void omp_for_items(int64_t count, int64_t nthreads, void* ctx, ItemWorker w) {
         for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
         return;
     }
+    RegionEdges edges;
 #pragma omp parallel num_threads(team)
     {
+        edges.enter();
         const int64_t t = omp_get_thread_num();
 #pragma omp for schedule(static)
         for (int64_t i = 0; i < count; ++i) w(i, t, 0, ctx);
+        edges.leave();
     }
 }
 
@@ -41,8 +65,13 @@ void omp_for_threads(int64_t nthreads, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
+    RegionEdges edges;
 #pragma omp parallel for num_threads(team_size(nthreads)) schedule(static, 1)
-    for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
+    for (int64_t t = 0; t < nthreads; ++t) {
+        edges.enter();
+        w(t, 0, nthreads, ctx);
+        edges.leave();
+    }
 }
 
 int64_t omp_num_threads() { return omp_get_max_threads(); }
@@ -65,12 +94,15 @@ void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
+    RegionEdges edges;
 #pragma omp parallel
     {
+        edges.enter();
         const int64_t t = omp_get_thread_num();
         const int64_t team = omp_get_num_threads();
 #pragma omp for schedule(static)
         for (int64_t i = 0; i < count; ++i) w(i, t, team, ctx);
+        edges.leave();
     }
 }
 
