@@ -4,29 +4,10 @@
 #include <omp.h>
 
 #include <cstring>
-
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#define NRX_TSAN_ACQUIRE(p) __tsan_acquire(p)
-#define NRX_TSAN_RELEASE(p) __tsan_release(p)
-#else
-#define NRX_TSAN_ACQUIRE(p) static_cast<void>(p)
-#define NRX_TSAN_RELEASE(p) static_cast<void>(p)
-#endif
+#include <thread>
+#include <vector>
 
 namespace {
-
-// The OpenMP runtime is not built with ThreadSanitizer, so the start and the end of each
-// parallel region are told to it by hand: what the caller wrote before the region is seen
-// by every worker, and what the workers wrote is seen by the caller afterwards.
-struct RegionEdges {
-    char fork = 0, join = 0;
-    RegionEdges() { NRX_TSAN_RELEASE(&fork); }
-    void enter() { NRX_TSAN_ACQUIRE(&fork); }
-    void leave() { NRX_TSAN_RELEASE(&join); }
-    ~RegionEdges() { NRX_TSAN_ACQUIRE(&join); }
-};
 
 using ItemWorker = void (*)(int64_t, int64_t, int64_t, void*);
 
@@ -35,6 +16,27 @@ int team_size(int64_t requested) {
     const int64_t cap = 1 << 16;
     return static_cast<int>(requested < cap ? requested : cap);
 }
+
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot see the hand-offs of the uninstrumented OpenMP runtime, so its
+// builds run every loop on threads started and joined around it: count items in static
+// blocks over team threads, call(item, thread) each.
+constexpr bool kOwnThreads = true;
+template <class Call>
+void own_threads(int64_t team, int64_t count, Call call) {
+    auto block = [&](int64_t t) {
+        for (int64_t i = count * t / team; i < count * (t + 1) / team; ++i) call(i, t);
+    };
+    std::vector<std::thread> threads;
+    for (int64_t t = 1; t < team; ++t) threads.emplace_back(block, t);
+    block(0);
+    for (std::thread& th : threads) th.join();
+}
+#else
+constexpr bool kOwnThreads = false;
+template <class Call>
+void own_threads(int64_t, int64_t, Call) {}
+#endif
 
 // Items are dealt in static blocks over a team of at most nthreads threads;
 // the thread index handed to the worker is the OpenMP thread number, so it
@@ -46,14 +48,12 @@ void omp_for_items(int64_t count, int64_t nthreads, void* ctx, ItemWorker w) {
         for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
         return;
     }
-    RegionEdges edges;
+    if (kOwnThreads) return own_threads(team, count, [&](int64_t i, int64_t t) { w(i, t, 0, ctx); });
 #pragma omp parallel num_threads(team)
     {
-        edges.enter();
         const int64_t t = omp_get_thread_num();
 #pragma omp for schedule(static)
         for (int64_t i = 0; i < count; ++i) w(i, t, 0, ctx);
-        edges.leave();
     }
 }
 
@@ -65,13 +65,9 @@ void omp_for_threads(int64_t nthreads, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
-    RegionEdges edges;
+    if (kOwnThreads) return own_threads(team_size(nthreads), nthreads, [&](int64_t t, int64_t) { w(t, 0, nthreads, ctx); });
 #pragma omp parallel for num_threads(team_size(nthreads)) schedule(static, 1)
-    for (int64_t t = 0; t < nthreads; ++t) {
-        edges.enter();
-        w(t, 0, nthreads, ctx);
-        edges.leave();
-    }
+    for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
 }
 
 int64_t omp_num_threads() { return omp_get_max_threads(); }
@@ -94,15 +90,14 @@ void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
-    RegionEdges edges;
+    const int64_t max_team = omp_get_max_threads();
+    if (kOwnThreads) return own_threads(max_team, count, [&](int64_t i, int64_t t) { w(i, t, max_team, ctx); });
 #pragma omp parallel
     {
-        edges.enter();
         const int64_t t = omp_get_thread_num();
         const int64_t team = omp_get_num_threads();
 #pragma omp for schedule(static)
         for (int64_t i = 0; i < count; ++i) w(i, t, team, ctx);
-        edges.leave();
     }
 }
 
