@@ -4,6 +4,8 @@
 #include <omp.h>
 
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -15,6 +17,27 @@ int team_size(int64_t requested) {
     return static_cast<int>(requested < cap ? requested : cap);
 }
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot see the hand-offs of the uninstrumented OpenMP runtime, so its
+// builds run every loop on threads started and joined around it: count items in static
+// blocks over team threads, call(item, thread) each.
+constexpr bool kOwnThreads = true;
+template <class Call>
+void own_threads(int64_t team, int64_t count, Call call) {
+    auto block = [&](int64_t t) {
+        for (int64_t i = count * t / team; i < count * (t + 1) / team; ++i) call(i, t);
+    };
+    std::vector<std::thread> threads;
+    for (int64_t t = 1; t < team; ++t) threads.emplace_back(block, t);
+    block(0);
+    for (std::thread& th : threads) th.join();
+}
+#else
+constexpr bool kOwnThreads = false;
+template <class Call>
+void own_threads(int64_t, int64_t, Call) {}
+#endif
+
 // Items are dealt in static blocks over a team of at most nthreads threads;
 // the thread index handed to the worker is the OpenMP thread number, so it
 // stays below nthreads even when the runtime grants a smaller team.
@@ -25,6 +48,7 @@ void omp_for_items(int64_t count, int64_t nthreads, void* ctx, ItemWorker w) {
         for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
         return;
     }
+    if (kOwnThreads) return own_threads(team, count, [&](int64_t i, int64_t t) { w(i, t, 0, ctx); });
 #pragma omp parallel num_threads(team)
     {
         const int64_t t = omp_get_thread_num();
@@ -41,6 +65,7 @@ void omp_for_threads(int64_t nthreads, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
+    if (kOwnThreads) return own_threads(team_size(nthreads), nthreads, [&](int64_t t, int64_t) { w(t, 0, nthreads, ctx); });
 #pragma omp parallel for num_threads(team_size(nthreads)) schedule(static, 1)
     for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
 }
@@ -65,6 +90,8 @@ void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {
         w(0, 0, 1, ctx);
         return;
     }
+    const int64_t max_team = omp_get_max_threads();
+    if (kOwnThreads) return own_threads(max_team, count, [&](int64_t i, int64_t t) { w(i, t, max_team, ctx); });
 #pragma omp parallel
     {
         const int64_t t = omp_get_thread_num();

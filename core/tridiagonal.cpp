@@ -21,7 +21,12 @@
 #include <cstdint>
 #include <limits>
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer instruments the clones' resolver, which runs before its runtime is ready.
+#define NRX_TRIDIAG_CLONES
+#else
 #define NRX_TRIDIAG_CLONES __attribute__((target_clones("arch=x86-64-v4", "default")))
+#endif
 #define NRX_TRIDIAG_INLINE [[gnu::always_inline]] inline
 
 namespace {

@@ -11,22 +11,23 @@
 //   --integral            print the integral over the data range on standard error
 //   --out FILE            write the CSV there instead of standard output
 //   --plot FILE.png       draw data and spline (python3 with matplotlib, plot_fit.py)
+//   --progress            report reading a big file on standard error
+// FILE "-" reads standard input.
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "nrx/core.h"
 #include "nrx/fit.h"
+#include "nrx/status.h"
+#include "tools/nrx/cli.h"
 #include "tools/nrx/commands.h"
+#include "tools/nrx/csv.h"
 
 namespace {
 
@@ -59,25 +60,6 @@ const Bc kBcs[] = {
     {"second", DFK_BC_2ND_LEFT | DFK_BC_2ND_RIGHT, true},
 };
 
-struct Status {
-    int32_t code;
-    const char* text;
-};
-const Status kStatusText[] = {
-    {DFK_ERR_NX, "too few data points for this spline"},
-    {DFK_ERR_BC_TYPE, "boundary condition not accepted by this spline kind"},
-    {DFK_ERR_BC, "boundary values missing"},
-    {DFK_ERR_PERIODIC, "periodic condition needs equal first and last values"},
-    {DFK_ERR_ALLOC, "out of memory"},
-    {DFK_ERR_SOLVER, "the spline system could not be solved"},
-};
-
-const char* status_text(int32_t s) {
-    for (const auto& e : kStatusText)
-        if (e.code == s) return e.text;
-    return "data fitting error";
-}
-
 std::vector<std::string> split(const std::string& line, char sep = ',') {
     std::vector<std::string> out;
     std::string cell;
@@ -89,130 +71,111 @@ std::vector<std::string> split(const std::string& line, char sep = ',') {
     return out;
 }
 
-bool number(const std::string& s, double& v) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    v = std::strtod(s.c_str(), &end);
-    return end && *end == '\0' && errno != ERANGE;
-}
-
-struct Data {
-    std::vector<std::string> names;
-    std::vector<std::vector<double>> rows;
-};
-
-std::string load(const std::string& path, Data& d) {
-    std::ifstream in(path);
-    if (!in) return "cannot open " + path;
-    std::string line;
-    int64_t lineno = 0;
-    while (std::getline(in, line)) {
-        ++lineno;
-        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-        const auto cells = split(line);
-        std::vector<double> row(cells.size());
-        bool numeric = true;
-        for (size_t j = 0; j < cells.size(); ++j) numeric = numeric && number(cells[j], row[j]);
-        if (!numeric) {
-            if (d.rows.empty() && d.names.empty()) {
-                d.names = cells;
-                continue;
-            }
-            return path + ":" + std::to_string(lineno) + ": not a number";
-        }
-        d.rows.push_back(row);
-    }
-    if (d.rows.empty()) return path + ": no data rows";
-    return "";
-}
-
-int column(const Data& d, const std::string& key) {
+// A column by header name or by 0-based index; -1 when there is no such column.
+int column(const nrx::cli::Table& d, const std::string& key) {
     for (size_t j = 0; j < d.names.size(); ++j)
         if (d.names[j] == key) return int(j);
-    double v;
-    return number(key, v) ? int(v) : -1;
+    char* end = nullptr;
+    const long v = std::strtol(key.c_str(), &end, 10);
+    return !key.empty() && *end == '\0' && v >= 0 && size_t(v) < d.columns ? int(v) : -1;
 }
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: nrx fit [FILE.csv] [--x COL] [--y COL] [--kind K] [--bc B] [--grid N | --at a,b,...]\n"
-                 "               [--deriv K] [--integral] [--out FILE] [--plot FILE.png]\n"
-                 "  kinds: linear quadratic natural default bessel akima hyman\n"
-                 "  boundary: free not-a-knot periodic clamped:L,R second:L,R\n");
-    return 2;
+constexpr long long kMaxSites = 10000000;  // 10^7 sites and 4 results each stay below 400 MB
+
+void help() {
+    std::printf("usage: nrx fit [FILE.csv | -] [--x COL] [--y COL] [--kind K] [--bc B] [--grid N | --at a,b,...]\n"
+                "               [--deriv K] [--integral] [--out FILE] [--plot FILE.png] [--progress]\n"
+                "  kinds: linear quadratic natural default bessel akima hyman\n"
+                "  boundary: free not-a-knot periodic clamped:L,R second:L,R\n"
+                "  --grid N: N sites from 2 to 10000000 (default 200); --deriv K: 0 to 3\n");
 }
 
 }  // namespace
 
 int nrx_cmd_fit(int argc, char** argv) {
+    namespace cli = nrx::cli;
     std::string file, xcol = "0", ycol = "1", kind = "natural", bcarg = "free", at, out, plot;
-    int64_t grid = 200, deriv = 0;
-    bool integral = false;
+    long long grid = 200, deriv = 0;
+    bool integral = false, progress = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        const char* v = nullptr;
-        if (a == "--help" || a == "-h") return usage(), 0;
-        if (a == "--integral") {
-            integral = true;
+        if (a == "--help" || a == "-h") return help(), 0;
+        if (a == "--integral" || a == "--progress") {
+            (a == "--integral" ? integral : progress) = true;
             continue;
         }
-        if (a.rfind("--", 0) == 0 && !(v = next())) return usage();
-        if (a == "--x") xcol = v;
-        else if (a == "--y") ycol = v;
-        else if (a == "--kind") kind = v;
-        else if (a == "--bc") bcarg = v;
-        else if (a == "--grid") grid = std::atoll(v);
-        else if (a == "--at") at = v;
-        else if (a == "--deriv") deriv = std::clamp<int64_t>(std::atoll(v), 0, 3);
-        else if (a == "--out") out = v;
-        else if (a == "--plot") plot = v;
-        else if (a.rfind("--", 0) == 0) return usage();
-        else file = a;
-    }
-    if (file.empty()) file = nrx::demo::data_file("fit_demo.csv");
-    Data d;
-    if (std::string err = load(file, d); !err.empty()) {
-        std::fprintf(stderr, "nrx fit: %s\n", err.c_str());
-        return 1;
-    }
-    const int cx = column(d, xcol), cy = column(d, ycol);
-    std::vector<std::pair<double, double>> pts;
-    for (const auto& r : d.rows)
-        if (cx >= 0 && cy >= 0 && size_t(std::max(cx, cy)) < r.size()) pts.emplace_back(r[cx], r[cy]);
-    if (pts.size() != d.rows.size()) {
-        std::fprintf(stderr, "nrx fit: columns %s and %s not found in every row\n", xcol.c_str(), ycol.c_str());
-        return 1;
-    }
-    std::sort(pts.begin(), pts.end());
-    std::vector<double> x, y;
-    for (const auto& p : pts) {
-        if (!x.empty() && p.first == x.back()) {
-            std::fprintf(stderr, "nrx fit: repeated x value %g\n", p.first);
-            return 1;
+        if (a.size() > 1 && a[0] == '-') {
+            if (i + 1 >= argc) return cli::usage_error("fit", a + " needs a value");
+            const char* v = argv[++i];
+            if (a == "--x") xcol = v;
+            else if (a == "--y") ycol = v;
+            else if (a == "--kind") kind = v;
+            else if (a == "--bc") bcarg = v;
+            else if (a == "--grid") {
+                if (!cli::parse_int("fit", "--grid", v, 2, kMaxSites, grid)) return 2;
+            } else if (a == "--at") at = v;
+            else if (a == "--deriv") {
+                if (!cli::parse_int("fit", "--deriv", v, 0, 3, deriv)) return 2;
+            } else if (a == "--out") out = v;
+            else if (a == "--plot") plot = v;
+            else return cli::usage_error("fit", "unknown option " + a);
+        } else if (!file.empty()) {
+            return cli::usage_error("fit", "more than one file: " + file + " and " + a);
+        } else {
+            file = a;
         }
-        x.push_back(p.first), y.push_back(p.second);
     }
     const Kind* k = nullptr;
     for (const auto& e : kKinds)
         if (kind == e.name) k = &e;
+    if (!k) return cli::usage_error("fit", "--kind: unknown spline kind '" + kind + "'");
     const std::string bcname = bcarg.substr(0, bcarg.find(':'));
     const Bc* bc = nullptr;
     for (const auto& e : kBcs)
         if (bcname == e.name) bc = &e;
-    if (!k || !bc) return usage();
+    if (!bc) return cli::usage_error("fit", "--bc: unknown boundary condition '" + bcarg + "'");
     double bcv[2] = {0, 0};
     if (bc->values) {
         const auto vals = split(bcarg.substr(std::min(bcarg.size(), bcname.size() + 1)));
-        if (vals.size() != 2 || !number(vals[0], bcv[0]) || !number(vals[1], bcv[1])) return usage();
+        if (vals.size() != 2) return cli::usage_error("fit", "--bc " + bcname + " needs two values, as " + bcname + ":L,R");
+        for (int q = 0; q < 2; ++q)
+            if (!cli::parse_real("fit", "--bc", vals[q].c_str(), bcv[q])) return 2;
+    }
+    std::vector<double> sites;
+    if (!at.empty()) {
+        for (const auto& v : split(at)) {
+            double site;
+            if (!cli::parse_real("fit", "--at", v.c_str(), site)) return 2;
+            if (sites.size() == size_t(kMaxSites)) return cli::usage_error("fit", "--at: more than 10000000 sites");
+            sites.push_back(site);
+        }
+    }
+    if (!out.empty() && out == plot) return cli::usage_error("fit", "--out and --plot name the same file");
+
+    if (file.empty()) file = nrx::demo::data_file("fit_demo.csv");
+    cli::Table d;
+    if (std::string err = cli::load_csv(file, d, "fit", progress); !err.empty()) return cli::fail("fit", err);
+    const int cx = column(d, xcol), cy = column(d, ycol);
+    if (cx < 0 || cy < 0)
+        return cli::fail("fit", "no column " + (cx < 0 ? xcol : ycol) + " in " + file);
+    std::vector<std::pair<double, double>> pts;
+    for (int64_t i = 0; i < d.rows; ++i) pts.emplace_back(d.values[i * d.columns + cx], d.values[i * d.columns + cy]);
+    std::sort(pts.begin(), pts.end());
+    std::vector<double> x, y;
+    for (const auto& p : pts) {
+        if (!x.empty() && p.first == x.back()) {
+            char b[64];
+            std::snprintf(b, sizeof b, "repeated x value %g", p.first);
+            return cli::fail("fit", b);
+        }
+        x.push_back(p.first), y.push_back(p.second);
     }
     const int64_t nx = int64_t(x.size());
-    if (nx < k->min_nx) {
-        std::fprintf(stderr, "nrx fit: %s needs at least %lld points, the data has %lld\n", k->name,
-                     (long long)k->min_nx, (long long)nx);
-        return 1;
-    }
+    if (nx < k->min_nx)
+        return cli::fail("fit", std::string(k->name) + " needs at least " + std::to_string(k->min_nx) +
+                                    " points, the data has " + std::to_string(nx));
+    if (at.empty())
+        for (long long i = 0; i < grid; ++i) sites.push_back(x[0] + (x[nx - 1] - x[0]) * double(i) / double(grid - 1));
     int64_t bc_type = bc->type;
     if (k->order == 2) bc_type = 0;
     if (k->order == 3) bc_type = DFK_BC_QUAD_MIDPOINT, bcv[0] = (y[0] + y[1]) / 2;  // the chord's midpoint
@@ -222,17 +185,6 @@ int nrx_cmd_fit(int argc, char** argv) {
     if (st == 0)
         st = nrx_df_kernel_dEditPPSpline1D(task, k->order, k->type, bc_type, bcv, 0, nullptr, coeff.data(), 0);
     if (st == 0) st = k->build(task, 0, 0, &nrx_threading_openmp);
-    std::vector<double> sites;
-    if (!at.empty()) {
-        for (const auto& s : split(at)) {
-            double v;
-            if (!number(s, v)) return usage();
-            sites.push_back(v);
-        }
-    } else {
-        grid = std::max<int64_t>(grid, 2);
-        for (int64_t i = 0; i < grid; ++i) sites.push_back(x[0] + (x[nx - 1] - x[0]) * double(i) / double(grid - 1));
-    }
     const int64_t nres = deriv + 1;
     std::vector<double> r(sites.size() * size_t(nres));
     const int32_t dorder[4] = {1, 1, 1, 1};
@@ -246,13 +198,13 @@ int nrx_cmd_fit(int argc, char** argv) {
                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                           &nrx_threading_openmp);
     if (task) nrx_df_kernel_DeleteTask(&task);
-    if (st != 0) {
-        std::fprintf(stderr, "nrx fit: %s (status %d)\n", status_text(st), st);
-        return 1;
-    }
+    if (st != 0)
+        return cli::fail("fit", std::string(k->name) + " spline (" + bc->name + " ends) through " + file + ": " +
+                                    cli::status_text(NRX_SERVICE_FIT, st));
+
     std::ostringstream csv;
     csv.precision(10);
-    csv << (d.names.size() > size_t(cx) ? d.names[cx] : "x") << ',' << (d.names.size() > size_t(cy) ? d.names[cy] : "y");
+    csv << (d.names.empty() ? "x" : d.names[cx]) << ',' << (d.names.empty() ? "y" : d.names[cy]);
     for (int64_t q = 1; q <= deriv; ++q) csv << ",d" << q;
     csv << '\n';
     for (size_t i = 0; i < sites.size(); ++i) {
@@ -260,34 +212,43 @@ int nrx_cmd_fit(int argc, char** argv) {
         for (int64_t q = 0; q < nres; ++q) csv << ',' << r[i * nres + q];
         csv << '\n';
     }
-    if (out.empty() && plot.empty()) {
-        std::fputs(csv.str().c_str(), stdout);
-    } else if (!out.empty()) {
-        std::ofstream(out) << csv.str();
+    std::string err;
+    if (plot.empty() || !out.empty()) {
+        cli::Output o;
+        const std::string text = csv.str();
+        if (!o.open(out.empty() ? "-" : out, err)) return cli::fail("fit", err);
+        std::fwrite(text.data(), 1, text.size(), o.file());
+        if (!o.commit(err)) return cli::fail("fit", err);
+    }
+    if (!plot.empty()) {
+        // The curve goes to a temporary file beside the picture; the picture itself is
+        // drawn into a temporary file too and renamed when the helper succeeded.
+        // The points go to the helper as read here, so standard input can be plotted too.
+        cli::Output points, curve, png;
+        std::ostringstream data;
+        data.precision(17);
+        for (int64_t i = 0; i < nx; ++i) data << x[i] << ',' << y[i] << '\n';
+        for (auto [o, text] : {std::pair{&points, data.str()}, std::pair{&curve, csv.str()}}) {
+            if (!o->open(plot + ".part", err)) return cli::fail("fit", err);
+            std::fwrite(text.data(), 1, text.size(), o->file());
+            if (std::fflush(o->file()) != 0) return cli::fail("fit", "cannot write " + o->path());
+        }
+        if (!png.reserve(plot, err)) return cli::fail("fit", err);
+        const char* py = std::getenv("NRX_PYTHON");
+        const std::vector<std::string> cmd = {py                                     ? py
+                                              : access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3"
+                                                                                     : "python3",
+                                              nrx::demo::data_file("../plot_fit.py"), points.path(), curve.path(),
+                                              png.path(), "0", "1",
+                                              std::string(k->name) + " (" + bc->name + " ends)"};
+        const int rc = cli::run_program(cmd, err);
+        if (rc != 0)
+            return cli::fail("fit", "plotting failed (" + (rc < 0 ? err : "python3 with matplotlib needed") + ")");
+        if (!png.commit(err)) return cli::fail("fit", err);
+        std::fprintf(stderr, "plot written to %s\n", plot.c_str());
     }
     if (integral) std::fprintf(stderr, "integral over [%g, %g]: %.10g\n", x[0], x[nx - 1], area);
     std::fprintf(stderr, "%s spline (%s ends) through %lld points of %s, %zu sites\n", k->name, bc->name,
                  (long long)nx, file.c_str(), sites.size());
-    if (!plot.empty()) {
-        char tmpl[] = "/tmp/nrx-fit-XXXXXX";
-        const int fd = mkstemp(tmpl);
-        if (fd < 0) return 1;
-        close(fd);
-        const std::string curve = std::string(tmpl) + ".csv";
-        std::rename(tmpl, curve.c_str());
-        std::ofstream(curve) << csv.str();
-        std::string script = nrx::demo::data_file("../plot_fit.py");
-        const char* py = std::getenv("NRX_PYTHON");
-        const std::string python = py ? py : access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-        const std::string cmd = python + " '" + script + "' '" + file + "' '" + curve + "' '" + plot + "' " +
-                                std::to_string(cx) + " " + std::to_string(cy) + " '" + k->name + " (" + bc->name + " ends)'";
-        const int rc = std::system(cmd.c_str());
-        std::remove(curve.c_str());
-        if (rc != 0) {
-            std::fprintf(stderr, "nrx fit: plotting failed (python3 with matplotlib needed)\n");
-            return 1;
-        }
-        std::fprintf(stderr, "plot written to %s\n", plot.c_str());
-    }
     return 0;
 }

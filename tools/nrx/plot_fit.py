@@ -40,7 +40,7 @@ def main():
     ax.legend()
     ax.set_title(f"nrx fit: {kind} spline through {len(pts)} points")
     fig.tight_layout()
-    fig.savefig(png)
+    fig.savefig(png, format="png")  # the name nrx passes is a temporary one without .png
 
 
 if __name__ == "__main__":

@@ -1,77 +1,19 @@
-// nrx stats [FILE.csv]: summary statistics of the numeric columns of a CSV file (first line
-// taken as a header when it is not numeric), or of the demonstration data shipped in
-// tools/nrx/data/stats_demo.csv.
-#include <cerrno>
+// nrx stats [FILE.csv | -]: summary statistics of the numeric columns of a CSV file (first
+// line taken as a header when it is not numeric), or of the shipped demonstration data.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "nrx/core.h"
 #include "nrx/stats.h"
+#include "nrx/status.h"
+#include "tools/nrx/cli.h"
 #include "tools/nrx/commands.h"
+#include "tools/nrx/csv.h"
 
 namespace {
-
-struct Table {
-  std::vector<std::string> names;
-  std::vector<double> values;  // observation-major: row i at i * names.size()
-  int64_t rows = 0;
-};
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> out;
-  std::string cell;
-  std::istringstream in(line);
-  while (std::getline(in, cell, ',')) {
-    const size_t a = cell.find_first_not_of(" \t\r\""), b = cell.find_last_not_of(" \t\r\"");
-    out.push_back(a == std::string::npos ? "" : cell.substr(a, b - a + 1));
-  }
-  if (!line.empty() && line.back() == ',') out.push_back("");
-  return out;
-}
-
-bool parse_number(const std::string& s, double& v) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  v = std::strtod(s.c_str(), &end);
-  return end && *end == '\0' && errno != ERANGE;
-}
-
-// Reads the file; returns an error text, empty on success.
-std::string load_csv(const std::string& path, Table& t) {
-  std::ifstream in(path);
-  if (!in) return "cannot open " + path;
-  std::string line;
-  int64_t lineno = 0;
-  while (std::getline(in, line)) {
-    ++lineno;
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    const std::vector<std::string> cells = split(line);
-    std::vector<double> row(cells.size());
-    bool numeric = true;
-    for (size_t j = 0; j < cells.size(); ++j) numeric = numeric && parse_number(cells[j], row[j]);
-    if (t.names.empty()) {
-      t.names = cells;
-      if (!numeric) continue;  // header line
-      for (size_t j = 0; j < cells.size(); ++j) t.names[j] = "x" + std::to_string(j + 1);
-    }
-    if (cells.size() != t.names.size())
-      return path + ":" + std::to_string(lineno) + ": " + std::to_string(cells.size()) + " fields, expected " +
-             std::to_string(t.names.size());
-    if (!numeric) return path + ":" + std::to_string(lineno) + ": not a number";
-    t.values.insert(t.values.end(), row.begin(), row.end());
-    ++t.rows;
-  }
-  if (t.rows == 0) return path + ": no data rows";
-  return "";
-}
-
 
 // Every basic estimate that has one value per variable, with the line it is printed on.
 struct Row {
@@ -102,23 +44,40 @@ void print_row(const char* label, const double* v, int64_t p) {
   std::printf("\n");
 }
 
+void help() {
+  std::printf("usage: nrx stats [--progress] [FILE.csv | -]\n"
+              "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments and the\n"
+              "  covariance and correlation matrices of the numeric columns of FILE.csv (a first\n"
+              "  line that is not numeric names the columns); - reads standard input; without\n"
+              "  FILE, a shipped data set. --progress reports reading on standard error even\n"
+              "  when it is not a terminal.\n");
+}
+
 }  // namespace
 
 int nrx_cmd_stats(int argc, char** argv) {
-  if (argc > 2 || (argc == 2 && (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")))) {
-    std::printf("usage: nrx stats [FILE.csv]\n"
-                "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments and the\n"
-                "  covariance and correlation matrices of the numeric columns of FILE.csv (a first\n"
-                "  line that is not numeric names the columns); without FILE, a shipped data set\n");
-    return argc > 2 ? 2 : 0;
+  namespace cli = nrx::cli;
+  std::string path;
+  bool progress = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "-h" || a == "--help") return help(), 0;
+    if (a == "--progress") progress = true;
+    else if (a.size() > 1 && a[0] == '-') return cli::usage_error("stats", "unknown option " + a);
+    else if (!path.empty()) return cli::usage_error("stats", "more than one file: " + path + " and " + a);
+    else path = a;
   }
-  const std::string path = argc == 2 ? argv[1] : nrx::demo::data_file("stats_demo.csv");
-  Table tab;
-  if (const std::string err = load_csv(path, tab); !err.empty()) {
-    std::fprintf(stderr, "nrx stats: %s\n", err.c_str());
-    return 1;
-  }
-  const int32_t p = int32_t(tab.names.size()), n = int32_t(tab.rows), layout = NRX_SS_STORAGE_COLUMNS;
+  if (path.empty()) path = nrx::demo::data_file("stats_demo.csv");
+  cli::Table tab;
+  if (const std::string err = cli::load_csv(path, tab, "stats", progress); !err.empty()) return cli::fail("stats", err);
+  // The covariance and correlation matrices take p * p values each.
+  constexpr size_t kMaxVariables = 4096;
+  if (tab.columns > kMaxVariables)
+    return cli::fail("stats", path + ": " + std::to_string(tab.columns) + " columns, at most " +
+                                  std::to_string(kMaxVariables) + " can be analysed together");
+  if (tab.names.empty())
+    for (size_t j = 0; j < tab.columns; ++j) tab.names.push_back("x" + std::to_string(j + 1));
+  const int32_t p = int32_t(tab.columns), n = int32_t(tab.rows), layout = NRX_SS_STORAGE_COLUMNS;
   std::vector<double> results(size_t(kRowCount) * p), cov(size_t(p) * p), cor(size_t(p) * p);
   for (int k = 0; k < p; ++k) {
     results[size_t(5) * p + k] = INFINITY;  // minimum and maximum fold into these start values
@@ -139,10 +98,7 @@ int nrx_cmd_stats(int argc, char** argv) {
   if (st == 0) st = drudSSMinmax(task, NRX_SS_EST_MINIMUM | NRX_SS_EST_MAXIMUM, NRX_SS_METHOD_FAST,
                                  &nrx_threading_openmp);
   _druSSDeleteTask(&task);
-  if (st != 0) {
-    std::fprintf(stderr, "nrx stats: the statistics routines returned status %d\n", st);
-    return 1;
-  }
+  if (st != 0) return cli::fail("stats", cli::status_text(NRX_SERVICE_STATS, st));
   std::printf("%s: %d observations of %d variables (one-pass method)\n\n", path.c_str(), n, p);
   std::printf("  %-18s", "");
   for (const std::string& name : tab.names) std::printf(" %14.14s", name.c_str());
@@ -161,5 +117,7 @@ int nrx_cmd_stats(int argc, char** argv) {
     std::printf("\n  %s\n", title);
     for (int i = 0; i < p; ++i) print_row(tab.names[i].c_str(), m->data() + size_t(i) * p, p);
   }
+  std::fflush(stdout);
+  if (std::ferror(stdout)) return cli::fail("stats", "cannot write standard output");
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/accuracy/accuracy.h"
+#include "tools/nrx/cli.h"
 #include "tools/nrx/commands.h"
 #include "tools/timing/cycles.h"
 #include "tools/timing/peers.h"
@@ -47,14 +48,19 @@ int vm(int argc, char** argv) {
   acc::Options o;
   std::string filter;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--samples") && i + 1 < argc) {
-      o.samples = std::strtoull(argv[++i], nullptr, 10);
-    } else if (!std::strcmp(argv[i], "--filter") && i + 1 < argc) {
-      filter = argv[++i];
-    } else {
-      std::fprintf(stderr, "usage: nrx vm [--samples N] [--filter SUBSTR]\n");
-      return 2;
+    const std::string a = argv[i];
+    if (a == "-h" || a == "--help") {
+      std::printf("usage: nrx vm [--samples N] [--filter SUBSTR]\n"
+                  "  N random samples per kernel besides the special values, 1 to 100000000\n"
+                  "  (default %zu); SUBSTR keeps the tables whose name contains it\n", o.samples);
+      return 0;
     }
+    if (a != "--samples" && a != "--filter") return nrx::cli::usage_error("vm", "unknown option " + a);
+    if (i + 1 >= argc) return nrx::cli::usage_error("vm", a + " needs a value");
+    long long samples = 0;
+    if (a == "--filter") filter = argv[++i];
+    else if (!nrx::cli::parse_int("vm", "--samples", argv[++i], 1, 100000000, samples)) return 2;
+    else o.samples = size_t(samples);
   }
 
   std::vector<const catalog::Entry*> todo;
