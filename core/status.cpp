@@ -18,15 +18,6 @@ struct Entry {
 #ifndef NRX_ZAR_STATUS_LIST
 #define NRX_ZAR_STATUS_LIST(X)
 #endif
-#ifndef NRX_RNG_STATUS_LIST
-#define NRX_RNG_STATUS_LIST(X)
-#endif
-#ifndef NRX_SS_STATUS_LIST
-#define NRX_SS_STATUS_LIST(X)
-#endif
-#ifndef NRX_DF_STATUS_LIST
-#define NRX_DF_STATUS_LIST(X)
-#endif
 
 #define NRX_STATUS_ROW(NAME, value, message) {int32_t(value), #NAME, message},
 // Each table ends with a row without a name.

@@ -1,12 +1,19 @@
 // Status names and messages, the exceptions that carry them, and the threading choice.
 #include "binding.h"
+#include "nrx/status.h"
 
 namespace nrx::py_binding {
 
-// The one place that turns a status into text; until the core library's status lookup is
-// linked here every code reads "status N".
-std::string status_name(int /*service*/, int code) { return "status " + std::to_string(code); }
-std::string status_message(int /*service*/, int code) { return "status " + std::to_string(code); }
+// The one place that turns a status into text: the core library's lists, or "status N"
+// for a code no list names.
+std::string status_name(int service, int code) {
+  const char* s = nrx_status_name(service, code);
+  return s ? s : "status " + std::to_string(code);
+}
+std::string status_message(int service, int code) {
+  const char* s = nrx_status_message(service, code);
+  return s ? s : "status " + std::to_string(code);
+}
 
 void raise_status(int service, int code, const char* where) {
   py::object errors = py::module_::import("nrx.errors");
