@@ -11,6 +11,7 @@
 
 #include "nrx/zar_functions.h"
 #include "simd/x87.h"
+#include "tests/zar/kernels/reports.h"
 #include "tools/accuracy/kernel_call.h"
 
 namespace nrx::accuracy {
@@ -48,14 +49,7 @@ class CallerState {
   uint16_t cw_;
 };
 
-struct Report {
-  int code, index;
-};
-std::vector<Report> g_reports;
-int32_t keep(ZarErrorContext* e) {
-  g_reports.push_back({e->code, e->index});
-  return 1;
-}
+using test::Report;
 
 struct Outcome {
   std::vector<double> out;
@@ -65,12 +59,12 @@ struct Outcome {
 Outcome run(const catalog::Entry& e, int slot, const Group& g, const Setting& s) {
   Outcome o;
   o.out.assign(2 * g.size(), 0.0);
-  g_reports.clear();
+  test::reports().clear();
   {
     const CallerState state(s);
     call_kernel(e, e.ttab[slot], g.data(), g.size(), o.out.data());
   }
-  o.reports = g_reports;
+  o.reports = test::reports();
   return o;
 }
 
@@ -83,7 +77,7 @@ bool element_wise(const catalog::Entry& e) {
 }
 
 TEST(CallerRoundingMode, NeverChangesResultsOrCodes) {
-  zarSetErrorCallBack(keep);
+  zarSetErrorCallBack(test::keep_report);
   Options o;
   o.samples = 120;
   size_t tables = 0;
@@ -132,7 +126,7 @@ const Regression kRegressions[] = {
 };
 
 TEST(CallerRoundingMode, RegressionRows) {
-  zarSetErrorCallBack(keep);
+  zarSetErrorCallBack(test::keep_report);
   for (const Regression& r : kRegressions) {
     int slot = -1;
     const catalog::Entry* e = find_entry(r.table, &slot);

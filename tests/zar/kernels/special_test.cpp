@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/reports.h"
 #include "tools/accuracy/kernel_call.h"
 #include "tools/accuracy/mode.h"
 
@@ -22,14 +23,6 @@ namespace {
 using catalog::Entry;
 using catalog::Special;
 
-struct Report {
-  int code, index;
-};
-std::vector<Report> g_reports;
-int32_t keep(ZarErrorContext* e) {
-  g_reports.push_back({e->code, e->index});
-  return 1;
-}
 
 bool element_wise(const Entry& e) { return e.shape < catalog::Shape::packI; }
 
@@ -74,7 +67,7 @@ void check(const Entry& e, const Special& row) {
   for (int slot = 0; slot < 3; ++slot) {
     if (row.slot >= 0 && row.slot != slot) continue;
     std::vector<double> out(2 * n);
-    g_reports.clear();
+    test::reports().clear();
     zarClearErrStatus();
     EXPECT_EQ(call_kernel(e, e.ttab[slot], in.data(), n, out.data()), 0u) << e.names[slot] << ": writes outside";
     const std::string what = std::string(e.names[slot]) + " [" + row.text + "]";
@@ -89,18 +82,18 @@ void check(const Entry& e, const Special& row) {
             << what << ": result " << k << " part " << p << " is " << g << ", want " << w;
       }
     if (row.code == 0) {
-      EXPECT_TRUE(g_reports.empty()) << what << " reported code " << g_reports[0].code;
+      EXPECT_TRUE(test::reports().empty()) << what << " reported code " << test::reports()[0].code;
     } else {
-      ASSERT_EQ(g_reports.size(), 1u) << what;
-      EXPECT_EQ(g_reports[0].code, row.code) << what;
-      EXPECT_EQ(g_reports[0].index, at) << what;
+      ASSERT_EQ(test::reports().size(), 1u) << what;
+      EXPECT_EQ(test::reports()[0].code, row.code) << what;
+      EXPECT_EQ(test::reports()[0].index, at) << what;
       EXPECT_EQ(zarGetErrStatus(), row.code) << what;
     }
   }
 }
 
 TEST(SpecialRows, EveryTableEveryFlavour) {
-  zarSetErrorCallBack(keep);
+  zarSetErrorCallBack(test::keep_report);
   for (size_t r = 0; r < catalog::special_count; ++r) {
     const Special& row = catalog::specials[r];
     int tables = 0;
@@ -143,7 +136,7 @@ long first_difference(const std::vector<double>& a, size_t from, const std::vect
 // The same value gives the same bits in a full register and in the masked tail, and the
 // strided kernel the bits of the unit-stride one.
 TEST(VectorKernels, TailLanesAndStridesGiveTheSameBits) {
-  zarSetErrorCallBack(keep);
+  zarSetErrorCallBack(test::keep_report);
   Options o;
   o.samples = 48;
   for (size_t k = 0; k < catalog::count; ++k) {
