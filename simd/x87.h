@@ -59,4 +59,35 @@ inline uint16_t x87_status() {
 // Delivers a pending unmasked exception, if any.
 inline void x87_wait() { asm volatile("fwait" ::: "memory"); }
 
+// Precision (bits 8-9) and rounding (bits 10-11) fields of the control word.
+inline constexpr uint16_t kX87PrecisionField = 0x300;
+inline constexpr uint16_t kX87RoundingField = 0xC00;
+// All exceptions masked, 64-bit extended precision, round to nearest.
+inline constexpr uint16_t kX87Extended = 0x33F;
+inline constexpr uint16_t kX87ExtendedFields = kX87AllExceptions | kX87PrecisionField | kX87RoundingField;
+
+// While alive, x87 arithmetic (long double) runs masked, in 64-bit precision and rounding to
+// nearest whatever the caller set; the caller's control word comes back on exit.
+class X87Extended {
+ public:
+  X87Extended() : cw_(x87_control()) {
+    // The new word masks every exception, so pending flags stay (the error routine's among them).
+    if ((cw_ & kX87ExtendedFields) != kX87Extended) {
+      x87_set_control(uint16_t((cw_ & ~kX87ExtendedFields) | kX87Extended));
+      changed_ = true;
+    }
+    asm volatile("" ::: "memory");
+  }
+  ~X87Extended() {
+    asm volatile("" ::: "memory");
+    if (changed_) x87_set_control(cw_);
+  }
+  X87Extended(const X87Extended&) = delete;
+  X87Extended& operator=(const X87Extended&) = delete;
+
+ private:
+  uint16_t cw_;
+  bool changed_ = false;
+};
+
 }  // namespace nrx::simd

@@ -1,13 +1,21 @@
 #!/usr/bin/env python3
 """Generates everything that is written out per vector math function from zar/functions.py.
 
-  zar_gen.py OUTDIR            writes OUTDIR/nrx/zar_functions.h, zar_fn.h, zar_tables.cpp,
-                               zar_stubs.cpp, zar_catalog.cpp and zar_exports.map
+  zar_gen.py OUTDIR            writes OUTDIR/nrx/zar_functions.h, zar_fn.h, the tables
+                               (zar_tables_<block>.cpp), the stubs (zar_stubs_<t>.cpp),
+                               zar_catalog.cpp, zar_symbols.txt (the vector math names) and
+                               vm-functions.md
   zar_gen.py --interim         prints the list of functions served by the interim kernel (README)
   zar_gen.py --check-readme F  fails unless README F carries that list between its markers
-  zar_gen.py --symbols         prints every exported name, one per line (the vector math
-                               names and those listed in rng/, stats/ and fit/exports.txt)
+  zar_gen.py --docs            prints docs/vm-functions.md (functions, bounds, special results)
+  zar_gen.py --symbols         prints every vector math name the library exports, one per line
+
+The tables are written in blocks, one translation unit each, so that the kernels they
+instantiate compile in parallel: unit-stride tables by type, strided tables by type, then
+Pack and Unpack. zar/CMakeLists.txt links the blocks in that order, which keeps the tables
+in storage order.
 """
+import math
 import os
 import sys
 
@@ -22,6 +30,99 @@ SUFFIX = {"s": ("_21", "_HA", "_11"), "c": ("_21", "_HA", "_11"),
 # Flavour of the kernel in each slot (LA 1, HA 2, EP 3): shared slots hold one kernel.
 SLOT_FLAVOUR = {"1": (2, 2, 2), "lh": (2, 2, 3), "le": (1, 2, 1), "3": (1, 2, 3)}
 PACK = ("packI", "packM", "packV", "unpackI", "unpackM", "unpackV")
+
+
+# ---- Bounds, descriptions and special rows ------------------------------------------------
+
+# Ulp bound of each flavour (LA, HA, EP) of a function that is not correctly rounded; EP keeps
+# half the mantissa: 11 correct bits of float, 26 of double.
+USUAL_ULP = {"s": (4.0, 1.0, 2.0 ** 13), "d": (4.0, 1.0, 2.0 ** 27)}
+USUAL_ULP["c"], USUAL_ULP["z"] = USUAL_ULP["s"], USUAL_ULP["d"]
+
+
+def ulp_bounds(f, t):
+    """(LA, HA, EP) ulp bounds of a function and type."""
+    if exact_of(f, t):
+        return (0.0, 0.0, 0.0)
+    return USUAL_ULP[t]
+
+
+def slot_bounds(f, t):
+    """Bound of the kernel in each slot: a shared kernel has its own flavour's bound."""
+    b = ulp_bounds(f, t)
+    return tuple(b[fl - 1] for fl in SLOT_FLAVOUR[f.share[t]])
+
+
+def description(f):
+    return L.ABOUT[f.name][0]
+
+
+def number(text):
+    neg = text.startswith("-")
+    body = text[1:] if neg else text
+    v = float.fromhex(body) if body.lower().startswith("0x") else float(body)
+    return -v if neg else v
+
+
+FLAVOURS = {"LA": 0, "HA": 1, "EP": 2}
+
+
+class Special:
+    """One special-input row of the list (syntax in zar/functions.py)."""
+
+    def __init__(self, f, text):
+        self.f, self.text = f, text
+        body, _, code = text.partition("!")
+        self.code = int(code) if code.strip() else 0
+        lhs, arrow, rhs = body.partition("->")
+        assert arrow, (f.name, text)
+        words = lhs.split()
+        self.types, self.ftz, self.flavour = "".join(t for t in L.TYPES if t in f.share), False, -1
+        while words and (set(words[0]) <= set(L.TYPES) or words[0] in ("ftz",) or words[0] in FLAVOURS):
+            w = words.pop(0)
+            if w == "ftz":
+                self.ftz = True
+            elif w in FLAVOURS:
+                self.flavour = FLAVOURS[w]
+            else:
+                self.types = w
+        assert all(t in f.share for t in self.types), (f.name, text)
+        self.args = [self.value(w) for w in words]
+        self.results = [self.result(w) for w in rhs.split()]
+        assert self.args and self.results, (f.name, text)
+
+    @staticmethod
+    def value(word):
+        parts = word.split(",")
+        return [number(p) for p in parts] + [0.0] * (2 - len(parts))
+
+    @staticmethod
+    def result(word):
+        """(kind, re, im) per part: kind 0 exact, 1 within the bound, 2 positive subnormal, 3 any."""
+        approx = word.startswith("~")
+        out = []
+        for p in word.lstrip("~").split(","):
+            if p == "sub":
+                out.append((2, 0.0))
+            elif p == "*":
+                out.append((3, 0.0))
+            else:
+                out.append((1 if approx else 0, number(p)))
+        return out
+
+    def reads(self):
+        flav = " (%s)" % ("LA", "HA", "EP")[self.flavour] if self.flavour >= 0 else ""
+        ftz = " flushing" if self.ftz else ""
+        text = self.text.split("->")[1].split("!")[0].strip()
+        words = self.text.split("->")[0].split()
+        while words and (set(words[0]) <= set(L.TYPES) or words[0] == "ftz" or words[0] in FLAVOURS):
+            words.pop(0)
+        code = ", code %d" % self.code if self.code else ""
+        return "%s%s%s: %s -> %s%s" % (self.types, ftz, flav, " ".join(words), text, code)
+
+
+def specials(f):
+    return [Special(f, text) for text in L.ABOUT[f.name][1]]
 
 
 def shape_of(f, t):
@@ -174,21 +275,78 @@ extern "C" {
 """
 
 
+def bound_text(f):
+    """The ulp bounds per flavour, one clause per group of types that share them."""
+    by = {}
+    for t in L.TYPES:
+        if t in f.share:
+            by.setdefault(ulp_bounds(f, t), []).append(t)
+    parts = []
+    for b, ts in by.items():
+        if b == (0.0, 0.0, 0.0):
+            parts.append("%s correctly rounded" % " ".join(ts))
+        else:
+            parts.append("%s LA %g, HA %g, EP %s ulp" % (" ".join(ts), b[0], b[1],
+                                                         "2^%d" % round(math.log2(b[2])) if b[2] > 16 else "%g" % b[2]))
+    return "; ".join(parts)
+
+
+def doc_lines(f):
+    """The header comment of one function."""
+    types = [t for t in L.TYPES if t in f.share]
+    out = ["%s: %s." % (f.name, description(f)),
+           "  types %s; %s." % (" ".join(types), bound_text(f))]
+    if f.oracle:
+        out.append("  accuracy measured over [%g, %g]." % (float(f.domain[0]), float(f.domain[1])))
+    rows = specials(f)
+    if rows:
+        out.append("  special results (types: arguments -> results, code):")
+        out += ["    " + r.reads() for r in rows]
+    codes = sorted({r.code for r in rows if r.code})
+    names = {1: "1 domain", 2: "2 pole", 3: "3 overflow", 4: "4 underflow"}
+    out.append("  codes: %s." % (", ".join(names[c] for c in codes) if codes else "none"))
+    return out
+
+
 def gen_header(tabs):
     out = [HEADER_TOP]
     out += fn_types(tabs)
-    out.append("")
-    for tab in tabs:
-        out.append("extern NRX_ZAR_API %s %s[3];" % (tab.fn_type, tab.ttab))
-        out.append("extern NRX_ZAR_API float %s[3];" % tab.ctab)
-        if tab.shape in PACK:
-            pp = public_params(tab.shape, tab.t)
+    for f in L.rows() + L.pack_rows():
+        out.append("")
+        if f.name in L.ABOUT:
+            out.append("/* " + "\n * ".join(doc_lines(f)) + " */")
         else:
-            pp = ", ".join(params(tab.shape, tab.t, tab.strided)[0])
-        for name in tab.public_names():
-            out.append("NRX_ZAR_API void %s(%s);" % (name, pp))
+            out.append("/* %s: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */"
+                       % f.name)
+        for tab in tabs:
+            if tab.f.name != f.name:
+                continue
+            out.append("extern NRX_ZAR_API %s %s[3];" % (tab.fn_type, tab.ttab))
+            out.append("extern NRX_ZAR_API float %s[3];" % tab.ctab)
+            if tab.shape in PACK:
+                pp = public_params(tab.shape, tab.t)
+            else:
+                pp = ", ".join(params(tab.shape, tab.t, tab.strided)[0])
+            for name in tab.public_names():
+                out.append("NRX_ZAR_API void %s(%s);" % (name, pp))
     out.append("\n#ifdef __cplusplus\n}\n#endif\n#endif\n")
     return "\n".join(out)
+
+
+def gen_docs():
+    """docs/vm-functions.md: the functions, their bounds and special results."""
+    out = ["# Vector math functions", "",
+           "Generated by `tools/zar_gen.py --docs` from `zar/functions.py`; the header `include/nrx/zar_functions.h`",
+           "carries the same text per function. Bounds are in ulps against the correctly rounded result; a code is",
+           "the status the element reports (1 domain, 2 pole, 3 overflow, 4 underflow).", "",
+           "| function | description | types | kernel | bounds | special results |",
+           "|---|---|---|---|---|---|"]
+    for f in L.rows():
+        types = [t for t in L.TYPES if t in f.share]
+        kern = ", ".join("%s %s" % (t, kernel_of(f, t) or "interim") for t in types)
+        rows = "<br>".join(r.reads().replace("|", "\\|") for r in specials(f))
+        out.append("| %s | %s | %s | %s | %s | %s |" % (f.name, description(f), " ".join(types), kern, bound_text(f), rows))
+    return "\n".join(out) + "\n"
 
 
 def op_expr(tab, flavour):
@@ -202,6 +360,16 @@ def op_expr(tab, flavour):
     if tab.strided:
         return "&::nrx::zar::Frame<%s>::strided<&%s, %d>" % (op, tab.unit_ttab, flavour - 1)
     return "&::nrx::zar::Frame<%s>::unit" % op
+
+
+# Blocks of tables, one translation unit each, in storage order.
+BLOCKS = ["unit_" + t for t in L.TYPES] + ["strided_" + t for t in L.TYPES] + ["pack"]
+
+
+def block_of(tab):
+    if tab.shape in PACK:
+        return "pack"
+    return ("strided_" if tab.strided else "unit_") + tab.t
 
 
 def gen_tables(tabs):
@@ -260,6 +428,14 @@ def gen_fn(tabs):
     return "\n".join(out) + "\n"
 
 
+def c_double(x):
+    if x != x:
+        return "%s__builtin_nan(\"\")" % ("-" if math.copysign(1.0, x) < 0 else "")
+    if x in (float("inf"), float("-inf")):
+        return "%s__builtin_inf()" % ("-" if x < 0 else "")
+    return float(x).hex()
+
+
 def c_str(x):
     return '"%s"' % x if x else "nullptr"
 
@@ -272,19 +448,31 @@ def gen_catalog(tabs):
         f = tab.f
         pub = ", ".join("(void*)&%s" % n for n in tab.public_names())
         pubn = ", ".join('"%s"' % n for n in tab.public_names())
-        out.append("  {%s, '%s', Shape::%s, %s, (void* const*)%s, %s, %s, %s, %s, %r, %r, %s, %s, %s, {%s}, {%s}},"
+        bound = ", ".join(c_double(b) for b in slot_bounds(f, tab.t)) if tab.shape not in PACK else "0, 0, 0"
+        out.append("  {%s, '%s', Shape::%s, %s, (void* const*)%s, %s, %s, %s, %s, %r, %r, %s, %s, %s, {%s}, {%s}, {%s}},"
                    % (c_str(f.name), tab.t, tab.shape, "true" if tab.strided else "false", tab.ttab, tab.ctab,
                       c_str(f.share[tab.t]), c_str(tab.kernel), c_str(f.oracle),
                       float(f.domain[0]), float(f.domain[1]),
-                      "true" if exact_of(f, tab.t) else "false", c_str(f.sleef), "true" if f.poles else "false", pubn, pub))
+                      "true" if exact_of(f, tab.t) else "false", c_str(f.sleef), "true" if f.poles else "false", pubn, pub,
+                      bound))
     out.append("};")
     out.append("const size_t count = sizeof(entries) / sizeof(entries[0]);")
+    out.append("")
+    out.append("const Special specials[] = {")
+    kinds = ("Special::exact", "Special::within_bound", "Special::subnormal", "Special::any")
+    for f in L.rows():
+        for r in specials(f):
+            args = ", ".join("{%s, %s}" % (c_double(a[0]), c_double(a[1])) for a in r.args)
+            res = [(list(p) + [(0, 0.0)] * 2)[:2] for p in r.results]
+            kind = ", ".join("{%s, %s}" % (kinds[p[0][0]], kinds[p[1][0]]) for p in res)
+            want = ", ".join("{%s, %s}" % (c_double(p[0][1]), c_double(p[1][1])) for p in res)
+            out.append('  {"%s", "%s", %s, %d, %d, {%s}, %d, {%s}, {%s}, %d, %s},'
+                       % (f.name, r.types, "true" if r.ftz else "false", r.flavour, len(r.args), args, len(r.results),
+                          kind, want, r.code, c_str(r.text)))
+    out.append("};")
+    out.append("const size_t special_count = sizeof(specials) / sizeof(specials[0]);")
     out.append("}")
     return "\n".join(out) + "\n"
-
-
-# Names exported by the other services of the library, one per line, kept beside their code.
-EXTRA_EXPORT_LISTS = [os.path.join(ROOT, d, "exports.txt") for d in ("rng", "stats", "fit")]
 
 
 def symbols(tabs):
@@ -294,14 +482,7 @@ def symbols(tabs):
     for s in L.SERVICE:
         out += ["zar" + s, "nrx_zar_kernel_" + s]
     out += L.EXTRA_EXPORTS
-    for path in EXTRA_EXPORT_LISTS:
-        if os.path.exists(path):
-            out += [x.strip() for x in open(path) if x.strip() and not x.startswith("#")]
     return out
-
-
-def gen_map(tabs):
-    return "{\n  global:\n%s\n  local: *;\n};\n" % "\n".join("    %s;" % s for s in symbols(tabs))
 
 
 def interim_list():
@@ -334,16 +515,21 @@ def main():
             print("README.md's interim list is stale; replace it with the output of tools/zar_gen.py --interim")
             sys.exit(1)
         return
+    if sys.argv[1] == "--docs":
+        sys.stdout.write(gen_docs())
+        return
     if sys.argv[1] == "--symbols":
         print("\n".join(symbols(tabs)))
         return
     out = sys.argv[1]
     write(os.path.join(out, "nrx", "zar_functions.h"), gen_header(tabs))
     write(os.path.join(out, "zar_fn.h"), gen_fn(tabs))
-    write(os.path.join(out, "zar_tables.cpp"), gen_tables(tabs))
-    write(os.path.join(out, "zar_stubs.cpp"), gen_stubs(tabs))
+    for block in BLOCKS:
+        write(os.path.join(out, "zar_tables_%s.cpp" % block), gen_tables([t for t in tabs if block_of(t) == block]))
+    for t in L.TYPES:
+        write(os.path.join(out, "zar_stubs_%s.cpp" % t), gen_stubs([x for x in tabs if x.t == t]))
     write(os.path.join(out, "zar_catalog.cpp"), gen_catalog(tabs))
-    write(os.path.join(out, "zar_exports.map"), gen_map(tabs))
+    write(os.path.join(out, "vm-functions.md"), gen_docs())
     write(os.path.join(out, "zar_symbols.txt"), "\n".join(symbols(tabs)) + "\n")
 
 

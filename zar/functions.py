@@ -185,7 +185,7 @@ def rows():
 def pack_rows():
     """Pack and unpack: one kernel for every flavour, no strided twin."""
     return [F(n, n[0].lower() + n[1:], {t: "1" for t in TYPES}, {t: 0.3 for t in TYPES},
-              kernel=None, exact=True)
+              kernel="pack", exact=True)
             for n in ("PackI", "PackM", "PackV", "UnpackI", "UnpackM", "UnpackV")]
 
 
@@ -195,3 +195,253 @@ SERVICE = [
     "GetErrorCallBack", "SetErrorCallBack", "ClearErrorCallBack", "SetInterfInputVectorPointer",
 ]
 EXTRA_EXPORTS = ["nrx_zar_kernel_GetTTableIndex", "nrx_zar_kernel_GetTTableIndexM", "dll_cpu_version"]
+
+
+# Per function: a one-line description, the ulp bound per flavour when it is not the usual one,
+# and the special-input rows. A row reads
+#     [types] [ftz] [LA|HA|EP] args -> results [!code]
+#   types    the type letters the row holds for (default: every type of the function)
+#   ftz      run with the mode word's flush-to-zero and denormals-are-zero on
+#   LA/HA/EP only that flavour (default: all three)
+#   args     the inputs: first argument, second argument (or Powx's scalar), then LinearFrac's
+#            scalea, shifta, scaleb, shiftb; a complex value is written re,im
+#   results  one value, or two for SinCos and Modf; a complex result re,im. A value is
+#            exact (sign of zero included, any NaN for nan) unless written ~v: then within the
+#            flavour's ulp bound of v. sub is a positive subnormal, * any value.
+#   code     the status reported for the element (none: no report)
+# Numbers are Python float() or float.fromhex() text; inf, -inf, nan, -0 as they read.
+ABOUT = {
+    "Ceil": ("rounds up to an integral value", [
+        "1.5 -> 2", "-0.5 -> -0", "-0 -> -0", "inf -> inf", "-inf -> -inf", "nan -> nan"]),
+    "Floor": ("rounds down to an integral value", [
+        "-1.5 -> -2", "0.5 -> 0", "-0 -> -0", "-inf -> -inf", "nan -> nan"]),
+    "Frac": ("fractional part x - trunc(x), with the sign of x", [
+        "-3 -> -0", "2.75 -> 0.75", "-2.75 -> -0.75", "inf -> 0", "-inf -> -0", "nan -> nan",
+        "d 4503599627370495.5 -> 0.5", "s 8388607.5 -> 0.5"]),
+    "NearbyInt": ("rounds to the nearest integral value, ties to even", [
+        "2.5 -> 2", "-2.5 -> -2", "3.5 -> 4", "-0.4 -> -0", "inf -> inf", "nan -> nan"]),
+    "Rint": ("rounds to the nearest integral value, ties to even", [
+        "2.5 -> 2", "-2.5 -> -2", "3.5 -> 4", "-0.4 -> -0", "-inf -> -inf", "nan -> nan"]),
+    "Round": ("rounds to the nearest integral value, ties away from zero", [
+        "2.5 -> 3", "-2.5 -> -3", "-0 -> -0", "-0.4 -> -0", "d 0.49999999999999994 -> 0",
+        "s 0.49999997 -> 0", "inf -> inf", "nan -> nan"]),
+    "Trunc": ("rounds toward zero to an integral value", [
+        "-1.7 -> -1", "-0.5 -> -0", "1.5 -> 1", "inf -> inf", "nan -> nan"]),
+    "Sqr": ("x squared", ["-3 -> 9", "-0 -> 0", "d 1e200 -> inf", "s 1e20 -> inf", "nan -> nan"]),
+    "LGamma": ("natural logarithm of |Gamma(x)|", [
+        "0 -> inf !2", "-2 -> inf !2", "1 -> 0", "2 -> 0", "d 1e306 -> inf !3", "-inf -> inf", "inf -> inf",
+        "nan -> nan"]),
+    "TGamma": ("Gamma(x)", [
+        "-0 -> -inf !2", "0 -> inf !2", "-3 -> nan !1", "5 -> 24", "-inf -> nan !1", "inf -> inf",
+        "d 172 -> inf !3", "d 1e-310 -> inf !3", "s 36 -> inf !3", "nan -> nan"]),
+    "Exp2": ("2^x", [
+        "d 1024 -> inf !3", "d -1074.5 -> sub !4", "d -1075 -> 0 !4", "-inf -> 0", "inf -> inf", "nan -> nan",
+        "d 1023.5 -> ~0x1.6a09e667f3bcdp1023", "d -1022 -> 0x1p-1022",
+        "s 128 -> inf !3", "s -140 -> sub !4", "s -151 -> 0 !4", "s 127 -> 0x1p127"]),
+    "Exp10": ("10^x", [
+        "d 308.26 -> inf !3", "d -310 -> sub !4", "d -324 -> 0 !4", "d 1e-17 -> 1", "d 300 -> ~1e300",
+        "2 -> 100", "s 38.6 -> inf !3", "s -40 -> sub !4", "s -46 -> 0 !4", "s 3 -> 1000", "-inf -> 0",
+        "nan -> nan"]),
+    "Logb": ("unbiased exponent of x as a floating value", [
+        "-0 -> -inf !1", "0 -> -inf !1", "d 0x1p-1074 -> -1074", "s 0x1p-149 -> -149", "inf -> inf",
+        "-inf -> inf", "nan -> nan", "-48.5 -> 5"]),
+    "CopySign": ("magnitude of a with the sign of b", [
+        "3 -0 -> -3", "-2 0 -> 2", "-0 1 -> 0", "inf -1 -> -inf", "1 -nan -> -1"]),
+    "NextAfter": ("neighbour of a in the direction of b", [
+        "d 1 2 -> 0x1.0000000000001p0", "s 1 2 -> 0x1.000002p0", "d 0 -1 -> -0x0.0000000000001p-1022",
+        "s 0 1 -> 0x1p-149", "1 1 -> 1", "nan 1 -> nan", "1 nan -> nan"]),
+    "Fdim": ("a - b when a > b, else +0", [
+        "3 1 -> 2", "1 3 -> 0", "nan 1 -> nan", "1 nan -> nan", "inf inf -> 0"]),
+    "Fmax": ("larger of a and b; the other one when exactly one is NaN", [
+        "nan 2 -> 2", "2 nan -> 2", "1 -3 -> 1", "-inf 1 -> 1", "nan nan -> nan"]),
+    "Fmin": ("smaller of a and b; the other one when exactly one is NaN", [
+        "nan 2 -> 2", "2 nan -> 2", "1 -3 -> -3", "inf 1 -> 1", "nan nan -> nan"]),
+    "MaxMag": ("argument of larger magnitude; Fmax on equal magnitudes", [
+        "-3 2 -> -3", "3 -3 -> 3", "nan 1 -> 1", "1 nan -> 1"]),
+    "MinMag": ("argument of smaller magnitude; Fmin on equal magnitudes", [
+        "-3 2 -> 2", "3 -3 -> -3", "nan 1 -> 1", "1 nan -> 1"]),
+    "Remainder": ("a - n b with n = a / b rounded to nearest, ties to even", [
+        "5 3 -> -1", "7 2 -> -1", "-0 2 -> -0", "1 inf -> 1"]),
+    "Fmod": ("a - n b with n = a / b truncated", ["5 3 -> 2", "-5 3 -> -2", "-0 2 -> -0", "1 inf -> 1"]),
+    "Modf": ("integral part and fractional part, both with the sign of x", [
+        "-3.5 -> -3 -0.5", "inf -> inf 0", "-0 -> -0 -0", "2 -> 2 0", "nan -> nan nan"]),
+    "LinearFrac": ("(scalea a + shifta) / (scaleb b + shiftb)", [
+        "1 2 1 0 1 0 -> 0.5", "3 1 2 1 1 1 -> 3.5", "1 -1 1 0 1 1 -> inf"]),
+    "Abs": ("absolute value; the modulus of a complex value", [
+        "sd -0 -> 0", "sd -inf -> inf", "sd -3 -> 3", "sd nan -> nan",
+        "cz 3,4 -> ~5", "cz inf,nan -> inf", "cz -0,-0 -> 0"]),
+    "Inv": ("1 / x", [
+        "-0 -> -inf !2", "0 -> inf !2", "inf -> 0", "-inf -> -0", "4 -> 0.25", "nan -> nan"]),
+    "ExpInt1": ("exponential integral E1(x)", ["0 -> inf !2", "-1 -> nan !1", "-inf -> nan !1", "inf -> 0",
+                                                "nan -> nan"]),
+    "Sqrt": ("square root", [
+        "sd -0 -> -0", "sd 0 -> 0", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf", "sd nan -> nan",
+        "d 0x1p-1074 -> 0x1p-537", "d 0x1p1022 -> 0x1p511", "d 2 -> ~1.4142135623730951", "d -0x1p-1074 -> nan !1",
+        "s 0x1p-148 -> 0x1p-74", "s 1e38 -> ~1e19",
+        # tiny normal inputs, whose residual step would be subnormal
+        "d 0x1p-1000 -> 0x1p-500", "s 0x1p-120 -> 0x1p-60",
+        "d ftz -1e-310 -> -0", "d ftz 0x1.8p-1000 -> ~0x1.3988e1409212ep-500", "s ftz 0x1.8p-120 -> ~0x1.3988e2p-60",
+        "cz -4,0 -> ~0,2", "cz 4,0 -> ~2,0", "cz 0,0 -> ~0,0"]),
+    "Exp": ("e^x", [
+        "d 709.78 -> ~1.7928227943945155e308", "d 709.79 -> inf !3", "d -708.3 -> ~2.450295530965988e-308",
+        "d -740 -> sub !4", "d -746 -> 0 !4", "sd -inf -> 0", "sd inf -> inf", "sd nan -> nan", "d 1e-300 -> 1",
+        "s 88.8 -> inf !3", "s -104 -> 0 !4", "s -87.5 -> sub !4", "s 88.7 -> ~3.325976864406685e38",
+        "cz 0,0 -> ~1,0"]),
+    "InvSqrt": ("1 / sqrt(x)", [
+        "0 -> inf !2", "-0 -> -inf !2", "-4 -> nan !1", "-inf -> nan !1", "inf -> 0", "nan -> nan", "4 -> 0.5",
+        "d 0x1p-1074 -> 0x1p537", "d 0x1p1020 -> 0x1p-510", "s 0x1p-148 -> 0x1p74",
+        "d ftz 1e-310 -> inf !2", "s ftz 1e-40 -> inf !2"]),
+    "Cbrt": ("cube root", [
+        "-0 -> -0", "0 -> 0", "-inf -> -inf", "inf -> inf", "nan -> nan", "-27 -> ~-3", "1 -> 1", "s -8 -> -2",
+        "d 0x1p-1074 -> 0x1p-358", "d 0x1p1023 -> 0x1p341", "s 0x1p-149 -> ~1.1190346870425511e-15",
+        "d 0x0.012688b70e62bp-1022 -> 0x1.a9d1b0b5d7427p-344",
+        "d ftz -1e-310 -> -0", "s ftz 1e-40 -> 0"]),
+    "InvCbrt": ("1 / cube root", [
+        "0 -> inf !2", "-0 -> -inf !2", "-inf -> -0", "inf -> 0", "-0.125 -> -2", "d 0x1p-1074 -> 0x1p358",
+        "s 64 -> 0.25", "nan -> nan", "d ftz 1e-310 -> inf !2"]),
+    "Erf": ("error function", ["d 6 -> 1", "-inf -> -1", "inf -> 1", "0 -> 0", "-0 -> -0", "nan -> nan"]),
+    "Erfc": ("complementary error function", [
+        "d -6 -> 2", "d 30 -> 0 !4", "d 26.6 -> sub !4", "inf -> 0", "-inf -> 2", "nan -> nan", "0 -> 1"]),
+    "ErfInv": ("inverse error function", [
+        "1 -> inf !2", "-1 -> -inf !2", "-1.5 -> nan !1", "inf -> nan !1", "0 -> 0", "nan -> nan"]),
+    "ErfcInv": ("inverse complementary error function", [
+        "0 -> inf !2", "2 -> -inf !2", "1 -> 0", "-1 -> nan !1", "3 -> nan !1", "inf -> nan !1", "nan -> nan"]),
+    "CdfNorm": ("standard normal cumulative distribution function", [
+        "d 9 -> 1", "d -38 -> sub !4", "d -40 -> 0 !4", "inf -> 1", "-inf -> 0", "0 -> 0.5", "nan -> nan"]),
+    "CdfNormInv": ("inverse of the standard normal cumulative distribution function", [
+        "0 -> -inf !2", "1 -> inf !2", "2 -> nan !1", "-1 -> nan !1", "inf -> nan !1", "nan -> nan"]),
+    "Expm1": ("e^x - 1", [
+        "d 709.79 -> inf !3", "d -50 -> -1", "-inf -> -1", "d 1e-300 -> 1e-300", "-0 -> -0", "s 88.8 -> inf !3",
+        "s -30 -> -1", "nan -> nan"]),
+    "Log1p": ("ln(1 + x)", [
+        "-1 -> -inf !2", "-2 -> nan !1", "-inf -> nan !1", "inf -> inf", "d 1e-300 -> 1e-300", "-0 -> -0",
+        "s -1.5 -> nan !1", "nan -> nan"]),
+    "Log2": ("base-2 logarithm", [
+        "0 -> -inf !2", "-0 -> -inf !2", "-3 -> nan !1", "d 0x1p-1074 -> -1074", "d 0x1p-1000 -> -1000",
+        "s 0x1p-149 -> -149", "s 1024 -> 10", "inf -> inf", "nan -> nan",
+        # just below 0.75, where e log2 2 and log2 m cancel to a third of their size
+        "s 0x1.7ff4c2p-1 -> ~-0.41520249740346336"]),
+    "Pow3o2": ("x^(3/2)", [
+        "-1 -> nan !1", "-inf -> nan !1", "inf -> inf", "4 -> 8", "d 0x1p-1074 -> 0", "d 0x1p-700 -> sub !4",
+        "d 0x1p-600 -> 0x1p-900", "d 1e300 -> inf !3", "d 0x1p680 -> 0x1p1020", "0 -> 0", "-0 -> 0",
+        "nan -> nan", "s 1e30 -> inf !3", "s 0x1p-64 -> 0x1p-96", "d ftz 1e-310 -> 0"]),
+    "Pow2o3": ("x^(2/3)", [
+        "-8 -> 4", "-0 -> 0", "-inf -> inf", "d 0x1p-1074 -> 0x1p-716", "d 1e300 -> ~1e200", "nan -> nan",
+        "s -27 -> ~9", "s 0x1p-149 -> ~0x1.965fea53d6e3dp-100", "inf -> inf", "d ftz -1e-310 -> 0"]),
+    "Sinpi": ("sin(pi x)", ["0 -> 0", "-0 -> -0", "1 -> 0", "-2 -> -0", "0.5 -> 1", "nan -> nan"]),
+    "Cospi": ("cos(pi x)", ["0 -> 1", "0.5 -> 0", "1 -> -1", "nan -> nan"]),
+    "Tanpi": ("tan(pi x)", ["0 -> 0", "-0 -> -0", "0.25 -> ~1", "nan -> nan"]),
+    "Acospi": ("acos(x) / pi", ["1 -> 0", "-1 -> 1", "2 -> nan !1", "inf -> nan !1", "nan -> nan"]),
+    "Asinpi": ("asin(x) / pi", ["0 -> 0", "-0 -> -0", "1 -> 0.5", "-2 -> nan !1", "-inf -> nan !1",
+                                "nan -> nan"]),
+    "Atanpi": ("atan(x) / pi", ["0 -> 0", "-0 -> -0", "1 -> 0.25", "inf -> ~0.5", "nan -> nan"]),
+    "Sind": ("sine of x degrees", ["-inf -> nan !1", "inf -> nan !1", "nan -> nan", "0 -> 0", "-0 -> -0",
+                                   "90 -> 1", "180 -> 0", "30 -> ~0.5"]),
+    "Cosd": ("cosine of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 1", "90 -> 0", "60 -> ~0.5"]),
+    "Tand": ("tangent of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 0", "-0 -> -0", "45 -> ~1"]),
+    "Atan2": ("angle of the point (b, a), in (-pi, pi]", [
+        "0 1 -> 0", "-0 1 -> -0", "1 0 -> ~1.5707963267948966", "nan 1 -> nan"]),
+    "Atan2pi": ("atan2(a, b) / pi", ["0 1 -> 0", "-0 1 -> -0", "1 0 -> 0.5", "0 -1 -> 1", "nan 1 -> nan"]),
+    "Hypot": ("sqrt(a^2 + b^2) without intermediate overflow or underflow", [
+        "inf nan -> inf", "nan -inf -> inf", "nan 1 -> nan", "3 -4 -> ~5", "d 1e300 1e300 -> ~1.4142135623730951e300",
+        "d 1.5e308 -1.5e308 -> inf !3", "d 3e-320 4e-320 -> 5e-320", "0 -0 -> 0", "-0 -7 -> ~7",
+        "s 3e38 3e38 -> inf !3", "s nan inf -> inf", "s 1e-30 1e-30 -> ~1.4142135623730951e-30",
+        # sums of squares just beyond either end of the unscaled range: the scaled path
+        "d 0x3p-500 0x4p-500 -> ~0x5p-500", "d 0x3p508 -0x4p508 -> ~0x5p508", "s 0x3p-50 0x4p-50 -> ~0x5p-50",
+        "s -0x3p60 0x4p60 -> ~0x5p60", "d 0x1p-1074 0 -> 0x1p-1074", "s 0 -0x1p-149 -> 0x1p-149",
+        "d ftz 1e-310 -1e-310 -> 0", "d ftz 0x1p-1000 0 -> 0x1p-1000",
+        # a NaN beside a zero: scaling by 2^-k with k = -inf must not turn the NaN into 0
+        "s nan 0 -> nan", "s -0 nan -> nan", "d nan -0 -> nan"]),
+    "Powr": ("x^y for x >= 0, as exp(y ln x)", [
+        "-2 3 -> nan !1", "-0 3 -> 0", "0 -1 -> inf !2", "0 0 -> nan !1", "inf 0 -> nan !1", "1 inf -> nan !1",
+        "1 5 -> 1", "nan 0 -> nan", "4 0 -> 1", "10 400 -> inf !3", "4 0.5 -> 2", "inf -1 -> 0",
+        "4 -0.5 -> 0.5", "d ftz 1e-310 -1 -> inf !2",
+        "s -2 2 -> nan !1",
+        # where x^y is representable, HA returns it exactly
+        "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
+        "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
+    "SinCos": ("sine and cosine", ["inf -> nan nan !1", "0 -> 0 1", "-0 -> -0 1", "nan -> nan nan"]),
+    "Ln": ("natural logarithm", [
+        "sd 0 -> -inf !2", "sd -0 -> -inf !2", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
+        "sd nan -> nan", "s -2 -> nan !1", "d 0x1p-1074 -> ~-744.44007192138126", "sd 1 -> 0", "d 0x1p-1022 -> ~-708.39641853226408",
+        "s 1e-45 -> ~-103.2789306640625", "cz 1,0 -> ~0,0", "cz 0,0 -> -inf,* !2"]),
+    "Log10": ("base-10 logarithm", [
+        "sd 0 -> -inf !2", "sd -inf -> nan !1", "d 1e-300 -> ~-300", "d 1e22 -> ~22", "s 1e-10 -> ~-10",
+        "sd -0 -> -inf !2", "sd nan -> nan",
+        # just below 0.75, where e log10 2 and log10 m cancel to a third of their size
+        "s 0x1.7ff4c2p-1 -> ~-0.12498840599303874", "cz 10,0 -> ~1,0"]),
+    "Sin": ("sine", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
+                     "cz 0,0 -> ~0,0", "z 0,1000 -> *,inf !3", "c 0,100 -> *,inf !3"]),
+    "Tan": ("tangent", ["sd inf -> nan !1", "sd nan -> nan", "sd -0 -> -0", "cz 0,0 -> ~0,0"]),
+    "Acos": ("arc cosine", ["sd 1 -> 0", "d 1.0000001 -> nan !1", "sd -2 -> nan !1", "sd inf -> nan !1",
+                            "sd nan -> nan", "cz 1,0 -> ~0,0"]),
+    "Acosh": ("inverse hyperbolic cosine", ["sd 1 -> 0", "sd 0.5 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
+                                            "sd nan -> nan", "cz 1,0 -> ~0,0"]),
+    "Asin": ("arc sine", ["sd -0 -> -0", "sd 1.5 -> nan !1", "sd -inf -> nan !1", "sd nan -> nan",
+                          "cz 0,0 -> ~0,0"]),
+    "Asinh": ("inverse hyperbolic sine", ["sd -0 -> -0", "sd inf -> inf", "sd -inf -> -inf", "sd nan -> nan",
+                                          "cz 0,0 -> ~0,0"]),
+    "Atan": ("arc tangent", ["sd -0 -> -0", "d inf -> ~1.5707963267948966", "sd nan -> nan", "cz 0,0 -> ~0,0"]),
+    "Atanh": ("inverse hyperbolic tangent", ["sd 1 -> inf !2", "sd -1 -> -inf !2", "sd 1.5 -> nan !1",
+                                             "sd inf -> nan !1", "sd -0 -> -0", "sd nan -> nan", "cz 0,0 -> ~0,0"]),
+    "Cosh": ("hyperbolic cosine", ["d 710.4 -> ~1.6663642832806496e308", "d 710.5 -> inf !3", "s 89.5 -> inf !3",
+                                   "s 89 -> ~2.2448064095871728e38", "sd -inf -> inf", "sd 0 -> 1", "sd nan -> nan",
+                                   "cz 0,0 -> ~1,0", "z 1000,0 -> inf,* !3", "c 100,0 -> inf,* !3"]),
+    "Tanh": ("hyperbolic tangent", ["sd -0 -> -0", "sd inf -> 1", "sd -inf -> -1", "sd 20 -> ~1", "sd nan -> nan",
+                                    "cz 0,0 -> ~0,0"]),
+    "Pow": ("x^y", [
+        # the C99 cases: zeros
+        "sd 0 3 -> 0", "sd -0 3 -> -0", "d -0 2 -> 0", "d -0 0.5 -> 0", "d -0 inf -> 0", "sd 0 -2 -> inf !1",
+        "sd -0 -3 -> -inf !1", "d 0 -3 -> inf !1", "d -0 -0.5 -> inf !1", "d -0 -inf -> inf !1",
+        # ones and zero exponents, NaN included
+        "d 1 nan -> 1", "d 1 -inf -> 1", "sd nan 0 -> 1", "d -inf -0 -> 1", "sd -1 inf -> 1", "d -1 -inf -> 1",
+        "d -1 0x1p60 -> 1", "d -1 3 -> -1", "d nan 1 -> nan", "d 2 nan -> nan",
+        # infinite exponents
+        "d 0.5 inf -> 0", "d -0.5 -inf -> inf", "d 2 inf -> inf", "d -2 -inf -> 0",
+        # infinite bases
+        "d -inf 3 -> -inf", "d -inf 2 -> inf", "d -inf 2.5 -> inf", "d -inf -3 -> -0", "d -inf -2 -> 0",
+        "d inf -0.5 -> 0", "d inf 0.5 -> inf",
+        # negative bases
+        "sd -8 0.3333333333333333 -> nan !1", "sd -2 3 -> -8", "d -2 -2 -> 0.25", "d -3 0x1p53 -> inf !3",
+        "d -2 -1075 -> -0", "d -1.5 0.5 -> nan !1", "s -3 0x1p25 -> inf !3",
+        # range: overflow is reported, underflow is not
+        "d 10 400 -> inf !3", "d 2 -1060 -> 0x1p-1060", "d 2 -1100 -> 0", "d 2 1023.5 -> ~0x1.6a09e667f3bcdp1023",
+        "d 2 1024 -> inf !3", "d 0x1p-1074 0.5 -> 0x1p-537", "d 10 -2 -> ~0.01", "d 9 0.5 -> ~3",
+        "s 10 40 -> inf !3", "s 2 -140 -> sub", "s 2 -151 -> 0", "s 2 127 -> 0x1p127",
+        # float range edges: results from 2^126 up to the largest float and down to the smallest
+        # normal stay finite and normal; one step beyond overflows or is subnormal
+        "s 2 127.5 -> ~0x1.6a09e667f3bcdp127", "s 0x1.fffffep127 1 -> 0x1.fffffep127",
+        "s 0x1.fffffep127 1.00000012 -> inf !3", "s 0.5 -128 -> inf !3", "s 2 -125.5 -> ~0x1.6a09e667f3bcdp-126",
+        "s 4 -63 -> 0x1p-126", "s 4 -63.25 -> sub", "s 2 -149 -> 0x1p-149", "s 0x1p-100 1.5 -> 0",
+        # large exponents: the logarithm's low parts carry y log x near the range ends
+        "s 0.96875 2733.102294921875 -> ~2.0663697204620358e-38", "s 0x1.000002p0 0x1p29 -> ~6.2351252956527244e27",
+        "s 0x1.fffffep-1 -0x1p30 -> ~6.235160973426506e27",
+        "sd ftz 1e-310 1 -> 0", "d ftz -1e-310 -1 -> -inf !1", "d ftz 2 1e-310 -> 1", "s ftz 1e-40 2 -> 0",
+        "s ftz -1e-40 -3 -> -inf !1",
+        # where x^y is representable, HA returns it exactly
+        "sd HA 3 5 -> 243", "sd HA 7 8 -> 5764801", "sd HA 1.5 4 -> 5.0625", "sd HA 10 7 -> 1e7", "sd HA 0.5 24 -> 0x1p-24",
+        "sd HA 9 0.5 -> 3", "sd HA 16 0.25 -> 2", "sd HA 0.25 -1.5 -> 8", "sd HA 81 0.75 -> 27", "sd HA 4 2.5 -> 32", "sd HA 0.75 3 -> 0.421875", "sd HA 0.8 0 -> 1",
+        "d HA 3 33 -> 5559060566555523", "d HA 10 22 -> 1e22", "d HA 0.5 1074 -> 0x1p-1074",
+        "cz 2,0 3,0 -> ~8,0", "cz 1,0 5,5 -> ~1,0"]),
+    "Cos": ("cosine", ["sd inf -> nan !1", "sd nan -> nan", "sd 0 -> 1", "cz 0,0 -> ~1,0", "z 0,1000 -> inf,* !3"]),
+    "Sinh": ("hyperbolic sine", ["d 710.5 -> inf !3", "d -710.5 -> -inf !3", "s 89.5 -> inf !3", "sd -0 -> -0",
+                                 "sd inf -> inf", "sd nan -> nan", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
+    "Div": ("a / b", [
+        "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
+        "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1"]),
+    "Add": ("a + b", ["sd 1 2 -> 3", "sd inf -inf -> nan", "d 1e308 1e308 -> inf", "sd -0 -0 -> -0",
+                      "cz 1,2 3,4 -> 4,6", "cz -0,-0 -0,-0 -> -0,-0"]),
+    "Sub": ("a - b", ["sd 1 2 -> -1", "sd inf inf -> nan", "sd -0 0 -> -0", "cz 1,2 3,4 -> -2,-2"]),
+    "Mul": ("a times b", ["sd -2 3 -> -6", "sd inf 0 -> nan", "sd -0 3 -> -0", "cz 1,2 3,4 -> ~-5,10"]),
+    "Powx": ("x^b with one exponent b for every element", [
+        "sd -0 -3 -> -inf !1", "sd -8 0.3333333333333333 -> nan !1", "sd -2 3 -> -8", "sd -1 inf -> 1",
+        "d 10 400 -> inf !3", "d 2 -1060 -> 0x1p-1060", "sd nan 0 -> 1", "s 0 -2 -> inf !1", "s 3 2 -> ~9",
+        "d ftz -1e-310 3 -> -0", "s ftz 1e-40 -0.5 -> inf !1", "cz 2,0 2,0 -> ~4,0",
+        # where x^y is representable, HA returns it exactly
+        "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
+        "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
+    "Conj": ("complex conjugate", ["1,2 -> 1,-2", "0,0 -> 0,-0", "inf,nan -> inf,nan"]),
+    "CIS": ("cos x + i sin x", ["0 -> 1,0", "-0 -> 1,-0"]),
+    "Arg": ("argument of a complex value", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966"]),
+    "MulByConj": ("a times the conjugate of b", ["1,2 3,4 -> ~11,2", "0,0 1,1 -> ~0,0"]),
+}

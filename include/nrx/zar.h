@@ -71,16 +71,20 @@ extern "C" {
 
 /* ---- Error status ------------------------------------------------------------
  * Kernels report codes 1 to 4 per element; -1 and -2 are for callers that
- * report argument errors through the same path. */
-typedef enum ZarStatus {
-    ZAR_ST_NONE = 0,
-    ZAR_ST_DOMAIN = 1,               /* argument outside the domain, result NaN */
-    ZAR_ST_POLE = 2,                 /* finite argument, infinite exact result */
-    ZAR_ST_RESULT_TOO_LARGE = 3,     /* result overflows */
-    ZAR_ST_RESULT_TOO_SMALL = 4,     /* result underflows */
-    ZAR_ST_BAD_LENGTH = -1,          /* bad vector length */
-    ZAR_ST_BAD_POINTER = -2          /* null array pointer */
-} ZarStatus;
+ * report argument errors through the same path. One row per code:
+ * X(name, value, message). */
+#define NRX_ZAR_STATUS_LIST(X)                                                          \
+    X(ZAR_ST_NONE, 0, "no error")                                                       \
+    X(ZAR_ST_DOMAIN, 1, "argument outside the function's domain, result NaN")          \
+    X(ZAR_ST_POLE, 2, "finite argument with an infinite exact result")                 \
+    X(ZAR_ST_RESULT_TOO_LARGE, 3, "result overflows")                                  \
+    X(ZAR_ST_RESULT_TOO_SMALL, 4, "result underflows")                                 \
+    X(ZAR_ST_BAD_LENGTH, -1, "bad vector length")                                      \
+    X(ZAR_ST_BAD_POINTER, -2, "bad (null) array pointer")
+
+#define NRX_ZAR_STATUS_ENUM(name, value, message) name = value,
+typedef enum ZarStatus { NRX_ZAR_STATUS_LIST(NRX_ZAR_STATUS_ENUM) } ZarStatus;
+#undef NRX_ZAR_STATUS_ENUM
 
 /* ---- Element types ----------------------------------------------------------- */
 typedef struct { float real, imag; } NrxComplex8;

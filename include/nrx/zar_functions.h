@@ -86,2640 +86,3783 @@ typedef void (*nrx_zar_unpackI_z_fn)(int64_t n, const NrxComplex16* a, NrxComple
 typedef void (*nrx_zar_unpackM_z_fn)(int64_t n, const NrxComplex16* a, NrxComplex16* y, const void* my, int32_t flag);
 typedef void (*nrx_zar_unpackV_z_fn)(int64_t n, const NrxComplex16* a, NrxComplex16* y, const void* iy, int32_t flag);
 
+/* Ceil: rounds up to an integral value.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 1.5 -> 2
+ *     sd: -0.5 -> -0
+ *     sd: -0 -> -0
+ *     sd: inf -> inf
+ *     sd: -inf -> -inf
+ *     sd: nan -> nan
+ *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCeil_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCeil_ctab[3];
 NRX_ZAR_API void zarsCeil_21(int32_t n, const float* a, float* r);
 NRX_ZAR_API void zarsCeil_HA(int32_t n, const float* a, float* r);
 NRX_ZAR_API void zarsCeil_11(int32_t n, const float* a, float* r);
 NRX_ZAR_API void zarsCeil(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sFloor_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFloor_ctab[3];
-NRX_ZAR_API void zarsFloor_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFloor_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFloor_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFloor(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sFrac_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFrac_ctab[3];
-NRX_ZAR_API void zarsFrac_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFrac_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFrac_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsFrac(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sNearbyInt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sNearbyInt_ctab[3];
-NRX_ZAR_API void zarsNearbyInt_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsNearbyInt_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsNearbyInt_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsNearbyInt(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sRint_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRint_ctab[3];
-NRX_ZAR_API void zarsRint_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRint_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRint_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRint(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sRound_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRound_ctab[3];
-NRX_ZAR_API void zarsRound_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRound_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRound_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsRound(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTrunc_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTrunc_ctab[3];
-NRX_ZAR_API void zarsTrunc_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTrunc_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTrunc_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTrunc(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqr_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSqr_ctab[3];
-NRX_ZAR_API void zarsSqr_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqr_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqr_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqr(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLGamma_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLGamma_ctab[3];
-NRX_ZAR_API void zarsLGamma_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLGamma_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLGamma_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLGamma(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTGamma_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTGamma_ctab[3];
-NRX_ZAR_API void zarsTGamma_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTGamma_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTGamma_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTGamma(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExp2_ctab[3];
-NRX_ZAR_API void zarsExp2_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp2_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp2_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp2(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExp10_ctab[3];
-NRX_ZAR_API void zarsExp10_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp10_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp10_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp10(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLogb_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLogb_ctab[3];
-NRX_ZAR_API void zarsLogb_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLogb_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLogb_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLogb(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sCopySign_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCopySign_ctab[3];
-NRX_ZAR_API void zarsCopySign_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsCopySign_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsCopySign_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsCopySign(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sNextAfter_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sNextAfter_ctab[3];
-NRX_ZAR_API void zarsNextAfter_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsNextAfter_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsNextAfter_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsNextAfter(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFdim_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFdim_ctab[3];
-NRX_ZAR_API void zarsFdim_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFdim_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFdim_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFdim(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmax_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFmax_ctab[3];
-NRX_ZAR_API void zarsFmax_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmax_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmax_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmax(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFmin_ctab[3];
-NRX_ZAR_API void zarsFmin_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmin_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmin_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmin(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMaxMag_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMaxMag_ctab[3];
-NRX_ZAR_API void zarsMaxMag_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMaxMag_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMaxMag_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMaxMag(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMinMag_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMinMag_ctab[3];
-NRX_ZAR_API void zarsMinMag_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMinMag_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMinMag_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMinMag(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sRemainder_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRemainder_ctab[3];
-NRX_ZAR_API void zarsRemainder_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsRemainder_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsRemainder_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsRemainder(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmod_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFmod_ctab[3];
-NRX_ZAR_API void zarsFmod_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmod_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmod_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsFmod(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v1r2_s_fn nrx_zar_kernel_sModf_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sModf_ctab[3];
-NRX_ZAR_API void zarsModf_21(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsModf_HA(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsModf_11(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsModf(int32_t n, const float* a, float* r1, float* r2);
-extern NRX_ZAR_API nrx_zar_lf_s_fn nrx_zar_kernel_sLinearFrac_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLinearFrac_ctab[3];
-NRX_ZAR_API void zarsLinearFrac_21(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
-NRX_ZAR_API void zarsLinearFrac_HA(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
-NRX_ZAR_API void zarsLinearFrac_11(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
-NRX_ZAR_API void zarsLinearFrac(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAbs_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAbs_ctab[3];
-NRX_ZAR_API void zarsAbs_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAbs_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAbs_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAbs(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInv_ctab[3];
-NRX_ZAR_API void zarsInv_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInv_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInv_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInv(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExpInt1_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExpInt1_ctab[3];
-NRX_ZAR_API void zarsExpInt1_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpInt1_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpInt1_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpInt1(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSqrt_ctab[3];
-NRX_ZAR_API void zarsSqrt_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqrt_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqrt_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSqrt(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExp_ctab[3];
-NRX_ZAR_API void zarsExp_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExp(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInvSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInvSqrt_ctab[3];
-NRX_ZAR_API void zarsInvSqrt_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvSqrt_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvSqrt_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvSqrt(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCbrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCbrt_ctab[3];
-NRX_ZAR_API void zarsCbrt_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCbrt_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCbrt_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCbrt(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInvCbrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInvCbrt_ctab[3];
-NRX_ZAR_API void zarsInvCbrt_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvCbrt_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvCbrt_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsInvCbrt(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErf_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErf_ctab[3];
-NRX_ZAR_API void zarsErf_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErf_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErf_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErf(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfc_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfc_ctab[3];
-NRX_ZAR_API void zarsErfc_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfc_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfc_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfc(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfInv_ctab[3];
-NRX_ZAR_API void zarsErfInv_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfInv_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfInv_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfInv(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfcInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfcInv_ctab[3];
-NRX_ZAR_API void zarsErfcInv_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfcInv_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfcInv_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsErfcInv(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCdfNorm_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCdfNorm_ctab[3];
-NRX_ZAR_API void zarsCdfNorm_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNorm_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNorm_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNorm(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCdfNormInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormInv_ctab[3];
-NRX_ZAR_API void zarsCdfNormInv_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNormInv_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNormInv_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCdfNormInv(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExpm1_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExpm1_ctab[3];
-NRX_ZAR_API void zarsExpm1_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpm1_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpm1_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsExpm1(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog1p_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog1p_ctab[3];
-NRX_ZAR_API void zarsLog1p_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog1p_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog1p_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog1p(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog2_ctab[3];
-NRX_ZAR_API void zarsLog2_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog2_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog2_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog2(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sPow3o2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPow3o2_ctab[3];
-NRX_ZAR_API void zarsPow3o2_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow3o2_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow3o2_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow3o2(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sPow2o3_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPow2o3_ctab[3];
-NRX_ZAR_API void zarsPow2o3_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow2o3_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow2o3_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsPow2o3(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSinpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinpi_ctab[3];
-NRX_ZAR_API void zarsSinpi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinpi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinpi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinpi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCospi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCospi_ctab[3];
-NRX_ZAR_API void zarsCospi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCospi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCospi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCospi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTanpi_ctab[3];
-NRX_ZAR_API void zarsTanpi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanpi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanpi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanpi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcospi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcospi_ctab[3];
-NRX_ZAR_API void zarsAcospi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcospi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcospi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcospi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsinpi_ctab[3];
-NRX_ZAR_API void zarsAsinpi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinpi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinpi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinpi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtanpi_ctab[3];
-NRX_ZAR_API void zarsAtanpi_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanpi_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanpi_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanpi(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSind_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSind_ctab[3];
-NRX_ZAR_API void zarsSind_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSind_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSind_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSind(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCosd_ctab[3];
-NRX_ZAR_API void zarsCosd_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosd_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosd_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosd(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTand_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTand_ctab[3];
-NRX_ZAR_API void zarsTand_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTand_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTand_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTand(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtan2_ctab[3];
-NRX_ZAR_API void zarsAtan2_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2pi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtan2pi_ctab[3];
-NRX_ZAR_API void zarsAtan2pi_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2pi_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2pi_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAtan2pi(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sHypot_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sHypot_ctab[3];
-NRX_ZAR_API void zarsHypot_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsHypot_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsHypot_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsHypot(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sPowr_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPowr_ctab[3];
-NRX_ZAR_API void zarsPowr_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPowr_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPowr_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPowr(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v1r2_s_fn nrx_zar_kernel_sSinCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinCos_ctab[3];
-NRX_ZAR_API void zarsSinCos_21(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsSinCos_HA(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsSinCos_11(int32_t n, const float* a, float* r1, float* r2);
-NRX_ZAR_API void zarsSinCos(int32_t n, const float* a, float* r1, float* r2);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLn_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLn_ctab[3];
-NRX_ZAR_API void zarsLn_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLn_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLn_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLn(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog10_ctab[3];
-NRX_ZAR_API void zarsLog10_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog10_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog10_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsLog10(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSin_ctab[3];
-NRX_ZAR_API void zarsSin_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSin_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSin_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSin(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTan_ctab[3];
-NRX_ZAR_API void zarsTan_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTan_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTan_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTan(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcos_ctab[3];
-NRX_ZAR_API void zarsAcos_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcos_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcos_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcos(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcosh_ctab[3];
-NRX_ZAR_API void zarsAcosh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcosh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcosh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAcosh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsin_ctab[3];
-NRX_ZAR_API void zarsAsin_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsin_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsin_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsin(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsinh_ctab[3];
-NRX_ZAR_API void zarsAsinh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAsinh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtan_ctab[3];
-NRX_ZAR_API void zarsAtan_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtan_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtan_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtan(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtanh_ctab[3];
-NRX_ZAR_API void zarsAtanh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsAtanh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCosh_ctab[3];
-NRX_ZAR_API void zarsCosh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCosh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTanh_ctab[3];
-NRX_ZAR_API void zarsTanh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsTanh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sPow_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPow_ctab[3];
-NRX_ZAR_API void zarsPow_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPow_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPow_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsPow(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCos_ctab[3];
-NRX_ZAR_API void zarsCos_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCos_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCos_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsCos(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinh_ctab[3];
-NRX_ZAR_API void zarsSinh_21(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinh_HA(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinh_11(int32_t n, const float* a, float* r);
-NRX_ZAR_API void zarsSinh(int32_t n, const float* a, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sDiv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sDiv_ctab[3];
-NRX_ZAR_API void zarsDiv_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsDiv_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsDiv_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsDiv(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAdd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAdd_ctab[3];
-NRX_ZAR_API void zarsAdd_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAdd_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAdd_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsAdd(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sSub_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSub_ctab[3];
-NRX_ZAR_API void zarsSub_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsSub_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsSub_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsSub(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMul_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMul_ctab[3];
-NRX_ZAR_API void zarsMul_21(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMul_HA(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMul_11(int32_t n, const float* a, const float* b, float* r);
-NRX_ZAR_API void zarsMul(int32_t n, const float* a, const float* b, float* r);
-extern NRX_ZAR_API nrx_zar_vs_s_fn nrx_zar_kernel_sPowx_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPowx_ctab[3];
-NRX_ZAR_API void zarsPowx_21(int32_t n, const float* a, float b, float* r);
-NRX_ZAR_API void zarsPowx_HA(int32_t n, const float* a, float b, float* r);
-NRX_ZAR_API void zarsPowx_11(int32_t n, const float* a, float b, float* r);
-NRX_ZAR_API void zarsPowx(int32_t n, const float* a, float b, float* r);
 extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCeil_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dCeil_ctab[3];
 NRX_ZAR_API void zardCeil_50(int32_t n, const double* a, double* r);
 NRX_ZAR_API void zardCeil_HA(int32_t n, const double* a, double* r);
 NRX_ZAR_API void zardCeil_26(int32_t n, const double* a, double* r);
 NRX_ZAR_API void zardCeil(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dFloor_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFloor_ctab[3];
-NRX_ZAR_API void zardFloor_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFloor_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFloor_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFloor(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dFrac_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFrac_ctab[3];
-NRX_ZAR_API void zardFrac_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFrac_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFrac_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardFrac(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dNearbyInt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dNearbyInt_ctab[3];
-NRX_ZAR_API void zardNearbyInt_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardNearbyInt_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardNearbyInt_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardNearbyInt(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dRint_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dRint_ctab[3];
-NRX_ZAR_API void zardRint_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRint_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRint_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRint(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dRound_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dRound_ctab[3];
-NRX_ZAR_API void zardRound_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRound_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRound_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardRound(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTrunc_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTrunc_ctab[3];
-NRX_ZAR_API void zardTrunc_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTrunc_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTrunc_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTrunc(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSqr_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSqr_ctab[3];
-NRX_ZAR_API void zardSqr_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqr_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqr_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqr(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLGamma_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLGamma_ctab[3];
-NRX_ZAR_API void zardLGamma_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLGamma_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLGamma_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLGamma(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTGamma_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTGamma_ctab[3];
-NRX_ZAR_API void zardTGamma_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTGamma_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTGamma_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTGamma(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExp2_ctab[3];
-NRX_ZAR_API void zardExp2_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp2_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp2_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp2(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExp10_ctab[3];
-NRX_ZAR_API void zardExp10_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp10_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp10_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp10(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLogb_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLogb_ctab[3];
-NRX_ZAR_API void zardLogb_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLogb_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLogb_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLogb(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dCopySign_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCopySign_ctab[3];
-NRX_ZAR_API void zardCopySign_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardCopySign_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardCopySign_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardCopySign(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dNextAfter_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dNextAfter_ctab[3];
-NRX_ZAR_API void zardNextAfter_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardNextAfter_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardNextAfter_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardNextAfter(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFdim_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFdim_ctab[3];
-NRX_ZAR_API void zardFdim_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFdim_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFdim_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFdim(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmax_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFmax_ctab[3];
-NRX_ZAR_API void zardFmax_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmax_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmax_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmax(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFmin_ctab[3];
-NRX_ZAR_API void zardFmin_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmin_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmin_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmin(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMaxMag_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dMaxMag_ctab[3];
-NRX_ZAR_API void zardMaxMag_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMaxMag_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMaxMag_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMaxMag(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMinMag_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dMinMag_ctab[3];
-NRX_ZAR_API void zardMinMag_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMinMag_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMinMag_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMinMag(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dRemainder_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dRemainder_ctab[3];
-NRX_ZAR_API void zardRemainder_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardRemainder_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardRemainder_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardRemainder(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmod_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dFmod_ctab[3];
-NRX_ZAR_API void zardFmod_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmod_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmod_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardFmod(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v1r2_d_fn nrx_zar_kernel_dModf_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dModf_ctab[3];
-NRX_ZAR_API void zardModf_50(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardModf_HA(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardModf_26(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardModf(int32_t n, const double* a, double* r1, double* r2);
-extern NRX_ZAR_API nrx_zar_lf_d_fn nrx_zar_kernel_dLinearFrac_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLinearFrac_ctab[3];
-NRX_ZAR_API void zardLinearFrac_50(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
-NRX_ZAR_API void zardLinearFrac_HA(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
-NRX_ZAR_API void zardLinearFrac_26(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
-NRX_ZAR_API void zardLinearFrac(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAbs_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAbs_ctab[3];
-NRX_ZAR_API void zardAbs_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAbs_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAbs_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAbs(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInv_ctab[3];
-NRX_ZAR_API void zardInv_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInv_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInv_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInv(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExpInt1_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExpInt1_ctab[3];
-NRX_ZAR_API void zardExpInt1_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpInt1_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpInt1_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpInt1(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSqrt_ctab[3];
-NRX_ZAR_API void zardSqrt_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqrt_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqrt_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSqrt(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExp_ctab[3];
-NRX_ZAR_API void zardExp_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExp(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInvSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInvSqrt_ctab[3];
-NRX_ZAR_API void zardInvSqrt_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvSqrt_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvSqrt_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvSqrt(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCbrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCbrt_ctab[3];
-NRX_ZAR_API void zardCbrt_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCbrt_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCbrt_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCbrt(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInvCbrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInvCbrt_ctab[3];
-NRX_ZAR_API void zardInvCbrt_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvCbrt_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvCbrt_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardInvCbrt(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErf_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErf_ctab[3];
-NRX_ZAR_API void zardErf_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErf_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErf_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErf(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfc_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfc_ctab[3];
-NRX_ZAR_API void zardErfc_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfc_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfc_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfc(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfInv_ctab[3];
-NRX_ZAR_API void zardErfInv_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfInv_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfInv_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfInv(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfcInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfcInv_ctab[3];
-NRX_ZAR_API void zardErfcInv_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfcInv_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfcInv_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardErfcInv(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCdfNorm_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCdfNorm_ctab[3];
-NRX_ZAR_API void zardCdfNorm_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNorm_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNorm_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNorm(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCdfNormInv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormInv_ctab[3];
-NRX_ZAR_API void zardCdfNormInv_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNormInv_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNormInv_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCdfNormInv(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExpm1_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExpm1_ctab[3];
-NRX_ZAR_API void zardExpm1_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpm1_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpm1_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardExpm1(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog1p_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog1p_ctab[3];
-NRX_ZAR_API void zardLog1p_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog1p_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog1p_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog1p(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog2_ctab[3];
-NRX_ZAR_API void zardLog2_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog2_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog2_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog2(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dPow3o2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPow3o2_ctab[3];
-NRX_ZAR_API void zardPow3o2_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow3o2_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow3o2_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow3o2(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dPow2o3_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPow2o3_ctab[3];
-NRX_ZAR_API void zardPow2o3_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow2o3_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow2o3_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardPow2o3(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSinpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinpi_ctab[3];
-NRX_ZAR_API void zardSinpi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinpi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinpi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinpi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCospi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCospi_ctab[3];
-NRX_ZAR_API void zardCospi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCospi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCospi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCospi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTanpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTanpi_ctab[3];
-NRX_ZAR_API void zardTanpi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanpi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanpi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanpi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcospi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcospi_ctab[3];
-NRX_ZAR_API void zardAcospi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcospi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcospi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcospi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsinpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsinpi_ctab[3];
-NRX_ZAR_API void zardAsinpi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinpi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinpi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinpi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtanpi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtanpi_ctab[3];
-NRX_ZAR_API void zardAtanpi_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanpi_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanpi_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanpi(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSind_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSind_ctab[3];
-NRX_ZAR_API void zardSind_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSind_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSind_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSind(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCosd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCosd_ctab[3];
-NRX_ZAR_API void zardCosd_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosd_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosd_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosd(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTand_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTand_ctab[3];
-NRX_ZAR_API void zardTand_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTand_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTand_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTand(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAtan2_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtan2_ctab[3];
-NRX_ZAR_API void zardAtan2_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAtan2pi_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtan2pi_ctab[3];
-NRX_ZAR_API void zardAtan2pi_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2pi_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2pi_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAtan2pi(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dHypot_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dHypot_ctab[3];
-NRX_ZAR_API void zardHypot_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardHypot_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardHypot_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardHypot(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dPowr_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPowr_ctab[3];
-NRX_ZAR_API void zardPowr_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPowr_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPowr_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPowr(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v1r2_d_fn nrx_zar_kernel_dSinCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinCos_ctab[3];
-NRX_ZAR_API void zardSinCos_50(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardSinCos_HA(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardSinCos_26(int32_t n, const double* a, double* r1, double* r2);
-NRX_ZAR_API void zardSinCos(int32_t n, const double* a, double* r1, double* r2);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLn_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLn_ctab[3];
-NRX_ZAR_API void zardLn_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLn_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLn_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLn(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog10_ctab[3];
-NRX_ZAR_API void zardLog10_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog10_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog10_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardLog10(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSin_ctab[3];
-NRX_ZAR_API void zardSin_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSin_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSin_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSin(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTan_ctab[3];
-NRX_ZAR_API void zardTan_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTan_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTan_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTan(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcos_ctab[3];
-NRX_ZAR_API void zardAcos_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcos_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcos_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcos(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcosh_ctab[3];
-NRX_ZAR_API void zardAcosh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcosh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcosh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAcosh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsin_ctab[3];
-NRX_ZAR_API void zardAsin_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsin_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsin_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsin(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsinh_ctab[3];
-NRX_ZAR_API void zardAsinh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAsinh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtan_ctab[3];
-NRX_ZAR_API void zardAtan_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtan_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtan_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtan(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtanh_ctab[3];
-NRX_ZAR_API void zardAtanh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardAtanh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCosh_ctab[3];
-NRX_ZAR_API void zardCosh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCosh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTanh_ctab[3];
-NRX_ZAR_API void zardTanh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardTanh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dPow_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPow_ctab[3];
-NRX_ZAR_API void zardPow_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPow_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPow_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardPow(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCos_ctab[3];
-NRX_ZAR_API void zardCos_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCos_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCos_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardCos(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinh_ctab[3];
-NRX_ZAR_API void zardSinh_50(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinh_HA(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinh_26(int32_t n, const double* a, double* r);
-NRX_ZAR_API void zardSinh(int32_t n, const double* a, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dDiv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dDiv_ctab[3];
-NRX_ZAR_API void zardDiv_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardDiv_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardDiv_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardDiv(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAdd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAdd_ctab[3];
-NRX_ZAR_API void zardAdd_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAdd_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAdd_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardAdd(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dSub_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSub_ctab[3];
-NRX_ZAR_API void zardSub_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardSub_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardSub_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardSub(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMul_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dMul_ctab[3];
-NRX_ZAR_API void zardMul_50(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMul_HA(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMul_26(int32_t n, const double* a, const double* b, double* r);
-NRX_ZAR_API void zardMul(int32_t n, const double* a, const double* b, double* r);
-extern NRX_ZAR_API nrx_zar_vs_d_fn nrx_zar_kernel_dPowx_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPowx_ctab[3];
-NRX_ZAR_API void zardPowx_50(int32_t n, const double* a, double b, double* r);
-NRX_ZAR_API void zardPowx_HA(int32_t n, const double* a, double b, double* r);
-NRX_ZAR_API void zardPowx_26(int32_t n, const double* a, double b, double* r);
-NRX_ZAR_API void zardPowx(int32_t n, const double* a, double b, double* r);
-extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cAbs_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAbs_ctab[3];
-NRX_ZAR_API void zarcAbs_21(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcAbs_HA(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcAbs_11(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcAbs(int32_t n, const NrxComplex8* a, float* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSqrt_ctab[3];
-NRX_ZAR_API void zarcSqrt_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSqrt_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSqrt_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSqrt(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cExp_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cExp_ctab[3];
-NRX_ZAR_API void zarcExp_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcExp_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcExp_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcExp(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cLn_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cLn_ctab[3];
-NRX_ZAR_API void zarcLn_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLn_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLn_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLn(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cLog10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cLog10_ctab[3];
-NRX_ZAR_API void zarcLog10_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLog10_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLog10_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcLog10(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSin_ctab[3];
-NRX_ZAR_API void zarcSin_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSin_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSin_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSin(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cTan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cTan_ctab[3];
-NRX_ZAR_API void zarcTan_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTan_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTan_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTan(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAcos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAcos_ctab[3];
-NRX_ZAR_API void zarcAcos_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcos_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcos_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcos(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAcosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAcosh_ctab[3];
-NRX_ZAR_API void zarcAcosh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcosh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcosh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAcosh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAsin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAsin_ctab[3];
-NRX_ZAR_API void zarcAsin_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsin_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsin_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsin(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAsinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAsinh_ctab[3];
-NRX_ZAR_API void zarcAsinh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsinh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsinh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAsinh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAtan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAtan_ctab[3];
-NRX_ZAR_API void zarcAtan_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtan_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtan_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtan(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAtanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAtanh_ctab[3];
-NRX_ZAR_API void zarcAtanh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtanh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtanh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcAtanh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cCosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCosh_ctab[3];
-NRX_ZAR_API void zarcCosh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCosh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCosh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCosh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cTanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cTanh_ctab[3];
-NRX_ZAR_API void zarcTanh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTanh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTanh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcTanh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cPow_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPow_ctab[3];
-NRX_ZAR_API void zarcPow_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcPow_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcPow_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcPow(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCos_ctab[3];
-NRX_ZAR_API void zarcCos_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCos_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCos_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCos(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSinh_ctab[3];
-NRX_ZAR_API void zarcSinh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSinh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSinh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcSinh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cDiv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cDiv_ctab[3];
-NRX_ZAR_API void zarcDiv_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcDiv_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcDiv_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcDiv(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cAdd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAdd_ctab[3];
-NRX_ZAR_API void zarcAdd_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcAdd_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcAdd_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcAdd(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cSub_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSub_ctab[3];
-NRX_ZAR_API void zarcSub_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcSub_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcSub_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcSub(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMul_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cMul_ctab[3];
-NRX_ZAR_API void zarcMul_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMul_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMul_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMul(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_vs_c_fn nrx_zar_kernel_cPowx_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPowx_ctab[3];
-NRX_ZAR_API void zarcPowx_21(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
-NRX_ZAR_API void zarcPowx_HA(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
-NRX_ZAR_API void zarcPowx_11(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
-NRX_ZAR_API void zarcPowx(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cConj_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cConj_ctab[3];
-NRX_ZAR_API void zarcConj_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcConj_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcConj_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-NRX_ZAR_API void zarcConj(int32_t n, const NrxComplex8* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_r2c_c_fn nrx_zar_kernel_cCIS_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCIS_ctab[3];
-NRX_ZAR_API void zarcCIS_21(int32_t n, const float* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCIS_HA(int32_t n, const float* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCIS_11(int32_t n, const float* a, NrxComplex8* r);
-NRX_ZAR_API void zarcCIS(int32_t n, const float* a, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cArg_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cArg_ctab[3];
-NRX_ZAR_API void zarcArg_21(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcArg_HA(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcArg_11(int32_t n, const NrxComplex8* a, float* r);
-NRX_ZAR_API void zarcArg(int32_t n, const NrxComplex8* a, float* r);
-extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMulByConj_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cMulByConj_ctab[3];
-NRX_ZAR_API void zarcMulByConj_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMulByConj_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMulByConj_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-NRX_ZAR_API void zarcMulByConj(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
-extern NRX_ZAR_API nrx_zar_c2r_z_fn nrx_zar_kernel_zAbs_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAbs_ctab[3];
-NRX_ZAR_API void zarzAbs_50(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzAbs_HA(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzAbs_26(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzAbs(int32_t n, const NrxComplex16* a, double* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSqrt_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zSqrt_ctab[3];
-NRX_ZAR_API void zarzSqrt_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSqrt_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSqrt_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSqrt(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zExp_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zExp_ctab[3];
-NRX_ZAR_API void zarzExp_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzExp_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzExp_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzExp(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zLn_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zLn_ctab[3];
-NRX_ZAR_API void zarzLn_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLn_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLn_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLn(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zLog10_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zLog10_ctab[3];
-NRX_ZAR_API void zarzLog10_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLog10_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLog10_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzLog10(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zSin_ctab[3];
-NRX_ZAR_API void zarzSin_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSin_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSin_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSin(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zTan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zTan_ctab[3];
-NRX_ZAR_API void zarzTan_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTan_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTan_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTan(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAcos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAcos_ctab[3];
-NRX_ZAR_API void zarzAcos_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcos_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcos_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcos(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAcosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAcosh_ctab[3];
-NRX_ZAR_API void zarzAcosh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcosh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcosh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAcosh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAsin_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAsin_ctab[3];
-NRX_ZAR_API void zarzAsin_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsin_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsin_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsin(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAsinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAsinh_ctab[3];
-NRX_ZAR_API void zarzAsinh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsinh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsinh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAsinh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAtan_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAtan_ctab[3];
-NRX_ZAR_API void zarzAtan_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtan_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtan_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtan(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAtanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAtanh_ctab[3];
-NRX_ZAR_API void zarzAtanh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtanh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtanh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzAtanh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zCosh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zCosh_ctab[3];
-NRX_ZAR_API void zarzCosh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCosh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCosh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCosh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zTanh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zTanh_ctab[3];
-NRX_ZAR_API void zarzTanh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTanh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTanh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzTanh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zPow_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zPow_ctab[3];
-NRX_ZAR_API void zarzPow_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzPow_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzPow_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzPow(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zCos_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zCos_ctab[3];
-NRX_ZAR_API void zarzCos_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCos_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCos_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCos(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSinh_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zSinh_ctab[3];
-NRX_ZAR_API void zarzSinh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSinh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSinh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzSinh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zDiv_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zDiv_ctab[3];
-NRX_ZAR_API void zarzDiv_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzDiv_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzDiv_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzDiv(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zAdd_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zAdd_ctab[3];
-NRX_ZAR_API void zarzAdd_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzAdd_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzAdd_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzAdd(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zSub_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zSub_ctab[3];
-NRX_ZAR_API void zarzSub_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzSub_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzSub_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzSub(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zMul_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zMul_ctab[3];
-NRX_ZAR_API void zarzMul_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMul_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMul_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMul(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_vs_z_fn nrx_zar_kernel_zPowx_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zPowx_ctab[3];
-NRX_ZAR_API void zarzPowx_50(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
-NRX_ZAR_API void zarzPowx_HA(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
-NRX_ZAR_API void zarzPowx_26(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
-NRX_ZAR_API void zarzPowx(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zConj_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zConj_ctab[3];
-NRX_ZAR_API void zarzConj_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzConj_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzConj_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-NRX_ZAR_API void zarzConj(int32_t n, const NrxComplex16* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_r2c_z_fn nrx_zar_kernel_zCIS_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zCIS_ctab[3];
-NRX_ZAR_API void zarzCIS_50(int32_t n, const double* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCIS_HA(int32_t n, const double* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCIS_26(int32_t n, const double* a, NrxComplex16* r);
-NRX_ZAR_API void zarzCIS(int32_t n, const double* a, NrxComplex16* r);
-extern NRX_ZAR_API nrx_zar_c2r_z_fn nrx_zar_kernel_zArg_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zArg_ctab[3];
-NRX_ZAR_API void zarzArg_50(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzArg_HA(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzArg_26(int32_t n, const NrxComplex16* a, double* r);
-NRX_ZAR_API void zarzArg(int32_t n, const NrxComplex16* a, double* r);
-extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zMulByConj_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_zMulByConj_ctab[3];
-NRX_ZAR_API void zarzMulByConj_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMulByConj_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMulByConj_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
-NRX_ZAR_API void zarzMulByConj(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
 extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCeilI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCeilI_ctab[3];
 NRX_ZAR_API void zarsCeilI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarsCeilI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarsCeilI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarsCeilI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sFloorI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFloorI_ctab[3];
-NRX_ZAR_API void zarsFloorI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFloorI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFloorI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFloorI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sFracI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFracI_ctab[3];
-NRX_ZAR_API void zarsFracI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFracI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFracI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsFracI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sNearbyIntI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sNearbyIntI_ctab[3];
-NRX_ZAR_API void zarsNearbyIntI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsNearbyIntI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsNearbyIntI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsNearbyIntI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sRintI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRintI_ctab[3];
-NRX_ZAR_API void zarsRintI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRintI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRintI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRintI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sRoundI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRoundI_ctab[3];
-NRX_ZAR_API void zarsRoundI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRoundI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRoundI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsRoundI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTruncI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTruncI_ctab[3];
-NRX_ZAR_API void zarsTruncI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTruncI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTruncI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTruncI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSqrI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSqrI_ctab[3];
-NRX_ZAR_API void zarsSqrI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLGammaI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLGammaI_ctab[3];
-NRX_ZAR_API void zarsLGammaI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLGammaI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLGammaI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLGammaI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTGammaI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTGammaI_ctab[3];
-NRX_ZAR_API void zarsTGammaI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTGammaI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTGammaI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTGammaI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExp2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExp2I_ctab[3];
-NRX_ZAR_API void zarsExp2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExp10I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExp10I_ctab[3];
-NRX_ZAR_API void zarsExp10I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp10I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp10I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExp10I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLogbI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLogbI_ctab[3];
-NRX_ZAR_API void zarsLogbI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLogbI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLogbI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLogbI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sCopySignI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCopySignI_ctab[3];
-NRX_ZAR_API void zarsCopySignI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsCopySignI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsCopySignI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsCopySignI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sNextAfterI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sNextAfterI_ctab[3];
-NRX_ZAR_API void zarsNextAfterI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsNextAfterI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsNextAfterI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsNextAfterI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFdimI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFdimI_ctab[3];
-NRX_ZAR_API void zarsFdimI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFdimI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFdimI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFdimI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFmaxI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFmaxI_ctab[3];
-NRX_ZAR_API void zarsFmaxI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmaxI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmaxI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmaxI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFminI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFminI_ctab[3];
-NRX_ZAR_API void zarsFminI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFminI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFminI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFminI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMaxMagI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMaxMagI_ctab[3];
-NRX_ZAR_API void zarsMaxMagI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMaxMagI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMaxMagI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMaxMagI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMinMagI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMinMagI_ctab[3];
-NRX_ZAR_API void zarsMinMagI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMinMagI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMinMagI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMinMagI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sRemainderI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sRemainderI_ctab[3];
-NRX_ZAR_API void zarsRemainderI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsRemainderI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsRemainderI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsRemainderI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFmodI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sFmodI_ctab[3];
-NRX_ZAR_API void zarsFmodI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmodI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmodI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsFmodI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1r2i_s_fn nrx_zar_kernel_sModfI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sModfI_ctab[3];
-NRX_ZAR_API void zarsModfI_21(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsModfI_HA(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsModfI_11(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsModfI(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-extern NRX_ZAR_API nrx_zar_lfi_s_fn nrx_zar_kernel_sLinearFracI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLinearFracI_ctab[3];
-NRX_ZAR_API void zarsLinearFracI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
-NRX_ZAR_API void zarsLinearFracI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
-NRX_ZAR_API void zarsLinearFracI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
-NRX_ZAR_API void zarsLinearFracI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAbsI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAbsI_ctab[3];
-NRX_ZAR_API void zarsAbsI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAbsI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAbsI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAbsI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInvI_ctab[3];
-NRX_ZAR_API void zarsInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpInt1I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExpInt1I_ctab[3];
-NRX_ZAR_API void zarsExpInt1I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpInt1I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpInt1I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpInt1I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSqrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSqrtI_ctab[3];
-NRX_ZAR_API void zarsSqrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSqrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExpI_ctab[3];
-NRX_ZAR_API void zarsExpI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvSqrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInvSqrtI_ctab[3];
-NRX_ZAR_API void zarsInvSqrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvSqrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvSqrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvSqrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCbrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCbrtI_ctab[3];
-NRX_ZAR_API void zarsCbrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCbrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCbrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCbrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvCbrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sInvCbrtI_ctab[3];
-NRX_ZAR_API void zarsInvCbrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvCbrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvCbrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsInvCbrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfI_ctab[3];
-NRX_ZAR_API void zarsErfI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfcI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfcI_ctab[3];
-NRX_ZAR_API void zarsErfcI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfInvI_ctab[3];
-NRX_ZAR_API void zarsErfInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfcInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sErfcInvI_ctab[3];
-NRX_ZAR_API void zarsErfcInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsErfcInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCdfNormI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormI_ctab[3];
-NRX_ZAR_API void zarsCdfNormI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCdfNormInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormInvI_ctab[3];
-NRX_ZAR_API void zarsCdfNormInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCdfNormInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpm1I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sExpm1I_ctab[3];
-NRX_ZAR_API void zarsExpm1I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpm1I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpm1I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsExpm1I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog1pI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog1pI_ctab[3];
-NRX_ZAR_API void zarsLog1pI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog1pI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog1pI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog1pI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog2I_ctab[3];
-NRX_ZAR_API void zarsLog2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sPow3o2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPow3o2I_ctab[3];
-NRX_ZAR_API void zarsPow3o2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow3o2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow3o2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow3o2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sPow2o3I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPow2o3I_ctab[3];
-NRX_ZAR_API void zarsPow2o3I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow2o3I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow2o3I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsPow2o3I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinpiI_ctab[3];
-NRX_ZAR_API void zarsSinpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCospiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCospiI_ctab[3];
-NRX_ZAR_API void zarsCospiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCospiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCospiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCospiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTanpiI_ctab[3];
-NRX_ZAR_API void zarsTanpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcospiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcospiI_ctab[3];
-NRX_ZAR_API void zarsAcospiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcospiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcospiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcospiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsinpiI_ctab[3];
-NRX_ZAR_API void zarsAsinpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtanpiI_ctab[3];
-NRX_ZAR_API void zarsAtanpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSindI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSindI_ctab[3];
-NRX_ZAR_API void zarsSindI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSindI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSindI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSindI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCosdI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCosdI_ctab[3];
-NRX_ZAR_API void zarsCosdI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosdI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosdI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosdI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTandI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTandI_ctab[3];
-NRX_ZAR_API void zarsTandI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTandI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTandI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTandI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAtan2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtan2I_ctab[3];
-NRX_ZAR_API void zarsAtan2I_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2I_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2I_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2I(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAtan2piI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtan2piI_ctab[3];
-NRX_ZAR_API void zarsAtan2piI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2piI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2piI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtan2piI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sHypotI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sHypotI_ctab[3];
-NRX_ZAR_API void zarsHypotI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsHypotI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsHypotI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsHypotI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sPowrI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPowrI_ctab[3];
-NRX_ZAR_API void zarsPowrI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowrI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowrI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowrI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1r2i_s_fn nrx_zar_kernel_sSinCosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinCosI_ctab[3];
-NRX_ZAR_API void zarsSinCosI_21(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsSinCosI_HA(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsSinCosI_11(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-NRX_ZAR_API void zarsSinCosI(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLnI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLnI_ctab[3];
-NRX_ZAR_API void zarsLnI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLnI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLnI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLnI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog10I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sLog10I_ctab[3];
-NRX_ZAR_API void zarsLog10I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog10I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog10I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsLog10I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinI_ctab[3];
-NRX_ZAR_API void zarsSinI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTanI_ctab[3];
-NRX_ZAR_API void zarsTanI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcosI_ctab[3];
-NRX_ZAR_API void zarsAcosI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcosI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcosI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcosI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAcoshI_ctab[3];
-NRX_ZAR_API void zarsAcoshI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcoshI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcoshI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAcoshI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsinI_ctab[3];
-NRX_ZAR_API void zarsAsinI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAsinhI_ctab[3];
-NRX_ZAR_API void zarsAsinhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAsinhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtanI_ctab[3];
-NRX_ZAR_API void zarsAtanI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAtanhI_ctab[3];
-NRX_ZAR_API void zarsAtanhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsAtanhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCoshI_ctab[3];
-NRX_ZAR_API void zarsCoshI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCoshI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCoshI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCoshI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sTanhI_ctab[3];
-NRX_ZAR_API void zarsTanhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsTanhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sPowI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPowI_ctab[3];
-NRX_ZAR_API void zarsPowI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sCosI_ctab[3];
-NRX_ZAR_API void zarsCosI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsCosI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSinhI_ctab[3];
-NRX_ZAR_API void zarsSinhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarsSinhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sDivI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sDivI_ctab[3];
-NRX_ZAR_API void zarsDivI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsDivI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsDivI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsDivI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAddI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sAddI_ctab[3];
-NRX_ZAR_API void zarsAddI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAddI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAddI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsAddI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sSubI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sSubI_ctab[3];
-NRX_ZAR_API void zarsSubI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsSubI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsSubI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsSubI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMulI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sMulI_ctab[3];
-NRX_ZAR_API void zarsMulI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMulI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMulI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-NRX_ZAR_API void zarsMulI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_vsi_s_fn nrx_zar_kernel_sPowxI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPowxI_ctab[3];
-NRX_ZAR_API void zarsPowxI_21(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowxI_HA(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowxI_11(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
-NRX_ZAR_API void zarsPowxI(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCeilI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dCeilI_ctab[3];
 NRX_ZAR_API void zardCeilI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardCeilI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardCeilI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardCeilI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Floor: rounds down to an integral value.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -1.5 -> -2
+ *     sd: 0.5 -> 0
+ *     sd: -0 -> -0
+ *     sd: -inf -> -inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sFloor_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFloor_ctab[3];
+NRX_ZAR_API void zarsFloor_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFloor_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFloor_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFloor(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dFloor_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFloor_ctab[3];
+NRX_ZAR_API void zardFloor_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFloor_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFloor_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFloor(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sFloorI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFloorI_ctab[3];
+NRX_ZAR_API void zarsFloorI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFloorI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFloorI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFloorI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dFloorI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFloorI_ctab[3];
 NRX_ZAR_API void zardFloorI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFloorI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFloorI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFloorI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Frac: fractional part x - trunc(x), with the sign of x.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -3 -> -0
+ *     sd: 2.75 -> 0.75
+ *     sd: -2.75 -> -0.75
+ *     sd: inf -> 0
+ *     sd: -inf -> -0
+ *     sd: nan -> nan
+ *     d: 4503599627370495.5 -> 0.5
+ *     s: 8388607.5 -> 0.5
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sFrac_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFrac_ctab[3];
+NRX_ZAR_API void zarsFrac_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFrac_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFrac_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsFrac(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dFrac_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFrac_ctab[3];
+NRX_ZAR_API void zardFrac_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFrac_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFrac_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardFrac(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sFracI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFracI_ctab[3];
+NRX_ZAR_API void zarsFracI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFracI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFracI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsFracI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dFracI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFracI_ctab[3];
 NRX_ZAR_API void zardFracI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFracI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFracI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardFracI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* NearbyInt: rounds to the nearest integral value, ties to even.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 2.5 -> 2
+ *     sd: -2.5 -> -2
+ *     sd: 3.5 -> 4
+ *     sd: -0.4 -> -0
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sNearbyInt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sNearbyInt_ctab[3];
+NRX_ZAR_API void zarsNearbyInt_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsNearbyInt_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsNearbyInt_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsNearbyInt(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dNearbyInt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dNearbyInt_ctab[3];
+NRX_ZAR_API void zardNearbyInt_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardNearbyInt_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardNearbyInt_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardNearbyInt(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sNearbyIntI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sNearbyIntI_ctab[3];
+NRX_ZAR_API void zarsNearbyIntI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsNearbyIntI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsNearbyIntI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsNearbyIntI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dNearbyIntI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dNearbyIntI_ctab[3];
 NRX_ZAR_API void zardNearbyIntI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardNearbyIntI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardNearbyIntI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardNearbyIntI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Rint: rounds to the nearest integral value, ties to even.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 2.5 -> 2
+ *     sd: -2.5 -> -2
+ *     sd: 3.5 -> 4
+ *     sd: -0.4 -> -0
+ *     sd: -inf -> -inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sRint_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRint_ctab[3];
+NRX_ZAR_API void zarsRint_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRint_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRint_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRint(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dRint_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dRint_ctab[3];
+NRX_ZAR_API void zardRint_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRint_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRint_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRint(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sRintI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRintI_ctab[3];
+NRX_ZAR_API void zarsRintI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRintI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRintI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRintI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dRintI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dRintI_ctab[3];
 NRX_ZAR_API void zardRintI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRintI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRintI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRintI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Round: rounds to the nearest integral value, ties away from zero.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 2.5 -> 3
+ *     sd: -2.5 -> -3
+ *     sd: -0 -> -0
+ *     sd: -0.4 -> -0
+ *     d: 0.49999999999999994 -> 0
+ *     s: 0.49999997 -> 0
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sRound_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRound_ctab[3];
+NRX_ZAR_API void zarsRound_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRound_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRound_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsRound(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dRound_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dRound_ctab[3];
+NRX_ZAR_API void zardRound_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRound_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRound_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardRound(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sRoundI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRoundI_ctab[3];
+NRX_ZAR_API void zarsRoundI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRoundI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRoundI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsRoundI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dRoundI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dRoundI_ctab[3];
 NRX_ZAR_API void zardRoundI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRoundI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRoundI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardRoundI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Trunc: rounds toward zero to an integral value.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -1.7 -> -1
+ *     sd: -0.5 -> -0
+ *     sd: 1.5 -> 1
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTrunc_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTrunc_ctab[3];
+NRX_ZAR_API void zarsTrunc_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTrunc_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTrunc_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTrunc(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTrunc_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTrunc_ctab[3];
+NRX_ZAR_API void zardTrunc_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTrunc_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTrunc_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTrunc(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTruncI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTruncI_ctab[3];
+NRX_ZAR_API void zarsTruncI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTruncI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTruncI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTruncI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTruncI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dTruncI_ctab[3];
 NRX_ZAR_API void zardTruncI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTruncI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTruncI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTruncI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Sqr: x squared.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -3 -> 9
+ *     sd: -0 -> 0
+ *     d: 1e200 -> inf
+ *     s: 1e20 -> inf
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqr_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSqr_ctab[3];
+NRX_ZAR_API void zarsSqr_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqr_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqr_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqr(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSqr_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSqr_ctab[3];
+NRX_ZAR_API void zardSqr_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqr_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqr_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqr(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSqrI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSqrI_ctab[3];
+NRX_ZAR_API void zarsSqrI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSqrI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dSqrI_ctab[3];
 NRX_ZAR_API void zardSqrI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardSqrI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardSqrI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardSqrI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* LGamma: natural logarithm of |Gamma(x)|.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-50, 100].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> inf, code 2
+ *     sd: -2 -> inf, code 2
+ *     sd: 1 -> 0
+ *     sd: 2 -> 0
+ *     d: 1e306 -> inf, code 3
+ *     sd: -inf -> inf
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *   codes: 2 pole, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLGamma_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLGamma_ctab[3];
+NRX_ZAR_API void zarsLGamma_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLGamma_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLGamma_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLGamma(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLGamma_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLGamma_ctab[3];
+NRX_ZAR_API void zardLGamma_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLGamma_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLGamma_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLGamma(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLGammaI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLGammaI_ctab[3];
+NRX_ZAR_API void zarsLGammaI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLGammaI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLGammaI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLGammaI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLGammaI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dLGammaI_ctab[3];
 NRX_ZAR_API void zardLGammaI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLGammaI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLGammaI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLGammaI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* TGamma: Gamma(x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-30, 30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -inf, code 2
+ *     sd: 0 -> inf, code 2
+ *     sd: -3 -> nan, code 1
+ *     sd: 5 -> 24
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     d: 172 -> inf, code 3
+ *     d: 1e-310 -> inf, code 3
+ *     s: 36 -> inf, code 3
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTGamma_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTGamma_ctab[3];
+NRX_ZAR_API void zarsTGamma_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTGamma_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTGamma_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTGamma(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTGamma_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTGamma_ctab[3];
+NRX_ZAR_API void zardTGamma_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTGamma_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTGamma_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTGamma(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTGammaI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTGammaI_ctab[3];
+NRX_ZAR_API void zarsTGammaI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTGammaI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTGammaI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTGammaI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTGammaI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dTGammaI_ctab[3];
 NRX_ZAR_API void zardTGammaI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTGammaI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTGammaI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardTGammaI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Exp2: 2^x.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-120, 120].
+ *   special results (types: arguments -> results, code):
+ *     d: 1024 -> inf, code 3
+ *     d: -1074.5 -> sub, code 4
+ *     d: -1075 -> 0, code 4
+ *     sd: -inf -> 0
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     d: 1023.5 -> ~0x1.6a09e667f3bcdp1023
+ *     d: -1022 -> 0x1p-1022
+ *     s: 128 -> inf, code 3
+ *     s: -140 -> sub, code 4
+ *     s: -151 -> 0, code 4
+ *     s: 127 -> 0x1p127
+ *   codes: 3 overflow, 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExp2_ctab[3];
+NRX_ZAR_API void zarsExp2_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp2_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp2_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp2(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExp2_ctab[3];
+NRX_ZAR_API void zardExp2_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp2_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp2_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp2(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExp2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExp2I_ctab[3];
+NRX_ZAR_API void zarsExp2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExp2I_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dExp2I_ctab[3];
 NRX_ZAR_API void zardExp2I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp2I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp2I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp2I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Exp10: 10^x.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-35, 35].
+ *   special results (types: arguments -> results, code):
+ *     d: 308.26 -> inf, code 3
+ *     d: -310 -> sub, code 4
+ *     d: -324 -> 0, code 4
+ *     d: 1e-17 -> 1
+ *     d: 300 -> ~1e300
+ *     sd: 2 -> 100
+ *     s: 38.6 -> inf, code 3
+ *     s: -40 -> sub, code 4
+ *     s: -46 -> 0, code 4
+ *     s: 3 -> 1000
+ *     sd: -inf -> 0
+ *     sd: nan -> nan
+ *   codes: 3 overflow, 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExp10_ctab[3];
+NRX_ZAR_API void zarsExp10_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp10_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp10_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp10(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExp10_ctab[3];
+NRX_ZAR_API void zardExp10_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp10_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp10_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp10(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExp10I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExp10I_ctab[3];
+NRX_ZAR_API void zarsExp10I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp10I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp10I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExp10I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExp10I_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dExp10I_ctab[3];
 NRX_ZAR_API void zardExp10I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp10I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp10I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExp10I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Logb: unbiased exponent of x as a floating value.
+ *   types s d; s d correctly rounded.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -inf, code 1
+ *     sd: 0 -> -inf, code 1
+ *     d: 0x1p-1074 -> -1074
+ *     s: 0x1p-149 -> -149
+ *     sd: inf -> inf
+ *     sd: -inf -> inf
+ *     sd: nan -> nan
+ *     sd: -48.5 -> 5
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLogb_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLogb_ctab[3];
+NRX_ZAR_API void zarsLogb_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLogb_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLogb_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLogb(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLogb_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLogb_ctab[3];
+NRX_ZAR_API void zardLogb_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLogb_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLogb_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLogb(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLogbI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLogbI_ctab[3];
+NRX_ZAR_API void zarsLogbI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLogbI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLogbI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLogbI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLogbI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dLogbI_ctab[3];
 NRX_ZAR_API void zardLogbI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLogbI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLogbI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardLogbI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* CopySign: magnitude of a with the sign of b.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 3 -0 -> -3
+ *     sd: -2 0 -> 2
+ *     sd: -0 1 -> 0
+ *     sd: inf -1 -> -inf
+ *     sd: 1 -nan -> -1
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sCopySign_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCopySign_ctab[3];
+NRX_ZAR_API void zarsCopySign_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsCopySign_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsCopySign_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsCopySign(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dCopySign_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCopySign_ctab[3];
+NRX_ZAR_API void zardCopySign_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardCopySign_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardCopySign_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardCopySign(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sCopySignI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCopySignI_ctab[3];
+NRX_ZAR_API void zarsCopySignI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsCopySignI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsCopySignI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsCopySignI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dCopySignI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dCopySignI_ctab[3];
 NRX_ZAR_API void zardCopySignI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardCopySignI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardCopySignI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardCopySignI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* NextAfter: neighbour of a in the direction of b.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     d: 1 2 -> 0x1.0000000000001p0
+ *     s: 1 2 -> 0x1.000002p0
+ *     d: 0 -1 -> -0x0.0000000000001p-1022
+ *     s: 0 1 -> 0x1p-149
+ *     sd: 1 1 -> 1
+ *     sd: nan 1 -> nan
+ *     sd: 1 nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sNextAfter_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sNextAfter_ctab[3];
+NRX_ZAR_API void zarsNextAfter_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsNextAfter_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsNextAfter_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsNextAfter(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dNextAfter_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dNextAfter_ctab[3];
+NRX_ZAR_API void zardNextAfter_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardNextAfter_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardNextAfter_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardNextAfter(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sNextAfterI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sNextAfterI_ctab[3];
+NRX_ZAR_API void zarsNextAfterI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsNextAfterI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsNextAfterI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsNextAfterI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dNextAfterI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dNextAfterI_ctab[3];
 NRX_ZAR_API void zardNextAfterI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardNextAfterI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardNextAfterI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardNextAfterI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Fdim: a - b when a > b, else +0.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 3 1 -> 2
+ *     sd: 1 3 -> 0
+ *     sd: nan 1 -> nan
+ *     sd: 1 nan -> nan
+ *     sd: inf inf -> 0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFdim_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFdim_ctab[3];
+NRX_ZAR_API void zarsFdim_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFdim_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFdim_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFdim(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFdim_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFdim_ctab[3];
+NRX_ZAR_API void zardFdim_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFdim_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFdim_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFdim(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFdimI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFdimI_ctab[3];
+NRX_ZAR_API void zarsFdimI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFdimI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFdimI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFdimI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dFdimI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFdimI_ctab[3];
 NRX_ZAR_API void zardFdimI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFdimI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFdimI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFdimI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Fmax: larger of a and b; the other one when exactly one is NaN.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: nan 2 -> 2
+ *     sd: 2 nan -> 2
+ *     sd: 1 -3 -> 1
+ *     sd: -inf 1 -> 1
+ *     sd: nan nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmax_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFmax_ctab[3];
+NRX_ZAR_API void zarsFmax_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmax_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmax_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmax(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmax_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFmax_ctab[3];
+NRX_ZAR_API void zardFmax_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmax_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmax_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmax(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFmaxI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFmaxI_ctab[3];
+NRX_ZAR_API void zarsFmaxI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmaxI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmaxI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmaxI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dFmaxI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFmaxI_ctab[3];
 NRX_ZAR_API void zardFmaxI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmaxI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmaxI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmaxI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Fmin: smaller of a and b; the other one when exactly one is NaN.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: nan 2 -> 2
+ *     sd: 2 nan -> 2
+ *     sd: 1 -3 -> -3
+ *     sd: inf 1 -> 1
+ *     sd: nan nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFmin_ctab[3];
+NRX_ZAR_API void zarsFmin_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmin_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmin_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmin(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFmin_ctab[3];
+NRX_ZAR_API void zardFmin_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmin_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmin_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmin(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFminI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFminI_ctab[3];
+NRX_ZAR_API void zarsFminI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFminI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFminI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFminI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dFminI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFminI_ctab[3];
 NRX_ZAR_API void zardFminI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFminI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFminI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFminI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* MaxMag: argument of larger magnitude; Fmax on equal magnitudes.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -3 2 -> -3
+ *     sd: 3 -3 -> 3
+ *     sd: nan 1 -> 1
+ *     sd: 1 nan -> 1
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMaxMag_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMaxMag_ctab[3];
+NRX_ZAR_API void zarsMaxMag_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMaxMag_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMaxMag_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMaxMag(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMaxMag_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dMaxMag_ctab[3];
+NRX_ZAR_API void zardMaxMag_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMaxMag_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMaxMag_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMaxMag(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMaxMagI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMaxMagI_ctab[3];
+NRX_ZAR_API void zarsMaxMagI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMaxMagI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMaxMagI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMaxMagI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dMaxMagI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dMaxMagI_ctab[3];
 NRX_ZAR_API void zardMaxMagI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMaxMagI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMaxMagI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMaxMagI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* MinMag: argument of smaller magnitude; Fmin on equal magnitudes.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -3 2 -> 2
+ *     sd: 3 -3 -> -3
+ *     sd: nan 1 -> 1
+ *     sd: 1 nan -> 1
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMinMag_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMinMag_ctab[3];
+NRX_ZAR_API void zarsMinMag_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMinMag_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMinMag_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMinMag(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMinMag_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dMinMag_ctab[3];
+NRX_ZAR_API void zardMinMag_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMinMag_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMinMag_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMinMag(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMinMagI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMinMagI_ctab[3];
+NRX_ZAR_API void zarsMinMagI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMinMagI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMinMagI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMinMagI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dMinMagI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dMinMagI_ctab[3];
 NRX_ZAR_API void zardMinMagI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMinMagI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMinMagI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardMinMagI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Remainder: a - n b with n = a / b rounded to nearest, ties to even.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 5 3 -> -1
+ *     sd: 7 2 -> -1
+ *     sd: -0 2 -> -0
+ *     sd: 1 inf -> 1
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sRemainder_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRemainder_ctab[3];
+NRX_ZAR_API void zarsRemainder_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsRemainder_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsRemainder_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsRemainder(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dRemainder_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dRemainder_ctab[3];
+NRX_ZAR_API void zardRemainder_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardRemainder_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardRemainder_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardRemainder(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sRemainderI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sRemainderI_ctab[3];
+NRX_ZAR_API void zarsRemainderI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsRemainderI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsRemainderI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsRemainderI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dRemainderI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dRemainderI_ctab[3];
 NRX_ZAR_API void zardRemainderI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardRemainderI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardRemainderI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardRemainderI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Fmod: a - n b with n = a / b truncated.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 5 3 -> 2
+ *     sd: -5 3 -> -2
+ *     sd: -0 2 -> -0
+ *     sd: 1 inf -> 1
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sFmod_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFmod_ctab[3];
+NRX_ZAR_API void zarsFmod_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmod_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmod_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsFmod(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dFmod_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dFmod_ctab[3];
+NRX_ZAR_API void zardFmod_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmod_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmod_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardFmod(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sFmodI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sFmodI_ctab[3];
+NRX_ZAR_API void zarsFmodI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmodI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmodI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsFmodI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dFmodI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dFmodI_ctab[3];
 NRX_ZAR_API void zardFmodI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmodI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmodI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
 NRX_ZAR_API void zardFmodI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Modf: integral part and fractional part, both with the sign of x.
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: -3.5 -> -3 -0.5
+ *     sd: inf -> inf 0
+ *     sd: -0 -> -0 -0
+ *     sd: 2 -> 2 0
+ *     sd: nan -> nan nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1r2_s_fn nrx_zar_kernel_sModf_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sModf_ctab[3];
+NRX_ZAR_API void zarsModf_21(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsModf_HA(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsModf_11(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsModf(int32_t n, const float* a, float* r1, float* r2);
+extern NRX_ZAR_API nrx_zar_v1r2_d_fn nrx_zar_kernel_dModf_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dModf_ctab[3];
+NRX_ZAR_API void zardModf_50(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardModf_HA(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardModf_26(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardModf(int32_t n, const double* a, double* r1, double* r2);
+extern NRX_ZAR_API nrx_zar_v1r2i_s_fn nrx_zar_kernel_sModfI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sModfI_ctab[3];
+NRX_ZAR_API void zarsModfI_21(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsModfI_HA(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsModfI_11(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsModfI(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
 extern NRX_ZAR_API nrx_zar_v1r2i_d_fn nrx_zar_kernel_dModfI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dModfI_ctab[3];
 NRX_ZAR_API void zardModfI_50(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 NRX_ZAR_API void zardModfI_HA(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 NRX_ZAR_API void zardModfI_26(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 NRX_ZAR_API void zardModfI(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
+
+/* LinearFrac: (scalea a + shifta) / (scaleb b + shiftb).
+ *   types s d; s d correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 2 1 0 1 0 -> 0.5
+ *     sd: 3 1 2 1 1 1 -> 3.5
+ *     sd: 1 -1 1 0 1 1 -> inf
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_lf_s_fn nrx_zar_kernel_sLinearFrac_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLinearFrac_ctab[3];
+NRX_ZAR_API void zarsLinearFrac_21(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
+NRX_ZAR_API void zarsLinearFrac_HA(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
+NRX_ZAR_API void zarsLinearFrac_11(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
+NRX_ZAR_API void zarsLinearFrac(int32_t n, const float* a, const float* b, float scalea, float shifta, float scaleb, float shiftb, float* r);
+extern NRX_ZAR_API nrx_zar_lf_d_fn nrx_zar_kernel_dLinearFrac_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLinearFrac_ctab[3];
+NRX_ZAR_API void zardLinearFrac_50(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
+NRX_ZAR_API void zardLinearFrac_HA(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
+NRX_ZAR_API void zardLinearFrac_26(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
+NRX_ZAR_API void zardLinearFrac(int32_t n, const double* a, const double* b, double scalea, double shifta, double scaleb, double shiftb, double* r);
+extern NRX_ZAR_API nrx_zar_lfi_s_fn nrx_zar_kernel_sLinearFracI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLinearFracI_ctab[3];
+NRX_ZAR_API void zarsLinearFracI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
+NRX_ZAR_API void zarsLinearFracI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
+NRX_ZAR_API void zarsLinearFracI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
+NRX_ZAR_API void zarsLinearFracI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float scalea, float shifta, float scaleb, float shiftb, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_lfi_d_fn nrx_zar_kernel_dLinearFracI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dLinearFracI_ctab[3];
 NRX_ZAR_API void zardLinearFracI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 NRX_ZAR_API void zardLinearFracI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 NRX_ZAR_API void zardLinearFracI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 NRX_ZAR_API void zardLinearFracI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
+
+/* Abs: absolute value; the modulus of a complex value.
+ *   types s d c z; s d correctly rounded; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> 0
+ *     sd: -inf -> inf
+ *     sd: -3 -> 3
+ *     sd: nan -> nan
+ *     cz: 3,4 -> ~5
+ *     cz: inf,nan -> inf
+ *     cz: -0,-0 -> 0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAbs_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAbs_ctab[3];
+NRX_ZAR_API void zarsAbs_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAbs_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAbs_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAbs(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAbs_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAbs_ctab[3];
+NRX_ZAR_API void zardAbs_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAbs_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAbs_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAbs(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cAbs_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAbs_ctab[3];
+NRX_ZAR_API void zarcAbs_21(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcAbs_HA(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcAbs_11(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcAbs(int32_t n, const NrxComplex8* a, float* r);
+extern NRX_ZAR_API nrx_zar_c2r_z_fn nrx_zar_kernel_zAbs_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAbs_ctab[3];
+NRX_ZAR_API void zarzAbs_50(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzAbs_HA(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzAbs_26(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzAbs(int32_t n, const NrxComplex16* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAbsI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAbsI_ctab[3];
+NRX_ZAR_API void zarsAbsI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAbsI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAbsI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAbsI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAbsI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dAbsI_ctab[3];
 NRX_ZAR_API void zardAbsI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardAbsI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardAbsI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardAbsI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInvI_ctab[3];
-NRX_ZAR_API void zardInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpInt1I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExpInt1I_ctab[3];
-NRX_ZAR_API void zardExpInt1I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpInt1I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpInt1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSqrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSqrtI_ctab[3];
-NRX_ZAR_API void zardSqrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSqrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSqrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSqrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExpI_ctab[3];
-NRX_ZAR_API void zardExpI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvSqrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInvSqrtI_ctab[3];
-NRX_ZAR_API void zardInvSqrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvSqrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvSqrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvSqrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCbrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCbrtI_ctab[3];
-NRX_ZAR_API void zardCbrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCbrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCbrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCbrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvCbrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dInvCbrtI_ctab[3];
-NRX_ZAR_API void zardInvCbrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvCbrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvCbrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardInvCbrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfI_ctab[3];
-NRX_ZAR_API void zardErfI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfcI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfcI_ctab[3];
-NRX_ZAR_API void zardErfcI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfInvI_ctab[3];
-NRX_ZAR_API void zardErfInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfcInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dErfcInvI_ctab[3];
-NRX_ZAR_API void zardErfcInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardErfcInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCdfNormI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormI_ctab[3];
-NRX_ZAR_API void zardCdfNormI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCdfNormInvI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormInvI_ctab[3];
-NRX_ZAR_API void zardCdfNormInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCdfNormInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpm1I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dExpm1I_ctab[3];
-NRX_ZAR_API void zardExpm1I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpm1I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpm1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardExpm1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog1pI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog1pI_ctab[3];
-NRX_ZAR_API void zardLog1pI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog1pI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog1pI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog1pI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog2I_ctab[3];
-NRX_ZAR_API void zardLog2I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog2I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog2I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog2I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dPow3o2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPow3o2I_ctab[3];
-NRX_ZAR_API void zardPow3o2I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow3o2I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow3o2I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow3o2I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dPow2o3I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPow2o3I_ctab[3];
-NRX_ZAR_API void zardPow2o3I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow2o3I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow2o3I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardPow2o3I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinpiI_ctab[3];
-NRX_ZAR_API void zardSinpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCospiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCospiI_ctab[3];
-NRX_ZAR_API void zardCospiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCospiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCospiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCospiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTanpiI_ctab[3];
-NRX_ZAR_API void zardTanpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcospiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcospiI_ctab[3];
-NRX_ZAR_API void zardAcospiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcospiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcospiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcospiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsinpiI_ctab[3];
-NRX_ZAR_API void zardAsinpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanpiI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtanpiI_ctab[3];
-NRX_ZAR_API void zardAtanpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSindI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSindI_ctab[3];
-NRX_ZAR_API void zardSindI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSindI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSindI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSindI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCosdI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCosdI_ctab[3];
-NRX_ZAR_API void zardCosdI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosdI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosdI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosdI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTandI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTandI_ctab[3];
-NRX_ZAR_API void zardTandI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTandI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTandI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTandI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAtan2I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtan2I_ctab[3];
-NRX_ZAR_API void zardAtan2I_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2I_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2I_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2I(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAtan2piI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtan2piI_ctab[3];
-NRX_ZAR_API void zardAtan2piI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2piI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2piI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAtan2piI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dHypotI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dHypotI_ctab[3];
-NRX_ZAR_API void zardHypotI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardHypotI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardHypotI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardHypotI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dPowrI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPowrI_ctab[3];
-NRX_ZAR_API void zardPowrI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowrI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowrI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowrI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1r2i_d_fn nrx_zar_kernel_dSinCosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinCosI_ctab[3];
-NRX_ZAR_API void zardSinCosI_50(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
-NRX_ZAR_API void zardSinCosI_HA(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
-NRX_ZAR_API void zardSinCosI_26(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
-NRX_ZAR_API void zardSinCosI(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLnI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLnI_ctab[3];
-NRX_ZAR_API void zardLnI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLnI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLnI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLnI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog10I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dLog10I_ctab[3];
-NRX_ZAR_API void zardLog10I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog10I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog10I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardLog10I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinI_ctab[3];
-NRX_ZAR_API void zardSinI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTanI_ctab[3];
-NRX_ZAR_API void zardTanI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcosI_ctab[3];
-NRX_ZAR_API void zardAcosI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcosI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcosI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcosI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAcoshI_ctab[3];
-NRX_ZAR_API void zardAcoshI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcoshI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcoshI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAcoshI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsinI_ctab[3];
-NRX_ZAR_API void zardAsinI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAsinhI_ctab[3];
-NRX_ZAR_API void zardAsinhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAsinhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtanI_ctab[3];
-NRX_ZAR_API void zardAtanI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAtanhI_ctab[3];
-NRX_ZAR_API void zardAtanhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardAtanhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCoshI_ctab[3];
-NRX_ZAR_API void zardCoshI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCoshI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCoshI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCoshI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dTanhI_ctab[3];
-NRX_ZAR_API void zardTanhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardTanhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dPowI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPowI_ctab[3];
-NRX_ZAR_API void zardPowI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardPowI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dCosI_ctab[3];
-NRX_ZAR_API void zardCosI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardCosI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSinhI_ctab[3];
-NRX_ZAR_API void zardSinhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-NRX_ZAR_API void zardSinhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dDivI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dDivI_ctab[3];
-NRX_ZAR_API void zardDivI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardDivI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardDivI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardDivI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAddI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dAddI_ctab[3];
-NRX_ZAR_API void zardAddI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAddI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAddI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardAddI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dSubI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dSubI_ctab[3];
-NRX_ZAR_API void zardSubI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardSubI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardSubI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardSubI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dMulI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dMulI_ctab[3];
-NRX_ZAR_API void zardMulI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardMulI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardMulI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-NRX_ZAR_API void zardMulI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_vsi_d_fn nrx_zar_kernel_dPowxI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPowxI_ctab[3];
-NRX_ZAR_API void zardPowxI_50(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
-NRX_ZAR_API void zardPowxI_HA(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
-NRX_ZAR_API void zardPowxI_26(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
-NRX_ZAR_API void zardPowxI(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_c2ri_c_fn nrx_zar_kernel_cAbsI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cAbsI_ctab[3];
 NRX_ZAR_API void zarcAbsI_21(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarcAbsI_HA(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarcAbsI_11(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
 NRX_ZAR_API void zarcAbsI(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSqrtI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSqrtI_ctab[3];
-NRX_ZAR_API void zarcSqrtI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSqrtI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSqrtI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSqrtI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cExpI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cExpI_ctab[3];
-NRX_ZAR_API void zarcExpI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcExpI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcExpI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcExpI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cLnI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cLnI_ctab[3];
-NRX_ZAR_API void zarcLnI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLnI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLnI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLnI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cLog10I_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cLog10I_ctab[3];
-NRX_ZAR_API void zarcLog10I_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLog10I_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLog10I_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcLog10I(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSinI_ctab[3];
-NRX_ZAR_API void zarcSinI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cTanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cTanI_ctab[3];
-NRX_ZAR_API void zarcTanI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAcosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAcosI_ctab[3];
-NRX_ZAR_API void zarcAcosI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcosI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcosI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcosI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAcoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAcoshI_ctab[3];
-NRX_ZAR_API void zarcAcoshI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcoshI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcoshI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAcoshI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAsinI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAsinI_ctab[3];
-NRX_ZAR_API void zarcAsinI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAsinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAsinhI_ctab[3];
-NRX_ZAR_API void zarcAsinhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAsinhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAtanI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAtanI_ctab[3];
-NRX_ZAR_API void zarcAtanI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAtanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAtanhI_ctab[3];
-NRX_ZAR_API void zarcAtanhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAtanhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cCoshI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCoshI_ctab[3];
-NRX_ZAR_API void zarcCoshI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCoshI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCoshI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCoshI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cTanhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cTanhI_ctab[3];
-NRX_ZAR_API void zarcTanhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcTanhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cPowI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPowI_ctab[3];
-NRX_ZAR_API void zarcPowI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cCosI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCosI_ctab[3];
-NRX_ZAR_API void zarcCosI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCosI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCosI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCosI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSinhI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSinhI_ctab[3];
-NRX_ZAR_API void zarcSinhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSinhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cDivI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cDivI_ctab[3];
-NRX_ZAR_API void zarcDivI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcDivI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcDivI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcDivI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cAddI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cAddI_ctab[3];
-NRX_ZAR_API void zarcAddI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAddI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAddI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcAddI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cSubI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cSubI_ctab[3];
-NRX_ZAR_API void zarcSubI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSubI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSubI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcSubI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cMulI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cMulI_ctab[3];
-NRX_ZAR_API void zarcMulI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_vsi_c_fn nrx_zar_kernel_cPowxI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPowxI_ctab[3];
-NRX_ZAR_API void zarcPowxI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowxI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowxI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcPowxI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cConjI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cConjI_ctab[3];
-NRX_ZAR_API void zarcConjI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcConjI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcConjI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcConjI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_r2ci_c_fn nrx_zar_kernel_cCISI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cCISI_ctab[3];
-NRX_ZAR_API void zarcCISI_21(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCISI_HA(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCISI_11(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcCISI(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_c2ri_c_fn nrx_zar_kernel_cArgI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cArgI_ctab[3];
-NRX_ZAR_API void zarcArgI_21(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarcArgI_HA(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarcArgI_11(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
-NRX_ZAR_API void zarcArgI(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
-extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cMulByConjI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cMulByConjI_ctab[3];
-NRX_ZAR_API void zarcMulByConjI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulByConjI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulByConjI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
-NRX_ZAR_API void zarcMulByConjI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_c2ri_z_fn nrx_zar_kernel_zAbsI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAbsI_ctab[3];
 NRX_ZAR_API void zarzAbsI_50(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzAbsI_HA(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzAbsI_26(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzAbsI(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
+
+/* Inv: 1 / x.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -inf, code 2
+ *     sd: 0 -> inf, code 2
+ *     sd: inf -> 0
+ *     sd: -inf -> -0
+ *     sd: 4 -> 0.25
+ *     sd: nan -> nan
+ *   codes: 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInv_ctab[3];
+NRX_ZAR_API void zarsInv_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInv_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInv_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInv(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInv_ctab[3];
+NRX_ZAR_API void zardInv_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInv_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInv_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInv(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInvI_ctab[3];
+NRX_ZAR_API void zarsInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInvI_ctab[3];
+NRX_ZAR_API void zardInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* ExpInt1: exponential integral E1(x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0.001, 50].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> inf, code 2
+ *     sd: -1 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> 0
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExpInt1_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExpInt1_ctab[3];
+NRX_ZAR_API void zarsExpInt1_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpInt1_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpInt1_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpInt1(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExpInt1_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExpInt1_ctab[3];
+NRX_ZAR_API void zardExpInt1_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpInt1_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpInt1_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpInt1(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpInt1I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExpInt1I_ctab[3];
+NRX_ZAR_API void zarsExpInt1I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpInt1I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpInt1I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpInt1I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpInt1I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExpInt1I_ctab[3];
+NRX_ZAR_API void zardExpInt1I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpInt1I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpInt1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Sqrt: square root.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     sd: 0 -> 0
+ *     sd: -1 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     d: 0x1p-1074 -> 0x1p-537
+ *     d: 0x1p1022 -> 0x1p511
+ *     d: 2 -> ~1.4142135623730951
+ *     d: -0x1p-1074 -> nan, code 1
+ *     s: 0x1p-148 -> 0x1p-74
+ *     s: 1e38 -> ~1e19
+ *     d: 0x1p-1000 -> 0x1p-500
+ *     s: 0x1p-120 -> 0x1p-60
+ *     d flushing: -1e-310 -> -0
+ *     d flushing: 0x1.8p-1000 -> ~0x1.3988e1409212ep-500
+ *     s flushing: 0x1.8p-120 -> ~0x1.3988e2p-60
+ *     cz: -4,0 -> ~0,2
+ *     cz: 4,0 -> ~2,0
+ *     cz: 0,0 -> ~0,0
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSqrt_ctab[3];
+NRX_ZAR_API void zarsSqrt_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqrt_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqrt_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSqrt(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSqrt_ctab[3];
+NRX_ZAR_API void zardSqrt_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqrt_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqrt_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSqrt(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSqrt_ctab[3];
+NRX_ZAR_API void zarcSqrt_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSqrt_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSqrt_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSqrt(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zSqrt_ctab[3];
+NRX_ZAR_API void zarzSqrt_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSqrt_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSqrt_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSqrt(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSqrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSqrtI_ctab[3];
+NRX_ZAR_API void zarsSqrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSqrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSqrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSqrtI_ctab[3];
+NRX_ZAR_API void zardSqrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSqrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSqrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSqrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSqrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSqrtI_ctab[3];
+NRX_ZAR_API void zarcSqrtI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSqrtI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSqrtI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSqrtI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zSqrtI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zSqrtI_ctab[3];
 NRX_ZAR_API void zarzSqrtI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSqrtI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSqrtI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSqrtI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Exp: e^x.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-80, 80].
+ *   special results (types: arguments -> results, code):
+ *     d: 709.78 -> ~1.7928227943945155e308
+ *     d: 709.79 -> inf, code 3
+ *     d: -708.3 -> ~2.450295530965988e-308
+ *     d: -740 -> sub, code 4
+ *     d: -746 -> 0, code 4
+ *     sd: -inf -> 0
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     d: 1e-300 -> 1
+ *     s: 88.8 -> inf, code 3
+ *     s: -104 -> 0, code 4
+ *     s: -87.5 -> sub, code 4
+ *     s: 88.7 -> ~3.325976864406685e38
+ *     cz: 0,0 -> ~1,0
+ *   codes: 3 overflow, 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExp_ctab[3];
+NRX_ZAR_API void zarsExp_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExp(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExp_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExp_ctab[3];
+NRX_ZAR_API void zardExp_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExp(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cExp_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cExp_ctab[3];
+NRX_ZAR_API void zarcExp_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcExp_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcExp_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcExp(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zExp_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zExp_ctab[3];
+NRX_ZAR_API void zarzExp_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzExp_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzExp_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzExp(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExpI_ctab[3];
+NRX_ZAR_API void zarsExpI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExpI_ctab[3];
+NRX_ZAR_API void zardExpI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cExpI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cExpI_ctab[3];
+NRX_ZAR_API void zarcExpI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcExpI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcExpI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcExpI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zExpI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zExpI_ctab[3];
 NRX_ZAR_API void zarzExpI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzExpI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzExpI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzExpI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* InvSqrt: 1 / sqrt(x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> inf, code 2
+ *     sd: -0 -> -inf, code 2
+ *     sd: -4 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> 0
+ *     sd: nan -> nan
+ *     sd: 4 -> 0.5
+ *     d: 0x1p-1074 -> 0x1p537
+ *     d: 0x1p1020 -> 0x1p-510
+ *     s: 0x1p-148 -> 0x1p74
+ *     d flushing: 1e-310 -> inf, code 2
+ *     s flushing: 1e-40 -> inf, code 2
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInvSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInvSqrt_ctab[3];
+NRX_ZAR_API void zarsInvSqrt_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvSqrt_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvSqrt_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvSqrt(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInvSqrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInvSqrt_ctab[3];
+NRX_ZAR_API void zardInvSqrt_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvSqrt_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvSqrt_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvSqrt(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvSqrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInvSqrtI_ctab[3];
+NRX_ZAR_API void zarsInvSqrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvSqrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvSqrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvSqrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvSqrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInvSqrtI_ctab[3];
+NRX_ZAR_API void zardInvSqrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvSqrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvSqrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvSqrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Cbrt: cube root.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     sd: 0 -> 0
+ *     sd: -inf -> -inf
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     sd: -27 -> ~-3
+ *     sd: 1 -> 1
+ *     s: -8 -> -2
+ *     d: 0x1p-1074 -> 0x1p-358
+ *     d: 0x1p1023 -> 0x1p341
+ *     s: 0x1p-149 -> ~1.1190346870425511e-15
+ *     d: 0x0.012688b70e62bp-1022 -> 0x1.a9d1b0b5d7427p-344
+ *     d flushing: -1e-310 -> -0
+ *     s flushing: 1e-40 -> 0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCbrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCbrt_ctab[3];
+NRX_ZAR_API void zarsCbrt_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCbrt_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCbrt_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCbrt(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCbrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCbrt_ctab[3];
+NRX_ZAR_API void zardCbrt_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCbrt_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCbrt_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCbrt(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCbrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCbrtI_ctab[3];
+NRX_ZAR_API void zarsCbrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCbrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCbrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCbrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCbrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCbrtI_ctab[3];
+NRX_ZAR_API void zardCbrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCbrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCbrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCbrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* InvCbrt: 1 / cube root.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> inf, code 2
+ *     sd: -0 -> -inf, code 2
+ *     sd: -inf -> -0
+ *     sd: inf -> 0
+ *     sd: -0.125 -> -2
+ *     d: 0x1p-1074 -> 0x1p358
+ *     s: 64 -> 0.25
+ *     sd: nan -> nan
+ *     d flushing: 1e-310 -> inf, code 2
+ *   codes: 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sInvCbrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInvCbrt_ctab[3];
+NRX_ZAR_API void zarsInvCbrt_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvCbrt_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvCbrt_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsInvCbrt(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dInvCbrt_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInvCbrt_ctab[3];
+NRX_ZAR_API void zardInvCbrt_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvCbrt_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvCbrt_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardInvCbrt(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sInvCbrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sInvCbrtI_ctab[3];
+NRX_ZAR_API void zarsInvCbrtI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvCbrtI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvCbrtI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsInvCbrtI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dInvCbrtI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dInvCbrtI_ctab[3];
+NRX_ZAR_API void zardInvCbrtI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvCbrtI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvCbrtI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardInvCbrtI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Erf: error function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-6, 6].
+ *   special results (types: arguments -> results, code):
+ *     d: 6 -> 1
+ *     sd: -inf -> -1
+ *     sd: inf -> 1
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErf_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErf_ctab[3];
+NRX_ZAR_API void zarsErf_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErf_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErf_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErf(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErf_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErf_ctab[3];
+NRX_ZAR_API void zardErf_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErf_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErf_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErf(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfI_ctab[3];
+NRX_ZAR_API void zarsErfI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfI_ctab[3];
+NRX_ZAR_API void zardErfI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Erfc: complementary error function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-6, 27].
+ *   special results (types: arguments -> results, code):
+ *     d: -6 -> 2
+ *     d: 30 -> 0, code 4
+ *     d: 26.6 -> sub, code 4
+ *     sd: inf -> 0
+ *     sd: -inf -> 2
+ *     sd: nan -> nan
+ *     sd: 0 -> 1
+ *   codes: 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfc_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfc_ctab[3];
+NRX_ZAR_API void zarsErfc_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfc_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfc_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfc(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfc_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfc_ctab[3];
+NRX_ZAR_API void zardErfc_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfc_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfc_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfc(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfcI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfcI_ctab[3];
+NRX_ZAR_API void zarsErfcI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfcI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfcI_ctab[3];
+NRX_ZAR_API void zardErfcI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* ErfInv: inverse error function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 -> inf, code 2
+ *     sd: -1 -> -inf, code 2
+ *     sd: -1.5 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: 0 -> 0
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfInv_ctab[3];
+NRX_ZAR_API void zarsErfInv_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfInv_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfInv_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfInv(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfInv_ctab[3];
+NRX_ZAR_API void zardErfInv_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfInv_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfInv_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfInv(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfInvI_ctab[3];
+NRX_ZAR_API void zarsErfInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfInvI_ctab[3];
+NRX_ZAR_API void zardErfInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* ErfcInv: inverse complementary error function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 2].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> inf, code 2
+ *     sd: 2 -> -inf, code 2
+ *     sd: 1 -> 0
+ *     sd: -1 -> nan, code 1
+ *     sd: 3 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sErfcInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfcInv_ctab[3];
+NRX_ZAR_API void zarsErfcInv_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfcInv_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfcInv_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsErfcInv(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dErfcInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfcInv_ctab[3];
+NRX_ZAR_API void zardErfcInv_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfcInv_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfcInv_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardErfcInv(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sErfcInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sErfcInvI_ctab[3];
+NRX_ZAR_API void zarsErfcInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsErfcInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dErfcInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dErfcInvI_ctab[3];
+NRX_ZAR_API void zardErfcInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardErfcInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* CdfNorm: standard normal cumulative distribution function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-38, 9].
+ *   special results (types: arguments -> results, code):
+ *     d: 9 -> 1
+ *     d: -38 -> sub, code 4
+ *     d: -40 -> 0, code 4
+ *     sd: inf -> 1
+ *     sd: -inf -> 0
+ *     sd: 0 -> 0.5
+ *     sd: nan -> nan
+ *   codes: 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCdfNorm_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCdfNorm_ctab[3];
+NRX_ZAR_API void zarsCdfNorm_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNorm_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNorm_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNorm(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCdfNorm_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCdfNorm_ctab[3];
+NRX_ZAR_API void zardCdfNorm_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNorm_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNorm_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNorm(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCdfNormI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormI_ctab[3];
+NRX_ZAR_API void zarsCdfNormI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCdfNormI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormI_ctab[3];
+NRX_ZAR_API void zardCdfNormI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* CdfNormInv: inverse of the standard normal cumulative distribution function.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> -inf, code 2
+ *     sd: 1 -> inf, code 2
+ *     sd: 2 -> nan, code 1
+ *     sd: -1 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCdfNormInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormInv_ctab[3];
+NRX_ZAR_API void zarsCdfNormInv_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNormInv_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNormInv_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCdfNormInv(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCdfNormInv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormInv_ctab[3];
+NRX_ZAR_API void zardCdfNormInv_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNormInv_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNormInv_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCdfNormInv(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCdfNormInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCdfNormInvI_ctab[3];
+NRX_ZAR_API void zarsCdfNormInvI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormInvI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormInvI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCdfNormInvI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCdfNormInvI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCdfNormInvI_ctab[3];
+NRX_ZAR_API void zardCdfNormInvI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormInvI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCdfNormInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Expm1: e^x - 1.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-20, 80].
+ *   special results (types: arguments -> results, code):
+ *     d: 709.79 -> inf, code 3
+ *     d: -50 -> -1
+ *     sd: -inf -> -1
+ *     d: 1e-300 -> 1e-300
+ *     sd: -0 -> -0
+ *     s: 88.8 -> inf, code 3
+ *     s: -30 -> -1
+ *     sd: nan -> nan
+ *   codes: 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExpm1_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExpm1_ctab[3];
+NRX_ZAR_API void zarsExpm1_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpm1_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpm1_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsExpm1(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dExpm1_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExpm1_ctab[3];
+NRX_ZAR_API void zardExpm1_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpm1_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpm1_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardExpm1(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sExpm1I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sExpm1I_ctab[3];
+NRX_ZAR_API void zarsExpm1I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpm1I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpm1I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsExpm1I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dExpm1I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dExpm1I_ctab[3];
+NRX_ZAR_API void zardExpm1I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpm1I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpm1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardExpm1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Log1p: ln(1 + x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1e+10].
+ *   special results (types: arguments -> results, code):
+ *     sd: -1 -> -inf, code 2
+ *     sd: -2 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     d: 1e-300 -> 1e-300
+ *     sd: -0 -> -0
+ *     s: -1.5 -> nan, code 1
+ *     sd: nan -> nan
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog1p_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog1p_ctab[3];
+NRX_ZAR_API void zarsLog1p_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog1p_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog1p_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog1p(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog1p_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog1p_ctab[3];
+NRX_ZAR_API void zardLog1p_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog1p_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog1p_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog1p(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog1pI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog1pI_ctab[3];
+NRX_ZAR_API void zarsLog1pI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog1pI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog1pI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog1pI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog1pI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog1pI_ctab[3];
+NRX_ZAR_API void zardLog1pI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog1pI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog1pI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog1pI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Log2: base-2 logarithm.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> -inf, code 2
+ *     sd: -0 -> -inf, code 2
+ *     sd: -3 -> nan, code 1
+ *     d: 0x1p-1074 -> -1074
+ *     d: 0x1p-1000 -> -1000
+ *     s: 0x1p-149 -> -149
+ *     s: 1024 -> 10
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     s: 0x1.7ff4c2p-1 -> ~-0.41520249740346336
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog2_ctab[3];
+NRX_ZAR_API void zarsLog2_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog2_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog2_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog2(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog2_ctab[3];
+NRX_ZAR_API void zardLog2_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog2_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog2_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog2(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog2I_ctab[3];
+NRX_ZAR_API void zarsLog2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog2I_ctab[3];
+NRX_ZAR_API void zardLog2I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog2I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog2I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog2I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Pow3o2: x^(3/2).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+20].
+ *   special results (types: arguments -> results, code):
+ *     sd: -1 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     sd: 4 -> 8
+ *     d: 0x1p-1074 -> 0
+ *     d: 0x1p-700 -> sub, code 4
+ *     d: 0x1p-600 -> 0x1p-900
+ *     d: 1e300 -> inf, code 3
+ *     d: 0x1p680 -> 0x1p1020
+ *     sd: 0 -> 0
+ *     sd: -0 -> 0
+ *     sd: nan -> nan
+ *     s: 1e30 -> inf, code 3
+ *     s: 0x1p-64 -> 0x1p-96
+ *     d flushing: 1e-310 -> 0
+ *   codes: 1 domain, 3 overflow, 4 underflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sPow3o2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPow3o2_ctab[3];
+NRX_ZAR_API void zarsPow3o2_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow3o2_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow3o2_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow3o2(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dPow3o2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPow3o2_ctab[3];
+NRX_ZAR_API void zardPow3o2_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow3o2_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow3o2_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow3o2(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sPow3o2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPow3o2I_ctab[3];
+NRX_ZAR_API void zarsPow3o2I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow3o2I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow3o2I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow3o2I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dPow3o2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPow3o2I_ctab[3];
+NRX_ZAR_API void zardPow3o2I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow3o2I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow3o2I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow3o2I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Pow2o3: x^(2/3).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -8 -> 4
+ *     sd: -0 -> 0
+ *     sd: -inf -> inf
+ *     d: 0x1p-1074 -> 0x1p-716
+ *     d: 1e300 -> ~1e200
+ *     sd: nan -> nan
+ *     s: -27 -> ~9
+ *     s: 0x1p-149 -> ~0x1.965fea53d6e3dp-100
+ *     sd: inf -> inf
+ *     d flushing: -1e-310 -> 0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sPow2o3_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPow2o3_ctab[3];
+NRX_ZAR_API void zarsPow2o3_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow2o3_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow2o3_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsPow2o3(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dPow2o3_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPow2o3_ctab[3];
+NRX_ZAR_API void zardPow2o3_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow2o3_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow2o3_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardPow2o3(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sPow2o3I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPow2o3I_ctab[3];
+NRX_ZAR_API void zarsPow2o3I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow2o3I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow2o3I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsPow2o3I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dPow2o3I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPow2o3I_ctab[3];
+NRX_ZAR_API void zardPow2o3I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow2o3I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow2o3I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardPow2o3I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Sinpi: sin(pi x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 1 -> 0
+ *     sd: -2 -> -0
+ *     sd: 0.5 -> 1
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSinpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinpi_ctab[3];
+NRX_ZAR_API void zarsSinpi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinpi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinpi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinpi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSinpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinpi_ctab[3];
+NRX_ZAR_API void zardSinpi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinpi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinpi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinpi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinpiI_ctab[3];
+NRX_ZAR_API void zarsSinpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinpiI_ctab[3];
+NRX_ZAR_API void zardSinpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Cospi: cos(pi x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> 1
+ *     sd: 0.5 -> 0
+ *     sd: 1 -> -1
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCospi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCospi_ctab[3];
+NRX_ZAR_API void zarsCospi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCospi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCospi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCospi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCospi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCospi_ctab[3];
+NRX_ZAR_API void zardCospi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCospi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCospi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCospi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCospiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCospiI_ctab[3];
+NRX_ZAR_API void zarsCospiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCospiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCospiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCospiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCospiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCospiI_ctab[3];
+NRX_ZAR_API void zardCospiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCospiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCospiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCospiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Tanpi: tan(pi x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 0.25 -> ~1
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTanpi_ctab[3];
+NRX_ZAR_API void zarsTanpi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanpi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanpi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanpi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTanpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTanpi_ctab[3];
+NRX_ZAR_API void zardTanpi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanpi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanpi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanpi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTanpiI_ctab[3];
+NRX_ZAR_API void zarsTanpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTanpiI_ctab[3];
+NRX_ZAR_API void zardTanpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Acospi: acos(x) / pi.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 -> 0
+ *     sd: -1 -> 1
+ *     sd: 2 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcospi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcospi_ctab[3];
+NRX_ZAR_API void zarsAcospi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcospi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcospi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcospi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcospi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcospi_ctab[3];
+NRX_ZAR_API void zardAcospi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcospi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcospi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcospi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcospiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcospiI_ctab[3];
+NRX_ZAR_API void zarsAcospiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcospiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcospiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcospiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcospiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcospiI_ctab[3];
+NRX_ZAR_API void zardAcospiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcospiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcospiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcospiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Asinpi: asin(x) / pi.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 1 -> 0.5
+ *     sd: -2 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: nan -> nan
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsinpi_ctab[3];
+NRX_ZAR_API void zarsAsinpi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinpi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinpi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinpi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsinpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsinpi_ctab[3];
+NRX_ZAR_API void zardAsinpi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinpi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinpi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinpi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsinpiI_ctab[3];
+NRX_ZAR_API void zarsAsinpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsinpiI_ctab[3];
+NRX_ZAR_API void zardAsinpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Atanpi: atan(x) / pi.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+06, 1e+06].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 1 -> 0.25
+ *     sd: inf -> ~0.5
+ *     sd: nan -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtanpi_ctab[3];
+NRX_ZAR_API void zarsAtanpi_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanpi_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanpi_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanpi(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtanpi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtanpi_ctab[3];
+NRX_ZAR_API void zardAtanpi_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanpi_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanpi_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanpi(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtanpiI_ctab[3];
+NRX_ZAR_API void zarsAtanpiI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanpiI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanpiI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanpiI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanpiI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtanpiI_ctab[3];
+NRX_ZAR_API void zardAtanpiI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanpiI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanpiI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanpiI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Sind: sine of x degrees.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-100000, 100000].
+ *   special results (types: arguments -> results, code):
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 90 -> 1
+ *     sd: 180 -> 0
+ *     sd: 30 -> ~0.5
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSind_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSind_ctab[3];
+NRX_ZAR_API void zarsSind_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSind_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSind_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSind(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSind_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSind_ctab[3];
+NRX_ZAR_API void zardSind_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSind_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSind_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSind(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSindI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSindI_ctab[3];
+NRX_ZAR_API void zarsSindI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSindI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSindI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSindI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSindI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSindI_ctab[3];
+NRX_ZAR_API void zardSindI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSindI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSindI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSindI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Cosd: cosine of x degrees.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-100000, 100000].
+ *   special results (types: arguments -> results, code):
+ *     sd: -inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: 0 -> 1
+ *     sd: 90 -> 0
+ *     sd: 60 -> ~0.5
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCosd_ctab[3];
+NRX_ZAR_API void zarsCosd_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosd_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosd_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosd(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCosd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCosd_ctab[3];
+NRX_ZAR_API void zardCosd_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosd_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosd_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosd(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCosdI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCosdI_ctab[3];
+NRX_ZAR_API void zarsCosdI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosdI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosdI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosdI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCosdI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCosdI_ctab[3];
+NRX_ZAR_API void zardCosdI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosdI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosdI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosdI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Tand: tangent of x degrees.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-100000, 100000].
+ *   special results (types: arguments -> results, code):
+ *     sd: -inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     sd: -0 -> -0
+ *     sd: 45 -> ~1
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTand_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTand_ctab[3];
+NRX_ZAR_API void zarsTand_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTand_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTand_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTand(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTand_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTand_ctab[3];
+NRX_ZAR_API void zardTand_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTand_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTand_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTand(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTandI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTandI_ctab[3];
+NRX_ZAR_API void zarsTandI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTandI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTandI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTandI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTandI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTandI_ctab[3];
+NRX_ZAR_API void zardTandI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTandI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTandI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTandI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+
+/* Atan2: angle of the point (b, a), in (-pi, pi].
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+06, 1e+06].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 1 -> 0
+ *     sd: -0 1 -> -0
+ *     sd: 1 0 -> ~1.5707963267948966
+ *     sd: nan 1 -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtan2_ctab[3];
+NRX_ZAR_API void zarsAtan2_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAtan2_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtan2_ctab[3];
+NRX_ZAR_API void zardAtan2_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAtan2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtan2I_ctab[3];
+NRX_ZAR_API void zarsAtan2I_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2I_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2I_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2I(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAtan2I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtan2I_ctab[3];
+NRX_ZAR_API void zardAtan2I_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2I_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2I_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2I(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Atan2pi: atan2(a, b) / pi.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+06, 1e+06].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 1 -> 0
+ *     sd: -0 1 -> -0
+ *     sd: 1 0 -> 0.5
+ *     sd: 0 -1 -> 1
+ *     sd: nan 1 -> nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2pi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtan2pi_ctab[3];
+NRX_ZAR_API void zarsAtan2pi_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2pi_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2pi_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAtan2pi(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAtan2pi_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtan2pi_ctab[3];
+NRX_ZAR_API void zardAtan2pi_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2pi_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2pi_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAtan2pi(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAtan2piI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtan2piI_ctab[3];
+NRX_ZAR_API void zarsAtan2piI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2piI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2piI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtan2piI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAtan2piI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtan2piI_ctab[3];
+NRX_ZAR_API void zardAtan2piI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2piI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2piI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAtan2piI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Hypot: sqrt(a^2 + b^2) without intermediate overflow or underflow.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: inf nan -> inf
+ *     sd: nan -inf -> inf
+ *     sd: nan 1 -> nan
+ *     sd: 3 -4 -> ~5
+ *     d: 1e300 1e300 -> ~1.4142135623730951e300
+ *     d: 1.5e308 -1.5e308 -> inf, code 3
+ *     d: 3e-320 4e-320 -> 5e-320
+ *     sd: 0 -0 -> 0
+ *     sd: -0 -7 -> ~7
+ *     s: 3e38 3e38 -> inf, code 3
+ *     s: nan inf -> inf
+ *     s: 1e-30 1e-30 -> ~1.4142135623730951e-30
+ *     d: 0x3p-500 0x4p-500 -> ~0x5p-500
+ *     d: 0x3p508 -0x4p508 -> ~0x5p508
+ *     s: 0x3p-50 0x4p-50 -> ~0x5p-50
+ *     s: -0x3p60 0x4p60 -> ~0x5p60
+ *     d: 0x1p-1074 0 -> 0x1p-1074
+ *     s: 0 -0x1p-149 -> 0x1p-149
+ *     d flushing: 1e-310 -1e-310 -> 0
+ *     d flushing: 0x1p-1000 0 -> 0x1p-1000
+ *   codes: 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sHypot_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sHypot_ctab[3];
+NRX_ZAR_API void zarsHypot_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsHypot_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsHypot_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsHypot(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dHypot_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dHypot_ctab[3];
+NRX_ZAR_API void zardHypot_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardHypot_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardHypot_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardHypot(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sHypotI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sHypotI_ctab[3];
+NRX_ZAR_API void zarsHypotI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsHypotI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsHypotI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsHypotI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dHypotI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dHypotI_ctab[3];
+NRX_ZAR_API void zardHypotI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardHypotI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardHypotI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardHypotI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* Powr: x^y for x >= 0, as exp(y ln x).
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 100].
+ *   special results (types: arguments -> results, code):
+ *     sd: -2 3 -> nan, code 1
+ *     sd: -0 3 -> 0
+ *     sd: 0 -1 -> inf, code 2
+ *     sd: 0 0 -> nan, code 1
+ *     sd: inf 0 -> nan, code 1
+ *     sd: 1 inf -> nan, code 1
+ *     sd: 1 5 -> 1
+ *     sd: nan 0 -> nan
+ *     sd: 4 0 -> 1
+ *     sd: 10 400 -> inf, code 3
+ *     sd: 4 0.5 -> 2
+ *     sd: inf -1 -> 0
+ *     sd: 4 -0.5 -> 0.5
+ *     d flushing: 1e-310 -1 -> inf, code 2
+ *     s: -2 2 -> nan, code 1
+ *     s (HA): 3 5 -> 243
+ *     s (HA): 7 8 -> 5764801
+ *     s (HA): 1.5 4 -> 5.0625
+ *     s (HA): 10 7 -> 1e7
+ *     s (HA): 0.5 24 -> 0x1p-24
+ *     s (HA): 9 0.5 -> 3
+ *     s (HA): 16 0.25 -> 2
+ *     s (HA): 0.25 -1.5 -> 8
+ *     s (HA): 81 0.75 -> 27
+ *     s (HA): 4 2.5 -> 32
+ *     s (HA): 0.75 3 -> 0.421875
+ *     s (HA): 0.8 0 -> 1
+ *   codes: 1 domain, 2 pole, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sPowr_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPowr_ctab[3];
+NRX_ZAR_API void zarsPowr_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPowr_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPowr_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPowr(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dPowr_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPowr_ctab[3];
+NRX_ZAR_API void zardPowr_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPowr_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPowr_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPowr(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sPowrI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPowrI_ctab[3];
+NRX_ZAR_API void zarsPowrI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowrI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowrI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowrI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dPowrI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPowrI_ctab[3];
+NRX_ZAR_API void zardPowrI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowrI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowrI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowrI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+
+/* SinCos: sine and cosine.
+ *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: inf -> nan nan, code 1
+ *     sd: 0 -> 0 1
+ *     sd: -0 -> -0 1
+ *     sd: nan -> nan nan
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1r2_s_fn nrx_zar_kernel_sSinCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinCos_ctab[3];
+NRX_ZAR_API void zarsSinCos_21(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsSinCos_HA(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsSinCos_11(int32_t n, const float* a, float* r1, float* r2);
+NRX_ZAR_API void zarsSinCos(int32_t n, const float* a, float* r1, float* r2);
+extern NRX_ZAR_API nrx_zar_v1r2_d_fn nrx_zar_kernel_dSinCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinCos_ctab[3];
+NRX_ZAR_API void zardSinCos_50(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardSinCos_HA(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardSinCos_26(int32_t n, const double* a, double* r1, double* r2);
+NRX_ZAR_API void zardSinCos(int32_t n, const double* a, double* r1, double* r2);
+extern NRX_ZAR_API nrx_zar_v1r2i_s_fn nrx_zar_kernel_sSinCosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinCosI_ctab[3];
+NRX_ZAR_API void zarsSinCosI_21(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsSinCosI_HA(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsSinCosI_11(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+NRX_ZAR_API void zarsSinCosI(int32_t n, const float* a, int32_t inca, float* r1, int32_t incr1, float* r2, int32_t incr2);
+extern NRX_ZAR_API nrx_zar_v1r2i_d_fn nrx_zar_kernel_dSinCosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinCosI_ctab[3];
+NRX_ZAR_API void zardSinCosI_50(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
+NRX_ZAR_API void zardSinCosI_HA(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
+NRX_ZAR_API void zardSinCosI_26(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
+NRX_ZAR_API void zardSinCosI(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
+
+/* Ln: natural logarithm.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> -inf, code 2
+ *     sd: -0 -> -inf, code 2
+ *     sd: -1 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     s: -2 -> nan, code 1
+ *     d: 0x1p-1074 -> ~-744.44007192138126
+ *     sd: 1 -> 0
+ *     d: 0x1p-1022 -> ~-708.39641853226408
+ *     s: 1e-45 -> ~-103.2789306640625
+ *     cz: 1,0 -> ~0,0
+ *     cz: 0,0 -> -inf,*, code 2
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLn_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLn_ctab[3];
+NRX_ZAR_API void zarsLn_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLn_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLn_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLn(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLn_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLn_ctab[3];
+NRX_ZAR_API void zardLn_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLn_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLn_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLn(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cLn_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cLn_ctab[3];
+NRX_ZAR_API void zarcLn_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLn_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLn_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLn(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zLn_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zLn_ctab[3];
+NRX_ZAR_API void zarzLn_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLn_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLn_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLn(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLnI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLnI_ctab[3];
+NRX_ZAR_API void zarsLnI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLnI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLnI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLnI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLnI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLnI_ctab[3];
+NRX_ZAR_API void zardLnI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLnI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLnI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLnI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cLnI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cLnI_ctab[3];
+NRX_ZAR_API void zarcLnI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLnI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLnI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLnI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zLnI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zLnI_ctab[3];
 NRX_ZAR_API void zarzLnI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLnI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLnI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLnI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Log10: base-10 logarithm.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 -> -inf, code 2
+ *     sd: -inf -> nan, code 1
+ *     d: 1e-300 -> ~-300
+ *     d: 1e22 -> ~22
+ *     s: 1e-10 -> ~-10
+ *     sd: -0 -> -inf, code 2
+ *     sd: nan -> nan
+ *     s: 0x1.7ff4c2p-1 -> ~-0.12498840599303874
+ *     cz: 10,0 -> ~1,0
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog10_ctab[3];
+NRX_ZAR_API void zarsLog10_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog10_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog10_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsLog10(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dLog10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog10_ctab[3];
+NRX_ZAR_API void zardLog10_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog10_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog10_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardLog10(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cLog10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cLog10_ctab[3];
+NRX_ZAR_API void zarcLog10_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLog10_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLog10_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcLog10(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zLog10_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zLog10_ctab[3];
+NRX_ZAR_API void zarzLog10_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLog10_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLog10_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzLog10(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sLog10I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sLog10I_ctab[3];
+NRX_ZAR_API void zarsLog10I_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog10I_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog10I_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsLog10I(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dLog10I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dLog10I_ctab[3];
+NRX_ZAR_API void zardLog10I_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog10I_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog10I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardLog10I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cLog10I_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cLog10I_ctab[3];
+NRX_ZAR_API void zarcLog10I_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLog10I_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLog10I_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcLog10I(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zLog10I_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zLog10I_ctab[3];
 NRX_ZAR_API void zarzLog10I_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLog10I_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLog10I_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLog10I(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Sin: sine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: inf -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: -0 -> -0
+ *     cz: 0,0 -> ~0,0
+ *     z: 0,1000 -> *,inf, code 3
+ *     c: 0,100 -> *,inf, code 3
+ *   codes: 1 domain, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSin_ctab[3];
+NRX_ZAR_API void zarsSin_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSin_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSin_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSin(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSin_ctab[3];
+NRX_ZAR_API void zardSin_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSin_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSin_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSin(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSin_ctab[3];
+NRX_ZAR_API void zarcSin_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSin_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSin_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSin(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zSin_ctab[3];
+NRX_ZAR_API void zarzSin_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSin_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSin_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSin(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinI_ctab[3];
+NRX_ZAR_API void zarsSinI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinI_ctab[3];
+NRX_ZAR_API void zardSinI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSinI_ctab[3];
+NRX_ZAR_API void zarcSinI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zSinI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zSinI_ctab[3];
 NRX_ZAR_API void zarzSinI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Tan: tangent.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: -0 -> -0
+ *     cz: 0,0 -> ~0,0
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTan_ctab[3];
+NRX_ZAR_API void zarsTan_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTan_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTan_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTan(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTan_ctab[3];
+NRX_ZAR_API void zardTan_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTan_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTan_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTan(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cTan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cTan_ctab[3];
+NRX_ZAR_API void zarcTan_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTan_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTan_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTan(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zTan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zTan_ctab[3];
+NRX_ZAR_API void zarzTan_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTan_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTan_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTan(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTanI_ctab[3];
+NRX_ZAR_API void zarsTanI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTanI_ctab[3];
+NRX_ZAR_API void zardTanI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cTanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cTanI_ctab[3];
+NRX_ZAR_API void zarcTanI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zTanI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zTanI_ctab[3];
 NRX_ZAR_API void zarzTanI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Acos: arc cosine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 -> 0
+ *     d: 1.0000001 -> nan, code 1
+ *     sd: -2 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *     cz: 1,0 -> ~0,0
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcos_ctab[3];
+NRX_ZAR_API void zarsAcos_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcos_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcos_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcos(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcos_ctab[3];
+NRX_ZAR_API void zardAcos_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcos_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcos_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcos(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAcos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAcos_ctab[3];
+NRX_ZAR_API void zarcAcos_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcos_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcos_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcos(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAcos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAcos_ctab[3];
+NRX_ZAR_API void zarzAcos_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcos_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcos_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcos(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcosI_ctab[3];
+NRX_ZAR_API void zarsAcosI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcosI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcosI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcosI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcosI_ctab[3];
+NRX_ZAR_API void zardAcosI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcosI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcosI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcosI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAcosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAcosI_ctab[3];
+NRX_ZAR_API void zarcAcosI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcosI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcosI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcosI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAcosI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAcosI_ctab[3];
 NRX_ZAR_API void zarzAcosI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcosI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcosI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Acosh: inverse hyperbolic cosine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [1, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 -> 0
+ *     sd: 0.5 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     cz: 1,0 -> ~0,0
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcosh_ctab[3];
+NRX_ZAR_API void zarsAcosh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcosh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcosh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAcosh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAcosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcosh_ctab[3];
+NRX_ZAR_API void zardAcosh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcosh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcosh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAcosh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAcosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAcosh_ctab[3];
+NRX_ZAR_API void zarcAcosh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcosh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcosh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAcosh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAcosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAcosh_ctab[3];
+NRX_ZAR_API void zarzAcosh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcosh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcosh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAcosh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAcoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAcoshI_ctab[3];
+NRX_ZAR_API void zarsAcoshI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcoshI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcoshI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAcoshI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAcoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAcoshI_ctab[3];
+NRX_ZAR_API void zardAcoshI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcoshI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcoshI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAcoshI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAcoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAcoshI_ctab[3];
+NRX_ZAR_API void zarcAcoshI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcoshI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcoshI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAcoshI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAcoshI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAcoshI_ctab[3];
 NRX_ZAR_API void zarzAcoshI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcoshI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcoshI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAcoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Asin: arc sine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     sd: 1.5 -> nan, code 1
+ *     sd: -inf -> nan, code 1
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *   codes: 1 domain. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsin_ctab[3];
+NRX_ZAR_API void zarsAsin_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsin_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsin_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsin(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsin_ctab[3];
+NRX_ZAR_API void zardAsin_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsin_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsin_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsin(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAsin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAsin_ctab[3];
+NRX_ZAR_API void zarcAsin_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsin_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsin_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsin(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAsin_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAsin_ctab[3];
+NRX_ZAR_API void zarzAsin_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsin_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsin_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsin(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsinI_ctab[3];
+NRX_ZAR_API void zarsAsinI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsinI_ctab[3];
+NRX_ZAR_API void zardAsinI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAsinI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAsinI_ctab[3];
+NRX_ZAR_API void zarcAsinI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAsinI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAsinI_ctab[3];
 NRX_ZAR_API void zarzAsinI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Asinh: inverse hyperbolic sine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+30, 1e+30].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     sd: inf -> inf
+ *     sd: -inf -> -inf
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsinh_ctab[3];
+NRX_ZAR_API void zarsAsinh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAsinh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAsinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsinh_ctab[3];
+NRX_ZAR_API void zardAsinh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAsinh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAsinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAsinh_ctab[3];
+NRX_ZAR_API void zarcAsinh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsinh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsinh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAsinh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAsinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAsinh_ctab[3];
+NRX_ZAR_API void zarzAsinh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsinh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsinh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAsinh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAsinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAsinhI_ctab[3];
+NRX_ZAR_API void zarsAsinhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAsinhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAsinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAsinhI_ctab[3];
+NRX_ZAR_API void zardAsinhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAsinhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAsinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAsinhI_ctab[3];
+NRX_ZAR_API void zarcAsinhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAsinhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAsinhI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAsinhI_ctab[3];
 NRX_ZAR_API void zarzAsinhI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAsinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Atan: arc tangent.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+06, 1e+06].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     d: inf -> ~1.5707963267948966
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtan_ctab[3];
+NRX_ZAR_API void zarsAtan_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtan_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtan_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtan(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtan_ctab[3];
+NRX_ZAR_API void zardAtan_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtan_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtan_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtan(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAtan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAtan_ctab[3];
+NRX_ZAR_API void zarcAtan_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtan_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtan_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtan(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAtan_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAtan_ctab[3];
+NRX_ZAR_API void zarzAtan_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtan_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtan_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtan(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtanI_ctab[3];
+NRX_ZAR_API void zarsAtanI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtanI_ctab[3];
+NRX_ZAR_API void zardAtanI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAtanI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAtanI_ctab[3];
+NRX_ZAR_API void zarcAtanI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAtanI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAtanI_ctab[3];
 NRX_ZAR_API void zarzAtanI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Atanh: inverse hyperbolic tangent.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1, 1].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 -> inf, code 2
+ *     sd: -1 -> -inf, code 2
+ *     sd: 1.5 -> nan, code 1
+ *     sd: inf -> nan, code 1
+ *     sd: -0 -> -0
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *   codes: 1 domain, 2 pole. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtanh_ctab[3];
+NRX_ZAR_API void zarsAtanh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsAtanh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dAtanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtanh_ctab[3];
+NRX_ZAR_API void zardAtanh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardAtanh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cAtanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAtanh_ctab[3];
+NRX_ZAR_API void zarcAtanh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtanh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtanh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcAtanh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zAtanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAtanh_ctab[3];
+NRX_ZAR_API void zarzAtanh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtanh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtanh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzAtanh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sAtanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAtanhI_ctab[3];
+NRX_ZAR_API void zarsAtanhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsAtanhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dAtanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAtanhI_ctab[3];
+NRX_ZAR_API void zardAtanhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardAtanhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cAtanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAtanhI_ctab[3];
+NRX_ZAR_API void zarcAtanhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAtanhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zAtanhI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAtanhI_ctab[3];
 NRX_ZAR_API void zarzAtanhI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Cosh: hyperbolic cosine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-80, 80].
+ *   special results (types: arguments -> results, code):
+ *     d: 710.4 -> ~1.6663642832806496e308
+ *     d: 710.5 -> inf, code 3
+ *     s: 89.5 -> inf, code 3
+ *     s: 89 -> ~2.2448064095871728e38
+ *     sd: -inf -> inf
+ *     sd: 0 -> 1
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~1,0
+ *     z: 1000,0 -> inf,*, code 3
+ *     c: 100,0 -> inf,*, code 3
+ *   codes: 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCosh_ctab[3];
+NRX_ZAR_API void zarsCosh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCosh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCosh_ctab[3];
+NRX_ZAR_API void zardCosh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCosh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cCosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCosh_ctab[3];
+NRX_ZAR_API void zarcCosh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCosh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCosh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCosh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zCosh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zCosh_ctab[3];
+NRX_ZAR_API void zarzCosh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCosh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCosh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCosh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCoshI_ctab[3];
+NRX_ZAR_API void zarsCoshI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCoshI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCoshI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCoshI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCoshI_ctab[3];
+NRX_ZAR_API void zardCoshI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCoshI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCoshI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCoshI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cCoshI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCoshI_ctab[3];
+NRX_ZAR_API void zarcCoshI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCoshI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCoshI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCoshI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zCoshI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zCoshI_ctab[3];
 NRX_ZAR_API void zarzCoshI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCoshI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCoshI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Tanh: hyperbolic tangent.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-20, 20].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -> -0
+ *     sd: inf -> 1
+ *     sd: -inf -> -1
+ *     sd: 20 -> ~1
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTanh_ctab[3];
+NRX_ZAR_API void zarsTanh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsTanh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dTanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTanh_ctab[3];
+NRX_ZAR_API void zardTanh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardTanh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cTanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cTanh_ctab[3];
+NRX_ZAR_API void zarcTanh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTanh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTanh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcTanh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zTanh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zTanh_ctab[3];
+NRX_ZAR_API void zarzTanh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTanh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTanh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzTanh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sTanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sTanhI_ctab[3];
+NRX_ZAR_API void zarsTanhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsTanhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dTanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dTanhI_ctab[3];
+NRX_ZAR_API void zardTanhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardTanhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cTanhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cTanhI_ctab[3];
+NRX_ZAR_API void zarcTanhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcTanhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zTanhI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zTanhI_ctab[3];
 NRX_ZAR_API void zarzTanhI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Pow: x^y.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 100].
+ *   special results (types: arguments -> results, code):
+ *     sd: 0 3 -> 0
+ *     sd: -0 3 -> -0
+ *     d: -0 2 -> 0
+ *     d: -0 0.5 -> 0
+ *     d: -0 inf -> 0
+ *     sd: 0 -2 -> inf, code 1
+ *     sd: -0 -3 -> -inf, code 1
+ *     d: 0 -3 -> inf, code 1
+ *     d: -0 -0.5 -> inf, code 1
+ *     d: -0 -inf -> inf, code 1
+ *     d: 1 nan -> 1
+ *     d: 1 -inf -> 1
+ *     sd: nan 0 -> 1
+ *     d: -inf -0 -> 1
+ *     sd: -1 inf -> 1
+ *     d: -1 -inf -> 1
+ *     d: -1 0x1p60 -> 1
+ *     d: -1 3 -> -1
+ *     d: nan 1 -> nan
+ *     d: 2 nan -> nan
+ *     d: 0.5 inf -> 0
+ *     d: -0.5 -inf -> inf
+ *     d: 2 inf -> inf
+ *     d: -2 -inf -> 0
+ *     d: -inf 3 -> -inf
+ *     d: -inf 2 -> inf
+ *     d: -inf 2.5 -> inf
+ *     d: -inf -3 -> -0
+ *     d: -inf -2 -> 0
+ *     d: inf -0.5 -> 0
+ *     d: inf 0.5 -> inf
+ *     sd: -8 0.3333333333333333 -> nan, code 1
+ *     sd: -2 3 -> -8
+ *     d: -2 -2 -> 0.25
+ *     d: -3 0x1p53 -> inf, code 3
+ *     d: -2 -1075 -> -0
+ *     d: -1.5 0.5 -> nan, code 1
+ *     s: -3 0x1p25 -> inf, code 3
+ *     d: 10 400 -> inf, code 3
+ *     d: 2 -1060 -> 0x1p-1060
+ *     d: 2 -1100 -> 0
+ *     d: 2 1023.5 -> ~0x1.6a09e667f3bcdp1023
+ *     d: 2 1024 -> inf, code 3
+ *     d: 0x1p-1074 0.5 -> 0x1p-537
+ *     d: 10 -2 -> ~0.01
+ *     d: 9 0.5 -> ~3
+ *     s: 10 40 -> inf, code 3
+ *     s: 2 -140 -> sub
+ *     s: 2 -151 -> 0
+ *     s: 2 127 -> 0x1p127
+ *     s: 2 127.5 -> ~0x1.6a09e667f3bcdp127
+ *     s: 0x1.fffffep127 1 -> 0x1.fffffep127
+ *     s: 0x1.fffffep127 1.00000012 -> inf, code 3
+ *     s: 0.5 -128 -> inf, code 3
+ *     s: 2 -125.5 -> ~0x1.6a09e667f3bcdp-126
+ *     s: 4 -63 -> 0x1p-126
+ *     s: 4 -63.25 -> sub
+ *     s: 2 -149 -> 0x1p-149
+ *     s: 0x1p-100 1.5 -> 0
+ *     s: 0.96875 2733.102294921875 -> ~2.0663697204620358e-38
+ *     s: 0x1.000002p0 0x1p29 -> ~6.2351252956527244e27
+ *     s: 0x1.fffffep-1 -0x1p30 -> ~6.235160973426506e27
+ *     sd flushing: 1e-310 1 -> 0
+ *     d flushing: -1e-310 -1 -> -inf, code 1
+ *     d flushing: 2 1e-310 -> 1
+ *     s flushing: 1e-40 2 -> 0
+ *     s flushing: -1e-40 -3 -> -inf, code 1
+ *     sd (HA): 3 5 -> 243
+ *     sd (HA): 7 8 -> 5764801
+ *     sd (HA): 1.5 4 -> 5.0625
+ *     sd (HA): 10 7 -> 1e7
+ *     sd (HA): 0.5 24 -> 0x1p-24
+ *     sd (HA): 9 0.5 -> 3
+ *     sd (HA): 16 0.25 -> 2
+ *     sd (HA): 0.25 -1.5 -> 8
+ *     sd (HA): 81 0.75 -> 27
+ *     sd (HA): 4 2.5 -> 32
+ *     sd (HA): 0.75 3 -> 0.421875
+ *     sd (HA): 0.8 0 -> 1
+ *     d (HA): 3 33 -> 5559060566555523
+ *     d (HA): 10 22 -> 1e22
+ *     d (HA): 0.5 1074 -> 0x1p-1074
+ *     cz: 2,0 3,0 -> ~8,0
+ *     cz: 1,0 5,5 -> ~1,0
+ *   codes: 1 domain, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sPow_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPow_ctab[3];
+NRX_ZAR_API void zarsPow_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPow_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPow_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsPow(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dPow_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPow_ctab[3];
+NRX_ZAR_API void zardPow_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPow_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPow_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardPow(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cPow_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPow_ctab[3];
+NRX_ZAR_API void zarcPow_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcPow_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcPow_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcPow(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zPow_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zPow_ctab[3];
+NRX_ZAR_API void zarzPow_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzPow_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzPow_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzPow(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sPowI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPowI_ctab[3];
+NRX_ZAR_API void zarsPowI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dPowI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPowI_ctab[3];
+NRX_ZAR_API void zardPowI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardPowI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cPowI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPowI_ctab[3];
+NRX_ZAR_API void zarcPowI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zPowI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zPowI_ctab[3];
 NRX_ZAR_API void zarzPowI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* Cos: cosine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     sd: inf -> nan, code 1
+ *     sd: nan -> nan
+ *     sd: 0 -> 1
+ *     cz: 0,0 -> ~1,0
+ *     z: 0,1000 -> inf,*, code 3
+ *   codes: 1 domain, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCos_ctab[3];
+NRX_ZAR_API void zarsCos_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCos_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCos_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsCos(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCos_ctab[3];
+NRX_ZAR_API void zardCos_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCos_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCos_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardCos(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCos_ctab[3];
+NRX_ZAR_API void zarcCos_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCos_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCos_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCos(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zCos_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zCos_ctab[3];
+NRX_ZAR_API void zarzCos_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCos_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCos_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCos(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sCosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sCosI_ctab[3];
+NRX_ZAR_API void zarsCosI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsCosI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dCosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dCosI_ctab[3];
+NRX_ZAR_API void zardCosI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardCosI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cCosI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCosI_ctab[3];
+NRX_ZAR_API void zarcCosI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCosI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCosI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCosI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zCosI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zCosI_ctab[3];
 NRX_ZAR_API void zarzCosI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCosI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCosI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Sinh: hyperbolic sine.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-80, 80].
+ *   special results (types: arguments -> results, code):
+ *     d: 710.5 -> inf, code 3
+ *     d: -710.5 -> -inf, code 3
+ *     s: 89.5 -> inf, code 3
+ *     sd: -0 -> -0
+ *     sd: inf -> inf
+ *     sd: nan -> nan
+ *     cz: 0,0 -> ~0,0
+ *     z: 1000,0 -> inf,*, code 3
+ *   codes: 3 overflow. */
+extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinh_ctab[3];
+NRX_ZAR_API void zarsSinh_21(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinh_HA(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinh_11(int32_t n, const float* a, float* r);
+NRX_ZAR_API void zarsSinh(int32_t n, const float* a, float* r);
+extern NRX_ZAR_API nrx_zar_v1_d_fn nrx_zar_kernel_dSinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinh_ctab[3];
+NRX_ZAR_API void zardSinh_50(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinh_HA(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinh_26(int32_t n, const double* a, double* r);
+NRX_ZAR_API void zardSinh(int32_t n, const double* a, double* r);
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cSinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSinh_ctab[3];
+NRX_ZAR_API void zarcSinh_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSinh_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSinh_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcSinh(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zSinh_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zSinh_ctab[3];
+NRX_ZAR_API void zarzSinh_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSinh_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSinh_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzSinh(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_s_fn nrx_zar_kernel_sSinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSinhI_ctab[3];
+NRX_ZAR_API void zarsSinhI_21(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinhI_HA(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinhI_11(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarsSinhI(int32_t n, const float* a, int32_t inca, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_d_fn nrx_zar_kernel_dSinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSinhI_ctab[3];
+NRX_ZAR_API void zardSinhI_50(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinhI_HA(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinhI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+NRX_ZAR_API void zardSinhI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cSinhI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSinhI_ctab[3];
+NRX_ZAR_API void zarcSinhI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinhI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinhI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSinhI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zSinhI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zSinhI_ctab[3];
 NRX_ZAR_API void zarzSinhI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Div: a / b.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10, 10].
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 0 -> inf, code 2
+ *     sd: 0 0 -> nan, code 2
+ *     sd: -1 0 -> -inf, code 2
+ *     sd: 1 -0 -> -inf, code 2
+ *     sd: 6 3 -> ~2
+ *     sd: inf 2 -> inf
+ *     cz: 4,2 2,0 -> ~2,1
+ *   codes: 2 pole. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sDiv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sDiv_ctab[3];
+NRX_ZAR_API void zarsDiv_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsDiv_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsDiv_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsDiv(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dDiv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dDiv_ctab[3];
+NRX_ZAR_API void zardDiv_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardDiv_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardDiv_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardDiv(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cDiv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cDiv_ctab[3];
+NRX_ZAR_API void zarcDiv_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcDiv_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcDiv_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcDiv(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zDiv_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zDiv_ctab[3];
+NRX_ZAR_API void zarzDiv_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzDiv_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzDiv_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzDiv(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sDivI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sDivI_ctab[3];
+NRX_ZAR_API void zarsDivI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsDivI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsDivI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsDivI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dDivI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dDivI_ctab[3];
+NRX_ZAR_API void zardDivI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardDivI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardDivI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardDivI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cDivI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cDivI_ctab[3];
+NRX_ZAR_API void zarcDivI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcDivI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcDivI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcDivI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zDivI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zDivI_ctab[3];
 NRX_ZAR_API void zarzDivI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzDivI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzDivI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzDivI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* Add: a + b.
+ *   types s d c z; s d c z correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 2 -> 3
+ *     sd: inf -inf -> nan
+ *     d: 1e308 1e308 -> inf
+ *     sd: -0 -0 -> -0
+ *     cz: 1,2 3,4 -> 4,6
+ *     cz: -0,-0 -0,-0 -> -0,-0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAdd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAdd_ctab[3];
+NRX_ZAR_API void zarsAdd_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAdd_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAdd_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsAdd(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dAdd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAdd_ctab[3];
+NRX_ZAR_API void zardAdd_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAdd_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAdd_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardAdd(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cAdd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAdd_ctab[3];
+NRX_ZAR_API void zarcAdd_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcAdd_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcAdd_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcAdd(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zAdd_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zAdd_ctab[3];
+NRX_ZAR_API void zarzAdd_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzAdd_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzAdd_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzAdd(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sAddI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sAddI_ctab[3];
+NRX_ZAR_API void zarsAddI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAddI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAddI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsAddI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dAddI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dAddI_ctab[3];
+NRX_ZAR_API void zardAddI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAddI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAddI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardAddI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cAddI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cAddI_ctab[3];
+NRX_ZAR_API void zarcAddI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAddI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAddI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcAddI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zAddI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zAddI_ctab[3];
 NRX_ZAR_API void zarzAddI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAddI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAddI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAddI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* Sub: a - b.
+ *   types s d c z; s d c z correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     sd: 1 2 -> -1
+ *     sd: inf inf -> nan
+ *     sd: -0 0 -> -0
+ *     cz: 1,2 3,4 -> -2,-2
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sSub_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSub_ctab[3];
+NRX_ZAR_API void zarsSub_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsSub_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsSub_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsSub(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dSub_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSub_ctab[3];
+NRX_ZAR_API void zardSub_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardSub_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardSub_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardSub(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cSub_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSub_ctab[3];
+NRX_ZAR_API void zarcSub_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcSub_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcSub_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcSub(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zSub_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zSub_ctab[3];
+NRX_ZAR_API void zarzSub_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzSub_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzSub_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzSub(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sSubI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sSubI_ctab[3];
+NRX_ZAR_API void zarsSubI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsSubI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsSubI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsSubI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dSubI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dSubI_ctab[3];
+NRX_ZAR_API void zardSubI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardSubI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardSubI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardSubI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cSubI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cSubI_ctab[3];
+NRX_ZAR_API void zarcSubI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSubI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSubI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcSubI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zSubI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zSubI_ctab[3];
 NRX_ZAR_API void zarzSubI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSubI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSubI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSubI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* Mul: a times b.
+ *   types s d c z; s d correctly rounded; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10, 10].
+ *   special results (types: arguments -> results, code):
+ *     sd: -2 3 -> -6
+ *     sd: inf 0 -> nan
+ *     sd: -0 3 -> -0
+ *     cz: 1,2 3,4 -> ~-5,10
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMul_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMul_ctab[3];
+NRX_ZAR_API void zarsMul_21(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMul_HA(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMul_11(int32_t n, const float* a, const float* b, float* r);
+NRX_ZAR_API void zarsMul(int32_t n, const float* a, const float* b, float* r);
+extern NRX_ZAR_API nrx_zar_v2_d_fn nrx_zar_kernel_dMul_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dMul_ctab[3];
+NRX_ZAR_API void zardMul_50(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMul_HA(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMul_26(int32_t n, const double* a, const double* b, double* r);
+NRX_ZAR_API void zardMul(int32_t n, const double* a, const double* b, double* r);
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMul_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cMul_ctab[3];
+NRX_ZAR_API void zarcMul_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMul_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMul_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMul(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zMul_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zMul_ctab[3];
+NRX_ZAR_API void zarzMul_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMul_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMul_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMul(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_s_fn nrx_zar_kernel_sMulI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sMulI_ctab[3];
+NRX_ZAR_API void zarsMulI_21(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMulI_HA(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMulI_11(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+NRX_ZAR_API void zarsMulI(int32_t n, const float* a, int32_t inca, const float* b, int32_t incb, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_d_fn nrx_zar_kernel_dMulI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dMulI_ctab[3];
+NRX_ZAR_API void zardMulI_50(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardMulI_HA(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardMulI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+NRX_ZAR_API void zardMulI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cMulI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cMulI_ctab[3];
+NRX_ZAR_API void zarcMulI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zMulI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zMulI_ctab[3];
 NRX_ZAR_API void zarzMulI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* Powx: x^b with one exponent b for every element.
+ *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [0, 100].
+ *   special results (types: arguments -> results, code):
+ *     sd: -0 -3 -> -inf, code 1
+ *     sd: -8 0.3333333333333333 -> nan, code 1
+ *     sd: -2 3 -> -8
+ *     sd: -1 inf -> 1
+ *     d: 10 400 -> inf, code 3
+ *     d: 2 -1060 -> 0x1p-1060
+ *     sd: nan 0 -> 1
+ *     s: 0 -2 -> inf, code 1
+ *     s: 3 2 -> ~9
+ *     d flushing: -1e-310 3 -> -0
+ *     s flushing: 1e-40 -0.5 -> inf, code 1
+ *     cz: 2,0 2,0 -> ~4,0
+ *     s (HA): 3 5 -> 243
+ *     s (HA): 7 8 -> 5764801
+ *     s (HA): 1.5 4 -> 5.0625
+ *     s (HA): 10 7 -> 1e7
+ *     s (HA): 0.5 24 -> 0x1p-24
+ *     s (HA): 9 0.5 -> 3
+ *     s (HA): 16 0.25 -> 2
+ *     s (HA): 0.25 -1.5 -> 8
+ *     s (HA): 81 0.75 -> 27
+ *     s (HA): 4 2.5 -> 32
+ *     s (HA): 0.75 3 -> 0.421875
+ *     s (HA): 0.8 0 -> 1
+ *   codes: 1 domain, 3 overflow. */
+extern NRX_ZAR_API nrx_zar_vs_s_fn nrx_zar_kernel_sPowx_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPowx_ctab[3];
+NRX_ZAR_API void zarsPowx_21(int32_t n, const float* a, float b, float* r);
+NRX_ZAR_API void zarsPowx_HA(int32_t n, const float* a, float b, float* r);
+NRX_ZAR_API void zarsPowx_11(int32_t n, const float* a, float b, float* r);
+NRX_ZAR_API void zarsPowx(int32_t n, const float* a, float b, float* r);
+extern NRX_ZAR_API nrx_zar_vs_d_fn nrx_zar_kernel_dPowx_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPowx_ctab[3];
+NRX_ZAR_API void zardPowx_50(int32_t n, const double* a, double b, double* r);
+NRX_ZAR_API void zardPowx_HA(int32_t n, const double* a, double b, double* r);
+NRX_ZAR_API void zardPowx_26(int32_t n, const double* a, double b, double* r);
+NRX_ZAR_API void zardPowx(int32_t n, const double* a, double b, double* r);
+extern NRX_ZAR_API nrx_zar_vs_c_fn nrx_zar_kernel_cPowx_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPowx_ctab[3];
+NRX_ZAR_API void zarcPowx_21(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
+NRX_ZAR_API void zarcPowx_HA(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
+NRX_ZAR_API void zarcPowx_11(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
+NRX_ZAR_API void zarcPowx(int32_t n, const NrxComplex8* a, NrxComplex8 b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_vs_z_fn nrx_zar_kernel_zPowx_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zPowx_ctab[3];
+NRX_ZAR_API void zarzPowx_50(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
+NRX_ZAR_API void zarzPowx_HA(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
+NRX_ZAR_API void zarzPowx_26(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
+NRX_ZAR_API void zarzPowx(int32_t n, const NrxComplex16* a, NrxComplex16 b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_vsi_s_fn nrx_zar_kernel_sPowxI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPowxI_ctab[3];
+NRX_ZAR_API void zarsPowxI_21(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowxI_HA(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowxI_11(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
+NRX_ZAR_API void zarsPowxI(int32_t n, const float* a, int32_t inca, float b, float* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_vsi_d_fn nrx_zar_kernel_dPowxI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPowxI_ctab[3];
+NRX_ZAR_API void zardPowxI_50(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
+NRX_ZAR_API void zardPowxI_HA(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
+NRX_ZAR_API void zardPowxI_26(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
+NRX_ZAR_API void zardPowxI(int32_t n, const double* a, int32_t inca, double b, double* r, int32_t incr);
+extern NRX_ZAR_API nrx_zar_vsi_c_fn nrx_zar_kernel_cPowxI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPowxI_ctab[3];
+NRX_ZAR_API void zarcPowxI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowxI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowxI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcPowxI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8 b, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_vsi_z_fn nrx_zar_kernel_zPowxI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zPowxI_ctab[3];
 NRX_ZAR_API void zarzPowxI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16 b, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowxI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16 b, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowxI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16 b, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowxI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16 b, NrxComplex16* r, int32_t incr);
+
+/* Conj: complex conjugate.
+ *   types c z; c z correctly rounded.
+ *   special results (types: arguments -> results, code):
+ *     cz: 1,2 -> 1,-2
+ *     cz: 0,0 -> 0,-0
+ *     cz: inf,nan -> inf,nan
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v1_c_fn nrx_zar_kernel_cConj_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cConj_ctab[3];
+NRX_ZAR_API void zarcConj_21(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcConj_HA(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcConj_11(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+NRX_ZAR_API void zarcConj(int32_t n, const NrxComplex8* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v1_z_fn nrx_zar_kernel_zConj_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zConj_ctab[3];
+NRX_ZAR_API void zarzConj_50(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzConj_HA(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzConj_26(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+NRX_ZAR_API void zarzConj(int32_t n, const NrxComplex16* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v1i_c_fn nrx_zar_kernel_cConjI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cConjI_ctab[3];
+NRX_ZAR_API void zarcConjI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcConjI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcConjI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcConjI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v1i_z_fn nrx_zar_kernel_zConjI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zConjI_ctab[3];
 NRX_ZAR_API void zarzConjI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzConjI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzConjI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzConjI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* CIS: cos x + i sin x.
+ *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10000, 10000].
+ *   special results (types: arguments -> results, code):
+ *     cz: 0 -> 1,0
+ *     cz: -0 -> 1,-0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_r2c_c_fn nrx_zar_kernel_cCIS_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCIS_ctab[3];
+NRX_ZAR_API void zarcCIS_21(int32_t n, const float* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCIS_HA(int32_t n, const float* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCIS_11(int32_t n, const float* a, NrxComplex8* r);
+NRX_ZAR_API void zarcCIS(int32_t n, const float* a, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_r2c_z_fn nrx_zar_kernel_zCIS_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zCIS_ctab[3];
+NRX_ZAR_API void zarzCIS_50(int32_t n, const double* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCIS_HA(int32_t n, const double* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCIS_26(int32_t n, const double* a, NrxComplex16* r);
+NRX_ZAR_API void zarzCIS(int32_t n, const double* a, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_r2ci_c_fn nrx_zar_kernel_cCISI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cCISI_ctab[3];
+NRX_ZAR_API void zarcCISI_21(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCISI_HA(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCISI_11(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcCISI(int32_t n, const float* a, int32_t inca, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_r2ci_z_fn nrx_zar_kernel_zCISI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zCISI_ctab[3];
 NRX_ZAR_API void zarzCISI_50(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCISI_HA(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCISI_26(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCISI(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
+
+/* Arg: argument of a complex value.
+ *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-1e+06, 1e+06].
+ *   special results (types: arguments -> results, code):
+ *     cz: 1,0 -> 0
+ *     cz: -1,0 -> ~3.141592653589793
+ *     cz: 0,1 -> ~1.5707963267948966
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cArg_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cArg_ctab[3];
+NRX_ZAR_API void zarcArg_21(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcArg_HA(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcArg_11(int32_t n, const NrxComplex8* a, float* r);
+NRX_ZAR_API void zarcArg(int32_t n, const NrxComplex8* a, float* r);
+extern NRX_ZAR_API nrx_zar_c2r_z_fn nrx_zar_kernel_zArg_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zArg_ctab[3];
+NRX_ZAR_API void zarzArg_50(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzArg_HA(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzArg_26(int32_t n, const NrxComplex16* a, double* r);
+NRX_ZAR_API void zarzArg(int32_t n, const NrxComplex16* a, double* r);
+extern NRX_ZAR_API nrx_zar_c2ri_c_fn nrx_zar_kernel_cArgI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cArgI_ctab[3];
+NRX_ZAR_API void zarcArgI_21(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarcArgI_HA(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarcArgI_11(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
+NRX_ZAR_API void zarcArgI(int32_t n, const NrxComplex8* a, int32_t inca, float* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_c2ri_z_fn nrx_zar_kernel_zArgI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zArgI_ctab[3];
 NRX_ZAR_API void zarzArgI_50(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzArgI_HA(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzArgI_26(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zarzArgI(int32_t n, const NrxComplex16* a, int32_t inca, double* r, int32_t incr);
+
+/* MulByConj: a times the conjugate of b.
+ *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
+ *   accuracy measured over [-10, 10].
+ *   special results (types: arguments -> results, code):
+ *     cz: 1,2 3,4 -> ~11,2
+ *     cz: 0,0 1,1 -> ~0,0
+ *   codes: none. */
+extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMulByConj_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cMulByConj_ctab[3];
+NRX_ZAR_API void zarcMulByConj_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMulByConj_HA(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMulByConj_11(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+NRX_ZAR_API void zarcMulByConj(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
+extern NRX_ZAR_API nrx_zar_v2_z_fn nrx_zar_kernel_zMulByConj_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_zMulByConj_ctab[3];
+NRX_ZAR_API void zarzMulByConj_50(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMulByConj_HA(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMulByConj_26(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+NRX_ZAR_API void zarzMulByConj(int32_t n, const NrxComplex16* a, const NrxComplex16* b, NrxComplex16* r);
+extern NRX_ZAR_API nrx_zar_v2i_c_fn nrx_zar_kernel_cMulByConjI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cMulByConjI_ctab[3];
+NRX_ZAR_API void zarcMulByConjI_21(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulByConjI_HA(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulByConjI_11(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
+NRX_ZAR_API void zarcMulByConjI(int32_t n, const NrxComplex8* a, int32_t inca, const NrxComplex8* b, int32_t incb, NrxComplex8* r, int32_t incr);
 extern NRX_ZAR_API nrx_zar_v2i_z_fn nrx_zar_kernel_zMulByConjI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zMulByConjI_ctab[3];
 NRX_ZAR_API void zarzMulByConjI_50(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulByConjI_HA(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulByConjI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulByConjI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
+
+/* PackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
 extern NRX_ZAR_API nrx_zar_packI_s_fn nrx_zar_kernel_sPackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sPackI_ctab[3];
 NRX_ZAR_API void zarsPackI_21(int32_t n, const float* a, int32_t inca, float* y);
 NRX_ZAR_API void zarsPackI_HA(int32_t n, const float* a, int32_t inca, float* y);
 NRX_ZAR_API void zarsPackI_11(int32_t n, const float* a, int32_t inca, float* y);
 NRX_ZAR_API void zarsPackI(int32_t n, const float* a, int32_t inca, float* y);
-extern NRX_ZAR_API nrx_zar_packM_s_fn nrx_zar_kernel_sPackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPackM_ctab[3];
-NRX_ZAR_API void zarsPackM_21(int32_t n, const float* a, const int32_t* ma, float* y);
-NRX_ZAR_API void zarsPackM_HA(int32_t n, const float* a, const int32_t* ma, float* y);
-NRX_ZAR_API void zarsPackM_11(int32_t n, const float* a, const int32_t* ma, float* y);
-NRX_ZAR_API void zarsPackM(int32_t n, const float* a, const int32_t* ma, float* y);
-extern NRX_ZAR_API nrx_zar_packV_s_fn nrx_zar_kernel_sPackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sPackV_ctab[3];
-NRX_ZAR_API void zarsPackV_21(int32_t n, const float* a, const int32_t* ia, float* y);
-NRX_ZAR_API void zarsPackV_HA(int32_t n, const float* a, const int32_t* ia, float* y);
-NRX_ZAR_API void zarsPackV_11(int32_t n, const float* a, const int32_t* ia, float* y);
-NRX_ZAR_API void zarsPackV(int32_t n, const float* a, const int32_t* ia, float* y);
-extern NRX_ZAR_API nrx_zar_unpackI_s_fn nrx_zar_kernel_sUnpackI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sUnpackI_ctab[3];
-NRX_ZAR_API void zarsUnpackI_21(int32_t n, const float* a, float* y, int32_t incy);
-NRX_ZAR_API void zarsUnpackI_HA(int32_t n, const float* a, float* y, int32_t incy);
-NRX_ZAR_API void zarsUnpackI_11(int32_t n, const float* a, float* y, int32_t incy);
-NRX_ZAR_API void zarsUnpackI(int32_t n, const float* a, float* y, int32_t incy);
-extern NRX_ZAR_API nrx_zar_unpackM_s_fn nrx_zar_kernel_sUnpackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sUnpackM_ctab[3];
-NRX_ZAR_API void zarsUnpackM_21(int32_t n, const float* a, float* y, const int32_t* my);
-NRX_ZAR_API void zarsUnpackM_HA(int32_t n, const float* a, float* y, const int32_t* my);
-NRX_ZAR_API void zarsUnpackM_11(int32_t n, const float* a, float* y, const int32_t* my);
-NRX_ZAR_API void zarsUnpackM(int32_t n, const float* a, float* y, const int32_t* my);
-extern NRX_ZAR_API nrx_zar_unpackV_s_fn nrx_zar_kernel_sUnpackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_sUnpackV_ctab[3];
-NRX_ZAR_API void zarsUnpackV_21(int32_t n, const float* a, float* y, const int32_t* iy);
-NRX_ZAR_API void zarsUnpackV_HA(int32_t n, const float* a, float* y, const int32_t* iy);
-NRX_ZAR_API void zarsUnpackV_11(int32_t n, const float* a, float* y, const int32_t* iy);
-NRX_ZAR_API void zarsUnpackV(int32_t n, const float* a, float* y, const int32_t* iy);
 extern NRX_ZAR_API nrx_zar_packI_d_fn nrx_zar_kernel_dPackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_dPackI_ctab[3];
 NRX_ZAR_API void zardPackI_50(int32_t n, const double* a, int32_t inca, double* y);
 NRX_ZAR_API void zardPackI_HA(int32_t n, const double* a, int32_t inca, double* y);
 NRX_ZAR_API void zardPackI_26(int32_t n, const double* a, int32_t inca, double* y);
 NRX_ZAR_API void zardPackI(int32_t n, const double* a, int32_t inca, double* y);
-extern NRX_ZAR_API nrx_zar_packM_d_fn nrx_zar_kernel_dPackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPackM_ctab[3];
-NRX_ZAR_API void zardPackM_50(int32_t n, const double* a, const int32_t* ma, double* y);
-NRX_ZAR_API void zardPackM_HA(int32_t n, const double* a, const int32_t* ma, double* y);
-NRX_ZAR_API void zardPackM_26(int32_t n, const double* a, const int32_t* ma, double* y);
-NRX_ZAR_API void zardPackM(int32_t n, const double* a, const int32_t* ma, double* y);
-extern NRX_ZAR_API nrx_zar_packV_d_fn nrx_zar_kernel_dPackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dPackV_ctab[3];
-NRX_ZAR_API void zardPackV_50(int32_t n, const double* a, const int32_t* ia, double* y);
-NRX_ZAR_API void zardPackV_HA(int32_t n, const double* a, const int32_t* ia, double* y);
-NRX_ZAR_API void zardPackV_26(int32_t n, const double* a, const int32_t* ia, double* y);
-NRX_ZAR_API void zardPackV(int32_t n, const double* a, const int32_t* ia, double* y);
-extern NRX_ZAR_API nrx_zar_unpackI_d_fn nrx_zar_kernel_dUnpackI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dUnpackI_ctab[3];
-NRX_ZAR_API void zardUnpackI_50(int32_t n, const double* a, double* y, int32_t incy);
-NRX_ZAR_API void zardUnpackI_HA(int32_t n, const double* a, double* y, int32_t incy);
-NRX_ZAR_API void zardUnpackI_26(int32_t n, const double* a, double* y, int32_t incy);
-NRX_ZAR_API void zardUnpackI(int32_t n, const double* a, double* y, int32_t incy);
-extern NRX_ZAR_API nrx_zar_unpackM_d_fn nrx_zar_kernel_dUnpackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dUnpackM_ctab[3];
-NRX_ZAR_API void zardUnpackM_50(int32_t n, const double* a, double* y, const int32_t* my);
-NRX_ZAR_API void zardUnpackM_HA(int32_t n, const double* a, double* y, const int32_t* my);
-NRX_ZAR_API void zardUnpackM_26(int32_t n, const double* a, double* y, const int32_t* my);
-NRX_ZAR_API void zardUnpackM(int32_t n, const double* a, double* y, const int32_t* my);
-extern NRX_ZAR_API nrx_zar_unpackV_d_fn nrx_zar_kernel_dUnpackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_dUnpackV_ctab[3];
-NRX_ZAR_API void zardUnpackV_50(int32_t n, const double* a, double* y, const int32_t* iy);
-NRX_ZAR_API void zardUnpackV_HA(int32_t n, const double* a, double* y, const int32_t* iy);
-NRX_ZAR_API void zardUnpackV_26(int32_t n, const double* a, double* y, const int32_t* iy);
-NRX_ZAR_API void zardUnpackV(int32_t n, const double* a, double* y, const int32_t* iy);
 extern NRX_ZAR_API nrx_zar_packI_c_fn nrx_zar_kernel_cPackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cPackI_ctab[3];
 NRX_ZAR_API void zarcPackI_21(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* y);
 NRX_ZAR_API void zarcPackI_HA(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* y);
 NRX_ZAR_API void zarcPackI_11(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* y);
 NRX_ZAR_API void zarcPackI(int32_t n, const NrxComplex8* a, int32_t inca, NrxComplex8* y);
-extern NRX_ZAR_API nrx_zar_packM_c_fn nrx_zar_kernel_cPackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPackM_ctab[3];
-NRX_ZAR_API void zarcPackM_21(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
-NRX_ZAR_API void zarcPackM_HA(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
-NRX_ZAR_API void zarcPackM_11(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
-NRX_ZAR_API void zarcPackM(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
-extern NRX_ZAR_API nrx_zar_packV_c_fn nrx_zar_kernel_cPackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cPackV_ctab[3];
-NRX_ZAR_API void zarcPackV_21(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
-NRX_ZAR_API void zarcPackV_HA(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
-NRX_ZAR_API void zarcPackV_11(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
-NRX_ZAR_API void zarcPackV(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
-extern NRX_ZAR_API nrx_zar_unpackI_c_fn nrx_zar_kernel_cUnpackI_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cUnpackI_ctab[3];
-NRX_ZAR_API void zarcUnpackI_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
-NRX_ZAR_API void zarcUnpackI_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
-NRX_ZAR_API void zarcUnpackI_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
-NRX_ZAR_API void zarcUnpackI(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
-extern NRX_ZAR_API nrx_zar_unpackM_c_fn nrx_zar_kernel_cUnpackM_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cUnpackM_ctab[3];
-NRX_ZAR_API void zarcUnpackM_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
-NRX_ZAR_API void zarcUnpackM_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
-NRX_ZAR_API void zarcUnpackM_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
-NRX_ZAR_API void zarcUnpackM(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
-extern NRX_ZAR_API nrx_zar_unpackV_c_fn nrx_zar_kernel_cUnpackV_ttab[3];
-extern NRX_ZAR_API float nrx_zar_kernel_cUnpackV_ctab[3];
-NRX_ZAR_API void zarcUnpackV_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
-NRX_ZAR_API void zarcUnpackV_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
-NRX_ZAR_API void zarcUnpackV_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
-NRX_ZAR_API void zarcUnpackV(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
 extern NRX_ZAR_API nrx_zar_packI_z_fn nrx_zar_kernel_zPackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zPackI_ctab[3];
 NRX_ZAR_API void zarzPackI_50(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
 NRX_ZAR_API void zarzPackI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
 NRX_ZAR_API void zarzPackI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
 NRX_ZAR_API void zarzPackI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
+
+/* PackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+extern NRX_ZAR_API nrx_zar_packM_s_fn nrx_zar_kernel_sPackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPackM_ctab[3];
+NRX_ZAR_API void zarsPackM_21(int32_t n, const float* a, const int32_t* ma, float* y);
+NRX_ZAR_API void zarsPackM_HA(int32_t n, const float* a, const int32_t* ma, float* y);
+NRX_ZAR_API void zarsPackM_11(int32_t n, const float* a, const int32_t* ma, float* y);
+NRX_ZAR_API void zarsPackM(int32_t n, const float* a, const int32_t* ma, float* y);
+extern NRX_ZAR_API nrx_zar_packM_d_fn nrx_zar_kernel_dPackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPackM_ctab[3];
+NRX_ZAR_API void zardPackM_50(int32_t n, const double* a, const int32_t* ma, double* y);
+NRX_ZAR_API void zardPackM_HA(int32_t n, const double* a, const int32_t* ma, double* y);
+NRX_ZAR_API void zardPackM_26(int32_t n, const double* a, const int32_t* ma, double* y);
+NRX_ZAR_API void zardPackM(int32_t n, const double* a, const int32_t* ma, double* y);
+extern NRX_ZAR_API nrx_zar_packM_c_fn nrx_zar_kernel_cPackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPackM_ctab[3];
+NRX_ZAR_API void zarcPackM_21(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
+NRX_ZAR_API void zarcPackM_HA(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
+NRX_ZAR_API void zarcPackM_11(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
+NRX_ZAR_API void zarcPackM(int32_t n, const NrxComplex8* a, const int32_t* ma, NrxComplex8* y);
 extern NRX_ZAR_API nrx_zar_packM_z_fn nrx_zar_kernel_zPackM_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zPackM_ctab[3];
 NRX_ZAR_API void zarzPackM_50(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
 NRX_ZAR_API void zarzPackM_HA(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
 NRX_ZAR_API void zarzPackM_26(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
 NRX_ZAR_API void zarzPackM(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
+
+/* PackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+extern NRX_ZAR_API nrx_zar_packV_s_fn nrx_zar_kernel_sPackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sPackV_ctab[3];
+NRX_ZAR_API void zarsPackV_21(int32_t n, const float* a, const int32_t* ia, float* y);
+NRX_ZAR_API void zarsPackV_HA(int32_t n, const float* a, const int32_t* ia, float* y);
+NRX_ZAR_API void zarsPackV_11(int32_t n, const float* a, const int32_t* ia, float* y);
+NRX_ZAR_API void zarsPackV(int32_t n, const float* a, const int32_t* ia, float* y);
+extern NRX_ZAR_API nrx_zar_packV_d_fn nrx_zar_kernel_dPackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dPackV_ctab[3];
+NRX_ZAR_API void zardPackV_50(int32_t n, const double* a, const int32_t* ia, double* y);
+NRX_ZAR_API void zardPackV_HA(int32_t n, const double* a, const int32_t* ia, double* y);
+NRX_ZAR_API void zardPackV_26(int32_t n, const double* a, const int32_t* ia, double* y);
+NRX_ZAR_API void zardPackV(int32_t n, const double* a, const int32_t* ia, double* y);
+extern NRX_ZAR_API nrx_zar_packV_c_fn nrx_zar_kernel_cPackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cPackV_ctab[3];
+NRX_ZAR_API void zarcPackV_21(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
+NRX_ZAR_API void zarcPackV_HA(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
+NRX_ZAR_API void zarcPackV_11(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
+NRX_ZAR_API void zarcPackV(int32_t n, const NrxComplex8* a, const int32_t* ia, NrxComplex8* y);
 extern NRX_ZAR_API nrx_zar_packV_z_fn nrx_zar_kernel_zPackV_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zPackV_ctab[3];
 NRX_ZAR_API void zarzPackV_50(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
 NRX_ZAR_API void zarzPackV_HA(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
 NRX_ZAR_API void zarzPackV_26(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
 NRX_ZAR_API void zarzPackV(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
+
+/* UnpackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+extern NRX_ZAR_API nrx_zar_unpackI_s_fn nrx_zar_kernel_sUnpackI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sUnpackI_ctab[3];
+NRX_ZAR_API void zarsUnpackI_21(int32_t n, const float* a, float* y, int32_t incy);
+NRX_ZAR_API void zarsUnpackI_HA(int32_t n, const float* a, float* y, int32_t incy);
+NRX_ZAR_API void zarsUnpackI_11(int32_t n, const float* a, float* y, int32_t incy);
+NRX_ZAR_API void zarsUnpackI(int32_t n, const float* a, float* y, int32_t incy);
+extern NRX_ZAR_API nrx_zar_unpackI_d_fn nrx_zar_kernel_dUnpackI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dUnpackI_ctab[3];
+NRX_ZAR_API void zardUnpackI_50(int32_t n, const double* a, double* y, int32_t incy);
+NRX_ZAR_API void zardUnpackI_HA(int32_t n, const double* a, double* y, int32_t incy);
+NRX_ZAR_API void zardUnpackI_26(int32_t n, const double* a, double* y, int32_t incy);
+NRX_ZAR_API void zardUnpackI(int32_t n, const double* a, double* y, int32_t incy);
+extern NRX_ZAR_API nrx_zar_unpackI_c_fn nrx_zar_kernel_cUnpackI_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cUnpackI_ctab[3];
+NRX_ZAR_API void zarcUnpackI_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
+NRX_ZAR_API void zarcUnpackI_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
+NRX_ZAR_API void zarcUnpackI_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
+NRX_ZAR_API void zarcUnpackI(int32_t n, const NrxComplex8* a, NrxComplex8* y, int32_t incy);
 extern NRX_ZAR_API nrx_zar_unpackI_z_fn nrx_zar_kernel_zUnpackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zUnpackI_ctab[3];
 NRX_ZAR_API void zarzUnpackI_50(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
 NRX_ZAR_API void zarzUnpackI_HA(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
 NRX_ZAR_API void zarzUnpackI_26(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
 NRX_ZAR_API void zarzUnpackI(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
+
+/* UnpackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+extern NRX_ZAR_API nrx_zar_unpackM_s_fn nrx_zar_kernel_sUnpackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sUnpackM_ctab[3];
+NRX_ZAR_API void zarsUnpackM_21(int32_t n, const float* a, float* y, const int32_t* my);
+NRX_ZAR_API void zarsUnpackM_HA(int32_t n, const float* a, float* y, const int32_t* my);
+NRX_ZAR_API void zarsUnpackM_11(int32_t n, const float* a, float* y, const int32_t* my);
+NRX_ZAR_API void zarsUnpackM(int32_t n, const float* a, float* y, const int32_t* my);
+extern NRX_ZAR_API nrx_zar_unpackM_d_fn nrx_zar_kernel_dUnpackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dUnpackM_ctab[3];
+NRX_ZAR_API void zardUnpackM_50(int32_t n, const double* a, double* y, const int32_t* my);
+NRX_ZAR_API void zardUnpackM_HA(int32_t n, const double* a, double* y, const int32_t* my);
+NRX_ZAR_API void zardUnpackM_26(int32_t n, const double* a, double* y, const int32_t* my);
+NRX_ZAR_API void zardUnpackM(int32_t n, const double* a, double* y, const int32_t* my);
+extern NRX_ZAR_API nrx_zar_unpackM_c_fn nrx_zar_kernel_cUnpackM_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cUnpackM_ctab[3];
+NRX_ZAR_API void zarcUnpackM_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
+NRX_ZAR_API void zarcUnpackM_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
+NRX_ZAR_API void zarcUnpackM_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
+NRX_ZAR_API void zarcUnpackM(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* my);
 extern NRX_ZAR_API nrx_zar_unpackM_z_fn nrx_zar_kernel_zUnpackM_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zUnpackM_ctab[3];
 NRX_ZAR_API void zarzUnpackM_50(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
 NRX_ZAR_API void zarzUnpackM_HA(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
 NRX_ZAR_API void zarzUnpackM_26(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
 NRX_ZAR_API void zarzUnpackM(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
+
+/* UnpackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+extern NRX_ZAR_API nrx_zar_unpackV_s_fn nrx_zar_kernel_sUnpackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_sUnpackV_ctab[3];
+NRX_ZAR_API void zarsUnpackV_21(int32_t n, const float* a, float* y, const int32_t* iy);
+NRX_ZAR_API void zarsUnpackV_HA(int32_t n, const float* a, float* y, const int32_t* iy);
+NRX_ZAR_API void zarsUnpackV_11(int32_t n, const float* a, float* y, const int32_t* iy);
+NRX_ZAR_API void zarsUnpackV(int32_t n, const float* a, float* y, const int32_t* iy);
+extern NRX_ZAR_API nrx_zar_unpackV_d_fn nrx_zar_kernel_dUnpackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_dUnpackV_ctab[3];
+NRX_ZAR_API void zardUnpackV_50(int32_t n, const double* a, double* y, const int32_t* iy);
+NRX_ZAR_API void zardUnpackV_HA(int32_t n, const double* a, double* y, const int32_t* iy);
+NRX_ZAR_API void zardUnpackV_26(int32_t n, const double* a, double* y, const int32_t* iy);
+NRX_ZAR_API void zardUnpackV(int32_t n, const double* a, double* y, const int32_t* iy);
+extern NRX_ZAR_API nrx_zar_unpackV_c_fn nrx_zar_kernel_cUnpackV_ttab[3];
+extern NRX_ZAR_API float nrx_zar_kernel_cUnpackV_ctab[3];
+NRX_ZAR_API void zarcUnpackV_21(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
+NRX_ZAR_API void zarcUnpackV_HA(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
+NRX_ZAR_API void zarcUnpackV_11(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
+NRX_ZAR_API void zarcUnpackV(int32_t n, const NrxComplex8* a, NrxComplex8* y, const int32_t* iy);
 extern NRX_ZAR_API nrx_zar_unpackV_z_fn nrx_zar_kernel_zUnpackV_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_zUnpackV_ctab[3];
 NRX_ZAR_API void zarzUnpackV_50(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* iy);

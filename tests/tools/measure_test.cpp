@@ -48,8 +48,10 @@ void ceil_right(int32_t n, const double* a, double* r) {
 Entry entry(const char* func, char type, const char* oracle, double lo, double hi, void* const* tab,
             bool exact = false, bool strided = false) {
   static const float cost[3] = {1, 1, 1};
+  const double ep = type == 's' ? 0x1p13 : 0x1p27;
   return Entry{func, type, Shape::v1, strided, tab, cost, "3", "test", oracle, lo, hi, exact, nullptr,
-               false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}};
+               false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr},
+               {exact ? 0 : 4.0, exact ? 0 : 1.0, exact ? 0 : ep}};
 }
 
 Options few() {
@@ -120,32 +122,6 @@ TEST(Measure, CorrectlyRoundedFunctionsAreComparedBitForBit) {
   EXPECT_GT(r.by_kind[int(Mismatch::inexact)], 0u);
   void* const good[3] = {(void*)ceil_right, (void*)ceil_right, (void*)ceil_right};
   EXPECT_TRUE(measure(entry("Ceil", 'd', nullptr, -1e4, 1e4, good, true), 1, few()).pass());
-}
-
-struct BoundCase {
-  const char* share;
-  char type;
-  bool exact;
-  double la, ha, ep;
-};
-const BoundCase kBounds[] = {
-    {"3", 'd', false, 4, 1, 0x1p27},
-    {"3", 's', false, 4, 1, 0x1p13},
-    {"1", 's', false, 1, 1, 1},       // one kernel: the HA kernel everywhere
-    {"lh", 'd', false, 1, 1, 0x1p27},
-    {"le", 'd', false, 4, 1, 4},      // LA's kernel in the EP slot
-    {"1", 'd', true, 0, 0, 0},
-};
-
-TEST(Measure, BoundsFollowTheKernelInEachSlot) {
-  void* const tab[3] = {(void*)ceil_right, (void*)ceil_right, (void*)ceil_right};
-  for (const BoundCase& c : kBounds) {
-    Entry e = entry("Exp", c.type, "exp", 0, 1, tab, c.exact);
-    e.share = c.share;
-    EXPECT_EQ(bound(e, 0), c.la) << c.share;
-    EXPECT_EQ(bound(e, 1), c.ha) << c.share;
-    EXPECT_EQ(bound(e, 2), c.ep) << c.share;
-  }
 }
 
 }  // namespace

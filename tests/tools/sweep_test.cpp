@@ -1,8 +1,10 @@
 // Every catalogue table that has a vector kernel, every distinct kernel of it, against MPFR:
-// the slot's ulp bound and no special-value mismatch.
+// the slot's ulp bound and no special-value mismatch, with the mode's flush-to-zero off and on
+// (flushed, subnormal inputs count as zeros and subnormal results as zeros).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tools/accuracy/accuracy.h"
@@ -27,12 +29,13 @@ std::vector<const catalog::Entry*> vector_kernels() {
   return v;
 }
 
-class Sweep : public testing::TestWithParam<const catalog::Entry*> {};
+class Sweep : public testing::TestWithParam<std::tuple<const catalog::Entry*, bool>> {};
 
 TEST_P(Sweep, WithinBound) {
-  const catalog::Entry& e = *GetParam();
+  const catalog::Entry& e = *std::get<0>(GetParam());
   Options o;
   o.samples = NRX_SWEEP_SAMPLES;
+  o.ftz = std::get<1>(GetParam());
   for (const Result& r : measure_slots(e, distinct_slots(e), o)) {
     std::string why;
     for (const Sample& s : r.worst) why += "\n  worst: " + describe(e, s);
@@ -42,8 +45,10 @@ TEST_P(Sweep, WithinBound) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(NRX_SWEEP_SUITE, Sweep, testing::ValuesIn(vector_kernels()),
-                         [](const testing::TestParamInfo<const catalog::Entry*>& p) { return table_name(*p.param); });
+INSTANTIATE_TEST_SUITE_P(NRX_SWEEP_SUITE, Sweep, testing::Combine(testing::ValuesIn(vector_kernels()), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<const catalog::Entry*, bool>>& p) {
+                           return table_name(*std::get<0>(p.param)) + (std::get<1>(p.param) ? "_ftz" : "");
+                         });
 
 // No table with a kernel yet must not make the suite fail for want of instances.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Sweep);

@@ -162,6 +162,12 @@ const MismatchCase kMismatch[] = {
     {"correctly rounded, the second accepted pattern", 1.0, 1 + 0x1p-52,
      {.correctly_rounded = true, .also = &kErr[0].got}, Mismatch::none},
     {"flush-to-zero run: zero for a subnormal", 0x1p-1070, 0.0, {.flush = true}, Mismatch::none},
+    {"flush-to-zero run: a subnormal passed through for zero", 0.0, 0x1p-1070,
+     {.correctly_rounded = true, .flush = true}, Mismatch::none},
+    {"flush-to-zero run: zero for a normal result", 0x1p-1020, 0.0, {.correctly_rounded = true, .flush = true},
+     Mismatch::inexact},
+    {"flush-to-zero run: a flushed intermediate", 0x1.3p-1021, 0x1.2p-1021, {.correctly_rounded = true, .flush = true},
+     Mismatch::none},
 };
 
 TEST(Compare, SpecialValueMismatches) {

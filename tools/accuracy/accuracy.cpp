@@ -38,14 +38,7 @@ bool correctly_rounded(const Entry& e) {
 
 Format format_of(const Entry& e) { return e.type == 's' || e.type == 'c' ? kSingle : kDouble; }
 
-double bound(const Entry& e, int slot) {
-  if (correctly_rounded(e)) return 0;
-  switch (slot_flavour(e, slot)) {
-    case 1: return 4;
-    case 2: return 1;
-    default: return format_of(e).p == kSingle.p ? 0x1p13 : 0x1p27;
-  }
-}
+double bound(const Entry& e, int slot) { return e.bound[slot]; }
 
 bool measurable(const Entry& e) { return find_oracle(e) != nullptr; }
 

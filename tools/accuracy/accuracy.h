@@ -62,8 +62,7 @@ int slot_flavour(const catalog::Entry& e, int slot);
 // Results must equal the correctly rounded value bit for bit.
 bool correctly_rounded(const catalog::Entry& e);
 
-// Ulp bound of a slot: 0 when correctly rounded; else HA 1, LA 4, EP 2^13 for single and
-// 2^27 for double precision (11 and 26 correct bits).
+// Ulp bound of a slot, as zar/functions.py gives it for the flavour of the slot's kernel.
 double bound(const catalog::Entry& e, int slot);
 
 Format format_of(const catalog::Entry& e);

@@ -49,7 +49,7 @@ double ulp_error(double got, mpfr_srcptr exact, mpfr_srcptr unit, Format f);
 
 struct CompareOptions {
   bool correctly_rounded = false;  // bit-exact result required
-  bool flush = false;              // flush-to-zero run: a zero for a subnormal result is fine
+  bool flush = false;              // flush-to-zero run: errors below the smallest normal are excused
   bool signed_zero = true;         // count zero-sign mismatches
   bool overflow_sign = true;       // an infinity for an overflowing value must have its sign
   const double* also = nullptr;    // a second accepted bit pattern for correctly rounded results

@@ -123,6 +123,7 @@ struct VectorLoop {
                                                     const typename Op::Extra& ex) {
     alignas(64) T ain[Op::kIn][E];
     alignas(64) T rout[Op::kOut][E];
+    const simd::X87Extended x87;  // scalar routines may compute in long double
     for (int k = 0; k < Op::kIn; ++k) simd::store(reinterpret_cast<R*>(ain[k]), regs.in[k]);
     for (int k = 0; k < Op::kOut; ++k) simd::store(reinterpret_cast<R*>(rout[k]), regs.out[k]);
     for (int j = 0; j < E; ++j) {
@@ -178,6 +179,7 @@ void run(int64_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<ty
   if (n <= 0) return;
   simd::FpState fp(flushes_denormals(current_mode()));
   if constexpr (Op::kRegs == 0) {
+    const simd::X87Extended x87;  // scalar routines may compute in long double
     for (int64_t i = 0; i < n; ++i) scalar_element<Op>(i, a, r, ex);
   } else {
     VectorLoop<Op, Strided>::run(n, a, r, ex);

@@ -117,42 +117,19 @@ ld tan_deg(ld x) {
   return std::tan(r * (kPi / 180));
 }
 
-// x^y for x >= 0 only, as exp(y log x): NaN for negative x and for 0^0, inf^0, 1^inf.
-ld powr(ld x, ld y) {
-  if (std::isnan(x) || std::isnan(y)) return x + y;
-  if (x < 0) return std::numeric_limits<ld>::quiet_NaN();
-  if ((x == 0 || std::isinf(x)) && y == 0) return std::numeric_limits<ld>::quiet_NaN();
-  if (x == 1 && std::isinf(y)) return std::numeric_limits<ld>::quiet_NaN();
-  if (x == 0) return y > 0 ? 0.0L : std::numeric_limits<ld>::infinity();  // either zero: powr is even in x there
-  return std::pow(x, y);
-}
-
 }  // namespace
 
 ld real1(Fn f, ld x) {
   switch (f) {
     case Fn::LGamma: return std::lgamma(x);
     case Fn::TGamma: return std::tgamma(x);
-    case Fn::Exp2: return std::exp2(x);
-    case Fn::Exp10: return std::pow(10.0L, x);
-    case Fn::Logb: return std::logb(x);
     case Fn::ExpInt1: return exp_int1(x);
-    case Fn::Sqrt: return std::sqrt(x);
-    case Fn::Exp: return std::exp(x);
-    case Fn::InvSqrt: return 1 / std::sqrt(x);
-    case Fn::Cbrt: return std::cbrt(x);
-    case Fn::InvCbrt: return 1 / std::cbrt(x);
     case Fn::Erf: return std::erf(x);
     case Fn::Erfc: return std::erfc(x);
     case Fn::ErfInv: return erf_inv(x);
     case Fn::ErfcInv: return erfc_inv(x);
     case Fn::CdfNorm: return std::erfc(-x / std::numbers::sqrt2_v<long double>) / 2;
     case Fn::CdfNormInv: return -std::numbers::sqrt2_v<long double> * erfc_inv(2 * x);
-    case Fn::Expm1: return std::expm1(x);
-    case Fn::Log1p: return std::log1p(x);
-    case Fn::Log2: return std::log2(x);
-    case Fn::Pow3o2: return x < 0 ? std::numeric_limits<ld>::quiet_NaN() : x * std::sqrt(x);
-    case Fn::Pow2o3: return std::cbrt(x * x);
     case Fn::Sinpi: return sin_pi(x);
     case Fn::Cospi: return cos_pi(x);
     case Fn::Tanpi: return tan_pi(x);
@@ -162,8 +139,6 @@ ld real1(Fn f, ld x) {
     case Fn::Sind: return sin_deg(x);
     case Fn::Cosd: return cos_deg(x);
     case Fn::Tand: return tan_deg(x);
-    case Fn::Ln: return std::log(x);
-    case Fn::Log10: return std::log10(x);
     case Fn::Sin: return std::sin(x);
     case Fn::Cos: return std::cos(x);
     case Fn::Tan: return std::tan(x);
@@ -184,10 +159,6 @@ ld real2(Fn f, ld x, ld y) {
   switch (f) {
     case Fn::Atan2: return std::atan2(x, y);
     case Fn::Atan2pi: return std::atan2(x, y) / kPi;
-    case Fn::Hypot: return std::hypot(x, y);
-    case Fn::Powr: return powr(x, y);
-    case Fn::Pow:
-    case Fn::Powx: return std::pow(x, y);
     default: return std::numeric_limits<ld>::quiet_NaN();
   }
 }
@@ -232,8 +203,7 @@ bool is_pole(Fn f, ld x, ld y) {
     case Fn::TGamma:
     case Fn::LGamma: return x <= 0 && x == std::trunc(x);
     case Fn::Pow:
-    case Fn::Powx:
-    case Fn::Powr: return x == 0 && y < 0;
+    case Fn::Powx: return x == 0 && y < 0;
     case Fn::Div: return y == 0;
     default: return true;
   }

@@ -3,6 +3,8 @@
 // the mantissa; the others, zeros, infinities, NaN and subnormals go to the C library.
 #pragma once
 #include <cmath>
+#include <limits>
+#include <type_traits>
 
 #include "zar/kernels/op_base.h"
 
@@ -17,8 +19,10 @@ template <class T> struct Remainders {
 template <class T> inline Remainders<T> remainders(Reg<T> a, Reg<T> b) {
   using simd::splat;
   const Reg<T> aa = simd::abs_of<T>(a), ab = simd::abs_of<T>(b);
+  // Below 2^(emin + mant) for |b| the residual below could be subnormal, and flushed.
   const Mask<T> odd = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN | simd::kDenormal>(a) |
-                              simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b));
+                              simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b) |
+                              simd::cmp<_CMP_LT_OQ>(ab, splat(T(std::numeric_limits<T>::min() / std::numeric_limits<T>::epsilon()))));
   const Reg<T> span = simd::sub(simd::getexp(aa), simd::getexp(ab));
   const Mask<T> wide = simd::not_lt(span, splat(T(simd::Traits<T>::mant_bits - 1)));
   // The rounded quotient is k or k + 1 for the true truncated quotient k < 2^(mant-1);
@@ -30,6 +34,9 @@ template <class T> inline Remainders<T> remainders(Reg<T> a, Reg<T> b) {
   q = simd::select(over, simd::sub(q, splat(T(1))), q);
   return {r, q, Mask<T>(odd | wide)};
 }
+
+// Exact in the wider format, so that flushing of subnormal intermediates cannot touch it.
+template <class T> using WiderOf = std::conditional_t<sizeof(T) == 4, double, long double>;
 
 template <class T> inline int32_t remainder_code(T a, T b) {
   return (b == 0 || std::isinf(a)) && !std::isnan(a) && !std::isnan(b) ? ZAR_ST_DOMAIN : ZAR_ST_NONE;
@@ -44,8 +51,9 @@ template <class T, Flavour F> struct Fmod : Binary<T> {
     return x.off;
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    *r[0] = std::fmod(*a[0], *a[1]);
-    return remainder_code(*a[0], *a[1]);
+    const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
+    *r[0] = T(std::fmod(WiderOf<T>(x), WiderOf<T>(y)));
+    return remainder_code(x, y);
   }
 };
 
@@ -65,8 +73,9 @@ template <class T, Flavour F> struct Remainder : Binary<T> {
     return x.off;
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    *r[0] = std::remainder(*a[0], *a[1]);
-    return remainder_code(*a[0], *a[1]);
+    const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
+    *r[0] = T(std::remainder(WiderOf<T>(x), WiderOf<T>(y)));
+    return remainder_code(x, y);
   }
 };
 

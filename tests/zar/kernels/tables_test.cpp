@@ -41,18 +41,26 @@ TEST(Tables, SlotsShareKernelsAsListed) {
   }
 }
 
-TEST(Tables, CostFiguresOfTellingRows) {
-  struct Row { const float* c; float la, ha, ep; };
-  const Row rows[] = {
-      {nrx_zar_kernel_sCeil_ctab, 0.195f, 0.195f, 0.195f}, {nrx_zar_kernel_sSqrt_ctab, 0.459f, 0.539f, 0.337f},
-      {nrx_zar_kernel_sExp_ctab, 0.635f, 0.724f, 0.576f},  {nrx_zar_kernel_dExp_ctab, 1.702f, 1.875f, 1.184f},
-      {nrx_zar_kernel_dPow_ctab, 7.192f, 8.208f, 4.28f},    {nrx_zar_kernel_cAdd_ctab, 1.963f, 1.963f, 0.308f},
-      {nrx_zar_kernel_zExp_ctab, 10.612f, 1103.0f, 10.612f}, {nrx_zar_kernel_dSinI_ctab, 1.897f, 4.183f, 1.586f},
+// The bound of a slot is the bound of the flavour of the kernel it holds.
+TEST(Tables, BoundsFollowTheKernelInEachSlot) {
+  struct Row {
+    const char* table;
+    double la, ha, ep;
   };
-  for (const auto& r : rows) {
-    EXPECT_EQ(r.c[0], r.la);
-    EXPECT_EQ(r.c[1], r.ha);
-    EXPECT_EQ(r.c[2], r.ep);
+  const Row rows[] = {
+      {"dExp", 4, 1, 0x1p27}, {"sExp", 4, 1, 0x1p13}, {"sExp2", 1, 1, 1},  // one kernel: the HA kernel everywhere
+      {"dInv", 1, 1, 0x1p27},                                             // LA and HA share the HA kernel
+      {"dCos", 4, 1, 4},                                                   // LA's kernel in the EP slot
+      {"dCeil", 0, 0, 0},     {"zAdd", 0, 0, 0},
+  };
+  for (const Row& r : rows) {
+    const nrx::zar::catalog::Entry* e = nullptr;
+    for (size_t k = 0; k < count; ++k)
+      if (std::string(1, entries[k].type) + entries[k].func == r.table && !entries[k].strided) e = &entries[k];
+    ASSERT_NE(e, nullptr) << r.table;
+    EXPECT_EQ(e->bound[0], r.la) << r.table;
+    EXPECT_EQ(e->bound[1], r.ha) << r.table;
+    EXPECT_EQ(e->bound[2], r.ep) << r.table;
   }
 }
 
