@@ -14,10 +14,6 @@ struct Entry {
     const char* message;
 };
 
-// A service whose header has no list yet has no named statuses.
-#ifndef NRX_ZAR_STATUS_LIST
-#define NRX_ZAR_STATUS_LIST(X)
-#endif
 
 #define NRX_STATUS_ROW(NAME, value, message) {int32_t(value), #NAME, message},
 // Each table ends with a row without a name.
