@@ -596,6 +596,107 @@ NRX_SS_API int32_t _drusQSortStep(int32_t n, float* a, int32_t stride);
 NRX_SS_API double _drudQSortSelect(int32_t n, double* a, int32_t k);
 NRX_SS_API float _drusQSortSelect(int32_t n, float* a, int32_t k);
 
+/* ---- Numerical routines of the robust estimators ------------------------------------------
+ * Chi-square with k degrees of freedom (k > 0; a = k / 2), through the HA
+ * logarithm and exponential kernels:
+ * _drudChi2CDF(k, x): P(X <= x), the regularised lower incomplete gamma of
+ *   (a, x / 2) by its series, or 1 minus the upper one by its continued
+ *   fraction when x / 2 > max(1, a); 0 for x <= 0 or k <= 0; relative error
+ *   about 1e-13 where the result is not tiny.
+ * _drudChi2PDF(k, x): exp(a (ln x - c) - (ln x + x / 2 + lnGamma(a))) with
+ *   c = 0.6931471805999999 (0x3FE62E42FEFFBB3B, 4e-11 above ln 2: the density
+ *   is exp(-a (c - ln 2)) times the true one); 0 for x <= 0 or k <= 0.
+ * _drudChi2ICDF(k, q): x with CDF(x) = q: a Wilson-Hilferty start, up to 10
+ *   Newton steps in a bracket, else growth then bisection to a relative width
+ *   of 5e-15. q <= 0 gives 0, q >= 1 +infinity, k <= 0 or NaN q a NaN.
+ *   Accuracy: about 1e-12 relative for q in [1e-3, 1 - 1e-6]; below that the
+ *   CDF of the result is within rounding of q (the search works on 1 - q).
+ * _drudLGamma(x): ln |Gamma(x)| (the C library's reentrant lgamma). */
+NRX_SS_API double _drudChi2CDF(int32_t k, double x);
+NRX_SS_API double _drudChi2PDF(int32_t k, double x);
+NRX_SS_API double _drudChi2ICDF(int32_t k, double q);
+NRX_SS_API double _drudLGamma(double x);
+
+/* _drudFloor: floor, exact for every double. _drudSqrt: the correctly rounded
+ * square root. _drudLn / _drusLn: natural logarithm from two tables of 128
+ * entries indexed by the leading 7 mantissa bits and a degree-10 series,
+ * within 1 ulp; for zero, negative, infinite and NaN arguments it returns
+ * -744.4400719213812 (double) or -103.27893 (float), the logarithms of the
+ * least subnormals, instead of an infinity or a NaN. */
+NRX_SS_API double _drudFloor(double x);
+NRX_SS_API double _drudSqrt(double x);
+NRX_SS_API double _drudLn(double x);
+NRX_SS_API float _drusLn(float x);
+
+/* _drudTestCovRank(p, m): m is a full p x p covariance (column-major). 0 when
+ * it is usable, possibly after regularising it in place: p = 1 with a value in
+ * [-4.94e-321, 0] (float: [-1.4e-42, 0]) becomes 4.94e-321 (1.4e-42); p > 1
+ * whose smallest eigenvalue l0 is at most 1e-15 (float: 1e-6) has
+ * 0.01 l_i + max(0, -l0) added to its diagonal, l_i the first eigenvalue after
+ * l0 that is at least 4.94e-321 (1.4e-42), so its smallest eigenvalue becomes
+ * at least 0.01 l_i. -4033 when no such eigenvalue exists (or p = 1 with a
+ * value below the range), -5040 when the eigenvalue routine fails, -4000
+ * without memory, -4001 for p <= 0. */
+NRX_SS_API int32_t _drudTestCovRank(int32_t p, double* m);
+NRX_SS_API int32_t _drusTestCovRank(int32_t p, float* m);
+
+/* _drudInvCov(p, m): replaces the full p x p symmetric positive definite m by
+ * its inverse; afterwards only the lower triangle m[i + j p], i >= j, is valid
+ * (the rest is left as it was). p = 1, 2, 3 by closed forms (a singular matrix
+ * gives IEEE infinities or NaNs, status 0); p >= 4 by Cholesky on a copy:
+ * -5041 when the factorisation fails, -5042 when the inversion does, and then
+ * m is unchanged (it stays the caller's). p = 0 does nothing and returns 0;
+ * p < 0 gives -4001; -4000 without memory. */
+NRX_SS_API int32_t _drudInvCov(int32_t p, double* m);
+NRX_SS_API int32_t _drusInvCov(int32_t p, float* m);
+
+/* drudSSMahDistance(record): a task record whose mahalanobis words hold
+ *   [0] -> int first observation, [1] -> int end observation (exclusive,
+ *   clipped to n), [2] -> real mean[p], [3] -> real inverse covariance
+ *   (p x p, column-major, lower triangle read), [4] -> real distances[n];
+ *   words [5] to [7] are not read.
+ * distances[i] = sqrt((x_i - mean)^T S (x_i - mean)) for i in [first, end),
+ * by direct loops for p <= 1024, by blocks of 256 observations through the
+ * symmetric matrix product above. Checks: -4031 null record, -4032 data,
+ * -4044 / -4003 layout, -3 a null context address, -4000 without memory. */
+NRX_SS_API int32_t drudSSMahDistance(NrxSSTask* record);
+NRX_SS_API int32_t drusSSMahDistance(NrxSSTask* record);
+
+/* Method bits of the estimators below. */
+#define NRX_SS_METHOD_PARTIAL_COVARIANCE 0x1ULL
+#define NRX_SS_METHOD_POOLED_COVARIANCE 0x2ULL
+#define NRX_SS_METHOD_CORRELATION_PARAMETRIZATION 0x4ULL
+
+/* drudSSPartialCovariance(task, estimates, methods, threading): the partial
+ * index array marks with 1 the components whose partial covariance is wanted
+ * (set 1, k of them) and with -1 those conditioned on (set 2); other values
+ * take no part. With S the registered covariance, bit 0x100000 writes the
+ * k x k matrix S11 - S12 S22^-1 S21 (components of set 1 in index order) to
+ * the partial covariance in its storage (as a k x k matrix); bit 0x200000 its
+ * correlation form (entries over the square roots of the diagonal, unit
+ * diagonal) to the partial correlation. Checks in order: -4018 covariance,
+ * -4044 its storage, -4045 index array; for the requested bits -4046 / -4047
+ * and -4044 their storages; -4029 method without 0x1; -4073 a set empty (or
+ * p <= 0); -4000; -5041 / -5042 when S22 is not positive definite. */
+NRX_SS_API int32_t drudSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+NRX_SS_API int32_t drusSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+
+/* drudSSCorParametrization(task, estimates, methods, threading): the
+ * correlation matrix (storage code 0, 1 or 2) is decomposed V L V^T, every
+ * eigenvalue below 1e-14 raised to 1e-14, B = V sqrt(L) with unit rows, and
+ * B B^T (a valid correlation matrix: unit diagonal, eigenvalues >= ~1e-14)
+ * written to the parametrized correlation in its storage; the two may be the
+ * same array when their storage codes are equal. Checks in order: -4001,
+ * -4019, -4044, -4003, -4071, -4044, -4003, -4003 (same array, other code),
+ * -4029 (method without 0x4); -4000; -5040 eigenvalue failure; -4072 when all
+ * eigenvalues were below 1e-14. */
+NRX_SS_API int32_t drudSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                            const nrx_threading* threading);
+NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                            const nrx_threading* threading);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,401 @@
+"""The numerical routines shared by the robust estimators (chi-square functions, covariance rank
+test and inverse, logarithm, floor) and the partial covariance, correlation parametrization and
+Mahalanobis distances, against scipy.stats.chi2, numpy.linalg and the Schur complement."""
+import ctypes as C
+import math
+import struct
+import sys
+import unittest
+
+import numpy as np
+from scipy import stats
+
+from nrx_stats_ctypes import COLUMNS, ROWS, Lib
+
+LIB = None
+C_PDF = struct.unpack("<d", struct.pack("<Q", 0x3FE62E42FEFFBB3B))[0]
+EST_PCOV, EST_PCOR = 0x100000, 0x200000
+ID = dict(cov=19, cov_storage=20, cor=21, cor_storage=22, pindices=45, pcov=46, pcov_storage=47, pcor=48,
+          pcor_storage=49, param=60, param_storage=61)
+
+
+def bind():
+    lib = LIB.lib
+    real = dict(d=C.c_double, s=C.c_float)
+    for name in ("_drudChi2CDF", "_drudChi2PDF", "_drudChi2ICDF"):
+        getattr(lib, name).argtypes = [C.c_int32, C.c_double]
+        getattr(lib, name).restype = C.c_double
+    for name, t in (("_drudLn", "d"), ("_drusLn", "s"), ("_drudFloor", "d"), ("_drudSqrt", "d"),
+                    ("_drudLGamma", "d")):
+        getattr(lib, name).argtypes = [real[t]]
+        getattr(lib, name).restype = real[t]
+    for t in "ds":
+        for name in ("TestCovRank", "InvCov"):
+            getattr(lib, "_dru%s%s" % (t, name)).argtypes = [C.c_int32, C.c_void_p]
+        for name in ("PartialCovariance", "CorParametrization"):
+            getattr(lib, "dru%sSS%s" % (t, name)).argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
+        getattr(lib, "dru%sSSMahDistance" % t).argtypes = [C.c_void_p]
+    return lib
+
+
+def pack(m, storage):
+    """A symmetric matrix in storage 0 (full), 1 (columns of the upper triangle) or 2 (rows)."""
+    p = m.shape[0]
+    if storage == 0:
+        return np.ascontiguousarray(m).ravel().copy()
+    out = np.zeros(p * (p + 1) // 2, m.dtype)
+    for i in range(p):
+        for j in range(i, p):
+            out[i + j * (j + 1) // 2 if storage == 1 else i * p - i * (i - 1) // 2 + (j - i)] = m[i, j]
+    return out
+
+
+def unpack(a, p, storage):
+    if storage == 0:
+        return a.reshape(p, p).copy()
+    m = np.zeros((p, p), a.dtype)
+    for i in range(p):
+        for j in range(i, p):
+            m[i, j] = m[j, i] = a[i + j * (j + 1) // 2 if storage == 1 else i * p - i * (i - 1) // 2 + (j - i)]
+    return m
+
+
+def spd(p, seed, cond=1e3):
+    rng = np.random.default_rng(seed)
+    q, _ = np.linalg.qr(rng.normal(size=(p, p)))
+    return (q * np.geomspace(1.0, 1.0 / cond, p)) @ q.T
+
+
+class Chi2(unittest.TestCase):
+    DOF = [1, 2, 3, 5, 10, 31, 100, 333, 1000]
+
+    def test_cdf_and_pdf_in_the_body(self):
+        """Series / continued-fraction switch, the rescaling and the pdf constant c: 1e-12 relative."""
+        lib = bind()
+        for k in self.DOF:
+            lo, hi = stats.chi2.ppf([1e-6, 1 - 1e-9], k)
+            for x in np.geomspace(lo, hi, 41):
+                cdf, ref = lib._drudChi2CDF(k, x), stats.chi2.cdf(x, k)
+                self.assertLess(abs(cdf - ref), 1e-12 * ref + 1e-16, (k, x))
+                pdf = lib._drudChi2PDF(k, x)
+                ref = stats.chi2.pdf(x, k) * math.exp(-k / 2 * (C_PDF - math.log(2.0)))
+                self.assertLess(abs(pdf / ref - 1), 1e-12, (k, x))
+
+    def test_edges(self):
+        lib = bind()
+        rows = [("cdf", 5, 0.0, 0.0), ("cdf", 5, -3.0, 0.0), ("cdf", 0, 3.0, 0.0), ("cdf", -2, 3.0, 0.0),
+                ("cdf", 3, 1e6, 1.0), ("cdf", 1000, 1e5, 1.0), ("pdf", 4, 0.0, 0.0), ("pdf", 4, -1.0, 0.0),
+                ("icdf", 4, 0.0, 0.0), ("icdf", 4, 1.0, math.inf)]
+        for fn, k, x, want in rows:
+            got = getattr(lib, "_drudChi2" + fn.upper())(k, x)
+            self.assertEqual(got, want, (fn, k, x))
+
+    def test_quantile(self):
+        """Newton in its bracket for the body; the bracketing search below 1e-3 by backward error."""
+        lib = bind()
+        for k in self.DOF:
+            for q in [1e-3, 0.01, 0.1, 0.5, 0.9, 0.99, 0.9999, 1 - 1e-6]:
+                x = lib._drudChi2ICDF(k, q)
+                self.assertLess(abs(x / stats.chi2.ppf(q, k) - 1), 1e-12, (k, q))
+            for q in [1e-300, 1e-100, 1e-20, 1e-10, 1e-5, 5e-4]:
+                x = lib._drudChi2ICDF(k, q)
+                # The search runs on 1 - q, so q is known to within the rounding of 1 - q.
+                self.assertLess(abs(stats.chi2.cdf(x, k) - q), 4e-16, (k, q, x))
+
+
+class Scalars(unittest.TestCase):
+    def test_ln_against_math_log(self):
+        lib = bind()
+        rng = np.random.default_rng(3)
+        xs = np.concatenate([np.exp(rng.uniform(-700, 700, 3000)), 1 + rng.uniform(-1e-3, 1e-3, 2000),
+                             [1.0, np.nextafter(1.0, 0), np.nextafter(1.0, 2), 2.0, 0.75, 1.5, 5e-324, 2.2e-308,
+                              1.7976931348623157e308]])
+        for x in xs:
+            ref = math.log(x)
+            got = lib._drudLn(x)
+            self.assertLessEqual(abs(got - ref), math.ulp(ref), x)
+            got = lib._drusLn(x)
+            if 1.4e-45 <= x <= 3.4e38:
+                f = float(np.float32(x))
+                self.assertLessEqual(abs(got - math.log(f)), abs(float(np.spacing(np.float32(math.log(f))))), x)
+
+    def test_ln_invalid_arguments(self):
+        lib = bind()
+        for x in [0.0, -0.0, -1.0, math.inf, -math.inf, math.nan]:
+            self.assertEqual(lib._drudLn(x), -744.4400719213812, x)
+            self.assertAlmostEqual(lib._drusLn(x), math.log(2.0 ** -149), places=5)
+
+    def test_floor_sqrt_lgamma(self):
+        lib = bind()
+        # (x, floor x): |x| < 1 of both signs, the half-odd values just below 2^52, beyond 2^52 unchanged.
+        rows = [(0.5, 0.0), (-0.5, -1.0), (-0.0, -0.0), (0.0, 0.0), (-1e-300, -1.0), (2.0 ** 51 + 0.5, 2.0 ** 51),
+                (-(2.0 ** 51 + 0.5), -(2.0 ** 51 + 1)), (2.0 ** 52 + 1, 2.0 ** 52 + 1), (-3.0, -3.0),
+                (1e300, 1e300), (-math.inf, -math.inf)]
+        for x, want in rows:
+            self.assertEqual(struct.pack("<d", lib._drudFloor(x)), struct.pack("<d", want), x)
+        for x in [2.0, 1e-300, 12345.678]:
+            self.assertEqual(lib._drudSqrt(x), math.sqrt(x))
+        for x in [0.5, 1.0, 2.5, 17.0, 500.5, 1e5]:
+            self.assertLess(abs(lib._drudLGamma(x) - math.lgamma(x)), 2e-15 * max(1, abs(math.lgamma(x))))
+
+
+class CovRank(unittest.TestCase):
+    def test_scalar_cases(self):
+        lib = bind()
+        rows = [(2.5, 0, 2.5), (-0.0, 0, 4.94e-321), (0.0, 0, 4.94e-321), (-4e-321, 0, 4.94e-321),
+                (-1.0, -4033, -1.0), (-1e-300, -4033, -1e-300)]
+        for v, st, after in rows:
+            a = np.array([v])
+            self.assertEqual(lib._drudTestCovRank(1, a.ctypes.data), st, v)
+            self.assertEqual(a[0], after, v)
+        a = np.array([-0.0], np.float32)
+        self.assertEqual(lib._drusTestCovRank(1, a.ctypes.data), 0)
+        self.assertEqual(a[0], np.float32(1.4e-42))
+
+    def test_matrices(self):
+        """Full rank passes untouched; a rank-deficient one gets the ridge on its diagonal; zero is refused."""
+        lib = bind()
+        full = spd(6, 1)
+        # (diagonal, ridge): the first eigenvalue after the smallest that is not ~0 sets the ridge,
+        # and a negative smallest one is lifted as well.
+        rows = [([0.0, 1e-3, 2.0, 5.0], 1e-5), ([-1e-16, 0.0, 4.0, 5.0], 0.04 + 1e-16),
+                ([1e-300, 1e-300, 1e-300, 8.0], 0.01 * 1e-300)]
+        for t, dt in (("d", np.float64), ("s", np.float32)):
+            fn = getattr(lib, "_dru%sTestCovRank" % t)
+            a = full.astype(dt)
+            before = a.copy()
+            self.assertEqual(fn(6, a.ctypes.data), 0)
+            np.testing.assert_array_equal(a, before)
+            for diag, ridge in rows[: 2 if t == "s" else 3]:
+                a = np.diag(diag).astype(dt)
+                self.assertEqual(fn(4, a.ctypes.data), 0, (t, diag))
+                np.testing.assert_allclose(np.diag(a), np.array(diag, dt) + dt(ridge), rtol=1e-6)
+                self.assertGreater(np.diag(a).min(), 0, (t, diag))
+                self.assertTrue((a[~np.eye(4, dtype=bool)] == 0).all())
+            z = np.zeros((4, 4), dt)
+            self.assertEqual(fn(4, z.ctypes.data), -4033)
+            np.testing.assert_array_equal(z, 0)
+
+
+class InvCov(unittest.TestCase):
+    def test_against_numpy_inverse(self):
+        lib = bind()
+        for t, dt, tol in (("d", np.float64, 1e-11), ("s", np.float32, 2e-3)):
+            for p in [1, 2, 3, 4, 7, 20]:
+                m = spd(p, p).astype(dt)
+                a = np.asfortranarray(m.copy())
+                self.assertEqual(getattr(lib, "_dru%sInvCov" % t)(p, a.ctypes.data), 0)
+                ref = np.linalg.inv(m.astype(np.float64))
+                got = np.tril(a)  # a is column-major: its lower triangle is m[i + j p], i >= j
+                lower = np.tril(ref)
+                self.assertLess(np.abs(got - lower).max() / np.abs(ref).max(), tol, (t, p))
+
+    def test_documented_cases(self):
+        lib = bind()
+        a = np.array([4.0, 2.0, 2.0, 3.0])
+        self.assertEqual(lib._drudInvCov(2, a.ctypes.data), 0)
+        np.testing.assert_array_equal(a, [0.375, -0.25, 2.0, 0.5])
+        for p in (2, 4):
+            a = np.eye(p).ravel()
+            self.assertEqual(lib._drudInvCov(p, a.ctypes.data), 0)
+            np.testing.assert_array_equal(a, np.eye(p).ravel())
+
+    def test_not_positive_definite_leaves_the_matrix(self):
+        lib = bind()
+        a = np.diag([1.0, 2.0, -3.0, 4.0, 5.0]).ravel()
+        before = a.copy()
+        self.assertEqual(lib._drudInvCov(5, a.ctypes.data), -5041)
+        np.testing.assert_array_equal(a, before)
+
+
+class Bare:
+    """A task over data with nothing else registered (the basic-statistics helper registers its results)."""
+
+    def __init__(self, data, layout):
+        self.t = "d" if data.dtype == np.float64 else "s"
+        p, n = data.shape if layout == ROWS else data.shape[::-1]
+        self.ints = np.array([p, n, layout], np.int32)
+        self.handle = C.c_void_p()
+        st = getattr(LIB.lib, "_dru%sSSNewTask" % self.t)(C.byref(self.handle), self.ints.ctypes.data,
+                                                            self.ints.ctypes.data + 4, self.ints.ctypes.data + 8,
+                                                            data.ctypes.data, None, None, 0)
+        assert st == 0, st
+
+    def edit(self, pid, arr):
+        return getattr(LIB.lib, "_dru%sSSEditTask" % self.t)(self.handle, pid, arr.ctypes.data)
+
+    def edit_int(self, pid, arr):
+        return LIB.lib._druiSSEditTask(self.handle, pid, arr.ctypes.data)
+
+    def call(self, routine, estimates=0, method=0):
+        return getattr(LIB.lib, "dru%sSS%s" % (self.t, routine))(self.handle, estimates, method,
+                                                                 LIB.threading["serial"])
+
+    def __del__(self):
+        LIB.lib._druSSDeleteTask(C.byref(self.handle))
+
+
+def make_task(x, dtype, layout=ROWS):
+    data = np.ascontiguousarray((x if layout == ROWS else x.T).astype(dtype))
+    return Bare(data, layout), data
+
+
+class Partial(unittest.TestCase):
+    def test_schur_complement(self):
+        """Every storage, both marks, both precisions, 32- and the separate marks ignored (0, 2)."""
+        lib = bind()
+        p = 7
+        s = spd(p, 11, cond=50)
+        marks = np.array([1, -1, 0, 1, -1, 2, 1], np.int32)
+        keep, given = np.where(marks == 1)[0], np.where(marks == -1)[0]
+        s11, s12, s22 = s[np.ix_(keep, keep)], s[np.ix_(keep, given)], s[np.ix_(given, given)]
+        ref = s11 - s12 @ np.linalg.inv(s22) @ s12.T
+        d = np.sqrt(np.diag(ref))
+        ref_cor = ref / np.outer(d, d)
+        for t, dt, tol in (("d", np.float64, 1e-12), ("s", np.float32, 1e-4)):
+            for st_in, st_out in ((0, 0), (1, 2), (2, 1)):
+                task, _ = make_task(np.zeros((p, 3)), dt)
+                cov = pack(s.astype(dt), st_in)
+                k = len(keep)
+                out = {n: np.full(k * k, -9.0, dt) for n in ("pcov", "pcor")}
+                ints = {n: np.array([v], np.int32) for n, v in (("cs", st_in), ("os", st_out))}
+                task.edit(ID["cov"], cov)
+                task.edit_int(ID["cov_storage"], ints["cs"])
+                task.edit_int(ID["pindices"], marks)
+                task.edit(ID["pcov"], out["pcov"])
+                task.edit(ID["pcor"], out["pcor"])
+                task.edit_int(ID["pcov_storage"], ints["os"])
+                task.edit_int(ID["pcor_storage"], ints["os"])
+                self.assertEqual(task.call("PartialCovariance", EST_PCOV | EST_PCOR, 1), 0)
+                size = k * k if st_out == 0 else k * (k + 1) // 2
+                got = unpack(out["pcov"][:size], k, st_out)
+                self.assertLess(np.abs(got - ref).max(), tol * np.abs(ref).max(), (t, st_in, st_out))
+                got = unpack(out["pcor"][:size], k, st_out)
+                self.assertLess(np.abs(got - ref_cor).max(), tol, (t, st_in, st_out))
+
+    def test_refusals_before_writing(self):
+        lib = bind()
+        p = 4
+        task, _ = make_task(np.zeros((p, 3)), np.float64)
+        cov, pcov = pack(spd(p, 2), 0), np.full(p * p, -9.0)
+        storage = np.array([0], np.int32)
+        rows = [
+            ({}, EST_PCOV, 1, -4018),
+            ({"cov": cov}, EST_PCOV, 1, -4044),
+            ({"cov": cov, "cov_storage": storage}, EST_PCOV, 1, -4045),
+            ({"pindices": np.array([1, -1, 0, 0], np.int32)}, EST_PCOV, 1, -4046),
+            ({"pcov": pcov}, EST_PCOV, 1, -4044),
+            ({"pcov_storage": storage}, EST_PCOV | EST_PCOR, 1, -4047),
+            ({}, EST_PCOV, 2, -4029),
+            ({"pindices": np.array([1, 1, 0, 0], np.int32)}, EST_PCOV, 1, -4073),
+            ({"pindices": np.array([-1, -1, 0, 3], np.int32)}, EST_PCOV, 1, -4073),
+        ]
+        keep = []
+        for edits, est, method, want in rows:
+            for name, arr in edits.items():
+                keep.append(arr)
+                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            self.assertEqual(task.call("PartialCovariance", est, method), want, (edits.keys(), want))
+            self.assertTrue((pcov == -9.0).all())
+
+
+class CorParametrization(unittest.TestCase):
+    def test_indefinite_correlation(self):
+        """A 'correlation' with a negative eigenvalue comes back valid, close to the input elsewhere."""
+        lib = bind()
+        c = np.array([[1.0, 0.9, 0.7], [0.9, 1.0, -0.3], [0.7, -0.3, 1.0]])
+        self.assertLess(np.linalg.eigvalsh(c)[0], -0.1)
+        rng = np.random.default_rng(4)
+        x = rng.normal(size=(8, 8))
+        big = np.corrcoef(x @ x.T)
+        big[0, 1] = big[1, 0] = -0.99
+        big[1, 2] = big[2, 1] = 0.99
+        big[0, 2] = big[2, 0] = 0.99
+        for mat in (c, big):
+            p = mat.shape[0]
+            w, v = np.linalg.eigh(mat)
+            b = v * np.sqrt(np.maximum(w, 1e-14))
+            b /= np.linalg.norm(b, axis=1)[:, None]
+            ref = b @ b.T
+            for t, dt, tol in (("d", np.float64, 1e-12), ("s", np.float32, 1e-5)):
+                for st_in, st_out in ((0, 0), (1, 2), (2, 0)):
+                    task, _ = make_task(np.zeros((p, 3)), dt)
+                    cor = pack(mat.astype(dt), st_in)
+                    out = np.full(p * p, -9.0, dt)
+                    codes = np.array([st_in, st_out], np.int32)
+                    task.edit(ID["cor"], cor)
+                    task.edit_int(ID["cor_storage"], codes[0:])
+                    task.edit(ID["param"], out)
+                    task.edit_int(ID["param_storage"], codes[1:])
+                    self.assertEqual(task.call("CorParametrization", 0, 4), 0)
+                    got = unpack(out[: p * p if st_out == 0 else p * (p + 1) // 2], p, st_out).astype(np.float64)
+                    np.testing.assert_allclose(np.diag(got), 1.0, atol=4 * np.finfo(dt).eps)
+                    self.assertGreater(np.linalg.eigvalsh(got)[0], -10 * np.finfo(dt).eps, (t, p))
+                    self.assertLess(np.abs(got - ref).max(), tol, (t, p, st_in, st_out))
+
+    def test_refusals(self):
+        lib = bind()
+        p = 3
+        task, _ = make_task(np.zeros((p, 3)), np.float64)
+        cor, out = pack(np.eye(p), 0), np.full(9, -9.0)
+        rows = [({}, 4, -4019), ({"cor": cor}, 4, -4044), ({"cor_storage": np.array([5], np.int32)}, 4, -4003),
+                ({"cor_storage": np.array([0], np.int32)}, 4, -4071), ({"param": out}, 4, -4044),
+                ({"param_storage": np.array([3], np.int32)}, 4, -4003),
+                ({"param_storage": np.array([1], np.int32)}, 1, -4029)]
+        keep = []
+        for edits, method, want in rows:
+            for name, arr in edits.items():
+                keep.append(arr)
+                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            self.assertEqual(task.call("CorParametrization", 0, method), want)
+            self.assertTrue((out == -9.0).all())
+        same = np.array([0], np.int32)
+        task.edit(ID["param"], cor)
+        task.edit_int(ID["param_storage"], np.array([1], np.int32))
+        self.assertEqual(task.call("CorParametrization", 0, 4), -4003)
+        z = pack(np.full((p, p), -1.0), 0)
+        task.edit(ID["cor"], z)
+        task.edit(ID["param"], out)
+        task.edit_int(ID["param_storage"], same)
+        self.assertEqual(task.call("CorParametrization", 0, 4), -4072)
+
+
+class Mahalanobis(unittest.TestCase):
+    def run_record(self, x, mean, sinv, first, end, dt, layout):
+        task, data = make_task(x, dt, layout)
+        dist = np.full(x.shape[1], -1.0, dt)
+        ints = np.array([first, end], np.int32)
+        m, s = mean.astype(dt), np.asfortranarray(sinv.astype(dt))
+        # Record words 82-89: first, end, mean, inverse covariance, distances.
+        words = (C.c_void_p * 8).from_address(task.handle.value + 640)
+        words[0], words[1], words[2], words[3], words[4] = (ints.ctypes.data, ints.ctypes.data + 4, m.ctypes.data,
+                                                             s.ctypes.data, dist.ctypes.data)
+        st = getattr(LIB.lib, "dru%sSSMahDistance" % ("d" if dt == np.float64 else "s"))(task.handle)
+        for i in range(8):
+            words[i] = None
+        return st, dist
+
+    def test_against_numpy(self):
+        bind()
+        rng = np.random.default_rng(9)
+        for p, n in ((1, 50), (5, 200), (1100, 300)):
+            cov = spd(p, p, cond=10)
+            x = rng.normal(size=(p, n))
+            mean = rng.normal(size=p)
+            sinv = np.linalg.inv(cov)
+            lower = np.tril(sinv) + np.triu(np.full((p, p), 1e30), 1)  # only the lower triangle may be read
+            d = x - mean[:, None]
+            ref = np.sqrt(np.einsum("in,ij,jn->n", d, sinv, d))
+            for dt, tol in ((np.float64, 1e-10), (np.float32, 1e-3)):
+                for layout in (ROWS, COLUMNS):
+                    st, dist = self.run_record(x, mean, lower, 3, n - 2, dt, layout)
+                    self.assertEqual(st, 0)
+                    np.testing.assert_allclose(dist[3:n - 2], ref[3:n - 2], rtol=tol)
+                    self.assertTrue((dist[:3] == -1).all() and (dist[n - 2:] == -1).all())
+                    if p > 100:
+                        break
+
+
+if __name__ == "__main__":
+    LIB = Lib(sys.argv.pop(1) if len(sys.argv) > 1 else None)
+    unittest.main(verbosity=1)
