@@ -16,7 +16,9 @@ LIB = None
 C_PDF = struct.unpack("<d", struct.pack("<Q", 0x3FE62E42FEFFBB3B))[0]
 EST_PCOV, EST_PCOR = 0x100000, 0x200000
 ID = dict(cov=19, cov_storage=20, cor=21, cor_storage=22, pindices=45, pcov=46, pcov_storage=47, pcor=48,
-          pcor_storage=49, param=60, param_storage=61)
+          pcor_storage=49, param=60, param_storage=61, groups=28, pooled_storage=29, pooled_mean=30, pooled_cov=31,
+          requested=32, group_means=33, group_storage=34, group_covs=35, weights=6)
+EST_POOLED, EST_GROUP, EST_POOLED_MEAN, EST_GROUP_MEAN = 0x4000, 0x8000, 0x800000000, 0x1000000000
 
 
 def bind():
@@ -32,7 +34,7 @@ def bind():
     for t in "ds":
         for name in ("TestCovRank", "InvCov"):
             getattr(lib, "_dru%s%s" % (t, name)).argtypes = [C.c_int32, C.c_void_p]
-        for name in ("PartialCovariance", "CorParametrization"):
+        for name in ("PartialCovariance", "CorParametrization", "PooledCovariance"):
             getattr(lib, "dru%sSS%s" % (t, name)).argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
         getattr(lib, "dru%sSSMahDistance" % t).argtypes = [C.c_void_p]
     return lib
@@ -394,6 +396,96 @@ class Mahalanobis(unittest.TestCase):
                     self.assertTrue((dist[:3] == -1).all() and (dist[n - 2:] == -1).all())
                     if p > 100:
                         break
+
+
+class Pooled(unittest.TestCase):
+    def setUp(self):
+        bind()
+        rng = np.random.default_rng(21)
+        self.p, self.n, self.G = 12, 3000, 5
+        self.groups = rng.integers(0, self.G, self.n).astype(np.int32)
+        centres = rng.normal(size=(self.G, self.p)) * 50 + 1e4  # large offset, small spread
+        self.x = (centres[self.groups] + rng.normal(size=(self.n, self.p)) @ np.diag(np.linspace(0.1, 3, self.p))).T
+
+    def run_pooled(self, dt, layout, storage, threading, weights=None):
+        task, data = make_task(self.x, dt, layout)
+        p, G = self.p, self.G
+        size = p * p if storage == 0 else p * (p + 1) // 2
+        req = np.array([1, 0, 1, 1, 0], np.int32)
+        out = dict(pooled_mean=np.full(p, -9.0, dt), pooled_cov=np.full(size, -9.0, dt),
+                   group_means=np.full(G * p, -9.0, dt), group_covs=np.full(G * size, -9.0, dt))
+        ints = np.array([storage], np.int32)
+        task.edit_int(ID["groups"], self.groups)
+        task.edit_int(ID["requested"], req)
+        task.edit_int(ID["pooled_storage"], ints)
+        task.edit_int(ID["group_storage"], ints)
+        for k, v in out.items():
+            task.edit(ID[k], v)
+        w = None if weights is None else weights.astype(dt)
+        if w is not None:
+            task.edit(ID["weights"], w)
+        st = getattr(LIB.lib, "dru%sSSPooledCovariance" % task.t)(task.handle, EST_POOLED | EST_GROUP, 2,
+                                                                  LIB.threading[threading])
+        self.assertEqual(st, 0)
+        return out, req, size
+
+    def test_against_numpy_per_group(self):
+        """Each requested group's mean and covariance is numpy's on that group; pooled = within-group / (n - G)."""
+        p, G = self.p, self.G
+        for dt, tol in ((np.float64, 1e-10), (np.float32, 2e-3)):
+            for layout, storage, threading in ((ROWS, 0, "serial"), (COLUMNS, 1, "openmp"), (ROWS, 2, "openmp")):
+                out, req, size = self.run_pooled(dt, layout, storage, threading)
+                within = np.zeros((p, p))
+                slot = 0
+                for g in range(G):
+                    xg = self.x[:, self.groups == g]
+                    within += np.cov(xg) * (xg.shape[1] - 1)
+                    if req[g]:
+                        np.testing.assert_allclose(out["group_means"][slot * p:(slot + 1) * p], xg.mean(axis=1),
+                                                   rtol=tol)
+                        got = unpack(out["group_covs"][slot * size:(slot + 1) * size], p, storage)
+                        self.assertLess(np.abs(got - np.cov(xg)).max() / np.abs(np.cov(xg)).max(), tol, (g, dt))
+                        slot += 1
+                self.assertTrue((out["group_means"][slot * p:] == -9).all())
+                np.testing.assert_allclose(out["pooled_mean"], self.x.mean(axis=1), rtol=tol)
+                ref = within / (self.n - G)
+                got = unpack(out["pooled_cov"], p, storage)
+                self.assertLess(np.abs(got - ref).max() / np.abs(ref).max(), tol, (dt, layout, storage))
+
+    def test_weights(self):
+        """Integer weights equal repeating the observations: numpy's cov with fweights per group."""
+        rng = np.random.default_rng(2)
+        w = rng.integers(1, 4, self.n).astype(np.float64)
+        out, req, size = self.run_pooled(np.float64, ROWS, 0, "serial", w)
+        g = 2
+        xg, wg = self.x[:, self.groups == g], w[self.groups == g]
+        ref = np.cov(xg, fweights=wg.astype(int))
+        got = out["group_covs"][size:2 * size].reshape(self.p, self.p)
+        # The weighted divisor is W0 - W1 / W0, not numpy's sum(w) - 1: rescale.
+        ref *= (wg.sum() - 1) / (wg.sum() - (wg ** 2).sum() / wg.sum())
+        self.assertLess(np.abs(got - ref).max() / np.abs(ref).max(), 1e-10)
+
+    def test_refusals(self):
+        task, _ = make_task(self.x, np.float64)
+        p = self.p
+        pm, pc = np.full(p, -9.0), np.full(p * p, -9.0)
+        bad_groups = self.groups.copy()
+        bad_groups[7] = -1
+        rows = [({}, EST_POOLED, 2, -4030), ({"groups": self.groups}, EST_POOLED, 2, -4035),
+                ({"pooled_mean": pm}, EST_POOLED, 2, -4044),
+                ({"pooled_storage": np.array([0], np.int32)}, EST_POOLED, 2, -4034),
+                ({"pooled_cov": pc}, EST_GROUP, 2, -4030),
+                ({"requested": np.array([1, 1, 1, 1, 1], np.int32)}, EST_GROUP, 2, -4037),
+                ({}, EST_POOLED, 1, -4029), ({"groups": bad_groups}, EST_POOLED, 2, -4038),
+                ({"groups": self.groups, "group_means": np.zeros(5 * p),
+                  "requested": np.array([1, 2, 0, 0, 0], np.int32)}, EST_GROUP_MEAN, 2, -4038)]
+        keep = []
+        for edits, est, method, want in rows:
+            for name, arr in edits.items():
+                keep.append(arr)
+                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            self.assertEqual(task.call("PooledCovariance", est, method), want, (list(edits), want))
+            self.assertTrue((pm == -9.0).all() and (pc == -9.0).all())
 
 
 if __name__ == "__main__":
