@@ -17,7 +17,8 @@ C_PDF = struct.unpack("<d", struct.pack("<Q", 0x3FE62E42FEFFBB3B))[0]
 EST_PCOV, EST_PCOR = 0x100000, 0x200000
 ID = dict(cov=19, cov_storage=20, cor=21, cor_storage=22, pindices=45, pcov=46, pcov_storage=47, pcor=48,
           pcor_storage=49, param=60, param_storage=61, groups=28, pooled_storage=29, pooled_mean=30, pooled_cov=31,
-          requested=32, group_means=33, group_storage=34, group_covs=35, weights=6)
+          requested=32, group_means=33, group_storage=34, group_covs=35, weights=6, out_count=41, out_params=42,
+          out_weights=43)
 EST_POOLED, EST_GROUP, EST_POOLED_MEAN, EST_GROUP_MEAN = 0x4000, 0x8000, 0x800000000, 0x1000000000
 
 
@@ -34,7 +35,7 @@ def bind():
     for t in "ds":
         for name in ("TestCovRank", "InvCov"):
             getattr(lib, "_dru%s%s" % (t, name)).argtypes = [C.c_int32, C.c_void_p]
-        for name in ("PartialCovariance", "CorParametrization", "PooledCovariance"):
+        for name in ("PartialCovariance", "CorParametrization", "PooledCovariance", "OutliersDetection"):
             getattr(lib, "dru%sSS%s" % (t, name)).argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
         getattr(lib, "dru%sSSMahDistance" % t).argtypes = [C.c_void_p]
     return lib
@@ -486,6 +487,94 @@ class Pooled(unittest.TestCase):
                 (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
             self.assertEqual(task.call("PooledCovariance", est, method), want, (list(edits), want))
             self.assertTrue((pm == -9.0).all() and (pc == -9.0).all())
+
+
+def contaminated(p, n, frac, seed, shift=8.0):
+    """Gaussian data (correlated, offset) with a fraction of the observations moved far along a direction."""
+    rng = np.random.default_rng(seed)
+    a = rng.normal(size=(p, p)) / np.sqrt(p) + np.eye(p)
+    cov = a @ a.T
+    mean = rng.normal(size=p) * 10
+    x = rng.multivariate_normal(mean, cov, n).T
+    bad = np.zeros(n, bool)
+    bad[rng.choice(n, int(frac * n), replace=False)] = True
+    direction = rng.normal(size=p)
+    direction /= np.linalg.norm(direction)
+    x[:, bad] += (shift * np.sqrt(np.diag(cov)).max() * direction)[:, None] + rng.normal(size=(p, bad.sum()))
+    return x, bad, mean, cov
+
+
+class Outliers(unittest.TestCase):
+    def detect(self, x, dt=np.float64, layout=ROWS, params=None, threading="serial"):
+        task, data = make_task(x, dt, layout)
+        n = x.shape[1]
+        w = np.full(n, -9.0, dt)
+        task.edit(ID["out_weights"], w)
+        if params is not None:
+            pv, cnt = np.array(params, dt), np.array([len(params)], np.int32)
+            task.edit(ID["out_params"], pv)
+            task.edit_int(ID["out_count"], cnt)
+        st = getattr(LIB.lib, "dru%sSSOutliersDetection" % task.t)(task.handle, 0, 0x20, LIB.threading[threading])
+        return st, w
+
+    def test_planted_outliers(self):
+        """10% to 40% planted: all flagged, clean points kept; the subset's mean and covariance are the clean ones."""
+        bind()
+        for frac in (0.1, 0.25, 0.4):
+            for dt, layout, method in ((np.float64, ROWS, 2), (np.float64, COLUMNS, 1), (np.float32, ROWS, 2)):
+                x, bad, mean, cov = contaminated(6, 4000, frac, seed=int(frac * 100))
+                if method == 1 and frac > 0.2:
+                    continue  # distances from the contaminated mean do not start clean at this level
+                st, w = self.detect(x, dt, layout, [method, 0.001, 0.005])
+                self.assertEqual(st, 0)
+                self.assertTrue(np.isin(w, [0, 1]).all())
+                flagged = (w[bad] == 0).mean()
+                kept = (w[~bad] == 1).mean()
+                print("BACON %s frac %.2f method %d: outliers flagged %.4f, clean kept %.4f"
+                      % (np.dtype(dt).name, frac, method, flagged, kept), file=sys.stderr)
+                self.assertEqual(flagged, 1.0, (frac, dt))
+                self.assertGreater(kept, 0.97, (frac, dt))
+                sub = x[:, w == 1]
+                clean = x[:, ~bad]
+                scale = np.sqrt(np.diag(np.cov(clean)))
+                self.assertLess(np.abs(sub.mean(axis=1) - clean.mean(axis=1)).max() / scale.max(), 0.05)
+                self.assertGreater(np.abs(x.mean(axis=1) - clean.mean(axis=1)).max() / scale.max(), 0.5)
+                # Trimming at the cut-off shrinks the scatter a little; the plain covariance is far off.
+                ratio = np.linalg.eigvalsh(np.linalg.solve(np.cov(clean), np.cov(sub)))
+                self.assertTrue((ratio > 0.8).all() and (ratio < 1.15).all(), ratio)
+                ratio = np.linalg.eigvalsh(np.linalg.solve(np.cov(clean), np.cov(x)))
+                self.assertGreater(ratio.max(), 3)
+
+    def test_edges_and_parameters(self):
+        bind()
+        p = 4
+        x, bad, _, _ = contaminated(p, 5 * p, 0.0, seed=3)
+        st, w = self.detect(x)
+        self.assertEqual(st, 0)
+        self.assertGreater(w.sum(), p)
+        st, w = self.detect(x[:, :-1])
+        self.assertEqual(st, -4002)
+        self.assertTrue((w == -9).all())
+        x, bad, _, _ = contaminated(p, 500, 0.2, seed=4)
+        ref = self.detect(x, params=[2, 0.05, 0.005])[1]
+        rows = [[7, 0.05, 0.005], [2.9, 0.05, 0.005], [2, 3.0, 0.005], [2, 0.05, -1.0], [2, 0.05]]
+        for params in rows:  # other methods are 2; out-of-range values and a count of 2 take the defaults
+            st, w = self.detect(x, params=params)
+            self.assertEqual(st, 0)
+            np.testing.assert_array_equal(w, ref, params)
+        st, w = self.detect(x, params=[2, 0.0, 0.005])  # alpha 0: an infinite cut-off keeps everything
+        self.assertEqual(st, 0)
+        self.assertTrue((w == 1).all())
+
+    def test_refusals(self):
+        bind()
+        x = contaminated(3, 40, 0.0, seed=1)[0]
+        task, _ = make_task(x, np.float64)
+        self.assertEqual(task.call("OutliersDetection", 0, 0x20), -4041)
+        w = np.full(40, -9.0)
+        task.edit(ID["out_weights"], w)
+        self.assertEqual(task.call("OutliersDetection", 0, 0x8), -4029)
+        self.assertTrue((w == -9).all())
 
 
 if __name__ == "__main__":
