@@ -29,6 +29,9 @@ public:
   NrxSSTask* get() const { return t_; }
   int64_t* dims() { return dims_; }
 
+  // Observation weights from now on (null: all 1).
+  void set_weights(const T* w) { t_->weights = w; }
+
   // Uses the first n observations from now on.
   void set_observations(int64_t n) { dims_[1] = n; }
 

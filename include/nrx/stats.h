@@ -697,6 +697,82 @@ NRX_SS_API int32_t drudSSCorParametrization(NrxSSTask* task, uint64_t estimates,
 NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
                                             const nrx_threading* threading);
 
+/* ---- Robust estimators ---------------------------------------------------------------------
+ * Method bits. */
+#define NRX_SS_METHOD_ROBUST_COVARIANCE 0x8ULL
+#define NRX_SS_METHOD_MISSING_VALUES 0x10ULL
+#define NRX_SS_METHOD_OUTLIERS_DETECTION 0x20ULL
+
+/* drudSSRobustCovariance(task, estimates (not read), methods, threading): an
+ * S-estimator with the translated biweight (weight 1 up to M, (1 - ((d - M) /
+ * c)^2)^2 up to M + c, 0 beyond). M + c is the radius whose chi-square (p)
+ * tail is the rejection probability; M is solved (bisection to 1e-4) so that
+ * E[rho] / max rho at the Gaussian equals the breakdown point, or the nearer
+ * end when none does; b0 = E[rho] makes the scale consistent. Start: the
+ * componentwise median and 1.4826 x MAD, then 10 concentration steps (mean and
+ * covariance of the h = (n + p + 1) / 2 nearest). Iteration: distances, the
+ * M-scale s with mean rho(d / s) = b0 rescales the covariance, biweight weights
+ * give the next weighted mean and covariance; it stops when the location moves
+ * less than the accuracy (in standard deviations) and the covariance shape
+ * less than the accuracy relative to its largest entry, or after the maximum
+ * number of iterations. Final step: the plain mean and covariance of the
+ * observations within M + c, the covariance divided by
+ * P(chi2(p + 2) <= (M + c)^2) / P(chi2(p) <= (M + c)^2) (the truncation).
+ * Parameters (read only with a count of 4): breakdown point (capped at
+ * (n - p) / (2 n), its default), rejection probability (0, 1) else 0.001,
+ * accuracy > 0 else 0.001, maximum iterations (truncated) >= 0 else 100.
+ * Task weights and component indices are not read. Checks in order: -4001
+ * (p < 1), -4002 (n <= 2 p), -4044 / -4003 layout, -4028 robust mean, -4027
+ * robust covariance, -4044 / -4003 its storage (code 0, 1 or 2), -4029 (no
+ * 0x8), -4032; then -4000, -4033 when an estimate is rank-deficient beyond
+ * the rank test's ridge or fewer than p + 1 observations keep a weight. */
+NRX_SS_API int32_t drudSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+NRX_SS_API int32_t drusSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+
+/* drudSSOutliersDetection(task, estimates (not read), methods, threading):
+ * BACON. The outlier weights (n reals) are cleared to 0, then the initial
+ * basic subset is the 4 p observations nearest (method 1: Mahalanobis distance
+ * from the mean under the covariance of all observations; method 2, the
+ * default and any other value: Euclidean distance from the componentwise
+ * medians). Repeat: mean and covariance of the subset (basic statistics), rank
+ * test and inverse, distances of all observations; the new subset is every
+ * observation with distance below sqrt(chi2 quantile(p, 1 - alpha)) x
+ * (c_np + max(0, (h - r) / (h + r))), c_np = 1 + (p + 1) / (n - p) +
+ * 2 / (n - 1 - 3 p), h = (n + p + 1) / 2, r the previous subset size; stop
+ * when |r' - r| / r < the criterion (at most n rounds; a new subset of p or
+ * fewer keeps the previous one). The final subset gets weight 1. Parameters
+ * (count 3): method, alpha in [0, 1] else 0.05, criterion > 0 else 0.005.
+ * With alpha = 0.05 about 5-10% of clean Gaussian points fall outside the
+ * cut-off; alpha = 0.001 keeps about 99.9%. Task weights and component indices
+ * are not read. Checks: -4001, -4002 (n < 5 p), -4003 (layout address or
+ * code), -4041 weights, -4029 (no 0x20), -4032; then -4000, -4033. */
+NRX_SS_API int32_t drudSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+
+/* drudSSPooledCovariance(task, estimates, methods, threading): groups are
+ * 0 .. G - 1 with G the largest group index + 1. Bit 0x4000 or 0x800000000:
+ * the pooled mean, the weighted mean of all observations; bit 0x4000: the
+ * pooled covariance, the sum of the groups' cross-products over the sum of
+ * their divisors W0 - W1 / W0 (n - G with unit weights). Bit 0x8000 or
+ * 0x1000000000: for the groups marked 1 in the requested-groups array (G
+ * entries of 0 or 1), in group order, the k-th such group's mean at
+ * group_means[k p]; bit 0x8000 also its covariance (cross-product over
+ * W0 - W1 / W0) at group_covariances[k s], s the entries of one matrix in the
+ * group storage. Task weights are used; component indices are not read.
+ * Checks in order: -4003 layout, -4030 group indices, -4035, -4044, -4034,
+ * -4030 requested groups, -4037, -4044, -4036, -4029 (no 0x2), -4002, -4032,
+ * -4038 (a negative group index or a requested entry other than 0 / 1),
+ * -4000. One thread for p <= 10, else the table's threads over blocks of
+ * 4096 observations, merged pairwise. */
+NRX_SS_API int32_t drudSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+NRX_SS_API int32_t drusSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+
 #ifdef __cplusplus
 }
 #endif

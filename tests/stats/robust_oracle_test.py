@@ -18,7 +18,7 @@ EST_PCOV, EST_PCOR = 0x100000, 0x200000
 ID = dict(cov=19, cov_storage=20, cor=21, cor_storage=22, pindices=45, pcov=46, pcov_storage=47, pcor=48,
           pcor_storage=49, param=60, param_storage=61, groups=28, pooled_storage=29, pooled_mean=30, pooled_cov=31,
           requested=32, group_means=33, group_storage=34, group_covs=35, weights=6, out_count=41, out_params=42,
-          out_weights=43)
+          out_weights=43, rob_storage=36, rob_count=37, rob_params=38, rob_mean=39, rob_cov=40)
 EST_POOLED, EST_GROUP, EST_POOLED_MEAN, EST_GROUP_MEAN = 0x4000, 0x8000, 0x800000000, 0x1000000000
 
 
@@ -35,7 +35,8 @@ def bind():
     for t in "ds":
         for name in ("TestCovRank", "InvCov"):
             getattr(lib, "_dru%s%s" % (t, name)).argtypes = [C.c_int32, C.c_void_p]
-        for name in ("PartialCovariance", "CorParametrization", "PooledCovariance", "OutliersDetection"):
+        for name in ("PartialCovariance", "CorParametrization", "PooledCovariance", "OutliersDetection",
+                     "RobustCovariance"):
             getattr(lib, "dru%sSS%s" % (t, name)).argtypes = [C.c_void_p, C.c_uint64, C.c_uint64, C.c_void_p]
         getattr(lib, "dru%sSSMahDistance" % t).argtypes = [C.c_void_p]
     return lib
@@ -575,6 +576,79 @@ class Outliers(unittest.TestCase):
         task.edit(ID["out_weights"], w)
         self.assertEqual(task.call("OutliersDetection", 0, 0x8), -4029)
         self.assertTrue((w == -9).all())
+
+
+class Robust(unittest.TestCase):
+    def estimate(self, x, dt=np.float64, layout=ROWS, storage=0, params=None, threading="serial"):
+        task, data = make_task(x, dt, layout)
+        p = x.shape[0]
+        mean = np.full(p, -9.0, dt)
+        cov = np.full(p * p if storage == 0 else p * (p + 1) // 2, -9.0, dt)
+        code = np.array([storage], np.int32)
+        task.edit(ID["rob_mean"], mean)
+        task.edit(ID["rob_cov"], cov)
+        task.edit_int(ID["rob_storage"], code)
+        if params is not None:
+            pv, cnt = np.array(params, dt), np.array([len(params)], np.int32)
+            task.edit(ID["rob_params"], pv)
+            task.edit_int(ID["rob_count"], cnt)
+        st = getattr(LIB.lib, "dru%sSSRobustCovariance" % task.t)(task.handle, 0, 0x8, LIB.threading[threading])
+        return st, mean, unpack(cov, p, storage).astype(np.float64)
+
+    def test_planted_outliers(self):
+        """Location and scatter near the clean sample's where the plain ones are far off, 0% to 40%."""
+        bind()
+        for frac in (0.0, 0.1, 0.25, 0.4):
+            for dt, layout, storage, threading in ((np.float64, ROWS, 0, "serial"), (np.float64, COLUMNS, 1, "openmp"),
+                                                   (np.float32, ROWS, 2, "serial")):
+                x, bad, _, _ = contaminated(6, 4000, frac, seed=int(frac * 100) + 1)
+                st, mean, cov = self.estimate(x, dt, layout, storage, threading=threading)
+                self.assertEqual(st, 0, (frac, dt))
+                clean = x[:, ~bad]
+                scale = np.sqrt(np.diag(np.cov(clean))).max()
+                err_mean = np.abs(mean - clean.mean(axis=1)).max() / scale
+                ratio = np.linalg.eigvalsh(np.linalg.solve(np.cov(clean), cov))
+                plain = np.linalg.eigvalsh(np.linalg.solve(np.cov(clean), np.cov(x)))
+                print("S-estimate %s frac %.2f: mean error %.2e sd, scatter ratio [%.3f, %.3f] (plain up to %.1f)"
+                      % (np.dtype(dt).name, frac, err_mean, ratio.min(), ratio.max(), plain.max()), file=sys.stderr)
+                self.assertLess(err_mean, 0.05)
+                self.assertTrue((ratio > 0.9).all() and (ratio < 1.1).all(), (frac, ratio))
+                if frac > 0:
+                    self.assertGreater(plain.max(), 3)
+
+    def test_edges_and_parameters(self):
+        bind()
+        p = 3
+        x = contaminated(p, 2 * p, 0.0, seed=6)[0]
+        st, mean, _ = self.estimate(x)
+        self.assertEqual(st, -4002)
+        self.assertTrue((mean == -9).all())
+        x = contaminated(p, 2 * p + 1, 0.0, seed=6)[0]
+        self.assertEqual(self.estimate(x)[0], 0)
+        x = contaminated(4, 600, 0.2, seed=8)[0]
+        ref = self.estimate(x)
+        n, p = 600, 4
+        # A count of 3 is ignored; a breakdown point of 0.9 is capped at (n - p) / (2 n).
+        for params in ([0.1, 0.5, 1e-9], [0.9, 0.001, 0.001, 100], [0.9, -1, 0, -5]):
+            st, mean, cov = self.estimate(x, params=params)
+            self.assertEqual(st, 0)
+            np.testing.assert_array_equal(mean, ref[1], params)
+            np.testing.assert_array_equal(cov, ref[2], params)
+
+    def test_refusals(self):
+        bind()
+        x = contaminated(3, 40, 0.0, seed=1)[0]
+        task, _ = make_task(x, np.float64)
+        mean, cov = np.full(3, -9.0), np.full(9, -9.0)
+        rows = [({}, 8, -4028), ({"rob_mean": mean}, 8, -4027), ({"rob_cov": cov}, 8, -4044),
+                ({"rob_storage": np.array([4], np.int32)}, 8, -4003), ({"rob_storage": np.array([0], np.int32)}, 2, -4029)]
+        keep = []
+        for edits, method, want in rows:
+            for name, arr in edits.items():
+                keep.append(arr)
+                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            self.assertEqual(task.call("RobustCovariance", 0, method), want)
+            self.assertTrue((mean == -9).all() and (cov == -9).all())
 
 
 if __name__ == "__main__":
