@@ -8,25 +8,22 @@ numpy.linalg.inv and the distances; a numpy reweighting loop of the same number 
 import ctypes as C
 import os
 import sys
-import time
-
 import numpy as np
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "stats"))
 import robust_oracle_test as R  # noqa: E402
+sys.path.insert(0, os.path.dirname(__file__))
+import bench_basic  # noqa: E402
 from nrx_stats_ctypes import ROWS, Lib  # noqa: E402
 
 SIZES = [(100_000, 10), (1_000_000, 20)]
 
 
 def best(f, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        f()
-        times.append(time.perf_counter() - t0)
-    return min(times)
+    """The basic benchmark's timer (a warm-up run, then the best of `repeat`)."""
+    bench_basic.REPEAT = repeat
+    return bench_basic.best(f)
 
 
 def numpy_cov_inv_dist(x):
