@@ -80,23 +80,34 @@ Biweight tune(int32_t p, double breakdown, double arp, double* b0) {
   return b;
 }
 
-// The scale s with mean rho(d_i / s) = b0 (mean rho falls as s grows).
+// The scale s with mean rho(d_i / s) = b0 (mean rho falls as s grows): Newton steps on s, whose
+// derivative is -mean(weight(u) u^2) / s with u = d / s, kept inside a bracket that bisects otherwise.
 template <class T>
 double m_scale(const Biweight& b, const T* d, int64_t n, double b0) {
-  auto mean_rho = [&](double s) {
-    double acc = 0.0;
-    for (int64_t i = 0; i < n; ++i) acc += b.rho(double(d[i]) / s);
-    return acc / double(n);
+  auto eval = [&](double s, double* slope) {
+    double acc = 0.0, der = 0.0;
+    for (int64_t i = 0; i < n; ++i) {
+      const double u = double(d[i]) / s;
+      acc += b.rho(u);
+      der += b.weight(u) * u * u;
+    }
+    *slope = -der / (double(n) * s);
+    return acc / double(n) - b0;
   };
-  double lo = 1.0, hi = 1.0;
-  while (mean_rho(lo) < b0 && lo > 1e-300) lo *= 0.5;
-  while (mean_rho(hi) > b0 && hi < 1e300) hi *= 2.0;
-  for (int it = 0; it < 60 && hi - lo > 1e-12 * hi; ++it) {
-    const double mid = 0.5 * (lo + hi);
-    if (mean_rho(mid) > b0) lo = mid;
-    else hi = mid;
+  double slope, lo = 1.0, hi = 1.0;
+  while (eval(lo, &slope) < 0.0 && lo > 1e-300) lo *= 0.5;
+  while (eval(hi, &slope) > 0.0 && hi < 1e300) hi *= 2.0;
+  double s = 0.5 * (lo + hi);
+  for (int it = 0; it < 100 && hi - lo > 1e-12 * hi; ++it) {
+    const double g = eval(s, &slope);
+    if (g == 0.0) return s;
+    if (g > 0.0) lo = s;
+    else hi = s;
+    const double next = slope < 0.0 ? s - g / slope : 0.5 * (lo + hi);
+    if (std::fabs(next - s) <= 1e-12 * s) return next;
+    s = next > lo && next < hi ? next : 0.5 * (lo + hi);
   }
-  return 0.5 * (lo + hi);
+  return s;
 }
 
 struct RobustParams {
