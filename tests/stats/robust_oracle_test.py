@@ -239,6 +239,13 @@ class Bare:
         LIB.lib._druSSDeleteTask(C.byref(self.handle))
 
 
+def edit_all(task, edits, keep):
+    """Registers each named array (integer ids for int32 arrays), keeping the arrays alive in `keep`."""
+    for name, arr in edits.items():
+        keep.append(arr)
+        (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+
+
 def make_task(x, dtype, layout=ROWS):
     data = np.ascontiguousarray((x if layout == ROWS else x.T).astype(dtype))
     return Bare(data, layout), data
@@ -296,9 +303,7 @@ class Partial(unittest.TestCase):
         ]
         keep = []
         for edits, est, method, want in rows:
-            for name, arr in edits.items():
-                keep.append(arr)
-                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            edit_all(task, edits, keep)
             self.assertEqual(task.call("PartialCovariance", est, method), want, (edits.keys(), want))
             self.assertTrue((pcov == -9.0).all())
 
@@ -348,9 +353,7 @@ class CorParametrization(unittest.TestCase):
                 ({"param_storage": np.array([1], np.int32)}, 1, -4029)]
         keep = []
         for edits, method, want in rows:
-            for name, arr in edits.items():
-                keep.append(arr)
-                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            edit_all(task, edits, keep)
             self.assertEqual(task.call("CorParametrization", 0, method), want)
             self.assertTrue((out == -9.0).all())
         same = np.array([0], np.int32)
@@ -483,9 +486,7 @@ class Pooled(unittest.TestCase):
                   "requested": np.array([1, 2, 0, 0, 0], np.int32)}, EST_GROUP_MEAN, 2, -4038)]
         keep = []
         for edits, est, method, want in rows:
-            for name, arr in edits.items():
-                keep.append(arr)
-                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            edit_all(task, edits, keep)
             self.assertEqual(task.call("PooledCovariance", est, method), want, (list(edits), want))
             self.assertTrue((pm == -9.0).all() and (pc == -9.0).all())
 
@@ -644,9 +645,7 @@ class Robust(unittest.TestCase):
                 ({"rob_storage": np.array([4], np.int32)}, 8, -4003), ({"rob_storage": np.array([0], np.int32)}, 2, -4029)]
         keep = []
         for edits, method, want in rows:
-            for name, arr in edits.items():
-                keep.append(arr)
-                (task.edit_int if arr.dtype == np.int32 else task.edit)(ID[name], arr)
+            edit_all(task, edits, keep)
             self.assertEqual(task.call("RobustCovariance", 0, method), want)
             self.assertTrue((mean == -9).all() and (cov == -9).all())
 
