@@ -1,5 +1,5 @@
 // The core service calls in the precision of T, so one algorithm body serves
-// float and double: the tridiagonal solvers.
+// float and double: the tridiagonal solvers and the dense factorisations and products.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,43 @@ struct Core {
         return info;
     }
 
+    // Cholesky factor and inverse from it, in place (uplo 'L' or 'U'); the info word.
+    static int32_t potrf(const char* uplo, int32_t n, T* a, int32_t lda) {
+        int32_t info = 0;
+        if constexpr (kDouble) nrx_lapack_dpotrf(uplo, &n, a, &lda, &info);
+        else nrx_lapack_spotrf(uplo, &n, a, &lda, &info);
+        return info;
+    }
+    static int32_t potri(const char* uplo, int32_t n, T* a, int32_t lda) {
+        int32_t info = 0;
+        if constexpr (kDouble) nrx_lapack_dpotri(uplo, &n, a, &lda, &info);
+        else nrx_lapack_spotri(uplo, &n, a, &lda, &info);
+        return info;
+    }
+    // Symmetric eigen-decomposition (jobz 'N' or 'V'); work holds lwork reals.
+    static int32_t syev(const char* jobz, const char* uplo, int32_t n, T* a, int32_t lda, T* w, T* work,
+                        int32_t lwork) {
+        int32_t info = 0;
+        if constexpr (kDouble) nrx_lapack_dsyev(jobz, uplo, &n, a, &lda, w, work, &lwork, &info);
+        else nrx_lapack_ssyev(jobz, uplo, &n, a, &lda, w, work, &lwork, &info);
+        return info;
+    }
+    static void gemm(const char* ta, const char* tb, int32_t m, int32_t n, int32_t k, T alpha, const T* a,
+                     int32_t lda, const T* b, int32_t ldb, T beta, T* c, int32_t ldc) {
+        if constexpr (kDouble) nrx_blas_dgemm(ta, tb, &m, &n, &k, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
+        else nrx_blas_sgemm(ta, tb, &m, &n, &k, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
+    }
+    static void syrk(const char* uplo, const char* trans, int32_t n, int32_t k, T alpha, const T* a, int32_t lda,
+                     T beta, T* c, int32_t ldc) {
+        if constexpr (kDouble) nrx_blas_dsyrk(uplo, trans, &n, &k, &alpha, a, &lda, &beta, c, &ldc);
+        else nrx_blas_ssyrk(uplo, trans, &n, &k, &alpha, a, &lda, &beta, c, &ldc);
+    }
+    // Serial symmetric product (C = alpha A B + beta C for side 'L').
+    static void symm(const char* side, const char* uplo, int32_t m, int32_t n, T alpha, const T* a, int32_t lda,
+                     const T* b, int32_t ldb, T beta, T* c, int32_t ldc) {
+        if constexpr (kDouble) nrx_blas_xdsymm(side, uplo, &m, &n, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
+        else nrx_blas_xssymm(side, uplo, &m, &n, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
+    }
 };
 
 }  // namespace nrx::common

@@ -596,6 +596,183 @@ NRX_SS_API int32_t _drusQSortStep(int32_t n, float* a, int32_t stride);
 NRX_SS_API double _drudQSortSelect(int32_t n, double* a, int32_t k);
 NRX_SS_API float _drusQSortSelect(int32_t n, float* a, int32_t k);
 
+/* ---- Numerical routines of the robust estimators ------------------------------------------
+ * Chi-square with k degrees of freedom (k > 0; a = k / 2), through the HA
+ * logarithm and exponential kernels:
+ * _drudChi2CDF(k, x): P(X <= x), the regularised lower incomplete gamma of
+ *   (a, x / 2) by its series, or 1 minus the upper one by its continued
+ *   fraction when x / 2 > max(1, a); 0 for x <= 0 or k <= 0; relative error
+ *   about 1e-13 where the result is not tiny.
+ * _drudChi2PDF(k, x): exp(a (ln x - c) - (ln x + x / 2 + lnGamma(a))) with
+ *   c = 0.6931471805999999 (0x3FE62E42FEFFBB3B, 4e-11 above ln 2: the density
+ *   is exp(-a (c - ln 2)) times the true one); 0 for x <= 0 or k <= 0.
+ * _drudChi2ICDF(k, q): x with CDF(x) = q: a Wilson-Hilferty start, up to 10
+ *   Newton steps in a bracket, else growth then bisection to a relative width
+ *   of 5e-15. q <= 0 gives 0, q >= 1 +infinity, k <= 0 or NaN q a NaN.
+ *   Accuracy: about 1e-12 relative for q in [1e-3, 1 - 1e-6]; below that the
+ *   CDF of the result is within rounding of q (the search works on 1 - q).
+ * _drudLGamma(x): ln |Gamma(x)| (the C library's reentrant lgamma). */
+NRX_SS_API double _drudChi2CDF(int32_t k, double x);
+NRX_SS_API double _drudChi2PDF(int32_t k, double x);
+NRX_SS_API double _drudChi2ICDF(int32_t k, double q);
+NRX_SS_API double _drudLGamma(double x);
+
+/* _drudFloor: floor, exact for every double. _drudSqrt: the correctly rounded
+ * square root. _drudLn / _drusLn: natural logarithm from two tables of 128
+ * entries indexed by the leading 7 mantissa bits and a degree-10 series,
+ * within 1 ulp; for zero, negative, infinite and NaN arguments it returns
+ * -744.4400719213812 (double) or -103.27893 (float), the logarithms of the
+ * least subnormals, instead of an infinity or a NaN. */
+NRX_SS_API double _drudFloor(double x);
+NRX_SS_API double _drudSqrt(double x);
+NRX_SS_API double _drudLn(double x);
+NRX_SS_API float _drusLn(float x);
+
+/* _drudTestCovRank(p, m): m is a full p x p covariance (column-major). 0 when
+ * it is usable, possibly after regularising it in place: p = 1 with a value in
+ * [-4.94e-321, 0] (float: [-1.4e-42, 0]) becomes 4.94e-321 (1.4e-42); p > 1
+ * whose smallest eigenvalue l0 is at most 1e-15 (float: 1e-6) has
+ * 0.01 l_i + max(0, -l0) added to its diagonal, l_i the first eigenvalue after
+ * l0 that is at least 4.94e-321 (1.4e-42), so its smallest eigenvalue becomes
+ * at least 0.01 l_i. -4033 when no such eigenvalue exists (or p = 1 with a
+ * value below the range), -5040 when the eigenvalue routine fails, -4000
+ * without memory, -4001 for p <= 0. */
+NRX_SS_API int32_t _drudTestCovRank(int32_t p, double* m);
+NRX_SS_API int32_t _drusTestCovRank(int32_t p, float* m);
+
+/* _drudInvCov(p, m): replaces the full p x p symmetric positive definite m by
+ * its inverse; afterwards only the lower triangle m[i + j p], i >= j, is valid
+ * (the rest is left as it was). p = 1, 2, 3 by closed forms (a singular matrix
+ * gives IEEE infinities or NaNs, status 0); p >= 4 by Cholesky on a copy:
+ * -5041 when the factorisation fails, -5042 when the inversion does, and then
+ * m is unchanged (it stays the caller's). p = 0 does nothing and returns 0;
+ * p < 0 gives -4001; -4000 without memory. */
+NRX_SS_API int32_t _drudInvCov(int32_t p, double* m);
+NRX_SS_API int32_t _drusInvCov(int32_t p, float* m);
+
+/* drudSSMahDistance(record): a task record whose mahalanobis words hold
+ *   [0] -> int first observation, [1] -> int end observation (exclusive,
+ *   clipped to n), [2] -> real mean[p], [3] -> real inverse covariance
+ *   (p x p, column-major, lower triangle read), [4] -> real distances[n];
+ *   words [5] to [7] are not read.
+ * distances[i] = sqrt((x_i - mean)^T S (x_i - mean)) for i in [first, end),
+ * by direct loops for p <= 1024, by blocks of 256 observations through the
+ * symmetric matrix product above. Checks: -4031 null record, -4032 data,
+ * -4044 / -4003 layout, -3 a null context address, -4000 without memory. */
+NRX_SS_API int32_t drudSSMahDistance(NrxSSTask* record);
+NRX_SS_API int32_t drusSSMahDistance(NrxSSTask* record);
+
+/* Method bits of the estimators below. */
+#define NRX_SS_METHOD_PARTIAL_COVARIANCE 0x1ULL
+#define NRX_SS_METHOD_POOLED_COVARIANCE 0x2ULL
+#define NRX_SS_METHOD_CORRELATION_PARAMETRIZATION 0x4ULL
+
+/* drudSSPartialCovariance(task, estimates, methods, threading): the partial
+ * index array marks with 1 the components whose partial covariance is wanted
+ * (set 1, k of them) and with -1 those conditioned on (set 2); other values
+ * take no part. With S the registered covariance, bit 0x100000 writes the
+ * k x k matrix S11 - S12 S22^-1 S21 (components of set 1 in index order) to
+ * the partial covariance in its storage (as a k x k matrix); bit 0x200000 its
+ * correlation form (entries over the square roots of the diagonal, unit
+ * diagonal) to the partial correlation. Checks in order: -4018 covariance,
+ * -4044 its storage, -4045 index array; for the requested bits -4046 / -4047
+ * and -4044 their storages; -4029 method without 0x1; -4073 a set empty (or
+ * p <= 0); -4000; -5041 / -5042 when S22 is not positive definite. */
+NRX_SS_API int32_t drudSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+NRX_SS_API int32_t drusSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+
+/* drudSSCorParametrization(task, estimates, methods, threading): the
+ * correlation matrix (storage code 0, 1 or 2) is decomposed V L V^T, every
+ * eigenvalue below 1e-14 raised to 1e-14, B = V sqrt(L) with unit rows, and
+ * B B^T (a valid correlation matrix: unit diagonal, eigenvalues >= ~1e-14)
+ * written to the parametrized correlation in its storage; the two may be the
+ * same array when their storage codes are equal. Checks in order: -4001,
+ * -4019, -4044, -4003, -4071, -4044, -4003, -4003 (same array, other code),
+ * -4029 (method without 0x4); -4000; -5040 eigenvalue failure; -4072 when all
+ * eigenvalues were below 1e-14. */
+NRX_SS_API int32_t drudSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                            const nrx_threading* threading);
+NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                            const nrx_threading* threading);
+
+/* ---- Robust estimators ---------------------------------------------------------------------
+ * Method bits. */
+#define NRX_SS_METHOD_ROBUST_COVARIANCE 0x8ULL
+#define NRX_SS_METHOD_MISSING_VALUES 0x10ULL
+#define NRX_SS_METHOD_OUTLIERS_DETECTION 0x20ULL
+
+/* drudSSRobustCovariance(task, estimates (not read), methods, threading): an
+ * S-estimator with the translated biweight (weight 1 up to M, (1 - ((d - M) /
+ * c)^2)^2 up to M + c, 0 beyond). M + c is the radius whose chi-square (p)
+ * tail is the rejection probability; M is solved (bisection to 1e-4) so that
+ * E[rho] / max rho at the Gaussian equals the breakdown point, or the nearer
+ * end when none does; b0 = E[rho] makes the scale consistent. Start: the
+ * componentwise median and 1.4826 x MAD, then 10 concentration steps (mean and
+ * covariance of the h = (n + p + 1) / 2 nearest). Iteration: distances, the
+ * M-scale s with mean rho(d / s) = b0 rescales the covariance, biweight weights
+ * give the next weighted mean and covariance; it stops when the location moves
+ * less than the accuracy (in standard deviations) and the covariance shape
+ * less than the accuracy relative to its largest entry, or after the maximum
+ * number of iterations. Final step: the plain mean and covariance of the
+ * observations within M + c, the covariance divided by
+ * P(chi2(p + 2) <= (M + c)^2) / P(chi2(p) <= (M + c)^2) (the truncation).
+ * Parameters (read only with a count of 4): breakdown point (capped at
+ * (n - p) / (2 n), its default), rejection probability (0, 1) else 0.001,
+ * accuracy > 0 else 0.001, maximum iterations (truncated) >= 0 else 100.
+ * Task weights and component indices are not read. Checks in order: -4001
+ * (p < 1), -4002 (n <= 2 p), -4044 / -4003 layout, -4028 robust mean, -4027
+ * robust covariance, -4044 / -4003 its storage (code 0, 1 or 2), -4029 (no
+ * 0x8), -4032; then -4000, -4033 when an estimate is rank-deficient beyond
+ * the rank test's ridge or fewer than p + 1 observations keep a weight. */
+NRX_SS_API int32_t drudSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+NRX_SS_API int32_t drusSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+
+/* drudSSOutliersDetection(task, estimates (not read), methods, threading):
+ * BACON. The outlier weights (n reals) are cleared to 0, then the initial
+ * basic subset is the 4 p observations nearest (method 1: Mahalanobis distance
+ * from the mean under the covariance of all observations; method 2, the
+ * default and any other value: Euclidean distance from the componentwise
+ * medians). Repeat: mean and covariance of the subset (basic statistics), rank
+ * test and inverse, distances of all observations; the new subset is every
+ * observation with distance below sqrt(chi2 quantile(p, 1 - alpha)) x
+ * (c_np + max(0, (h - r) / (h + r))), c_np = 1 + (p + 1) / (n - p) +
+ * 2 / (n - 1 - 3 p), h = (n + p + 1) / 2, r the previous subset size; stop
+ * when |r' - r| / r < the criterion (at most n rounds; a new subset of p or
+ * fewer keeps the previous one). The final subset gets weight 1. Parameters
+ * (count 3): method, alpha in [0, 1] else 0.05, criterion > 0 else 0.005.
+ * With alpha = 0.05 about 5-10% of clean Gaussian points fall outside the
+ * cut-off; alpha = 0.001 keeps about 99.9%. Task weights and component indices
+ * are not read. Checks: -4001, -4002 (n < 5 p), -4003 (layout address or
+ * code), -4041 weights, -4029 (no 0x20), -4032; then -4000, -4033. */
+NRX_SS_API int32_t drudSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                           const nrx_threading* threading);
+
+/* drudSSPooledCovariance(task, estimates, methods, threading): groups are
+ * 0 .. G - 1 with G the largest group index + 1. Bit 0x4000 or 0x800000000:
+ * the pooled mean, the weighted mean of all observations; bit 0x4000: the
+ * pooled covariance, the sum of the groups' cross-products over the sum of
+ * their divisors W0 - W1 / W0 (n - G with unit weights). Bit 0x8000 or
+ * 0x1000000000: for the groups marked 1 in the requested-groups array (G
+ * entries of 0 or 1), in group order, the k-th such group's mean at
+ * group_means[k p]; bit 0x8000 also its covariance (cross-product over
+ * W0 - W1 / W0) at group_covariances[k s], s the entries of one matrix in the
+ * group storage. Task weights are used; component indices are not read.
+ * Checks in order: -4003 layout, -4030 group indices, -4035, -4044, -4034,
+ * -4030 requested groups, -4037, -4044, -4036, -4029 (no 0x2), -4002, -4032,
+ * -4038 (a negative group index or a requested entry other than 0 / 1),
+ * -4000. One thread for p <= 10, else the table's threads over blocks of
+ * 4096 observations, merged pairwise. */
+NRX_SS_API int32_t drudSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+NRX_SS_API int32_t drusSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                          const nrx_threading* threading);
+
 #ifdef __cplusplus
 }
 #endif
