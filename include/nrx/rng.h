@@ -122,10 +122,10 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
     X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
       "sfmt19937")                                                                                              \
     X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, PENDING, ALL, "trng")                         \
-    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, PENDING, ALL,    \
+    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, READY, ALL,      \
       "ars5")                                                                                                   \
     X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX,           \
-      DRU_CPU_NONE, PENDING, ALL, "philox4x32x10")
+      DRU_CPU_NONE, READY, ALL, "philox4x32x10")
 
 /* NRX_BRNG_WHEN_USABLE(state, kind, ...) expands to its last arguments for a row that
  * is READY with all three outputs, and to nothing for the others. */

@@ -6,8 +6,11 @@
 //   static int32_t skip_words(DruStream* s, int32_t n, const uint64_t* count); multi-word
 //   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b);
 //   static void words(DruStream* s, int64_t n, uint32_t* r);
+//   static bool usable(); static constexpr int32_t kUnusable;  if output needs a
+//                                                  processor feature (status without it)
 // The one Init dispatcher refuses the methods the generator's row of NRX_BRNG_LIST does
-// not list. Output of an existing stream always succeeds. Used inside namespace
+// not list. Output of an existing stream succeeds unless the generator names a processor
+// feature it lacks. Used inside namespace
 // nrx::rng (the functions keep their C names).
 #pragma once
 #include "rng/internal.h"
@@ -38,6 +41,12 @@ template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStre
   }
 }
 
+// 0, or the generator's status when the processor lacks what its output needs.
+template <class G> int32_t output_status() {
+  if constexpr (requires { G::usable(); }) return G::usable() ? int32_t(DRU_OK) : G::kUnusable;
+  return DRU_OK;
+}
+
 }  // namespace nrx::rng
 
 #define NRX_BRNG_ENTRY_POINTS(Name, G)                                                                         \
@@ -46,14 +55,17 @@ template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStre
     return init_dispatch<G, kSplit##Name>(method, s, n, p);                                                    \
   }                                                                                                            \
   NRX_RNG_API int32_t _drudBRng##Name(DruStream* s, int32_t n, double* r, double a, double b) {                \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
     G::reals(s, n, r, a, b);                                                                                   \
     return DRU_OK;                                                                                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _drusBRng##Name(DruStream* s, int32_t n, float* r, float a, float b) {                   \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
     G::reals(s, n, r, double(a), double(b));                                                                   \
     return DRU_OK;                                                                                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _druiBRng##Name(DruStream* s, int32_t n, uint32_t* r) {                                  \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
     G::words(s, n, r);                                                                                         \
     return DRU_OK;                                                                                             \
   }                                                                                                            \
