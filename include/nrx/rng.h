@@ -121,7 +121,7 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
     X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, S, "")                       \
     X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
       "sfmt19937")                                                                                              \
-    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, PENDING, ALL, "trng")                         \
+    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, READY, ALL, "trng")                           \
     X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, READY, ALL,      \
       "ars5")                                                                                                   \
     X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX,           \
