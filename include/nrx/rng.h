@@ -116,9 +116,9 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
       PENDING, ALL, "niederr")                                                                                  \
     X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
     X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
-    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, I, "")                       \
-    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, D, "")                       \
-    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, S, "")                       \
+    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
+    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, D, "")                         \
+    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, S, "")                         \
     X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
       "sfmt19937")                                                                                              \
     X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, READY, ALL, "trng")                           \
@@ -339,6 +339,38 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
     NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
     NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
 NRX_BRNG_LIST(NRX_RNG_DECLARE_BRNG)
+
+/* ---- Abstract streams ------------------------------------------------------- *
+ * A stream over the caller's circular buffer of n values. When every value has been
+ * read, the output calls the callback as cb(stream, &n, buffer, &nmin, &nmax, &idx):
+ * n is the buffer length, idx the read position where the refill starts, and the
+ * callback writes between nmin (1) and nmax (n) values at buffer[(idx + j) mod n] and
+ * returns how many it wrote; reading resumes at idx. A return below 0 or above n gives
+ * DRU_E_BAD_CALLBACK_COUNT, 0 gives DRU_E_CALLBACK_EMPTY; values written before
+ * stay written. A null buffer in the state gives DRU_E_NULL_POINTER. The real kinds
+ * take the buffered values as lying in [a, b) given at construction and return
+ * a' + (x - a) ((b' - a') / (b - a)) for the a', b' of the call (x itself when they
+ * agree). Init(0, stream, n, params) copies the state after the header from params
+ * (the layout above) and sets the read position to 0 and the unread count to N.
+ * Constructors: DRU_E_BAD_ARGUMENT for n < 1, a null buffer or callback, or
+ * !(a < b); DRU_E_BRNG_INVALID; DRU_E_NO_MEMORY (handle untouched). */
+typedef int32_t (*DruiAbstractCallback)(DruStream* stream, int32_t* n, uint32_t* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*DrudAbstractCallback)(DruStream* stream, int32_t* n, double* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*DrusAbstractCallback)(DruStream* stream, int32_t* n, float* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+NRX_RNG_API int32_t _druiNewAbstractStream(DruStream** stream, int32_t n, uint32_t* buffer, DruiAbstractCallback cb);
+NRX_RNG_API int32_t _drudNewAbstractStream(DruStream** stream, int32_t n, double* buffer, double a, double b,
+                                           DrudAbstractCallback cb);
+NRX_RNG_API int32_t _drusNewAbstractStream(DruStream** stream, int32_t n, float* buffer, float a, float b,
+                                           DrusAbstractCallback cb);
+
+/* ---- Processor features ------------------------------------------------------ */
+/* 1 when the processor has RDRAND / AES with SSE4.1 / VAES with AVX-512, else 0. */
+NRX_RNG_API int32_t _druCPUisRDRAND(void);
+NRX_RNG_API int32_t _druCPUisAES(void);
+NRX_RNG_API int32_t _druCPUisVAES(void);
 
 /* ---- Modular helpers -------------------------------------------------------- */
 /* a^e mod m (m >= 1), 1 when e = 0. */
