@@ -250,8 +250,8 @@ NRX_RNG_API int32_t _druDeleteStream(DruStream** stream);
 NRX_RNG_API int32_t _druLeapfrogStream(DruStream* stream, int32_t k, int32_t total);
 /* Advances by `steps` outputs. DRU_E_NO_SKIP_AHEAD for R250. */
 NRX_RNG_API int32_t _druSkipAheadStream(DruStream* stream, uint64_t steps);
-/* Advances by the count of n 64-bit words (least significant first); only
- * MRG32K3A supports it, the others return DRU_E_NO_SKIP_AHEAD_EX. */
+/* Advances by the count of n 64-bit words (least significant first); MRG32K3A,
+ * ARS5 and PHILOX4X32X10 support it, the others return DRU_E_NO_SKIP_AHEAD_EX. */
 NRX_RNG_API int32_t _druSkipAheadStreamEx(DruStream* stream, int32_t n, const uint64_t* steps);
 /* Validates (table, index, member) and allocates an unseeded stream with a
  * fresh header. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY. */
@@ -326,6 +326,28 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *             a + (b - a) u 2^-32. State: 624 words @16, 16 spare bytes, next word
  *             @2528, @2532 1 once the array holds a generated block (0 after
  *             seeding: the first output regenerates). Skip-ahead only.
+ *   PHILOX4X32X10  Philox4x32 with 10 rounds; params {k0, k1, c0, c1, c2, c3}
+ *             (missing words 0). State: key[2] @16, counter[4] @24 (low word first),
+ *             words used of the buffered block @40, the block @44.
+ *   ARS5      counter ^ key, four AES rounds and a last one with round keys
+ *             key + i W (W = 0x9E3779B97F4A7C15, 0xBB67AE8584CAA73B added to the two
+ *             64-bit halves); params {k0..k3, c0..c3}. State: key[4] @16, counter[4]
+ *             @32, words used @48, the block @52. Outputs and skip-ahead return
+ *             DRU_E_NO_AES without the AES instructions.
+ *   Both: four words per counter value in order, the counter a 128-bit number that
+ *             carries through all four words and wraps; the stored counter is the one
+ *             of the next block, and a used count of 0 means no buffered word is
+ *             waiting (the block then is the previous counter's). Skip-ahead (one or
+ *             many words) uses up waiting words, adds count / 4 to the counter (mod
+ *             2^128) and makes the block for a remainder. Real a + (b - a) u 2^-32.
+ *             Leapfrog -1002.
+ *   TRNG      RDRAND words read in pairs (an odd count ends with one read); a pair
+ *             with a failed read is read again at most `retry limit` more times, then
+ *             the call returns DRU_E_RDRAND_RETRIES keeping the values written.
+ *             params {ignored, limit}: the limit is params[1] when n >= 2 and it is
+ *             non-zero, else 10. State: 0 @16, limit @20. Double: two reads as
+ *             v = low | high << 32, a + ((b - a) 2^-64) v; single: fmaf((b - a) 2^-32,
+ *             u, a) in float. DRU_E_NO_RDRAND without RDRAND. No splitting.
  *   Real outputs evaluate the conversion as written, without fused operations;
  *   R250 computes u ((b - a) 2^-32) + a. Single precision rounds the double.
  * Every row of NRX_BRNG_LIST has the four functions below. Rows in state PENDING
