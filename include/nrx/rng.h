@@ -116,16 +116,16 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
       PENDING, ALL, "niederr")                                                                                  \
     X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
     X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
-    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, I, "")                       \
-    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, D, "")                       \
-    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, S, "")                       \
+    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
+    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, D, "")                         \
+    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, S, "")                         \
     X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
       "sfmt19937")                                                                                              \
-    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, PENDING, ALL, "trng")                         \
-    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, PENDING, ALL,    \
+    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, READY, ALL, "trng")                           \
+    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, READY, ALL,      \
       "ars5")                                                                                                   \
     X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX,           \
-      DRU_CPU_NONE, PENDING, ALL, "philox4x32x10")
+      DRU_CPU_NONE, READY, ALL, "philox4x32x10")
 
 /* NRX_BRNG_WHEN_USABLE(state, kind, ...) expands to its last arguments for a row that
  * is READY with all three outputs, and to nothing for the others. */
@@ -250,8 +250,8 @@ NRX_RNG_API int32_t _druDeleteStream(DruStream** stream);
 NRX_RNG_API int32_t _druLeapfrogStream(DruStream* stream, int32_t k, int32_t total);
 /* Advances by `steps` outputs. DRU_E_NO_SKIP_AHEAD for R250. */
 NRX_RNG_API int32_t _druSkipAheadStream(DruStream* stream, uint64_t steps);
-/* Advances by the count of n 64-bit words (least significant first); only
- * MRG32K3A supports it, the others return DRU_E_NO_SKIP_AHEAD_EX. */
+/* Advances by the count of n 64-bit words (least significant first); MRG32K3A,
+ * ARS5 and PHILOX4X32X10 support it, the others return DRU_E_NO_SKIP_AHEAD_EX. */
 NRX_RNG_API int32_t _druSkipAheadStreamEx(DruStream* stream, int32_t n, const uint64_t* steps);
 /* Validates (table, index, member) and allocates an unseeded stream with a
  * fresh header. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY. */
@@ -326,6 +326,28 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *             a + (b - a) u 2^-32. State: 624 words @16, 16 spare bytes, next word
  *             @2528, @2532 1 once the array holds a generated block (0 after
  *             seeding: the first output regenerates). Skip-ahead only.
+ *   PHILOX4X32X10  Philox4x32 with 10 rounds; params {k0, k1, c0, c1, c2, c3}
+ *             (missing words 0). State: key[2] @16, counter[4] @24 (low word first),
+ *             words used of the buffered block @40, the block @44.
+ *   ARS5      counter ^ key, four AES rounds and a last one with round keys
+ *             key + i W (W = 0x9E3779B97F4A7C15, 0xBB67AE8584CAA73B added to the two
+ *             64-bit halves); params {k0..k3, c0..c3}. State: key[4] @16, counter[4]
+ *             @32, words used @48, the block @52. Outputs and skip-ahead return
+ *             DRU_E_NO_AES without the AES instructions.
+ *   Both: four words per counter value in order, the counter a 128-bit number that
+ *             carries through all four words and wraps; the stored counter is the one
+ *             of the next block, and a used count of 0 means no buffered word is
+ *             waiting (the block then is the previous counter's). Skip-ahead (one or
+ *             many words) uses up waiting words, adds count / 4 to the counter (mod
+ *             2^128) and makes the block for a remainder. Real a + (b - a) u 2^-32.
+ *             Leapfrog -1002.
+ *   TRNG      RDRAND words read in pairs (an odd count ends with one read); a pair
+ *             with a failed read is read again at most `retry limit` more times, then
+ *             the call returns DRU_E_RDRAND_RETRIES keeping the values written.
+ *             params {ignored, limit}: the limit is params[1] when n >= 2 and it is
+ *             non-zero, else 10. State: 0 @16, limit @20. Double: two reads as
+ *             v = low | high << 32, a + ((b - a) 2^-64) v; single: fmaf((b - a) 2^-32,
+ *             u, a) in float. DRU_E_NO_RDRAND without RDRAND. No splitting.
  *   Real outputs evaluate the conversion as written, without fused operations;
  *   R250 computes u ((b - a) 2^-32) + a. Single precision rounds the double.
  * Every row of NRX_BRNG_LIST has the four functions below. Rows in state PENDING
@@ -339,6 +361,38 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
     NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
     NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
 NRX_BRNG_LIST(NRX_RNG_DECLARE_BRNG)
+
+/* ---- Abstract streams ------------------------------------------------------- *
+ * A stream over the caller's circular buffer of n values. When every value has been
+ * read, the output calls the callback as cb(stream, &n, buffer, &nmin, &nmax, &idx):
+ * n is the buffer length, idx the read position where the refill starts, and the
+ * callback writes between nmin (1) and nmax (n) values at buffer[(idx + j) mod n] and
+ * returns how many it wrote; reading resumes at idx. A return below 0 or above n gives
+ * DRU_E_BAD_CALLBACK_COUNT, 0 gives DRU_E_CALLBACK_EMPTY; values written before
+ * stay written. A null buffer in the state gives DRU_E_NULL_POINTER. The real kinds
+ * take the buffered values as lying in [a, b) given at construction and return
+ * a' + (x - a) ((b' - a') / (b - a)) for the a', b' of the call (x itself when they
+ * agree). Init(0, stream, n, params) copies the state after the header from params
+ * (the layout above) and sets the read position to 0 and the unread count to N.
+ * Constructors: DRU_E_BAD_ARGUMENT for n < 1, a null buffer or callback, or
+ * !(a < b); DRU_E_BRNG_INVALID; DRU_E_NO_MEMORY (handle untouched). */
+typedef int32_t (*DruiAbstractCallback)(DruStream* stream, int32_t* n, uint32_t* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*DrudAbstractCallback)(DruStream* stream, int32_t* n, double* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*DrusAbstractCallback)(DruStream* stream, int32_t* n, float* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+NRX_RNG_API int32_t _druiNewAbstractStream(DruStream** stream, int32_t n, uint32_t* buffer, DruiAbstractCallback cb);
+NRX_RNG_API int32_t _drudNewAbstractStream(DruStream** stream, int32_t n, double* buffer, double a, double b,
+                                           DrudAbstractCallback cb);
+NRX_RNG_API int32_t _drusNewAbstractStream(DruStream** stream, int32_t n, float* buffer, float a, float b,
+                                           DrusAbstractCallback cb);
+
+/* ---- Processor features ------------------------------------------------------ */
+/* 1 when the processor has RDRAND / AES with SSE4.1 / VAES with AVX-512, else 0. */
+NRX_RNG_API int32_t _druCPUisRDRAND(void);
+NRX_RNG_API int32_t _druCPUisAES(void);
+NRX_RNG_API int32_t _druCPUisVAES(void);
 
 /* ---- Modular helpers -------------------------------------------------------- */
 /* a^e mod m (m >= 1), 1 when e = 0. */

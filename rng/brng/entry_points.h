@@ -6,10 +6,16 @@
 //   static int32_t skip_words(DruStream* s, int32_t n, const uint64_t* count); multi-word
 //   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b);
 //   static void words(DruStream* s, int64_t n, uint32_t* r);
+//   (outputs that can fail return int32_t statuses instead of void)
+//   static bool usable(); static constexpr int32_t kUnusable;  if output needs a
+//                                                  processor feature (status without it)
 // The one Init dispatcher refuses the methods the generator's row of NRX_BRNG_LIST does
-// not list. Output of an existing stream always succeeds. Used inside namespace
+// not list. Output of an existing stream succeeds unless the generator names a processor
+// feature it lacks. Used inside namespace
 // nrx::rng (the functions keep their C names).
 #pragma once
+#include <type_traits>
+
 #include "rng/internal.h"
 #include "rng/registry/rows.h"
 
@@ -38,6 +44,22 @@ template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStre
   }
 }
 
+// The status of an output: the generator's own when it returns one, else 0.
+template <class F> int32_t output_result(F&& f) {
+  if constexpr (std::is_void_v<decltype(f())>) {
+    f();
+    return DRU_OK;
+  } else {
+    return f();
+  }
+}
+
+// 0, or the generator's status when the processor lacks what its output needs.
+template <class G> int32_t output_status() {
+  if constexpr (requires { G::usable(); }) return G::usable() ? int32_t(DRU_OK) : G::kUnusable;
+  return DRU_OK;
+}
+
 }  // namespace nrx::rng
 
 #define NRX_BRNG_ENTRY_POINTS(Name, G)                                                                         \
@@ -46,15 +68,15 @@ template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStre
     return init_dispatch<G, kSplit##Name>(method, s, n, p);                                                    \
   }                                                                                                            \
   NRX_RNG_API int32_t _drudBRng##Name(DruStream* s, int32_t n, double* r, double a, double b) {                \
-    G::reals(s, n, r, a, b);                                                                                   \
-    return DRU_OK;                                                                                             \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
+    return output_result([&] { return G::reals(s, n, r, a, b); });                                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _drusBRng##Name(DruStream* s, int32_t n, float* r, float a, float b) {                   \
-    G::reals(s, n, r, double(a), double(b));                                                                   \
-    return DRU_OK;                                                                                             \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
+    return output_result([&] { return G::reals(s, n, r, double(a), double(b)); });                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _druiBRng##Name(DruStream* s, int32_t n, uint32_t* r) {                                  \
-    G::words(s, n, r);                                                                                         \
-    return DRU_OK;                                                                                             \
+    if (const int32_t st = output_status<G>()) return st;                                                     \
+    return output_result([&] { return G::words(s, n, r); });                                                   \
   }                                                                                                            \
   }

@@ -52,12 +52,16 @@ TEST(GeneratorList, RecordsAndSplittingFollowTheList) {
   struct Row {
     int32_t id, state, seeds, word, members;
     uint32_t split;
-    bool ready;
+    bool ready, abstract;
   };
+#define NRX_TEST_ABSTRACT_ALL false
+#define NRX_TEST_ABSTRACT_I true
+#define NRX_TEST_ABSTRACT_D true
+#define NRX_TEST_ABSTRACT_S true
 #define NRX_TEST_READY_READY true
 #define NRX_TEST_READY_PENDING false
 #define NRX_TEST_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
-  {id, state, seeds, word, members, split, NRX_TEST_READY_##avail},
+  {id, state, seeds, word, members, split, NRX_TEST_READY_##avail, NRX_TEST_ABSTRACT_##kind},
   const Row rows[] = {NRX_BRNG_LIST(NRX_TEST_ROW)};
 #undef NRX_TEST_ROW
   EXPECT_EQ(rows[sizeof rows / sizeof rows[0] - 1].id, 16 << 20);
@@ -71,6 +75,11 @@ TEST(GeneratorList, RecordsAndSplittingFollowTheList) {
     if (!r.ready) continue;
     DruStream* s = nullptr;
     const uint32_t seed[2] = {5, 0};
+    if (r.abstract) {  // made only by their own constructors
+      EXPECT_EQ(_druNewStreamEx(&s, r.id, 1, seed), DRU_E_BRNG_INVALID) << std::hex << r.id;
+      EXPECT_EQ(s, nullptr);
+      continue;
+    }
     ASSERT_EQ(_druNewStreamEx(&s, r.id, 1, seed), 0) << std::hex << r.id;
     const BrngProperties q = [&] { BrngProperties x{}; _druGetBrngProperties(r.id, &x); return x; }();
     const uint32_t lf[2] = {0, 1};
