@@ -64,9 +64,9 @@ int32_t uniform(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
         const auto t = masked_load(site + i, m, T(0));
         const auto v = mul(sub(t, x0), s);
         auto c = min32(add32(truncate32(min(v, nxv)), one), top);
-        c = select32(cmp<_CMP_GE_OQ>(v, nxv), top, c);
-        c = select32(cmp<_CMP_GE_OQ>(t, x0), c, zero);
-        c = select32(cmp<_CMP_EQ_OQ>(t, xl), last, c);
+        c = select32(ge(v, nxv), top, c);
+        c = select32(ge(t, x0), c, zero);
+        c = select32(eq(t, xl), last, c);
         masked_store(cell + i, m, c);
     }
     return DFK_OK;
@@ -169,7 +169,7 @@ int32_t hybrid(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
             const int64_t k = i + u * W;
             m[u] = k < n ? tail<T>(n - k) : Mask<T>(0);
             t[u] = masked_load(site + (k < n ? k : 0), m[u], T(0));
-            inside[u] = cmp<_CMP_GE_OQ>(t[u], x0) & cmp<_CMP_LT_OQ>(t[u], xl) & m[u];
+            inside[u] = ge(t[u], x0) & lt(t[u], xl) & m[u];
             const auto v = min(max(mul(sub(t[u], x0), sc), rzero), binmax);
             const auto bin = select32(inside[u], truncate32(v), zero);
             const auto b2 = add32(bin, bin);
@@ -184,9 +184,9 @@ int32_t hybrid(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
             for (int u = 0; u < U; ++u) {
                 if (!active[u]) continue;
                 const auto mid = shift_right32<1>(add32(lo[u], hi[u]));
-                const Mask<T> le = cmp<_CMP_LE_OQ>(gather(x, mid, active[u], t[u]), t[u]);
-                lo[u] = select32(active[u] & le, mid, lo[u]);
-                hi[u] = select32(active[u] & ~le, mid, hi[u]);
+                const Mask<T> below = le(gather(x, mid, active[u], t[u]), t[u]);
+                lo[u] = select32(active[u] & below, mid, lo[u]);
+                hi[u] = select32(active[u] & ~below, mid, hi[u]);
                 active[u] = greater32(sub32(hi[u], lo[u]), one) & active[u];
                 any = any || active[u];
             }
@@ -194,8 +194,8 @@ int32_t hybrid(const Args<T>& a, int64_t n, const T* site, int32_t* cell) {
         for (int u = 0; u < U; ++u) {
             if (!m[u]) break;
             auto c = select32(inside[u], hi[u], zero);
-            c = select32(cmp<_CMP_LT_OQ>(xl, t[u]), cnx, c);
-            c = select32(cmp<_CMP_EQ_OQ>(t[u], xl), clast, c);
+            c = select32(lt(xl, t[u]), cnx, c);
+            c = select32(eq(t[u], xl), clast, c);
             masked_store(cell + i + u * W, m[u], c);
         }
     }

@@ -34,7 +34,7 @@ template <class T>
 template <class T>
 inline int64_t count_from(const T* x, int64_t nx, int64_t c, T t) {
     constexpr int W = simd::lanes<T>;
-    const auto probe = simd::cmp<_CMP_LE_OQ>(simd::masked_load(x + c, simd::tail<T>(nx - c), t), simd::splat(t));
+    const auto probe = simd::le(simd::masked_load(x + c, simd::tail<T>(nx - c), t), simd::splat(t));
     const int k = std::countr_one(uint32_t(probe));
     if (k < W || c + W >= nx) return std::min<int64_t>(c + k, nx);
     return gallop_from(x, nx, c + W, t);
@@ -88,7 +88,7 @@ struct RunCells {
         }
         for (int64_t j = c0; j < c1; ++j) {
             const auto xj = splat(x[j]);
-            for (int v = 0; v < V; ++v) c[v] = increment32(c[v], cmp<_CMP_LE_OQ>(xj, t[v]));
+            for (int v = 0; v < V; ++v) c[v] = increment32(c[v], le(xj, t[v]));
         }
     }
     void store_cells(const T* x, int64_t nx, int32_t* cell) const {
@@ -96,7 +96,7 @@ struct RunCells {
         const auto xl = splat(x[nx - 1]);
         const auto last = splat32<T>(int32_t(nx - 1));
         for (int v = 0; v < V; ++v)
-            masked_store(cell + v * W, live[v], select32(cmp<_CMP_EQ_OQ>(t[v], xl), last, c[v]));
+            masked_store(cell + v * W, live[v], select32(eq(t[v], xl), last, c[v]));
     }
 };
 

@@ -1,5 +1,5 @@
-// The floating-point state of a kernel call: x87 exceptions masked, MXCSR chosen by the
-// mode word's denormal field, both restored on exit with the call's sticky flags kept.
+// The floating-point state of a kernel call: x87 exceptions masked, MXCSR with or without
+// flushing of denormals, both restored on exit with the call's sticky flags kept.
 #pragma once
 #include <immintrin.h>
 
@@ -12,13 +12,10 @@ namespace nrx::simd {
 constexpr uint32_t kMxcsrFlush = 0x9FC0;  // all masked, nearest, FTZ and DAZ
 constexpr uint32_t kMxcsrPlain = 0x1F80;  // all masked, nearest, no flushing
 
-inline uint32_t wanted_mxcsr(uint32_t mode) {
-  return (mode & 0x3C0000u) == 0x280000u ? kMxcsrFlush : kMxcsrPlain;
-}
 
 class FpState {
  public:
-  explicit FpState(uint32_t mode) {
+  explicit FpState(bool flush_denormals) {
     cw_ = x87_control();
     if ((cw_ & 0x3F) != 0x3F) {
       x87_clear_exceptions();
@@ -26,7 +23,7 @@ class FpState {
       cw_changed_ = true;
     }
     csr_ = _mm_getcsr();
-    const uint32_t want = wanted_mxcsr(mode);
+    const uint32_t want = flush_denormals ? kMxcsrFlush : kMxcsrPlain;
     if ((csr_ & 0xFFC0u) != want) {
       _mm_setcsr((csr_ & 0xFFFF003Fu) | want);
       csr_changed_ = true;

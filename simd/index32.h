@@ -13,11 +13,6 @@ template <> struct Index32<double> { using reg = __m256i; };
 template <> struct Index32<float> { using reg = __m512i; };
 template <class T> using Idx = typename Index32<T>::reg;
 
-// Lanes [0, n) of a register of T, n clamped to the lane count.
-template <class T> inline Mask<T> tail(int64_t n) {
-  return first_lanes<Mask<T>>(n >= lanes<T> ? lanes<T> : int(n < 0 ? 0 : n));
-}
-
 // Constants: v in every lane; 0, 1, 2, ... lanes - 1.
 template <class T> inline Idx<T> splat32(int32_t v);
 template <> inline __m256i splat32<double>(int32_t v) { return _mm256_set1_epi32(v); }

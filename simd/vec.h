@@ -51,6 +51,11 @@ template <class M> constexpr M first_lanes(int k) {
   return k >= int(sizeof(M) * 8) ? M(~M(0)) : M((1u << k) - 1u);
 }
 
+// Lanes [0, n) of a register of T, n clamped to the lane count.
+template <class T> inline Mask<T> tail(int64_t n) {
+  return first_lanes<Mask<T>>(n >= lanes<T> ? lanes<T> : int(n < 0 ? 0 : n));
+}
+
 // ---- float ----
 inline __m512 splat(float x) { return _mm512_set1_ps(x); }
 inline __m512 load(const float* p) { return _mm512_loadu_ps(p); }

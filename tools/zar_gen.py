@@ -196,7 +196,7 @@ def op_expr(tab, flavour):
     if tab.shape in PACK:
         return "&::nrx::zar::pack::%s<%s>" % (tab.shape, T)
     if tab.kernel:
-        op = "::nrx::zar::ops::%s<%s, %d>" % (tab.f.name, T, flavour)
+        op = "::nrx::zar::ops::%s<%s, ::nrx::zar::Flavour(%d)>" % (tab.f.name, T, flavour)
     else:
         op = "::nrx::zar::Interim<::nrx::zar::Fn::%s, %s, %d>" % (tab.f.name, T, flavour)
     if tab.strided:

@@ -13,8 +13,11 @@ struct Row {
   const char* name;
   int32_t brng;
 };
-constexpr Row kRows[] = {{"MCG31M1", DRU_BRNG_MCG31M1}, {"MCG59", DRU_BRNG_MCG59}, {"MRG32K3A", DRU_BRNG_MRG32K3A},
-                         {"R250", DRU_BRNG_R250},       {"WH", DRU_BRNG_WH}};
+// Every ready generator with all three outputs, from the one generator list.
+#define NRX_BENCH_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
+  NRX_BRNG_WHEN_USABLE(avail, kind, {#Name, id}, )
+constexpr Row kRows[] = {NRX_BRNG_LIST(NRX_BENCH_ROW)};
+#undef NRX_BENCH_ROW
 constexpr int32_t kN = 1 << 16, kTail = 13;
 
 void integers(benchmark::State& st, int32_t brng, int32_t n) {

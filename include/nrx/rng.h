@@ -35,58 +35,116 @@ extern "C" {
 #endif
 
 /* ---- Status codes ---------------------------------------------------------- */
-typedef enum dru_status {
-    DRU_OK = 0,
-    DRU_E_BAD_METHOD = -2,            /* unknown Init method code */
-    DRU_E_BAD_ARGUMENT = -3,          /* bad argument */
-    DRU_E_NO_MEMORY = -4,             /* an allocation returned null */
-    DRU_E_NULL_POINTER = -5,          /* registration: a function pointer is null */
-    DRU_E_BRNG_INVALID = -1000,       /* identifier names no valid record or member */
-    DRU_E_NO_LEAPFROG = -1002,        /* generator does not support leapfrog */
-    DRU_E_NO_SKIP_AHEAD = -1003,      /* generator does not support skip-ahead */
-    DRU_E_NO_SKIP_AHEAD_EX = -1004,   /* generator does not support multi-word skip-ahead */
-    DRU_E_BAD_STATE_SIZE = -1008,     /* registration: StateSize < 0 */
-    DRU_E_BAD_WORD_SIZE = -1009,      /* registration: WordBytes not 4, 8, 16 */
-    DRU_E_BAD_SEED_COUNT = -1010,     /* registration: SeedCount < 1 */
-    DRU_E_BAD_BIT_COUNT = -1011,      /* registration: BitCount < 1 */
-    DRU_E_QRNG_EXHAUSTED = -1012,     /* quasi-random stream past 2^32 - 1 values */
-    DRU_E_TOO_MANY_STREAMS = -1013,   /* leapfrog stream count out of range */
-    DRU_E_NO_FULL_BITS = -1014,       /* generator cannot deliver full-width words */
-    DRU_E_FILE_CLOSE = -1100,         /* closing a stream file failed */
-    DRU_E_FILE_OPEN = -1101,          /* opening a stream file failed */
-    DRU_E_FILE_WRITE = -1102,         /* writing a stream file failed */
-    DRU_E_FILE_READ = -1103,          /* a stream file ended early */
-    DRU_E_BAD_FILE_IMAGE = -1110,     /* a stream file is not recognised */
-    DRU_E_BAD_CALLBACK_COUNT = -1120, /* abstract callback returned a bad count */
-    DRU_E_CALLBACK_EMPTY = -1121,     /* abstract callback returned no values */
-    DRU_E_ABSTRACT_KIND = -1122,      /* output type the abstract stream was not made for */
-    DRU_E_NO_RDRAND = -1130,          /* hardware generator without RDRAND */
-    DRU_E_RDRAND_RETRIES = -1131,     /* RDRAND kept failing */
-    DRU_E_NO_AES = -1140,             /* ARS5 without AES instructions */
-    DRU_E_BAD_IMAGE = -1200,          /* a saved memory image is not recognised */
-    DRU_E_NO_SHARED_ENTRY = -3000,    /* shared-data lookup failed */
-    DRU_E_SHARED_TABLE_FULL = -3001   /* shared-data table has 128 entries */
-} dru_status;
+/* Every status the random-number functions return: X(name, value, message). */
+#define NRX_RNG_STATUS_LIST(X)                                                              \
+    X(DRU_OK, 0, "success")                                                                 \
+    X(DRU_E_BAD_METHOD, -2, "unknown Init method code")                                     \
+    X(DRU_E_BAD_ARGUMENT, -3, "bad argument")                                               \
+    X(DRU_E_NO_MEMORY, -4, "an allocation returned null")                                   \
+    X(DRU_E_NULL_POINTER, -5, "a required pointer is null")                                 \
+    X(DRU_E_BRNG_INVALID, -1000, "identifier names no valid generator or member")           \
+    X(DRU_E_NO_LEAPFROG, -1002, "generator does not support leapfrog")                      \
+    X(DRU_E_NO_SKIP_AHEAD, -1003, "generator does not support skip-ahead")                  \
+    X(DRU_E_NO_SKIP_AHEAD_EX, -1004, "generator does not support multi-word skip-ahead")    \
+    X(DRU_E_BAD_STATE_SIZE, -1008, "registration: state size below 0")                      \
+    X(DRU_E_BAD_WORD_SIZE, -1009, "registration: word size not 4, 8 or 16 bytes")           \
+    X(DRU_E_BAD_SEED_COUNT, -1010, "registration: seed count below 1")                      \
+    X(DRU_E_BAD_BIT_COUNT, -1011, "registration: bit count below 1")                        \
+    X(DRU_E_QRNG_EXHAUSTED, -1012, "quasi-random stream past 2^32 - 1 values")              \
+    X(DRU_E_TOO_MANY_STREAMS, -1013, "leapfrog stream count out of range")                  \
+    X(DRU_E_NO_FULL_BITS, -1014, "generator cannot deliver full-width words")               \
+    X(DRU_E_FILE_CLOSE, -1100, "closing a stream file failed")                              \
+    X(DRU_E_FILE_OPEN, -1101, "opening a stream file failed")                               \
+    X(DRU_E_FILE_WRITE, -1102, "writing a stream file failed")                              \
+    X(DRU_E_FILE_READ, -1103, "a stream file ended early")                                  \
+    X(DRU_E_BAD_FILE_IMAGE, -1110, "a stream file is not recognised")                       \
+    X(DRU_E_BAD_CALLBACK_COUNT, -1120, "abstract stream callback returned a bad count")     \
+    X(DRU_E_CALLBACK_EMPTY, -1121, "abstract stream callback returned no values")           \
+    X(DRU_E_ABSTRACT_KIND, -1122, "output type the abstract stream was not made for")       \
+    X(DRU_E_NO_RDRAND, -1130, "hardware generator without RDRAND")                          \
+    X(DRU_E_RDRAND_RETRIES, -1131, "RDRAND kept failing")                                   \
+    X(DRU_E_NO_AES, -1140, "AES instructions missing")                                      \
+    X(DRU_E_BAD_IMAGE, -1200, "a saved memory image is not recognised")                     \
+    X(DRU_E_NO_SHARED_ENTRY, -3000, "shared-data lookup failed")                            \
+    X(DRU_E_SHARED_TABLE_FULL, -3001, "shared-data table has 128 entries")
 
-/* ---- Generator identifiers ------------------------------------------------- */
-/* Main-table identifiers are (index + 1) << 20, plus a member number for the
- * families; identifiers below 0x100000 name the legacy table. */
-#define DRU_BRNG_MCG31M1        0x100000
-#define DRU_BRNG_R250           0x200000
-#define DRU_BRNG_MRG32K3A       0x300000
-#define DRU_BRNG_MCG59          0x400000
-#define DRU_BRNG_WH             0x500000 /* + member 0..272 */
-#define DRU_BRNG_SOBOL          0x600000
-#define DRU_BRNG_NIEDERR        0x700000
-#define DRU_BRNG_MT19937        0x800000
-#define DRU_BRNG_MT2203         0x900000 /* + member 0..6023 */
-#define DRU_BRNG_IABSTRACT      0xA00000
-#define DRU_BRNG_DABSTRACT      0xB00000
-#define DRU_BRNG_SABSTRACT      0xC00000
-#define DRU_BRNG_SFMT19937      0xD00000
-#define DRU_BRNG_TRNG           0xE00000
-#define DRU_BRNG_ARS5           0xF00000
-#define DRU_BRNG_PHILOX4X32X10  0x1000000
+#define NRX_RNG_STATUS_ENUM(name, value, message) name = value,
+typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
+#undef NRX_RNG_STATUS_ENUM
+
+/* ---- Generators ------------------------------------------------------------ */
+/* Splitting methods a generator supports (the `splitting` column below). */
+#define DRU_SPLIT_LEAPFROG      1 /* Init method 1 */
+#define DRU_SPLIT_SKIP          2 /* Init method 2 */
+#define DRU_SPLIT_SKIP_EX       4 /* Init method 3 */
+/* Processor feature a generator's output and loading need (the `cpu` column). */
+#define DRU_CPU_NONE            0
+#define DRU_CPU_RDRAND          1
+#define DRU_CPU_AES             2
+
+/* The built-in generators, one row each, in identifier order:
+ * X(Name, NAME, id, StateSize, SeedCount, HasZero, WordBytes, BitCount, members,
+ *   splitting, cpu, state, kind, label)
+ *   Name       the function names _druBRng<Name>InitStream and _dru<s|d|i>BRng<Name>
+ *   NAME       the identifier constant DRU_BRNG_<NAME>; id = (index + 1) << 20
+ *   StateSize, SeedCount, HasZero, WordBytes, BitCount: the registry record
+ *   members    family members, addressed as id + member
+ *   splitting  DRU_SPLIT_* bits; the other methods return -1002, -1003 or -1004
+ *   cpu        DRU_CPU_*: loading an image without the feature gives -1130 / -1140
+ *   state      READY, or PENDING: registered, but its functions return
+ *              DRU_E_BRNG_INVALID until the generator is built
+ *   kind       ALL (three outputs), or I, D, S: the one real output of an abstract
+ *              stream, whose other two outputs return DRU_E_ABSTRACT_KIND
+ *   label      the generator's name in the nrx program
+ * Abstract stream states hold native pointers (48, 64 and 56 bytes with the header):
+ *   integer  N i32 @16, read position @20, unread count @24, buffer @32, callback @40
+ *   double   N @16, position @20, unread @24, a @32, b @40, buffer @48, callback @56
+ *   single   N @16, position @20, unread @24, a @28, b @32, buffer @40, callback @48 */
+#define NRX_BRNG_LIST(X)                                                                                        \
+    X(MCG31M1, MCG31M1, 0x100000, 24, 1, 0, 4, 31, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,         \
+      READY, ALL, "mcg31m1")                                                                                    \
+    X(R250, R250, 0x200000, 1024, 252, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, ALL, "r250")                         \
+    X(MRG32K3A, MRG32K3A, 0x300000, 40, 6, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_NONE,        \
+      READY, ALL, "mrg32k3a")                                                                                   \
+    X(MCG59, MCG59, 0x400000, 32, 1, 0, 8, 59, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,             \
+      READY, ALL, "mcg59")                                                                                      \
+    X(WH, WH, 0x500000, 48, 4, 1, 16, 24, 273, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,                \
+      READY, ALL, "wh")                                                                                         \
+    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,       \
+      PENDING, ALL, "sobol")                                                                                    \
+    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,  \
+      PENDING, ALL, "niederr")                                                                                  \
+    X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
+    X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
+    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, I, "")                       \
+    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, D, "")                       \
+    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, PENDING, S, "")                       \
+    X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
+      "sfmt19937")                                                                                              \
+    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, PENDING, ALL, "trng")                         \
+    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, PENDING, ALL,    \
+      "ars5")                                                                                                   \
+    X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX,           \
+      DRU_CPU_NONE, PENDING, ALL, "philox4x32x10")
+
+/* NRX_BRNG_WHEN_USABLE(state, kind, ...) expands to its last arguments for a row that
+ * is READY with all three outputs, and to nothing for the others. */
+#define NRX_BRNG_WHEN_USABLE(state, kind, ...) NRX_BRNG_WHEN_##state##_##kind(__VA_ARGS__)
+#define NRX_BRNG_WHEN_READY_ALL(...) __VA_ARGS__
+#define NRX_BRNG_WHEN_READY_I(...)
+#define NRX_BRNG_WHEN_READY_D(...)
+#define NRX_BRNG_WHEN_READY_S(...)
+#define NRX_BRNG_WHEN_PENDING_ALL(...)
+#define NRX_BRNG_WHEN_PENDING_I(...)
+#define NRX_BRNG_WHEN_PENDING_D(...)
+#define NRX_BRNG_WHEN_PENDING_S(...)
+
+/* Identifiers: main-table identifiers are (index + 1) << 20, plus a member number
+ * for the families (WH 0..272, MT2203 0..6023); identifiers below 0x100000 name
+ * the legacy table. */
+#define NRX_BRNG_ENUM(Name, NAME, id, ...) DRU_BRNG_##NAME = id,
+enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
+#undef NRX_BRNG_ENUM
 
 #define DRU_REGISTRY_CAPACITY   512
 #define DRU_LEGACY_RECORDS      281
@@ -258,42 +316,29 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *   MRG32K3A  L'Ecuyer's combined recurrence; u in 1..m1; real a+(b-a) u/m1
  *   R250      x[i] ^= x[i+103 mod 250]; real a+(b-a) u 2^-32
  *   WH        four Wichmann-Hill components per member (273 members);
- *             real frac(sum x_c/m_c); 16-byte words x1..x4 */
-#define NRX_RNG_DECLARE_BRNG(Name)                                                                  \
+ *             real frac(sum x_c/m_c); 16-byte words x1..x4
+ *   MT19937   the 624-word Mersenne twister seeded by its array initialisation
+ *             (params are the key; n < 1: the key {1}); 32-bit tempered words;
+ *             real a + (b - a) u 2^-32. State: mt[624] @16, next word @2512 (624:
+ *             regenerate first). Skip-ahead only; leapfrog -1002, multi-word -1004.
+ *   SFMT19937 the SIMD-oriented twister over 156 blocks of 128 bits, array
+ *             initialisation and period certification; words in array order; real
+ *             a + (b - a) u 2^-32. State: 624 words @16, 16 spare bytes, next word
+ *             @2528, @2532 1 once the array holds a generated block (0 after
+ *             seeding: the first output regenerates). Skip-ahead only.
+ *   Real outputs evaluate the conversion as written, without fused operations;
+ *   R250 computes u ((b - a) 2^-32) + a. Single precision rounds the double.
+ * Every row of NRX_BRNG_LIST has the four functions below. Rows in state PENDING
+ * return DRU_E_BRNG_INVALID; an abstract stream's two outputs of the other kinds
+ * are one function under six names that does nothing and returns
+ * DRU_E_ABSTRACT_KIND. */
+#define NRX_RNG_DECLARE_BRNG(Name, ...)                                                             \
     NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* stream, int32_t n,   \
                                                    const uint32_t* params);                         \
     NRX_RNG_API int32_t _drusBRng##Name(DruStream* stream, int32_t n, float* r, float a, float b);  \
     NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
     NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
-NRX_RNG_DECLARE_BRNG(MCG31M1)
-NRX_RNG_DECLARE_BRNG(R250)
-NRX_RNG_DECLARE_BRNG(MRG32K3A)
-NRX_RNG_DECLARE_BRNG(MCG59)
-NRX_RNG_DECLARE_BRNG(WH)
-/* The following are registered but not available yet: their functions return
- * DRU_E_BRNG_INVALID. */
-NRX_RNG_DECLARE_BRNG(Sobol)
-NRX_RNG_DECLARE_BRNG(Niederr)
-NRX_RNG_DECLARE_BRNG(MT19937)
-NRX_RNG_DECLARE_BRNG(MT2203)
-NRX_RNG_DECLARE_BRNG(SFMT19937)
-NRX_RNG_DECLARE_BRNG(TRNG)
-NRX_RNG_DECLARE_BRNG(ARS5)
-NRX_RNG_DECLARE_BRNG(PHILOX4X32X10)
-NRX_RNG_API int32_t _druBRngiAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
-NRX_RNG_API int32_t _druBRngdAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
-NRX_RNG_API int32_t _druBRngsAbstractInitStream(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
-NRX_RNG_API int32_t _druiBRngiAbstract(DruStream* stream, int32_t n, uint32_t* r);
-NRX_RNG_API int32_t _drudBRngdAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
-NRX_RNG_API int32_t _drusBRngsAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
-/* Output of a kind an abstract stream was not made for: does nothing and
- * returns DRU_E_ABSTRACT_KIND (one function under six names). */
-NRX_RNG_API int32_t _drudBRngiAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
-NRX_RNG_API int32_t _drudBRngsAbstract(DruStream* stream, int32_t n, double* r, double a, double b);
-NRX_RNG_API int32_t _druiBRngdAbstract(DruStream* stream, int32_t n, uint32_t* r);
-NRX_RNG_API int32_t _druiBRngsAbstract(DruStream* stream, int32_t n, uint32_t* r);
-NRX_RNG_API int32_t _drusBRngdAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
-NRX_RNG_API int32_t _drusBRngiAbstract(DruStream* stream, int32_t n, float* r, float a, float b);
+NRX_BRNG_LIST(NRX_RNG_DECLARE_BRNG)
 
 /* ---- Modular helpers -------------------------------------------------------- */
 /* a^e mod m (m >= 1), 1 when e = 0. */

@@ -31,10 +31,10 @@ struct Mcg31 {
     const word x = n < 1 ? 1 : p[0] % kM31;
     return x ? x : 1;
   }
-  static lanes::u64x8 vmul(lanes::u64x8 x, lanes::u64x8 y) {
-    const lanes::u64x8 m = lanes::splat(kM31), p = lanes::mul32(x, y);
-    const lanes::u64x8 r = lanes::add(lanes::bit_and(p, m), lanes::shr<31>(p));
-    return lanes::min(r, lanes::sub(r, m));
+  static simd::IReg vmul(simd::IReg x, simd::IReg y) {
+    const simd::IReg m = simd::splat_u64(kM31), p = simd::mul32x32(x, y);
+    const simd::IReg r = simd::add64(simd::bit_and(p, m), simd::shift_right64<31>(p));
+    return simd::min_u64(r, simd::sub64(r, m));
   }
 };
 
@@ -51,8 +51,8 @@ struct Mcg59 {
     if (n >= 2) x += uint64_t(p[1] & 0x7FFFFFFu) << 32;
     return x ? x : 1;
   }
-  static lanes::u64x8 vmul(lanes::u64x8 x, lanes::u64x8 y) {
-    return lanes::bit_and(lanes::mul64(x, y), lanes::splat(kMask59));
+  static simd::IReg vmul(simd::IReg x, simd::IReg y) {
+    return simd::bit_and(simd::mul64(x, y), simd::splat_u64(kMask59));
   }
 };
 
@@ -95,64 +95,60 @@ template <class F, class Sink> void generate(DruStream* s, int64_t n, const Sink
   McgCache local;
   McgCache* c = cache_of(s);
   if (!c) fill_cache<F>(c = &local, st->x, st->A);  // a stream without its cache still generates
-  lanes::u64x8 L = lanes::load(c->lanes);
-  const lanes::u64x8 p8 = lanes::load(c->pow[0]), p16 = lanes::load(c->pow[1]);
-  const lanes::u64x8 p24 = lanes::load(c->pow[2]), p32 = lanes::load(c->pow[3]);
+  simd::IReg L = simd::load(c->lanes);
+  const simd::IReg p8 = simd::load(c->pow[0]), p16 = simd::load(c->pow[1]);
+  const simd::IReg p24 = simd::load(c->pow[2]), p32 = simd::load(c->pow[3]);
   int64_t i = 0;
   for (; n - i >= 32; i += 32) {
-    const lanes::u64x8 v1 = F::vmul(L, p8), v2 = F::vmul(L, p16), v3 = F::vmul(L, p24), v4 = F::vmul(L, p32);
-    sink.put(i, lanes::shift1(v1, L), 0xFF);
-    sink.put(i + 8, lanes::shift1(v2, v1), 0xFF);
-    sink.put(i + 16, lanes::shift1(v3, v2), 0xFF);
-    sink.put(i + 24, lanes::shift1(v4, v3), 0xFF);
+    const simd::IReg v1 = F::vmul(L, p8), v2 = F::vmul(L, p16), v3 = F::vmul(L, p24), v4 = F::vmul(L, p32);
+    sink.put(i, simd::slide1(v1, L), 0xFF);
+    sink.put(i + 8, simd::slide1(v2, v1), 0xFF);
+    sink.put(i + 16, simd::slide1(v3, v2), 0xFF);
+    sink.put(i + 24, simd::slide1(v4, v3), 0xFF);
     L = v4;
   }
   while (i < n) {
     const int k = n - i < 8 ? int(n - i) : 8;
-    const lanes::u64x8 v1 = F::vmul(L, p8);
-    sink.put(i, lanes::shift1(v1, L), lanes::first(k));
-    L = lanes::window(L, v1, k);
+    const simd::IReg v1 = F::vmul(L, p8);
+    sink.put(i, simd::slide1(v1, L), simd::tail<double>(k));
+    L = simd::window(L, v1, k);
     i += k;
   }
-  lanes::store(c->lanes, L);
+  simd::store(c->lanes, L);
   st->x = typename F::word(c->lanes[0]);
 }
 
 template <class F> struct Mcg {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    return rebuild(s, F::seed(n, params), F::a);
+  }
+  static int32_t leapfrog(DruStream* s, int32_t k, int32_t total) {
+    if (total < 1) return DRU_E_TOO_MANY_STREAMS;
+    if (k < 0 || k >= total) return DRU_E_BAD_ARGUMENT;
+    const State<F>* st = state_of<State<F>>(s);
+    return rebuild(s, F::mul(st->x, F::pow(st->A, uint64_t(k))), F::pow(st->A, uint64_t(total)));
+  }
+  // Counts outputs of the current (possibly leapfrogged) sequence.
+  static int32_t skip(DruStream* s, uint64_t count) {
+    const State<F>* st = state_of<State<F>>(s);
+    return rebuild(s, F::mul(st->x, F::pow(st->A, count)), st->A);
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate<F>(s, n, RealSink<T>(r, F::scale, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate<F>(s, n, WordSink<F::words>{r}); }
-};
 
-template <class F> int32_t Mcg<F>::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  State<F>* st = state_of<State<F>>(s);
-  if (method < DRU_INIT_STANDARD || method > DRU_INIT_SKIP_AHEAD_EX) return DRU_E_BAD_METHOD;
-  if (method == DRU_INIT_SKIP_AHEAD_EX) return DRU_E_NO_SKIP_AHEAD_EX;
-  if (method == DRU_INIT_LEAPFROG) {
-    if (n < 1) return DRU_E_TOO_MANY_STREAMS;
-    if (int32_t(params[0]) < 0 || int32_t(params[0]) >= n) return DRU_E_BAD_ARGUMENT;
+ private:
+  // New x and A with their cache chunk; nothing changes when the chunk cannot be made.
+  static int32_t rebuild(DruStream* s, typename F::word x, typename F::word A) {
+    McgCache* c = ensure_cache(s);
+    if (!c) return DRU_E_NO_MEMORY;
+    State<F>* st = state_of<State<F>>(s);
+    st->x = x, st->A = A;
+    fill_cache<F>(c, x, A);
+    return DRU_OK;
   }
-  McgCache* c = ensure_cache(s);
-  if (!c) return DRU_E_NO_MEMORY;
-  switch (method) {
-    case DRU_INIT_STANDARD:
-      st->x = F::seed(n, params);
-      st->A = F::a;
-      break;
-    case DRU_INIT_LEAPFROG:
-      st->x = F::mul(st->x, F::pow(st->A, params[0]));
-      st->A = F::pow(st->A, uint64_t(n));
-      break;
-    default: {  // skip-ahead counts outputs of the current (possibly leapfrogged) sequence
-      const uint64_t e = skip_count(n, params);
-      st->x = F::mul(st->x, F::pow(st->A, e));
-    }
-  }
-  fill_cache<F>(c, st->x, st->A);
-  return DRU_OK;
-}
+};
 
 }  // namespace
 

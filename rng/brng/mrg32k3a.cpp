@@ -38,14 +38,14 @@ constinit const Coeffs kC2 = make_coeffs(kMrgA2, kMrgM2);
 // Lane-wise (c0 v0 + c1 v1 + c2 v2) mod m with m = 2^32 - D: every 64-bit product is
 // folded once with 2^32 = D (mod m), the sum once more, then one conditional subtraction.
 template <uint64_t D> struct Reducer {
-  lanes::u64x8 d = lanes::splat(D), lo = lanes::splat(0xFFFFFFFFull), m = lanes::splat((1ull << 32) - D);
-  lanes::u64x8 fold(lanes::u64x8 p) const { return lanes::add(lanes::mul32(lanes::shr<32>(p), d), lanes::bit_and(p, lo)); }
-  lanes::u64x8 combine(const uint64_t (&c)[3][8], lanes::u64x8 v0, lanes::u64x8 v1, lanes::u64x8 v2) const {
-    lanes::u64x8 s = fold(lanes::mul32(lanes::load(c[0]), v0));
-    s = lanes::add(s, fold(lanes::mul32(lanes::load(c[1]), v1)));
-    s = lanes::add(s, fold(lanes::mul32(lanes::load(c[2]), v2)));
+  simd::IReg d = simd::splat_u64(D), lo = simd::splat_u64(0xFFFFFFFFull), m = simd::splat_u64((1ull << 32) - D);
+  simd::IReg fold(simd::IReg p) const { return simd::add64(simd::mul32x32(simd::shift_right64<32>(p), d), simd::bit_and(p, lo)); }
+  simd::IReg combine(const uint64_t (&c)[3][8], simd::IReg v0, simd::IReg v1, simd::IReg v2) const {
+    simd::IReg s = fold(simd::mul32x32(simd::load(c[0]), v0));
+    s = simd::add64(s, fold(simd::mul32x32(simd::load(c[1]), v1)));
+    s = simd::add64(s, fold(simd::mul32x32(simd::load(c[2]), v2)));
     s = fold(s);
-    return lanes::min(s, lanes::sub(s, m));
+    return simd::min_u64(s, simd::sub64(s, m));
   }
 };
 
@@ -65,26 +65,26 @@ uint64_t combine_scalar(uint32_t a, uint32_t b) { return a > b ? uint64_t(a - b)
 template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
   const Reducer<209> r1;
   const Reducer<22853> r2;
-  const lanes::u64x8 m1 = lanes::splat(kMrgM1);
-  lanes::u64x8 a0 = lanes::splat(st->x1[0]), a1 = lanes::splat(st->x1[1]), a2 = lanes::splat(st->x1[2]);
-  lanes::u64x8 b0 = lanes::splat(st->x2[0]), b1 = lanes::splat(st->x2[1]), b2 = lanes::splat(st->x2[2]);
+  const simd::IReg m1 = simd::splat_u64(kMrgM1);
+  simd::IReg a0 = simd::splat_u64(st->x1[0]), a1 = simd::splat_u64(st->x1[1]), a2 = simd::splat_u64(st->x1[2]);
+  simd::IReg b0 = simd::splat_u64(st->x2[0]), b1 = simd::splat_u64(st->x2[1]), b2 = simd::splat_u64(st->x2[2]);
   int64_t i = 0;
   if (n >= kBlock) {
     for (; n - i >= kBlock; i += kBlock) {
-      lanes::u64x8 y1[kGroups], y2[kGroups];
+      simd::IReg y1[kGroups], y2[kGroups];
       for (int g = 0; g < kGroups; ++g) {
         y1[g] = r1.combine(kC1.c[g], a0, a1, a2);
         y2[g] = r2.combine(kC2.c[g], b0, b1, b2);
-        const lanes::u64x8 u = lanes::add_where(lanes::less_equal(y1[g], y2[g]), lanes::sub(y1[g], y2[g]), m1);
+        const simd::IReg u = simd::add64_where(simd::le_u64(y1[g], y2[g]), simd::sub64(y1[g], y2[g]), m1);
         sink.put(i + 8 * g, u, 0xFF);
       }
-      a0 = lanes::broadcast_lane(y1[kGroups - 1], 5), a1 = lanes::broadcast_lane(y1[kGroups - 1], 6);
-      a2 = lanes::broadcast_lane(y1[kGroups - 1], 7);
-      b0 = lanes::broadcast_lane(y2[kGroups - 1], 5), b1 = lanes::broadcast_lane(y2[kGroups - 1], 6);
-      b2 = lanes::broadcast_lane(y2[kGroups - 1], 7);
+      a0 = simd::broadcast_lane(y1[kGroups - 1], 5), a1 = simd::broadcast_lane(y1[kGroups - 1], 6);
+      a2 = simd::broadcast_lane(y1[kGroups - 1], 7);
+      b0 = simd::broadcast_lane(y2[kGroups - 1], 5), b1 = simd::broadcast_lane(y2[kGroups - 1], 6);
+      b2 = simd::broadcast_lane(y2[kGroups - 1], 7);
     }
-    const lanes::u64x8 x1[3] = {a0, a1, a2}, x2[3] = {b0, b1, b2};
-    for (int k = 0; k < 3; ++k) st->x1[k] = uint32_t(lanes::lane0(x1[k])), st->x2[k] = uint32_t(lanes::lane0(x2[k]));
+    const simd::IReg x1[3] = {a0, a1, a2}, x2[3] = {b0, b1, b2};
+    for (int k = 0; k < 3; ++k) st->x1[k] = uint32_t(simd::first_lane(x1[k])), st->x2[k] = uint32_t(simd::first_lane(x2[k]));
   }
   // Tail: the scalar recurrence, eight at a time through the same sink.
   emit_blocks<8, uint64_t>(i, n, [st](uint64_t* u, int64_t k) {
@@ -94,41 +94,29 @@ template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
 
 constexpr double kInvM1 = 1.0 / 4294967087.0;
 
+uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
+
 struct Mrg {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    MrgState* st = state_of<MrgState>(s);
+    uint32_t w[6] = {1, 1, 1, 1, 1, 1};
+    for (int32_t k = 0; k < n && k < 6; ++k) w[k] = params[k];
+    for (int k = 0; k < 3; ++k) st->x1[k] = reduce_seed(w[k], kMrgM1), st->x2[k] = reduce_seed(w[3 + k], kMrgM2);
+    if ((st->x1[0] | st->x1[1] | st->x1[2]) == 0) st->x1[0] = 1;
+    if ((st->x2[0] | st->x2[1] | st->x2[2]) == 0) st->x2[0] = 1;
+    return DRU_OK;
+  }
+  static int32_t skip(DruStream* s, uint64_t count) { return skip_words(s, 1, &count); }
+  static int32_t skip_words(DruStream* s, int32_t n, const uint64_t* count) {
+    MrgState* st = state_of<MrgState>(s);
+    if (n > 0) mrg_skip(st->x1, st->x2, n, count);
+    return DRU_OK;
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate(state_of<MrgState>(s), n, RealSink<T>(r, kInvM1, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate(state_of<MrgState>(s), n, WordSink<1>{r}); }
 };
-
-uint32_t reduce_seed(uint32_t w, uint32_t m) { return w >= m ? w - m : w; }
-
-int32_t Mrg::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  MrgState* st = state_of<MrgState>(s);
-  switch (method) {
-    case DRU_INIT_STANDARD: {
-      uint32_t w[6] = {1, 1, 1, 1, 1, 1};
-      for (int32_t k = 0; k < n && k < 6; ++k) w[k] = params[k];
-      for (int k = 0; k < 3; ++k) st->x1[k] = reduce_seed(w[k], kMrgM1), st->x2[k] = reduce_seed(w[3 + k], kMrgM2);
-      if ((st->x1[0] | st->x1[1] | st->x1[2]) == 0) st->x1[0] = 1;
-      if ((st->x2[0] | st->x2[1] | st->x2[2]) == 0) st->x2[0] = 1;
-      return DRU_OK;
-    }
-    case DRU_INIT_LEAPFROG:
-      return DRU_E_NO_LEAPFROG;
-    case DRU_INIT_SKIP_AHEAD: {
-      const uint64_t e = skip_count(n, params);
-      mrg_skip(st->x1, st->x2, 1, &e);
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD_EX:
-      if (n > 0) mrg_skip(st->x1, st->x2, n, reinterpret_cast<const uint64_t*>(params));
-      return DRU_OK;
-    default:
-      return DRU_E_BAD_METHOD;
-  }
-}
 
 }  // namespace
 

@@ -58,45 +58,33 @@ R250State* checked(DruStream* s) {
 }
 
 struct R250 {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
-  // Reals through raw words in pieces of at most 2048.
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    R250State* st = state_of<R250State>(s);
+    if (n >= kR) {
+      std::memcpy(st->x, params, sizeof(st->x));
+    } else {
+      uint32_t x = (n >= 1 && params[0] != 0) ? params[0] : 1u;
+      for (int k = 0; k < kR; k += 2) {  // s 69069^(k+1) mod 2^32, two at a time
+        st->x[k] = x * 69069u;
+        st->x[k + 1] = x * 475559465u;  // 69069^2 mod 2^32
+        x *= 475559465u;
+      }
+      for (int j = 0; j < 32; ++j)  // 32 linearly independent words
+        st->x[3 + 7 * j] = (st->x[3 + 7 * j] & (0xFFFFFFFFu >> j)) | (0x80000000u >> j);
+    }
+    st->i = 0, st->j = kLag;
+    return DRU_OK;
+  }
+  // Reals through raw words in pieces of at most 2048, as u ((b - a) 2^-32) + a.
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     R250State* st = checked(s);
-    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
+    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); },
+                                ScaledRangeSink<T>(r, 0x1p-32, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) {
     if (n > 0) raw(checked(s), r, n);
   }
 };
-
-int32_t R250::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  R250State* st = state_of<R250State>(s);
-  switch (method) {
-    case DRU_INIT_STANDARD:
-      if (n >= kR) {
-        std::memcpy(st->x, params, sizeof(st->x));
-      } else {
-        uint32_t x = (n >= 1 && params[0] != 0) ? params[0] : 1u;
-        for (int k = 0; k < kR; k += 2) {  // s 69069^(k+1) mod 2^32, two at a time
-          st->x[k] = x * 69069u;
-          st->x[k + 1] = x * 475559465u;   // 69069^2 mod 2^32
-          x *= 475559465u;
-        }
-        for (int j = 0; j < 32; ++j)  // 32 linearly independent words
-          st->x[3 + 7 * j] = (st->x[3 + 7 * j] & (0xFFFFFFFFu >> j)) | (0x80000000u >> j);
-      }
-      st->i = 0, st->j = kLag;
-      return DRU_OK;
-    case DRU_INIT_LEAPFROG:
-      return DRU_E_NO_LEAPFROG;
-    case DRU_INIT_SKIP_AHEAD:
-      return DRU_E_NO_SKIP_AHEAD;
-    case DRU_INIT_SKIP_AHEAD_EX:
-      return DRU_E_NO_SKIP_AHEAD_EX;
-    default:
-      return DRU_E_BAD_METHOD;
-  }
-}
 
 }  // namespace
 

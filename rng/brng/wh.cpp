@@ -62,41 +62,41 @@ template <class Emit> [[gnu::noinline]] void generate(DruStream* s, int64_t n, c
     if (st->x[q] == 0) st->x[q] = 1;
   }
   Consts c{};
-  lanes::f64x8 rm[4];
-  for (int q = 0; q < 4; ++q) c.m[q] = kWh[row].m[q], c.rm[q] = kRecip.r[row][q], rm[q] = lanes::splat_d(c.rm[q]);
+  simd::Reg<double> rm[4];
+  for (int q = 0; q < 4; ++q) c.m[q] = kWh[row].m[q], c.rm[q] = kRecip.r[row][q], rm[q] = simd::splat(c.rm[q]);
   int64_t i = 0;
   if (n >= 16) {
-    lanes::f64x8 p[4][2], x[4], m[4];
+    simd::Reg<double> p[4][2], x[4], m[4];
     for (int q = 0; q < 4; ++q) {
       alignas(64) double pw[16];
       uint32_t v = st->a[q] % kWh[row].m[q];
       for (int j = 0; j < 16; ++j) pw[j] = double(v), v = mulmod(v, st->a[q], kWh[row].m[q]);
-      p[q][0] = lanes::load_d(pw), p[q][1] = lanes::load_d(pw + 8);
-      x[q] = lanes::splat_d(double(st->x[q])), m[q] = lanes::splat_d(c.m[q]);
+      p[q][0] = simd::load(pw), p[q][1] = simd::load(pw + 8);
+      x[q] = simd::splat(double(st->x[q])), m[q] = simd::splat(c.m[q]);
     }
     for (; n - i >= 16; i += 16) {
-      lanes::f64x8 y[2][4];
+      simd::Reg<double> y[2][4];
       for (int q = 0; q < 4; ++q)
         for (int h = 0; h < 2; ++h) {
-          const lanes::f64x8 t = lanes::mul(x[q], p[q][h]);
-          y[h][q] = lanes::fnma(lanes::floor(lanes::mul(t, rm[q])), m[q], t);
+          const simd::Reg<double> t = simd::mul(x[q], p[q][h]);
+          y[h][q] = simd::fnma(simd::round<simd::kRoundDown>(simd::mul(t, rm[q])), m[q], t);
         }
       for (int h = 0; h < 2; ++h) emit.block(i + 8 * h, y[h], rm, 8);
-      for (int q = 0; q < 4; ++q) x[q] = lanes::broadcast_lane(y[1][q], 7);
+      for (int q = 0; q < 4; ++q) x[q] = simd::broadcast_lane(y[1][q], 7);
     }
-    for (int q = 0; q < 4; ++q) st->x[q] = uint32_t(lanes::lane0(x[q]));
+    for (int q = 0; q < 4; ++q) st->x[q] = uint32_t(simd::first_lane(x[q]));
   }
   // Tail: the scalar recurrence into a block of up to eight, out through the same emit.
   while (i < n) {
     const int64_t k = n - i < 8 ? n - i : 8;
     alignas(64) double v[4][8];
-    lanes::f64x8 x[4];
+    simd::Reg<double> x[4];
     for (int64_t j = 0; j < k; ++j)  // the four components' chains side by side
       for (int q = 0; q < 4; ++q) {
         v[q][j] = reduce(double(st->a[q]) * double(st->x[q]), c.m[q], c.rm[q]);
         st->x[q] = uint32_t(v[q][j]);
       }
-    for (int q = 0; q < 4; ++q) x[q] = lanes::masked_load_d(v[q], lanes::first(k));
+    for (int q = 0; q < 4; ++q) x[q] = simd::masked_load(v[q], simd::tail<double>(k), 0.0);
     emit.block(i, x, rm, k);
     i += k;
   }
@@ -105,65 +105,58 @@ template <class Emit> [[gnu::noinline]] void generate(DruStream* s, int64_t n, c
 // frac(x1/m1 + x2/m2 + x3/m3 + x4/m4), summed left to right, to reals in [a, b).
 template <class T> struct RealEmit {
   RealSink<T> sink;
-  void block(int64_t i, const lanes::f64x8* x, const lanes::f64x8* rm, int64_t k) const {
-    lanes::f64x8 s = lanes::add(lanes::add(lanes::add(lanes::mul(x[0], rm[0]), lanes::mul(x[1], rm[1])),
-                                           lanes::mul(x[2], rm[2])),
-                                lanes::mul(x[3], rm[3]));
-    sink.put_unit(i, lanes::sub(s, lanes::floor(s)), lanes::first(k));
+  void block(int64_t i, const simd::Reg<double>* x, const simd::Reg<double>* rm, int64_t k) const {
+    simd::Reg<double> s = simd::add(simd::add(simd::add(simd::mul(x[0], rm[0]), simd::mul(x[1], rm[1])),
+                                           simd::mul(x[2], rm[2])),
+                                simd::mul(x[3], rm[3]));
+    sink.put_unit(i, simd::sub(s, simd::round<simd::kRoundDown>(s)), simd::tail<double>(k));
   }
 };
 
 // The four component words of each output.
 struct WordEmit {
   uint32_t* r;
-  void block(int64_t i, const lanes::f64x8* x, const lanes::f64x8*, int64_t k) const {
+  void block(int64_t i, const simd::Reg<double>* x, const simd::Reg<double>*, int64_t k) const {
     alignas(64) double w[4][8];
-    for (int q = 0; q < 4; ++q) lanes::store_d(w[q], x[q]);
+    for (int q = 0; q < 4; ++q) simd::store(w[q], x[q]);
     for (int64_t j = 0; j < k; ++j)
       for (int q = 0; q < 4; ++q) r[4 * (i + j) + q] = uint32_t(w[q][j]);
   }
 };
 
 struct Wh {
-  static int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params);
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) {
+      const uint32_t x = q < n ? params[q] % row.m[q] : 1u;
+      st->x[q] = x ? x : 1u;
+      st->a[q] = row.a[q];
+    }
+    return DRU_OK;
+  }
+  static int32_t leapfrog(DruStream* s, int32_t k, int32_t total) {
+    if (total < 1) return DRU_E_TOO_MANY_STREAMS;
+    if (k < 0 || k >= total) return DRU_E_BAD_ARGUMENT;
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) {
+      st->x[q] = mulmod(st->x[q], powmod(st->a[q], uint64_t(k), row.m[q]), row.m[q]);
+      st->a[q] = powmod(st->a[q], uint64_t(total), row.m[q]);
+    }
+    return DRU_OK;
+  }
+  static int32_t skip(DruStream* s, uint64_t count) {
+    WhState* st = state_of<WhState>(s);
+    const WhRow& row = kWh[member_of(s)];
+    for (int q = 0; q < 4; ++q) st->x[q] = mulmod(st->x[q], powmod(st->a[q], count, row.m[q]), row.m[q]);
+    return DRU_OK;
+  }
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     generate(s, n, RealEmit<T>{RealSink<T>(r, 1.0, a, b)});  // units: no scale
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) { generate(s, n, WordEmit{r}); }
 };
-
-int32_t Wh::init(int32_t method, DruStream* s, int32_t n, const uint32_t* params) {
-  WhState* st = state_of<WhState>(s);
-  const WhRow& row = kWh[member_of(s)];
-  switch (method) {
-    case DRU_INIT_STANDARD:
-      for (int q = 0; q < 4; ++q) {
-        const uint32_t x = q < n ? params[q] % row.m[q] : 1u;
-        st->x[q] = x ? x : 1u;
-        st->a[q] = row.a[q];
-      }
-      return DRU_OK;
-    case DRU_INIT_LEAPFROG: {
-      if (n < 1) return DRU_E_TOO_MANY_STREAMS;
-      const int32_t k = int32_t(params[0]);
-      if (k < 0 || k >= n) return DRU_E_BAD_ARGUMENT;
-      for (int q = 0; q < 4; ++q) {
-        st->x[q] = mulmod(st->x[q], powmod(st->a[q], uint64_t(k), row.m[q]), row.m[q]);
-        st->a[q] = powmod(st->a[q], uint64_t(n), row.m[q]);
-      }
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD: {
-      const uint64_t e = skip_count(n, params);
-      for (int q = 0; q < 4; ++q) st->x[q] = mulmod(st->x[q], powmod(st->a[q], e, row.m[q]), row.m[q]);
-      return DRU_OK;
-    }
-    case DRU_INIT_SKIP_AHEAD_EX:
-      return DRU_E_NO_SKIP_AHEAD_EX;
-    default:
-      return DRU_E_BAD_METHOD;
-  }
-}
 
 }  // namespace
 

@@ -3,51 +3,21 @@
 #include <cstddef>
 
 #include "rng/internal.h"
+#include "rng/registry/rows.h"
+
+using namespace nrx::rng;
 
 namespace {
 
-struct BuiltinRow {
-  BrngProperties props;
-  int32_t members;
-};
-
-#define NRX_ROW(Name, state, seeds, zero, word, bits, members)                                   \
-  BuiltinRow {                                                                                   \
-    {state, seeds, zero, word, bits, _druBRng##Name##InitStream, _drusBRng##Name, _drudBRng##Name, \
-     _druiBRng##Name},                                                                           \
-        members                                                                                  \
-  }
-
-// One row per built-in generator, in identifier order (index = (id >> 20) - 1).
-constexpr BuiltinRow kBuiltin[] = {
-    NRX_ROW(MCG31M1, 24, 1, 0, 4, 31, 1),
-    NRX_ROW(R250, 1024, 252, 1, 4, 32, 1),
-    NRX_ROW(MRG32K3A, 40, 6, 1, 4, 32, 1),
-    NRX_ROW(MCG59, 32, 1, 0, 8, 59, 1),
-    NRX_ROW(WH, 48, 4, 1, 16, 24, 273),
-    NRX_ROW(Sobol, 11712, 2604, 0, 4, 32, 1),
-    NRX_ROW(Niederr, 84288, 10498, 0, 4, 32, 1),
-    NRX_ROW(MT19937, 2520, 625, 1, 4, 32, 1),
-    NRX_ROW(MT2203, 312, 70, 1, 4, 32, 6024),
-    {{40, 0, 1, 4, 32, _druBRngiAbstractInitStream, _drusBRngiAbstract, _drudBRngiAbstract, _druiBRngiAbstract}, 1},
-    {{56, 0, 1, 4, 32, _druBRngdAbstractInitStream, _drusBRngdAbstract, _drudBRngdAbstract, _druiBRngdAbstract}, 1},
-    {{48, 0, 1, 4, 32, _druBRngsAbstractInitStream, _drusBRngsAbstract, _drudBRngsAbstract, _druiBRngsAbstract}, 1},
-    NRX_ROW(SFMT19937, 2536, 625, 1, 4, 32, 1),
-    NRX_ROW(TRNG, 24, 1, 0, 4, 32, 1),
-    NRX_ROW(ARS5, 72, 8, 1, 4, 32, 1),
-    NRX_ROW(PHILOX4X32X10, 64, 8, 1, 4, 32, 1),
-};
-#undef NRX_ROW
-constexpr int32_t kBuiltinCount = int32_t(sizeof(kBuiltin) / sizeof(kBuiltin[0]));
-static_assert(kBuiltinCount == 16);
+constexpr int32_t index_of(int32_t id) { return (id >> 20) - 1; }
 
 constexpr DruRegistry make_main() {
   DruRegistry r{};
-  for (int32_t i = 0; i < kBuiltinCount; ++i) {
-    r.records[i] = kBuiltin[i].props;
-    r.members[i] = kBuiltin[i].members;
+  for (int32_t i = 0; i < kBrngCount; ++i) {
+    r.records[i] = kBrngs[i].props;
+    r.members[i] = kBrngs[i].members;
   }
-  r.count = kBuiltinCount;
+  r.count = kBrngCount;
   return r;
 }
 
@@ -59,10 +29,11 @@ struct Legacy {
 };
 constexpr Legacy make_legacy() {
   Legacy t{};
-  for (int32_t i = 0; i < 4; ++i) t.r[i] = kBuiltin[i].props;
-  for (int32_t i = kLegacyWhFirst; i <= kLegacyWhLast; ++i) t.r[i] = kBuiltin[4].props;
-  t.r[277] = kBuiltin[5].props;
-  t.r[278] = kBuiltin[6].props;
+  const int32_t first[] = {DRU_BRNG_MCG31M1, DRU_BRNG_R250, DRU_BRNG_MRG32K3A, DRU_BRNG_MCG59};
+  for (int32_t i = 0; i < 4; ++i) t.r[i] = kBrngs[index_of(first[i])].props;
+  for (int32_t i = kLegacyWhFirst; i <= kLegacyWhLast; ++i) t.r[i] = kBrngs[index_of(DRU_BRNG_WH)].props;
+  t.r[277] = kBrngs[index_of(DRU_BRNG_SOBOL)].props;
+  t.r[278] = kBrngs[index_of(DRU_BRNG_NIEDERR)].props;
   return t;
 }
 constexpr Legacy kLegacy = make_legacy();

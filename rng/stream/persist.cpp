@@ -7,6 +7,7 @@
 
 #include "nrx/core.h"
 #include "rng/internal.h"
+#include "rng/registry/rows.h"
 
 namespace nrx::rng {
 
@@ -22,6 +23,8 @@ bool cpu_has_aes() {
 namespace {
 
 constexpr uint32_t kHeaderBytes = 24, kOldHeaderBytes = 20, kChunkHead = 24;
+// The image counts chunks in 16 bits: a stream with more cannot be saved.
+constexpr int32_t kMaxImageChunks = 0xFFFF;
 // Largest chunk a memory image of unknown length may declare.
 constexpr uint32_t kMaxChunkBytes = 1u << 28;
 
@@ -105,6 +108,15 @@ bool parse_header(Source& src, int32_t& short_read, Header& h) {
   return magic && header_size >= kHeaderBytes && r && r->Init && h.state_size == state_area(r);
 }
 
+// The processor feature a built-in generator's images need, as a load status.
+int32_t cpu_status(const BrngProperties* table, int32_t index) {
+  const BrngRow* row = table == _RegBrngsNew.records ? builtin_row(index) : nullptr;
+  if (!row) return DRU_OK;
+  if (row->cpu == DRU_CPU_RDRAND && !cpu_has_rdrand()) return DRU_E_NO_RDRAND;
+  if (row->cpu == DRU_CPU_AES && !cpu_has_aes()) return DRU_E_NO_AES;
+  return DRU_OK;
+}
+
 // Reverses a chunk list: chunks are attached in image order, newest first.
 void reverse_chunks(DruStream* s) {
   DruChunk* prev = nullptr;
@@ -128,8 +140,7 @@ int32_t load(DruStream** out, Source& src, int32_t bad, int32_t truncated, bool 
   if (int32_t st = _druAllocateStream(&s, table, int32_t(h.brng), index, member); st != DRU_OK) return st;
   int32_t status = DRU_OK;
   if (!src.read(state_of<unsigned char>(s), h.state_size)) status = truncated;
-  if (status == DRU_OK && (h.brng & ~0xFFFFFu) == DRU_BRNG_TRNG && !cpu_has_rdrand()) status = DRU_E_NO_RDRAND;
-  if (status == DRU_OK && (h.brng & ~0xFFFFFu) == DRU_BRNG_ARS5 && !cpu_has_aes()) status = DRU_E_NO_AES;
+  if (status == DRU_OK) status = cpu_status(table, index);
   for (uint32_t k = 0; k < h.chunks && status >= 0; ++k) {
     unsigned char ch[kChunkHead];
     if (!src.read(ch, kChunkHead)) {
@@ -202,6 +213,7 @@ NRX_RNG_API int32_t _druGetStreamSize(const DruStream* s) {
 }
 
 NRX_RNG_API int32_t _druSaveStreamM(const DruStream* s, void* buffer) {
+  if (_druGetNumChunks(s) > kMaxImageChunks) return DRU_E_BAD_ARGUMENT;
   auto* p = static_cast<unsigned char*>(buffer);
   make_header(s, p);
   p += kHeaderBytes;
@@ -224,6 +236,7 @@ NRX_RNG_API int32_t _druLoadStreamM(DruStream** stream, const void* buffer) {
 }
 
 NRX_RNG_API int32_t _druSaveStreamF(const DruStream* s, const char* path, int32_t path_len) {
+  if (_druGetNumChunks(s) > kMaxImageChunks) return DRU_E_BAD_ARGUMENT;  // before the file is touched
   char* name = file_name(path, path_len);
   if (!name) return path && path_len >= 0 ? DRU_E_NO_MEMORY : DRU_E_FILE_OPEN;
   FILE* f = std::fopen(name, "wb");

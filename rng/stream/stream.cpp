@@ -34,6 +34,7 @@ NRX_RNG_API int32_t _druAllocateStream(DruStream** stream, const BrngProperties*
 }
 
 NRX_RNG_API int32_t _druNewStreamEx(DruStream** stream, int32_t brng, int32_t n, const uint32_t* params) {
+  *stream = nullptr;
   if (is_abstract(brng)) return DRU_E_BRNG_INVALID;
   int32_t index = 0, member = 0;
   const BrngProperties* table = _druGetBrngBaseOffset(brng, &index, &member);
@@ -44,6 +45,7 @@ NRX_RNG_API int32_t _druNewStreamEx(DruStream** stream, int32_t brng, int32_t n,
 }
 
 NRX_RNG_API int32_t _druCopyStream(DruStream** copy, const DruStream* src) {
+  *copy = nullptr;
   int32_t index = 0, member = 0;
   const BrngProperties* table = _druGetBrngBaseOffset(int32_t(src->brng), &index, &member);
   DruStream* s = nullptr;
@@ -51,7 +53,7 @@ NRX_RNG_API int32_t _druCopyStream(DruStream** copy, const DruStream* src) {
   std::memcpy(s, src, block_bytes(table + index));
   s->chunks = nullptr;
   if (_druCopyChunks(s, src) != DRU_OK) {
-    nrx_serv_deallocate(s);
+    _druDeleteStream(&s);
     return DRU_E_NO_MEMORY;
   }
   *copy = s;

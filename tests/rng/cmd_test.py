@@ -16,7 +16,8 @@ def run(*args):
 
 with tempfile.TemporaryDirectory() as d:
     st, b1, b2, ball = (os.path.join(d, x) for x in ("state", "b1", "b2", "ball"))
-    for gen, law in (("mrg32k3a", "uniform"), ("wh:7", "bits"), ("mcg59", "bits"), ("r250", "uniform-float")):
+    for gen, law in (("mrg32k3a", "uniform"), ("wh:7", "bits"), ("mcg59", "bits"), ("r250", "uniform-float"),
+                     ("mt19937", "bits"), ("sfmt19937", "uniform")):
         whole = run("-g", gen, "-l", law, "-s", "3,4", "-n", "2500")
         first = run("-g", gen, "-l", law, "-s", "3,4", "-n", "1000", "--save", st)
         rest = run("--load", st, "-l", law, "-n", "1500")

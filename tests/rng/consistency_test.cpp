@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Generators, Consistency, testing::ValuesIn(generators()
 // Multi-word skip-ahead of MRG32K3A: two words equal two 2^63 skips plus the rest;
 // zero words beyond the fourth keep the same result.
 TEST(MultiWordSkip, Mrg32k3aMatchesRepeatedSkips) {
-  const Gen& g = generators()[2];
+  const Gen& g = gen(DRU_BRNG_MRG32K3A);
   Stream a(g), b(g), c(g);
   const uint64_t two[2] = {5, 1};             // 2^64 + 5
   const uint64_t five[5] = {5, 1, 0, 0, 0};
@@ -139,6 +139,33 @@ TEST(MultiWordSkip, Mrg32k3aMatchesRepeatedSkips) {
   const auto want = b.ints(20);
   EXPECT_EQ(a.ints(20), want);
   EXPECT_EQ(c.ints(20), want);
+}
+
+// Twister skip-ahead across the switch from passing over words to the polynomial:
+// both ways reach the same stream image, and far skips add up.
+TEST(TwisterSkip, PolynomialAgreesWithPassingOver) {
+  struct Row {
+    int32_t brng;
+    uint64_t first, draw, second;  // skip first, draw some words, skip second ...
+    uint64_t whole, draw_after;    // ... equals one skip of whole, then draw_after words
+  };
+  const Row rows[] = {
+      {DRU_BRNG_MT19937, 8388607, 1, 0, 8388608, 0},  // the last plain skip and the first jump
+      {DRU_BRNG_MT19937, 1ull << 40, 0, 1ull << 41, 3ull << 40, 0},
+      {DRU_BRNG_MT19937, ~0ull, 0, 0, ~0ull - 624, 624},
+      {DRU_BRNG_SFMT19937, 19967, 1, 0, 19968, 0},
+      {DRU_BRNG_SFMT19937, 1ull << 50, 3, 1ull << 33, (1ull << 50) + (1ull << 33), 3},
+  };
+  for (const Row& r : rows) {
+    Stream a(gen(r.brng)), b(gen(r.brng));
+    ASSERT_EQ(_druSkipAheadStream(a.s, r.first), 0);
+    a.ints(int32_t(r.draw));
+    ASSERT_EQ(_druSkipAheadStream(a.s, r.second), 0);
+    ASSERT_EQ(_druSkipAheadStream(b.s, r.whole), 0);
+    b.ints(int32_t(r.draw_after));
+    EXPECT_EQ(a.image(), b.image()) << std::hex << r.brng << " " << r.first;
+    EXPECT_EQ(a.ints(1000), b.ints(1000)) << std::hex << r.brng << " " << r.first;
+  }
 }
 
 }  // namespace

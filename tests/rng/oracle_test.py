@@ -44,12 +44,12 @@ def ints(s, row, count):
     return [list(buf[4 * i:4 * i + 4]) for i in range(count)]
 
 
-def doubles(s, row, count):
+def doubles(s, row, count, a=0.0, b=1.0):
     gen = {0x1: "MCG31M1", 0x2: "R250", 0x3: "MRG32K3A", 0x4: "MCG59", 0x5: "WH"}[row["brng"] >> 20]
     f = getattr(lib, "_drudBRng" + gen)
     f.argtypes = [C.c_void_p, C.c_int32, F64P, C.c_double, C.c_double]
     buf = (C.c_double * count)()
-    f(s, count, buf, 0.0, 1.0)
+    f(s, count, buf, a, b)
     return list(buf)
 
 
@@ -70,15 +70,24 @@ for name, row in ref.items():
         check(got == run["ints"], "%s integers after skip %s" % (name, run.get("skip", run.get("skip_words"))))
         lib._druDeleteStream(C.byref(s))
 
-# Doubles: the documented scaling of the same integers, bit for bit.
-scales = {"MCG31M1": 1.0 / 2147483647.0, "MRG32K3A": 1.0 / 4294967087.0, "MCG59": 2.0**-59, "R250": 2.0**-32}
-for name, k in scales.items():
-    row = ref[name]
-    s = stream(row)
-    got = doubles(s, row, 1000)
-    want = [float(v) * k for v in row["runs"][0]["ints"]]
-    check(got == want, "%s doubles" % name)
-    lib._druDeleteStream(C.byref(s))
+# Doubles: the documented conversion of the same integers, bit for bit, evaluated as
+# written (Python rounds every operation, no fused multiply-add). R250 scales the
+# interval first; the others multiply left to right.
+conversions = {
+    "MCG31M1": lambda u, a, b: a + (b - a) * u * (1.0 / 2147483647.0),
+    "MRG32K3A": lambda u, a, b: a + (b - a) * u * (1.0 / 4294967087.0),
+    "MCG59": lambda u, a, b: a + (b - a) * u * 2.0**-59,
+    "R250": lambda u, a, b: float(u) * ((b - a) * 2.0**-32) + a,
+}
+for name, conv in conversions.items():
+    for a, b in ((0.0, 1.0), (-1.0, 3.0), (0.3, 2.2), (-7.25, 1e6)):
+        row = ref[name]
+        s = stream(row)
+        got = doubles(s, row, 1000, a, b)
+        want = [conv(float(v), a, b) for v in row["runs"][0]["ints"]]
+        bad = sum(g != w for g, w in zip(got, want))
+        check(bad == 0, "%s doubles on [%r, %r): %d of 1000 differ" % (name, a, b, bad))
+        lib._druDeleteStream(C.byref(s))
 
 # WH reals: frac(sum x_c / m_c) to within rounding of the double sum.
 here = os.path.dirname(os.path.abspath(__file__))

@@ -21,10 +21,13 @@ void write_file(const std::string& path, const Bytes& b) {
 int32_t load_file(const std::string& path, DruStream** s) { return _druLoadStreamF(s, int32_t(path.size()), path.data()); }
 
 TEST(Persist, ImageSizes) {
-  Stream mcg(generators()[0]), mrg(generators()[2]), wh(generators()[4]);
+  Stream mcg(gen(DRU_BRNG_MCG31M1)), mrg(gen(DRU_BRNG_MRG32K3A)), wh(gen(DRU_BRNG_WH));
   EXPECT_EQ(_druGetStreamSize(mcg.s), 24 + 8 + 24 + 384);
   EXPECT_EQ(_druGetStreamSize(mrg.s), 40 + 8);
   EXPECT_EQ(_druGetStreamSize(wh.s), 48 + 8);
+  Stream mt(gen(DRU_BRNG_MT19937)), sfmt(gen(DRU_BRNG_SFMT19937));
+  EXPECT_EQ(_druGetStreamSize(mt.s), 2520 + 8);
+  EXPECT_EQ(_druGetStreamSize(sfmt.s), 2536 + 8);
   const Bytes img = mcg.image();
   EXPECT_EQ(img[0], 2);
   EXPECT_EQ(std::string(img.begin() + 4, img.begin() + 7), "RNG");
@@ -43,7 +46,7 @@ TEST(Persist, ImageSizes) {
 
 // The older 20-byte header, with the magic at offset 0 or 4, loads to the same stream.
 TEST(Persist, OldHeaderLoads) {
-  Stream a(generators()[2]);
+  Stream a(gen(DRU_BRNG_MRG32K3A));
   a.ints(10);
   const Bytes cur = a.image();
   for (int magic_at : {0, 4}) {
@@ -77,7 +80,7 @@ TEST(Persist, DamagedImagesRefused) {
       {"absurd chunk count", [](Bytes& b) { b[16] = 0xFF, b[17] = 0xFF; }, DRU_E_BAD_IMAGE, DRU_E_FILE_READ},
       {"absurd chunk size", [](Bytes& b) { b[24 + 8 + 20 + 3] = 0xFF; }, DRU_E_BAD_IMAGE, DRU_E_FILE_READ},
   };
-  Stream a(generators()[0]);
+  Stream a(gen(DRU_BRNG_MCG31M1));
   const Bytes img = a.image();
   for (const Row& r : rows) {
     Bytes b = img;
@@ -100,7 +103,7 @@ TEST(Persist, DamagedImagesRefused) {
 
 // Every truncation of a file image is a short read.
 TEST(Persist, TruncatedFilesRefused) {
-  Stream a(generators()[0]);
+  Stream a(gen(DRU_BRNG_MCG31M1));
   const Bytes img = a.image();
   const std::string path = temp_path("cut");
   for (size_t n = 0; n < img.size(); n += (n < 64 ? 1 : 37)) {
@@ -113,7 +116,7 @@ TEST(Persist, TruncatedFilesRefused) {
 }
 
 TEST(Persist, FileErrors) {
-  Stream a(generators()[0]);
+  Stream a(gen(DRU_BRNG_MCG31M1));
   DruStream* s = reinterpret_cast<DruStream*>(0x1);
   const std::string missing = testing::TempDir() + "no/such/dir/x.bin";
   EXPECT_EQ(load_file(missing, &s), DRU_E_FILE_OPEN);
@@ -132,7 +135,7 @@ TEST(Persist, FileErrors) {
 
 // Chunks keep their order, kinds and identifiers; shared data is shared again on load.
 TEST(Persist, ChunksRoundTrip) {
-  Stream a(generators()[0]);
+  Stream a(gen(DRU_BRNG_MCG31M1));
   uint64_t gid[2];
   _druGenerateNewGlobalRODataTableEntryId(gid, 3);
   auto* d = static_cast<unsigned char*>(nrx_serv_test_block());
@@ -149,7 +152,7 @@ TEST(Persist, ChunksRoundTrip) {
 // A chunk naming a shared entry of another size (a damaged image; found by the loader fuzzer)
 // keeps its own bytes: sharing the smaller entry let saving read past its end.
 TEST(Persist, KnownGidOfAnotherSizeStaysPrivate) {
-  Stream a(generators()[0]);
+  Stream a(gen(DRU_BRNG_MCG31M1));
   uint64_t gid[2];
   _druGenerateNewGlobalRODataTableEntryId(gid, 4);
   auto* small = static_cast<unsigned char*>(nrx_serv_test_block());
@@ -163,6 +166,31 @@ TEST(Persist, KnownGidOfAnotherSizeStaysPrivate) {
   Stream b;
   ASSERT_EQ(_druLoadStreamM(&b.s, img.data()), 0);
   EXPECT_EQ(b.image(), img);
+}
+
+// The image counts chunks in 16 bits: 65,535 chunks save and load back, one more is
+// refused by both save functions before anything is written.
+TEST(Persist, ChunkCountLimit) {
+  Stream a(gen(DRU_BRNG_MRG32K3A));
+  for (int i = 0; i < 65535; ++i) {
+    void* d = nrx_serv_allocate(4, 128);
+    std::memcpy(d, &i, 4);
+    ASSERT_EQ(_druAddChunk(a.s, uint32_t(i % 7), nullptr, d, 4), 0);
+  }
+  const Bytes img = a.image();
+  Stream b;
+  ASSERT_EQ(_druLoadStreamM(&b.s, img.data()), 0);
+  EXPECT_EQ(_druGetNumChunks(b.s), 65535);
+  EXPECT_EQ(b.image(), img);
+  void* d = nrx_serv_allocate(4, 128);
+  ASSERT_EQ(_druAddChunk(a.s, 99, nullptr, d, 4), 0);
+  Bytes buf(size_t(_druGetStreamSize(a.s)), 0xA5);
+  EXPECT_EQ(_druSaveStreamM(a.s, buf.data()), DRU_E_BAD_ARGUMENT);
+  EXPECT_EQ(buf, Bytes(buf.size(), 0xA5)) << "a refused save wrote the buffer";
+  const std::string path = temp_path("many_chunks");
+  std::remove(path.c_str());
+  EXPECT_EQ(_druSaveStreamF(a.s, path.data(), int32_t(path.size())), DRU_E_BAD_ARGUMENT);
+  EXPECT_FALSE(std::ifstream(path).good()) << "a refused save created the file";
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-// Shared helpers of the random stream tests: the five generators as table rows and
+// Shared helpers of the random stream tests: the ready generators as table rows and
 // raw draws through their registry records.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "nrx/core.h"
@@ -22,15 +23,30 @@ struct Gen {
   bool leapfrog, skip;
 };
 
+// Every built-in generator that is ready and has all three outputs, from the one
+// generator list; families use member 17, seeds are the first words of a fixed key.
 inline const std::vector<Gen>& generators() {
-  static const std::vector<Gen> g = {
-      {"MCG31M1", DRU_BRNG_MCG31M1, {12345}, 1, true, true},
-      {"MCG59", DRU_BRNG_MCG59, {12345, 678}, 2, true, true},
-      {"MRG32K3A", DRU_BRNG_MRG32K3A, {1, 2, 3, 4, 5, 6}, 1, false, true},
-      {"R250", DRU_BRNG_R250, {4711}, 1, false, false},
-      {"WH", DRU_BRNG_WH + 17, {1, 2, 3, 4}, 4, true, true},
-  };
+  static const std::vector<Gen> g = [] {
+    const std::vector<uint32_t> key = {12345, 678, 1, 2, 3, 4};
+    std::vector<Gen> out;
+#define NRX_TEST_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
+  NRX_BRNG_WHEN_USABLE(avail, kind,                                                                         \
+                       out.push_back({#Name, id + (members > 17 ? 17 : 0),                                  \
+                                      std::vector<uint32_t>(key.begin(), key.begin() + (seeds < 6 ? seeds : 6)), \
+                                      word / 4, ((split) & DRU_SPLIT_LEAPFROG) != 0,                        \
+                                      ((split) & DRU_SPLIT_SKIP) != 0});)
+    NRX_BRNG_LIST(NRX_TEST_ROW)
+#undef NRX_TEST_ROW
+    return out;
+  }();
   return g;
+}
+
+// The fixture row of a generator identifier (without member).
+inline const Gen& gen(int32_t brng) {
+  for (const Gen& g : generators())
+    if ((g.brng & ~0xFFFFF) == brng) return g;
+  throw std::runtime_error("generator not in the fixture");
 }
 
 struct Stream {

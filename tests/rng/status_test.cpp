@@ -1,5 +1,7 @@
 // Every refusal of the registry and the stream operations returns its documented
 // status and leaves the table, the handle and the stream as they were.
+#include <dlfcn.h>
+
 #include <array>
 #include <cmath>
 #include <thread>
@@ -28,6 +30,8 @@ TEST(Registry, LookupByIdentifier) {
       {DRU_BRNG_MT2203 + 6023, 0, 312},  {DRU_BRNG_MT2203 + 6024, -1000, 0}, {0x1100000, -1000, 0},
       {276, 0, 48} /* legacy WH 272 */,  {277, 0, 11712} /* Sobol */,     {279, 0, 0} /* zero record */,
       {281, -1000, 0},                   {DRU_BRNG_PHILOX4X32X10, 0, 64},  {-1, -1000, 0},
+      // Abstract states hold a buffer and a callback pointer: 8-byte aligned on 64 bits.
+      {DRU_BRNG_IABSTRACT, 0, 48},       {DRU_BRNG_DABSTRACT, 0, 64},      {DRU_BRNG_SABSTRACT, 0, 56},
   };
   for (const Row& r : rows) {
     BrngProperties p{};
@@ -84,14 +88,32 @@ TEST(Streams, CreationRefusals) {
   for (int32_t brng : bad) {
     DruStream* s = reinterpret_cast<DruStream*>(0x1);
     EXPECT_EQ(_druNewStreamEx(&s, brng, 0, nullptr), DRU_E_BRNG_INVALID) << std::hex << brng;
-    EXPECT_EQ(s, reinterpret_cast<DruStream*>(0x1)) << "refused creation touched the handle";
+    EXPECT_EQ(s, nullptr) << "refused creation left a stale handle";
   }
   // A registered but unbuilt generator: created, and its seeding says it is absent.
   DruStream* s = nullptr;
-  EXPECT_EQ(_druNewStreamEx(&s, DRU_BRNG_MT19937, 0, nullptr), DRU_E_BRNG_INVALID);
+  EXPECT_EQ(_druNewStreamEx(&s, DRU_BRNG_SOBOL, 0, nullptr), DRU_E_BRNG_INVALID);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(_druDeleteStream(&s), 0);
   EXPECT_EQ(s, nullptr);
+}
+
+// The abstract records' outputs of the wrong kind: one function under six exported
+// names, each returning DRU_E_ABSTRACT_KIND and writing nothing.
+TEST(Registry, WrongKindOutputIsOneFunction) {
+  void* lib = dlopen("libnrx_zar_avx512.so.1", RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(lib, nullptr);
+  const char* names[] = {"_drudBRngiAbstract", "_drudBRngsAbstract", "_druiBRngdAbstract",
+                         "_druiBRngsAbstract", "_drusBRngdAbstract", "_drusBRngiAbstract"};
+  void* first = dlsym(lib, names[0]);
+  ASSERT_NE(first, nullptr);
+  for (const char* n : names) EXPECT_EQ(dlsym(lib, n), first) << n << " is a function of its own";
+  double d[2] = {7, 7};
+  uint32_t w[2] = {7, 7};
+  EXPECT_EQ(_drudBRngiAbstract(nullptr, 2, d, 0.0, 1.0), DRU_E_ABSTRACT_KIND);
+  EXPECT_EQ(_druiBRngsAbstract(nullptr, 2, w), DRU_E_ABSTRACT_KIND);
+  EXPECT_EQ(d[0] + d[1] + w[0] + w[1], 28.0);
+  dlclose(lib);
 }
 
 // Refused leapfrog, skip-ahead and Init calls on every generator leave the image as it was.
@@ -99,29 +121,36 @@ TEST(Streams, SplittingRefusals) {
   struct Row {
     const char* what;
     int32_t (*call)(DruStream*);
-    int32_t mcg, mrg, r250, wh;
+    int32_t mcg, mrg, r250, wh, twister;
   };
   static const uint64_t words[2] = {1, 2};
   const Row rows[] = {
-      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013},
-      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013},
-      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3},
-      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3},
-      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004},
+      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013, -1013},
+      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013, -1002},
+      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3, -1002},
+      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3, -1002},
+      {"leapfrog k = 1 of 2", [](DruStream* s) { return _druLeapfrogStream(s, 1, 2); }, 0, -1002, -1002, 0, -1002},
+      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004, -1004},
       {"unknown method", [](DruStream* s) {
          BrngProperties p{};
          _druGetBrngProperties(int32_t(s->brng), &p);
          return p.Init(7, s, 0, nullptr);
-       }, -2, -2, -2, -2},
+       }, -2, -2, -2, -2, -2},
   };
   for (const Gen& g : generators()) {
     for (const Row& r : rows) {
       Stream s(g);
       const auto before = s.image();
-      const int32_t want = g.brng == DRU_BRNG_MRG32K3A ? r.mrg : g.brng == DRU_BRNG_R250 ? r.r250
-                           : g.brng == DRU_BRNG_MCG31M1 || g.brng == DRU_BRNG_MCG59 ? r.mcg : r.wh;
+      const int32_t family = g.brng & ~0xFFFFF;
+      const int32_t want = family == DRU_BRNG_MRG32K3A ? r.mrg
+                           : family == DRU_BRNG_R250 ? r.r250
+                           : family == DRU_BRNG_MCG31M1 || family == DRU_BRNG_MCG59 ? r.mcg
+                           : family == DRU_BRNG_WH ? r.wh
+                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 ? r.twister : -9999;
       EXPECT_EQ(r.call(s.s), want) << g.name << ": " << r.what;
-      if (want != 0) EXPECT_EQ(s.image(), before) << g.name << ": " << r.what;
+      if (want != 0) {
+        EXPECT_EQ(s.image(), before) << g.name << ": " << r.what;
+      }
     }
   }
 }
@@ -141,6 +170,8 @@ TEST(Streams, SeedEdges) {
       {DRU_BRNG_R250, {}, {1}},
       {DRU_BRNG_R250, {0}, {1}},
       {DRU_BRNG_WH, {5, 6}, {5, 6, 1, 1}},
+      {DRU_BRNG_MT19937, {}, {1}},
+      {DRU_BRNG_SFMT19937, {}, {1}},
   };
   for (const Row& r : rows) {
     Stream a, b;
@@ -152,7 +183,7 @@ TEST(Streams, SeedEdges) {
 
 // Shared chunk data lives while one stream refers to it.
 TEST(Chunks, SharedDataReferenceCounted) {
-  const Gen& g = generators()[0];
+  const Gen& g = gen(DRU_BRNG_MCG31M1);
   Stream a(g), b(g);
   uint64_t gid[2];
   ASSERT_EQ(_druGenerateNewGlobalRODataTableEntryId(gid, -7), 0);
@@ -222,7 +253,7 @@ TEST(Chunks, SharedTableUnderContention) {
 }
 
 TEST(Chunks, DeleteById) {
-  Stream s(generators()[1]);
+  Stream s(gen(DRU_BRNG_MCG59));
   for (uint32_t id : {5u, 6u, 5u}) ASSERT_EQ(_druAddChunk(s.s, id, nullptr, nrx_serv_test_block(), 64), 0);
   EXPECT_EQ(_druGetNumChunks(s.s), 4);  // with the cache chunk
   EXPECT_EQ(_druDeleteChunksById(s.s, 5), 0);
@@ -234,7 +265,7 @@ TEST(Chunks, DeleteById) {
 
 // Uniform: bad arguments refused, the accurate method clamps into [a, b].
 TEST(Uniform, ArgumentsAndClamping) {
-  Stream s(generators()[0]);
+  Stream s(gen(DRU_BRNG_MCG31M1));
   double r[8];
   const auto before = s.image();
   EXPECT_EQ(drudRngUniform(1, s.s, 8, r, 0.0, 1.0), DRU_E_BAD_ARGUMENT);
@@ -244,14 +275,14 @@ TEST(Uniform, ArgumentsAndClamping) {
   // An interval so narrow that a + (b - a) u rounds up to b for u near 1.
   const float a = 1.0f, b = std::nextafter(1.0f, 2.0f);
   std::vector<float> f(20000);
-  Stream t(generators()[0]), u(generators()[0]);
+  Stream t(gen(DRU_BRNG_MCG31M1)), u(gen(DRU_BRNG_MCG31M1));
   ASSERT_EQ(drusRngUniform(0, t.s, 20000, f.data(), a, b), 0);
   bool saw_b = false;
   for (float v : f) saw_b |= v == b;
   EXPECT_TRUE(saw_b) << "the interval does not exercise rounding to b";
   ASSERT_EQ(drusRngUniform(DRU_RNG_UNIFORM_ACCURATE, u.s, 20000, f.data(), a, b), 0);
   for (float v : f) ASSERT_TRUE(v >= a && v <= b);
-  Stream m(generators()[2]);
+  Stream m(gen(DRU_BRNG_MRG32K3A));
   EXPECT_EQ(drudRngUniform(0, m.s, 8, r, 2.0, 5.0), 0);
   for (double v : r) EXPECT_TRUE(v >= 2.0 && v < 5.0);
 }

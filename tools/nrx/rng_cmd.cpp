@@ -16,10 +16,11 @@ struct GenName {
   const char* name;
   int32_t brng;
 };
-constexpr GenName kGens[] = {
-    {"mcg31m1", DRU_BRNG_MCG31M1}, {"r250", DRU_BRNG_R250}, {"mrg32k3a", DRU_BRNG_MRG32K3A},
-    {"mcg59", DRU_BRNG_MCG59},     {"wh", DRU_BRNG_WH},
-};
+// The ready generators with all three outputs, from the one generator list.
+#define NRX_CMD_GEN(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
+  NRX_BRNG_WHEN_USABLE(avail, kind, {label, id}, )
+constexpr GenName kGens[] = {NRX_BRNG_LIST(NRX_CMD_GEN)};
+#undef NRX_CMD_GEN
 
 enum class Law { uniform_double, uniform_float, bits };
 struct LawName {

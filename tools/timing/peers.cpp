@@ -1,10 +1,11 @@
 #include "tools/timing/peers.h"
 
 #include <dlfcn.h>
-#include <immintrin.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "simd/vec.h"
 
 namespace nrx::timing {
 
@@ -25,110 +26,48 @@ void* libmvec() {
   return h;
 }
 
-using D1 = __m512d (*)(__m512d);
-using D2 = __m512d (*)(__m512d, __m512d);
-using F1 = __m512 (*)(__m512);
-using F2 = __m512 (*)(__m512, __m512);
-struct D8x2 {
-  __m512d x, y;
+template <class T> using V = simd::Reg<T>;
+// Two results in registers, as the peers return a sine and cosine pair.
+template <class T> struct Pair {
+  V<T> x, y;
 };
-struct F16x2 {
-  __m512 x, y;
-};
-using D1x2 = D8x2 (*)(__m512d);
-using F1x2 = F16x2 (*)(__m512);
 
-// Vector loops with a masked tail, one per signature.
-void run_d1(const Peer& p, const Workload& w) {
-  const double* a = static_cast<const double*>(w.a());
-  double* r = static_cast<double*>(w.r());
-  const size_t n = w.size();
-  const D1 f = reinterpret_cast<D1>(p.fn);
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) _mm512_storeu_pd(r + i, f(_mm512_loadu_pd(a + i)));
-  if (i < n) {
-    const __mmask8 m = __mmask8((1u << (n - i)) - 1);
-    _mm512_mask_storeu_pd(r + i, m, f(_mm512_mask_loadu_pd(_mm512_set1_pd(0.75), m, a + i)));
+// A call of a peer with K register arguments and R register results.
+template <class T, int K, int R> struct Call;
+template <class T> struct Call<T, 1, 1> {
+  static void go(void* f, const V<T>* a, V<T>* r) { r[0] = reinterpret_cast<V<T> (*)(V<T>)>(f)(a[0]); }
+};
+template <class T> struct Call<T, 2, 1> {
+  static void go(void* f, const V<T>* a, V<T>* r) { r[0] = reinterpret_cast<V<T> (*)(V<T>, V<T>)>(f)(a[0], a[1]); }
+};
+template <class T> struct Call<T, 1, 2> {
+  static void go(void* f, const V<T>* a, V<T>* r) {
+    const Pair<T> v = reinterpret_cast<Pair<T> (*)(V<T>)>(f)(a[0]);
+    r[0] = v.x, r[1] = v.y;
   }
-}
-void run_d2(const Peer& p, const Workload& w) {
-  const double* a = static_cast<const double*>(w.a());
-  const double* b = static_cast<const double*>(w.b());
-  double* r = static_cast<double*>(w.r());
+};
+
+// One pass over the arrays: full registers, then a masked tail whose unused lanes hold 0.75.
+template <class T, int K, int R> void run_regs(const Peer& p, const Workload& w) {
+  constexpr size_t L = simd::lanes<T>;
+  const T* a[2] = {static_cast<const T*>(w.a()), static_cast<const T*>(w.b())};
+  T* r[2] = {static_cast<T*>(w.r()), static_cast<T*>(w.r2())};
   const size_t n = w.size();
-  const D2 f = reinterpret_cast<D2>(p.fn);
+  V<T> x[K], y[R];
   size_t i = 0;
-  for (; i + 8 <= n; i += 8) _mm512_storeu_pd(r + i, f(_mm512_loadu_pd(a + i), _mm512_loadu_pd(b + i)));
-  if (i < n) {
-    const __mmask8 m = __mmask8((1u << (n - i)) - 1);
-    const __m512d h = _mm512_set1_pd(0.75);
-    _mm512_mask_storeu_pd(r + i, m, f(_mm512_mask_loadu_pd(h, m, a + i), _mm512_mask_loadu_pd(h, m, b + i)));
-  }
-}
-void run_d1x2(const Peer& p, const Workload& w) {
-  const double* a = static_cast<const double*>(w.a());
-  double* r = static_cast<double*>(w.r());
-  double* r2 = static_cast<double*>(w.r2());
-  const size_t n = w.size();
-  const D1x2 f = reinterpret_cast<D1x2>(p.fn);
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const D8x2 v = f(_mm512_loadu_pd(a + i));
-    _mm512_storeu_pd(r + i, v.x);
-    _mm512_storeu_pd(r2 + i, v.y);
+  for (; i + L <= n; i += L) {
+    for (int k = 0; k < K; ++k) x[k] = simd::load(a[k] + i);
+    Call<T, K, R>::go(p.fn, x, y);
+    for (int q = 0; q < R; ++q) simd::store(r[q] + i, y[q]);
   }
   if (i < n) {
-    const __mmask8 m = __mmask8((1u << (n - i)) - 1);
-    const D8x2 v = f(_mm512_mask_loadu_pd(_mm512_set1_pd(0.75), m, a + i));
-    _mm512_mask_storeu_pd(r + i, m, v.x);
-    _mm512_mask_storeu_pd(r2 + i, m, v.y);
+    const simd::Mask<T> m = simd::tail<T>(int64_t(n - i));
+    for (int k = 0; k < K; ++k) x[k] = simd::masked_load(a[k] + i, m, T(0.75));
+    Call<T, K, R>::go(p.fn, x, y);
+    for (int q = 0; q < R; ++q) simd::masked_store(r[q] + i, m, y[q]);
   }
 }
-void run_f1(const Peer& p, const Workload& w) {
-  const float* a = static_cast<const float*>(w.a());
-  float* r = static_cast<float*>(w.r());
-  const size_t n = w.size();
-  const F1 f = reinterpret_cast<F1>(p.fn);
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) _mm512_storeu_ps(r + i, f(_mm512_loadu_ps(a + i)));
-  if (i < n) {
-    const __mmask16 m = __mmask16((1u << (n - i)) - 1);
-    _mm512_mask_storeu_ps(r + i, m, f(_mm512_mask_loadu_ps(_mm512_set1_ps(0.75f), m, a + i)));
-  }
-}
-void run_f2(const Peer& p, const Workload& w) {
-  const float* a = static_cast<const float*>(w.a());
-  const float* b = static_cast<const float*>(w.b());
-  float* r = static_cast<float*>(w.r());
-  const size_t n = w.size();
-  const F2 f = reinterpret_cast<F2>(p.fn);
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) _mm512_storeu_ps(r + i, f(_mm512_loadu_ps(a + i), _mm512_loadu_ps(b + i)));
-  if (i < n) {
-    const __mmask16 m = __mmask16((1u << (n - i)) - 1);
-    const __m512 h = _mm512_set1_ps(0.75f);
-    _mm512_mask_storeu_ps(r + i, m, f(_mm512_mask_loadu_ps(h, m, a + i), _mm512_mask_loadu_ps(h, m, b + i)));
-  }
-}
-void run_f1x2(const Peer& p, const Workload& w) {
-  const float* a = static_cast<const float*>(w.a());
-  float* r = static_cast<float*>(w.r());
-  float* r2 = static_cast<float*>(w.r2());
-  const size_t n = w.size();
-  const F1x2 f = reinterpret_cast<F1x2>(p.fn);
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const F16x2 v = f(_mm512_loadu_ps(a + i));
-    _mm512_storeu_ps(r + i, v.x);
-    _mm512_storeu_ps(r2 + i, v.y);
-  }
-  if (i < n) {
-    const __mmask16 m = __mmask16((1u << (n - i)) - 1);
-    const F16x2 v = f(_mm512_mask_loadu_ps(_mm512_set1_ps(0.75f), m, a + i));
-    _mm512_mask_storeu_ps(r + i, m, v.x);
-    _mm512_mask_storeu_ps(r2 + i, m, v.y);
-  }
-}
+
 void run_loop(const Peer& p, const Workload& w) {
   reinterpret_cast<LoopFn>(p.fn)(w.size(), w.a(), w.b(), w.scalars(), w.r());
 }
@@ -138,9 +77,9 @@ using Runner = void (*)(const Peer&, const Workload&);
 Runner runner(const catalog::Entry& e) {
   const bool d = e.type == 'd';
   switch (e.shape) {
-    case Shape::v1: return d ? run_d1 : run_f1;
-    case Shape::v2: return d ? run_d2 : run_f2;
-    case Shape::v1r2: return d ? run_d1x2 : run_f1x2;
+    case Shape::v1: return d ? run_regs<double, 1, 1> : run_regs<float, 1, 1>;
+    case Shape::v2: return d ? run_regs<double, 2, 1> : run_regs<float, 2, 1>;
+    case Shape::v1r2: return d ? run_regs<double, 1, 2> : run_regs<float, 1, 2>;
     default: return nullptr;
   }
 }

@@ -16,11 +16,11 @@
 namespace nrx::zar::ops {
 
 // Names shared by the real and complex families.
-template <class T, int F> using Abs = RealAbs<T, F>;
-template <class T, int F> using Div = RealDiv<T, F>;
-template <class T, int F> using CopySign = RealCopySign<T, F>;
-template <class T, int F> using Add = std::conditional_t<is_complex<T>, ComplexAdd<T, F>, RealAdd<T, F>>;
-template <class T, int F> using Sub = std::conditional_t<is_complex<T>, ComplexSub<T, F>, RealSub<T, F>>;
-template <class T, int F> using Mul = std::conditional_t<is_complex<T>, ComplexMul<T, F>, RealMul<T, F>>;
+template <class T, Flavour F> using Abs = RealAbs<T, F>;
+template <class T, Flavour F> using Div = RealDiv<T, F>;
+template <class T, Flavour F> using CopySign = RealCopySign<T, F>;
+template <class T, Flavour F> using Add = std::conditional_t<is_complex<T>, ComplexAdd<T, F>, RealAdd<T, F>>;
+template <class T, Flavour F> using Sub = std::conditional_t<is_complex<T>, ComplexSub<T, F>, RealSub<T, F>>;
+template <class T, Flavour F> using Mul = std::conditional_t<is_complex<T>, ComplexMul<T, F>, RealMul<T, F>>;
 
 }  // namespace nrx::zar::ops

@@ -16,7 +16,7 @@ template <class R> inline Reg<R> conj_of(Reg<R> a) {
   return simd::bit_xor(a, simd::select(Mask<R>(~simd::even_lanes<R>()), simd::splat(R(-0.0)), simd::splat(R(0))));
 }
 
-template <class C, int F> struct Conj : AllLanes<Conj<C, F>, Unary<C>> {
+template <class C, Flavour F> struct Conj : AllLanes<Conj<C, F>, Unary<C>> {
   static constexpr const char* kName = "Conj";
   using V = Reg<RealOf<C>>;
   static Mask<RealOf<C>> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -47,10 +47,10 @@ template <class C, int Kind> inline int32_t complex_scalar(const C* const* a, C*
 }
 
 // Kind: 0 add, 1 sub, 2 mul, 3 mul by conj.
-template <class C, int F, int Kind> struct ComplexBinary : Binary<C> {
+template <class C, Flavour F, int Kind> struct ComplexBinary : Binary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
-  static constexpr bool kReports = F != 3 || Kind >= 2;
+  static constexpr bool kReports = F != Flavour::EP || Kind >= 2;
   static Mask<R> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
     const V a = in[0];
     V b = in[1];
@@ -67,9 +67,9 @@ template <class C, int F, int Kind> struct ComplexBinary : Binary<C> {
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) { return complex_scalar<C, Kind>(a, r); }
 };
 
-template <class C, int F> struct ComplexAdd : ComplexBinary<C, F, 0> { static constexpr const char* kName = "Add"; };
-template <class C, int F> struct ComplexSub : ComplexBinary<C, F, 1> { static constexpr const char* kName = "Sub"; };
-template <class C, int F> struct ComplexMul : ComplexBinary<C, F, 2> { static constexpr const char* kName = "Mul"; };
-template <class C, int F> struct MulByConj : ComplexBinary<C, F, 3> { static constexpr const char* kName = "MulByConj"; };
+template <class C, Flavour F> struct ComplexAdd : ComplexBinary<C, F, 0> { static constexpr const char* kName = "Add"; };
+template <class C, Flavour F> struct ComplexSub : ComplexBinary<C, F, 1> { static constexpr const char* kName = "Sub"; };
+template <class C, Flavour F> struct ComplexMul : ComplexBinary<C, F, 2> { static constexpr const char* kName = "Mul"; };
+template <class C, Flavour F> struct MulByConj : ComplexBinary<C, F, 3> { static constexpr const char* kName = "MulByConj"; };
 
 }  // namespace nrx::zar::ops

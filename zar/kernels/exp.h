@@ -14,8 +14,6 @@
 
 namespace nrx::zar::ops {
 
-enum Flavour { kLA = 1, kHA = 2, kEP = 3 };
-
 template <class T> struct ExpConst;
 template <> struct ExpConst<double> {
   static constexpr int N = 16;
@@ -53,53 +51,53 @@ template <> struct ExpConst<float> {
 };
 
 // Coefficients c1.. of e^r - 1 = r (c1 + c2 r + ...), per type and flavour.
-template <class T, int F> struct ExpPoly;
-template <> struct ExpPoly<double, kHA> {
+template <class T, Flavour F> struct ExpPoly;
+template <> struct ExpPoly<double, Flavour::HA> {
   static constexpr uint64_t c[] = {0x3FF0000000000000, explog::kExpPolyHA_d[0], explog::kExpPolyHA_d[1],
                                    explog::kExpPolyHA_d[2], explog::kExpPolyHA_d[3], explog::kExpPolyHA_d[4],
                                    explog::kExpPolyHA_d[5]};
 };
-template <> struct ExpPoly<double, kLA> {
+template <> struct ExpPoly<double, Flavour::LA> {
   static constexpr uint64_t c[] = {0x3FF0000000000000, explog::kExpPolyLA_d[0], explog::kExpPolyLA_d[1],
                                    explog::kExpPolyLA_d[2], explog::kExpPolyLA_d[3], explog::kExpPolyLA_d[4]};
 };
-template <> struct ExpPoly<double, kEP> {
+template <> struct ExpPoly<double, Flavour::EP> {
   static constexpr uint64_t c[] = {0x3FF0000000000000, explog::kExpPolyEP_d[0], explog::kExpPolyEP_d[1],
                                    explog::kExpPolyEP_d[2]};
 };
-template <> struct ExpPoly<float, kHA> {
+template <> struct ExpPoly<float, Flavour::HA> {
   static constexpr uint32_t c[] = {0x3F800000, explog::kExpPolyHA_s[0], explog::kExpPolyHA_s[1], explog::kExpPolyHA_s[2]};
 };
-template <> struct ExpPoly<float, kLA> : ExpPoly<float, kHA> {};
-template <> struct ExpPoly<float, kEP> {
+template <> struct ExpPoly<float, Flavour::LA> : ExpPoly<float, Flavour::HA> {};
+template <> struct ExpPoly<float, Flavour::EP> {
   static constexpr uint32_t c[] = {0x3F800000, explog::kExpPolyEP_s[0]};
 };
 
 // Entry (idx mod N) of an N-entry table held in two registers.
-template <class T> inline Reg<T> table2(const typename simd::Traits<T>::uint* tab, __m512i idx) {
+template <class T> inline Reg<T> table2(const typename simd::Traits<T>::uint* tab, simd::IReg idx) {
   return simd::lookup(simd::from_bits(tab), simd::from_bits(tab + simd::lanes<T>), idx);
 }
 
 // 2^(k/N) (1 + p), scaled by 2^floor(k/N); kf = k as a floating value, p ~ e^r - 1.
-template <class T, int F> inline Reg<T> exp_assemble(Reg<T> kf, __m512i idx, Reg<T> p) {
+template <class T, Flavour F> inline Reg<T> exp_assemble(Reg<T> kf, simd::IReg idx, Reg<T> p) {
   using C = ExpConst<T>;
   const Reg<T> t_hi = table2<T>(C::hi, idx);
   Reg<T> y;
-  if constexpr (F == kHA) y = simd::add(t_hi, simd::fma(t_hi, p, table2<T>(C::lo, idx)));
+  if constexpr (F == Flavour::HA) y = simd::add(t_hi, simd::fma(t_hi, p, table2<T>(C::lo, idx)));
   else y = simd::fma(t_hi, p, t_hi);
   return simd::scalef(y, simd::mul(kf, simd::splat(T(1.0 / C::N))));
 }
 
-template <class T, int F> inline Reg<T> exp_poly(Reg<T> r) { return simd::mul(r, simd::horner(r, ExpPoly<T, F>::c)); }
+template <class T, Flavour F> inline Reg<T> exp_poly(Reg<T> r) { return simd::mul(r, simd::horner(r, ExpPoly<T, F>::c)); }
 
 // e^x for |x| below the body limit.
-template <class T, int F> inline Reg<T> exp_body(Reg<T> x) {
+template <class T, Flavour F> inline Reg<T> exp_body(Reg<T> x) {
   using C = ExpConst<T>;
   const Reg<T> t = simd::fma(x, simd::splat(C::n_over_ln2), simd::splat(C::shifter));
   const Reg<T> kf = simd::sub(t, simd::splat(C::shifter));
   const Reg<T> step_hi = simd::splat(T(C::ln2_hi / C::N)), step_lo = simd::splat(T(C::ln2_lo / C::N));
   Reg<T> r = simd::fnma(kf, step_hi, x);
-  if constexpr (F != kEP) r = simd::fnma(kf, step_lo, r);
+  if constexpr (F != Flavour::EP) r = simd::fnma(kf, step_lo, r);
   return exp_assemble<T, F>(kf, simd::as_int(t), exp_poly<T, F>(r));
 }
 
@@ -130,10 +128,10 @@ template <class T> int32_t range_code(double exact, T* r) {
 }
 
 template <class T> inline Mask<T> beyond(Reg<T> x, T limit) {
-  return simd::cmp<_CMP_GE_OQ>(simd::abs_of<T>(x), simd::splat(limit));
+  return simd::ge(simd::abs_of<T>(x), simd::splat(limit));
 }
 
-template <class T, int F> struct Exp : Unary<T> {
+template <class T, Flavour F> struct Exp : Unary<T> {
   static constexpr const char* kName = "Exp";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -145,37 +143,37 @@ template <class T, int F> struct Exp : Unary<T> {
 
 // 2^(hi + lo) for |hi| <= 1022 (double): k/16 = hi rounded to the table step, hi - k/16
 // exact, and ln 2's low part below 2^-60 |r|, so one multiply gives r.
-template <int F, bool Lo = false> inline __m512d exp2_wide(__m512d hi, __m512d lo = __m512d()) {
+template <Flavour F, bool Lo = false> inline Reg<double> exp2_wide(Reg<double> hi, Reg<double> lo = Reg<double>()) {
   using simd::splat;
   using C = ExpConst<double>;
-  const __m512d t = simd::fma(hi, splat(16.0), splat(C::shifter));
-  const __m512d k = simd::sub(t, splat(C::shifter));  // 16 hi rounded
-  __m512d d = simd::fnma(k, splat(1.0 / 16), hi);
+  const Reg<double> t = simd::fma(hi, splat(16.0), splat(C::shifter));
+  const Reg<double> k = simd::sub(t, splat(C::shifter));  // 16 hi rounded
+  Reg<double> d = simd::fnma(k, splat(1.0 / 16), hi);
   if constexpr (Lo) d = simd::add(d, lo);
-  const __m512d r = simd::mul(d, splat(C::ln2_hi));
-  const __m512d p = simd::mul(r, simd::horner_split(r, simd::mul(r, r), ExpPoly<double, F>::c));
+  const Reg<double> r = simd::mul(d, splat(C::ln2_hi));
+  const Reg<double> p = simd::mul(r, simd::horner_split(r, simd::mul(r, r), ExpPoly<double, F>::c));
   return exp_assemble<double, F>(k, simd::as_int(t), p);
 }
 
 // Float 2^(w + w_lo) without a table: 2^k (1 + f P(f)) with k = rint(w), f = (w - k) + w_lo,
 // |f| <= 1/2 plus |w_lo|.
-template <bool Lo = false> inline __m512 exp2_direct(__m512 w, __m512 w_lo = __m512()) {
-  const __m512 k = simd::round<simd::kRoundNearest>(w);
-  __m512 f = simd::sub(w, k);  // exact
+template <bool Lo = false> inline Reg<float> exp2_direct(Reg<float> w, Reg<float> w_lo = Reg<float>()) {
+  const Reg<float> k = simd::round<simd::kRoundNearest>(w);
+  Reg<float> f = simd::sub(w, k);  // exact
   if constexpr (Lo) f = simd::add(f, w_lo);
   return simd::scalef(simd::fma(f, simd::horner(f, explog::kExp2Direct_s), simd::splat(1.0f)), k);
 }
 
 // 2^x: k/N = x rounded to the table step, r = (x - k/N) ln 2 with x - k/N exact (double);
 // a single polynomial on |f| <= 1/2 (float).
-template <class T, int F> struct Exp2 : Unary<T> {
+template <class T, Flavour F> struct Exp2 : Unary<T> {
   static constexpr const char* kName = "Exp2";
   using V = Reg<T>;
   using C = ExpConst<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
     if constexpr (sizeof(T) == 4) r[0] = exp2_direct(x);
-    else r[0] = exp2_wide<kHA>(x);
+    else r[0] = exp2_wide<Flavour::HA>(x);
     return beyond<T>(x, T(sizeof(T) == 8 ? 1022 : 126));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
@@ -188,7 +186,7 @@ template <class T, int F> struct Exp2 : Unary<T> {
 
 // 10^x: k/N = x log2(10) rounded, r = (x - k log10(2)/N) ln 10 in two-part arithmetic (double);
 // 2^w with w = x log2(10) in two parts and no table (float).
-template <class T, int F> struct Exp10 : Unary<T> {
+template <class T, Flavour F> struct Exp10 : Unary<T> {
   static constexpr const char* kName = "Exp10";
   using V = Reg<T>;
   using C = ExpConst<T>;
@@ -204,7 +202,7 @@ template <class T, int F> struct Exp10 : Unary<T> {
       V d = simd::fnma(kf, simd::splat(T(C::log10_2_hi / C::N)), x);
       d = simd::fnma(kf, simd::splat(T(C::log10_2_lo / C::N)), d);
       const V rr = simd::fma(d, simd::splat(C::ln10_hi), simd::mul(d, simd::splat(C::ln10_lo)));
-      r[0] = exp_assemble<T, kHA>(kf, simd::as_int(t), exp_poly<T, kHA>(rr));
+      r[0] = exp_assemble<T, Flavour::HA>(kf, simd::as_int(t), exp_poly<T, Flavour::HA>(rr));
     }
     return beyond<T>(x, T(sizeof(T) == 8 ? 307.0 : 37.5));
   }
@@ -218,17 +216,17 @@ template <class T, int F> struct Exp10 : Unary<T> {
 };
 
 // Coefficients c0.. of (e^x - 1 - x) / x^2 on |x| <= ln 2 / 2, per type and flavour.
-template <class T, int F> struct Expm1Poly;
-template <> struct Expm1Poly<double, kHA> { static constexpr const auto& c = explog::kExpm1DirectHA_d; };
-template <> struct Expm1Poly<double, kLA> { static constexpr const auto& c = explog::kExpm1DirectLA_d; };
-template <> struct Expm1Poly<double, kEP> { static constexpr const auto& c = explog::kExpm1DirectEP_d; };
-template <> struct Expm1Poly<float, kHA> { static constexpr const auto& c = explog::kExpm1DirectHA_s; };
-template <> struct Expm1Poly<float, kLA> : Expm1Poly<float, kHA> {};
-template <> struct Expm1Poly<float, kEP> { static constexpr const auto& c = explog::kExpm1DirectEP_s; };
+template <class T, Flavour F> struct Expm1Poly;
+template <> struct Expm1Poly<double, Flavour::HA> { static constexpr const auto& c = explog::kExpm1DirectHA_d; };
+template <> struct Expm1Poly<double, Flavour::LA> { static constexpr const auto& c = explog::kExpm1DirectLA_d; };
+template <> struct Expm1Poly<double, Flavour::EP> { static constexpr const auto& c = explog::kExpm1DirectEP_d; };
+template <> struct Expm1Poly<float, Flavour::HA> { static constexpr const auto& c = explog::kExpm1DirectHA_s; };
+template <> struct Expm1Poly<float, Flavour::LA> : Expm1Poly<float, Flavour::HA> {};
+template <> struct Expm1Poly<float, Flavour::EP> { static constexpr const auto& c = explog::kExpm1DirectEP_s; };
 
 // e^x - 1: the direct polynomial near 0; elsewhere e^x = s + rest with s = 2^(k/N) from
 // the table, and the -1 added where it loses nothing.
-template <class T, int F> struct Expm1 : Unary<T> {
+template <class T, Flavour F> struct Expm1 : Unary<T> {
   static constexpr const char* kName = "Expm1";
   using V = Reg<T>;
   using C = ExpConst<T>;
@@ -240,11 +238,11 @@ template <class T, int F> struct Expm1 : Unary<T> {
     const V t = simd::fma(x, splat(C::n_over_ln2), splat(C::shifter));
     const V kf = simd::sub(t, splat(C::shifter));
     V rr = simd::fnma(kf, splat(T(C::ln2_hi / C::N)), x);
-    if constexpr (F != kEP) rr = simd::fnma(kf, splat(T(C::ln2_lo / C::N)), rr);
-    const V p = simd::mul(rr, simd::horner(rr, ExpPoly<T, F == kEP ? kEP : kHA>::c));
-    const __m512i idx = simd::as_int(t);
+    if constexpr (F != Flavour::EP) rr = simd::fnma(kf, splat(T(C::ln2_lo / C::N)), rr);
+    const V p = simd::mul(rr, simd::horner(rr, ExpPoly<T, F == Flavour::EP ? Flavour::EP : Flavour::HA>::c));
+    const simd::IReg idx = simd::as_int(t);
     const V t_hi = table2<T>(C::hi, idx);
-    const V t_lo = F != kEP ? table2<T>(C::lo, idx) : splat(T(0));
+    const V t_lo = F != Flavour::EP ? table2<T>(C::lo, idx) : splat(T(0));
     const V scale = simd::mul(kf, splat(T(1.0 / C::N)));
     const V s = simd::scalef(t_hi, scale);
     const V rest = simd::scalef(simd::fma(t_hi, p, t_lo), scale);
@@ -252,13 +250,13 @@ template <class T, int F> struct Expm1 : Unary<T> {
     // above 2^mant the -1 joins rest, where it loses nothing.
     const V sum = simd::sub(s, splat(T(1)));
     const V err = simd::sub(s, simd::add(sum, splat(T(1))));
-    const Mask<T> big = simd::cmp<_CMP_GE_OQ>(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
+    const Mask<T> big = simd::ge(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
     const V table = simd::add(simd::select(big, s, sum),
                               simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, err)));
-    const Mask<T> near0 = simd::cmp<_CMP_LE_OQ>(simd::abs_of<T>(x), splat(T(0.34657359027997264)));
-    const V value = simd::select(simd::cmp<_CMP_LT_OQ>(x, splat(kLow)), splat(T(-1)), simd::select(near0, direct, table));
+    const Mask<T> near0 = simd::le(simd::abs_of<T>(x), splat(T(0.34657359027997264)));
+    const V value = simd::select(simd::lt(x, splat(kLow)), splat(T(-1)), simd::select(near0, direct, table));
     r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, value);
-    return simd::cmp<_CMP_GE_OQ>(x, splat(C::body_limit));
+    return simd::ge(x, splat(C::body_limit));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = *a[0];

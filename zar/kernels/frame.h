@@ -9,7 +9,7 @@
 //
 // An Op provides:
 //   TI, TO                element types of inputs and results
-//   kShape                argument shape (catalog::Shape)
+//   kShape                argument shape (Shape)
 //   kIn, kOut             number of input and result arrays
 //   kRegs                 registers per main-loop iteration; 0 means a per-element kernel
 //   kName                 function name ("Exp"); the reported name is "v" + type letter + kName
@@ -23,14 +23,14 @@
 #include <cstdio>
 
 #include "nrx/zar.h"
-#include "zar/service/catalog.h"
+#include "zar/kernels/flavour.h"
+#include "zar/service/shape.h"
 #include "zar/service/error.h"
+#include "zar/service/mode.h"
 #include "simd/fpstate.h"
 #include "simd/vec.h"
 
 namespace nrx::zar {
-
-using catalog::Shape;
 
 template <class T> struct Elem;
 template <> struct Elem<float> { using R = float; static constexpr int width = 1; static constexpr char letter = 's'; };
@@ -176,7 +176,7 @@ template <class Op, bool Strided>
 void run(int64_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<typename Op::TO> (&r)[Op::kOut],
          const typename Op::Extra& ex = {}) {
   if (n <= 0) return;
-  simd::FpState fp(current_mode());
+  simd::FpState fp(flushes_denormals(current_mode()));
   if constexpr (Op::kRegs == 0) {
     for (int64_t i = 0; i < n; ++i) scalar_element<Op>(i, a, r, ex);
   } else {

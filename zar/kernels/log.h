@@ -36,16 +36,16 @@ template <class T, Base B> inline const typename simd::Traits<T>::uint* log_of_e
 }
 
 // Coefficients c0.. of (ln(1 + r) - r) / r^2 on |r| <= 1/32, per type and flavour.
-template <class T, int F> struct LnPoly;
-template <> struct LnPoly<double, kHA> {
+template <class T, Flavour F> struct LnPoly;
+template <> struct LnPoly<double, Flavour::HA> {
   static constexpr uint64_t c[] = {0xBFDFFFFFFFFFFFC6, 0x3FD5555555555466, 0xBFD00000000C05BD, 0x3FC9999999CC9F5C,
                                    0xBFC55553FB28DB06, 0x3FC249229CEE81EF, 0xBFC007357E93AF62, 0x3FBC81CD309D7C70};
 };
-template <> struct LnPoly<double, kLA> : LnPoly<double, kHA> {};
-template <> struct LnPoly<double, kEP> { static constexpr const auto& c = explog::kLnPolyEP_d; };
-template <> struct LnPoly<float, kHA> { static constexpr const auto& c = explog::kLnPolyHA_s; };
-template <> struct LnPoly<float, kLA> : LnPoly<float, kHA> {};
-template <> struct LnPoly<float, kEP> { static constexpr const auto& c = explog::kLnPolyEP_s; };
+template <> struct LnPoly<double, Flavour::LA> : LnPoly<double, Flavour::HA> {};
+template <> struct LnPoly<double, Flavour::EP> { static constexpr const auto& c = explog::kLnPolyEP_d; };
+template <> struct LnPoly<float, Flavour::HA> { static constexpr const auto& c = explog::kLnPolyHA_s; };
+template <> struct LnPoly<float, Flavour::LA> : LnPoly<float, Flavour::HA> {};
+template <> struct LnPoly<float, Flavour::EP> { static constexpr const auto& c = explog::kLnPolyEP_s; };
 
 template <class T> constexpr double log_of(Base b, double x) {
   return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
@@ -56,22 +56,22 @@ template <class T> constexpr double log_of(Base b, double x) {
 // the 16-entry tables: c's top four mantissa bits (c = 1/2 and c = 1 both give entry 0).
 template <class T> struct Reduced {
   Reg<T> r, e;
-  __m512i idx;
+  simd::IReg idx;
 };
 template <class T> inline Reduced<T> log_reduce(Reg<T> x) {
   using simd::splat;
   const Reg<T> m = simd::mantissa(x);
   Reg<T> e = simd::getexp(x);
   const Reg<T> c = simd::round_frac<5>(simd::rcp14(m));
-  e = simd::select(simd::cmp<_CMP_EQ_OQ>(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
-  __m512i idx;
+  e = simd::select(simd::eq(c, splat(T(0.5))), simd::add(e, splat(T(1))), e);
+  simd::IReg idx;
   if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(c));
   else idx = simd::shift_right32<19>(simd::as_int(c));
   return {simd::fma(m, c, splat(T(-1))), e, idx};
 }
 
 // Entry idx & 15 of a 16-entry table: two registers of double, one of float.
-template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* tab, __m512i idx) {
+template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* tab, simd::IReg idx) {
   if constexpr (sizeof(T) == 8) return table2<T>(tab, idx);
   else return simd::lookup(simd::from_bits(tab), idx);
 }
@@ -92,15 +92,15 @@ NRX_LOG_PIECES(Ten, Log10)
 #undef NRX_LOG_PIECES
 
 // corr (Log1p's, natural base only) is added to ln m.
-template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
+template <Base B> inline Reg<float> log_pieces(Reg<float> x, Reg<float> corr) {
   using simd::splat;
   const auto& c = LogPieces<B>::c;
-  const __m512 m = simd::mantissa_p75(x);
-  __m512 e = simd::getexp(x);
-  e = simd::select(simd::cmp<_CMP_LT_OQ>(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
-  const __m512i idx = simd::shift_right32<19>(simd::as_int(m));
-  const __m512 r = simd::sub(m, splat(1.0f));
-  __m512 g = simd::lookup(simd::from_bits(c[0]), idx);
+  const Reg<float> m = simd::mantissa_p75(x);
+  Reg<float> e = simd::getexp(x);
+  e = simd::select(simd::lt(m, splat(1.0f)), simd::add(e, splat(1.0f)), e);
+  const simd::IReg idx = simd::shift_right32<19>(simd::as_int(m));
+  const Reg<float> r = simd::sub(m, splat(1.0f));
+  Reg<float> g = simd::lookup(simd::from_bits(c[0]), idx);
   for (int k = 1; k < 4; ++k) g = simd::fma(g, r, simd::lookup(simd::from_bits(c[k]), idx));
   // The last step takes e log_b 2 inside a fused multiply-add: near x = 0.75 the two terms
   // cancel to a third of their size.
@@ -112,7 +112,7 @@ template <Base B> inline __m512 log_pieces(__m512 x, __m512 corr) {
 
 // e log_b 2 + log_b(1/c) = hi + lo for the e and idx of log_reduce; the high parts
 // add exactly (log_2 2 = 1 has no low part).
-template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, __m512i idx, Reg<T>& lo) {
+template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, simd::IReg idx, Reg<T>& lo) {
   using Tab = LogTables<T, B>;
   if constexpr (B == Base::Two) {
     lo = table16<T>(Tab::lo, idx);
@@ -125,14 +125,14 @@ template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, __m512i idx, Reg<T>
 
 // log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
 // correction of the argument (Log1p), zero otherwise.
-template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+template <class T, Flavour F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
   const auto plus = [&](Reg<T> v) { return Corr ? simd::add(v, corr) : v; };  // no add of a zero
   using simd::splat;
   using Tab = LogTables<T, B>;
-  if constexpr (sizeof(T) == 4 && F != kHA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
+  if constexpr (sizeof(T) == 4 && F != Flavour::HA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
   const auto [r, e, idx] = log_reduce<T>(x);
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
-  if constexpr (F == kEP) {
+  if constexpr (F == Flavour::EP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
     const Reg<T> q = simd::mul(simd::mul(r, r), simd::horner(r, LnPoly<T, F>::c));
     const Reg<T> hi = simd::fma(e, splat(T(log_of<T>(B, 2.0))), look(Tab::full));
@@ -143,7 +143,7 @@ template <class T, int F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T
   const Reg<T> hi = log_parts<T, B>(e, idx, lo);
   const auto* k_e = log_of_e<T, B>();
   const Reg<T> ke_hi = splat(simd::bits_to(k_e[0]));
-  if constexpr (F == kLA) {
+  if constexpr (F == Flavour::LA) {
     // ln(1 + r) rounded once and 1/ln b in one part: a few ulp, the cancellation near
     // powers of two still covered by the two-part sum above.
     const Reg<T> rr = simd::mul(r, r);
@@ -172,9 +172,9 @@ template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> r
 // log2 x = hi + lo in two-part arithmetic for positive finite double x (the power's
 // logarithm): r = m c - 1 is exact, r - r^2/2 is kept exact with the square's low part,
 // the tail r^3 (1/3 - r/4 + ...) and the table's low part join the low half.
-inline void log2_wide(__m512d x, __m512d& hi, __m512d& lo) {
+inline void log2_wide(Reg<double> x, Reg<double>& hi, Reg<double>& lo) {
   using simd::splat;
-  using D = __m512d;
+  using D = Reg<double>;
   const auto [r, e, idx] = log_reduce<double>(x);
   D ln_lo;
   const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, ln_lo);
@@ -202,7 +202,7 @@ template <class T> int32_t log_scalar(Base b, T x, T* r) {
   return ZAR_ST_NONE;
 }
 
-template <class Self, class T, int F, Base B> struct LogOp : Unary<T> {
+template <class Self, class T, Flavour F, Base B> struct LogOp : Unary<T> {
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     r[0] = log_body<T, F, B, false>(a[0], simd::splat(T(0)));
@@ -210,12 +210,12 @@ template <class Self, class T, int F, Base B> struct LogOp : Unary<T> {
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return log_scalar(B, *a[0], r[0]); }
 };
-template <class T, int F> struct Ln : LogOp<Ln<T, F>, T, F, Base::E> { static constexpr const char* kName = "Ln"; };
-template <class T, int F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> { static constexpr const char* kName = "Log2"; };
-template <class T, int F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> { static constexpr const char* kName = "Log10"; };
+template <class T, Flavour F> struct Ln : LogOp<Ln<T, F>, T, F, Base::E> { static constexpr const char* kName = "Ln"; };
+template <class T, Flavour F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> { static constexpr const char* kName = "Log2"; };
+template <class T, Flavour F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> { static constexpr const char* kName = "Log10"; };
 
 // ln(1 + x) = ln(u) + (x - (u - 1)) / u with u = 1 + x rounded.
-template <class T, int F> struct Log1p : Unary<T> {
+template <class T, Flavour F> struct Log1p : Unary<T> {
   static constexpr const char* kName = "Log1p";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -227,7 +227,7 @@ template <class T, int F> struct Log1p : Unary<T> {
     inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
     inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
     r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, log_body<T, F, Base::E>(u, simd::mul(err, inv)));
-    return Mask<T>(simd::cmp<_CMP_NGT_UQ>(x, splat(T(-1))) | simd::fpclass<simd::kInf>(x));
+    return Mask<T>(simd::not_gt(x, splat(T(-1))) | simd::fpclass<simd::kInf>(x));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = *a[0];
@@ -240,7 +240,7 @@ template <class T, int F> struct Log1p : Unary<T> {
 };
 
 // The unbiased exponent of x, exact for subnormals; -inf for zeros with code 1.
-template <class T, int F> struct Logb : Unary<T> {
+template <class T, Flavour F> struct Logb : Unary<T> {
   static constexpr const char* kName = "Logb";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {

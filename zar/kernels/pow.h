@@ -20,37 +20,37 @@ namespace nrx::zar::ops {
 
 // log2 x for positive finite double x in one part (EP): one rounded table and a degree-7
 // ln(1 + r); relative error about 2^-42, so y log2 x keeps 2^-32 up to |w| = 1022.
-inline __m512d log2_short(__m512d x) {
+inline Reg<double> log2_short(Reg<double> x) {
   using simd::splat;
   const auto [r, e, idx] = log_reduce<double>(x);
-  const __m512d rr = simd::mul(r, r);
-  const __m512d s = simd::fma(rr, simd::horner_split(r, rr, explog::kPowLnEP_d), r);
-  const __m512d a = simd::add(e, table16<double>(explog::kLog2Full_d, idx));
+  const Reg<double> rr = simd::mul(r, r);
+  const Reg<double> s = simd::fma(rr, simd::horner_split(r, rr, explog::kPowLnEP_d), r);
+  const Reg<double> a = simd::add(e, table16<double>(explog::kLog2Full_d, idx));
   return simd::fma(s, splat(simd::bits_to(explog::kLog2OfE_d[0])), a);
 }
 
 // 2^w for |w| <= 1022 to about 2^-28 (double EP): 2^(j/16) times 2^f, |f| <= 1/32.
-inline __m512d exp2_short(__m512d w) {
+inline Reg<double> exp2_short(Reg<double> w) {
   using simd::splat;
   using C = ExpConst<double>;
-  const __m512d t = simd::add(w, splat(C::shifter_n));
-  const __m512d kn = simd::sub(t, splat(C::shifter_n));
-  const __m512d f = simd::sub(w, kn);
-  const __m512d p = simd::mul(f, simd::horner(f, explog::kPowExp2EP_d));
-  const __m512d s = table2<double>(C::hi, simd::as_int(t));
+  const Reg<double> t = simd::add(w, splat(C::shifter_n));
+  const Reg<double> kn = simd::sub(t, splat(C::shifter_n));
+  const Reg<double> f = simd::sub(w, kn);
+  const Reg<double> p = simd::mul(f, simd::horner(f, explog::kPowExp2EP_d));
+  const Reg<double> s = table2<double>(C::hi, simd::as_int(t));
   return simd::scalef(simd::fma(s, p, s), kn);
 }
 
 // x^y for positive finite x; w receives the high part of y log2 x (for the range test).
-template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
-  if constexpr (F == kEP) {
+template <Flavour F> inline Reg<double> pow_body(Reg<double> x, Reg<double> y, Reg<double>& w) {
+  if constexpr (F == Flavour::EP) {
     w = simd::mul(y, log2_short(x));
     return exp2_short(w);
   }
-  __m512d h, l;
+  Reg<double> h, l;
   log2_wide(x, h, l);
   w = simd::mul(y, h);
-  const __m512d w_lo = simd::fma(y, l, simd::fms(y, h, w));
+  const Reg<double> w_lo = simd::fma(y, l, simd::fms(y, h, w));
   return exp2_wide<F, true>(w, w_lo);
 }
 
@@ -58,16 +58,16 @@ template <int F> inline __m512d pow_body(__m512d x, __m512d y, __m512d& w) {
 // part a (both rounded to multiples of 2^-12) and |a| >= |r| unless a = 0, so a + ln(1 + r)
 // adds with its error. HA keeps r - r^2/2 in two parts (the square's error and the sum's),
 // LA rounds r^2 q(r) once: y r^2 2^-24 stays below 2^-24 |w| r.
-template <int F> inline void ln_wide_s(__m512 x, __m512 y, __m512& wh, __m512& wl) {
+template <Flavour F> inline void ln_wide_s(Reg<float> x, Reg<float> y, Reg<float>& wh, Reg<float>& wl) {
   using simd::splat;
-  using V = __m512;
+  using V = Reg<float>;
   const auto [r, e, idx] = log_reduce<float>(x);
   V lo;
   const V a = log_parts<float, Base::E>(e, idx, lo);
   const V rr = simd::mul(r, r);
   V s = r, s_lo;
-  if constexpr (F == kHA) s = ln1p_wide<float>(r, rr, explog::kPowLnTail_s, s_lo);
-  else s_lo = simd::mul(rr, simd::horner(r, LnPoly<float, kHA>::c));
+  if constexpr (F == Flavour::HA) s = ln1p_wide<float>(r, rr, explog::kPowLnTail_s, s_lo);
+  else s_lo = simd::mul(rr, simd::horner(r, LnPoly<float, Flavour::HA>::c));
   const V h = simd::add(a, s);
   lo = simd::add(lo, simd::add(s_lo, simd::sub(s, simd::sub(h, a))));
   const V hn = simd::add(h, lo);  // renormalised: the table's low part reaches 2^-13
@@ -77,17 +77,17 @@ template <int F> inline void ln_wide_s(__m512 x, __m512 y, __m512& wh, __m512& w
 }
 
 // e^(wh + wl) for |wh| below the float exponential's limit: 2^(k/32) e^f, wh - k ln2/32 exact.
-template <int F> inline __m512 exp_wide_s(__m512 wh, __m512 wl) {
+template <Flavour F> inline Reg<float> exp_wide_s(Reg<float> wh, Reg<float> wl) {
   using simd::splat;
   using C = ExpConst<float>;
-  const __m512 t = simd::fma(wh, splat(C::n_over_ln2), splat(C::shifter));
-  const __m512 kf = simd::sub(t, splat(C::shifter));
-  const __m512 f = simd::fnma(kf, splat(C::ln2_hi / C::N), wh);
-  const __m512 g = simd::fnma(kf, splat(C::ln2_lo / C::N), simd::add(f, wl));
-  return exp_assemble<float, F>(kf, simd::as_int(t), exp_poly<float, kHA>(g));
+  const Reg<float> t = simd::fma(wh, splat(C::n_over_ln2), splat(C::shifter));
+  const Reg<float> kf = simd::sub(t, splat(C::shifter));
+  const Reg<float> f = simd::fnma(kf, splat(C::ln2_hi / C::N), wh);
+  const Reg<float> g = simd::fnma(kf, splat(C::ln2_lo / C::N), simd::add(f, wl));
+  return exp_assemble<float, F>(kf, simd::as_int(t), exp_poly<float, Flavour::HA>(g));
 }
 
-template <class T, int F> inline Mask<T> pow_vec(Reg<T> x, Reg<T> y, Reg<T>& r) {
+template <class T, Flavour F> inline Mask<T> pow_vec(Reg<T> x, Reg<T> y, Reg<T>& r) {
   // Lanes for the scalar routine: x NaN, zero, subnormal, infinite or negative; y NaN or
   // infinite; w beyond the range of normal results (or NaN): |w| > 126, in units of ln 2
   // for float HA and LA.
@@ -97,18 +97,18 @@ template <class T, int F> inline Mask<T> pow_vec(Reg<T> x, Reg<T> y, Reg<T>& r) 
   if constexpr (sizeof(T) == 8) {
     r = pow_body<F>(x, y, w);
     limit = 1022;
-  } else if constexpr (F == kEP) {  // log2 x to about 2^-22, 2^f to 2^-12
+  } else if constexpr (F == Flavour::EP) {  // log2 x to about 2^-22, 2^f to 2^-12
     w = simd::mul(y, log_pieces<Base::Two>(x, simd::splat(0.0f)));
-    const __m512 k = simd::round<simd::kRoundNearest>(w), f = simd::sub(w, k);
+    const Reg<float> k = simd::round<simd::kRoundNearest>(w), f = simd::sub(w, k);
     r = simd::scalef(simd::fma(f, simd::horner(f, explog::kPowExp2EP_s), simd::splat(1.0f)), k);
     limit = 126;
   } else {
-    __m512 wl;
+    Reg<float> wl;
     ln_wide_s<F>(x, y, w, wl);
     r = exp_wide_s<F>(w, wl);
     limit = ExpConst<float>::body_limit;
   }
-  return Mask<T>(args | simd::cmp<_CMP_NLE_UQ>(simd::abs_of<T>(w), simd::splat(limit)));
+  return Mask<T>(args | simd::not_le(simd::abs_of<T>(w), simd::splat(limit)));
 }
 
 // y as 0 (not an integer), 1 (odd integer) or 2 (even integer; |y| >= 2^53 counts as even).
@@ -160,7 +160,7 @@ template <class T> int32_t pow_scalar(T xt, T yt, T* r, int32_t zero_code) {
   return pow_finite<T>(x, y, false, r);
 }
 
-template <class T, int F> struct Pow : Binary<T> {
+template <class T, Flavour F> struct Pow : Binary<T> {
   static constexpr const char* kName = "Pow";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return pow_vec<T, F>(a[0], a[1], r[0]); }
@@ -170,7 +170,7 @@ template <class T, int F> struct Pow : Binary<T> {
 };
 
 // Powx: the exponent is one scalar for every element.
-template <class T, int F> struct Powx : VectorOp<T, Shape::vs, 1, 1, ScalarB<T>> {
+template <class T, Flavour F> struct Powx : VectorOp<T, Shape::vs, 1, 1, ScalarB<T>> {
   static constexpr const char* kName = "Powx";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const ScalarB<T>& ex) {
@@ -183,7 +183,7 @@ template <class T, int F> struct Powx : VectorOp<T, Shape::vs, 1, 1, ScalarB<T>>
 
 // Powr: exp(y ln x) for x >= 0, the IEEE powr cases: NaN for negative x, for 0^0, inf^0
 // and 1^inf (code 1); ±0 raised to a negative power is +inf with code 2.
-template <class T, int F> struct Powr : Binary<T> {
+template <class T, Flavour F> struct Powr : Binary<T> {
   static constexpr const char* kName = "Powr";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return pow_vec<T, F>(a[0], a[1], r[0]); }

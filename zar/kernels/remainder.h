@@ -20,12 +20,12 @@ template <class T> inline Remainders<T> remainders(Reg<T> a, Reg<T> b) {
   const Mask<T> odd = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN | simd::kDenormal>(a) |
                               simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b));
   const Reg<T> span = simd::sub(simd::getexp(aa), simd::getexp(ab));
-  const Mask<T> wide = simd::cmp<_CMP_NLT_UQ>(span, splat(T(simd::Traits<T>::mant_bits - 1)));
+  const Mask<T> wide = simd::not_lt(span, splat(T(simd::Traits<T>::mant_bits - 1)));
   // The rounded quotient is k or k + 1 for the true truncated quotient k < 2^(mant-1);
   // |a| - q|b| is then exact, and one correction step gives the remainder.
   Reg<T> q = simd::round<simd::kRoundZero>(simd::div(aa, ab));
   Reg<T> r = simd::fnma(q, ab, aa);
-  const Mask<T> over = simd::cmp<_CMP_LT_OQ>(r, splat(T(0)));
+  const Mask<T> over = simd::lt(r, splat(T(0)));
   r = simd::select(over, simd::add(r, ab), r);
   q = simd::select(over, simd::sub(q, splat(T(1))), q);
   return {r, q, Mask<T>(odd | wide)};
@@ -35,7 +35,7 @@ template <class T> inline int32_t remainder_code(T a, T b) {
   return (b == 0 || std::isinf(a)) && !std::isnan(a) && !std::isnan(b) ? ZAR_ST_DOMAIN : ZAR_ST_NONE;
 }
 
-template <class T, int F> struct Fmod : Binary<T> {
+template <class T, Flavour F> struct Fmod : Binary<T> {
   static constexpr const char* kName = "Fmod";
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
@@ -49,7 +49,7 @@ template <class T, int F> struct Fmod : Binary<T> {
   }
 };
 
-template <class T, int F> struct Remainder : Binary<T> {
+template <class T, Flavour F> struct Remainder : Binary<T> {
   static constexpr const char* kName = "Remainder";
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
@@ -58,8 +58,8 @@ template <class T, int F> struct Remainder : Binary<T> {
     const V ab = simd::abs_of<T>(in[1]);
     const V rest = simd::sub(ab, x.r);  // exact where it matters: r >= |b| / 2
     const V half_q = simd::round<simd::kRoundZero>(simd::mul(x.q, splat(T(0.5))));
-    const Mask<T> q_odd = simd::cmp<_CMP_NEQ_UQ>(simd::fnma(half_q, splat(T(2)), x.q), splat(T(0)));
-    const Mask<T> up = Mask<T>(simd::cmp<_CMP_GT_OQ>(x.r, rest) | (simd::cmp<_CMP_EQ_OQ>(x.r, rest) & q_odd));
+    const Mask<T> q_odd = simd::ne(simd::fnma(half_q, splat(T(2)), x.q), splat(T(0)));
+    const Mask<T> up = Mask<T>(simd::gt(x.r, rest) | (simd::eq(x.r, rest) & q_odd));
     const V m = simd::select(up, simd::negate<T>(rest), x.r);
     r[0] = simd::bit_xor(m, simd::bit_and(in[0], simd::sign_mask<T>()));
     return x.off;

@@ -19,11 +19,11 @@ namespace nrx::zar::ops {
 // 1/sqrt(x) for positive normal x: the 14-bit estimate refined per type and flavour.
 // A plain step is y + (y/2)(1 - (x y) y); the exact step forms 1 - x y^2 from the exact
 // product x y and adds the second-order term 3/8 e^2.
-template <class T, int F> inline Reg<T> rsqrt_body(Reg<T> x) {
+template <class T, Flavour F> inline Reg<T> rsqrt_body(Reg<T> x) {
   using simd::splat;
   constexpr bool dbl = sizeof(T) == 8;
-  constexpr int plain = dbl ? (F == kHA ? 1 : F == kLA ? 2 : 1) : (F == kEP ? 0 : F == kLA ? 1 : 0);
-  constexpr bool exact = F == kHA;
+  constexpr int plain = dbl ? (F == Flavour::HA ? 1 : F == Flavour::LA ? 2 : 1) : (F == Flavour::EP ? 0 : F == Flavour::LA ? 1 : 0);
+  constexpr bool exact = F == Flavour::HA;
   Reg<T> y = simd::rsqrt14(x);
   for (int k = 0; k < plain; ++k) {
     const Reg<T> e = simd::fnma(simd::mul(x, y), y, splat(T(1)));
@@ -65,11 +65,11 @@ template <class T, bool Lo> inline Reg<T> sqrt_residual(Reg<T> s, Reg<T> s_lo, R
 
 // Refinement steps of the square roots per type and flavour: a few ulp need 28 bits for
 // float and 56 for double, EP half of those.
-template <class T, int F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == kEP ? 1 : 2) : (F == kEP ? 0 : 1);
+template <class T, Flavour F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == Flavour::EP ? 1 : 2) : (F == Flavour::EP ? 0 : 1);
 
 // sqrt(s + lo) from the estimate y ~ 1/sqrt(s), the last of kSqrtSteps steps on the exact
 // residual (one rounding closer than a Goldschmidt step; s well inside the normal range).
-template <class T, int F, bool Lo = false> inline Reg<T> sqrt_refined(Reg<T> s, Reg<T> y, Reg<T> lo = Reg<T>()) {
+template <class T, Flavour F, bool Lo = false> inline Reg<T> sqrt_refined(Reg<T> s, Reg<T> y, Reg<T> lo = Reg<T>()) {
   constexpr int steps = kSqrtSteps<T, F>;
   Reg<T> h;
   const Reg<T> t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(s, y, h);
@@ -77,7 +77,7 @@ template <class T, int F, bool Lo = false> inline Reg<T> sqrt_refined(Reg<T> s, 
   else return sqrt_residual<T, Lo>(s, lo, t, h);
 }
 
-template <class T, int F> struct Sqrt : Unary<T> {
+template <class T, Flavour F> struct Sqrt : Unary<T> {
   static constexpr const char* kName = "Sqrt";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -85,10 +85,10 @@ template <class T, int F> struct Sqrt : Unary<T> {
     // A zero gets the estimate of the least normal number, so x y is the zero itself.
     const V y = simd::rsqrt14(simd::max(x, simd::splat(std::numeric_limits<T>::min())));
     const Mask<T> sp = simd::fpclass<simd::kNegative | simd::kInf | simd::kDenormal>(x);
-    if constexpr (sizeof(T) == 8 && F == kHA) {  // Goldschmidt steps alone leave 1.4 ulp
+    if constexpr (sizeof(T) == 8 && F == Flavour::HA) {  // Goldschmidt steps alone leave 1.4 ulp
       r[0] = sqrt_refined<T, F>(x, y);
       // Below 2^-900 the residual may be flushed to zero: the scalar routine takes those.
-      const Mask<T> tiny = simd::cmp<_CMP_LT_OQ>(x, simd::splat(T(0x1p-900)));
+      const Mask<T> tiny = simd::lt(x, simd::splat(T(0x1p-900)));
       return Mask<T>(sp | (tiny & ~simd::fpclass<simd::kZero>(x)));
     } else {
       V h;
@@ -105,7 +105,7 @@ template <class T, int F> struct Sqrt : Unary<T> {
   }
 };
 
-template <class T, int F> struct InvSqrt : Unary<T> {
+template <class T, Flavour F> struct InvSqrt : Unary<T> {
   static constexpr const char* kName = "InvSqrt";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -124,7 +124,7 @@ template <class T, int F> struct InvSqrt : Unary<T> {
 
 // x^(3/2) = x sqrt(x) with the square root of sqrt_refined; HA keeps its last correction
 // apart and adds x times it to x t.
-template <class T, int F> struct Pow3o2 : Unary<T> {
+template <class T, Flavour F> struct Pow3o2 : Unary<T> {
   static constexpr const char* kName = "Pow3o2";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -137,12 +137,12 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
       p = simd::mul(x, t);
     } else {
       const V c = simd::mul(h, simd::fnma(t, t, x));  // sqrt(x) - t from the exact residual
-      p = F == kHA ? simd::fma(x, t, simd::mul(x, c)) : simd::mul(x, simd::add(t, c));
+      p = F == Flavour::HA ? simd::fma(x, t, simd::mul(x, c)) : simd::mul(x, simd::add(t, c));
     }
     r[0] = p;
     // Negative inputs, infinite results and results below the normal range.
     // Below 2^-968 (2^-100) the correction term would leave the normal range.
-    const Mask<T> small = simd::cmp<_CMP_LT_OQ>(p, splat(T(sizeof(T) == 8 ? 0x1p-968 : 0x1p-100)));
+    const Mask<T> small = simd::lt(p, splat(T(sizeof(T) == 8 ? 0x1p-968 : 0x1p-100)));
     return Mask<T>(simd::fpclass<simd::kNegative | simd::kNegInf | simd::kInf | simd::kDenormal | simd::kZero>(x) |
                    simd::fpclass<simd::kInf>(p) | small);
   }
@@ -161,9 +161,9 @@ template <class T, int F> struct Pow3o2 : Unary<T> {
 
 // x^2 + y^2 = sum (+ lo) for x, y whose squares neither overflow nor lose bits to underflow.
 // HA keeps the squares' low parts and the sum's error in lo, for the root's last step.
-template <class T, int F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
+template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
-  if constexpr (F == kHA) {
+  if constexpr (F == Flavour::HA) {
     const V xx = simd::mul(x, x), xx_lo = simd::fms(x, x, xx);
     const V yy = simd::mul(y, y), yy_lo = simd::fms(y, y, yy);
     const V big = simd::max(xx, yy), small = simd::min(xx, yy);
@@ -179,7 +179,7 @@ template <class T, int F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo
 // bits) for every lane of the register; otherwise the whole register is scaled by 2^-k, k the
 // exponent of the larger magnitude, and its root by 2^k. Infinite and NaN inputs and
 // overflowing results go to the scalar routine.
-template <class T, int F> struct Hypot : Binary<T> {
+template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
@@ -187,10 +187,10 @@ template <class T, int F> struct Hypot : Binary<T> {
     constexpr bool dbl = sizeof(T) == 8;
     V lo{};
     V sum = hypot_sum<T, F>(a[0], a[1], lo);
-    const Mask<T> off = Mask<T>(simd::cmp<_CMP_NGE_UQ>(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
-                                simd::cmp<_CMP_NLT_UQ>(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
+    const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(dbl ? 0x1p-960 : 0x1p-93))) |
+                                simd::not_lt(sum, splat(T(dbl ? 0x1p1016 : 0x1p120))));
     if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
-      r[0] = sqrt_refined<T, F, F == kHA>(sum, simd::rsqrt14(sum), lo);
+      r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
       return 0;
     }
     const Mask<T> sp = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) | simd::fpclass<simd::kInf | simd::kNaN>(a[1]));
@@ -198,7 +198,7 @@ template <class T, int F> struct Hypot : Binary<T> {
     const V big = simd::max(simd::abs_of<T>(a[0]), simd::max(simd::abs_of<T>(a[1]), splat(std::numeric_limits<T>::denorm_min())));
     const V k = simd::getexp(big), nk = simd::negate<T>(k);
     sum = hypot_sum<T, F>(simd::scalef(a[0], nk), simd::scalef(a[1], nk), lo);
-    V root = simd::scalef(sqrt_refined<T, F, F == kHA>(sum, simd::rsqrt14(sum), lo), k);
+    V root = simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
     root = simd::select(simd::fpclass<simd::kZero>(sum), sum, root);  // both zero: 0 * rsqrt(0)
     r[0] = root;
     return Mask<T>(sp | simd::fpclass<simd::kInf | simd::kNaN>(root));
@@ -227,9 +227,9 @@ template <class T, CubeRoot P> struct CubeTables;
     static constexpr const auto* lo = explog::k##Pw##TabLo_##Sfx;                                        \
     static constexpr const auto* two_hi = explog::kCbrt2Hi_##Sfx;                                        \
     static constexpr const auto* two_lo = explog::kCbrt2Lo_##Sfx;                                        \
-    template <int F> static constexpr const auto& poly() {                                               \
-      if constexpr (F == kHA) return explog::k##Pw##PolyHA_##Sfx;                                        \
-      else if constexpr (F == kLA) return explog::k##Pw##PolyLA_##Sfx;                                   \
+    template <Flavour F> static constexpr const auto& poly() {                                               \
+      if constexpr (F == Flavour::HA) return explog::k##Pw##PolyHA_##Sfx;                                        \
+      else if constexpr (F == Flavour::LA) return explog::k##Pw##PolyLA_##Sfx;                                   \
       else return explog::k##Pw##PolyEP_##Sfx;                                                           \
     }                                                                                                    \
   };
@@ -242,7 +242,7 @@ NRX_CUBE_TABLES(float, Pow2o3, s)
 #undef NRX_CUBE_TABLES
 
 // |x|^(p/3) for finite non-zero x.
-template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
+template <class T, Flavour F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   using simd::splat;
   using Tab = CubeTables<T, P>;
   constexpr T p = T(int(P));
@@ -250,12 +250,12 @@ template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   const Reg<T> pe = simd::mul(e, splat(p));
   // (p e - 1) / 3 lies within 1/3 of q, so rounding it to nearest gives q.
   const Reg<T> q = simd::round<simd::kRoundNearest>(simd::mul(simd::sub(pe, splat(T(1))), splat(T(1.0 / 3))));
-  const __m512i j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
+  const simd::IReg j = simd::to_int(simd::fnma(q, splat(T(3)), pe));
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   const Reg<T> t_hi = look(Tab::hi), two_hi = simd::lookup(simd::from_bits(Tab::two_hi), j);
   const Reg<T> poly = simd::mul(r, simd::horner(r, Tab::template poly<F>()));
   Reg<T> y;
-  if constexpr (F == kHA) {
+  if constexpr (F == Flavour::HA) {
     const Reg<T> a_hi = simd::mul(t_hi, two_hi);
     Reg<T> a_lo = simd::fms(t_hi, two_hi, a_hi);
     a_lo = simd::fma(t_hi, simd::lookup(simd::from_bits(Tab::two_lo), j), a_lo);
@@ -268,7 +268,7 @@ template <class T, int F, CubeRoot P> inline Reg<T> cube_root_body(Reg<T> x) {
   return simd::scalef(y, q);
 }
 
-template <class T, int F, CubeRoot P> struct CubeRootOp : Unary<T> {
+template <class T, Flavour F, CubeRoot P> struct CubeRootOp : Unary<T> {
   using V = Reg<T>;
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
@@ -291,10 +291,10 @@ template <class T, int F, CubeRoot P> struct CubeRootOp : Unary<T> {
     return ZAR_ST_NONE;
   }
 };
-template <class T, int F> struct Cbrt : CubeRootOp<T, F, CubeRoot::Cbrt> { static constexpr const char* kName = "Cbrt"; };
-template <class T, int F> struct InvCbrt : CubeRootOp<T, F, CubeRoot::InvCbrt> {
+template <class T, Flavour F> struct Cbrt : CubeRootOp<T, F, CubeRoot::Cbrt> { static constexpr const char* kName = "Cbrt"; };
+template <class T, Flavour F> struct InvCbrt : CubeRootOp<T, F, CubeRoot::InvCbrt> {
   static constexpr const char* kName = "InvCbrt";
 };
-template <class T, int F> struct Pow2o3 : CubeRootOp<T, F, CubeRoot::Pow2o3> { static constexpr const char* kName = "Pow2o3"; };
+template <class T, Flavour F> struct Pow2o3 : CubeRootOp<T, F, CubeRoot::Pow2o3> { static constexpr const char* kName = "Pow2o3"; };
 
 }  // namespace nrx::zar::ops

@@ -17,23 +17,23 @@ struct RoundTo : AllLanes<Self, Unary<T>> {
   }
 };
 
-template <class T, int F> struct Ceil : RoundTo<Ceil<T, F>, T, simd::kRoundUp> { static constexpr const char* kName = "Ceil"; };
-template <class T, int F> struct Floor : RoundTo<Floor<T, F>, T, simd::kRoundDown> { static constexpr const char* kName = "Floor"; };
-template <class T, int F> struct Trunc : RoundTo<Trunc<T, F>, T, simd::kRoundZero> { static constexpr const char* kName = "Trunc"; };
-template <class T, int F> struct Rint : RoundTo<Rint<T, F>, T, simd::kRoundNearest> { static constexpr const char* kName = "Rint"; };
-template <class T, int F> struct NearbyInt : RoundTo<NearbyInt<T, F>, T, simd::kRoundNearest> {
+template <class T, Flavour F> struct Ceil : RoundTo<Ceil<T, F>, T, simd::kRoundUp> { static constexpr const char* kName = "Ceil"; };
+template <class T, Flavour F> struct Floor : RoundTo<Floor<T, F>, T, simd::kRoundDown> { static constexpr const char* kName = "Floor"; };
+template <class T, Flavour F> struct Trunc : RoundTo<Trunc<T, F>, T, simd::kRoundZero> { static constexpr const char* kName = "Trunc"; };
+template <class T, Flavour F> struct Rint : RoundTo<Rint<T, F>, T, simd::kRoundNearest> { static constexpr const char* kName = "Rint"; };
+template <class T, Flavour F> struct NearbyInt : RoundTo<NearbyInt<T, F>, T, simd::kRoundNearest> {
   static constexpr const char* kName = "NearbyInt";
 };
 
 // Ties away from zero: t = rint(|x|), plus 1 when |x| - t is exactly 0.5, with the sign of x.
-template <class T, int F> struct Round : AllLanes<Round<T, F>, Unary<T>> {
+template <class T, Flavour F> struct Round : AllLanes<Round<T, F>, Unary<T>> {
   static constexpr const char* kName = "Round";
   using typename Unary<T>::V;
   using typename Unary<T>::M;
   static M vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V ax = simd::abs_of<T>(a[0]);
     const V t = simd::round<simd::kRoundNearest>(ax);
-    const M tie = simd::cmp<_CMP_EQ_OQ>(simd::sub(ax, t), simd::splat(T(0.5)));
+    const M tie = simd::eq(simd::sub(ax, t), simd::splat(T(0.5)));
     r[0] = simd::copysign<T>(simd::select(tie, simd::add(t, simd::splat(T(1))), t), a[0]);
     return 0;
   }
@@ -44,7 +44,7 @@ template <class T> inline Reg<T> frac_of(Reg<T> x) {
   return simd::copysign<T>(simd::sub(x, simd::round<simd::kRoundZero>(x)), x);
 }
 
-template <class T, int F> struct Frac : Unary<T> {
+template <class T, Flavour F> struct Frac : Unary<T> {
   static constexpr const char* kName = "Frac";
   using typename Unary<T>::V;
   using typename Unary<T>::M;
@@ -60,7 +60,7 @@ template <class T, int F> struct Frac : Unary<T> {
 };
 
 // r1 = trunc(x), r2 = x - trunc(x) with the sign of x.
-template <class T, int F> struct Modf : VectorOp<T, Shape::v1r2, 1, 2> {
+template <class T, Flavour F> struct Modf : VectorOp<T, Shape::v1r2, 1, 2> {
   static constexpr const char* kName = "Modf";
   using V = Reg<T>;
   using M = Mask<T>;

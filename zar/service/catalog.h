@@ -4,9 +4,11 @@
 #pragma once
 #include <cstddef>
 
+#include "zar/service/shape.h"
+
 namespace nrx::zar::catalog {
 
-enum class Shape { v1, v2, vs, v1r2, lf, c2r, r2c, packI, packM, packV, unpackI, unpackM, unpackV };
+using Shape = ::nrx::zar::Shape;
 
 struct Entry {
   const char* func;        // "Exp"

@@ -14,4 +14,7 @@ inline constexpr uint32_t kInitialMode = ZAR_HA | ZAR_ERRMODE_DEFAULT;
 // the previous word.
 uint32_t set_mode(uint32_t mode);
 
+// Whether a kernel running under `mode` flushes denormal inputs and results to zero.
+inline constexpr bool flushes_denormals(uint32_t mode) { return (mode & ZAR_FTZDAZ_MASK) == ZAR_FTZDAZ_ON; }
+
 }  // namespace nrx::zar

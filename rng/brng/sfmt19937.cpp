@@ -1,0 +1,199 @@
+// SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
+// place four blocks per register. Outputs are the state words in array order.
+#include "rng/brng/entry_points.h"
+#include "rng/brng/gf2_jump.h"
+#include "rng/brng/output.h"
+#include "rng/brng/twister.h"
+#include "rng/internal.h"
+#include "simd/word32.h"
+
+namespace nrx::rng {
+namespace {
+
+constexpr int kBlocks = 156, kWords = 4 * kBlocks, kPos1 = 122;
+constexpr uint32_t kMask[4] = {0xDFFFFFEFu, 0xDDFECB7Fu, 0xBFFAFFFFu, 0xBFFFFFF6u};
+constexpr uint32_t kParity[4] = {0x00000001u, 0x00000000u, 0x00000000u, 0x13C9E684u};
+
+// pos: next word to deliver (kWords: regenerate first); generated: 0 while the array
+// still holds the seeded state, so a fresh stream regenerates before its first word.
+struct SfmtState {
+  uint32_t w[kWords];
+  uint32_t spare[4];
+  uint32_t pos, generated;
+};
+static_assert(sizeof(DruStream) + sizeof(SfmtState) == 2536);
+static_assert(offsetof(SfmtState, pos) + sizeof(DruStream) == 2528);
+
+// r = a ^ (a << 8 bits) ^ ((b >> 11) & mask) ^ (c >> 8 bits) ^ (d << 18), per block,
+// with c and d the two blocks made before r; four blocks per register. With f the
+// byte shift, g the word shift and S_k the move by k blocks (zero fill), the chain
+// r = t ^ g S1 r ^ f S2 r solves to r = t ^ g S1 t ^ f S2 t ^ (gf ^ fg) S3 t, since
+// g g = 0 (a 36-bit word shift) and S4 = 0, plus the terms of the previous register's
+// last two blocks p2, p3, written out per block so that only they wait for it.
+inline simd::IReg f(simd::IReg x) { return simd::blocks_right_bytes<1>(x); }
+inline simd::IReg g(simd::IReg x) { return simd::words_left<18>(x); }
+
+inline simd::IReg own_terms(simd::IReg a, simd::IReg b) {
+  using namespace simd;
+  const IReg zero = splat_word(0);
+  const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)),
+                         bit_and(words_right<11>(b), splat_block(kMask[0], kMask[1], kMask[2], kMask[3])));
+  const IReg t1 = blocks_carry<1>(t, zero), t2 = blocks_carry<2>(t, zero), t3 = blocks_carry<3>(t, zero);
+  return bit_xor(bit_xor(t, g(t1)), bit_xor(f(t2), bit_xor(g(f(t3)), f(g(t3)))));
+}
+
+// Blocks 0..3 receive f p2 ^ g p3, f p3 ^ gf p2, ff p2 ^ (fg ^ gf) p3 and
+// ff p3 ^ (fgf ^ gff) p2 ^ gfg p3.
+inline simd::IReg carried_terms(simd::IReg prev) {
+  using namespace simd;
+  const IReg p2 = broadcast_block<2>(prev), p3 = broadcast_block<3>(prev);
+  const IReg f2 = f(p2), f3 = f(p3), g3 = g(p3), ff2 = f(f2), gf2 = g(f2), fg3 = f(g3);
+  const IReg b0 = bit_xor(f2, g3), b1 = bit_xor(f3, gf2), b2 = bit_xor(ff2, bit_xor(fg3, g(f3)));
+  const IReg b3 = bit_xor(bit_xor(f(f3), f(gf2)), bit_xor(g(ff2), g(fg3)));
+  return select_blocks(0xF0, select_blocks(0xC0, b3, b2), select_blocks(0x0C, b1, b0));
+}
+
+// The next state in place. Block j's far block is j + 122, old for j < 34 and already
+// new from there on; the register of blocks 32..35 takes 154, 155 (old) and 0, 1 (new).
+void regenerate(uint32_t* w) {
+  using namespace simd;
+  IReg prev = load_words(w + kWords - 16);
+  for (int v = 0; v < kBlocks / 4; ++v) {
+    const int j = 4 * v, far = (j + kPos1) % kBlocks;
+    IReg b;
+    if (far + 4 <= kBlocks) {
+      b = load_words(w + 4 * far);
+    } else {
+      alignas(64) uint32_t tmp[16];
+      const int head = 4 * (kBlocks - far);
+      for (int t = 0; t < 16; ++t) tmp[t] = t < head ? w[4 * far + t] : w[t - head];
+      b = load_words(tmp);
+    }
+    prev = bit_xor(own_terms(load_words(w + 4 * j), b), carried_terms(prev));
+    store_words(w + 4 * j, prev);
+  }
+}
+
+uint32_t func1(uint32_t x) { return (x ^ (x >> 27)) * 1664525u; }
+uint32_t func2(uint32_t x) { return (x ^ (x >> 27)) * 1566083941u; }
+
+// The array initialisation: bytes 0x8B, then the key mixed over the words with lag 11
+// around the mid point 306, then period certification.
+void init_by_array(uint32_t* w, TwisterKey key) {
+  constexpr uint32_t n = kWords, lag = 11, mid = (n - lag) / 2;
+  std::memset(w, 0x8B, n * sizeof(uint32_t));
+  const uint32_t len = uint32_t(key.length);
+  uint32_t count = len + 1 > n ? len + 1 : n;
+  uint32_t r = func1(w[0] ^ w[mid] ^ w[n - 1]);
+  w[mid] += r;
+  r += len;
+  w[mid + lag] += r;
+  w[0] = r;
+  --count;
+  uint32_t i = 1, j = 0;
+  for (; j < count; ++j) {
+    r = func1(w[i] ^ w[(i + mid) % n] ^ w[(i + n - 1) % n]);
+    w[(i + mid) % n] += r;
+    r += (j < len ? key.words[j] : 0u) + i;
+    w[(i + mid + lag) % n] += r;
+    w[i] = r;
+    i = (i + 1) % n;
+  }
+  for (j = 0; j < n; ++j) {
+    r = func2(w[i] + w[(i + mid) % n] + w[(i + n - 1) % n]);
+    w[(i + mid) % n] ^= r;
+    r -= i;
+    w[(i + mid + lag) % n] ^= r;
+    w[i] = r;
+    i = (i + 1) % n;
+  }
+  uint32_t inner = 0;
+  for (int q = 0; q < 4; ++q) inner ^= w[q] & kParity[q];
+  for (int sh = 16; sh > 0; sh >>= 1) inner ^= inner >> sh;
+  if (inner & 1u) return;
+  for (int q = 0; q < 4; ++q)  // flip the lowest parity bit: the state then lies on the full period
+    if (kParity[q]) {
+      w[q] ^= kParity[q] & (~kParity[q] + 1u);
+      return;
+    }
+}
+
+SfmtState* checked(DruStream* s) {
+  SfmtState* st = state_of<SfmtState>(s);
+  if (!st->generated) st->pos = kWords;
+  return st;
+}
+
+template <class Take> void walk_words(SfmtState* st, int64_t n, Take&& take) {
+  walk<kWords>(&st->pos, n, [st] { regenerate(st->w), st->generated = 1; }, take);
+}
+
+void raw(SfmtState* st, uint32_t* out, int64_t n) {
+  walk_words(st, n, [st, out](uint32_t p, int64_t i, int64_t m) { std::memcpy(out + i, st->w + p, size_t(m) * 4); });
+}
+
+// Ascending exponents of the minimal polynomial of the one-block step.
+constexpr uint32_t kPoly[] = {
+#include "rng/brng/sfmt19937_poly.inc"
+};
+
+// The one-block step on a ring of 156 blocks whose oldest block is at head.
+struct BlockStep {
+  static constexpr int kWords = 4 * kBlocks, kStep = 4;
+  static void step(uint32_t* r, int head) {
+    auto get = [r](int blk, uint64_t& lo, uint64_t& hi) {
+      const uint32_t* x = r + 4 * (blk % kBlocks);
+      lo = x[0] | uint64_t(x[1]) << 32, hi = x[2] | uint64_t(x[3]) << 32;
+    };
+    uint64_t alo, ahi, clo, chi;
+    get(head, alo, ahi);
+    get(head + kBlocks - 2, clo, chi);
+    const uint32_t* b = r + 4 * ((head + kPos1) % kBlocks);
+    const uint32_t* d = r + 4 * ((head + kBlocks - 1) % kBlocks);
+    const uint64_t xlo = alo << 8, xhi = ahi << 8 | alo >> 56;  // a << 8 bits
+    const uint64_t ylo = clo >> 8 | chi << 56, yhi = chi >> 8;  // c >> 8 bits
+    uint32_t out[4];
+    for (int q = 0; q < 4; ++q) {
+      const uint64_t ax = q < 2 ? alo ^ xlo ^ ylo : ahi ^ xhi ^ yhi;
+      out[q] = uint32_t(ax >> (32 * (q & 1))) ^ ((b[q] >> 11) & kMask[q]) ^ (d[q] << 18);
+    }
+    std::memcpy(r + 4 * head, out, sizeof out);
+  }
+};
+
+// Below one period of the polynomial, passing over regenerated words is cheaper.
+constexpr uint64_t kPolySkipFrom = 19968;
+
+struct Sfmt19937 {
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
+    SfmtState* st = state_of<SfmtState>(s);
+    init_by_array(st->w, twister_key(n, params));
+    std::memset(st->spare, 0, sizeof st->spare);
+    st->pos = 0, st->generated = 0;
+    return DRU_OK;
+  }
+  static int32_t skip(DruStream* s, uint64_t count) {
+    SfmtState* st = checked(s);
+    if (count < kPolySkipFrom) {
+      walk_words(st, int64_t(count), [](uint32_t, int64_t, int64_t) {});
+      return DRU_OK;
+    }
+    const Target t = target(st->pos, count);
+    gf2::jump<BlockStep>(st->w, t.arrays * kBlocks, kPoly, int(sizeof kPoly / sizeof kPoly[0]));
+    st->pos = t.pos, st->generated = 1;
+    return DRU_OK;
+  }
+  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
+    SfmtState* st = checked(s);
+    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
+  }
+  static void words(DruStream* s, int64_t n, uint32_t* r) {
+    if (n > 0) raw(checked(s), r, n);
+  }
+};
+
+}  // namespace
+
+NRX_BRNG_ENTRY_POINTS(SFMT19937, Sfmt19937)
+
+}  // namespace nrx::rng
