@@ -28,15 +28,19 @@ inline constexpr double kErfInvOne = 5.8635847487551676;
 
 // The frame of a law's call: exceptions masked with nearest rounding and no flushing,
 // mode word ZAR_ERRMODE_CALLBACK and the law's callback; flags raised inside never
-// reach the caller, and everything comes back on every way out.
+// reach the caller, whose own flags stay, and everything comes back on every way out.
 class Frame {
  public:
-  explicit Frame(ZarCallBack callback) : vm_(common::kCallbackOnly, callback) { std::feclearexcept(FE_ALL_EXCEPT); }
-  ~Frame() { std::feclearexcept(FE_ALL_EXCEPT); }
+  explicit Frame(ZarCallBack callback) : vm_(common::kCallbackOnly, callback) {
+    std::fegetexceptflag(&flags_, FE_ALL_EXCEPT);
+    std::feclearexcept(FE_ALL_EXCEPT);
+  }
+  ~Frame() { std::fesetexceptflag(&flags_, FE_ALL_EXCEPT); }
   Frame(const Frame&) = delete;
   Frame& operator=(const Frame&) = delete;
 
  private:
+  std::fexcept_t flags_{};
   simd::FpState fp_{false};
   common::VmModeGuard vm_;
 };
@@ -94,7 +98,8 @@ template <class T> struct Vm {
 // Arguments every law refuses: a negative count, a missing stream or result array.
 template <class T> bool bad_call(const DruStream* s, int32_t n, const T* r) { return !s || n < 0 || (n > 0 && !r); }
 
-// -2 ln u for each u: the squared radius of the Box-Muller pair, as the square root's input.
+// rho = sqrt(-2 ln u), the Box-Muller radius. Not in place: the callback reads the
+// logarithm's argument after the kernel has written its result.
 template <class T> void radius(int32_t n, const T* u, T* rho) {
   Vm<T>::ln(n, u, rho);
   for (int32_t i = 0; i < n; ++i) rho[i] *= T(-2);

@@ -21,11 +21,11 @@ template <class T> int32_t marsaglia_tsang(DruStream* s, int32_t m, T* g, T shap
     const int32_t k = std::min(kBlock, want + want / 16 + 8);
     if (int32_t st = draw(s, 3 * k, u, T(0), T(1)); st < 0) return st;
     for (int32_t i = 0; i < k; ++i) {
-      x[i] = u[3 * i];
       v[i] = T(kTwoPi) * u[3 * i + 1];
       lu[i] = u[3 * i + 2];
+      u[i] = u[3 * i];
     }
-    radius(k, x, x);
+    radius(k, u, x);
     Vm<T>::sin(k, v, v);
     Vm<T>::ln(k, lu, lu);
     for (int32_t i = 0; i < k; ++i) {

@@ -26,13 +26,14 @@ template <class T> T* pending_pair(DruStream* s) {
   return data;
 }
 
-// Splits k interleaved pairs into radius rho = sqrt(-2 ln u1) and angle 2 pi u2.
-template <class T> void split_pairs(int32_t k, const T* u, T* rho, T* angle) {
+// Splits k interleaved pairs into radius rho = sqrt(-2 ln u1) and angle 2 pi u2; the
+// u1 values are packed into the front of u on the way.
+template <class T> void split_pairs(int32_t k, T* u, T* rho, T* angle) {
   for (int32_t i = 0; i < k; ++i) {
-    rho[i] = u[2 * i];
     angle[i] = T(kTwoPi) * u[2 * i + 1];
+    u[i] = u[2 * i];
   }
-  radius(k, rho, rho);
+  radius(k, u, rho);
 }
 
 // One variate per pair: a + sigma rho sin(angle).
@@ -56,7 +57,9 @@ template <class T> int32_t box_muller_two(DruStream* s, int32_t n, T* r, T a, T 
   alignas(64) T u[2 * kBlock], rho[kBlock], sn[kBlock], cs[kBlock];
   int32_t done = 0;
   if (n > 0 && pair[0] != T(-1)) {
-    split_pairs(1, pair, rho, sn);
+    u[0] = pair[0];
+    u[1] = pair[1];
+    split_pairs(1, u, rho, sn);
     Vm<T>::sincos(1, sn, sn, cs);
     r[done++] = a + sigma * rho[0] * cs[0];
     pair[0] = pair[1] = T(-1);
