@@ -438,8 +438,9 @@ NRX_RNG_API int32_t drudRngLaplace(int32_t method, DruStream* stream, int32_t n,
 NRX_RNG_API int32_t drusRngCauchy(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
 NRX_RNG_API int32_t drudRngCauchy(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
 /* Gamma with shape alpha, displacement a and scale beta: a + beta G.
- * Marsaglia and Tsang's method: per candidate three uniforms (a Box-Muller normal
- * x from two, the acceptance uniform from the third), accepted when
+ * Marsaglia and Tsang's method: per candidate three uniforms (a polar-method
+ * normal x from the first two, the candidate failing when (2u1 - 1, 2u2 - 1) is
+ * outside the unit disc; the acceptance uniform from the third), accepted when
  * ln u < x^2/2 + d - d v + d ln v, v = (1 + x / sqrt(9 d))^3, d = alpha - 1/3; each
  * block of up to 1,024 results draws its candidates in rounds and drops the unused
  * ones. Shape below 1 draws G(alpha + 1) and then one uniform per result for the

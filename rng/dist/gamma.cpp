@@ -10,29 +10,35 @@ namespace nrx::rng::dist {
 namespace {
 
 // m <= kBlock standard gamma variates of shape >= 1 into g. Each round draws three
-// uniforms per candidate (a Box-Muller normal from two, the acceptance test from the
-// third) and keeps the first accepted ones in order; unused candidates are dropped.
+// uniforms per candidate: a polar-method normal x from the first two (the candidate
+// fails outside the unit disc), the acceptance test from the third; the first
+// accepted candidates are kept in order and unused ones dropped. Only ln, sqrt.
 template <class T> int32_t marsaglia_tsang(DruStream* s, int32_t m, T* g, T shape) {
   const T d = shape - T(1) / T(3), c = T(1) / std::sqrt(T(9) * d);
   alignas(64) T u[3 * kBlock], x[kBlock], v[kBlock], lu[kBlock], lv[kBlock];
+  alignas(64) bool in_disc[kBlock];
   for (int32_t got = 0; got < m;) {
     const int32_t want = m - got;
-    // The squeeze accepts at least 95%: a few spare candidates avoid most second rounds.
-    const int32_t k = std::min(kBlock, want + want / 16 + 8);
+    // The disc keeps pi/4 and the squeeze at least 95%: spare candidates avoid most second rounds.
+    const int32_t k = std::min(kBlock, want + want / 3 + 16);
     if (int32_t st = draw(s, 3 * k, u, T(0), T(1)); st < 0) return st;
     for (int32_t i = 0; i < k; ++i) {
-      v[i] = T(kTwoPi) * u[3 * i + 1];
+      const T p = T(2) * u[3 * i] - T(1), q = T(2) * u[3 * i + 1] - T(1), r2 = p * p + q * q;
+      in_disc[i] = r2 > T(0) && r2 < T(1);
+      x[i] = p;
+      v[i] = in_disc[i] ? r2 : T(0.5);
       lu[i] = u[3 * i + 2];
-      u[i] = u[3 * i];
     }
-    radius(k, u, x);
-    Vm<T>::sin(k, v, v);
+    Vm<T>::ln(k, v, lv);
+    for (int32_t i = 0; i < k; ++i) lv[i] = T(-2) * lv[i] / v[i];
+    Vm<T>::sqrt(k, lv, lv);
     Vm<T>::ln(k, lu, lu);
     for (int32_t i = 0; i < k; ++i) {
-      x[i] *= v[i];
+      x[i] *= lv[i];
       const T t = T(1) + c * x[i];
-      v[i] = t > T(0) ? t * t * t : T(0);
-      lv[i] = t > T(0) ? v[i] : T(1);
+      const bool positive = in_disc[i] && t > T(0);
+      v[i] = positive ? t * t * t : T(0);
+      lv[i] = positive ? v[i] : T(1);
     }
     Vm<T>::ln(k, lv, lv);
     for (int32_t i = 0; i < k && got < m; ++i)
