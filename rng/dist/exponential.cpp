@@ -52,12 +52,7 @@ template <class T> int32_t gumbel(DruStream* s, int32_t n, T* r, T a, T beta) {
   if (bad_call(s, n, r) || bad_scale(beta)) return DRU_E_BAD_ARGUMENT;
   Frame frame(&ln_zero_any<T>);
   const int32_t st = exponential_routine(s, n, r, T(0), T(1));
-  if (st < 0) return st;
-  for (int32_t done = 0; done < n; done += kBlock) {
-    const int32_t k = std::min(kBlock, n - done);
-    Vm<T>::ln(k, r + done, r + done);
-    for (int32_t i = 0; i < k; ++i) r[done + i] = a + beta * r[done + i];
-  }
+  if (st >= 0) affine_of(&Vm<T>::ln, n, r, a, beta);
   return st;
 }
 

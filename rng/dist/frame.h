@@ -2,6 +2,7 @@
 // mode word and error callback), the uniform draws from the stream's record, and the
 // vector-math calls through the third table entry under the internal mode.
 #pragma once
+#include <algorithm>
 #include <cfenv>
 #include <cstdint>
 
@@ -104,6 +105,15 @@ template <class T> void radius(int32_t n, const T* u, T* rho) {
   Vm<T>::ln(n, u, rho);
   for (int32_t i = 0; i < n; ++i) rho[i] *= T(-2);
   Vm<T>::sqrt(n, rho, rho);
+}
+
+// r = a + beta f(r) block by block, f one of the vector functions above.
+template <class T> void affine_of(void (*f)(int32_t, const T*, T*), int32_t n, T* r, T a, T beta) {
+  for (int32_t done = 0; done < n; done += kBlock) {
+    const int32_t k = std::min(kBlock, n - done);
+    f(k, r + done, r + done);
+    for (int32_t i = 0; i < k; ++i) r[done + i] = a + beta * r[done + i];
+  }
 }
 
 }  // namespace nrx::rng::dist

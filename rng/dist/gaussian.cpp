@@ -108,12 +108,7 @@ template <class T> int32_t lognormal(int32_t method, DruStream* s, int32_t n, T*
   Frame frame(&gaussian_callback<T>);
   const int32_t normal = method == DRU_RNG_LOGNORMAL_BOX_MULLER2 ? DRU_RNG_GAUSSIAN_BOX_MULLER2 : DRU_RNG_GAUSSIAN_ICDF;
   const int32_t st = gaussian_routine(normal, s, n, r, a, sigma);
-  if (st < 0) return st;
-  for (int32_t done = 0; done < n; done += kBlock) {
-    const int32_t k = std::min(kBlock, n - done);
-    Vm<T>::exp(k, r + done, r + done);
-    for (int32_t i = 0; i < k; ++i) r[done + i] = b + beta * r[done + i];
-  }
+  if (st >= 0) affine_of(&Vm<T>::exp, n, r, b, beta);
   return st;
 }
 
