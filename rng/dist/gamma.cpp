@@ -15,18 +15,19 @@ namespace {
 // accepted candidates are kept in order and unused ones dropped. Only ln, sqrt.
 template <class T> int32_t marsaglia_tsang(DruStream* s, int32_t m, T* g, T shape) {
   const T d = shape - T(1) / T(3), c = T(1) / std::sqrt(T(9) * d);
-  alignas(64) T u[3 * kBlock], x[kBlock], v[kBlock], lu[kBlock], lv[kBlock];
-  alignas(64) bool in_disc[kBlock];
+  alignas(64) T u[3 * kBlock], x[kBlock], v[kBlock], lu[kBlock], lv[kBlock], ok[kBlock];
   for (int32_t got = 0; got < m;) {
     const int32_t want = m - got;
     // The disc keeps pi/4 and the squeeze at least 95%: spare candidates avoid most second rounds.
     const int32_t k = std::min(kBlock, want + want / 3 + 16);
     if (int32_t st = draw(s, 3 * k, u, T(0), T(1)); st < 0) return st;
+    // Flags as 0/1 values and selects keep these loops branch-free and vectorised.
     for (int32_t i = 0; i < k; ++i) {
       const T p = T(2) * u[3 * i] - T(1), q = T(2) * u[3 * i + 1] - T(1), r2 = p * p + q * q;
-      in_disc[i] = r2 > T(0) && r2 < T(1);
+      const bool in = (r2 > T(0)) & (r2 < T(1));
+      ok[i] = in ? T(1) : T(0);
       x[i] = p;
-      v[i] = in_disc[i] ? r2 : T(0.5);
+      v[i] = in ? r2 : T(0.5);
       lu[i] = u[3 * i + 2];
     }
     Vm<T>::ln(k, v, lv);
@@ -36,13 +37,19 @@ template <class T> int32_t marsaglia_tsang(DruStream* s, int32_t m, T* g, T shap
     for (int32_t i = 0; i < k; ++i) {
       x[i] *= lv[i];
       const T t = T(1) + c * x[i];
-      const bool positive = in_disc[i] && t > T(0);
+      const bool positive = (ok[i] > T(0)) & (t > T(0));
       v[i] = positive ? t * t * t : T(0);
       lv[i] = positive ? v[i] : T(1);
     }
     Vm<T>::ln(k, lv, lv);
-    for (int32_t i = 0; i < k && got < m; ++i)
-      if (v[i] > T(0) && lu[i] < T(0.5) * x[i] * x[i] + d - d * v[i] + d * lv[i]) g[got++] = d * v[i];
+    for (int32_t i = 0; i < k; ++i) {
+      const bool accept = (v[i] > T(0)) & (lu[i] < T(0.5) * x[i] * x[i] + d - d * v[i] + d * lv[i]);
+      ok[i] = accept ? d * v[i] : T(0);
+    }
+    for (int32_t i = 0; i < k && got < m; ++i) {
+      g[got] = ok[i];
+      got += ok[i] > T(0);
+    }
   }
   return DRU_OK;
 }
