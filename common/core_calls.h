@@ -1,5 +1,5 @@
 // The core service calls in the precision of T, so one algorithm body serves
-// float and double: the tridiagonal solvers and the dense factorisations and products.
+// float and double: the tridiagonal solvers, the dense factorisations and products, and the triangular multiplies.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +68,19 @@ struct Core {
                      const T* b, int32_t ldb, T beta, T* c, int32_t ldc) {
         if constexpr (kDouble) nrx_blas_xdsymm(side, uplo, &m, &n, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
         else nrx_blas_xssymm(side, uplo, &m, &n, &alpha, a, &lda, b, &ldb, &beta, c, &ldc);
+    }
+    // B := op(A) B, A triangular m x m in full (lda) or packed storage, B m x n.
+    static void trmm(const char* uplo, const char* trans, int32_t m, int32_t n, const T* a, int32_t lda, T* b,
+                     int32_t ldb) {
+        const T one = 1;
+        if constexpr (kDouble) nrx_blas4zar_dtrmm("L", uplo, trans, "N", &m, &n, &one, a, &lda, b, &ldb);
+        else nrx_blas4zar_strmm("L", uplo, trans, "N", &m, &n, &one, a, &lda, b, &ldb);
+    }
+    static void packed_trmm(const char* uplo, const char* trans, int32_t m, int32_t n, const T* ap, T* b,
+                            int32_t ldb) {
+        const T one = 1;
+        if constexpr (kDouble) nrx_blas4zar_dptrmm("L", uplo, trans, "N", &m, &n, &one, ap, b, &ldb);
+        else nrx_blas4zar_sptrmm("L", uplo, trans, "N", &m, &n, &one, ap, b, &ldb);
     }
 };
 

@@ -426,6 +426,104 @@ NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32
 NRX_RNG_API int32_t drusRngUniform(int32_t method, DruStream* stream, int32_t n, float* r, float a, float b);
 NRX_RNG_API int32_t drudRngUniform(int32_t method, DruStream* stream, int32_t n, double* r, double a, double b);
 
+/* ---- Continuous laws ---------------------------------------------------------- *
+ * dru<s|d>Rng<Law>(method, stream, n, r, parameters): n variates into r, float or
+ * double throughout. Each call masks floating-point exceptions (nearest rounding,
+ * no flushing), sets the vector-math mode word to ZAR_ERRMODE_CALLBACK with the
+ * law's own error callback, runs its vector math through the third table entry
+ * under ZAR_FTZDAZ_OFF, and restores the mode, callback and floating-point state
+ * on every return; flags raised inside do not reach the caller. Work runs in
+ * blocks of 1,024 results on the stack.
+ * Statuses: 0; DRU_E_BAD_ARGUMENT (nothing drawn) for n < 0, a null stream, r null
+ * with n > 0, an unknown method or storage code, or a parameter outside its range
+ * (sigma, beta, alpha, p, q <= 0 or not a number, v < 1, dim < 1); DRU_E_NO_MEMORY
+ * when Gaussian method 1 cannot attach its pending pair; a generator's negative
+ * status unchanged (results before it stay in r). Laws whose method selects
+ * nothing accept only 0. */
+#define DRU_RNG_GAUSSIAN_BOX_MULLER   0 /* a + sigma sqrt(-2 ln u1) sin(2 pi u2), one per pair */
+#define DRU_RNG_GAUSSIAN_BOX_MULLER2  1 /* sine and cosine variates of each pair */
+#define DRU_RNG_GAUSSIAN_ICDF         2 /* a + sqrt(2) sigma erfinv(u), u in [-1, 1) */
+#define DRU_RNG_LOGNORMAL_BOX_MULLER2 0 /* normals by Gaussian method 1 */
+#define DRU_RNG_LOGNORMAL_ICDF        1 /* normals by Gaussian method 2 */
+#define DRU_RNG_GAMMA_MARSAGLIA_TSANG 0 /* see drudRngGamma */
+#define DRU_RNG_BETA_GAMMA_RATIO      0 /* see drudRngBeta */
+/* GaussianMV storage of the lower Cholesky factor T of the covariance. */
+#define DRU_RNG_MV_FULL               0 /* dim x dim, row i holds T[i][0..i] (upper part unread) */
+#define DRU_RNG_MV_PACKED             1 /* T[j..dim-1][j] for j = 0, 1, ...: columns of the triangle */
+#define DRU_RNG_MV_DIAGONAL           2 /* the dim diagonal entries */
+/* Chunk kinds of Gaussian method 1's pending pair (u1, u2), both -1 when empty. */
+#define DRU_CHUNK_GAUSSIAN_PAIR_S     1 /* two floats */
+#define DRU_CHUNK_GAUSSIAN_PAIR_D     2 /* two doubles */
+
+/* Normal law N(a, sigma^2). Methods 0 and 1 draw two uniforms in [0, 1) per pair,
+ * method 2 one in [-1, 1). Method 1 keeps the cosine variate of an odd count's last
+ * pair in the stream (chunk DRU_CHUNK_GAUSSIAN_PAIR_*): two calls of n = 1 give what
+ * one call of n = 2 gives. ln 0 gives -744.4400719213812 (float -103.2789306640625)
+ * and erfinv(-1) -5.8635847487551676: finite tails. */
+NRX_RNG_API int32_t drusRngGaussian(int32_t method, DruStream* stream, int32_t n, float* r, float a, float sigma);
+NRX_RNG_API int32_t drudRngGaussian(int32_t method, DruStream* stream, int32_t n, double* r, double a, double sigma);
+/* b + beta exp(N(a, sigma^2)); method 0 consumes the stream as Gaussian method 1,
+ * method 1 as Gaussian method 2. beta > 0. */
+NRX_RNG_API int32_t drusRngLognormal(int32_t method, DruStream* stream, int32_t n, float* r, float a, float sigma,
+                                     float b, float beta);
+NRX_RNG_API int32_t drudRngLognormal(int32_t method, DruStream* stream, int32_t n, double* r, double a, double sigma,
+                                     double b, double beta);
+/* n vectors of dim values, each a + T z with z standard normals from Gaussian
+ * `method` (n dim of them, in order). Full storage above dimension 10 and packed
+ * storage go through the core library's triangular multiply; dim = 1 is Gaussian
+ * with mean a[0] and sigma t[0]. */
+NRX_RNG_API int32_t drusRngGaussianMV(int32_t method, DruStream* stream, int32_t n, float* r, int32_t dim,
+                                      int32_t storage, const float* a, const float* t);
+NRX_RNG_API int32_t drudRngGaussianMV(int32_t method, DruStream* stream, int32_t n, double* r, int32_t dim,
+                                      int32_t storage, const double* a, const double* t);
+/* One uniform u in [0, 1) per variate, E = -ln u (ln 0 finite as above):
+ *   Exponential  max(a, a + beta E)
+ *   Rayleigh     max(a, a + beta sqrt(E))
+ *   Weibull      max(a, a + beta E^(1/alpha)), alpha > 0
+ *   Gumbel       a + beta ln(E), E from an exponential call (the minimum-type law)
+ * Laplace draws two uniforms per variate, the first for E, the second for the
+ * sign: a + beta E when it is <= 0.5, a - beta E otherwise. Cauchy: a + beta
+ * tan(u), u in [-pi/2, pi/2). */
+NRX_RNG_API int32_t drusRngExponential(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
+NRX_RNG_API int32_t drudRngExponential(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
+NRX_RNG_API int32_t drusRngRayleigh(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
+NRX_RNG_API int32_t drudRngRayleigh(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
+NRX_RNG_API int32_t drusRngWeibull(int32_t method, DruStream* stream, int32_t n, float* r, float alpha, float a,
+                                   float beta);
+NRX_RNG_API int32_t drudRngWeibull(int32_t method, DruStream* stream, int32_t n, double* r, double alpha, double a,
+                                   double beta);
+NRX_RNG_API int32_t drusRngGumbel(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
+NRX_RNG_API int32_t drudRngGumbel(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
+NRX_RNG_API int32_t drusRngLaplace(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
+NRX_RNG_API int32_t drudRngLaplace(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
+NRX_RNG_API int32_t drusRngCauchy(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta);
+NRX_RNG_API int32_t drudRngCauchy(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta);
+/* Gamma with shape alpha, displacement a and scale beta: a + beta G.
+ * Marsaglia and Tsang's method: per candidate three uniforms (a polar-method
+ * normal x from the first two, the candidate failing when (2u1 - 1, 2u2 - 1) is
+ * outside the unit disc; the acceptance uniform from the third), accepted when
+ * ln u < x^2/2 + d - d v + d ln v, v = (1 + x / sqrt(9 d))^3, d = alpha - 1/3; each
+ * block of up to 1,024 results draws its candidates in rounds and drops the unused
+ * ones. Shape below 1 draws G(alpha + 1) and then one uniform per result for the
+ * factor u^(1/alpha). Setup is two scalars, recomputed per call (no chunk). */
+NRX_RNG_API int32_t drusRngGamma(int32_t method, DruStream* stream, int32_t n, float* r, float alpha, float a,
+                                 float beta);
+NRX_RNG_API int32_t drudRngGamma(int32_t method, DruStream* stream, int32_t n, double* r, double alpha, double a,
+                                 double beta);
+/* Chi-square with v >= 1 degrees of freedom: v = 1 or 3 sums v squared normals of
+ * Gaussian method 2; even v <= 16 is -2 ln of a product of v/2 uniforms; otherwise
+ * Gamma(0, v/2, 0, 2). Changes only the mode word and callback. */
+NRX_RNG_API int32_t drusRngChiSquare(int32_t method, DruStream* stream, int32_t n, float* r, int32_t v);
+NRX_RNG_API int32_t drudRngChiSquare(int32_t method, DruStream* stream, int32_t n, double* r, int32_t v);
+/* Beta with shapes p, q, displacement a and scale beta: a + beta X / (X + Y), X and
+ * Y gamma variates of shapes p and q (per block of up to 1,024: the X block, then
+ * the Y block, as drudRngGamma draws them), combined as 1 / (1 + exp(ln Y - ln X))
+ * so that tiny shapes do not underflow. */
+NRX_RNG_API int32_t drusRngBeta(int32_t method, DruStream* stream, int32_t n, float* r, float p, float q, float a,
+                                float beta);
+NRX_RNG_API int32_t drudRngBeta(int32_t method, DruStream* stream, int32_t n, double* r, double p, double q, double a,
+                                double beta);
+
 #ifdef __cplusplus
 }
 #endif
