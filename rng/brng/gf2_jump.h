@@ -1,7 +1,5 @@
-// Skip-ahead of the twisters by polynomial arithmetic over GF(2). With T the one-step
-// map of a generator and phi a polynomial with phi(T) = 0 (tools/twister_poly.py),
-// T^M = g(T) for g = x^M mod phi, and g(T) s is evaluated by Horner's rule: one step
-// and, for each set coefficient, one XOR of the whole state.
+// Polynomials over GF(2) for the twisters' skip-ahead: with T the one-step map of a
+// generator and phi(T) = 0 (tools/twister_poly.py), T^M = g(T) for g = x^M mod phi.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -73,30 +71,12 @@ inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m) {
   }
 }
 
-// The state array of G (G::kWords words, steps of G::kStep words kept as a ring) moved
-// on by `steps` steps. G::step(ring, head) writes the next element over the oldest, at
-// element index head. One plain step first puts the state where phi annihilates it.
-template <class G> void jump(uint32_t* array, unsigned __int128 steps, const uint32_t* exps, int count) {
-  constexpr int n = G::kWords / G::kStep;
-  if (steps == 0) return;
-  G::step(array, 0);
-  int head = 1 % n;
-  const Modulus m(exps, count);
-  Poly g;
-  power_of_x(g, steps - 1, m);
-  alignas(64) uint32_t acc[G::kWords] = {};
-  int acc_head = 0;
-  for (int i = m.degree - 1; i >= 0; --i) {
-    G::step(acc, acc_head);
-    acc_head = acc_head + 1 == n ? 0 : acc_head + 1;
-    if (!g.bit(i)) continue;
-    for (int e = 0; e < n; ++e) {
-      const int a = (acc_head + e) % n, s = (head + e) % n;
-      for (int t = 0; t < G::kStep; ++t) acc[a * G::kStep + t] ^= array[s * G::kStep + t];
-    }
-  }
-  for (int e = 0; e < n; ++e)
-    for (int t = 0; t < G::kStep; ++t) array[e * G::kStep + t] = acc[((acc_head + e) % n) * G::kStep + t];
+// A term list phi of 1 <= degree <= kMaxDegree: ascending exponents ending with degree.
+inline bool valid_terms(int32_t degree, int32_t nterms, const uint32_t* terms) {
+  if (!terms || degree < 1 || degree > kMaxDegree || nterms < 1 || int32_t(terms[nterms - 1]) != degree) return false;
+  for (int32_t k = 0; k + 1 < nterms; ++k)
+    if (terms[k] >= terms[k + 1]) return false;
+  return true;
 }
 
 }  // namespace nrx::rng::gf2

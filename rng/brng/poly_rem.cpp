@@ -5,10 +5,7 @@
 extern "C" NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32_t nterms,
                                            const uint32_t* terms) {
   using namespace nrx::rng::gf2;
-  if (!rem || !terms || degree < 1 || degree > kMaxDegree || nterms < 1 || int32_t(terms[nterms - 1]) != degree)
-    return DRU_E_BAD_ARGUMENT;
-  for (int32_t k = 0; k + 1 < nterms; ++k)
-    if (terms[k] >= terms[k + 1]) return DRU_E_BAD_ARGUMENT;
+  if (!rem || !valid_terms(degree, nterms, terms)) return DRU_E_BAD_ARGUMENT;
   Poly g;
   power_of_x(g, n, Modulus(terms, nterms));
   std::memcpy(rem, g.w, size_t(degree + 31) / 32 * 4);
