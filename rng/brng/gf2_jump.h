@@ -5,6 +5,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "simd/word32.h"
+
 namespace nrx::rng::gf2 {
 
 constexpr int kMaxDegree = 19968;
@@ -24,11 +26,10 @@ struct Modulus {
   Modulus(const uint32_t* exps, int count) : phi{}, degree(int(exps[count - 1])) {
     for (int k = 0; k < count; ++k) phi.flip(int(exps[k]));
   }
-  // p mod phi for p of degree below 2D: from the top, each set bit k >= D is cleared by
-  // adding phi x^(k - D).
-  void reduce(Poly& p) const {
+  // Bits hi down to lo (all >= D) of p cleared by adding phi x^(k - D) for each set bit k.
+  void reduce_bits(Poly& p, int hi, int lo) const {
     const int words = degree / 64 + 1;
-    for (int k = 2 * degree - 2; k >= degree; --k) {
+    for (int k = hi; k >= lo; --k) {
       if (!p.bit(k)) continue;
       const int s = k - degree, q = s >> 6, r = s & 63;
       for (int i = words; i >= 0; --i) {
@@ -40,14 +41,57 @@ struct Modulus {
   }
 };
 
-// x^e mod phi into g, left to right: square, and multiply by x where e has a one.
-inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m) {
+// Multiples of phi for clearing a byte at a time: entry b is Q_b phi x^sh, whose byte
+// `top` is b, with sh the shift that puts bit D + sh on a byte boundary.
+constexpr size_t kEntryBytes = (kMaxDegree / 8 + 2 + 63) / 64 * 64;
+constexpr size_t kByteTableBytes = 256 * kEntryBytes;
+
+struct ByteTable {
+  uint8_t* entry;  // kByteTableBytes, from the caller
+  int sh, top;
+  ByteTable(uint8_t* mem, const Modulus& m) : entry(mem), sh((8 - m.degree % 8) % 8), top((m.degree + sh) / 8) {
+    std::memset(entry, 0, kByteTableBytes);
+    auto add_shifted = [&](uint8_t* v, int s) {  // v ^= phi x^s, s < 16
+      for (int i = 0; i <= m.degree; ++i)
+        if (m.phi.bit(i)) v[(i + s) >> 3] ^= uint8_t(1u << ((i + s) & 7));
+    };
+    for (int j = 0; j < 8; ++j) {
+      uint8_t* v = at(1 << j);
+      add_shifted(v, j + sh);
+      for (int i = j - 1; i >= 0; --i)
+        if ((v[top] >> i) & 1) add_shifted(v, i + sh);
+    }
+    for (int b = 3; b < 256; ++b) {
+      const int low = b & -b;
+      if (b == low) continue;
+      std::memcpy(at(b), at(b - low), kEntryBytes);
+      simd::xor_bytes(at(b), at(low), top + 1);
+    }
+  }
+  uint8_t* at(int b) const { return entry + size_t(b) * kEntryBytes; }
+  // p mod phi for p of degree below 2D: whole bytes from the top, then the bits of the
+  // byte that straddles D one at a time.
+  void reduce(Poly& p, const Modulus& m) const {
+    auto* bytes = reinterpret_cast<uint8_t*>(p.w);
+    for (int c = (2 * m.degree - 2) / 8; c >= top; --c)
+      if (bytes[c]) simd::xor_bytes(bytes + c - top, at(bytes[c]), top + 1);
+    if (sh) m.reduce_bits(p, m.degree + sh - 1, m.degree);
+  }
+};
+
+// x^e mod phi into g, left to right: the leading bits of e while their value stays
+// below D give a single term, then square and multiply by x where e has a one.
+inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m, uint8_t* table_memory) {
   std::memset(&g, 0, sizeof g);
-  g.flip(0);
-  int top = 127;
-  while (top >= 0 && !((e >> top) & 1)) --top;
-  for (int b = top; b >= 0; --b) {
-    Poly sq{};
+  int b = 127;
+  while (b >= 0 && !((e >> b) & 1)) --b;
+  unsigned lead = 0;
+  for (; b >= 0 && 2 * lead + unsigned((e >> b) & 1) < unsigned(m.degree); --b) lead = 2 * lead + unsigned((e >> b) & 1);
+  g.flip(int(lead));
+  if (b < 0) return;
+  const ByteTable table(table_memory, m);
+  for (; b >= 0; --b) {
+    Poly sq;
     for (int i = 0; i < kPolyWords; ++i) {  // squaring spreads the bits apart
       uint64_t lo = g.w[i] & 0xFFFFFFFFu, hi = g.w[i] >> 32;
       for (uint64_t* x : {&lo, &hi}) {
@@ -61,11 +105,11 @@ inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m) {
       }
       sq.w[2 * i] = lo, sq.w[2 * i + 1] = hi;
     }
-    m.reduce(sq);
+    table.reduce(sq, m);
     if ((e >> b) & 1) {  // times x
       for (int i = 2 * kPolyWords - 1; i > 0; --i) sq.w[i] = (sq.w[i] << 1) | (sq.w[i - 1] >> 63);
       sq.w[0] <<= 1;
-      if (sq.bit(m.degree)) m.reduce(sq);
+      if (sq.bit(m.degree)) m.reduce_bits(sq, m.degree, m.degree);
     }
     std::memcpy(&g, &sq, sizeof g);
   }
