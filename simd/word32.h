@@ -48,12 +48,4 @@ inline void xor_words(uint32_t* d, const uint32_t* s, int64_t n) {
   }
 }
 
-// d[0..n) ^= s[0..n) for byte runs at any offset, 64 bytes at a time.
-inline void xor_bytes(uint8_t* d, const uint8_t* s, int64_t n) {
-  for (int64_t i = 0; i < n; i += 64) {
-    const __mmask64 m = n - i >= 64 ? ~__mmask64(0) : (__mmask64(1) << (n - i)) - 1;
-    _mm512_mask_storeu_epi8(d + i, m, bit_xor(_mm512_maskz_loadu_epi8(m, d + i), _mm512_maskz_loadu_epi8(m, s + i)));
-  }
-}
-
 }  // namespace nrx::simd

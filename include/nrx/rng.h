@@ -362,7 +362,7 @@ NRX_RNG_API void _druiVect3PowArrayMod_M2(uint32_t v[3], int32_t nwords, const u
  * of x^i; phi = sum of x^terms[k], nterms ascending exponents ending with degree
  * (1 <= degree <= 19968). When n < degree the result is the single term x^n.
  * DRU_E_BAD_ARGUMENT for a null pointer or a malformed term list; DRU_E_NO_MEMORY when
- * its work space (about 650 KB) cannot be allocated. */
+ * its 5 KB work space cannot be allocated. */
 NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32_t nterms, const uint32_t* terms);
 
 /* ---- Skip-ahead of GF(2)-linear generators ---------------------------------- */

@@ -5,16 +5,17 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "simd/word32.h"
+#include "simd/clmul.h"
 
 namespace nrx::rng::gf2 {
 
 constexpr int kMaxDegree = 19968;
 constexpr int kPolyWords = kMaxDegree / 64 + 1;
 
-// A polynomial of degree below 2 * kMaxDegree, bit i = coefficient of x^i.
+// A polynomial of degree below 2 * kMaxDegree, bit i = coefficient of x^i; the spare
+// words take the last round of a product.
 struct Poly {
-  uint64_t w[2 * kPolyWords];
+  uint64_t w[2 * kPolyWords + 16];
   bool bit(int i) const { return (w[i >> 6] >> (i & 63)) & 1; }
   void flip(int i) { w[i >> 6] ^= uint64_t(1) << (i & 63); }
 };
@@ -41,47 +42,49 @@ struct Modulus {
   }
 };
 
-// Multiples of phi for clearing a byte at a time: entry b is Q_b phi x^sh, whose byte
-// `top` is b, with sh the shift that puts bit D + sh on a byte boundary.
-constexpr size_t kEntryBytes = (kMaxDegree / 8 + 2 + 63) / 64 * 64;
-constexpr size_t kByteTableBytes = 256 * kEntryBytes;
+// 64 bits of p from bit k on (bits below 0 read as zero).
+inline uint64_t bits_from(const uint64_t* p, int k) {
+  if (k < 0) return p[0] << -k;
+  const int q = k >> 6, r = k & 63;
+  return r ? (p[q] >> r) | (p[q + 1] << (64 - r)) : p[q];
+}
 
-struct ByteTable {
-  uint8_t* entry;  // kByteTableBytes, from the caller
-  int sh, top;
-  ByteTable(uint8_t* mem, const Modulus& m) : entry(mem), sh((8 - m.degree % 8) % 8), top((m.degree + sh) / 8) {
-    std::memset(entry, 0, kByteTableBytes);
-    auto add_shifted = [&](uint8_t* v, int s) {  // v ^= phi x^s, s < 16
-      for (int i = 0; i <= m.degree; ++i)
-        if (m.phi.bit(i)) v[(i + s) >> 3] ^= uint8_t(1u << ((i + s) & 7));
-    };
-    for (int j = 0; j < 8; ++j) {
-      uint8_t* v = at(1 << j);
-      add_shifted(v, j + sh);
-      for (int i = j - 1; i >= 0; --i)
-        if ((v[top] >> i) & 1) add_shifted(v, i + sh);
-    }
-    for (int b = 3; b < 256; ++b) {
-      const int low = b & -b;
-      if (b == low) continue;
-      std::memcpy(at(b), at(b - low), kEntryBytes);
-      simd::xor_bytes(at(b), at(low), top + 1);
-    }
+// floor(x^128 / (x^64 + a)) - x^64: with it floor(w x^64 / (x^64 + a)) = w ^ hi(w mu),
+// exact over GF(2) (Barrett).
+inline uint64_t barrett(uint64_t a) {
+  unsigned __int128 r = (unsigned __int128)a << 64, q = 0;
+  for (int i = 63; i >= 0; --i)
+    if ((r >> (64 + i)) & 1) r ^= ((unsigned __int128)1 << (64 + i)) ^ ((unsigned __int128)a << i), q |= (unsigned __int128)1 << i;
+  return uint64_t(q);
+}
+
+// p mod phi a word at a time: word c >= t of p is cleared by adding Q phi x^(64c - D'),
+// phi' = phi x^sd of degree D' = 64 t, with the quotient word Q from one product;
+// the sd bits from D up to D' then by Q' phi, Q' from phi's own top 64 bits.
+struct Reducer {
+  uint64_t shifted[kPolyWords + 2];
+  int t, sd;
+  uint64_t mu, mu_tail;
+  explicit Reducer(const Modulus& m) : shifted{}, t((m.degree + 63) / 64), sd(64 * t - m.degree) {
+    for (int i = 0; i <= m.degree; ++i)
+      if (m.phi.bit(i)) shifted[(i + sd) >> 6] |= uint64_t(1) << ((i + sd) & 63);
+    mu = barrett(shifted[t - 1]);
+    mu_tail = barrett(bits_from(m.phi.w, m.degree - 64));
   }
-  uint8_t* at(int b) const { return entry + size_t(b) * kEntryBytes; }
-  // p mod phi for p of degree below 2D: whole bytes from the top, then the bits of the
-  // byte that straddles D one at a time.
   void reduce(Poly& p, const Modulus& m) const {
-    auto* bytes = reinterpret_cast<uint8_t*>(p.w);
-    for (int c = (2 * m.degree - 2) / 8; c >= top; --c)
-      if (bytes[c]) simd::xor_bytes(bytes + c - top, at(bytes[c]), top + 1);
-    if (sh) m.reduce_bits(p, m.degree + sh - 1, m.degree);
+    for (int c = (2 * m.degree - 2) / 64; c >= t; --c) {
+      const uint64_t w = p.w[c];
+      if (w) simd::clmul_accumulate(p.w + c - t, w ^ simd::clmul_hi(w, mu), shifted, t + 1);
+    }
+    if (!sd) return;
+    const uint64_t w = bits_from(p.w, m.degree);
+    if (w) simd::clmul_accumulate(p.w, w ^ simd::clmul_hi(w, mu_tail), m.phi.w, m.degree / 64 + 1);
   }
 };
 
 // x^e mod phi into g, left to right: the leading bits of e while their value stays
 // below D give a single term, then square and multiply by x where e has a one.
-inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m, uint8_t* table_memory) {
+inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m) {
   std::memset(&g, 0, sizeof g);
   int b = 127;
   while (b >= 0 && !((e >> b) & 1)) --b;
@@ -89,9 +92,9 @@ inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m, uint8_t* 
   for (; b >= 0 && 2 * lead + unsigned((e >> b) & 1) < unsigned(m.degree); --b) lead = 2 * lead + unsigned((e >> b) & 1);
   g.flip(int(lead));
   if (b < 0) return;
-  const ByteTable table(table_memory, m);
+  const Reducer reducer(m);
   for (; b >= 0; --b) {
-    Poly sq;
+    Poly sq{};
     for (int i = 0; i < kPolyWords; ++i) {  // squaring spreads the bits apart
       uint64_t lo = g.w[i] & 0xFFFFFFFFu, hi = g.w[i] >> 32;
       for (uint64_t* x : {&lo, &hi}) {
@@ -105,7 +108,7 @@ inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m, uint8_t* 
       }
       sq.w[2 * i] = lo, sq.w[2 * i + 1] = hi;
     }
-    table.reduce(sq, m);
+    reducer.reduce(sq, m);
     if ((e >> b) & 1) {  // times x
       for (int i = 2 * kPolyWords - 1; i > 0; --i) sq.w[i] = (sq.w[i] << 1) | (sq.w[i - 1] >> 63);
       sq.w[0] <<= 1;

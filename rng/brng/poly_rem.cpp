@@ -8,12 +8,9 @@ extern "C" NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t de
   using namespace nrx::rng::gf2;
   if (!rem || !valid_terms(degree, nterms, terms)) return DRU_E_BAD_ARGUMENT;
   auto* g = static_cast<Poly*>(nrx_serv_allocate(sizeof(Poly), 128));
-  auto* table = static_cast<uint8_t*>(nrx_serv_allocate(kByteTableBytes, 128));
-  if (g && table) {
-    power_of_x(*g, n, Modulus(terms, nterms), table);
-    std::memcpy(rem, g->w, size_t(degree + 31) / 32 * 4);
-  }
-  nrx_serv_deallocate(table);
+  if (!g) return DRU_E_NO_MEMORY;
+  power_of_x(*g, n, Modulus(terms, nterms));
+  std::memcpy(rem, g->w, size_t(degree + 31) / 32 * 4);
   nrx_serv_deallocate(g);
-  return g && table ? DRU_OK : DRU_E_NO_MEMORY;
+  return DRU_OK;
 }

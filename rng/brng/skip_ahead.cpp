@@ -31,9 +31,7 @@ int32_t skip(DruStream* stream, const Callbacks& cb, uint64_t n, int32_t words, 
   const int entries = 1 << width;  // entry 0 holds the accumulator
   auto* blocks = static_cast<unsigned char*>(nrx_serv_allocate(stride * size_t(entries), 128));
   auto* poly = static_cast<gf2::Poly*>(nrx_serv_allocate(sizeof(gf2::Poly), 128));
-  auto* table = static_cast<uint8_t*>(nrx_serv_allocate(gf2::kByteTableBytes, 128));
-  if (!blocks || !poly || !table) {
-    nrx_serv_deallocate(table);
+  if (!blocks || !poly) {
     nrx_serv_deallocate(poly);
     nrx_serv_deallocate(blocks);
     return DRU_E_NO_MEMORY;
@@ -42,7 +40,7 @@ int32_t skip(DruStream* stream, const Callbacks& cb, uint64_t n, int32_t words, 
   cb.load(at(1), stream);
   const bool discard = int64_t(degree) < 32 * int64_t(words);  // bits one step forgets
   if (discard) cb.step(at(1));
-  gf2::power_of_x(*poly, n - (discard ? 1 : 0), gf2::Modulus(terms, nterms), table);
+  gf2::power_of_x(*poly, n - (discard ? 1 : 0), gf2::Modulus(terms, nterms));
   for (int j = 1; j < width; ++j) {
     cb.copy(at(1 << j), at(1 << (j - 1)));
     cb.step(at(1 << j));
@@ -72,7 +70,6 @@ int32_t skip(DruStream* stream, const Callbacks& cb, uint64_t n, int32_t words, 
   }
   if (!started) cb.clear(at(0));
   cb.store(stream, at(0));
-  nrx_serv_deallocate(table);
   nrx_serv_deallocate(poly);
   nrx_serv_deallocate(blocks);
   return DRU_OK;
