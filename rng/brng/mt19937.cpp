@@ -1,7 +1,6 @@
 // MT19937: the 624-word Mersenne twister. The state is regenerated in place sixteen
 // words per register; outputs are the tempered words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"

@@ -1,7 +1,6 @@
 // SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
 // place four blocks per register. Outputs are the state words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"
