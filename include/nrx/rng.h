@@ -366,7 +366,7 @@ NRX_RNG_API void _druiVect3PowArrayMod_M2(uint32_t v[3], int32_t nwords, const u
 NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32_t nterms, const uint32_t* terms);
 
 /* ---- Skip-ahead of GF(2)-linear generators ---------------------------------- */
-/* The generator-specific operations of the two skip-ahead helpers below. A working
+/* The per-generator operations of the two skip-ahead helpers below. A working
  * state is a block of stream_size bytes (128-byte aligned) that the helpers allocate
  * and the callbacks alone interpret; the twisters keep the stream's layout and use
  * its position word as the head of a ring of state elements. */
