@@ -40,4 +40,12 @@ template <int K> inline IReg broadcast_block(IReg a) {
 // The 128-bit blocks of yes where bit 2k and 2k + 1 of m are set, of no elsewhere.
 inline IReg select_blocks(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
 
+// d[0..n) ^= s[0..n), sixteen words at a time (any alignment).
+inline void xor_words(uint32_t* d, const uint32_t* s, int64_t n) {
+  for (int64_t i = 0; i < n; i += 16) {
+    const Mask16 m = first_words(n - i);
+    store_words(d + i, m, bit_xor(load_words(d + i, m), load_words(s + i, m)));
+  }
+}
+
 }  // namespace nrx::simd

@@ -22,9 +22,13 @@ lib._druNewStreamEx.argtypes = [C.POINTER(C.c_void_p), C.c_int32, C.c_int32, C.P
 
 
 def best(fn):
+    return best_of(fn, REPS)
+
+
+def best_of(fn, reps):
     fn()
     t = []
-    for _ in range(REPS):
+    for _ in range(reps):
         t0 = time.perf_counter()
         fn()
         t.append(time.perf_counter() - t0)
@@ -106,6 +110,19 @@ if os.path.exists("/usr/include/Random123/philox.h") and shutil.which("g++"):
         t = float(subprocess.run([exe, str(N)], capture_output=True, text=True, check=True).stdout.split()[0])
         row("Random123 Philox4x32-10 integer (g++ -O3)", t, 4)
 
+# Skip-ahead of the twisters (ms per call) beside numpy's MT19937.jumped(), which
+# moves 2^128 steps by the same polynomial method.
+lib._druSkipAheadStream.argtypes = [C.c_void_p, C.c_uint64]
+skips = []
+for name, brng in (("MT19937", 0x800000), ("SFMT19937", 0xD00000)):
+    s = C.c_void_p()
+    seed = (C.c_uint32 * 1)(12345)
+    assert lib._druNewStreamEx(C.byref(s), brng, 1, seed) == 0
+    for label, n in (("2^40", 2**40), ("2^64 - 1", 2**64 - 1), ("19968", 19968)):
+        skips.append(("nrx %s skip %s" % (name, label), best_of(lambda: lib._druSkipAheadStream(s, n), 20)))
+numpy_mt = np.random.MT19937(1)
+skips.append(("numpy MT19937.jumped() (2^128)", best_of(lambda: numpy_mt.jumped(), 20)))
+
 print("%-45s %10s %8s" % ("generator (n = %d)" % N, "ns/value", "GB/s"))
 for name, ns, gbs in rows:
     print("%-45s %10.3f %8.2f" % (name, ns, gbs))
@@ -119,3 +136,10 @@ for mine, theirs in (("nrx MT19937 integer", "numpy MT19937 random_raw (uint64)"
                      ("nrx SFMT19937 double", "nrx MT19937 double")):
     if mine in ns and theirs in ns:
         print("%-22s is %6.2fx as fast as %s" % (mine, ns[theirs] / ns[mine], theirs))
+
+print("%-45s %10s" % ("skip-ahead", "ms"))
+for name, sec in skips:
+    print("%-45s %10.3f" % (name, sec * 1e3))
+sk = dict(skips)
+for mine in ("nrx MT19937 skip 2^64 - 1", "nrx SFMT19937 skip 2^64 - 1"):
+    print("%-27s is %6.2fx as fast as numpy MT19937.jumped()" % (mine, sk["numpy MT19937.jumped() (2^128)"] / sk[mine]))

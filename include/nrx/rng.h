@@ -415,8 +415,41 @@ NRX_RNG_API void _druiVect3PowArrayMod_M2(uint32_t v[3], int32_t nwords, const u
 /* rem = x^n mod phi as (degree + 31) / 32 words, bit i of the vector the coefficient
  * of x^i; phi = sum of x^terms[k], nterms ascending exponents ending with degree
  * (1 <= degree <= 19968). When n < degree the result is the single term x^n.
- * DRU_E_BAD_ARGUMENT for a null pointer or a malformed term list. */
+ * DRU_E_BAD_ARGUMENT for a null pointer or a malformed term list; DRU_E_NO_MEMORY when
+ * its 5 KB work space cannot be allocated. */
 NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32_t nterms, const uint32_t* terms);
+
+/* ---- Skip-ahead of GF(2)-linear generators ---------------------------------- */
+/* The per-generator operations of the two skip-ahead helpers below. A working
+ * state is a block of stream_size bytes (128-byte aligned) that the helpers allocate
+ * and the callbacks alone interpret; the twisters keep the stream's layout and use
+ * its position word as the head of a ring of state elements. */
+typedef void (*DruSkipLoadFn)(void* work, const DruStream* stream); /* the stream's state into work */
+typedef void (*DruSkipStoreFn)(DruStream* stream, const void* work); /* work back into the stream */
+typedef void (*DruSkipClearFn)(void* work);                          /* the zero state */
+typedef void (*DruSkipCopyFn)(void* dst, const void* src);           /* dst = src */
+typedef void (*DruSkipStepFn)(void* work);                           /* work = T work, one step */
+typedef void (*DruSkipAddFn)(void* dst, const void* src);            /* dst = dst XOR src */
+
+/* The stream's state replaced by its state n steps of T later: g = x^n mod phi, phi =
+ * sum of x^terms[k] (nterms ascending exponents ending with degree, 1 <= degree <=
+ * 19968, phi(T) = 0 on the states reached after one step), and state' = sum g_i T^i
+ * state. When 32 * words > degree the state carries bits that one step discards (the
+ * low 31 bits of MT19937's oldest word): one plain step is taken first. Horner steps
+ * once per coefficient from the highest and adds the state for each one; the
+ * sliding-window variant takes windows of 8 coefficients and adds one of 256
+ * precomputed combinations h(T) state per window. Working states come from
+ * nrx_serv_allocate and are freed before return. DRU_OK; DRU_E_BAD_ARGUMENT for a null
+ * pointer, words < 1, stream_size < 16 + 4 * words, degree > 32 * words or a malformed
+ * term list; DRU_E_NO_MEMORY when an allocation fails (the stream is then unchanged). */
+NRX_RNG_API int32_t _dru_SkipAheadHorner(DruStream* stream, DruSkipLoadFn load, DruSkipStoreFn store,
+                                         DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
+                                         DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
+                                         int32_t stream_size, int32_t nterms, const uint32_t* terms);
+NRX_RNG_API int32_t _dru_SkipAheadSWin(DruStream* stream, DruSkipLoadFn load, DruSkipStoreFn store,
+                                       DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
+                                       DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
+                                       int32_t stream_size, int32_t nterms, const uint32_t* terms);
 
 /* ---- Uniform law ------------------------------------------------------------ */
 /* n variates in [a, b) from any stream through its GenS / GenD; with

@@ -1,8 +1,8 @@
 // MT19937: the 624-word Mersenne twister. The state is regenerated in place sixteen
 // words per register; outputs are the tempered words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
+#include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
 #include "simd/word32.h"
@@ -66,12 +66,18 @@ constexpr uint32_t kPoly[] = {
 
 // The one-word step on a ring of 624 words whose oldest word is at head.
 struct WordStep {
-  static constexpr int kWords = kN, kStep = 1;
+  using State = MtState;
+  static constexpr int kElems = kN, kStep = 1;
+  template <class S> static auto words(S* st) { return st->mt; }
+  template <class S> static auto head(S* st) { return &st->pos; }
   static void step(uint32_t* r, int head) {
-    const uint32_t y = (r[head] & kUpper) | (r[(head + 1) % kN] & kLower);
-    r[head] = r[(head + kM) % kN] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+    const int next = head + 1 == kN ? 0 : head + 1, far = head + kM < kN ? head + kM : head + kM - kN;
+    const uint32_t y = (r[head] & kUpper) | (r[next] & kLower);
+    r[head] = r[far] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
   }
 };
+using Ring = SkipRing<WordStep>;
+constexpr int32_t kPolyTerms = int32_t(sizeof kPoly / sizeof kPoly[0]);
 
 // Below 2^23 words passing over regenerated words is cheaper than the polynomial.
 constexpr uint64_t kPolySkipFrom = uint64_t(1) << 23;
@@ -91,7 +97,13 @@ struct Mt19937 {
       return DRU_OK;
     }
     const Target t = target(st->pos, count);
-    gf2::jump<WordStep>(st->mt, t.arrays * kN, kPoly, int(sizeof kPoly / sizeof kPoly[0]));
+    // Near 2^64 words the steps can pass 2^64: the last array is then regenerated here.
+    const bool last = t.arrays * kN > ~uint64_t(0);
+    const int32_t status = _dru_SkipAheadSWin(s, Ring::load, Ring::store, Ring::clear, Ring::copy, Ring::step,
+                                              Ring::add, uint64_t((t.arrays - last) * kN), kN, 19937,
+                                              int32_t(sizeof(DruStream) + sizeof(MtState)), kPolyTerms, kPoly);
+    if (status != DRU_OK) return status;
+    if (last) regenerate(st->mt);
     st->pos = t.pos;
     return DRU_OK;
   }

@@ -1,8 +1,8 @@
 // SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
 // place four blocks per register. Outputs are the state words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/gf2_jump.h"
 #include "rng/brng/output.h"
+#include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
 #include "simd/word32.h"
@@ -132,14 +132,17 @@ void raw(SfmtState* st, uint32_t* out, int64_t n) {
   walk_words(st, n, [st, out](uint32_t p, int64_t i, int64_t m) { std::memcpy(out + i, st->w + p, size_t(m) * 4); });
 }
 
-// Ascending exponents of the minimal polynomial of the one-block step.
+// Ascending exponents of the characteristic polynomial of the one-block step.
 constexpr uint32_t kPoly[] = {
 #include "rng/brng/sfmt19937_poly.inc"
 };
 
 // The one-block step on a ring of 156 blocks whose oldest block is at head.
 struct BlockStep {
-  static constexpr int kWords = 4 * kBlocks, kStep = 4;
+  using State = SfmtState;
+  static constexpr int kElems = kBlocks, kStep = 4;
+  template <class S> static auto words(S* st) { return st->w; }
+  template <class S> static auto head(S* st) { return &st->pos; }
   static void step(uint32_t* r, int head) {
     auto get = [r](int blk, uint64_t& lo, uint64_t& hi) {
       const uint32_t* x = r + 4 * (blk % kBlocks);
@@ -161,8 +164,11 @@ struct BlockStep {
   }
 };
 
-// Below one period of the polynomial, passing over regenerated words is cheaper.
-constexpr uint64_t kPolySkipFrom = 19968;
+using Ring = SkipRing<BlockStep>;
+constexpr int32_t kPolyTerms = int32_t(sizeof kPoly / sizeof kPoly[0]);
+
+// From the degree on x^M mod phi is no longer a single term: the sliding window pays.
+constexpr uint64_t kWindowFrom = 19968;
 
 struct Sfmt19937 {
   static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
@@ -174,12 +180,16 @@ struct Sfmt19937 {
   }
   static int32_t skip(DruStream* s, uint64_t count) {
     SfmtState* st = checked(s);
-    if (count < kPolySkipFrom) {
-      walk_words(st, int64_t(count), [](uint32_t, int64_t, int64_t) {});
+    const Target t = target(st->pos, count);
+    if (t.arrays == 0) {  // within the current array
+      st->pos = t.pos;
       return DRU_OK;
     }
-    const Target t = target(st->pos, count);
-    gf2::jump<BlockStep>(st->w, t.arrays * kBlocks, kPoly, int(sizeof kPoly / sizeof kPoly[0]));
+    const auto helper = count >= kWindowFrom ? _dru_SkipAheadSWin : _dru_SkipAheadHorner;
+    const int32_t status = helper(s, Ring::load, Ring::store, Ring::clear, Ring::copy, Ring::step, Ring::add,
+                                  uint64_t(t.arrays * kBlocks), kWords, 19968,
+                                  int32_t(sizeof(DruStream) + sizeof(SfmtState)), kPolyTerms, kPoly);
+    if (status != DRU_OK) return status;
     st->pos = t.pos, st->generated = 1;
     return DRU_OK;
   }

@@ -121,3 +121,39 @@ TEST(AllocationFailure, EveryRequestRefusedCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Guards against: a skip-ahead that writes the stream before all its work space is
+// granted, or leaks it when a later request fails.
+TEST(AllocationFailure, TwisterSkipAheadLeavesTheStreamUnchanged) {
+  const struct {
+    const char* what;
+    int32_t brng;
+    uint64_t n;
+  } rows[] = {
+      {"MT19937 sliding window", DRU_BRNG_MT19937, uint64_t(1) << 40},
+      {"SFMT19937 sliding window", DRU_BRNG_SFMT19937, uint64_t(1) << 40},
+      {"SFMT19937 Horner", DRU_BRNG_SFMT19937, 5000},
+  };
+  constexpr int kRequests = 2;  // the working states, the polynomial
+  for (const auto& r : rows)
+    for (int k = 0; k <= kRequests; ++k) {
+      Stream s(gen(r.brng));
+      s.ints(10);
+      const auto before = s.image();
+      const long live = g_live;
+      g_fail_in = k;
+      const int32_t st = _druSkipAheadStream(s.s, r.n);
+      g_fail_in = -1;
+      EXPECT_EQ(g_live, live) << r.what << " leaked at request " << k;
+      if (k == kRequests) {
+        EXPECT_EQ(st, 0) << r.what;
+        continue;
+      }
+      EXPECT_EQ(st, DRU_E_NO_MEMORY) << r.what << ", request " << k;
+      EXPECT_EQ(s.image(), before) << r.what << ", request " << k;
+    }
+}
+
+}  // namespace

@@ -11,8 +11,9 @@
 
 Integer outputs in calls of odd sizes across block boundaries, real outputs
 a + (b - a) u 2^-32 evaluated as written, skip-ahead on both sides of the switch to
-the polynomial jump, and _druPolyRem against Python's big-integer arithmetic over
-GF(2). Usage: twister_oracle.py LIBRARY"""
+the polynomial jump and far out, composed skips, the carried polynomials as
+annihilators of the oracle sequences, and _druPolyRem against Python's big-integer
+arithmetic over GF(2). Usage: twister_oracle.py LIBRARY"""
 import ctypes as C
 import os
 import re
@@ -220,6 +221,38 @@ for pre, skip in ((0, 2**23 - 1), (0, 2**23), (5, 2**23), (624, 2**23 + 619), (0
     check(ints(s, "MT19937", [3, 700]) == mt_numpy_at([7, 8], pre + skip, 703), "MT19937 after %d + skip %d" % (pre, skip))
     lib._druDeleteStream(C.byref(s))
 
+# Both twisters at the helpers' switch points and far out, against the library's own
+# generation (itself checked above): skip N, or generate and discard N words.
+def discard(s, name, n):
+    f = getattr(lib, "_druiBRng" + name)
+    buf = (C.c_uint32 * (1 << 22))()
+    while n > 0:
+        step = min(n, 1 << 22)
+        f(s, step, buf)
+        n -= step
+
+
+for name, brng in (("MT19937", 0x800000), ("SFMT19937", 0xD00000)):
+    for pre, skip in ((0, 19967), (0, 19968), (3, 19968), (0, 2**23 - 1), (7, 2**23), (0, 10**8)):
+        jumped, walked = stream(brng, [0x5EED, 42]), stream(brng, [0x5EED, 42])
+        ints(jumped, name, [pre] if pre else [])
+        check(lib._druSkipAheadStream(jumped, skip) == 0, "%s skip status" % name)
+        discard(walked, name, pre + skip)
+        check(ints(jumped, name, [1000]) == ints(walked, name, [1000]), "%s after %d + skip %d" % (name, pre, skip))
+        lib._druDeleteStream(C.byref(jumped))
+        lib._druDeleteStream(C.byref(walked))
+
+# Far skips compose: a then b lands where a + b does, up to the edge of 64 bits.
+for name, brng in (("MT19937", 0x800000), ("SFMT19937", 0xD00000)):
+    for a, b in ((2**40, 2**40), (10**15 + 3, 2**50 - 1), (2**62, 2**62 + 2**61 + 12345), (2**63 - 1, 2**63)):
+        one, two = stream(brng, [9]), stream(brng, [9])
+        check(lib._druSkipAheadStream(one, a) == 0 and lib._druSkipAheadStream(one, b) == 0, "%s skip status" % name)
+        check(lib._druSkipAheadStream(two, a + b) == 0, "%s skip status" % name)
+        check(ints(one, name, [700]) == ints(two, name, [700]), "%s skip %d then %d against %d" % (name, a, b, a + b))
+        lib._druDeleteStream(C.byref(one))
+        lib._druDeleteStream(C.byref(two))
+
+
 # _druPolyRem against Python's big-integer polynomial arithmetic over GF(2).
 def poly_terms(stem):
     here = os.path.dirname(os.path.abspath(__file__))
@@ -248,9 +281,11 @@ def gf2_powmod_x(n, phi, degree):
 
 
 lib._druPolyRem.argtypes = [C.POINTER(C.c_uint32), C.c_uint64, C.c_int32, C.c_int32, C.POINTER(C.c_uint32)]
-for stem, powers in (("mt19937", (0, 5, 19936, 19937, 19938, 2**23, 2**64 - 1)), ("sfmt19937", (19964, 19966, 2**40 + 3))):
+for stem, powers in (("mt19937", (0, 5, 19936, 19937, 19938, 2**23, 2**64 - 1)),
+                     ("sfmt19937", (19967, 19968, 19969, 39935, 2**40 + 3, 2**64 - 1))):
     terms = poly_terms(stem)
     degree = terms[-1]
+    check(len(terms) == {"mt19937": 135, "sfmt19937": 6711}[stem], "%s: %d terms" % (stem, len(terms)))
     phi = sum(1 << e for e in terms)
     t = (C.c_uint32 * len(terms))(*terms)
     for n in powers:
@@ -258,6 +293,19 @@ for stem, powers in (("mt19937", (0, 5, 19936, 19937, 19938, 2**23, 2**64 - 1)),
         check(lib._druPolyRem(rem, n, degree, len(terms), t) == 0, "PolyRem status")
         got = sum(int(w) << (32 * i) for i, w in enumerate(rem))
         check(got == gf2_powmod_x(n, phi, degree), "PolyRem %s x^%d" % (stem, n))
+# The carried polynomials annihilate the oracles' sequences: sum over the terms e of
+# element k + e is zero (128-bit blocks of the scalar SFMT, numpy's MT19937 words).
+sfmt_words = sfmt_outputs(sfmt_init_by_array([3, 1, 4]), 4 * (19968 + 8))
+blocks = [blk(sfmt_words, i) for i in range(19968 + 8)]
+mt_words = mt_numpy([3, 1, 4], 19937 + 8)
+for stem, seq in (("sfmt19937", blocks), ("mt19937", mt_words)):
+    terms = poly_terms(stem)
+    for k in range(8):
+        acc = 0
+        for e in terms:
+            acc ^= seq[k + e]
+        check(acc == 0, "%s polynomial does not annihilate the sequence at %d" % (stem, k))
+
 rem = (C.c_uint32 * 1)()
 for bad in ([3, 1, 5], [0, 4]):  # not ascending; not ending with the degree
     check(lib._druPolyRem(rem, 9, 5, len(bad), (C.c_uint32 * len(bad))(*bad)) == -3, "PolyRem accepted %r" % bad)
