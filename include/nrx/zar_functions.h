@@ -2166,6 +2166,9 @@ NRX_ZAR_API void zardAtan2piI(int32_t n, const double* a, int32_t inca, const do
  *     s: 0 -0x1p-149 -> 0x1p-149
  *     d flushing: 1e-310 -1e-310 -> 0
  *     d flushing: 0x1p-1000 0 -> 0x1p-1000
+ *     s: nan 0 -> nan
+ *     s: -0 nan -> nan
+ *     d: nan -0 -> nan
  *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sHypot_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sHypot_ctab[3];
