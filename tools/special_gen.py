@@ -18,21 +18,11 @@ import struct
 
 import mpmath as mp
 
+from explog_gen import bits_d, bits_f, to_f
+
 mp.mp.prec = 160
 
 SHIFT = mp.mpf(1.5)  # x + 3/2 selects the interval
-
-
-def bits_d(x):
-    return struct.unpack("<Q", struct.pack("<d", float(x)))[0]
-
-
-def bits_f(x):
-    return struct.unpack("<I", struct.pack("<f", float(x)))[0]
-
-
-def to_f(x):
-    return struct.unpack("<f", struct.pack("<f", float(x)))[0]
 
 
 def rnd(x, is_float):
@@ -118,6 +108,46 @@ def tail_set(is_float, target, last):
     raise RuntimeError("no degree meets the target")
 
 
+def erf_set(is_float, target, last):
+    """erf(x) = c0 + c0_lo + c1 t + ... on the intervals of x + 1/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4)),
+    e = 0..2, from x = 3/4; entry (12 + 4e + j) mod 16 (the exponent bias is 3 mod 4). Absolute error."""
+    k = mp.mpf(0.5)
+    for degree in range(4, 24):
+        rows, worst = [None] * 16, mp.mpf(0)
+        for e in range(0, 3):
+            for j in range(4):
+                a = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - k
+                b = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - k
+                if b <= mp.mpf(0.75):
+                    continue
+                a = max(a, mp.mpf(0.75))
+                c = rnd((a + b) / 2, is_float)
+                w = (b - a) * mp.mpf(2) ** -10
+                p = cheb_monomial(mp.erf, a - w, min(b, last) + w, c, degree)
+                hi = rnd(p[0], is_float)
+                lo = rnd(p[0] - hi, is_float)
+                q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
+                for i in range(65):
+                    x = a - w + (min(b, last) - a + 2 * w) * i / 64
+                    worst = max(worst, abs(horner(q, x - c) - mp.erf(x)))
+                rows[(12 + 4 * e + j) % 16] = (c, hi, lo, [rnd(v, is_float) for v in p[1:]])
+        if worst <= target:
+            filler = next(r for r in rows if r)
+            return degree, [r or filler for r in rows], worst
+    raise RuntimeError("no degree meets the target")
+
+
+def emit_rows(name, rows, deg, is_float, comment):
+    ctype = "uint32_t" if is_float else "uint64_t"
+    fmt = (lambda v: "0x%08Xu" % bits_f(v)) if is_float else (lambda v: "0x%016Xull" % bits_d(v))
+    cols = [[r[0] for r in rows], [r[1] for r in rows], [r[2] for r in rows]]
+    cols += [[r[3][k] for r in rows] for k in range(deg)]
+    names = ["centre", "c0", "c0_lo"] + ["c%d" % (k + 1) for k in range(deg)]
+    body = ["    {" + ", ".join(fmt(v) for v in col) + "},  // " + nm for nm, col in zip(names, cols)]
+    return "// %s\nalignas(64) inline constexpr %s %s[%d][16] = {\n%s\n};\n" % (
+        comment, ctype, name, len(cols), "\n".join(body))
+
+
 def direct_set(is_float, target):
     """Q with erf(x) = x (c1 + z Q(z)), z = x^2 <= 1."""
     c1 = 2 / mp.sqrt(mp.pi)
@@ -181,18 +211,13 @@ def main():
                             "erf(x) = x (c1 + c1_lo + z Q(z)), z = x^2 <= 1: Q (degree %d, "
                             "relative error %.3g)" % (deg, float(worst))))
             deg, rows, worst = tail_set(is_float, tt, last)
-            comment = "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 intervals"
-            out.append("// %s: degree %d, relative error %.3g" % (comment, deg, float(worst)))
-            ctype = "uint32_t" if is_float else "uint64_t"
-            fmt = (lambda v: "0x%08Xu" % bits_f(v)) if is_float else (lambda v: "0x%016Xull" % bits_d(v))
-            cols = [[r[0] for r in rows], [r[1] for r in rows], [r[2] for r in rows]]
-            cols += [[r[3][k] for r in rows] for k in range(deg)]
-            names = ["centre", "c0", "c0_lo"] + ["c%d" % (k + 1) for k in range(deg)]
-            body = []
-            for name, col in zip(names, cols):
-                body.append("    {" + ", ".join(fmt(v) for v in col) + "},  // " + name)
-            out.append("alignas(64) inline constexpr %s kErfcTail%s_%s[%d][16] = {\n%s\n};\n" %
-                       (ctype, sfx, t, len(cols), "\n".join(body)))
+            out.append(emit_rows("kErfcTail%s_%s" % (sfx, t), rows, deg, is_float,
+                                 "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 "
+                                 "intervals: degree %d, relative error %.3g" % (deg, float(worst))))
+            deg, rows, worst = erf_set(is_float, dt * (0.5 if sfx == "HA" else 2), 4.0 if is_float else 6.0)
+            out.append(emit_rows("kErfMid%s_%s" % (sfx, t), rows, deg, is_float,
+                                 "erf(x) = c0 + c0_lo + c1 t + ... (t = x - centre) from x = 3/4: degree %d, "
+                                 "absolute error %.3g" % (deg, float(worst))))
         tiny = mp.mpf(2) ** (-126 if is_float else -1022)
         least = mp.mpf(2) ** (-149 if is_float else -1074)
         hi = 12 if is_float else 28

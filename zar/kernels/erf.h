@@ -1,7 +1,8 @@
 // Error-function family: Erf, Erfc, CdfNorm (float and double, one algorithm).
 //
 // Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
-// z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Elsewhere erfc(x) = e^(-x^2) g(x):
+// z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
+// one of 10 intervals picked by the leading bits of |x| + 1/2. Elsewhere erfc(x) = e^(-x^2) g(x):
 // x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
 // polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
 // tools/special_gen.py). The scale 2^k is applied last, so results in the subnormal range
@@ -23,23 +24,28 @@ template <class T, int F> struct ErfData;
 template <> struct ErfData<double, kHA> {
   static constexpr const auto& near = special::kErfNearHA_d;
   static constexpr const auto& tail = special::kErfcTailHA_d;
+  static constexpr const auto& mid = special::kErfMidHA_d;
 };
 template <> struct ErfData<double, kLA> {
   static constexpr const auto& near = special::kErfNearLA_d;
   static constexpr const auto& tail = special::kErfcTailLA_d;
+  static constexpr const auto& mid = special::kErfMidLA_d;
 };
 template <> struct ErfData<double, kEP> {
   static constexpr const auto& near = special::kErfNearEP_d;
   static constexpr const auto& tail = special::kErfcTailEP_d;
+  static constexpr const auto& mid = special::kErfMidEP_d;
 };
 template <> struct ErfData<float, kHA> {
   static constexpr const auto& near = special::kErfNearHA_s;
   static constexpr const auto& tail = special::kErfcTailHA_s;
+  static constexpr const auto& mid = special::kErfMidHA_s;
 };
 template <> struct ErfData<float, kLA> : ErfData<float, kHA> {};
 template <> struct ErfData<float, kEP> {
   static constexpr const auto& near = special::kErfNearEP_s;
   static constexpr const auto& tail = special::kErfcTailEP_s;
+  static constexpr const auto& mid = special::kErfMidEP_s;
 };
 
 template <class T> struct ErfLimits;
@@ -114,12 +120,13 @@ template <class T, int F, bool Lo> inline ScaledValue<T> erfc_tail(Reg<T> a, Reg
   return {v, e.scale};
 }
 
-// erf(x) near zero as x c1 + rest, with x = x_hi + x_lo (x_lo zero unless Lo).
-template <class T, int F, bool Lo> inline Reg<T> erf_near_rest(Reg<T> x, Reg<T> x_lo) {
+// erf(x) near zero as x c1 + rest, with x = x_hi + x_lo (x_lo zero unless Lo); rest is
+// scaled like xs, x times a power of two.
+template <class T, int F, bool Lo> inline Reg<T> erf_near_rest(Reg<T> x, Reg<T> x_lo, Reg<T> xs) {
   using simd::splat;
   const T c1_lo = simd::bits_to(ErfLimits<T>::c1[1]);
   const Reg<T> z = simd::mul(x, x);
-  Reg<T> rest = simd::mul(x, simd::fma(z, simd::horner(z, ErfData<T, F>::near), splat(c1_lo)));
+  Reg<T> rest = simd::mul(xs, simd::fma(z, simd::horner(z, ErfData<T, F>::near), splat(c1_lo)));
   if constexpr (Lo) rest = simd::fma(x_lo, splat(simd::bits_to(ErfLimits<T>::c1[0])), rest);
   return rest;
 }
@@ -128,7 +135,7 @@ template <class T, int F, bool Lo> inline Reg<T> erf_near_rest(Reg<T> x, Reg<T> 
 template <class T, int F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> x_lo) {
   using simd::splat;
   const Reg<T> c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
-  const Reg<T> rest = erf_near_rest<T, F, Lo>(x, x_lo);
+  const Reg<T> rest = erf_near_rest<T, F, Lo>(x, x_lo, x);
   if constexpr (F == kHA) {
     const twopart::Two<Reg<T>> p = twopart::two_prod(x, c1);
     const twopart::Two<Reg<T>> s = twopart::fast_two_sum(splat(T(1)), simd::negate<T>(p.hi));
@@ -138,6 +145,20 @@ template <class T, int F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> x_lo
   }
 }
 
+// erf(a) for 3/4 <= a <= the clamp: a polynomial on one of the intervals of a + 1/2.
+template <class T, int F> inline Reg<T> erf_mid(Reg<T> a) {
+  using simd::splat;
+  const auto& tab = ErfData<T, F>::mid;
+  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
+  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(0.5))));
+  const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));
+  Reg<T> q = table16<T>(tab[rows - 1], idx);
+  for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const Reg<T> c0 = table16<T>(tab[1], idx);
+  if constexpr (F == kHA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
+  else return simd::fma(t, q, c0);
+}
+
 template <class T, int F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
   static constexpr const char* kName = "Erf";
   using V = Reg<T>;
@@ -145,9 +166,11 @@ template <class T, int F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     using simd::splat;
     const V x = in[0];
     const V a = simd::min(splat(ErfLimits<T>::erf_one), simd::abs_of<T>(x));  // NaN stays
-    const V near = simd::fma(a, splat(simd::bits_to(ErfLimits<T>::c1[0])), erf_near_rest<T, F, false>(a, a));
-    const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a), a);
-    const V far = simd::sub(splat(T(1)), simd::scalef(tail.v, tail.scale));
+    // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
+    const V as = simd::mul(a, splat(T(0x1p64)));
+    const V c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
+    const V near = simd::mul(simd::fma(as, c1, erf_near_rest<T, F, false>(a, a, as)), splat(T(0x1p-64)));
+    const V far = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
     r[0] = simd::copysign<T>(simd::select(simd::lt(a, splat(T(0.75))), near, far), x);
     return 0;
   }
