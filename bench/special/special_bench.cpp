@@ -1,6 +1,6 @@
 // Special functions at n = 1,000 on ranges without status reports, beside their peers in the
 // same run: CdfNorm beside a per-element loop over the C library's erfc(-x / sqrt 2) / 2 (SLEEF
-// and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 erfc (the
+// and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
 // catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there).
 //
 //   nrx_special_bench --benchmark_filter=CdfNorm
@@ -12,6 +12,8 @@
 #include <sleef.h>
 
 #include <cmath>
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -67,7 +69,7 @@ template <class T, class F> void loop(benchmark::State& st, F f, double lo, doub
   });
 }
 
-template <class T, class V, class F> void sleef(benchmark::State& st, F f, double lo, double hi) {
+template <class T, class V, class F> void vector_peer(benchmark::State& st, F f, double lo, double hi) {
   constexpr int L = int(sizeof(V) / sizeof(T));
   const std::vector<T> a = uniform<T>(lo, hi);
   std::vector<T> r(kN + L);
@@ -79,6 +81,12 @@ template <class T, class V, class F> void sleef(benchmark::State& st, F f, doubl
       std::memcpy(r.data() + i, &v, sizeof v);
     }
   });
+}
+
+// glibc libmvec's AVX-512 erfc, when the installed library has it.
+template <class F> F libmvec(const char* name) {
+  static void* h = dlopen("libmvec.so.1", RTLD_NOW | RTLD_LOCAL);
+  return h ? reinterpret_cast<F>(dlsym(h, name)) : nullptr;
 }
 
 double cdf_libm(double x) { return 0.5 * std::erfc(-x * M_SQRT1_2); }
@@ -98,13 +106,19 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/dErfc/HA", kernel<double>, zardErfc_HA, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/LA", kernel<double>, zardErfc_50, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/EP", kernel<double>, zardErfc_26, elo, ehi);
-  benchmark::RegisterBenchmark("sleef_u15/dErfc", sleef<double, __m512d, decltype(&Sleef_erfcd8_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, __m512d, decltype(&Sleef_erfcd8_u15avx512f)>,
                                Sleef_erfcd8_u15avx512f, elo, ehi);
+  using D8 = __m512d (*)(__m512d);
+  using F16 = __m512 (*)(__m512);
+  if (D8 f = libmvec<D8>("_ZGVeN8v_erfc"))
+    benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, __m512d, D8>, f, elo, ehi);
   benchmark::RegisterBenchmark("nrx/sErfc/HA", kernel<float>, zarsErfc_HA, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/LA", kernel<float>, zarsErfc_21, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/EP", kernel<float>, zarsErfc_11, eslo, eshi);
-  benchmark::RegisterBenchmark("sleef_u15/sErfc", sleef<float, __m512, decltype(&Sleef_erfcf16_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/sErfc", vector_peer<float, __m512, decltype(&Sleef_erfcf16_u15avx512f)>,
                                Sleef_erfcf16_u15avx512f, eslo, eshi);
+  if (F16 f = libmvec<F16>("_ZGVeN16v_erfcf"))
+    benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, __m512, F16>, f, eslo, eshi);
 }
 
 }  // namespace

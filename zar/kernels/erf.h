@@ -167,11 +167,14 @@ template <class T, int F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     const V x = in[0];
     const V a = simd::min(splat(ErfLimits<T>::erf_one), simd::abs_of<T>(x));  // NaN stays
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
-    const V as = simd::mul(a, splat(T(0x1p64)));
-    const V c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
-    const V near = simd::mul(simd::fma(as, c1, erf_near_rest<T, F, false>(a, a, as)), splat(T(0x1p-64)));
-    const V far = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
-    r[0] = simd::copysign<T>(simd::select(simd::lt(a, splat(T(0.75))), near, far), x);
+    V v = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
+    const Mask<T> near = simd::lt(a, splat(T(0.75)));
+    if (near) {  // registers without such lanes skip the polynomial near zero
+      const V as = simd::mul(a, splat(T(0x1p64)));
+      const V c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
+      v = simd::select(near, simd::mul(simd::fma(as, c1, erf_near_rest<T, F, false>(a, a, as)), splat(T(0x1p-64))), v);
+    }
+    r[0] = simd::copysign<T>(v, x);
     return 0;
   }
 };
@@ -186,8 +189,10 @@ template <class T, int F> struct Erfc : Unary<T> {
     const V a = simd::min(splat(L::tail_top), simd::abs_of<T>(x));
     const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a), a);
     const V e = simd::scalef(tail.v, tail.scale);
-    const V far = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
-    r[0] = simd::select(simd::lt(a, splat(T(0.5))), erfc_near<T, F, false>(x, x), far);
+    V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
+    const Mask<T> near = simd::lt(a, splat(T(0.5)));
+    if (near) v = simd::select(near, erfc_near<T, F, false>(x, x), v);
+    r[0] = v;
     return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
   }
   // Arguments from the subnormal threshold up: the vector value, reported as underflow.
@@ -216,9 +221,10 @@ template <class T, int F> struct CdfNorm : Unary<T> {
     const V a_lo = simd::bit_xor(y_lo, simd::bit_and(y, simd::sign_mask<T>()));  // low part of |y|
     const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::max(splat(T(0.5)), a), a_lo);
     const V half = simd::scalef(tail.v, simd::sub(tail.scale, splat(T(1))));  // erfc(|y|) / 2
-    const V far = simd::select(simd::lt(y, splat(T(0))), simd::sub(splat(T(1)), half), half);
-    const V near = simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5)));
-    r[0] = simd::select(simd::lt(a, splat(T(0.5))), near, far);
+    V v = simd::select(simd::lt(y, splat(T(0))), simd::sub(splat(T(1)), half), half);
+    const Mask<T> near = simd::lt(a, splat(T(0.5)));
+    if (near) v = simd::select(near, simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5))), v);
+    r[0] = v;
     return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
   }
   // Arguments below the subnormal threshold: the vector value, reported as underflow; the
