@@ -282,3 +282,10 @@ template <class T> constexpr Mask<T> pairs_of(Mask<T> m) {
 }
 
 }  // namespace nrx::simd
+
+// ---- special-function kernels ----
+namespace nrx::simd {
+// The bits of every lane shifted right by N (32-bit lanes for float, 64-bit for double).
+template <int N> inline IReg shift_right(__m512 a) { return _mm512_srli_epi32(_mm512_castps_si512(a), N); }
+template <int N> inline IReg shift_right(__m512d a) { return _mm512_srli_epi64(_mm512_castpd_si512(a), N); }
+}  // namespace nrx::simd

@@ -6,7 +6,7 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmpfr-dev libgmp-dev libsleef-dev
   libblas-dev liblapack-dev libgomp1
-  python3-numpy python3-scipy python3-matplotlib
+  python3-numpy python3-scipy python3-matplotlib python3-mpmath
   clang-14 libclang-rt-14-dev librandom123-dev
   pybind11-dev python3-dev python3-pytest
 )

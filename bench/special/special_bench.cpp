@@ -1,0 +1,136 @@
+// Special functions at n = 1,000 on ranges without status reports, beside their peers in the
+// same run: CdfNorm beside a per-element loop over the C library's erfc(-x / sqrt 2) / 2 (SLEEF
+// and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
+// catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there).
+//
+//   nrx_special_bench --benchmark_filter=CdfNorm
+//
+// Counters, from the thread's CPU time: ns/elem and cyc/elem at the core clock measured at
+// start-up (printed in the context).
+#include <benchmark/benchmark.h>
+#include <immintrin.h>
+#include <sleef.h>
+
+#include <cmath>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <vector>
+
+#include "nrx/zar_functions.h"
+#include "tools/timing/cycles.h"
+
+namespace {
+
+constexpr int kN = 1000;
+
+double cpu_ns() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
+}
+
+template <class F> void timed(benchmark::State& st, F call) {
+  const double t0 = cpu_ns();
+  for (auto _ : st) {
+    call();
+    benchmark::ClobberMemory();
+  }
+  const double ns = (cpu_ns() - t0) / double(st.iterations()) / kN;
+  st.counters["ns/elem"] = ns;
+  st.counters["cyc/elem"] = ns * nrx::timing::clock().core_ghz;
+}
+
+template <class T> std::vector<T> uniform(double lo, double hi) {
+  std::mt19937_64 g(7);
+  std::uniform_real_distribution<double> u(lo, hi);
+  std::vector<T> v(kN);
+  for (T& x : v) x = T(u(g));
+  return v;
+}
+
+template <class T> using Kernel = void (*)(int32_t, const T*, T*);
+
+template <class T> void kernel(benchmark::State& st, Kernel<T> f, double lo, double hi) {
+  const std::vector<T> a = uniform<T>(lo, hi);
+  std::vector<T> r(kN);
+  timed(st, [&] { f(kN, a.data(), r.data()); });
+}
+
+template <class T, class F> void loop(benchmark::State& st, F f, double lo, double hi) {
+  const std::vector<T> a = uniform<T>(lo, hi);
+  std::vector<T> r(kN);
+  timed(st, [&] {
+    for (int i = 0; i < kN; ++i) r[i] = f(a[i]);
+  });
+}
+
+template <class T, class V, class F> void vector_peer(benchmark::State& st, F f, double lo, double hi) {
+  constexpr int L = int(sizeof(V) / sizeof(T));
+  const std::vector<T> a = uniform<T>(lo, hi);
+  std::vector<T> r(kN + L);
+  timed(st, [&] {
+    for (int i = 0; i < kN; i += L) {
+      V v;
+      std::memcpy(&v, a.data() + std::min(i, kN - L), sizeof v);
+      v = f(v);
+      std::memcpy(r.data() + i, &v, sizeof v);
+    }
+  });
+}
+
+// glibc libmvec's AVX-512 erfc, when the installed library has it.
+template <class F> F libmvec(const char* name) {
+  static void* h = dlopen("libmvec.so.1", RTLD_NOW | RTLD_LOCAL);
+  return h ? reinterpret_cast<F>(dlsym(h, name)) : nullptr;
+}
+
+double cdf_libm(double x) { return 0.5 * std::erfc(-x * M_SQRT1_2); }
+float cdf_libm_f(float x) { return 0.5f * std::erfc(-x * float(M_SQRT1_2)); }
+
+void register_all() {
+  const double lo = -37.5, hi = 9, slo = -12.9, shi = 6;  // no underflow reports
+  benchmark::RegisterBenchmark("nrx/dCdfNorm/HA", kernel<double>, zardCdfNorm_HA, lo, hi);
+  benchmark::RegisterBenchmark("nrx/dCdfNorm/LA", kernel<double>, zardCdfNorm_50, lo, hi);
+  benchmark::RegisterBenchmark("nrx/dCdfNorm/EP", kernel<double>, zardCdfNorm_26, lo, hi);
+  benchmark::RegisterBenchmark("libm_loop/dCdfNorm", loop<double, double (*)(double)>, cdf_libm, lo, hi);
+  benchmark::RegisterBenchmark("nrx/sCdfNorm/HA", kernel<float>, zarsCdfNorm_HA, slo, shi);
+  benchmark::RegisterBenchmark("nrx/sCdfNorm/LA", kernel<float>, zarsCdfNorm_21, slo, shi);
+  benchmark::RegisterBenchmark("nrx/sCdfNorm/EP", kernel<float>, zarsCdfNorm_11, slo, shi);
+  benchmark::RegisterBenchmark("libm_loop/sCdfNorm", loop<float, float (*)(float)>, cdf_libm_f, slo, shi);
+  const double elo = -6, ehi = 26.5, eslo = -4, eshi = 9.1;
+  benchmark::RegisterBenchmark("nrx/dErfc/HA", kernel<double>, zardErfc_HA, elo, ehi);
+  benchmark::RegisterBenchmark("nrx/dErfc/LA", kernel<double>, zardErfc_50, elo, ehi);
+  benchmark::RegisterBenchmark("nrx/dErfc/EP", kernel<double>, zardErfc_26, elo, ehi);
+  benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, __m512d, decltype(&Sleef_erfcd8_u15avx512f)>,
+                               Sleef_erfcd8_u15avx512f, elo, ehi);
+  using D8 = __m512d (*)(__m512d);
+  using F16 = __m512 (*)(__m512);
+  if (D8 f = libmvec<D8>("_ZGVeN8v_erfc"))
+    benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, __m512d, D8>, f, elo, ehi);
+  benchmark::RegisterBenchmark("nrx/sErfc/HA", kernel<float>, zarsErfc_HA, eslo, eshi);
+  benchmark::RegisterBenchmark("nrx/sErfc/LA", kernel<float>, zarsErfc_21, eslo, eshi);
+  benchmark::RegisterBenchmark("nrx/sErfc/EP", kernel<float>, zarsErfc_11, eslo, eshi);
+  benchmark::RegisterBenchmark("sleef_u15/sErfc", vector_peer<float, __m512, decltype(&Sleef_erfcf16_u15avx512f)>,
+                               Sleef_erfcf16_u15avx512f, eslo, eshi);
+  if (F16 f = libmvec<F16>("_ZGVeN16v_erfcf"))
+    benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, __m512, F16>, f, eslo, eshi);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", nrx::timing::clock().core_ghz);
+  benchmark::AddCustomContext("core_clock_ghz", buf);
+  register_all();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

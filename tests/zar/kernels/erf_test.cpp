@@ -1,0 +1,170 @@
+// Error-function kernels (Erf, Erfc, CdfNorm): the special results and status codes at every
+// threshold, in every flavour, with the reported index; each flavour's ulp bound against MPFR
+// on the ranges where the algorithm changes (near zero, interval edges, the underflow tails).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "nrx/zar_functions.h"
+#include "tests/zar/kernels/one_element.h"
+#include "tools/accuracy/accuracy.h"
+
+namespace {
+
+enum Want { kValue, kPosZero, kNegZero, kNaN, kSubnormal };
+
+struct Row {
+  const char* fn;  // table base name: "dErfc"
+  double x;
+  Want want;
+  int code;
+  double value = 0;  // for kValue: the exact result rounded to the type
+};
+
+struct Fn {
+  const char* name;
+  void* const* tab;
+};
+#define NRX_FN(name) {#name, (void* const*)nrx_zar_kernel_##name##_ttab}
+const Fn kFns[] = {NRX_FN(dErf), NRX_FN(sErf), NRX_FN(dErfc), NRX_FN(sErfc), NRX_FN(dCdfNorm), NRX_FN(sCdfNorm)};
+#undef NRX_FN
+void* const* table(const std::string& name) {
+  for (const auto& f : kFns)
+    if (name == f.name) return f.tab;
+  return nullptr;
+}
+
+const double kInf = std::numeric_limits<double>::infinity();
+
+const Row kRows[] = {
+    // Erf: +-1 beyond the clamp and at infinity, signed zeros, NaN; never a code.
+    {"dErf", 6, kValue, 0, 1},          {"dErf", -kInf, kValue, 0, -1},     {"dErf", kInf, kValue, 0, 1},
+    {"dErf", -0.0, kNegZero, 0},        {"dErf", 0.0, kPosZero, 0},         {"dErf", NAN, kNaN, 0},
+    {"dErf", 5.9921875, kValue, 0, 1},  {"dErf", 1e-310, kValue, 0, 1.1283791670955126e-310},
+    {"dErf", 0.5, kValue, 0, 0.52049987781304654}, {"dErf", -1, kValue, 0, -0.84270079294971487},
+    {"sErf", 4, kValue, 0, 1},          {"sErf", -kInf, kValue, 0, -1},     {"sErf", -0.0, kNegZero, 0},
+    {"sErf", NAN, kNaN, 0},             {"sErf", 1e-30, kValue, 0, 1.1283792e-30},
+    // Erfc: 2 below -5.86, subnormal with code 4 from 26.543, +0 with code 4 beyond 26.699.
+    {"dErfc", -6, kValue, 0, 2},        {"dErfc", -kInf, kValue, 0, 2},     {"dErfc", kInf, kPosZero, 0},
+    {"dErfc", NAN, kNaN, 0},            {"dErfc", 26.6, kSubnormal, 4},     {"dErfc", 30, kPosZero, 4},
+    {"dErfc", 26.543258454250982, kSubnormal, 4}, {"dErfc", 26.543258454250978, kValue, 0, 2.2250738585076057e-308},
+    {"dErfc", 26.7, kPosZero, 4},       {"dErfc", 1e-30, kValue, 0, 1},     {"dErfc", 0, kValue, 0, 1},
+    {"dErfc", 0.5, kValue, 0, 0.47950012218695346}, {"dErfc", 10, kValue, 0, 2.0884875837625446e-45},
+    {"sErfc", -4, kValue, 0, 2},        {"sErfc", kInf, kPosZero, 0},       {"sErfc", 9.5, kSubnormal, 4},
+    {"sErfc", 10.1, kPosZero, 4},       {"sErfc", 9.0, kValue, 0, 4.1370317e-37}, {"sErfc", NAN, kNaN, 0},
+    // CdfNorm: 1 above 8.29, subnormal with code 4 below -37.52, +0 with code 4 below -38.49.
+    {"dCdfNorm", 9, kValue, 0, 1},      {"dCdfNorm", kInf, kValue, 0, 1},   {"dCdfNorm", -38, kSubnormal, 4},
+    {"dCdfNorm", -40, kPosZero, 4},     {"dCdfNorm", -kInf, kPosZero, 0},   {"dCdfNorm", NAN, kNaN, 0},
+    {"dCdfNorm", 0, kValue, 0, 0.5},    {"dCdfNorm", -37.5, kValue, 0, 4.605353e-308},
+    {"dCdfNorm", -1, kValue, 0, 0.15865525393145705}, {"dCdfNorm", 8.3, kValue, 0, 1},
+    {"sCdfNorm", -13.5, kSubnormal, 4}, {"sCdfNorm", -15, kPosZero, 4},     {"sCdfNorm", 6, kValue, 0, 1},
+    {"sCdfNorm", -12.5, kValue, 0, 3.7325643e-36}, {"sCdfNorm", NAN, kNaN, 0},
+};
+
+// Values within 2^-20 relative (the MPFR ranges below check each flavour's bound).
+template <class T> bool matches(T got, const Row& row) {
+  switch (row.want) {
+    case kPosZero: return got == 0 && !std::signbit(got);
+    case kNegZero: return got == 0 && std::signbit(got);
+    case kNaN: return std::isnan(got);
+    case kSubnormal: return got > 0 && got < std::numeric_limits<T>::min();
+    case kValue: return std::fabs(double(got) - T(row.value)) <= 0x1p-20 * std::fabs(double(T(row.value)));
+  }
+  return false;
+}
+
+void check_row(const Row& row, int slot) {
+  const bool single = row.fn[0] == 's';
+  void* fn = table(row.fn)[slot];
+  bool ok;
+  std::vector<nrx::test::Report> reports;
+  double got;
+  if (single) {
+    const auto o = nrx::test::run_one<float>(fn, float(row.x));
+    ok = matches(o.result, row), reports = o.reports, got = o.result;
+  } else {
+    const auto o = nrx::test::run_one<double>(fn, row.x);
+    ok = matches(o.result, row), reports = o.reports, got = o.result;
+  }
+  EXPECT_TRUE(ok) << row.fn << "(" << row.x << ") slot " << slot << " gave " << got;
+  if (row.code == 0) {
+    EXPECT_TRUE(reports.empty()) << row.fn << "(" << row.x << ") slot " << slot << " reported";
+  } else {
+    ASSERT_EQ(reports.size(), 1u) << row.fn << "(" << row.x << ") slot " << slot;
+    EXPECT_EQ(reports[0].code, row.code) << row.fn << "(" << row.x << ") slot " << slot;
+    EXPECT_EQ(reports[0].index, 21);
+    EXPECT_EQ(zarGetErrStatus(), row.code);
+  }
+}
+
+TEST(ErfFamily, SpecialResultsAndCodesInEveryFlavour) {
+  for (const Row& row : kRows) {
+    ASSERT_NE(table(row.fn), nullptr) << row.fn;
+    for (int slot = 0; slot < 3; ++slot) check_row(row, slot);
+  }
+}
+
+// Ranges where a fault would hide from a uniform sample: the switch between the polynomial
+// near zero and the tail, the edges of the tail's intervals (x + 3/2 = 2, 2.5, 3, ..., 28),
+// the two-part argument of CdfNorm, and the tails down to the underflow thresholds.
+struct Range {
+  const char* fn;
+  double lo, hi;
+};
+const Range kRanges[] = {
+    {"dErf", -1.1, 1.1},      {"dErf", 0.95, 2.1},       {"dErf", 2.4, 6.1},       {"dErf", 1e-300, 1e-3},
+    {"dErfc", -0.6, 0.6},     {"dErfc", 0.45, 1.1},      {"dErfc", 2.45, 2.55},    {"dErfc", 4.45, 4.55},
+    {"dErfc", 6.4, 6.6},      {"dErfc", 14.4, 14.6},     {"dErfc", 18.4, 18.6},    {"dErfc", 22.4, 22.6},
+    {"dErfc", 24, 26.69},     {"dErfc", -6, -0.4},       {"dCdfNorm", -1, 1},      {"dCdfNorm", -38.4, -20},
+    {"dCdfNorm", -20, -0.6},  {"dCdfNorm", 0.6, 9},      {"sErf", -1.1, 1.1},      {"sErf", 0.9, 4.1},
+    {"sErfc", -0.6, 0.6},     {"sErfc", 0.45, 10.1},     {"sErfc", -4, -0.4},      {"sCdfNorm", -14.2, -1},
+    {"sCdfNorm", -1, 6},
+};
+
+TEST(ErfFamily, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {
+  for (const Range& g : kRanges) {
+    int slot = 0;
+    const auto* e = nrx::accuracy::find_entry(g.fn, &slot);
+    ASSERT_NE(e, nullptr) << g.fn;
+    nrx::accuracy::Options o;
+    o.samples = 1500;
+    o.range = true;
+    o.lo = g.lo;
+    o.hi = g.hi;
+    for (const auto& r : nrx::accuracy::measure_slots(*e, nrx::accuracy::distinct_slots(*e), o)) {
+      std::string why;
+      for (const auto& s : r.worst) why += "\n  worst: " + nrx::accuracy::describe(*e, s);
+      for (const auto& s : r.bad) why += "\n  mismatch: " + nrx::accuracy::describe(*e, s);
+      EXPECT_LE(r.max_ulp, r.bound) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
+      EXPECT_EQ(r.mismatches, 0u) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
+    }
+  }
+}
+
+// The same value gives the same bits in the main part and in the masked tail, and strided
+// calls equal unit-stride ones.
+TEST(ErfFamily, TailLanesAndStridesGiveTheUnitStrideBits) {
+  std::vector<double> a(64);
+  for (int i = 0; i < 64; ++i) a[i] = -7 + 0.53 * i;
+  for (const auto& f : kFns) {
+    if (f.name[0] != 'd') continue;
+    for (int slot = 0; slot < 3; ++slot) {
+      std::vector<double> r(37), t(5);
+      reinterpret_cast<void (*)(int32_t, const double*, double*)>(f.tab[slot])(37, a.data(), r.data());
+      reinterpret_cast<void (*)(int32_t, const double*, double*)>(f.tab[slot])(5, a.data() + 3, t.data());
+      for (int i = 0; i < 5; ++i) EXPECT_EQ(std::memcmp(&r[3 + i], &t[i], 8), 0) << f.name << " slot " << slot;
+    }
+  }
+  std::vector<double> r1(32), r2(64);
+  zardErfcI(32, a.data(), 2, r2.data(), 2);
+  std::vector<double> packed(32);
+  for (int i = 0; i < 32; ++i) packed[i] = a[2 * i];
+  zardErfc(32, packed.data(), r1.data());
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(r1[i], r2[2 * i]) << i;
+}
+
+}  // namespace

@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""Writes zar/kernels/special_data.h: the polynomial coefficients and thresholds of the
+error-function kernels (Erf, Erfc, CdfNorm), every constant as an exact bit pattern.
+
+  /usr/bin/python3 tools/special_gen.py > zar/kernels/special_data.h
+
+Near zero, erf(x) = x (c1 + z Q(z)) with z = x^2 on |x| <= 1, c1 = 2/sqrt(pi) in two parts.
+Elsewhere erfc(x) = e^(-x^2) g(x), g(x) = e^(x^2) erfc(x), on 16 intervals of x >= 1/2: the
+interval of x is given by the exponent and the two leading mantissa bits of x + 3/2 (so the
+intervals are 1/2 wide up to x = 2.5 and grow with x beyond), and g is a polynomial in
+t = x - c (c the interval's centre, x - c exact) whose constant term has two parts.
+Fits are Chebyshev interpolants at 160 bits on each interval widened by 2^-10 of its width;
+each set's degree is the smallest whose rounded coefficients meet the set's relative target
+on a dense grid (printed beside each set). The underflow thresholds are the least x whose
+correctly rounded result is subnormal, and the least x above which it rounds to zero.
+"""
+import struct
+
+import mpmath as mp
+
+from explog_gen import bits_d, bits_f, to_f
+
+mp.mp.prec = 160
+
+SHIFT = mp.mpf(1.5)  # x + 3/2 selects the interval
+
+
+def rnd(x, is_float):
+    return mp.mpf(to_f(x)) if is_float else mp.mpf(float(x))
+
+
+def emit(name, values, is_float, comment):
+    ctype = "uint32_t" if is_float else "uint64_t"
+    fmt = (lambda v: "0x%08Xu" % bits_f(v)) if is_float else (lambda v: "0x%016Xull" % bits_d(v))
+    body = "\n".join("    %s,  // %.17g" % (fmt(v), float(v)) for v in values)
+    return "// %s\nalignas(64) inline constexpr %s %s[] = {\n%s\n};\n" % (comment, ctype, name, body)
+
+
+def cheb_monomial(f, a, b, c, degree):
+    """Monomial coefficients in t = x - c of the Chebyshev interpolant of f on [a, b]."""
+    n = degree + 1
+    mid, half = (a + b) / 2, (b - a) / 2
+    nodes = [mp.cos(mp.pi * (k + mp.mpf(0.5)) / n) for k in range(n)]
+    vals = [f(mid + half * u) for u in nodes]
+    cheb = [2 * mp.fsum(vals[k] * mp.cos(mp.pi * j * (k + mp.mpf(0.5)) / n) for k in range(n)) / n for j in range(n)]
+    cheb[0] /= 2
+    # sum_j cheb_j T_j(u), u = (x - mid) / half = (t + c - mid) / half: expand in t.
+    s, off = 1 / half, (c - mid) / half
+    poly = [mp.mpf(0)] * n  # coefficients in t
+    t_prev, t_cur = [mp.mpf(1)], [off, s]  # T_0(u), T_1(u) as polynomials in t
+    for j in range(n):
+        if j >= 2:  # T_j = 2 u T_(j-1) - T_(j-2)
+            nxt = [mp.mpf(0)] * (j + 1)
+            for i, v in enumerate(t_cur):
+                nxt[i] += 2 * off * v
+                nxt[i + 1] += 2 * s * v
+            for i, v in enumerate(t_prev):
+                nxt[i] -= v
+            t_prev, t_cur = t_cur, nxt
+        for i, v in enumerate(t_prev if j == 0 else t_cur):
+            poly[i] += cheb[j] * v
+    return poly
+
+
+def horner(c, t):
+    p = mp.mpf(0)
+    for v in reversed(c):
+        p = p * t + v
+    return p
+
+
+def g(x):
+    return mp.erfc(x) * mp.exp(x * x)
+
+
+def tail_intervals(is_float):
+    """(a, b, c) of the 16 intervals, x + 3/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4))."""
+    out = []
+    for e in range(1, 5):
+        for j in range(4):
+            lo = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - SHIFT
+            hi = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - SHIFT
+            c = rnd((lo + hi) / 2, is_float)
+            out.append((lo, hi, c))
+    return out
+
+
+def tail_set(is_float, target, last):
+    """The smallest degree meeting target on every interval up to x = last; coefficient rows."""
+    ivs = tail_intervals(is_float)
+    for degree in range(4, 24):
+        rows, worst = [], mp.mpf(0)
+        for a, b, c in ivs:
+            w = (b - a) * mp.mpf(2) ** -10
+            if a > last:  # never reached: repeat the last fit
+                rows.append(rows[-1])
+                continue
+            p = cheb_monomial(g, a - w, b + w, c, degree)
+            hi = rnd(p[0], is_float)
+            lo = rnd(p[0] - hi, is_float)
+            q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
+            for k in range(65):
+                x = a - w + (b - a + 2 * w) * k / 64
+                worst = max(worst, abs(horner(q, x - c) / g(x) - 1))
+            rows.append((c, hi, lo, [rnd(v, is_float) for v in p[1:]]))
+        if worst <= target:
+            return degree, rows, worst
+    raise RuntimeError("no degree meets the target")
+
+
+def erf_set(is_float, target, last):
+    """erf(x) = c0 + c0_lo + c1 t + ... on the intervals of x + 1/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4)),
+    e = 0..2, from x = 3/4; entry (12 + 4e + j) mod 16 (the exponent bias is 3 mod 4). Absolute error."""
+    k = mp.mpf(0.5)
+    for degree in range(4, 24):
+        rows, worst = [None] * 16, mp.mpf(0)
+        for e in range(0, 3):
+            for j in range(4):
+                a = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - k
+                b = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - k
+                if b <= mp.mpf(0.75):
+                    continue
+                a = max(a, mp.mpf(0.75))
+                c = rnd((a + b) / 2, is_float)
+                w = (b - a) * mp.mpf(2) ** -10
+                p = cheb_monomial(mp.erf, a - w, min(b, last) + w, c, degree)
+                hi = rnd(p[0], is_float)
+                lo = rnd(p[0] - hi, is_float)
+                q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
+                for i in range(65):
+                    x = a - w + (min(b, last) - a + 2 * w) * i / 64
+                    worst = max(worst, abs(horner(q, x - c) - mp.erf(x)))
+                rows[(12 + 4 * e + j) % 16] = (c, hi, lo, [rnd(v, is_float) for v in p[1:]])
+        if worst <= target:
+            filler = next(r for r in rows if r)
+            return degree, [r or filler for r in rows], worst
+    raise RuntimeError("no degree meets the target")
+
+
+def emit_rows(name, rows, deg, is_float, comment):
+    ctype = "uint32_t" if is_float else "uint64_t"
+    fmt = (lambda v: "0x%08Xu" % bits_f(v)) if is_float else (lambda v: "0x%016Xull" % bits_d(v))
+    cols = [[r[0] for r in rows], [r[1] for r in rows], [r[2] for r in rows]]
+    cols += [[r[3][k] for r in rows] for k in range(deg)]
+    names = ["centre", "c0", "c0_lo"] + ["c%d" % (k + 1) for k in range(deg)]
+    body = ["    {" + ", ".join(fmt(v) for v in col) + "},  // " + nm for nm, col in zip(names, cols)]
+    return "// %s\nalignas(64) inline constexpr %s %s[%d][16] = {\n%s\n};\n" % (
+        comment, ctype, name, len(cols), "\n".join(body))
+
+
+def direct_set(is_float, target):
+    """Q with erf(x) = x (c1 + z Q(z)), z = x^2 <= 1."""
+    c1 = 2 / mp.sqrt(mp.pi)
+
+    def q(z):
+        if z == 0:
+            return -2 / (3 * mp.sqrt(mp.pi))
+        x = mp.sqrt(z)
+        return (mp.erf(x) / x - c1) / z
+
+    c1_hi = rnd(c1, is_float)
+    c1_lo = rnd(c1 - c1_hi, is_float)
+    for degree in range(2, 24):
+        p = [rnd(v, is_float) for v in cheb_monomial(q, mp.mpf(0), mp.mpf(1), mp.mpf(0), degree)]
+        worst = mp.mpf(0)
+        for k in range(1, 129):
+            x = mp.mpf(k) / 128
+            worst = max(worst, abs(x * (c1_hi + c1_lo + x * x * horner(p, x * x)) / mp.erf(x) - 1))
+        if worst <= target:
+            return degree, c1_hi, c1_lo, p, worst
+    raise RuntimeError("no degree meets the target")
+
+
+def threshold(f, lo, hi, is_float, level):
+    """Least representable x in [lo, hi] where f(x) rounded is below level (f decreasing)."""
+    nxt = (lambda x: mp.mpf(to_f(float(x)))) if is_float else (lambda x: x)
+    step = (lambda x: mp.mpf(struct.unpack("<f", struct.pack("<I", bits_f(x) + 1))[0])) if is_float else \
+        (lambda x: mp.mpf(struct.unpack("<d", struct.pack("<Q", bits_d(x) + 1))[0]))
+    a, b = rnd(lo, is_float), rnd(hi, is_float)
+    while True:  # bisection on representable values
+        m = rnd((a + b) / 2, is_float)
+        if m == a or m == b:
+            break
+        if f(m) < level:
+            b = m
+        else:
+            a = m
+    x = a
+    while not f(x) < level:
+        x = step(x)
+    return nxt(x)
+
+
+def main():
+    out = ["// Generated by tools/special_gen.py; do not edit.",
+           "// /usr/bin/python3 tools/special_gen.py > zar/kernels/special_data.h",
+           "#pragma once", "#include <cstdint>", "", "namespace nrx::zar::special {", ""]
+    # (letter, float?, sets: (suffix, direct target, tail target))
+    for t, is_float, sets, last in (
+            ("d", False, (("HA", 2 ** -55.5, 2 ** -55.5), ("LA", 2 ** -53, 2 ** -54), ("EP", 2 ** -30, 2 ** -30)), 28.0),
+            ("s", True, (("HA", 2 ** -26, 2 ** -26), ("EP", 2 ** -14, 2 ** -14)), 10.5)):
+        for sfx, dt, tt in sets:
+            deg, c1_hi, c1_lo, p, worst = direct_set(is_float, dt)
+            if sfx == "HA":
+                out.append(emit("kErfC1_%s" % t, [c1_hi, c1_lo], is_float, "2/sqrt(pi) in two parts"))
+                m = -1 / mp.sqrt(2)
+                m_hi = rnd(m, is_float)
+                out.append(emit("kMinusInvSqrt2_%s" % t, [m_hi, rnd(m - m_hi, is_float)], is_float,
+                                "-1/sqrt(2) in two parts"))
+            out.append(emit("kErfNear%s_%s" % (sfx, t), p, is_float,
+                            "erf(x) = x (c1 + c1_lo + z Q(z)), z = x^2 <= 1: Q (degree %d, "
+                            "relative error %.3g)" % (deg, float(worst))))
+            deg, rows, worst = tail_set(is_float, tt, last)
+            out.append(emit_rows("kErfcTail%s_%s" % (sfx, t), rows, deg, is_float,
+                                 "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 "
+                                 "intervals: degree %d, relative error %.3g" % (deg, float(worst))))
+            deg, rows, worst = erf_set(is_float, dt * (0.5 if sfx == "HA" else 2), 4.0 if is_float else 6.0)
+            out.append(emit_rows("kErfMid%s_%s" % (sfx, t), rows, deg, is_float,
+                                 "erf(x) = c0 + c0_lo + c1 t + ... (t = x - centre) from x = 3/4: degree %d, "
+                                 "absolute error %.3g" % (deg, float(worst))))
+        tiny = mp.mpf(2) ** (-126 if is_float else -1022)
+        least = mp.mpf(2) ** (-149 if is_float else -1074)
+        hi = 12 if is_float else 28
+        sub = threshold(mp.erfc, 1, hi, is_float, tiny)
+        zero = threshold(mp.erfc, 1, hi, is_float, least / 2)
+        out.append(emit("kErfcUnderflow_%s" % t, [sub, zero], is_float,
+                        "erfc(x) is subnormal from the first, rounds to zero from the second"))
+        cdf = lambda x: mp.erfc(x / mp.sqrt(2)) / 2  # noqa: E731  (cdf(-x), decreasing in x)
+        sub = threshold(cdf, 1, hi * 1.5, is_float, tiny)
+        zero = threshold(cdf, 1, hi * 1.5, is_float, least / 2)
+        out.append(emit("kCdfNormUnderflow_%s" % t, [-sub, -zero], is_float,
+                        "CdfNorm(x) is subnormal below the first, rounds to zero below the second"))
+    out.append("}  // namespace nrx::zar::special")
+    print("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,240 @@
+// Error-function family: Erf, Erfc, CdfNorm (float and double, one algorithm).
+//
+// Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
+// z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
+// one of 10 intervals picked by the leading bits of |x| + 1/2. Elsewhere erfc(x) = e^(-x^2) g(x):
+// x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
+// polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
+// tools/special_gen.py). The scale 2^k is applied last, so results in the subnormal range
+// are rounded once. CdfNorm(x) = erfc(-x/sqrt 2)/2 with -x/sqrt 2 in two parts, whose low
+// part enters both x^2 and the polynomial's variable. HA keeps the polynomial's constant
+// term and the exponential in two parts up to the last fused step; LA drops them and uses
+// lower degrees; EP lower degrees still.
+#pragma once
+#include <cmath>
+#include <type_traits>
+
+#include "zar/kernels/log.h"
+#include "zar/kernels/special_data.h"
+#include "zar/kernels/twopart.h"
+
+namespace nrx::zar::ops {
+
+template <class T, Flavour F> struct ErfData;
+template <> struct ErfData<double, Flavour::HA> {
+  static constexpr const auto& near = special::kErfNearHA_d;
+  static constexpr const auto& tail = special::kErfcTailHA_d;
+  static constexpr const auto& mid = special::kErfMidHA_d;
+};
+template <> struct ErfData<double, Flavour::LA> {
+  static constexpr const auto& near = special::kErfNearLA_d;
+  static constexpr const auto& tail = special::kErfcTailLA_d;
+  static constexpr const auto& mid = special::kErfMidLA_d;
+};
+template <> struct ErfData<double, Flavour::EP> {
+  static constexpr const auto& near = special::kErfNearEP_d;
+  static constexpr const auto& tail = special::kErfcTailEP_d;
+  static constexpr const auto& mid = special::kErfMidEP_d;
+};
+template <> struct ErfData<float, Flavour::HA> {
+  static constexpr const auto& near = special::kErfNearHA_s;
+  static constexpr const auto& tail = special::kErfcTailHA_s;
+  static constexpr const auto& mid = special::kErfMidHA_s;
+};
+template <> struct ErfData<float, Flavour::LA> : ErfData<float, Flavour::HA> {};
+template <> struct ErfData<float, Flavour::EP> {
+  static constexpr const auto& near = special::kErfNearEP_s;
+  static constexpr const auto& tail = special::kErfcTailEP_s;
+  static constexpr const auto& mid = special::kErfMidEP_s;
+};
+
+template <class T> struct ErfLimits;
+template <> struct ErfLimits<double> {
+  static constexpr const uint64_t* c1 = special::kErfC1_d;
+  static constexpr const uint64_t* minus_inv_sqrt2 = special::kMinusInvSqrt2_d;
+  static constexpr double erf_one = 0x1.7f8p+2;  // 5.9921875: erf rounds to +-1 beyond
+  static constexpr double tail_top = 28;          // erfc is +0 beyond; inside the last interval
+  static constexpr double cdf_low = 40;           // |x| clamp of CdfNorm, past its zero threshold
+  static constexpr const uint64_t* erfc_under = special::kErfcUnderflow_d;
+  static double erfc_zero() { return 0x1.ab30a0f9c4611p+4; }  // 26.699372268345602: +0 beyond
+  static constexpr const uint64_t* cdf_under = special::kCdfNormUnderflow_d;
+};
+template <> struct ErfLimits<float> {
+  static constexpr const uint32_t* c1 = special::kErfC1_s;
+  static constexpr const uint32_t* minus_inv_sqrt2 = special::kMinusInvSqrt2_s;
+  static constexpr float erf_one = 4.0f;  // erfc(4) < 2^-25
+  static constexpr float tail_top = 10.5f;
+  static constexpr float cdf_low = 15.0f;
+  static constexpr const uint32_t* erfc_under = special::kErfcUnderflow_s;
+  static float erfc_zero() { return simd::bits_to(special::kErfcUnderflow_s[1]); }  // rounds to +0 beyond
+  static constexpr const uint32_t* cdf_under = special::kCdfNormUnderflow_s;
+};
+
+// The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
+// table entry 2^(j/N) and the scale left for the caller.
+template <class T> struct ScaledExp {
+  Reg<T> hi, lo, scale;
+};
+template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
+  using C = ExpConst<T>;
+  using simd::splat;
+  const Reg<T> x = simd::negate<T>(s);
+  const Reg<T> t = simd::fma(x, splat(C::n_over_ln2), splat(C::shifter));
+  const Reg<T> kf = simd::sub(t, splat(C::shifter));
+  Reg<T> r = simd::fnma(kf, splat(T(C::ln2_hi / C::N)), x);
+  if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r), s_lo);
+  const Reg<T> p = exp_poly<T, F>(r);
+  const simd::IReg idx = simd::as_int(t);
+  const Reg<T> hi = table2<T>(C::hi, idx);
+  const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
+  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N)))};
+}
+
+// erfc(a + a_lo) = 2^scale v for a >= 1/2 (a_lo: low part of a two-part argument, or zero).
+template <class T> struct ScaledValue {
+  Reg<T> v, scale;
+};
+template <class T, Flavour F, bool Lo> inline ScaledValue<T> erfc_tail(Reg<T> a, Reg<T> a_lo) {
+  using simd::splat;
+  const auto& tab = ErfData<T, F>::tail;
+  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
+  // Exponent and two leading mantissa bits of a + 3/2: 16 intervals from a = 1/2.
+  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(1.5))));
+  Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
+  if constexpr (Lo) t = simd::add(t, a_lo);
+  Reg<T> q = table16<T>(tab[rows - 1], idx);
+  for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const Reg<T> c0 = table16<T>(tab[1], idx);
+  const Reg<T> s = simd::mul(a, a);
+  Reg<T> s_lo = simd::fms(a, a, s);
+  if constexpr (Lo) s_lo = simd::fma(simd::add(a, a), a_lo, s_lo);
+  const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, s_lo);
+  Reg<T> v;
+  if constexpr (F == Flavour::HA) {
+    const Reg<T> g_lo = simd::fma(t, q, table16<T>(tab[2], idx));
+    v = simd::fma(e.hi, c0, simd::fma(e.hi, g_lo, simd::mul(e.lo, simd::add(c0, g_lo))));
+  } else {
+    const Reg<T> g = simd::fma(t, q, c0);
+    v = simd::fma(e.hi, g, simd::mul(e.lo, g));
+  }
+  return {v, e.scale};
+}
+
+// erf(x) near zero as x c1 + rest, with x = x_hi + x_lo (x_lo zero unless Lo); rest is
+// scaled like xs, x times a power of two.
+template <class T, Flavour F, bool Lo> inline Reg<T> erf_near_rest(Reg<T> x, Reg<T> x_lo, Reg<T> xs) {
+  using simd::splat;
+  const T c1_lo = simd::bits_to(ErfLimits<T>::c1[1]);
+  const Reg<T> z = simd::mul(x, x);
+  Reg<T> rest = simd::mul(xs, simd::fma(z, simd::horner(z, ErfData<T, F>::near), splat(c1_lo)));
+  if constexpr (Lo) rest = simd::fma(x_lo, splat(simd::bits_to(ErfLimits<T>::c1[0])), rest);
+  return rest;
+}
+
+// 1 - erf(x) near zero: 1 - x c1 in two parts, then the rest.
+template <class T, Flavour F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> x_lo) {
+  using simd::splat;
+  const Reg<T> c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
+  const Reg<T> rest = erf_near_rest<T, F, Lo>(x, x_lo, x);
+  if constexpr (F == Flavour::HA) {
+    const twopart::Two<Reg<T>> p = twopart::two_prod(x, c1);
+    const twopart::Two<Reg<T>> s = twopart::fast_two_sum(splat(T(1)), simd::negate<T>(p.hi));
+    return simd::add(s.hi, simd::sub(simd::sub(s.lo, p.lo), rest));
+  } else {
+    return simd::sub(splat(T(1)), simd::fma(x, c1, rest));
+  }
+}
+
+// erf(a) for 3/4 <= a <= the clamp: a polynomial on one of the intervals of a + 1/2.
+template <class T, Flavour F> inline Reg<T> erf_mid(Reg<T> a) {
+  using simd::splat;
+  const auto& tab = ErfData<T, F>::mid;
+  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
+  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(0.5))));
+  const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));
+  Reg<T> q = table16<T>(tab[rows - 1], idx);
+  for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const Reg<T> c0 = table16<T>(tab[1], idx);
+  if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
+  else return simd::fma(t, q, c0);
+}
+
+template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
+  static constexpr const char* kName = "Erf";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = in[0];
+    const V a = simd::min(splat(ErfLimits<T>::erf_one), simd::abs_of<T>(x));  // NaN stays
+    // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
+    V v = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
+    const Mask<T> near = simd::lt(a, splat(T(0.75)));
+    if (near) {  // registers without such lanes skip the polynomial near zero
+      const V as = simd::mul(a, splat(T(0x1p64)));
+      const V c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
+      v = simd::select(near, simd::mul(simd::fma(as, c1, erf_near_rest<T, F, false>(a, a, as)), splat(T(0x1p-64))), v);
+    }
+    r[0] = simd::copysign<T>(v, x);
+    return 0;
+  }
+};
+
+template <class T, Flavour F> struct Erfc : Unary<T> {
+  static constexpr const char* kName = "Erfc";
+  using V = Reg<T>;
+  using L = ErfLimits<T>;
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = in[0];
+    const V a = simd::min(splat(L::tail_top), simd::abs_of<T>(x));
+    const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a), a);
+    const V e = simd::scalef(tail.v, tail.scale);
+    V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
+    const Mask<T> near = simd::lt(a, splat(T(0.5)));
+    if (near) v = simd::select(near, erfc_near<T, F, false>(x, x), v);
+    r[0] = v;
+    return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
+  }
+  // Arguments from the subnormal threshold up: the vector value, reported as underflow.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T x = simd::daz(*a[0]);
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (std::isinf(x)) return *r[0] = x > 0 ? T(0) : T(2), ZAR_ST_NONE;
+    if (x > L::erfc_zero()) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
+    scalar_by_vector<Erfc>(a, r, ex);
+    return x >= simd::bits_to(L::erfc_under[0]) ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
+  }
+};
+
+template <class T, Flavour F> struct CdfNorm : Unary<T> {
+  static constexpr const char* kName = "CdfNorm";
+  using V = Reg<T>;
+  using L = ErfLimits<T>;
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = simd::max(splat(-L::cdf_low), simd::min(splat(L::cdf_low), in[0]));  // NaN stays
+    // y = -x / sqrt 2 = y_hi + y_lo.
+    const T m_hi = simd::bits_to(L::minus_inv_sqrt2[0]), m_lo = simd::bits_to(L::minus_inv_sqrt2[1]);
+    const V y = simd::mul(x, splat(m_hi));
+    const V y_lo = simd::fma(x, splat(m_lo), simd::fms(x, splat(m_hi), y));
+    const V a = simd::abs_of<T>(y);
+    const V a_lo = simd::bit_xor(y_lo, simd::bit_and(y, simd::sign_mask<T>()));  // low part of |y|
+    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::max(splat(T(0.5)), a), a_lo);
+    const V half = simd::scalef(tail.v, simd::sub(tail.scale, splat(T(1))));  // erfc(|y|) / 2
+    V v = simd::select(simd::lt(y, splat(T(0))), simd::sub(splat(T(1)), half), half);
+    const Mask<T> near = simd::lt(a, splat(T(0.5)));
+    if (near) v = simd::select(near, simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5))), v);
+    r[0] = v;
+    return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
+  }
+  // Arguments below the subnormal threshold: the vector value, reported as underflow; the
+  // exact zero of -inf is not.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T x = simd::daz(*a[0]);
+    if (std::isinf(x)) return *r[0] = T(0), ZAR_ST_NONE;
+    scalar_by_vector<CdfNorm>(a, r, ex);
+    return ZAR_ST_RESULT_TOO_SMALL;
+  }
+};
+
+}  // namespace nrx::zar::ops
