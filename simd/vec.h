@@ -299,3 +299,8 @@ inline __m512d to_double(IReg a) { return _mm512_cvt_roundepi64_pd(a, kNear); }
 inline IReg select(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
 
 }  // namespace nrx::simd
+namespace nrx::simd {
+// The sign bit from bit 4 of each integer lane (64-bit lanes for double, 32-bit for float).
+inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
+inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
+}  // namespace nrx::simd

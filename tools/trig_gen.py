@@ -50,7 +50,11 @@ def split(x):
     return hi, mp.mpf(float(x - hi))
 
 
-def fit(kind, n):
+def to_f(x):
+    return struct.unpack("<f", struct.pack("<f", float(x)))[0]
+
+
+def fit(kind, n, rnd=float):
     """Coefficients (ascending in u = r^2) of (sin r - r)/r^3 or (cos r - 1)/r^2, and the
     largest error relative to sin r, resp. to cos r."""
     w = (mp.pi / 32) * (1 + mp.mpf(2) ** -20)
@@ -58,7 +62,7 @@ def fit(kind, n):
         g = lambda u: (mp.sin(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) if u > mp.mpf(2) ** -80 else -mp.mpf(1) / 6
     else:
         g = lambda u: (mp.cos(mp.sqrt(u)) - 1) / u if u > mp.mpf(2) ** -80 else -mp.mpf(1) / 2
-    cs = [mp.mpf(float(c)) for c in mp.chebyfit(g, [0, w * w], n)[::-1]]
+    cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [0, w * w], n)[::-1]]
     worst = 0
     for i in range(1, 2001):
         r = w * i / 2000
@@ -84,9 +88,9 @@ def main():
     out.append(emit_array("kPi16", "uint64_t", pi16_parts(), False))
     sh, sl, ch, cl = [], [], [], []
     for j in range(16):
-        a, b = split(mp.sin(j * mp.pi / 16))
+        a, b = split(mp.sinpi(mp.mpf(j) / 16))
         sh.append(a), sl.append(b)
-        a, b = split(mp.cos(j * mp.pi / 16))
+        a, b = split(mp.cospi(mp.mpf(j) / 16))
         ch.append(a), cl.append(b)
     out.append("// sin(j pi/16) and cos(j pi/16), j = 0..15, high and low parts")
     out.append(emit_array("kSinHi", "uint64_t", sh, False))
@@ -99,6 +103,21 @@ def main():
         what = "sin r = r + r^3 (c[0] + c[1] r^2 + ...)" if kind == "sin" else "cos r = 1 + r^2 (c[0] + c[1] r^2 + ...)"
         out.append("// %s, %d terms on |r| <= pi/32, max relative error %.3g" % (what, n, err))
         out.append(emit_array(name, "uint64_t", cs, False))
+    # Float: the same reduction and tables in single precision (P2, P3 the float remainders).
+    p = mp.pi / 16
+    f1 = mp.mpf(to_f(p))
+    f2 = mp.mpf(to_f(p - f1))
+    f3 = mp.mpf(to_f(p - f1 - f2))
+    out.append("// Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)")
+    out.append(emit_array("kSixteenOverPi_s", "uint32_t", [16 / mp.pi], True))
+    out.append(emit_array("kPi16_s", "uint32_t", [f1, f2, f3], True))
+    out.append(emit_array("kSinHi_s", "uint32_t", [mp.sinpi(mp.mpf(j) / 16) for j in range(16)], True))
+    out.append(emit_array("kCosHi_s", "uint32_t", [mp.cospi(mp.mpf(j) / 16) for j in range(16)], True))
+    for name, kind, n in (("kSinPoly_s", "sin", 2), ("kCosPoly_s", "cos", 2), ("kSinPolyEP_s", "sin", 1),
+                          ("kCosPolyEP_s", "cos", 1)):
+        cs, err = fit(kind, n, to_f)
+        out.append("// float %s, %d terms, max relative error %.3g" % (kind, n, err))
+        out.append(emit_array(name, "uint32_t", cs, True))
     out.append("}  // namespace nrx::zar::trig")
     sys.stdout.write("\n".join(out) + "\n")
 

@@ -89,7 +89,7 @@ alignas(64) inline constexpr uint64_t kCosHi[] = {
     0x3FE1C73B39AE68C8ull,  // 0.55557023301960218
     0x3FD87DE2A6AEA963ull,  // 0.38268343236508978
     0x3FC8F8B83C69A60Bull,  // 0.19509032201612828
-    0x33377D4C76273645ull,  // 5.7099684971243493e-62
+    0x0000000000000000ull,  // 0
     0xBFC8F8B83C69A60Bull,  // -0.19509032201612828
     0xBFD87DE2A6AEA963ull,  // -0.38268343236508978
     0xBFE1C73B39AE68C8ull,  // -0.55557023301960218
@@ -108,7 +108,7 @@ alignas(64) inline constexpr uint64_t kCosLo[] = {
     0x3C8B25DD267F6600ull,  // 4.7094109405616768e-17
     0xBC672CEDD3D5A610ull,  // -1.0050772696461588e-17
     0xBC626D19B9FF8D82ull,  // -7.9910790684617313e-18
-    0xAFD75AFBC338E5FEull,  // -3.1515813501976844e-78
+    0x0000000000000000ull,  // 0
     0x3C626D19B9FF8D82ull,  // 7.9910790684617313e-18
     0x3C672CEDD3D5A610ull,  // 1.0050772696461588e-17
     0xBC8B25DD267F6600ull,  // -4.7094109405616768e-17
@@ -144,6 +144,77 @@ alignas(64) inline constexpr uint64_t kSinPolyShort[] = {
 alignas(64) inline constexpr uint64_t kCosPolyShort[] = {
     0xBFDFFFFFEEAF8CD1ull,  // -0.49999998387484107
     0x3FA5539439343CBBull,  // 0.041653282149235214
+};
+
+// Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)
+alignas(64) inline constexpr uint32_t kSixteenOverPi_s[] = {
+    0x40A2F983u,  // 5.0929581789406511
+};
+
+alignas(64) inline constexpr uint32_t kPi16_s[] = {
+    0x3E490FDBu,  // 0.19634954631328583
+    0xB1BBBD2Eu,  // -5.4639235358422411e-09
+    0xA5772CEDu,  // -2.1439056375073523e-16
+};
+
+alignas(64) inline constexpr uint32_t kSinHi_s[] = {
+    0x00000000u,  // 0
+    0x3E47C5C2u,  // 0.19509032201612828
+    0x3EC3EF15u,  // 0.38268343236508978
+    0x3F0E39DAu,  // 0.55557023301960218
+    0x3F3504F3u,  // 0.70710678118654757
+    0x3F54DB31u,  // 0.83146961230254524
+    0x3F6C835Eu,  // 0.92387953251128674
+    0x3F7B14BEu,  // 0.98078528040323043
+    0x3F800000u,  // 1
+    0x3F7B14BEu,  // 0.98078528040323043
+    0x3F6C835Eu,  // 0.92387953251128674
+    0x3F54DB31u,  // 0.83146961230254524
+    0x3F3504F3u,  // 0.70710678118654757
+    0x3F0E39DAu,  // 0.55557023301960218
+    0x3EC3EF15u,  // 0.38268343236508978
+    0x3E47C5C2u,  // 0.19509032201612828
+};
+
+alignas(64) inline constexpr uint32_t kCosHi_s[] = {
+    0x3F800000u,  // 1
+    0x3F7B14BEu,  // 0.98078528040323043
+    0x3F6C835Eu,  // 0.92387953251128674
+    0x3F54DB31u,  // 0.83146961230254524
+    0x3F3504F3u,  // 0.70710678118654757
+    0x3F0E39DAu,  // 0.55557023301960218
+    0x3EC3EF15u,  // 0.38268343236508978
+    0x3E47C5C2u,  // 0.19509032201612828
+    0x00000000u,  // 0
+    0xBE47C5C2u,  // -0.19509032201612828
+    0xBEC3EF15u,  // -0.38268343236508978
+    0xBF0E39DAu,  // -0.55557023301960218
+    0xBF3504F3u,  // -0.70710678118654757
+    0xBF54DB31u,  // -0.83146961230254524
+    0xBF6C835Eu,  // -0.92387953251128674
+    0xBF7B14BEu,  // -0.98078528040323043
+};
+
+// float sin, 2 terms, max relative error 6.12e-11
+alignas(64) inline constexpr uint32_t kSinPoly_s[] = {
+    0xBE2AAAABu,  // -0.1666666716337204
+    0x3C088083u,  // 0.0083314208313822746
+};
+
+// float cos, 2 terms, max relative error 2.89e-10
+alignas(64) inline constexpr uint32_t kCosPoly_s[] = {
+    0xBEFFFFFFu,  // -0.49999997019767761
+    0x3D2A9CA2u,  // 0.041653282940387726
+};
+
+// float sin, 1 terms, max relative error 3.88e-07
+alignas(64) inline constexpr uint32_t kSinPolyEP_s[] = {
+    0xBE2AA024u,  // -0.16662651300430298
+};
+
+// float cos, 1 terms, max relative error 1.94e-06
+alignas(64) inline constexpr uint32_t kCosPolyEP_s[] = {
+    0xBEFFE5AFu,  // -0.4997992217540741
 };
 
 }  // namespace nrx::zar::trig

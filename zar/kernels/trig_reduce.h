@@ -15,36 +15,49 @@
 namespace nrx::zar::ops {
 
 // r = rh + rl and the integer lanes n (low five bits: N mod 32).
-struct TrigReduced {
-  __m512d rh, rl;
+template <class T> struct TrigReduced {
+  Reg<T> rh, rl;
   simd::IReg n;
 };
 
-inline constexpr double kTrigShifter = 0x1.8p52;  // 0x4338000000000000: ulp 1, N in the low bits
-inline constexpr double kTrigLargeBound = 0x1p24;  // 0x4170000000000000
+template <class T> struct TrigConst;
+template <> struct TrigConst<double> {
+  static constexpr double shifter = 0x1.8p52;      // 0x4338000000000000: ulp 1, N in the low bits
+  static constexpr double large = 0x1p24;          // 0x4170000000000000
+  static constexpr double tiny = 0x1p-27;          // sin x and tan x round to x below
+  static constexpr const uint64_t* pi16 = trig::kPi16;
+  static constexpr const uint64_t* sixteen_over_pi = trig::kSixteenOverPi;
+};
+template <> struct TrigConst<float> {
+  static constexpr float shifter = 0x1.8p23f;      // 0x4B400000
+  static constexpr float large = 10000.0f;         // 0x461C4000: N P3 stays below 2^-35
+  static constexpr float tiny = 0x1p-12f;
+  static constexpr const uint32_t* pi16 = trig::kPi16_s;
+  static constexpr const uint32_t* sixteen_over_pi = trig::kSixteenOverPi_s;
+};
 
 // Ordinary arguments: Two keeps the rounding errors of the last two steps in rl.
-template <bool Two> inline TrigReduced trig_reduce_small(__m512d x) {
+template <class T, bool Two> inline TrigReduced<T> trig_reduce_small(Reg<T> x) {
   using simd::splat;
   using simd::bits_to;
-  const __m512d t = simd::fma(x, splat(bits_to(trig::kSixteenOverPi[0])), splat(kTrigShifter));
-  const __m512d nf = simd::sub(t, splat(kTrigShifter));
-  const __m512d p1 = splat(bits_to(trig::kPi16[0])), p2 = splat(bits_to(trig::kPi16[1]));
-  const __m512d p3 = splat(bits_to(trig::kPi16[2]));
-  const __m512d r1 = simd::fnma(nf, p1, x);  // exact
+  using C = TrigConst<T>;
+  const Reg<T> t = simd::fma(x, splat(bits_to(C::sixteen_over_pi[0])), splat(C::shifter));
+  const Reg<T> nf = simd::sub(t, splat(C::shifter));
+  const Reg<T> p1 = splat(bits_to(C::pi16[0])), p2 = splat(bits_to(C::pi16[1])), p3 = splat(bits_to(C::pi16[2]));
+  const Reg<T> r1 = simd::fnma(nf, p1, x);  // exact
   if constexpr (Two) {
-    const twopart::Two<__m512d> p = twopart::two_prod(nf, p2);
-    const twopart::Two<__m512d> s = twopart::two_sum(r1, simd::negate<double>(p.hi));
-    const __m512d lo = simd::fnma(nf, p3, simd::sub(s.lo, p.lo));
+    const twopart::Two<Reg<T>> p = twopart::two_prod(nf, p2);
+    const twopart::Two<Reg<T>> s = twopart::two_sum(r1, simd::negate<T>(p.hi));
+    const Reg<T> lo = simd::fnma(nf, p3, simd::sub(s.lo, p.lo));
     return {s.hi, lo, simd::as_int(t)};
   } else {
-    return {simd::fnma(nf, p3, simd::fnma(nf, p2, r1)), simd::splat(0.0), simd::as_int(t)};
+    return {simd::fnma(nf, p3, simd::fnma(nf, p2, r1)), simd::splat(T(0)), simd::as_int(t)};
   }
 }
 
 // Any finite x (results of other lanes are unused): x/(2 pi) mod 1 in 128-bit fixed point,
 // then 32 times it rounded to N, and r = (that - N) pi/16.
-inline TrigReduced trig_reduce_large(__m512d x) {
+inline TrigReduced<double> trig_reduce_large(__m512d x) {
   using namespace simd;
   const IReg b = as_int(x);
   const IReg mask32 = int_splat64(0xFFFFFFFF);
@@ -100,13 +113,14 @@ inline TrigReduced trig_reduce_large(__m512d x) {
   return {r.hi, r.lo, n};
 }
 
-// The reduction of every lane; lanes that are NaN or infinite are set in special.
-template <bool Two> inline TrigReduced trig_reduce(__m512d x, __mmask8& special) {
-  TrigReduced a = trig_reduce_small<Two>(x);
-  const __mmask8 big = simd::not_le(simd::abs_of<double>(x), simd::splat(kTrigLargeBound));
+// The reduction of every lane of a double register; lanes that are NaN or infinite are set
+// in special.
+template <bool Two> inline TrigReduced<double> trig_reduce(__m512d x, __mmask8& special) {
+  TrigReduced<double> a = trig_reduce_small<double, Two>(x);
+  const __mmask8 big = simd::not_le(simd::abs_of<double>(x), simd::splat(TrigConst<double>::large));
   special = 0;
   if (__builtin_expect(big != 0, 0)) {
-    const TrigReduced l = trig_reduce_large(x);
+    const TrigReduced<double> l = trig_reduce_large(x);
     a.rh = simd::select(big, l.rh, a.rh);
     a.rl = simd::select(big, Two ? l.rl : simd::splat(0.0), a.rl);
     a.n = simd::select(big, l.n, a.n);
