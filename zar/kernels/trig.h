@@ -93,7 +93,8 @@ template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
 }
 
 // The results of kind K from the reduction a of x.
-template <class T, int F, int K> inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
+template <class T, int F, int K, bool Tiny = true>
+inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   const TrigPoly<T> p = trig_poly<T, F>(a);
   const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
   if constexpr (K == kTanK) {
@@ -104,9 +105,12 @@ template <class T, int F, int K> inline void trig_eval(Reg<T> x, const TrigReduc
       t = twopart::value(twopart::div(twopart::fast_two_sum(s.hi, s.lo), twopart::fast_two_sum(c.hi, c.lo)));
     else
       t = simd::div(twopart::value(s), twopart::value(c));
-    out[0] = trig_tiny<T>(x, t);
+    out[0] = Tiny ? trig_tiny<T>(x, t) : t;
   } else {
-    if constexpr (K != kCosK) out[0] = trig_tiny<T>(x, twopart::value(trig_assemble<T, F>(p, a.n)));
+    if constexpr (K != kCosK) {
+      const Reg<T> y = twopart::value(trig_assemble<T, F>(p, a.n));
+      out[0] = Tiny ? trig_tiny<T>(x, y) : y;
+    }
     if constexpr (K != kSinK) out[K == kSinCosK ? 1 : 0] = twopart::value(trig_assemble<T, F>(p, quarter));
   }
 }
@@ -163,6 +167,51 @@ template <class T, int F> struct SinCos : Circular<T, F, kSinCosK, VectorOp<T, S
 };
 template <class T, int F> struct Tan : Circular<T, F, kTanK, Unary<T>> {
   static constexpr const char* kName = "Tan";
+};
+
+}  // namespace nrx::zar::ops
+
+namespace nrx::zar::ops {
+
+// Sinpi and Cospi: x - 2 round(x/2) is exact, then N = round(16 x) and f = x - N/16 are
+// exact, and r = f pi in two parts; the same tables and polynomials follow. Exact zeros get
+// the signs of IEEE 754 sinPi and cosPi (sinpi(n) = +-0 with the sign of n, cospi(n + 1/2)
+// = +0). Infinities and NaN give NaN in the body: these kernels report nothing.
+template <int F, int K> inline void trig_pi_double(__m512d x, __m512d* out) {
+  using simd::splat;
+  const __m512d x2 = simd::sub(x, simd::mul(simd::round<simd::kRoundNearest>(simd::mul(x, splat(0.5))), splat(2.0)));
+  const __m512d t = simd::fma(x2, splat(16.0), splat(TrigConst<double>::shifter));
+  const __m512d nf = simd::sub(t, splat(TrigConst<double>::shifter));
+  const __m512d f = simd::fnma(nf, splat(1.0 / 16), x2);
+  const __m512d pi_hi = splat(0x1.921fb54442d18p+1), pi_lo = splat(0x1.1a62633145c07p-53);
+  const __m512d rh = simd::mul(f, pi_hi);
+  const __m512d rl = F == kHA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
+  trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
+  const __mmask8 zero = simd::fpclass<simd::kZero>(out[0]);
+  if constexpr (K == kSinK) out[0] = simd::select(zero, simd::bit_and(x, simd::sign_mask<double>()), out[0]);
+  else out[0] = simd::select(zero, splat(0.0), out[0]);
+}
+
+template <class T, int F, int K> struct CircularPi : AllLanes<CircularPi<T, F, K>, Unary<T>> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    if constexpr (sizeof(T) == 8) {
+      trig_pi_double<F, K>(a[0], r);
+    } else {
+      __m512d lo[1], hi[1];
+      trig_pi_double<kEP, K>(simd::widen_lo(a[0]), lo);
+      trig_pi_double<kEP, K>(simd::widen_hi(a[0]), hi);
+      r[0] = simd::narrow(lo[0], hi[0]);
+    }
+    return 0;
+  }
+};
+
+template <class T, int F> struct Sinpi : CircularPi<T, F, kSinK> {
+  static constexpr const char* kName = "Sinpi";
+};
+template <class T, int F> struct Cospi : CircularPi<T, F, kCosK> {
+  static constexpr const char* kName = "Cospi";
 };
 
 }  // namespace nrx::zar::ops
