@@ -187,6 +187,11 @@ template <int F, int K> inline void trig_pi_double(__m512d x, __m512d* out) {
   const __m512d rh = simd::mul(f, pi_hi);
   const __m512d rl = F == kHA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
   trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
+  if constexpr (K == kSinK && F == kHA) {  // below 2^-1000 the low part of f pi would fall under the subnormals
+    const __m512d xs = simd::mul(x, splat(0x1p200));
+    const __m512d y = simd::mul(simd::fma(xs, pi_hi, simd::mul(xs, pi_lo)), splat(0x1p-200));
+    out[0] = simd::select(simd::lt(simd::abs_of<double>(x), splat(0x1p-1000)), y, out[0]);
+  }
   const __mmask8 zero = simd::fpclass<simd::kZero>(out[0]);
   if constexpr (K == kSinK) out[0] = simd::select(zero, simd::bit_and(x, simd::sign_mask<double>()), out[0]);
   else out[0] = simd::select(zero, splat(0.0), out[0]);
