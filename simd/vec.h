@@ -288,4 +288,33 @@ namespace nrx::simd {
 // The bits of every lane shifted right by N (32-bit lanes for float, 64-bit for double).
 template <int N> inline IReg shift_right(__m512 a) { return _mm512_srli_epi32(_mm512_castps_si512(a), N); }
 template <int N> inline IReg shift_right(__m512d a) { return _mm512_srli_epi64(_mm512_castpd_si512(a), N); }
+
+// ---- trigonometric kernels ----
+namespace nrx::simd {
+
+// 64-bit integer lanes: bitwise, arithmetic and shifts (variable counts of 64 or more give 0).
+inline IReg int_and(IReg a, IReg b) { return _mm512_and_si512(a, b); }
+inline IReg int_or(IReg a, IReg b) { return _mm512_or_si512(a, b); }
+inline IReg int_add64(IReg a, IReg b) { return _mm512_add_epi64(a, b); }
+inline IReg int_sub64(IReg a, IReg b) { return _mm512_sub_epi64(a, b); }
+inline IReg int_splat64(int64_t x) { return _mm512_set1_epi64(x); }
+inline IReg int_max64(IReg a, IReg b) { return _mm512_max_epi64(a, b); }
+inline IReg int_min64(IReg a, IReg b) { return _mm512_min_epi64(a, b); }
+template <int N> inline IReg shift_left64(IReg a) { return _mm512_slli_epi64(a, N); }
+template <int N> inline IReg shift_right_arith64(IReg a) { return _mm512_srai_epi64(a, N); }
+inline IReg shift_left64(IReg a, IReg n) { return _mm512_sllv_epi64(a, n); }
+inline IReg shift_right64(IReg a, IReg n) { return _mm512_srlv_epi64(a, n); }
+// Low 32 bits of each lane of a times those of b, the full 64-bit product.
+inline IReg mul_u32(IReg a, IReg b) { return _mm512_mul_epu32(a, b); }
+// p[idx] for each 64-bit lane.
+inline IReg gather64(const uint64_t* p, IReg idx) { return _mm512_i64gather_epi64(idx, p, 8); }
+// Signed 64-bit lanes to double, rounded to nearest (exact below 2^53).
+inline __m512d to_double(IReg a) { return _mm512_cvt_roundepi64_pd(a, kNear); }
+inline IReg select(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
+
+}  // namespace nrx::simd
+namespace nrx::simd {
+// The sign bit from bit 4 of each integer lane (64-bit lanes for double, 32-bit for float).
+inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
+inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
 }  // namespace nrx::simd

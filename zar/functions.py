@@ -41,7 +41,8 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"),
     ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
     ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"), ("Pow", "pow"), ("Powr", "pow"), ("Powx", "pow"),
-    ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"))}
+    ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"),
+    ("Sin", "trig"), ("Cos", "trig"), ("SinCos", "trig"), ("Tan", "trig"), ("Sinpi", "trig"), ("Cospi", "trig"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -156,7 +157,7 @@ def rows():
             {"s": cs, "d": cd, "c": cc, "z": cz}, kernel=REAL_KERNEL.get(name), oracle=oracle, domain=dom,
             sleef=sl, poles=poles)
     add("Cos", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
-        {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0},
+        {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0}, kernel=REAL_KERNEL["Cos"],
         oracle="cos", domain=(-1e4, 1e4), sleef="cos")
     add("Sinh", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
         {"s": (0.9, 1.1, 0.7), "d": (2.2, 2.6, 2.2), "c": 75.0, "z": 150.0},

@@ -5,6 +5,14 @@
  * Every thread has its own mode word, status and callback; nothing here takes
  * a lock. Each zar... function behaves exactly like its nrx_zar_kernel_...
  * twin.
+ *
+ * Circular functions (Sin, Cos, SinCos, Tan, Sinpi, Cospi; s and d): every finite
+ * argument is reduced exactly (beyond 2^24 by a 1/(2 pi) expansion of 1,280 bits inside
+ * the vector kernel), so the bounds (HA 1 ulp, LA 4 ulp, EP 26 / 11 bits) hold over the
+ * whole range; only +-Inf (NaN, status 1) and NaN reach the scalar routine of Sin, Cos,
+ * SinCos and Tan. Float LA and EP work in float lanes up to |x| = 10000 and through the
+ * double kernel above; float HA always through the double kernel. Sinpi and Cospi give
+ * sinpi(+-n) = +-0, cospi(n + 1/2) = +0 and report nothing (+-Inf and NaN give NaN).
  */
 #ifndef NRX_ZAR_H
 #define NRX_ZAR_H

@@ -13,6 +13,7 @@
 #include "zar/kernels/remainder.h"
 #include "zar/kernels/root.h"
 #include "zar/kernels/rounding.h"
+#include "zar/kernels/trig.h"
 
 namespace nrx::zar::ops {
 

@@ -1,0 +1,229 @@
+// Circular kernels (Sin, Cos, SinCos, Tan, Sinpi, Cospi): special results and status codes in every
+// flavour and for unit and strided tables; accuracy against MPFR at the arguments hardest
+// for the reduction (the doubles and floats nearest to multiples of pi/2, found from the
+// continued fractions of pi/2^k), at huge arguments and on registers that mix huge and
+// ordinary lanes.
+#include <gtest/gtest.h>
+#include <mpfr.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "nrx/zar.h"
+#include "nrx/zar_functions.h"
+#include "tools/accuracy/accuracy.h"
+
+namespace {
+
+namespace acc = nrx::accuracy;
+
+// Doubles (or floats, bits = 24) m 2^e nearest to multiples of pi/2: the convergents p/q of
+// (pi/2) / 2^e with q < 2^bits give m = q, and the two neighbours of each are kept too.
+std::vector<double> near_multiples_of_half_pi(int bits, int emin, int emax) {
+  std::vector<double> out;
+  mpfr_t a, f, t;
+  mpfr_inits2(4000, a, f, t, (mpfr_ptr)0);
+  for (int e = emin; e <= emax; ++e) {
+    mpfr_const_pi(a, MPFR_RNDN);
+    mpfr_div_2si(a, a, e + 1, MPFR_RNDN);  // (pi/2) / 2^e = q / m: m 2^e ~ q pi/2
+    mpfr_ui_div(a, 1, a, MPFR_RNDN);       // m / q
+    // Convergents h/k of a: h = m candidates.
+    double h0 = 1, h1 = 0, k0 = 0, k1 = 1;  // h_{-1}, h_{-2}, k_{-1}, k_{-2}
+    mpfr_set(f, a, MPFR_RNDN);
+    for (int it = 0; it < 80; ++it) {
+      mpfr_floor(t, f);
+      const double c = mpfr_get_d(t, MPFR_RNDN);
+      const double h = c * h0 + h1, k = c * k0 + k1;
+      if (h >= std::ldexp(1.0, bits)) break;
+      if (h >= 1) {
+        const double x = std::ldexp(h, e);
+        for (double y : {x, std::nextafter(x, 0.0), std::nextafter(x, INFINITY)}) out.push_back(y), out.push_back(-y);
+      }
+      h1 = h0, h0 = h, k1 = k0, k0 = k;
+      mpfr_sub(f, f, t, MPFR_RNDN);
+      if (mpfr_zero_p(f)) break;
+      mpfr_ui_div(f, 1, f, MPFR_RNDN);
+    }
+  }
+  mpfr_clears(a, f, t, (mpfr_ptr)0);
+  if (bits == 24)
+    for (double& x : out) x = double(float(x));
+  return out;
+}
+
+std::vector<double> huge_arguments(bool single) {
+  std::vector<double> v = {1e22, 1e300, DBL_MAX, 0x1p24, 0x1.0000000000001p24, 0x1.fffffffffffffp23, 1e16, 0x1p1023,
+                           6381956970095103.0 * 0x1p797, 5.319372648326541e+255, 0x1p-1074, 0x1p-1022, 1e-300};
+  if (single) v = {20000.0, 1e4, 0x1p24, 0x1.000002p24, 0x1.fffffep23, FLT_MAX, 1e30f, 1e38f, 0x1p127, 0x1p-149, 1e-40};
+  std::vector<double> out;
+  for (double x : v) out.push_back(x), out.push_back(-x);
+  return out;
+}
+
+class Hard : public testing::TestWithParam<const char*> {};
+
+// Every distinct kernel of the table against its bound: a short uniform sample plus the hard
+// and huge arguments, and no special-value mismatch.
+TEST_P(Hard, WithinBound) {
+  int slot;
+  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
+  ASSERT_NE(e, nullptr);
+  const bool single = GetParam()[0] == 's';
+  acc::Options o;
+  o.samples = 2000;
+  o.special = single ? near_multiples_of_half_pi(24, -30, 104) : near_multiples_of_half_pi(53, -60, 970);
+  for (double x : huge_arguments(single)) o.special.push_back(x);
+  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
+    std::string why;
+    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
+    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
+    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << why;
+    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << why;
+  }
+}
+
+// Log-uniform over the whole finite range (with the huge arguments that only the long
+// reduction reaches), and uniform over the ordinary range.
+TEST_P(Hard, WholeRange) {
+  int slot;
+  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
+  const bool single = GetParam()[0] == 's';
+  for (double hi : {single ? double(FLT_MAX) : DBL_MAX, 0x1p24, 10.0}) {
+    acc::Options o;
+    o.samples = 4000;
+    o.range = true;
+    o.lo = -hi, o.hi = hi;
+    for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
+      std::string why;
+      for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
+      EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << " up to " << hi << why;
+      EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot];
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Circular, Hard,
+                         testing::Values("dSin", "dCos", "dTan", "dSinCos", "sSin", "sCos", "sTan", "sSinCos", "dSinpi",
+                                         "dCospi", "sSinpi", "sCospi"),
+                         [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
+// ---- special results and codes, every flavour, unit and strided ----
+
+enum Want { kNaN, kPosZero, kNegZero, kOne, kSame, kRef };
+
+struct Row {
+  const char* fn;  // "Sin", "Cos", "Tan", "SinCos" (first result sin, second cos)
+  double x;
+  Want want, want2;  // want2: SinCos's cosine
+  int code;
+};
+
+const double kInf = std::numeric_limits<double>::infinity();
+
+// The fault each guards against: infinities not reported (code 1), NaN reported, the sign of
+// zero lost by the sum with the table, huge arguments sent to the scalar routine (whose
+// finite branch reports nothing either way, so the results are compared with MPFR).
+const Row kRows[] = {
+    {"Sin", kInf, kNaN, kNaN, 1},       {"Sin", -kInf, kNaN, kNaN, 1},      {"Sin", NAN, kNaN, kNaN, 0},
+    {"Sin", -0.0, kNegZero, kNaN, 0},   {"Sin", 0.0, kPosZero, kNaN, 0},    {"Sin", 1e22, kRef, kNaN, 0},
+    {"Sin", -1e-310, kSame, kNaN, 0},   {"Sin", 1e-30, kSame, kNaN, 0},     {"Sin", 20000, kRef, kNaN, 0},
+    {"Cos", kInf, kNaN, kNaN, 1},       {"Cos", -kInf, kNaN, kNaN, 1},      {"Cos", NAN, kNaN, kNaN, 0},
+    {"Cos", -0.0, kOne, kNaN, 0},       {"Cos", 1e300, kRef, kNaN, 0},      {"Cos", 1e-30, kOne, kNaN, 0},
+    {"Tan", kInf, kNaN, kNaN, 1},       {"Tan", -kInf, kNaN, kNaN, 1},      {"Tan", NAN, kNaN, kNaN, 0},
+    {"Tan", -0.0, kNegZero, kNaN, 0},   {"Tan", 0.0, kPosZero, kNaN, 0},    {"Tan", 1e22, kRef, kNaN, 0},
+    {"Tan", -1e-30, kSame, kNaN, 0},
+    {"SinCos", kInf, kNaN, kNaN, 1},    {"SinCos", -kInf, kNaN, kNaN, 1},   {"SinCos", NAN, kNaN, kNaN, 0},
+    {"SinCos", -0.0, kNegZero, kOne, 0}, {"SinCos", 1e22, kRef, kRef, 0},
+    // Pi-scaled forms: IEEE 754 signs of exact zeros; no status ever; accuracy next to zeros.
+    {"Sinpi", 1.0, kPosZero, kNaN, 0},  {"Sinpi", -1.0, kNegZero, kNaN, 0}, {"Sinpi", 2.0, kPosZero, kNaN, 0},
+    {"Sinpi", -2.0, kNegZero, kNaN, 0}, {"Sinpi", 0x1p60, kPosZero, kNaN, 0}, {"Sinpi", -0x1p60, kNegZero, kNaN, 0},
+    {"Sinpi", 0x1.fffffffffffffp52, kPosZero, kNaN, 0}, {"Sinpi", -0.0, kNegZero, kNaN, 0},
+    {"Sinpi", 1 - 0x1p-53, kRef, kNaN, 0}, {"Sinpi", 1e-300, kRef, kNaN, 0}, {"Sinpi", 0.25, kRef, kNaN, 0},
+    {"Sinpi", kInf, kNaN, kNaN, 0},     {"Sinpi", -kInf, kNaN, kNaN, 0},    {"Sinpi", NAN, kNaN, kNaN, 0},
+    {"Cospi", 0.5, kPosZero, kNaN, 0},  {"Cospi", -0.5, kPosZero, kNaN, 0}, {"Cospi", 1.5, kPosZero, kNaN, 0},
+    {"Cospi", -2.5, kPosZero, kNaN, 0}, {"Cospi", 1e300, kOne, kNaN, 0},    {"Cospi", 0x1p52 + 1, kRef, kNaN, 0},
+    {"Cospi", 0.5 - 0x1p-54, kRef, kNaN, 0}, {"Cospi", kInf, kNaN, kNaN, 0}, {"Cospi", NAN, kNaN, kNaN, 0},
+};
+
+double reference(const std::string& fn, double x, bool second, bool single) {
+  mpfr_t a, y;
+  mpfr_inits2(200, a, y, (mpfr_ptr)0);
+  mpfr_set_d(a, x, MPFR_RNDN);
+  if (fn == "Sinpi") mpfr_sinpi(y, a, MPFR_RNDN);
+  else if (fn == "Cospi") mpfr_cospi(y, a, MPFR_RNDN);
+  else if (fn == "Cos" || second) mpfr_cos(y, a, MPFR_RNDN);
+  else if (fn == "Tan") mpfr_tan(y, a, MPFR_RNDN);
+  else mpfr_sin(y, a, MPFR_RNDN);
+  const double r = single ? double(mpfr_get_flt(y, MPFR_RNDN)) : mpfr_get_d(y, MPFR_RNDN);
+  mpfr_clears(a, y, (mpfr_ptr)0);
+  return r;
+}
+
+void check(Want w, double x, double got, double ref, double ulp, const std::string& what) {
+  switch (w) {
+    case kNaN: EXPECT_TRUE(std::isnan(got)) << what << " = " << got; break;
+    case kPosZero: EXPECT_TRUE(got == 0 && !std::signbit(got)) << what << " = " << got; break;
+    case kNegZero: EXPECT_TRUE(got == 0 && std::signbit(got)) << what << " = " << got; break;
+    case kOne: EXPECT_EQ(got, 1.0) << what; break;
+    case kSame: EXPECT_EQ(got, x) << what; break;
+    case kRef:  // relative to the reference: next to a zero of sin(pi x) the result is tiny
+      EXPECT_LE(std::fabs(got - ref), 4 * ulp * std::max(std::fabs(ref), 0x1p-1000)) << what << " = " << got << ", want " << ref;
+      break;
+  }
+}
+
+// Each row through every slot of the s and d tables, in the unit-stride table and in the
+// strided one with stride 2, element 3 of 5 (the others ordinary), with the reported index.
+template <class T> void run_row(const Row& row) {
+  const std::string base = std::string(sizeof(T) == 4 ? "s" : "d") + row.fn;
+  int slot;
+  const nrx::zar::catalog::Entry* unit = acc::find_entry(base, &slot);
+  const nrx::zar::catalog::Entry* strided = acc::find_entry(base + "I", &slot);
+  ASSERT_TRUE(unit && strided) << base;
+  const bool two = std::string(row.fn) == "SinCos";
+  const T x = T(row.x);
+  if (std::isinf(x) && !std::isinf(row.x)) return;  // a double row beyond the float range
+  for (int s = 0; s < 3; ++s) {
+    for (bool str : {false, true}) {
+      T a[10], r1[10], r2[10];
+      for (int i = 0; i < 10; ++i) a[i] = T(0.5 + i), r1[i] = r2[i] = T(-7);
+      const int at = 3, inc = str ? 2 : 1;
+      a[at * inc] = x;
+      zarClearErrStatus();
+      void* fn = (str ? strided : unit)->ttab[s];
+      if (!str && !two) reinterpret_cast<void (*)(int32_t, const T*, T*)>(fn)(5, a, r1);
+      if (!str && two) reinterpret_cast<void (*)(int32_t, const T*, T*, T*)>(fn)(5, a, r1, r2);
+      if (str && !two) reinterpret_cast<void (*)(int32_t, const T*, int32_t, T*, int32_t)>(fn)(5, a, 2, r1, 2);
+      if (str && two)
+        reinterpret_cast<void (*)(int32_t, const T*, int32_t, T*, int32_t, T*, int32_t)>(fn)(5, a, 2, r1, 2, r2, 2);
+      const std::string what = base + (str ? "I" : "") + " slot " + std::to_string(s) + " of " + std::to_string(row.x);
+      EXPECT_EQ(zarGetErrStatus(), row.code) << what;
+      // Four ulp at 1 (the results lie in [-2, 2] here), EP's 11 / 26 bits in slot 2.
+      const double ulp = std::ldexp(1.0, (sizeof(T) == 4 ? -23 : -52) + (s == 2 ? (sizeof(T) == 4 ? 11 : 25) : 0));
+      const double got = r1[at * inc];
+      check(row.want, double(x), got, reference(row.fn, double(x), false, sizeof(T) == 4), ulp, what);
+      if (two) check(row.want2, double(x), r2[at * inc], reference(row.fn, double(x), true, sizeof(T) == 4), ulp, what + " cos");
+      // Neighbours are ordinary values, never touched by the special path.
+      const double y = double(a[(at - 1) * inc]);
+      const std::string f = row.fn;
+      const double want = f == "Cos" ? std::cos(y) : f == "Tan" ? std::tan(y) : f == "Sinpi" ? std::sin(M_PI * y)
+                          : f == "Cospi" ? std::cos(M_PI * y) : std::sin(y);
+      EXPECT_NEAR(r1[(at - 1) * inc], want, 1e-6) << what;
+      if (str) EXPECT_EQ(r1[1], T(-7)) << what << ": gap of the result stride written";
+    }
+  }
+}
+
+TEST(CircularSpecial, Rows) {
+  for (const Row& row : kRows) {
+    run_row<double>(row);
+    run_row<float>(row);
+  }
+}
+
+}  // namespace

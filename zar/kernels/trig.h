@@ -1,0 +1,222 @@
+// Circular functions: Sin, Cos, SinCos, Tan (float and double, one algorithm).
+//
+// x = N pi/16 + r (trig_reduce.h); with j = N mod 16 and the table S_j = sin(j pi/16),
+// C_j = cos(j pi/16): sin x = +-(S_j cos r + C_j sin r), the sign from bit 4 of N, and
+// cos x is the same with N + 8. Tan divides the two. HA keeps r, the table and the sum
+// S_j + C_j r in two parts and rounds once at the end; LA drops the low parts (but Tan
+// keeps them: a quotient doubles their rounding); EP uses short polynomials. Float LA and
+// EP run the same steps in float lanes up to 10000; float HA, float Tan LA and every float
+// register with a larger lane run the double EP body (within a sixtieth of a float ulp
+// before rounding). Only NaN and infinities go to the scalar routine.
+#pragma once
+#include <cmath>
+#include <limits>
+
+#include "zar/kernels/exp.h"
+#include "zar/kernels/trig_reduce.h"
+
+namespace nrx::zar::ops {
+
+// sin r = rh + sr and cos r = 1 + cm1.
+template <class T> struct TrigPoly {
+  Reg<T> rh, sr, cm1;
+};
+
+template <class T, Flavour F> struct TrigCoeffs;
+template <> struct TrigCoeffs<double, Flavour::HA> {
+  static constexpr const auto& s = trig::kSinPoly;
+  static constexpr const auto& c = trig::kCosPoly;
+};
+template <> struct TrigCoeffs<double, Flavour::LA> : TrigCoeffs<double, Flavour::HA> {};
+template <> struct TrigCoeffs<double, Flavour::EP> {
+  static constexpr const auto& s = trig::kSinPolyShort;
+  static constexpr const auto& c = trig::kCosPolyShort;
+};
+template <> struct TrigCoeffs<float, Flavour::LA> {
+  static constexpr const auto& s = trig::kSinPoly_s;
+  static constexpr const auto& c = trig::kCosPoly_s;
+};
+template <> struct TrigCoeffs<float, Flavour::EP> {
+  static constexpr const auto& s = trig::kSinPolyEP_s;
+  static constexpr const auto& c = trig::kCosPolyEP_s;
+};
+
+template <class T, Flavour F> inline TrigPoly<T> trig_poly(const TrigReduced<T>& a) {
+  using P = TrigCoeffs<T, F>;
+  const Reg<T> r2 = simd::mul(a.rh, a.rh), r3 = simd::mul(r2, a.rh);
+  if constexpr (F != Flavour::HA) return {a.rh, simd::mul(r3, simd::horner(r2, P::s)), simd::mul(r2, simd::horner(r2, P::c))};
+  // rl enters sin r once and cos r through -r rl.
+  const Reg<T> sr = simd::fma(r3, simd::horner(r2, P::s), a.rl);
+  const Reg<T> cm1 = simd::fms(r2, simd::horner(r2, P::c), simd::mul(a.rh, a.rl));
+  return {a.rh, sr, cm1};
+}
+
+// Entry (idx mod 16) of a 16-entry table: two double registers or one float register.
+inline __m512d trig_table(const uint64_t* t, simd::IReg idx) {
+  return simd::lookup(simd::from_bits(t), simd::from_bits(t + 8), idx);
+}
+inline __m512 trig_table(const uint32_t* t, simd::IReg idx) { return simd::lookup(simd::from_bits(t), idx); }
+
+template <class T> struct TrigTables;
+template <> struct TrigTables<double> {
+  static constexpr const uint64_t *sin_hi = trig::kSinHi, *cos_hi = trig::kCosHi;
+};
+template <> struct TrigTables<float> {
+  static constexpr const uint32_t *sin_hi = trig::kSinHi_s, *cos_hi = trig::kCosHi_s;
+};
+
+// sin(N pi/16 + r) in two parts (N from the low bits of idx), the sign applied.
+template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const TrigPoly<T>& p, simd::IReg idx) {
+  const Reg<T> sh = trig_table(TrigTables<T>::sin_hi, idx), ch = trig_table(TrigTables<T>::cos_hi, idx);
+  Reg<T> hi, lo;
+  if constexpr (F == Flavour::HA) {
+    // |S_j| >= |C_j r| for j != 0, and S_0 = 0: the quick sum is exact.
+    const twopart::Two<Reg<T>> cr = twopart::two_prod(ch, p.rh);
+    const twopart::Two<Reg<T>> s = twopart::fast_two_sum(sh, cr.hi);
+    lo = simd::add(simd::add(s.lo, cr.lo), trig_table(trig::kSinLo, idx));
+    lo = simd::fma(trig_table(trig::kCosLo, idx), p.rh, lo);
+    lo = simd::fma(ch, p.sr, simd::fma(sh, p.cm1, lo));
+    hi = s.hi;
+  } else {
+    hi = simd::fma(ch, p.rh, sh);
+    lo = simd::fma(ch, p.sr, simd::mul(sh, p.cm1));
+  }
+  const Reg<T> sign = simd::bit_and(simd::sign_of_bit4(idx, T(0)), simd::sign_mask<T>());
+  return {simd::bit_xor(hi, sign), simd::bit_xor(lo, sign)};
+}
+
+enum TrigKind { kSinK, kCosK, kSinCosK, kTanK };
+
+// x itself where |x| is tiny: sin x and tan x round to x there (and keep the sign of zero).
+template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
+  return simd::select(simd::lt(simd::abs_of<T>(x), simd::splat(TrigConst<T>::tiny)), x, y);
+}
+
+// The results of kind K from the reduction a of x.
+template <class T, Flavour F, int K, bool Tiny = true>
+inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
+  const TrigPoly<T> p = trig_poly<T, F>(a);
+  const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
+  if constexpr (K == kTanK) {
+    constexpr int FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
+    const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
+    Reg<T> t;
+    if constexpr (F == Flavour::HA)  // the low parts are not yet below half an ulp of the high ones
+      t = twopart::value(twopart::div(twopart::fast_two_sum(s.hi, s.lo), twopart::fast_two_sum(c.hi, c.lo)));
+    else
+      t = simd::div(twopart::value(s), twopart::value(c));
+    out[0] = Tiny ? trig_tiny<T>(x, t) : t;
+  } else {
+    if constexpr (K != kCosK) {
+      const Reg<T> y = twopart::value(trig_assemble<T, F>(p, a.n));
+      out[0] = Tiny ? trig_tiny<T>(x, y) : y;
+    }
+    if constexpr (K != kSinK) out[K == kSinCosK ? 1 : 0] = twopart::value(trig_assemble<T, F>(p, quarter));
+  }
+}
+
+template <Flavour F, int K> inline __mmask8 trig_double(__m512d x, __m512d* out) {
+  __mmask8 sp;
+  const TrigReduced<double> a = trig_reduce<F == Flavour::HA>(x, sp);
+  trig_eval<double, F, K>(x, a, out);
+  return sp;
+}
+
+// One register of kind K; returns the NaN and infinite lanes.
+template <class T, Flavour F, int K> inline Mask<T> trig_vec(Reg<T> x, Reg<T>* out) {
+  if constexpr (sizeof(T) == 8) {
+    return trig_double<F, K>(x, out);
+  } else {
+    if constexpr (F == Flavour::EP || (F == Flavour::LA && K != kTanK)) {
+      const Mask<T> big = simd::not_le(simd::abs_of<T>(x), simd::splat(TrigConst<T>::large));
+      if (__builtin_expect(big == 0, 1)) {
+        trig_eval<T, F, K>(x, trig_reduce_small<T, false>(x), out);
+        return 0;
+      }
+    }
+    constexpr int n = K == kSinCosK ? 2 : 1;
+    __m512d lo[2], hi[2];
+    const __mmask8 sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo), sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
+    for (int k = 0; k < n; ++k) out[k] = simd::narrow(lo[k], hi[k]);
+    return Mask<T>(sl | (unsigned(sh) << 8));
+  }
+}
+
+// Scalar routine of the circular functions: infinities give NaN with code 1, NaN gives NaN.
+template <class T> inline int32_t trig_scalar(T x, T* const* r, int nout) {
+  const bool inf = std::isinf(x);
+  const T y = inf ? std::numeric_limits<T>::quiet_NaN() : x * x;
+  for (int k = 0; k < nout; ++k) *r[k] = y;
+  return inf ? ZAR_ST_DOMAIN : ZAR_ST_NONE;
+}
+
+template <class T, Flavour F, int K, class Base> struct Circular : Base {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[Base::kOut], const NoExtra&) { return trig_vec<T, F, K>(a[0], r); }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return trig_scalar(*a[0], r, Base::kOut); }
+};
+
+template <class T, Flavour F> struct Sin : Circular<T, F, kSinK, Unary<T>> {
+  static constexpr const char* kName = "Sin";
+};
+template <class T, Flavour F> struct Cos : Circular<T, F, kCosK, Unary<T>> {
+  static constexpr const char* kName = "Cos";
+};
+template <class T, Flavour F> struct SinCos : Circular<T, F, kSinCosK, VectorOp<T, Shape::v1r2, 1, 2>> {
+  static constexpr const char* kName = "SinCos";
+};
+template <class T, Flavour F> struct Tan : Circular<T, F, kTanK, Unary<T>> {
+  static constexpr const char* kName = "Tan";
+};
+
+}  // namespace nrx::zar::ops
+
+namespace nrx::zar::ops {
+
+// Sinpi and Cospi: x - 2 round(x/2) is exact, then N = round(16 x) and f = x - N/16 are
+// exact, and r = f pi in two parts; the same tables and polynomials follow. Exact zeros get
+// the signs of IEEE 754 sinPi and cosPi (sinpi(n) = +-0 with the sign of n, cospi(n + 1/2)
+// = +0). Infinities and NaN give NaN in the body: these kernels report nothing.
+template <Flavour F, int K> inline void trig_pi_double(__m512d x, __m512d* out) {
+  using simd::splat;
+  const __m512d x2 = simd::sub(x, simd::mul(simd::round<simd::kRoundNearest>(simd::mul(x, splat(0.5))), splat(2.0)));
+  const __m512d t = simd::fma(x2, splat(16.0), splat(TrigConst<double>::shifter));
+  const __m512d nf = simd::sub(t, splat(TrigConst<double>::shifter));
+  const __m512d f = simd::fnma(nf, splat(1.0 / 16), x2);
+  const __m512d pi_hi = splat(0x1.921fb54442d18p+1), pi_lo = splat(0x1.1a62633145c07p-53);
+  const __m512d rh = simd::mul(f, pi_hi);
+  const __m512d rl = F == Flavour::HA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
+  trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
+  if constexpr (K == kSinK && F == Flavour::HA) {  // below 2^-1000 the low part of f pi would fall under the subnormals
+    const __m512d xs = simd::mul(x, splat(0x1p200));
+    const __m512d y = simd::mul(simd::fma(xs, pi_hi, simd::mul(xs, pi_lo)), splat(0x1p-200));
+    out[0] = simd::select(simd::lt(simd::abs_of<double>(x), splat(0x1p-1000)), y, out[0]);
+  }
+  const __mmask8 zero = simd::fpclass<simd::kZero>(out[0]);
+  if constexpr (K == kSinK) out[0] = simd::select(zero, simd::bit_and(x, simd::sign_mask<double>()), out[0]);
+  else out[0] = simd::select(zero, splat(0.0), out[0]);
+}
+
+template <class T, Flavour F, int K> struct CircularPi : AllLanes<CircularPi<T, F, K>, Unary<T>> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+    if constexpr (sizeof(T) == 8) {
+      trig_pi_double<F, K>(a[0], r);
+    } else {
+      __m512d lo[1], hi[1];
+      trig_pi_double<Flavour::EP, K>(simd::widen_lo(a[0]), lo);
+      trig_pi_double<Flavour::EP, K>(simd::widen_hi(a[0]), hi);
+      r[0] = simd::narrow(lo[0], hi[0]);
+    }
+    return 0;
+  }
+};
+
+template <class T, Flavour F> struct Sinpi : CircularPi<T, F, kSinK> {
+  static constexpr const char* kName = "Sinpi";
+};
+template <class T, Flavour F> struct Cospi : CircularPi<T, F, kCosK> {
+  static constexpr const char* kName = "Cospi";
+};
+
+}  // namespace nrx::zar::ops
