@@ -289,6 +289,8 @@ namespace nrx::simd {
 template <int N> inline IReg shift_right(__m512 a) { return _mm512_srli_epi32(_mm512_castps_si512(a), N); }
 template <int N> inline IReg shift_right(__m512d a) { return _mm512_srli_epi64(_mm512_castpd_si512(a), N); }
 
+}  // namespace nrx::simd
+
 // ---- trigonometric kernels ----
 namespace nrx::simd {
 

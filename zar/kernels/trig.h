@@ -98,7 +98,7 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   const TrigPoly<T> p = trig_poly<T, F>(a);
   const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
   if constexpr (K == kTanK) {
-    constexpr int FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
+    constexpr Flavour FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
     const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
     Reg<T> t;
     if constexpr (F == Flavour::HA)  // the low parts are not yet below half an ulp of the high ones
