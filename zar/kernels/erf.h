@@ -5,7 +5,7 @@
 // one of 10 intervals picked by the leading bits of |x| + 1/2. Elsewhere erfc(x) = e^(-x^2) g(x):
 // x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
 // polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
-// tools/special_gen.py). The scale 2^k is applied last, so results in the subnormal range
+// tools/erf_gen.py). The scale 2^k is applied last, so results in the subnormal range
 // are rounded once. CdfNorm(x) = erfc(-x/sqrt 2)/2 with -x/sqrt 2 in two parts, whose low
 // part enters both x^2 and the polynomial's variable. HA keeps the polynomial's constant
 // term and the exponential in two parts up to the last fused step; LA drops them and uses
@@ -15,7 +15,7 @@
 #include <type_traits>
 
 #include "zar/kernels/log.h"
-#include "zar/kernels/special_data.h"
+#include "zar/kernels/erf_data.h"
 #include "zar/kernels/twopart.h"
 
 namespace nrx::zar::ops {

@@ -3,7 +3,7 @@
 // and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
 // catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there).
 //
-//   nrx_special_bench --benchmark_filter=CdfNorm
+//   nrx_erf_bench --benchmark_filter=CdfNorm
 //
 // Counters, from the thread's CPU time: ns/elem and cyc/elem at the core clock measured at
 // start-up (printed in the context).
