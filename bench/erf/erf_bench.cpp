@@ -7,6 +7,7 @@
 //
 // Counters, from the thread's CPU time: ns/elem and cyc/elem at the core clock measured at
 // start-up (printed in the context).
+#include "simd/vec.h"
 #include <benchmark/benchmark.h>
 #include <immintrin.h>
 #include <sleef.h>
@@ -106,19 +107,19 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/dErfc/HA", kernel<double>, zardErfc_HA, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/LA", kernel<double>, zardErfc_50, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/EP", kernel<double>, zardErfc_26, elo, ehi);
-  benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, __m512d, decltype(&Sleef_erfcd8_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, decltype(&Sleef_erfcd8_u15avx512f)>,
                                Sleef_erfcd8_u15avx512f, elo, ehi);
-  using D8 = __m512d (*)(__m512d);
-  using F16 = __m512 (*)(__m512);
+  using D8 = ::nrx::simd::Reg<double> (*)(::nrx::simd::Reg<double>);
+  using F16 = ::nrx::simd::Reg<float> (*)(::nrx::simd::Reg<float>);
   if (D8 f = libmvec<D8>("_ZGVeN8v_erfc"))
-    benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, __m512d, D8>, f, elo, ehi);
+    benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, D8>, f, elo, ehi);
   benchmark::RegisterBenchmark("nrx/sErfc/HA", kernel<float>, zarsErfc_HA, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/LA", kernel<float>, zarsErfc_21, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/EP", kernel<float>, zarsErfc_11, eslo, eshi);
-  benchmark::RegisterBenchmark("sleef_u15/sErfc", vector_peer<float, __m512, decltype(&Sleef_erfcf16_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/sErfc", vector_peer<float, ::nrx::simd::Reg<float>, decltype(&Sleef_erfcf16_u15avx512f)>,
                                Sleef_erfcf16_u15avx512f, eslo, eshi);
   if (F16 f = libmvec<F16>("_ZGVeN16v_erfcf"))
-    benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, __m512, F16>, f, eslo, eshi);
+    benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, ::nrx::simd::Reg<float>, F16>, f, eslo, eshi);
 }
 
 }  // namespace

@@ -52,10 +52,10 @@ template <class T, Flavour F> inline TrigPoly<T> trig_poly(const TrigReduced<T>&
 }
 
 // Entry (idx mod 16) of a 16-entry table: two double registers or one float register.
-inline __m512d trig_table(const uint64_t* t, simd::IReg idx) {
+inline ::nrx::simd::Reg<double> trig_table(const uint64_t* t, simd::IReg idx) {
   return simd::lookup(simd::from_bits(t), simd::from_bits(t + 8), idx);
 }
-inline __m512 trig_table(const uint32_t* t, simd::IReg idx) { return simd::lookup(simd::from_bits(t), idx); }
+inline ::nrx::simd::Reg<float> trig_table(const uint32_t* t, simd::IReg idx) { return simd::lookup(simd::from_bits(t), idx); }
 
 template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
@@ -115,8 +115,8 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   }
 }
 
-template <Flavour F, int K> inline __mmask8 trig_double(__m512d x, __m512d* out) {
-  __mmask8 sp;
+template <Flavour F, int K> inline ::nrx::simd::Mask<double> trig_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
+  ::nrx::simd::Mask<double> sp;
   const TrigReduced<double> a = trig_reduce<F == Flavour::HA>(x, sp);
   trig_eval<double, F, K>(x, a, out);
   return sp;
@@ -135,8 +135,8 @@ template <class T, Flavour F, int K> inline Mask<T> trig_vec(Reg<T> x, Reg<T>* o
       }
     }
     constexpr int n = K == kSinCosK ? 2 : 1;
-    __m512d lo[2], hi[2];
-    const __mmask8 sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo), sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
+    ::nrx::simd::Reg<double> lo[2], hi[2];
+    const ::nrx::simd::Mask<double> sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo), sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
     for (int k = 0; k < n; ++k) out[k] = simd::narrow(lo[k], hi[k]);
     return Mask<T>(sl | (unsigned(sh) << 8));
   }
@@ -177,22 +177,22 @@ namespace nrx::zar::ops {
 // exact, and r = f pi in two parts; the same tables and polynomials follow. Exact zeros get
 // the signs of IEEE 754 sinPi and cosPi (sinpi(n) = +-0 with the sign of n, cospi(n + 1/2)
 // = +0). Infinities and NaN give NaN in the body: these kernels report nothing.
-template <Flavour F, int K> inline void trig_pi_double(__m512d x, __m512d* out) {
+template <Flavour F, int K> inline void trig_pi_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
   using simd::splat;
-  const __m512d x2 = simd::sub(x, simd::mul(simd::round<simd::kRoundNearest>(simd::mul(x, splat(0.5))), splat(2.0)));
-  const __m512d t = simd::fma(x2, splat(16.0), splat(TrigConst<double>::shifter));
-  const __m512d nf = simd::sub(t, splat(TrigConst<double>::shifter));
-  const __m512d f = simd::fnma(nf, splat(1.0 / 16), x2);
-  const __m512d pi_hi = splat(0x1.921fb54442d18p+1), pi_lo = splat(0x1.1a62633145c07p-53);
-  const __m512d rh = simd::mul(f, pi_hi);
-  const __m512d rl = F == Flavour::HA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
+  const ::nrx::simd::Reg<double> x2 = simd::sub(x, simd::mul(simd::round<simd::kRoundNearest>(simd::mul(x, splat(0.5))), splat(2.0)));
+  const ::nrx::simd::Reg<double> t = simd::fma(x2, splat(16.0), splat(TrigConst<double>::shifter));
+  const ::nrx::simd::Reg<double> nf = simd::sub(t, splat(TrigConst<double>::shifter));
+  const ::nrx::simd::Reg<double> f = simd::fnma(nf, splat(1.0 / 16), x2);
+  const ::nrx::simd::Reg<double> pi_hi = splat(0x1.921fb54442d18p+1), pi_lo = splat(0x1.1a62633145c07p-53);
+  const ::nrx::simd::Reg<double> rh = simd::mul(f, pi_hi);
+  const ::nrx::simd::Reg<double> rl = F == Flavour::HA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
   trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
   if constexpr (K == kSinK && F == Flavour::HA) {  // below 2^-1000 the low part of f pi would fall under the subnormals
-    const __m512d xs = simd::mul(x, splat(0x1p200));
-    const __m512d y = simd::mul(simd::fma(xs, pi_hi, simd::mul(xs, pi_lo)), splat(0x1p-200));
+    const ::nrx::simd::Reg<double> xs = simd::mul(x, splat(0x1p200));
+    const ::nrx::simd::Reg<double> y = simd::mul(simd::fma(xs, pi_hi, simd::mul(xs, pi_lo)), splat(0x1p-200));
     out[0] = simd::select(simd::lt(simd::abs_of<double>(x), splat(0x1p-1000)), y, out[0]);
   }
-  const __mmask8 zero = simd::fpclass<simd::kZero>(out[0]);
+  const ::nrx::simd::Mask<double> zero = simd::fpclass<simd::kZero>(out[0]);
   if constexpr (K == kSinK) out[0] = simd::select(zero, simd::bit_and(x, simd::sign_mask<double>()), out[0]);
   else out[0] = simd::select(zero, splat(0.0), out[0]);
 }
@@ -203,7 +203,7 @@ template <class T, Flavour F, int K> struct CircularPi : AllLanes<CircularPi<T, 
     if constexpr (sizeof(T) == 8) {
       trig_pi_double<F, K>(a[0], r);
     } else {
-      __m512d lo[1], hi[1];
+      ::nrx::simd::Reg<double> lo[1], hi[1];
       trig_pi_double<Flavour::EP, K>(simd::widen_lo(a[0]), lo);
       trig_pi_double<Flavour::EP, K>(simd::widen_hi(a[0]), hi);
       r[0] = simd::narrow(lo[0], hi[0]);

@@ -57,7 +57,7 @@ template <class T, bool Two> inline TrigReduced<T> trig_reduce_small(Reg<T> x) {
 
 // Any finite x (results of other lanes are unused): x/(2 pi) mod 1 in 128-bit fixed point,
 // then 32 times it rounded to N, and r = (that - N) pi/16.
-inline TrigReduced<double> trig_reduce_large(__m512d x) {
+inline TrigReduced<double> trig_reduce_large(::nrx::simd::Reg<double> x) {
   using namespace simd;
   const IReg b = as_int(x);
   const IReg mask32 = int_splat64(0xFFFFFFFF);
@@ -98,15 +98,15 @@ inline TrigReduced<double> trig_reduce_large(__m512d x) {
   const IReg u_hi = int_add64(int_or(shift_left64<32>(limb[5]), limb[4]), int_splat64(int64_t(1) << 58));
   IReg n = shift_right64<59>(u_hi);
   const IReg d = int_sub64(int_and(u_hi, int_splat64((int64_t(1) << 59) - 1)), int_splat64(int64_t(1) << 58));
-  const __m512d d1 = mul(to_double(shift_right_arith64<32>(d)), splat(0x1p-27));
-  const __m512d d0 = mul(to_double(int_and(d, mask32)), splat(0x1p-59));
-  const __m512d u1 = mul(to_double(limb[3]), splat(0x1p-91));
-  const __m512d u0 = mul(to_double(limb[2]), splat(0x1p-123));
-  const twopart::Two<__m512d> f = twopart::add(twopart::two_sum(d1, d0), twopart::two_sum(u1, u0));
-  const twopart::Two<__m512d> pi16{splat(bits_to(trig::kPi16[0])), splat(bits_to(trig::kPi16[1]))};
-  twopart::Two<__m512d> r = twopart::mul(f, pi16);
+  const ::nrx::simd::Reg<double> d1 = mul(to_double(shift_right_arith64<32>(d)), splat(0x1p-27));
+  const ::nrx::simd::Reg<double> d0 = mul(to_double(int_and(d, mask32)), splat(0x1p-59));
+  const ::nrx::simd::Reg<double> u1 = mul(to_double(limb[3]), splat(0x1p-91));
+  const ::nrx::simd::Reg<double> u0 = mul(to_double(limb[2]), splat(0x1p-123));
+  const twopart::Two<::nrx::simd::Reg<double>> f = twopart::add(twopart::two_sum(d1, d0), twopart::two_sum(u1, u0));
+  const twopart::Two<::nrx::simd::Reg<double>> pi16{splat(bits_to(trig::kPi16[0])), splat(bits_to(trig::kPi16[1]))};
+  twopart::Two<::nrx::simd::Reg<double>> r = twopart::mul(f, pi16);
   // Negative x: N and r change sign.
-  const __mmask8 neg = fpclass<kNegative>(x);
+  const ::nrx::simd::Mask<double> neg = fpclass<kNegative>(x);
   n = select(neg, int_sub64(int_splat64(0), n), n);
   r.hi = bit_xor(r.hi, bit_and(x, sign_mask<double>()));
   r.lo = bit_xor(r.lo, bit_and(x, sign_mask<double>()));
@@ -115,9 +115,9 @@ inline TrigReduced<double> trig_reduce_large(__m512d x) {
 
 // The reduction of every lane of a double register; lanes that are NaN or infinite are set
 // in special.
-template <bool Two> inline TrigReduced<double> trig_reduce(__m512d x, __mmask8& special) {
+template <bool Two> inline TrigReduced<double> trig_reduce(::nrx::simd::Reg<double> x, ::nrx::simd::Mask<double>& special) {
   TrigReduced<double> a = trig_reduce_small<double, Two>(x);
-  const __mmask8 big = simd::not_le(simd::abs_of<double>(x), simd::splat(TrigConst<double>::large));
+  const ::nrx::simd::Mask<double> big = simd::not_le(simd::abs_of<double>(x), simd::splat(TrigConst<double>::large));
   special = 0;
   if (__builtin_expect(big != 0, 0)) {
     const TrigReduced<double> l = trig_reduce_large(x);
