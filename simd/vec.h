@@ -56,111 +56,82 @@ template <class T> inline Mask<T> tail(int64_t n) {
   return first_lanes<Mask<T>>(n >= lanes<T> ? lanes<T> : int(n < 0 ? 0 : n));
 }
 
-// ---- float ----
-inline __m512 splat(float x) { return _mm512_set1_ps(x); }
-inline __m512 load(const float* p) { return _mm512_loadu_ps(p); }
-inline __m512 masked_load(const float* p, __mmask16 m, float fill) {
-  return _mm512_mask_loadu_ps(_mm512_set1_ps(fill), m, p);
-}
-inline void store(float* p, __m512 v) { _mm512_storeu_ps(p, v); }
-inline void masked_store(float* p, __mmask16 m, __m512 v) { _mm512_mask_storeu_ps(p, m, v); }
-inline __m512 add(__m512 a, __m512 b) { return _mm512_add_round_ps(a, b, kNear); }
-inline __m512 sub(__m512 a, __m512 b) { return _mm512_sub_round_ps(a, b, kNear); }
-inline __m512 mul(__m512 a, __m512 b) { return _mm512_mul_round_ps(a, b, kNear); }
-inline __m512 div(__m512 a, __m512 b) { return _mm512_div_round_ps(a, b, kNear); }
-inline __m512 fma(__m512 a, __m512 b, __m512 c) { return _mm512_fmadd_round_ps(a, b, c, kNear); }
-inline __m512 fnma(__m512 a, __m512 b, __m512 c) { return _mm512_fnmadd_round_ps(a, b, c, kNear); }
-inline __m512 fms(__m512 a, __m512 b, __m512 c) { return _mm512_fmsub_round_ps(a, b, c, kNear); }  // a*b - c
-// Even lanes a*b - c, odd lanes a*b + c.
-inline __m512 fmaddsub(__m512 a, __m512 b, __m512 c) { return _mm512_fmaddsub_round_ps(a, b, c, kNear); }
-inline __m512 fmsubadd(__m512 a, __m512 b, __m512 c) { return _mm512_fmsubadd_round_ps(a, b, c, kNear); }
-inline __m512 sqrt(__m512 a) { return _mm512_sqrt_round_ps(a, kNear); }
-// max and min return b where either is NaN.
-inline __m512 max(__m512 a, __m512 b) { return _mm512_max_ps(a, b); }
-inline __m512 min(__m512 a, __m512 b) { return _mm512_min_ps(a, b); }
-inline __m512 rcp14(__m512 a) { return _mm512_rcp14_ps(a); }
-inline __m512 rsqrt14(__m512 a) { return _mm512_rsqrt14_ps(a); }
-template <int R> inline __m512 round(__m512 a) { return _mm512_roundscale_ps(a, R | _MM_FROUND_NO_EXC); }
-template <int C> inline __mmask16 fpclass(__m512 a) { return _mm512_fpclass_ps_mask(a, C); }
-template <int P> inline __mmask16 cmp(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, P); }
-inline __m512 select(__mmask16 m, __m512 yes, __m512 no) { return _mm512_mask_blend_ps(m, no, yes); }
-// a + b in the lanes of m, a elsewhere.
-inline __m512 add_where(__mmask16 m, __m512 a, __m512 b) { return _mm512_mask_add_round_ps(a, m, a, b, kNear); }
-inline __m512 bit_and(__m512 a, __m512 b) { return _mm512_and_ps(a, b); }
-inline __m512 bit_or(__m512 a, __m512 b) { return _mm512_or_ps(a, b); }
-inline __m512 bit_xor(__m512 a, __m512 b) { return _mm512_xor_ps(a, b); }
-inline __m512 bit_andnot(__m512 a, __m512 b) { return _mm512_andnot_ps(a, b); }  // ~a & b
-inline __m512i as_int(__m512 a) { return _mm512_castps_si512(a); }
-inline __m512 as_real(__m512i a, float) { return _mm512_castsi512_ps(a); }
+// ---- float and double ----
+// One definition per operation for both lane types: V is the register, M its mask, T the
+// element, U its bit pattern, S the intrinsic suffix (ps or pd).
+// fms is a*b - c; fmaddsub gives even lanes a*b - c and odd lanes a*b + c (fmsubadd the
+// reverse); max and min return b where either is NaN; add_where is a + b in the lanes of m,
+// a elsewhere; bit_andnot is ~a & b; lookup picks entry (idx & 15 for float, & 7 for double)
+// of one register or twice that of two; scalef is a * 2^floor(b), with overflow and
+// underflow rounded like a product; mantissa is the significand in [1, 2) and mantissa_p75
+// in [0.75, 1.5), signs dropped; round_frac<K> rounds to nearest at a multiple of 2^-K;
+// from_bits loads a register of bit patterns (the form tables and constants are stored in).
+#define NRX_SIMD_REAL_OPS(V, M, T, U, S)                                                                           \
+  inline V splat(T x) { return _mm512_set1_##S(x); }                                                              \
+  inline V load(const T* p) { return _mm512_loadu_##S(p); }                                                      \
+  inline V masked_load(const T* p, M m, T fill) { return _mm512_mask_loadu_##S(_mm512_set1_##S(fill), m, p); }   \
+  inline void store(T* p, V v) { _mm512_storeu_##S(p, v); }                                                      \
+  inline void masked_store(T* p, M m, V v) { _mm512_mask_storeu_##S(p, m, v); }                                  \
+  inline V add(V a, V b) { return _mm512_add_round_##S(a, b, kNear); }                                           \
+  inline V sub(V a, V b) { return _mm512_sub_round_##S(a, b, kNear); }                                           \
+  inline V mul(V a, V b) { return _mm512_mul_round_##S(a, b, kNear); }                                           \
+  inline V div(V a, V b) { return _mm512_div_round_##S(a, b, kNear); }                                           \
+  inline V fma(V a, V b, V c) { return _mm512_fmadd_round_##S(a, b, c, kNear); }                                 \
+  inline V fnma(V a, V b, V c) { return _mm512_fnmadd_round_##S(a, b, c, kNear); }                               \
+  inline V fms(V a, V b, V c) { return _mm512_fmsub_round_##S(a, b, c, kNear); }                                 \
+  inline V fmaddsub(V a, V b, V c) { return _mm512_fmaddsub_round_##S(a, b, c, kNear); }                         \
+  inline V fmsubadd(V a, V b, V c) { return _mm512_fmsubadd_round_##S(a, b, c, kNear); }                         \
+  inline V sqrt(V a) { return _mm512_sqrt_round_##S(a, kNear); }                                                \
+  inline V max(V a, V b) { return _mm512_max_##S(a, b); }                                                        \
+  inline V min(V a, V b) { return _mm512_min_##S(a, b); }                                                        \
+  inline V rcp14(V a) { return _mm512_rcp14_##S(a); }                                                           \
+  inline V rsqrt14(V a) { return _mm512_rsqrt14_##S(a); }                                                        \
+  template <int R> inline V round(V a) { return _mm512_roundscale_##S(a, R | _MM_FROUND_NO_EXC); }               \
+  template <int C> inline M fpclass(V a) { return _mm512_fpclass_##S##_mask(a, C); }                             \
+  template <int P> inline M cmp(V a, V b) { return _mm512_cmp_##S##_mask(a, b, P); }                            \
+  inline V select(M m, V yes, V no) { return _mm512_mask_blend_##S(m, no, yes); }                                \
+  inline V add_where(M m, V a, V b) { return _mm512_mask_add_round_##S(a, m, a, b, kNear); }                     \
+  inline V bit_and(V a, V b) { return _mm512_and_##S(a, b); }                                                    \
+  inline V bit_or(V a, V b) { return _mm512_or_##S(a, b); }                                                      \
+  inline V bit_xor(V a, V b) { return _mm512_xor_##S(a, b); }                                                    \
+  inline V bit_andnot(V a, V b) { return _mm512_andnot_##S(a, b); }                                              \
+  inline __m512i as_int(V a) { return _mm512_cast##S##_si512(a); }                                               \
+  inline V as_real(__m512i a, T) { return _mm512_castsi512_##S(a); }                                             \
+  inline V getexp(V a) { return _mm512_getexp_round_##S(a, _MM_FROUND_NO_EXC); }                                 \
+  inline V lookup(V t, __m512i idx) { return _mm512_permutexvar_##S(idx, t); }                                   \
+  inline V lookup(V lo, V hi, __m512i idx) { return _mm512_permutex2var_##S(lo, idx, hi); }                      \
+  inline V scalef(V a, V b) { return _mm512_scalef_round_##S(a, b, kNear); }                                     \
+  inline V mantissa(V a) {                                                                                       \
+    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);                \
+  }                                                                                                              \
+  inline V mantissa_p75(V a) {                                                                                   \
+    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);            \
+  }                                                                                                              \
+  template <int K> inline V round_frac(V a) {                                                                    \
+    return _mm512_roundscale_##S(a, (K << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);                   \
+  }                                                                                                              \
+  inline V from_bits(const U* p) { return _mm512_castsi512_##S(_mm512_loadu_si512(p)); }
+
+NRX_SIMD_REAL_OPS(__m512, __mmask16, float, uint32_t, ps)
+NRX_SIMD_REAL_OPS(__m512d, __mmask8, double, uint64_t, pd)
+#undef NRX_SIMD_REAL_OPS
+
+// What differs by lane width: integer lanes, pair swaps (real and imaginary parts), and
+// conversion to integers.
 inline __m512i int_add(__m512i a, __m512i b, float) { return _mm512_add_epi32(a, b); }
-inline __m512i int_splat(int64_t x, float) { return _mm512_set1_epi32(int32_t(x)); }
-inline __m512 getexp(__m512 a) { return _mm512_getexp_round_ps(a, _MM_FROUND_NO_EXC); }
-// Swaps the two halves of every pair of lanes (real and imaginary parts).
-inline __m512 swap_pairs(__m512 a) { return _mm512_permute_ps(a, 0xB1); }
-inline __m512 dup_even(__m512 a) { return _mm512_moveldup_ps(a); }
-inline __m512 dup_odd(__m512 a) { return _mm512_movehdup_ps(a); }
-
-// Table lookups: lanes pick entry (idx & 15) of one register, or (idx & 31) of two.
-inline __m512 lookup(__m512 t, __m512i idx) { return _mm512_permutexvar_ps(idx, t); }
-inline __m512 lookup(__m512 lo, __m512 hi, __m512i idx) { return _mm512_permutex2var_ps(lo, idx, hi); }
-// a * 2^floor(b), with overflow and underflow rounded like a product.
-inline __m512 scalef(__m512 a, __m512 b) { return _mm512_scalef_round_ps(a, b, kNear); }
-// Significand in [1, 2) with the sign dropped.
-inline __m512 mantissa(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
-inline __m512i to_int(__m512 a) { return _mm512_cvt_roundps_epi32(a, kNear); }
-// Significand in [0.75, 1.5) with the sign dropped.
-inline __m512 mantissa_p75(__m512 a) { return _mm512_getmant_round_ps(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
-template <int N> inline __m512i shift_right32(__m512i a) { return _mm512_srli_epi32(a, N); }
-// a rounded to nearest at a multiple of 2^-M.
-template <int M> inline __m512 round_frac(__m512 a) { return _mm512_roundscale_ps(a, (M << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
-
-// ---- double ----
-inline __m512d splat(double x) { return _mm512_set1_pd(x); }
-inline __m512d load(const double* p) { return _mm512_loadu_pd(p); }
-inline __m512d masked_load(const double* p, __mmask8 m, double fill) {
-  return _mm512_mask_loadu_pd(_mm512_set1_pd(fill), m, p);
-}
-inline void store(double* p, __m512d v) { _mm512_storeu_pd(p, v); }
-inline void masked_store(double* p, __mmask8 m, __m512d v) { _mm512_mask_storeu_pd(p, m, v); }
-inline __m512d add(__m512d a, __m512d b) { return _mm512_add_round_pd(a, b, kNear); }
-inline __m512d sub(__m512d a, __m512d b) { return _mm512_sub_round_pd(a, b, kNear); }
-inline __m512d mul(__m512d a, __m512d b) { return _mm512_mul_round_pd(a, b, kNear); }
-inline __m512d div(__m512d a, __m512d b) { return _mm512_div_round_pd(a, b, kNear); }
-inline __m512d fma(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_round_pd(a, b, c, kNear); }
-inline __m512d fnma(__m512d a, __m512d b, __m512d c) { return _mm512_fnmadd_round_pd(a, b, c, kNear); }
-inline __m512d fms(__m512d a, __m512d b, __m512d c) { return _mm512_fmsub_round_pd(a, b, c, kNear); }
-inline __m512d fmaddsub(__m512d a, __m512d b, __m512d c) { return _mm512_fmaddsub_round_pd(a, b, c, kNear); }
-inline __m512d fmsubadd(__m512d a, __m512d b, __m512d c) { return _mm512_fmsubadd_round_pd(a, b, c, kNear); }
-inline __m512d sqrt(__m512d a) { return _mm512_sqrt_round_pd(a, kNear); }
-inline __m512d max(__m512d a, __m512d b) { return _mm512_max_pd(a, b); }
-inline __m512d min(__m512d a, __m512d b) { return _mm512_min_pd(a, b); }
-inline __m512d rcp14(__m512d a) { return _mm512_rcp14_pd(a); }
-inline __m512d rsqrt14(__m512d a) { return _mm512_rsqrt14_pd(a); }
-template <int R> inline __m512d round(__m512d a) { return _mm512_roundscale_pd(a, R | _MM_FROUND_NO_EXC); }
-template <int C> inline __mmask8 fpclass(__m512d a) { return _mm512_fpclass_pd_mask(a, C); }
-template <int P> inline __mmask8 cmp(__m512d a, __m512d b) { return _mm512_cmp_pd_mask(a, b, P); }
-inline __m512d select(__mmask8 m, __m512d yes, __m512d no) { return _mm512_mask_blend_pd(m, no, yes); }
-inline __m512d add_where(__mmask8 m, __m512d a, __m512d b) { return _mm512_mask_add_round_pd(a, m, a, b, kNear); }
-inline __m512d bit_and(__m512d a, __m512d b) { return _mm512_and_pd(a, b); }
-inline __m512d bit_or(__m512d a, __m512d b) { return _mm512_or_pd(a, b); }
-inline __m512d bit_xor(__m512d a, __m512d b) { return _mm512_xor_pd(a, b); }
-inline __m512d bit_andnot(__m512d a, __m512d b) { return _mm512_andnot_pd(a, b); }
-inline __m512i as_int(__m512d a) { return _mm512_castpd_si512(a); }
-inline __m512d as_real(__m512i a, double) { return _mm512_castsi512_pd(a); }
 inline __m512i int_add(__m512i a, __m512i b, double) { return _mm512_add_epi64(a, b); }
+inline __m512i int_splat(int64_t x, float) { return _mm512_set1_epi32(int32_t(x)); }
 inline __m512i int_splat(int64_t x, double) { return _mm512_set1_epi64(x); }
-inline __m512d getexp(__m512d a) { return _mm512_getexp_round_pd(a, _MM_FROUND_NO_EXC); }
+inline __m512 swap_pairs(__m512 a) { return _mm512_permute_ps(a, 0xB1); }
 inline __m512d swap_pairs(__m512d a) { return _mm512_permute_pd(a, 0x55); }
+inline __m512 dup_even(__m512 a) { return _mm512_moveldup_ps(a); }
 inline __m512d dup_even(__m512d a) { return _mm512_movedup_pd(a); }
+inline __m512 dup_odd(__m512 a) { return _mm512_movehdup_ps(a); }
 inline __m512d dup_odd(__m512d a) { return _mm512_permute_pd(a, 0xFF); }
-
-inline __m512d lookup(__m512d t, __m512i idx) { return _mm512_permutexvar_pd(idx, t); }
-inline __m512d lookup(__m512d lo, __m512d hi, __m512i idx) { return _mm512_permutex2var_pd(lo, idx, hi); }
-inline __m512d scalef(__m512d a, __m512d b) { return _mm512_scalef_round_pd(a, b, kNear); }
-inline __m512d mantissa(__m512d a) { return _mm512_getmant_round_pd(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC); }
+inline __m512i to_int(__m512 a) { return _mm512_cvt_roundps_epi32(a, kNear); }
 inline __m512i to_int(__m512d a) { return _mm512_cvt_roundpd_epi64(a, kNear); }
+template <int N> inline __m512i shift_right32(__m512i a) { return _mm512_srli_epi32(a, N); }
 template <int N> inline __m512i shift_right64(__m512i a) { return _mm512_srli_epi64(a, N); }
-template <int M> inline __m512d round_frac(__m512d a) { return _mm512_roundscale_pd(a, (M << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
 
 // ---- conversions ----
 // The low and high eight float lanes as doubles, and two double registers rounded back.
@@ -171,9 +142,6 @@ inline __m512 narrow(__m512d lo, __m512d hi) {
 }
 
 // ---- generic helpers ----
-// A register of bit patterns (the form tables and constants are stored in).
-inline __m512 from_bits(const uint32_t* p) { return _mm512_castsi512_ps(_mm512_loadu_si512(p)); }
-inline __m512d from_bits(const uint64_t* p) { return _mm512_castsi512_pd(_mm512_loadu_si512(p)); }
 inline float bits_to(uint32_t b) { float x; std::memcpy(&x, &b, 4); return x; }
 inline double bits_to(uint64_t b) { double x; std::memcpy(&x, &b, 8); return x; }
 
