@@ -489,11 +489,4 @@ int32_t basic(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading) {
-  return nrx::stats::basic<double>(task, estimates, methods, threading);
-}
-NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading) {
-  return nrx::stats::basic<float>(task, estimates, methods, threading);
-}
-}
+NRX_SS_ENTRIES(Basic, nrx::stats::basic)

@@ -31,7 +31,7 @@ void vm_inv(int32_t n, const T* a, T* r) {
 }
 
 template <class T>
-int32_t cor_parametrization(NrxSSTask* t, uint64_t, uint64_t method) {
+int32_t cor_parametrization(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p64 = t->dimension ? read_int(t, t->dimension) : 0;
   if (p64 < 1) return NRX_SS_STATUS_BAD_DIMENSION;
@@ -83,11 +83,4 @@ int32_t cor_parametrization(NrxSSTask* t, uint64_t, uint64_t method) {
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSCorParametrization(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
-  return nrx::stats::cor_parametrization<double>(t, est, method);
-}
-NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
-  return nrx::stats::cor_parametrization<float>(t, est, method);
-}
-}
+NRX_SS_ENTRIES(CorParametrization, nrx::stats::cor_parametrization)

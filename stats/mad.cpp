@@ -2,6 +2,7 @@
 // deviation (about the mean, or the registered mean with method 0x100) per component.
 // The means are the basic statistics' own (a one-component task over the thread's buffer).
 #include "nrx/stats.h"
+#include "stats/task.h"
 #include "stats/order_stats.h"
 
 namespace nrx::stats {
@@ -93,11 +94,4 @@ int32_t mad(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) 
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::mad<double>(task, estimates, methods, th);
-}
-NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::mad<float>(task, estimates, methods, th);
-}
-}
+NRX_SS_ENTRIES(MAD, nrx::stats::mad)

@@ -9,7 +9,7 @@ namespace nrx::stats {
 namespace {
 
 template <class T>
-int32_t minmax(NrxSSTask* t, uint64_t est, uint64_t meth) {
+int32_t minmax(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->data_layout) return NRX_SS_STATUS_NULL_STORAGE;
   const int64_t layout = read_int(t, t->data_layout);
@@ -62,11 +62,4 @@ int32_t minmax(NrxSSTask* t, uint64_t est, uint64_t meth) {
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading*) {
-  return nrx::stats::minmax<double>(task, estimates, methods);
-}
-NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading*) {
-  return nrx::stats::minmax<float>(task, estimates, methods);
-}
-}
+NRX_SS_ENTRIES(Minmax, nrx::stats::minmax)

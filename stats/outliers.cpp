@@ -121,11 +121,4 @@ int32_t outliers_detection(NrxSSTask* t, uint64_t, uint64_t method, const nrx_th
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSOutliersDetection(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::outliers_detection<double>(t, est, method, th);
-}
-NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::outliers_detection<float>(t, est, method, th);
-}
-}
+NRX_SS_ENTRIES(OutliersDetection, nrx::stats::outliers_detection)

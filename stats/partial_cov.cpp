@@ -15,7 +15,7 @@ namespace {
 constexpr uint64_t kMethodPartial = 0x1;
 
 template <class T>
-int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method) {
+int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->covariance) return NRX_SS_STATUS_NULL_COVARIANCE;
   if (!t->covariance_storage) return NRX_SS_STATUS_NULL_STORAGE;
@@ -77,11 +77,4 @@ int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method) {
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSPartialCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
-  return nrx::stats::partial_covariance<double>(t, est, method);
-}
-NRX_SS_API int32_t drusSSPartialCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
-  return nrx::stats::partial_covariance<float>(t, est, method);
-}
-}
+NRX_SS_ENTRIES(PartialCovariance, nrx::stats::partial_covariance)

@@ -164,11 +164,4 @@ int32_t pooled_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSPooledCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::pooled_covariance<double>(t, est, method, th);
-}
-NRX_SS_API int32_t drusSSPooledCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::pooled_covariance<float>(t, est, method, th);
-}
-}
+NRX_SS_ENTRIES(PooledCovariance, nrx::stats::pooled_covariance)

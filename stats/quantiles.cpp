@@ -1,6 +1,7 @@
 // drudSSQuantiles / drusSSQuantiles: quantiles and order statistics per component,
 // components spread over the threading table's item loop.
 #include "nrx/stats.h"
+#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
 
@@ -71,11 +72,4 @@ int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::quantiles<double>(task, estimates, methods, th);
-}
-NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::quantiles<float>(task, estimates, methods, th);
-}
-}
+NRX_SS_ENTRIES(Quantiles, nrx::stats::quantiles)

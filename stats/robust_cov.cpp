@@ -272,11 +272,4 @@ int32_t robust_covariance(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thr
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSRobustCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::robust_covariance<double>(t, est, method, th);
-}
-NRX_SS_API int32_t drusSSRobustCovariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::robust_covariance<float>(t, est, method, th);
-}
-}
+NRX_SS_ENTRIES(RobustCovariance, nrx::stats::robust_covariance)

@@ -1,6 +1,7 @@
 // drudSSSort / drusSSSort: each selected component sorted ascending by the radix sort
 // into the sorted-data result (or back into the data), components over the threads.
 #include "nrx/stats.h"
+#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
 
@@ -10,7 +11,7 @@ namespace {
 constexpr uint64_t kMethodRadix = 0x100000;
 
 template <class T>
-int32_t sort(NrxSSTask* t, uint64_t meth, const nrx_threading* th) {
+int32_t sort(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->sorted_data) return NRX_SS_STATUS_NULL_SORTED_DATA;
   if (!t->sorted_data_storage) return NRX_SS_STATUS_NULL_STORAGE;
@@ -43,11 +44,4 @@ int32_t sort(NrxSSTask* t, uint64_t meth, const nrx_threading* th) {
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSSort(NrxSSTask* task, uint64_t, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::sort<double>(task, methods, th);
-}
-NRX_SS_API int32_t drusSSSort(NrxSSTask* task, uint64_t, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::sort<float>(task, methods, th);
-}
-}
+NRX_SS_ENTRIES(Sort, nrx::stats::sort)

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "nrx/stats.h"
+#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
 
@@ -217,7 +218,7 @@ int32_t read_quantiles(const ComponentRecord& c, const T* q, int64_t m, T* out) 
 }
 
 template <class T>
-int32_t stream_quantiles(NrxSSTask* t, uint64_t meth, const nrx_threading* th) {
+int32_t stream_quantiles(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->observations) return NRX_SS_STATUS_BAD_OBSERVATIONS;
   const int64_t n = read_int(t, t->observations);
@@ -293,10 +294,6 @@ NRX_SS_API void _druSQuantilesFreeBuffers(NrxSSTask* task) {
   nrx_serv_deallocate(reinterpret_cast<int64_t*>(task->stream_state) - 2);
   task->stream_state = nullptr;
 }
-NRX_SS_API int32_t drudSSStreamQuantiles(NrxSSTask* task, uint64_t, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::stream_quantiles<double>(task, methods, th);
 }
-NRX_SS_API int32_t drusSSStreamQuantiles(NrxSSTask* task, uint64_t, uint64_t methods, const nrx_threading* th) {
-  return nrx::stats::stream_quantiles<float>(task, methods, th);
-}
-}
+
+NRX_SS_ENTRIES(StreamQuantiles, nrx::stats::stream_quantiles)

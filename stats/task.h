@@ -8,6 +8,18 @@
 
 namespace nrx::stats {
 
+// The C entries of an estimator: drudSS<Name> and drusSS<Name> run fn<double> and fn<float>
+// with the task, the estimate and method words and the threading table.
+#define NRX_SS_ENTRIES(Name, fn)                                                                  \
+  extern "C" NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
+                                             const nrx_threading* threading) {                    \
+    return fn<double>(task, estimates, methods, threading);                                       \
+  }                                                                                               \
+  extern "C" NRX_SS_API int32_t drusSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
+                                             const nrx_threading* threading) {                    \
+    return fn<float>(task, estimates, methods, threading);                                        \
+  }
+
 static_assert(offsetof(NrxSSTask, dimension) == 16, "field 4 at 16");
 static_assert(offsetof(NrxSSTask, stream_state) == 416, "field 54 at 416");
 static_assert(offsetof(NrxSSTask, estimates) == 632, "field 81 at 632");

@@ -494,8 +494,30 @@ NRX_SS_DECLARE_EDITORS(s, float)
  * infinities of the formulas (mean, raw moments and raw sums), and NaN where
  * they meet inf - inf (central quantities). Minimum and
  * maximum (bits 0x400, 0x800) are computed by drudSSMinmax, not here. */
-NRX_SS_API int32_t drudSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
-NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
+
+/* The estimators over a task record, from one list: each has a double form drudSS<Name>
+ * and a single form drusSS<Name> taking (task, estimates, methods, threading) and
+ * returning a status. The comments below describe each. */
+#define NRX_SS_ESTIMATOR_LIST(X) \
+  X(Basic) \
+  X(Minmax) \
+  X(Quantiles) \
+  X(Sort) \
+  X(MAD) \
+  X(StreamQuantiles) \
+  X(PartialCovariance) \
+  X(CorParametrization) \
+  X(RobustCovariance) \
+  X(OutliersDetection) \
+  X(PooledCovariance)
+
+#define NRX_SS_DECLARE_ESTIMATOR(Name)                                                                      \
+  NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods,                  \
+                                  const nrx_threading* threading);                                          \
+  NRX_SS_API int32_t drusSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods,                  \
+                                  const nrx_threading* threading);
+NRX_SS_ESTIMATOR_LIST(NRX_SS_DECLARE_ESTIMATOR)
+#undef NRX_SS_DECLARE_ESTIMATOR
 
 /* drudSSMinmax: min[j] = min(min[j], x_ij), max[j] likewise, over the block,
  * for selected components; the arrays are never initialised here. NaN
@@ -503,8 +525,6 @@ NRX_SS_API int32_t drusSSBasic(NrxSSTask* task, uint64_t estimates, uint64_t met
  * -4003 bad layout, -4015 / -4016 missing minimum / maximum address for
  * estimate bits 0x400 / 0x800, -4029 when the method has neither FAST nor
  * ONE_PASS, -4002 / -4032 / -4044 for the data, -4000 without memory. */
-NRX_SS_API int32_t drudSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
-NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 
 /* ---- Quantiles, sorting and absolute deviations -----------------------------------------
  * Method bits of these routines. */
@@ -524,10 +544,6 @@ NRX_SS_API int32_t drusSSMinmax(NrxSSTask* task, uint64_t estimates, uint64_t me
  * -4003; method without bit 0x1 -4029; then -4001, -4002, -4032 and -4000.
  * Nothing is written before every check has passed. NaN data: not ordered,
  * results unspecified. Components are spread over the table's item loop. */
-NRX_SS_API int32_t drudSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                   const nrx_threading* threading);
-NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                   const nrx_threading* threading);
 
 /* drudSSSort(task, estimates (not read), methods, threading): row j of the
  * sorted-data result receives selected component j in ascending order (IEEE
@@ -538,8 +554,6 @@ NRX_SS_API int32_t drusSSQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t
  * address -4044 and a layout equal to the result's (-4044), no component
  * indices (-4085); both layout codes valid -4003; method without 0x100000
  * -4029; then -4001, -4002, -4032, -4000. */
-NRX_SS_API int32_t drudSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
-NRX_SS_API int32_t drusSSSort(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 
 /* drudSSWMedian(task): for every component j (component indices are not
  * read) the weighted quantile of order q = quantile_orders[0] with the task's
@@ -557,8 +571,6 @@ NRX_SS_API int32_t drusSSWMedian(NrxSSTask* task);
  * -4029), c the weighted mean of the component, or with 0x100 the registered
  * mean (-4006 when missing). The layout is checked first (-4044 / -4003); then
  * -4001, -4002, -4032, -4000. Selected components only. */
-NRX_SS_API int32_t drudSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
-NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t methods, const nrx_threading* threading);
 
 /* drudSSStreamQuantiles(task, estimates (not read), methods, threading): folds
  * the current block of n >= 0 observations into a per-component summary kept
@@ -578,10 +590,6 @@ NRX_SS_API int32_t drusSSMAD(NrxSSTask* task, uint64_t estimates, uint64_t metho
  * exponent, 2 reserved}. It is released by _druSQuantilesFreeBuffers, which
  * the first call puts on the task's cleanup list (so _druSSDeleteTask frees
  * it), and which sets field 54 to null. */
-NRX_SS_API int32_t drudSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                         const nrx_threading* threading);
-NRX_SS_API int32_t drusSSStreamQuantiles(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                         const nrx_threading* threading);
 NRX_SS_API void _druSQuantilesFreeBuffers(NrxSSTask* task);
 
 /* Iterative quicksort of n values (ascending, in place; median of three
@@ -678,10 +686,6 @@ NRX_SS_API int32_t drusSSMahDistance(NrxSSTask* record);
  * -4044 its storage, -4045 index array; for the requested bits -4046 / -4047
  * and -4044 their storages; -4029 method without 0x1; -4073 a set empty (or
  * p <= 0); -4000; -5041 / -5042 when S22 is not positive definite. */
-NRX_SS_API int32_t drudSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                           const nrx_threading* threading);
-NRX_SS_API int32_t drusSSPartialCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                           const nrx_threading* threading);
 
 /* drudSSCorParametrization(task, estimates, methods, threading): the
  * correlation matrix (storage code 0, 1 or 2) is decomposed V L V^T, every
@@ -692,10 +696,6 @@ NRX_SS_API int32_t drusSSPartialCovariance(NrxSSTask* task, uint64_t estimates, 
  * -4019, -4044, -4003, -4071, -4044, -4003, -4003 (same array, other code),
  * -4029 (method without 0x4); -4000; -5040 eigenvalue failure; -4072 when all
  * eigenvalues were below 1e-14. */
-NRX_SS_API int32_t drudSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                            const nrx_threading* threading);
-NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                            const nrx_threading* threading);
 
 /* ---- Robust estimators ---------------------------------------------------------------------
  * Method bits. */
@@ -726,10 +726,6 @@ NRX_SS_API int32_t drusSSCorParametrization(NrxSSTask* task, uint64_t estimates,
  * robust covariance, -4044 / -4003 its storage (code 0, 1 or 2), -4029 (no
  * 0x8), -4032; then -4000, -4033 when an estimate is rank-deficient beyond
  * the rank test's ridge or fewer than p + 1 observations keep a weight. */
-NRX_SS_API int32_t drudSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                          const nrx_threading* threading);
-NRX_SS_API int32_t drusSSRobustCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                          const nrx_threading* threading);
 
 /* drudSSOutliersDetection(task, estimates (not read), methods, threading):
  * BACON. The outlier weights (n reals) are cleared to 0, then the initial
@@ -748,10 +744,6 @@ NRX_SS_API int32_t drusSSRobustCovariance(NrxSSTask* task, uint64_t estimates, u
  * cut-off; alpha = 0.001 keeps about 99.9%. Task weights and component indices
  * are not read. Checks: -4001, -4002 (n < 5 p), -4003 (layout address or
  * code), -4041 weights, -4029 (no 0x20), -4032; then -4000, -4033. */
-NRX_SS_API int32_t drudSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                           const nrx_threading* threading);
-NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                           const nrx_threading* threading);
 
 /* drudSSPooledCovariance(task, estimates, methods, threading): groups are
  * 0 .. G - 1 with G the largest group index + 1. Bit 0x4000 or 0x800000000:
@@ -768,10 +760,6 @@ NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* task, uint64_t estimates, 
  * -4038 (a negative group index or a requested entry other than 0 / 1),
  * -4000. One thread for p <= 10, else the table's threads over blocks of
  * 4096 observations, merged pairwise. */
-NRX_SS_API int32_t drudSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                          const nrx_threading* threading);
-NRX_SS_API int32_t drusSSPooledCovariance(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                          const nrx_threading* threading);
 
 #ifdef __cplusplus
 }
