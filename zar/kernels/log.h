@@ -88,15 +88,26 @@ NRX_LOG_PIECES(Two, Log2)
 NRX_LOG_PIECES(Ten, Log10)
 #undef NRX_LOG_PIECES
 
-// corr (Log1p's, natural base only) is added to ln m.
-template <Base B> inline Reg<float> log_pieces(Reg<float> x, Reg<float> corr) {
+// corr (Log1p's, natural base only) is added to ln m; with OnePlus, x is u = 1 + corr
+// rounded and r = m - 1 comes from corr itself: u 2^-e - 1 = corr s + (s - 1), s = 2^-e,
+// in one rounding (s - 1 is exact while e <= 24; beyond, u's rounding is below the ulp).
+template <Base B, bool OnePlus = false> inline Reg<float> log_pieces(Reg<float> x, Reg<float> corr) {
   using simd::splat;
   const auto& c = LogPieces<B>::c;
   const Reg<float> m = simd::mantissa_p75(x);
   Reg<float> e = simd::getexp(x);
   e = simd::add_where(simd::lt(m, splat(1.0f)), e, splat(1.0f));
   const simd::IReg idx = simd::shift_right32<19>(simd::as_int(m));
-  const Reg<float> r = simd::sub(m, splat(1.0f));
+  Reg<float> r;
+  if constexpr (OnePlus) {
+    const Reg<float> s = simd::scalef(splat(1.0f), simd::negate<float>(e));
+    // From 2^18 on u's own m - 1 serves (and s may be flushed to zero).
+    r = simd::select(simd::lt(x, splat(0x1p18f)), simd::fma(corr, s, simd::sub(s, splat(1.0f))),
+                     simd::sub(m, splat(1.0f)));
+    corr = splat(0.0f);
+  } else {
+    r = simd::sub(m, splat(1.0f));
+  }
   Reg<float> g = simd::lookup(simd::from_bits(c[0]), idx);
   for (int k = 1; k < 4; ++k) g = simd::fma(g, r, simd::lookup(simd::from_bits(c[k]), idx));
   // The last step takes e log_b 2 inside a fused multiply-add: near x = 0.75 the two terms
@@ -120,14 +131,29 @@ template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, simd::IReg idx, Reg
   }
 }
 
-// log_b x for positive finite x (subnormals included); err is added to ln(1 + r) as a
-// correction of the argument (Log1p), zero otherwise.
-template <class T, Flavour F, Base B, bool Corr = true> inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
-  const auto plus = [&](Reg<T> v) { return Corr ? simd::add(v, corr) : v; };  // no add of a zero
+// The r of log_reduce(u) for u = 1 + x rounded, taken from x itself: u 2^-g c - 1 =
+// x s + (s - 1) with s = c 2^-g (g the exponent of u), in one rounding. s - 1 is exact
+// while g <= 48 (18 for float); from there on r, the reduction of u itself, serves (u's
+// rounding is far below the result's ulp, and s may be flushed to zero).
+template <class T> inline Reg<T> one_plus_r(Reg<T> u, Reg<T> x, Reg<T> r) {
+  const Reg<T> c = simd::round_frac<5>(simd::rcp14(simd::mantissa(u)));
+  const Reg<T> s = simd::scalef(c, simd::negate<T>(simd::getexp(u)));
+  const Reg<T> big = simd::splat(sizeof(T) == 8 ? T(0x1p48) : T(0x1p18));
+  return simd::select(simd::lt(u, big), simd::fma(x, s, simd::sub(s, simd::splat(T(1)))), r);
+}
+
+// log_b x for positive finite x (subnormals included); corr is added to ln(1 + r) as a
+// correction of the argument (Log1p), zero otherwise. With OnePlus, x is u = 1 + corr
+// rounded and r is recomputed from corr (one_plus_r) instead.
+template <class T, Flavour F, Base B, bool Corr = true, bool OnePlus = false>
+inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+  constexpr bool kAdd = Corr && !OnePlus;
+  const auto plus = [&](Reg<T> v) { return kAdd ? simd::add(v, corr) : v; };  // no add of a zero
   using simd::splat;
   using Tab = LogTables<T, B>;
-  if constexpr (sizeof(T) == 4 && F != Flavour::HA) return log_pieces<B>(x, Corr ? corr : simd::splat(0.0f));
-  const auto [r, e, idx] = log_reduce<T>(x);
+  if constexpr (sizeof(T) == 4 && F != Flavour::HA) return log_pieces<B, OnePlus>(x, Corr ? corr : simd::splat(0.0f));
+  auto [r, e, idx] = log_reduce<T>(x);
+  if constexpr (OnePlus) r = one_plus_r<T>(x, corr, r);
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   if constexpr (F == Flavour::EP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.
@@ -209,7 +235,8 @@ template <class T, Flavour F> struct Ln : LogOp<Ln<T, F>, T, F, Base::E> { stati
 template <class T, Flavour F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> { static constexpr const char* kName = "Log2"; };
 template <class T, Flavour F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> { static constexpr const char* kName = "Log10"; };
 
-// ln(1 + x) = ln(u) + (x - (u - 1)) / u with u = 1 + x rounded.
+// ln(1 + x) with u = 1 + x rounded: HA adds (x - (u - 1)) / u to ln u; LA and EP reduce
+// u as the logarithm does and take r from x exactly (one_plus_r), without the division.
 template <class T, Flavour F> struct Log1p : Unary<T> {
   static constexpr const char* kName = "Log1p";
   using V = Reg<T>;
@@ -217,12 +244,17 @@ template <class T, Flavour F> struct Log1p : Unary<T> {
     using simd::splat;
     const V x = a[0];
     const V u = simd::add(x, splat(T(1)));
+    const Mask<T> other = Mask<T>(simd::not_gt(x, splat(T(-1))) | simd::fpclass<simd::kInf>(x));
+    if constexpr (F != Flavour::HA) {
+      r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, log_body<T, F, Base::E, true, true>(u, x));
+      return other;
+    }
     const V err = simd::sub(x, simd::sub(u, splat(T(1))));
     V inv = simd::rcp14(u);  // two Newton steps: near u = 1 the correction needs 1/u in full
     inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
     inv = simd::fma(inv, simd::fnma(u, inv, splat(T(1))), inv);
     r[0] = simd::select(simd::fpclass<simd::kZero>(x), x, log_body<T, F, Base::E>(u, simd::mul(err, inv)));
-    return Mask<T>(simd::not_gt(x, splat(T(-1))) | simd::fpclass<simd::kInf>(x));
+    return other;
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = *a[0];
