@@ -42,6 +42,7 @@ void init_status(py::module_& m);
 void init_vm(py::module_& m);
 void init_random(py::module_& m);
 void init_stats(py::module_& m);
+void init_estimators(py::module_& m);
 void init_fit(py::module_& m);
 
 }  // namespace nrx::py_binding
