@@ -6,7 +6,6 @@ pattern handled together, the same number of iterations) in the same run.
 """
 import os
 import sys
-import time
 
 import numpy as np
 
@@ -14,18 +13,16 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "stats"))
 import missing_oracle_test as M  # noqa: E402
 from nrx_stats_ctypes import Lib  # noqa: E402
+sys.path.insert(0, os.path.dirname(__file__))
+import bench_basic  # noqa: E402
 
 N, P, EM_ITERATIONS = 100_000, 10, 20
 
 
-def best(f, repeat=3):
-    f()
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        f()
-        times.append(time.perf_counter() - t0)
-    return min(times)
+def best(f):
+    """The basic benchmark's timer (a warm-up run, then the best of 3)."""
+    bench_basic.REPEAT = 3
+    return bench_basic.best(f)
 
 
 def main():
