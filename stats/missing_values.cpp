@@ -294,8 +294,10 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
   if (missing != mp.missing) return NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT;
   if (mp.sets <= 0 || mp.missing <= 0) return NRX_SS_STATUS_BAD_MISSING_COUNTS;
   const int64_t per_set = p * (p + 3) / 2;
-  if (want_est && read_int(t, t->estimate_count) != mp.sets * mp.missing) return NRX_SS_STATUS_BAD_ESTIMATE_COUNT;
-  if (want_sim && read_int(t, t->simulated_count) != mp.sets * mp.da_iterations * per_set)
+  // Products in double: exact below 2^53 and free of overflow for absurd parameters.
+  if (want_est && double(read_int(t, t->estimate_count)) != double(mp.sets) * double(mp.missing))
+    return NRX_SS_STATUS_BAD_ESTIMATE_COUNT;
+  if (want_sim && double(read_int(t, t->simulated_count)) != double(mp.sets) * double(mp.da_iterations) * double(per_set))
     return NRX_SS_STATUS_BAD_SIMULATED_COUNT;
   const bool has_initial = t->initial_estimates && t->initial_estimate_count &&
                            read_int(t, t->initial_estimate_count) == per_set;
