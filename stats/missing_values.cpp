@@ -11,6 +11,7 @@
 #include "nrx/rng.h"
 #include "nrx/stats.h"
 #include "rng/dist/gaussian.h"
+#include "stats/sub_task.h"
 #include "stats/sym_matrix.h"
 #include "stats/task.h"
 
@@ -21,7 +22,6 @@ constexpr uint64_t kMethodMissing = 0x10;
 constexpr int32_t kNormalBatch = 1024;
 constexpr uint32_t kSeed[2] = {0, 262144};
 constexpr int kPacked = NRX_SS_MATRIX_PACKED_B;  // the upper triangle row by row
-constexpr int64_t kCompleteBlock = 4096;         // complete observations gathered per cross-product call
 
 // A missing entry is a negative quiet NaN: the sign, exponent and quiet bits all set.
 inline bool is_missing(double v) {
@@ -159,17 +159,17 @@ template <class T>
 struct Estimator {
   int64_t p, n;
   Incomplete<T> inc;
-  const T* t1c;  // sum and lower cross-product of the complete observations
-  const T* t2c;
-  T *mu, *sigma, *t1, *t2, *old, *e, *f;
+  SubTask<T>* completed;  // all n rows: the incomplete ones first, then the complete ones
+  const nrx_threading* th;
+  T *mu, *sigma, *extra, *old, *e, *f;
   Conditional<T> cond;
 
-  // Sums of the completed data into t1 and the lower triangle of t2, one pass over the groups with
-  // the imputation `row_fn`; the E-step adds each group's conditional covariance.
+  // One pass of the imputation `row_fn` over the groups, then the mean and covariance (divisor
+  // n - 1) of the completed data into mu and sigma by the basic statistics; the E-step sums each
+  // group's conditional covariance into extra.
   template <class RowFn>
   int32_t pass(bool estep, RowFn&& row_fn) {
-    std::memcpy(t1, t1c, sizeof(T) * size_t(p));
-    std::memcpy(t2, t2c, sizeof(T) * size_t(p * p));
+    std::fill(extra, extra + p * p, T(0));
     for (int64_t g = 0; g < inc.groups; ++g) {
       const int64_t r0 = inc.start[g], r1 = inc.start[g + 1];
       if (int32_t st = cond.build(inc.mask + r0 * p, sigma, !estep)) return st;
@@ -178,13 +178,9 @@ struct Estimator {
       if (estep)
         for (int32_t a = 0; a < cond.nm; ++a)
           for (int32_t k = 0; k < cond.nm; ++k)
-            t2[cond.mis[a] + cond.mis[k] * p] += T(r1 - r0) * cond.c[a + k * cond.nm];
+            extra[cond.mis[a] + cond.mis[k] * p] += T(r1 - r0) * cond.c[a + k * cond.nm];
     }
-    for (int64_t r = 0; r < inc.rows; ++r)
-      for (int64_t j = 0; j < p; ++j) t1[j] += inc.z[r * p + j];
-    if (inc.rows)
-      common::Core<T>::syrk("L", "N", int32_t(p), int32_t(inc.rows), T(1), inc.z, int32_t(p), T(1), t2, int32_t(p));
-    return 0;
+    return completed->mean_cov(mu, sigma, th);
   }
 
   // Largest change of the mean (in standard deviations) and of the covariance (in units of
@@ -206,11 +202,8 @@ struct Estimator {
       std::memcpy(old, mu, sizeof(T) * size_t(p));
       std::memcpy(old + p, sigma, sizeof(T) * size_t(p * p));
       if (int32_t st = pass(true, [&](T* row) { cond.impute(row, old); return 0; })) return st;
-      const T inv_n = T(1) / T(n);
-      for (int64_t j = 0; j < p; ++j) mu[j] = t1[j] * inv_n;
-      for (int64_t k = 0; k < p; ++k)
-        for (int64_t j = k; j < p; ++j) sigma[j + k * p] = t2[j + k * p] * inv_n - mu[j] * mu[k];
-      mirror_lower(p, sigma);
+      const T inv_n = T(1) / T(n), ml = T(n - 1) * inv_n;
+      for (int64_t k = 0; k < p * p; ++k) sigma[k] = sigma[k] * ml + extra[k] * inv_n;
       if (!(change() >= accuracy)) break;
     }
     return 0;
@@ -223,6 +216,7 @@ struct Estimator {
   int32_t augment(Normals<T>& normals) {
     using Core = common::Core<T>;
     const int32_t q = int32_t(p);
+    // pass() leaves the completed data's mean (ybar) in mu and S / (n - 1) in sigma.
     int32_t st = pass(false, [&](T* row) {
       cond.impute(row, mu);
       if (int32_t s = normals.fill(e, cond.nm)) return s;
@@ -232,11 +226,9 @@ struct Estimator {
     if (st) return st;
     T* r = old;  // R, upper; then A^-1 R
     T* a = old + p * p;
-    const T inv_n = T(1) / T(n);
-    for (int64_t j = 0; j < p; ++j) mu[j] = t1[j] * inv_n;
     std::fill(r, r + p * p, T(0));
     for (int64_t k = 0; k < p; ++k)
-      for (int64_t j = k; j < p; ++j) r[k + j * p] = t2[j + k * p] - T(n) * mu[j] * mu[k];
+      for (int64_t j = k; j < p; ++j) r[k + j * p] = sigma[j + k * p] * T(n - 1);
     if (Core::potrf("U", q, r, q)) return NRX_SS_STATUS_RANK_DEFICIENT;
     std::fill(a, a + p * p, T(0));
     for (int64_t k = 0; k < p; ++k) {
@@ -260,7 +252,7 @@ struct Estimator {
 };
 
 template <class T>
-int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading*) {
+int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p = t->dimension ? read_int(t, t->dimension) : 0;
   if (p < 1) return NRX_SS_STATUS_BAD_DIMENSION;
@@ -302,11 +294,10 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
   const bool has_initial = t->initial_estimates && t->initial_estimate_count &&
                            read_int(t, t->initial_estimate_count) == per_set;
 
-  // Work: centre, mean, covariance, sums (4 p + 3 p^2), old estimate (2 p^2 + p), normals (p),
-  // factor (p^2), the conditional's four matrices (4 p^2), the incomplete rows (rows p), a block of
-  // complete ones (kCompleteBlock p) and the EM estimate (p + p^2).
-  const int64_t block = std::min(kCompleteBlock, n);
-  common::Buffer<T> work(size_t(7 * p + 11 * p * p + rows * p + block * p));
+  // Work: centre, mean, covariance, conditional covariances (2 p + 2 p^2), old estimate (p + 2 p^2),
+  // normals (p), factor (p^2), the conditional's four matrices (4 p^2), the completed data (n p) and
+  // the EM estimate (p + p^2).
+  common::Buffer<T> work(size_t(5 * p + 10 * p * p + n * p));
   common::Buffer<int64_t> order(size_t(2 * rows + 1 + missing + n));
   common::Buffer<uint8_t> gmask(size_t(rows * p));
   common::Buffer<int32_t> idx(size_t(2 * p));
@@ -315,15 +306,11 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
   Estimator<T> es;
   es.p = p;
   es.n = n;
+  es.th = th;
   es.mu = centre + p;
   es.sigma = es.mu + p;
-  T* t1c = es.sigma + p * p;
-  T* t2c = t1c + p;
-  es.t1c = t1c;
-  es.t2c = t2c;
-  es.t1 = t2c + p * p;
-  es.t2 = es.t1 + p;
-  es.old = es.t2 + p * p;
+  es.extra = es.sigma + p * p;
+  es.old = es.extra + p * p;
   es.e = es.old + p + 2 * p * p;
   es.f = es.e + p;
   Conditional<T>& c = es.cond;
@@ -336,9 +323,11 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
   c.obs = idx.get();
   c.mis = idx.get() + p;
   T* z = c.c + p * p;
-  T* cblock = z + rows * p;
-  T* em_mu = cblock + block * p;
+  T* em_mu = z + n * p;
   T* em_sigma = em_mu + p;
+  SubTask<T> completed(p, n, NRX_SS_STORAGE_COLUMNS, z);
+  if (completed.status()) return completed.status();
+  es.completed = &completed;
   int64_t* sorted = order.get();
   int64_t* start = sorted + rows;
   int64_t* slot = start + rows + 1;
@@ -353,27 +342,17 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
     centre[j] = k ? T(s / double(k)) : T(0);
   }
 
-  // Incomplete rows grouped by pattern; complete ones summed once, block by block.
-  std::fill(t1c, t1c + p + p * p, T(0));
-  int64_t r = 0, filled = 0;
+  // Incomplete rows grouped by pattern at the top of z, the complete ones below them.
+  int64_t r = 0, below = rows;
   for (int64_t i = 0; i < n; ++i) {
     const uint8_t* m = mask.get() + i * p;
     if (std::find(m, m + p, uint8_t(1)) != m + p) {
       sorted[r++] = i;
       continue;
     }
-    for (int64_t j = 0; j < p; ++j) {
-      const T v = x[j * rs + i * os] - centre[j];
-      cblock[filled * p + j] = v;
-      t1c[j] += v;
-    }
-    if (++filled == block || i == n - 1) {
-      common::Core<T>::syrk("L", "N", int32_t(p), int32_t(filled), T(1), cblock, int32_t(p), T(1), t2c, int32_t(p));
-      filled = 0;
-    }
+    for (int64_t j = 0; j < p; ++j) z[below * p + j] = x[j * rs + i * os] - centre[j];
+    ++below;
   }
-  if (filled)
-    common::Core<T>::syrk("L", "N", int32_t(p), int32_t(filled), T(1), cblock, int32_t(p), T(1), t2c, int32_t(p));
   const uint8_t* mk = mask.get();
   std::stable_sort(sorted, sorted + rows, [&](int64_t u, int64_t v) {
     return std::memcmp(mk + u * p, mk + v * p, size_t(p)) < 0;
