@@ -777,15 +777,18 @@ NRX_SS_API int32_t drusSSOutliersDetection(NrxSSTask* task, uint64_t estimates, 
  * conditional normal law (observations in pattern order, the pattern's
  * entries in component order), then the covariance from its posterior under
  * the noninformative prior, Sigma^-1 ~ Wishart(n - 1, S^-1) by Bartlett's
- * factor (p - 1 normals and a chi-square per column), then the mean from
- * N(ybar, Sigma / n) (p normals); that mean and covariance are the
+ * factor (column by column: its normals below the diagonal, then a
+ * chi-square), then the mean from N(ybar, Sigma / n) (p normals); that mean
+ * and covariance are the
  * iteration's simulated values (set-major: set k, iteration i at
  * (k x iterations + i) x p (p + 3) / 2). The last imputations of set k go to
  * estimates[k x missing ..], the missing entries in the order they have in
  * the data array. Random numbers come from an MCG59 stream seeded with the
  * words 0 and 262144, standard normals by Gaussian method 1 in batches of
- * 1024, chi-squares by the gamma law; the prior array is not read. Task
- * weights and component indices are not read.
+ * 1024, chi-squares by the gamma law; the prior array is not read. Each pass
+ * takes the completed data's mean and covariance from drudSSBasic over the
+ * threading table; the rest runs on the calling thread. Task weights and
+ * component indices are not read.
  * Checks in order: -4001 (p < 1), -4002 (n <= p: the covariance would be
  * singular), -4003 (layout address or code), -4048, -4049, -4050 (parameter
  * count not 5), -4055 (simulated values without their count), -4054 (a count
