@@ -277,7 +277,7 @@ def robust_cov(x, rowvar=False, breakdown=None, rejection=0.001, accuracy=0.001,
     p = _variables(data, rows)
     n = data.size // p
     cap = (n - p) / (2.0 * n)
-    b = cap if breakdown is None else min(_positive_real("breakdown", breakdown, 0.5 + 1e-12), cap)
+    b = cap if breakdown is None else min(_positive_real("breakdown", breakdown), cap)
     prm = [b, _positive_real("rejection", rejection, 1.0), _positive_real("accuracy", accuracy),
            _count("max_iter", max_iter)]
     mean_, cov_ = _st.robust_cov(data, rows, prm)
