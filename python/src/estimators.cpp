@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <tuple>
 #include <optional>
 
 #include "binding.h"
@@ -40,11 +41,7 @@ template <class T>
 class OneShot {
  public:
   OneShot(py::array data, bool rows) : data_(data) {
-    if (data.ndim() != 2 || !(data.flags() & py::array::c_style)) throw py::value_error("data must be 2-D and C-contiguous");
-    const auto p = rows ? data.shape(0) : data.shape(1), n = rows ? data.shape(1) : data.shape(0);
-    if (p < 1 || p > INT32_MAX || n < 1 || n > INT32_MAX) throw py::value_error("data dimensions outside 1 .. 2^31 - 1");
-    ints_[0] = int32_t(p);
-    ints_[1] = int32_t(n);
+    std::tie(ints_[0], ints_[1]) = task_dims(data, rows);
     ints_[2] = rows ? NRX_SS_STORAGE_ROWS : NRX_SS_STORAGE_COLUMNS;
     const int32_t st = Calls<T>::new_task(&t_, &ints_[0], &ints_[1], &ints_[2], static_cast<const T*>(data.data()),
                                           nullptr, nullptr, 0);
