@@ -45,6 +45,20 @@ struct Core {
         else nrx_lapack_spotri(uplo, &n, a, &lda, &info);
         return info;
     }
+    // Inverse of a triangular matrix with a non-unit diagonal, in place; the info word.
+    static int32_t trtri(const char* uplo, int32_t n, T* a, int32_t lda) {
+        int32_t info = 0;
+        if constexpr (kDouble) nrx_lapack_dtrtri(uplo, "N", &n, a, &lda, &info);
+        else nrx_lapack_strtri(uplo, "N", &n, a, &lda, &info);
+        return info;
+    }
+    // y := alpha A x + beta y (unit strides), A m x n.
+    static void gemv(const char* trans, int32_t m, int32_t n, T alpha, const T* a, int32_t lda, const T* x, T beta,
+                     T* y) {
+        const int32_t one = 1;
+        if constexpr (kDouble) nrx_blas_dgemv(trans, &m, &n, &alpha, a, &lda, x, &one, &beta, y, &one);
+        else nrx_blas_sgemv(trans, &m, &n, &alpha, a, &lda, x, &one, &beta, y, &one);
+    }
     // Symmetric eigen-decomposition (jobz 'N' or 'V'); work holds lwork reals.
     static int32_t syev(const char* jobz, const char* uplo, int32_t n, T* a, int32_t lda, T* w, T* work,
                         int32_t lwork) {

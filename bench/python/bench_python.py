@@ -89,7 +89,24 @@ def main():
     s2 = nrx.random.Stream("mrg32k3a", seed=1)
     row("uniform 10^6 (mrg32k3a)", best(lambda: s2.uniform(out=buf)), best(lambda: g.random(out=buf)),
         "Generator(PCG64).random")
+    for label, ours, theirs, which in (
+            ("gaussian 10^6 (box_muller2)", lambda: s.gaussian(out=buf), lambda: g.standard_normal(out=buf),
+             "Generator.standard_normal"),
+            ("gaussian 10^6 (icdf)", lambda: s.gaussian(method="icdf", out=buf), lambda: g.standard_normal(out=buf),
+             "Generator.standard_normal"),
+            ("exponential 10^6", lambda: s.exponential(out=buf), lambda: g.standard_exponential(out=buf),
+             "Generator.standard_exponential"),
+            ("gamma(2.5) 10^6", lambda: s.gamma(2.5, out=buf), lambda: g.standard_gamma(2.5, out=buf),
+             "Generator.standard_gamma"),
+            ("beta(2, 5) 10^6", lambda: s.beta(2.0, 5.0, out=buf), lambda: g.beta(2.0, 5.0, size=n),
+             "Generator.beta")):
+        row(label, best(ours), best(theirs), which)
     data = np.random.default_rng(3).normal(size=(10**5, 8))
+    qs = [0.05, 0.25, 0.5, 0.75, 0.95]
+    row("quantile x5 (10^5 x 8)", best(lambda: nrx.stats.quantile(data, qs)),
+        best(lambda: np.quantile(data, qs, axis=0)), "numpy.quantile")
+    row("median (10^5 x 8)", best(lambda: nrx.stats.median(data)), best(lambda: np.median(data, axis=0)),
+        "numpy.median")
     row("mean (10^5 x 8)", best(lambda: nrx.stats.mean(data)), best(lambda: data.mean(0)), "ndarray.mean")
     row("cov (10^5 x 8)", best(lambda: nrx.stats.cov(data)), best(lambda: np.cov(data.T)), "numpy.cov")
     row("corr (10^5 x 8)", best(lambda: nrx.stats.corr(data)), best(lambda: np.corrcoef(data.T)), "numpy.corrcoef")

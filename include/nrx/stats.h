@@ -745,6 +745,55 @@ NRX_SS_API int32_t drusSSMahDistance(NrxSSTask* record);
  * are not read. Checks: -4001, -4002 (n < 5 p), -4003 (layout address or
  * code), -4041 weights, -4029 (no 0x20), -4032; then -4000, -4033. */
 
+/* drudSSMissingValues(task, estimates (not read), methods, threading): mean
+ * and covariance of data with missing entries, and imputations for multiple
+ * imputation. A missing entry is a negative quiet NaN: a double whose bits
+ * AND 0xFFF8000000000000 equal that mask (for float data 0xFFC00000); a
+ * positive NaN is an ordinary value. Parameters (count exactly 5): maximum EM
+ * iterations (truncated, <= 0: 50), data-augmentation iterations per set
+ * (truncated, <= 0: 30), EM accuracy (<= 0: 0.001), number of sets m > 0,
+ * number of missing entries (> 0, equal to the count in the data).
+ * Matrices in the parameter arrays are the p (p + 3) / 2 values: the p means,
+ * then the covariance's upper triangle row by row, (0,0), (0,1) .. (0,p-1),
+ * (1,1) .. (p-1,p-1).
+ * EM: starts from the initial estimates when their count is p (p + 3) / 2,
+ * else from the observed means and variances (zero covariances; a component
+ * seen fewer than twice starts at variance 1); the observations are grouped by
+ * their pattern of missing entries; the E-step replaces the missing entries by
+ * their conditional means and adds the conditional covariances, the M-step
+ * divides by n; it stops after the maximum or when no mean moves by the
+ * accuracy in standard deviations and no covariance by the accuracy in units
+ * of sqrt(s_jj s_kk).
+ * Data augmentation: each of the m sets starts again from the EM estimate and
+ * runs its iterations; an iteration draws every missing entry from its
+ * conditional normal law (observations in pattern order, the pattern's
+ * entries in component order), then the covariance from its posterior under
+ * the noninformative prior, Sigma^-1 ~ Wishart(n - 1, S^-1) by Bartlett's
+ * factor (column by column: its normals below the diagonal, then a
+ * chi-square), then the mean from N(ybar, Sigma / n) (p normals); that mean
+ * and covariance are the
+ * iteration's simulated values (set-major: set k, iteration i at
+ * (k x iterations + i) x p (p + 3) / 2). The last imputations of set k go to
+ * estimates[k x missing ..], the missing entries in the order they have in
+ * the data array. Random numbers come from an MCG59 stream seeded with the
+ * words 0 and 262144, standard normals by Gaussian method 1 in batches of
+ * 1024, chi-squares by the gamma law; the prior array is not read. Each pass
+ * takes the completed data's mean and covariance from drudSSBasic over the
+ * threading table; the rest runs on the calling thread. Task weights and
+ * component indices are not read.
+ * Checks in order: -4001 (p < 1), -4002 (n <= p: the covariance would be
+ * singular), -4003 (layout address or code), -4048, -4049, -4050 (parameter
+ * count not 5), -4055 (simulated values without their count), -4054 (a count
+ * without the array), -4060 (neither simulated values nor estimates with
+ * address and count), -4029 (no 0x10), -4032, -4063 (missing count differs
+ * from parameter 4), -4051 (m or parameter 4 <= 0), -4058, -4059; nothing is
+ * written before these. Then -4000, a stream status, -4033 when a covariance
+ * is not positive definite (results already written stay). */
+NRX_SS_API int32_t drudSSMissingValues(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                       const nrx_threading* threading);
+NRX_SS_API int32_t drusSSMissingValues(NrxSSTask* task, uint64_t estimates, uint64_t methods,
+                                       const nrx_threading* threading);
+
 /* drudSSPooledCovariance(task, estimates, methods, threading): groups are
  * 0 .. G - 1 with G the largest group index + 1. Bit 0x4000 or 0x800000000:
  * the pooled mean, the weighted mean of all observations; bit 0x4000: the

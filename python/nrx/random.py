@@ -3,12 +3,18 @@ leapfrog, persistence and one method per distribution law.
 
     s = Stream("mrg32k3a", seed=42)
     u = s.uniform(-1.0, 1.0, size=(1000, 3))
+    g = s.gaussian(0.0, 2.0, size=10**6, method="icdf")
     t = s.copy(); t.skip(10**6)
     image = s.save(); s2 = Stream.load(image)
 
-The laws present today are `uniform` and the generator's raw words (`bits`); the others
-join here as the library gains them.
+Continuous laws: uniform, gaussian, lognormal, exponential, laplace, cauchy, rayleigh,
+weibull, gumbel, gamma, chisquare, beta, gaussian_mv; and the generator's raw words (bits).
+Parameters are checked before the library is called (TypeError for a non-number,
+ValueError for a value outside the law's range); a status the library returns raises
+nrx.Error with its name and message.
 """
+import math
+import numbers
 import os
 
 import numpy as np
@@ -17,10 +23,37 @@ from . import _nrx
 
 _rnd = _nrx.random
 
-# name -> (identifier, members); one row per generator in the extension's table
-GENERATORS = {name: (brng, members) for name, brng, members in _rnd.generators}
+# name -> (identifier, members); one row per generator of the library's list
+GENERATORS = {name: (brng, members) for name, brng, members, _ in _rnd.generators}
+# the generators that draw today (the others are registered and refuse with a status)
+USABLE = frozenset(name for name, _, _, usable in _rnd.generators if usable)
 _BY_ID = {brng: name for name, (brng, _) in GENERATORS.items()}
 _UNIFORM_METHODS = {"standard": _rnd.UNIFORM_STANDARD, "accurate": _rnd.UNIFORM_ACCURATE}
+_GAUSSIAN_METHODS = dict(_rnd.GAUSSIAN_METHODS)
+_LOGNORMAL_METHODS = dict(_rnd.LOGNORMAL_METHODS)
+_LAWS = {name: index for index, (name, _) in enumerate(_rnd.laws)}
+
+
+def _real(name, value):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError("%s must be a real number, not %s" % (name, type(value).__name__))
+    value = float(value)
+    if not math.isfinite(value):
+        raise ValueError("%s must be finite" % name)
+    return value
+
+
+def _positive(name, value):
+    value = _real(name, value)
+    if not value > 0:
+        raise ValueError("%s must be > 0" % name)
+    return value
+
+
+def _method(table, method):
+    if method not in table:
+        raise ValueError("method must be one of %s" % ", ".join(sorted(table)))
+    return table[method]
 
 
 def _seed_words(seed):
@@ -131,6 +164,102 @@ class Stream:
         self._s.uniform(r, float(a), float(b), _UNIFORM_METHODS[method])
         return r if out is not None or size is not None else r[()]
 
+    def _draw(self, law, parameters, size, dtype, out, method=0):
+        r = self._result(size, dtype, out, (np.float32, np.float64))
+        self._s.law(_LAWS[law], r, method, parameters)
+        return r if out is not None or size is not None else r[()]
+
+    def gaussian(self, a=0.0, sigma=1.0, size=None, dtype=np.float64, method="box_muller2", out=None):
+        """Normal law N(a, sigma^2); method "box_muller", "box_muller2" (two variates per pair)
+        or "icdf" (inverse distribution function)."""
+        m = _method(_GAUSSIAN_METHODS, method)
+        return self._draw("gaussian", [_real("a", a), _positive("sigma", sigma)], size, dtype, out, m)
+
+    def lognormal(self, a=0.0, sigma=1.0, b=0.0, beta=1.0, size=None, dtype=np.float64, method="box_muller2",
+                  out=None):
+        """b + beta exp(N(a, sigma^2)); method "box_muller2" or "icdf" (the normals' method)."""
+        m = _method(_LOGNORMAL_METHODS, method)
+        prm = [_real("a", a), _positive("sigma", sigma), _real("b", b), _positive("beta", beta)]
+        return self._draw("lognormal", prm, size, dtype, out, m)
+
+    def exponential(self, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta E, E standard exponential."""
+        return self._draw("exponential", [_real("a", a), _positive("beta", beta)], size, dtype, out)
+
+    def laplace(self, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """Laplace (double exponential) law with mean a and scale beta."""
+        return self._draw("laplace", [_real("a", a), _positive("beta", beta)], size, dtype, out)
+
+    def cauchy(self, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """Cauchy law with location a and scale beta."""
+        return self._draw("cauchy", [_real("a", a), _positive("beta", beta)], size, dtype, out)
+
+    def rayleigh(self, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta sqrt(E), E standard exponential (scipy's rayleigh with scale beta / sqrt(2))."""
+        return self._draw("rayleigh", [_real("a", a), _positive("beta", beta)], size, dtype, out)
+
+    def weibull(self, alpha, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta E^(1/alpha), E standard exponential."""
+        prm = [_positive("alpha", alpha), _real("a", a), _positive("beta", beta)]
+        return self._draw("weibull", prm, size, dtype, out)
+
+    def gumbel(self, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta ln(E): the minimum-type Gumbel law (scipy's gumbel_l)."""
+        return self._draw("gumbel", [_real("a", a), _positive("beta", beta)], size, dtype, out)
+
+    def gamma(self, alpha, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta G, G gamma with shape alpha."""
+        prm = [_positive("alpha", alpha), _real("a", a), _positive("beta", beta)]
+        return self._draw("gamma", prm, size, dtype, out)
+
+    def chisquare(self, v, size=None, dtype=np.float64, out=None):
+        """Chi-square law with v degrees of freedom (an integer >= 1)."""
+        if isinstance(v, (bool, np.bool_)) or not isinstance(v, numbers.Integral):
+            raise TypeError("v must be an integer")
+        if not 1 <= v <= 0x7FFFFFFF:
+            raise ValueError("v must lie in 1 .. 2^31 - 1")
+        return self._draw("chisquare", [float(v)], size, dtype, out)
+
+    def beta(self, p, q, a=0.0, beta=1.0, size=None, dtype=np.float64, out=None):
+        """a + beta X / (X + Y), X and Y gamma with shapes p and q."""
+        prm = [_positive("p", p), _positive("q", q), _real("a", a), _positive("beta", beta)]
+        return self._draw("beta", prm, size, dtype, out)
+
+    def gaussian_mv(self, mean, cov=None, factor=None, size=None, dtype=np.float64, method="box_muller2"):
+        """Vectors of the multivariate normal law N(mean, cov), shape size + (dim,); give the
+        covariance (symmetric positive definite) or its lower Cholesky factor, not both."""
+        m = _method(_GAUSSIAN_METHODS, method)
+        dtype = np.dtype(dtype)
+        if dtype not in (np.float32, np.float64):
+            raise TypeError("dtype must be float32 or float64")
+        mean = np.asarray(mean)
+        if mean.dtype.kind not in "biuf":
+            raise TypeError("mean must be real numbers")
+        if mean.ndim != 1 or mean.size < 1 or not np.all(np.isfinite(mean)):
+            raise ValueError("mean must be a non-empty 1-D array of finite numbers")
+        dim = mean.size
+        if (cov is None) == (factor is None):
+            raise ValueError("give cov or factor")
+        given = np.asarray(cov if factor is None else factor)
+        if given.dtype.kind not in "biuf":
+            raise TypeError("cov and factor must be real numbers")
+        if given.shape != (dim, dim) or not np.all(np.isfinite(given)):
+            raise ValueError("cov or factor must be a finite %d x %d array" % (dim, dim))
+        if factor is None:
+            if not np.allclose(given, given.T, rtol=1e-12, atol=0):
+                raise ValueError("cov must be symmetric")
+            try:
+                factor = np.linalg.cholesky(given.astype(np.float64))
+            except np.linalg.LinAlgError:
+                raise ValueError("cov must be positive definite") from None
+        else:
+            factor = np.tril(given)
+            if not np.all(np.diag(factor) > 0):
+                raise ValueError("factor must be lower triangular with a positive diagonal")
+        r = np.empty(_shape(size) + (dim,), dtype)
+        self._s.gaussian_mv(r, m, np.ascontiguousarray(mean, dtype), np.ascontiguousarray(factor, dtype))
+        return r
+
     def bits(self, size=None):
         """The generator's raw output words as uint32, one row of WordBytes / 4 words each."""
         words = _rnd.Stream.word_bytes(self._s.brng) // 4
@@ -153,4 +282,4 @@ class Stream:
         return np.empty(_shape(size), dtype)
 
 
-__all__ = ["Stream", "GENERATORS"]
+__all__ = ["Stream", "GENERATORS", "USABLE"]

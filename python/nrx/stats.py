@@ -9,6 +9,10 @@ Definitions (W0 = sum of weights, W1 = sum of squared weights; all 1 by default)
 mean; var = unbiased central moment 2 (S2 W0 / (W0^2 - W1), ddof=1 without weights);
 central moments 3 and 4 = S3 / W0, S4 / W0; skewness = c3 / var^1.5;
 kurtosis = c4 / var^2 - 3; cov = cross-product / (W0 - W1 / W0); corr.
+
+Order statistics and robust estimates: quantile and median (numpy's "linear" rule), mad
+(median or mean absolute deviation), robust_cov (an S-estimator), outliers (BACON) and
+missing_values (expectation-maximisation, then multiple imputation by data augmentation).
 """
 import collections
 
@@ -29,6 +33,7 @@ _MISSING = {code: name for code, param in _st.MISSING.items()
             for name, (_, p) in ESTIMATES.items() if p == param}
 
 Description = collections.namedtuple("Description", "nobs minmax mean variance skewness kurtosis")
+MissingValues = collections.namedtuple("MissingValues", "imputed means covs")
 
 
 def _dtype(x):
@@ -200,6 +205,143 @@ def describe(x, rowvar=False, weights=None, method="one_pass"):
                        r["skewness"], r["kurtosis"])
 
 
+def _ordered_data(x, rowvar):
+    """Data for the order-based routines: as _data, NaN refused (it has no place in an order)."""
+    data, rows = _data(x, rowvar)
+    if np.isnan(data).any():
+        raise ValueError("data must not contain NaN")
+    return data, rows
+
+
+def _per_variable(r, x):
+    """A per-variable result, a scalar for 1-D data."""
+    return r[0] if np.ndim(x) == 1 else r
+
+
+def quantile(x, q, rowvar=False):
+    """Quantiles of order q (a number or array in [0, 1]) of each variable, as
+    numpy.quantile(x, q, axis=0, method="linear"): shape q.shape + (p,), q.shape for 1-D x."""
+    data, rows = _ordered_data(x, rowvar)
+    qa = np.asarray(q)
+    if qa.dtype.kind not in "biuf":
+        raise TypeError("q must be real numbers")
+    qa = qa.astype(np.float64)
+    if qa.size == 0 or not np.all((qa >= 0) & (qa <= 1)):
+        raise ValueError("quantile orders must lie in [0, 1]")
+    r = _st.quantiles(data, rows, qa.ravel().astype(data.dtype))
+    out = r.T.reshape(qa.shape + (r.shape[0],))
+    return out[..., 0] if np.ndim(x) == 1 else out
+
+
+def median(x, rowvar=False):
+    """Median of each variable (the mean of the two middle values for an even count)."""
+    return quantile(x, 0.5, rowvar)
+
+
+def mad(x, rowvar=False, center="median"):
+    """Absolute deviation of each variable: center="median", the median of |x - median(x)|;
+    center="mean", the mean of |x - mean(x)|."""
+    if center not in ("median", "mean"):
+        raise ValueError("center must be 'median' or 'mean'")
+    data, rows = _ordered_data(x, rowvar)
+    by_median, by_mean = _st.mad(data, rows)
+    return _per_variable(by_median if center == "median" else by_mean, x)
+
+
+def _positive_real(name, v, upper=None):
+    if isinstance(v, bool) or not isinstance(v, (int, float, np.integer, np.floating)):
+        raise TypeError("%s must be a real number" % name)
+    if not (v > 0 and np.isfinite(v)) or (upper is not None and not v < upper):
+        raise ValueError("%s must lie in (0, %s)" % (name, upper if upper is not None else "inf"))
+    return float(v)
+
+
+def _count(name, v, low=0):
+    if isinstance(v, bool) or not isinstance(v, (int, np.integer)):
+        raise TypeError("%s must be an integer" % name)
+    if not low <= v <= 2**31 - 1:
+        raise ValueError("%s must lie in %d .. 2^31 - 1" % (name, low))
+    return int(v)
+
+
+def _variables(data, rows):
+    return data.shape[0] if rows else data.shape[1]
+
+
+def robust_cov(x, rowvar=False, breakdown=None, rejection=0.001, accuracy=0.001, max_iter=100):
+    """Robust mean and covariance (p,), (p, p) by an S-estimator with the translated biweight.
+    breakdown: at most and by default (n - p) / (2 n); rejection: the asymptotic rejection
+    probability in (0, 1); accuracy: stopping tolerance; max_iter: at most this many passes.
+    Needs n > 2 p observations."""
+    data, rows = _ordered_data(x, rowvar)
+    p = _variables(data, rows)
+    n = data.size // p
+    cap = (n - p) / (2.0 * n)
+    b = cap if breakdown is None else min(_positive_real("breakdown", breakdown), cap)
+    prm = [b, _positive_real("rejection", rejection, 1.0), _positive_real("accuracy", accuracy),
+           _count("max_iter", max_iter)]
+    mean_, cov_ = _st.robust_cov(data, rows, prm)
+    return mean_, cov_
+
+
+def outliers(x, rowvar=False, start="medians", alpha=0.05, stop=0.005):
+    """Outliers by BACON: a boolean array, True for the observations outside the final clean
+    subset. start: "medians" (distances from the componentwise medians) or "mahalanobis"
+    (from the mean under the covariance of all data); alpha: significance of the cut-off in
+    [0, 1]; stop: relative change of the subset size that ends the growth. Needs n >= 5 p."""
+    if start not in ("medians", "mahalanobis"):
+        raise ValueError("start must be 'medians' or 'mahalanobis'")
+    if isinstance(alpha, bool) or not isinstance(alpha, (int, float, np.integer, np.floating)):
+        raise TypeError("alpha must be a real number")
+    if not 0 <= alpha <= 1:
+        raise ValueError("alpha must lie in [0, 1]")
+    data, rows = _ordered_data(x, rowvar)
+    prm = [1.0 if start == "mahalanobis" else 2.0, float(alpha), _positive_real("stop", stop)]
+    return _st.outliers(data, rows, prm) == 0
+
+
+def missing_values(x, rowvar=False, sets=5, em_iterations=50, da_iterations=30, accuracy=0.001, initial=None):
+    """Multiple imputation of the NaN entries of x (normal model).
+
+    Expectation-maximisation gives the maximum-likelihood mean and covariance; from it each
+    of `sets` data-augmentation chains runs da_iterations steps (conditional-normal draws of
+    the missing entries, then a mean and covariance drawn from their posterior). initial:
+    optional (mean, cov) start of the EM. Returns MissingValues(imputed, means, covs):
+    imputed (sets,) + x.shape, x with the last draws of each chain in its NaN entries;
+    means (sets, da_iterations, p) and covs (sets, da_iterations, p, p), every step's draws.
+    The draws come from a fixed-seed stream: the same call gives the same numbers."""
+    data, rows = _data(x, rowvar)
+    missing = np.isnan(data)
+    k = int(missing.sum())
+    if k == 0:
+        raise ValueError("x has no NaN entry to impute")
+    p = _variables(data, rows)
+    if data.size // p <= p:
+        raise ValueError("need more observations than variables")
+    prm = [_count("em_iterations", em_iterations, 1), _count("da_iterations", da_iterations, 1),
+           _positive_real("accuracy", accuracy), _count("sets", sets, 1), k]
+    init = []
+    if initial is not None:
+        m0, c0 = (np.asarray(a, dtype=np.float64) for a in initial)
+        if m0.shape != (p,) or c0.shape != (p, p):
+            raise ValueError("initial must be (mean of %d, %d x %d covariance)" % (p, p, p))
+        init = list(m0) + [c0[i, j] for i in range(p) for j in range(i, p)]
+    marked = data.copy()
+    marked[missing] = -np.abs(np.asarray(np.nan, data.dtype))  # the negative quiet NaN marks a missing entry
+    sim, est = _st.missing_values(marked, rows, prm, init)
+    imputed = np.repeat(data[None], prm[3], axis=0)
+    imputed[:, missing] = est.reshape(prm[3], k)
+    per = p * (p + 3) // 2
+    sim = sim.reshape(prm[3], prm[1], per)
+    covs = np.empty((prm[3], prm[1], p, p), data.dtype)
+    iu = np.triu_indices(p)
+    covs[..., iu[0], iu[1]] = sim[..., p:]
+    covs[..., iu[1], iu[0]] = sim[..., p:]
+    if np.ndim(x) == 1:
+        imputed = imputed[:, 0]
+    return MissingValues(imputed, sim[..., :p], covs)
+
+
 class Accumulator:
     """Estimates over data that arrive in blocks: Accumulator(p, estimates=("mean",
     "cov"), method="one_pass", dtype=np.float64, rowvar=False); update(block) for each
@@ -256,5 +398,6 @@ class Accumulator:
         raise AttributeError(name)
 
 
-__all__ = ["describe", "mean", "var", "cov", "corr", "min", "max", "moments", "Accumulator", "Task",
-           "Description", "ESTIMATES", "METHODS"]
+__all__ = ["describe", "mean", "var", "cov", "corr", "min", "max", "moments", "quantile", "median", "mad",
+           "robust_cov", "outliers", "missing_values", "Accumulator", "Task", "Description", "MissingValues",
+           "ESTIMATES", "METHODS"]

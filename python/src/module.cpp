@@ -11,6 +11,7 @@ PYBIND11_MODULE(_nrx, m) {
   init_random(rnd);
   auto st = m.def_submodule("stats");
   init_stats(st);
+  init_estimators(st);
   auto fit = m.def_submodule("fit");
   init_fit(fit);
 }

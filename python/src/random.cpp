@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "binding.h"
@@ -10,20 +11,48 @@
 namespace nrx::py_binding {
 namespace {
 
-// The generators by the names Python users give them; a generator joins with one row.
+// The generators of the library's list by their labels; abstract streams (no label) are made
+// from Python data elsewhere. `usable`: ready, with all three outputs.
 struct GeneratorRow {
   const char* name;
   int32_t brng;
+  bool usable;
 };
-constexpr GeneratorRow generator_rows[] = {
-    {"mcg31m1", DRU_BRNG_MCG31M1},     {"r250", DRU_BRNG_R250},
-    {"mrg32k3a", DRU_BRNG_MRG32K3A},   {"mcg59", DRU_BRNG_MCG59},
-    {"wh", DRU_BRNG_WH},               {"sobol", DRU_BRNG_SOBOL},
-    {"niederreiter", DRU_BRNG_NIEDERR}, {"mt19937", DRU_BRNG_MT19937},
-    {"mt2203", DRU_BRNG_MT2203},       {"sfmt19937", DRU_BRNG_SFMT19937},
-    {"nondeterministic", DRU_BRNG_TRNG}, {"ars5", DRU_BRNG_ARS5},
-    {"philox4x32x10", DRU_BRNG_PHILOX4X32X10},
+#define NRX_PY_GENERATOR(Name, NAME, id, size, seeds, zero, word, bits, members, split, cpu, state, kind, label) \
+  {label, id, false NRX_BRNG_WHEN_USABLE(state, kind, || true)},
+constexpr GeneratorRow generator_rows[] = {NRX_BRNG_LIST(NRX_PY_GENERATOR)};
+#undef NRX_PY_GENERATOR
+
+// The continuous laws, one row each: the Python name and the library's two calls. Parameters
+// travel as doubles and are converted to each call's own parameter types.
+#define NRX_PY_LAWS(X) \
+  X(gaussian, Gaussian) X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace) \
+  X(cauchy, Cauchy) X(rayleigh, Rayleigh) X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma) \
+  X(chisquare, ChiSquare) X(beta, Beta)
+
+template <class T, class... P>
+int32_t call_law(int32_t (*f)(int32_t, DruStream*, int32_t, T*, P...), int32_t method, DruStream* s, int32_t n,
+                 T* r, const double* prm) {
+  return [&]<size_t... I>(std::index_sequence<I...>) { return f(method, s, n, r, P(prm[I])...); }(
+      std::index_sequence_for<P...>{});
+}
+template <class T, class... P>
+constexpr int arity(int32_t (*)(int32_t, DruStream*, int32_t, T*, P...)) {
+  return int(sizeof...(P));
+}
+
+struct LawRow {
+  const char* name;
+  int parameters;
+  int32_t (*single)(int32_t, DruStream*, int32_t, float*, const double*);
+  int32_t (*dbl)(int32_t, DruStream*, int32_t, double*, const double*);
 };
+#define NRX_PY_LAW(name, Law)                                                                                 \
+  {#name, arity(drudRng##Law),                                                                                \
+   [](int32_t m, DruStream* s, int32_t n, float* r, const double* p) { return call_law(drusRng##Law, m, s, n, r, p); }, \
+   [](int32_t m, DruStream* s, int32_t n, double* r, const double* p) { return call_law(drudRng##Law, m, s, n, r, p); }},
+const LawRow law_rows[] = {NRX_PY_LAWS(NRX_PY_LAW)};
+#undef NRX_PY_LAW
 
 // Members of a generator family as the registry counts them (1 for a single generator).
 int32_t members(int32_t brng) {
@@ -125,10 +154,7 @@ class Stream {
   // of at most 2^31 - 1 values.
   void uniform(py::array out, double a, double b, int32_t method) {
     const int64_t n = out.size();
-    const bool single = out.dtype().kind() == 'f' && out.itemsize() == 4;
-    const bool dbl = out.dtype().kind() == 'f' && out.itemsize() == 8;
-    if (!(single || dbl) || !(out.flags() & py::array::c_style) || !out.writeable())
-      throw py::type_error("out must be a writeable C-contiguous float32 or float64 array");
+    const bool single = real_array(out);
     char* p = static_cast<char*>(out.mutable_data());
     int32_t st = 0;
     {
@@ -141,6 +167,54 @@ class Stream {
       }
     }
     check(svc_rng, st, "Stream.uniform");
+  }
+
+  // Variates of law `law` (a row of law_rows) into a C-contiguous float32 or float64 array, in
+  // calls of at most 2^31 - 1 values, without the GIL.
+  void law(int index, py::array out, int32_t method, const std::vector<double>& prm) {
+    if (index < 0 || index >= int(std::size(law_rows))) throw py::value_error("unknown law");
+    const LawRow& row = law_rows[index];
+    if (int(prm.size()) != row.parameters) throw py::value_error(std::string(row.name) + ": wrong parameter count");
+    const bool single = real_array(out);
+    char* p = static_cast<char*>(out.mutable_data());
+    const int64_t n = out.size();
+    int32_t st = 0;
+    {
+      py::gil_scoped_release nogil;
+      for (int64_t off = 0; off < n && st == 0; off += chunk) {
+        const int32_t m = int32_t(std::min(chunk, n - off));
+        st = single ? row.single(method, s_, m, reinterpret_cast<float*>(p) + off, prm.data())
+                    : row.dbl(method, s_, m, reinterpret_cast<double*>(p) + off, prm.data());
+      }
+    }
+    check(svc_rng, st, row.name);
+  }
+
+  // Vectors of the multivariate normal law into out (count x dim), the lower Cholesky factor in
+  // full storage (row i holds T[i][0..i]).
+  void gaussian_mv(py::array out, int32_t method, py::array mean, py::array factor) {
+    const bool single = real_array(out);
+    const int64_t dim = mean.size();
+    if (dim < 1 || dim > INT32_MAX || out.size() % dim || factor.size() != dim * dim ||
+        !mean.dtype().equal(out.dtype()) || !factor.dtype().equal(out.dtype()) ||
+        !(mean.flags() & py::array::c_style) || !(factor.flags() & py::array::c_style))
+      throw py::type_error("mean and factor must be C-contiguous arrays of the result's dtype and dim");
+    const int64_t n = out.size() / dim, per_call = std::max<int64_t>(1, chunk / dim);
+    char* p = static_cast<char*>(out.mutable_data());
+    int32_t st = 0;
+    {
+      py::gil_scoped_release nogil;
+      for (int64_t off = 0; off < n && st == 0; off += per_call) {
+        const int32_t m = int32_t(std::min(per_call, n - off));
+        st = single ? drusRngGaussianMV(method, s_, m, reinterpret_cast<float*>(p) + off * dim, int32_t(dim),
+                                        DRU_RNG_MV_FULL, static_cast<const float*>(mean.data()),
+                                        static_cast<const float*>(factor.data()))
+                    : drudRngGaussianMV(method, s_, m, reinterpret_cast<double*>(p) + off * dim, int32_t(dim),
+                                        DRU_RNG_MV_FULL, static_cast<const double*>(mean.data()),
+                                        static_cast<const double*>(factor.data()));
+      }
+    }
+    check(svc_rng, st, "gaussian_mv");
   }
 
   // Raw output words of the generator: rows of WordBytes / 4 uint32 words.
@@ -170,6 +244,15 @@ class Stream {
   }
 
  private:
+  // True for float32, false for float64; anything else is refused.
+  static bool real_array(const py::array& out) {
+    const bool single = out.dtype().kind() == 'f' && out.itemsize() == 4;
+    const bool dbl = out.dtype().kind() == 'f' && out.itemsize() == 8;
+    if (!(single || dbl) || !(out.flags() & py::array::c_style) || !out.writeable())
+      throw py::type_error("out must be a writeable C-contiguous float32 or float64 array");
+    return single;
+  }
+
   DruStream* s_ = nullptr;
 };
 
@@ -177,8 +260,17 @@ class Stream {
 
 void init_random(py::module_& m) {
   py::list rows;
-  for (const auto& r : generator_rows) rows.append(py::make_tuple(r.name, r.brng, members(r.brng)));
+  for (const auto& r : generator_rows)
+    if (*r.name) rows.append(py::make_tuple(r.name, r.brng, members(r.brng), r.usable));
   m.attr("generators") = rows;
+  py::list laws;
+  for (const auto& r : law_rows) laws.append(py::make_tuple(r.name, r.parameters));
+  m.attr("laws") = laws;
+  m.attr("GAUSSIAN_METHODS") = named({{"box_muller", DRU_RNG_GAUSSIAN_BOX_MULLER},
+                                      {"box_muller2", DRU_RNG_GAUSSIAN_BOX_MULLER2},
+                                      {"icdf", DRU_RNG_GAUSSIAN_ICDF}});
+  m.attr("LOGNORMAL_METHODS") = named({{"box_muller2", DRU_RNG_LOGNORMAL_BOX_MULLER2},
+                                       {"icdf", DRU_RNG_LOGNORMAL_ICDF}});
   m.attr("UNIFORM_STANDARD") = DRU_RNG_UNIFORM_STD;
   m.attr("UNIFORM_ACCURATE") = DRU_RNG_UNIFORM_ACCURATE;
 
@@ -194,6 +286,9 @@ void init_random(py::module_& m) {
       .def_static("load_file", &Stream::load_file, py::arg("path"))
       .def("uniform", &Stream::uniform, py::arg("out"), py::arg("a"), py::arg("b"), py::arg("method"))
       .def("bits", &Stream::bits, py::arg("out"))
+      .def("law", &Stream::law, py::arg("index"), py::arg("out"), py::arg("method"), py::arg("parameters"))
+      .def("gaussian_mv", &Stream::gaussian_mv, py::arg("out"), py::arg("method"), py::arg("mean"),
+           py::arg("factor"))
       .def_static("word_bytes", &Stream::word_bytes, py::arg("brng"));
 }
 

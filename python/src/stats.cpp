@@ -2,6 +2,7 @@
 // and checks each array's size before a compute routine writes through it.
 #include <climits>
 #include <map>
+#include <tuple>
 #include <optional>
 
 #include "binding.h"
@@ -62,13 +63,7 @@ class Task {
   // data: C-contiguous (p, n) with rows = true (variables in rows), (n, p) otherwise.
   Task(py::array data, bool rows) : rows_(rows) {
     single_ = data.dtype().kind() == 'f' && data.itemsize() == 4;
-    if (data.ndim() != 2) throw py::value_error("data must be 2-D");
-    if (!(data.flags() & py::array::c_style)) throw py::value_error("data must be C-contiguous");
-    const auto a = data.shape(0), b = data.shape(1);
-    const auto p = rows ? a : b, n = rows ? b : a;
-    if (p < 1 || p > INT32_MAX || n < 1 || n > INT32_MAX) throw py::value_error("data dimensions outside 1 .. 2^31 - 1");
-    p_ = int32_t(p);
-    n_ = int32_t(n);
+    std::tie(p_, n_) = task_dims(data, rows);
     layout_ = rows ? NRX_SS_STORAGE_ROWS : NRX_SS_STORAGE_COLUMNS;
     data_ = data;
     const int32_t st = single_ ? _drusSSNewTask(&t_, &p_, &n_, &layout_, static_cast<const float*>(data.data()), nullptr,

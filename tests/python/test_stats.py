@@ -159,11 +159,6 @@ def test_library_status_becomes_error():
     assert e.value.code == -4029 and e.value.service == "stats"
 
 
-def test_absent_estimators_are_absent():
-    for name in ("quantile", "median", "mad", "robust_cov", "outliers"):
-        assert not hasattr(stats, name)
-
-
 @pytest.mark.parametrize("threading", ["serial", "openmp"])
 @pytest.mark.parametrize("dtype", [np.float64, np.float32])
 def test_equals_c_call_on_a_strided_view(dtype, threading):

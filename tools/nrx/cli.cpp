@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "nrx/status.h"
 
@@ -187,6 +188,17 @@ std::string self_dir() {
     if (n <= 0) return ".";
     std::string p(buf, size_t(n));
     return p.substr(0, p.find_last_of('/'));
+}
+
+std::vector<std::string> split(const std::string& line, char sep) {
+  std::vector<std::string> out;
+  std::string cell;
+  std::istringstream in(line);
+  while (std::getline(in, cell, sep)) {
+    const size_t a = cell.find_first_not_of(" \t\r\""), b = cell.find_last_not_of(" \t\r\"");
+    out.push_back(a == std::string::npos ? "" : cell.substr(a, b - a + 1));
+  }
+  return out;
 }
 
 }  // namespace nrx::cli

@@ -15,6 +15,9 @@ int usage_error(const char* cmd, const std::string& reason);
 // Prints "nrx CMD: WHAT" on standard error; returns 1.
 int fail(const char* cmd, const std::string& what);
 
+// The fields of a comma-separated list, blanks and quotes trimmed from each.
+std::vector<std::string> split(const std::string& line, char sep = ',');
+
 // A whole decimal integer in [lo, hi]; on failure prints a usage error naming the option.
 bool parse_int(const char* cmd, const char* opt, const char* text, long long lo, long long hi, long long& out);
 

@@ -60,17 +60,6 @@ const Bc kBcs[] = {
     {"second", DFK_BC_2ND_LEFT | DFK_BC_2ND_RIGHT, true},
 };
 
-std::vector<std::string> split(const std::string& line, char sep = ',') {
-    std::vector<std::string> out;
-    std::string cell;
-    std::istringstream in(line);
-    while (std::getline(in, cell, sep)) {
-        const size_t a = cell.find_first_not_of(" \t\r\""), b = cell.find_last_not_of(" \t\r\"");
-        out.push_back(a == std::string::npos ? "" : cell.substr(a, b - a + 1));
-    }
-    return out;
-}
-
 // A column by header name or by 0-based index; -1 when there is no such column.
 int column(const nrx::cli::Table& d, const std::string& key) {
     for (size_t j = 0; j < d.names.size(); ++j)
@@ -136,14 +125,14 @@ int nrx_cmd_fit(int argc, char** argv) {
     if (!bc) return cli::usage_error("fit", "--bc: unknown boundary condition '" + bcarg + "'");
     double bcv[2] = {0, 0};
     if (bc->values) {
-        const auto vals = split(bcarg.substr(std::min(bcarg.size(), bcname.size() + 1)));
+        const auto vals = cli::split(bcarg.substr(std::min(bcarg.size(), bcname.size() + 1)));
         if (vals.size() != 2) return cli::usage_error("fit", "--bc " + bcname + " needs two values, as " + bcname + ":L,R");
         for (int q = 0; q < 2; ++q)
             if (!cli::parse_real("fit", "--bc", vals[q].c_str(), bcv[q])) return 2;
     }
     std::vector<double> sites;
     if (!at.empty()) {
-        for (const auto& v : split(at)) {
+        for (const auto& v : cli::split(at)) {
             double site;
             if (!cli::parse_real("fit", "--at", v.c_str(), site)) return 2;
             if (sites.size() == size_t(kMaxSites)) return cli::usage_error("fit", "--at: more than 10000000 sites");

@@ -1,8 +1,10 @@
-// nrx stats [FILE.csv | -]: summary statistics of the numeric columns of a CSV file (first
-// line taken as a header when it is not numeric), or of the shipped demonstration data.
+// nrx stats [--quantiles q,q,...] [FILE.csv | -]: summary statistics, the median, quantiles and
+// absolute deviations of the numeric columns of a CSV file (first line taken as a header when it
+// is not numeric), or of the shipped demonstration data.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -44,13 +46,46 @@ void print_row(const char* label, const double* v, int64_t p) {
   std::printf("\n");
 }
 
+// Quantile orders printed when none are given: the quartiles and the 5% and 95% points.
+const double kDefaultOrders[] = {0.05, 0.25, 0.75, 0.95};
+
 void help() {
-  std::printf("usage: nrx stats [--progress] [FILE.csv | -]\n"
-              "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments and the\n"
-              "  covariance and correlation matrices of the numeric columns of FILE.csv (a first\n"
-              "  line that is not numeric names the columns); - reads standard input; without\n"
-              "  FILE, a shipped data set. --progress reports reading on standard error even\n"
+  std::printf("usage: nrx stats [--quantiles q1,q2,...] [--progress] [FILE.csv | -]\n"
+              "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments, the\n"
+              "  median, quantiles, the median and mean absolute deviations and the covariance\n"
+              "  and correlation matrices of the numeric columns of FILE.csv (a first line that\n"
+              "  is not numeric names the columns); - reads standard input; without FILE, a\n"
+              "  shipped data set. --quantiles: orders in [0, 1] (default 0.05,0.25,0.75,0.95;\n"
+              "  'none' for no quantile rows), each the linear interpolation between the two\n"
+              "  nearest order statistics. --progress reports reading on standard error even\n"
               "  when it is not a terminal.\n");
+}
+
+// Orders from a comma-separated list; false (after a usage error) for a bad one.
+bool parse_orders(const std::string& text, std::vector<double>& orders) {
+  orders.clear();
+  if (text == "none") return true;
+  for (const std::string& v : nrx::cli::split(text)) {
+    double q;
+    if (!nrx::cli::parse_real("stats", "--quantiles", v.c_str(), q)) return false;
+    if (q < 0 || q > 1) {
+      nrx::cli::usage_error("stats", "--quantiles: " + v + " is not in [0, 1]");
+      return false;
+    }
+    orders.push_back(q);
+  }
+  if (orders.empty()) {
+    nrx::cli::usage_error("stats", "--quantiles: no orders given");
+    return false;
+  }
+  return true;
+}
+
+// Order label of a quantile row: "quantile 0.25".
+std::string order_label(double q) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "quantile %.6g", q);
+  return buf;
 }
 
 }  // namespace
@@ -59,10 +94,15 @@ int nrx_cmd_stats(int argc, char** argv) {
   namespace cli = nrx::cli;
   std::string path;
   bool progress = false;
+  std::vector<double> orders(std::begin(kDefaultOrders), std::end(kDefaultOrders));
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-h" || a == "--help") return help(), 0;
     if (a == "--progress") progress = true;
+    else if (a == "--quantiles") {
+      if (i + 1 == argc) return cli::usage_error("stats", "--quantiles needs a list of orders");
+      if (!parse_orders(argv[++i], orders)) return 2;
+    }
     else if (a.size() > 1 && a[0] == '-') return cli::usage_error("stats", "unknown option " + a);
     else if (!path.empty()) return cli::usage_error("stats", "more than one file: " + path + " and " + a);
     else path = a;
@@ -97,6 +137,20 @@ int nrx_cmd_stats(int argc, char** argv) {
                      &nrx_threading_openmp);
   if (st == 0) st = drudSSMinmax(task, NRX_SS_EST_MINIMUM | NRX_SS_EST_MAXIMUM, NRX_SS_METHOD_FAST,
                                  &nrx_threading_openmp);
+  // The median is the quantile of order 0.5, asked for ahead of the given orders.
+  std::vector<double> all_orders{0.5};
+  all_orders.insert(all_orders.end(), orders.begin(), orders.end());
+  const int32_t m = int32_t(all_orders.size());
+  std::vector<double> quantiles(size_t(m) * p), mad(static_cast<size_t>(p)), meanad(static_cast<size_t>(p));
+  if (st == 0) st = _druiSSEditTask(task, NRX_SS_PARAM_QUANTILE_ORDER_COUNT, &m);
+  if (st == 0) st = _drudSSEditTask(task, NRX_SS_PARAM_QUANTILE_ORDERS, all_orders.data());
+  if (st == 0) st = _drudSSEditTask(task, NRX_SS_PARAM_QUANTILES, quantiles.data());
+  if (st == 0) st = _drudSSEditTask(task, NRX_SS_PARAM_MEDIAN_ABS_DEVIATION, mad.data());
+  if (st == 0) st = _drudSSEditTask(task, NRX_SS_PARAM_MEAN_ABS_DEVIATION, meanad.data());
+  if (st == 0) st = drudSSQuantiles(task, NRX_SS_EST_QUANTILES, NRX_SS_METHOD_QUANTILES, &nrx_threading_openmp);
+  if (st == 0)
+    st = drudSSMAD(task, NRX_SS_EST_MEDIAN_ABS_DEVIATION | NRX_SS_EST_MEAN_ABS_DEVIATION, NRX_SS_METHOD_FAST,
+                   &nrx_threading_openmp);
   _druSSDeleteTask(&task);
   if (st != 0) return cli::fail("stats", cli::status_text(NRX_SERVICE_STATS, st));
   std::printf("%s: %d observations of %d variables (one-pass method)\n\n", path.c_str(), n, p);
@@ -113,6 +167,14 @@ int nrx_cmd_stats(int argc, char** argv) {
     }
     print_row(kRows[r].label, &results[size_t(r) * p], p);
   }
+  // Quantile o of component j sits at quantiles[j m + o].
+  std::vector<double> row(static_cast<size_t>(p));
+  for (int32_t o = 0; o < m; ++o) {
+    for (int j = 0; j < p; ++j) row[j] = quantiles[size_t(j) * m + o];
+    print_row(o == 0 ? "median" : order_label(all_orders[o]).c_str(), row.data(), p);
+  }
+  print_row("median abs. dev.", mad.data(), p);
+  print_row("mean abs. dev.", meanad.data(), p);
   for (const auto& [title, m] : {std::pair{"covariance", &cov}, std::pair{"correlation", &cor}}) {
     std::printf("\n  %s\n", title);
     for (int i = 0; i < p; ++i) print_row(tab.names[i].c_str(), m->data() + size_t(i) * p, p);
