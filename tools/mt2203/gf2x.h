@@ -87,19 +87,58 @@ struct Modulus {
   }
 };
 
+// The degree of p[0..kWords), -1 for zero.
+inline int degree(const uint64_t* p) {
+  for (int k = kWords - 1; k >= 0; --k)
+    if (p[k]) return 64 * k + 63 - __builtin_clzll(p[k]);
+  return -1;
+}
+
+// gcd(a, b) has degree 0: the larger-degree side is reduced by the other, shifted.
+inline bool coprime(uint64_t* a, uint64_t* b) {
+  int da = degree(a), db = degree(b);
+  while (da >= 0 && db >= 0) {
+    if (da < db) std::swap(a, b), std::swap(da, db);
+    const int s = da - db, w = s >> 6, sh = s & 63;
+    for (int k = kWords - 1 - w; k >= 0; --k) {
+      a[k + w] ^= b[k] << sh;
+      if (sh && k + w + 1 < kWords) a[k + w + 1] ^= b[k] >> (64 - sh);
+    }
+    da = degree(a);
+  }
+  return (da < 0 ? db : da) == 0;
+}
+
 // phi(0) = phi(1) = 1 and x^(2^2203) = x mod phi: every factor then has degree 1 or
 // 2203, and neither 0 nor 1 is a root, so phi is irreducible, and primitive because the
-// order of x divides the prime 2^2203 - 1.
+// order of x divides the prime 2^2203 - 1. On the way, phi must be coprime to the
+// product of x^(2^d) - x for d <= 64, whose factors are those of degree <= 64: most
+// reducible candidates leave there.
 inline bool primitive(const uint64_t* phi) {
   if (!bit(phi, kDeg) || !bit(phi, 0)) return false;
   int terms = 0;
   for (int k = 0; k < kWords; ++k) terms += __builtin_popcountll(phi[k]);
   if (terms % 2 == 0) return false;
   const Modulus m(phi);
-  uint64_t y[kWords] = {};
-  constexpr int kFree = 11;  // x^(2^11) = x^2048 is still below the degree
-  flip(y, 1 << kFree);
-  for (int i = kFree; i < kDeg; ++i) m.square(y);
+  constexpr int kEarly = 64;
+  uint64_t y[kWords] = {}, acc[kWords] = {};
+  flip(y, 2), flip(acc, 0);
+  for (int d = 1; d < kDeg; ++d) {  // y = x^(2^d)
+    if (d <= kEarly) {
+      uint64_t t[kWords];
+      std::copy(y, y + kWords, t);
+      flip(t, 1);
+      Wide p;
+      mul(p, acc, t);
+      m.reduce(acc, p);
+      if (d == kEarly) {
+        uint64_t f[kWords];
+        std::copy(phi, phi + kWords, f);
+        if (!coprime(acc, f)) return false;
+      }
+    }
+    m.square(y);
+  }
   uint64_t x[kWords] = {};
   flip(x, 1);
   return std::equal(y, y + kWords, x);

@@ -14,7 +14,7 @@ namespace mt2203 {
 
 constexpr int kShiftB = 7, kShiftC = 15;
 constexpr int kOptimisedBits = 16;  // masks tuned for the top 1 .. 16 bits
-constexpr int kRestarts = 4;    // greedy passes per member
+constexpr int kRestarts = 1;    // greedy passes per member
 
 inline uint32_t top_bit(int v) { return 0x80000000u >> v; }
 
@@ -58,28 +58,30 @@ struct Tempering {
   int equidistribution(int v) {
     top = 0;
     for (int i = 0; i < v; ++i) top |= top_bit(i);
-    std::vector<LatticeVector> basis(v + 1);
+    std::vector<LatticeVector> store(v + 1);
+    LatticeVector* basis[33];  // swapped by pointer: a vector is 288 bytes
+    for (int i = 0; i <= v; ++i) basis[i] = &store[i];
     for (int i = 0; i < v; ++i) {
-      for (uint32_t& w : basis[i].state.w) w = 0;
-      basis[i].lead = top_bit(i);
+      for (uint32_t& w : basis[i]->state.w) w = 0;
+      basis[i]->lead = top_bit(i);
     }
-    LatticeVector& x = basis[v];
-    x.state = seed;
-    advance(x);
+    LatticeVector* x = basis[v];
+    x->state = seed;
+    advance(*x);
     constexpr int kSteps = kDeg + 64;  // beyond the degree the working vector is zero
     while (true) {
-      if (!x.lead) {
-        if (zero(x)) break;
-        while (!x.lead && x.count < kSteps) advance(x);
-        if (!x.lead) break;
+      if (!x->lead) {
+        if (zero(*x)) break;
+        while (!x->lead && x->count < kSteps) advance(*x);
+        if (!x->lead) break;
       }
       // The basis keeps the vector of larger degree; the other is reduced by it.
-      const int pivot = __builtin_clz(x.lead);
-      if (basis[pivot].count < x.count) std::swap(basis[pivot], x);
-      add(x, basis[pivot]);
+      const int pivot = __builtin_clz(x->lead);
+      if (basis[pivot]->count < x->count) std::swap(basis[pivot], x);
+      add(*x, *basis[pivot]);
     }
-    int least = basis[0].count;
-    for (int i = 1; i < v; ++i) least = std::min(least, basis[i].count);
+    int least = basis[0]->count;
+    for (int i = 1; i < v; ++i) least = std::min(least, basis[i]->count);
     return least;
   }
 
@@ -121,6 +123,7 @@ struct Tempering {
         b = o.first, c = o.second;
         const int k = equidistribution(v + 1);
         if (k > best) best = k, pick = o;
+        if (k == kDeg / (v + 1)) break;  // the bound: no later setting can do better
       }
       b = pick.first, c = pick.second;
       total += best;
