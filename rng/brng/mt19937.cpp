@@ -1,7 +1,6 @@
 // MT19937: the 624-word Mersenne twister. The state is regenerated in place sixteen
 // words per register; outputs are the tempered words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
@@ -51,7 +50,7 @@ constexpr int32_t kPolyTerms = int32_t(sizeof kPoly / sizeof kPoly[0]);
 // Below 2^23 words passing over regenerated words is cheaper than the polynomial.
 constexpr uint64_t kPolySkipFrom = uint64_t(1) << 23;
 
-struct Mt19937 {
+struct Mt19937 : TwisterOutputs<MtState, raw> {
   static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
     MtState* st = state_of<MtState>(s);
     init_by_key<kN>(st->mt, twister_key(n, params));
@@ -75,13 +74,6 @@ struct Mt19937 {
     if (last) regenerate(st->mt);
     st->pos = t.pos;
     return DRU_OK;
-  }
-  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
-    MtState* st = state_of<MtState>(s);
-    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
-  }
-  static void words(DruStream* s, int64_t n, uint32_t* r) {
-    if (n > 0) raw(state_of<MtState>(s), r, n);
   }
 };
 

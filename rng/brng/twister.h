@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "rng/brng/output.h"
+#include "rng/internal.h"
 #include "simd/word32.h"
 
 namespace nrx::rng {
@@ -99,6 +101,18 @@ inline void tempered_words(uint32_t* mt, uint32_t* pos, uint32_t* out, int64_t n
             }
           });
 }
+
+// The outputs of a twister whose Raw(state, out, n) writes its next n words: 32-bit
+// words as they are, reals a + (b - a) u 2^-32.
+template <class State, void (*Raw)(State*, uint32_t*, int64_t)> struct TwisterOutputs {
+  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
+    State* st = state_of<State>(s);
+    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { Raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
+  }
+  static void words(DruStream* s, int64_t n, uint32_t* r) {
+    if (n > 0) Raw(state_of<State>(s), r, n);
+  }
+};
 
 // Where a skip of count words from position pos of a 624-word array lands: the array
 // regenerated `arrays` times more and the position in it, 624 (regenerate first) rather
