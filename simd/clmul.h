@@ -35,3 +35,24 @@ NRX_CLMUL_TARGET inline void clmul_accumulate(uint64_t* p, uint64_t q, const uin
 }
 
 }  // namespace nrx::simd
+
+// ---- twister generators ----
+
+namespace nrx::simd {
+
+// p[0..2n) = the square of a[0..n): each word's bits spread to the even positions of a
+// word pair, eight words per round. p needs room up to 2 n rounded up to 16.
+NRX_CLMUL_TARGET inline void clmul_square(uint64_t* p, const uint64_t* a, int n) {
+  const __m512i lo_pairs = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+  const __m512i hi_pairs = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
+  for (int j = 0; j < n; j += 8) {
+    const __mmask8 m = n - j >= 8 ? __mmask8(0xFF) : __mmask8((1u << (n - j)) - 1u);
+    const __m512i av = _mm512_maskz_loadu_epi64(m, a + j);
+    const __m512i even = _mm512_clmulepi64_epi128(av, av, 0x00);  // words 0, 2, 4, 6 squared
+    const __m512i odd = _mm512_clmulepi64_epi128(av, av, 0x11);   // words 1, 3, 5, 7 squared
+    _mm512_storeu_si512(p + 2 * j, _mm512_permutex2var_epi64(even, lo_pairs, odd));
+    _mm512_storeu_si512(p + 2 * j + 8, _mm512_permutex2var_epi64(even, hi_pairs, odd));
+  }
+}
+
+}  // namespace nrx::simd

@@ -288,3 +288,18 @@ namespace nrx::simd {
 inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
 inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
 }  // namespace nrx::simd
+
+// ---- twister generators ----
+namespace nrx::simd {
+
+// One 128-bit block of four 32-bit words, for recurrences that carry block by block (the
+// same type as aes.h's, whose functions are compiled for the AES instructions only).
+using Block = __m128i;
+inline Block block_load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void block_store(uint32_t* p, Block v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+// The block shifted by B bytes toward its low end; each word shifted left by N bits.
+template <int B> inline Block block_right_bytes(Block a) { return _mm_srli_si128(a, B); }
+template <int N> inline Block block_words_left(Block a) { return _mm_slli_epi32(a, N); }
+inline Block block_xor3(Block a, Block b, Block c) { return _mm_ternarylogic_epi32(a, b, c, 0x96); }
+
+}  // namespace nrx::simd

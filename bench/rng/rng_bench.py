@@ -128,12 +128,18 @@ for name, ns, gbs in rows:
     print("%-45s %10.3f %8.2f" % (name, ns, gbs))
 
 # Ratios from this run: the twisters beside numpy's MT19937 (one 32-bit value per raw
-# draw; Generator.random per double) and SFMT19937 beside MT19937.
+# draw; Generator.random per double), SFMT19937 and MT2203 beside MT19937.
 ns = {name: v for name, v, _ in rows}
 for mine, theirs in (("nrx MT19937 integer", "numpy MT19937 random_raw (uint64)"),
                      ("nrx MT19937 double", "numpy Generator(MT19937).random"),
                      ("nrx SFMT19937 integer", "nrx MT19937 integer"),
-                     ("nrx SFMT19937 double", "nrx MT19937 double")):
+                     ("nrx SFMT19937 double", "nrx MT19937 double"),
+                     ("nrx MT2203 integer", "nrx MT19937 integer"),
+                     ("nrx MT2203 double", "nrx MT19937 double"),
+                     ("nrx MT2203 integer", "nrx SFMT19937 integer"),
+                     ("nrx MT2203 double", "nrx SFMT19937 double"),
+                     ("nrx MT2203 integer", "numpy MT19937 random_raw (uint64)"),
+                     ("nrx MT2203 double", "numpy Generator(MT19937).random")):
     if mine in ns and theirs in ns:
         print("%-22s is %6.2fx as fast as %s" % (mine, ns[theirs] / ns[mine], theirs))
 

@@ -115,7 +115,7 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
     X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,  \
       PENDING, ALL, "niederr")                                                                                  \
     X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
-    X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
+    X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, READY, ALL, "mt2203")                  \
     X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
     X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, D, "")                         \
     X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, S, "")                         \
@@ -321,6 +321,17 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *             (params are the key; n < 1: the key {1}); 32-bit tempered words;
  *             real a + (b - a) u 2^-32. State: mt[624] @16, next word @2512 (624:
  *             regenerate first). Skip-ahead only; leapfrog -1002, multi-word -1004.
+ *   MT2203    6024 twisters of 2203 bits (members 0..6023, identifier 0x900000 +
+ *             member), seeded as MT19937 over 69 words; tempering y ^= y >> 12,
+ *             y ^= (y << 7) & b, y ^= (y << 15) & c, y ^= y >> 18; real
+ *             a + (b - a) u 2^-32. State: mt[69] @16, next word @292 (69: regenerate
+ *             first), the member's matrix word a @296 and masks b @300, c @304, copied
+ *             from the built-in table at seeding (outputs use these copies), 0 @308.
+ *             Rows 0, 1, 2 and 6023 are the fixed ones; every other row is the first
+ *             matrix word, top bit set, drawn from a generator seeded with the member
+ *             number, whose characteristic polynomial is primitive, with masks tuned
+ *             for equidistribution of the top 1..16 output bits (tools/mt2203).
+ *             No splitting: leapfrog -1002, skip-ahead -1003, multi-word -1004.
  *   SFMT19937 the SIMD-oriented twister over 156 blocks of 128 bits, array
  *             initialisation and period certification; words in array order; real
  *             a + (b - a) u 2^-32. State: 624 words @16, 16 spare bytes, next word

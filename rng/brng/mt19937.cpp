@@ -1,7 +1,6 @@
 // MT19937: the 624-word Mersenne twister. The state is regenerated in place sixteen
 // words per register; outputs are the tempered words in array order.
 #include "rng/brng/entry_points.h"
-#include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
 #include "rng/brng/twister.h"
 #include "rng/internal.h"
@@ -20,43 +19,12 @@ struct MtState {
 };
 static_assert(sizeof(DruStream) + sizeof(MtState) == 2520);
 
-// mt[i + t] for the words t of m: y = upper(mt[i + t]) | lower(mt[i + t + 1]),
-// mt[i + t] = far[t] ^ (y >> 1) ^ (odd y ? matrix : 0).
-inline void twist(uint32_t* mt, int i, const uint32_t* far, simd::Mask16 m) {
-  using namespace simd;
-  const IReg y = bit_or(bit_and(load_words(mt + i, m), splat_word(kUpper)),
-                        bit_and(load_words(mt + i + 1, m), splat_word(kLower)));
-  const IReg odd = sub_words(splat_word(0), bit_and(y, splat_word(1)));  // all ones where y is odd
-  store_words(mt + i, m, bit_xor(bit_xor(load_words(far, m), words_right<1>(y)), bit_and(odd, splat_word(kMatrix))));
-}
-
-// The next 624 words in place: the first 227 take their far word from the old array,
-// the rest from the words just made (227 words back), the last wraps to mt[0].
-void regenerate(uint32_t* mt) {
-  constexpr int kSplit = kN - kM;  // 227
-  int i = 0;
-  for (; i < kSplit; i += 16) twist(mt, i, mt + i + kM, simd::first_words(kSplit - i));
-  for (i = kSplit; i < kN - 1; i += 16) twist(mt, i, mt + i - kSplit, simd::first_words(kN - 1 - i));
-  const uint32_t y = (mt[kN - 1] & kUpper) | (mt[0] & kLower);
-  mt[kN - 1] = mt[kM - 1] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
-}
-
-inline simd::IReg temper(simd::IReg y) {
-  using namespace simd;
-  y = bit_xor(y, words_right<11>(y));
-  y = bit_xor(y, bit_and(words_left<7>(y), splat_word(0x9D2C5680u)));
-  y = bit_xor(y, bit_and(words_left<15>(y), splat_word(0xEFC60000u)));
-  return bit_xor(y, words_right<18>(y));
-}
+void regenerate(uint32_t* mt) { nrx::rng::regenerate<kN, kM, kUpper>(mt, kMatrix); }
 
 // n tempered words into out.
 void raw(MtState* st, uint32_t* out, int64_t n) {
-  walk<kN>(&st->pos, n, [st] { regenerate(st->mt); }, [st, out](uint32_t p, int64_t i, int64_t m) {
-    for (int64_t t = 0; t < m; t += 16) {
-      const simd::Mask16 k = simd::first_words(m - t);
-      simd::store_words(out + i + t, k, temper(simd::load_words(st->mt + p + t, k)));
-    }
-  });
+  const Temper<11> temper(0x9D2C5680u, 0xEFC60000u);
+  tempered_words<kN, kM, kUpper>(st->mt, &st->pos, out, n, kMatrix, temper);
 }
 
 // Ascending exponents of the characteristic polynomial of the one-word step.
@@ -82,7 +50,7 @@ constexpr int32_t kPolyTerms = int32_t(sizeof kPoly / sizeof kPoly[0]);
 // Below 2^23 words passing over regenerated words is cheaper than the polynomial.
 constexpr uint64_t kPolySkipFrom = uint64_t(1) << 23;
 
-struct Mt19937 {
+struct Mt19937 : TwisterOutputs<MtState, raw> {
   static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
     MtState* st = state_of<MtState>(s);
     init_by_key<kN>(st->mt, twister_key(n, params));
@@ -106,13 +74,6 @@ struct Mt19937 {
     if (last) regenerate(st->mt);
     st->pos = t.pos;
     return DRU_OK;
-  }
-  template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
-    MtState* st = state_of<MtState>(s);
-    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
-  }
-  static void words(DruStream* s, int64_t n, uint32_t* r) {
-    if (n > 0) raw(state_of<MtState>(s), r, n);
   }
 };
 

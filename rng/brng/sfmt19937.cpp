@@ -1,5 +1,6 @@
 // SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
-// place four blocks per register. Outputs are the state words in array order.
+// place: the terms of the old state four blocks per register, the carried recursion
+// block by block. Outputs are the state words in array order.
 #include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
@@ -24,40 +25,27 @@ struct SfmtState {
 static_assert(sizeof(DruStream) + sizeof(SfmtState) == 2536);
 static_assert(offsetof(SfmtState, pos) + sizeof(DruStream) == 2528);
 
-// r = a ^ (a << 8 bits) ^ ((b >> 11) & mask) ^ (c >> 8 bits) ^ (d << 18), per block,
-// with c and d the two blocks made before r; four blocks per register. With f the
-// byte shift, g the word shift and S_k the move by k blocks (zero fill), the chain
-// r = t ^ g S1 r ^ f S2 r solves to r = t ^ g S1 t ^ f S2 t ^ (gf ^ fg) S3 t, since
-// g g = 0 (a 36-bit word shift) and S4 = 0, plus the terms of the previous register's
-// last two blocks p2, p3, written out per block so that only they wait for it.
-inline simd::IReg f(simd::IReg x) { return simd::blocks_right_bytes<1>(x); }
-inline simd::IReg g(simd::IReg x) { return simd::words_left<18>(x); }
-
-inline simd::IReg own_terms(simd::IReg a, simd::IReg b) {
-  using namespace simd;
-  const IReg zero = splat_word(0);
-  const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)),
-                         bit_and(words_right<11>(b), splat_block(kMask[0], kMask[1], kMask[2], kMask[3])));
-  const IReg t1 = blocks_carry<1>(t, zero), t2 = blocks_carry<2>(t, zero), t3 = blocks_carry<3>(t, zero);
-  return bit_xor(bit_xor(t, g(t1)), bit_xor(f(t2), bit_xor(g(f(t3)), f(g(t3)))));
-}
-
-// Blocks 0..3 receive f p2 ^ g p3, f p3 ^ gf p2, ff p2 ^ (fg ^ gf) p3 and
-// ff p3 ^ (fgf ^ gff) p2 ^ gfg p3.
-inline simd::IReg carried_terms(simd::IReg prev) {
-  using namespace simd;
-  const IReg p2 = broadcast_block<2>(prev), p3 = broadcast_block<3>(prev);
-  const IReg f2 = f(p2), f3 = f(p3), g3 = g(p3), ff2 = f(f2), gf2 = g(f2), fg3 = f(g3);
-  const IReg b0 = bit_xor(f2, g3), b1 = bit_xor(f3, gf2), b2 = bit_xor(ff2, bit_xor(fg3, g(f3)));
-  const IReg b3 = bit_xor(bit_xor(f(f3), f(gf2)), bit_xor(g(ff2), g(fg3)));
-  return select_blocks(0xF0, select_blocks(0xC0, b3, b2), select_blocks(0x0C, b1, b0));
-}
+// r_i = t_i ^ f r_{i-2} ^ g r_{i-1} per block, with t_i = a ^ (a << 8 bits) ^
+// ((b >> 11) & mask), f the 8-bit shift right of the block and g the 18-bit shift left
+// of its words. Since g g = 0 (a 36-bit word shift), r_i = u_i ^ f r_{i-2} ^ g f r_{i-3}
+// with u_i = t_i ^ g t_{i-1}: each block waits for the one two places back only, one
+// shift and one sum, while t and u are made four blocks per register.
+inline simd::Block f(simd::Block x) { return simd::block_right_bytes<1>(x); }
+inline simd::Block g(simd::Block x) { return simd::block_words_left<18>(x); }
 
 // The next state in place. Block j's far block is j + 122, old for j < 34 and already
 // new from there on; the register of blocks 32..35 takes 154, 155 (old) and 0, 1 (new).
 void regenerate(uint32_t* w) {
   using namespace simd;
-  IReg prev = load_words(w + kWords - 16);
+  const IReg mask = splat_block(kMask[0], kMask[1], kMask[2], kMask[3]);
+  // Block 0 has r_{-1} = old block 155 for g r_{-1}: t_{-1} stands in as r_{-1} ^ f r_{-3}.
+  const Block r3 = block_load(w + 4 * (kBlocks - 3)), r2 = block_load(w + 4 * (kBlocks - 2)),
+              r1 = block_load(w + 4 * (kBlocks - 1));
+  alignas(64) uint32_t carry[16] = {};
+  block_store(carry + 12, block_xor3(r1, f(r3), Block{}));  // r_{-1} ^ f r_{-3} ^ 0
+  IReg t_prev = load_words(carry);
+  Block f2 = f(r2), f1 = f(r1), gf3 = g(f(r3)), gf2 = g(f2), gf1 = g(f1);
+  alignas(64) uint32_t u[16];
   for (int v = 0; v < kBlocks / 4; ++v) {
     const int j = 4 * v, far = (j + kPos1) % kBlocks;
     IReg b;
@@ -69,8 +57,16 @@ void regenerate(uint32_t* w) {
       for (int t = 0; t < 16; ++t) tmp[t] = t < head ? w[4 * far + t] : w[t - head];
       b = load_words(tmp);
     }
-    prev = bit_xor(own_terms(load_words(w + 4 * j), b), carried_terms(prev));
-    store_words(w + 4 * j, prev);
+    const IReg a = load_words(w + 4 * j);
+    const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)), bit_and(words_right<11>(b), mask));
+    store_words(u, bit_xor(t, words_left<18>(blocks_carry<1>(t, t_prev))));
+    t_prev = t;
+    for (int q = 0; q < 4; ++q) {
+      const Block r = block_xor3(block_load(u + 4 * q), f2, gf3);
+      block_store(w + 4 * (j + q), r);
+      const Block fr = f(r);
+      f2 = f1, f1 = fr, gf3 = gf2, gf2 = gf1, gf1 = g(fr);
+    }
   }
 }
 

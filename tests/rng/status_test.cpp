@@ -146,7 +146,7 @@ TEST(Streams, SplittingRefusals) {
                            : family == DRU_BRNG_R250 ? r.r250
                            : family == DRU_BRNG_MCG31M1 || family == DRU_BRNG_MCG59 ? r.mcg
                            : family == DRU_BRNG_WH ? r.wh
-                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 ? r.twister
+                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 || family == DRU_BRNG_MT2203 ? r.twister
                            : family == DRU_BRNG_ARS5 || family == DRU_BRNG_PHILOX4X32X10 ? r.counter : -9999;
       EXPECT_EQ(r.call(s.s), want) << g.name << ": " << r.what;
       if (want != 0) {
