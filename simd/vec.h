@@ -320,3 +320,10 @@ namespace nrx::simd {
 inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
 inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
 }  // namespace nrx::simd
+
+// ---- quasi-random generators ----
+namespace nrx::simd {
+// The low and the high eight 32-bit words of a, zero-extended to 64-bit lanes.
+inline IReg words_lo_u64(IReg a) { return _mm512_cvtepu32_epi64(_mm512_castsi512_si256(a)); }
+inline IReg words_hi_u64(IReg a) { return _mm512_cvtepu32_epi64(_mm512_extracti64x4_epi64(a, 1)); }
+}  // namespace nrx::simd

@@ -77,6 +77,7 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
 #define DRU_SPLIT_LEAPFROG      1 /* Init method 1 */
 #define DRU_SPLIT_SKIP          2 /* Init method 2 */
 #define DRU_SPLIT_SKIP_EX       4 /* Init method 3 */
+#define DRU_SPLIT_SELECT        8 /* Init method 1 as coordinate selection (quasi-random) */
 /* Processor feature a generator's output and loading need (the `cpu` column). */
 #define DRU_CPU_NONE            0
 #define DRU_CPU_RDRAND          1
@@ -110,10 +111,10 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
       READY, ALL, "mcg59")                                                                                      \
     X(WH, WH, 0x500000, 48, 4, 1, 16, 24, 273, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,                \
       READY, ALL, "wh")                                                                                         \
-    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,       \
-      PENDING, ALL, "sobol")                                                                                    \
-    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,  \
-      PENDING, ALL, "niederr")                                                                                  \
+    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,         \
+      READY, ALL, "sobol")                                                                                      \
+    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,    \
+      READY, ALL, "niederr")                                                                                    \
     X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
     X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, PENDING, ALL, "mt2203")                \
     X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
