@@ -323,7 +323,9 @@ inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_sl
 
 // ---- quasi-random generators ----
 namespace nrx::simd {
-// The low and the high eight 32-bit words of a, zero-extended to 64-bit lanes.
-inline IReg words_lo_u64(IReg a) { return _mm512_cvtepu32_epi64(_mm512_castsi512_si256(a)); }
-inline IReg words_hi_u64(IReg a) { return _mm512_cvtepu32_epi64(_mm512_extracti64x4_epi64(a, 1)); }
+// 32-bit lanes of a picked by idx (lane l takes a[idx[l] & 15]).
+inline IReg permute_words(IReg idx, IReg a) { return _mm512_permutexvar_epi32(idx, a); }
+// The low and the high eight unsigned 32-bit words of a as doubles (exact).
+inline __m512d words_lo_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
+inline __m512d words_hi_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
 }  // namespace nrx::simd

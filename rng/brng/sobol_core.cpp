@@ -3,6 +3,7 @@
 // the point in two registers and XORs in the rows the Gray code names, so the groups
 // are independent and may run on the core library's threads.
 #include <algorithm>
+#include <cmath>
 #include <bit>
 #include <cstring>
 
@@ -114,12 +115,31 @@ void keep_copy(DruStream* s, const Layout& l, const Run& r) {
 struct WordOut {
   uint32_t* r;
   void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
+  void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
 };
+// (b - a) x 2^-32 is rounded once either way: scaling by 2^-32 is exact unless the
+// product falls below 2^-1022, which needs |b - a| below 2^-990; then it is done apart.
 template <class T> struct RealOut {
-  RealSink<T> real;
+  T* r;
+  simd::Reg<double> a, ba, step, scale;
+  bool apart;
+  RealOut(T* out, double lo, double hi)
+      : r(out), a(simd::splat(lo)), ba(simd::splat(hi - lo)), step(simd::splat((hi - lo) * 0x1p-32)),
+        scale(simd::splat(0x1p-32)), apart(!(std::fabs(hi - lo) >= 0x1p-960)) {}
+  simd::Reg<double> value(simd::Reg<double> x) const {
+    return simd::add(a, apart ? simd::mul(simd::mul(ba, x), scale) : simd::mul(step, x));
+  }
   void put(int64_t i, IReg w, Mask16 m) const {
-    real.put(i, simd::words_lo_u64(w), simd::Mask8(m));
-    if (m >> 8) real.put(i + 8, simd::words_hi_u64(w), simd::Mask8(m >> 8));
+    store_reals(r, i, value(simd::words_lo_to_double(w)), simd::Mask8(m));
+    if (m >> 8) store_reals(r, i + 8, value(simd::words_hi_to_double(w)), simd::Mask8(m >> 8));
+  }
+  void put_all(int64_t i, IReg w) const {
+    if constexpr (std::is_same_v<T, double>) {
+      simd::store(r + i, value(simd::words_lo_to_double(w)));
+      simd::store(r + i + 8, value(simd::words_hi_to_double(w)));
+    } else {
+      put(i, w, Mask16(0xFFFF));
+    }
   }
 };
 
@@ -169,8 +189,49 @@ template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
   group(*static_cast<const Points<Out>*>(ctx), g);
 }
 
+// Whole points of a dimension d <= 16, sixteen at a time from a point index 16k - 1:
+// point 16k + i is point 16k XOR t_i, t_i the rows of the bits of i ^ (i >> 1) (rows 0
+// to 3), so the 16 d values of a block are d registers of point 16k spread by a fixed
+// permutation and XORed with the t_i laid out the same way. Returns the points done.
+template <class Out> int64_t sixteen_blocks(const Run& run, uint32_t first_index, int64_t points, int64_t base,
+                                            const Out& out) {
+  using namespace simd;
+  const uint32_t d = run.d;
+  alignas(64) uint32_t t[16][16] = {}, spread[16][16], flat[16][16];
+  for (uint32_t i = 1; i < 16; ++i)
+    for (uint32_t j = 0; j < d; ++j) t[i][j] = t[i - 1][j] ^ run.rows[size_t(std::countr_zero(i)) * run.stride + j];
+  for (uint32_t w = 0; w < 16 * d; ++w) {
+    spread[w / 16][w % 16] = w % d;
+    flat[w / 16][w % 16] = t[w / d][w % d];
+  }
+  const Mask16 m = first_words(d);
+  IReg x = load_words(run.point, m);
+  const IReg last = load_words(t[15]);
+  int64_t done = 0;
+  for (uint32_t index = first_index; points - done >= 16; index += 16, done += 16) {
+    x = bit_xor(x, load_words(row(run, index), m));  // point 16k
+    const int64_t at = base + done * d;
+    for (uint32_t r = 0; r < d; ++r)
+      out.put_all(at + 16 * r, bit_xor(permute_words(load_words(spread[r]), x), load_words(flat[r])));
+    x = bit_xor(x, last);  // point 16k + 15
+  }
+  store_words(run.point, m, x);
+  return done;
+}
+
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  if (run.d <= 16 && points >= 48) {
+    // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
+    const int64_t lead = (15 - first_index % 16) % 16;
+    const Points<Out> head{run, first_index, lead, base, &out};
+    group(head, 0);
+    const int64_t blocks = sixteen_blocks(run, first_index + uint32_t(lead), points - lead, base + lead * run.d, out);
+    const int64_t k = lead + blocks;
+    const Points<Out> tail{run, first_index + uint32_t(k), points - k, base + k * run.d, &out};
+    group(tail, 0);
+    return;
+  }
   const int64_t groups = (int64_t(run.d) + kGroup - 1) / kGroup;
   if (threaded(run.d, uint64_t(points))) {
     const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
@@ -333,7 +394,7 @@ int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params, co
 }
 
 template <class T> int32_t reals(DruStream* s, const Layout& l, int64_t n, T* r, double a, double b) {
-  return emit(s, l, n, RealOut<T>{RealSink<T>(r, 0x1p-32, a, b)});
+  return emit(s, l, n, RealOut<T>(r, a, b));
 }
 template int32_t reals<float>(DruStream*, const Layout&, int64_t, float*, double, double);
 template int32_t reals<double>(DruStream*, const Layout&, int64_t, double*, double, double);

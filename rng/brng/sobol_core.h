@@ -16,7 +16,7 @@
 
 namespace nrx::rng::quasi {
 
-constexpr uint32_t kDirChunk = 9, kPointChunk = 13;
+constexpr uint32_t kDirChunk = DRU_CHUNK_QRNG_ROWS, kPointChunk = DRU_CHUNK_QRNG_POINT;
 constexpr int kBits = 32;
 constexpr uint32_t kNoSelection = 0xFFFFFFFFu;
 constexpr uint32_t kDimWords = 33;     // per dimension in the state: polynomial, 32 direction numbers

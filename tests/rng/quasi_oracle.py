@@ -16,7 +16,7 @@ import numpy as np
 from scipy.stats import qmc
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import qrng_tables  # noqa: E402  the table's definition (polynomials and initial numbers)
+import qrng_tables  # noqa: E402  the Sobol table's definition and carry-less arithmetic
 
 lib = C.CDLL(sys.argv[1])
 SOBOL, NIEDERR = 0x600000, 0x700000
@@ -61,23 +61,11 @@ class Stream:
         lib._druDeleteStream(C.byref(self.h))
 
 
-def degree(p):
-    return p.bit_length() - 1
-
-
-def clmul(a, b):
-    r = 0
-    while b:
-        if b & 1:
-            r ^= a
-        a, b = a << 1, b >> 1
-    return r
+degree, clmul = qrng_tables.degree, qrng_tables.clmul
 
 
 def clmod(a, b):
-    while a and degree(a) >= degree(b):
-        a ^= b << (degree(a) - degree(b))
-    return a
+    return qrng_tables.cldivmod(a, b)[1]
 
 
 def primitive(p):
