@@ -166,13 +166,23 @@ template <int R, class Out> void group_points(const Points<Out>& p, uint32_t j0,
   if constexpr (R == 2) x1 = load_words(p.run.point + j0 + 16, m1);
   uint32_t index = p.first_index;
   int64_t at = p.base + j0;
-  for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
-    const uint32_t* r = row(p.run, index) + j0;
-    x0 = bit_xor(x0, load_words(r, m0));
-    p.out->put(at, x0, m0);
-    if constexpr (R == 2) {
-      x1 = bit_xor(x1, load_words(r + 16, m1));
-      p.out->put(at + 16, x1, m1);
+  if (R == 2 && w == kGroup) {  // full groups store without masks
+    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
+      const uint32_t* r = row(p.run, index) + j0;
+      x0 = bit_xor(x0, load_words(r));
+      x1 = bit_xor(x1, load_words(r + 16));
+      p.out->put_all(at, x0);
+      p.out->put_all(at + 16, x1);
+    }
+  } else {
+    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
+      const uint32_t* r = row(p.run, index) + j0;
+      x0 = bit_xor(x0, load_words(r, m0));
+      p.out->put(at, x0, m0);
+      if constexpr (R == 2) {
+        x1 = bit_xor(x1, load_words(r + 16, m1));
+        p.out->put(at + 16, x1, m1);
+      }
     }
   }
   store_words(p.run.point + j0, m0, x0);
