@@ -301,5 +301,13 @@ inline void block_store(uint32_t* p, Block v) { _mm_storeu_si128(reinterpret_cas
 template <int B> inline Block block_right_bytes(Block a) { return _mm_srli_si128(a, B); }
 template <int N> inline Block block_words_left(Block a) { return _mm_slli_epi32(a, N); }
 inline Block block_xor3(Block a, Block b, Block c) { return _mm_ternarylogic_epi32(a, b, c, 0x96); }
+}  // namespace nrx::simd
 
+// ---- quasi-random generators ----
+namespace nrx::simd {
+// 32-bit lanes of a picked by idx (lane l takes a[idx[l] & 15]).
+inline IReg permute_words(IReg idx, IReg a) { return _mm512_permutexvar_epi32(idx, a); }
+// The low and the high eight unsigned 32-bit words of a as doubles (exact).
+inline __m512d words_lo_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
+inline __m512d words_hi_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
 }  // namespace nrx::simd

@@ -77,6 +77,7 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
 #define DRU_SPLIT_LEAPFROG      1 /* Init method 1 */
 #define DRU_SPLIT_SKIP          2 /* Init method 2 */
 #define DRU_SPLIT_SKIP_EX       4 /* Init method 3 */
+#define DRU_SPLIT_SELECT        8 /* Init method 1 as coordinate selection (quasi-random) */
 /* Processor feature a generator's output and loading need (the `cpu` column). */
 #define DRU_CPU_NONE            0
 #define DRU_CPU_RDRAND          1
@@ -110,10 +111,10 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
       READY, ALL, "mcg59")                                                                                      \
     X(WH, WH, 0x500000, 48, 4, 1, 16, 24, 273, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,                \
       READY, ALL, "wh")                                                                                         \
-    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,       \
-      PENDING, ALL, "sobol")                                                                                    \
-    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,  \
-      PENDING, ALL, "niederr")                                                                                  \
+    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,         \
+      READY, ALL, "sobol")                                                                                      \
+    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,    \
+      READY, ALL, "niederr")                                                                                    \
     X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
     X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, READY, ALL, "mt2203")                  \
     X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
@@ -159,6 +160,76 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
 /* Uniform law method codes. */
 #define DRU_RNG_UNIFORM_STD      0
 #define DRU_RNG_UNIFORM_ACCURATE 0x40000000 /* results clamped into [a, b] */
+
+/* ---- Quasi-random generators (Sobol, Niederreiter) ------------------------------
+ * Both are digital sequences in base 2 with 32 direction numbers v_0 .. v_31 per
+ * dimension: point n (n = 1, 2, ...) is the XOR, coordinate by coordinate, of the v_c
+ * for the bits c of n ^ (n >> 1) (Gray-code order; the origin, point 0, is never
+ * delivered, so no value is 0). Values form one flat stream: the d coordinates of
+ * point 1, then of point 2, ...; a call may end inside a point and the next continues
+ * there. Word output is the 32-bit coordinate, real output a + (b - a) x 2^-32.
+ *
+ * Seeding, params[0] = d:
+ *   n < 1: d = 1. n = 1: d = params[0] for 1 <= params[0] <= the built-in count, else 1.
+ *   n >= 2: params[0] as int32 <= 0 gives d = 1. With n >= 4 and params[1] = 1,
+ *   params[2] names a form of caller data; when the data do not fit in the n words or
+ *   do not define direction numbers, the built-in ones are used and a d above the
+ *   built-in count becomes 1 (no error). A polynomial is an integer whose bit k is the
+ *   coefficient of x^k; dimension 1 of Sobol's forms 1 to 3 is always v_c = 2^(31 - c).
+ *   Sobol (built in: dimensions 1 to 40; caller forms up to 2^24 dimensions):
+ *     form 1   n >= d + 2: params[3 + j - 2] is the primitive polynomial of dimension
+ *              j = 2 .. d; its initial numbers m_1 .. m_s are all 1.
+ *     form 2   n >= (d - 1) params[3] + 4, params[3] = w >= 2: from params[4], one block
+ *              of w words per dimension 2 .. d: the polynomial of degree s <= w - 1,
+ *              then m_1 .. m_s (the rest of the block unread).
+ *     form 3   n >= d + 3 and n >= (d - 1)(params[d + 2] + 1) + 4: polynomials of
+ *              dimensions 2 .. d in params[3 .. d + 1], the top degree t = params[d + 2],
+ *              then from params[d + 3] one block of t initial numbers per dimension.
+ *     form 11  n >= 32 d + 3: ready direction numbers v_0 .. v_31 of every dimension,
+ *              dimension 1 first, from params[3] (any 32 x 32 generator matrices).
+ *   The initial numbers must be odd with m_k < 2^k, the polynomial odd of degree >= 1;
+ *   then m_k = 2 a_1 m_(k-1) ^ 4 a_2 m_(k-2) ^ ... ^ 2^s m_(k-s) ^ m_(k-s) for k > s
+ *   (a_i the coefficient of x^(s-i)) and v_(k-1) = m_k 2^(32-k).
+ *   Niederreiter (built in: dimensions 1 to 318): dimension i uses the i-th irreducible
+ *   polynomial p over GF(2) in increasing order (x, x + 1, x^2 + x + 1, ...) of degree
+ *   e; bit 32 - j of v_r is the coefficient a_r of x^(-r-1) in x^(e-u-1) / p^(q+1),
+ *   j - 1 = q e + u, 0 <= u < e. Caller data: form 11 only, as for Sobol.
+ *
+ * Splitting (DRU_SPLIT_SELECT | DRU_SPLIT_SKIP):
+ *   Leapfrog is coordinate selection: only with total = 0x7FFFFFFF and 0 <= k < d
+ *   (else DRU_E_NO_LEAPFROG). The stream then delivers coordinate k of successive
+ *   points, starting with the point that holds the stream's position if its coordinate
+ *   k is not behind that position, else the next point; a later selection restarts the
+ *   same way from the position the last one reached. Each value passes a whole point.
+ *   Skip-ahead counts points: skipping k moves the stream k d values on, also inside a
+ *   point. DRU_E_NO_SKIP_AHEAD when n < 1 or k d, or the counter plus k d, reaches
+ *   0xFFFFFFFF. Multi-word skip-ahead: DRU_E_NO_SKIP_AHEAD_EX.
+ * Limit: the counter starts at 1 and advances by 1 per value (by d per value with a
+ *   selected coordinate); a call that would take it past 0xFFFFFFFF returns
+ *   DRU_E_QRNG_EXHAUSTED and writes nothing.
+ * Threads: a call's whole points are spread over groups of 32 coordinates through
+ *   nrx_serv_load_thread_fun's "nrx_dru_serv_threader_for" when the threader's limit is
+ *   above 1, d > 32 and, for c whole points: d < 64 needs d a multiple of 32 and c >=
+ *   131072; d >= 64 runs threaded unless c < 131072 and (d < 250 or (c < 8192 and (d <
+ *   500 or (c < 256 and (d < 1000 or (c < 64 and (d < 2000 or (c < 32 and (d < 4000 or
+ *   (c < 8 and (d < 16000 or (c < 2 and d < 32000)))))))))))). Results are the same
+ *   either way.
+ * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
+ *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
+ *   (coordinates of the current point still to deliver; with a selection 1 while the
+ *   current point's coordinate is pending), Gray-code index of the current point @32.
+ *   A copy for small dimensions, 33 words per dimension (polynomial, v_0 .. v_31):
+ *   Sobol d <= 48: point @64, dimensions @256; Niederreiter d <= 318: point @64,
+ *   dimensions @1344.
+ * Chunks: DRU_CHUNK_QRNG_ROWS holds the direction numbers row by row (row c: v_c of
+ *   every dimension, rows padded to a multiple of 16 words), entered in the shared
+ *   read-only table under a fresh identifier so that copies and loaded images share it;
+ *   DRU_CHUNK_QRNG_POINT, private, holds the current point (the same padding). When
+ *   either is missing, output rebuilds both from the state copy; above the copy's
+ *   dimension it returns DRU_E_NO_SHARED_ENTRY. A state a damaged image left
+ *   inconsistent gives DRU_E_BAD_IMAGE. */
+#define DRU_CHUNK_QRNG_ROWS     9
+#define DRU_CHUNK_QRNG_POINT    13
 
 /* Cache chunk kind of the congruential generators (384 bytes). */
 #define DRU_CHUNK_MCG_CACHE     14

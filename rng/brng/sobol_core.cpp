@@ -1,0 +1,414 @@
+// Generation, coordinate selection and skip-ahead of the base-2 digital sequences. The
+// whole points of a call run per group of 32 coordinates: each group keeps its slice of
+// the point in two registers and XORs in the rows the Gray code names, so the groups
+// are independent and may run on the core library's threads.
+#include <algorithm>
+#include <cmath>
+#include <bit>
+#include <cstring>
+
+#include "nrx/core.h"
+#include "rng/brng/entry_points.h"
+#include "rng/brng/output.h"
+#include "rng/brng/sobol_core.h"
+#include "simd/word32.h"
+
+namespace nrx::rng::quasi {
+namespace {
+
+using simd::IReg;
+using simd::Mask16;
+
+constexpr uint64_t kLimit = 0xFFFFFFFFu;
+constexpr int64_t kBlock = 512;  // points per pass over the groups on one thread
+constexpr uint32_t kGroup = 32;
+
+Header* header(DruStream* s) { return state_of<Header>(s); }
+uint32_t* at(DruStream* s, uint32_t offset) {
+  return reinterpret_cast<uint32_t*>(reinterpret_cast<unsigned char*>(s) + offset);
+}
+uint32_t row_stride(uint32_t d) { return (d + 15) & ~15u; }
+
+// A header that a damaged image could not have made.
+bool sane(const Header* h) {
+  return h->dim >= 1 && h->dim <= kMaxDim && h->counter >= 1 &&
+         (h->selected == kNoSelection ? h->remaining < h->dim : h->selected < h->dim && h->remaining <= 1);
+}
+
+struct Run {
+  const uint32_t* rows;  // 32 rows of `stride` words
+  uint32_t* point;
+  uint32_t d, stride;
+};
+
+const uint32_t* row(const Run& r, uint32_t index) {
+  return r.rows + size_t(std::countr_zero(~index)) * r.stride;
+}
+
+void step(const Run& r, Header* h) {
+  simd::xor_words(r.point, row(r, h->index), r.d);
+  ++h->index;
+}
+
+// The point of Gray-code index i: the rows of the bits of i ^ (i >> 1).
+void point_of_index(const Run& r, uint32_t i) {
+  std::fill(r.point, r.point + r.d, 0u);
+  for (uint32_t g = i ^ (i >> 1); g; g &= g - 1)
+    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
+}
+
+// Chunks 9 and 13 from direction numbers held dimension after dimension, `pitch` words
+// apart; the point starts at the origin.
+int32_t attach(DruStream* s, uint32_t d, const uint32_t* dirs, size_t pitch) {
+  const uint32_t stride = row_stride(d), rows_bytes = uint32_t(kBits) * stride * 4, point_bytes = stride * 4;
+  auto* rows = static_cast<uint32_t*>(nrx_serv_allocate(rows_bytes, 128));
+  auto* point = static_cast<uint32_t*>(nrx_serv_allocate(point_bytes, 128));
+  if (!rows || !point) {
+    nrx_serv_deallocate(rows);
+    nrx_serv_deallocate(point);
+    return DRU_E_NO_MEMORY;
+  }
+  std::memset(rows, 0, rows_bytes);
+  std::memset(point, 0, point_bytes);
+  for (uint32_t j = 0; j < d; ++j)
+    for (int c = 0; c < kBits; ++c) rows[size_t(c) * stride + j] = dirs[j * pitch + size_t(c)];
+  uint64_t gid[2];
+  _druGenerateNewGlobalRODataTableEntryId(gid, int32_t(s->brng));
+  if (_druAddChunk(s, kDirChunk, gid, rows, rows_bytes) != DRU_OK) {
+    nrx_serv_deallocate(rows);
+    nrx_serv_deallocate(point);
+    return DRU_E_NO_MEMORY;
+  }
+  if (_druAddChunk(s, kPointChunk, nullptr, point, point_bytes) != DRU_OK) {
+    nrx_serv_deallocate(point);
+    _druDeleteChunksById(s, kDirChunk);
+    return DRU_E_NO_MEMORY;
+  }
+  return DRU_OK;
+}
+
+// The stream's rows and point; chunks that were deleted are rebuilt from the state copy.
+int32_t run_of(DruStream* s, const Layout& l, Run* run) {
+  const Header* h = header(s);
+  const uint32_t d = h->dim, stride = row_stride(d);
+  DruChunk* rows = find_chunk(s, kDirChunk, uint32_t(kBits) * stride * 4);
+  DruChunk* point = find_chunk(s, kPointChunk, stride * 4);
+  const bool rebuild = !rows || !point;
+  if (rebuild) {
+    if (d > l.dims) return DRU_E_NO_SHARED_ENTRY;
+    _druDeleteChunksById(s, kDirChunk);
+    _druDeleteChunksById(s, kPointChunk);
+    if (const int32_t st = attach(s, d, at(s, l.dirs_at) + 1, kDimWords); st != DRU_OK) return st;
+    rows = find_chunk(s, kDirChunk, 0);
+    point = find_chunk(s, kPointChunk, 0);
+  }
+  *run = Run{static_cast<const uint32_t*>(rows->data), static_cast<uint32_t*>(point->data), d, stride};
+  if (rebuild) point_of_index(*run, h->index);
+  return DRU_OK;
+}
+
+void keep_copy(DruStream* s, const Layout& l, const Run& r) {
+  if (r.d <= l.dims) std::memcpy(at(s, l.point_at), r.point, size_t(r.d) * 4);
+}
+
+// Sixteen 32-bit coordinates to the caller: raw words, or reals a + (b - a) x 2^-32.
+struct WordOut {
+  uint32_t* r;
+  void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
+  void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
+};
+// (b - a) x 2^-32 is rounded once either way: scaling by 2^-32 is exact unless the
+// product falls below 2^-1022, which needs |b - a| below 2^-990; then it is done apart.
+template <class T> struct RealOut {
+  T* r;
+  simd::Reg<double> a, ba, step, scale;
+  bool apart;
+  RealOut(T* out, double lo, double hi)
+      : r(out), a(simd::splat(lo)), ba(simd::splat(hi - lo)), step(simd::splat((hi - lo) * 0x1p-32)),
+        scale(simd::splat(0x1p-32)), apart(!(std::fabs(hi - lo) >= 0x1p-960)) {}
+  simd::Reg<double> value(simd::Reg<double> x) const {
+    return simd::add(a, apart ? simd::mul(simd::mul(ba, x), scale) : simd::mul(step, x));
+  }
+  void put(int64_t i, IReg w, Mask16 m) const {
+    store_reals(r, i, value(simd::words_lo_to_double(w)), simd::Mask8(m));
+    if (m >> 8) store_reals(r, i + 8, value(simd::words_hi_to_double(w)), simd::Mask8(m >> 8));
+  }
+  void put_all(int64_t i, IReg w) const {
+    if constexpr (std::is_same_v<T, double>) {
+      simd::store(r + i, value(simd::words_lo_to_double(w)));
+      simd::store(r + i + 8, value(simd::words_hi_to_double(w)));
+    } else {
+      put(i, w, Mask16(0xFFFF));
+    }
+  }
+};
+
+template <class Out> void deliver(const uint32_t* from, int64_t count, int64_t at, const Out& out) {
+  for (int64_t t = 0; t < count; t += 16) {
+    const Mask16 m = simd::first_words(count - t);
+    out.put(at + t, simd::load_words(from + t, m), m);
+  }
+}
+
+// Whole points first_index + 1 .. first_index + points, written from flat position base.
+template <class Out> struct Points {
+  Run run;
+  uint32_t first_index;
+  int64_t points, base;
+  const Out* out;
+};
+
+// One group's coordinates j0 .. j0 + w - 1 over all the points, in R registers.
+template <int R, class Out> void group_points(const Points<Out>& p, uint32_t j0, uint32_t w) {
+  using namespace simd;
+  const Mask16 m0 = first_words(w), m1 = R == 2 ? first_words(int64_t(w) - 16) : Mask16(0);
+  IReg x0 = load_words(p.run.point + j0, m0), x1 = x0;
+  if constexpr (R == 2) x1 = load_words(p.run.point + j0 + 16, m1);
+  uint32_t index = p.first_index;
+  int64_t at = p.base + j0;
+  if (R == 2 && w == kGroup) {  // full groups store without masks
+    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
+      const uint32_t* r = row(p.run, index) + j0;
+      x0 = bit_xor(x0, load_words(r));
+      x1 = bit_xor(x1, load_words(r + 16));
+      p.out->put_all(at, x0);
+      p.out->put_all(at + 16, x1);
+    }
+  } else {
+    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
+      const uint32_t* r = row(p.run, index) + j0;
+      x0 = bit_xor(x0, load_words(r, m0));
+      p.out->put(at, x0, m0);
+      if constexpr (R == 2) {
+        x1 = bit_xor(x1, load_words(r + 16, m1));
+        p.out->put(at + 16, x1, m1);
+      }
+    }
+  }
+  store_words(p.run.point + j0, m0, x0);
+  if constexpr (R == 2) store_words(p.run.point + j0 + 16, m1, x1);
+}
+
+template <class Out> void group(const Points<Out>& p, int64_t g) {
+  const uint32_t j0 = uint32_t(g) * kGroup, w = std::min(kGroup, p.run.d - j0);
+  if (w > 16) group_points<2>(p, j0, w);
+  else group_points<1>(p, j0, w);
+}
+
+template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
+  group(*static_cast<const Points<Out>*>(ctx), g);
+}
+
+// Whole points of a dimension d <= 16, sixteen at a time from a point index 16k - 1:
+// point 16k + i is point 16k XOR t_i, t_i the rows of the bits of i ^ (i >> 1) (rows 0
+// to 3), so the 16 d values of a block are d registers of point 16k spread by a fixed
+// permutation and XORed with the t_i laid out the same way. Returns the points done.
+template <class Out> int64_t sixteen_blocks(const Run& run, uint32_t first_index, int64_t points, int64_t base,
+                                            const Out& out) {
+  using namespace simd;
+  const uint32_t d = run.d;
+  alignas(64) uint32_t t[16][16] = {}, spread[16][16], flat[16][16];
+  for (uint32_t i = 1; i < 16; ++i)
+    for (uint32_t j = 0; j < d; ++j) t[i][j] = t[i - 1][j] ^ run.rows[size_t(std::countr_zero(i)) * run.stride + j];
+  for (uint32_t w = 0; w < 16 * d; ++w) {
+    spread[w / 16][w % 16] = w % d;
+    flat[w / 16][w % 16] = t[w / d][w % d];
+  }
+  const Mask16 m = first_words(d);
+  IReg x = load_words(run.point, m);
+  const IReg last = load_words(t[15]);
+  int64_t done = 0;
+  for (uint32_t index = first_index; points - done >= 16; index += 16, done += 16) {
+    x = bit_xor(x, load_words(row(run, index), m));  // point 16k
+    const int64_t at = base + done * d;
+    for (uint32_t r = 0; r < d; ++r)
+      out.put_all(at + 16 * r, bit_xor(permute_words(load_words(spread[r]), x), load_words(flat[r])));
+    x = bit_xor(x, last);  // point 16k + 15
+  }
+  store_words(run.point, m, x);
+  return done;
+}
+
+template <class Out>
+void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  if (run.d <= 16 && points >= 48) {
+    // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
+    const int64_t lead = (15 - first_index % 16) % 16;
+    const Points<Out> head{run, first_index, lead, base, &out};
+    group(head, 0);
+    const int64_t blocks = sixteen_blocks(run, first_index + uint32_t(lead), points - lead, base + lead * run.d, out);
+    const int64_t k = lead + blocks;
+    const Points<Out> tail{run, first_index + uint32_t(k), points - k, base + k * run.d, &out};
+    group(tail, 0);
+    return;
+  }
+  const int64_t groups = (int64_t(run.d) + kGroup - 1) / kGroup;
+  if (threaded(run.d, uint64_t(points))) {
+    const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
+        nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
+    const auto parallel_for =
+        reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+    if (limit && parallel_for && limit() > 1) {
+      Points<Out> p{run, first_index, points, base, &out};
+      parallel_for(groups, 0, &p, group_worker<Out>);
+      return;
+    }
+  }
+  for (int64_t k = 0; k < points; k += kBlock) {
+    const Points<Out> p{run, first_index + uint32_t(k), std::min(kBlock, points - k), base + k * run.d, &out};
+    for (int64_t g = 0; g < groups; ++g) group(p, g);
+  }
+}
+
+template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, const Out& out) {
+  if (n <= 0) return DRU_OK;
+  Header* h = header(s);
+  if (!sane(h)) return DRU_E_BAD_IMAGE;
+  const int64_t d = h->dim;
+  const bool selection = h->selected != kNoSelection;
+  const uint64_t need = selection ? uint64_t(n) * uint64_t(d) : uint64_t(n);
+  if (h->counter + need > kLimit) return DRU_E_QRNG_EXHAUSTED;
+  Run run;
+  if (const int32_t st = run_of(s, l, &run); st != DRU_OK) return st;
+  if (selection) {
+    alignas(64) uint32_t buf[16];
+    for (int64_t i = 0; i < n; i += 16) {
+      const int64_t m = std::min<int64_t>(16, n - i);
+      for (int64_t k = 0; k < m; ++k) {
+        if (h->remaining == 0) step(run, h);
+        h->remaining = 0;
+        buf[k] = run.point[h->selected];
+      }
+      deliver(buf, m, i, out);
+    }
+  } else {
+    int64_t i = 0;
+    if (h->remaining > 0) {
+      i = std::min<int64_t>(h->remaining, n);
+      deliver(run.point + (d - h->remaining), i, 0, out);
+      h->remaining -= uint32_t(i);
+    }
+    if (const int64_t points = (n - i) / d; points > 0) {
+      whole_points(run, h->index, points, i, out);
+      h->index += uint32_t(points);
+      i += points * d;
+    }
+    if (i < n) {
+      step(run, h);
+      deliver(run.point, n - i, i, out);
+      h->remaining = uint32_t(d - (n - i));
+    }
+  }
+  h->counter += uint32_t(need);
+  keep_copy(s, l, run);
+  return DRU_OK;
+}
+
+}  // namespace
+
+bool threaded(uint64_t d, uint64_t c) {
+  if (d <= 32) return false;
+  if (d < 64) return d % 32 == 0 && c >= 0x20000;
+  // Serial below a point count that falls as the dimension grows, from the inside out.
+  bool serial = c < 2 && d < 32000;
+  serial = c < 8 && (d < 16000 || serial);
+  serial = c < 32 && (d < 4000 || serial);
+  serial = c < 64 && (d < 2000 || serial);
+  serial = c < 256 && (d < 1000 || serial);
+  serial = c < 8192 && (d < 500 || serial);
+  serial = c < 131072 && (d < 250 || serial);
+  return !serial;
+}
+
+bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
+  if ((poly & 1u) == 0 || poly < 2) return false;
+  const int s = std::bit_width(poly) - 1;
+  uint64_t m[kBits + 1];
+  for (int k = 1; k <= kBits; ++k) {
+    if (k <= s) {
+      m[k] = m_init[k - 1];
+      if ((m[k] & 1u) == 0 || m[k] >> k != 0) return false;
+    } else {
+      // m_k = 2 a_1 m_(k-1) ^ 4 a_2 m_(k-2) ^ ... ^ 2^s m_(k-s) ^ m_(k-s), a_i = bit s - i
+      uint64_t x = m[k - s] ^ (m[k - s] << s);
+      for (int i = 1; i < s; ++i)
+        if ((poly >> (s - i)) & 1u) x ^= m[k - i] << i;
+      m[k] = x;
+    }
+    v[k - 1] = uint32_t(m[k] << (kBits - k));
+  }
+  return true;
+}
+
+int32_t seed(DruStream* s, const Layout& l, uint32_t d, const uint32_t* dirs, const uint32_t* polys) {
+  _druDeleteChunksById(s, kDirChunk);
+  _druDeleteChunksById(s, kPointChunk);
+  *header(s) = Header{1, d, kNoSelection, 0, 0};
+  if (d <= l.dims) {
+    uint32_t* copy = at(s, l.dirs_at);
+    for (uint32_t j = 0; j < d; ++j) {
+      copy[j * kDimWords] = polys[j];
+      std::memcpy(copy + j * kDimWords + 1, dirs + size_t(j) * kBits, kBits * 4);
+    }
+    std::memset(at(s, l.point_at), 0, size_t(d) * 4);
+  }
+  return attach(s, d, dirs, kBits);
+}
+
+int32_t select(DruStream* s, const Layout& l, int32_t k, int32_t total) {
+  Header* h = header(s);
+  if (total != 0x7FFFFFFF || k < 0 || !sane(h) || uint32_t(k) >= h->dim) return DRU_E_NO_LEAPFROG;
+  // The next value is coordinate k of the point holding the stream's position, or of
+  // the point after it when that point's coordinate k lies behind the position.
+  const uint64_t d = h->dim, v = h->counter - 1u, p = v / d;
+  const uint64_t target = (uint64_t(k) >= v % d ? p : p + 1) + 1;  // its Gray-code index
+  if ((target - 1) * d + uint64_t(k) + 1 > kLimit) return DRU_E_QRNG_EXHAUSTED;
+  Run run;
+  if (const int32_t st = run_of(s, l, &run); st != DRU_OK) return st;
+  if (h->index + 1 < target) step(run, h);
+  h->remaining = h->index == target ? 1 : 0;
+  h->selected = uint32_t(k);
+  h->counter = uint32_t((target - 1) * d + uint64_t(k) + 1);
+  keep_copy(s, l, run);
+  return DRU_OK;
+}
+
+int32_t skip(DruStream* s, const Layout& l, uint64_t points) {
+  Header* h = header(s);
+  if (!sane(h)) return DRU_E_NO_SKIP_AHEAD;
+  const uint64_t d = h->dim;
+  if (points > kLimit / d || points * d >= kLimit || h->counter + points * d >= kLimit) return DRU_E_NO_SKIP_AHEAD;
+  if (points == 0) return DRU_OK;
+  Run run;
+  if (const int32_t st = run_of(s, l, &run); st != DRU_OK) return st;
+  h->index += uint32_t(points);
+  h->counter += uint32_t(points * d);
+  point_of_index(run, h->index);
+  keep_copy(s, l, run);
+  return DRU_OK;
+}
+
+int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params, const Layout& l, SeedFn seed) {
+  switch (method) {
+    case DRU_INIT_STANDARD:
+      return seed(s, n, params);
+    case DRU_INIT_LEAPFROG:
+      return select(s, l, int32_t(params[0]), n);
+    case DRU_INIT_SKIP_AHEAD:
+      return n < 1 ? int32_t(DRU_E_NO_SKIP_AHEAD) : skip(s, l, skip_count(n, params));
+    case DRU_INIT_SKIP_AHEAD_EX:
+      return DRU_E_NO_SKIP_AHEAD_EX;
+    default:
+      return DRU_E_BAD_METHOD;
+  }
+}
+
+template <class T> int32_t reals(DruStream* s, const Layout& l, int64_t n, T* r, double a, double b) {
+  return emit(s, l, n, RealOut<T>(r, a, b));
+}
+template int32_t reals<float>(DruStream*, const Layout&, int64_t, float*, double, double);
+template int32_t reals<double>(DruStream*, const Layout&, int64_t, double*, double, double);
+
+int32_t words(DruStream* s, const Layout& l, int64_t n, uint32_t* r) { return emit(s, l, n, WordOut{r}); }
+
+}  // namespace nrx::rng::quasi

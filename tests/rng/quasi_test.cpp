@@ -1,0 +1,345 @@
+// Sobol and Niederreiter streams: calls ending mid-point, skip-ahead, coordinate
+// selection, copies, images and deleted chunks all equal slicing one long call; the
+// value limit; seeding rules; and the threading rule with results equal on any
+// threader. This executable interposes the core library's threader lookup.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <thread>
+
+#include "tests/rng/rng_fixture.h"
+
+namespace {
+
+// 0: the core library's threader; otherwise a threader of this test reporting this
+// limit and running the items in reverse order on two threads of its own.
+std::atomic<int64_t> g_limit{0};
+std::atomic<int64_t> g_groups{0};  // item count of the last parallel loop, 0 when none
+
+int64_t fake_limit() { return g_limit.load(); }
+void fake_for(int64_t count, int64_t, void* ctx, nrx_threader_worker w) {
+  g_groups = count;
+  auto half = [&](int64_t parity) {
+    for (int64_t i = count - 1; i >= 0; --i)
+      if (i % 2 == parity) w(i, parity, 2, ctx);
+  };
+  std::thread t(half, 1);
+  half(0);
+  t.join();
+}
+
+}  // namespace
+
+extern "C" void* nrx_serv_load_thread_fun(const char* name) {
+  static auto real = reinterpret_cast<void* (*)(const char*)>(dlsym(RTLD_NEXT, "nrx_serv_load_thread_fun"));
+  if (g_limit.load() == 0) return real(name);
+  if (std::strcmp(name, "nrx_dru_serv_threader_get_num_threads_limit") == 0) return reinterpret_cast<void*>(&fake_limit);
+  if (std::strcmp(name, "nrx_dru_serv_threader_for") == 0) return reinterpret_cast<void*>(&fake_for);
+  return nullptr;
+}
+
+using namespace nrx_test;
+
+namespace {
+
+struct Threader {  // sets the fake threader's limit for a scope
+  explicit Threader(int64_t limit) { g_limit = limit, g_groups = 0; }
+  ~Threader() { g_limit = 0; }
+};
+
+uint32_t field(const DruStream* s, int offset) {
+  uint32_t v;
+  std::memcpy(&v, reinterpret_cast<const unsigned char*>(s) + offset, 4);
+  return v;
+}
+
+// A stream of brng seeded with the words p.
+struct Q : Stream {
+  explicit Q(int32_t brng, std::vector<uint32_t> p) { EXPECT_EQ(_druNewStreamEx(&s, brng, int32_t(p.size()), p.data()), 0); }
+  uint32_t dim() const { return field(s, 20); }
+};
+
+// Form 1 seed words: dimension d, every dimension above 1 on polynomial x^2 + x + 1.
+std::vector<uint32_t> form1(uint32_t d) {
+  std::vector<uint32_t> p = {d, 1, 1};
+  p.resize(d + 2, 7);
+  return p;
+}
+
+struct Case {
+  const char* name;
+  int32_t brng;
+  std::vector<uint32_t> seed;
+};
+const Case kCases[] = {
+    {"sobol_7", DRU_BRNG_SOBOL, {7}},
+    {"sobol_40", DRU_BRNG_SOBOL, {40}},
+    {"sobol_form1_77", DRU_BRNG_SOBOL, form1(77)},
+    {"niederr_3", DRU_BRNG_NIEDERR, {3}},
+    {"niederr_318", DRU_BRNG_NIEDERR, {318}},
+};
+
+class Slicing : public testing::TestWithParam<Case> {};
+
+// Guards against lost coordinates at call ends and heads, tails and whole points disagreeing.
+TEST_P(Slicing, CallsOfAnyLengthEqualOneCall) {
+  const Case& c = GetParam();
+  Q whole(c.brng, c.seed), parts(c.brng, c.seed), reals(c.brng, c.seed), floats(c.brng, c.seed);
+  const int32_t n = 30011;
+  const auto want = whole.ints(n);
+  std::vector<uint32_t> got;
+  std::vector<double> r;
+  std::vector<float> f;
+  uint32_t lcg = 7;
+  for (int32_t done = 0; done < n;) {
+    lcg = lcg * 1103515245u + 12345u;
+    const int32_t len = std::min<int32_t>(n - done, int32_t(lcg >> 16) % 900 + 1);
+    const auto a = parts.ints(len);
+    const auto b = reals.reals(len);
+    const auto e = floats.floats(len);
+    got.insert(got.end(), a.begin(), a.end());
+    r.insert(r.end(), b.begin(), b.end());
+    f.insert(f.end(), e.begin(), e.end());
+    done += len;
+  }
+  ASSERT_EQ(got, want);
+  for (int32_t i = 0; i < n; ++i) {  // a + (b - a) x 2^-32 on [-1, 3) and [0, 1)
+    ASSERT_EQ(r[size_t(i)], -1.0 + (4.0 * double(want[size_t(i)])) * 0x1p-32) << i;
+    ASSERT_EQ(f[size_t(i)], float((1.0 * double(want[size_t(i)])) * 0x1p-32)) << i;
+  }
+  EXPECT_EQ(std::count(want.begin(), want.end(), 0u), 0) << "the origin is skipped";
+}
+
+// Guards against skip-ahead counting values instead of points or losing a partial point.
+TEST_P(Slicing, SkipMovesWholePoints) {
+  const Case& c = GetParam();
+  Q ref(c.brng, c.seed);
+  const uint32_t d = ref.dim();
+  const auto all = ref.ints(int32_t(700 * d));
+  for (uint32_t before : {0u, 1u, d - 1, d + 2}) {
+    for (uint64_t k : {0ull, 1ull, 5ull, 63ull, 64ull, 300ull}) {
+      Q a(c.brng, c.seed);
+      a.ints(int32_t(before));
+      ASSERT_EQ(_druSkipAheadStream(a.s, k), 0);
+      const size_t from = before + k * d;
+      EXPECT_EQ(a.ints(int32_t(2 * d + 3)), std::vector<uint32_t>(all.begin() + from, all.begin() + from + 2 * d + 3))
+          << c.name << " after " << before << " skip " << k;
+    }
+  }
+}
+
+// Guards against selection starting at the wrong point or coordinate, and against a
+// later skip or reselection losing the position: position t selecting k delivers the
+// values at the flat positions j >= t with j mod d = k, one per point.
+TEST_P(Slicing, SelectionTakesOneCoordinate) {
+  const Case& c = GetParam();
+  Q ref(c.brng, c.seed);
+  const uint32_t d = ref.dim();
+  const auto all = ref.ints(int32_t(400 * d));
+  auto from = [&](uint64_t t, uint32_t k, int count) {
+    uint64_t j = t + (k + d - t % d) % d;
+    std::vector<uint32_t> v;
+    for (int i = 0; i < count; ++i, j += d) v.push_back(all[j]);
+    return v;
+  };
+  for (uint32_t t : {0u, 1u, d / 2, d, 2 * d + 1}) {
+    for (uint32_t k : {0u, d / 3, d - 1}) {
+      Q a(c.brng, c.seed);
+      a.ints(int32_t(t));
+      ASSERT_EQ(_druLeapfrogStream(a.s, int32_t(k), 0x7FFFFFFF), 0);
+      EXPECT_EQ(a.ints(37), from(t, k, 37)) << c.name << " at " << t << " coordinate " << k;
+      ASSERT_EQ(_druSkipAheadStream(a.s, 11), 0);
+      const uint64_t next = uint64_t(t) + (k + d - t % d) % d + (37 + 11) * uint64_t(d);
+      EXPECT_EQ(a.ints(5), from(next, k, 5)) << c.name << " skip after selection";
+      const uint32_t k2 = (k + 1) % d;
+      ASSERT_EQ(_druLeapfrogStream(a.s, int32_t(k2), 0x7FFFFFFF), 0);
+      EXPECT_EQ(a.ints(5), from(next + 5 * uint64_t(d), k2, 5)) << c.name << " reselection";
+    }
+  }
+}
+
+// Guards against images, copies and rebuilt chunks that lose the point or the rows,
+// and against copies that duplicate the shared rows or share the private point.
+TEST_P(Slicing, ImagesCopiesAndDeletedChunksContinue) {
+  const Case& c = GetParam();
+  Q a(c.brng, c.seed), ref(c.brng, c.seed);
+  const uint32_t d = a.dim();
+  a.ints(int32_t(3 * d + 1));
+  ref.ints(int32_t(3 * d + 1));
+  const auto img = a.image();
+  Stream loaded, copy;
+  ASSERT_EQ(_druLoadStreamM(&loaded.s, img.data()), 0);
+  ASSERT_EQ(_druCopyStream(&copy.s, a.s), 0);
+  EXPECT_EQ(_druSearchChunk(copy.s, 9), _druSearchChunk(a.s, 9)) << "rows are shared";
+  EXPECT_EQ(_druSearchChunk(loaded.s, 9), _druSearchChunk(a.s, 9)) << "a loaded image shares the rows";
+  EXPECT_NE(_druSearchChunk(copy.s, 13), _druSearchChunk(a.s, 13)) << "the point is private";
+  const auto want = ref.ints(int32_t(5 * d + 7));
+  EXPECT_EQ(loaded.ints(int32_t(5 * d + 7)), want);
+  EXPECT_EQ(copy.ints(int32_t(5 * d + 7)), want);
+  ASSERT_EQ(_druDeleteChunks(a.s), 0);
+  if (d <= 48 || c.brng == DRU_BRNG_NIEDERR) {
+    EXPECT_EQ(a.ints(int32_t(5 * d + 7)), want) << "rebuilt from the state";
+    EXPECT_EQ(_druGetNumChunks(a.s), 2);
+  } else {
+    std::vector<uint32_t> w(8, 5);
+    EXPECT_EQ(_drusBRngSobol(a.s, 1, reinterpret_cast<float*>(w.data()), 0.0f, 1.0f), DRU_E_NO_SHARED_ENTRY);
+    EXPECT_EQ(w[0], 5u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Quasi, Slicing, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& i) { return std::string(i.param.name); });
+
+// Guards against an off-by-one at the 2^32 - 1 limit and against refused calls that write.
+TEST(QuasiLimit, ValuesStopBeforeTheCounterPasses) {
+  for (int32_t brng : {DRU_BRNG_SOBOL, DRU_BRNG_NIEDERR}) {
+    Q a(brng, {1});
+    ASSERT_EQ(_druSkipAheadStream(a.s, 0xFFFFFFFEull), DRU_E_NO_SKIP_AHEAD) << "counter would reach 2^32 - 1";
+    ASSERT_EQ(_druSkipAheadStream(a.s, 0xFFFFFFFDull - 5), 0);
+    uint32_t w[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+    BrngProperties p = a.props();
+    EXPECT_EQ(p.GenI(a.s, 7, w), DRU_E_QRNG_EXHAUSTED);
+    EXPECT_EQ(w[0], 1u);
+    ASSERT_EQ(p.GenI(a.s, 6, w), 0);
+    // One dimension: point i is the bit reversal of its Gray code i ^ (i >> 1).
+    for (uint32_t j = 0; j < 6; ++j) {
+      const uint32_t i = 0xFFFFFFF9u + j, g = i ^ (i >> 1);
+      uint32_t rev = 0;
+      for (int b = 0; b < 32; ++b) rev |= ((g >> b) & 1u) << (31 - b);
+      EXPECT_EQ(w[j], rev) << std::hex << brng << " index " << i;
+    }
+    EXPECT_EQ(p.GenI(a.s, 1, w), DRU_E_QRNG_EXHAUSTED);
+    double r = 7;
+    EXPECT_EQ(p.GenD(a.s, 1, &r, 0.0, 1.0), DRU_E_QRNG_EXHAUSTED);
+    EXPECT_EQ(r, 7.0);
+  }
+  // With a selected coordinate every value passes a whole point.
+  Q b(DRU_BRNG_SOBOL, {4});
+  ASSERT_EQ(_druLeapfrogStream(b.s, 1, 0x7FFFFFFF), 0);
+  ASSERT_EQ(_druSkipAheadStream(b.s, 0x3FFFFFFFull - 3), 0);
+  uint32_t w[4];
+  EXPECT_EQ(b.props().GenI(b.s, 4, w), DRU_E_QRNG_EXHAUSTED);
+  EXPECT_EQ(b.props().GenI(b.s, 3, w), 0);
+}
+
+// Guards against seeding rules that accept a dimension the data cannot serve.
+TEST(QuasiSeeding, DimensionFromTheWords) {
+  struct Row {
+    const char* what;
+    int32_t brng;
+    std::vector<uint32_t> p;
+    uint32_t dim;
+  };
+  const std::vector<uint32_t> form2 = {3, 1, 2, 3, 3, 1, 0, 7, 1, 1};  // blocks {polynomial, m_1, m_2}
+  const std::vector<uint32_t> form3 = {3, 1, 3, 3, 7, 2, 1, 0, 1, 1};  // polynomials, top degree, numbers
+  std::vector<uint32_t> even = form1(45), short1 = form1(77);
+  even.back() = 4;
+  short1.pop_back();
+  std::vector<uint32_t> form11(3 + 32 * 100, 0x80000000u);
+  form11[0] = 100, form11[1] = 1, form11[2] = 11;
+  const Row rows[] = {
+      {"no words", DRU_BRNG_SOBOL, {}, 1},
+      {"one word 40", DRU_BRNG_SOBOL, {40}, 40},
+      {"one word 41", DRU_BRNG_SOBOL, {41}, 1},
+      {"one word 0", DRU_BRNG_SOBOL, {0}, 1},
+      {"two words, 0", DRU_BRNG_SOBOL, {0, 9}, 1},
+      {"two words, 41 without data", DRU_BRNG_SOBOL, {41, 1}, 1},
+      {"form 1", DRU_BRNG_SOBOL, form1(77), 77},
+      {"form 1 one word short", DRU_BRNG_SOBOL, short1, 1},
+      {"form 1 even polynomial", DRU_BRNG_SOBOL, even, 1},
+      {"form 2", DRU_BRNG_SOBOL, form2, 3},
+      {"form 2 short", DRU_BRNG_SOBOL, {3, 1, 2, 3, 3, 1, 0, 7, 1}, 3},  // built-in rows serve d = 3
+      {"form 3", DRU_BRNG_SOBOL, form3, 3},
+      {"form 11", DRU_BRNG_SOBOL, form11, 100},
+      {"unknown form", DRU_BRNG_SOBOL, {50, 1, 4, 0, 0, 0, 0}, 1},
+      {"niederr 318", DRU_BRNG_NIEDERR, {318}, 318},
+      {"niederr 319", DRU_BRNG_NIEDERR, {319}, 1},
+      {"niederr form 11", DRU_BRNG_NIEDERR, form11, 100},
+  };
+  for (const Row& r : rows) {
+    Q q(r.brng, r.p);
+    EXPECT_EQ(q.dim(), r.dim) << r.what;
+    EXPECT_EQ(field(q.s, 16), 1u) << r.what << ": counter starts at 1";
+    EXPECT_EQ(field(q.s, 24), 0xFFFFFFFFu) << r.what << ": no coordinate selected";
+  }
+  // Forms 2 and 3 restate dimensions 2 and 3 of the built-in table: the same sequence.
+  Q builtin(DRU_BRNG_SOBOL, {3}), f2(DRU_BRNG_SOBOL, form2), f3(DRU_BRNG_SOBOL, form3);
+  const auto want = builtin.ints(3000);
+  EXPECT_EQ(f2.ints(3000), want);
+  EXPECT_EQ(f3.ints(3000), want);
+}
+
+// Guards against splitting requests the generators cannot honour being accepted.
+TEST(QuasiSeeding, RefusedSplitting) {
+  for (int32_t brng : {DRU_BRNG_SOBOL, DRU_BRNG_NIEDERR}) {
+    Q q(brng, {5});
+    const auto before = q.image();
+    EXPECT_EQ(_druLeapfrogStream(q.s, 1, 5), DRU_E_NO_LEAPFROG) << "total = d";
+    EXPECT_EQ(_druLeapfrogStream(q.s, 5, 0x7FFFFFFF), DRU_E_NO_LEAPFROG) << "k = d";
+    EXPECT_EQ(_druSkipAheadStream(q.s, 0xFFFFFFFFull / 5), DRU_E_NO_SKIP_AHEAD) << "count x d reaches 2^32 - 1";
+    EXPECT_EQ(_druSkipAheadStream(q.s, 1ull << 40), DRU_E_NO_SKIP_AHEAD);
+    const uint32_t one[2] = {1, 0};
+    EXPECT_EQ(q.props().Init(DRU_INIT_SKIP_AHEAD, q.s, 0, one), DRU_E_NO_SKIP_AHEAD) << "n < 1";
+    EXPECT_EQ(q.image(), before);
+  }
+}
+
+// Guards against a threading rule other than the documented one: whole points of a
+// call run on the threader exactly when the rule says so, one item per 32 coordinates.
+TEST(QuasiThreading, RuleDecidesWhoRuns) {
+  struct Row {
+    uint32_t d;
+    int32_t points;
+    bool threaded;
+  };
+  const Row rows[] = {
+      {32, 140000, false}, {33, 140000, false}, {64, 131071, false}, {64, 131072, true},  {249, 8192, false},
+      {250, 8191, false},  {250, 8192, true},   {500, 255, false},   {500, 256, true},    {999, 255, false},
+      {1000, 63, false},   {1000, 64, true},    {2000, 31, false},   {2000, 32, true},    {4000, 7, false},
+      {4000, 8, true},     {16000, 1, false},   {16000, 2, true},    {31999, 1, false},   {32000, 1, true},
+  };
+  for (const Row& r : rows) {
+    Q q(DRU_BRNG_SOBOL, form1(r.d));
+    std::vector<uint32_t> out(size_t(r.d) * size_t(r.points));
+    {
+      Threader t(2);
+      ASSERT_EQ(q.props().GenI(q.s, int32_t(out.size()), out.data()), 0);
+      EXPECT_EQ(g_groups.load(), r.threaded ? (r.d + 31) / 32 : 0) << "d " << r.d << " points " << r.points;
+    }
+    Threader one(1);
+    ASSERT_EQ(q.props().GenI(q.s, int32_t(r.d), out.data()), 0);
+    EXPECT_EQ(g_groups.load(), 0) << "a limit of 1 runs on the calling thread";
+  }
+}
+
+// Guards against groups that share state or depend on their order: any threader gives
+// the serial result, also for calls that start and end inside a point.
+TEST(QuasiThreading, ThreadedEqualsSerial) {
+  for (int32_t brng : {DRU_BRNG_SOBOL, DRU_BRNG_NIEDERR}) {
+    const std::vector<uint32_t> seed = brng == DRU_BRNG_SOBOL ? form1(300) : std::vector<uint32_t>{300};
+    Q serial(brng, seed), fake(brng, seed), omp(brng, seed);
+    for (int32_t n : {300 * 9000 + 17, 300 * 8200 - 40}) {
+      const size_t len = static_cast<size_t>(n);
+      std::vector<double> a(len), b(len), c(len);
+      {
+        Threader t(1);
+        ASSERT_EQ(serial.props().GenD(serial.s, n, a.data(), 0.0, 1.0), 0);
+      }
+      {
+        Threader t(2);
+        ASSERT_EQ(fake.props().GenD(fake.s, n, b.data(), 0.0, 1.0), 0);
+        EXPECT_EQ(g_groups.load(), 10);
+      }
+      ASSERT_EQ(omp.props().GenD(omp.s, n, c.data(), 0.0, 1.0), 0);
+      EXPECT_EQ(a, b);
+      EXPECT_EQ(a, c);
+    }
+    EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), 300 * 4)) << "final point";
+    EXPECT_EQ(serial.ints(1000), fake.ints(1000));
+  }
+}
+
+}  // namespace
