@@ -649,7 +649,8 @@ NRX_RNG_API int32_t druiRngMultinomial(int32_t method, DruStream* stream, int32_
  *   types     SD: float and double members (drus, drud); I: integer results (drui)
  *   shape     SCALAR: the parameters after r are scalars, in the order of `params`;
  *             EACH: one real per variate (an array of n); SHARES: ntrial, k and k
- *             probabilities; MV: dim, storage, a[dim] and the factor t
+ *             probabilities; MV: dim, storage, a[dim] and the factor t; WORDS: no
+ *             parameters, r receives the generator's words
  *   params    the parameters' names, comma-separated
  *   defaults  their values when none are given
  *   methods   the method codes */
@@ -670,7 +671,7 @@ NRX_RNG_API int32_t druiRngMultinomial(int32_t method, DruStream* stream, int32_
     X(ChiSquare, "chi-square", SD, SCALAR, "v", "1", "0")                                                      \
     X(Beta, "beta", SD, SCALAR, "p,q,a,beta", "1,1,0,1", "0 gamma ratio")                                      \
     X(Uniform, "uniform-int", I, SCALAR, "a,b", "0,2", "0")                                                    \
-    X(UniformBits, "bits", I, SCALAR, "", "", "0")                                                             \
+    X(UniformBits, "bits", I, WORDS, "", "", "0")                                                             \
     X(UniformBits32, "bits32", I, SCALAR, "", "", "0")                                                         \
     X(UniformBits64, "bits64", I, SCALAR, "", "", "0")                                                         \
     X(Bernoulli, "bernoulli", I, SCALAR, "p", "0.5", "0")                                                      \
