@@ -320,3 +320,12 @@ namespace nrx::simd {
 inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
 inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
 }  // namespace nrx::simd
+
+// ---- discrete laws ----
+namespace nrx::simd {
+// Table entries p[idx] of 64-bit index lanes: doubles, and 32-bit integers widened to 64 bits.
+inline __m512d gather_at(const double* p, IReg idx) { return _mm512_i64gather_pd(idx, p, 8); }
+inline IReg gather_at(const int32_t* p, IReg idx) { return _mm512_cvtepi32_epi64(_mm512_i64gather_epi32(idx, p, 4)); }
+// Doubles truncated toward zero to 64-bit integers.
+inline IReg trunc_to_int64(__m512d a) { return _mm512_cvtt_roundpd_epi64(a, _MM_FROUND_NO_EXC); }
+}  // namespace nrx::simd

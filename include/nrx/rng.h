@@ -1,7 +1,7 @@
 /*
  * nrx random streams: generator registry, stream objects, chunks, the shared
- * read-only data table, stream persistence, the congruential and lagged
- * generators and the uniform law.
+ * read-only data table, stream persistence, the generators, and the continuous
+ * and integer laws with their list (NRX_RNG_LAW_LIST).
  *
  * Valid C99 and C++. Every function has C linkage and returns an int32_t
  * status from enum dru_status unless stated otherwise: 0 success, negative

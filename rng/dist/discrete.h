@@ -8,6 +8,7 @@
 
 #include "nrx/core.h"
 #include "rng/dist/frame.h"
+#include "simd/int64.h"
 
 namespace nrx::rng::dist {
 
@@ -95,15 +96,20 @@ inline void table_fill(TableHead* t, const Key& key, int32_t lo, int32_t len, co
   }
 }
 
-// The variates of k uniforms u in [0, 1) by inversion.
+// The variates of k uniforms u in [0, 1) by inversion, eight lanes at a time: each
+// lane starts at its guide entry and steps on while the cdf is at or below its uniform.
 inline void table_sample(const TableHead* t, int32_t k, const double* u, int32_t* r) {
+  namespace v = nrx::simd;
   const double* cdf = table_cdf(t);
   const int32_t* guide = table_guide(t);
-  const double scale = t->len;
-  for (int32_t i = 0; i < k; ++i) {
-    int32_t j = guide[int32_t(u[i] * scale)];
-    while (cdf[j] <= u[i]) ++j;
-    r[i] = t->lo + j;
+  const auto scale = v::splat(double(t->len));
+  const auto one = v::splat_u64(1), lo = v::splat_u64(uint64_t(int64_t(t->lo)));
+  for (int32_t i = 0; i < k; i += v::lanes<double>) {
+    const auto lanes = v::tail<double>(k - i);
+    const auto x = v::masked_load(u + i, lanes, 0.0);
+    auto j = v::gather_at(guide, v::trunc_to_int64(v::mul(x, scale)));
+    for (auto on = lanes; (on = v::Mask8(on & v::le(v::gather_at(cdf, j), x))) != 0;) j = v::add64_where(on, j, one);
+    v::masked_store_low32(reinterpret_cast<uint32_t*>(r + i), lanes, v::add64(j, lo));
   }
 }
 
