@@ -79,13 +79,9 @@ int32_t binomial(int32_t method, DruStream* s, int32_t n, int32_t* r, int32_t tr
     h->hat = binomial_hat(trials, rare);
   }));
   if (!setup) return DRU_E_NO_MEMORY;
-  Uniforms src(s);
-  for (int32_t i = 0; i < n; ++i) {
-    double y;
-    if (!binomial_btpe(setup->hat, src, y)) return src.status();
-    r[i] = p > 0.5 ? trials - int32_t(y) : int32_t(y);
-  }
-  return DRU_OK;
+  const BinomialHat& b = setup->hat;
+  return p > 0.5 ? tpe_draw(s, b.hat, BinomialLaw{b.n, b.r, b.q, b.n}, n, r, trials, -1)
+                 : tpe_draw(s, b.hat, BinomialLaw{b.n, b.r, b.q, b.n}, n, r, 0, 1);
 }
 
 }  // namespace
@@ -114,8 +110,8 @@ bool binomial_btpe(const BinomialHat& h, Uniforms& src, double& out) {
   return tpe_variate(h.hat, BinomialLaw{h.n, h.r, h.q, h.n}, src, out);
 }
 
-bool binomial_search(int32_t trials, double r, Uniforms& src, int32_t& out) {
-  const double q = 1 - r, s = r / q, first = std::exp(trials * std::log1p(-r));
+bool binomial_search(int32_t trials, double r, double first, Uniforms& src, int32_t& out) {
+  const double s = r / (1 - r);
   for (;;) {
     double u;
     if (!src.next(u)) return false;

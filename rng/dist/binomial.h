@@ -18,7 +18,8 @@ struct BinomialHat {
 BinomialHat binomial_hat(int32_t trials, double r);
 // One BTPE variate of the rarer outcome's count; false when the generator failed.
 bool binomial_btpe(const BinomialHat& h, Uniforms& src, double& out);
-// One variate by sequential inversion for a small mean of the rarer outcome.
-bool binomial_search(int32_t trials, double r, Uniforms& src, int32_t& out);
+// One variate by sequential inversion for a small mean of the rarer outcome, given
+// first = (1 - r)^trials.
+bool binomial_search(int32_t trials, double r, double first, Uniforms& src, int32_t& out);
 
 }  // namespace nrx::rng::dist

@@ -165,47 +165,78 @@ inline void tpe_areas(Tpe& h) {
   h.p4 = h.p3 + h.c / h.lamr;
 }
 
-// One variate by the rejection of the hat; the law gives its upper bound `top`,
-// f(y)/f(m) by products (`ratio`) and ln f(y)/f(m) (`log_ratio`). False when the
-// uniforms ran out (the generator failed).
+// The test of one candidate outside the triangle (u = uniform * p4 > p1, v uniform):
+// true with its value in y when accepted. The law gives its upper bound `top`, f(y)/f(m)
+// by products (`ratio`) and ln f(y)/f(m) (`log_ratio`).
+template <class Law> bool tpe_accept(const Tpe& h, const Law& law, double u, double v, double& y) {
+  if (u <= h.p2) {
+    const double x = h.xl + (u - h.p1) / h.c;
+    v = v * h.c + 1 - std::fabs(h.m - x + 0.5) / h.p1;
+    if (v > 1) return false;
+    y = std::floor(x);
+  } else if (u <= h.p3) {
+    y = std::floor(h.xl + std::log(v) / h.laml);
+    if (y < 0) return false;
+    v *= (u - h.p2) * h.laml;
+  } else {
+    y = std::floor(h.xr - std::log(v) / h.lamr);
+    if (y > law.top) return false;
+    v *= (u - h.p3) * h.lamr;
+  }
+  const double k = std::fabs(y - h.m);
+  // Products for the near values of a narrow law and the far tail; the squeeze elsewhere.
+  if ((k <= 20 && h.var < kTpeProductVar) || k >= h.var / 2 - 1) return v <= law.ratio(h.m, y);
+  // Squeeze on ln f(y)/f(m) around -k^2 / 2 var before the exact logarithm.
+  const double rho = (k / h.var) * ((k * (k / 3 + 0.625) + 1.0 / 6) / h.var + 0.5);
+  const double t = -k * k / (2 * h.var);
+  const double a = std::log(v);
+  if (a < t - rho) return true;
+  if (a > t + rho) return false;
+  return a <= law.log_ratio(h.m, y);
+}
+
+// One variate by the rejection of the hat, uniforms from src; false when they ran out
+// (the generator failed).
 template <class Law> bool tpe_variate(const Tpe& h, const Law& law, Uniforms& src, double& out) {
   for (;;) {
     double u, v;
     if (!src.next(u) || !src.next(v)) return false;
     u *= h.p4;
-    double y;
-    if (u <= h.p1) {
-      out = std::floor(h.xm - h.p1 * v + u);
-      return true;
-    }
-    if (u <= h.p2) {
-      const double x = h.xl + (u - h.p1) / h.c;
-      v = v * h.c + 1 - std::fabs(h.m - x + 0.5) / h.p1;
-      if (v > 1) continue;
-      y = std::floor(x);
-    } else if (u <= h.p3) {
-      y = std::floor(h.xl + std::log(v) / h.laml);
-      if (y < 0) continue;
-      v *= (u - h.p2) * h.laml;
-    } else {
-      y = std::floor(h.xr - std::log(v) / h.lamr);
-      if (y > law.top) continue;
-      v *= (u - h.p3) * h.lamr;
-    }
-    const double k = std::fabs(y - h.m);
-    // Products for the near values of a narrow law and the far tail; the squeeze elsewhere.
-    if ((k <= 20 && h.var < kTpeProductVar) || k >= h.var / 2 - 1) {
-      if (v <= law.ratio(h.m, y)) return out = y, true;
-      continue;
-    }
-    // Squeeze on ln f(y)/f(m) around -k^2 / 2 var before the exact logarithm.
-    const double rho = (k / h.var) * ((k * (k / 3 + 0.625) + 1.0 / 6) / h.var + 0.5);
-    const double t = -k * k / (2 * h.var);
-    const double a = std::log(v);
-    if (a < t - rho) return out = y, true;
-    if (a > t + rho) continue;
-    if (a <= law.log_ratio(h.m, y)) return out = y, true;
+    if (u <= h.p1) return out = std::floor(h.xm - h.p1 * v + u), true;
+    if (tpe_accept(h, law, u, v, out)) return true;
   }
+}
+
+// n variates offset + sign y of one hat, candidates kBlock / 2 at a time: the triangle's
+// values for every candidate in one pass, the other regions' tests for the rest, then
+// the accepted ones in candidate order; a block's candidates beyond n are dropped.
+template <class Law>
+int32_t tpe_draw(DruStream* s, const Tpe& h, const Law& law, int32_t n, int32_t* r, int32_t offset, int32_t sign) {
+  constexpr int32_t kPairs = kBlock / 2;
+  alignas(64) double u[kBlock], y[kPairs];
+  alignas(64) int32_t ok[kPairs], rest[kPairs];
+  for (int32_t done = 0; done < n;) {
+    if (int32_t st = draw(s, kBlock, u, 0.0, 1.0); st < 0) return st;
+    for (int32_t i = 0; i < kPairs; ++i) {
+      const double a = u[2 * i] * h.p4;
+      y[i] = std::floor(h.xm - h.p1 * u[2 * i + 1] + a);
+      ok[i] = a <= h.p1;
+    }
+    int32_t others = 0;
+    for (int32_t i = 0; i < kPairs; ++i) {
+      rest[others] = i;
+      others += 1 - ok[i];
+    }
+    for (int32_t j = 0; j < others; ++j) {
+      const int32_t i = rest[j];
+      ok[i] = tpe_accept(h, law, u[2 * i] * h.p4, u[2 * i + 1], y[i]);
+    }
+    for (int32_t i = 0; i < kPairs && done < n; ++i) {
+      r[done] = offset + sign * int32_t(y[i]);
+      done += ok[i];
+    }
+  }
+  return DRU_OK;
 }
 
 }  // namespace nrx::rng::dist

@@ -21,9 +21,10 @@ bool bad_probabilities(int32_t k, const double* p) {
   return !(std::fabs(sum - 1) <= kSumSlack * k);
 }
 
-// Per category: its conditional probability and the hat of the last trial count.
+// Per category: its conditional probability, ln(1 - min(c, 1 - c)), and the hat or
+// the inversion's first probability for the last trial count.
 struct Category {
-  double c;
+  double c, log_q, first;
   int32_t trials;
   BinomialHat hat;
 };
@@ -32,13 +33,15 @@ struct Category {
 bool share(int32_t t, Category& cat, Uniforms& src, int32_t& out) {
   const double rare = std::min(cat.c, 1 - cat.c);
   int32_t x;
-  if (t * rare < kBinomialThreshold) {
-    if (!binomial_search(t, rare, src, x)) return false;
+  const bool search = t * rare < kBinomialThreshold;
+  if (cat.trials != t) {
+    if (search) cat.first = std::exp(t * cat.log_q);
+    else cat.hat = binomial_hat(t, rare);
+    cat.trials = t;
+  }
+  if (search) {
+    if (!binomial_search(t, rare, cat.first, src, x)) return false;
   } else {
-    if (cat.trials != t) {
-      cat.hat = binomial_hat(t, rare);
-      cat.trials = t;
-    }
     double y;
     if (!binomial_btpe(cat.hat, src, y)) return false;
     x = int32_t(y);
@@ -59,6 +62,7 @@ int32_t multinomial(int32_t method, DruStream* s, int32_t n, int32_t* r, int32_t
     rest += p[j];
     cat[j].c = rest > 0 ? std::min(1.0, p[j] / rest) : 0;
     cat[j].trials = -1;
+    cat[j].log_q = std::log1p(-std::min(cat[j].c, 1 - cat[j].c));
   }
   int32_t st = DRU_OK;
   {

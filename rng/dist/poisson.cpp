@@ -101,10 +101,7 @@ int32_t ptpe_method(DruStream* s, int32_t n, int32_t* r, double lambda) {
     h->hat = poisson_hat(lambda);
   }));
   if (!setup) return DRU_E_NO_MEMORY;
-  Uniforms src(s);
-  for (int32_t i = 0; i < n; ++i)
-    if (!ptpe(setup->hat, lambda, src, r[i])) return src.status();
-  return DRU_OK;
+  return tpe_draw(s, setup->hat, PoissonLaw{lambda, double(INT32_MAX)}, n, r, 0, 1);
 }
 
 // Normal-based: from 100 up a float normal z through the Cornish-Fisher expansion
