@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "rng/dist/frame.h"
+#include "rng/dist/discrete.h"
 
 namespace nrx::rng::dist {
 namespace {
@@ -13,22 +13,17 @@ bool bad_probability(double p) { return !(p >= 0 && p <= 1); }
 
 int32_t bernoulli(int32_t method, DruStream* s, int32_t n, int32_t* r, double p) {
   if (bad_call(s, n, r) || method != DRU_RNG_BERNOULLI_ICDF || bad_probability(p)) return DRU_E_BAD_ARGUMENT;
-  alignas(64) float u[kBlock];
   // Non-negative floats order as their bit patterns.
   const float pf = float(p);
   int32_t pbits;
   std::memcpy(&pbits, &pf, sizeof pbits);
-  for (int32_t done = 0; done < n;) {
-    const int32_t k = std::min(kBlock, n - done);
-    if (int32_t st = draw(s, k, u, 0.0f, 1.0f); st < 0) return st;
+  return per_uniform(s, n, 0.0f, 1.0f, [&](int32_t k, const float* u, int32_t done) {
     for (int32_t i = 0; i < k; ++i) {
       int32_t bits;
       std::memcpy(&bits, &u[i], sizeof bits);
       r[done + i] = bits < pbits;
     }
-    done += k;
-  }
-  return DRU_OK;
+  });
 }
 
 int32_t geometric(int32_t method, DruStream* s, int32_t n, int32_t* r, double p) {
@@ -37,16 +32,12 @@ int32_t geometric(int32_t method, DruStream* s, int32_t n, int32_t* r, double p)
   // 1 / ln(1 - p); -0 at p = 1, where every variate is 0.
   const float c = float(1 / std::log1p(-p));
   Frame frame(&gaussian_callback<float>);
-  alignas(64) float u[kBlock];
-  for (int32_t done = 0; done < n;) {
-    const int32_t k = std::min(kBlock, n - done);
-    if (int32_t st = draw(s, k, u, 0.0f, 1.0f); st < 0) return st;
-    Vm<float>::ln(k, u, u);
+  alignas(64) float lu[kBlock];
+  return per_uniform(s, n, 0.0f, 1.0f, [&](int32_t k, const float* u, int32_t done) {
+    Vm<float>::ln(k, u, lu);
     // Counts past 2^31 - 1 (p below about 1e-9 and u near 0) stop at 2^31 - 128.
-    for (int32_t i = 0; i < k; ++i) r[done + i] = int32_t(std::min(std::floor(c * u[i]), 2147483520.0f));
-    done += k;
-  }
-  return DRU_OK;
+    for (int32_t i = 0; i < k; ++i) r[done + i] = int32_t(std::min(std::floor(c * lu[i]), 2147483520.0f));
+  });
 }
 
 }  // namespace

@@ -3,23 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rng/dist/frame.h"
+#include "rng/dist/discrete.h"
 
 namespace nrx::rng::dist {
 namespace {
 
 int32_t uniform_int(int32_t method, DruStream* s, int32_t n, int32_t* r, int32_t a, int32_t b) {
   if (bad_call(s, n, r) || method != DRU_RNG_UNIFORM_STD || !(a < b)) return DRU_E_BAD_ARGUMENT;
-  alignas(64) double u[kBlock];
   const double top = double(b) - 1;
-  for (int32_t done = 0; done < n;) {
-    const int32_t k = std::min(kBlock, n - done);
-    if (int32_t st = draw(s, k, u, double(a), double(b)); st < 0) return st;
-    // A product that rounds up to b would leave the range: it counts as b - 1.
+  // A product that rounds up to b would leave the range: it counts as b - 1.
+  return per_uniform(s, n, double(a), double(b), [&](int32_t k, const double* u, int32_t done) {
     for (int32_t i = 0; i < k; ++i) r[done + i] = int32_t(std::min(std::floor(u[i]), top));
-    done += k;
-  }
-  return DRU_OK;
+  });
 }
 
 // How a generator gives full-width words: its own 32-bit output, the top 32 of MCG59's

@@ -63,6 +63,19 @@ template <class Fits, class Make> void* setup_chunk(DruStream* s, uint32_t id, u
   return attach_setup(s, id, size, make);
 }
 
+// n variates from one uniform each in [lo, hi): blocks of kBlock uniforms of type U
+// handed to f(k, u, done), done the number of variates before the block.
+template <class U, class F> int32_t per_uniform(DruStream* s, int32_t n, U lo, U hi, F f) {
+  alignas(64) U u[kBlock];
+  for (int32_t done = 0; done < n;) {
+    const int32_t k = std::min(kBlock, n - done);
+    if (int32_t st = draw(s, k, u, lo, hi); st < 0) return st;
+    f(k, u, done);
+    done += k;
+  }
+  return DRU_OK;
+}
+
 // Parameters as stored in a chunk, compared bit for bit.
 struct Key {
   double v[3];
@@ -115,14 +128,7 @@ inline void table_sample(const TableHead* t, int32_t k, const double* u, int32_t
 
 // One uniform per variate through the table: the stream advances by exactly n.
 inline int32_t table_draw(DruStream* s, const TableHead* t, int32_t n, int32_t* r) {
-  alignas(64) double u[kBlock];
-  for (int32_t done = 0; done < n;) {
-    const int32_t k = std::min(kBlock, n - done);
-    if (int32_t st = draw(s, k, u, 0.0, 1.0); st < 0) return st;
-    table_sample(t, k, u, r + done);
-    done += k;
-  }
-  return DRU_OK;
+  return per_uniform(s, n, 0.0, 1.0, [&](int32_t k, const double* u, int32_t done) { table_sample(t, k, u, r + done); });
 }
 
 // Tail of ln k! beyond Stirling's leading terms at x = k + 1: 1/12x - 1/360x^3 +
