@@ -2,9 +2,9 @@
 // float uniform per variate each.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "rng/dist/discrete.h"
+#include "simd/word32.h"
 
 namespace nrx::rng::dist {
 namespace {
@@ -13,15 +13,14 @@ bool bad_probability(double p) { return !(p >= 0 && p <= 1); }
 
 int32_t bernoulli(int32_t method, DruStream* s, int32_t n, int32_t* r, double p) {
   if (bad_call(s, n, r) || method != DRU_RNG_BERNOULLI_ICDF || bad_probability(p)) return DRU_E_BAD_ARGUMENT;
-  // Non-negative floats order as their bit patterns.
-  const float pf = float(p);
-  int32_t pbits;
-  std::memcpy(&pbits, &pf, sizeof pbits);
+  namespace v = nrx::simd;
+  // Non-negative floats order as their values, so the value comparison is the bit one.
+  const auto below = v::splat(float(p)), one = v::as_real(v::int_splat(1, 0.0f), 0.0f), zero = v::splat(0.0f);
   return per_uniform(s, n, 0.0f, 1.0f, [&](int32_t k, const float* u, int32_t done) {
-    for (int32_t i = 0; i < k; ++i) {
-      int32_t bits;
-      std::memcpy(&bits, &u[i], sizeof bits);
-      r[done + i] = bits < pbits;
+    for (int32_t i = 0; i < k; i += v::lanes<float>) {
+      const auto lanes = v::tail<float>(k - i);
+      const auto hit = v::lt(v::masked_load(u + i, lanes, 1.0f), below);
+      v::store_words(reinterpret_cast<uint32_t*>(r + done + i), lanes, v::as_int(v::select(hit, one, zero)));
     }
   });
 }
@@ -32,11 +31,17 @@ int32_t geometric(int32_t method, DruStream* s, int32_t n, int32_t* r, double p)
   // 1 / ln(1 - p); -0 at p = 1, where every variate is 0.
   const float c = float(1 / std::log1p(-p));
   Frame frame(&gaussian_callback<float>);
+  namespace v = nrx::simd;
+  // Counts past 2^31 - 1 (p below about 1e-9 and u near 0) stop at 2^31 - 128.
+  const auto scale = v::splat(c), most = v::splat(2147483520.0f);
   alignas(64) float lu[kBlock];
   return per_uniform(s, n, 0.0f, 1.0f, [&](int32_t k, const float* u, int32_t done) {
     Vm<float>::ln(k, u, lu);
-    // Counts past 2^31 - 1 (p below about 1e-9 and u near 0) stop at 2^31 - 128.
-    for (int32_t i = 0; i < k; ++i) r[done + i] = int32_t(std::min(std::floor(c * lu[i]), 2147483520.0f));
+    for (int32_t i = 0; i < k; i += v::lanes<float>) {
+      const auto lanes = v::tail<float>(k - i);
+      const auto x = v::round<v::kRoundDown>(v::mul(scale, v::masked_load(lu + i, lanes, 0.0f)));
+      v::store_words(reinterpret_cast<uint32_t*>(r + done + i), lanes, v::to_int(v::min(x, most)));
+    }
   });
 }
 

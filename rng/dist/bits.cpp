@@ -4,16 +4,22 @@
 #include <cmath>
 
 #include "rng/dist/discrete.h"
+#include "simd/int64.h"
 
 namespace nrx::rng::dist {
 namespace {
 
 int32_t uniform_int(int32_t method, DruStream* s, int32_t n, int32_t* r, int32_t a, int32_t b) {
   if (bad_call(s, n, r) || method != DRU_RNG_UNIFORM_STD || !(a < b)) return DRU_E_BAD_ARGUMENT;
-  const double top = double(b) - 1;
+  namespace v = nrx::simd;
   // A product that rounds up to b would leave the range: it counts as b - 1.
+  const auto top = v::splat(double(b) - 1);
   return per_uniform(s, n, double(a), double(b), [&](int32_t k, const double* u, int32_t done) {
-    for (int32_t i = 0; i < k; ++i) r[done + i] = int32_t(std::min(std::floor(u[i]), top));
+    for (int32_t i = 0; i < k; i += v::lanes<double>) {
+      const auto lanes = v::tail<double>(k - i);
+      const auto x = v::min(v::round<v::kRoundDown>(v::masked_load(u + i, lanes, 0.0)), top);
+      v::masked_store_low32(reinterpret_cast<uint32_t*>(r + done + i), lanes, v::to_int(x));
+    }
   });
 }
 
