@@ -311,3 +311,12 @@ inline IReg permute_words(IReg idx, IReg a) { return _mm512_permutexvar_epi32(id
 inline __m512d words_lo_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
 inline __m512d words_hi_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
 }  // namespace nrx::simd
+
+// ---- discrete laws ----
+namespace nrx::simd {
+// Table entries p[idx] of 64-bit index lanes: doubles, and 32-bit integers widened to 64 bits.
+inline __m512d gather_at(const double* p, IReg idx) { return _mm512_i64gather_pd(idx, p, 8); }
+inline IReg gather_at(const int32_t* p, IReg idx) { return _mm512_cvtepi32_epi64(_mm512_i64gather_epi32(idx, p, 4)); }
+// Doubles truncated toward zero to 64-bit integers.
+inline IReg trunc_to_int64(__m512d a) { return _mm512_cvtt_roundpd_epi64(a, _MM_FROUND_NO_EXC); }
+}  // namespace nrx::simd

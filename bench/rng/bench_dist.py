@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""ns per variate of every continuous law and method at n = 10^6, beside numpy's
-Generator for the same law, in one run: the library's fastest generator (by its
+"""ns per variate of every law and method at n = 10^6 (continuous and integer), beside
+numpy's Generator for the same law, in one run: the library's fastest generator (by its
 double output) against the faster of numpy's PCG64 and SFC64, and MT19937 against
 Generator(MT19937). Best of REPS calls each, wall clock (time.perf_counter).
 Writes the markdown table to OUT (default: print only).
@@ -55,6 +55,8 @@ def stream(brng):
 
 buf = np.zeros(N)
 ptr = buf.ctypes.data_as(C.c_void_p)
+ibuf = np.zeros(N, dtype=np.int32)
+iptr = ibuf.ctypes.data_as(C.c_void_p)
 DIM = 4
 L = np.array([[2.0, 0, 0, 0], [0.5, 1.0, 0, 0], [-0.3, 0.2, 0.7, 0], [0.1, -0.4, 0.3, 1.2]])
 MEAN = np.zeros(DIM)
@@ -73,6 +75,21 @@ def law(name, *params):
     f = getattr(lib, "drudRng" + name)
     args = [I(p) if isinstance(p, int) else D(p) for p in params]
     return lambda m, s: f(m, s, N, ptr, *args)
+
+
+def ilaw(name, *params):
+    f = getattr(lib, "druiRng" + name)
+    args = [I(p) if isinstance(p, int) else D(p) for p in params]
+    return lambda m, s: f(m, s, N, iptr, *args)
+
+
+LAMBDAS = np.tile([0.5, 10.0, 1000.0], N // 3 + 1)[:N]
+MULTI_P = np.array([0.1, 0.2, 0.3, 0.25, 0.15])
+K = len(MULTI_P)
+
+
+def multinomial(m, s):
+    return lib.druiRngMultinomial(m, s, N // K, iptr, 100, K, MULTI_P.ctypes.data_as(C.c_void_p))
 
 
 # (law, method, nrx call, numpy call on a Generator)
@@ -97,6 +114,23 @@ ROWS = [
     ("ChiSquare 4", 0, law("ChiSquare", 4), lambda g: g.chisquare(4, N)),
     ("ChiSquare 5", 0, law("ChiSquare", 5), lambda g: g.chisquare(5, N)),
     ("Beta 2, 3", 0, law("Beta", 2.0, 3.0, 0.0, 1.0), lambda g: g.beta(2.0, 3.0, N)),
+    ("Uniform integers [0, 1000)", 0, ilaw("Uniform", 0, 1000), lambda g: g.integers(0, 1000, N, dtype=np.int32)),
+    ("Bernoulli 0.3", 0, ilaw("Bernoulli", 0.3), lambda g: g.binomial(1, 0.3, N)),
+    ("Geometric 0.3", 0, ilaw("Geometric", 0.3), lambda g: g.geometric(0.3, N)),
+    ("Binomial 100, 0.3", 0, ilaw("Binomial", 100, 0.3), lambda g: g.binomial(100, 0.3, N)),
+    ("Binomial 100, 0.2", 0, ilaw("Binomial", 100, 0.2), lambda g: g.binomial(100, 0.2, N)),
+    ("Binomial 10^6, 0.5", 0, ilaw("Binomial", 10**6, 0.5), lambda g: g.binomial(10**6, 0.5, N)),
+    ("Poisson 0.5", 0, ilaw("Poisson", 0.5), lambda g: g.poisson(0.5, N)),
+    ("Poisson 10", 0, ilaw("Poisson", 10.0), lambda g: g.poisson(10.0, N)),
+    ("Poisson 1000", 0, ilaw("Poisson", 1000.0), lambda g: g.poisson(1000.0, N)),
+    ("Poisson 1000", 1, ilaw("Poisson", 1000.0), lambda g: g.poisson(1000.0, N)),
+    ("PoissonV 0.5, 10, 1000", 0, lambda m, s: lib.druiRngPoissonV(m, s, N, iptr, LAMBDAS.ctypes.data_as(C.c_void_p)),
+     lambda g: g.poisson(LAMBDAS)),
+    ("Negbinomial 2.5, 0.3", 0, ilaw("Negbinomial", 2.5, 0.3), lambda g: g.negative_binomial(2.5, 0.3, N)),
+    ("Hypergeometric 100, 30, 40", 0, ilaw("Hypergeometric", 100, 30, 40), lambda g: g.hypergeometric(40, 60, 30, N)),
+    ("Hypergeometric 10^6, 5*10^5, 10^5", 0, ilaw("Hypergeometric", 10**6, 5 * 10**5, 10**5),
+     lambda g: g.hypergeometric(10**5, 9 * 10**5, 5 * 10**5, N)),
+    ("Multinomial 100, k = 5", 0, multinomial, lambda g: g.multinomial(100, MULTI_P, N // K)),
 ]
 
 
@@ -118,11 +152,11 @@ def main():
                      f"| {nrx_mt:.2f} | {numpy_mt:.2f} | {numpy_mt / nrx_mt:.2f} |")
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
     text = "\n".join([
-        "# Continuous laws: speed beside numpy",
+        "# Laws: speed beside numpy",
         "",
         f"Made by `bench/rng/bench_dist.py` on {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC, "
         f"{cpu}, numpy {np.__version__}, Python {platform.python_version()}: ns per variate (per value for the "
-        f"multivariate rows, dimension {DIM}) at n = 10^6, best of {REPS} calls by wall clock "
+        f"multivariate rows, dimension {DIM}, and the multinomial counts, k = {K}) at n = 10^6, best of {REPS} calls by wall clock "
         "(`time.perf_counter`), every column from the same run on a shared, loaded machine. "
         f"The library's fastest generator by its double output in this run: {fast_label} "
         f"({uniform[fast_label]:.2f} ns per uniform); numpy's fast column is the faster of PCG64 and SFC64. "

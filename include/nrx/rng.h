@@ -1,7 +1,7 @@
 /*
  * nrx random streams: generator registry, stream objects, chunks, the shared
- * read-only data table, stream persistence, the congruential and lagged
- * generators and the uniform law.
+ * read-only data table, stream persistence, the generators, and the continuous
+ * and integer laws with their list (NRX_RNG_LAW_LIST).
  *
  * Valid C99 and C++. Every function has C linkage and returns an int32_t
  * status from enum dru_status unless stated otherwise: 0 success, negative
@@ -638,6 +638,132 @@ NRX_RNG_API int32_t drusRngBeta(int32_t method, DruStream* stream, int32_t n, fl
                                 float beta);
 NRX_RNG_API int32_t drudRngBeta(int32_t method, DruStream* stream, int32_t n, double* r, double p, double q, double a,
                                 double beta);
+
+/* ---- Integer laws ------------------------------------------------------------ *
+ * druiRng<Law>(method, stream, n, r, parameters): n variates into the int32 array r
+ * (Multinomial: n vectors of k counts; the bit outputs: words). Argument checks come
+ * first and a refused call draws nothing: DRU_E_BAD_ARGUMENT for n < 0, a null stream,
+ * r null with n > 0, a method code other than those below, or a parameter outside its
+ * range (given per law). A generator's negative status is returned unchanged, the
+ * results before it staying in r; DRU_E_NO_MEMORY when a setup chunk or work area
+ * cannot be allocated. Floating-point exceptions are masked for the call and flags
+ * raised inside do not reach the caller.
+ * Setup chunks (kept in the stream, saved and loaded with it, replaced when the
+ * parameters change): a 40-byte head {the parameters as three doubles, lo i32, len i32}
+ * followed, when len > 0, by an inversion table of the values lo .. lo + len - 1 (len
+ * doubles of the distribution function, then len i32 guide entries), and when len = 0
+ * by the rejection method's hat constants. */
+#define DRU_RNG_BERNOULLI_ICDF         0 /* u < (float)p on float uniforms */
+#define DRU_RNG_GEOMETRIC_ICDF         0 /* floor(ln u / ln(1 - p)) on float uniforms */
+#define DRU_RNG_BINOMIAL_BTPE          0 /* table inversion below a mean of 30, BTPE above */
+#define DRU_RNG_POISSON_PTPE           0 /* table inversion below lambda = 27, PTPE above */
+#define DRU_RNG_POISSON_NORMAL         1 /* normal-based from lambda = 100 */
+#define DRU_RNG_POISSONV_PTPE          0 /* per element: inversion below 27, PTPE above */
+#define DRU_RNG_NEGBINOMIAL_MIXTURE    0 /* Poisson with a gamma-distributed mean */
+#define DRU_RNG_HYPERGEOMETRIC_ICDF    0 /* table inversion */
+#define DRU_RNG_MULTINOMIAL_BINOMIAL   0 /* conditional binomials */
+#define DRU_CHUNK_BINOMIAL             20 /* setup of druiRngBinomial */
+#define DRU_CHUNK_POISSON              21 /* setup of druiRngPoisson method 0 */
+#define DRU_CHUNK_HYPERGEOMETRIC       23 /* table of druiRngHypergeometric */
+
+/* Integers uniform on [a, b), a < b: floor of double uniforms in [a, b) (one per
+ * variate); a product that rounds up to b gives b - 1. */
+NRX_RNG_API int32_t druiRngUniform(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t a, int32_t b);
+/* The generator's own integer output: n words of WordBytes bytes each (MCG59 8, WH 16,
+ * the others 4), as its GenI gives them. */
+NRX_RNG_API int32_t druiRngUniformBits(int32_t method, DruStream* stream, int32_t n, uint32_t* r);
+/* n uniformly distributed 32-bit words / n 64-bit words (two 32-bit words each, the
+ * first one low). MT19937, MT2203, SFMT19937, TRNG, ARS5 and PHILOX4X32X10 give their
+ * own words; MCG59 the top 32 of its 59 bits (x >> 27). Every other generator, the
+ * legacy ones apart from MCG59 and the caller's own get DRU_E_NO_FULL_BITS with the
+ * stream unchanged. */
+NRX_RNG_API int32_t druiRngUniformBits32(int32_t method, DruStream* stream, int32_t n, uint32_t* r);
+NRX_RNG_API int32_t druiRngUniformBits64(int32_t method, DruStream* stream, int32_t n, uint64_t* r);
+/* 1 with probability p, 0 <= p <= 1: one float uniform u per variate, 1 when u < (float)p
+ * (p = 0 gives zeros, p = 1 ones). */
+NRX_RNG_API int32_t druiRngBernoulli(int32_t method, DruStream* stream, int32_t n, int32_t* r, double p);
+/* Failures before the first success, 0 < p <= 1: floor(ln u / ln(1 - p)) with one float
+ * uniform per variate and the single-precision logarithm (ln 0 as -103.2789306640625);
+ * counts stop at 2^31 - 128. */
+NRX_RNG_API int32_t druiRngGeometric(int32_t method, DruStream* stream, int32_t n, int32_t* r, double p);
+/* Successes in ntrial >= 0 trials of probability 0 <= p <= 1. With r = min(p, 1 - p):
+ * ntrial r < 30 inverts a table of the law (one double uniform per variate, results
+ * independent of how n is split over calls); otherwise BTPE (triangle, parallelogram
+ * and exponential regions, Stirling's series in the final test), two uniforms per
+ * candidate drawn 1,024 at a time (the unused ones of the last block are dropped).
+ * ntrial = 0, p = 0 and p = 1 write their one value without drawing or touching the
+ * chunk. Setup in chunk DRU_CHUNK_BINOMIAL. */
+NRX_RNG_API int32_t druiRngBinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t ntrial,
+                                    double p);
+/* Poisson with mean 0 <= lambda <= 2^30. Method 0: lambda < 27 inverts a table (one
+ * double uniform per variate); from 27 PTPE, the Poisson form of BTPE; setup in chunk
+ * DRU_CHUNK_POISSON. Method 1 (no chunk): lambda < 1 sequential inversion, 1 <= lambda
+ * < 100 table inversion, from 100 one float normal z per variate (Gaussian method 0)
+ * through lambda + 1/2 + sqrt(lambda) z + (z^2 - 1)/6 + (z - z^3)/(72 sqrt(lambda)),
+ * truncated: an approximation whose probabilities are off by O(1/lambda). */
+NRX_RNG_API int32_t druiRngPoisson(int32_t method, DruStream* stream, int32_t n, int32_t* r, double lambda);
+/* One Poisson variate per element with mean lambda[i] (each 0 <= lambda[i] <= 2^30),
+ * exactly: sequential inversion below 27, PTPE with the element's own hat above. */
+NRX_RNG_API int32_t druiRngPoissonV(int32_t method, DruStream* stream, int32_t n, int32_t* r, const double* lambda);
+/* Failures before the a-th success, a > 0, 0 < p <= 1, mean a (1 - p) / p <= 2^26:
+ * Poisson variates whose means are Gamma(a, 0, (1 - p) / p) variates (drudRngGamma),
+ * 1,024 at a time. p = 1 gives zeros without drawing. No chunk: the setup is one
+ * division. */
+NRX_RNG_API int32_t druiRngNegbinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, double a, double p);
+/* Marked items in a sample of s drawn without replacement from a lot of l holding m
+ * marked ones; 0 <= s, m <= l. Inverts a table over the values whose probability is at
+ * least 2^-66 of the mode's (one double uniform per variate); the table, up to about
+ * 20 standard deviations wide, is kept in chunk DRU_CHUNK_HYPERGEOMETRIC. */
+NRX_RNG_API int32_t druiRngHypergeometric(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t l,
+                                          int32_t s, int32_t m);
+/* n vectors of k >= 1 counts summing to ntrial >= 0, category j with probability p[j]:
+ * p[j] >= 0 and |sum - 1| <= 16 k DBL_EPSILON, n k <= 2^31 - 1. Category j takes a
+ * binomial share of the trials left with probability p[j] / (p[j] + ... + p[k-1]), the
+ * last one the rest. The k conditional probabilities live in a work area from
+ * nrx_serv_allocate, freed before return. */
+NRX_RNG_API int32_t druiRngMultinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t ntrial,
+                                       int32_t k, const double* p);
+
+/* ---- The laws, one row each ---------------------------------------------------
+ * X(Law, label, types, shape, params, defaults, methods)
+ *   Law       the function names dru<t>Rng<Law>
+ *   label     the law's name in the nrx program
+ *   types     SD: float and double members (drus, drud); I: integer results (drui)
+ *   shape     SCALAR: the parameters after r are scalars, in the order of `params`;
+ *             EACH: one real per variate (an array of n); SHARES: ntrial, k and k
+ *             probabilities; MV: dim, storage, a[dim] and the factor t; WORDS: no
+ *             parameters, r receives the generator's words
+ *   params    the parameters' names, comma-separated
+ *   defaults  their values when none are given
+ *   methods   the method codes */
+#define NRX_RNG_LAW_LIST(X)                                                                                     \
+    X(Uniform, "uniform", SD, SCALAR, "a,b", "0,1", "0 standard, 0x40000000 accurate (clamped into [a, b])")    \
+    X(Gaussian, "gaussian", SD, SCALAR, "a,sigma", "0,1", "0 Box-Muller, 1 Box-Muller pairs, 2 inverse CDF")   \
+    X(Lognormal, "lognormal", SD, SCALAR, "a,sigma,b,beta", "0,1,0,1",                                         \
+      "0 through Gaussian 1, 1 through Gaussian 2")                                                            \
+    X(GaussianMV, "gaussian-mv", SD, MV, "dim,storage,a[dim],t", "1,2,0,1",                                   \
+      "0, 1, 2 as Gaussian; storage 0 full, 1 packed, 2 diagonal")                                             \
+    X(Exponential, "exponential", SD, SCALAR, "a,beta", "0,1", "0")                                            \
+    X(Rayleigh, "rayleigh", SD, SCALAR, "a,beta", "0,1", "0")                                                  \
+    X(Weibull, "weibull", SD, SCALAR, "alpha,a,beta", "1,0,1", "0")                                            \
+    X(Gumbel, "gumbel", SD, SCALAR, "a,beta", "0,1", "0")                                                      \
+    X(Laplace, "laplace", SD, SCALAR, "a,beta", "0,1", "0")                                                    \
+    X(Cauchy, "cauchy", SD, SCALAR, "a,beta", "0,1", "0")                                                      \
+    X(Gamma, "gamma", SD, SCALAR, "alpha,a,beta", "1,0,1", "0 Marsaglia-Tsang")                                \
+    X(ChiSquare, "chi-square", SD, SCALAR, "v", "1", "0")                                                      \
+    X(Beta, "beta", SD, SCALAR, "p,q,a,beta", "1,1,0,1", "0 gamma ratio")                                      \
+    X(Uniform, "uniform-int", I, SCALAR, "a,b", "0,2", "0")                                                    \
+    X(UniformBits, "bits", I, WORDS, "", "", "0")                                                             \
+    X(UniformBits32, "bits32", I, SCALAR, "", "", "0")                                                         \
+    X(UniformBits64, "bits64", I, SCALAR, "", "", "0")                                                         \
+    X(Bernoulli, "bernoulli", I, SCALAR, "p", "0.5", "0")                                                      \
+    X(Geometric, "geometric", I, SCALAR, "p", "0.5", "0")                                                      \
+    X(Binomial, "binomial", I, SCALAR, "ntrial,p", "10,0.5", "0 BTPE")                                         \
+    X(Poisson, "poisson", I, SCALAR, "lambda", "1", "0 PTPE, 1 normal-based")                                  \
+    X(PoissonV, "poisson-v", I, EACH, "lambda[n]", "1", "0")                                                   \
+    X(Negbinomial, "negbinomial", I, SCALAR, "a,p", "1,0.5", "0")                                              \
+    X(Hypergeometric, "hypergeometric", I, SCALAR, "l,s,m", "10,5,5", "0")                                     \
+    X(Multinomial, "multinomial", I, SHARES, "ntrial,p[k]", "10,0.5,0.5", "0 conditional binomials")
 
 #ifdef __cplusplus
 }

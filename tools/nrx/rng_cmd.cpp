@@ -1,12 +1,13 @@
-// nrx rng: writes n variates of a generator and law, as text on standard output or
-// as raw binary to a file; reports throughput on standard error; saves and restores
-// the stream so that a later run continues the same sequence.
+// nrx rng: writes n variates of a generator and any law of the law list, as text on
+// standard output or as raw binary to a file; reports throughput on standard error;
+// saves and restores the stream so that a later run continues the same sequence.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "nrx/rng.h"
@@ -15,46 +16,138 @@
 
 namespace {
 
+namespace cli = nrx::cli;
+
 struct GenName {
   const char* name;
-  int32_t brng;
+  int32_t brng, members;
 };
-// The ready generators with all three outputs, from the one generator list.
+// Every generator of the generator list that has a name in the program.
 #define NRX_CMD_GEN(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
-  NRX_BRNG_WHEN_USABLE(avail, kind, {label, id}, )
-constexpr GenName kGens[] = {NRX_BRNG_LIST(NRX_CMD_GEN)};
+  {label, id, members},
+constexpr GenName kAllGens[] = {NRX_BRNG_LIST(NRX_CMD_GEN)};
 #undef NRX_CMD_GEN
 
-enum class Law { uniform_double, uniform_float, bits };
-struct LawName {
-  const char* name;
-  Law law;
-};
-constexpr LawName kLaws[] = {{"uniform", Law::uniform_double}, {"uniform-float", Law::uniform_float}, {"bits", Law::bits}};
+// ---- Calling a law with parameters given as reals ----
 
-namespace cli = nrx::cli;
+using Params = std::vector<double>;
+using Caller = int32_t (*)(int32_t method, DruStream* s, int32_t n, void* r, const Params& p);
+
+// Element type of the results: f float, d double, i int32, u uint32, q uint64.
+template <class R> constexpr char elem_of() {
+  return sizeof(R) == 8 ? (R(0.5) != 0 ? 'd' : 'q') : R(0.5) != 0 ? 'f' : R(-1) < 0 ? 'i' : 'u';
+}
+
+// Laws whose parameters are scalars, converted from reals in order.
+template <class Fn> struct Scalar;
+template <class R, class... P> struct Scalar<int32_t (*)(int32_t, DruStream*, int32_t, R*, P...)> {
+  template <int32_t (*F)(int32_t, DruStream*, int32_t, R*, P...), size_t... I>
+  static int32_t apply(int32_t m, DruStream* s, int32_t n, R* r, const Params& p, std::index_sequence<I...>) {
+    return F(m, s, n, r, static_cast<P>(p[I])...);
+  }
+  template <int32_t (*F)(int32_t, DruStream*, int32_t, R*, P...)>
+  static int32_t call(int32_t m, DruStream* s, int32_t n, void* r, const Params& p) {
+    return apply<F>(m, s, n, static_cast<R*>(r), p, std::index_sequence_for<P...>{});
+  }
+  static constexpr char elem = elem_of<R>();
+};
+
+// One mean per variate, the given list repeated.
+template <int32_t (*F)(int32_t, DruStream*, int32_t, int32_t*, const double*)>
+int32_t each(int32_t m, DruStream* s, int32_t n, void* r, const Params& p) {
+  std::vector<double> v(size_t(n) + 1);
+  for (int32_t i = 0; i < n; ++i) v[size_t(i)] = p[size_t(i) % p.size()];
+  return F(m, s, n, static_cast<int32_t*>(r), v.data());
+}
+
+// ntrial, then the k probabilities.
+template <int32_t (*F)(int32_t, DruStream*, int32_t, int32_t*, int32_t, int32_t, const double*)>
+int32_t shares(int32_t m, DruStream* s, int32_t n, void* r, const Params& p) {
+  return F(m, s, n, static_cast<int32_t*>(r), int32_t(p[0]), int32_t(p.size() - 1), p.data() + 1);
+}
+
+// dim, storage, the dim means, then the factor's entries.
+template <class T, int32_t (*F)(int32_t, DruStream*, int32_t, T*, int32_t, int32_t, const T*, const T*)>
+int32_t mv(int32_t m, DruStream* s, int32_t n, void* r, const Params& p) {
+  const auto dim = size_t(p[0]);
+  const std::vector<T> a(p.begin() + 2, p.begin() + 2 + long(dim)), t(p.begin() + 2 + long(dim), p.end());
+  return F(m, s, n, static_cast<T*>(r), int32_t(dim), int32_t(p[1]), a.data(), t.data());
+}
+
+template <int32_t (*F)(int32_t, DruStream*, int32_t, uint32_t*)>
+int32_t words(int32_t m, DruStream* s, int32_t n, void* r, const Params&) {
+  return F(m, s, n, static_cast<uint32_t*>(r));
+}
+
+enum class Shape { SCALAR, EACH, SHARES, MV, WORDS };
+
+struct Member {
+  char type;  // s, d or i; 0 for none
+  Caller call;
+  char elem;
+};
+
+struct LawRow {
+  const char *label, *names, *defaults, *methods;
+  Shape shape;
+  Member members[2];
+};
+
+#define NRX_CMD_SCALAR(fn, T) &Scalar<decltype(&fn)>::template call<&fn>, Scalar<decltype(&fn)>::elem
+#define NRX_CMD_EACH(fn, T) &each<&fn>, 'i'
+#define NRX_CMD_SHARES(fn, T) &shares<&fn>, 'i'
+#define NRX_CMD_MV(fn, T) &mv<T, &fn>, elem_of<T>()
+#define NRX_CMD_WORDS(fn, T) &words<&fn>, 'u'
+#define NRX_CMD_MEMBER(type, fn, shape, T) Member{type, NRX_CMD_##shape(fn, T)}
+#define NRX_CMD_MEMBERS_SD(Law, shape) \
+  {NRX_CMD_MEMBER('s', drusRng##Law, shape, float), NRX_CMD_MEMBER('d', drudRng##Law, shape, double)}
+#define NRX_CMD_MEMBERS_I(Law, shape) {NRX_CMD_MEMBER('i', druiRng##Law, shape, int32_t), Member{0, nullptr, 0}}
+#define NRX_CMD_LAW(Law, label, types, shape, params, defaults, methods) \
+  LawRow{label, params, defaults, methods, Shape::shape, NRX_CMD_MEMBERS_##types(Law, shape)},
+const LawRow kLaws[] = {NRX_RNG_LAW_LIST(NRX_CMD_LAW)};
+#undef NRX_CMD_LAW
 
 constexpr long long kMaxCount = 1000000000000LL;  // 10^12 values, hours of output
 
 void help() {
-  std::printf("usage: nrx rng [-g GEN[:MEMBER]] [-l LAW] [-n N] [-s SEED[,SEED...]] [-a A] [-b B] [--accurate]\n"
-               "               [-o FILE] [--load STATE] [--save STATE] [--progress]\n"
-               "  GEN   mcg31m1 (default), mcg59, mrg32k3a, r250, wh (members 0..272)\n"
-               "  LAW   uniform (double, default), uniform-float, bits (raw generator words)\n"
-               "  -o    binary output to FILE instead of text on standard output\n"
-               "  --load starts from a saved stream instead of seeding; --save writes the\n"
-               "        stream after generating, so a later --load continues the sequence\n"
-               "  N     0 to 10^12 (default 10)\n"
-               "  --progress  report progress on standard error even when it is not a terminal\n");
+  std::printf(
+      "usage: nrx rng [-g GEN[:MEMBER]] [-l LAW] [-t s|d] [-m METHOD] [-p P1,P2,...] [-n N] [-s SEED[,SEED...]]\n"
+      "               [-o FILE] [--load STATE] [--save STATE] [--progress]\n"
+      "  -g GEN    generator (default mcg31m1); families take a member number:");
+  for (const GenName& g : kAllGens)
+    if (*g.name) std::printf(g.members > 1 ? " %s[:0..%d]" : " %s", g.name, g.members - 1);
+  std::printf(
+      "\n  -l LAW    law (default uniform), with its parameters, defaults and method codes:\n");
+  for (const LawRow& l : kLaws)
+    std::printf("    %-15s %-4s %-22s %-14s methods: %s\n", l.label, l.members[1].type ? "s, d" : "i",
+                *l.names ? l.names : "-", *l.defaults ? l.defaults : "-", l.methods);
+  std::printf(
+      "  -t        s: single precision results of the real laws; d (default): double\n"
+      "  -m        method code, decimal or 0x hexadecimal (default 0)\n"
+      "  -p        the law's parameters in the order above; poisson-v repeats its list of means\n"
+      "            over the variates; multinomial takes ntrial then the k probabilities (k\n"
+      "            counts per variate); gaussian-mv takes dim, storage, the dim means and the\n"
+      "            factor (dim*dim full, dim(dim+1)/2 packed, dim diagonal; dim values per variate)\n"
+      "  -a, -b    the first and second parameter (uniform's bounds); --accurate: method 0x40000000\n"
+      "  -l uniform-float  is -l uniform -t s\n"
+      "  -o        binary output to FILE instead of text on standard output\n"
+      "  --load starts from a saved stream instead of seeding; --save writes the\n"
+      "        stream after generating, so a later --load continues the sequence\n"
+      "  N     0 to 10^12 (default 10)\n"
+      "  --progress  report progress on standard error even when it is not a terminal\n");
 }
 
 struct Options {
   int32_t brng = DRU_BRNG_MCG31M1;
-  Law law = Law::uniform_double;
+  const LawRow* law = &kLaws[0];
+  char type = 'd';
   long long n = 10;
   std::vector<uint32_t> seed{1};
-  double a = 0.0, b = 1.0;
-  int32_t method = DRU_RNG_UNIFORM_STD;
+  Params params;
+  bool params_given = false;
+  double a = 0, b = 1;
+  bool a_given = false, b_given = false;
+  int32_t method = 0;
   const char *out = nullptr, *load = nullptr, *save = nullptr;
   bool progress = false;
 };
@@ -62,15 +155,54 @@ struct Options {
 bool parse_generator(const char* text, int32_t& brng) {
   const char* colon = std::strchr(text, ':');
   const std::string base(text, colon ? size_t(colon - text) : std::strlen(text));
-  for (const GenName& g : kGens)
-    if (base == g.name) {
+  for (const GenName& g : kAllGens)
+    if (*g.name && base == g.name) {
       char* end = nullptr;
       const long member = colon ? std::strtol(colon + 1, &end, 10) : 0;
-      if (colon && (g.brng != DRU_BRNG_WH || end == colon + 1 || *end || member < 0 || member > 272)) return false;
+      if (colon && (g.members < 2 || end == colon + 1 || *end || member < 0 || member >= g.members)) return false;
       brng = g.brng + int32_t(member);
       return true;
     }
   return false;
+}
+
+// Comma-separated reals; false on an empty or malformed entry.
+bool parse_list(const char* opt, const std::string& list, Params& out) {
+  out.clear();
+  if (list.empty()) return true;
+  for (size_t p = 0; p <= list.size();) {
+    const size_t comma = std::min(list.find(',', p), list.size());
+    double v = 0;
+    if (!cli::parse_real("rng", opt, list.substr(p, comma - p).c_str(), v)) return false;
+    out.push_back(v);
+    p = comma + 1;
+  }
+  return true;
+}
+
+size_t count_names(const char* names) { return *names ? size_t(std::count(names, names + std::strlen(names), ',')) + 1 : 0; }
+
+// The parameters fit the law's shape; an error message otherwise.
+std::string check_params(const LawRow& l, const Params& p) {
+  const size_t want = count_names(l.names);
+  switch (l.shape) {
+    case Shape::SCALAR:
+    case Shape::WORDS:
+      return p.size() == want ? "" : std::string(l.label) + " takes " + std::to_string(want) + " parameters (" + l.names + ")";
+    case Shape::EACH:
+      return p.empty() ? std::string(l.label) + " needs at least one mean" : "";
+    case Shape::SHARES:
+      return p.size() < 2 ? std::string(l.label) + " needs ntrial and at least one probability" : "";
+    case Shape::MV: {
+      if (p.size() < 2 || !(p[0] >= 1 && p[0] <= 1000) || p[0] != int(p[0]))
+        return "gaussian-mv needs dim (1 to 1000), storage, the means and the factor";
+      const size_t dim = size_t(p[0]);
+      const size_t factor = p[1] == 0 ? dim * dim : p[1] == 1 ? dim * (dim + 1) / 2 : dim;
+      return p.size() == 2 + dim + factor ? "" : "gaussian-mv with dim " + std::to_string(dim) + " takes " +
+                                                    std::to_string(2 + dim + factor) + " parameters";
+    }
+  }
+  return "";
 }
 
 // Reads the options; 0 to go on, otherwise the exit status (after help or a usage error).
@@ -90,10 +222,24 @@ int parse(int argc, char** argv, Options& o) {
     const char* v = argv[++i];
     if (k == "-g") {
       if (!parse_generator(v, o.brng)) return cli::usage_error("rng", std::string("-g: unknown generator or member '") + v + "'");
-    } else if (k == "-l") {
-      bool found = false;
-      for (const LawName& l : kLaws) found |= std::strcmp(v, l.name) == 0 && ((o.law = l.law), true);
-      if (!found) return cli::usage_error("rng", std::string("-l: unknown law '") + v + "'");
+    } else if (k == "-l" || k == "--law") {
+      const std::string name = std::strcmp(v, "uniform-float") == 0 ? (o.type = 's', "uniform") : v;
+      o.law = nullptr;
+      for (const LawRow& l : kLaws)
+        if (name == l.label) o.law = &l;
+      if (!o.law) return cli::usage_error("rng", std::string("-l: unknown law '") + v + "'");
+    } else if (k == "-t") {
+      if (std::strcmp(v, "s") != 0 && std::strcmp(v, "d") != 0) return cli::usage_error("rng", "-t takes s or d");
+      o.type = v[0];
+    } else if (k == "-m" || k == "--method") {
+      long long m = 0;
+      char* end = nullptr;
+      m = std::strtoll(v, &end, 0);
+      if (end == v || *end || m < INT32_MIN || m > INT32_MAX) return cli::usage_error("rng", std::string("-m: not a method code '") + v + "'");
+      o.method = int32_t(m);
+    } else if (k == "-p" || k == "--params") {
+      if (!parse_list("-p", v, o.params)) return 2;
+      o.params_given = true;
     } else if (k == "-n") {
       if (!cli::parse_int("rng", "-n", v, 0, kMaxCount, o.n)) return 2;
     } else if (k == "-s") {
@@ -108,8 +254,10 @@ int parse(int argc, char** argv, Options& o) {
       }
     } else if (k == "-a") {
       if (!cli::parse_real("rng", "-a", v, o.a)) return 2;
+      o.a_given = true;
     } else if (k == "-b") {
       if (!cli::parse_real("rng", "-b", v, o.b)) return 2;
+      o.b_given = true;
     } else if (k == "-o") {
       o.out = v;
     } else if (k == "--load") {
@@ -120,36 +268,56 @@ int parse(int argc, char** argv, Options& o) {
       return cli::usage_error("rng", "unknown option " + k);
     }
   }
+  if (!o.params_given && !parse_list("-p", o.law->defaults, o.params)) return 2;
+  if (o.a_given || o.b_given) {
+    if (count_names(o.law->names) < 2 || o.law->shape != Shape::SCALAR)
+      return cli::usage_error("rng", std::string("-a and -b set two parameters; ") + o.law->label + " has not two");
+    if (o.a_given) o.params[0] = o.a;
+    if (o.b_given) o.params[1] = o.b;
+  }
+  if (const std::string why = check_params(*o.law, o.params); !why.empty()) return cli::usage_error("rng", why);
   return 0;
 }
 
-// Draws `count` values into buf (bytes per value given by the law and generator).
-int32_t draw(const Options& o, DruStream* s, int32_t count, void* buf) {
-  switch (o.law) {
-    case Law::uniform_double:
-      return drudRngUniform(o.method, s, count, static_cast<double*>(buf), o.a, o.b);
-    case Law::uniform_float:
-      return drusRngUniform(o.method, s, count, static_cast<float*>(buf), float(o.a), float(o.b));
-    default: {
-      BrngProperties p{};
-      _druGetBrngProperties(int32_t(s->brng), &p);
-      return p.GenI(s, count, static_cast<uint32_t*>(buf));
-    }
+// The member of the law for the requested precision.
+const Member& member_of(const Options& o) { return o.law->members[o.law->members[1].type && o.type == 'd']; }
+
+size_t elem_bytes(char elem) { return elem == 'd' || elem == 'q' ? 8 : 4; }
+
+// Elements per variate: the vector laws' dimension, or the generator's words.
+size_t per_variate(const Options& o, int32_t word_bytes) {
+  switch (o.law->shape) {
+    case Shape::SHARES:
+      return o.params.size() - 1;
+    case Shape::MV:
+      return size_t(o.params[0]);
+    case Shape::WORDS:
+      return size_t(word_bytes / 4);
+    default:
+      return 1;
   }
 }
 
-void print_text(const Options& o, int words, const void* buf, int32_t count) {
+void print_text(char elem, size_t per, const void* buf, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
-    if (o.law == Law::uniform_double) {
-      std::printf("%.17g\n", static_cast<const double*>(buf)[i]);
-    } else if (o.law == Law::uniform_float) {
-      std::printf("%.9g\n", double(static_cast<const float*>(buf)[i]));
-    } else {
-      const uint32_t* w = static_cast<const uint32_t*>(buf) + size_t(i) * words;
-      if (words == 2) {
-        std::printf("%llu\n", (unsigned long long)w[0] | (unsigned long long)w[1] << 32);
-      } else {
-        for (int q = 0; q < words; ++q) std::printf(q + 1 < words ? "%u " : "%u\n", w[q]);
+    for (size_t q = 0; q < per; ++q) {
+      const size_t at = size_t(i) * per + q;
+      const char* sep = q + 1 < per ? " " : "\n";
+      switch (elem) {
+        case 'd': std::printf("%.17g%s", static_cast<const double*>(buf)[at], sep); break;
+        case 'f': std::printf("%.9g%s", double(static_cast<const float*>(buf)[at]), sep); break;
+        case 'i': std::printf("%d%s", static_cast<const int32_t*>(buf)[at], sep); break;
+        case 'q': std::printf("%llu%s", (unsigned long long)static_cast<const uint64_t*>(buf)[at], sep); break;
+        default: {
+          const uint32_t* w = static_cast<const uint32_t*>(buf) + size_t(i) * per;
+          // Two-word generator values (MCG59) print as one 64-bit number.
+          if (per == 2) {
+            std::printf("%llu\n", (unsigned long long)w[0] | (unsigned long long)w[1] << 32);
+            q = per;
+          } else {
+            std::printf("%u%s", w[q], sep);
+          }
+        }
       }
     }
   }
@@ -171,8 +339,8 @@ int nrx_cmd_rng(int argc, char** argv) {
   }
   BrngProperties p{};
   _druGetBrngProperties(int32_t(s->brng), &p);
-  const int words = p.WordBytes / 4;
-  const size_t bytes = o.law == Law::uniform_double ? 8 : o.law == Law::uniform_float ? 4 : size_t(p.WordBytes);
+  const Member& law = member_of(o);
+  const size_t per = per_variate(o, p.WordBytes), bytes = per * elem_bytes(law.elem);
   // Binary output and the saved state appear whole or not at all.
   cli::Output out, state;
   std::string err;
@@ -180,21 +348,21 @@ int nrx_cmd_rng(int argc, char** argv) {
     _druDeleteStream(&s);
     return cli::fail("rng", err);
   }
-  constexpr int32_t kBlock = 1 << 16;
-  std::vector<unsigned char> buf(size_t(kBlock) * bytes);
+  const int32_t block = int32_t(std::max<size_t>(1, (size_t(1) << 19) / bytes));
+  std::vector<unsigned char> buf(size_t(block) * bytes + 8);
   double seconds = 0;
   cli::Progress bar("rng", "generating", o.progress);
-  const bool report = o.n > 16 * kBlock;
+  const bool report = o.n > 16LL * block;
   for (long long done = 0; done < o.n && st >= 0;) {
-    const int32_t count = int32_t(o.n - done < kBlock ? o.n - done : kBlock);
+    const int32_t count = int32_t(o.n - done < block ? o.n - done : block);
     const auto t0 = std::chrono::steady_clock::now();
-    st = draw(o, s, count, buf.data());
+    st = law.call(o.method, s, count, buf.data(), o.params);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (st < 0) break;  // nothing of a failed call is written
     if (o.out) {
       if (std::fwrite(buf.data(), bytes, size_t(count), out.file()) != size_t(count)) break;
     } else {
-      print_text(o, words, buf.data(), count);
+      print_text(law.elem, per, buf.data(), count);
       if (std::ferror(stdout)) break;
     }
     done += count;
