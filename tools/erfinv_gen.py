@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Writes zar/kernels/erfinv_data.h: the polynomials of the inverse error-function kernels
+(ErfInv, ErfcInv, CdfNormInv), every coefficient as an exact double bit pattern.
+
+  /usr/bin/python3 tools/erfinv_gen.py > zar/kernels/erfinv_data.h
+
+Central part, |x| <= 9/16 (erfinv >= 1/2 beyond): erfinv(x) = x (c1 + c1_lo + z Q(z)), z = x^2, c1 = sqrt(pi)/2 in
+two parts. Tail, u = 1 - |x| < 7/16: erfcinv(u) = g(v) with v = sqrt(-log2 u), v in [1, 33);
+the interval of v is given by the exponent and the two leading mantissa bits of v + 2 (15
+intervals, 1/2 wide at v = 1 and 8 wide at the end), g a polynomial in t = v - c (c the
+interval's centre, v - c exact) whose constant term has two parts. CdfNormInv multiplies
+these by sqrt(2) (kept here in two parts). Fits are Chebyshev interpolants at 160 bits on each interval
+widened by 2^-10 of its width; each set's degree is the smallest whose rounded coefficients
+meet the set's relative target on a grid of 65 points per interval (printed beside each set).
+The float kernels evaluate in double: HA and LA with the EP_d set, EP with its own.
+"""
+import mpmath as mp
+
+from erf_gen import cheb_monomial, horner
+from explog_gen import bits_d
+
+mp.mp.prec = 160
+
+SHIFT = 2  # v + 2 selects the interval
+ZMAX = mp.mpf(9) ** 2 / 256  # the central part ends at |x| = 9/16
+LN2 = mp.log(2)
+C1 = mp.sqrt(mp.pi) / 2
+_cache = {}
+
+
+def erfcinv_v(v):
+    """erfcinv(2^-v^2) by Newton's method on ln erfc(y) + v^2 ln 2."""
+    key = ("t", v)
+    if key not in _cache:
+        target = -v * v * LN2
+        y = v * mp.sqrt(LN2)
+        for _ in range(60):
+            e = mp.erfc(y)
+            dy = (mp.log(e) - target) * e * mp.sqrt(mp.pi) / 2 * mp.exp(y * y)
+            y += dy
+            if abs(dy) < mp.mpf(2) ** -170 * y:
+                break
+        _cache[key] = y
+    return _cache[key]
+
+
+def q_central(z):
+    """Q(z) = (erfinv(x) / x - c1) / z, x = sqrt(z)."""
+    key = ("c", z)
+    if key not in _cache:
+        if z == 0:
+            _cache[key] = C1 * mp.pi / 12
+        else:
+            x = mp.sqrt(z)
+            _cache[key] = (mp.erfinv(x) / x - C1) / z
+    return _cache[key]
+
+
+def intervals():
+    """(a, b, c): v + 2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4)), from v = 1 to v = 38."""
+    out = []
+    for e in range(1, 6):
+        for j in range(4):
+            a = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - SHIFT
+            b = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - SHIFT
+            if b <= 1 or a >= 34:
+                continue
+            out.append((e, j, a, b, mp.mpf(float((a + b) / 2))))
+    return out
+
+
+def tail_set(target, scale):
+    """Rows (centre, c0, c0_lo, [c1..]) indexed by (exponent bits, j) mod 16; the smallest degree meeting target."""
+    for degree in range(4, 30):
+        rows, worst = [None] * 16, mp.mpf(0)
+        for e, j, a, b, c in intervals():
+            w = (b - a) * mp.mpf(2) ** -10
+            p = [scale * v for v in cheb_monomial(erfcinv_v, a - w, b + w, c, degree)]
+            hi = mp.mpf(float(p[0]))
+            lo = mp.mpf(float(p[0] - hi))
+            rest = [mp.mpf(float(v)) for v in p[1:]]
+            q = [hi + lo] + rest
+            for k in range(65):
+                v = a - w + (b - a + 2 * w) * k / 64
+                worst = max(worst, abs(horner(q, v - c) / (scale * erfcinv_v(v)) - 1))
+            rows[(1023 * 4 + 4 * e + j) % 16] = (c, hi, lo, rest)
+        if worst <= target:
+            filler = next(r for r in rows if r)
+            return degree, [r or filler for r in rows], worst
+    raise RuntimeError("no degree meets the target")
+
+
+def central_set(target, scale):
+    c1 = scale * C1
+    c1_hi = mp.mpf(float(c1))
+    c1_lo = mp.mpf(float(c1 - c1_hi))
+    for degree in range(2, 40):
+        p = [mp.mpf(float(scale * v)) for v in cheb_monomial(q_central, mp.mpf(0), ZMAX, mp.mpf(0), degree)]
+        worst = mp.mpf(0)
+        for k in range(1, 129):
+            x = mp.sqrt(ZMAX) * k / 128
+            worst = max(worst, abs(x * (c1_hi + c1_lo + x * x * horner(p, x * x)) / (scale * mp.erfinv(x)) - 1))
+        if worst <= target:
+            return degree, c1_hi, c1_lo, p, worst
+    raise RuntimeError("no degree meets the target")
+
+
+def fmt(v):
+    return "0x%016Xull" % bits_d(v)
+
+
+def emit(name, values, comment):
+    body = "\n".join("      %s,  // %.17g" % (fmt(v), float(v)) for v in values)
+    return "  // %s\n  alignas(64) static constexpr uint64_t %s[] = {\n%s\n  };" % (comment, name, body)
+
+
+def emit_rows(name, rows, deg, comment):
+    cols = [[r[0] for r in rows], [r[1] for r in rows], [r[2] for r in rows]]
+    cols += [[r[3][k] for r in rows] for k in range(deg)]
+    names = ["centre", "c0", "c0_lo"] + ["c%d" % (k + 1) for k in range(deg)]
+    body = ["      {" + ", ".join(fmt(v) for v in col) + "},  // " + nm for nm, col in zip(names, cols)]
+    return "  // %s\n  alignas(64) static constexpr uint64_t %s[%d][16] = {\n%s\n  };" % (
+        comment, name, len(cols), "\n".join(body))
+
+
+def main():
+    out = ["// Generated by tools/erfinv_gen.py; do not edit.",
+           "// /usr/bin/python3 tools/erfinv_gen.py > zar/kernels/erfinv_data.h",
+           "#pragma once", "#include <cstdint>", "", "namespace nrx::zar::special {", ""]
+    # (struct name, relative target); float kernels compute in double: HA and LA with the EP_d set
+    # (2^-30 is 1/64 of a float ulp), EP with EP_s.
+    sets = (("HA_d", 2 ** -55), ("LA_d", 2 ** -53), ("EP_d", 2 ** -30), ("EP_s", 2 ** -15))
+    scale, what = mp.mpf(1), "erfinv"
+    s2 = mp.sqrt(2)
+    s2_hi = mp.mpf(float(s2))
+    out.append("// sqrt(2) in two parts (CdfNormInv)\nstruct InvSqrt2 {\n%s\n};\n" % emit(
+        "v", [s2_hi, mp.mpf(float(s2 - s2_hi))], "sqrt(2)"))
+    for sfx, target in sets:
+        deg, c1_hi, c1_lo, p, worst = central_set(target, scale)
+        members = [emit("c1", [c1_hi, c1_lo], "%s(x) / x at 0 in two parts" % what),
+                   emit("near", p, "%s(x) = x (c1 + c1_lo + z Q(z)), z = x^2 <= 81/256: Q (degree %d, "
+                                   "relative error %.3g)" % (what, deg, float(worst)))]
+        deg, rows, worst = tail_set(target, scale)
+        members.append(emit_rows("tail", rows, deg,
+                                 "%s(1 - u) = c0 + c0_lo + c1 t + ... (t = v - centre, v = sqrt(-log2 u)) on "
+                                 "15 intervals: degree %d, relative error %.3g" % (what, deg, float(worst))))
+        out.append("// %s set\nstruct ErfInv%s {\n%s\n};\n" % (sfx, sfx, "\n".join(members)))
+    out.append("}  // namespace nrx::zar::special")
+    print("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()
