@@ -16,8 +16,8 @@ The float kernels evaluate in double: HA and LA with the EP_d set, EP with its o
 """
 import mpmath as mp
 
+import erf_gen
 from erf_gen import cheb_monomial, horner
-from explog_gen import bits_d
 
 mp.mp.prec = 160
 
@@ -105,22 +105,12 @@ def central_set(target, scale):
     raise RuntimeError("no degree meets the target")
 
 
-def fmt(v):
-    return "0x%016Xull" % bits_d(v)
-
-
 def emit(name, values, comment):
-    body = "\n".join("      %s,  // %.17g" % (fmt(v), float(v)) for v in values)
-    return "  // %s\n  alignas(64) static constexpr uint64_t %s[] = {\n%s\n  };" % (comment, name, body)
+    return erf_gen.emit(name, values, False, comment)
 
 
 def emit_rows(name, rows, deg, comment):
-    cols = [[r[0] for r in rows], [r[1] for r in rows], [r[2] for r in rows]]
-    cols += [[r[3][k] for r in rows] for k in range(deg)]
-    names = ["centre", "c0", "c0_lo"] + ["c%d" % (k + 1) for k in range(deg)]
-    body = ["      {" + ", ".join(fmt(v) for v in col) + "},  // " + nm for nm, col in zip(names, cols)]
-    return "  // %s\n  alignas(64) static constexpr uint64_t %s[%d][16] = {\n%s\n  };" % (
-        comment, name, len(cols), "\n".join(body))
+    return erf_gen.emit_rows(name, rows, deg, False, comment)
 
 
 def main():
