@@ -154,7 +154,7 @@ const Range kRanges[] = {
     // The inverses: the switch at |x| = 9/16, the tail's intervals, and the ends down to the
     // smallest subnormal distance.
     {"dErfInv", -0.6, 0.6},   {"dErfInv", 0.55, 0.58},   {"dErfInv", 0.58, 0.999},  {"dErfInv", 0.999, 1},
-    {"dErfInv", 1e-300, 1e-5}, {"dErfcInv", 1e-300, 0.45}, {"dErfcInv", 0.42, 0.58},  {"dErfcInv", 0.58, 1.6},
+    {"dErfInv", 1e-300, 1e-5}, {"dErfInv", 1 - 0x1p-40, 1}, {"dErfInv", -1, -1 + 0x1p-40}, {"dErfcInv", 1e-300, 0.45}, {"dErfcInv", 0.42, 0.58},  {"dErfcInv", 0.58, 1.6},
     {"dErfcInv", 1.55, 2},    {"dCdfNormInv", 1e-300, 0.2}, {"dCdfNormInv", 0.2, 0.8}, {"dCdfNormInv", 0.8, 1},
     {"sErfInv", -1, 1},       {"sErfcInv", 1e-38, 0.5},  {"sErfcInv", 0.4, 2},      {"sCdfNormInv", 1e-38, 1},
 };
@@ -176,6 +176,22 @@ TEST(ErfFamily, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {
       EXPECT_LE(r.max_ulp, r.bound) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
       EXPECT_EQ(r.mismatches, 0u) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
     }
+  }
+}
+
+// ErfInv is odd to the bit, also at the ends where it goes through 1 - |x|.
+TEST(ErfFamily, ErfInvIsOdd) {
+  std::vector<double> a;
+  for (int k = 1; k <= 53; ++k) a.push_back(1 - std::ldexp(1.0, -k));
+  for (double x : {1e-300, 0.1, 0.5, 0.5625, 0.5625000000000001, 0.75, 0.9999}) a.push_back(x);
+  std::vector<double> neg(a.size()), pos(a.size()), rn(a.size());
+  for (size_t i = 0; i < a.size(); ++i) neg[i] = -a[i];
+  void* const* tab = table("dErfInv");
+  for (int slot = 0; slot < 3; ++slot) {
+    auto f = reinterpret_cast<void (*)(int32_t, const double*, double*)>(tab[slot]);
+    f(int32_t(a.size()), a.data(), pos.data());
+    f(int32_t(a.size()), neg.data(), rn.data());
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(-pos[i], rn[i]) << a[i] << " slot " << slot;
   }
 }
 
