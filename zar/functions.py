@@ -41,7 +41,8 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"),
     ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
     ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"), ("Pow", "pow"), ("Powr", "pow"), ("Powx", "pow"),
-    ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"),
+    ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"), ("ErfInv", "erfinv"), ("ErfcInv", "erfinv"),
+    ("CdfNormInv", "erfinv"),
     ("Sin", "trig"), ("Cos", "trig"), ("SinCos", "trig"), ("Tan", "trig"), ("Sinpi", "trig"), ("Cospi", "trig"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}

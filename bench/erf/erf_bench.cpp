@@ -1,7 +1,9 @@
 // Special functions at n = 1,000 on ranges without status reports, beside their peers in the
 // same run: CdfNorm beside a per-element loop over the C library's erfc(-x / sqrt 2) / 2 (SLEEF
 // and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
-// catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there).
+// catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there);
+// ErfcInv over (0, 2) (half the arguments log-uniform down to 1e-300) beside a per-element
+// loop that solves erfc(y) = u by Newton's method on the C library's erfc.
 //
 //   nrx_erf_bench --benchmark_filter=CdfNorm
 //
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "nrx/zar_functions.h"
@@ -90,6 +93,34 @@ template <class F> F libmvec(const char* name) {
   return h ? reinterpret_cast<F>(dlsym(h, name)) : nullptr;
 }
 
+// erfc^-1 per element: Newton's method on log erfc from sqrt(-ln u), in the upper half by symmetry.
+double erfcinv_libm(double p) {
+  const double u = p > 1 ? 2 - p : p;
+  double y = std::sqrt(-std::log(u));
+  for (int i = 0; i < 40; ++i) {
+    const double e = u < 0.5 ? std::erfc(y) : 1 - std::erf(y);
+    const double step = (std::log(e) - std::log(u)) * e / (M_2_SQRTPI * std::exp(-y * y));
+    y += step;
+    if (std::fabs(step) <= 0x1p-52 * std::fabs(y)) break;
+  }
+  return p > 1 ? -y : y;
+}
+
+// Arguments of ErfcInv: half uniform on (0, 2), half log-uniform in (1e-300, 1).
+template <class T> void inverse(benchmark::State& st, Kernel<T> f) {
+  std::vector<T> a = uniform<T>(0x1p-20, 2 - 0x1p-20);
+  std::mt19937_64 g(11);
+  std::uniform_real_distribution<double> e(std::is_same_v<T, float> ? -37 : -300, 0);
+  for (int i = 0; i < kN; i += 2) a[i] = T(std::pow(10.0, e(g)));
+  std::vector<T> r(kN);
+  timed(st, [&] { f(kN, a.data(), r.data()); });
+}
+void inverse_loop(benchmark::State& st) {
+  inverse<double>(st, [](int32_t n, const double* a, double* r) {
+    for (int i = 0; i < n; ++i) r[i] = erfcinv_libm(a[i]);
+  });
+}
+
 double cdf_libm(double x) { return 0.5 * std::erfc(-x * M_SQRT1_2); }
 float cdf_libm_f(float x) { return 0.5f * std::erfc(-x * float(M_SQRT1_2)); }
 
@@ -120,6 +151,13 @@ void register_all() {
                                Sleef_erfcf16_u15avx512f, eslo, eshi);
   if (F16 f = libmvec<F16>("_ZGVeN16v_erfcf"))
     benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, ::nrx::simd::Reg<float>, F16>, f, eslo, eshi);
+  benchmark::RegisterBenchmark("nrx/dErfcInv/HA", inverse<double>, zardErfcInv_HA);
+  benchmark::RegisterBenchmark("nrx/dErfcInv/LA", inverse<double>, zardErfcInv_50);
+  benchmark::RegisterBenchmark("nrx/dErfcInv/EP", inverse<double>, zardErfcInv_26);
+  benchmark::RegisterBenchmark("libm_newton_loop/dErfcInv", inverse_loop);
+  benchmark::RegisterBenchmark("nrx/sErfcInv/HA", inverse<float>, zarsErfcInv_HA);
+  benchmark::RegisterBenchmark("nrx/sErfcInv/LA", inverse<float>, zarsErfcInv_21);
+  benchmark::RegisterBenchmark("nrx/sErfcInv/EP", inverse<float>, zarsErfcInv_11);
 }
 
 }  // namespace

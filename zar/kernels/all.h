@@ -5,6 +5,7 @@
 #include "zar/kernels/arith.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/erf.h"
+#include "zar/kernels/erfinv.h"
 #include "zar/kernels/exp.h"
 #include "zar/kernels/log.h"
 #include "zar/kernels/interim.h"

@@ -20,55 +20,16 @@
 
 namespace nrx::zar::ops {
 
-template <class T, Flavour F> struct ErfData;
-template <> struct ErfData<double, Flavour::HA> {
-  static constexpr const auto& near = special::kErfNearHA_d;
-  static constexpr const auto& tail = special::kErfcTailHA_d;
-  static constexpr const auto& mid = special::kErfMidHA_d;
-};
-template <> struct ErfData<double, Flavour::LA> {
-  static constexpr const auto& near = special::kErfNearLA_d;
-  static constexpr const auto& tail = special::kErfcTailLA_d;
-  static constexpr const auto& mid = special::kErfMidLA_d;
-};
-template <> struct ErfData<double, Flavour::EP> {
-  static constexpr const auto& near = special::kErfNearEP_d;
-  static constexpr const auto& tail = special::kErfcTailEP_d;
-  static constexpr const auto& mid = special::kErfMidEP_d;
-};
-template <> struct ErfData<float, Flavour::HA> {
-  static constexpr const auto& near = special::kErfNearHA_s;
-  static constexpr const auto& tail = special::kErfcTailHA_s;
-  static constexpr const auto& mid = special::kErfMidHA_s;
-};
-template <> struct ErfData<float, Flavour::LA> : ErfData<float, Flavour::HA> {};
-template <> struct ErfData<float, Flavour::EP> {
-  static constexpr const auto& near = special::kErfNearEP_s;
-  static constexpr const auto& tail = special::kErfcTailEP_s;
-  static constexpr const auto& mid = special::kErfMidEP_s;
-};
-
-template <class T> struct ErfLimits;
-template <> struct ErfLimits<double> {
-  static constexpr const uint64_t* c1 = special::kErfC1_d;
-  static constexpr const uint64_t* minus_inv_sqrt2 = special::kMinusInvSqrt2_d;
-  static constexpr double erf_one = 0x1.7f8p+2;  // 5.9921875: erf rounds to +-1 beyond
-  static constexpr double tail_top = 28;          // erfc is +0 beyond; inside the last interval
-  static constexpr double cdf_low = 40;           // |x| clamp of CdfNorm, past its zero threshold
-  static constexpr const uint64_t* erfc_under = special::kErfcUnderflow_d;
-  static double erfc_zero() { return 0x1.ab30a0f9c4611p+4; }  // 26.699372268345602: +0 beyond
-  static constexpr const uint64_t* cdf_under = special::kCdfNormUnderflow_d;
-};
-template <> struct ErfLimits<float> {
-  static constexpr const uint32_t* c1 = special::kErfC1_s;
-  static constexpr const uint32_t* minus_inv_sqrt2 = special::kMinusInvSqrt2_s;
-  static constexpr float erf_one = 4.0f;  // erfc(4) < 2^-25
-  static constexpr float tail_top = 10.5f;
-  static constexpr float cdf_low = 15.0f;
-  static constexpr const uint32_t* erfc_under = special::kErfcUnderflow_s;
-  static float erfc_zero() { return simd::bits_to(special::kErfcUnderflow_s[1]); }  // rounds to +0 beyond
-  static constexpr const uint32_t* cdf_under = special::kCdfNormUnderflow_s;
-};
+// The generated polynomial set of a type and flavour (float LA uses the HA set), and the
+// type's constants and thresholds.
+template <class T, Flavour F>
+using ErfData = std::conditional_t<std::is_same_v<T, double>,
+                                   std::conditional_t<F == Flavour::HA, special::ErfHA_d,
+                                                      std::conditional_t<F == Flavour::LA, special::ErfLA_d,
+                                                                         special::ErfEP_d>>,
+                                   std::conditional_t<F == Flavour::EP, special::ErfEP_s, special::ErfHA_s>>;
+template <class T>
+using ErfLimits = std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
 // table entry 2^(j/N) and the scale left for the caller.
@@ -165,7 +126,7 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    const V a = simd::min(splat(ErfLimits<T>::erf_one), simd::abs_of<T>(x));  // NaN stays
+    const V a = simd::min(splat(simd::bits_to(ErfLimits<T>::clamp[0])), simd::abs_of<T>(x));  // NaN stays
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
     V v = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
     const Mask<T> near = simd::lt(a, splat(T(0.75)));
@@ -186,7 +147,7 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    const V a = simd::min(splat(L::tail_top), simd::abs_of<T>(x));
+    const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));
     const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a), a);
     const V e = simd::scalef(tail.v, tail.scale);
     V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
@@ -200,7 +161,7 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
     const T x = simd::daz(*a[0]);
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (std::isinf(x)) return *r[0] = x > 0 ? T(0) : T(2), ZAR_ST_NONE;
-    if (x > L::erfc_zero()) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
+    if (x > simd::bits_to(L::erfc_under[2])) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
     scalar_by_vector<Erfc>(a, r, ex);
     return x >= simd::bits_to(L::erfc_under[0]) ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
   }
@@ -212,7 +173,8 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
   using L = ErfLimits<T>;
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    const V x = simd::max(splat(-L::cdf_low), simd::min(splat(L::cdf_low), in[0]));  // NaN stays
+    const V lim = splat(simd::bits_to(L::clamp[2]));
+    const V x = simd::max(simd::negate<T>(lim), simd::min(lim, in[0]));  // NaN stays
     // y = -x / sqrt 2 = y_hi + y_lo.
     const T m_hi = simd::bits_to(L::minus_inv_sqrt2[0]), m_lo = simd::bits_to(L::minus_inv_sqrt2[1]);
     const V y = simd::mul(x, splat(m_hi));

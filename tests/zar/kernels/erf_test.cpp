@@ -1,4 +1,4 @@
-// Error-function kernels (Erf, Erfc, CdfNorm): the special results and status codes at every
+// Error-function kernels (Erf, Erfc, CdfNorm and the inverses ErfInv, ErfcInv, CdfNormInv): the special results and status codes at every
 // threshold, in every flavour, with the reported index; each flavour's ulp bound against MPFR
 // on the ranges where the algorithm changes (near zero, interval edges, the underflow tails).
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 
 namespace {
 
-enum Want { kValue, kPosZero, kNegZero, kNaN, kSubnormal };
+enum Want { kValue, kPosZero, kNegZero, kNaN, kSubnormal, kPosInf, kNegInf };
 
 struct Row {
   const char* fn;  // table base name: "dErfc"
@@ -30,7 +30,9 @@ struct Fn {
   void* const* tab;
 };
 #define NRX_FN(name) {#name, (void* const*)nrx_zar_kernel_##name##_ttab}
-const Fn kFns[] = {NRX_FN(dErf), NRX_FN(sErf), NRX_FN(dErfc), NRX_FN(sErfc), NRX_FN(dCdfNorm), NRX_FN(sCdfNorm)};
+const Fn kFns[] = {NRX_FN(dErf),     NRX_FN(sErf),     NRX_FN(dErfc),       NRX_FN(sErfc),
+                   NRX_FN(dCdfNorm), NRX_FN(sCdfNorm), NRX_FN(dErfInv),     NRX_FN(sErfInv),
+                   NRX_FN(dErfcInv), NRX_FN(sErfcInv), NRX_FN(dCdfNormInv), NRX_FN(sCdfNormInv)};
 #undef NRX_FN
 void* const* table(const std::string& name) {
   for (const auto& f : kFns)
@@ -63,6 +65,30 @@ const Row kRows[] = {
     {"dCdfNorm", -1, kValue, 0, 0.15865525393145705}, {"dCdfNorm", 8.3, kValue, 0, 1},
     {"sCdfNorm", -13.5, kSubnormal, 4}, {"sCdfNorm", -15, kPosZero, 4},     {"sCdfNorm", 6, kValue, 0, 1},
     {"sCdfNorm", -12.5, kValue, 0, 3.7325643e-36}, {"sCdfNorm", NAN, kNaN, 0},
+    // ErfInv: +-inf with code 2 at +-1, NaN with code 1 beyond, odd, the linear term for tiny x.
+    {"dErfInv", 1, kPosInf, 2},         {"dErfInv", -1, kNegInf, 2},        {"dErfInv", -1.5, kNaN, 1},
+    {"dErfInv", kInf, kNaN, 1},         {"dErfInv", -kInf, kNaN, 1},        {"dErfInv", NAN, kNaN, 0},
+    {"dErfInv", 0.0, kPosZero, 0},      {"dErfInv", -0.0, kNegZero, 0},     {"dErfInv", 0.5, kValue, 0, 0.47693627620446987},
+    {"dErfInv", 1e-310, kValue, 0, 8.8622692545277e-311}, {"dErfInv", 1 - 0x1p-53, kValue, 0, 5.8635847487551676},
+    {"dErfInv", -(1 - 0x1p-53), kValue, 0, -5.8635847487551676},
+    {"sErfInv", 1, kPosInf, 2},         {"sErfInv", -2, kNaN, 1},           {"sErfInv", -0.0, kNegZero, 0},
+    {"sErfInv", 0x1p-140, kValue, 0, 0x1p-140 * 0.886226925452758}, {"sErfInv", NAN, kNaN, 0},
+    // ErfcInv: +inf at 0 and -inf at 2 with code 2, NaN with code 1 outside, 0 at 1, the
+    // smallest subnormal.
+    {"dErfcInv", 0, kPosInf, 2},        {"dErfcInv", -0.0, kPosInf, 2},     {"dErfcInv", 2, kNegInf, 2},
+    {"dErfcInv", 1, kPosZero, 0},       {"dErfcInv", -1, kNaN, 1},          {"dErfcInv", 3, kNaN, 1},
+    {"dErfcInv", kInf, kNaN, 1},        {"dErfcInv", NAN, kNaN, 0},         {"dErfcInv", 0x1p-1074, kValue, 0, 27.21329321081295},
+    {"dErfcInv", 1e-300, kValue, 0, 26.209469960516124}, {"dErfcInv", 0x1p-53, kValue, 0, 5.8635847487551676},
+    {"dErfcInv", 1.5, kValue, 0, -0.47693627620446987},
+    {"sErfcInv", 0, kPosInf, 2},        {"sErfcInv", 2, kNegInf, 2},        {"sErfcInv", 1, kPosZero, 0},
+    {"sErfcInv", 0x1p-149, kValue, 0, 10.019834265884624}, {"sErfcInv", 2.5, kNaN, 1},
+    // CdfNormInv: -inf at 0 and +inf at 1 with code 2, NaN with code 1 outside, +0 at 1/2.
+    {"dCdfNormInv", 0, kNegInf, 2},     {"dCdfNormInv", 1, kPosInf, 2},     {"dCdfNormInv", 0.5, kPosZero, 0},
+    {"dCdfNormInv", 2, kNaN, 1},        {"dCdfNormInv", -1, kNaN, 1},       {"dCdfNormInv", kInf, kNaN, 1},
+    {"dCdfNormInv", NAN, kNaN, 0},      {"dCdfNormInv", 0.975, kValue, 0, 1.9599639845400538},
+    {"dCdfNormInv", 0.2, kValue, 0, -0.8416212335729142}, {"dCdfNormInv", 0x1p-1074, kValue, 0, -38.467405617144344},
+    {"sCdfNormInv", 0, kNegInf, 2},     {"sCdfNormInv", 1, kPosInf, 2},     {"sCdfNormInv", 0.5, kPosZero, 0},
+    {"sCdfNormInv", 0x1p-149, kValue, 0, -14.121426613350499}, {"sCdfNormInv", -kInf, kNaN, 1},
 };
 
 // Values within 2^-20 relative (the MPFR ranges below check each flavour's bound).
@@ -72,6 +98,8 @@ template <class T> bool matches(T got, const Row& row) {
     case kNegZero: return got == 0 && std::signbit(got);
     case kNaN: return std::isnan(got);
     case kSubnormal: return got > 0 && got < std::numeric_limits<T>::min();
+    case kPosInf: return std::isinf(got) && got > 0;
+    case kNegInf: return std::isinf(got) && got < 0;
     case kValue: return std::fabs(double(got) - T(row.value)) <= 0x1p-20 * std::fabs(double(T(row.value)));
   }
   return false;
@@ -123,6 +151,12 @@ const Range kRanges[] = {
     {"dCdfNorm", -20, -0.6},  {"dCdfNorm", 0.6, 9},      {"sErf", -1.1, 1.1},      {"sErf", 0.9, 4.1},
     {"sErfc", -0.6, 0.6},     {"sErfc", 0.45, 10.1},     {"sErfc", -4, -0.4},      {"sCdfNorm", -14.2, -1},
     {"sCdfNorm", -1, 6},
+    // The inverses: the switch at |x| = 9/16, the tail's intervals, and the ends down to the
+    // smallest subnormal distance.
+    {"dErfInv", -0.6, 0.6},   {"dErfInv", 0.55, 0.58},   {"dErfInv", 0.58, 0.999},  {"dErfInv", 0.999, 1},
+    {"dErfInv", 1e-300, 1e-5}, {"dErfInv", 1 - 0x1p-40, 1}, {"dErfInv", -1, -1 + 0x1p-40}, {"dErfcInv", 1e-300, 0.45}, {"dErfcInv", 0.42, 0.58},  {"dErfcInv", 0.58, 1.6},
+    {"dErfcInv", 1.55, 2},    {"dCdfNormInv", 1e-300, 0.2}, {"dCdfNormInv", 0.2, 0.8}, {"dCdfNormInv", 0.8, 1},
+    {"sErfInv", -1, 1},       {"sErfcInv", 1e-38, 0.5},  {"sErfcInv", 0.4, 2},      {"sCdfNormInv", 1e-38, 1},
 };
 
 TEST(ErfFamily, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {
@@ -142,6 +176,22 @@ TEST(ErfFamily, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {
       EXPECT_LE(r.max_ulp, r.bound) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
       EXPECT_EQ(r.mismatches, 0u) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
     }
+  }
+}
+
+// ErfInv is odd to the bit, also at the ends where it goes through 1 - |x|.
+TEST(ErfFamily, ErfInvIsOdd) {
+  std::vector<double> a;
+  for (int k = 1; k <= 53; ++k) a.push_back(1 - std::ldexp(1.0, -k));
+  for (double x : {1e-300, 0.1, 0.5, 0.5625, 0.5625000000000001, 0.75, 0.9999}) a.push_back(x);
+  std::vector<double> neg(a.size()), pos(a.size()), rn(a.size());
+  for (size_t i = 0; i < a.size(); ++i) neg[i] = -a[i];
+  void* const* tab = table("dErfInv");
+  for (int slot = 0; slot < 3; ++slot) {
+    auto f = reinterpret_cast<void (*)(int32_t, const double*, double*)>(tab[slot]);
+    f(int32_t(a.size()), a.data(), pos.data());
+    f(int32_t(a.size()), neg.data(), rn.data());
+    for (size_t i = 0; i < a.size(); ++i) EXPECT_EQ(-pos[i], rn[i]) << a[i] << " slot " << slot;
   }
 }
 

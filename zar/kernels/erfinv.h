@@ -1,0 +1,174 @@
+// Inverse error-function family: ErfInv, ErfcInv, CdfNormInv (float and double, one algorithm).
+//
+// Each argument becomes a central variable x and the exact distance u of the value from
+// its nearer end: ErfInv x = p, u = 1 - |p|; ErfcInv x = 1 - p, u = min(p, 2 - p);
+// CdfNormInv x = 2p - 1, u = 2 min(p, 1 - p); x in two parts where it is not exact.
+// |x| <= 9/16: y = |x| (c1 + c1_lo + z Q(z)), z = x^2 (so that the tail's results are at
+// least 1/2). Otherwise y = g(v), v = sqrt(-log2 u) from the two-part logarithm, g a
+// polynomial on one of 15 intervals of v picked by the leading bits of v + 2
+// (tools/erfinv_gen.py). y is kept as hi + lo and rounded once, for CdfNormInv after the
+// product with sqrt(2); the result takes the sign of x. HA keeps v's low part and the
+// polynomial's constant term in two parts; LA drops both; EP takes the short logarithm and
+// lower degrees. Float kernels run the same body in double on each half register (HA and
+// LA with double EP's polynomials), rounding once at the end.
+#pragma once
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+#include "zar/kernels/erfinv_data.h"
+#include "zar/kernels/log.h"
+
+namespace nrx::zar::ops {
+
+enum class InvKind { Erf, Erfc, CdfNorm };
+
+// The generated set of an element type and flavour: float HA and LA take double EP's
+// (2^-30 relative), float EP its own.
+template <class T, Flavour F>
+using InvSet = std::conditional_t<
+    std::is_same_v<T, double>,
+    std::conditional_t<F == Flavour::HA, special::ErfInvHA_d,
+                       std::conditional_t<F == Flavour::LA, special::ErfInvLA_d, special::ErfInvEP_d>>,
+    std::conditional_t<F == Flavour::EP, special::ErfInvEP_s, special::ErfInvEP_d>>;
+
+// (a + a_lo) (c1 + c1_lo + z Q(z)) = hi + lo for 0 <= a <= 9/16, z = a^2; a_lo enters with
+// the slope c1 e^(y^2) ~ c1 (1 + z), within 3% (a_lo is at most 2^-54). Split: hi is a c1
+// rounded (for a not near the underflow threshold); otherwise lo = 0.
+template <class S, bool Lo, bool Split> inline twopart::Two<Reg<double>> inv_central(Reg<double> a, Reg<double> a_lo) {
+  using simd::splat;
+  const Reg<double> c1 = splat(simd::bits_to(S::c1[0]));
+  const Reg<double> z = simd::mul(a, a);
+  const Reg<double> rest = simd::fma(z, simd::horner(z, S::near), splat(simd::bits_to(S::c1[1])));
+  Reg<double> r = simd::mul(a, rest);
+  if constexpr (Lo) r = simd::fma(simd::mul(a_lo, simd::add(z, splat(1.0))), c1, r);
+  if constexpr (!Split) return {simd::fma(a, c1, r), splat(0.0)};
+  const twopart::Two<Reg<double>> p = twopart::two_prod(a, c1);
+  return {p.hi, simd::add(p.lo, r)};
+}
+
+// g(sqrt(-log2 u)) = hi + lo for 0 < u < 7/16; Wide: v and the constant term in two parts
+// (lo = 0 otherwise).
+template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_tail(Reg<double> u) {
+  using simd::splat;
+  using D = Reg<double>;
+  D v, v_lo = splat(0.0);
+  if constexpr (Short) {
+    v = simd::sqrt(simd::negate<double>(log_body<double, Flavour::EP, Base::Two, false>(u, u)));
+  } else {
+    const twopart::Two<D> l = log2_wide(u);
+    const D l_hi = simd::negate<double>(l.hi);
+    v = simd::sqrt(l_hi);
+    // (l - v^2) / (2 v): the square root's correction, l = -(l.hi + l.lo).
+    if constexpr (Wide) v_lo = simd::div(simd::sub(simd::fnma(v, v, l_hi), l.lo), simd::add(v, v));
+  }
+  const auto& tab = S::tail;
+  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
+  const simd::IReg idx = simd::shift_right<50>(simd::add(v, splat(2.0)));  // exponent and two bits of v + 2
+  const D t = simd::sub(v, table16<double>(tab[0], idx));  // exact: v lies within the centre's binade
+  D q = table16<double>(tab[rows - 1], idx);
+  for (int k = rows - 2; k >= (Wide ? 4 : 3); --k) q = simd::fma(q, t, table16<double>(tab[k], idx));
+  const D c0 = table16<double>(tab[1], idx);
+  if constexpr (!Wide) return {simd::fma(t, q, c0), splat(0.0)};
+  // c0 + c1 t exactly in two parts, then the low parts: c0's, v's through the linear term
+  // and t^2 (c2 + c3 t + ...).
+  const D c1 = table16<double>(tab[3], idx);
+  const twopart::Two<D> p = twopart::two_prod(t, c1);
+  const twopart::Two<D> h = twopart::fast_two_sum(c0, p.hi);  // |c1 t| < c0 on every interval
+  D lo = simd::add(simd::fma(v_lo, c1, table16<double>(tab[2], idx)), p.lo);
+  lo = simd::fma(simd::mul(t, t), q, lo);
+  return {h.hi, simd::add(h.lo, lo)};
+}
+
+// The inverse of kind K at p, in double, for arguments inside the open domain.
+template <InvKind K, class S, bool Wide, bool Short> inline Reg<double> inv_body(Reg<double> p) {
+  using simd::splat;
+  using D = Reg<double>;
+  const D one = splat(1.0);
+  D x, x_lo = splat(0.0), u;
+  if constexpr (K == InvKind::Erf) {
+    x = p;
+    u = simd::sub(one, simd::abs_of<double>(p));
+  } else if constexpr (K == InvKind::Erfc) {
+    const twopart::Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));  // lo = 0 from p = 1/2 up
+    x = d.hi, x_lo = d.lo;
+    u = simd::min(p, simd::sub(splat(2.0), p));
+  } else {
+    x = simd::fms(p, splat(2.0), one);
+    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));  // -1 - x is exact there
+    u = simd::mul(splat(2.0), simd::min(p, simd::sub(one, p)));
+  }
+  constexpr bool Lo = K != InvKind::Erf;
+  const D a = simd::abs_of<double>(x);
+  D a_lo = a;
+  if constexpr (Lo) a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));  // low part of |x|
+  const Mask<double> central = simd::le(a, splat(0.5625));
+  twopart::Two<D> y;
+  if (central == Mask<double>(0xFF)) {
+    y = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo);
+  } else if (central == 0) {
+    y = inv_tail<S, Wide, Short>(u);
+  } else {
+    const twopart::Two<D> c = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo), t = inv_tail<S, Wide, Short>(u);
+    y = {simd::select(central, c.hi, t.hi), simd::select(central, c.lo, t.lo)};
+  }
+  D r;
+  if constexpr (K == InvKind::CdfNorm) {  // sqrt(2) (hi + lo), rounded once
+    const D s_hi = splat(simd::bits_to(special::InvSqrt2::v[0])), s_lo = splat(simd::bits_to(special::InvSqrt2::v[1]));
+    r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
+  } else {
+    r = simd::add(y.hi, y.lo);
+  }
+  return simd::copysign<double>(r, x);
+}
+
+template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
+  using V = Reg<T>;
+  using S = InvSet<T, F>;
+  static constexpr bool kDouble = std::is_same_v<T, double>;
+  static constexpr bool kWide = kDouble && F == Flavour::HA;
+  static constexpr bool kShort = F == Flavour::EP;
+
+  // Lanes outside the open domain (NaN included) go to the scalar routine.
+  static Mask<T> outside(V p) {
+    using simd::splat;
+    if constexpr (K == InvKind::Erf) return simd::not_lt(simd::abs_of<T>(p), splat(T(1)));
+    const T top = K == InvKind::Erfc ? T(2) : T(1);
+    return Mask<T>(simd::not_gt(p, splat(T(0))) | simd::not_lt(p, splat(top)));
+  }
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    if constexpr (kDouble) {
+      r[0] = inv_body<K, S, kWide, kShort>(in[0]);
+    } else {
+      r[0] = simd::narrow(inv_body<K, S, kWide, kShort>(simd::widen_lo(in[0])),
+                          inv_body<K, S, kWide, kShort>(simd::widen_hi(in[0])));
+    }
+    return outside(in[0]);
+  }
+  // The ends and everything outside [lo, hi]; an argument inside (a subnormal read as zero
+  // excepted) never comes here, but would get the vector value.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T p = simd::daz(*a[0]);
+    constexpr T inf = std::numeric_limits<T>::infinity();
+    const T lo = K == InvKind::Erf ? T(-1) : T(0);
+    const T hi = K == InvKind::Erfc ? T(2) : T(1);
+    if (std::isnan(p)) return *r[0] = p + p, ZAR_ST_NONE;
+    if (p < lo || p > hi || std::isinf(p)) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    if (p == lo) return *r[0] = K == InvKind::Erfc ? inf : -inf, ZAR_ST_POLE;
+    if (p == hi) return *r[0] = K == InvKind::Erfc ? -inf : inf, ZAR_ST_POLE;
+    const T* q[1] = {&p};
+    return scalar_by_vector<InvOp>(q, r, ex);
+  }
+};
+
+template <class T, Flavour F> struct ErfInv : InvOp<InvKind::Erf, T, F> {
+  static constexpr const char* kName = "ErfInv";
+};
+template <class T, Flavour F> struct ErfcInv : InvOp<InvKind::Erfc, T, F> {
+  static constexpr const char* kName = "ErfcInv";
+};
+template <class T, Flavour F> struct CdfNormInv : InvOp<InvKind::CdfNorm, T, F> {
+  static constexpr const char* kName = "CdfNormInv";
+};
+
+}  // namespace nrx::zar::ops
