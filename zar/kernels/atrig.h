@@ -69,9 +69,9 @@ template <class T, Flavour F> inline Mask<T> tiny_lanes(Reg<T> n, Reg<T> d, Mask
 }
 
 // Q + s atan(n/d) (over pi when Pi) for 0 <= n <= d with d finite and normal; lo parts of n
-// and d are read in HA only. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
+// and d are read in HA when Lo. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
 // xn: x < 0 (Q = pi, s = -1 unless swapped).
-template <class T, Flavour F, bool Pi>
+template <class T, Flavour F, bool Pi, bool Lo = false>
 inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
   using simd::splat;
   using V = Reg<T>;
@@ -85,10 +85,14 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
   if constexpr (F == Flavour::HA) {
     const V p = simd::mul(c, d.hi);
     const V nh = simd::sub(n.hi, p);
-    const V nl = simd::fnma(c, d.lo, simd::sub(n.lo, simd::fms(c, d.hi, p)));
+    V nl = simd::negate<T>(simd::fms(c, d.hi, p));
     const TwoReg<T> q = twopart::two_prod(c, n.hi);
     const TwoReg<T> dd = twopart::fast_two_sum(d.hi, q.hi);
-    const V dl = simd::add(dd.lo, simd::add(q.lo, simd::fma(c, n.lo, d.lo)));
+    V dl = simd::add(dd.lo, q.lo);
+    if constexpr (Lo) {
+      nl = simd::fnma(c, d.lo, simd::add(n.lo, nl));
+      dl = simd::add(dl, simd::fma(c, n.lo, d.lo));
+    }
     tau = simd::div(nh, dd.hi);
     const V rem = simd::fnma(tau, dl, simd::add(simd::fnma(tau, dd.hi, nh), nl));
     tau_lo = simd::mul(rem, simd::rcp14(dd.hi));
@@ -186,7 +190,7 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
   const TwoReg<T> n{simd::select(xs, s.hi, ax), simd::select(xs, s.lo, a.lo)};
   const TwoReg<T> d{simd::select(xs, ax, s.hi), simd::select(xs, a.lo, s.lo)};
   const Mask<T> xn = Cos ? simd::fpclass<simd::kNegative | simd::kNegZero>(x) : Mask<T>(0);
-  const V r = atan_quadrant<T, F, Pi>(n, d, sw, xn);
+  const V r = atan_quadrant<T, F, Pi, true>(n, d, sw, xn);
   out = Cos ? r : simd::copysign<T>(r, x);
   if constexpr (Cos) return sp;  // acos x is 0 or above 2^-27
   else return Mask<T>(sp | tiny_lanes<T, F>(n.hi, d.hi, sw));
