@@ -167,12 +167,13 @@ template <class T, Flavour F> inline TwoReg<T> cos_of_asin(Reg<T> ax) {
     return {simd::sqrt(simd::fnma(ax, ax, one)), splat(T(0))};
   } else {
     const TwoReg<T> p = twopart::two_prod(ax, ax);
-    const TwoReg<T> h = twopart::fast_two_sum(one, simd::negate<T>(p.hi));
-    const V hl = simd::sub(h.lo, p.lo);
+    const TwoReg<T> h0 = twopart::fast_two_sum(one, simd::negate<T>(p.hi));
+    // Normalised, so that the correction below stays under an ulp of s and 14 bits suffice.
+    const TwoReg<T> h = twopart::fast_two_sum(h0.hi, simd::sub(h0.lo, p.lo));
     const V s = simd::sqrt(h.hi);
     // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
     const V inv2s = simd::mul(splat(T(0.5)), simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
-    return {s, simd::mul(simd::add(simd::fnma(s, s, h.hi), hl), inv2s)};
+    return {s, simd::mul(simd::add(simd::fnma(s, s, h.hi), h.lo), inv2s)};
   }
 }
 
