@@ -1865,9 +1865,18 @@ NRX_ZAR_API void zardTanpiI(int32_t n, const double* a, int32_t inca, double* r,
  *   special results (types: arguments -> results, code):
  *     sd: 1 -> 0
  *     sd: -1 -> 1
+ *     sd: 0 -> 0.5
+ *     sd: -0 -> 0.5
+ *     sd: 0.5 -> ~0.3333333333333333
+ *     sd: -0.5 -> ~0.6666666666666666
  *     sd: 2 -> nan, code 1
+ *     sd: -1.5 -> nan, code 1
  *     sd: inf -> nan, code 1
+ *     sd: -inf -> nan, code 1
  *     sd: nan -> nan
+ *     d: 1.0000000000000002 -> nan, code 1
+ *     s: 1.00000012 -> nan, code 1
+ *     d: 0.9999999999999999 -> ~4.743186923619966e-09
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcospi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAcospi_ctab[3];
@@ -1901,9 +1910,19 @@ NRX_ZAR_API void zardAcospiI(int32_t n, const double* a, int32_t inca, double* r
  *     sd: 0 -> 0
  *     sd: -0 -> -0
  *     sd: 1 -> 0.5
+ *     sd: -1 -> -0.5
+ *     sd: 0.5 -> ~0.16666666666666666
  *     sd: -2 -> nan, code 1
+ *     sd: 2 -> nan, code 1
  *     sd: -inf -> nan, code 1
+ *     sd: inf -> nan, code 1
  *     sd: nan -> nan
+ *     d: -1.0000000000000002 -> nan, code 1
+ *     d: 1e-300 -> ~3.183098861837907e-301
+ *     d: 0x1p-1074 -> 0
+ *     s: 1e-40 -> ~3.1830988e-41
+ *     d flushing: 1e-310 -> 0
+ *     s flushing: -1e-40 -> -0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinpi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAsinpi_ctab[3];
@@ -1937,8 +1956,15 @@ NRX_ZAR_API void zardAsinpiI(int32_t n, const double* a, int32_t inca, double* r
  *     sd: 0 -> 0
  *     sd: -0 -> -0
  *     sd: 1 -> 0.25
- *     sd: inf -> ~0.5
+ *     sd: -1 -> -0.25
+ *     sd: inf -> 0.5
+ *     sd: -inf -> -0.5
+ *     d: 1e300 -> 0.5
+ *     s: 1e38 -> 0.5
  *     sd: nan -> nan
+ *     d: 1e-300 -> ~3.183098861837907e-301
+ *     d: 0x1p-1073 -> 0x1p-1074
+ *     d flushing: -1e-310 -> -0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanpi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAtanpi_ctab[3];
@@ -2079,8 +2105,41 @@ NRX_ZAR_API void zardTandI(int32_t n, const double* a, int32_t inca, double* r, 
  *   special results (types: arguments -> results, code):
  *     sd: 0 1 -> 0
  *     sd: -0 1 -> -0
+ *     sd: 0 0 -> 0
+ *     sd: -0 0 -> -0
+ *     sd: 0 -1 -> ~3.141592653589793
+ *     sd: -0 -1 -> ~-3.141592653589793
+ *     sd: 0 -0 -> ~3.141592653589793
+ *     sd: -0 -0 -> ~-3.141592653589793
  *     sd: 1 0 -> ~1.5707963267948966
+ *     sd: 1 -0 -> ~1.5707963267948966
+ *     sd: -1 0 -> ~-1.5707963267948966
+ *     sd: -1 -0 -> ~-1.5707963267948966
+ *     sd: inf 1 -> ~1.5707963267948966
+ *     sd: -inf -1 -> ~-1.5707963267948966
+ *     sd: 1 inf -> 0
+ *     sd: -1 inf -> -0
+ *     sd: 1 -inf -> ~3.141592653589793
+ *     sd: -1 -inf -> ~-3.141592653589793
+ *     sd: inf inf -> ~0.7853981633974483
+ *     sd: -inf inf -> ~-0.7853981633974483
+ *     sd: inf -inf -> ~2.356194490192345
+ *     sd: -inf -inf -> ~-2.356194490192345
  *     sd: nan 1 -> nan
+ *     sd: 1 nan -> nan
+ *     sd: nan nan -> nan
+ *     sd: inf nan -> nan
+ *     sd: nan -0 -> nan
+ *     d: 1.7e308 1.7e308 -> ~0.7853981633974483
+ *     d: 1.7e308 -1.7e308 -> ~2.356194490192345
+ *     d: 1e-300 1e300 -> 0
+ *     d: -1e300 1e-300 -> ~-1.5707963267948966
+ *     d: 0x1p-1074 1 -> 0x1p-1074
+ *     d: 0x1p-1074 0x1p-1074 -> ~0.7853981633974483
+ *     s: 3e38 3e38 -> ~0.7853981633974483
+ *     s: 0x1p-149 1 -> 0x1p-149
+ *     d flushing: 1e-310 1 -> 0
+ *     d flushing: 1e-310 -1 -> ~3.141592653589793
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAtan2_ctab[3];
@@ -2113,9 +2172,32 @@ NRX_ZAR_API void zardAtan2I(int32_t n, const double* a, int32_t inca, const doub
  *   special results (types: arguments -> results, code):
  *     sd: 0 1 -> 0
  *     sd: -0 1 -> -0
- *     sd: 1 0 -> 0.5
+ *     sd: 0 0 -> 0
+ *     sd: -0 0 -> -0
  *     sd: 0 -1 -> 1
+ *     sd: -0 -1 -> -1
+ *     sd: 0 -0 -> 1
+ *     sd: -0 -0 -> -1
+ *     sd: 1 0 -> 0.5
+ *     sd: -1 -0 -> -0.5
+ *     sd: inf 1 -> 0.5
+ *     sd: -inf -1 -> -0.5
+ *     sd: 1 inf -> 0
+ *     sd: -1 inf -> -0
+ *     sd: 1 -inf -> 1
+ *     sd: -1 -inf -> -1
+ *     sd: inf inf -> 0.25
+ *     sd: -inf inf -> -0.25
+ *     sd: inf -inf -> 0.75
+ *     sd: -inf -inf -> -0.75
+ *     sd: 3 3 -> 0.25
+ *     sd: -2 2 -> -0.25
+ *     sd: 2 -2 -> 0.75
  *     sd: nan 1 -> nan
+ *     sd: 1 nan -> nan
+ *     d: 1.7e308 -1.7e308 -> 0.75
+ *     d: 1e-300 1 -> ~3.183098861837907e-301
+ *     d: 0x1p-1073 1 -> 0x1p-1074
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sAtan2pi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAtan2pi_ctab[3];
@@ -2543,7 +2625,15 @@ NRX_ZAR_API void zarzTanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     d: 1.0000001 -> nan, code 1
  *     sd: -2 -> nan, code 1
  *     sd: inf -> nan, code 1
+ *     sd: -inf -> nan, code 1
  *     sd: nan -> nan
+ *     sd: -1 -> ~3.141592653589793
+ *     sd: 0 -> ~1.5707963267948966
+ *     sd: -0 -> ~1.5707963267948966
+ *     sd: 0.5 -> ~1.0471975511965979
+ *     sd: -0.5 -> ~2.0943951023931957
+ *     s: 1.00000012 -> nan, code 1
+ *     d: 0.9999999999999999 -> ~1.4901161193847656e-08
  *     cz: 1,0 -> ~0,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcos_ttab[3];
@@ -2660,9 +2750,21 @@ NRX_ZAR_API void zarzAcoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *   accuracy measured over [-1, 1].
  *   special results (types: arguments -> results, code):
  *     sd: -0 -> -0
+ *     sd: 0 -> 0
  *     sd: 1.5 -> nan, code 1
+ *     sd: -1.5 -> nan, code 1
  *     sd: -inf -> nan, code 1
+ *     sd: inf -> nan, code 1
  *     sd: nan -> nan
+ *     sd: 1 -> ~1.5707963267948966
+ *     sd: -1 -> ~-1.5707963267948966
+ *     sd: 0.5 -> ~0.5235987755982989
+ *     d: -1.0000000000000002 -> nan, code 1
+ *     s: 1.00000012 -> nan, code 1
+ *     d: 1e-300 -> 1e-300
+ *     d: 0x1p-1074 -> 0x1p-1074
+ *     s: 0x1p-149 -> 0x1p-149
+ *     d flushing: 1e-310 -> 0
  *     cz: 0,0 -> ~0,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsin_ttab[3];
@@ -2778,8 +2880,17 @@ NRX_ZAR_API void zarzAsinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *   accuracy measured over [-1e+06, 1e+06].
  *   special results (types: arguments -> results, code):
  *     sd: -0 -> -0
- *     d: inf -> ~1.5707963267948966
+ *     sd: 0 -> 0
+ *     sd: inf -> ~1.5707963267948966
+ *     sd: -inf -> ~-1.5707963267948966
  *     sd: nan -> nan
+ *     sd: 1 -> ~0.7853981633974483
+ *     sd: -1 -> ~-0.7853981633974483
+ *     d: 1e300 -> ~1.5707963267948966
+ *     d: 1e-300 -> 1e-300
+ *     d: 0x1p-1074 -> 0x1p-1074
+ *     s: 0x1p-149 -> 0x1p-149
+ *     d flushing: 1e-310 -> 0
  *     cz: 0,0 -> ~0,0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtan_ttab[3];

@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "zar/kernels/arith.h"
+#include "zar/kernels/atrig.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"

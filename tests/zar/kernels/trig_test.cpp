@@ -16,6 +16,7 @@
 
 #include "nrx/zar.h"
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
 namespace {
@@ -78,13 +79,7 @@ TEST_P(Hard, WithinBound) {
   o.samples = 2000;
   o.special = single ? near_multiples_of_half_pi(24, -30, 104) : near_multiples_of_half_pi(53, -60, 970);
   for (double x : huge_arguments(single)) o.special.push_back(x);
-  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-    std::string why;
-    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
-    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << why;
-    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << why;
-  }
+  nrx::test::expect_within_bound(*e, o);
 }
 
 // Log-uniform over the whole finite range (with the huge arguments that only the long
@@ -98,12 +93,7 @@ TEST_P(Hard, WholeRange) {
     o.samples = 4000;
     o.range = true;
     o.lo = -hi, o.hi = hi;
-    for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-      std::string why;
-      for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-      EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << " up to " << hi << why;
-      EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot];
-    }
+    nrx::test::expect_within_bound(*e, o, " up to " + std::to_string(hi));
   }
 }
 

@@ -1,0 +1,272 @@
+// Inverse circular functions: Atan, Atan2, Asin, Acos and their forms in units of pi (float
+// and double, one algorithm).
+//
+// Every member is atan2 of a point: Atan(x) of (1, x), Asin(x) of (sqrt(1 - x^2), x), Acos(x)
+// of (x, sqrt(1 - x^2)). With n = min(|y|, |x|) and d = max(|y|, |x|) the result is
+// Q + s atan(n/d): Q = 0, pi/2 or pi and the sign s from whether n and d were swapped and
+// from the sign of x; the sign of y goes on last. atan(n/d) = atan(c) + atan(tau) with
+// c = j/8 picked from a 14-bit estimate of n/d and tau = (n - c d)/(d + c n), |tau| < 0.063,
+// so one division and a short odd polynomial serve the whole range. The pi forms take the
+// table, Q and the polynomial already divided by pi (Q / pi = 0, 1/2, 1 exactly). HA keeps
+// n - c d, d + c n, tau and the sum in two parts and rounds once; LA and EP use one part and
+// differ in the polynomial. Only Asin and Acos have special lanes: |x| > 1, infinities and
+// NaN go to the scalar routine.
+#pragma once
+#include <cmath>
+#include <limits>
+
+#include "zar/kernels/atrig_data.h"
+#include "zar/kernels/trig.h"
+#include "zar/kernels/twopart.h"
+
+namespace nrx::zar::ops {
+
+template <class T> using TwoReg = twopart::Two<Reg<T>>;
+
+// Tables and constants of one type, for the plain (Pi = false) or pi-scaled results.
+template <class T, bool Pi> struct AtrigTables;
+template <> struct AtrigTables<double, false> {
+  static constexpr const uint64_t *hi = atrig::kAtanHi, *lo = atrig::kAtanLo, *half = atrig::kHalfPi;
+};
+template <> struct AtrigTables<double, true> {
+  static constexpr const uint64_t *hi = atrig::kAtanPiHi, *lo = atrig::kAtanPiLo;
+  static constexpr uint64_t half[2] = {0x3FE0000000000000ull, 0};  // 0.5
+};
+template <> struct AtrigTables<float, false> {
+  static constexpr const uint32_t *hi = atrig::kAtanHi_s, *lo = atrig::kAtanLo_s, *half = atrig::kHalfPi_s;
+};
+template <> struct AtrigTables<float, true> {
+  static constexpr const uint32_t *hi = atrig::kAtanPiHi_s, *lo = atrig::kAtanPiLo_s;
+  static constexpr uint32_t half[2] = {0x3F000000u, 0};  // 0.5
+};
+inline constexpr const uint64_t* inv_pi(double) { return atrig::kInvPi; }
+inline constexpr const uint32_t* inv_pi(float) { return atrig::kInvPi_s; }
+
+// Polynomial of atan(tau) (over pi when Pi): five coefficients for double HA and LA, two for
+// double EP and float HA and LA, one for float EP.
+template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
+  if constexpr (sizeof(T) == 8) {
+    if constexpr (F == Flavour::EP) return Pi ? atrig::kAtanPiPoly2 : atrig::kAtanPoly2;
+    else return Pi ? atrig::kAtanPiPoly5 : atrig::kAtanPoly5;
+  } else {
+    if constexpr (F == Flavour::EP) return Pi ? atrig::kAtanPiPoly1_s : atrig::kAtanPoly1_s;
+    else return Pi ? atrig::kAtanPiPoly2_s : atrig::kAtanPoly2_s;
+  }
+}
+
+// HA lanes whose result falls below the normal range (n/d < ratio where Q = 0, outside
+// `excluded`): the scalar routine divides in long double and rounds once.
+template <class T> struct AtrigTiny;
+template <> struct AtrigTiny<double> {
+  static constexpr double ratio = 0x1p-960;
+};
+template <> struct AtrigTiny<float> {
+  static constexpr float ratio = 0x1p-90f;
+};
+template <class T, Flavour F> inline Mask<T> tiny_lanes(Reg<T> n, Reg<T> d, Mask<T> excluded) {
+  if constexpr (F != Flavour::HA) return 0;
+  else return Mask<T>(simd::lt(n, simd::mul(d, simd::splat(AtrigTiny<T>::ratio))) & ~excluded);
+}
+
+// Q + s atan(n/d) (over pi when Pi) for 0 <= n <= d with d finite and normal; lo parts of n
+// and d are read in HA when Lo. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
+// xn: x < 0 (Q = pi, s = -1 unless swapped).
+template <class T, Flavour F, bool Pi, bool Lo = false>
+inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
+  using simd::splat;
+  using V = Reg<T>;
+  using Tab = AtrigTables<T, Pi>;
+  // j = round(8 (1 - 2^-12) t~): the bias keeps c/t below 2, so n - c d is exact for j >= 1.
+  const V ta = simd::mul(n.hi, simd::rcp14(d.hi));
+  const V jr = simd::round<simd::kRoundNearest>(simd::mul(ta, splat(T(8 - 0x1p-9))));
+  const simd::IReg idx = simd::to_int(jr);
+  const V c = simd::mul(jr, splat(T(0.125)));
+  V tau, tau_lo;
+  if constexpr (F == Flavour::HA) {
+    const V p = simd::mul(c, d.hi);
+    const V nh = simd::sub(n.hi, p);
+    V nl = simd::negate<T>(simd::fms(c, d.hi, p));
+    const TwoReg<T> q = twopart::two_prod(c, n.hi);
+    const TwoReg<T> dd = twopart::fast_two_sum(d.hi, q.hi);
+    V dl = simd::add(dd.lo, q.lo);
+    if constexpr (Lo) {
+      nl = simd::fnma(c, d.lo, simd::add(n.lo, nl));
+      dl = simd::add(dl, simd::fma(c, n.lo, d.lo));
+    }
+    tau = simd::div(nh, dd.hi);
+    const V rem = simd::fnma(tau, dl, simd::add(simd::fnma(tau, dd.hi, nh), nl));
+    tau_lo = simd::mul(rem, simd::rcp14(dd.hi));
+  } else {
+    tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
+  }
+  const V u = simd::mul(tau, tau);
+  const V w = simd::mul(simd::mul(tau, u), simd::horner(u, atan_poly<T, F, Pi>()));
+  const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
+  const V half = splat(simd::bits_to(Tab::half[0]));
+  const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
+  const V ah = simd::bit_xor(trig_table(Tab::hi, idx), sg);
+  if constexpr (F != Flavour::HA) {
+    const V small = Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), w) : simd::add(tau, w);
+    return simd::add(simd::add(qh, ah), simd::bit_xor(small, sg));
+  } else {
+    const V hl = splat(simd::bits_to(Tab::half[1]));
+    const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
+    TwoReg<T> ts{tau, tau_lo};
+    if constexpr (Pi) {
+      const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
+      ts = twopart::two_prod(tau, ih);
+      ts.lo = simd::fma(tau_lo, ih, simd::fma(tau, il, ts.lo));
+    }
+    // |Q| >= |a| and |Q +- a| >= |tau| (or the larger one is zero): both sums are exact.
+    const TwoReg<T> s = twopart::fast_two_sum(qh, ah);
+    const TwoReg<T> t = twopart::fast_two_sum(s.hi, simd::bit_xor(ts.hi, sg));
+    const V small = simd::add(simd::add(trig_table(Tab::lo, idx), ts.lo), w);
+    const V lo = simd::add(simd::add(t.lo, s.lo), simd::add(ql, simd::bit_xor(small, sg)));
+    return simd::add(t.hi, lo);
+  }
+}
+
+// Atan2 of (x, y) in the lanes of registers, NaN in either giving NaN; returns the tiny lanes.
+template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T> x, Reg<T>& out) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
+  const Mask<T> sw = simd::gt(ay, ax);
+  V n = simd::select(sw, ax, ay), d = simd::select(sw, ay, ax);
+  // Two infinities make the ratio 1, an infinite d with finite n makes it 0; d = 0 means n = 0.
+  const Mask<T> dinf = simd::fpclass<simd::kInf>(d);
+  n = simd::select(dinf, simd::select(simd::eq(n, d), splat(T(1)), splat(T(0))), n);
+  d = simd::select(Mask<T>(dinf | simd::eq(d, splat(T(0)))), splat(T(1)), d);
+  const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero | simd::kNegInf>(x);
+  const Mask<T> tiny = tiny_lanes<T, F>(n, d, Mask<T>(sw | xn));
+  // d scaled into [1, 2): d + c n cannot overflow, and no product falls below the normal range.
+  const V e = simd::negate<T>(simd::getexp(d));
+  const V r = atan_quadrant<T, F, Pi>({simd::scalef(n, e), splat(T(0))}, {simd::scalef(d, e), splat(T(0))}, sw, xn);
+  out = simd::select(simd::unordered(y, x), simd::add(y, x), simd::copysign<T>(r, y));
+  return tiny;
+}
+
+template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>& out) {
+  using simd::splat;
+  using V = Reg<T>;
+  // Beyond 2^60, atan x rounds to pi/2 in both types; the bound also keeps infinities out.
+  const V ax = simd::min(splat(T(0x1p60)), simd::abs_of<T>(x));
+  const V one = splat(T(1)), n = simd::min(ax, one), d = simd::max(ax, one);
+  const Mask<T> sw = simd::gt(ax, one);
+  const V r = atan_quadrant<T, F, Pi>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
+  out = simd::select(simd::unordered(x, x), simd::add(x, x), simd::copysign<T>(r, x));
+  return tiny_lanes<T, F>(n, d, sw);
+}
+
+// sqrt(1 - x^2) for |x| <= 1: in HA as two parts from the exact square and difference.
+template <class T, Flavour F> inline TwoReg<T> cos_of_asin(Reg<T> ax) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V one = splat(T(1));
+  if constexpr (F != Flavour::HA) {
+    return {simd::sqrt(simd::fnma(ax, ax, one)), splat(T(0))};
+  } else {
+    const TwoReg<T> p = twopart::two_prod(ax, ax);
+    const TwoReg<T> h0 = twopart::fast_two_sum(one, simd::negate<T>(p.hi));
+    // Normalised, so that the correction below stays under an ulp of s and 14 bits suffice.
+    const TwoReg<T> h = twopart::fast_two_sum(h0.hi, simd::sub(h0.lo, p.lo));
+    const V s = simd::sqrt(h.hi);
+    // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
+    const V inv2s = simd::mul(splat(T(0.5)), simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
+    return {s, simd::mul(simd::add(simd::fnma(s, s, h.hi), h.lo), inv2s)};
+  }
+}
+
+// Asin (Cos = false) or Acos of the lanes with |x| <= 1; returns the other lanes.
+template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T> x, Reg<T>& out) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V ax = simd::abs_of<T>(x);
+  const Mask<T> sp = simd::not_le(ax, splat(T(1)));
+  const TwoReg<T> s = cos_of_asin<T, F>(ax);
+  const TwoReg<T> a{ax, splat(T(0))};
+  // Asin is atan2(x, s), Acos atan2(s, x): n and d are the smaller and larger of |x| and s.
+  const Mask<T> xs = simd::gt(ax, s.hi);
+  const Mask<T> sw = Cos ? Mask<T>(~xs) : xs;
+  const TwoReg<T> n{simd::select(xs, s.hi, ax), simd::select(xs, s.lo, a.lo)};
+  const TwoReg<T> d{simd::select(xs, ax, s.hi), simd::select(xs, a.lo, s.lo)};
+  const Mask<T> xn = Cos ? simd::fpclass<simd::kNegative | simd::kNegZero>(x) : Mask<T>(0);
+  const V r = atan_quadrant<T, F, Pi, true>(n, d, sw, xn);
+  out = Cos ? r : simd::copysign<T>(r, x);
+  if constexpr (Cos) return sp;  // acos x is 0 or above 2^-27
+  else return Mask<T>(sp | tiny_lanes<T, F>(n.hi, d.hi, sw));
+}
+
+// The tiny lanes: y/x (times 1/pi) in long double, rounded once; atan t - t is below t 2^-1900.
+// A zero y (over x = +0 too) keeps its sign.
+template <class T, bool Pi> inline T atan_tiny(T y, T x) {
+  const long double k = Pi ? 0.318309886183790671537767526745028724L : 1.0L;
+  const T yd = simd::daz(y);
+  return yd == 0 ? yd : T((long double)yd / (long double)simd::daz(x) * k);
+}
+
+// Scalar routine of Asin and Acos: NaN (code 0), |x| > 1 and the infinities (NaN, code 1),
+// and the tiny lanes of Asin (|x| <= 1).
+template <class T, bool Pi> inline int32_t asin_scalar(T x, T* r) {
+  if (std::isnan(x)) {
+    *r = x + x;
+    return ZAR_ST_NONE;
+  }
+  if (std::fabs(x) <= T(1)) {
+    *r = atan_tiny<T, Pi>(x, T(1));
+    return ZAR_ST_NONE;
+  }
+  *r = std::numeric_limits<T>::quiet_NaN();
+  return ZAR_ST_DOMAIN;
+}
+
+template <class T, Flavour F, bool Pi> struct AtanOf : Unary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) { return atan_body<T, F, Pi>(a[0], r[0]); }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    *r[0] = atan_tiny<T, Pi>(*a[0], T(1));
+    return ZAR_ST_NONE;
+  }
+};
+
+template <class T, Flavour F, bool Pi> struct Atan2Of : Binary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return atan2_body<T, F, Pi>(a[0], a[1], r[0]); }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
+    *r[0] = atan_tiny<T, Pi>(*a[0], *a[1]);
+    return ZAR_ST_NONE;
+  }
+};
+
+template <class T, Flavour F, bool Pi, bool Cos> struct AsinOf : Unary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) { return asin_body<T, F, Pi, Cos>(a[0], r[0]); }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return asin_scalar<T, Pi>(*a[0], r[0]); }
+};
+
+template <class T, Flavour F> struct Atan : AtanOf<T, F, false> {
+  static constexpr const char* kName = "Atan";
+};
+template <class T, Flavour F> struct Atanpi : AtanOf<T, F, true> {
+  static constexpr const char* kName = "Atanpi";
+};
+template <class T, Flavour F> struct Atan2 : Atan2Of<T, F, false> {
+  static constexpr const char* kName = "Atan2";
+};
+template <class T, Flavour F> struct Atan2pi : Atan2Of<T, F, true> {
+  static constexpr const char* kName = "Atan2pi";
+};
+template <class T, Flavour F> struct Asin : AsinOf<T, F, false, false> {
+  static constexpr const char* kName = "Asin";
+};
+template <class T, Flavour F> struct Asinpi : AsinOf<T, F, true, false> {
+  static constexpr const char* kName = "Asinpi";
+};
+template <class T, Flavour F> struct Acos : AsinOf<T, F, false, true> {
+  static constexpr const char* kName = "Acos";
+};
+template <class T, Flavour F> struct Acospi : AsinOf<T, F, true, true> {
+  static constexpr const char* kName = "Acospi";
+};
+
+}  // namespace nrx::zar::ops
