@@ -42,7 +42,9 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
     ("Cbrt", "root"), ("InvCbrt", "root"), ("Pow2o3", "root"), ("Pow", "pow"), ("Powr", "pow"), ("Powx", "pow"),
     ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"),
-    ("Sin", "trig"), ("Cos", "trig"), ("SinCos", "trig"), ("Tan", "trig"), ("Sinpi", "trig"), ("Cospi", "trig"))}
+    ("Sin", "trig"), ("Cos", "trig"), ("SinCos", "trig"), ("Tan", "trig"), ("Sinpi", "trig"), ("Cospi", "trig"),
+    ("Sinh", "hyperbolic"), ("Cosh", "hyperbolic"), ("Tanh", "hyperbolic"), ("Asinh", "hyperbolic"),
+    ("Acosh", "hyperbolic"), ("Atanh", "hyperbolic"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -161,7 +163,7 @@ def rows():
         oracle="cos", domain=(-1e4, 1e4), sleef="cos")
     add("Sinh", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
         {"s": (0.9, 1.1, 0.7), "d": (2.2, 2.6, 2.2), "c": 75.0, "z": 150.0},
-        oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
+        kernel=REAL_KERNEL["Sinh"], oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
     add("Div", "v2", {"s": "3", "d": "3", "c": "lh", "z": "lh"},
         {"s": (0.35, 0.42, 0.3), "d": (0.9, 1.0, 0.8), "c": (3.2, 3.2, 1.6), "z": (7.0, 7.0, 3.5)},
         kernel={"s": "arith", "d": "arith"}, oracle="div", poles=True)
