@@ -2604,6 +2604,12 @@ NRX_ZAR_API void zarzAcosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: -inf -> nan, code 1
  *     sd: inf -> inf
  *     sd: nan -> nan
+ *     sd: -0 -> nan, code 1
+ *     sd: -1 -> nan, code 1
+ *     d: 0x1.0000000000001p0 -> ~2.1073424255447017e-08
+ *     d: 1e300 -> ~691.46867507877365
+ *     d: 0x1.fffffffffffffp1023 -> ~710.47586007394394
+ *     s: 0x1.fffffep127 -> ~89.415986232628298
  *     cz: 1,0 -> ~0,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcosh_ttab[3];
@@ -2722,6 +2728,13 @@ NRX_ZAR_API void zarzAsinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: inf -> inf
  *     sd: -inf -> -inf
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     d: 0x1p-1074 -> 0x1p-1074
+ *     d: -1e-300 -> -1e-300
+ *     d: 1e300 -> ~691.46867507877365
+ *     d: -0x1.fffffffffffffp1023 -> ~-710.47586007394394
+ *     s: 0x1.fffffep127 -> ~89.415986232628298
+ *     s: -0x1p-100 -> -0x1p-100
  *     cz: 0,0 -> ~0,0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinh_ttab[3];
@@ -2841,6 +2854,12 @@ NRX_ZAR_API void zarzAtanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: inf -> nan, code 1
  *     sd: -0 -> -0
  *     sd: nan -> nan
+ *     sd: -inf -> nan, code 1
+ *     sd: -1.5 -> nan, code 1
+ *     sd: 0 -> 0
+ *     d: 1e-300 -> 1e-300
+ *     d: 0x1.fffffffffffffp-1 -> ~18.714973875118523
+ *     s: 0x1.fffffep-1 -> ~8.664339742098155
  *     cz: 0,0 -> ~0,0
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanh_ttab[3];
@@ -2903,6 +2922,15 @@ NRX_ZAR_API void zarzAtanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     sd: -inf -> inf
  *     sd: 0 -> 1
  *     sd: nan -> nan
+ *     sd: -0 -> 1
+ *     d: -710.5 -> inf, code 3
+ *     sd: inf -> inf
+ *     d: -0x1.633ce8fb9f87dp9 -> ~1.7976931348621744e308
+ *     d: 0x1.633ce8fb9f87ep9 -> inf, code 3
+ *     d: 710.47 -> ~1.7871893267684049e308
+ *     s: 0x1.65a9f8p6 -> ~3.4028196375086208e38
+ *     s: -0x1.65a9fap6 -> inf, code 3
+ *     s: 89.375 -> ~3.2661740534292458e38
  *     cz: 0,0 -> ~1,0
  *     z: 1000,0 -> inf,*, code 3
  *     c: 100,0 -> inf,*, code 3
@@ -2965,6 +2993,13 @@ NRX_ZAR_API void zarzCoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: -inf -> -1
  *     sd: 20 -> ~1
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     d: 19.1 -> 1
+ *     s: -9.1 -> -1
+ *     d: 1e-300 -> 1e-300
+ *     s: 0x1p-100 -> 0x1p-100
+ *     d: 1e300 -> 1
+ *     s: -1e30 -> -1
  *     cz: 0,0 -> ~0,0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanh_ttab[3];
@@ -3223,6 +3258,18 @@ NRX_ZAR_API void zarzCosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     sd: -0 -> -0
  *     sd: inf -> inf
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     sd: -inf -> -inf
+ *     d: 1e-300 -> 1e-300
+ *     s: -0x1p-100 -> -0x1p-100
+ *     d: 1e300 -> inf, code 3
+ *     s: -1e30 -> -inf, code 3
+ *     d: -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308
+ *     d: 0x1.633ce8fb9f87ep9 -> inf, code 3
+ *     d: 710.47 -> ~1.7871893267684049e308
+ *     s: 0x1.65a9f8p6 -> ~3.4028196375086208e38
+ *     s: -0x1.65a9fap6 -> -inf, code 3
+ *     s: -89.375 -> ~-3.2661740534292458e38
  *     cz: 0,0 -> ~0,0
  *     z: 1000,0 -> inf,*, code 3
  *   codes: 3 overflow. */
