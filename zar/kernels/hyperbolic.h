@@ -1,13 +1,13 @@
 // Hyperbolic functions: Sinh, Cosh, Tanh, Asinh, Acosh, Atanh (float and double, one
 // algorithm each, built on the exponential, logarithm and square-root bodies).
 //
-// With a = |x| and E = e^a: HA keeps E and 1/E in two parts (hyperbolic_exp), so sinh a =
-// (E - 1/E)/2 loses nothing to cancellation from a = 1/2 on; below it sinh a is its own
-// polynomial, and tanh a = sinh a / cosh a is one two-part quotient. LA and EP take sinh a =
-// (u + u/(u + 1))/2 and tanh a = u'/(u' + 2) from u = e^a - 1, u' = e^(2a) - 1 (expm1_body),
-// and cosh a = (E + 1/E)/2 from exp_body. From a = HypConst::big on, sinh a and cosh a are
-// e^a / 2 (the exponential's scale lowered by one, so no intermediate overflows up to the
-// limit) and tanh a rounds to 1.
+// With a = |x| and h = e^a / 2 (the exponential with its scale one lower, so nothing
+// overflows up to the limit): sinh a = h - 1/(4h), cosh a = h + 1/(4h); for large a the
+// second term vanishes by itself. HA keeps h and 1/(4h) in two parts, so sinh a loses
+// nothing to cancellation from a = 1/2 on; below it sinh a is its own polynomial, and tanh a
+// = sinh a / cosh a is one corrected quotient. LA and EP round h and 1/(4h) once (sinh a
+// below 1/2 from the same polynomial) and take tanh a = u/(u + 2) with u = e^(2a) - 1
+// (expm1_body). Tanh rounds to 1 from HypConst::tanh_one on.
 //
 // The inverses are logarithms of a value w kept in two parts, ln(w_hi + w_lo) = log_body(
 // w_hi) + w_lo / w_hi, as Log1p does: asinh a = ln(a + sqrt(a^2 + 1)), acosh x = ln(x +
@@ -28,8 +28,7 @@ namespace nrx::zar::ops {
 template <class T> struct HypConst;
 template <> struct HypConst<double> {
   static constexpr const uint64_t* overflow = hyperbolic::kSinhOverflow_d;  // 710.47586007394386
-  static constexpr double vector_limit = 710.47;  // above: the scalar routine (e^a/2 meets 2^1024)
-  static constexpr double big = 22;               // e^-2a below 2^-63: sinh a = cosh a = e^a/2
+  static constexpr double vector_limit = 710.44;  // e^a/2 below 2^1024 with its table entry scaled apart
   static constexpr double tanh_one = 19.1;        // 1 - tanh a below 2^-55: tanh a rounds to 1
   static constexpr double tiny = 0x1p-26;         // asinh a and atanh a round to a
   static constexpr double log_big = 0x1p28;       // asinh a = acosh a = ln 2a within 2^-60
@@ -38,7 +37,6 @@ template <> struct HypConst<double> {
 template <> struct HypConst<float> {
   static constexpr const uint32_t* overflow = hyperbolic::kSinhOverflow_s;  // 89.415985107421875
   static constexpr float vector_limit = 89.4f;
-  static constexpr float big = 12;                // e^-2a below 2^-34
   static constexpr float tanh_one = 9.1f;         // 1 - tanh a below 2^-26
   static constexpr float tiny = 0x1p-12f;
   static constexpr float log_big = 0x1p12f;       // the dropped 1/(4a^2) below 2^-29 of ln 2a
@@ -47,42 +45,70 @@ template <> struct HypConst<float> {
 
 template <class T> using TwoR = twopart::Two<Reg<T>>;
 
-// e^a in two parts (|lo| <= ulp(hi) / 2) for |a| below ExpConst<T>::body_limit: the
-// exponential's reduction, table and HA polynomial, the scaled table entry kept apart.
-template <class T> inline TwoR<T> hyperbolic_exp(Reg<T> a) {
+// The exponential's reduction of a with its scale one lower: the result is e^a / 2, and no
+// intermediate overflows up to HypConst<T>::vector_limit.
+template <class T, Flavour F> inline ExpReduced<T> half_exp_reduce(Reg<T> a) {
+  ExpReduced<T> s = exp_reduce<T, Base::E, F>(a);
+  s.scale = simd::sub(s.scale, simd::splat(T(1)));
+  return s;
+}
+
+// e^a / 2 in two parts (|lo| <= ulp(hi) / 2): the HA table and polynomial, the scaled table
+// entry kept apart from the rest.
+template <class T> inline TwoR<T> half_exp_two(Reg<T> a) {
   using C = ExpConst<T>;
-  const ExpReduced<T> s = exp_reduce<T, Base::E, Flavour::HA>(a);
+  const ExpReduced<T> s = half_exp_reduce<T, Flavour::HA>(a);
   const Reg<T> t_hi = table2<T>(C::hi, s.idx);
   const Reg<T> rest = simd::fma(t_hi, exp_poly<T, Flavour::HA>(s.r), table2<T>(C::lo, s.idx));
   return twopart::fast_two_sum(simd::scalef(t_hi, s.scale), simd::scalef(rest, s.scale));
 }
 
-// e^a / 2 for a up to HypConst<T>::vector_limit: the exponential with its scale one lower.
-template <class T, Flavour F> inline Reg<T> half_exp(Reg<T> a) {
-  ExpReduced<T> s = exp_reduce<T, Base::E, F>(a);
-  s.scale = simd::sub(s.scale, simd::splat(T(1)));
-  return exp_assemble<T, F>(s, exp_poly<T, F>(s.r));
+// 1/(4h) in two parts for h = e^a / 2 (a >= 0): one division, the exact residual
+// 1/4 - h_hi q and h_lo correct it. From h = 2^(p/2) on (p the precision) it is far below
+// h's last bit and is replaced by 1/(4 2^(p/2)), which keeps every step off the subnormals.
+template <class T> inline TwoR<T> quarter_over(TwoR<T> h) {
+  using simd::splat;
+  constexpr T cap = sizeof(T) == 8 ? T(0x1p27) : T(0x1p12);
+  const Mask<T> far = simd::gt(h.hi, splat(cap));
+  const Reg<T> hh = simd::select(far, splat(cap), h.hi), hl = simd::select(far, splat(T(0)), h.lo);
+  const Reg<T> q = simd::div(splat(T(0.25)), hh);
+  const Reg<T> e = simd::fnma(hh, q, splat(T(0.25)));
+  return {q, simd::mul(simd::mul(q, splat(T(4))), simd::fnma(hl, q, e))};
 }
 
-template <class T> inline TwoR<T> half_of(TwoR<T> v) {
-  return {simd::mul(v.hi, simd::splat(T(0.5))), simd::mul(v.lo, simd::splat(T(0.5)))};
+// a^3 P(a^2) = sinh a - a for a below 1/2.
+template <class T> inline Reg<T> sinh_poly_tail(Reg<T> a) {
+  const Reg<T> aa = simd::mul(a, a);
+  return simd::mul(simd::mul(aa, a), simd::horner(aa, HypConst<T>::sinh_poly));
 }
 
-// sinh a and cosh a in two parts for 0 <= a < HypConst<T>::big (HA).
-template <class T> struct SinhCosh {
+// sinh a from y = h - 1/(4h), its polynomial below a = 1/2 (where h - 1/(4h) cancels).
+template <class T> inline Reg<T> sinh_small(Reg<T> a, Reg<T> y) {
+  const Mask<T> small = simd::lt(a, simd::splat(T(0.5)));
+  return small ? simd::select(small, simd::add(a, sinh_poly_tail<T>(a)), y) : y;
+}
+
+// sinh a = h - 1/(4h) and cosh a = h + 1/(4h) in two parts, h = e^a / 2 >= 1/(4h); sinh a
+// below 1/2 by its polynomial a + a^3 P(a^2), whose low part is exact beside a.
+template <class T, bool S, bool C> struct SinhCosh {
   TwoR<T> s, c;
 };
-template <class T> inline SinhCosh<T> sinh_cosh_two(Reg<T> a) {
+template <class T, bool S, bool C> inline SinhCosh<T, S, C> sinh_cosh_two(Reg<T> a) {
   using simd::splat;
-  const TwoR<T> e = hyperbolic_exp<T>(a);
-  const TwoR<T> inv = twopart::div(TwoR<T>{splat(T(1)), splat(T(0))}, e);
-  SinhCosh<T> out{half_of<T>(twopart::add(e, TwoR<T>{simd::negate<T>(inv.hi), simd::negate<T>(inv.lo)})),
-                  half_of<T>(twopart::add(e, inv))};
-  const Mask<T> small = simd::lt(a, splat(T(0.5)));
-  if (small) {  // a + a^3 P(a^2): its low part is exact beside a
-    const Reg<T> aa = simd::mul(a, a);
-    const TwoR<T> p = twopart::fast_two_sum(a, simd::mul(simd::mul(aa, a), simd::horner(aa, HypConst<T>::sinh_poly)));
-    out.s = {simd::select(small, p.hi, out.s.hi), simd::select(small, p.lo, out.s.lo)};
+  const TwoR<T> h = half_exp_two<T>(a), q = quarter_over<T>(h);
+  SinhCosh<T, S, C> out;
+  if constexpr (C) {
+    const TwoR<T> c = twopart::fast_two_sum(h.hi, q.hi);
+    out.c = twopart::fast_two_sum(c.hi, simd::add(c.lo, simd::add(h.lo, q.lo)));
+  }
+  if constexpr (S) {
+    const TwoR<T> s = twopart::fast_two_sum(h.hi, simd::negate<T>(q.hi));
+    out.s = twopart::fast_two_sum(s.hi, simd::add(s.lo, simd::sub(h.lo, q.lo)));
+    const Mask<T> small = simd::lt(a, splat(T(0.5)));
+    if (small) {
+      const TwoR<T> p = twopart::fast_two_sum(a, sinh_poly_tail<T>(a));  // exact beside a
+      out.s = {simd::select(small, p.hi, out.s.hi), simd::select(small, p.lo, out.s.lo)};
+    }
   }
   return out;
 }
@@ -97,27 +123,28 @@ enum HypKind { kSinhK, kCoshK, kTanhK };
 // sinh, cosh or tanh of |x| (the caller puts back the sign).
 template <class T, Flavour F, int K> inline Reg<T> hyperbolic_abs(Reg<T> a) {
   using simd::splat;
-  using C = HypConst<T>;
-  Reg<T> y;
   if constexpr (F == Flavour::HA) {
-    const SinhCosh<T> sc = sinh_cosh_two<T>(a);
-    if constexpr (K == kSinhK) y = twopart::value(sc.s);
-    if constexpr (K == kCoshK) y = twopart::value(sc.c);
-    if constexpr (K == kTanhK) y = twopart::value(twopart::div(sc.s, sc.c));
-  } else if constexpr (K == kCoshK) {
-    const Reg<T> e = exp_body<T, F>(a);
-    y = simd::fma(e, splat(T(0.5)), simd::div(splat(T(0.5)), e));
-  } else if constexpr (K == kSinhK) {
-    const Reg<T> u = expm1_body<T, F>(a);
-    y = simd::mul(splat(T(0.5)), simd::add(u, simd::div(u, simd::add(u, splat(T(1))))));
-  } else {
+    const SinhCosh<T, K != kCoshK, K != kSinhK> sc = sinh_cosh_two<T, K != kCoshK, K != kSinhK>(a);
+    if constexpr (K == kSinhK) return twopart::value(sc.s);
+    if constexpr (K == kCoshK) return twopart::value(sc.c);
+    if constexpr (K == kTanhK) {
+      // s/c = t + (s - t c)/c: the residual needs 1/c to a few bits only.
+      const Reg<T> t = simd::div(sc.s.hi, sc.c.hi);
+      const Reg<T> r = simd::fnma(t, sc.c.lo, simd::add(simd::fnma(t, sc.c.hi, sc.s.hi), sc.s.lo));
+      const Reg<T> y = simd::fma(r, simd::rcp14(sc.c.hi), t);
+      return simd::select(simd::ge(a, splat(HypConst<T>::tanh_one)), splat(T(1)), y);
+    }
+  } else if constexpr (K == kTanhK) {
     const Reg<T> u = expm1_body<T, F>(simd::add(a, a));
-    y = simd::div(u, simd::add(u, splat(T(2))));
+    const Reg<T> y = simd::div(u, simd::add(u, splat(T(2))));
+    return simd::select(simd::ge(a, splat(HypConst<T>::tanh_one)), splat(T(1)), y);
+  } else {
+    const ExpReduced<T> s = half_exp_reduce<T, F>(a);
+    const Reg<T> h = exp_assemble<T, F>(s, exp_poly<T, F>(s.r));
+    const Reg<T> q = simd::div(splat(T(0.25)), simd::min(h, splat(T(sizeof(T) == 8 ? 0x1p27 : 0x1p12))));
+    if constexpr (K == kCoshK) return simd::add(h, q);
+    return sinh_small<T>(a, simd::sub(h, q));
   }
-  if constexpr (K == kTanhK) return simd::select(simd::ge(a, splat(C::tanh_one)), splat(T(1)), y);
-  const Mask<T> big = simd::ge(a, splat(C::big));
-  if (big) y = simd::select(big, half_exp<T, F>(a), y);
-  return y;
 }
 
 // Scalar routine of Sinh and Cosh: NaN and infinities pass (cosh gives +inf), beyond the

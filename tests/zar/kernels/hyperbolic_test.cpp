@@ -21,14 +21,15 @@ struct Case {
 };
 
 // The fault each point guards against: the polynomial / exponential switch of sinh at 1/2
-// (cancellation in e^a - e^-a), the e^a/2 switch, the end of the vector path and the overflow
-// limit (a silent infinity, or an overflow where the result is finite), tanh's switch to 1,
-// the tiny-argument and ln(2a) switches of the inverses, and the inverses next to 1.
+// (HA) and the Expm1 / exponential switch at 1 (LA, EP) where e^a - e^-a cancels, the end of
+// the vector path and the overflow limit (a silent infinity, or an overflow where the result
+// is finite), tanh's switch to 1, the tiny-argument and ln(2a) switches of the inverses, and
+// the inverses next to 1.
 const Case kCases[] = {
-    {"dSinh", {0.5, 22, 710.47, 0x1.633ce8fb9f87dp9, 1e-8, 0x1p-26}, 710},
-    {"sSinh", {0.5, 12, 89.4, 0x1.65a9f8p6, 1e-4, 0x1p-12}, 89},
-    {"dCosh", {0.5, 22, 710.47, 0x1.633ce8fb9f87dp9, 1e-8}, 710},
-    {"sCosh", {0.5, 12, 89.4, 0x1.65a9f8p6, 1e-4}, 89},
+    {"dSinh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8, 0x1p-26}, 710},
+    {"sSinh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4, 0x1p-12}, 89},
+    {"dCosh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8}, 710},
+    {"sCosh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4}, 89},
     {"dTanh", {0.5, 19.1, 1e-8, 0x1p-26, 18}, 1e300},
     {"sTanh", {0.5, 9.1, 1e-4, 0x1p-12, 8.5}, 1e30},
     {"dAsinh", {0x1p-26, 0x1p28, 0.5, 1, 1e-10, DBL_MAX}, DBL_MAX},
