@@ -191,8 +191,15 @@ template <class T, Flavour F> struct Tanh : HyperbolicOp<T, F, kTanhK> {
 // ln(w) for w = hi + lo, |lo| <= ulp(hi): lo / hi joins the logarithm's small part. Where
 // big is set, ln(2 b) instead (ln 2 joins it).
 template <class T, Flavour F> inline Reg<T> ln_two(Reg<T> hi, Reg<T> lo, Mask<T> big, Reg<T> b) {
-  const Reg<T> ln2 = simd::splat(T(0.693147180559945309417));
-  return log_body<T, F, Base::E>(simd::select(big, b, hi), simd::select(big, ln2, simd::div(lo, hi)));
+  using simd::splat;
+  Reg<T> corr;
+  if constexpr (F == Flavour::HA) {
+    corr = simd::div(lo, hi);
+  } else {  // lo / hi to 28 bits: the estimate and one Newton step
+    const Reg<T> r = simd::rcp14(hi);
+    corr = simd::mul(lo, simd::fma(r, simd::fnma(hi, r, splat(T(1))), r));
+  }
+  return log_body<T, F, Base::E>(simd::select(big, b, hi), simd::select(big, splat(T(0.693147180559945309417)), corr));
 }
 
 // 1 + y in two parts for y >= 0 (LA and EP).
