@@ -1833,6 +1833,23 @@ NRX_ZAR_API void zardCospiI(int32_t n, const double* a, int32_t inca, double* r,
  *     sd: -0 -> -0
  *     sd: 0.25 -> ~1
  *     sd: nan -> nan
+ *     sd: inf -> nan
+ *     sd: -inf -> nan
+ *     sd: 1 -> -0
+ *     sd: -1 -> 0
+ *     sd: 2 -> 0
+ *     sd: -2 -> -0
+ *     sd: 0.5 -> inf
+ *     sd: -0.5 -> -inf
+ *     sd: 1.5 -> -inf
+ *     sd: -1.5 -> inf
+ *     sd: 2.5 -> inf
+ *     d: 0x1p60 -> 0
+ *     d: -0x1p60 -> -0
+ *     d: -4503599627370495.5 -> inf
+ *     s: -8388607.5 -> inf
+ *     s: 8388607.5 -> -inf
+ *     d: 1e-300 -> ~3.1415926535897933e-300
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanpi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTanpi_ctab[3];
@@ -1977,6 +1994,17 @@ NRX_ZAR_API void zardAtanpiI(int32_t n, const double* a, int32_t inca, double* r
  *     sd: 90 -> 1
  *     sd: 180 -> 0
  *     sd: 30 -> ~0.5
+ *     sd: -180 -> -0
+ *     sd: 360 -> 0
+ *     sd: -360 -> -0
+ *     sd: -90 -> -1
+ *     sd: 270 -> -1
+ *     d: 0x1p60 -> ~0.69465837045899729
+ *     d: 1e300 -> 0
+ *     d: -1e300 -> -0
+ *     d: -1e22 -> ~0.98480775301220806
+ *     d: 1e-300 -> ~1.7453292519943296e-302
+ *     s: 1e30 -> ~0.8660254038
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSind_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSind_ctab[3];
@@ -2012,6 +2040,15 @@ NRX_ZAR_API void zardSindI(int32_t n, const double* a, int32_t inca, double* r, 
  *     sd: 0 -> 1
  *     sd: 90 -> 0
  *     sd: 60 -> ~0.5
+ *     sd: inf -> nan, code 1
+ *     sd: -90 -> 0
+ *     sd: 270 -> 0
+ *     sd: -0 -> 1
+ *     sd: 180 -> -1
+ *     sd: -360 -> 1
+ *     d: 0x1p60 -> ~-0.71933980033865114
+ *     d: 1e300 -> 1
+ *     s: 1e30 -> ~-0.5
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosd_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCosd_ctab[3];
@@ -2046,7 +2083,24 @@ NRX_ZAR_API void zardCosdI(int32_t n, const double* a, int32_t inca, double* r, 
  *     sd: nan -> nan
  *     sd: 0 -> 0
  *     sd: -0 -> -0
- *     sd: 45 -> ~1
+ *     sd: 45 -> 1
+ *     sd: inf -> nan, code 1
+ *     sd: -45 -> -1
+ *     sd: 135 -> -1
+ *     sd: 225 -> 1
+ *     sd: 180 -> -0
+ *     sd: -180 -> 0
+ *     sd: 360 -> 0
+ *     sd: -360 -> -0
+ *     sd: 90 -> inf
+ *     sd: -90 -> -inf
+ *     sd: 270 -> -inf
+ *     sd: -270 -> inf
+ *     d: 0x1p60 -> ~-0.96568877480707405
+ *     d: 1e300 -> 0
+ *     d: -1e300 -> -0
+ *     d: 1e-300 -> ~1.7453292519943296e-302
+ *     s: 1e30 -> ~-1.732050808
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTand_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTand_ctab[3];

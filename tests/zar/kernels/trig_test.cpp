@@ -1,5 +1,6 @@
-// Circular kernels (Sin, Cos, SinCos, Tan, Sinpi, Cospi): special results and status codes in every
-// flavour and for unit and strided tables; accuracy against MPFR at the arguments hardest
+// Circular kernels (Sin, Cos, SinCos, Tan and the pi-scaled and degree forms): special
+// results and status codes in every flavour and for unit and strided tables; accuracy against
+// MPFR next to the zeros and poles of the pi-scaled and degree forms and at the arguments hardest
 // for the reduction (the doubles and floats nearest to multiples of pi/2, found from the
 // continued fractions of pi/2^k), at huge arguments and on registers that mix huge and
 // ordinary lanes.
@@ -110,6 +111,51 @@ TEST_P(Hard, WholeRange) {
 INSTANTIATE_TEST_SUITE_P(Circular, Hard,
                          testing::Values("dSin", "dCos", "dTan", "dSinCos", "sSin", "sCos", "sTan", "sSinCos", "dSinpi",
                                          "dCospi", "sSinpi", "sCospi"),
+                         [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
+// ---- pi-scaled and degree forms next to their zeros and poles ----
+
+// The neighbours (one to three ulp away) of the multiples of a quarter period, where the
+// results are tiny or huge: a reduction that rounds x by an inexact constant first loses
+// the relative accuracy there.
+std::vector<double> near_quarter_periods(double quarter, bool single) {
+  std::vector<double> out;
+  for (int k = -40; k <= 40; ++k) {
+    for (double m : {double(k), k * 1024.0 + 1, k * 65536.0 + 3}) {
+      double up = m * quarter, down = up;
+      for (int s = 0; s < 3; ++s) {
+        up = single ? double(std::nextafter(float(up), INFINITY)) : std::nextafter(up, INFINITY);
+        down = single ? double(std::nextafter(float(down), -INFINITY)) : std::nextafter(down, -INFINITY);
+        out.push_back(up), out.push_back(down);
+      }
+    }
+  }
+  return out;
+}
+
+class NearZeros : public testing::TestWithParam<const char*> {};
+
+TEST_P(NearZeros, WithinBound) {
+  int slot;
+  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
+  ASSERT_NE(e, nullptr);
+  ASSERT_NE(e->kernel, nullptr) << GetParam() << " has no vector kernel";
+  const std::string name = GetParam();
+  acc::Options o;
+  o.samples = 1000;
+  o.special = near_quarter_periods(name.find("pi") != std::string::npos ? 0.5 : 90.0, name[0] == 's');
+  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
+    std::string why;
+    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
+    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
+    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << why;
+    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << why;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, NearZeros,
+                         testing::Values("dSinpi", "dCospi", "dTanpi", "dSind", "dCosd", "dTand", "sSinpi", "sCospi",
+                                         "sTanpi", "sSind", "sCosd", "sTand"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
 // ---- special results and codes, every flavour, unit and strided ----
