@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
 namespace {
@@ -53,20 +54,6 @@ std::vector<double> around(const std::vector<double>& points, bool single) {
   return out;
 }
 
-void expect_within(const acc::Options& o, const Case& c, const std::string& what) {
-  int slot;
-  const nrx::zar::catalog::Entry* e = acc::find_entry(c.table, &slot);
-  ASSERT_NE(e, nullptr) << c.table;
-  ASSERT_NE(e->kernel, nullptr) << c.table << " has no vector kernel";
-  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-    std::string why;
-    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
-    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << " " << what << why;
-    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << " " << what << why;
-  }
-}
-
 class Hyperbolic : public testing::TestWithParam<Case> {};
 
 TEST_P(Hyperbolic, SwitchPointsAndNeighbours) {
@@ -76,7 +63,7 @@ TEST_P(Hyperbolic, SwitchPointsAndNeighbours) {
     o.samples = 1000;
     o.ftz = ftz;
     o.special = around(c.points, c.table[0] == 's');
-    expect_within(o, c, ftz ? "switch points, ftz" : "switch points");
+    nrx::test::expect_within_bound(c.table, o, ftz ? "switch points, ftz" : "switch points");
   }
 }
 
@@ -87,7 +74,7 @@ TEST_P(Hyperbolic, WholeRange) {
   o.range = true;
   o.lo = std::string(c.table).find("Acosh") != std::string::npos ? 1 : -c.range;
   o.hi = c.range;
-  expect_within(o, c, "whole range");
+  nrx::test::expect_within_bound(c.table, o, "whole range");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, Hyperbolic, testing::ValuesIn(kCases),

@@ -17,6 +17,7 @@
 
 #include "nrx/zar.h"
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
 namespace {
@@ -71,40 +72,24 @@ class Hard : public testing::TestWithParam<const char*> {};
 // Every distinct kernel of the table against its bound: a short uniform sample plus the hard
 // and huge arguments, and no special-value mismatch.
 TEST_P(Hard, WithinBound) {
-  int slot;
-  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
-  ASSERT_NE(e, nullptr);
   const bool single = GetParam()[0] == 's';
   acc::Options o;
   o.samples = 2000;
   o.special = single ? near_multiples_of_half_pi(24, -30, 104) : near_multiples_of_half_pi(53, -60, 970);
   for (double x : huge_arguments(single)) o.special.push_back(x);
-  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-    std::string why;
-    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
-    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << why;
-    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << why;
-  }
+  nrx::test::expect_within_bound(GetParam(), o);
 }
 
 // Log-uniform over the whole finite range (with the huge arguments that only the long
 // reduction reaches), and uniform over the ordinary range.
 TEST_P(Hard, WholeRange) {
-  int slot;
-  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
   const bool single = GetParam()[0] == 's';
   for (double hi : {single ? double(FLT_MAX) : DBL_MAX, 0x1p24, 10.0}) {
     acc::Options o;
     o.samples = 4000;
     o.range = true;
     o.lo = -hi, o.hi = hi;
-    for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-      std::string why;
-      for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-      EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << " up to " << hi << why;
-      EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot];
-    }
+    nrx::test::expect_within_bound(GetParam(), o, "up to " + std::to_string(hi));
   }
 }
 
@@ -136,21 +121,11 @@ std::vector<double> near_quarter_periods(double quarter, bool single) {
 class NearZeros : public testing::TestWithParam<const char*> {};
 
 TEST_P(NearZeros, WithinBound) {
-  int slot;
-  const nrx::zar::catalog::Entry* e = acc::find_entry(GetParam(), &slot);
-  ASSERT_NE(e, nullptr);
-  ASSERT_NE(e->kernel, nullptr) << GetParam() << " has no vector kernel";
   const std::string name = GetParam();
   acc::Options o;
   o.samples = 1000;
   o.special = near_quarter_periods(name.find("pi") != std::string::npos ? 0.5 : 90.0, name[0] == 's');
-  for (const acc::Result& r : acc::measure_slots(*e, acc::distinct_slots(*e), o)) {
-    std::string why;
-    for (const acc::Sample& s : r.worst) why += "\n  worst: " + acc::describe(*e, s);
-    for (const acc::Sample& s : r.bad) why += "\n  mismatch: " + acc::describe(*e, s);
-    EXPECT_LE(r.max_ulp, r.bound) << e->names[r.slot] << why;
-    EXPECT_EQ(r.mismatches, 0u) << e->names[r.slot] << why;
-  }
+  nrx::test::expect_within_bound(GetParam(), o);
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, NearZeros,
