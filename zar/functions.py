@@ -44,8 +44,11 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Erf", "erf"), ("Erfc", "erf"), ("CdfNorm", "erf"), ("ErfInv", "erfinv"), ("ErfcInv", "erfinv"),
     ("CdfNormInv", "erfinv"),
     ("Sin", "trig"), ("Cos", "trig"), ("SinCos", "trig"), ("Tan", "trig"), ("Sinpi", "trig"), ("Cospi", "trig"),
+    ("Tanpi", "trig"), ("Sind", "trig"), ("Cosd", "trig"), ("Tand", "trig"),
     ("Atan", "atrig"), ("Atan2", "atrig"), ("Asin", "atrig"), ("Acos", "atrig"), ("Atanpi", "atrig"),
-    ("Atan2pi", "atrig"), ("Asinpi", "atrig"), ("Acospi", "atrig"))}
+    ("Atan2pi", "atrig"), ("Asinpi", "atrig"), ("Acospi", "atrig"),
+    ("Sinh", "hyperbolic"), ("Cosh", "hyperbolic"), ("Tanh", "hyperbolic"), ("Asinh", "hyperbolic"),
+    ("Acosh", "hyperbolic"), ("Atanh", "hyperbolic"))}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -119,13 +122,13 @@ def rows():
         ("Pow2o3", (1.0, 1.3, 0.85), (2.7, 3.3, 2.0), "pow2o3", (-1e30, 1e30), None, False),
         ("Sinpi", (0.9, 1.1, 0.7), (2.0, 2.6, 1.5), "sinpi", (-1e4, 1e4), "sinpi", False),
         ("Cospi", (0.9, 1.1, 0.7), (2.0, 2.6, 1.5), "cospi", (-1e4, 1e4), "cospi", False),
-        ("Tanpi", (1.3, 1.6, 1.0), (3.0, 3.8, 2.3), "tanpi", (-1e4, 1e4), None, True),
+        ("Tanpi", (3.38, 3.42, 3.29), (3.75, 5.87, 2.43), "tanpi", (-1e4, 1e4), None, True),
         ("Acospi", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), "acospi", (-1.0, 1.0), None, False),
         ("Asinpi", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), "asinpi", (-1.0, 1.0), None, False),
         ("Atanpi", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), "atanpi", (-1e6, 1e6), None, False),
-        ("Sind", (1.1, 1.4, 0.9), (2.4, 3.0, 1.8), "sind", (-1e5, 1e5), None, False),
-        ("Cosd", (1.1, 1.4, 0.9), (2.4, 3.0, 1.8), "cosd", (-1e5, 1e5), None, False),
-        ("Tand", (1.5, 1.9, 1.2), (3.4, 4.2, 2.6), "tand", (-1e5, 1e5), None, True),
+        ("Sind", (2.22, 2.24, 2.22), (2.04, 2.98, 1.62), "sind", (-1e5, 1e5), None, False),
+        ("Cosd", (2.25, 2.32, 2.25), (2.02, 2.71, 1.62), "cosd", (-1e5, 1e5), None, False),
+        ("Tand", (3.43, 3.53, 3.43), (3.88, 6.02, 2.59), "tand", (-1e5, 1e5), None, True),
         ("Atan2", (1.6, 2.0, 1.3), (3.6, 4.4, 2.8), "atan2", (-1e6, 1e6), "atan2", False),
         ("Atan2pi", (1.7, 2.1, 1.35), (3.8, 4.6, 2.9), "atan2pi", (-1e6, 1e6), None, False),
         ("Hypot", (0.6, 0.8, 0.45), (1.6, 2.0, 1.2), "hypot", (-1e30, 1e30), "hypot", False),
@@ -146,13 +149,13 @@ def rows():
         ("Sin", (0.8, 1.9, 0.65), (1.897, 4.183, 1.586), 70.0, 140.0, "sin", (-1e4, 1e4), "sin", False),
         ("Tan", (1.2, 2.4, 1.0), (3.0, 5.5, 2.4), 90.0, 180.0, "tan", (-1e4, 1e4), "tan", False),
         ("Acos", (0.9, 1.2, 0.75), (2.3, 2.9, 1.8), 110.0, 220.0, "acos", (-1.0, 1.0), "acos", False),
-        ("Acosh", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), 110.0, 220.0, "acosh", (1.0, 1e30), "acosh", False),
+        ("Acosh", (1.12, 1.85, 1.12), (3.5, 4.72, 2.86), 110.0, 220.0, "acosh", (1.0, 1e30), "acosh", False),
         ("Asin", (0.9, 1.2, 0.75), (2.3, 2.9, 1.8), 110.0, 220.0, "asin", (-1.0, 1.0), "asin", False),
-        ("Asinh", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), 110.0, 220.0, "asinh", (-1e30, 1e30), "asinh", False),
+        ("Asinh", (1.53, 2.05, 1.52), (4.65, 4.7, 3.77), 110.0, 220.0, "asinh", (-1e30, 1e30), "asinh", False),
         ("Atan", (0.85, 1.1, 0.7), (2.2, 2.8, 1.7), 100.0, 200.0, "atan", (-1e6, 1e6), "atan", False),
-        ("Atanh", (1.0, 1.3, 0.8), (2.6, 3.2, 2.0), 100.0, 200.0, "atanh", (-1.0, 1.0), "atanh", True),
-        ("Cosh", (0.9, 1.1, 0.7), (2.2, 2.6, 1.6), 75.0, 150.0, "cosh", (-80.0, 80.0), "cosh", False),
-        ("Tanh", (0.9, 1.1, 0.7), (2.3, 2.8, 1.7), 80.0, 160.0, "tanh", (-20.0, 20.0), "tanh", False),
+        ("Atanh", (1.02, 2.78, 1.02), (2.85, 6.21, 2.34), 100.0, 200.0, "atanh", (-1.0, 1.0), "atanh", True),
+        ("Cosh", (0.66, 1.6, 0.53), (1.44, 3.68, 1.12), 75.0, 150.0, "cosh", (-80.0, 80.0), "cosh", False),
+        ("Tanh", (1.02, 2.65, 0.82), (2.29, 6.01, 1.89), 80.0, 160.0, "tanh", (-20.0, 20.0), "tanh", False),
         ("Pow", (2.8, 3.4, 1.8), (7.192, 8.208, 4.28), 160.0, 320.0, "pow", (0.0, 100.0), "pow", True),
     ]
     for name, cs, cd, cc, cz, oracle, dom, sl, poles in three_c1:
@@ -163,8 +166,8 @@ def rows():
         {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0}, kernel=REAL_KERNEL["Cos"],
         oracle="cos", domain=(-1e4, 1e4), sleef="cos")
     add("Sinh", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
-        {"s": (0.9, 1.1, 0.7), "d": (2.2, 2.6, 2.2), "c": 75.0, "z": 150.0},
-        oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
+        {"s": (0.8, 1.84, 0.65), "d": (1.72, 4.1, 1.72), "c": 75.0, "z": 150.0},
+        kernel=REAL_KERNEL["Sinh"], oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
     add("Div", "v2", {"s": "3", "d": "3", "c": "lh", "z": "lh"},
         {"s": (0.35, 0.42, 0.3), "d": (0.9, 1.0, 0.8), "c": (3.2, 3.2, 1.6), "z": (7.0, 7.0, 3.5)},
         kernel={"s": "arith", "d": "arith"}, oracle="div", poles=True)
@@ -335,7 +338,12 @@ ABOUT = {
         "s -27 -> ~9", "s 0x1p-149 -> ~0x1.965fea53d6e3dp-100", "inf -> inf", "d ftz -1e-310 -> 0"]),
     "Sinpi": ("sin(pi x)", ["0 -> 0", "-0 -> -0", "1 -> 0", "-2 -> -0", "0.5 -> 1", "nan -> nan"]),
     "Cospi": ("cos(pi x)", ["0 -> 1", "0.5 -> 0", "1 -> -1", "nan -> nan"]),
-    "Tanpi": ("tan(pi x)", ["0 -> 0", "-0 -> -0", "0.25 -> ~1", "nan -> nan"]),
+    "Tanpi": ("tan(pi x)", [
+        "0 -> 0", "-0 -> -0", "0.25 -> ~1", "nan -> nan", "inf -> nan", "-inf -> nan",
+        # IEEE 754 tanPi: +-0 at integers (sign of x, flipped for odd ones), +-inf at half-integers
+        "1 -> -0", "-1 -> 0", "2 -> 0", "-2 -> -0", "0.5 -> inf", "-0.5 -> -inf", "1.5 -> -inf", "-1.5 -> inf",
+        "2.5 -> inf", "d 0x1p60 -> 0", "d -0x1p60 -> -0", "d -4503599627370495.5 -> inf", "s -8388607.5 -> inf",
+        "s 8388607.5 -> -inf", "d 1e-300 -> ~3.1415926535897933e-300"]),
     "Acospi": ("acos(x) / pi", [
         "1 -> 0", "-1 -> 1", "0 -> 0.5", "-0 -> 0.5", "0.5 -> ~0.3333333333333333", "-0.5 -> ~0.6666666666666666",
         "2 -> nan !1", "-1.5 -> nan !1", "inf -> nan !1", "-inf -> nan !1", "nan -> nan",
@@ -350,9 +358,21 @@ ABOUT = {
         "s 1e38 -> 0.5", "nan -> nan", "d 1e-300 -> ~3.183098861837907e-301", "d 0x1p-1073 -> 0x1p-1074",
         "d ftz -1e-310 -> -0"]),
     "Sind": ("sine of x degrees", ["-inf -> nan !1", "inf -> nan !1", "nan -> nan", "0 -> 0", "-0 -> -0",
-                                   "90 -> 1", "180 -> 0", "30 -> ~0.5"]),
-    "Cosd": ("cosine of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 1", "90 -> 0", "60 -> ~0.5"]),
-    "Tand": ("tangent of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 0", "-0 -> -0", "45 -> ~1"]),
+                                   "90 -> 1", "180 -> 0", "30 -> ~0.5", "-180 -> -0", "360 -> 0", "-360 -> -0",
+                                   "-90 -> -1", "270 -> -1", "d 0x1p60 -> ~0.69465837045899729",
+                                   "d 1e300 -> 0", "d -1e300 -> -0", "d -1e22 -> ~0.98480775301220806",
+                                   "d 1e-300 -> ~1.7453292519943296e-302", "s 1e30 -> ~0.8660254038"]),
+    "Cosd": ("cosine of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 1", "90 -> 0", "60 -> ~0.5",
+                                     "inf -> nan !1", "-90 -> 0", "270 -> 0", "-0 -> 1", "180 -> -1", "-360 -> 1",
+                                     "d 0x1p60 -> ~-0.71933980033865114", "d 1e300 -> 1",
+                                     "s 1e30 -> ~-0.5"]),
+    "Tand": ("tangent of x degrees", ["-inf -> nan !1", "nan -> nan", "0 -> 0", "-0 -> -0", "45 -> 1",
+                                      "inf -> nan !1", "-45 -> -1", "135 -> -1", "225 -> 1",
+                                      # IEEE 754 tanPi's rule in degrees: zeros at multiples of 180, poles between
+                                      "180 -> -0", "-180 -> 0", "360 -> 0", "-360 -> -0", "90 -> inf", "-90 -> -inf",
+                                      "270 -> -inf", "-270 -> inf", "d 0x1p60 -> ~-0.96568877480707405",
+                                      "d 1e300 -> 0", "d -1e300 -> -0", "d 1e-300 -> ~1.7453292519943296e-302",
+                                      "s 1e30 -> ~-1.732050808"]),
     "Atan2": ("angle of the point (b, a), in (-pi, pi]", [
         # zeros: the sign of a, and pi where b is negative (-0 included)
         "0 1 -> 0", "-0 1 -> -0", "0 0 -> 0", "-0 0 -> -0", "0 -1 -> ~3.141592653589793",
@@ -413,7 +433,10 @@ ABOUT = {
                             "s 1.00000012 -> nan !1", "d 0.9999999999999999 -> ~1.4901161193847656e-08",
                             "cz 1,0 -> ~0,0"]),
     "Acosh": ("inverse hyperbolic cosine", ["sd 1 -> 0", "sd 0.5 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
-                                            "sd nan -> nan", "cz 1,0 -> ~0,0"]),
+                                            "sd nan -> nan", "sd -0 -> nan !1", "sd -1 -> nan !1",
+                                            "d 0x1.0000000000001p0 -> ~2.1073424255447017e-08",
+                                            "d 1e300 -> ~691.46867507877365", "d 0x1.fffffffffffffp1023 -> ~710.47586007394394",
+                                            "s 0x1.fffffep127 -> ~89.415986232628298", "cz 1,0 -> ~0,0"]),
     "Asin": ("arc sine", ["sd -0 -> -0", "sd 0 -> 0", "sd 1.5 -> nan !1", "sd -1.5 -> nan !1", "sd -inf -> nan !1",
                           "sd inf -> nan !1", "sd nan -> nan", "sd 1 -> ~1.5707963267948966",
                           "sd -1 -> ~-1.5707963267948966", "sd 0.5 -> ~0.5235987755982989",
@@ -421,6 +444,9 @@ ABOUT = {
                           "d 0x1p-1074 -> 0x1p-1074", "s 0x1p-149 -> 0x1p-149", "d ftz 1e-310 -> 0",
                           "cz 0,0 -> ~0,0"]),
     "Asinh": ("inverse hyperbolic sine", ["sd -0 -> -0", "sd inf -> inf", "sd -inf -> -inf", "sd nan -> nan",
+                                          "sd 0 -> 0", "d 0x1p-1074 -> 0x1p-1074", "d -1e-300 -> -1e-300",
+                                          "d 1e300 -> ~691.46867507877365", "d -0x1.fffffffffffffp1023 -> ~-710.47586007394394",
+                                          "s 0x1.fffffep127 -> ~89.415986232628298", "s -0x1p-100 -> -0x1p-100",
                                           "cz 0,0 -> ~0,0"]),
     "Atan": ("arc tangent", ["sd -0 -> -0", "sd 0 -> 0", "sd inf -> ~1.5707963267948966",
                              "sd -inf -> ~-1.5707963267948966", "sd nan -> nan", "sd 1 -> ~0.7853981633974483",
@@ -428,11 +454,21 @@ ABOUT = {
                              "d 1e-300 -> 1e-300", "d 0x1p-1074 -> 0x1p-1074", "s 0x1p-149 -> 0x1p-149",
                              "d ftz 1e-310 -> 0", "cz 0,0 -> ~0,0"]),
     "Atanh": ("inverse hyperbolic tangent", ["sd 1 -> inf !2", "sd -1 -> -inf !2", "sd 1.5 -> nan !1",
-                                             "sd inf -> nan !1", "sd -0 -> -0", "sd nan -> nan", "cz 0,0 -> ~0,0"]),
+                                             "sd inf -> nan !1", "sd -0 -> -0", "sd nan -> nan", "sd -inf -> nan !1",
+                                             "sd -1.5 -> nan !1", "sd 0 -> 0", "d 1e-300 -> 1e-300",
+                                             "d 0x1.fffffffffffffp-1 -> ~18.714973875118523",
+                                             "s 0x1.fffffep-1 -> ~8.664339742098155", "cz 0,0 -> ~0,0"]),
     "Cosh": ("hyperbolic cosine", ["d 710.4 -> ~1.6663642832806496e308", "d 710.5 -> inf !3", "s 89.5 -> inf !3",
                                    "s 89 -> ~2.2448064095871728e38", "sd -inf -> inf", "sd 0 -> 1", "sd nan -> nan",
+                                   "sd -0 -> 1", "d -710.5 -> inf !3", "sd inf -> inf",
+                                   # the last finite result, the next argument, and the vector path's end
+                                   "d -0x1.633ce8fb9f87dp9 -> ~1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
+                                   "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
+                                   "s -0x1.65a9fap6 -> inf !3", "s 89.375 -> ~3.2661740534292458e38",
                                    "cz 0,0 -> ~1,0", "z 1000,0 -> inf,* !3", "c 100,0 -> inf,* !3"]),
     "Tanh": ("hyperbolic tangent", ["sd -0 -> -0", "sd inf -> 1", "sd -inf -> -1", "sd 20 -> ~1", "sd nan -> nan",
+                                    "sd 0 -> 0", "d 19.1 -> 1", "s -9.1 -> -1", "d 1e-300 -> 1e-300", "s 0x1p-100 -> 0x1p-100",
+                                    "d 1e300 -> 1", "s -1e30 -> -1",
                                     "cz 0,0 -> ~0,0"]),
     "Pow": ("x^y", [
         # the C99 cases: zeros
@@ -470,7 +506,12 @@ ABOUT = {
         "cz 2,0 3,0 -> ~8,0", "cz 1,0 5,5 -> ~1,0"]),
     "Cos": ("cosine", ["sd inf -> nan !1", "sd nan -> nan", "sd 0 -> 1", "cz 0,0 -> ~1,0", "z 0,1000 -> inf,* !3"]),
     "Sinh": ("hyperbolic sine", ["d 710.5 -> inf !3", "d -710.5 -> -inf !3", "s 89.5 -> inf !3", "sd -0 -> -0",
-                                 "sd inf -> inf", "sd nan -> nan", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
+                                 "sd inf -> inf", "sd nan -> nan", "sd 0 -> 0", "sd -inf -> -inf", "d 1e-300 -> 1e-300",
+                                 "s -0x1p-100 -> -0x1p-100", "d 1e300 -> inf !3", "s -1e30 -> -inf !3",
+                                 # the last finite result, the next argument, and the vector path's end
+                                 "d -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
+                                 "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
+                                 "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
     "Div": ("a / b", [
         "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
         "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1"]),

@@ -1833,6 +1833,23 @@ NRX_ZAR_API void zardCospiI(int32_t n, const double* a, int32_t inca, double* r,
  *     sd: -0 -> -0
  *     sd: 0.25 -> ~1
  *     sd: nan -> nan
+ *     sd: inf -> nan
+ *     sd: -inf -> nan
+ *     sd: 1 -> -0
+ *     sd: -1 -> 0
+ *     sd: 2 -> 0
+ *     sd: -2 -> -0
+ *     sd: 0.5 -> inf
+ *     sd: -0.5 -> -inf
+ *     sd: 1.5 -> -inf
+ *     sd: -1.5 -> inf
+ *     sd: 2.5 -> inf
+ *     d: 0x1p60 -> 0
+ *     d: -0x1p60 -> -0
+ *     d: -4503599627370495.5 -> inf
+ *     s: -8388607.5 -> inf
+ *     s: 8388607.5 -> -inf
+ *     d: 1e-300 -> ~3.1415926535897933e-300
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanpi_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTanpi_ctab[3];
@@ -2003,6 +2020,17 @@ NRX_ZAR_API void zardAtanpiI(int32_t n, const double* a, int32_t inca, double* r
  *     sd: 90 -> 1
  *     sd: 180 -> 0
  *     sd: 30 -> ~0.5
+ *     sd: -180 -> -0
+ *     sd: 360 -> 0
+ *     sd: -360 -> -0
+ *     sd: -90 -> -1
+ *     sd: 270 -> -1
+ *     d: 0x1p60 -> ~0.69465837045899729
+ *     d: 1e300 -> 0
+ *     d: -1e300 -> -0
+ *     d: -1e22 -> ~0.98480775301220806
+ *     d: 1e-300 -> ~1.7453292519943296e-302
+ *     s: 1e30 -> ~0.8660254038
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSind_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSind_ctab[3];
@@ -2038,6 +2066,15 @@ NRX_ZAR_API void zardSindI(int32_t n, const double* a, int32_t inca, double* r, 
  *     sd: 0 -> 1
  *     sd: 90 -> 0
  *     sd: 60 -> ~0.5
+ *     sd: inf -> nan, code 1
+ *     sd: -90 -> 0
+ *     sd: 270 -> 0
+ *     sd: -0 -> 1
+ *     sd: 180 -> -1
+ *     sd: -360 -> 1
+ *     d: 0x1p60 -> ~-0.71933980033865114
+ *     d: 1e300 -> 1
+ *     s: 1e30 -> ~-0.5
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosd_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCosd_ctab[3];
@@ -2072,7 +2109,24 @@ NRX_ZAR_API void zardCosdI(int32_t n, const double* a, int32_t inca, double* r, 
  *     sd: nan -> nan
  *     sd: 0 -> 0
  *     sd: -0 -> -0
- *     sd: 45 -> ~1
+ *     sd: 45 -> 1
+ *     sd: inf -> nan, code 1
+ *     sd: -45 -> -1
+ *     sd: 135 -> -1
+ *     sd: 225 -> 1
+ *     sd: 180 -> -0
+ *     sd: -180 -> 0
+ *     sd: 360 -> 0
+ *     sd: -360 -> -0
+ *     sd: 90 -> inf
+ *     sd: -90 -> -inf
+ *     sd: 270 -> -inf
+ *     sd: -270 -> inf
+ *     d: 0x1p60 -> ~-0.96568877480707405
+ *     d: 1e300 -> 0
+ *     d: -1e300 -> -0
+ *     d: 1e-300 -> ~1.7453292519943296e-302
+ *     s: 1e30 -> ~-1.732050808
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTand_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTand_ctab[3];
@@ -2694,6 +2748,12 @@ NRX_ZAR_API void zarzAcosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: -inf -> nan, code 1
  *     sd: inf -> inf
  *     sd: nan -> nan
+ *     sd: -0 -> nan, code 1
+ *     sd: -1 -> nan, code 1
+ *     d: 0x1.0000000000001p0 -> ~2.1073424255447017e-08
+ *     d: 1e300 -> ~691.46867507877365
+ *     d: 0x1.fffffffffffffp1023 -> ~710.47586007394394
+ *     s: 0x1.fffffep127 -> ~89.415986232628298
  *     cz: 1,0 -> ~0,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcosh_ttab[3];
@@ -2824,6 +2884,13 @@ NRX_ZAR_API void zarzAsinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: inf -> inf
  *     sd: -inf -> -inf
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     d: 0x1p-1074 -> 0x1p-1074
+ *     d: -1e-300 -> -1e-300
+ *     d: 1e300 -> ~691.46867507877365
+ *     d: -0x1.fffffffffffffp1023 -> ~-710.47586007394394
+ *     s: 0x1.fffffep127 -> ~89.415986232628298
+ *     s: -0x1p-100 -> -0x1p-100
  *     cz: 0,0 -> ~0,0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinh_ttab[3];
@@ -2952,6 +3019,12 @@ NRX_ZAR_API void zarzAtanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: inf -> nan, code 1
  *     sd: -0 -> -0
  *     sd: nan -> nan
+ *     sd: -inf -> nan, code 1
+ *     sd: -1.5 -> nan, code 1
+ *     sd: 0 -> 0
+ *     d: 1e-300 -> 1e-300
+ *     d: 0x1.fffffffffffffp-1 -> ~18.714973875118523
+ *     s: 0x1.fffffep-1 -> ~8.664339742098155
  *     cz: 0,0 -> ~0,0
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanh_ttab[3];
@@ -3014,6 +3087,15 @@ NRX_ZAR_API void zarzAtanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     sd: -inf -> inf
  *     sd: 0 -> 1
  *     sd: nan -> nan
+ *     sd: -0 -> 1
+ *     d: -710.5 -> inf, code 3
+ *     sd: inf -> inf
+ *     d: -0x1.633ce8fb9f87dp9 -> ~1.7976931348621744e308
+ *     d: 0x1.633ce8fb9f87ep9 -> inf, code 3
+ *     d: 710.47 -> ~1.7871893267684049e308
+ *     s: 0x1.65a9f8p6 -> ~3.4028196375086208e38
+ *     s: -0x1.65a9fap6 -> inf, code 3
+ *     s: 89.375 -> ~3.2661740534292458e38
  *     cz: 0,0 -> ~1,0
  *     z: 1000,0 -> inf,*, code 3
  *     c: 100,0 -> inf,*, code 3
@@ -3076,6 +3158,13 @@ NRX_ZAR_API void zarzCoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: -inf -> -1
  *     sd: 20 -> ~1
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     d: 19.1 -> 1
+ *     s: -9.1 -> -1
+ *     d: 1e-300 -> 1e-300
+ *     s: 0x1p-100 -> 0x1p-100
+ *     d: 1e300 -> 1
+ *     s: -1e30 -> -1
  *     cz: 0,0 -> ~0,0
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanh_ttab[3];
@@ -3334,6 +3423,18 @@ NRX_ZAR_API void zarzCosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     sd: -0 -> -0
  *     sd: inf -> inf
  *     sd: nan -> nan
+ *     sd: 0 -> 0
+ *     sd: -inf -> -inf
+ *     d: 1e-300 -> 1e-300
+ *     s: -0x1p-100 -> -0x1p-100
+ *     d: 1e300 -> inf, code 3
+ *     s: -1e30 -> -inf, code 3
+ *     d: -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308
+ *     d: 0x1.633ce8fb9f87ep9 -> inf, code 3
+ *     d: 710.47 -> ~1.7871893267684049e308
+ *     s: 0x1.65a9f8p6 -> ~3.4028196375086208e38
+ *     s: -0x1.65a9fap6 -> -inf, code 3
+ *     s: -89.375 -> ~-3.2661740534292458e38
  *     cz: 0,0 -> ~0,0
  *     z: 1000,0 -> inf,*, code 3
  *   codes: 3 overflow. */

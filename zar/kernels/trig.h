@@ -173,42 +173,86 @@ template <class T, Flavour F> struct Tan : Circular<T, F, kTanK, Unary<T>> {
 
 namespace nrx::zar::ops {
 
-// Sinpi and Cospi: x - 2 round(x/2) is exact, then N = round(16 x) and f = x - N/16 are
-// exact, and r = f pi in two parts; the same tables and polynomials follow. Exact zeros get
-// the signs of IEEE 754 sinPi and cosPi (sinpi(n) = +-0 with the sign of n, cospi(n + 1/2)
-// = +0). Infinities and NaN give NaN in the body: these kernels report nothing.
-template <Flavour F, int K> inline void trig_pi_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
+// The pi-scaled and degree forms: the argument in half-turns (Sinpi, Cospi, Tanpi) or in
+// degrees (Sind, Cosd, Tand). x2 = x - P round(x/P) over the period P (2 or 360) is exact,
+// then N = round(x2 / s) with the step s = P/32 and f = x2 - N s are exact, and r = f u in
+// two parts (u = pi or pi/180); the tables and polynomials of the circular functions follow.
+// No inexact multiple of pi ever meets x, so exact points come out exact and zeros and poles
+// get the signs of IEEE 754 sinPi, cosPi and tanPi (degrees by the same rule): sin gives
+// +-0 with the sign of x, cos gives +0, tan gives +-0 with the sign of x flipped for odd
+// multiples of the half period, and +-inf at the poles with the sign of x2.
+struct HalfTurns {
+  static constexpr double period = 2, step = 1.0 / 16, inv_step = 16;
+  static constexpr double u_hi = 0x1.921fb54442d18p+1, u_lo = 0x1.1a62633145c07p-53;  // pi
+  static constexpr double exact_limit = HUGE_VAL;  // x - 2 round(x/2) is exact for every double
+};
+struct Degrees {
+  static constexpr double period = 360, step = 11.25, inv_step = 1 / 11.25;
+  static constexpr double u_hi = 0x1.1df46a2529d39p-6, u_lo = 0x1.5c1d8becdd291p-62;  // pi/180
+  static constexpr double exact_limit = 0x1p52;  // x - 360 k by one fused step is exact below
+};
+
+template <class U, Flavour F, int K> inline void trig_units_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
   using simd::splat;
-  const ::nrx::simd::Reg<double> x2 = simd::sub(x, simd::mul(simd::round<simd::kRoundNearest>(simd::mul(x, splat(0.5))), splat(2.0)));
-  const ::nrx::simd::Reg<double> t = simd::fma(x2, splat(16.0), splat(TrigConst<double>::shifter));
-  const ::nrx::simd::Reg<double> nf = simd::sub(t, splat(TrigConst<double>::shifter));
-  const ::nrx::simd::Reg<double> f = simd::fnma(nf, splat(1.0 / 16), x2);
-  const ::nrx::simd::Reg<double> pi_hi = splat(0x1.921fb54442d18p+1), pi_lo = splat(0x1.1a62633145c07p-53);
-  const ::nrx::simd::Reg<double> rh = simd::mul(f, pi_hi);
-  const ::nrx::simd::Reg<double> rl = F == Flavour::HA ? simd::fma(f, pi_lo, simd::fms(f, pi_hi, rh)) : splat(0.0);
+  using D = ::nrx::simd::Reg<double>;
+  const D k = simd::round<simd::kRoundNearest>(simd::mul(x, splat(1 / U::period)));
+  const D x2 = simd::fnma(k, splat(U::period), x);
+  const D t = simd::fma(x2, splat(U::inv_step), splat(TrigConst<double>::shifter));
+  const D nf = simd::sub(t, splat(TrigConst<double>::shifter));
+  const D f = simd::fnma(nf, splat(U::step), x2);
+  const D u_hi = splat(U::u_hi), u_lo = splat(U::u_lo);
+  const D rh = simd::mul(f, u_hi);
+  const D rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(0.0);
   trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
-  if constexpr (K == kSinK && F == Flavour::HA) {  // below 2^-1000 the low part of f pi would fall under the subnormals
-    const ::nrx::simd::Reg<double> xs = simd::mul(x, splat(0x1p200));
-    const ::nrx::simd::Reg<double> y = simd::mul(simd::fma(xs, pi_hi, simd::mul(xs, pi_lo)), splat(0x1p-200));
+  if constexpr (K != kCosK && F == Flavour::HA) {  // below 2^-1000 the low part of f u would fall under the subnormals
+    const D xs = simd::mul(x, splat(0x1p200));
+    const D y = simd::mul(simd::fma(xs, u_hi, simd::mul(xs, u_lo)), splat(0x1p-200));
     out[0] = simd::select(simd::lt(simd::abs_of<double>(x), splat(0x1p-1000)), y, out[0]);
   }
   const ::nrx::simd::Mask<double> zero = simd::fpclass<simd::kZero>(out[0]);
-  if constexpr (K == kSinK) out[0] = simd::select(zero, simd::bit_and(x, simd::sign_mask<double>()), out[0]);
-  else out[0] = simd::select(zero, splat(0.0), out[0]);
+  const D sign_x = simd::bit_and(x, simd::sign_mask<double>());
+  if constexpr (K == kSinK) out[0] = simd::select(zero, sign_x, out[0]);
+  if constexpr (K == kCosK) out[0] = simd::select(zero, splat(0.0), out[0]);
+  if constexpr (K == kTanK) {
+    const D odd = simd::bit_and(simd::sign_of_bit4(simd::as_int(t), 0.0), simd::sign_mask<double>());
+    out[0] = simd::select(zero, simd::bit_xor(sign_x, odd), out[0]);
+    const ::nrx::simd::Mask<double> pole = simd::eq(f, splat(0.0)) & simd::eq(simd::abs_of<double>(nf), splat(8.0));
+    out[0] = simd::select(pole, simd::copysign<double>(splat(HUGE_VAL), x2), out[0]);
+  }
+}
+
+// One register in the units U; float lanes run the double EP body in two halves. Returns
+// the lanes the exact reduction does not cover (NaN, infinities, |x| from U::exact_limit).
+template <class T, class U, Flavour F, int K> inline Mask<T> trig_units(Reg<T> x, Reg<T>* out) {
+  if constexpr (sizeof(T) == 8) {
+    trig_units_double<U, F, K>(x, out);
+  } else {
+    ::nrx::simd::Reg<double> lo[1], hi[1];
+    trig_units_double<U, Flavour::EP, K>(simd::widen_lo(x), lo);
+    trig_units_double<U, Flavour::EP, K>(simd::widen_hi(x), hi);
+    out[0] = simd::narrow(lo[0], hi[0]);
+  }
+  if constexpr (U::exact_limit == HUGE_VAL) return 0;
+  else return simd::not_lt(simd::abs_of<T>(x), simd::splat(T(U::exact_limit)));
 }
 
 template <class T, Flavour F, int K> struct CircularPi : AllLanes<CircularPi<T, F, K>, Unary<T>> {
   using V = Reg<T>;
-  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (sizeof(T) == 8) {
-      trig_pi_double<F, K>(a[0], r);
-    } else {
-      ::nrx::simd::Reg<double> lo[1], hi[1];
-      trig_pi_double<Flavour::EP, K>(simd::widen_lo(a[0]), lo);
-      trig_pi_double<Flavour::EP, K>(simd::widen_hi(a[0]), hi);
-      r[0] = simd::narrow(lo[0], hi[0]);
-    }
-    return 0;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) { return trig_units<T, HalfTurns, F, K>(a[0], r); }
+};
+
+// Degrees: beyond the exact fused reduction x goes to the scalar routine, which reduces it
+// by the exact remainder modulo 360 and runs the body on that; infinities give NaN (code 1).
+template <class T, Flavour F, int K> struct CircularDeg : Unary<T> {
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) { return trig_units<T, Degrees, F, K>(a[0], r); }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T x = *a[0];
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (std::isinf(x)) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    const T m = std::fmod(x, T(360));  // exact, with the sign of x
+    const T* pm = &m;
+    return scalar_by_vector<CircularDeg>(&pm, r, ex);
   }
 };
 
@@ -217,6 +261,18 @@ template <class T, Flavour F> struct Sinpi : CircularPi<T, F, kSinK> {
 };
 template <class T, Flavour F> struct Cospi : CircularPi<T, F, kCosK> {
   static constexpr const char* kName = "Cospi";
+};
+template <class T, Flavour F> struct Tanpi : CircularPi<T, F, kTanK> {
+  static constexpr const char* kName = "Tanpi";
+};
+template <class T, Flavour F> struct Sind : CircularDeg<T, F, kSinK> {
+  static constexpr const char* kName = "Sind";
+};
+template <class T, Flavour F> struct Cosd : CircularDeg<T, F, kCosK> {
+  static constexpr const char* kName = "Cosd";
+};
+template <class T, Flavour F> struct Tand : CircularDeg<T, F, kTanK> {
+  static constexpr const char* kName = "Tand";
 };
 
 }  // namespace nrx::zar::ops

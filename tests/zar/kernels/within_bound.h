@@ -19,4 +19,13 @@ inline void expect_within_bound(const zar::catalog::Entry& e, const accuracy::Op
   }
 }
 
+// The same for a table by name ("dSinh"), which must have a vector kernel.
+inline void expect_within_bound(const char* table, const accuracy::Options& o, const std::string& what = "") {
+  int slot;
+  const zar::catalog::Entry* e = accuracy::find_entry(table, &slot);
+  ASSERT_NE(e, nullptr) << table;
+  ASSERT_NE(e->kernel, nullptr) << table << " has no vector kernel";
+  expect_within_bound(*e, o, " " + what);
+}
+
 }  // namespace nrx::test

@@ -1,0 +1,83 @@
+// Hyperbolic kernels (Sinh, Cosh, Tanh, Asinh, Acosh, Atanh) against MPFR at the points where
+// their bodies switch formulas (and the neighbours on either side), at the overflow limits,
+// and log-uniformly over the whole finite range; every distinct kernel of each table.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/zar/kernels/within_bound.h"
+#include "tools/accuracy/accuracy.h"
+
+namespace {
+
+namespace acc = nrx::accuracy;
+
+struct Case {
+  const char* table;
+  std::vector<double> points;  // each with its float or double neighbours and its negative
+  double range;                // log-uniform sampling over [-range, range] (or [1, range] for Acosh)
+};
+
+// The fault each point guards against: the polynomial / exponential switch of sinh at 1/2
+// (HA) and the Expm1 / exponential switch at 1 (LA, EP) where e^a - e^-a cancels, the end of
+// the vector path and the overflow limit (a silent infinity, or an overflow where the result
+// is finite), tanh's switch to 1, the tiny-argument and ln(2a) switches of the inverses, and
+// the inverses next to 1.
+const Case kCases[] = {
+    {"dSinh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8, 0x1p-26}, 710},
+    {"sSinh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4, 0x1p-12}, 89},
+    {"dCosh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8}, 710},
+    {"sCosh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4}, 89},
+    {"dTanh", {0.5, 19.1, 1e-8, 0x1p-26, 18}, 1e300},
+    {"sTanh", {0.5, 9.1, 1e-4, 0x1p-12, 8.5}, 1e30},
+    {"dAsinh", {0x1p-26, 0x1p28, 0.5, 1, 1e-10, DBL_MAX}, DBL_MAX},
+    {"sAsinh", {0x1p-12, 0x1p12, 0.5, 1, 1e-5, FLT_MAX}, FLT_MAX},
+    {"dAcosh", {1, 0x1.0000000000001p0, 1.0000001, 0x1p28, 2, DBL_MAX}, DBL_MAX},
+    {"sAcosh", {1, 0x1.000002p0, 1.001, 0x1p12, 2, FLT_MAX}, FLT_MAX},
+    {"dAtanh", {0x1p-26, 0x1.fffffffffffffp-1, 0.5, 1e-10, 0.999999}, 1},
+    {"sAtanh", {0x1p-12, 0x1.fffffep-1, 0.5, 1e-5, 0.999}, 1},
+};
+
+std::vector<double> around(const std::vector<double>& points, bool single) {
+  std::vector<double> out;
+  for (double p : points) {
+    for (int k = -2; k <= 2; ++k) {
+      double x = p;
+      for (int s = 0; s < std::abs(k); ++s)
+        x = single ? double(std::nextafter(float(x), k < 0 ? 0.0f : INFINITY)) : std::nextafter(x, k < 0 ? 0.0 : INFINITY);
+      out.push_back(x), out.push_back(-x);
+    }
+  }
+  return out;
+}
+
+class Hyperbolic : public testing::TestWithParam<Case> {};
+
+TEST_P(Hyperbolic, SwitchPointsAndNeighbours) {
+  const Case& c = GetParam();
+  for (bool ftz : {false, true}) {
+    acc::Options o;
+    o.samples = 1000;
+    o.ftz = ftz;
+    o.special = around(c.points, c.table[0] == 's');
+    nrx::test::expect_within_bound(c.table, o, ftz ? "switch points, ftz" : "switch points");
+  }
+}
+
+TEST_P(Hyperbolic, WholeRange) {
+  const Case& c = GetParam();
+  acc::Options o;
+  o.samples = 20000;
+  o.range = true;
+  o.lo = std::string(c.table).find("Acosh") != std::string::npos ? 1 : -c.range;
+  o.hi = c.range;
+  nrx::test::expect_within_bound(c.table, o, "whole range");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, Hyperbolic, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& p) { return std::string(p.param.table); });
+
+}  // namespace
