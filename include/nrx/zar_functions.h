@@ -3460,7 +3460,11 @@ NRX_ZAR_API void zarzSubI(int32_t n, const NrxComplex16* a, int32_t inca, const 
  *     sd: inf 0 -> nan
  *     sd: -0 3 -> -0
  *     cz: 1,2 3,4 -> ~-5,10
- *   codes: none. */
+ *     cz: 0,0.5 inf,inf -> -inf,inf
+ *     cz: inf,nan 2,0 -> inf,nan
+ *     cz: 0,0 inf,0 -> nan,nan
+ *     z: 1e308,0 10,0 -> inf,0, code 3
+ *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMul_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sMul_ctab[3];
 NRX_ZAR_API void zarsMul_21(int32_t n, const float* a, const float* b, float* r);
@@ -3691,7 +3695,9 @@ NRX_ZAR_API void zarzArgI(int32_t n, const NrxComplex16* a, int32_t inca, double
  *   special results (types: arguments -> results, code):
  *     cz: 1,2 3,4 -> ~11,2
  *     cz: 0,0 1,1 -> ~0,0
- *   codes: none. */
+ *     cz: 0,0.5 inf,-inf -> -inf,inf
+ *     z: 1e308,1e308 10,0 -> inf,inf, code 3
+ *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMulByConj_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cMulByConj_ctab[3];
 NRX_ZAR_API void zarcMulByConj_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
