@@ -322,18 +322,11 @@ inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_sl
 }  // namespace nrx::simd
 
 // ---- complex kernels ----
-// Whole-element data movement (pack and unpack): lanes of 32 or 64 raw bits scattered at
-// offsets counted in lanes, compressed and expanded under element masks.
+// Whole-element data movement (pack and unpack): lanes of 32 or 64 raw bits, compressed and
+// expanded under element masks, or assembled from lane loads.
 namespace nrx::simd {
 
-// Offsets of one scatter: 16 lanes at 32-bit offsets, 8 lanes at 64-bit offsets,
-// or 16 lanes of 32 bits at 64-bit offsets (two registers).
-struct Offsets32 { IReg o; };
-struct Offsets64 { IReg o; };
-struct Offsets64x2 { IReg lo, hi; };
-
 inline IReg load_bits(const void* p) { return _mm512_loadu_si512(p); }
-inline void store_bits(void* p, IReg v) { _mm512_storeu_si512(p, v); }
 inline IReg masked_load_bits(const uint32_t* p, __mmask16 m) { return _mm512_maskz_loadu_epi32(m, p); }
 inline IReg masked_load_bits(const uint64_t* p, __mmask8 m) { return _mm512_maskz_loadu_epi64(m, p); }
 inline void masked_store_bits(uint32_t* p, __mmask16 m, IReg v) { _mm512_mask_storeu_epi32(p, m, v); }
@@ -346,14 +339,6 @@ inline IReg compress(__mmask8 m, IReg v) { return _mm512_maskz_compress_epi64(m,
 inline IReg expand(__mmask16 m, IReg v) { return _mm512_maskz_expand_epi32(m, v); }
 inline IReg expand(__mmask8 m, IReg v) { return _mm512_maskz_expand_epi64(m, v); }
 
-// Lanes are written in ascending order, so of two lanes with one offset the higher one stays.
-inline void scatter(uint32_t* p, Offsets32 o, IReg v) { _mm512_i32scatter_epi32(p, o.o, v, 4); }
-inline void scatter(uint64_t* p, Offsets64 o, IReg v) { _mm512_i64scatter_epi64(p, o.o, v, 8); }
-inline void scatter(uint32_t* p, Offsets64x2 o, IReg v) {
-  _mm512_i64scatter_epi32(p, o.lo, _mm512_castsi512_si256(v), 4);
-  _mm512_i64scatter_epi32(p, o.hi, _mm512_extracti64x4_epi64(v, 1), 4);
-}
-
 // 128 bits assembled from two 64-bit or four 32-bit lanes at arbitrary addresses, and stored:
 // lane loads with inserts beat a hardware gather on cores whose gathers are microcoded.
 using Bits128 = __m128i;
@@ -365,14 +350,6 @@ inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* 
   return _mm_insert_epi32(_mm_insert_epi32(lo, int(*p2), 2), int(*p3), 3);
 }
 inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
-
-// Offsets from the next 16 or 8 entries of an index array.
-inline Offsets32 offsets16(const int32_t* p) { return {load_bits(p)}; }
-inline Offsets64x2 offsets16(const int64_t* p) { return {load_bits(p), load_bits(p + 8)}; }
-inline Offsets64 offsets8(const int32_t* p) {
-  return {_mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)))};
-}
-inline Offsets64 offsets8(const int64_t* p) { return {load_bits(p)}; }
 
 // Bit j set where entry p[j] of the next E (16 or 8) is non-zero.
 template <int E> inline uint32_t nonzero_entries(const int32_t* p) {

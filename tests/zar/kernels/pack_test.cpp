@@ -200,9 +200,9 @@ TEST(PackPublic, DocumentedRows) {
   EXPECT_EQ(yc[2].real, 3); EXPECT_EQ(yc[2].imag, 4);
 }
 
-// A float stride too large for 32-bit block offsets takes the 64-bit gather (the array is
-// reserved, not touched: only the pages of the elements used get memory).
-TEST(PackPublic, FloatStrideBeyondThirtyTwoBitOffsets) {
+// Element offsets beyond 2^31 bytes: no 32-bit offset arithmetic (the array is reserved, not
+// touched: only the pages of the elements used get memory).
+TEST(PackPublic, StridesBeyondTwoGigabytes) {
   const int64_t inc = (int64_t(1) << 26) + 3;
   const int n = 17;
   const size_t bytes = size_t((n - 1) * inc + 1) * sizeof(float);
