@@ -320,3 +320,51 @@ inline IReg gather_at(const int32_t* p, IReg idx) { return _mm512_cvtepi32_epi64
 // Doubles truncated toward zero to 64-bit integers.
 inline IReg trunc_to_int64(__m512d a) { return _mm512_cvtt_roundpd_epi64(a, _MM_FROUND_NO_EXC); }
 }  // namespace nrx::simd
+
+// ---- complex kernels ----
+// Whole-element data movement (pack and unpack): lanes of 32 or 64 raw bits, compressed and
+// expanded under element masks, or assembled from lane loads.
+namespace nrx::simd {
+
+inline IReg load_bits(const void* p) { return _mm512_loadu_si512(p); }
+inline IReg masked_load_bits(const uint32_t* p, __mmask16 m) { return _mm512_maskz_loadu_epi32(m, p); }
+inline IReg masked_load_bits(const uint64_t* p, __mmask8 m) { return _mm512_maskz_loadu_epi64(m, p); }
+inline void masked_store_bits(uint32_t* p, __mmask16 m, IReg v) { _mm512_mask_storeu_epi32(p, m, v); }
+inline void masked_store_bits(uint64_t* p, __mmask8 m, IReg v) { _mm512_mask_storeu_epi64(p, m, v); }
+
+// The lanes of m moved, in order, to the lowest lanes (compress), and back (expand); the
+// register forms, since the memory forms are microcoded on some cores.
+inline IReg compress(__mmask16 m, IReg v) { return _mm512_maskz_compress_epi32(m, v); }
+inline IReg compress(__mmask8 m, IReg v) { return _mm512_maskz_compress_epi64(m, v); }
+inline IReg expand(__mmask16 m, IReg v) { return _mm512_maskz_expand_epi32(m, v); }
+inline IReg expand(__mmask8 m, IReg v) { return _mm512_maskz_expand_epi64(m, v); }
+
+// 128 bits assembled from two 64-bit or four 32-bit lanes at arbitrary addresses, and stored:
+// lane loads with inserts beat a hardware gather on cores whose gathers are microcoded.
+using Bits128 = __m128i;
+inline Bits128 lanes_at(const uint64_t* p0, const uint64_t* p1) {
+  return _mm_castpd_si128(_mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(p0)), reinterpret_cast<const double*>(p1)));
+}
+inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* p2, const uint32_t* p3) {
+  const __m128i lo = _mm_insert_epi32(_mm_cvtsi32_si128(int(*p0)), int(*p1), 1);
+  return _mm_insert_epi32(_mm_insert_epi32(lo, int(*p2), 2), int(*p3), 3);
+}
+inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// Bit j set where entry p[j] of the next E (16 or 8) is non-zero.
+template <int E> inline uint32_t nonzero_entries(const int32_t* p) {
+  if constexpr (E == 16) return _mm512_test_epi32_mask(load_bits(p), load_bits(p));
+  if constexpr (E == 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return _mm256_test_epi32_mask(v, v);
+  }
+}
+template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
+  if constexpr (E == 16) {
+    const IReg lo = load_bits(p), hi = load_bits(p + 8);
+    return uint32_t(_mm512_test_epi64_mask(lo, lo)) | uint32_t(_mm512_test_epi64_mask(hi, hi)) << 8;
+  }
+  if constexpr (E == 8) return _mm512_test_epi64_mask(load_bits(p), load_bits(p));
+}
+
+}  // namespace nrx::simd

@@ -316,8 +316,9 @@ def gen_header(tabs):
         if f.name in L.ABOUT:
             out.append("/* " + "\n * ".join(doc_lines(f)) + " */")
         else:
-            out.append("/* %s: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */"
-                       % f.name)
+            out.append("/* %s: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.\n"
+                       " * a and y must not overlap (the result is unspecified if they do); an index repeated in\n"
+                       " * UnpackV leaves the element of its last occurrence. */" % f.name)
         for tab in tabs:
             if tab.f.name != f.name:
                 continue

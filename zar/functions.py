@@ -518,7 +518,10 @@ ABOUT = {
     "Add": ("a + b", ["sd 1 2 -> 3", "sd inf -inf -> nan", "d 1e308 1e308 -> inf", "sd -0 -0 -> -0",
                       "cz 1,2 3,4 -> 4,6", "cz -0,-0 -0,-0 -> -0,-0"]),
     "Sub": ("a - b", ["sd 1 2 -> -1", "sd inf inf -> nan", "sd -0 0 -> -0", "cz 1,2 3,4 -> -2,-2"]),
-    "Mul": ("a times b", ["sd -2 3 -> -6", "sd inf 0 -> nan", "sd -0 3 -> -0", "cz 1,2 3,4 -> ~-5,10"]),
+    "Mul": ("a times b", ["sd -2 3 -> -6", "sd inf 0 -> nan", "sd -0 3 -> -0", "cz 1,2 3,4 -> ~-5,10",
+                      # an infinite operand times a non-zero finite one is an infinity (C99 Annex G)
+                      "cz 0,0.5 inf,inf -> -inf,inf", "cz inf,nan 2,0 -> inf,nan", "cz 0,0 inf,0 -> nan,nan",
+                      "z 1e308,0 10,0 -> inf,0 !3"]),
     "Powx": ("x^b with one exponent b for every element", [
         "sd -0 -3 -> -inf !1", "sd -8 0.3333333333333333 -> nan !1", "sd -2 3 -> -8", "sd -1 inf -> 1",
         "d 10 400 -> inf !3", "d 2 -1060 -> 0x1p-1060", "sd nan 0 -> 1", "s 0 -2 -> inf !1", "s 3 2 -> ~9",
@@ -529,5 +532,6 @@ ABOUT = {
     "Conj": ("complex conjugate", ["1,2 -> 1,-2", "0,0 -> 0,-0", "inf,nan -> inf,nan"]),
     "CIS": ("cos x + i sin x", ["0 -> 1,0", "-0 -> 1,-0"]),
     "Arg": ("argument of a complex value", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966"]),
-    "MulByConj": ("a times the conjugate of b", ["1,2 3,4 -> ~11,2", "0,0 1,1 -> ~0,0"]),
+    "MulByConj": ("a times the conjugate of b", ["1,2 3,4 -> ~11,2", "0,0 1,1 -> ~0,0", "0,0.5 inf,-inf -> -inf,inf",
+                                              "z 1e308,1e308 10,0 -> inf,inf !3"]),
 }

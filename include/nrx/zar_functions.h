@@ -3672,7 +3672,11 @@ NRX_ZAR_API void zarzSubI(int32_t n, const NrxComplex16* a, int32_t inca, const 
  *     sd: inf 0 -> nan
  *     sd: -0 3 -> -0
  *     cz: 1,2 3,4 -> ~-5,10
- *   codes: none. */
+ *     cz: 0,0.5 inf,inf -> -inf,inf
+ *     cz: inf,nan 2,0 -> inf,nan
+ *     cz: 0,0 inf,0 -> nan,nan
+ *     z: 1e308,0 10,0 -> inf,0, code 3
+ *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sMul_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sMul_ctab[3];
 NRX_ZAR_API void zarsMul_21(int32_t n, const float* a, const float* b, float* r);
@@ -3903,7 +3907,9 @@ NRX_ZAR_API void zarzArgI(int32_t n, const NrxComplex16* a, int32_t inca, double
  *   special results (types: arguments -> results, code):
  *     cz: 1,2 3,4 -> ~11,2
  *     cz: 0,0 1,1 -> ~0,0
- *   codes: none. */
+ *     cz: 0,0.5 inf,-inf -> -inf,inf
+ *     z: 1e308,1e308 10,0 -> inf,inf, code 3
+ *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_c_fn nrx_zar_kernel_cMulByConj_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cMulByConj_ctab[3];
 NRX_ZAR_API void zarcMulByConj_21(int32_t n, const NrxComplex8* a, const NrxComplex8* b, NrxComplex8* r);
@@ -3929,7 +3935,9 @@ NRX_ZAR_API void zarzMulByConjI_HA(int32_t n, const NrxComplex16* a, int32_t inc
 NRX_ZAR_API void zarzMulByConjI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulByConjI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 
-/* PackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* PackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_packI_s_fn nrx_zar_kernel_sPackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sPackI_ctab[3];
 NRX_ZAR_API void zarsPackI_21(int32_t n, const float* a, int32_t inca, float* y);
@@ -3955,7 +3963,9 @@ NRX_ZAR_API void zarzPackI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzPackI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
 NRX_ZAR_API void zarzPackI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* y);
 
-/* PackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* PackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_packM_s_fn nrx_zar_kernel_sPackM_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sPackM_ctab[3];
 NRX_ZAR_API void zarsPackM_21(int32_t n, const float* a, const int32_t* ma, float* y);
@@ -3981,7 +3991,9 @@ NRX_ZAR_API void zarzPackM_HA(int32_t n, const NrxComplex16* a, const int32_t* m
 NRX_ZAR_API void zarzPackM_26(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
 NRX_ZAR_API void zarzPackM(int32_t n, const NrxComplex16* a, const int32_t* ma, NrxComplex16* y);
 
-/* PackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* PackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_packV_s_fn nrx_zar_kernel_sPackV_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sPackV_ctab[3];
 NRX_ZAR_API void zarsPackV_21(int32_t n, const float* a, const int32_t* ia, float* y);
@@ -4007,7 +4019,9 @@ NRX_ZAR_API void zarzPackV_HA(int32_t n, const NrxComplex16* a, const int32_t* i
 NRX_ZAR_API void zarzPackV_26(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
 NRX_ZAR_API void zarzPackV(int32_t n, const NrxComplex16* a, const int32_t* ia, NrxComplex16* y);
 
-/* UnpackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* UnpackI: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_unpackI_s_fn nrx_zar_kernel_sUnpackI_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sUnpackI_ctab[3];
 NRX_ZAR_API void zarsUnpackI_21(int32_t n, const float* a, float* y, int32_t incy);
@@ -4033,7 +4047,9 @@ NRX_ZAR_API void zarzUnpackI_HA(int32_t n, const NrxComplex16* a, NrxComplex16* 
 NRX_ZAR_API void zarzUnpackI_26(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
 NRX_ZAR_API void zarzUnpackI(int32_t n, const NrxComplex16* a, NrxComplex16* y, int32_t incy);
 
-/* UnpackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* UnpackM: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_unpackM_s_fn nrx_zar_kernel_sUnpackM_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sUnpackM_ctab[3];
 NRX_ZAR_API void zarsUnpackM_21(int32_t n, const float* a, float* y, const int32_t* my);
@@ -4059,7 +4075,9 @@ NRX_ZAR_API void zarzUnpackM_HA(int32_t n, const NrxComplex16* a, NrxComplex16* 
 NRX_ZAR_API void zarzUnpackM_26(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
 NRX_ZAR_API void zarzUnpackM(int32_t n, const NrxComplex16* a, NrxComplex16* y, const int32_t* my);
 
-/* UnpackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors. */
+/* UnpackV: one kernel for every flavour, 32-bit counts, strides and indices; no element errors.
+ * a and y must not overlap (the result is unspecified if they do); an index repeated in
+ * UnpackV leaves the element of its last occurrence. */
 extern NRX_ZAR_API nrx_zar_unpackV_s_fn nrx_zar_kernel_sUnpackV_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sUnpackV_ctab[3];
 NRX_ZAR_API void zarsUnpackV_21(int32_t n, const float* a, float* y, const int32_t* iy);

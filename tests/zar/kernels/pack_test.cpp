@@ -1,0 +1,222 @@
+// Pack and unpack of every element type through the function tables (both integer widths)
+// and the public names, against the definitions y[i] = a[i inc], y[i] = a[ia[i]], and the
+// masked compaction, at counts around the block widths, with canaries around every write.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "nrx/zar_functions.h"
+
+namespace {
+
+// Distinct bit patterns per element (NaN payloads included: elements move as bits).
+template <class T> T element(int64_t i) {
+  T x;
+  unsigned char b[sizeof(T)];
+  for (size_t k = 0; k < sizeof(T); ++k) b[k] = static_cast<unsigned char>(i * 131 + k * 7 + (i >> 8) + 1);
+  std::memcpy(&x, b, sizeof(T));
+  return x;
+}
+template <class T> T canary() {
+  T x;
+  std::memset(&x, 0xA5, sizeof(T));
+  return x;
+}
+template <class T> bool same(const T& x, const T& y) { return std::memcmp(&x, &y, sizeof(T)) == 0; }
+
+template <class T> struct Tabs;
+#define NRX_PACK_TABS(T, t)                                                                            \
+  template <> struct Tabs<T> {                                                                         \
+    static auto packI() { return nrx_zar_kernel_##t##PackI_ttab; }                                     \
+    static auto packV() { return nrx_zar_kernel_##t##PackV_ttab; }                                     \
+    static auto packM() { return nrx_zar_kernel_##t##PackM_ttab; }                                     \
+    static auto unpackI() { return nrx_zar_kernel_##t##UnpackI_ttab; }                                 \
+    static auto unpackV() { return nrx_zar_kernel_##t##UnpackV_ttab; }                                 \
+    static auto unpackM() { return nrx_zar_kernel_##t##UnpackM_ttab; }                                 \
+    static constexpr auto pubI = zar##t##PackI;                                                        \
+    static constexpr auto pubM = zar##t##UnpackM;                                                      \
+  };
+NRX_PACK_TABS(float, s)
+NRX_PACK_TABS(double, d)
+NRX_PACK_TABS(NrxComplex8, c)
+NRX_PACK_TABS(NrxComplex16, z)
+
+template <class T> class Pack : public ::testing::Test {};
+using Types = ::testing::Types<float, double, NrxComplex8, NrxComplex16>;
+TYPED_TEST_SUITE(Pack, Types);
+
+const int kCounts[] = {0, 1, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 130, 257};
+const int64_t kStrides[] = {2, 3, -1, -4, 7, 17};
+constexpr int kPad = 8;  // canary elements on each side of every written array
+
+// Entries of the index and mask arrays in the width the flag selects.
+template <class Ix> std::vector<Ix> entries(const std::vector<int64_t>& v) { return {v.begin(), v.end()}; }
+
+template <class T, class Ix, int Flag> void strided_cases() {
+  for (const int n : kCounts)
+    for (const int64_t inc : kStrides) {
+      const int64_t span = n == 0 ? 1 : (n - 1) * (inc < 0 ? -inc : inc) + 1;
+      std::vector<T> a(span + 2 * kPad), y(n + 2 * kPad, canary<T>());
+      for (size_t i = 0; i < a.size(); ++i) a[i] = element<T>(i);
+      const T* base = a.data() + kPad + (inc < 0 ? span - 1 : 0);
+      Tabs<T>::packI()[Flag == 1 ? 1 : 2](n, base, inc, y.data() + kPad, Flag);
+      for (int64_t i = -kPad; i < n + kPad; ++i)
+        ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? base[i * inc] : canary<T>()))
+            << "PackI n=" << n << " inc=" << inc << " flag=" << Flag << " i=" << i;
+
+      std::vector<T> src(n), z(span + 2 * kPad, canary<T>());
+      for (int i = 0; i < n; ++i) src[i] = element<T>(1000 + i);
+      T* out = z.data() + kPad + (inc < 0 ? span - 1 : 0);
+      Tabs<T>::unpackI()[0](n, src.data(), out, inc, Flag);
+      std::vector<T> want(z.size(), canary<T>());
+      for (int i = 0; i < n; ++i) want[out - z.data() + i * inc] = src[i];
+      for (size_t k = 0; k < z.size(); ++k)
+        ASSERT_TRUE(same(z[k], want[k])) << "UnpackI n=" << n << " inc=" << inc << " flag=" << Flag << " at " << k;
+    }
+}
+
+TYPED_TEST(Pack, StridedFormsCopyEveryIncthElementAndNothingElse) {
+  strided_cases<TypeParam, int32_t, 1>();
+  strided_cases<TypeParam, int64_t, 0>();
+}
+
+template <class T, class Ix, int Flag> void indexed_cases(std::mt19937_64& g) {
+  for (const int n : kCounts) {
+    const int m = n + 11;
+    std::vector<T> a(m);
+    for (int i = 0; i < m; ++i) a[i] = element<T>(i);
+    std::vector<int64_t> idx(n);
+    for (auto& v : idx) v = int64_t(g() % m);
+    const std::vector<Ix> ia = entries<Ix>(idx);
+    std::vector<T> y(n + 2 * kPad, canary<T>());
+    Tabs<T>::packV()[2](n, a.data(), ia.data(), y.data() + kPad, Flag);
+    for (int64_t i = -kPad; i < n + kPad; ++i)
+      ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[idx[i]] : canary<T>())) << "PackV n=" << n << " i=" << i;
+
+    // A permutation, so no index repeats and every written place is checked.
+    std::vector<int64_t> perm(m);
+    for (int i = 0; i < m; ++i) perm[i] = i;
+    std::shuffle(perm.begin(), perm.end(), g);
+    perm.resize(n);
+    const std::vector<Ix> iy = entries<Ix>(perm);
+    std::vector<T> z(m, canary<T>()), want(m, canary<T>());
+    Tabs<T>::unpackV()[1](n, a.data(), z.data(), iy.data(), Flag);
+    for (int i = 0; i < n; ++i) want[perm[i]] = a[i];
+    for (int k = 0; k < m; ++k) ASSERT_TRUE(same(z[k], want[k])) << "UnpackV n=" << n << " at " << k;
+  }
+}
+
+TYPED_TEST(Pack, IndexedFormsFollowTheIndexArray) {
+  std::mt19937_64 g(16);
+  indexed_cases<TypeParam, int32_t, 1>(g);
+  indexed_cases<TypeParam, int64_t, 0>(g);
+}
+
+template <class T, class Ix, int Flag> void masked_cases(std::mt19937_64& g) {
+  for (const int n : kCounts)
+    for (const unsigned density : {0u, 1u, 4u, 7u, 8u}) {  // eighths of entries selected
+      std::vector<int64_t> mask(n);
+      for (auto& v : mask) v = g() % 8 < density ? int64_t(g() % 5) - 2 + 3 * int64_t(g() % 2) : 0;
+      for (auto& v : mask) v = v == 0 && g() % 8 < density ? int64_t(1) << 40 : v;
+      if (Flag == 1)
+        for (auto& v : mask) v = int32_t(v);  // the 32-bit entries keep the low word
+      const std::vector<Ix> ma = entries<Ix>(mask);
+      std::vector<T> a(n);
+      for (int i = 0; i < n; ++i) a[i] = element<T>(i);
+      std::vector<T> y(n + 2 * kPad, canary<T>()), want(n + 2 * kPad, canary<T>());
+      int k = 0;
+      for (int i = 0; i < n; ++i)
+        if (mask[i] != 0) want[kPad + k++] = a[i];
+      Tabs<T>::packM()[0](n, a.data(), ma.data(), y.data() + kPad, Flag);
+      for (size_t j = 0; j < y.size(); ++j) ASSERT_TRUE(same(y[j], want[j])) << "PackM n=" << n << " at " << j;
+
+      // UnpackM reads exactly k elements of a: the rest of src is past the array's end.
+      std::vector<T> src(k + 2 * kPad, canary<T>()), z(n), wz(n);
+      for (int j = 0; j < k; ++j) src[kPad + j] = element<T>(500 + j);
+      for (int i = 0; i < n; ++i) z[i] = wz[i] = element<T>(9000 + i);
+      for (int i = 0, j = 0; i < n; ++i)
+        if (mask[i] != 0) wz[i] = src[kPad + j++];
+      Tabs<T>::unpackM()[2](n, src.data() + kPad, z.data(), ma.data(), Flag);
+      for (int i = 0; i < n; ++i) ASSERT_TRUE(same(z[i], wz[i])) << "UnpackM n=" << n << " i=" << i;
+    }
+}
+
+TYPED_TEST(Pack, MaskedFormsCompactAndSpreadInAscendingOrder) {
+  std::mt19937_64 g(61);
+  masked_cases<TypeParam, int32_t, 1>(g);
+  masked_cases<TypeParam, int64_t, 0>(g);
+}
+
+// Flag 1 reads the low word of the count and the stride; a count below 1 does nothing.
+TYPED_TEST(Pack, CountRulesOfTheFlagWord) {
+  using T = TypeParam;
+  std::vector<T> a(64), y(8, canary<T>());
+  for (int i = 0; i < 64; ++i) a[i] = element<T>(i);
+  const struct {
+    int64_t n, inc;
+    int32_t flag;
+    int written;
+  } rows[] = {
+      {(int64_t(5) << 32) | 3, (int64_t(7) << 32) | 2, 1, 3},  // high words ignored
+      {int64_t(1) << 32, 1, 1, 0},                              // low word 0
+      {0xFFFFFFFFll, 1, 1, 0},                                  // low word -1
+      {-3, 1, 0, 0},
+      {0, 2, 0, 0},
+      {4, 2, 7, 4},  // any flag but 1: 64-bit
+  };
+  for (const auto& r : rows) {
+    std::fill(y.begin(), y.end(), canary<T>());
+    Tabs<T>::packI()[1](r.n, a.data(), r.inc, y.data(), r.flag);
+    for (int i = 0; i < 8; ++i)
+      EXPECT_TRUE(same(y[i], i < r.written ? a[2 * i] : canary<T>())) << "n=" << r.n << " flag=" << r.flag << " i=" << i;
+  }
+}
+
+// The edge rows of the documentation, through the public names (which store flag 1).
+TEST(PackPublic, DocumentedRows) {
+  const double a[5] = {10, 11, 12, 13, 14};
+  double y[4] = {-1, -1, -1, -1};
+  Tabs<double>::pubI(3, a, 2, y);
+  EXPECT_EQ(std::vector<double>(y, y + 4), (std::vector<double>{10, 12, 14, -1}));
+
+  const float b[4] = {1, 2, 3, 4};
+  float yb[4] = {-1, -1, -1, -1};
+  const int32_t m[4] = {0, 1, 0, 1};
+  zarsPackM(4, b, m, yb);
+  EXPECT_EQ(std::vector<float>(yb, yb + 4), (std::vector<float>{2, 4, -1, -1}));
+
+  const NrxComplex16 c[2] = {{1, 2}, {3, 4}};
+  NrxComplex16 yc[3] = {{-1, -1}, {-5, -5}, {-1, -1}};
+  const int32_t mc[3] = {1, 0, 1};
+  Tabs<NrxComplex16>::pubM(3, c, yc, mc);
+  EXPECT_EQ(yc[0].real, 1); EXPECT_EQ(yc[0].imag, 2);
+  EXPECT_EQ(yc[1].real, -5); EXPECT_EQ(yc[1].imag, -5);
+  EXPECT_EQ(yc[2].real, 3); EXPECT_EQ(yc[2].imag, 4);
+}
+
+// Element offsets beyond 2^31 bytes: no 32-bit offset arithmetic (the array is reserved, not
+// touched: only the pages of the elements used get memory).
+TEST(PackPublic, StridesBeyondTwoGigabytes) {
+  const int64_t inc = (int64_t(1) << 26) + 3;
+  const int n = 17;
+  const size_t bytes = size_t((n - 1) * inc + 1) * sizeof(float);
+  void* mem = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(mem, MAP_FAILED);
+  float* a = static_cast<float*>(mem);
+  for (int i = 0; i < n; ++i) a[i * inc] = float(i) + 0.5f;
+  std::vector<float> y(n, -1.0f);
+  zarsPackI(n, a, int32_t(inc), y.data());
+  for (int i = 0; i < n; ++i) EXPECT_EQ(y[i], float(i) + 0.5f) << i;
+  const std::vector<float> src(n, 7.0f);
+  zarsUnpackI(n, src.data(), a, int32_t(inc));
+  for (int i = 0; i < n; ++i) EXPECT_EQ(a[i * inc], 7.0f) << i;
+  munmap(mem, bytes);
+}
+
+}  // namespace
