@@ -424,11 +424,4 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
 }  // namespace
 }  // namespace nrx::stats
 
-extern "C" {
-NRX_SS_API int32_t drudSSMissingValues(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::missing_values<double>(t, est, method, th);
-}
-NRX_SS_API int32_t drusSSMissingValues(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
-  return nrx::stats::missing_values<float>(t, est, method, th);
-}
-}
+NRX_SS_ENTRIES(MissingValues, nrx::stats::missing_values)

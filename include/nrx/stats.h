@@ -509,7 +509,8 @@ NRX_SS_DECLARE_EDITORS(s, float)
   X(CorParametrization) \
   X(RobustCovariance) \
   X(OutliersDetection) \
-  X(PooledCovariance)
+  X(PooledCovariance) \
+  X(MissingValues)
 
 #define NRX_SS_DECLARE_ESTIMATOR(Name)                                                                      \
   NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods,                  \
@@ -789,10 +790,6 @@ NRX_SS_API int32_t drusSSMahDistance(NrxSSTask* record);
  * from parameter 4), -4051 (m or parameter 4 <= 0), -4058, -4059; nothing is
  * written before these. Then -4000, a stream status, -4033 when a covariance
  * is not positive definite (results already written stay). */
-NRX_SS_API int32_t drudSSMissingValues(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                       const nrx_threading* threading);
-NRX_SS_API int32_t drusSSMissingValues(NrxSSTask* task, uint64_t estimates, uint64_t methods,
-                                       const nrx_threading* threading);
 
 /* drudSSPooledCovariance(task, estimates, methods, threading): groups are
  * 0 .. G - 1 with G the largest group index + 1. Bit 0x4000 or 0x800000000:

@@ -90,7 +90,10 @@ def test_gaussian_mv_moments_and_factor():
 def test_every_generator_of_the_list(gen):
     """Usable generators draw a normal sample; the others refuse with the library's status."""
     if gen in USABLE:
-        x = Stream(gen, seed=5).gaussian(size=20000)
+        # A one-dimensional quasi-random sequence is not independent in pairs, so it feeds
+        # the inverse-cdf method, whose sample fills the normal law evenly.
+        method = "icdf" if gen in ("sobol", "niederr") else "box_muller2"
+        x = Stream(gen, seed=5).gaussian(size=20000, method=method)
         assert ss.kstest(x, "norm").pvalue > P_MIN
     else:
         with pytest.raises(nrx.Error) as e:
