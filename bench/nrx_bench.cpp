@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timed.h"
 #include "tools/accuracy/accuracy.h"
 #include "tools/timing/cycles.h"
 #include "tools/timing/peers.h"
@@ -38,25 +39,9 @@ const tim::Workload& workload(const catalog::Entry& e, size_t n) {
   return *current;
 }
 
-// Thread CPU time, so that other processes on the machine do not count against a kernel.
-double cpu_ns() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
-template <class F>
-void timed(benchmark::State& st, size_t n, double cost, F call) {
-  const double t0 = cpu_ns();
-  for (auto _ : st) {
-    call();
-    benchmark::ClobberMemory();
-  }
-  const double ns = (cpu_ns() - t0) / double(st.iterations()) / double(n);
-  st.counters["ns/elem"] = ns;
-  st.counters["cyc/elem"] = ns * tim::clock().core_ghz;
+template <class F> void timed(benchmark::State& st, size_t n, double cost, F call) {
+  nrx::bench::timed(st, int64_t(n), call);
   if (cost > 0) st.counters["ctab"] = cost;
-  st.SetItemsProcessed(int64_t(st.iterations()) * int64_t(n));
 }
 
 bool elementwise(const catalog::Entry& e) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timed.h"
 #include "tools/accuracy/accuracy.h"
 #include "tools/timing/cycles.h"
 #include "tools/timing/peers.h"
@@ -51,21 +52,7 @@ template <class T> void fill(const tim::Workload& w, const Set& s) {
   for (size_t i = 0; i < w.size(); ++i) a[i] = T(pick(rng) ? std::ldexp(1.0, int(huge(rng))) * (u(rng) / s.hi) : u(rng));
 }
 
-double cpu_ns() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
-template <class F> void timed(benchmark::State& st, size_t n, F call) {
-  const double t0 = cpu_ns();
-  for (auto _ : st) {
-    call();
-    benchmark::ClobberMemory();
-  }
-  const double ns = (cpu_ns() - t0) / double(st.iterations()) / double(n);
-  st.counters["cyc/elem"] = ns * tim::clock().core_ghz;
-}
+using nrx::bench::timed;
 
 template <size_t N> void register_sets(const char* name, const Set (&sets)[N]) {
   int slot;

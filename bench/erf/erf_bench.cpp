@@ -9,6 +9,7 @@
 //
 // Counters, from the thread's CPU time: ns/elem and cyc/elem at the core clock measured at
 // start-up (printed in the context).
+#include "bench/timed.h"
 #include "simd/vec.h"
 #include <benchmark/benchmark.h>
 #include <immintrin.h>
@@ -32,22 +33,7 @@ namespace {
 
 constexpr int kN = 1000;
 
-double cpu_ns() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
-template <class F> void timed(benchmark::State& st, F call) {
-  const double t0 = cpu_ns();
-  for (auto _ : st) {
-    call();
-    benchmark::ClobberMemory();
-  }
-  const double ns = (cpu_ns() - t0) / double(st.iterations()) / kN;
-  st.counters["ns/elem"] = ns;
-  st.counters["cyc/elem"] = ns * nrx::timing::clock().core_ghz;
-}
+template <class F> void timed(benchmark::State& st, F call) { nrx::bench::timed(st, kN, call); }
 
 template <class T> std::vector<T> uniform(double lo, double hi) {
   std::mt19937_64 g(7);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timed.h"
 #include "bench/pack/pack_loops.h"
 #include "nrx/zar_functions.h"
 #include "tools/timing/cycles.h"
@@ -23,22 +24,7 @@ namespace {
 
 using nrx::bench::Loops;
 
-double cpu_ns() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
-template <class F> void timed(benchmark::State& st, int64_t n, F call) {
-  const double t0 = cpu_ns();
-  for (auto _ : st) {
-    call();
-    benchmark::ClobberMemory();
-  }
-  const double ns = (cpu_ns() - t0) / double(st.iterations()) / double(n);
-  st.counters["ns/elem"] = ns;
-  st.counters["cyc/elem"] = ns * nrx::timing::clock().core_ghz;
-}
+using nrx::bench::timed;
 
 template <class T> struct Pub;
 #define NRX_PUB(T, t)                                                                                       \
