@@ -6,22 +6,18 @@ Times are the best of N runs, in milliseconds.
 import argparse
 import os
 import sys
-import time
 
 import numpy as np
 from scipy.interpolate import CubicSpline
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "fit"))
 from nrxfit import Lib, Spline  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from best import best_of  # noqa: E402
 
 
 def best(fn, repeat):
-    t = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        t.append(time.perf_counter() - t0)
-    return 1e3 * min(t)
+    return 1e3 * best_of(fn, repeat)
 
 
 def main():

@@ -12,9 +12,10 @@ import os
 import platform
 import re
 import sys
-import time
 
 import numpy as np
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from best import best_of  # noqa: E402
 
 lib = C.CDLL(sys.argv[1])
 OUT = sys.argv[2] if len(sys.argv) > 2 else None
@@ -25,13 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def best(fn):
-    fn()
-    t = []
-    for _ in range(REPS):
-        t0 = time.perf_counter()
-        fn()
-        t.append(time.perf_counter() - t0)
-    return min(t) / N * 1e9
+    return best_of(fn, REPS) / N * 1e9
 
 
 def generators():

@@ -10,13 +10,14 @@ import ctypes as C
 import ctypes.util
 import os
 import sys
-import time
 
 import numpy as np
 from scipy.stats import qmc
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from qrng_tables import cldivmod, clmul  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from best import best_of  # noqa: E402
 
 lib = C.CDLL(sys.argv[1])
 REPS = int(sys.argv[2]) if len(sys.argv) > 2 else 21
@@ -58,13 +59,7 @@ def stream(brng, words):
 
 
 def best(fn):
-    fn()
-    t = []
-    for _ in range(REPS):
-        t0 = time.perf_counter()
-        fn()
-        t.append(time.perf_counter() - t0)
-    return min(t)
+    return best_of(fn, REPS)
 
 
 def ours(fn, h, values):

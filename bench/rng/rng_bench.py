@@ -11,9 +11,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 import numpy as np
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from best import best_of  # noqa: E402
 
 lib = C.CDLL(sys.argv[1])
 N = int(sys.argv[2]) if len(sys.argv) > 2 else 1 << 20
@@ -24,15 +25,6 @@ lib._druNewStreamEx.argtypes = [C.POINTER(C.c_void_p), C.c_int32, C.c_int32, C.P
 def best(fn):
     return best_of(fn, REPS)
 
-
-def best_of(fn, reps):
-    fn()
-    t = []
-    for _ in range(reps):
-        t0 = time.perf_counter()
-        fn()
-        t.append(time.perf_counter() - t0)
-    return min(t)
 
 
 rows = []

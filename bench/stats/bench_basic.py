@@ -5,25 +5,20 @@ nrx (serial and OpenMP threading tables) beside numpy in one run.
 """
 import os
 import sys
-import time
 
 import numpy as np
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "stats"))
 from nrx_stats_ctypes import COLUMNS, FAST, GIVEN_MEAN, ONE_PASS, ROWS, Lib, Task  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from best import best_of  # noqa: E402
 
 N, P, REPEAT = 1_000_000, 10, 7
 
 
 def best(f):
-    f()
-    times = []
-    for _ in range(REPEAT):
-        t0 = time.perf_counter()
-        f()
-        times.append(time.perf_counter() - t0)
-    return min(times)
+    return best_of(f, REPEAT)
 
 
 def main():
