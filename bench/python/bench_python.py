@@ -101,6 +101,21 @@ def main():
             ("beta(2, 5) 10^6", lambda: s.beta(2.0, 5.0, out=buf), lambda: g.beta(2.0, 5.0, size=n),
              "Generator.beta")):
         row(label, best(ours), best(theirs), which)
+    ibuf = np.empty(n, np.int32)
+    for label, ours, theirs, which in (
+            ("integers [0, 100) 10^6", lambda: s.integers(0, 100, out=ibuf),
+             lambda: g.integers(0, 100, size=n, dtype=np.int32), "Generator.integers"),
+            ("binomial(20, 0.3) 10^6", lambda: s.binomial(20, 0.3, out=ibuf), lambda: g.binomial(20, 0.3, size=n),
+             "Generator.binomial"),
+            ("binomial(1000, 0.4) 10^6", lambda: s.binomial(1000, 0.4, out=ibuf),
+             lambda: g.binomial(1000, 0.4, size=n), "Generator.binomial"),
+            ("poisson(3.5) 10^6", lambda: s.poisson(3.5, out=ibuf), lambda: g.poisson(3.5, size=n),
+             "Generator.poisson"),
+            ("poisson(60) 10^6", lambda: s.poisson(60.0, out=ibuf), lambda: g.poisson(60.0, size=n),
+             "Generator.poisson"),
+            ("geometric(0.2) 10^6", lambda: s.geometric(0.2, out=ibuf), lambda: g.geometric(0.2, size=n),
+             "Generator.geometric")):
+        row(label, best(ours), best(theirs), which)
     data = np.random.default_rng(3).normal(size=(10**5, 8))
     qs = [0.05, 0.25, 0.5, 0.75, 0.95]
     row("quantile x5 (10^5 x 8)", best(lambda: nrx.stats.quantile(data, qs)),

@@ -8,8 +8,10 @@ leapfrog, persistence and one method per distribution law.
     image = s.save(); s2 = Stream.load(image)
 
 Continuous laws: uniform, gaussian, lognormal, exponential, laplace, cauchy, rayleigh,
-weibull, gumbel, gamma, chisquare, beta, gaussian_mv; and the generator's raw words (bits).
-Parameters are checked before the library is called (TypeError for a non-number,
+weibull, gumbel, gamma, chisquare, beta, gaussian_mv; integer laws (int32 results):
+integers, bernoulli, geometric, binomial, poisson, poisson_v, negative_binomial,
+hypergeometric, multinomial; the generator's raw words (bits) and uniform full-width words
+(bits32, bits64). Parameters are checked before the library is called (TypeError for a non-number,
 ValueError for a value outside the law's range); a status the library returns raises
 nrx.Error with its name and message.
 """
@@ -31,7 +33,36 @@ _BY_ID = {brng: name for name, (brng, _) in GENERATORS.items()}
 _UNIFORM_METHODS = {"standard": _rnd.UNIFORM_STANDARD, "accurate": _rnd.UNIFORM_ACCURATE}
 _GAUSSIAN_METHODS = dict(_rnd.GAUSSIAN_METHODS)
 _LOGNORMAL_METHODS = dict(_rnd.LOGNORMAL_METHODS)
+_POISSON_METHODS = dict(_rnd.POISSON_METHODS)
 _LAWS = {name: index for index, (name, _) in enumerate(_rnd.laws)}
+_INT32_MAX = 0x7FFFFFFF
+_LAMBDA_MAX = 2.0 ** 30
+
+
+def _integer(name, value, lo=-_INT32_MAX - 1, hi=_INT32_MAX):
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Integral):
+        raise TypeError("%s must be an integer, not %s" % (name, type(value).__name__))
+    value = int(value)
+    if not lo <= value <= hi:
+        raise ValueError("%s must lie in %d .. %d" % (name, lo, hi))
+    return value
+
+
+def _probability(name, value, zero=True):
+    value = _real(name, value)
+    if not (0 <= value if zero else 0 < value) or not value <= 1:
+        raise ValueError("%s must lie in %s0, 1]" % (name, "[" if zero else "("))
+    return value
+
+
+def _real_array(name, values):
+    values = np.asarray(values)
+    if values.dtype.kind not in "biuf":
+        raise TypeError("%s must be real numbers" % name)
+    values = np.ascontiguousarray(values, np.float64)
+    if not np.all(np.isfinite(values)):
+        raise ValueError("%s must be finite" % name)
+    return values
 
 
 def _real(name, value):
@@ -164,10 +195,13 @@ class Stream:
         self._s.uniform(r, float(a), float(b), _UNIFORM_METHODS[method])
         return r if out is not None or size is not None else r[()]
 
-    def _draw(self, law, parameters, size, dtype, out, method=0):
-        r = self._result(size, dtype, out, (np.float32, np.float64))
+    def _draw(self, law, parameters, size, dtype, out, method=0, allowed=(np.float32, np.float64)):
+        r = self._result(size, dtype, out, allowed)
         self._s.law(_LAWS[law], r, method, parameters)
         return r if out is not None or size is not None else r[()]
+
+    def _draw_int(self, law, parameters, size, out, method=0):
+        return self._draw(law, [float(p) for p in parameters], size, np.int32, out, method, (np.int32,))
 
     def gaussian(self, a=0.0, sigma=1.0, size=None, dtype=np.float64, method="box_muller2", out=None):
         """Normal law N(a, sigma^2); method "box_muller", "box_muller2" (two variates per pair)
@@ -258,6 +292,85 @@ class Stream:
                 raise ValueError("factor must be lower triangular with a positive diagonal")
         r = np.empty(_shape(size) + (dim,), dtype)
         self._s.gaussian_mv(r, m, np.ascontiguousarray(mean, dtype), np.ascontiguousarray(factor, dtype))
+        return r
+
+    def integers(self, a, b, size=None, out=None):
+        """Integers uniform on [a, b), a < b, both int32."""
+        a, b = _integer("a", a), _integer("b", b)
+        if not a < b:
+            raise ValueError("need a < b")
+        return self._draw_int("integers", [a, b], size, out)
+
+    def bernoulli(self, p=0.5, size=None, out=None):
+        """1 with probability p, else 0 (0 <= p <= 1)."""
+        return self._draw_int("bernoulli", [_probability("p", p)], size, out)
+
+    def geometric(self, p=0.5, size=None, out=None):
+        """Failures before the first success, 0 < p <= 1 (scipy's geom shifted by -1)."""
+        return self._draw_int("geometric", [_probability("p", p, zero=False)], size, out)
+
+    def binomial(self, ntrial, p, size=None, out=None):
+        """Successes in ntrial >= 0 trials of probability p (0 <= p <= 1)."""
+        prm = [_integer("ntrial", ntrial, 0), _probability("p", p)]
+        return self._draw_int("binomial", prm, size, out)
+
+    def poisson(self, lam=1.0, size=None, method="ptpe", out=None):
+        """Poisson law with mean 0 <= lam <= 2^30; method "ptpe" (exact) or "normal" (a normal-based
+        approximation from lam = 100 on, off by O(1/lam))."""
+        m = _method(_POISSON_METHODS, method)
+        lam = _real("lam", lam)
+        if not 0 <= lam <= _LAMBDA_MAX:
+            raise ValueError("lam must lie in [0, 2^30]")
+        return self._draw_int("poisson", [lam], size, out, m)
+
+    def poisson_v(self, lams):
+        """One Poisson variate per element of lams (each 0 <= lam <= 2^30), in the shape of lams."""
+        lams = _real_array("lams", lams)
+        if not np.all((lams >= 0) & (lams <= _LAMBDA_MAX)):
+            raise ValueError("every lam must lie in [0, 2^30]")
+        r = np.empty(lams.shape, np.int32)
+        self._s.poisson_v(r, 0, lams)
+        return r
+
+    def negative_binomial(self, a, p, size=None, out=None):
+        """Failures before the a-th success, a > 0 (real), 0 < p <= 1, mean a (1 - p) / p <= 2^26."""
+        a, p = _positive("a", a), _probability("p", p, zero=False)
+        if not a * (1 - p) / p <= 2.0 ** 26:
+            raise ValueError("the mean a (1 - p) / p must be <= 2^26")
+        return self._draw_int("negative_binomial", [a, p], size, out)
+
+    def hypergeometric(self, lot, sample, marked, size=None, out=None):
+        """Marked items in a sample drawn without replacement from a lot holding `marked` marked
+        ones; 0 <= sample, marked <= lot."""
+        lot = _integer("lot", lot, 0)
+        prm = [lot, _integer("sample", sample, 0, lot), _integer("marked", marked, 0, lot)]
+        return self._draw_int("hypergeometric", prm, size, out)
+
+    def multinomial(self, ntrial, pvals, size=None):
+        """Vectors of k = len(pvals) counts summing to ntrial >= 0, shape size + (k,); pvals >= 0
+        summing to 1 within 16 k machine epsilons."""
+        ntrial = _integer("ntrial", ntrial, 0)
+        pvals = _real_array("pvals", pvals)
+        k = pvals.size
+        if pvals.ndim != 1 or not 1 <= k <= _INT32_MAX:
+            raise ValueError("pvals must be a non-empty 1-D array")
+        if np.any(pvals < 0) or not abs(pvals.sum() - 1) <= 16 * k * np.finfo(np.float64).eps:
+            raise ValueError("pvals must be >= 0 and sum to 1")
+        r = np.empty(_shape(size) + (k,), np.int32)
+        self._s.multinomial(r, 0, ntrial, pvals)
+        return r
+
+    def bits32(self, size=None):
+        """Uniformly distributed 32-bit words (uint32); generators without full-width output raise
+        nrx.Error."""
+        r = np.empty(_shape(size), np.uint32)
+        self._s.full_bits(r)
+        return r
+
+    def bits64(self, size=None):
+        """Uniformly distributed 64-bit words (uint64), each from two 32-bit words, the first low."""
+        r = np.empty(_shape(size), np.uint64)
+        self._s.full_bits(r)
         return r
 
     def bits(self, size=None):

@@ -23,12 +23,16 @@ struct GeneratorRow {
 constexpr GeneratorRow generator_rows[] = {NRX_BRNG_LIST(NRX_PY_GENERATOR)};
 #undef NRX_PY_GENERATOR
 
-// The continuous laws, one row each: the Python name and the library's two calls. Parameters
-// travel as doubles and are converted to each call's own parameter types.
+// The laws with scalar parameters, one row each: the Python name and the library's calls
+// (float and double for the continuous laws, int32 for the integer ones). Parameters travel
+// as doubles and are converted to each call's own parameter types.
 #define NRX_PY_LAWS(X) \
   X(gaussian, Gaussian) X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace) \
   X(cauchy, Cauchy) X(rayleigh, Rayleigh) X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma) \
   X(chisquare, ChiSquare) X(beta, Beta)
+#define NRX_PY_INT_LAWS(X) \
+  X(integers, Uniform) X(bernoulli, Bernoulli) X(geometric, Geometric) X(binomial, Binomial) \
+  X(poisson, Poisson) X(negative_binomial, Negbinomial) X(hypergeometric, Hypergeometric)
 
 template <class T, class... P>
 int32_t call_law(int32_t (*f)(int32_t, DruStream*, int32_t, T*, P...), int32_t method, DruStream* s, int32_t n,
@@ -41,17 +45,24 @@ constexpr int arity(int32_t (*)(int32_t, DruStream*, int32_t, T*, P...)) {
   return int(sizeof...(P));
 }
 
+// A row has the float and double calls of a continuous law, or the int32 call of an integer law.
 struct LawRow {
   const char* name;
   int parameters;
   int32_t (*single)(int32_t, DruStream*, int32_t, float*, const double*);
   int32_t (*dbl)(int32_t, DruStream*, int32_t, double*, const double*);
+  int32_t (*integer)(int32_t, DruStream*, int32_t, int32_t*, const double*);
 };
 #define NRX_PY_LAW(name, Law)                                                                                 \
   {#name, arity(drudRng##Law),                                                                                \
    [](int32_t m, DruStream* s, int32_t n, float* r, const double* p) { return call_law(drusRng##Law, m, s, n, r, p); }, \
-   [](int32_t m, DruStream* s, int32_t n, double* r, const double* p) { return call_law(drudRng##Law, m, s, n, r, p); }},
-const LawRow law_rows[] = {NRX_PY_LAWS(NRX_PY_LAW)};
+   [](int32_t m, DruStream* s, int32_t n, double* r, const double* p) { return call_law(drudRng##Law, m, s, n, r, p); }, \
+   nullptr},
+#define NRX_PY_INT_LAW(name, Law)                                                                             \
+  {#name, arity(druiRng##Law), nullptr, nullptr,                                                              \
+   [](int32_t m, DruStream* s, int32_t n, int32_t* r, const double* p) { return call_law(druiRng##Law, m, s, n, r, p); }},
+const LawRow law_rows[] = {NRX_PY_LAWS(NRX_PY_LAW) NRX_PY_INT_LAWS(NRX_PY_INT_LAW)};
+#undef NRX_PY_INT_LAW
 #undef NRX_PY_LAW
 
 // Members of a generator family as the registry counts them (1 for a single generator).
@@ -175,7 +186,8 @@ class Stream {
     if (index < 0 || index >= int(std::size(law_rows))) throw py::value_error("unknown law");
     const LawRow& row = law_rows[index];
     if (int(prm.size()) != row.parameters) throw py::value_error(std::string(row.name) + ": wrong parameter count");
-    const bool single = real_array(out);
+    const bool integer = row.integer != nullptr;
+    const bool single = integer ? (int32_array(out), false) : real_array(out);
     char* p = static_cast<char*>(out.mutable_data());
     const int64_t n = out.size();
     int32_t st = 0;
@@ -183,11 +195,70 @@ class Stream {
       py::gil_scoped_release nogil;
       for (int64_t off = 0; off < n && st == 0; off += chunk) {
         const int32_t m = int32_t(std::min(chunk, n - off));
-        st = single ? row.single(method, s_, m, reinterpret_cast<float*>(p) + off, prm.data())
-                    : row.dbl(method, s_, m, reinterpret_cast<double*>(p) + off, prm.data());
+        st = integer  ? row.integer(method, s_, m, reinterpret_cast<int32_t*>(p) + off, prm.data())
+             : single ? row.single(method, s_, m, reinterpret_cast<float*>(p) + off, prm.data())
+                      : row.dbl(method, s_, m, reinterpret_cast<double*>(p) + off, prm.data());
       }
     }
     check(svc_rng, st, row.name);
+  }
+
+  // One Poisson variate per element of lambdas (C-contiguous float64, out's size) into out.
+  void poisson_v(py::array out, int32_t method, py::array lambdas) {
+    int32_array(out);
+    if (!lambdas.dtype().equal(py::dtype::of<double>()) || !(lambdas.flags() & py::array::c_style) ||
+        lambdas.size() != out.size())
+      throw py::type_error("lambdas must be a C-contiguous float64 array of out's size");
+    auto r = static_cast<int32_t*>(out.mutable_data());
+    auto lam = static_cast<const double*>(lambdas.data());
+    const int64_t n = out.size();
+    int32_t st = 0;
+    {
+      py::gil_scoped_release nogil;
+      for (int64_t off = 0; off < n && st == 0; off += chunk)
+        st = druiRngPoissonV(method, s_, int32_t(std::min(chunk, n - off)), r + off, lam + off);
+    }
+    check(svc_rng, st, "poisson_v");
+  }
+
+  // Vectors of k counts into out (count x k), k the length of pvals (C-contiguous float64).
+  void multinomial(py::array out, int32_t method, int32_t ntrial, py::array pvals) {
+    int32_array(out);
+    const int64_t k = pvals.size();
+    if (k < 1 || k > INT32_MAX || out.size() % k || !pvals.dtype().equal(py::dtype::of<double>()) ||
+        !(pvals.flags() & py::array::c_style))
+      throw py::type_error("pvals must be a non-empty C-contiguous float64 array dividing out's size");
+    const int64_t n = out.size() / k, per_call = std::max<int64_t>(1, chunk / k);
+    auto r = static_cast<int32_t*>(out.mutable_data());
+    auto p = static_cast<const double*>(pvals.data());
+    int32_t st = 0;
+    {
+      py::gil_scoped_release nogil;
+      for (int64_t off = 0; off < n && st == 0; off += per_call)
+        st = druiRngMultinomial(method, s_, int32_t(std::min(per_call, n - off)), r + off * k, ntrial, int32_t(k), p);
+    }
+    check(svc_rng, st, "multinomial");
+  }
+
+  // Uniform full-width words: uint32 through druiRngUniformBits32, uint64 through ...Bits64.
+  void full_bits(py::array out) {
+    const bool wide = out.itemsize() == 8;
+    if (out.dtype().kind() != 'u' || (out.itemsize() != 4 && !wide) || !(out.flags() & py::array::c_style) ||
+        !out.writeable())
+      throw py::type_error("out must be a writeable C-contiguous uint32 or uint64 array");
+    char* p = static_cast<char*>(out.mutable_data());
+    const int64_t n = out.size();
+    int32_t st = 0;
+    {
+      std::optional<py::gil_scoped_release> nogil;
+      if (n >= gil_threshold) nogil.emplace();
+      for (int64_t off = 0; off < n && st == 0; off += chunk) {
+        const int32_t m = int32_t(std::min(chunk, n - off));
+        st = wide ? druiRngUniformBits64(0, s_, m, reinterpret_cast<uint64_t*>(p) + off)
+                  : druiRngUniformBits32(0, s_, m, reinterpret_cast<uint32_t*>(p) + off);
+      }
+    }
+    check(svc_rng, st, wide ? "bits64" : "bits32");
   }
 
   // Vectors of the multivariate normal law into out (count x dim), the lower Cholesky factor in
@@ -253,6 +324,11 @@ class Stream {
     return single;
   }
 
+  static void int32_array(const py::array& out) {
+    if (out.dtype().kind() != 'i' || out.itemsize() != 4 || !(out.flags() & py::array::c_style) || !out.writeable())
+      throw py::type_error("out must be a writeable C-contiguous int32 array");
+  }
+
   DruStream* s_ = nullptr;
 };
 
@@ -271,6 +347,7 @@ void init_random(py::module_& m) {
                                       {"icdf", DRU_RNG_GAUSSIAN_ICDF}});
   m.attr("LOGNORMAL_METHODS") = named({{"box_muller2", DRU_RNG_LOGNORMAL_BOX_MULLER2},
                                        {"icdf", DRU_RNG_LOGNORMAL_ICDF}});
+  m.attr("POISSON_METHODS") = named({{"ptpe", DRU_RNG_POISSON_PTPE}, {"normal", DRU_RNG_POISSON_NORMAL}});
   m.attr("UNIFORM_STANDARD") = DRU_RNG_UNIFORM_STD;
   m.attr("UNIFORM_ACCURATE") = DRU_RNG_UNIFORM_ACCURATE;
 
@@ -287,6 +364,10 @@ void init_random(py::module_& m) {
       .def("uniform", &Stream::uniform, py::arg("out"), py::arg("a"), py::arg("b"), py::arg("method"))
       .def("bits", &Stream::bits, py::arg("out"))
       .def("law", &Stream::law, py::arg("index"), py::arg("out"), py::arg("method"), py::arg("parameters"))
+      .def("poisson_v", &Stream::poisson_v, py::arg("out"), py::arg("method"), py::arg("lambdas"))
+      .def("multinomial", &Stream::multinomial, py::arg("out"), py::arg("method"), py::arg("ntrial"),
+           py::arg("pvals"))
+      .def("full_bits", &Stream::full_bits, py::arg("out"))
       .def("gaussian_mv", &Stream::gaussian_mv, py::arg("out"), py::arg("method"), py::arg("mean"),
            py::arg("factor"))
       .def_static("word_bytes", &Stream::word_bytes, py::arg("brng"));
