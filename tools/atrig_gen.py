@@ -11,6 +11,8 @@ circular kernels, every constant as an exact bit pattern.
                         (atan t - t) / t^3 on |t| <= kReducedMax, the bound of the reduced
                         argument (t - c) / (1 + t c), c = j/8 picked from a 14-bit estimate
                         of t; the Pi forms are the same fits of the function over pi.
+  kAsinPoly:            the same kind of fit of (asin t - t) / t^3 on |t| <= 1/2, which serves
+                        asin and acos on the whole of [-1, 1] through t = sqrt((1 - |x|) / 2).
 """
 import os
 import sys
@@ -32,17 +34,16 @@ def split(x, rnd):
     return hi, mp.mpf(rnd(x - hi))
 
 
-def fit(n, scale, rnd):
-    """Coefficients (ascending in u) of (atan t - t) / t^3 * scale, and the largest error of
-    t + t^3 P(t^2) relative to atan(t) * scale."""
-    w = REDUCED_MAX
-    g = lambda u: (mp.atan(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) * scale if u > mp.mpf(2) ** -80 else -scale / 3
+def fit(n, scale, rnd, f=mp.atan, w=REDUCED_MAX, c3=mp.mpf(-1) / 3):
+    """Coefficients (ascending in u) of (f(t) - t) / t^3 * scale on |t| <= w (c3 the limit at
+    t = 0), and the largest error of t + t^3 P(t^2) relative to f(t) * scale."""
+    g = lambda u: (f(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) * scale if u > mp.mpf(2) ** -80 else c3 * scale
     cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [0, w * w], n)[::-1]]
     worst = 0
     for i in range(1, 2001):
         t = w * i / 2000
         p = sum(c * (t * t) ** k for k, c in enumerate(cs))
-        worst = max(worst, abs((t * scale + t ** 3 * p) / (mp.atan(t) * scale) - 1))
+        worst = max(worst, abs((t * scale + t ** 3 * p) / (f(t) * scale) - 1))
     return cs, float(worst)
 
 
@@ -65,6 +66,12 @@ def main():
                 out.append("// atan t%s = t%s + t^3 (c[0] + c[1] t^2 + ...), %d coefficients, on |t| <= %s, max relative error %.3g"
                            % (" / pi" if scale != 1 else "", " / pi" if scale != 1 else "", n, mp.nstr(REDUCED_MAX, 3), err))
                 out.append(emit_array("%s%d%s" % (name, n, t), ctype, cs, is_float))
+        # HA, LA and EP: relative errors near 2^-57, 2^-54, 2^-30 (double), 2^-28, 2^-26, 2^-13 (float).
+        for n in ((6, 5, 2) if is_float else (13, 12, 6)):
+            cs, err = fit(n, 1, rnd, mp.asin, mp.mpf(1) / 2, mp.mpf(1) / 6)
+            out.append("// asin t = t + t^3 (c[0] + c[1] t^2 + ...), %d coefficients, on |t| <= 0.5, max relative error %.3g"
+                       % (n, err))
+            out.append(emit_array("kAsinPoly%d%s" % (n, t), ctype, cs, is_float))
     out.append("}  // namespace nrx::zar::atrig")
     sys.stdout.write("\n".join(out) + "\n")
 

@@ -1,16 +1,16 @@
 // Inverse circular functions: Atan, Atan2, Asin, Acos and their forms in units of pi (float
 // and double, one algorithm).
 //
-// Every member is atan2 of a point: Atan(x) of (1, x), Asin(x) of (sqrt(1 - x^2), x), Acos(x)
-// of (x, sqrt(1 - x^2)). With n = min(|y|, |x|) and d = max(|y|, |x|) the result is
-// Q + s atan(n/d): Q = 0, pi/2 or pi and the sign s from whether n and d were swapped and
-// from the sign of x; the sign of y goes on last. atan(n/d) = atan(c) + atan(tau) with
-// c = j/8 picked from a 14-bit estimate of n/d and tau = (n - c d)/(d + c n), |tau| < 0.063,
-// so one division and a short odd polynomial serve the whole range. The pi forms take the
-// table, Q and the polynomial already divided by pi (Q / pi = 0, 1/2, 1 exactly). HA keeps
-// n - c d, d + c n, tau and the sum in two parts and rounds once; LA and EP use one part and
-// differ in the polynomial. Only Asin and Acos have special lanes: |x| > 1, infinities and
-// NaN go to the scalar routine.
+// Atan(x) is atan2 of the point (1, x). With n = min(|y|, |x|) and d = max(|y|, |x|) the
+// result is Q + s atan(n/d): Q = 0, pi/2 or pi and the sign s from whether n and d were
+// swapped and from the sign of x; the sign of y goes on last. atan(n/d) = atan(c) + atan(tau)
+// with c = j/8 picked from a 14-bit estimate of n/d and tau = (n - c d)/(d + c n),
+// |tau| < 0.063, so one division and a short odd polynomial serve the whole range. Asin and
+// Acos need no division: one odd polynomial of asin on [0, 1/2], taken at |x| or at
+// sqrt((1 - |x|) / 2). The pi forms take the table, Q and the polynomial already divided by
+// pi (Q / pi = 0, 1/2, 1 exactly). HA keeps the final sums in two parts and rounds once; LA
+// and EP use one part and differ in the polynomial. Only Asin and Acos have special lanes:
+// |x| > 1, infinities and NaN go to the scalar routine.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -158,43 +158,75 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>
   return tiny_lanes<T, F>(n, d, sw);
 }
 
-// sqrt(1 - x^2) for |x| <= 1: in HA as two parts from the exact square and difference.
-template <class T, Flavour F> inline TwoReg<T> cos_of_asin(Reg<T> ax) {
-  using simd::splat;
-  using V = Reg<T>;
-  const V one = splat(T(1));
-  if constexpr (F != Flavour::HA) {
-    return {simd::sqrt(simd::fnma(ax, ax, one)), splat(T(0))};
+// Polynomial of (asin t - t) / t^3 in t^2 on |t| <= 1/2: thirteen coefficients for double HA,
+// twelve for LA, six for EP; six, five and two for float.
+template <class T, Flavour F> constexpr const auto& asin_poly() {
+  if constexpr (sizeof(T) == 8) {
+    if constexpr (F == Flavour::HA) return atrig::kAsinPoly13;
+    else if constexpr (F == Flavour::LA) return atrig::kAsinPoly12;
+    else return atrig::kAsinPoly6;
   } else {
-    const TwoReg<T> p = twopart::two_prod(ax, ax);
-    const TwoReg<T> h0 = twopart::fast_two_sum(one, simd::negate<T>(p.hi));
-    // Normalised, so that the correction below stays under an ulp of s and 14 bits suffice.
-    const TwoReg<T> h = twopart::fast_two_sum(h0.hi, simd::sub(h0.lo, p.lo));
-    const V s = simd::sqrt(h.hi);
-    // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
-    const V inv2s = simd::mul(splat(T(0.5)), simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
-    return {s, simd::mul(simd::add(simd::fnma(s, s, h.hi), h.lo), inv2s)};
+    if constexpr (F == Flavour::HA) return atrig::kAsinPoly6_s;
+    else if constexpr (F == Flavour::LA) return atrig::kAsinPoly5_s;
+    else return atrig::kAsinPoly2_s;
   }
 }
 
-// Asin (Cos = false) or Acos of the lanes with |x| <= 1; returns the other lanes.
+// Asin (Cos = false) or Acos of the lanes with |x| <= 1; returns the other lanes. For
+// |x| <= 1/2, asin |x| = a(|x|) with a(t) = t + t^3 P(t^2); above, asin |x| = pi/2 - 2 a(s)
+// with s = sqrt(z), z = (1 - |x|) / 2 exact. The result is Q -+ k (s + s z P(z)) (over pi
+// when Pi), k = 1 or 2: Q = 0 or pi/2 for Asin, pi/2, 0 or pi for Acos. HA keeps k s, the
+// low part of the root (z - s^2) / 2s and Q in two parts and rounds once.
 template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T> x, Reg<T>& out) {
   using simd::splat;
   using V = Reg<T>;
-  const V ax = simd::abs_of<T>(x);
+  using Tab = AtrigTables<T, Pi>;
+  const V ax = simd::abs_of<T>(x), half = splat(T(0.5));
   const Mask<T> sp = simd::not_le(ax, splat(T(1)));
-  const TwoReg<T> s = cos_of_asin<T, F>(ax);
-  const TwoReg<T> a{ax, splat(T(0))};
-  // Asin is atan2(x, s), Acos atan2(s, x): n and d are the smaller and larger of |x| and s.
-  const Mask<T> xs = simd::gt(ax, s.hi);
-  const Mask<T> sw = Cos ? Mask<T>(~xs) : xs;
-  const TwoReg<T> n{simd::select(xs, s.hi, ax), simd::select(xs, s.lo, a.lo)};
-  const TwoReg<T> d{simd::select(xs, ax, s.hi), simd::select(xs, a.lo, s.lo)};
-  const Mask<T> xn = Cos ? simd::fpclass<simd::kNegative | simd::kNegZero>(x) : Mask<T>(0);
-  const V r = atan_quadrant<T, F, Pi, true>(n, d, sw, xn);
+  const Mask<T> big = simd::gt(ax, half);
+  const V z = simd::select(big, simd::fnma(ax, half, half), simd::mul(ax, ax));
+  const V s = simd::select(big, simd::sqrt(z), ax);
+  const V k = simd::select(big, splat(T(2)), splat(T(1)));
+  V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
+  if constexpr (F == Flavour::HA) {
+    // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
+    const V inv2s = simd::mul(half, simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
+    l = simd::add(l, simd::select(big, simd::mul(simd::fnma(s, s, z), inv2s), splat(T(0))));
+  }
+  // Negated: Asin above 1/2, Acos below 1/2 for x >= 0 and above 1/2 for x < 0.
+  const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+  const Mask<T> neg = Cos ? Mask<T>(~(big ^ xn)) : big;
+  const V sg = simd::select(neg, simd::sign_mask<T>(), splat(T(0)));
+  const V qh0 = splat(simd::bits_to(Tab::half[0]));
+  const Mask<T> qhalf = Cos ? Mask<T>(~big) : big;
+  const V qh = simd::select(qhalf, qh0, simd::select(Mask<T>(Cos ? big & xn : 0), simd::add(qh0, qh0), splat(T(0))));
+  V r;
+  if constexpr (F != Flavour::HA) {
+    const V ah = simd::bit_xor(simd::mul(k, s), sg), al = simd::bit_xor(simd::mul(k, l), sg);
+    // Q and k s first, the product unrounded: Q - k s/pi cancels to a third of Q where Asinpi
+    // passes 1/2.
+    if constexpr (Pi) {
+      const V ih = splat(simd::bits_to(inv_pi(T())[0]));
+      r = simd::fma(al, ih, simd::fma(ah, ih, qh));
+    } else {
+      r = simd::add(simd::add(qh, ah), al);
+    }
+  } else {
+    const V ql0 = splat(simd::bits_to(Tab::half[1]));
+    const V ql = simd::select(qhalf, ql0, simd::select(Mask<T>(Cos ? big & xn : 0), simd::add(ql0, ql0), splat(T(0))));
+    TwoReg<T> a{simd::mul(k, s), simd::mul(k, l)};
+    if constexpr (Pi) {
+      const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
+      const TwoReg<T> p = twopart::two_prod(a.hi, ih);
+      a = {p.hi, simd::fma(a.lo, ih, simd::fma(a.hi, il, p.lo))};
+    }
+    // |Q| >= k s (k s <= 1 where Q = pi/2): the sum is exact.
+    const TwoReg<T> t = twopart::fast_two_sum(qh, simd::bit_xor(a.hi, sg));
+    r = simd::add(t.hi, simd::add(simd::add(t.lo, ql), simd::bit_xor(a.lo, sg)));
+  }
   out = Cos ? r : simd::copysign<T>(r, x);
   if constexpr (Cos) return sp;  // acos x is 0 or above 2^-27
-  else return Mask<T>(sp | tiny_lanes<T, F>(n.hi, d.hi, sw));
+  else return Mask<T>(sp | tiny_lanes<T, F>(ax, splat(T(1)), Mask<T>(0)));
 }
 
 // The tiny lanes: y/x (times 1/pi) in long double, rounded once; atan t - t is below t 2^-1900.

@@ -124,6 +124,49 @@ alignas(64) inline constexpr uint64_t kAtanPiPoly2[] = {
     0x3FB0405AEB357C34ull,  // 0.063481981681875521
 };
 
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 13 coefficients, on |t| <= 0.5, max relative error 5.12e-18
+alignas(64) inline constexpr uint64_t kAsinPoly13[] = {
+    0x3FC5555555555556ull,  // 0.16666666666666669
+    0x3FB3333333332ECAull,  // 0.074999999999984329
+    0x3FA6DB6DB6E31F13ull,  // 0.044642857146355429
+    0x3F9F1C71C1DB0623ull,  // 0.030381944138531247
+    0x3F96E8BB1C8209A2ull,  // 0.022372172942149889
+    0x3F91C4D35CF95421ull,  // 0.017352392720869973
+    0x3F8C9CF07674736Aull,  // 0.013971212973552933
+    0x3F8782651CAA6547ull,  // 0.011479177415184906
+    0x3F852420B04B37BEull,  // 0.010322814350185779
+    0x3F765A9C4DFCF8B2ull,  // 0.0054575067186403581
+    0x3F91D189408314EEull,  // 0.017400879442694021
+    0xBF8E6AAA8A0A04CCull,  // -0.014851887071247204
+    0x3F9D72B2BC8155F8ull,  // 0.028757851367421566
+};
+
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 12 coefficients, on |t| <= 0.5, max relative error 5.53e-17
+alignas(64) inline constexpr uint64_t kAsinPoly12[] = {
+    0x3FC555555555554Full,  // 0.16666666666666649
+    0x3FB3333333336DA5ull,  // 0.075000000000207637
+    0x3FA6DB6DB684B6A1ull,  // 0.044642857103423646
+    0x3F9F1C71F95269AFull,  // 0.03038194736709848
+    0x3F96E8B2B3B10BE4ull,  // 0.02237204763174451
+    0x3F91C593C7B1D958ull,  // 0.017355259955786323
+    0x3F8C87265D47EF49ull,  // 0.013929652902326633
+    0x3F88522DDFFA6208ull,  // 0.011875494382636922
+    0x3F7FF5FC4D14C735ull,  // 0.0078029494773533175
+    0x3F906B9D26D10838ull,  // 0.016035514349148822
+    0xBF8603991D6060E0ull,  // -0.010749050339697808
+    0x3F9CD864394D2FF2ull,  // 0.028169218060881414
+};
+
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 6 coefficients, on |t| <= 0.5, max relative error 9.96e-10
+alignas(64) inline constexpr uint64_t kAsinPoly6[] = {
+    0x3FC555554E435732ull,  // 0.16666666337430908
+    0x3FB333430FCFF28Eull,  // 0.075000945434974237
+    0x3FA6D5BB95F8E653ull,  // 0.044599401528512182
+    0x3F9FD8DA2554DD34ull,  // 0.031100662735494569
+    0x3F918F91E79712C6ull,  // 0.017149238357677253
+    0x3FA13FED3DD245C1ull,  // 0.033690847202830117
+};
+
 // atan(j/8), j = 0..8, high and low parts
 alignas(64) inline constexpr uint32_t kAtanHi_s[] = {
     0x00000000u,  // 0
@@ -233,6 +276,31 @@ alignas(64) inline constexpr uint32_t kAtanPoly1_s[] = {
 // atan t / pi = t / pi + t^3 (c[0] + c[1] t^2 + ...), 1 coefficients, on |t| <= 0.063, max relative error 1.57e-06
 alignas(64) inline constexpr uint32_t kAtanPiPoly1_s[] = {
     0xBDD90A8Bu,  // -0.1059771403670311
+};
+
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 6 coefficients, on |t| <= 0.5, max relative error 2.79e-09
+alignas(64) inline constexpr uint32_t kAsinPoly6_s[] = {
+    0x3E2AAAAAu,  // 0.1666666567325592
+    0x3D999A18u,  // 0.075000941753387451
+    0x3D36ADDDu,  // 0.044599402695894241
+    0x3CFEC6D1u,  // 0.031100662425160408
+    0x3C8C7C8Fu,  // 0.017149237915873528
+    0x3D09FF6Au,  // 0.033690847456455231
+};
+
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 5 coefficients, on |t| <= 0.5, max relative error 1.69e-08
+alignas(64) inline constexpr uint32_t kAsinPoly5_s[] = {
+    0x3E2AAAAFu,  // 0.16666673123836517
+    0x3D999399u,  // 0.074988551437854767
+    0x3D38535Eu,  // 0.045001380145549774
+    0x3CD988E9u,  // 0.026554541662335396
+    0x3D1BFF0Bu,  // 0.038085024803876877
+};
+
+// asin t = t + t^3 (c[0] + c[1] t^2 + ...), 2 coefficients, on |t| <= 0.5, max relative error 0.000121
+alignas(64) inline constexpr uint32_t kAsinPoly2_s[] = {
+    0x3E2A3CACu,  // 0.16624706983566284
+    0x3DB4811Du,  // 0.088136889040470123
 };
 
 }  // namespace nrx::zar::atrig

@@ -1,7 +1,7 @@
 // Inverse circular kernels (Atan, Atan2, Asin, Acos and their pi forms): accuracy against MPFR
 // at the inputs hardest for the reduction -- where the table index j = round(8 t) switches
 // (t = n/d at odd sixteenths, either side, and their reciprocals), at the table nodes, at
-// 1 - 2^-k for every k and next to 1/sqrt(2) where Asin and Acos swap n and d, below the
+// 1 - 2^-k for every k and next to 1/2 where Asin and Acos change branch, below the
 // normal range and at the bound beyond which atan rounds to pi/2 -- and the exact results of
 // the pi forms in every flavour, which an inexact division by pi or an inexact quadrant
 // constant would miss.
@@ -43,7 +43,7 @@ std::vector<double> hard_arguments(int bits) {
     // the 14-bit estimate may pick either neighbour of a switch
     for (double e : {0x1p-14, -0x1p-14, 0x1p-13, -0x1p-13}) out.push_back(x * (1 + e)), out.push_back(1 / (x * (1 + e)));
   }
-  // 1 - x at every scale, where sqrt(1 - x^2) carries a low part larger than its last bit
+  // 1 - x at every scale, where sqrt((1 - x) / 2) carries a low part larger than its last bit
   for (int k = 2; k < bits; ++k)
     for (double m : {1.0, 1.3751, 1.8213}) out.push_back(1 - std::ldexp(m, -k));
   const double tiny = bits == 24 ? 0x1p-149 : 0x1p-1074, min_normal = bits == 24 ? 0x1p-126 : 0x1p-1022;
