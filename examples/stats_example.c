@@ -23,7 +23,7 @@ int main(void) {
     double block[2][P * N] = {
         {1, 1e9 + 0.1, 2, 1e9 + 0.2, 3, 1e9 + 0.3, 4, 1e9 + 0.4, 5, 1e9 + 0.5, 6, 1e9 + 0.6},
         {7, 1e9 + 0.7, 8, 1e9 + 0.8, 9, 1e9 + 0.9, 10, 1e9 + 1.0, 11, 1e9 + 1.1, 12, 1e9 + 1.2}};
-    double data[P * N], mean[P] = {0}, raw2[P] = {0}, var[P] = {0}, weights[2] = {0, 0};
+    double data[P * N] = {0}, mean[P] = {0}, raw2[P] = {0}, var[P] = {0}, weights[2] = {0, 0};
     const int32_t p = P, n = N, layout = NRX_SS_STORAGE_COLUMNS;
     NrxSSTask* task = NULL;
 

@@ -1,7 +1,7 @@
 // Carry-less products of 64-bit words, polynomials over GF(2), for the generators'
 // skip-ahead. Compiled for PCLMULQDQ and VPCLMULQDQ whatever the unit's own flags.
 #pragma once
-#include <immintrin.h>
+#include "simd/intrinsics.h"
 
 #include <cstdint>
 

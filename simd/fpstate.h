@@ -1,7 +1,7 @@
 // The floating-point state of a kernel call: x87 exceptions masked, MXCSR with or without
 // flushing of denormals, both restored on exit with the call's sticky flags kept.
 #pragma once
-#include <immintrin.h>
+#include "simd/intrinsics.h"
 
 #include <cstdint>
 

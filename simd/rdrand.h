@@ -1,6 +1,6 @@
 // The processor's random-number instruction: one 32-bit word, and whether it was ready.
 #pragma once
-#include <immintrin.h>
+#include "simd/intrinsics.h"
 
 #include <cstdint>
 

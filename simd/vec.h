@@ -3,7 +3,7 @@
 // that hold intrinsics. Arithmetic uses embedded round-to-nearest with exceptions
 // suppressed, so the caller's rounding mode never reaches a result.
 #pragma once
-#include <immintrin.h>
+#include "simd/intrinsics.h"
 
 #include <cstdint>
 #include <cstring>

@@ -63,7 +63,9 @@ TEST(StatusLookup, EveryListedRowIsFoundByItsCode) {
 TEST(StatusLookup, CodesAreUniqueWithinAService) {
     std::set<std::pair<int32_t, int32_t>> seen;
     for (const Row& r : kListed)
-        if (r.name) EXPECT_TRUE(seen.insert({r.service, r.code}).second) << r.name;
+        if (r.name) {
+            EXPECT_TRUE(seen.insert({r.service, r.code}).second) << r.name;
+        }
 }
 
 // The header constants are the oracle: the lookup must agree with the value each name has.

@@ -39,7 +39,9 @@ TEST(fitTaskCreate, StatusCodesInOrder) {
         DfTask* t = nullptr;
         EXPECT_EQ(nrx_df_kernel_dNewTask1D(&t, c.nx, c.x, c.xhint, c.ny, c.y, c.yhint, 0), c.want) << c.nx;
         EXPECT_EQ(t != nullptr, c.want == DFK_OK);
-        if (t) EXPECT_EQ(nrx_df_kernel_DeleteTask(&t), DFK_OK);
+        if (t) {
+            EXPECT_EQ(nrx_df_kernel_DeleteTask(&t), DFK_OK);
+        }
         EXPECT_EQ(t, nullptr);
     }
     DfTask* none = nullptr;

@@ -41,7 +41,7 @@ TEST(Abstract, IntegerRefillsAndStatuses) {
       {"more values than the buffer holds", 5, 6, 7, DRU_E_BAD_CALLBACK_COUNT, {0}, 5},
   };
   for (const Row& r : rows) {
-    Plan p{r.writes, r.returns};
+    Plan p{r.writes, r.returns, 100, {}};
     plan = &p;
     std::vector<uint32_t> buf = {1, 2, 3, 4, 5};
     DruStream* s = nullptr;
@@ -63,7 +63,7 @@ TEST(Abstract, IntegerRefillsAndStatuses) {
 
 // Buffered values in [a, b) map onto the call's [a', b'); the same range returns them.
 TEST(Abstract, RealRangesMap) {
-  Plan p{4, 4};
+  Plan p{4, 4, 100, {}};
   plan = &p;
   std::vector<double> d = {0.0, 0.25, 0.5, 0.75};
   DruStream* s = nullptr;

@@ -103,7 +103,9 @@ TEST(Trng, RetryRulesAgainstScript) {
     EXPECT_EQ(st, exhausted ? DRU_E_RDRAND_RETRIES : DRU_OK) << r.fault;
     for (size_t i = 0; i < got.size(); ++i)
       EXPECT_EQ(got[i], i < want.size() ? want[i] : 7u) << r.fault << ", word " << i;
-    if (r.fail_from == 0) EXPECT_EQ(sc.reads, 2 * (r.limit + 1)) << r.fault;  // tries of the first pair
+    if (r.fail_from == 0) {
+      EXPECT_EQ(sc.reads, 2 * (r.limit + 1)) << r.fault;  // tries of the first pair
+    }
     _druDeleteStream(&s);
   }
 }

@@ -17,7 +17,7 @@ Entry entry(const char* func, char type, Shape shape, const char* oracle, double
   static const float cost[3] = {1, 1, 1};
   static void* const tab[3] = {nullptr, nullptr, nullptr};
   return Entry{func, type, shape, false, tab, cost, "3", "test", oracle, lo, hi, false, nullptr, false,
-               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}};
+               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
 }
 
 std::vector<Input> all(const std::vector<Group>& gs) {

@@ -98,7 +98,7 @@ TEST(Shapes, EachArgumentReachesItsParameter) {
   for (const ShapeCase& c : kCases) {
     void* const tab[3] = {c.kernel, c.kernel, c.kernel};
     const Entry e{c.func, c.type, c.shape, c.strided, tab, cost, "1", "test", c.oracle, c.lo, c.hi, c.exact,
-                  nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}};
+                  nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
     Options o;
     o.samples = 1500;
     const Result r = measure(e, 1, o);
@@ -116,7 +116,7 @@ TEST(Shapes, ExchangedResultsFail) {
   static const float cost[3] = {1, 1, 1};
   void* const tab[3] = {(void*)cossin_k, (void*)cossin_k, (void*)cossin_k};
   const Entry e{"SinCos", 'd', Shape::v1r2, false, tab, cost, "1", "test", "sincos", -10, 10, false,
-                nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}};
+                nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
   EXPECT_GT(measure(e, 1, Options{}).max_ulp, 1e3);
 }
 

@@ -17,7 +17,7 @@ using catalog::Shape;
 Entry entry(const char* func, char type, Shape shape, const char* sleef, double lo, double hi, void* const* tab) {
   static const float cost[3] = {1, 1, 1};
   return Entry{func, type, shape, false, tab, cost, "1", "test", nullptr, lo, hi, false, sleef, false,
-               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}};
+               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
 }
 
 TEST(Clock, PlausibleRates) {

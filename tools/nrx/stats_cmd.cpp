@@ -116,7 +116,7 @@ int nrx_cmd_stats(int argc, char** argv) {
     return cli::fail("stats", path + ": " + std::to_string(tab.columns) + " columns, at most " +
                                   std::to_string(kMaxVariables) + " can be analysed together");
   if (tab.names.empty())
-    for (size_t j = 0; j < tab.columns; ++j) tab.names.push_back("x" + std::to_string(j + 1));
+    for (size_t j = 0; j < tab.columns; ++j) tab.names.push_back(std::string(1, 'x').append(std::to_string(j + 1)));
   const int32_t p = int32_t(tab.columns), n = int32_t(tab.rows), layout = NRX_SS_STORAGE_COLUMNS;
   std::vector<double> results(size_t(kRowCount) * p), cov(size_t(p) * p), cor(size_t(p) * p);
   for (int k = 0; k < p; ++k) {

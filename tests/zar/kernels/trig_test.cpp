@@ -235,7 +235,9 @@ template <class T> void run_row(const Row& row) {
       const double want = f == "Cos" ? std::cos(y) : f == "Tan" ? std::tan(y) : f == "Sinpi" ? std::sin(M_PI * y)
                           : f == "Cospi" ? std::cos(M_PI * y) : std::sin(y);
       EXPECT_NEAR(r1[(at - 1) * inc], want, 1e-6) << what;
-      if (str) EXPECT_EQ(r1[1], T(-7)) << what << ": gap of the result stride written";
+      if (str) {
+        EXPECT_EQ(r1[1], T(-7)) << what << ": gap of the result stride written";
+      }
     }
   }
 }
