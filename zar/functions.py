@@ -76,8 +76,8 @@ def rows():
     exact1("Round", 0.27, 0.54, "rounding", sleef="round", domain=(-1e4, 1e4))
     exact1("Trunc", 0.195, 0.39, "rounding", sleef="trunc", domain=(-1e4, 1e4))
     exact1("Sqr", 0.17, 0.34, "arith")
-    add("LGamma", "v1", *sd("1", 42.697, 98.808), oracle="lgamma", domain=(-50.0, 100.0), poles=True, sleef="lgamma_u10")
-    add("TGamma", "v1", *sd("1", 21.5, 44.0), oracle="tgamma", domain=(-30.0, 30.0), poles=True, sleef="tgamma_u10")
+    add("LGamma", "v1", *sd("1", 42.697, 98.808), kernel="gamma", oracle="lgamma", domain=(-2.0, 100.0), poles=True, sleef="lgamma_u10")
+    add("TGamma", "v1", *sd("1", 21.5, 44.0), kernel="gamma", oracle="tgamma", domain=(-30.0, 30.0), poles=True, sleef="tgamma_u10")
     add("Exp2", "v1", *sd("1", 0.62, 1.45), kernel="exp", oracle="exp2", domain=(-120.0, 120.0), sleef="exp2")
     add("Exp10", "v1", *sd("1", 0.68, 1.62), kernel="exp", oracle="exp10", domain=(-35.0, 35.0), sleef="exp10")
     add("Logb", "v1", *sd("1", 0.25, 0.5), kernel="log", oracle="logb", domain=(-1e30, 1e30), poles=True, exact=True)
@@ -236,12 +236,14 @@ ABOUT = {
     "Trunc": ("rounds toward zero to an integral value", [
         "-1.7 -> -1", "-0.5 -> -0", "1.5 -> 1", "inf -> inf", "nan -> nan"]),
     "Sqr": ("x squared", ["-3 -> 9", "-0 -> 0", "d 1e200 -> inf", "s 1e20 -> inf", "nan -> nan"]),
-    "LGamma": ("natural logarithm of |Gamma(x)|", [
+    "LGamma": ("natural logarithm of |Gamma(x)|; 1 ulp where |result| >= 1/2, absolute error below 2^-52 "
+               "near the negative zeros", [
         "0 -> inf !2", "-2 -> inf !2", "1 -> 0", "2 -> 0", "d 1e306 -> inf !3", "-inf -> inf", "inf -> inf",
         "nan -> nan"]),
-    "TGamma": ("Gamma(x)", [
+    "TGamma": ("Gamma(x); a negative non-integer below -185 gives the zero of the sign of Gamma(x)", [
         "-0 -> -inf !2", "0 -> inf !2", "-3 -> nan !1", "5 -> 24", "-inf -> nan !1", "inf -> inf",
-        "d 172 -> inf !3", "d 1e-310 -> inf !3", "s 36 -> inf !3", "nan -> nan"]),
+        "d 172 -> inf !3", "d 1e-310 -> inf !3", "s 36 -> inf !3", "nan -> nan",
+        "d -185.5 -> 0", "d -186.5 -> -0", "s -45.5 -> 0", "s -46.5 -> -0"]),
     "Exp2": ("2^x", [
         "d 1024 -> inf !3", "d -1074.5 -> sub !4", "d -1075 -> 0 !4", "-inf -> 0", "inf -> inf", "nan -> nan",
         "d 1023.5 -> ~0x1.6a09e667f3bcdp1023", "d -1022 -> 0x1p-1022",

@@ -3,7 +3,9 @@
 // and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
 // catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there);
 // ErfcInv over (0, 2) (half the arguments log-uniform down to 1e-300) beside a per-element
-// loop that solves erfc(y) = u by Newton's method on the C library's erfc.
+// loop that solves erfc(y) = u by Newton's method on the C library's erfc. LGamma and TGamma
+// beside SLEEF's u10 (its only, and most accurate, gamma functions) and the C library per
+// element, on positive arguments and on a range with negative ones.
 //
 //   nrx_erf_bench --benchmark_filter=CdfNorm
 //
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -110,6 +113,42 @@ void inverse_loop(benchmark::State& st) {
 double cdf_libm(double x) { return 0.5 * std::erfc(-x * M_SQRT1_2); }
 float cdf_libm_f(float x) { return 0.5f * std::erfc(-x * float(M_SQRT1_2)); }
 
+// (set name, lo, hi) of double and float; the gamma kernels have one kernel for all slots.
+struct GammaSet {
+  const char* name;
+  double lo, hi, slo, shi;
+};
+void register_gamma() {
+  using D8 = ::nrx::simd::Reg<double> (*)(::nrx::simd::Reg<double>);
+  using F16 = ::nrx::simd::Reg<float> (*)(::nrx::simd::Reg<float>);
+  using DR = double (*)(double);
+  using FR = float (*)(float);
+  const GammaSet lg[] = {{"pos", 0.1, 100, 0.1, 100}, {"mixed", -50, 100, -30, 100}};
+  const GammaSet tg[] = {{"pos", 0.1, 170, 0.1, 35}, {"mixed", -30, 30, -30, 30}};
+  for (const GammaSet& g : lg) {
+    const std::string s = std::string("/") + g.name;
+    benchmark::RegisterBenchmark(("nrx/dLGamma" + s).c_str(), kernel<double>, zardLGamma_HA, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("sleef_u10/dLGamma" + s).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, D8>,
+                                 Sleef_lgammad8_u10avx512f, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("libm_loop/dLGamma" + s).c_str(), loop<double, DR>, static_cast<DR>(std::lgamma), g.lo, g.hi);
+    benchmark::RegisterBenchmark(("nrx/sLGamma" + s).c_str(), kernel<float>, zarsLGamma_HA, g.slo, g.shi);
+    benchmark::RegisterBenchmark(("sleef_u10/sLGamma" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, F16>,
+                                 Sleef_lgammaf16_u10avx512f, g.slo, g.shi);
+    benchmark::RegisterBenchmark(("libm_loop/sLGamma" + s).c_str(), loop<float, FR>, static_cast<FR>(std::lgamma), g.slo, g.shi);
+  }
+  for (const GammaSet& g : tg) {
+    const std::string s = std::string("/") + g.name;
+    benchmark::RegisterBenchmark(("nrx/dTGamma" + s).c_str(), kernel<double>, zardTGamma_HA, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("sleef_u10/dTGamma" + s).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, D8>,
+                                 Sleef_tgammad8_u10avx512f, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("libm_loop/dTGamma" + s).c_str(), loop<double, DR>, static_cast<DR>(std::tgamma), g.lo, g.hi);
+    benchmark::RegisterBenchmark(("nrx/sTGamma" + s).c_str(), kernel<float>, zarsTGamma_HA, g.slo, g.shi);
+    benchmark::RegisterBenchmark(("sleef_u10/sTGamma" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, F16>,
+                                 Sleef_tgammaf16_u10avx512f, g.slo, g.shi);
+    benchmark::RegisterBenchmark(("libm_loop/sTGamma" + s).c_str(), loop<float, FR>, static_cast<FR>(std::tgamma), g.slo, g.shi);
+  }
+}
+
 void register_all() {
   const double lo = -37.5, hi = 9, slo = -12.9, shi = 6;  // no underflow reports
   benchmark::RegisterBenchmark("nrx/dCdfNorm/HA", kernel<double>, zardCdfNorm_HA, lo, hi);
@@ -144,6 +183,7 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/sErfcInv/HA", inverse<float>, zarsErfcInv_HA);
   benchmark::RegisterBenchmark("nrx/sErfcInv/LA", inverse<float>, zarsErfcInv_21);
   benchmark::RegisterBenchmark("nrx/sErfcInv/EP", inverse<float>, zarsErfcInv_11);
+  register_gamma();
 }
 
 }  // namespace

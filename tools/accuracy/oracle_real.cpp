@@ -63,6 +63,12 @@ NRX_BINARY(atan2pi_, mpfr_atan2pi(o[0], x, y, N))
 NRX_BINARY(hypot_, mpfr_hypot(o[0], x, y, N))
 NRX_BINARY(div_, mpfr_div(o[0], x, y, N))
 
+// Double Gamma of |x| below 2^-1019 is defined as the infinity of x's sign (code 3).
+bool tgamma_alt(const double* in, const EvalCtx& c, double* out) {
+  *out = std::copysign(INFINITY, in[0]);
+  return c.f.p == 53 && in[0] != 0 && std::fabs(in[0]) < 0x1p-1019;
+}
+
 int lgamma_(mpfr_ptr* o, const double* in, const EvalCtx& c) {
   Mp x(c.wp, in[0]);
   int sign;
@@ -194,7 +200,7 @@ const Oracle kTable[] = {
     {"hypot", hypot_, nullptr},     {"sinh", sinh_, nullptr},       {"cosh", cosh_, nullptr},
     {"tanh", tanh_, nullptr},       {"asinh", asinh_, nullptr},     {"acosh", acosh_, nullptr},
     {"atanh", atanh_, nullptr},     {"erf", erf_, nullptr},         {"erfc", erfc_, nullptr},
-    {"cdfnorm", cdfnorm_, nullptr}, {"lgamma", lgamma_, nullptr},   {"tgamma", tgamma_, nullptr},
+    {"cdfnorm", cdfnorm_, nullptr}, {"lgamma", lgamma_, nullptr},   {"tgamma", tgamma_, tgamma_alt},
     {"eint1", eint1_, nullptr},     {"sincos", sincos_, nullptr},   {"div", div_, nullptr},
     {"inv", inv_, nullptr},         {"cabs", cabs_, nullptr},       {"arg", arg_, nullptr},
     {"cis", cis_, nullptr},

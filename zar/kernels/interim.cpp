@@ -121,8 +121,6 @@ ld tan_deg(ld x) {
 
 ld real1(Fn f, ld x) {
   switch (f) {
-    case Fn::LGamma: return std::lgamma(x);
-    case Fn::TGamma: return std::tgamma(x);
     case Fn::ExpInt1: return exp_int1(x);
     case Fn::Erf: return std::erf(x);
     case Fn::Erfc: return std::erfc(x);
@@ -200,8 +198,6 @@ cld real_to_complex(Fn, ld x) { return {std::cos(x), std::sin(x)}; }
 
 bool is_pole(Fn f, ld x, ld y) {
   switch (f) {
-    case Fn::TGamma:
-    case Fn::LGamma: return x <= 0 && x == std::trunc(x);
     case Fn::Pow:
     case Fn::Powx: return x == 0 && y < 0;
     case Fn::Div: return y == 0;

@@ -1,0 +1,253 @@
+// Gamma functions: LGamma and TGamma, one kernel for every flavour (float runs the double
+// algorithm on each half of its register and rounds once at the end).
+//
+// On [1/2, 8) ln Gamma and Gamma are polynomials in t = x - c on 16 intervals (the low
+// exponent bits and two leading mantissa bits of x pick one; tools/gamma_gen.py), kept in
+// two parts through the constant and linear terms; the intervals next to 1 and 2 are
+// centred there, so ln Gamma keeps a relative error at its positive zeros. Gamma uses its
+// table below 4 and Gamma(x) = (x-1)(x-2)[(x-3)(x-4)] Gamma(x-2[-4]) with exact products
+// above. For |x| < 1/2 the same tables at 1 + x, with t taken from x exactly, give
+// ln Gamma(x) = ln Gamma(1 + x) - ln|x| and Gamma(x) = Gamma(1 + x) / x. From 8 on, Stirling's
+// series with a two-part logarithm; Gamma is e to the two-part ln Gamma. Below -1/2 the
+// reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with sin(pi x) in two parts from
+// the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
+// so near the negative zeros of ln Gamma the absolute error stays far below 2^-52.
+#pragma once
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+#include "zar/kernels/erf.h"
+#include "zar/kernels/gamma_data.h"
+
+namespace nrx::zar::ops {
+
+namespace gamma {
+
+using D = Reg<double>;
+using M = Mask<double>;
+using Two = twopart::Two<D>;
+using Data = special::Gamma_d;
+
+inline D k(double v) { return simd::splat(v); }
+inline D bits(uint64_t b) { return simd::splat(simd::bits_to(b)); }
+inline Two pair(const uint64_t (&c)[2]) { return {bits(c[0]), bits(c[1])}; }
+inline Two select(M m, Two a, Two b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
+inline Two neg(Two a) { return {simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; }
+
+// Table lookup for x in [1/2, 8): the low two exponent bits and two leading mantissa bits.
+inline simd::IReg index_of(D x) { return simd::shift_right<50>(x); }
+
+// c0 + c1 t + c2 t^2 + ... of the table's row idx, in two parts: c0, c1 t and t^2 (c2 + t Q)
+// each kept in two parts, so that where c1 t and the rest cancel (near the zeros of
+// ln Gamma) only t Q is rounded.
+template <size_t R> inline Two table_two(const uint64_t (&tab)[R][16], simd::IReg idx, D t) {
+  auto row = [&](size_t j) { return table16<double>(tab[j], idx); };
+  D q = row(R - 1);
+  for (size_t j = R - 2; j >= 6; --j) q = simd::fma(q, t, row(j));
+  const Two c2q = twopart::two_sum(row(5), simd::mul(t, q));
+  const Two rest = twopart::mul(c2q, twopart::two_prod(t, t));
+  const Two p = twopart::two_prod(t, row(3));
+  const Two lin = twopart::add(Two{row(1), row(2)}, Two{p.hi, simd::fma(t, row(4), p.lo)});
+  return twopart::add(lin, rest);
+}
+
+// The table at x (x in [1/2, 8)) and, on near lanes, at 1 + y with t = y - (centre - 1)
+// exact (|y| < 1/2): one evaluation for both kinds of lane.
+template <size_t R> inline Two table_at(const uint64_t (&tab)[R][16], D x, M near, D y) {
+  const simd::IReg idx = index_of(simd::select(near, simd::add(y, k(1)), x));
+  const D c = table16<double>(tab[0], idx);
+  const D t = simd::select(near, simd::sub(y, simd::sub(c, k(1))), simd::sub(x, c));
+  return table_two(tab, idx, t);
+}
+
+// ln x in two parts for positive finite x: the two-part log2 times ln 2 in two parts.
+inline Two ln_two(D x) {
+  return twopart::mul(log2_wide(x), Two{k(ExpConst<double>::ln2_hi), k(ExpConst<double>::ln2_lo)});
+}
+
+// ln of a two-part positive value.
+inline Two ln_two(Two p) { return twopart::add(ln_two(p.hi), simd::div(p.lo, p.hi)); }
+
+// ln Gamma(x) for x >= 8 from L = ln x: x (L - 1) - L/2 + ln(2 pi)/2 + R(1/x), where
+// L - 1 is exact and x (L - 1) is kept whole, so huge x near the overflow stays finite.
+inline Two stirling(D x, Two l) {
+  const Two p = twopart::two_prod(x, simd::sub(l.hi, k(1)));
+  const Two s1 = twopart::fast_two_sum(p.hi, simd::mul(l.hi, k(-0.5)));
+  const Two c = pair(Data::half_ln_2pi);
+  const Two s2 = twopart::fast_two_sum(s1.hi, c.hi);
+  const D y = simd::div(k(1), x);
+  const D r = simd::mul(y, simd::horner(simd::mul(y, y), Data::stirling));
+  const D lo = simd::fma(x, l.lo, simd::fma(l.lo, k(-0.5), simd::add(c.lo, r)));
+  return twopart::fast_two_sum(s2.hi, simd::add(simd::add(p.lo, s1.lo), simd::add(s2.lo, lo)));
+}
+
+// |sin(pi a)| in two parts for a >= 0 not an integer, and where sin(pi a) is negative.
+struct SinPi {
+  Two mag;
+  M negative;
+};
+inline SinPi sin_pi(D a) {
+  using simd::fma;
+  const D n = simd::round<simd::kRoundNearest>(a);
+  const D f = simd::sub(a, n);  // exact, |f| <= 1/2
+  const D af = simd::abs_of<double>(f);
+  const Two z = twopart::two_prod(af, af);
+  const D q = simd::horner(z.hi, Data::sinpi);
+  const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[2]), fma(z.hi, q, bits(Data::sinpi_lead[3])));
+  const Two p = twopart::add(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(b, z));
+  const D half = simd::mul(n, k(0.5));
+  const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
+  return {twopart::mul(p, af), M(odd ^ simd::lt(f, k(0)))};
+}
+
+// ln Gamma(x) in two parts, for every finite x that is not a pole and below the overflow.
+inline Two lgamma_two(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  // ln Gamma(|x|) from 1/2 on (table or Stirling), and ln Gamma(1 + x) on near lanes.
+  Two g = table_at(Data::lg, ap, near, x);
+  Two ln_a{};
+  if (M(near | big)) ln_a = ln_two(simd::select(near, a, simd::max(a, k(8))));
+  Two pos = g;
+  if (big) pos = select(big, stirling(simd::max(a, k(8)), ln_a), g);
+  Two r = pos;
+  if (near) r = select(near, twopart::add(g, neg(ln_a)), r);
+  if (negative) {
+    const Two lp = ln_two(twopart::mul(sin_pi(ap).mag, ap));
+    r = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(lp)), neg(pos)), r);
+  }
+  return r;
+}
+
+// Gamma(a) in two parts for a in [1/2, 8), and Gamma(1 + y) on near lanes (|y| < 1/2).
+inline Two gamma_mid(D a, M near, D y) {
+  const M ge4 = M(simd::ge(a, k(4)) & ~near);
+  if (!ge4) return table_at(Data::g, a, near, y);
+  const M ge6 = simd::ge(a, k(6));
+  const Two p1 = twopart::two_prod(simd::sub(a, k(1)), simd::sub(a, k(2)));  // exact factors from 4 on
+  const Two p2 = twopart::two_prod(simd::select(ge6, simd::sub(a, k(3)), k(1)), simd::select(ge6, simd::sub(a, k(4)), k(1)));
+  const D arg = simd::select(ge4, simd::sub(a, simd::select(ge6, k(4), k(2))), a);
+  const Two g = table_at(Data::g, arg, near, y);
+  return select(ge4, twopart::mul(g, twopart::mul(p1, p2)), g);
+}
+
+// e^(e.hi + e.lo), rounded once before the scaling (subnormal results round twice).
+inline D exp_two(Two e) {
+  const D hi = simd::max(e.hi, k(-1100));  // e^-1100 is zero: keeps the reduction in range
+  const ScaledExp<double> v = exp_neg_unscaled<double, Flavour::HA>(simd::negate<double>(hi), simd::negate<double>(e.lo));
+  return simd::scalef(simd::add(v.hi, v.lo), v.scale);
+}
+
+// Gamma(x) for every finite x that is not a pole and below the overflow; below -185 the
+// zero that underflows takes the sign of Gamma(x).
+inline D tgamma_body(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  const Two g = gamma_mid(simd::select(big, k(1), ap), near, x);
+  D r = twopart::value(g);
+  if (near) r = simd::select(near, twopart::value(twopart::div(g, x)), r);
+  SinPi s{};
+  Two p{};
+  if (negative) {
+    s = sin_pi(ap);
+    p = twopart::mul(s.mag, ap);
+    // Gamma(x) = -pi / (|x| sin(pi |x|) Gamma(|x|)).
+    const D v = twopart::value(twopart::div(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(p, g)));
+    r = simd::select(negative, v, r);
+  }
+  if (big) {
+    const D a8 = simd::max(a, k(8));
+    const Two l = stirling(a8, ln_two(a8));
+    Two e = l;
+    if (negative) e = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(ln_two(p))), neg(l)), l);
+    r = simd::select(big, exp_two(e), r);
+  }
+  if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
+  return r;
+}
+
+// Element type T's arguments that the vector body does not give: NaN, infinities, zeros,
+// negative integers (every float below -2^23 and double below -2^52 is one).
+template <class T> inline Mask<T> poles_and_ends(Reg<T> x) {
+  using simd::splat;
+  const Mask<T> negint = simd::eq(x, simd::round<simd::kRoundNearest>(simd::min(x, splat(T(0)))));
+  return Mask<T>(simd::fpclass<simd::kNaN | simd::kInf | simd::kZero>(x) | negint);
+}
+
+// Body on double lanes; float runs it on each half and rounds once.
+template <class T, D (*Body)(D)> inline Reg<T> run(Reg<T> x) {
+  if constexpr (std::is_same_v<T, double>) return Body(x);
+  else return simd::narrow(Body(simd::widen_lo(x)), Body(simd::widen_hi(x)));
+}
+
+inline D lgamma_value(D x) { return twopart::value(lgamma_two(x)); }
+
+// Double thresholds: ln Gamma overflows above the first, Gamma from the second on; Gamma
+// of |x| below 2^-1019 overflows.
+constexpr double kLgammaOverflow = 0x1.754d9278b51a7p+1014;  // 2.5599833278516383e305
+constexpr double kTgammaOverflow = 0x1.573fae561f648p+7;     // 171.62437695630274
+constexpr double kTgammaTiny = 0x1p-1019;
+
+}  // namespace gamma
+
+// ln|Gamma(x)|: +inf with code 2 at zeros and negative integers, code 3 above the overflow;
+// +inf for both infinities.
+template <class T, Flavour F> struct LGamma : Unary<T> {
+  static constexpr const char* kName = "LGamma";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    r[0] = gamma::run<T, gamma::lgamma_value>(in[0]);
+    Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(in[0]) | simd::fpclass<simd::kInf>(r[0]));
+    if constexpr (std::is_same_v<T, double>) m = Mask<T>(m | simd::gt(in[0], simd::splat(gamma::kLgammaOverflow)));
+    return m;
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T x = simd::daz(*a[0]);
+    constexpr T inf = std::numeric_limits<T>::infinity();
+    if (std::isnan(x)) return *r[0] = x * x, ZAR_ST_NONE;
+    if (std::isinf(x)) return *r[0] = inf, ZAR_ST_NONE;
+    if (x == 0 || (x < 0 && x == std::floor(x))) return *r[0] = inf, ZAR_ST_POLE;
+    if (double(x) > gamma::kLgammaOverflow) return *r[0] = inf, ZAR_ST_RESULT_TOO_LARGE;
+    const T* q[1] = {&x};
+    scalar_by_vector<LGamma>(q, r, ex);
+    return std::isinf(*r[0]) ? ZAR_ST_RESULT_TOO_LARGE : ZAR_ST_NONE;
+  }
+};
+
+// Gamma(x): +-inf with code 2 at +-0, NaN with code 1 at negative integers and -inf, +-inf
+// with code 3 where the result overflows (tiny |x|, large x).
+template <class T, Flavour F> struct TGamma : Unary<T> {
+  static constexpr const char* kName = "TGamma";
+  using V = Reg<T>;
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    using simd::splat;
+    const V x = in[0];
+    r[0] = gamma::run<T, gamma::tgamma_body>(x);
+    Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(x) | simd::fpclass<simd::kInf>(r[0]));
+    if constexpr (std::is_same_v<T, double>)
+      m = Mask<T>(m | simd::lt(simd::abs_of<T>(x), splat(gamma::kTgammaTiny)) | simd::ge(x, splat(gamma::kTgammaOverflow)));
+    return m;
+  }
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+    const T x = simd::daz(*a[0]);
+    constexpr T inf = std::numeric_limits<T>::infinity();
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
+    if (x == inf) return *r[0] = inf, ZAR_ST_NONE;
+    if (x == 0) return *r[0] = std::copysign(inf, x), ZAR_ST_POLE;
+    if (x < 0 && x == std::floor(x)) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
+    if (std::is_same_v<T, double> && (std::fabs(double(x)) < gamma::kTgammaTiny || double(x) >= gamma::kTgammaOverflow))
+      return *r[0] = std::copysign(inf, x), ZAR_ST_RESULT_TOO_LARGE;
+    const T* q[1] = {&x};
+    scalar_by_vector<TGamma>(q, r, ex);
+    return std::isinf(*r[0]) ? ZAR_ST_RESULT_TOO_LARGE : ZAR_ST_NONE;
+  }
+};
+
+}  // namespace nrx::zar::ops
