@@ -400,8 +400,9 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  *             from the built-in table at seeding (outputs use these copies), 0 @308.
  *             Rows 0, 1, 2 and 6023 are the fixed ones; every other row is the first
  *             matrix word, top bit set, drawn from a generator seeded with the member
- *             number, whose characteristic polynomial is primitive, with masks tuned
- *             for equidistribution of the top 1..16 output bits (tools/mt2203).
+ *             number, whose characteristic polynomial is primitive, with masks chosen
+ *             for equidistribution of the top 1..16 output bits: greedily bit by bit
+ *             from the top, then the lower bits revised one at a time (tools/mt2203).
  *             No splitting: leapfrog -1002, skip-ahead -1003, multi-word -1004.
  *   SFMT19937 the SIMD-oriented twister over 156 blocks of 128 bits, array
  *             initialisation and period certification; words in array order; real

@@ -193,6 +193,20 @@ for key in KEYS:
             want = want[:TOTAL] + want[TOTAL + 2000:]
         lib._druDeleteStream(C.byref(s))
 
+# SFMT19937 makes whole arrays straight into the caller's buffer: fresh streams and calls
+# that start and end on array boundaries; single-precision reals from the state words.
+for sizes in ([1248, 5, 1873], [624, 624, 1], [619, 5, 1248, 3], [0, 2496]):
+    want = sfmt_outputs(sfmt_init_by_array([3]), sum(sizes) + 700)
+    s = stream(0xD00000, [3])
+    check(ints(s, "SFMT19937", sizes) == want[:sum(sizes)], "SFMT19937 integers in calls of %r" % sizes)
+    fs = lib._drusBRngSFMT19937
+    fs.argtypes = [C.c_void_p, C.c_int32, C.POINTER(C.c_float), C.c_float, C.c_float]
+    buf = (C.c_float * 700)()
+    fs(s, 700, buf, -1.0, 3.0)
+    exp = np.float32(-1.0 + 4.0 * np.array(want[sum(sizes):], dtype=np.float64) * 2.0**-32)
+    check(list(np.array(buf[:], dtype=np.float32)) == list(exp), "SFMT19937 floats after calls of %r" % sizes)
+    lib._druDeleteStream(C.byref(s))
+
 # Skip-ahead: the stream continues at word N of the oracle sequence.
 for name, brng, oracle in (("MT19937", 0x800000, lambda: mt_numpy([7, 8], 40000)),
                            ("SFMT19937", 0xD00000, lambda: sfmt_outputs(sfmt_init_by_array([7, 8]), 40000))):

@@ -5,6 +5,9 @@
 //   mt2203-table table               rng/brng/mt2203_table.inc: a header and every row
 //   mt2203-table rows FIRST LAST     the table lines of members FIRST .. LAST (the
 //                                    table's rows in pieces, for two processes)
+//   mt2203-table retemper FILE FIRST LAST  the lines of members FIRST .. LAST of FILE with
+//                                    their masks chosen again (matrix words kept)
+//   mt2203-table ktable FILE M...    k(1) .. k(32) of members M of FILE
 //   mt2203-table check FILE [all]    FILE holds the rows this tool makes: every fixed row,
 //                                    4 searched rows made again (and every 50th with
 //                                    `all`), and every 97th row (every row with `all`)
@@ -64,10 +67,10 @@ struct Search {
   SmallFactors sieve;
   long candidates = 0, full_tests = 0;
 
-  Row tempered(int member, uint32_t a) const {
+  static Row tempered(uint32_t a) {
     Tempering t{a};
     t.seed = lattice_seed();
-    t.optimise(uint64_t(member));
+    t.optimise();
     return {a, t.b, t.c};
   }
   Row row(int member) {
@@ -81,7 +84,7 @@ struct Search {
       if (!sieve.passes(a)) continue;
       ++full_tests;
       form.of(a, phi);
-      if (primitive(phi)) return tempered(member, a);
+      if (primitive(phi)) return tempered(a);
     }
   }
 };
@@ -157,6 +160,38 @@ int rows(int first, int last) {
   return 0;
 }
 
+// The table lines of members FIRST .. LAST of FILE with their masks chosen again for
+// their matrix words (the fixed rows as they are).
+int retemper(const char* path, int first, int last) {
+  const std::vector<Row> rows = parse(path);
+  if (first < 0 || last >= int(rows.size()) || first > last) return 2;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int m = first; m <= last; ++m) {
+    Row r = Search::tempered(rows[m].a);
+    for (const Fixed& f : kFixed)
+      if (f.member == m) r = f.row;
+    std::printf("%s\n", line(r).c_str()), std::fflush(stdout);
+  }
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::fprintf(stderr, "%d rows in %.1f s\n", last - first + 1, secs);
+  return 0;
+}
+
+// k(1) .. k(32) of the masks of the given members of FILE, one line per member.
+int ktable(const char* path, int argc, char** argv) {
+  const std::vector<Row> rows = parse(path);
+  for (int i = 0; i < argc; ++i) {
+    const int m = std::atoi(argv[i]);
+    if (m < 0 || size_t(m) >= rows.size()) return 2;
+    Tempering t{rows[m].a, rows[m].b, rows[m].c};
+    t.seed = lattice_seed();
+    std::printf("%5d", m);
+    for (int v = 1; v <= 32; ++v) std::printf(" %d", t.equidistribution(v));
+    std::printf("\n");
+  }
+  return 0;
+}
+
 }  // namespace
 }  // namespace mt2203
 
@@ -164,8 +199,12 @@ int main(int argc, char** argv) {
   if (argc == 4 && !std::strcmp(argv[1], "rows")) return mt2203::rows(std::atoi(argv[2]), std::atoi(argv[3]));
   if (argc == 2 && !std::strcmp(argv[1], "table"))
     return std::fputs(mt2203::kHeader, stdout), mt2203::rows(0, mt2203::kMembers - 1);
+  if (argc == 5 && !std::strcmp(argv[1], "retemper"))
+    return mt2203::retemper(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  if (argc >= 3 && !std::strcmp(argv[1], "ktable")) return mt2203::ktable(argv[2], argc - 3, argv + 3);
   if ((argc == 3 || argc == 4) && !std::strcmp(argv[1], "check"))
     return mt2203::check(argv[2], argc == 4 && !std::strcmp(argv[3], "all"));
-  std::fprintf(stderr, "usage: mt2203-table table | rows FIRST LAST | check FILE [all]\n");
+  std::fprintf(stderr, "usage: mt2203-table table | rows FIRST LAST | retemper FILE FIRST LAST | ktable FILE M... |"
+               " check FILE [all]\n");
   return 2;
 }

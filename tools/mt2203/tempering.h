@@ -1,7 +1,8 @@
 // Tempering masks b, c of a member chosen for equidistribution: k(v), the largest k for
 // which the top v bits of k consecutive outputs are equidistributed over the period, by
 // the lattice method over generator states, and the masks built bit by bit from the top,
-// each step keeping the admissible choice that maximises k(v + 1).
+// each step keeping the admissible choice that maximises k(v + 1), then the bits of the
+// lower levels revised one at a time against the sum of all k(v) / floor(2203 / v).
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -13,43 +14,51 @@
 namespace mt2203 {
 
 constexpr int kShiftB = 7, kShiftC = 15;
-constexpr int kOptimisedBits = 16;  // masks tuned for the top 1 .. 16 bits
-constexpr int kRestarts = 1;    // greedy passes per member
+constexpr int kOptimisedBits = 16;  // masks scored on the top 1 .. 16 bits
+constexpr int kPolishFrom = 10;     // the greedy's settings reaching no output bit above this are revisited
 
 inline uint32_t top_bit(int v) { return 0x80000000u >> v; }
 
 // A lattice vector: a generator state, the top bits of its latest output (its leading
-// coefficient) and the number of steps taken (its degree, counted upward).
+// coefficient) and the number of steps taken (its degree, counted upward). The state is
+// the window w[p .. p + 69) of a run of kRun words, oldest first: a step appends a word,
+// so the sum of two states is one straight pass whatever their ages.
+constexpr int kRun = 1024;
 struct LatticeVector {
-  Ring state;
+  uint32_t* w;
+  int p = 0;
   uint32_t lead = 0;
   int count = 0;
+  // The next untempered word of the recurrence with matrix word a (Ring::step).
+  uint32_t step(uint32_t a) {
+    if (p + kN == kRun) std::copy(w + p, w + p + kN, w), p = 0;
+    const uint32_t y = (w[p] & kUpper) | (w[p + 1] & kLower);
+    const uint32_t out = w[p + kM] ^ (y >> 1) ^ ((y & 1u) ? a : 0u);
+    w[p + kN] = out;
+    ++p;
+    return out;
+  }
 };
 
 struct Tempering {
   uint32_t a, b = 0, c = 0, top = 0;
   Ring seed;
+  std::vector<uint32_t> runs = std::vector<uint32_t>(34 * kRun);
 
   void advance(LatticeVector& x) const {
-    x.lead = temper(x.state.step(a), b, c) & top;
+    x.lead = temper(x.step(a), b, c) & top;
     ++x.count;
   }
-  // x += y, word k after each head matched; three runs where neither ring wraps.
   static void add(LatticeVector& x, const LatticeVector& y) {
-    int i = x.state.head, j = y.state.head, k = 0;
-    while (k < kN) {
-      const int run = std::min(kN - k, std::min(kN - i, kN - j));
-      for (int t = 0; t < run; ++t) x.state.w[i + t] ^= y.state.w[j + t];
-      k += run, i += run, j += run;
-      if (i == kN) i = 0;
-      if (j == kN) j = 0;
-    }
+    uint32_t* __restrict d = x.w + x.p;
+    const uint32_t* __restrict s = y.w + y.p;
+    for (int k = 0; k < kN; ++k) d[k] ^= s[k];
     x.lead ^= y.lead;
   }
   static bool zero(const LatticeVector& x) {
-    if (x.state.w[x.state.head] & kUpper) return false;
-    for (int k = 0; k < kN; ++k)
-      if (k != x.state.head && x.state.w[k]) return false;
+    if (x.w[x.p] & kUpper) return false;
+    for (int k = 1; k < kN; ++k)
+      if (x.w[x.p + k]) return false;
     return true;
   }
 
@@ -58,15 +67,15 @@ struct Tempering {
   int equidistribution(int v) {
     top = 0;
     for (int i = 0; i < v; ++i) top |= top_bit(i);
-    std::vector<LatticeVector> store(v + 1);
-    LatticeVector* basis[33];  // swapped by pointer: a vector is 288 bytes
-    for (int i = 0; i <= v; ++i) basis[i] = &store[i];
+    LatticeVector store[33];
+    LatticeVector* basis[33];  // swapped by pointer
+    for (int i = 0; i <= v; ++i) basis[i] = &store[i], store[i].w = runs.data() + size_t(i) * kRun;
     for (int i = 0; i < v; ++i) {
-      for (uint32_t& w : basis[i]->state.w) w = 0;
+      std::fill(basis[i]->w, basis[i]->w + kN, 0u);
       basis[i]->lead = top_bit(i);
     }
     LatticeVector* x = basis[v];
-    x->state = seed;
+    for (int k = 0; k < kN; ++k) x->w[k] = seed.w[(seed.head + k) % kN];
     advance(*x);
     constexpr int kSteps = kDeg + 64;  // beyond the degree the working vector is zero
     while (true) {
@@ -106,39 +115,57 @@ struct Tempering {
   }
 
   // Bits 0 .. kOptimisedBits - 1 from the top, level by level, each level taking the
-  // setting with the largest k(v + 1) and ties in an order drawn from `order`; returns
-  // the sum of the k(v) reached.
-  int optimise_once(uint64_t order) {
+  // first setting with the largest k(v + 1) (final once level v is set), settings with
+  // bits set first; k[v] receives k(v).
+  void greedy(int* k) {
     b = c = 0;
-    int total = 0;
     for (int v = 0; v < kOptimisedBits; ++v) {
-      auto opts = choices(v);
-      for (size_t i = opts.size(); i > 1; --i) {  // Fisher-Yates with xorshift64
-        order ^= order << 13, order ^= order >> 7, order ^= order << 17;
-        std::swap(opts[i - 1], opts[order % i]);
-      }
       int best = -1;
-      std::pair<uint32_t, uint32_t> pick = opts[0];
-      for (const auto& o : opts) {
+      std::pair<uint32_t, uint32_t> pick{b, c};
+      for (const auto& o : choices(v)) {
         b = o.first, c = o.second;
-        const int k = equidistribution(v + 1);
-        if (k > best) best = k, pick = o;
-        if (k == kDeg / (v + 1)) break;  // the bound: no later setting can do better
+        const int kv = equidistribution(v + 1);
+        if (kv > best) best = kv, pick = o;
+        if (kv == kDeg / (v + 1)) break;  // the bound: no later setting can do better
       }
       b = pick.first, c = pick.second;
-      total += best;
+      k[v + 1] = best;
+    }
+  }
+  // The sum of k(v) / floor(2203 / v) over v = 1 .. kOptimisedBits into k[v], with k(v)
+  // made again only above v = from: the top `from` output bits are those k was made for.
+  double score(int* k, int from) {
+    double total = 0;
+    for (int v = 1; v <= kOptimisedBits; ++v) {
+      if (v > from) k[v] = equidistribution(v);
+      total += double(k[v]) / double(kDeg / v);
     }
     return total;
   }
-  // The best of kRestarts greedy passes: ties decide early bits whose worth shows later.
-  void optimise(uint64_t seed) {
-    int best = -1;
-    uint32_t bb = 0, cc = 0;
-    for (int r = 0; r < kRestarts; ++r) {
-      const int total = optimise_once(seed * 0x9E3779B97F4A7C15ull + uint64_t(r) + 1);
-      if (total > best) best = total, bb = b, cc = c;
+  // Single-bit changes of b (top 25 bits) and c (top 17 bits) that reach no output bit
+  // above kPolishFrom, kept when they raise the score: a greedy level sees k(v + 1) only,
+  // and a setting taken early can cost k(16) (137 or about 70) levels later. A bit of b
+  // reaches output bit i, and bit i - 15 through a set bit of c; a bit of c its own.
+  void polish(int* k) {
+    double best = score(k, kOptimisedBits);
+    for (int bit = 0; bit < 25 + 17; ++bit) {
+      const uint32_t b0 = b, c0 = c;
+      int from = bit < 25 ? bit : bit - 25;
+      if (bit < 25 && bit >= kShiftC && (c & top_bit(bit - kShiftC))) from = bit - kShiftC;
+      if (from < kPolishFrom || from >= kOptimisedBits) continue;
+      if (bit < 25) b ^= top_bit(bit);
+      else c ^= top_bit(from);
+      int trial[33];
+      std::copy(k, k + 33, trial);
+      const double s = score(trial, from);
+      if (s > best) best = s, std::copy(trial, trial + 33, k);
+      else b = b0, c = c0;
     }
-    b = bb, c = cc;
+  }
+  void optimise() {
+    int k[33] = {};
+    greedy(k);
+    polish(k);
   }
 };
 
