@@ -96,14 +96,15 @@ double erfcinv_libm(double p) {
   return p > 1 ? -y : y;
 }
 
-// Arguments of ErfcInv: half uniform on (0, 2), half log-uniform in (1e-300, 1); moved to
-// (-1, 1) for ErfInv and halved for CdfNormInv.
+// Arguments of ErfcInv: half uniform on (0, 2), half log-uniform in (1e-300, 1); halved for
+// CdfNormInv, and 1 - p for ErfInv with p down to 1e-15 only (1 - p stays below 1).
 template <class T> std::vector<T> inverse_args(nrx::zar::ops::InvKind k) {
+  const bool erf = k == nrx::zar::ops::InvKind::Erf;
   std::vector<T> a = uniform<T>(0x1p-20, 2 - 0x1p-20);
   std::mt19937_64 g(11);
-  std::uniform_real_distribution<double> e(std::is_same_v<T, float> ? -37 : -300, 0);
+  std::uniform_real_distribution<double> e(erf ? (std::is_same_v<T, float> ? -7 : -15) : std::is_same_v<T, float> ? -37 : -300, 0);
   for (int i = 0; i < kN; i += 2) a[i] = T(std::pow(10.0, e(g)));
-  if (k == nrx::zar::ops::InvKind::Erf)
+  if (erf)
     for (T& x : a) x = T(1) - x;
   if (k == nrx::zar::ops::InvKind::CdfNorm)
     for (T& x : a) x = x / 2;
