@@ -3,9 +3,12 @@
 // and libmvec lack it); Erfc below its underflow threshold beside SLEEF's u15 and libmvec's erfc (the
 // catalogue range of nrx_bench reaches the underflow reports, whose handler dominates there);
 // ErfcInv over (0, 2) (half the arguments log-uniform down to 1e-300) beside a per-element
-// loop that solves erfc(y) = u by Newton's method on the C library's erfc. LGamma and TGamma
-// beside SLEEF's u10 (its only, and most accurate, gamma functions) and the C library per
-// element, on positive arguments and on a range with negative ones.
+// loop that solves erfc(y) = u by Newton's method on the C library's erfc; ErfInv, ErfcInv and
+// CdfNormInv beside a per-element loop over the kernels' own two-part scalar routine;
+// ExpInt1 over [1e-3, 50] log-uniform beside a per-element loop of the power series below 1
+// and the continued fraction above (the C library, SLEEF and libmvec lack E1).
+// LGamma and TGamma beside SLEEF's u10 (its only, and most accurate, gamma functions) and the C
+// library per element, on positive arguments and on a range with negative ones.
 //
 //   nrx_erf_bench --benchmark_filter=CdfNorm
 //
@@ -31,6 +34,7 @@
 
 #include "nrx/zar_functions.h"
 #include "tools/timing/cycles.h"
+#include "zar/kernels/erfinv.h"
 
 namespace {
 
@@ -95,18 +99,68 @@ double erfcinv_libm(double p) {
   return p > 1 ? -y : y;
 }
 
-// Arguments of ErfcInv: half uniform on (0, 2), half log-uniform in (1e-300, 1).
-template <class T> void inverse(benchmark::State& st, Kernel<T> f) {
+// Arguments of ErfcInv: half uniform on (0, 2), half log-uniform in (1e-300, 1); halved for
+// CdfNormInv, and 1 - p for ErfInv with p down to 1e-15 only (1 - p stays below 1).
+template <class T> std::vector<T> inverse_args(nrx::zar::ops::InvKind k) {
+  const bool erf = k == nrx::zar::ops::InvKind::Erf;
   std::vector<T> a = uniform<T>(0x1p-20, 2 - 0x1p-20);
   std::mt19937_64 g(11);
-  std::uniform_real_distribution<double> e(std::is_same_v<T, float> ? -37 : -300, 0);
+  std::uniform_real_distribution<double> e(erf ? (std::is_same_v<T, float> ? -7 : -15) : std::is_same_v<T, float> ? -37 : -300, 0);
   for (int i = 0; i < kN; i += 2) a[i] = T(std::pow(10.0, e(g)));
+  if (erf)
+    for (T& x : a) x = T(1) - x;
+  if (k == nrx::zar::ops::InvKind::CdfNorm)
+    for (T& x : a) x = x / 2;
+  return a;
+}
+template <class T, nrx::zar::ops::InvKind K = nrx::zar::ops::InvKind::Erfc>
+void inverse(benchmark::State& st, Kernel<T> f) {
+  const std::vector<T> a = inverse_args<T>(K);
   std::vector<T> r(kN);
   timed(st, [&] { f(kN, a.data(), r.data()); });
 }
 void inverse_loop(benchmark::State& st) {
   inverse<double>(st, [](int32_t n, const double* a, double* r) {
     for (int i = 0; i < n; ++i) r[i] = erfcinv_libm(a[i]);
+  });
+}
+
+template <nrx::zar::ops::InvKind K> void inverse_two_part_loop(benchmark::State& st) {
+  inverse<double, K>(st, [](int32_t n, const double* a, double* r) {
+    for (int i = 0; i < n; ++i) r[i] = nrx::zar::ops::inv_two_part<K>(a[i]);
+  });
+}
+
+// E1 per element: sum of (-x)^k / (k k!) below 1, the continued fraction (Lentz) above.
+double e1_reference(double x) {
+  if (x <= 1) {
+    double sum = 0, term = 1;
+    for (int k = 1; k < 40 && std::fabs(term) > 1e-18; ++k) {
+      term *= -x / k;
+      sum += term / k;
+    }
+    return -0.57721566490153286 - std::log(x) - sum;
+  }
+  double b = x + 1, c = 1e300, d = 1 / b, h = d;
+  for (int i = 1; i < 1000; ++i) {
+    const double an = -double(i) * i;
+    b += 2;
+    d = 1 / (an * d + b);
+    c = b + an / c;
+    h *= c * d;
+    if (std::fabs(c * d - 1) < 1e-16) break;
+  }
+  return h * std::exp(-x);
+}
+template <class T> void e1(benchmark::State& st, Kernel<T> f) {
+  std::vector<T> a = uniform<T>(std::log(1e-3), std::log(50.0));
+  for (T& x : a) x = T(std::exp(double(x)));
+  std::vector<T> r(kN);
+  timed(st, [&] { f(kN, a.data(), r.data()); });
+}
+void e1_loop(benchmark::State& st) {
+  e1<double>(st, [](int32_t n, const double* a, double* r) {
+    for (int i = 0; i < n; ++i) r[i] = e1_reference(a[i]);
   });
 }
 
@@ -150,6 +204,7 @@ void register_gamma() {
 }
 
 void register_all() {
+  using nrx::zar::ops::InvKind;
   const double lo = -37.5, hi = 9, slo = -12.9, shi = 6;  // no underflow reports
   benchmark::RegisterBenchmark("nrx/dCdfNorm/HA", kernel<double>, zardCdfNorm_HA, lo, hi);
   benchmark::RegisterBenchmark("nrx/dCdfNorm/LA", kernel<double>, zardCdfNorm_50, lo, hi);
@@ -180,6 +235,18 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/dErfcInv/LA", inverse<double>, zardErfcInv_50);
   benchmark::RegisterBenchmark("nrx/dErfcInv/EP", inverse<double>, zardErfcInv_26);
   benchmark::RegisterBenchmark("libm_newton_loop/dErfcInv", inverse_loop);
+  benchmark::RegisterBenchmark("twopart_loop/dErfcInv", inverse_two_part_loop<InvKind::Erfc>);
+  benchmark::RegisterBenchmark("nrx/dErfInv/HA", inverse<double, InvKind::Erf>, zardErfInv_HA);
+  benchmark::RegisterBenchmark("nrx/dErfInv/EP", inverse<double, InvKind::Erf>, zardErfInv_26);
+  benchmark::RegisterBenchmark("twopart_loop/dErfInv", inverse_two_part_loop<InvKind::Erf>);
+  benchmark::RegisterBenchmark("nrx/dCdfNormInv/HA", inverse<double, InvKind::CdfNorm>, zardCdfNormInv_HA);
+  benchmark::RegisterBenchmark("nrx/dCdfNormInv/EP", inverse<double, InvKind::CdfNorm>, zardCdfNormInv_26);
+  benchmark::RegisterBenchmark("twopart_loop/dCdfNormInv", inverse_two_part_loop<InvKind::CdfNorm>);
+  benchmark::RegisterBenchmark("nrx/dExpInt1/HA", e1<double>, zardExpInt1_HA);
+  benchmark::RegisterBenchmark("nrx/dExpInt1/EP", e1<double>, zardExpInt1_26);
+  benchmark::RegisterBenchmark("series_cf_loop/dExpInt1", e1_loop);
+  benchmark::RegisterBenchmark("nrx/sExpInt1/HA", e1<float>, zarsExpInt1_HA);
+  benchmark::RegisterBenchmark("nrx/sExpInt1/EP", e1<float>, zarsExpInt1_11);
   benchmark::RegisterBenchmark("nrx/sErfcInv/HA", inverse<float>, zarsErfcInv_HA);
   benchmark::RegisterBenchmark("nrx/sErfcInv/LA", inverse<float>, zarsErfcInv_21);
   benchmark::RegisterBenchmark("nrx/sErfcInv/EP", inverse<float>, zarsErfcInv_11);

@@ -1037,15 +1037,21 @@ NRX_ZAR_API void zardInvI_HA(int32_t n, const double* a, int32_t inca, double* r
 NRX_ZAR_API void zardInvI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardInvI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 
-/* ExpInt1: exponential integral E1(x).
+/* ExpInt1: exponential integral E1(x); results below the normal range are not reported.
  *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0.001, 50].
  *   special results (types: arguments -> results, code):
  *     sd: 0 -> inf, code 2
+ *     sd: -0 -> inf, code 2
  *     sd: -1 -> nan, code 1
  *     sd: -inf -> nan, code 1
  *     sd: inf -> 0
  *     sd: nan -> nan
+ *     d: 705 -> sub
+ *     d: 760 -> 0
+ *     s: 95 -> sub
+ *     s: 110 -> 0
+ *     d: 1 -> ~0.21938393439552027
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExpInt1_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sExpInt1_ctab[3];

@@ -9,6 +9,7 @@
 #include "zar/kernels/erfinv.h"
 #include "zar/kernels/exp.h"
 #include "zar/kernels/gamma.h"
+#include "zar/kernels/expint.h"
 #include "zar/kernels/hyperbolic.h"
 #include "zar/kernels/log.h"
 #include "zar/kernels/interim.h"

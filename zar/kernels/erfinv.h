@@ -10,9 +10,13 @@
 // product with sqrt(2); the result takes the sign of x. HA keeps v's low part and the
 // polynomial's constant term in two parts; LA drops both; EP takes the short logarithm and
 // lower degrees. Float kernels run the same body in double on each half register (HA and
-// LA with double EP's polynomials), rounding once at the end.
+// LA with double EP's polynomials), rounding once at the end. inv_two_part is the same
+// algorithm for one element with every step in two-part arithmetic (the scalar routine).
 #pragma once
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 
@@ -122,6 +126,59 @@ template <InvKind K, class S, bool Wide, bool Short> inline Reg<double> inv_body
   return simd::copysign<double>(r, x);
 }
 
+// The inverse of kind K at one p inside the open domain, in two-part arithmetic from the
+// argument to the result with double HA's polynomials: the kernels' scalar path and the
+// per-element reference of the benchmarks. |x| < 2^-35 takes the linear term scaled by
+// 2^256, so that subnormal arguments keep their bits.
+template <InvKind K> double inv_two_part(double p) {
+  using twopart::Two;
+  using S = special::ErfInvHA_d;
+  const auto c = [](uint64_t b) { return simd::bits_to(b); };
+  Two<double> x;
+  double u;
+  if constexpr (K == InvKind::Erf) {
+    x = {p, 0.0}, u = 1 - std::fabs(p);
+  } else if constexpr (K == InvKind::Erfc) {
+    x = twopart::two_sum(1.0, -p), u = std::min(p, 2 - p);
+  } else {
+    x = twopart::two_sum(2 * p, -1.0), u = 2 * std::min(p, 1 - p);
+  }
+  const bool neg = std::signbit(x.hi);
+  const Two<double> a = neg ? Two<double>{-x.hi, -x.lo} : x;
+  const Two<double> c1{c(S::c1[0]), c(S::c1[1])};
+  Two<double> y;
+  int scale = 0;
+  if (a.hi < 0x1p-35) {  // erfinv x = c1 x (1 + O(x^2)), the square below 2^-70
+    y = twopart::mul(Two<double>{a.hi * 0x1p256, a.lo * 0x1p256}, c1), scale = -256;
+  } else if (a.hi <= 0.5625) {
+    const Two<double> z = twopart::sqr(a);
+    double q = c(S::near[std::size(S::near) - 1]);
+    for (size_t k = std::size(S::near) - 1; k-- > 0;) q = std::fma(q, z.hi, c(S::near[k]));
+    y = twopart::mul(a, twopart::add(c1, twopart::mul(z, q)));
+  } else {
+    // v = sqrt(-log2 u) in two parts from the two-part logarithm of one lane.
+    alignas(64) double l_hi[simd::lanes<double>], l_lo[simd::lanes<double>];
+    const Two<Reg<double>> l = log2_wide(simd::splat(u));
+    simd::store(l_hi, l.hi), simd::store(l_lo, l.lo);
+    const double v = std::sqrt(-l_hi[0]);
+    const double v_lo = (std::fma(-v, v, -l_hi[0]) - l_lo[0]) / (v + v);
+    const auto& tab = S::tail;
+    constexpr size_t rows = std::extent_v<std::remove_reference_t<decltype(tab)>>;
+    uint64_t vb;
+    const double v2 = v + 2;
+    std::memcpy(&vb, &v2, 8);
+    const size_t idx = (vb >> 50) & 15;  // exponent and two bits of v + 2
+    const Two<double> t = twopart::two_sum(v - c(tab[0][idx]), v_lo);  // v - centre is exact
+    Two<double> q{c(tab[rows - 1][idx]), 0.0};
+    for (size_t k = rows - 2; k >= 3; --k) q = twopart::add(twopart::mul(q, t), c(tab[k][idx]));
+    y = twopart::add(twopart::mul(q, t), Two<double>{c(tab[1][idx]), c(tab[2][idx])});
+  }
+  if constexpr (K == InvKind::CdfNorm)
+    y = twopart::mul(y, Two<double>{c(special::InvSqrt2::v[0]), c(special::InvSqrt2::v[1])});
+  const double r = scale ? std::ldexp(twopart::value(y), scale) : twopart::value(y);
+  return neg ? -r : r;
+}
+
 template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
   using V = Reg<T>;
   using S = InvSet<T, F>;
@@ -146,8 +203,8 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
     return outside(in[0]);
   }
   // The ends and everything outside [lo, hi]; an argument inside (a subnormal read as zero
-  // excepted) never comes here, but would get the vector value.
-  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+  // excepted) never comes here, but would get the two-part value.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T p = simd::daz(*a[0]);
     constexpr T inf = std::numeric_limits<T>::infinity();
     const T lo = K == InvKind::Erf ? T(-1) : T(0);
@@ -156,8 +213,8 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
     if (p < lo || p > hi || std::isinf(p)) return *r[0] = std::numeric_limits<T>::quiet_NaN(), ZAR_ST_DOMAIN;
     if (p == lo) return *r[0] = K == InvKind::Erfc ? inf : -inf, ZAR_ST_POLE;
     if (p == hi) return *r[0] = K == InvKind::Erfc ? -inf : inf, ZAR_ST_POLE;
-    const T* q[1] = {&p};
-    return scalar_by_vector<InvOp>(q, r, ex);
+    *r[0] = T(inv_two_part<K>(double(p)));
+    return ZAR_ST_NONE;
   }
 };
 

@@ -8,7 +8,6 @@ namespace nrx::zar::interim {
 namespace {
 
 constexpr ld kPi = std::numbers::pi_v<long double>;
-constexpr ld kEuler = std::numbers::egamma_v<long double>;
 
 // erf^-1 by Newton's method on erfl from a logarithmic first guess.
 ld erf_inv(ld x) {
@@ -43,34 +42,6 @@ ld erfc_inv(ld p) {
     if (std::fabs(step) <= std::fabs(y) * 1e-19L) break;
   }
   return y;
-}
-
-// E1(x) = integral from x to infinity of e^-t / t: the series below 1, Lentz's continued fraction above.
-ld exp_int1(ld x) {
-  if (std::isnan(x)) return x;
-  if (x < 0) return std::numeric_limits<ld>::quiet_NaN();
-  if (x == 0) return std::numeric_limits<ld>::infinity();
-  if (std::isinf(x)) return 0;
-  if (x <= 1) {
-    ld sum = 0, term = 1;
-    for (int k = 1; k < 200; ++k) {
-      term *= -x / k;
-      sum += term / k;
-      if (std::fabs(term) < 1e-21L) break;
-    }
-    return -kEuler - std::log(x) - sum;
-  }
-  ld b = x + 1, c = 1 / std::numeric_limits<ld>::min(), d = 1 / b, h = d;
-  for (int i = 1; i < 10000; ++i) {
-    const ld an = -ld(i) * i;
-    b += 2;
-    d = 1 / (an * d + b);
-    c = b + an / c;
-    const ld del = c * d;
-    h *= del;
-    if (std::fabs(del - 1) < 1e-20L) break;
-  }
-  return h * std::exp(-x);
 }
 
 // sin(pi x), cos(pi x), tan(pi x) with the argument reduced exactly modulo 2.
@@ -121,7 +92,6 @@ ld tan_deg(ld x) {
 
 ld real1(Fn f, ld x) {
   switch (f) {
-    case Fn::ExpInt1: return exp_int1(x);
     case Fn::Erf: return std::erf(x);
     case Fn::Erfc: return std::erfc(x);
     case Fn::ErfInv: return erf_inv(x);
