@@ -9,41 +9,6 @@ namespace {
 
 constexpr ld kPi = std::numbers::pi_v<long double>;
 
-// erf^-1 by Newton's method on erfl from a logarithmic first guess.
-ld erf_inv(ld x) {
-  if (std::isnan(x)) return x;
-  if (std::fabs(x) > 1) return std::numeric_limits<ld>::quiet_NaN();
-  if (std::fabs(x) == 1) return std::copysign(std::numeric_limits<ld>::infinity(), x);
-  if (x == 0) return x;
-  const ld w = -std::log((1 - x) * (1 + x));
-  ld y = std::copysign(std::sqrt(std::max<ld>(w - std::log(w) * 0.5L, 0.1L)), x) * 0.88L;
-  if (std::fabs(x) < 0.5L) y = x * std::sqrt(kPi) / 2;
-  for (int k = 0; k < 60; ++k) {
-    const ld e = (std::fabs(x) > 0.5L ? (std::erfc(-y) - 1 - x) : (std::erf(y) - x));
-    const ld step = e / (2 / std::sqrt(kPi) * std::exp(-y * y));
-    y -= step;
-    if (std::fabs(step) <= std::fabs(y) * 1e-19L) break;
-  }
-  return y;
-}
-
-// erfc^-1 by Newton's method on the relative error of erfcl, good down to the smallest erfc values.
-ld erfc_inv(ld p) {
-  if (std::isnan(p)) return p;
-  if (p < 0 || p > 2) return std::numeric_limits<ld>::quiet_NaN();
-  if (p == 0) return std::numeric_limits<ld>::infinity();
-  if (p == 2) return -std::numeric_limits<ld>::infinity();
-  if (p > 0.5L) return erf_inv(1 - p);
-  ld y = std::sqrt(-std::log(p));
-  for (int k = 0; k < 100; ++k) {
-    const ld v = std::erfc(y);
-    const ld step = (v - p) / (-2 / std::sqrt(kPi) * std::exp(-y * y));
-    y -= step;
-    if (std::fabs(step) <= std::fabs(y) * 1e-19L) break;
-  }
-  return y;
-}
-
 // sin(pi x), cos(pi x), tan(pi x) with the argument reduced exactly modulo 2.
 ld sin_pi(ld x) {
   if (!std::isfinite(x)) return std::numeric_limits<ld>::quiet_NaN();
@@ -94,10 +59,7 @@ ld real1(Fn f, ld x) {
   switch (f) {
     case Fn::Erf: return std::erf(x);
     case Fn::Erfc: return std::erfc(x);
-    case Fn::ErfInv: return erf_inv(x);
-    case Fn::ErfcInv: return erfc_inv(x);
     case Fn::CdfNorm: return std::erfc(-x / std::numbers::sqrt2_v<long double>) / 2;
-    case Fn::CdfNormInv: return -std::numbers::sqrt2_v<long double> * erfc_inv(2 * x);
     case Fn::Sinpi: return sin_pi(x);
     case Fn::Cospi: return cos_pi(x);
     case Fn::Tanpi: return tan_pi(x);
