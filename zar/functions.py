@@ -236,8 +236,8 @@ ABOUT = {
     "Trunc": ("rounds toward zero to an integral value", [
         "-1.7 -> -1", "-0.5 -> -0", "1.5 -> 1", "inf -> inf", "nan -> nan"]),
     "Sqr": ("x squared", ["-3 -> 9", "-0 -> 0", "d 1e200 -> inf", "s 1e20 -> inf", "nan -> nan"]),
-    "LGamma": ("natural logarithm of |Gamma(x)|; 1 ulp where |result| >= 1/2, absolute error below 2^-52 "
-               "near the negative zeros", [
+    "LGamma": ("natural logarithm of |Gamma(x)|; 1 ulp for x > 0 and where |result| >= 1/4, absolute "
+               "error below 2^-52 near the negative zeros", [
         "0 -> inf !2", "-2 -> inf !2", "1 -> 0", "2 -> 0", "d 1e306 -> inf !3", "-inf -> inf", "inf -> inf",
         "nan -> nan"]),
     "TGamma": ("Gamma(x); a negative non-integer below -185 gives the zero of the sign of Gamma(x)", [

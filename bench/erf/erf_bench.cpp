@@ -167,39 +167,44 @@ void e1_loop(benchmark::State& st) {
 double cdf_libm(double x) { return 0.5 * std::erfc(-x * M_SQRT1_2); }
 float cdf_libm_f(float x) { return 0.5f * std::erfc(-x * float(M_SQRT1_2)); }
 
-// (set name, lo, hi) of double and float; the gamma kernels have one kernel for all slots.
+// One gamma benchmark set: the function and its peers on a range of double and of float
+// arguments (one kernel serves every slot).
+using D8 = ::nrx::simd::Reg<double> (*)(::nrx::simd::Reg<double>);
+using F16 = ::nrx::simd::Reg<float> (*)(::nrx::simd::Reg<float>);
+using SleefD = decltype(&Sleef_lgammad8_u10avx512f);
+using SleefS = decltype(&Sleef_lgammaf16_u10avx512f);
+using DR = double (*)(double);
+using FR = float (*)(float);
 struct GammaSet {
-  const char* name;
+  const char *fn, *set;
   double lo, hi, slo, shi;
+  Kernel<double> d;
+  Kernel<float> s;
+  SleefD sleef_d;
+  SleefS sleef_s;
+  DR libm_d;
+  FR libm_f;
 };
 void register_gamma() {
-  using D8 = ::nrx::simd::Reg<double> (*)(::nrx::simd::Reg<double>);
-  using F16 = ::nrx::simd::Reg<float> (*)(::nrx::simd::Reg<float>);
-  using DR = double (*)(double);
-  using FR = float (*)(float);
-  const GammaSet lg[] = {{"pos", 0.1, 100, 0.1, 100}, {"mixed", -50, 100, -30, 100}};
-  const GammaSet tg[] = {{"pos", 0.1, 170, 0.1, 35}, {"mixed", -30, 30, -30, 30}};
-  for (const GammaSet& g : lg) {
-    const std::string s = std::string("/") + g.name;
-    benchmark::RegisterBenchmark(("nrx/dLGamma" + s).c_str(), kernel<double>, zardLGamma_HA, g.lo, g.hi);
-    benchmark::RegisterBenchmark(("sleef_u10/dLGamma" + s).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, D8>,
-                                 Sleef_lgammad8_u10avx512f, g.lo, g.hi);
-    benchmark::RegisterBenchmark(("libm_loop/dLGamma" + s).c_str(), loop<double, DR>, static_cast<DR>(std::lgamma), g.lo, g.hi);
-    benchmark::RegisterBenchmark(("nrx/sLGamma" + s).c_str(), kernel<float>, zarsLGamma_HA, g.slo, g.shi);
-    benchmark::RegisterBenchmark(("sleef_u10/sLGamma" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, F16>,
-                                 Sleef_lgammaf16_u10avx512f, g.slo, g.shi);
-    benchmark::RegisterBenchmark(("libm_loop/sLGamma" + s).c_str(), loop<float, FR>, static_cast<FR>(std::lgamma), g.slo, g.shi);
-  }
-  for (const GammaSet& g : tg) {
-    const std::string s = std::string("/") + g.name;
-    benchmark::RegisterBenchmark(("nrx/dTGamma" + s).c_str(), kernel<double>, zardTGamma_HA, g.lo, g.hi);
-    benchmark::RegisterBenchmark(("sleef_u10/dTGamma" + s).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, D8>,
-                                 Sleef_tgammad8_u10avx512f, g.lo, g.hi);
-    benchmark::RegisterBenchmark(("libm_loop/dTGamma" + s).c_str(), loop<double, DR>, static_cast<DR>(std::tgamma), g.lo, g.hi);
-    benchmark::RegisterBenchmark(("nrx/sTGamma" + s).c_str(), kernel<float>, zarsTGamma_HA, g.slo, g.shi);
-    benchmark::RegisterBenchmark(("sleef_u10/sTGamma" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, F16>,
-                                 Sleef_tgammaf16_u10avx512f, g.slo, g.shi);
-    benchmark::RegisterBenchmark(("libm_loop/sTGamma" + s).c_str(), loop<float, FR>, static_cast<FR>(std::tgamma), g.slo, g.shi);
+  const GammaSet sets[] = {
+      {"LGamma", "pos", 0.1, 100, 0.1, 100, zardLGamma_HA, zarsLGamma_HA, Sleef_lgammad8_u10avx512f,
+       Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
+      {"LGamma", "mixed", -50, 100, -30, 100, zardLGamma_HA, zarsLGamma_HA, Sleef_lgammad8_u10avx512f,
+       Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
+      {"TGamma", "pos", 0.1, 170, 0.1, 35, zardTGamma_HA, zarsTGamma_HA, Sleef_tgammad8_u10avx512f,
+       Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma},
+      {"TGamma", "mixed", -30, 30, -30, 30, zardTGamma_HA, zarsTGamma_HA, Sleef_tgammad8_u10avx512f,
+       Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma}};
+  for (const GammaSet& g : sets) {
+    const std::string d = std::string("/d") + g.fn + "/" + g.set, s = std::string("/s") + g.fn + "/" + g.set;
+    benchmark::RegisterBenchmark(("nrx" + d).c_str(), kernel<double>, g.d, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("sleef_u10" + d).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, SleefD>, g.sleef_d,
+                                 g.lo, g.hi);
+    benchmark::RegisterBenchmark(("libm_loop" + d).c_str(), loop<double, DR>, g.libm_d, g.lo, g.hi);
+    benchmark::RegisterBenchmark(("nrx" + s).c_str(), kernel<float>, g.s, g.slo, g.shi);
+    benchmark::RegisterBenchmark(("sleef_u10" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, SleefS>, g.sleef_s,
+                                 g.slo, g.shi);
+    benchmark::RegisterBenchmark(("libm_loop" + s).c_str(), loop<float, FR>, g.libm_f, g.slo, g.shi);
   }
 }
 
@@ -220,8 +225,6 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/dErfc/EP", kernel<double>, zardErfc_26, elo, ehi);
   benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, decltype(&Sleef_erfcd8_u15avx512f)>,
                                Sleef_erfcd8_u15avx512f, elo, ehi);
-  using D8 = ::nrx::simd::Reg<double> (*)(::nrx::simd::Reg<double>);
-  using F16 = ::nrx::simd::Reg<float> (*)(::nrx::simd::Reg<float>);
   if (D8 f = libmvec<D8>("_ZGVeN8v_erfc"))
     benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, D8>, f, elo, ehi);
   benchmark::RegisterBenchmark("nrx/sErfc/HA", kernel<float>, zarsErfc_HA, eslo, eshi);

@@ -367,7 +367,7 @@ NRX_ZAR_API void zardSqrI_HA(int32_t n, const double* a, int32_t inca, double* r
 NRX_ZAR_API void zardSqrI_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardSqrI(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 
-/* LGamma: natural logarithm of |Gamma(x)|; 1 ulp where |result| >= 1/2, absolute error below 2^-52 near the negative zeros.
+/* LGamma: natural logarithm of |Gamma(x)|; 1 ulp for x > 0 and where |result| >= 1/4, absolute error below 2^-52 near the negative zeros.
  *   types s d; s LA 4, HA 1, EP 2^13 ulp; d LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-2, 100].
  *   special results (types: arguments -> results, code):
