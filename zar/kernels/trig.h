@@ -90,6 +90,17 @@ template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const Tr
 
 enum TrigKind { kSinK, kCosK, kSinCosK, kTanK };
 
+// (s.hi + s.lo) / (c.hi + c.lo) rounded once: the quotient of the normalised high parts plus
+// the exact remainder over c; that correction is a few ulps, so a 14-bit reciprocal serves.
+template <class T> inline Reg<T> trig_quotient(twopart::Two<Reg<T>> s, twopart::Two<Reg<T>> c) {
+  s = twopart::fast_two_sum(s.hi, s.lo);
+  c = twopart::fast_two_sum(c.hi, c.lo);
+  const Reg<T> q = simd::div(s.hi, c.hi);
+  const twopart::Two<Reg<T>> qc = twopart::mul(c, q);
+  const Reg<T> r = simd::add(simd::sub(simd::sub(s.hi, qc.hi), qc.lo), s.lo);
+  return simd::fma(r, simd::rcp14(c.hi), q);
+}
+
 // x itself where |x| is tiny: sin x and tan x round to x there (and keep the sign of zero).
 template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
   return simd::select(simd::lt(simd::abs_of<T>(x), simd::splat(TrigConst<T>::tiny)), x, y);
@@ -104,8 +115,8 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
     constexpr Flavour FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
     const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
     Reg<T> t;
-    if constexpr (F == Flavour::HA)  // the low parts are not yet below half an ulp of the high ones
-      t = twopart::value(twopart::div(twopart::fast_two_sum(s.hi, s.lo), twopart::fast_two_sum(c.hi, c.lo)));
+    if constexpr (F == Flavour::HA)
+      t = trig_quotient<T>(s, c);
     else
       t = simd::div(twopart::value(s), twopart::value(c));
     out[0] = Tiny ? trig_tiny<T>(x, t) : t;
