@@ -63,14 +63,13 @@ template <class T, Flavour F> inline Reg<T> atrig_recip(Reg<T> v) {
   return r;
 }
 
-// sqrt z for 0 <= z <= 1/2 (LA and EP): z y with y the 14-bit reciprocal root (double: one
-// Newton step, 28 bits), then for LA one step on the root itself, s + (z - s^2) y / 2, which
-// squares the relative error; the floor keeps 0 * (1/0) away.
+// sqrt z for 0 <= z <= 1/2 in float LA and EP: z y with y the 14-bit reciprocal root, then
+// for LA one step on the root itself, s + (z - s^2) y / 2, which squares the relative error;
+// cheaper than the root instruction in float lanes. The floor keeps 0 * (1/0) away.
 template <class T, Flavour F> inline Reg<T> atrig_sqrt(Reg<T> z) {
   using simd::splat;
-  const Reg<T> zf = simd::max(z, splat(T(0x1p-100)));
-  Reg<T> y = simd::rsqrt14(zf);
-  if constexpr (sizeof(T) == 8) y = simd::fma(simd::mul(y, simd::fnma(simd::mul(zf, y), y, splat(T(1)))), splat(T(0.5)), y);
+  if constexpr (sizeof(T) == 8 || F == Flavour::HA) return simd::sqrt(z);
+  const Reg<T> y = simd::rsqrt14(simd::max(z, splat(T(0x1p-100))));
   const Reg<T> s = simd::mul(z, y);
   if constexpr (F == Flavour::EP) return s;
   else return simd::fma(simd::fnma(s, s, z), simd::mul(y, splat(T(0.5))), s);
@@ -207,7 +206,7 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
   const Mask<T> sp = simd::not_le(ax, splat(T(1)));
   const Mask<T> big = simd::gt(ax, half);
   const V z = simd::select(big, simd::fnma(ax, half, half), simd::mul(ax, ax));
-  const V s = simd::select(big, F == Flavour::HA ? simd::sqrt(z) : atrig_sqrt<T, F>(z), ax);
+  const V s = simd::select(big, atrig_sqrt<T, F>(z), ax);
   const V k = simd::select(big, splat(T(2)), splat(T(1)));
   V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
   if constexpr (F == Flavour::HA) {
