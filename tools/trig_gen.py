@@ -10,8 +10,9 @@ kernels, every constant as an exact bit pattern.
                 4,000 bits, so every bit shown is exact.
   kPi16:        pi/16 in three parts: the double nearest, the remainder rounded to a multiple
                 of 2^-85 (29 bits, so N P2 is exact for N < 2^24), and the rounded rest.
-  kSinTab/kCosTab: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest, low
-                part the rounded remainder.
+  kSinHi/Lo, kCosHi/Lo: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest,
+                low part the rounded remainder (double, and float with the suffix _s).
+  kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
   polynomials:  near-minimax (Chebyshev fits in u = r^2, mpmath at 200 bits) on
                 |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3 and (cos r - 1) / r^2.
 """
@@ -22,7 +23,7 @@ import sys
 import mpmath as mp
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from explog_gen import bits_d, emit_array  # noqa: E402
+from explog_gen import emit_array, split  # noqa: E402
 
 mp.mp.prec = 200
 
@@ -43,11 +44,6 @@ def pi16_parts():
     p2 = mp.nint((p - p1) * mp.mpf(2) ** 85) / mp.mpf(2) ** 85
     p3 = mp.mpf(float(p - p1 - p2))
     return [p1, p2, p3]
-
-
-def split(x):
-    hi = mp.mpf(float(x))
-    return hi, mp.mpf(float(x - hi))
 
 
 def to_f(x):
@@ -88,9 +84,9 @@ def main():
     out.append(emit_array("kPi16", "uint64_t", pi16_parts(), False))
     sh, sl, ch, cl = [], [], [], []
     for j in range(16):
-        a, b = split(mp.sinpi(mp.mpf(j) / 16))
+        a, b = split(mp.sinpi(mp.mpf(j) / 16), False)
         sh.append(a), sl.append(b)
-        a, b = split(mp.cospi(mp.mpf(j) / 16))
+        a, b = split(mp.cospi(mp.mpf(j) / 16), False)
         ch.append(a), cl.append(b)
     out.append("// sin(j pi/16) and cos(j pi/16), j = 0..15, high and low parts")
     out.append(emit_array("kSinHi", "uint64_t", sh, False))
@@ -111,8 +107,14 @@ def main():
     out.append("// Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)")
     out.append(emit_array("kSixteenOverPi_s", "uint32_t", [16 / mp.pi], True))
     out.append(emit_array("kPi16_s", "uint32_t", [f1, f2, f3], True))
-    out.append(emit_array("kSinHi_s", "uint32_t", [mp.sinpi(mp.mpf(j) / 16) for j in range(16)], True))
-    out.append(emit_array("kCosHi_s", "uint32_t", [mp.cospi(mp.mpf(j) / 16) for j in range(16)], True))
+    for name, f in (("Sin", mp.sinpi), ("Cos", mp.cospi)):
+        parts = [split(f(mp.mpf(j) / 16), True) for j in range(16)]
+        out.append(emit_array("k%sHi_s" % name, "uint32_t", [p[0] for p in parts], True))
+        out.append(emit_array("k%sLo_s" % name, "uint32_t", [p[1] for p in parts], True))
+    out.append("// pi and pi/180 in two parts (high rounded to nearest, low the rounded rest)")
+    for name, u in (("kHalfTurn", mp.pi), ("kDegree", mp.pi / 180)):
+        out.append(emit_array(name, "uint64_t", split(u, False), False))
+        out.append(emit_array(name + "_s", "uint32_t", split(u, True), True))
     for name, kind, n in (("kSinPoly_s", "sin", 2), ("kCosPoly_s", "cos", 2), ("kSinPolyEP_s", "sin", 1),
                           ("kCosPolyEP_s", "cos", 1)):
         cs, err = fit(kind, n, to_f)

@@ -54,6 +54,27 @@ template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
   }
 }
 
+// 1/v for normal v from the 14-bit estimate and Newton steps (each doubles the bits): two
+// for double LA, one for float LA and double EP, none for float EP.
+template <class T, Flavour F> inline Reg<T> atrig_recip(Reg<T> v) {
+  constexpr int steps = (F == Flavour::EP ? 0 : 1) + (sizeof(T) == 8 ? 1 : 0);
+  Reg<T> r = simd::rcp14(v);
+  for (int k = 0; k < steps; ++k) r = simd::fma(r, simd::fnma(v, r, simd::splat(T(1))), r);
+  return r;
+}
+
+// sqrt z for 0 <= z <= 1/2 in float LA and EP: z y with y the 14-bit reciprocal root, then
+// for LA one step on the root itself, s + (z - s^2) y / 2, which squares the relative error;
+// cheaper than the root instruction in float lanes. The floor keeps 0 * (1/0) away.
+template <class T, Flavour F> inline Reg<T> atrig_sqrt(Reg<T> z) {
+  using simd::splat;
+  if constexpr (sizeof(T) == 8 || F == Flavour::HA) return simd::sqrt(z);
+  const Reg<T> y = simd::rsqrt14(simd::max(z, splat(T(0x1p-100))));
+  const Reg<T> s = simd::mul(z, y);
+  if constexpr (F == Flavour::EP) return s;
+  else return simd::fma(simd::fnma(s, s, z), simd::mul(y, splat(T(0.5))), s);
+}
+
 // HA lanes whose result falls below the normal range (n/d < ratio where Q = 0, outside
 // `excluded`): the scalar routine divides in long double and rounds once.
 template <class T> struct AtrigTiny;
@@ -97,7 +118,7 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
     const V rem = simd::fnma(tau, dl, simd::add(simd::fnma(tau, dd.hi, nh), nl));
     tau_lo = simd::mul(rem, simd::rcp14(dd.hi));
   } else {
-    tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
+    tau = simd::mul(simd::fnma(c, d.hi, n.hi), atrig_recip<T, F>(simd::fma(c, n.hi, d.hi)));
   }
   const V u = simd::mul(tau, tau);
   const V w = simd::mul(simd::mul(tau, u), simd::horner(u, atan_poly<T, F, Pi>()));
@@ -185,7 +206,7 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
   const Mask<T> sp = simd::not_le(ax, splat(T(1)));
   const Mask<T> big = simd::gt(ax, half);
   const V z = simd::select(big, simd::fnma(ax, half, half), simd::mul(ax, ax));
-  const V s = simd::select(big, simd::sqrt(z), ax);
+  const V s = simd::select(big, atrig_sqrt<T, F>(z), ax);
   const V k = simd::select(big, splat(T(2)), splat(T(1)));
   V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
   if constexpr (F == Flavour::HA) {

@@ -4,9 +4,9 @@
 // C_j = cos(j pi/16): sin x = +-(S_j cos r + C_j sin r), the sign from bit 4 of N, and
 // cos x is the same with N + 8. Tan divides the two. HA keeps r, the table and the sum
 // S_j + C_j r in two parts and rounds once at the end; LA drops the low parts (but Tan
-// keeps them: a quotient doubles their rounding); EP uses short polynomials. Float LA and
-// EP run the same steps in float lanes up to 10000; float HA, float Tan LA and every float
-// register with a larger lane run the double EP body (within a sixtieth of a float ulp
+// keeps them: a quotient doubles their rounding); EP uses short polynomials. Float runs
+// the same steps in float lanes (16 per register) up to 10000; a float register with a
+// larger lane runs the double EP body in two halves (within a sixtieth of a float ulp
 // before rounding). Only NaN and infinities go to the scalar routine.
 #pragma once
 #include <cmath>
@@ -32,10 +32,11 @@ template <> struct TrigCoeffs<double, Flavour::EP> {
   static constexpr const auto& s = trig::kSinPolyShort;
   static constexpr const auto& c = trig::kCosPolyShort;
 };
-template <> struct TrigCoeffs<float, Flavour::LA> {
-  static constexpr const auto& s = trig::kSinPoly_s;
+template <> struct TrigCoeffs<float, Flavour::HA> {
+  static constexpr const auto& s = trig::kSinPoly_s;  // within 2^-31 of sin r and cos r
   static constexpr const auto& c = trig::kCosPoly_s;
 };
+template <> struct TrigCoeffs<float, Flavour::LA> : TrigCoeffs<float, Flavour::HA> {};
 template <> struct TrigCoeffs<float, Flavour::EP> {
   static constexpr const auto& s = trig::kSinPolyEP_s;
   static constexpr const auto& c = trig::kCosPolyEP_s;
@@ -60,9 +61,11 @@ inline ::nrx::simd::Reg<float> trig_table(const uint32_t* t, simd::IReg idx) { r
 template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
   static constexpr const uint64_t *sin_hi = trig::kSinHi, *cos_hi = trig::kCosHi;
+  static constexpr const uint64_t *sin_lo = trig::kSinLo, *cos_lo = trig::kCosLo;
 };
 template <> struct TrigTables<float> {
   static constexpr const uint32_t *sin_hi = trig::kSinHi_s, *cos_hi = trig::kCosHi_s;
+  static constexpr const uint32_t *sin_lo = trig::kSinLo_s, *cos_lo = trig::kCosLo_s;
 };
 
 // sin(N pi/16 + r) in two parts (N from the low bits of idx), the sign applied.
@@ -73,8 +76,8 @@ template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const Tr
     // |S_j| >= |C_j r| for j != 0, and S_0 = 0: the quick sum is exact.
     const twopart::Two<Reg<T>> cr = twopart::two_prod(ch, p.rh);
     const twopart::Two<Reg<T>> s = twopart::fast_two_sum(sh, cr.hi);
-    lo = simd::add(simd::add(s.lo, cr.lo), trig_table(trig::kSinLo, idx));
-    lo = simd::fma(trig_table(trig::kCosLo, idx), p.rh, lo);
+    lo = simd::add(simd::add(s.lo, cr.lo), trig_table(TrigTables<T>::sin_lo, idx));
+    lo = simd::fma(trig_table(TrigTables<T>::cos_lo, idx), p.rh, lo);
     lo = simd::fma(ch, p.sr, simd::fma(sh, p.cm1, lo));
     hi = s.hi;
   } else {
@@ -86,6 +89,17 @@ template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const Tr
 }
 
 enum TrigKind { kSinK, kCosK, kSinCosK, kTanK };
+
+// (s.hi + s.lo) / (c.hi + c.lo) rounded once: the quotient of the normalised high parts plus
+// the exact remainder over c; that correction is a few ulps, so a 14-bit reciprocal serves.
+template <class T> inline Reg<T> trig_quotient(twopart::Two<Reg<T>> s, twopart::Two<Reg<T>> c) {
+  s = twopart::fast_two_sum(s.hi, s.lo);
+  c = twopart::fast_two_sum(c.hi, c.lo);
+  const Reg<T> q = simd::div(s.hi, c.hi);
+  const twopart::Two<Reg<T>> qc = twopart::mul(c, q);
+  const Reg<T> r = simd::add(simd::sub(simd::sub(s.hi, qc.hi), qc.lo), s.lo);
+  return simd::fma(r, simd::rcp14(c.hi), q);
+}
 
 // x itself where |x| is tiny: sin x and tan x round to x there (and keep the sign of zero).
 template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
@@ -101,8 +115,8 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
     constexpr Flavour FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
     const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
     Reg<T> t;
-    if constexpr (F == Flavour::HA)  // the low parts are not yet below half an ulp of the high ones
-      t = twopart::value(twopart::div(twopart::fast_two_sum(s.hi, s.lo), twopart::fast_two_sum(c.hi, c.lo)));
+    if constexpr (F == Flavour::HA)
+      t = trig_quotient<T>(s, c);
     else
       t = simd::div(twopart::value(s), twopart::value(c));
     out[0] = Tiny ? trig_tiny<T>(x, t) : t;
@@ -127,12 +141,10 @@ template <class T, Flavour F, int K> inline Mask<T> trig_vec(Reg<T> x, Reg<T>* o
   if constexpr (sizeof(T) == 8) {
     return trig_double<F, K>(x, out);
   } else {
-    if constexpr (F == Flavour::EP || (F == Flavour::LA && K != kTanK)) {
-      const Mask<T> big = simd::not_le(simd::abs_of<T>(x), simd::splat(TrigConst<T>::large));
-      if (__builtin_expect(big == 0, 1)) {
-        trig_eval<T, F, K>(x, trig_reduce_small<T, false>(x), out);
-        return 0;
-      }
+    const Mask<T> big = simd::not_le(simd::abs_of<T>(x), simd::splat(TrigConst<T>::large));
+    if (__builtin_expect(big == 0, 1)) {
+      trig_eval<T, F, K>(x, trig_reduce_small<T, F == Flavour::HA>(x), out);
+      return 0;
     }
     constexpr int n = K == kSinCosK ? 2 : 1;
     ::nrx::simd::Reg<double> lo[2], hi[2];
@@ -183,57 +195,66 @@ namespace nrx::zar::ops {
 // multiples of the half period, and +-inf at the poles with the sign of x2.
 struct HalfTurns {
   static constexpr double period = 2, step = 1.0 / 16, inv_step = 16;
-  static constexpr double u_hi = 0x1.921fb54442d18p+1, u_lo = 0x1.1a62633145c07p-53;  // pi
+  static constexpr const uint64_t* u = trig::kHalfTurn;  // pi
+  static constexpr const uint32_t* u_s = trig::kHalfTurn_s;
   static constexpr double exact_limit = HUGE_VAL;  // x - 2 round(x/2) is exact for every double
+  static constexpr float exact_limit_s = HUGE_VALF;
 };
 struct Degrees {
   static constexpr double period = 360, step = 11.25, inv_step = 1 / 11.25;
-  static constexpr double u_hi = 0x1.1df46a2529d39p-6, u_lo = 0x1.5c1d8becdd291p-62;  // pi/180
+  static constexpr const uint64_t* u = trig::kDegree;  // pi/180
+  static constexpr const uint32_t* u_s = trig::kDegree_s;
   static constexpr double exact_limit = 0x1p52;  // x - 360 k by one fused step is exact below
+  static constexpr float exact_limit_s = 0x1p24f;  // and round(x/360) is off by at most one
 };
 
-template <class U, Flavour F, int K> inline void trig_units_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
-  using simd::splat;
-  using D = ::nrx::simd::Reg<double>;
-  const D k = simd::round<simd::kRoundNearest>(simd::mul(x, splat(1 / U::period)));
-  const D x2 = simd::fnma(k, splat(U::period), x);
-  const D t = simd::fma(x2, splat(U::inv_step), splat(TrigConst<double>::shifter));
-  const D nf = simd::sub(t, splat(TrigConst<double>::shifter));
-  const D f = simd::fnma(nf, splat(U::step), x2);
-  const D u_hi = splat(U::u_hi), u_lo = splat(U::u_lo);
-  const D rh = simd::mul(f, u_hi);
-  const D rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(0.0);
-  trig_eval<double, F, K, false>(x, TrigReduced<double>{rh, rl, simd::as_int(t)}, out);
-  if constexpr (K != kCosK && F == Flavour::HA) {  // below 2^-1000 the low part of f u would fall under the subnormals
-    const D xs = simd::mul(x, splat(0x1p200));
-    const D y = simd::mul(simd::fma(xs, u_hi, simd::mul(xs, u_lo)), splat(0x1p-200));
-    out[0] = simd::select(simd::lt(simd::abs_of<double>(x), splat(0x1p-1000)), y, out[0]);
-  }
-  const ::nrx::simd::Mask<double> zero = simd::fpclass<simd::kZero>(out[0]);
-  const D sign_x = simd::bit_and(x, simd::sign_mask<double>());
-  if constexpr (K == kSinK) out[0] = simd::select(zero, sign_x, out[0]);
-  if constexpr (K == kCosK) out[0] = simd::select(zero, splat(0.0), out[0]);
-  if constexpr (K == kTanK) {
-    const D odd = simd::bit_and(simd::sign_of_bit4(simd::as_int(t), 0.0), simd::sign_mask<double>());
-    out[0] = simd::select(zero, simd::bit_xor(sign_x, odd), out[0]);
-    const ::nrx::simd::Mask<double> pole = simd::eq(f, splat(0.0)) & simd::eq(simd::abs_of<double>(nf), splat(8.0));
-    out[0] = simd::select(pole, simd::copysign<double>(splat(HUGE_VAL), x2), out[0]);
-  }
+// Part k of the unit of U in the lanes of T.
+template <class U, class T> inline T unit_part(int k) {
+  if constexpr (sizeof(T) == 8) return simd::bits_to(U::u[k]);
+  else return simd::bits_to(U::u_s[k]);
 }
 
-// One register in the units U; float lanes run the double EP body in two halves. Returns
-// the lanes the exact reduction does not cover (NaN, infinities, |x| from U::exact_limit).
+// Below tiny the low part of f u would fall under the subnormals: x is scaled up by scale.
+template <class T> struct UnitsTiny;
+template <> struct UnitsTiny<double> {
+  static constexpr double tiny = 0x1p-1000, scale = 0x1p200;
+};
+template <> struct UnitsTiny<float> {
+  static constexpr float tiny = 0x1p-100f, scale = 0x1p50f;
+};
+
+// One register in the units U. Returns the lanes the exact reduction does not cover (NaN,
+// infinities, |x| from the exact limit of U).
 template <class T, class U, Flavour F, int K> inline Mask<T> trig_units(Reg<T> x, Reg<T>* out) {
-  if constexpr (sizeof(T) == 8) {
-    trig_units_double<U, F, K>(x, out);
-  } else {
-    ::nrx::simd::Reg<double> lo[1], hi[1];
-    trig_units_double<U, Flavour::EP, K>(simd::widen_lo(x), lo);
-    trig_units_double<U, Flavour::EP, K>(simd::widen_hi(x), hi);
-    out[0] = simd::narrow(lo[0], hi[0]);
+  using simd::splat;
+  using V = Reg<T>;
+  const V k = simd::round<simd::kRoundNearest>(simd::mul(x, splat(T(1 / U::period))));
+  const V x2 = simd::fnma(k, splat(T(U::period)), x);
+  const V t = simd::fma(x2, splat(T(U::inv_step)), splat(TrigConst<T>::shifter));
+  const V nf = simd::sub(t, splat(TrigConst<T>::shifter));
+  const V f = simd::fnma(nf, splat(T(U::step)), x2);
+  const V u_hi = splat(unit_part<U, T>(0)), u_lo = splat(unit_part<U, T>(1));
+  const V rh = simd::mul(f, u_hi);
+  const V rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(T(0));
+  trig_eval<T, F, K, false>(x, TrigReduced<T>{rh, rl, simd::as_int(t)}, out);
+  if constexpr (K != kCosK && F == Flavour::HA) {
+    const V xs = simd::mul(x, splat(UnitsTiny<T>::scale));
+    const V y = simd::mul(simd::fma(xs, u_hi, simd::mul(xs, u_lo)), splat(1 / UnitsTiny<T>::scale));
+    out[0] = simd::select(simd::lt(simd::abs_of<T>(x), splat(UnitsTiny<T>::tiny)), y, out[0]);
   }
-  if constexpr (U::exact_limit == HUGE_VAL) return 0;
-  else return simd::not_lt(simd::abs_of<T>(x), simd::splat(T(U::exact_limit)));
+  const Mask<T> zero = simd::fpclass<simd::kZero>(out[0]);
+  const V sign_x = simd::bit_and(x, simd::sign_mask<T>());
+  if constexpr (K == kSinK) out[0] = simd::select(zero, sign_x, out[0]);
+  if constexpr (K == kCosK) out[0] = simd::select(zero, splat(T(0)), out[0]);
+  if constexpr (K == kTanK) {
+    const V odd = simd::bit_and(simd::sign_of_bit4(simd::as_int(t), T(0)), simd::sign_mask<T>());
+    out[0] = simd::select(zero, simd::bit_xor(sign_x, odd), out[0]);
+    const Mask<T> pole = simd::eq(f, splat(T(0))) & simd::eq(simd::abs_of<T>(nf), splat(T(8)));
+    out[0] = simd::select(pole, simd::copysign<T>(splat(T(HUGE_VAL)), x2), out[0]);
+  }
+  constexpr T limit = sizeof(T) == 8 ? T(U::exact_limit) : T(U::exact_limit_s);
+  if constexpr (limit == T(HUGE_VAL)) return 0;
+  else return simd::not_lt(simd::abs_of<T>(x), splat(limit));
 }
 
 template <class T, Flavour F, int K> struct CircularPi : AllLanes<CircularPi<T, F, K>, Unary<T>> {
