@@ -3,7 +3,9 @@
 
 #include <omp.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -84,21 +86,94 @@ int64_t serial_num_threads() { return 1; }
 
 int64_t threader_get_num_threads_limit() { return omp_get_max_threads(); }
 
+// The named threader runs on helper threads of its own that share the items of one
+// loop with the calling thread. Items are claimed one at a time, so the caller runs
+// every item no helper has claimed and waits only for items in progress: a helper the
+// system has not scheduled (the machine busy with other work) costs nothing, where a
+// team barrier would wait for it. One loop at a time uses the helpers; a loop started
+// while they are taken (another thread's, or one nested in a worker) runs on its caller.
+class Helpers {
+public:
+    void run(int64_t count, void* ctx, ItemWorker w, int64_t team) {
+        std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
+        if (!own.owns_lock() || count > kMaxItems) return serial(count, ctx, w, team);
+        start(team - 1);
+        const uint64_t gen = (claim_.load(std::memory_order_relaxed) >> 32) + 1;
+        claim_.store(gen << 32 | kClosed, std::memory_order_relaxed);
+        count_.store(count, std::memory_order_relaxed);
+        ctx_.store(ctx, std::memory_order_relaxed);
+        worker_.store(w, std::memory_order_relaxed);
+        team_.store(team, std::memory_order_relaxed);
+        done_.store(0, std::memory_order_relaxed);
+        claim_.store(gen << 32, std::memory_order_release);
+        posted_.fetch_add(1, std::memory_order_release);
+        posted_.notify_all();
+        work(gen, 0);
+        for (int64_t seen = done_.load(std::memory_order_acquire); seen != count;
+             seen = done_.load(std::memory_order_acquire))
+            done_.wait(seen, std::memory_order_acquire);
+    }
+
+private:
+    static constexpr uint64_t kClosed = 0xFFFFFFFFu, kMaxItems = 0xFFFFFFF0u;
+
+    static void serial(int64_t count, void* ctx, ItemWorker w, int64_t team) {
+        for (int64_t i = 0; i < count; ++i) w(i, 0, team, ctx);
+    }
+
+    // Helpers 1 .. n exist afterwards (under busy_).
+    void start(int64_t n) {
+        for (int64_t id = int64_t(threads_) + 1; id <= n; ++id, ++threads_)
+            std::thread([this, id] { wait_and_work(id); }).detach();
+    }
+
+    void wait_and_work(int64_t id) {
+        uint32_t seen = 0;
+        for (;;) {
+            posted_.wait(seen, std::memory_order_acquire);
+            seen = posted_.load(std::memory_order_acquire);
+            const uint64_t gen = claim_.load(std::memory_order_acquire) >> 32;
+            if (id < team_.load(std::memory_order_relaxed)) work(gen, id);
+        }
+    }
+
+    // Claims and runs items of loop `gen` until none is left. A claim is a compare-and-
+    // swap on (generation, next item), so it fails once the loop has been replaced, and
+    // the loop's fields stay as they are while an item of it is in progress.
+    void work(uint64_t gen, int64_t id) {
+        uint64_t c = claim_.load(std::memory_order_acquire);
+        for (;;) {
+            if (c >> 32 != gen) return;
+            const uint64_t next = c & kClosed;
+            const int64_t count = count_.load(std::memory_order_relaxed);
+            if (next >= uint64_t(count)) return;
+            if (!claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel, std::memory_order_acquire)) continue;
+            worker_.load(std::memory_order_relaxed)(int64_t(next), id, team_.load(std::memory_order_relaxed),
+                                                    ctx_.load(std::memory_order_relaxed));
+            if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) done_.notify_one();
+            c = claim_.load(std::memory_order_acquire);
+        }
+    }
+
+    std::mutex busy_;
+    uint32_t threads_ = 0;
+    std::atomic<uint64_t> claim_{0};
+    std::atomic<uint32_t> posted_{0};
+    std::atomic<int64_t> count_{0}, done_{0}, team_{0};
+    std::atomic<void*> ctx_{nullptr};
+    std::atomic<ItemWorker> worker_{nullptr};
+};
+
 void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {
     if (count <= 0) return;
-    if (count == 1) {
-        w(0, 0, 1, ctx);
+    const int64_t limit = omp_get_max_threads(), team = limit < count ? limit : count;
+    if (team <= 1) {
+        for (int64_t i = 0; i < count; ++i) w(i, 0, 1, ctx);
         return;
     }
-    const int64_t max_team = omp_get_max_threads();
-    if (kOwnThreads) return own_threads(max_team, count, [&](int64_t i, int64_t t) { w(i, t, max_team, ctx); });
-#pragma omp parallel
-    {
-        const int64_t t = omp_get_thread_num();
-        const int64_t team = omp_get_num_threads();
-#pragma omp for schedule(static)
-        for (int64_t i = 0; i < count; ++i) w(i, t, team, ctx);
-    }
+    // Never freed: detached helpers may outlive every static destructor.
+    static Helpers* const helpers = new Helpers;
+    helpers->run(count, ctx, w, team);
 }
 
 struct NamedEntry {

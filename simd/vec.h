@@ -370,3 +370,13 @@ template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
 }
 
 }  // namespace nrx::simd
+
+// ---- quasi-random generators ----
+namespace nrx::simd {
+// Lanes of b where m is set XORed into a: sixteen 32-bit or eight 64-bit lanes.
+inline IReg xor_where_words(__mmask16 m, IReg a, IReg b) { return _mm512_mask_xor_epi32(a, m, a, b); }
+inline IReg xor_where_u64(__mmask8 m, IReg a, IReg b) { return _mm512_mask_xor_epi64(a, m, a, b); }
+// Lane idx[i] of the 16-lane concatenation (lo, hi) in lane i (64-bit lanes).
+inline IReg lookup_u64(IReg lo, IReg hi, IReg idx) { return _mm512_permutex2var_epi64(lo, idx, hi); }
+inline __m512d bits_as_double(IReg a) { return _mm512_castsi512_pd(a); }
+}  // namespace nrx::simd

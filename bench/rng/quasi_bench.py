@@ -3,9 +3,10 @@
 in one run: ns per value at d = 10 and d = 1,000 (Sobol above 40 dimensions through
 seeding form 1 with the first 999 primitive polynomials), and d = 1,000 on one and on
 two threads of the core library's threader. Best of REPS calls each, wall clock
-(time.perf_counter).
+(time.perf_counter). With --busy the threaded rows are timed again while a process of
+its own keeps one core busy (the 2-thread call must then stay near the 1-thread one).
 
-Usage: quasi_bench.py LIBRARY [reps]"""
+Usage: quasi_bench.py LIBRARY [reps] [--busy]"""
 import ctypes as C
 import ctypes.util
 import os
@@ -19,8 +20,12 @@ from qrng_tables import cldivmod, clmul  # noqa: E402
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 from best import best_of  # noqa: E402
 
-lib = C.CDLL(sys.argv[1])
-REPS = int(sys.argv[2]) if len(sys.argv) > 2 else 21
+import subprocess  # noqa: E402
+
+args = [a for a in sys.argv[1:] if a != "--busy"]
+BUSY = "--busy" in sys.argv
+lib = C.CDLL(args[0])
+REPS = int(args[1]) if len(args) > 1 else 21
 # Outputs of about 1 MB (in the second-level cache), and 32 MB at d = 1,000.
 POINTS = ((10, 1 << 13), (1000, 1 << 7), (1000, 1 << 12))
 gomp = C.CDLL(ctypes.util.find_library("gomp") or "libgomp.so.1")
@@ -64,7 +69,8 @@ def best(fn):
 
 def ours(fn, h, values):
     out = np.empty(values)
-    return best(lambda: fn(h, values, out.ctypes.data, 0.0, 1.0))
+    at = out.ctypes.data  # the array's address, taken once as a C caller holds it
+    return best(lambda: fn(h, values, at, 0.0, 1.0))
 
 
 rows = []
@@ -81,13 +87,18 @@ for d, points in POINTS:
         t_nied = ours(lib._drudBRngNiederr, stream(0x700000, [d]), values)
         rows.append(("nrx Niederr", d, points, t_nied / values * 1e9, t_scipy / t_nied))
     if d == 1000:
-        for threads in (1, 2):
-            gomp.omp_set_num_threads(threads)
-            t = ours(lib._drudBRngSobol, stream(0x600000, sobol_words), values)
-            rows.append(("nrx Sobol, %d thread%s" % (threads, "s" if threads > 1 else ""), d, points, t / values * 1e9,
-                         t_scipy / t))
+        for busy in (False, True) if BUSY else (False,):
+            spin = subprocess.Popen([sys.executable, "-c", "while 1: pass"]) if busy else None
+            for threads in (1, 2):
+                gomp.omp_set_num_threads(threads)
+                t = ours(lib._drudBRngSobol, stream(0x600000, sobol_words), values)
+                rows.append(("nrx Sobol, %d thread%s%s" % (threads, "s" if threads > 1 else "", ", busy" if busy else ""),
+                             d, points, t / values * 1e9, t_scipy / t))
+            if spin:
+                spin.kill()
+                spin.wait()
 
 print("clock: time.perf_counter, best of %d calls" % REPS)
-print("%-24s %6s %8s %12s %14s" % ("generator", "d", "points", "ns/value", "x scipy speed"))
+print("%-30s %6s %8s %12s %14s" % ("generator", "d", "points", "ns/value", "x scipy speed"))
 for name, d, points, ns, ratio in rows:
-    print("%-24s %6d %8d %12.3f %14.1f" % (name, d, points, ns, ratio))
+    print("%-30s %6d %8d %12.3f %14.1f" % (name, d, points, ns, ratio))

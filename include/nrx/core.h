@@ -98,7 +98,12 @@ NRX_CORE_API int32_t nrx_serv_cpuisicx(void);
  *   "nrx_dru_serv_threader_for"
  *       void f(int64_t count, int64_t zero, void* ctx, nrx_threader_worker w):
  *       calls w(i, thread, nthreads, ctx) once for every i in [0, count),
- *       in parallel, and returns when all calls have finished. */
+ *       in parallel, and returns when all calls have finished. The calling
+ *       thread and up to omp_get_max_threads() - 1 helper threads of this
+ *       library (started on first use, never ended) claim items one at a
+ *       time; the caller runs every item no helper has claimed and waits only
+ *       for items in progress. A loop started while the helpers serve another
+ *       (from another thread, or from inside a worker) runs on its caller. */
 NRX_CORE_API void* nrx_serv_load_thread_fun(const char* name);
 
 typedef void (*nrx_threader_worker)(int64_t i, int64_t a, int64_t b, void* ctx);

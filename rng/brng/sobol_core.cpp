@@ -10,6 +10,7 @@
 #include "nrx/core.h"
 #include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
+#include "rng/brng/sobol_blocks.h"
 #include "rng/brng/sobol_core.h"
 #include "simd/word32.h"
 
@@ -33,16 +34,6 @@ uint32_t row_stride(uint32_t d) { return (d + 15) & ~15u; }
 bool sane(const Header* h) {
   return h->dim >= 1 && h->dim <= kMaxDim && h->counter >= 1 &&
          (h->selected == kNoSelection ? h->remaining < h->dim : h->selected < h->dim && h->remaining <= 1);
-}
-
-struct Run {
-  const uint32_t* rows;  // 32 rows of `stride` words
-  uint32_t* point;
-  uint32_t d, stride;
-};
-
-const uint32_t* row(const Run& r, uint32_t index) {
-  return r.rows + size_t(std::countr_zero(~index)) * r.stride;
 }
 
 void step(const Run& r, Header* h) {
@@ -116,16 +107,20 @@ struct WordOut {
   uint32_t* r;
   void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
   void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
+  template <class Fn> bool with_lanes(Fn fn) const {
+    fn(WordLanes{r});
+    return true;
+  }
 };
 // (b - a) x 2^-32 is rounded once either way: scaling by 2^-32 is exact unless the
 // product falls below 2^-1022, which needs |b - a| below 2^-990; then it is done apart.
 template <class T> struct RealOut {
   T* r;
   simd::Reg<double> a, ba, step, scale;
-  bool apart;
+  bool apart, unit;
   RealOut(T* out, double lo, double hi)
       : r(out), a(simd::splat(lo)), ba(simd::splat(hi - lo)), step(simd::splat((hi - lo) * 0x1p-32)),
-        scale(simd::splat(0x1p-32)), apart(!(std::fabs(hi - lo) >= 0x1p-960)) {}
+        scale(simd::splat(0x1p-32)), apart(!(std::fabs(hi - lo) >= 0x1p-960)), unit(lo == 0 && hi - lo == 1) {}
   simd::Reg<double> value(simd::Reg<double> x) const {
     return simd::add(a, apart ? simd::mul(simd::mul(ba, x), scale) : simd::mul(step, x));
   }
@@ -140,6 +135,13 @@ template <class T> struct RealOut {
     } else {
       put(i, w, Mask16(0xFFFF));
     }
+  }
+  // The 1 + x 2^-32 lanes of the block path need (b - a) 2^-32 exact.
+  template <class Fn> bool with_lanes(Fn fn) const {
+    if (apart) return false;
+    if (unit) fn(RealLanes<T, true>{r, a, ba});
+    else fn(RealLanes<T, false>{r, a, ba});
+    return true;
   }
 };
 
@@ -199,47 +201,17 @@ template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
   group(*static_cast<const Points<Out>*>(ctx), g);
 }
 
-// Whole points of a dimension d <= 16, sixteen at a time from a point index 16k - 1:
-// point 16k + i is point 16k XOR t_i, t_i the rows of the bits of i ^ (i >> 1) (rows 0
-// to 3), so the 16 d values of a block are d registers of point 16k spread by a fixed
-// permutation and XORed with the t_i laid out the same way. Returns the points done.
-template <class Out> int64_t sixteen_blocks(const Run& run, uint32_t first_index, int64_t points, int64_t base,
-                                            const Out& out) {
-  using namespace simd;
-  const uint32_t d = run.d;
-  alignas(64) uint32_t t[16][16] = {}, spread[16][16], flat[16][16];
-  for (uint32_t i = 1; i < 16; ++i)
-    for (uint32_t j = 0; j < d; ++j) t[i][j] = t[i - 1][j] ^ run.rows[size_t(std::countr_zero(i)) * run.stride + j];
-  for (uint32_t w = 0; w < 16 * d; ++w) {
-    spread[w / 16][w % 16] = w % d;
-    flat[w / 16][w % 16] = t[w / d][w % d];
-  }
-  const Mask16 m = first_words(d);
-  IReg x = load_words(run.point, m);
-  const IReg last = load_words(t[15]);
-  int64_t done = 0;
-  for (uint32_t index = first_index; points - done >= 16; index += 16, done += 16) {
-    x = bit_xor(x, load_words(row(run, index), m));  // point 16k
-    const int64_t at = base + done * d;
-    for (uint32_t r = 0; r < d; ++r)
-      out.put_all(at + 16 * r, bit_xor(permute_words(load_words(spread[r]), x), load_words(flat[r])));
-    x = bit_xor(x, last);  // point 16k + 15
-  }
-  store_words(run.point, m, x);
-  return done;
-}
-
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
-  if (run.d <= 16 && points >= 48) {
-    // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
-    const int64_t lead = (15 - first_index % 16) % 16;
-    const Points<Out> head{run, first_index, lead, base, &out};
-    group(head, 0);
-    const int64_t blocks = sixteen_blocks(run, first_index + uint32_t(lead), points - lead, base + lead * run.d, out);
-    const int64_t k = lead + blocks;
-    const Points<Out> tail{run, first_index + uint32_t(k), points - k, base + k * run.d, &out};
-    group(tail, 0);
+  // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
+  const int64_t lead = (15 - first_index % 16) % 16, blocks = (points - lead) / 16;
+  if (run.d <= 16 && points >= 48 &&
+      out.with_lanes([&](const auto& lanes) {
+        group(Points<Out>{run, first_index, lead, base, &out}, 0);
+        point_blocks(run, first_index + uint32_t(lead), blocks, base + lead * run.d, lanes);
+      })) {
+    const int64_t k = lead + 16 * blocks;
+    group(Points<Out>{run, first_index + uint32_t(k), points - k, base + k * run.d, &out}, 0);
     return;
   }
   const int64_t groups = (int64_t(run.d) + kGroup - 1) / kGroup;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -110,4 +111,81 @@ TEST(CoreThreader, NamedEntries) {
         loop(count, 0, &t, item_worker);
         t.expect_each_once("threader_for");
     }
+}
+
+namespace {
+
+nrx_threader_for_fn threader_for() {
+    return reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+}
+
+struct Gate {
+    std::atomic<int> started{0};
+    std::atomic<bool> open{false};
+};
+
+void held_worker(int64_t, int64_t, int64_t, void* ctx) {
+    auto* g = static_cast<Gate*>(ctx);
+    g->started.fetch_add(1);
+    while (!g->open.load()) std::this_thread::yield();
+}
+
+struct Nest {
+    Tally outer{4}, inner{6};
+};
+
+void nesting_worker(int64_t item, int64_t thread, int64_t b, void* ctx) {
+    auto* n = static_cast<Nest*>(ctx);
+    item_worker(item, thread, b, &n->outer);
+    threader_for()(n->inner.n, 0, &n->inner, item_worker);
+}
+
+}  // namespace
+
+// Guards against a loop that waits for helper threads it does not need: while the
+// helpers are held by another thread's loop, a loop runs on its caller and finishes
+// (waiting for the helpers would never end, the held loop being released after it).
+TEST(CoreThreader, LoopFinishesWhileTheHelpersAreHeld) {
+    Gate gate;
+    std::thread holder([&] { threader_for()(2, 0, &gate, held_worker); });
+    while (gate.started.load() == 0) std::this_thread::yield();
+    Tally t(100);
+    t.nthreads = 1 << 20;
+    threader_for()(t.n, 0, &t, item_worker);
+    gate.open.store(true);
+    holder.join();
+    t.expect_each_once("threader_for beside a held loop");
+    EXPECT_EQ(gate.started.load(), 2);
+}
+
+// Guards against lost or repeated items when loops follow each other quickly (a late
+// helper claiming an item of the next loop), when loops start on several threads at once,
+// and when a worker starts a loop of its own.
+TEST(CoreThreader, EveryItemOnceInSuccessiveConcurrentAndNestedLoops) {
+    for (int round = 0; round < 2000; ++round) {
+        Tally t(1 + round % 5);
+        t.nthreads = 1 << 20;
+        threader_for()(t.n, 0, &t, item_worker);
+        t.expect_each_once("successive threader_for");
+    }
+    std::vector<std::unique_ptr<Tally>> tallies;
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 4; ++c) tallies.push_back(std::make_unique<Tally>(97 + c));
+    for (int c = 0; c < 4; ++c)
+        callers.emplace_back([&, c] {
+            for (int rep = 0; rep < 50; ++rep) {
+                Tally t(tallies[c]->n);
+                t.nthreads = 1 << 20;
+                threader_for()(t.n, 0, &t, item_worker);
+                for (int64_t i = 0; i < t.n; ++i) tallies[c]->hits[i].fetch_add(t.hits[i].load() == 1 ? 0 : 1);
+            }
+        });
+    for (std::thread& th : callers) th.join();
+    for (const auto& t : tallies)
+        for (int64_t i = 0; i < t->n; ++i) EXPECT_EQ(t->hits[i].load(), 0) << "concurrent threader_for item " << i;
+    Nest n;
+    n.outer.nthreads = n.inner.nthreads = 1 << 20;
+    threader_for()(n.outer.n, 0, &n, nesting_worker);
+    n.outer.expect_each_once("outer threader_for");
+    for (int64_t i = 0; i < n.inner.n; ++i) EXPECT_EQ(n.inner.hits[i].load(), int(n.outer.n)) << "nested item " << i;
 }

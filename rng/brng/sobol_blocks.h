@@ -1,0 +1,154 @@
+// Whole points of a dimension d <= 16, sixteen at a time, written as aligned registers.
+// From the point of an index 16k - 1, point 16k + i is point 16k XOR t_i, t_i the rows
+// of the bits of i ^ (i >> 1) (rows 0 to 3), so a block of 16 points is a fixed pattern:
+// register k of the block (lanes at flat positions kV - m + i, m the output's offset
+// from a register boundary) is spread(point 16k) XOR f_k, spread one of R = d / gcd(d, V)
+// lane permutations and f_k the t_i laid out the same way. Per block the point moves by
+// one row and t_15, which moves the R spread registers; each output register then costs
+// one XOR and its conversion.
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <numeric>
+
+#include "rng/brng/output.h"
+#include "simd/word32.h"
+
+namespace nrx::rng::quasi {
+
+// The generation state of a call: 32 rows of `stride` words (row c: direction number c
+// of every dimension) and the current point.
+struct Run {
+  const uint32_t* rows;
+  uint32_t* point;
+  uint32_t d, stride;
+};
+
+inline const uint32_t* row(const Run& r, uint32_t index) {
+  return r.rows + size_t(std::countr_zero(~index)) * r.stride;
+}
+
+// Raw words: sixteen 32-bit lanes, the point in one register.
+struct WordLanes {
+  static constexpr int V = 16;
+  using Lane = uint32_t;
+  using M = simd::Mask16;
+  static constexpr Lane kOne = 0;
+  uint32_t* r;
+  static Lane lane(uint32_t x) { return x; }
+  static void load(const uint32_t* w, uint32_t d, simd::IReg& lo, simd::IReg& hi) {
+    lo = simd::load_words(w, simd::first_words(d));
+    hi = lo;
+  }
+  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg) { return simd::permute_words(idx, lo); }
+  static simd::IReg xor_where(M m, simd::IReg a, simd::IReg b) { return simd::xor_where_words(m, a, b); }
+  int phase(int64_t i) const { return int(reinterpret_cast<uintptr_t>(r + i) / sizeof(uint32_t) % V); }
+  void put(int64_t i, simd::IReg a) const { simd::store_words(r + i, a); }
+  void put(int64_t i, simd::IReg a, M m) const { simd::store_words(r + i, m, a); }
+};
+
+// Reals: eight 64-bit lanes holding the bits of the double 1 + x 2^-32 (x under the
+// exponent of 1), so that XOR acts on x and one subtraction gives x 2^-32 exactly; the
+// point in two registers. a + (b - a) x 2^-32 is then a + (b - a) u with the same single
+// roundings, since (b - a) 2^-32 is exact where this path is taken. Unit: a = 0, b = 1.
+template <class T, bool Unit> struct RealLanes {
+  static constexpr int V = 8;
+  using Lane = uint64_t;
+  using M = simd::Mask8;
+  static constexpr Lane kOne = 0x3FF0000000000000u;  // 1.0
+  T* r;
+  simd::Reg<double> a, ba;
+  static Lane lane(uint32_t x) { return uint64_t(x) << 20; }
+  static void load(const uint32_t* w, uint32_t d, simd::IReg& lo, simd::IReg& hi) {
+    lo = simd::shift_left64<20>(simd::widen_load(w, M(simd::first_words(d))));
+    hi = simd::shift_left64<20>(simd::widen_load(w + 8, d > 8 ? M(simd::first_words(d - 8)) : M(0)));
+  }
+  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg hi) { return simd::lookup_u64(lo, hi, idx); }
+  static simd::IReg xor_where(M m, simd::IReg a, simd::IReg b) { return simd::xor_where_u64(m, a, b); }
+  int phase(int64_t i) const { return int(reinterpret_cast<uintptr_t>(r + i) / sizeof(T) % V); }
+  simd::Reg<double> value(simd::IReg w) const {
+    const simd::Reg<double> u = simd::sub(simd::bits_as_double(w), simd::splat(1.0));
+    if constexpr (Unit) return u;
+    else return simd::add(a, simd::mul(ba, u));
+  }
+  void put(int64_t i, simd::IReg w, M m) const { store_reals(r, i, value(w), m); }
+  void put(int64_t i, simd::IReg w) const {
+    if constexpr (std::is_same_v<T, double>) simd::store(r + i, value(w));
+    else put(i, w, M(0xFF));
+  }
+};
+
+// Points index + 1 .. index + 16 blocks (index % 16 == 15) to flat positions at, at + 1, ...;
+// J = K / R registers share each spread register.
+template <int J, class Lanes>
+void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, const Lanes& sink) {
+  using namespace simd;
+  using Lane = typename Lanes::Lane;
+  using M = typename Lanes::M;
+  constexpr int V = Lanes::V;
+  const Lanes out = sink;  // a copy the stores cannot alias
+  const uint32_t d = run.d;
+  const int K = int(16 * d) / V, R = K / J, m = out.phase(at);
+  const M all = M(~0u), before = M((1u << m) - 1);
+  alignas(64) uint32_t t[16][16] = {};
+  alignas(64) Lane f[2 * 16 + 1][V], idx[16][V];
+  for (uint32_t i = 1; i < 16; ++i)
+    for (uint32_t j = 0; j < d; ++j) t[i][j] = t[i - 1][j] ^ run.rows[size_t(std::countr_zero(i)) * run.stride + j];
+  // Lane i of register k: flat position kV - m + i of the block, those before it from
+  // the last block's points.
+  uint32_t point = m ? 15 - uint32_t(m - 1) / d : 0, dim = (16 * d - uint32_t(m)) % d;
+  for (int k = 0; k <= K; ++k)
+    for (int i = 0; i < V; ++i) {
+      f[k][i] = Lanes::lane(t[point][dim]);
+      if (k < R) idx[k][i] = Lane(dim);
+      if (++dim == d) dim = 0, point = (point + 1) % 16;
+    }
+  // s: the spread point, kept one t_15 ahead so that each block adds its row and t_15.
+  const Mask16 dm = first_words(d);
+  const IReg t15 = load_words(t[15], dm);
+  IReg x = load_words(run.point, dm), lo, hi, tlo, thi, s[16], s15[16];
+  alignas(64) uint32_t start[16];
+  store_words(start, bit_xor(x, t15));
+  Lanes::load(start, d, lo, hi);
+  Lanes::load(t[15], d, tlo, thi);
+  for (int r = 0; r < R; ++r) {
+    const IReg ix = load_bits(idx[r]);
+    s[r] = bit_or(Lanes::spread(ix, lo, hi), splat_u64(Lanes::kOne));
+    s15[r] = Lanes::spread(ix, tlo, thi);
+  }
+  for (int64_t b = 0; b < blocks; ++b, index += 16) {
+    const uint32_t* w = row(run, index);
+    x = bit_xor(bit_xor(x, load_words(w, dm)), t15);
+    Lanes::load(w, d, lo, hi);
+    const IReg d0 = bit_xor(Lanes::spread(load_bits(idx[0]), lo, hi), s15[0]);
+    s[0] = bit_xor(s[0], d0);
+    for (int r = 1; r < R; ++r) s[r] = bit_xor(s[r], bit_xor(Lanes::spread(load_bits(idx[r]), lo, hi), s15[r]));
+    const int64_t base = at + b * 16 * int64_t(d) - m;
+    const IReg first = bit_xor(s[0], load_bits(f[0]));
+    // Lanes before the block hold the last block's points: point 16k with its move undone.
+    if (b == 0) out.put(base, first, M(all & ~before));
+    else out.put(base, Lanes::xor_where(before, first, d0));
+#pragma GCC unroll 16
+    for (int j = 1; j < J; ++j) out.put(base + int64_t(j) * R * V, bit_xor(s[0], load_bits(f[j * R])));
+    for (int r = 1; r < R; ++r) {
+#pragma GCC unroll 16
+      for (int j = 0; j < J; ++j) out.put(base + int64_t(r + j * R) * V, bit_xor(s[r], load_bits(f[r + j * R])));
+    }
+  }
+  // The last point's lanes before the register boundary after the blocks.
+  if (m > 0 && blocks > 0) out.put(at + blocks * 16 * int64_t(d) - m, bit_xor(s[0], load_bits(f[K])), before);
+  store_words(run.point, dm, x);
+}
+
+template <class Lanes> void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, const Lanes& out) {
+  // K / R = 16 gcd(d, V) / V: a power of two up to 16.
+  switch (16 * std::gcd(int(run.d), Lanes::V) / Lanes::V) {
+    case 1: return point_blocks<1>(run, index, blocks, at, out);
+    case 2: return point_blocks<2>(run, index, blocks, at, out);
+    case 4: return point_blocks<4>(run, index, blocks, at, out);
+    case 8: return point_blocks<8>(run, index, blocks, at, out);
+    default: return point_blocks<16>(run, index, blocks, at, out);
+  }
+}
+
+}  // namespace nrx::rng::quasi
