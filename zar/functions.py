@@ -52,6 +52,20 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
+# Per-element complex kernels (zar/kernels/celem_*.h) of the complex types, by function.
+COMPLEX_ELEMENT = {name: fam for name, fam in (
+    ("Sin", "celem_trig"), ("Cos", "celem_trig"), ("Tan", "celem_trig"), ("Sinh", "celem_trig"),
+    ("Cosh", "celem_trig"), ("Tanh", "celem_trig"), ("Log10", "celem_log"), ("Pow", "celem_pow"),
+    ("Powx", "celem_pow"))}
+
+
+def kernels(name):
+    """Kernel family per type letter: the real kernels and the per-element complex ones."""
+    k = dict(REAL_KERNEL.get(name) or {})
+    if name in COMPLEX_ELEMENT:
+        k.update(c=COMPLEX_ELEMENT[name], z=COMPLEX_ELEMENT[name])
+    return k or None
+
 
 def sd(share, s, d):
     return {"s": share, "d": share}, {"s": s, "d": d}
@@ -160,14 +174,14 @@ def rows():
     ]
     for name, cs, cd, cc, cz, oracle, dom, sl, poles in three_c1:
         add(name, "v2" if name == "Pow" else "v1", {"s": "3", "d": "3", "c": "1", "z": "1"},
-            {"s": cs, "d": cd, "c": cc, "z": cz}, kernel=REAL_KERNEL.get(name), oracle=oracle, domain=dom,
+            {"s": cs, "d": cd, "c": cc, "z": cz}, kernel=kernels(name), oracle=oracle, domain=dom,
             sleef=sl, poles=poles)
     add("Cos", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
-        {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0}, kernel=REAL_KERNEL["Cos"],
+        {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0}, kernel=kernels("Cos"),
         oracle="cos", domain=(-1e4, 1e4), sleef="cos")
     add("Sinh", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
         {"s": (0.8, 1.84, 0.65), "d": (1.72, 4.1, 1.72), "c": 75.0, "z": 150.0},
-        kernel=REAL_KERNEL["Sinh"], oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
+        kernel=kernels("Sinh"), oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
     add("Div", "v2", {"s": "3", "d": "3", "c": "lh", "z": "lh"},
         {"s": (0.35, 0.42, 0.3), "d": (0.9, 1.0, 0.8), "c": (3.2, 3.2, 1.6), "z": (7.0, 7.0, 3.5)},
         kernel={"s": "arith", "d": "arith"}, oracle="div", poles=True)
@@ -178,7 +192,7 @@ def rows():
         {"s": 0.2, "d": 0.4, "c": (2.2, 2.2, 0.6), "z": (4.4, 4.4, 1.2)}, kernel=ARITH_C,
         exact={"s": True, "d": True}, oracle="mul")
     add("Powx", "vs", {"s": "lh", "d": "3", "c": "1", "z": "1"},
-        {"s": (2.4, 2.4, 1.5), "d": (6.5, 7.5, 3.9), "c": 150.0, "z": 300.0}, kernel=REAL_KERNEL["Powx"],
+        {"s": (2.4, 2.4, 1.5), "d": (6.5, 7.5, 3.9), "c": 150.0, "z": 300.0}, kernel=kernels("Powx"),
         oracle="pow", domain=(0.0, 100.0), poles=True)
     add("Conj", "v1", {"c": "1", "z": "1"}, {"c": 0.4, "z": 0.8}, kernel="complex", exact=True)
     add("CIS", "r2c", {"c": "3", "z": "3"}, {"c": (2.0, 3.0, 1.6), "z": (4.6, 9.0, 3.6)},
@@ -421,14 +435,37 @@ ABOUT = {
         "sd 0 -> -inf !2", "sd -0 -> -inf !2", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
         "sd nan -> nan", "s -2 -> nan !1", "d 0x1p-1074 -> ~-744.44007192138126", "sd 1 -> 0", "d 0x1p-1022 -> ~-708.39641853226408",
         "s 1e-45 -> ~-103.2789306640625", "cz 1,0 -> ~0,0", "cz 0,0 -> -inf,* !2"]),
-    "Log10": ("base-10 logarithm", [
+    "Log10": ("base-10 logarithm; complex: principal branch (ln|z| + i arg z) / ln 10, C99 Annex G values of clog, no codes", [
         "sd 0 -> -inf !2", "sd -inf -> nan !1", "d 1e-300 -> ~-300", "d 1e22 -> ~22", "s 1e-10 -> ~-10",
         "sd -0 -> -inf !2", "sd nan -> nan",
         # just below 0.75, where e log10 2 and log10 m cancel to a third of their size
-        "s 0x1.7ff4c2p-1 -> ~-0.12498840599303874", "cz 10,0 -> ~1,0"]),
-    "Sin": ("sine", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
-                     "cz 0,0 -> ~0,0", "z 0,1000 -> *,inf !3", "c 0,100 -> *,inf !3"]),
-    "Tan": ("tangent", ["sd inf -> nan !1", "sd nan -> nan", "sd -0 -> -0", "cz 0,0 -> ~0,0"]),
+        "s 0x1.7ff4c2p-1 -> ~-0.12498840599303874", "cz 10,0 -> ~1,0",
+        # complex: C99 Annex G values of clog, scaled; nothing is reported
+        "cz 0,0 -> -inf,0", "z -0,0 -> -inf,1.3643763538418414", "c -0,0 -> -inf,1.3643763065338135", "z -0,-0 -> -inf,-1.3643763538418414", "c -0,-0 -> -inf,-1.3643763065338135",
+        "z 1,inf -> inf,0.6821881769209207", "c 1,inf -> inf,0.6821881532669067", "z -1,-inf -> inf,-0.6821881769209207", "c -1,-inf -> inf,-0.6821881532669067",
+        "z -inf,1 -> inf,1.3643763538418414", "c -inf,1 -> inf,1.3643763065338135", "z inf,inf -> inf,0.34109408846046035", "c inf,inf -> inf,0.34109407663345337",
+        "z -inf,inf -> inf,1.0232822653813811", "c -inf,inf -> inf,1.0232822895050049",
+        "cz inf,1 -> inf,0", "cz inf,nan -> inf,nan", "cz nan,-inf -> inf,nan",
+        "cz 1,nan -> nan,nan", "cz nan,1 -> nan,nan", "cz 1,0 -> 0,0", "cz 1,-0 -> 0,-0",
+        "cz 3,4 -> ~0.6989700043360189,0.40271919627337316",
+        # near the unit circle |z|^2 - 1 is 2^-54.3: no digits lost to cancellation
+        "z 0.6,0.8 -> ~9.643274665532871e-18,0.40271919627337316", "z 1e300,1e300 -> ~300.150514997832,0.34109408846046035",
+        "z 1e-320,0 -> ~-320.000004834948,0"]),
+    "Sin": ("sine; complex: -i sinh(iz), one per-element kernel for every flavour, C99 Annex G values", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
+                     "cz 0,0 -> ~0,0", "z 0,1000 -> *,inf !3", "c 0,100 -> *,inf !3",
+                     # complex: -i sinh(iz) with the C99 Annex G values of csinh
+                     "cz -0,0 -> -0,0", "cz 0,-0 -> 0,-0", "cz inf,0 -> nan,*", "cz 0,inf -> 0,inf",
+                     "cz 0,nan -> 0,nan", "cz 1,inf -> inf,inf", "cz -1,inf -> -inf,inf", "cz nan,0 -> nan,*",
+                     "cz nan,1 -> nan,nan", "cz nan,nan -> nan,nan", "cz 1,nan -> nan,nan",
+                     "cz 1,1 -> ~1.2984575814159773,0.6349639147847361", "z 1,1000 -> inf,inf !3",
+                     "c 1,100 -> inf,inf !3", "z 2,-800 -> inf,inf !3", "z 1e22,0 -> ~-0.8522008497671888,0"]),
+    "Tan": ("tangent; complex: -i tanh(iz), +-i without overflow for large imaginary parts, no codes", ["sd inf -> nan !1", "sd nan -> nan", "sd -0 -> -0", "cz 0,0 -> ~0,0",
+                     # complex: -i tanh(iz) with the C99 Annex G values of ctanh; nothing is reported
+                     "cz -0,-0 -> -0,-0", "cz 0,inf -> 0,1", "cz 1,inf -> 0,1", "cz -1,-inf -> -0,-1",
+                     "cz inf,0 -> nan,nan", "cz 0,nan -> 0,nan", "cz nan,1 -> nan,nan",
+                     "cz 1,1 -> ~0.27175258531951174,1.0839233273386946",
+                     # large imaginary parts: no overflow on the way to +-i
+                     "cz 1,1000 -> 0,1", "cz -2,-1e30 -> 0,-1", "cz 2,-1e30 -> -0,-1", "z 1,-30 -> ~1.5924545408982667e-26,-1"]),
     "Acos": ("arc cosine", ["sd 1 -> 0", "d 1.0000001 -> nan !1", "sd -2 -> nan !1", "sd inf -> nan !1",
                             "sd -inf -> nan !1", "sd nan -> nan", "sd -1 -> ~3.141592653589793",
                             "sd 0 -> ~1.5707963267948966", "sd -0 -> ~1.5707963267948966",
@@ -461,19 +498,33 @@ ABOUT = {
                                              "sd -1.5 -> nan !1", "sd 0 -> 0", "d 1e-300 -> 1e-300",
                                              "d 0x1.fffffffffffffp-1 -> ~18.714973875118523",
                                              "s 0x1.fffffep-1 -> ~8.664339742098155", "cz 0,0 -> ~0,0"]),
-    "Cosh": ("hyperbolic cosine", ["d 710.4 -> ~1.6663642832806496e308", "d 710.5 -> inf !3", "s 89.5 -> inf !3",
+    "Cosh": ("hyperbolic cosine; complex: C99 Annex G values of ccosh", ["d 710.4 -> ~1.6663642832806496e308", "d 710.5 -> inf !3", "s 89.5 -> inf !3",
                                    "s 89 -> ~2.2448064095871728e38", "sd -inf -> inf", "sd 0 -> 1", "sd nan -> nan",
                                    "sd -0 -> 1", "d -710.5 -> inf !3", "sd inf -> inf",
                                    # the last finite result, the next argument, and the vector path's end
                                    "d -0x1.633ce8fb9f87dp9 -> ~1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
                                    "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
                                    "s -0x1.65a9fap6 -> inf !3", "s 89.375 -> ~3.2661740534292458e38",
-                                   "cz 0,0 -> ~1,0", "z 1000,0 -> inf,* !3", "c 100,0 -> inf,* !3"]),
-    "Tanh": ("hyperbolic tangent", ["sd -0 -> -0", "sd inf -> 1", "sd -inf -> -1", "sd 20 -> ~1", "sd nan -> nan",
+                                   "cz 0,0 -> ~1,0", "z 1000,0 -> inf,* !3", "c 100,0 -> inf,* !3",
+                                   # complex: the C99 Annex G values of ccosh
+                                   "cz 0,inf -> nan,*", "cz 1,inf -> nan,nan", "cz inf,0 -> inf,0",
+                                   "cz -inf,0 -> inf,-0", "cz inf,1 -> inf,inf", "cz -inf,1 -> inf,-inf",
+                                   "cz inf,2 -> -inf,inf", "cz inf,inf -> *,nan", "cz inf,nan -> inf,nan",
+                                   "cz nan,0 -> nan,*", "cz nan,1 -> nan,nan", "cz 0,nan -> nan,*",
+                                   "cz 1,1 -> ~0.833730025131149,0.9888977057628651", "z 800,1 -> inf,inf !3",
+                                   "c 95,-1 -> inf,-inf !3", "z 800,0 -> inf,0 !3"]),
+    "Tanh": ("hyperbolic tangent; complex: Kahan's formula, +-1 without overflow for large real parts, tanh(x + i inf) = NaN + i NaN for every finite x (C99), no codes", ["sd -0 -> -0", "sd inf -> 1", "sd -inf -> -1", "sd 20 -> ~1", "sd nan -> nan",
                                     "sd 0 -> 0", "d 19.1 -> 1", "s -9.1 -> -1", "d 1e-300 -> 1e-300", "s 0x1p-100 -> 0x1p-100",
                                     "d 1e300 -> 1", "s -1e30 -> -1",
-                                    "cz 0,0 -> ~0,0"]),
-    "Pow": ("x^y", [
+                                    "cz 0,0 -> ~0,0",
+                                    # complex: the C99 Annex G values of ctanh; nothing is reported
+                                    "cz -0,-0 -> -0,-0", "cz 1,inf -> nan,nan", "cz 1,nan -> nan,nan",
+                                    "cz inf,1 -> 1,0", "cz inf,2 -> 1,-0", "cz -inf,1 -> -1,0", "cz inf,inf -> 1,*",
+                                    "cz inf,nan -> 1,*", "cz nan,0 -> nan,0", "cz nan,-0 -> nan,-0", "cz nan,1 -> nan,nan",
+                                    "cz 1,1 -> ~1.0839233273386946,0.27175258531951174",
+                                    # large real parts: no overflow on the way to +-1
+                                    "cz 1000,1 -> 1,0", "cz -1e30,2 -> -1,-0", "z 30,1 -> ~1,1.5924545408982667e-26"]),
+    "Pow": ("x^y; complex: principal branch, z^0 = 1 for every z, integer exponents to 64 by products, else e^(w ln z), within 1 ulp per part where abs(w ln z) <= 64", [
         # the C99 cases: zeros
         "sd 0 3 -> 0", "sd -0 3 -> -0", "d -0 2 -> 0", "d -0 0.5 -> 0", "d -0 inf -> 0", "sd 0 -2 -> inf !1",
         "sd -0 -3 -> -inf !1", "d 0 -3 -> inf !1", "d -0 -0.5 -> inf !1", "d -0 -inf -> inf !1",
@@ -506,15 +557,36 @@ ABOUT = {
         "sd HA 3 5 -> 243", "sd HA 7 8 -> 5764801", "sd HA 1.5 4 -> 5.0625", "sd HA 10 7 -> 1e7", "sd HA 0.5 24 -> 0x1p-24",
         "sd HA 9 0.5 -> 3", "sd HA 16 0.25 -> 2", "sd HA 0.25 -1.5 -> 8", "sd HA 81 0.75 -> 27", "sd HA 4 2.5 -> 32", "sd HA 0.75 3 -> 0.421875", "sd HA 0.8 0 -> 1",
         "d HA 3 33 -> 5559060566555523", "d HA 10 22 -> 1e22", "d HA 0.5 1074 -> 0x1p-1074",
-        "cz 2,0 3,0 -> ~8,0", "cz 1,0 5,5 -> ~1,0"]),
-    "Cos": ("cosine", ["sd inf -> nan !1", "sd nan -> nan", "sd 0 -> 1", "cz 0,0 -> ~1,0", "z 0,1000 -> inf,* !3"]),
-    "Sinh": ("hyperbolic sine", ["d 710.5 -> inf !3", "d -710.5 -> -inf !3", "s 89.5 -> inf !3", "sd -0 -> -0",
+        "cz 2,0 3,0 -> ~8,0", "cz 1,0 5,5 -> ~1,0",
+        # complex: z^0 = 1; real positive bases and real exponents stay real, integer exponents to 64
+        # are exact where the products are; the rest is e^(w ln z). Code 3 for an overflow only.
+        "cz nan,nan 0,0 -> 1,0", "cz inf,0 0,-0 -> 1,0", "cz 0,0 -2.5,0 -> inf,* !3", "cz 0,0 2,0 -> 0,0",
+        "cz 0,0 0.5,1 -> 0,0", "cz 0,0 -1,1 -> inf,nan !3", "cz -2,0 3,0 -> -8,0", "cz 1,1 2,0 -> 0,2",
+        "cz 0,1 0,1 -> ~0.2078795763507619,0", "cz 2,0 0.5,0 -> ~1.4142135623730951,0",
+        "cz -8,0 0.3333333333333333,0 -> ~1,1.7320508075688772", "cz 1,2 3,-1 -> ~-27.43638199160605,19.7893103650107",
+        "cz 2,-0 -3,0 -> 0.125,-0", "cz nan,0 2,0 -> nan,nan", "cz 2,0 nan,0 -> nan,nan",
+        "z 10,0 400,0 -> inf,0 !3", "c 10,0 40,0 -> inf,0 !3", "z 1e300,1e300 2,0 -> 0,inf !3",
+        "z 10,0 -400,0 -> 0,0"]),
+    "Cos": ("cosine; complex: cosh(iz), C99 Annex G values", ["sd inf -> nan !1", "sd nan -> nan", "sd 0 -> 1", "cz 0,0 -> ~1,0", "z 0,1000 -> inf,* !3",
+                   # complex: cosh(iz) with the C99 Annex G values of ccosh
+                   "cz 0,inf -> inf,-0", "cz 0,-inf -> inf,0", "cz inf,0 -> nan,*", "cz 1,inf -> inf,-inf",
+                   "cz nan,0 -> nan,*", "cz nan,1 -> nan,nan", "cz 1,nan -> nan,nan",
+                   "cz 1,1 -> ~0.833730025131149,-0.9888977057628651", "z 1,1000 -> inf,-inf !3", "c 1,-95 -> inf,inf !3"]),
+    "Sinh": ("hyperbolic sine; complex: C99 Annex G values of csinh", ["d 710.5 -> inf !3", "d -710.5 -> -inf !3", "s 89.5 -> inf !3", "sd -0 -> -0",
                                  "sd inf -> inf", "sd nan -> nan", "sd 0 -> 0", "sd -inf -> -inf", "d 1e-300 -> 1e-300",
                                  "s -0x1p-100 -> -0x1p-100", "d 1e300 -> inf !3", "s -1e30 -> -inf !3",
                                  # the last finite result, the next argument, and the vector path's end
                                  "d -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
                                  "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
-                                 "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
+                                 "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3",
+                                 # complex: the C99 Annex G values of csinh
+                                 "cz -0,0 -> -0,0", "cz 0,-0 -> 0,-0", "cz 0,inf -> *,nan", "cz 0,nan -> *,nan",
+                                 "cz 1,inf -> nan,nan", "cz 1,nan -> nan,nan", "cz inf,0 -> inf,0",
+                                 "cz -inf,-0 -> -inf,-0", "cz inf,1 -> inf,inf", "cz inf,2 -> -inf,inf",
+                                 "cz -inf,1 -> -inf,inf", "cz inf,inf -> *,nan", "cz inf,nan -> *,nan",
+                                 "cz nan,0 -> nan,0", "cz nan,-0 -> nan,-0", "cz nan,1 -> nan,nan",
+                                 "cz nan,nan -> nan,nan", "cz 1,1 -> ~0.6349639147847361,1.2984575814159773",
+                                 "z 800,1 -> inf,inf !3", "c 100,1 -> inf,inf !3", "z -800,0 -> -inf,0 !3"]),
     "Div": ("a / b", [
         "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
         "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1"]),
@@ -525,10 +597,13 @@ ABOUT = {
                       # an infinite operand times a non-zero finite one is an infinity (C99 Annex G)
                       "cz 0,0.5 inf,inf -> -inf,inf", "cz inf,nan 2,0 -> inf,nan", "cz 0,0 inf,0 -> nan,nan",
                       "z 1e308,0 10,0 -> inf,0 !3"]),
-    "Powx": ("x^b with one exponent b for every element", [
+    "Powx": ("x^b with one exponent b for every element; complex: as Pow", [
         "sd -0 -3 -> -inf !1", "sd -8 0.3333333333333333 -> nan !1", "sd -2 3 -> -8", "sd -1 inf -> 1",
         "d 10 400 -> inf !3", "d 2 -1060 -> 0x1p-1060", "sd nan 0 -> 1", "s 0 -2 -> inf !1", "s 3 2 -> ~9",
         "d ftz -1e-310 3 -> -0", "s ftz 1e-40 -0.5 -> inf !1", "cz 2,0 2,0 -> ~4,0",
+        # complex: as Pow
+        "cz 0,0 -2.5,0 -> inf,* !3", "cz nan,nan 0,0 -> 1,0", "cz -2,0 3,0 -> -8,0", "cz 1,1 2,0 -> 0,2",
+        "cz 0,1 0,1 -> ~0.2078795763507619,0", "z 10,0 400,0 -> inf,0 !3", "c 10,0 40,0 -> inf,0 !3",
         # where x^y is representable, HA returns it exactly
         "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
         "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),

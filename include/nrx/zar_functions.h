@@ -2499,7 +2499,7 @@ NRX_ZAR_API void zarzLnI_HA(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
 NRX_ZAR_API void zarzLnI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLnI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Log10: base-10 logarithm.
+/* Log10: base-10 logarithm; complex: principal branch (ln|z| + i arg z) / ln 10, C99 Annex G values of clog, no codes.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -2512,6 +2512,32 @@ NRX_ZAR_API void zarzLnI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComp
  *     sd: nan -> nan
  *     s: 0x1.7ff4c2p-1 -> ~-0.12498840599303874
  *     cz: 10,0 -> ~1,0
+ *     cz: 0,0 -> -inf,0
+ *     z: -0,0 -> -inf,1.3643763538418414
+ *     c: -0,0 -> -inf,1.3643763065338135
+ *     z: -0,-0 -> -inf,-1.3643763538418414
+ *     c: -0,-0 -> -inf,-1.3643763065338135
+ *     z: 1,inf -> inf,0.6821881769209207
+ *     c: 1,inf -> inf,0.6821881532669067
+ *     z: -1,-inf -> inf,-0.6821881769209207
+ *     c: -1,-inf -> inf,-0.6821881532669067
+ *     z: -inf,1 -> inf,1.3643763538418414
+ *     c: -inf,1 -> inf,1.3643763065338135
+ *     z: inf,inf -> inf,0.34109408846046035
+ *     c: inf,inf -> inf,0.34109407663345337
+ *     z: -inf,inf -> inf,1.0232822653813811
+ *     c: -inf,inf -> inf,1.0232822895050049
+ *     cz: inf,1 -> inf,0
+ *     cz: inf,nan -> inf,nan
+ *     cz: nan,-inf -> inf,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: nan,1 -> nan,nan
+ *     cz: 1,0 -> 0,0
+ *     cz: 1,-0 -> 0,-0
+ *     cz: 3,4 -> ~0.6989700043360189,0.40271919627337316
+ *     z: 0.6,0.8 -> ~9.643274665532871e-18,0.40271919627337316
+ *     z: 1e300,1e300 -> ~300.150514997832,0.34109408846046035
+ *     z: 1e-320,0 -> ~-320.000004834948,0
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLog10_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sLog10_ctab[3];
@@ -2562,7 +2588,7 @@ NRX_ZAR_API void zarzLog10I_HA(int32_t n, const NrxComplex16* a, int32_t inca, N
 NRX_ZAR_API void zarzLog10I_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLog10I(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Sin: sine.
+/* Sin: sine; complex: -i sinh(iz), one per-element kernel for every flavour, C99 Annex G values.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):
@@ -2573,6 +2599,22 @@ NRX_ZAR_API void zarzLog10I(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     cz: 0,0 -> ~0,0
  *     z: 0,1000 -> *,inf, code 3
  *     c: 0,100 -> *,inf, code 3
+ *     cz: -0,0 -> -0,0
+ *     cz: 0,-0 -> 0,-0
+ *     cz: inf,0 -> nan,*
+ *     cz: 0,inf -> 0,inf
+ *     cz: 0,nan -> 0,nan
+ *     cz: 1,inf -> inf,inf
+ *     cz: -1,inf -> -inf,inf
+ *     cz: nan,0 -> nan,*
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,nan -> nan,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: 1,1 -> ~1.2984575814159773,0.6349639147847361
+ *     z: 1,1000 -> inf,inf, code 3
+ *     c: 1,100 -> inf,inf, code 3
+ *     z: 2,-800 -> inf,inf, code 3
+ *     z: 1e22,0 -> ~-0.8522008497671888,0
  *   codes: 1 domain, 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSin_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSin_ctab[3];
@@ -2623,7 +2665,7 @@ NRX_ZAR_API void zarzSinI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nrx
 NRX_ZAR_API void zarzSinI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Tan: tangent.
+/* Tan: tangent; complex: -i tanh(iz), +-i without overflow for large imaginary parts, no codes.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):
@@ -2631,6 +2673,18 @@ NRX_ZAR_API void zarzSinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     sd: nan -> nan
  *     sd: -0 -> -0
  *     cz: 0,0 -> ~0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: 0,inf -> 0,1
+ *     cz: 1,inf -> 0,1
+ *     cz: -1,-inf -> -0,-1
+ *     cz: inf,0 -> nan,nan
+ *     cz: 0,nan -> 0,nan
+ *     cz: nan,1 -> nan,nan
+ *     cz: 1,1 -> ~0.27175258531951174,1.0839233273386946
+ *     cz: 1,1000 -> 0,1
+ *     cz: -2,-1e30 -> 0,-1
+ *     cz: 2,-1e30 -> -0,-1
+ *     z: 1,-30 -> ~1.5924545408982667e-26,-1
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTan_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTan_ctab[3];
@@ -3086,7 +3140,7 @@ NRX_ZAR_API void zarzAtanhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, N
 NRX_ZAR_API void zarzAtanhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzAtanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Cosh: hyperbolic cosine.
+/* Cosh: hyperbolic cosine; complex: C99 Annex G values of ccosh.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-80, 80].
  *   special results (types: arguments -> results, code):
@@ -3109,6 +3163,22 @@ NRX_ZAR_API void zarzAtanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     cz: 0,0 -> ~1,0
  *     z: 1000,0 -> inf,*, code 3
  *     c: 100,0 -> inf,*, code 3
+ *     cz: 0,inf -> nan,*
+ *     cz: 1,inf -> nan,nan
+ *     cz: inf,0 -> inf,0
+ *     cz: -inf,0 -> inf,-0
+ *     cz: inf,1 -> inf,inf
+ *     cz: -inf,1 -> inf,-inf
+ *     cz: inf,2 -> -inf,inf
+ *     cz: inf,inf -> *,nan
+ *     cz: inf,nan -> inf,nan
+ *     cz: nan,0 -> nan,*
+ *     cz: nan,1 -> nan,nan
+ *     cz: 0,nan -> nan,*
+ *     cz: 1,1 -> ~0.833730025131149,0.9888977057628651
+ *     z: 800,1 -> inf,inf, code 3
+ *     c: 95,-1 -> inf,-inf, code 3
+ *     z: 800,0 -> inf,0, code 3
  *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCosh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCosh_ctab[3];
@@ -3159,7 +3229,7 @@ NRX_ZAR_API void zarzCoshI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzCoshI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Tanh: hyperbolic tangent.
+/* Tanh: hyperbolic tangent; complex: Kahan's formula, +-1 without overflow for large real parts, tanh(x + i inf) = NaN + i NaN for every finite x (C99), no codes.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-20, 20].
  *   special results (types: arguments -> results, code):
@@ -3176,6 +3246,21 @@ NRX_ZAR_API void zarzCoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     d: 1e300 -> 1
  *     s: -1e30 -> -1
  *     cz: 0,0 -> ~0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: 1,inf -> nan,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: inf,1 -> 1,0
+ *     cz: inf,2 -> 1,-0
+ *     cz: -inf,1 -> -1,0
+ *     cz: inf,inf -> 1,*
+ *     cz: inf,nan -> 1,*
+ *     cz: nan,0 -> nan,0
+ *     cz: nan,-0 -> nan,-0
+ *     cz: nan,1 -> nan,nan
+ *     cz: 1,1 -> ~1.0839233273386946,0.27175258531951174
+ *     cz: 1000,1 -> 1,0
+ *     cz: -1e30,2 -> -1,-0
+ *     z: 30,1 -> ~1,1.5924545408982667e-26
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sTanh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sTanh_ctab[3];
@@ -3226,7 +3311,7 @@ NRX_ZAR_API void zarzTanhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzTanhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzTanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Pow: x^y.
+/* Pow: x^y; complex: principal branch, z^0 = 1 for every z, integer exponents to 64 by products, else e^(w ln z), within 1 ulp per part where abs(w ln z) <= 64.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 100].
  *   special results (types: arguments -> results, code):
@@ -3314,6 +3399,25 @@ NRX_ZAR_API void zarzTanhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     d (HA): 0.5 1074 -> 0x1p-1074
  *     cz: 2,0 3,0 -> ~8,0
  *     cz: 1,0 5,5 -> ~1,0
+ *     cz: nan,nan 0,0 -> 1,0
+ *     cz: inf,0 0,-0 -> 1,0
+ *     cz: 0,0 -2.5,0 -> inf,*, code 3
+ *     cz: 0,0 2,0 -> 0,0
+ *     cz: 0,0 0.5,1 -> 0,0
+ *     cz: 0,0 -1,1 -> inf,nan, code 3
+ *     cz: -2,0 3,0 -> -8,0
+ *     cz: 1,1 2,0 -> 0,2
+ *     cz: 0,1 0,1 -> ~0.2078795763507619,0
+ *     cz: 2,0 0.5,0 -> ~1.4142135623730951,0
+ *     cz: -8,0 0.3333333333333333,0 -> ~1,1.7320508075688772
+ *     cz: 1,2 3,-1 -> ~-27.43638199160605,19.7893103650107
+ *     cz: 2,-0 -3,0 -> 0.125,-0
+ *     cz: nan,0 2,0 -> nan,nan
+ *     cz: 2,0 nan,0 -> nan,nan
+ *     z: 10,0 400,0 -> inf,0, code 3
+ *     c: 10,0 40,0 -> inf,0, code 3
+ *     z: 1e300,1e300 2,0 -> 0,inf, code 3
+ *     z: 10,0 -400,0 -> 0,0
  *   codes: 1 domain, 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sPow_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sPow_ctab[3];
@@ -3364,7 +3468,7 @@ NRX_ZAR_API void zarzPowI_HA(int32_t n, const NrxComplex16* a, int32_t inca, con
 NRX_ZAR_API void zarzPowI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzPowI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 
-/* Cos: cosine.
+/* Cos: cosine; complex: cosh(iz), C99 Annex G values.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):
@@ -3373,6 +3477,16 @@ NRX_ZAR_API void zarzPowI(int32_t n, const NrxComplex16* a, int32_t inca, const 
  *     sd: 0 -> 1
  *     cz: 0,0 -> ~1,0
  *     z: 0,1000 -> inf,*, code 3
+ *     cz: 0,inf -> inf,-0
+ *     cz: 0,-inf -> inf,0
+ *     cz: inf,0 -> nan,*
+ *     cz: 1,inf -> inf,-inf
+ *     cz: nan,0 -> nan,*
+ *     cz: nan,1 -> nan,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: 1,1 -> ~0.833730025131149,-0.9888977057628651
+ *     z: 1,1000 -> inf,-inf, code 3
+ *     c: 1,-95 -> inf,inf, code 3
  *   codes: 1 domain, 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sCos_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sCos_ctab[3];
@@ -3423,7 +3537,7 @@ NRX_ZAR_API void zarzCosI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nrx
 NRX_ZAR_API void zarzCosI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Sinh: hyperbolic sine.
+/* Sinh: hyperbolic sine; complex: C99 Annex G values of csinh.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-80, 80].
  *   special results (types: arguments -> results, code):
@@ -3447,6 +3561,27 @@ NRX_ZAR_API void zarzCosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     s: -89.375 -> ~-3.2661740534292458e38
  *     cz: 0,0 -> ~0,0
  *     z: 1000,0 -> inf,*, code 3
+ *     cz: -0,0 -> -0,0
+ *     cz: 0,-0 -> 0,-0
+ *     cz: 0,inf -> *,nan
+ *     cz: 0,nan -> *,nan
+ *     cz: 1,inf -> nan,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: inf,0 -> inf,0
+ *     cz: -inf,-0 -> -inf,-0
+ *     cz: inf,1 -> inf,inf
+ *     cz: inf,2 -> -inf,inf
+ *     cz: -inf,1 -> -inf,inf
+ *     cz: inf,inf -> *,nan
+ *     cz: inf,nan -> *,nan
+ *     cz: nan,0 -> nan,0
+ *     cz: nan,-0 -> nan,-0
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,nan -> nan,nan
+ *     cz: 1,1 -> ~0.6349639147847361,1.2984575814159773
+ *     z: 800,1 -> inf,inf, code 3
+ *     c: 100,1 -> inf,inf, code 3
+ *     z: -800,0 -> -inf,0, code 3
  *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSinh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSinh_ctab[3];
@@ -3736,7 +3871,7 @@ NRX_ZAR_API void zarzMulI_HA(int32_t n, const NrxComplex16* a, int32_t inca, con
 NRX_ZAR_API void zarzMulI_26(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzMulI(int32_t n, const NrxComplex16* a, int32_t inca, const NrxComplex16* b, int32_t incb, NrxComplex16* r, int32_t incr);
 
-/* Powx: x^b with one exponent b for every element.
+/* Powx: x^b with one exponent b for every element; complex: as Pow.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 100].
  *   special results (types: arguments -> results, code):
@@ -3752,6 +3887,13 @@ NRX_ZAR_API void zarzMulI(int32_t n, const NrxComplex16* a, int32_t inca, const 
  *     d flushing: -1e-310 3 -> -0
  *     s flushing: 1e-40 -0.5 -> inf, code 1
  *     cz: 2,0 2,0 -> ~4,0
+ *     cz: 0,0 -2.5,0 -> inf,*, code 3
+ *     cz: nan,nan 0,0 -> 1,0
+ *     cz: -2,0 3,0 -> -8,0
+ *     cz: 1,1 2,0 -> 0,2
+ *     cz: 0,1 0,1 -> ~0.2078795763507619,0
+ *     z: 10,0 400,0 -> inf,0, code 3
+ *     c: 10,0 40,0 -> inf,0, code 3
  *     s (HA): 3 5 -> 243
  *     s (HA): 7 8 -> 5764801
  *     s (HA): 1.5 4 -> 5.0625

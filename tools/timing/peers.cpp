@@ -113,6 +113,8 @@ std::vector<Peer> peers_for(const catalog::Entry& e) {
     }
   }
   if (LoopFn f = compiler_loop(e)) out.push_back({"loop", "loop", reinterpret_cast<void*>(f), run_loop, 0.5});
+  const char* symbol = nullptr;
+  if (LoopFn f = glibc_complex_loop(e, &symbol)) out.push_back({"glibc", symbol, reinterpret_cast<void*>(f), run_loop, -1});
   return out;
 }
 

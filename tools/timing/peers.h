@@ -10,13 +10,13 @@
 namespace nrx::timing {
 
 struct Peer {
-  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "loop"
+  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "loop", "glibc"
   std::string symbol;  // the function called
   void* fn = nullptr;
   // One pass over the workload's arrays.
   void (*run)(const Peer&, const Workload&) = nullptr;
   // The accuracy suffix of a SLEEF variant in ulps ("u35" -> 3.5); 0.5 for correctly rounded
-  // functions and plain loops, -1 for libmvec (4 ulp documented, not by name).
+  // functions and plain loops, -1 for libmvec (4 ulp documented, not by name) and glibc.
   double ulps = 0;
 };
 
@@ -30,5 +30,9 @@ const Peer* sleef_for_flavour(const std::vector<Peer>& peers, int flavour);
 // A compiler loop for the entry, or null (peers_loops.cpp, built with -O3 and AVX-512).
 using LoopFn = void (*)(size_t n, const void* a, const void* b, const double* scalars, void* r);
 LoopFn compiler_loop(const catalog::Entry& e);
+
+// A loop over the C library's complex function of the entry (csin, ..., clog10, cpow), or null;
+// symbol receives its name (peers_glibc.cpp).
+LoopFn glibc_complex_loop(const catalog::Entry& e, const char** symbol);
 
 }  // namespace nrx::timing

@@ -4,6 +4,9 @@
 
 #include "zar/kernels/arith.h"
 #include "zar/kernels/atrig.h"
+#include "zar/kernels/celem_log.h"
+#include "zar/kernels/celem_pow.h"
+#include "zar/kernels/celem_trig.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"

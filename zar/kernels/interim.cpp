@@ -98,27 +98,18 @@ cld complex1(Fn f, cld z) {
     case Fn::Sqrt: return std::sqrt(z);
     case Fn::Exp: return std::exp(z);
     case Fn::Ln: return std::log(z);
-    case Fn::Log10: return std::log(z) / std::log(10.0L);
-    case Fn::Sin: return std::sin(z);
-    case Fn::Cos: return std::cos(z);
-    case Fn::Tan: return std::tan(z);
     case Fn::Acos: return std::acos(z);
     case Fn::Acosh: return std::acosh(z);
     case Fn::Asin: return std::asin(z);
     case Fn::Asinh: return std::asinh(z);
     case Fn::Atan: return std::atan(z);
     case Fn::Atanh: return std::atanh(z);
-    case Fn::Cosh: return std::cosh(z);
-    case Fn::Sinh: return std::sinh(z);
-    case Fn::Tanh: return std::tanh(z);
     default: return {std::numeric_limits<ld>::quiet_NaN(), std::numeric_limits<ld>::quiet_NaN()};
   }
 }
 
 cld complex2(Fn f, cld z, cld w) {
   switch (f) {
-    case Fn::Pow:
-    case Fn::Powx: return std::pow(z, w);
     case Fn::Div: return z / w;
     default: return {std::numeric_limits<ld>::quiet_NaN(), std::numeric_limits<ld>::quiet_NaN()};
   }
@@ -130,8 +121,6 @@ cld real_to_complex(Fn, ld x) { return {std::cos(x), std::sin(x)}; }
 
 bool is_pole(Fn f, ld x, ld y) {
   switch (f) {
-    case Fn::Pow:
-    case Fn::Powx: return x == 0 && y < 0;
     case Fn::Div: return y == 0;
     default: return true;
   }
