@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(
   build-essential g++ cmake ninja-build python3 pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libmpfr-dev libgmp-dev libsleef-dev
+  libmpfr-dev libgmp-dev libmpc-dev libsleef-dev
   libblas-dev liblapack-dev libgomp1
   python3-numpy python3-scipy python3-matplotlib python3-mpmath
   clang-14 libclang-rt-14-dev librandom123-dev

@@ -52,6 +52,9 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
+# Per-element kernels of the complex types, by function.
+COMPLEX_KERNEL = {name: {"c": "cinv", "z": "cinv"} for name in ("Acos", "Acosh", "Asin", "Asinh", "Atan", "Atanh")}
+
 
 def sd(share, s, d):
     return {"s": share, "d": share}, {"s": s, "d": d}
@@ -160,7 +163,8 @@ def rows():
     ]
     for name, cs, cd, cc, cz, oracle, dom, sl, poles in three_c1:
         add(name, "v2" if name == "Pow" else "v1", {"s": "3", "d": "3", "c": "1", "z": "1"},
-            {"s": cs, "d": cd, "c": cc, "z": cz}, kernel=REAL_KERNEL.get(name), oracle=oracle, domain=dom,
+            {"s": cs, "d": cd, "c": cc, "z": cz}, kernel={**REAL_KERNEL.get(name, {}), **COMPLEX_KERNEL.get(name, {})},
+            oracle=oracle, domain=dom,
             sleef=sl, poles=poles)
     add("Cos", "v1", {"s": "3", "d": "le", "c": "1", "z": "1"},
         {"s": (0.8, 1.9, 0.65), "d": (1.9, 4.2, 1.9), "c": 70.0, "z": 140.0}, kernel=REAL_KERNEL["Cos"],
@@ -215,7 +219,8 @@ EXTRA_EXPORTS = ["nrx_zar_kernel_GetTTableIndex", "nrx_zar_kernel_GetTTableIndex
 #            scalea, shifta, scaleb, shiftb; a complex value is written re,im
 #   results  one value, or two for SinCos and Modf; a complex result re,im. A value is
 #            exact (sign of zero included, any NaN for nan) unless written ~v: then within the
-#            flavour's ulp bound of v. sub is a positive subnormal, * any value.
+#            flavour's ulp bound of v (~re,im: both parts; re,~im: that part only). sub is a
+#            positive subnormal, * any value.
 #   code     the status reported for the element (none: no report)
 # Numbers are Python float() or float.fromhex() text; inf, -inf, nan, -0 as they read.
 ABOUT = {
@@ -431,33 +436,75 @@ ABOUT = {
                             "sd 0 -> ~1.5707963267948966", "sd -0 -> ~1.5707963267948966",
                             "sd 0.5 -> ~1.0471975511965979", "sd -0.5 -> ~2.0943951023931957",
                             "s 1.00000012 -> nan !1", "d 0.9999999999999999 -> ~1.4901161193847656e-08",
-                            "cz 1,0 -> ~0,0"]),
+                            "cz 0,0 -> ~1.5707963267948966,-0", "cz -0,-0 -> ~1.5707963267948966,0",
+                            "cz 0,nan -> ~1.5707963267948966,nan", "cz 1,inf -> ~1.5707963267948966,-inf",
+                            "cz 1,nan -> nan,nan", "cz -inf,1 -> ~3.141592653589793,-inf", "cz inf,-1 -> 0,inf",
+                            "cz -inf,inf -> ~2.356194490192345,-inf", "cz inf,inf -> ~0.7853981633974483,-inf",
+                            "cz inf,nan -> nan,*", "cz nan,1 -> nan,nan", "cz nan,inf -> nan,-inf",
+                            "cz nan,nan -> nan,nan", "cz 2,0 -> 0,~-1.3169578969248166",
+                            "cz 2,-0 -> 0,~1.3169578969248166",
+                            "cz -2,0 -> ~3.141592653589793,~-1.3169578969248166"]),
     "Acosh": ("inverse hyperbolic cosine", ["sd 1 -> 0", "sd 0.5 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
                                             "sd nan -> nan", "sd -0 -> nan !1", "sd -1 -> nan !1",
                                             "d 0x1.0000000000001p0 -> ~2.1073424255447017e-08",
                                             "d 1e300 -> ~691.46867507877365", "d 0x1.fffffffffffffp1023 -> ~710.47586007394394",
-                                            "s 0x1.fffffep127 -> ~89.415986232628298", "cz 1,0 -> ~0,0"]),
+                                            "s 0x1.fffffep127 -> ~89.415986232628298",
+                                            "cz 0,0 -> 0,~1.5707963267948966", "cz -0,-0 -> 0,~-1.5707963267948966",
+                                            "cz 1,inf -> inf,~1.5707963267948966", "cz 0,nan -> nan,*",
+                                            "cz 1,nan -> nan,nan", "cz -inf,1 -> inf,~3.141592653589793",
+                                            "cz inf,1 -> inf,0", "cz inf,-1 -> inf,-0",
+                                            "cz -inf,inf -> inf,~2.356194490192345",
+                                            "cz inf,inf -> inf,~0.7853981633974483", "cz inf,nan -> inf,nan",
+                                            "cz nan,1 -> nan,nan", "cz nan,inf -> inf,nan", "cz nan,nan -> nan,nan",
+                                            "cz -2,0 -> ~1.3169578969248166,~3.141592653589793",
+                                            "cz -2,-0 -> ~1.3169578969248166,~-3.141592653589793",
+                                            "cz 0.5,0 -> 0,~1.0471975511965979", "cz 1,0 -> 0,0"]),
     "Asin": ("arc sine", ["sd -0 -> -0", "sd 0 -> 0", "sd 1.5 -> nan !1", "sd -1.5 -> nan !1", "sd -inf -> nan !1",
                           "sd inf -> nan !1", "sd nan -> nan", "sd 1 -> ~1.5707963267948966",
                           "sd -1 -> ~-1.5707963267948966", "sd 0.5 -> ~0.5235987755982989",
                           "d -1.0000000000000002 -> nan !1", "s 1.00000012 -> nan !1", "d 1e-300 -> 1e-300",
                           "d 0x1p-1074 -> 0x1p-1074", "s 0x1p-149 -> 0x1p-149", "d ftz 1e-310 -> 0",
-                          "cz 0,0 -> ~0,0"]),
+                          "cz 0,0 -> 0,0", "cz -0,-0 -> -0,-0", "cz 2,0 -> ~1.5707963267948966,~1.3169578969248166",
+                          "cz 2,-0 -> ~1.5707963267948966,~-1.3169578969248166", "cz inf,1 -> ~1.5707963267948966,inf",
+                          "cz 1,inf -> 0,inf", "cz inf,inf -> ~0.7853981633974483,inf", "cz nan,inf -> nan,inf",
+                          "cz 0,nan -> 0,nan", "cz nan,1 -> nan,nan", "cz inf,nan -> nan,*",
+                          "cz nan,nan -> nan,nan"]),
     "Asinh": ("inverse hyperbolic sine", ["sd -0 -> -0", "sd inf -> inf", "sd -inf -> -inf", "sd nan -> nan",
                                           "sd 0 -> 0", "d 0x1p-1074 -> 0x1p-1074", "d -1e-300 -> -1e-300",
                                           "d 1e300 -> ~691.46867507877365", "d -0x1.fffffffffffffp1023 -> ~-710.47586007394394",
                                           "s 0x1.fffffep127 -> ~89.415986232628298", "s -0x1p-100 -> -0x1p-100",
-                                          "cz 0,0 -> ~0,0"]),
+                                          "cz 0,0 -> 0,0", "cz -0,-0 -> -0,-0", "cz 0,-0 -> 0,-0",
+                                          "cz 1,inf -> inf,~1.5707963267948966",
+                                          "cz -1,-inf -> -inf,~-1.5707963267948966", "cz 1,nan -> nan,nan",
+                                          "cz inf,1 -> inf,0", "cz -inf,-1 -> -inf,-0",
+                                          "cz inf,inf -> inf,~0.7853981633974483", "cz inf,nan -> inf,nan",
+                                          "cz nan,0 -> nan,0", "cz nan,-0 -> nan,-0", "cz nan,1 -> nan,nan",
+                                          "cz nan,inf -> *,nan", "cz nan,nan -> nan,nan",
+                                          "cz 0,2 -> ~1.3169578969248166,~1.5707963267948966",
+                                          "cz -0,2 -> ~-1.3169578969248166,~1.5707963267948966"]),
     "Atan": ("arc tangent", ["sd -0 -> -0", "sd 0 -> 0", "sd inf -> ~1.5707963267948966",
                              "sd -inf -> ~-1.5707963267948966", "sd nan -> nan", "sd 1 -> ~0.7853981633974483",
                              "sd -1 -> ~-0.7853981633974483", "d 1e300 -> ~1.5707963267948966",
                              "d 1e-300 -> 1e-300", "d 0x1p-1074 -> 0x1p-1074", "s 0x1p-149 -> 0x1p-149",
-                             "d ftz 1e-310 -> 0", "cz 0,0 -> ~0,0"]),
+                             "d ftz 1e-310 -> 0", "cz 0,0 -> 0,0", "cz -0,-0 -> -0,-0", "cz nan,0 -> nan,0",
+                             "cz 0,1 -> 0,inf", "cz inf,1 -> ~1.5707963267948966,0", "cz nan,inf -> nan,0",
+                             "cz inf,nan -> ~1.5707963267948966,*", "cz inf,inf -> ~1.5707963267948966,0",
+                             "cz nan,1 -> nan,nan", "cz nan,nan -> nan,nan",
+                             "cz 0,2 -> ~1.5707963267948966,~0.5493061443340549",
+                             "cz -0,2 -> ~-1.5707963267948966,~0.5493061443340549"]),
     "Atanh": ("inverse hyperbolic tangent", ["sd 1 -> inf !2", "sd -1 -> -inf !2", "sd 1.5 -> nan !1",
                                              "sd inf -> nan !1", "sd -0 -> -0", "sd nan -> nan", "sd -inf -> nan !1",
                                              "sd -1.5 -> nan !1", "sd 0 -> 0", "d 1e-300 -> 1e-300",
                                              "d 0x1.fffffffffffffp-1 -> ~18.714973875118523",
-                                             "s 0x1.fffffep-1 -> ~8.664339742098155", "cz 0,0 -> ~0,0"]),
+                                             "s 0x1.fffffep-1 -> ~8.664339742098155", "cz 0,0 -> 0,0",
+                                             "cz -0,-0 -> -0,-0", "cz 0,nan -> 0,nan", "cz 1,0 -> inf,0",
+                                             "cz -1,-0 -> -inf,-0", "cz 1,inf -> 0,~1.5707963267948966",
+                                             "cz 1,nan -> nan,nan", "cz inf,1 -> 0,~1.5707963267948966",
+                                             "cz inf,inf -> 0,~1.5707963267948966", "cz inf,nan -> 0,nan",
+                                             "cz nan,1 -> nan,nan", "cz nan,inf -> *,~1.5707963267948966",
+                                             "cz nan,nan -> nan,nan",
+                                             "cz 2,0 -> ~0.5493061443340549,~1.5707963267948966",
+                                             "cz 2,-0 -> ~0.5493061443340549,~-1.5707963267948966"]),
     "Cosh": ("hyperbolic cosine", ["d 710.4 -> ~1.6663642832806496e308", "d 710.5 -> inf !3", "s 89.5 -> inf !3",
                                    "s 89 -> ~2.2448064095871728e38", "sd -inf -> inf", "sd 0 -> 1", "sd nan -> nan",
                                    "sd -0 -> 1", "d -710.5 -> inf !3", "sd inf -> inf",
@@ -511,7 +558,8 @@ ABOUT = {
                                  # the last finite result, the next argument, and the vector path's end
                                  "d -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
                                  "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
-                                 "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
+                                 "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0",
+                                 "z 1000,0 -> inf,* !3"]),
     "Div": ("a / b", [
         "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
         "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1"]),

@@ -1,6 +1,7 @@
 // Other implementations timed beside a table: SLEEF's and glibc libmvec's AVX-512
-// functions, found at run time in the installed shared libraries, and a plain loop that
-// the compiler vectorises, for the correctly rounded simple functions.
+// functions and glibc's scalar complex functions, found at run time in the installed shared
+// libraries, and a plain loop that the compiler vectorises, for the correctly rounded simple
+// functions.
 #pragma once
 #include <string>
 #include <vector>
@@ -10,18 +11,19 @@
 namespace nrx::timing {
 
 struct Peer {
-  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "loop"
+  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "glibc", "loop"
   std::string symbol;  // the function called
   void* fn = nullptr;
   // One pass over the workload's arrays.
   void (*run)(const Peer&, const Workload&) = nullptr;
   // The accuracy suffix of a SLEEF variant in ulps ("u35" -> 3.5); 0.5 for correctly rounded
-  // functions and plain loops, -1 for libmvec (4 ulp documented, not by name).
+  // functions and plain loops, -1 for libmvec (4 ulp documented, not by name) and glibc.
   double ulps = 0;
 };
 
-// Peers for one table: unit-stride real tables whose function SLEEF or libmvec provides, and
-// the simple functions a compiler loop computes exactly. Empty for everything else.
+// Peers for one table: unit-stride real tables whose function SLEEF or libmvec provides,
+// unit-stride complex one-argument tables whose function glibc has, and the simple functions
+// a compiler loop computes exactly. Empty for everything else.
 std::vector<Peer> peers_for(const catalog::Entry& e);
 
 // The SLEEF peer closest to a flavour: HA the most accurate variant, LA and EP the fastest.
