@@ -68,6 +68,9 @@ inline constexpr uint16_t kX87ExtendedFields = kX87AllExceptions | kX87Precision
 
 // While alive, x87 arithmetic (long double) runs masked, in 64-bit precision and rounding to
 // nearest whatever the caller set; the caller's control word comes back on exit.
+struct X87ClearPending {};
+inline constexpr X87ClearPending kX87ClearPending{};
+
 class X87Extended {
  public:
   X87Extended() : cw_(x87_control()) {
@@ -81,6 +84,15 @@ class X87Extended {
   ~X87Extended() {
     asm volatile("" ::: "memory");
     if (changed_) x87_set_control(cw_);
+  }
+  // As above, but pending exceptions are cleared before a new word is loaded.
+  explicit X87Extended(X87ClearPending) : cw_(x87_control()) {
+    if ((cw_ & kX87ExtendedFields) != kX87Extended) {
+      x87_clear_exceptions();
+      x87_set_control(uint16_t((cw_ & ~kX87ExtendedFields) | kX87Extended));
+      changed_ = true;
+    }
+    asm volatile("" ::: "memory");
   }
   X87Extended(const X87Extended&) = delete;
   X87Extended& operator=(const X87Extended&) = delete;

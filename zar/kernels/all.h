@@ -4,6 +4,7 @@
 
 #include "zar/kernels/arith.h"
 #include "zar/kernels/atrig.h"
+#include "zar/kernels/celem_frame.h"
 #include "zar/kernels/cinv_ops.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/erf.h"

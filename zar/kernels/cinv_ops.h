@@ -1,43 +1,36 @@
-// Complex Asin, Acos, Atan, Asinh, Acosh, Atanh: per-element kernels, one for all three
-// flavours. The frame runs them in x87 extended precision, round to nearest, exceptions
-// masked; each element goes through its routine in cinv.h and is rounded once to the type.
-// They report no status.
+// Complex Asin, Acos, Atan, Asinh, Acosh, Atanh: per-element kernels (celem_frame.h), one for
+// all three flavours, over the extended-precision routines of cinv.h. They report no status.
 #pragma once
 #include "zar/kernels/atrig.h"
+#include "zar/kernels/celem_frame.h"
 #include "zar/kernels/cinv.h"
-#include "zar/kernels/frame.h"
 #include "zar/kernels/hyperbolic.h"
 
 namespace nrx::zar::ops {
 
-template <class C, cinv::Cld (*Fn)(cinv::ld, cinv::ld)> struct ComplexElement {
-  using TI = C;
-  using TO = C;
-  using TL = C;
-  using Extra = NoExtra;
-  static constexpr Shape kShape = Shape::v1;
-  static constexpr int kIn = 1;
-  static constexpr int kOut = 1;
-  static constexpr int kRegs = 0;
-  static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) {
-    const cinv::Cld w = Fn(a[0]->real, a[0]->imag);
-    r[0]->real = RealOf<C>(w.re);
-    r[0]->imag = RealOf<C>(w.im);
-    return 0;
+template <cinv::Cld (*Fn)(cinv::ld, cinv::ld), const char* Name> struct CinvRoutine {
+  static constexpr const char* kName = Name;
+  static constexpr bool kOverflow = false;
+  static celem::cxl eval(celem::cxl z) {
+    const cinv::Cld w = Fn(z.real(), z.imag());
+    return {w.re, w.im};
   }
 };
 
-template <Flavour F> struct Asin<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::asin> { static constexpr const char* kName = "Asin"; };
-template <Flavour F> struct Asin<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::asin> { static constexpr const char* kName = "Asin"; };
-template <Flavour F> struct Acos<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::acos> { static constexpr const char* kName = "Acos"; };
-template <Flavour F> struct Acos<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::acos> { static constexpr const char* kName = "Acos"; };
-template <Flavour F> struct Atan<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::atan> { static constexpr const char* kName = "Atan"; };
-template <Flavour F> struct Atan<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::atan> { static constexpr const char* kName = "Atan"; };
-template <Flavour F> struct Asinh<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::asinh> { static constexpr const char* kName = "Asinh"; };
-template <Flavour F> struct Asinh<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::asinh> { static constexpr const char* kName = "Asinh"; };
-template <Flavour F> struct Acosh<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::acosh> { static constexpr const char* kName = "Acosh"; };
-template <Flavour F> struct Acosh<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::acosh> { static constexpr const char* kName = "Acosh"; };
-template <Flavour F> struct Atanh<NrxComplex8, F> : ComplexElement<NrxComplex8, cinv::atanh> { static constexpr const char* kName = "Atanh"; };
-template <Flavour F> struct Atanh<NrxComplex16, F> : ComplexElement<NrxComplex16, cinv::atanh> { static constexpr const char* kName = "Atanh"; };
+inline constexpr char kAsinName[] = "Asin", kAcosName[] = "Acos", kAtanName[] = "Atan", kAsinhName[] = "Asinh",
+                      kAcoshName[] = "Acosh", kAtanhName[] = "Atanh";
+
+template <class T, Flavour F> requires is_complex<T>
+struct Asin<T, F> : celem::Kernel<T, CinvRoutine<cinv::asin, kAsinName>> {};
+template <class T, Flavour F> requires is_complex<T>
+struct Acos<T, F> : celem::Kernel<T, CinvRoutine<cinv::acos, kAcosName>> {};
+template <class T, Flavour F> requires is_complex<T>
+struct Atan<T, F> : celem::Kernel<T, CinvRoutine<cinv::atan, kAtanName>> {};
+template <class T, Flavour F> requires is_complex<T>
+struct Asinh<T, F> : celem::Kernel<T, CinvRoutine<cinv::asinh, kAsinhName>> {};
+template <class T, Flavour F> requires is_complex<T>
+struct Acosh<T, F> : celem::Kernel<T, CinvRoutine<cinv::acosh, kAcoshName>> {};
+template <class T, Flavour F> requires is_complex<T>
+struct Atanh<T, F> : celem::Kernel<T, CinvRoutine<cinv::atanh, kAtanhName>> {};
 
 }  // namespace nrx::zar::ops

@@ -172,12 +172,6 @@ cld complex1(Fn f, cld z) {
     case Fn::Sin: return std::sin(z);
     case Fn::Cos: return std::cos(z);
     case Fn::Tan: return std::tan(z);
-    case Fn::Acos: return std::acos(z);
-    case Fn::Acosh: return std::acosh(z);
-    case Fn::Asin: return std::asin(z);
-    case Fn::Asinh: return std::asinh(z);
-    case Fn::Atan: return std::atan(z);
-    case Fn::Atanh: return std::atanh(z);
     case Fn::Cosh: return std::cosh(z);
     case Fn::Sinh: return std::sinh(z);
     case Fn::Tanh: return std::tanh(z);
