@@ -102,12 +102,14 @@ class Special:
         approx = word.startswith("~")
         out = []
         for p in word.lstrip("~").split(","):
+            part_approx, p = approx or p.startswith("~"), p.lstrip("~")  # "~" before a value or before one part
             if p == "sub":
                 out.append((2, 0.0))
             elif p == "*":
                 out.append((3, 0.0))
             else:
-                out.append((1 if approx else 0, number(p)))
+                v = number(p)
+                out.append((1 if part_approx and math.isfinite(v) else 0, v))  # NaN and infinities are exact
         return out
 
     def reads(self):

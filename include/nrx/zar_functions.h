@@ -2752,7 +2752,22 @@ NRX_ZAR_API void zarzTanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCom
  *     sd: -0.5 -> ~2.0943951023931957
  *     s: 1.00000012 -> nan, code 1
  *     d: 0.9999999999999999 -> ~1.4901161193847656e-08
- *     cz: 1,0 -> ~0,0
+ *     cz: 0,0 -> ~1.5707963267948966,-0
+ *     cz: -0,-0 -> ~1.5707963267948966,0
+ *     cz: 0,nan -> ~1.5707963267948966,nan
+ *     cz: 1,inf -> ~1.5707963267948966,-inf
+ *     cz: 1,nan -> nan,nan
+ *     cz: -inf,1 -> ~3.141592653589793,-inf
+ *     cz: inf,-1 -> 0,inf
+ *     cz: -inf,inf -> ~2.356194490192345,-inf
+ *     cz: inf,inf -> ~0.7853981633974483,-inf
+ *     cz: inf,nan -> nan,*
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,inf -> nan,-inf
+ *     cz: nan,nan -> nan,nan
+ *     cz: 2,0 -> 0,~-1.3169578969248166
+ *     cz: 2,-0 -> 0,~1.3169578969248166
+ *     cz: -2,0 -> ~3.141592653589793,~-1.3169578969248166
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcos_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAcos_ctab[3];
@@ -2818,7 +2833,24 @@ NRX_ZAR_API void zarzAcosI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     d: 1e300 -> ~691.46867507877365
  *     d: 0x1.fffffffffffffp1023 -> ~710.47586007394394
  *     s: 0x1.fffffep127 -> ~89.415986232628298
- *     cz: 1,0 -> ~0,0
+ *     cz: 0,0 -> 0,~1.5707963267948966
+ *     cz: -0,-0 -> 0,~-1.5707963267948966
+ *     cz: 1,inf -> inf,~1.5707963267948966
+ *     cz: 0,nan -> nan,*
+ *     cz: 1,nan -> nan,nan
+ *     cz: -inf,1 -> inf,~3.141592653589793
+ *     cz: inf,1 -> inf,0
+ *     cz: inf,-1 -> inf,-0
+ *     cz: -inf,inf -> inf,~2.356194490192345
+ *     cz: inf,inf -> inf,~0.7853981633974483
+ *     cz: inf,nan -> inf,nan
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,inf -> inf,nan
+ *     cz: nan,nan -> nan,nan
+ *     cz: -2,0 -> ~1.3169578969248166,~3.141592653589793
+ *     cz: -2,-0 -> ~1.3169578969248166,~-3.141592653589793
+ *     cz: 0.5,0 -> 0,~1.0471975511965979
+ *     cz: 1,0 -> 0,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAcosh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAcosh_ctab[3];
@@ -2889,7 +2921,18 @@ NRX_ZAR_API void zarzAcoshI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     d: 0x1p-1074 -> 0x1p-1074
  *     s: 0x1p-149 -> 0x1p-149
  *     d flushing: 1e-310 -> 0
- *     cz: 0,0 -> ~0,0
+ *     cz: 0,0 -> 0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: 2,0 -> ~1.5707963267948966,~1.3169578969248166
+ *     cz: 2,-0 -> ~1.5707963267948966,~-1.3169578969248166
+ *     cz: inf,1 -> ~1.5707963267948966,inf
+ *     cz: 1,inf -> 0,inf
+ *     cz: inf,inf -> ~0.7853981633974483,inf
+ *     cz: nan,inf -> nan,inf
+ *     cz: 0,nan -> 0,nan
+ *     cz: nan,1 -> nan,nan
+ *     cz: inf,nan -> nan,*
+ *     cz: nan,nan -> nan,nan
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsin_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAsin_ctab[3];
@@ -2955,7 +2998,23 @@ NRX_ZAR_API void zarzAsinI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     d: -0x1.fffffffffffffp1023 -> ~-710.47586007394394
  *     s: 0x1.fffffep127 -> ~89.415986232628298
  *     s: -0x1p-100 -> -0x1p-100
- *     cz: 0,0 -> ~0,0
+ *     cz: 0,0 -> 0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: 0,-0 -> 0,-0
+ *     cz: 1,inf -> inf,~1.5707963267948966
+ *     cz: -1,-inf -> -inf,~-1.5707963267948966
+ *     cz: 1,nan -> nan,nan
+ *     cz: inf,1 -> inf,0
+ *     cz: -inf,-1 -> -inf,-0
+ *     cz: inf,inf -> inf,~0.7853981633974483
+ *     cz: inf,nan -> inf,nan
+ *     cz: nan,0 -> nan,0
+ *     cz: nan,-0 -> nan,-0
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,inf -> *,nan
+ *     cz: nan,nan -> nan,nan
+ *     cz: 0,2 -> ~1.3169578969248166,~1.5707963267948966
+ *     cz: -0,2 -> ~-1.3169578969248166,~1.5707963267948966
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAsinh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAsinh_ctab[3];
@@ -3022,7 +3081,18 @@ NRX_ZAR_API void zarzAsinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxC
  *     d: 0x1p-1074 -> 0x1p-1074
  *     s: 0x1p-149 -> 0x1p-149
  *     d flushing: 1e-310 -> 0
- *     cz: 0,0 -> ~0,0
+ *     cz: 0,0 -> 0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: nan,0 -> nan,0
+ *     cz: 0,1 -> 0,inf
+ *     cz: inf,1 -> ~1.5707963267948966,0
+ *     cz: nan,inf -> nan,0
+ *     cz: inf,nan -> ~1.5707963267948966,*
+ *     cz: inf,inf -> ~1.5707963267948966,0
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,nan -> nan,nan
+ *     cz: 0,2 -> ~1.5707963267948966,~0.5493061443340549
+ *     cz: -0,2 -> ~-1.5707963267948966,~0.5493061443340549
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtan_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAtan_ctab[3];
@@ -3089,7 +3159,21 @@ NRX_ZAR_API void zarzAtanI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     d: 1e-300 -> 1e-300
  *     d: 0x1.fffffffffffffp-1 -> ~18.714973875118523
  *     s: 0x1.fffffep-1 -> ~8.664339742098155
- *     cz: 0,0 -> ~0,0
+ *     cz: 0,0 -> 0,0
+ *     cz: -0,-0 -> -0,-0
+ *     cz: 0,nan -> 0,nan
+ *     cz: 1,0 -> inf,0
+ *     cz: -1,-0 -> -inf,-0
+ *     cz: 1,inf -> 0,~1.5707963267948966
+ *     cz: 1,nan -> nan,nan
+ *     cz: inf,1 -> 0,~1.5707963267948966
+ *     cz: inf,inf -> 0,~1.5707963267948966
+ *     cz: inf,nan -> 0,nan
+ *     cz: nan,1 -> nan,nan
+ *     cz: nan,inf -> *,~1.5707963267948966
+ *     cz: nan,nan -> nan,nan
+ *     cz: 2,0 -> ~0.5493061443340549,~1.5707963267948966
+ *     cz: 2,-0 -> ~0.5493061443340549,~-1.5707963267948966
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAtanh_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAtanh_ctab[3];

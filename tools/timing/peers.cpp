@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,29 @@ void* sleef() {
 void* libmvec() {
   static void* h = library("libmvec.so.1");
   return h;
+}
+void* libm() {
+  static void* h = library("libm.so.6");
+  return h;
+}
+
+// One call of the C library's complex function per element (casin, casinf, ...).
+template <class T> struct CType;
+template <> struct CType<float> { using type = __complex__ float; };
+template <> struct CType<double> { using type = __complex__ double; };
+template <class T> void run_libm_complex(const Peer& p, const Workload& w) {
+  using C = typename CType<T>::type;
+  const C* a = static_cast<const C*>(w.a());
+  C* r = static_cast<C*>(w.r());
+  const auto f = reinterpret_cast<C (*)(C)>(p.fn);
+  for (size_t i = 0, n = w.size(); i < n; ++i) r[i] = f(a[i]);
+}
+
+// The C library's name of a complex one-argument function: Asinh -> casinh (z), casinhf (c).
+std::string libm_complex_name(const catalog::Entry& e) {
+  std::string s = std::strcmp(e.func, "Ln") == 0 ? "log" : e.func;
+  for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+  return "c" + s + (e.type == 'c' ? "f" : "");
 }
 
 template <class T> using V = simd::Reg<T>;
@@ -111,6 +135,11 @@ std::vector<Peer> peers_for(const catalog::Entry& e) {
                               (e.shape == Shape::v2 ? "vv_" : "v_") + base + (e.type == 's' ? "f" : "");
       if (void* fn = dlsym(h, sym.c_str())) out.push_back({"libmvec", sym, fn, runner(e), -1});
     }
+  }
+  if (!real && e.shape == Shape::v1 && libm()) {
+    const std::string sym = libm_complex_name(e);
+    if (void* fn = dlsym(libm(), sym.c_str()))
+      out.push_back({"glibc", sym, fn, e.type == 'z' ? run_libm_complex<double> : run_libm_complex<float>, -1});
   }
   if (LoopFn f = compiler_loop(e)) out.push_back({"loop", "loop", reinterpret_cast<void*>(f), run_loop, 0.5});
   const char* symbol = nullptr;

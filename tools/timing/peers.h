@@ -1,6 +1,7 @@
 // Other implementations timed beside a table: SLEEF's and glibc libmvec's AVX-512
-// functions, found at run time in the installed shared libraries, and a plain loop that
-// the compiler vectorises, for the correctly rounded simple functions.
+// functions and glibc's scalar complex functions, found at run time in the installed shared
+// libraries, and a plain loop that the compiler vectorises, for the correctly rounded simple
+// functions.
 #pragma once
 #include <string>
 #include <vector>
@@ -20,8 +21,9 @@ struct Peer {
   double ulps = 0;
 };
 
-// Peers for one table: unit-stride real tables whose function SLEEF or libmvec provides, and
-// the simple functions a compiler loop computes exactly. Empty for everything else.
+// Peers for one table: unit-stride real tables whose function SLEEF or libmvec provides,
+// unit-stride complex one-argument tables whose function glibc has, and the simple functions
+// a compiler loop computes exactly. Empty for everything else.
 std::vector<Peer> peers_for(const catalog::Entry& e);
 
 // The SLEEF peer closest to a flavour: HA the most accurate variant, LA and EP the fastest.

@@ -1,21 +1,10 @@
-// Loops over the C library's complex functions (csin ... cpow), the baseline a caller without
-// a vector library gets for the per-element complex kernels.
+// Loops over the C library's complex power (cpow) for Pow and Powx, the baseline a caller
+// without a vector library gets; the one-argument functions are called through peers.cpp.
 #include <cstring>
 
 #include "tools/timing/peers.h"
 
 extern "C" {
-#define NRX_DECLARE(name)                                                   \
-  float _Complex name##f(float _Complex);                                   \
-  double _Complex name(double _Complex);
-NRX_DECLARE(csin)
-NRX_DECLARE(ccos)
-NRX_DECLARE(ctan)
-NRX_DECLARE(csinh)
-NRX_DECLARE(ccosh)
-NRX_DECLARE(ctanh)
-NRX_DECLARE(clog10)
-#undef NRX_DECLARE
 float _Complex cpowf(float _Complex, float _Complex);
 double _Complex cpow(double _Complex, double _Complex);
 }
@@ -28,12 +17,6 @@ template <> struct CxOf<float> { using type = float _Complex; };
 template <> struct CxOf<double> { using type = double _Complex; };
 template <class T> using Cx = typename CxOf<T>::type;
 
-template <class T, Cx<T> (*F)(Cx<T>)>
-void loop1(size_t n, const void* a_, const void*, const double*, void* r_) {
-  const Cx<T>* a = static_cast<const Cx<T>*>(a_);
-  Cx<T>* r = static_cast<Cx<T>*>(r_);
-  for (size_t i = 0; i < n; ++i) r[i] = F(a[i]);
-}
 template <class T, Cx<T> (*F)(Cx<T>, Cx<T>)>
 void loop2(size_t n, const void* a_, const void* b_, const double*, void* r_) {
   const Cx<T>* a = static_cast<const Cx<T>*>(a_);
@@ -59,13 +42,6 @@ struct Row {
 };
 
 const Row kRows[] = {
-    {"Sin", "csin", loop1<float, csinf>, loop1<double, csin>},
-    {"Cos", "ccos", loop1<float, ccosf>, loop1<double, ccos>},
-    {"Tan", "ctan", loop1<float, ctanf>, loop1<double, ctan>},
-    {"Sinh", "csinh", loop1<float, csinhf>, loop1<double, csinh>},
-    {"Cosh", "ccosh", loop1<float, ccoshf>, loop1<double, ccosh>},
-    {"Tanh", "ctanh", loop1<float, ctanhf>, loop1<double, ctanh>},
-    {"Log10", "clog10", loop1<float, clog10f>, loop1<double, clog10>},
     {"Pow", "cpow", loop2<float, cpowf>, loop2<double, cpow>},
     {"Powx", "cpow", loop_scalar<float, cpowf>, loop_scalar<double, cpow>},
 };

@@ -7,6 +7,8 @@
 #include "zar/kernels/celem_log.h"
 #include "zar/kernels/celem_pow.h"
 #include "zar/kernels/celem_trig.h"
+#include "zar/kernels/celem_frame.h"
+#include "zar/kernels/cinv_ops.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"

@@ -98,12 +98,6 @@ cld complex1(Fn f, cld z) {
     case Fn::Sqrt: return std::sqrt(z);
     case Fn::Exp: return std::exp(z);
     case Fn::Ln: return std::log(z);
-    case Fn::Acos: return std::acos(z);
-    case Fn::Acosh: return std::acosh(z);
-    case Fn::Asin: return std::asin(z);
-    case Fn::Asinh: return std::asinh(z);
-    case Fn::Atan: return std::atan(z);
-    case Fn::Atanh: return std::atanh(z);
     default: return {std::numeric_limits<ld>::quiet_NaN(), std::numeric_limits<ld>::quiet_NaN()};
   }
 }
