@@ -113,6 +113,7 @@ std::vector<Peer> peers_for(const catalog::Entry& e) {
     }
   }
   if (LoopFn f = compiler_loop(e)) out.push_back({"loop", "loop", reinterpret_cast<void*>(f), run_loop, 0.5});
+  if (LoopFn f = c_library_complex_loop(e)) out.push_back({"glibc", "glibc", reinterpret_cast<void*>(f), run_loop, 0.5});
   return out;
 }
 

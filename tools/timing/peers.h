@@ -10,7 +10,7 @@
 namespace nrx::timing {
 
 struct Peer {
-  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "loop"
+  std::string tag;     // "sleef_u10", "sleef_u35", "sleef", "libmvec", "loop", "glibc"
   std::string symbol;  // the function called
   void* fn = nullptr;
   // One pass over the workload's arrays.
@@ -30,5 +30,9 @@ const Peer* sleef_for_flavour(const std::vector<Peer>& peers, int flavour);
 // A compiler loop for the entry, or null (peers_loops.cpp, built with -O3 and AVX-512).
 using LoopFn = void (*)(size_t n, const void* a, const void* b, const double* scalars, void* r);
 LoopFn compiler_loop(const catalog::Entry& e);
+
+// A loop over the C library's complex function of a complex table (cabs, cexp, complex division...),
+// or null (peers_complex.cpp).
+LoopFn c_library_complex_loop(const catalog::Entry& e);
 
 }  // namespace nrx::timing

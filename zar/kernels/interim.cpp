@@ -165,9 +165,6 @@ ld real2(Fn f, ld x, ld y) {
 
 cld complex1(Fn f, cld z) {
   switch (f) {
-    case Fn::Sqrt: return std::sqrt(z);
-    case Fn::Exp: return std::exp(z);
-    case Fn::Ln: return std::log(z);
     case Fn::Log10: return std::log(z) / std::log(10.0L);
     case Fn::Sin: return std::sin(z);
     case Fn::Cos: return std::cos(z);
@@ -189,14 +186,9 @@ cld complex2(Fn f, cld z, cld w) {
   switch (f) {
     case Fn::Pow:
     case Fn::Powx: return std::pow(z, w);
-    case Fn::Div: return z / w;
     default: return {std::numeric_limits<ld>::quiet_NaN(), std::numeric_limits<ld>::quiet_NaN()};
   }
 }
-
-ld complex_to_real(Fn f, cld z) { return f == Fn::Arg ? std::arg(z) : std::hypot(z.real(), z.imag()); }
-
-cld real_to_complex(Fn, ld x) { return {std::cos(x), std::sin(x)}; }
 
 bool is_pole(Fn f, ld x, ld y) {
   switch (f) {
@@ -204,7 +196,6 @@ bool is_pole(Fn f, ld x, ld y) {
     case Fn::LGamma: return x <= 0 && x == std::trunc(x);
     case Fn::Pow:
     case Fn::Powx: return x == 0 && y < 0;
-    case Fn::Div: return y == 0;
     default: return true;
   }
 }

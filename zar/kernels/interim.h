@@ -21,8 +21,6 @@ ld real1(Fn f, ld x);
 ld real2(Fn f, ld x, ld y);
 cld complex1(Fn f, cld z);
 cld complex2(Fn f, cld z, cld w);
-ld complex_to_real(Fn f, cld z);
-cld real_to_complex(Fn f, ld x);
 // True when the infinite exact result of f at these arguments is a pole, not an overflow.
 bool is_pole(Fn f, ld x, ld y);
 }  // namespace interim
@@ -103,9 +101,7 @@ struct Interim {
   static ld real_part(ld x) { return x; }
   static ld real_part(cld z) { return z.real(); }
   template <class X> static auto evaluate(X x, X y) {
-    if constexpr (kShape == Shape::c2r) return interim::complex_to_real(F, x);
-    else if constexpr (kShape == Shape::r2c) return interim::real_to_complex(F, x);
-    else if constexpr (std::is_same_v<X, cld>) return kIn == 2 || kShape == Shape::vs ? interim::complex2(F, x, y) : interim::complex1(F, x);
+    if constexpr (std::is_same_v<X, cld>) return kIn == 2 || kShape == Shape::vs ? interim::complex2(F, x, y) : interim::complex1(F, x);
     else if constexpr (kShape == Shape::v2 || kShape == Shape::vs) return interim::real2(F, x, y);
     else return interim::real1(F, x);
   }
