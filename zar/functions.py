@@ -278,7 +278,7 @@ ABOUT = {
         "-3.5 -> -3 -0.5", "inf -> inf 0", "-0 -> -0 -0", "2 -> 2 0", "nan -> nan nan"]),
     "LinearFrac": ("(scalea a + shifta) / (scaleb b + shiftb)", [
         "1 2 1 0 1 0 -> 0.5", "3 1 2 1 1 1 -> 3.5", "1 -1 1 0 1 1 -> inf"]),
-    "Abs": ("absolute value; the modulus of a complex value", [
+    "Abs": ("absolute value; the modulus of a complex value (code 3 where it overflows)", [
         "sd -0 -> 0", "sd -inf -> inf", "sd -3 -> 3", "sd nan -> nan",
         "cz 3,4 -> ~5", "cz inf,nan -> inf", "cz -0,-0 -> 0",
         "cz nan,-inf -> inf", "cz nan,0 -> nan", "z 1e308,1e308 -> inf !3", "c 3e38,3e38 -> inf !3",
@@ -287,7 +287,7 @@ ABOUT = {
         "-0 -> -inf !2", "0 -> inf !2", "inf -> 0", "-inf -> -0", "4 -> 0.25", "nan -> nan"]),
     "ExpInt1": ("exponential integral E1(x)", ["0 -> inf !2", "-1 -> nan !1", "-inf -> nan !1", "inf -> 0",
                                                 "nan -> nan"]),
-    "Sqrt": ("square root", [
+    "Sqrt": ("square root; for complex values the principal root (re >= 0), without codes", [
         "sd -0 -> -0", "sd 0 -> 0", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf", "sd nan -> nan",
         "d 0x1p-1074 -> 0x1p-537", "d 0x1p1022 -> 0x1p511", "d 2 -> ~1.4142135623730951", "d -0x1p-1074 -> nan !1",
         "s 0x1p-148 -> 0x1p-74", "s 1e38 -> ~1e19",
@@ -301,7 +301,7 @@ ABOUT = {
         "cz -inf,-1 -> 0,-inf", "cz inf,1 -> inf,0", "cz inf,-1 -> inf,-0", "cz -inf,nan -> nan,inf",
         "cz inf,nan -> inf,nan", "cz 1,nan -> nan,nan", "cz nan,1 -> nan,nan", "z 0x1p-1074,0 -> 0x1p-537,0",
         "z -0x1p-1074,-0 -> 0,-0x1p-537", "z 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153", "c 0x1p-149,0 -> 0x1p-75,0"]),
-    "Exp": ("e^x", [
+    "Exp": ("e^x; for complex values e^re (cos im + i sin im), code 3 where a part overflows (a finite part is kept beside it), code 1 for an infinite im beside a non-NaN re, underflow not reported", [
         "d 709.78 -> ~1.7928227943945155e308", "d 709.79 -> inf !3", "d -708.3 -> ~2.450295530965988e-308",
         "d -740 -> sub !4", "d -746 -> 0 !4", "sd -inf -> 0", "sd inf -> inf", "sd nan -> nan", "d 1e-300 -> 1",
         "s 88.8 -> inf !3", "s -104 -> 0 !4", "s -87.5 -> sub !4", "s 88.7 -> ~3.325976864406685e38",
@@ -432,7 +432,7 @@ ABOUT = {
         "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
         "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
     "SinCos": ("sine and cosine", ["inf -> nan nan !1", "0 -> 0 1", "-0 -> -0 1", "nan -> nan nan"]),
-    "Ln": ("natural logarithm", [
+    "Ln": ("natural logarithm; for complex values ln|z| + i atan2(im, re), code 2 for a zero", [
         "sd 0 -> -inf !2", "sd -0 -> -inf !2", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
         "sd nan -> nan", "s -2 -> nan !1", "d 0x1p-1074 -> ~-744.44007192138126", "sd 1 -> 0", "d 0x1p-1022 -> ~-708.39641853226408",
         "s 1e-45 -> ~-103.2789306640625", "cz 1,0 -> ~0,0", "cz 0,0 -> -inf,0 !2",
@@ -536,7 +536,7 @@ ABOUT = {
                                  "d -0x1.633ce8fb9f87dp9 -> ~-1.7976931348621744e308", "d 0x1.633ce8fb9f87ep9 -> inf !3",
                                  "d 710.47 -> ~1.7871893267684049e308", "s 0x1.65a9f8p6 -> ~3.4028196375086208e38",
                                  "s -0x1.65a9fap6 -> -inf !3", "s -89.375 -> ~-3.2661740534292458e38", "cz 0,0 -> ~0,0", "z 1000,0 -> inf,* !3"]),
-    "Div": ("a / b", [
+    "Div": ("a / b; for complex values code 2 for b = 0 beside a finite a, 3 where a part overflows, 1 for NaN parts of non-NaN operands, none from the EP kernel", [
         "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
         "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1",
         # C99 Annex G: division by zero, infinite and NaN parts; overflow and division by zero are
@@ -561,9 +561,9 @@ ABOUT = {
         "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
         "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
     "Conj": ("complex conjugate", ["1,2 -> 1,-2", "0,0 -> 0,-0", "inf,nan -> inf,nan"]),
-    "CIS": ("cos x + i sin x", ["0 -> 1,0", "-0 -> 1,-0", "inf -> nan,nan !1", "-inf -> nan,nan !1", "nan -> nan,nan",
+    "CIS": ("cos x + i sin x; NaN parts with code 1 for an infinite x", ["0 -> 1,0", "-0 -> 1,-0", "inf -> nan,nan !1", "-inf -> nan,nan !1", "nan -> nan,nan",
                               "z 1e22 -> ~0.523214785395139,-0.8522008497671888", "c 1e30 -> ~-0.6116047854178966,-0.7911634385219837"]),
-    "Arg": ("argument of a complex value", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966",
+    "Arg": ("argument of a complex value, atan2(im, re), without codes", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966",
                                           # atan2 of the parts, C99 Annex G
                                           "-1,-0 -> ~-3.141592653589793", "-0,0 -> ~3.141592653589793", "-0,-0 -> ~-3.141592653589793", "0,-0 -> -0",
                                           "-inf,inf -> ~2.356194490192345", "inf,-inf -> ~-0.7853981633974483", "nan,1 -> nan", "1,nan -> nan",

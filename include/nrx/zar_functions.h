@@ -937,7 +937,7 @@ NRX_ZAR_API void zardLinearFracI_HA(int32_t n, const double* a, int32_t inca, co
 NRX_ZAR_API void zardLinearFracI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 NRX_ZAR_API void zardLinearFracI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 
-/* Abs: absolute value; the modulus of a complex value.
+/* Abs: absolute value; the modulus of a complex value (code 3 where it overflows).
  *   types s d c z; s d correctly rounded; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-1e+30, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -1075,7 +1075,7 @@ NRX_ZAR_API void zardExpInt1I_HA(int32_t n, const double* a, int32_t inca, doubl
 NRX_ZAR_API void zardExpInt1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 
-/* Sqrt: square root.
+/* Sqrt: square root; for complex values the principal root (re >= 0), without codes.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -1169,7 +1169,7 @@ NRX_ZAR_API void zarzSqrtI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzSqrtI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSqrtI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Exp: e^x.
+/* Exp: e^x; for complex values e^re (cos im + i sin im), code 3 where a part overflows (a finite part is kept beside it), code 1 for an infinite im beside a non-NaN re, underflow not reported.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-80, 80].
  *   special results (types: arguments -> results, code):
@@ -2471,7 +2471,7 @@ NRX_ZAR_API void zardSinCosI_HA(int32_t n, const double* a, int32_t inca, double
 NRX_ZAR_API void zardSinCosI_26(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 NRX_ZAR_API void zardSinCosI(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 
-/* Ln: natural logarithm.
+/* Ln: natural logarithm; for complex values ln|z| + i atan2(im, re), code 2 for a zero.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -3555,7 +3555,7 @@ NRX_ZAR_API void zarzSinhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzSinhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Div: a / b.
+/* Div: a / b; for complex values code 2 for b = 0 beside a finite a, 3 where a part overflows, 1 for NaN parts of non-NaN operands, none from the EP kernel.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10, 10].
  *   special results (types: arguments -> results, code):
@@ -3918,7 +3918,7 @@ NRX_ZAR_API void zarzConjI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzConjI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzConjI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* CIS: cos x + i sin x.
+/* CIS: cos x + i sin x; NaN parts with code 1 for an infinite x.
  *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):
@@ -3955,7 +3955,7 @@ NRX_ZAR_API void zarzCISI_HA(int32_t n, const double* a, int32_t inca, NrxComple
 NRX_ZAR_API void zarzCISI_26(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCISI(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Arg: argument of a complex value.
+/* Arg: argument of a complex value, atan2(im, re), without codes.
  *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-1e+06, 1e+06].
  *   special results (types: arguments -> results, code):

@@ -35,6 +35,22 @@ using TwoD = twopart::Two<D>;
 
 inline D even_odd(D even, D odd) { return simd::select(simd::even_lanes<double>(), even, odd); }
 
+// 1/d for normal d: the 14-bit estimate and Steps Newton steps (28, 56 bits).
+template <int Steps> inline D reciprocal(D d) {
+  D y = simd::rcp14(d);
+  for (int k = 0; k < Steps; ++k) y = simd::fma(y, simd::fnma(d, y, simd::splat(1.0)), y);
+  return y;
+}
+
+// (n + n_lo) / (d + d_lo) rounded once, from one reciprocal: q = n / d to about an ulp, then
+// q plus the exact remainder over d.
+inline D quotient(D n, D n_lo, D d, D d_lo) {
+  const D y = reciprocal<2>(d);
+  const D q = simd::mul(n, y);
+  const D r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
+  return simd::fma(r, y, q);
+}
+
 // cos y on the even lanes and sin y on the odd ones, in two parts; y finite (other lanes unused).
 template <Flavour F> inline TwoD cis_parts(D y) {
   DM big;
@@ -106,13 +122,14 @@ template <Flavour F> inline D sqrt_pairs(D z) {
     D lo;
     const D s = hypot_sum<double, Flavour::HA>(xs, ys, lo);
     const D h = simd::sqrt(s);
-    const D h_lo = simd::div(simd::add(simd::fnma(h, h, s), lo), simd::add(h, h));  // |z| - h
+    // the corrections are below an ulp: the 14-bit reciprocal serves them
+    const D h_lo = simd::mul(simd::add(simd::fnma(h, h, s), lo), simd::mul(simd::rcp14(h), splat(0.5)));  // |z| - h
     const TwoD w = twopart::two_sum(xs, h);
     const D w_hi = simd::mul(w.hi, splat(0.5)), w_lo = simd::mul(simd::add(w.lo, h_lo), splat(0.5));
     const D th = simd::sqrt(w_hi);
-    const D tl = simd::div(simd::add(simd::fnma(th, th, w_hi), w_lo), simd::add(th, th));
+    const D tl = simd::mul(simd::add(simd::fnma(th, th, w_hi), w_lo), simd::mul(simd::rcp14(th), splat(0.5)));
     t = simd::add(th, tl);
-    q = twopart::value(twopart::div(TwoD{num, splat(0.0)}, TwoD{simd::add(th, th), simd::add(tl, tl)}));
+    q = quotient(num, splat(0.0), simd::add(th, th), simd::add(tl, tl));
   } else {
     const D s = simd::fma(xs, xs, simd::mul(ys, ys));
     t = simd::sqrt(simd::mul(simd::add(xs, simd::sqrt(s)), splat(0.5)));
@@ -124,32 +141,48 @@ template <Flavour F> inline D sqrt_pairs(D z) {
   return even_odd(simd::select(xneg, q, t), simd::copysign<double>(simd::select(xneg, t, q), y));
 }
 
-// a / b for finite a and b != 0: a times conj(b) over |b|^2, with b scaled by 2^-kb (kb the
-// exponent of its larger part) and a by 2^-ka where its larger part lies beyond 2^+-900, the
-// quotient scaled back by 2^(ka - kb). HA forms the numerator and |b|^2 in two parts and
-// divides once.
+// a / b for finite a and b != 0: a times conj(b) over |b|^2. Where the larger part of a or b
+// lies beyond 2^+-450 (a zero a aside), b is scaled by 2^-kb (kb the exponent of its larger
+// part) and a by 2^-ka where its larger part lies beyond 2^+-900, the quotient scaled back by
+// 2^(ka - kb). HA forms the numerator and |b|^2 in two parts and divides once.
 template <Flavour F> inline D div_pairs(D a, D b) {
   using simd::splat;
-  const auto exponent = [](D v) {
-    return simd::getexp(simd::max(simd::abs_of<double>(simd::dup_even(v)), simd::abs_of<double>(simd::dup_odd(v))));
-  };
-  const D kb = exponent(b), ka0 = exponent(a);
-  const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)), ka0,
-                            splat(0.0));
-  const D as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
+  const auto larger = [](D v) { return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v))); };
+  const D am = larger(a), bm = larger(b);
+  const DM off = DM(simd::not_le(am, splat(0x1p450)) | simd::not_le(bm, splat(0x1p450)) | simd::lt(bm, splat(0x1p-450)) |
+                    (simd::lt(am, splat(0x1p-450)) & ~simd::fpclass<simd::kZero>(am)));
+  D as = a, bs = b, k = splat(0.0);
+  if (__builtin_expect(off != 0, 0)) {
+    const D kb = simd::getexp(bm), ka0 = simd::getexp(am);
+    const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)), ka0,
+                              splat(0.0));
+    as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
+    k = simd::sub(ka, kb);
+  }
   const D c = simd::dup_even(bs), d = simd::dup_odd(bs);
   // even lanes ar c + ai d, odd lanes ai c - ar d
   const D swapped = conj_of<double>(simd::swap_pairs(as));
   D v;
   if constexpr (F == Flavour::EP) {
-    v = simd::div(simd::fma(as, c, simd::mul(swapped, d)), simd::fma(c, c, simd::mul(d, d)));
+    v = simd::mul(simd::fma(as, c, simd::mul(swapped, d)), reciprocal<1>(simd::fma(c, c, simd::mul(d, d))));
   } else {
-    const TwoD num = twopart::add(twopart::two_prod(as, c), twopart::two_prod(swapped, d));
+    const TwoD p = twopart::two_prod(as, c), q = twopart::two_prod(swapped, d);
+    const TwoD n = twopart::two_sum(p.hi, q.hi);
     D lo;
     const D den = hypot_sum<double, Flavour::HA>(c, d, lo);
-    v = twopart::value(twopart::div(num, TwoD{den, lo}));
+    v = quotient(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo);
   }
-  return simd::scalef(v, simd::sub(ka, kb));
+  return off ? simd::scalef(v, k) : v;
+}
+
+// ln|z| + i atan2(y, x) for float parts held in double: x^2 + y^2 is exact but for the last of
+// 53 bits, far below a float ulp of the logarithm, and never leaves the range.
+template <Flavour F> inline D log_pairs_of_floats(D z) {
+  const D x = simd::dup_even(z), y = simd::dup_odd(z);
+  const D s = simd::fma(x, x, simd::mul(y, y));
+  D im;
+  atan2_body<double, F, false>(y, x, im);
+  return even_odd(simd::mul(log_body<double, F, Base::E, false>(s, simd::splat(0.0)), simd::splat(0.5)), im);
 }
 
 // f applied to the two double halves of a float register, rounded back.
@@ -276,9 +309,8 @@ template <class C, Flavour F> struct ComplexLn : Unary<C> {
     Mask<R> tiny;
     if constexpr (sizeof(R) == 8) {
       r[0] = cvec::log_pairs<F>(a[0], tiny);
-    } else {  // float atan2 in double never falls below the float range's bottom unseen
-      cvec::DM t;
-      r[0] = cvec::on_halves(a[0], [&t](cvec::D v) { return cvec::log_pairs<cvec::kHalves<F>>(v, t); });
+    } else {  // atan2 of floats in double stays in double's normal range
+      r[0] = cvec::on_halves(a[0], [](cvec::D v) { return cvec::log_pairs_of_floats<cvec::kHalves<F>>(v); });
       tiny = 0;
     }
     return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | cvec::zero_pairs<R>(a[0]) | simd::pairs_of<R>(tiny));
