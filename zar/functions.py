@@ -281,7 +281,7 @@ ABOUT = {
     "Abs": ("absolute value; the modulus of a complex value (code 3 where it overflows)", [
         "sd -0 -> 0", "sd -inf -> inf", "sd -3 -> 3", "sd nan -> nan",
         "cz 3,4 -> ~5", "cz inf,nan -> inf", "cz -0,-0 -> 0",
-        "cz nan,-inf -> inf", "cz nan,0 -> nan", "z 1e308,1e308 -> inf !3", "c 3e38,3e38 -> inf !3",
+        "cz nan,-inf -> inf", "cz nan,0 -> nan", "z 1.5e308,1.5e308 -> inf !3", "c 3e38,3e38 -> inf !3",
         "z 0x1p-1074,-0 -> 0x1p-1074", "z 1e300,-1e300 -> ~1.4142135623730952e+300", "c 0x1p-149,0 -> 0x1p-149"]),
     "Inv": ("1 / x", [
         "-0 -> -inf !2", "0 -> inf !2", "inf -> 0", "-inf -> -0", "4 -> 0.25", "nan -> nan"]),
@@ -300,7 +300,7 @@ ABOUT = {
         "cz 1,inf -> inf,inf", "cz nan,inf -> inf,inf", "cz -inf,-inf -> inf,-inf", "cz -inf,1 -> 0,inf",
         "cz -inf,-1 -> 0,-inf", "cz inf,1 -> inf,0", "cz inf,-1 -> inf,-0", "cz -inf,nan -> nan,inf",
         "cz inf,nan -> inf,nan", "cz 1,nan -> nan,nan", "cz nan,1 -> nan,nan", "z 0x1p-1074,0 -> 0x1p-537,0",
-        "z -0x1p-1074,-0 -> 0,-0x1p-537", "z 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153", "c 0x1p-149,0 -> 0x1p-75,0"]),
+        "z -0x1p-1074,-0 -> 0,-0x1p-537", "z 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153", "c 0x1p-148,0 -> 0x1p-74,0"]),
     "Exp": ("e^x; for complex values e^re (cos im + i sin im), code 3 where a part overflows (a finite part is kept beside it), code 1 for an infinite im beside a non-NaN re, underflow not reported", [
         "d 709.78 -> ~1.7928227943945155e308", "d 709.79 -> inf !3", "d -708.3 -> ~2.450295530965988e-308",
         "d -740 -> sub !4", "d -746 -> 0 !4", "sd -inf -> 0", "sd inf -> inf", "sd nan -> nan", "d 1e-300 -> 1",
@@ -545,7 +545,7 @@ ABOUT = {
         "cz EP 1,1 0,0 -> inf,inf", "cz inf,0 1,1 -> inf,-inf", "cz 1,1 inf,0 -> 0,0", "cz 1,1 nan,0 -> nan,nan",
         "cz nan,1 1,1 -> nan,nan", "z HA 1e308,0 1e-10,0 -> inf,0 !3", "c LA 3e38,0 1e-10,0 -> inf,0 !3",
         "z EP 1e308,0 1e-10,0 -> inf,0", "z 0x1p1023,0x1p1023 0x1p1023,0x1p1023 -> ~1,0",
-        "z 1e-300,1e-300 1e300,1e300 -> 0,0", "z 3,0 0x1p-1074,0 -> inf,0 !3"]),
+        "z 1e-300,1e-300 1e300,1e300 -> 0,0", "z HA 3,0 0x1p-1074,0 -> inf,0 !3"]),
     "Add": ("a + b", ["sd 1 2 -> 3", "sd inf -inf -> nan", "d 1e308 1e308 -> inf", "sd -0 -0 -> -0",
                       "cz 1,2 3,4 -> 4,6", "cz -0,-0 -0,-0 -> -0,-0"]),
     "Sub": ("a - b", ["sd 1 2 -> -1", "sd inf inf -> nan", "sd -0 0 -> -0", "cz 1,2 3,4 -> -2,-2"]),
@@ -567,7 +567,7 @@ ABOUT = {
                                           # atan2 of the parts, C99 Annex G
                                           "-1,-0 -> ~-3.141592653589793", "-0,0 -> ~3.141592653589793", "-0,-0 -> ~-3.141592653589793", "0,-0 -> -0",
                                           "-inf,inf -> ~2.356194490192345", "inf,-inf -> ~-0.7853981633974483", "nan,1 -> nan", "1,nan -> nan",
-                                          "z 1,1e-320 -> 1e-320", "c 1,1e-40 -> 1e-40"]),
+                                          "z 1,1e-320 -> 1e-320", "c 1,0x1p-140 -> 0x1p-140"]),
     "MulByConj": ("a times the conjugate of b", ["1,2 3,4 -> ~11,2", "0,0 1,1 -> ~0,0", "0,0.5 inf,-inf -> -inf,inf",
                                               "z 1e308,1e308 10,0 -> inf,inf !3"]),
 }

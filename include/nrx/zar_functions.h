@@ -950,7 +950,7 @@ NRX_ZAR_API void zardLinearFracI(int32_t n, const double* a, int32_t inca, const
  *     cz: -0,-0 -> 0
  *     cz: nan,-inf -> inf
  *     cz: nan,0 -> nan
- *     z: 1e308,1e308 -> inf, code 3
+ *     z: 1.5e308,1.5e308 -> inf, code 3
  *     c: 3e38,3e38 -> inf, code 3
  *     z: 0x1p-1074,-0 -> 0x1p-1074
  *     z: 1e300,-1e300 -> ~1.4142135623730952e+300
@@ -1118,7 +1118,7 @@ NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* 
  *     z: 0x1p-1074,0 -> 0x1p-537,0
  *     z: -0x1p-1074,-0 -> 0,-0x1p-537
  *     z: 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153
- *     c: 0x1p-149,0 -> 0x1p-75,0
+ *     c: 0x1p-148,0 -> 0x1p-74,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqrt_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSqrt_ctab[3];
@@ -3579,7 +3579,7 @@ NRX_ZAR_API void zarzSinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     z (EP): 1e308,0 1e-10,0 -> inf,0
  *     z: 0x1p1023,0x1p1023 0x1p1023,0x1p1023 -> ~1,0
  *     z: 1e-300,1e-300 1e300,1e300 -> 0,0
- *     z: 3,0 0x1p-1074,0 -> inf,0, code 3
+ *     z (HA): 3,0 0x1p-1074,0 -> inf,0, code 3
  *   codes: 2 pole, 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sDiv_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sDiv_ctab[3];
@@ -3971,7 +3971,7 @@ NRX_ZAR_API void zarzCISI(int32_t n, const double* a, int32_t inca, NrxComplex16
  *     cz: nan,1 -> nan
  *     cz: 1,nan -> nan
  *     z: 1,1e-320 -> 1e-320
- *     c: 1,1e-40 -> 1e-40
+ *     c: 1,0x1p-140 -> 0x1p-140
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cArg_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cArg_ctab[3];
