@@ -1,8 +1,8 @@
 // Vector math benchmarks: every catalogue table, every distinct kernel, at n = 1,000 and
 // 1,000,000, beside SLEEF, glibc libmvec and a compiler-vectorised loop where they have the
-// function, and a loop over the C library's complex function for the per-element complex
-// kernels. Names: <who>/<table>/[<flavours>/]<n>/real_time, <who> one of nrx, sleef_u10,
-// sleef_u35, sleef_u05, sleef_u15, sleef (exact functions), libmvec, loop, glibc.
+// function. Names: <who>/<table>/[<flavours>/]<n>/real_time, <who> one of nrx, sleef_u10,
+// sleef_u35, sleef_u05, sleef_u15, sleef (exact functions), libmvec, loop, glibc (loops over the C
+// library's complex functions).
 //
 //   nrx_bench --benchmark_filter='/dExp/'           one table and its peers
 //   nrx_bench --benchmark_filter='^nrx/s'           every single-precision table

@@ -380,3 +380,20 @@ inline IReg xor_where_u64(__mmask8 m, IReg a, IReg b) { return _mm512_mask_xor_e
 inline IReg lookup_u64(IReg lo, IReg hi, IReg idx) { return _mm512_permutex2var_epi64(lo, idx, hi); }
 inline __m512d bits_as_double(IReg a) { return _mm512_castsi512_pd(a); }
 }  // namespace nrx::simd
+
+// ---- complex vector kernels ----
+namespace nrx::simd {
+// The even lanes (real parts) moved in order to the low half; the high half repeats them.
+inline __m512 evens_to_low(__m512 a) {
+  return _mm512_permutexvar_ps(_mm512_set_epi32(14, 12, 10, 8, 6, 4, 2, 0, 14, 12, 10, 8, 6, 4, 2, 0), a);
+}
+inline __m512d evens_to_low(__m512d a) { return _mm512_permutexvar_pd(_mm512_set_epi64(6, 4, 2, 0, 6, 4, 2, 0), a); }
+// Lane j of the low half copied to lanes 2j and 2j + 1 (a real value to both parts of a pair).
+inline __m512 low_to_pairs(__m512 a) {
+  return _mm512_permutexvar_ps(_mm512_set_epi32(7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0), a);
+}
+inline __m512d low_to_pairs(__m512d a) { return _mm512_permutexvar_pd(_mm512_set_epi64(3, 3, 2, 2, 1, 1, 0, 0), a); }
+// Integer lanes (32 bits for float, 64 for double) holding v in the even lanes and 0 in the odd.
+inline IReg int_even_lanes(int64_t v, float) { return _mm512_maskz_set1_epi32(0x5555, int32_t(v)); }
+inline IReg int_even_lanes(int64_t v, double) { return _mm512_maskz_set1_epi64(0x55, v); }
+}  // namespace nrx::simd

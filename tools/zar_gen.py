@@ -5,7 +5,6 @@
                                (zar_tables_<block>.cpp), the stubs (zar_stubs_<t>.cpp),
                                zar_catalog.cpp, zar_symbols.txt (the vector math names) and
                                vm-functions.md
-  zar_gen.py --interim         prints the list of functions served by the interim kernel (README)
   zar_gen.py --check-readme F  fails unless README F carries that list between its markers
   zar_gen.py --docs            prints docs/vm-functions.md (functions, bounds, special results)
   zar_gen.py --symbols         prints every vector math name the library exports, one per line
@@ -346,7 +345,7 @@ def gen_docs():
            "|---|---|---|---|---|---|"]
     for f in L.rows():
         types = [t for t in L.TYPES if t in f.share]
-        kern = ", ".join("%s %s" % (t, kernel_of(f, t) or "interim") for t in types)
+        kern = ", ".join("%s %s" % (t, kernel_of(f, t)) for t in types)
         rows = "<br>".join(r.reads().replace("|", "\\|") for r in specials(f))
         out.append("| %s | %s | %s | %s | %s | %s |" % (f.name, description(f), " ".join(types), kern, bound_text(f), rows))
     return "\n".join(out) + "\n"
@@ -356,10 +355,8 @@ def op_expr(tab, flavour):
     T = CTYPE[tab.t]
     if tab.shape in PACK:
         return "&::nrx::zar::pack::%s<%s>" % (tab.shape, T)
-    if tab.kernel:
-        op = "::nrx::zar::ops::%s<%s, ::nrx::zar::Flavour(%d)>" % (tab.f.name, T, flavour)
-    else:
-        op = "::nrx::zar::Interim<::nrx::zar::Fn::%s, %s, %d>" % (tab.f.name, T, flavour)
+    assert tab.kernel, "%s has no kernel in zar/functions.py" % tab.base
+    op = "::nrx::zar::ops::%s<%s, ::nrx::zar::Flavour(%d)>" % (tab.f.name, T, flavour)
     if tab.strided:
         return "&::nrx::zar::Frame<%s>::strided<&%s, %d>" % (op, tab.unit_ttab, flavour - 1)
     return "&::nrx::zar::Frame<%s>::unit" % op
@@ -488,15 +485,6 @@ def symbols(tabs):
     return out
 
 
-def interim_list():
-    lines = []
-    for f in L.rows() + L.pack_rows():
-        missing = [t for t in f.share if not kernel_of(f, t)]
-        if missing:
-            lines.append("- `%s` (%s)" % (f.name, ", ".join(missing)))
-    return "\n".join(lines)
-
-
 def write(path, text):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     if os.path.exists(path) and open(path).read() == text:
@@ -507,17 +495,6 @@ def write(path, text):
 
 def main():
     tabs = tables()
-    if sys.argv[1] == "--interim":
-        print(interim_list())
-        return
-    if sys.argv[1] == "--check-readme":
-        text = open(sys.argv[2]).read()
-        begin, end = "<!-- interim-kernels -->\n", "<!-- /interim-kernels -->"
-        listed = text[text.index(begin) + len(begin):text.index(end)].strip()
-        if listed != interim_list().strip():
-            print("README.md's interim list is stale; replace it with the output of tools/zar_gen.py --interim")
-            sys.exit(1)
-        return
     if sys.argv[1] == "--docs":
         sys.stdout.write(gen_docs())
         return

@@ -13,10 +13,8 @@ Columns of F(...):
   share   kernel sharing per type letter: '1' one kernel for all flavours,
           'lh' LA and HA share, 'le' LA and EP share, '3' three kernels
   cost    per type letter: one figure (all slots) or (LA, HA, EP), cycles per element
-  kernel  family file in zar/kernels/ that holds the vector kernel (one for all types,
-          or per type letter), or None while the function is served by the interim
-          kernel (zar/kernels/interim.h). The rows without a kernel are the one list
-          of interim kernels; README.md carries the same list, made by tools/zar_gen.py.
+  kernel  family file in zar/kernels/ that holds the kernel (one for all types, or per
+          type letter); every table has one (tools/zar_gen.py refuses a row without).
   oracle  key of the reference computation used by the accuracy tool (None: exact
           functions checked bit for bit by their own tests)
   domain  (lo, hi) sampling interval of the first argument for accuracy sweeps
@@ -36,7 +34,7 @@ class F:
         self.exact, self.sleef, self.poles = exact, sleef, poles
 
 
-# Vector kernels of the real types (s, d) only, by function: their complex tables stay interim.
+# Vector kernels of the real types (s, d), by function.
 REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Expm1", "exp"), ("Log1p", "log"), ("Log2", "log"), ("Log10", "log"),
     ("Sqrt", "root"), ("InvSqrt", "root"), ("Hypot", "root"), ("Pow3o2", "root"),
@@ -49,6 +47,9 @@ REAL_KERNEL = {name: {"s": fam, "d": fam} for name, fam in (
     ("Atan2pi", "atrig"), ("Asinpi", "atrig"), ("Acospi", "atrig"),
     ("Sinh", "hyperbolic"), ("Cosh", "hyperbolic"), ("Tanh", "hyperbolic"), ("Asinh", "hyperbolic"),
     ("Acosh", "hyperbolic"), ("Atanh", "hyperbolic"))}
+
+# The vector complex kernels (zar/kernels/cvec.h) of functions whose real kernels live elsewhere.
+COMPLEX_VEC = {"c": "cvec", "z": "cvec"}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
@@ -110,15 +111,15 @@ def rows():
 
     add("Abs", {"s": "v1", "d": "v1", "c": "c2r", "z": "c2r"}, {"s": "1", "d": "1", "c": "3", "z": "3"},
         {"s": 0.17, "d": 0.34, "c": (1.1, 1.3, 0.55), "z": (2.2, 2.6, 1.1)},
-        kernel={"s": "arith", "d": "arith"}, exact={"s": True, "d": True}, oracle="cabs", domain=(-1e30, 1e30), sleef="fabs")
+        kernel={"s": "arith", "d": "arith", "c": "cvec", "z": "cvec"}, exact={"s": True, "d": True}, oracle="cabs", domain=(-1e30, 1e30), sleef="fabs")
     add("Inv", "v1", *sd("lh", (0.45, 0.45, 0.3), (1.1, 1.1, 0.62)), kernel="arith", poles=True)
     add("ExpInt1", "v1", *sd("lh", (9.5, 9.5, 6.0), (22.0, 22.0, 14.0)), kernel="expint", oracle="eint1", domain=(1e-3, 50.0), poles=True)
     add("Sqrt", "v1", {"s": "3", "d": "3", "c": "le", "z": "le"},
         {"s": (0.459, 0.539, 0.337), "d": (1.35, 1.55, 0.9), "c": (3.9, 5.2, 3.9), "z": (8.5, 11.0, 8.5)},
-        kernel=REAL_KERNEL["Sqrt"], oracle="sqrt", domain=(0.0, 1e30), sleef="sqrt")
+        kernel={**REAL_KERNEL["Sqrt"], **COMPLEX_VEC}, oracle="sqrt", domain=(0.0, 1e30), sleef="sqrt")
     add("Exp", "v1", {"s": "3", "d": "3", "c": "le", "z": "le"},
         {"s": (0.635, 0.724, 0.576), "d": (1.702, 1.875, 1.184), "c": (4.6, 6.1, 4.6), "z": (10.612, 1103.0, 10.612)},
-        kernel={"s": "exp", "d": "exp"}, oracle="exp", domain=(-80.0, 80.0), sleef="exp")
+        kernel={"s": "exp", "d": "exp", **COMPLEX_VEC}, oracle="exp", domain=(-80.0, 80.0), sleef="exp")
 
     three = [  # (name, s (LA,HA,EP), d (LA,HA,EP), oracle, domain, sleef, poles)
         ("InvSqrt", (0.4, 0.52, 0.3), (1.2, 1.6, 0.8), "rec_sqrt", (0.0, 1e30), None, True),
@@ -157,7 +158,7 @@ def rows():
 
     add("Ln", "v1", {t: "3" for t in TYPES},
         {"s": (0.714, 1.008, 0.624), "d": (1.85, 2.2, 1.35), "c": (5.0, 7.0, 4.2), "z": (11.0, 15.0, 9.0)},
-        kernel={"s": "log", "d": "log"}, oracle="log", domain=(0.0, 1e30), sleef="log", poles=True)
+        kernel={"s": "log", "d": "log", **COMPLEX_VEC}, oracle="log", domain=(0.0, 1e30), sleef="log", poles=True)
 
     three_c1 = [  # s and d three kernels, c and z one
         ("Log10", (0.75, 1.05, 0.65), (1.95, 2.35, 1.45), 60.0, 110.0, "log10", (0.0, 1e30), "log10", True),
@@ -185,7 +186,7 @@ def rows():
         kernel=kernels("Sinh"), oracle="sinh", domain=(-80.0, 80.0), sleef="sinh")
     add("Div", "v2", {"s": "3", "d": "3", "c": "lh", "z": "lh"},
         {"s": (0.35, 0.42, 0.3), "d": (0.9, 1.0, 0.8), "c": (3.2, 3.2, 1.6), "z": (7.0, 7.0, 3.5)},
-        kernel={"s": "arith", "d": "arith"}, oracle="div", poles=True)
+        kernel={"s": "arith", "d": "arith", **COMPLEX_VEC}, oracle="div", poles=True)
     for name in ("Add", "Sub"):
         add(name, "v2", {"s": "1", "d": "1", "c": "lh", "z": "lh"},
             {"s": 0.2, "d": 0.4, "c": (1.963, 1.963, 0.308), "z": (3.9, 3.9, 0.62)}, kernel=ARITH_C, exact=True)
@@ -197,9 +198,9 @@ def rows():
         oracle="pow", domain=(0.0, 100.0), poles=True)
     add("Conj", "v1", {"c": "1", "z": "1"}, {"c": 0.4, "z": 0.8}, kernel="complex", exact=True)
     add("CIS", "r2c", {"c": "3", "z": "3"}, {"c": (2.0, 3.0, 1.6), "z": (4.6, 9.0, 3.6)},
-        oracle="cis", domain=(-1e4, 1e4))
+        kernel="cvec", oracle="cis", domain=(-1e4, 1e4))
     add("Arg", "c2r", {"c": "3", "z": "3"}, {"c": (1.8, 2.2, 1.4), "z": (4.0, 4.8, 3.2)},
-        oracle="arg", domain=(-1e6, 1e6))
+        kernel="cvec", oracle="arg", domain=(-1e6, 1e6))
     add("MulByConj", "v2", {"c": "lh", "z": "lh"}, {"c": (2.2, 2.2, 0.6), "z": (4.4, 4.4, 1.2)},
         kernel="complex", oracle="mulbyconj")
     return R
@@ -293,27 +294,42 @@ ABOUT = {
         "-3.5 -> -3 -0.5", "inf -> inf 0", "-0 -> -0 -0", "2 -> 2 0", "nan -> nan nan"]),
     "LinearFrac": ("(scalea a + shifta) / (scaleb b + shiftb)", [
         "1 2 1 0 1 0 -> 0.5", "3 1 2 1 1 1 -> 3.5", "1 -1 1 0 1 1 -> inf"]),
-    "Abs": ("absolute value; the modulus of a complex value", [
+    "Abs": ("absolute value; the modulus of a complex value (code 3 where it overflows)", [
         "sd -0 -> 0", "sd -inf -> inf", "sd -3 -> 3", "sd nan -> nan",
-        "cz 3,4 -> ~5", "cz inf,nan -> inf", "cz -0,-0 -> 0"]),
+        "cz 3,4 -> ~5", "cz inf,nan -> inf", "cz -0,-0 -> 0",
+        "cz nan,-inf -> inf", "cz nan,0 -> nan", "z 1.5e308,1.5e308 -> inf !3", "c 3e38,3e38 -> inf !3",
+        "z 0x1p-1074,-0 -> 0x1p-1074", "z 1e300,-1e300 -> ~1.4142135623730952e+300", "c 0x1p-149,0 -> 0x1p-149"]),
     "Inv": ("1 / x", [
         "-0 -> -inf !2", "0 -> inf !2", "inf -> 0", "-inf -> -0", "4 -> 0.25", "nan -> nan"]),
     "ExpInt1": ("exponential integral E1(x); results below the normal range are not reported", [
         "0 -> inf !2", "-0 -> inf !2", "-1 -> nan !1", "-inf -> nan !1", "inf -> 0", "nan -> nan",
         "d 705 -> sub", "d 760 -> 0", "s 95 -> sub", "s 110 -> 0", "d 1 -> ~0.21938393439552027"]),
-    "Sqrt": ("square root", [
+    "Sqrt": ("square root; for complex values the principal root (re >= 0), without codes", [
         "sd -0 -> -0", "sd 0 -> 0", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf", "sd nan -> nan",
         "d 0x1p-1074 -> 0x1p-537", "d 0x1p1022 -> 0x1p511", "d 2 -> ~1.4142135623730951", "d -0x1p-1074 -> nan !1",
         "s 0x1p-148 -> 0x1p-74", "s 1e38 -> ~1e19",
         # tiny normal inputs, whose residual step would be subnormal
         "d 0x1p-1000 -> 0x1p-500", "s 0x1p-120 -> 0x1p-60",
         "d ftz -1e-310 -> -0", "d ftz 0x1.8p-1000 -> ~0x1.3988e1409212ep-500", "s ftz 0x1.8p-120 -> ~0x1.3988e2p-60",
-        "cz -4,0 -> ~0,2", "cz 4,0 -> ~2,0", "cz 0,0 -> ~0,0"]),
-    "Exp": ("e^x", [
+        "cz -4,0 -> ~0,2", "cz 4,0 -> ~2,0", "cz 0,0 -> ~0,0",
+        # C99 Annex G: both sides of the cut, signed zeros, infinities and NaN parts
+        "cz -4,-0 -> 0,-2", "cz -0,0 -> 0,0", "cz -0,-0 -> 0,-0", "cz 0,-0 -> 0,-0", "cz 0,2 -> 1,1",
+        "cz 1,inf -> inf,inf", "cz nan,inf -> inf,inf", "cz -inf,-inf -> inf,-inf", "cz -inf,1 -> 0,inf",
+        "cz -inf,-1 -> 0,-inf", "cz inf,1 -> inf,0", "cz inf,-1 -> inf,-0", "cz -inf,nan -> nan,inf",
+        "cz inf,nan -> inf,nan", "cz 1,nan -> nan,nan", "cz nan,1 -> nan,nan", "z 0x1p-1074,0 -> 0x1p-537,0",
+        "z -0x1p-1074,-0 -> 0,-0x1p-537", "z 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153", "c 0x1p-148,0 -> 0x1p-74,0"]),
+    "Exp": ("e^x; for complex values e^re (cos im + i sin im), code 3 where a part overflows (a finite part is kept beside it), code 1 for an infinite im beside a non-NaN re, underflow not reported", [
         "d 709.78 -> ~1.7928227943945155e308", "d 709.79 -> inf !3", "d -708.3 -> ~2.450295530965988e-308",
         "d -740 -> sub !4", "d -746 -> 0 !4", "sd -inf -> 0", "sd inf -> inf", "sd nan -> nan", "d 1e-300 -> 1",
         "s 88.8 -> inf !3", "s -104 -> 0 !4", "s -87.5 -> sub !4", "s 88.7 -> ~3.325976864406685e38",
-        "cz 0,0 -> ~1,0"]),
+        "cz 0,0 -> ~1,0", "cz -0,-0 -> 1,-0",
+        # C99 Annex G: infinite and NaN parts
+        "cz inf,0 -> inf,0", "cz inf,-0 -> inf,-0", "cz -inf,1 -> 0,0", "cz -inf,3 -> -0,0", "cz inf,2 -> -inf,inf",
+        "cz 1,inf -> nan,nan !1", "cz 1,nan -> nan,nan", "cz nan,0 -> nan,0", "cz nan,-0 -> nan,-0", "cz nan,1 -> nan,nan",
+        "cz -inf,inf -> 0,0", "cz inf,inf -> inf,nan !1", "cz inf,nan -> inf,nan", "cz -inf,nan -> 0,0",
+        # overflow is reported, underflow is not; e^x times a small sine stays finite past e^x's range
+        "z 710,0 -> inf,0 !3", "c 89,0 -> inf,0 !3", "z 1000,1e-300 -> inf,* !3", "c 100,1e-30 -> inf,* !3",
+        "z -800,1 -> 0,0", "c -110,1 -> 0,0", "z 800,1e-300 -> inf,* !3"]),
     "InvSqrt": ("1 / sqrt(x)", [
         "0 -> inf !2", "-0 -> -inf !2", "-4 -> nan !1", "-inf -> nan !1", "inf -> 0", "nan -> nan", "4 -> 0.5",
         "d 0x1p-1074 -> 0x1p537", "d 0x1p1020 -> 0x1p-510", "s 0x1p-148 -> 0x1p74",
@@ -433,10 +449,16 @@ ABOUT = {
         "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
         "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
     "SinCos": ("sine and cosine", ["inf -> nan nan !1", "0 -> 0 1", "-0 -> -0 1", "nan -> nan nan"]),
-    "Ln": ("natural logarithm", [
+    "Ln": ("natural logarithm; for complex values ln|z| + i atan2(im, re), code 2 for a zero", [
         "sd 0 -> -inf !2", "sd -0 -> -inf !2", "sd -1 -> nan !1", "sd -inf -> nan !1", "sd inf -> inf",
         "sd nan -> nan", "s -2 -> nan !1", "d 0x1p-1074 -> ~-744.44007192138126", "sd 1 -> 0", "d 0x1p-1022 -> ~-708.39641853226408",
-        "s 1e-45 -> ~-103.2789306640625", "cz 1,0 -> ~0,0", "cz 0,0 -> -inf,* !2"]),
+        "s 1e-45 -> ~-103.2789306640625", "cz 1,0 -> ~0,0", "cz 0,0 -> -inf,0 !2",
+        # C99 Annex G: signed zeros, both sides of the cut, infinities and NaN parts
+        "cz -0,0 -> -inf,* !2", "cz -0,-0 -> -inf,* !2", "cz 0,-0 -> -inf,-0 !2", "cz -1,0 -> ~0,3.141592653589793",
+        "cz -1,-0 -> ~0,-3.141592653589793", "cz inf,1 -> inf,0", "cz inf,-1 -> inf,-0", "cz -inf,1 -> inf,*", "cz -inf,-1 -> inf,*",
+        "cz 1,inf -> inf,*", "cz inf,inf -> inf,*", "cz -inf,inf -> inf,*", "cz inf,nan -> inf,nan",
+        "cz nan,inf -> inf,nan", "cz 1,nan -> nan,nan", "cz nan,nan -> nan,nan",
+        "z 1e308,1e308 -> ~709.542782232446,0.7853981633974483", "z 0x1p-1074,0 -> ~-744.4400719213812,0", "c 0x1p-149,0 -> ~-103.27892990343184,0"]),
     "Log10": ("base-10 logarithm; complex: principal branch (ln|z| + i arg z) / ln 10, C99 Annex G values of clog, no codes", [
         "sd 0 -> -inf !2", "sd -inf -> nan !1", "d 1e-300 -> ~-300", "d 1e22 -> ~22", "s 1e-10 -> ~-10",
         "sd -0 -> -inf !2", "sd nan -> nan",
@@ -631,9 +653,16 @@ ABOUT = {
                                  "cz nan,0 -> nan,0", "cz nan,-0 -> nan,-0", "cz nan,1 -> nan,nan",
                                  "cz nan,nan -> nan,nan", "cz 1,1 -> ~0.6349639147847361,1.2984575814159773",
                                  "z 800,1 -> inf,inf !3", "c 100,1 -> inf,inf !3", "z -800,0 -> -inf,0 !3"]),
-    "Div": ("a / b", [
+    "Div": ("a / b; for complex values code 2 for b = 0 beside a finite a, 3 where a part overflows, 1 for NaN parts of non-NaN operands, none from the EP kernel", [
         "sd 1 0 -> inf !2", "sd 0 0 -> nan !2", "sd -1 0 -> -inf !2", "sd 1 -0 -> -inf !2", "sd 6 3 -> ~2",
-        "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1"]),
+        "sd inf 2 -> inf", "cz 4,2 2,0 -> ~2,1",
+        # C99 Annex G: division by zero, infinite and NaN parts; overflow and division by zero are
+        # reported by LA and HA
+        "cz HA 1,0 0,0 -> inf,nan !2", "cz LA 1,1 0,0 -> inf,inf !2", "cz HA 0,0 -0,0 -> nan,nan !2",
+        "cz EP 1,1 0,0 -> inf,inf", "cz inf,0 1,1 -> inf,-inf", "cz 1,1 inf,0 -> 0,0", "cz 1,1 nan,0 -> nan,nan",
+        "cz nan,1 1,1 -> nan,nan", "z HA 1e308,0 1e-10,0 -> inf,0 !3", "c LA 3e38,0 1e-10,0 -> inf,0 !3",
+        "z EP 1e308,0 1e-10,0 -> inf,0", "z 0x1p1023,0x1p1023 0x1p1023,0x1p1023 -> ~1,0",
+        "z 1e-300,1e-300 1e300,1e300 -> 0,0", "z HA 3,0 0x1p-1074,0 -> inf,0 !3"]),
     "Add": ("a + b", ["sd 1 2 -> 3", "sd inf -inf -> nan", "d 1e308 1e308 -> inf", "sd -0 -0 -> -0",
                       "cz 1,2 3,4 -> 4,6", "cz -0,-0 -0,-0 -> -0,-0"]),
     "Sub": ("a - b", ["sd 1 2 -> -1", "sd inf inf -> nan", "sd -0 0 -> -0", "cz 1,2 3,4 -> -2,-2"]),
@@ -652,8 +681,13 @@ ABOUT = {
         "s HA 3 5 -> 243", "s HA 7 8 -> 5764801", "s HA 1.5 4 -> 5.0625", "s HA 10 7 -> 1e7", "s HA 0.5 24 -> 0x1p-24", "s HA 9 0.5 -> 3",
         "s HA 16 0.25 -> 2", "s HA 0.25 -1.5 -> 8", "s HA 81 0.75 -> 27", "s HA 4 2.5 -> 32", "s HA 0.75 3 -> 0.421875", "s HA 0.8 0 -> 1"]),
     "Conj": ("complex conjugate", ["1,2 -> 1,-2", "0,0 -> 0,-0", "inf,nan -> inf,nan"]),
-    "CIS": ("cos x + i sin x", ["0 -> 1,0", "-0 -> 1,-0"]),
-    "Arg": ("argument of a complex value", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966"]),
+    "CIS": ("cos x + i sin x; NaN parts with code 1 for an infinite x", ["0 -> 1,0", "-0 -> 1,-0", "inf -> nan,nan !1", "-inf -> nan,nan !1", "nan -> nan,nan",
+                              "z 1e22 -> ~0.523214785395139,-0.8522008497671888", "c 1e30 -> ~-0.6116047854178966,-0.7911634385219837"]),
+    "Arg": ("argument of a complex value, atan2(im, re), without codes", ["1,0 -> 0", "-1,0 -> ~3.141592653589793", "0,1 -> ~1.5707963267948966",
+                                          # atan2 of the parts, C99 Annex G
+                                          "-1,-0 -> ~-3.141592653589793", "-0,0 -> ~3.141592653589793", "-0,-0 -> ~-3.141592653589793", "0,-0 -> -0",
+                                          "-inf,inf -> ~2.356194490192345", "inf,-inf -> ~-0.7853981633974483", "nan,1 -> nan", "1,nan -> nan",
+                                          "z 1,1e-320 -> 1e-320", "c 1,0x1p-140 -> 0x1p-140"]),
     "MulByConj": ("a times the conjugate of b", ["1,2 3,4 -> ~11,2", "0,0 1,1 -> ~0,0", "0,0.5 inf,-inf -> -inf,inf",
                                               "z 1e308,1e308 10,0 -> inf,inf !3"]),
 }

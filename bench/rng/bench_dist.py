@@ -155,8 +155,7 @@ def main():
         "(`time.perf_counter`), every column from the same run on a shared, loaded machine. "
         f"The library's fastest generator by its double output in this run: {fast_label} "
         f"({uniform[fast_label]:.2f} ns per uniform); numpy's fast column is the faster of PCG64 and SFC64. "
-        "Ratio = numpy ns / nrx ns (above 1: nrx faster). Vector math functions still served by interim "
-        "kernels (see README) weigh on the laws that call them.",
+        "Ratio = numpy ns / nrx ns (above 1: nrx faster).",
         "",
         "| law | method | nrx fastest ns | numpy PCG64/SFC64 ns | ratio | nrx MT19937 ns | numpy MT19937 ns | ratio |",
         "|---|---|---|---|---|---|---|---|",

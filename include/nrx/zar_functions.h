@@ -941,7 +941,7 @@ NRX_ZAR_API void zardLinearFracI_HA(int32_t n, const double* a, int32_t inca, co
 NRX_ZAR_API void zardLinearFracI_26(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 NRX_ZAR_API void zardLinearFracI(int32_t n, const double* a, int32_t inca, const double* b, int32_t incb, double scalea, double shifta, double scaleb, double shiftb, double* r, int32_t incr);
 
-/* Abs: absolute value; the modulus of a complex value.
+/* Abs: absolute value; the modulus of a complex value (code 3 where it overflows).
  *   types s d c z; s d correctly rounded; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-1e+30, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -952,7 +952,14 @@ NRX_ZAR_API void zardLinearFracI(int32_t n, const double* a, int32_t inca, const
  *     cz: 3,4 -> ~5
  *     cz: inf,nan -> inf
  *     cz: -0,-0 -> 0
- *   codes: none. */
+ *     cz: nan,-inf -> inf
+ *     cz: nan,0 -> nan
+ *     z: 1.5e308,1.5e308 -> inf, code 3
+ *     c: 3e38,3e38 -> inf, code 3
+ *     z: 0x1p-1074,-0 -> 0x1p-1074
+ *     z: 1e300,-1e300 -> ~1.4142135623730952e+300
+ *     c: 0x1p-149,0 -> 0x1p-149
+ *   codes: 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sAbs_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sAbs_ctab[3];
 NRX_ZAR_API void zarsAbs_21(int32_t n, const float* a, float* r);
@@ -1078,7 +1085,7 @@ NRX_ZAR_API void zardExpInt1I_HA(int32_t n, const double* a, int32_t inca, doubl
 NRX_ZAR_API void zardExpInt1I_26(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* r, int32_t incr);
 
-/* Sqrt: square root.
+/* Sqrt: square root; for complex values the principal root (re >= 0), without codes.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -1102,6 +1109,26 @@ NRX_ZAR_API void zardExpInt1I(int32_t n, const double* a, int32_t inca, double* 
  *     cz: -4,0 -> ~0,2
  *     cz: 4,0 -> ~2,0
  *     cz: 0,0 -> ~0,0
+ *     cz: -4,-0 -> 0,-2
+ *     cz: -0,0 -> 0,0
+ *     cz: -0,-0 -> 0,-0
+ *     cz: 0,-0 -> 0,-0
+ *     cz: 0,2 -> 1,1
+ *     cz: 1,inf -> inf,inf
+ *     cz: nan,inf -> inf,inf
+ *     cz: -inf,-inf -> inf,-inf
+ *     cz: -inf,1 -> 0,inf
+ *     cz: -inf,-1 -> 0,-inf
+ *     cz: inf,1 -> inf,0
+ *     cz: inf,-1 -> inf,-0
+ *     cz: -inf,nan -> nan,inf
+ *     cz: inf,nan -> inf,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: nan,1 -> nan,nan
+ *     z: 0x1p-1074,0 -> 0x1p-537,0
+ *     z: -0x1p-1074,-0 -> 0,-0x1p-537
+ *     z: 1e308,1e308 -> ~1.09868411346781e+154,4.5508986056222734e+153
+ *     c: 0x1p-148,0 -> 0x1p-74,0
  *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sSqrt_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sSqrt_ctab[3];
@@ -1152,7 +1179,7 @@ NRX_ZAR_API void zarzSqrtI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzSqrtI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSqrtI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Exp: e^x.
+/* Exp: e^x; for complex values e^re (cos im + i sin im), code 3 where a part overflows (a finite part is kept beside it), code 1 for an infinite im beside a non-NaN re, underflow not reported.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-80, 80].
  *   special results (types: arguments -> results, code):
@@ -1170,7 +1197,29 @@ NRX_ZAR_API void zarzSqrtI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     s: -87.5 -> sub, code 4
  *     s: 88.7 -> ~3.325976864406685e38
  *     cz: 0,0 -> ~1,0
- *   codes: 3 overflow, 4 underflow. */
+ *     cz: -0,-0 -> 1,-0
+ *     cz: inf,0 -> inf,0
+ *     cz: inf,-0 -> inf,-0
+ *     cz: -inf,1 -> 0,0
+ *     cz: -inf,3 -> -0,0
+ *     cz: inf,2 -> -inf,inf
+ *     cz: 1,inf -> nan,nan, code 1
+ *     cz: 1,nan -> nan,nan
+ *     cz: nan,0 -> nan,0
+ *     cz: nan,-0 -> nan,-0
+ *     cz: nan,1 -> nan,nan
+ *     cz: -inf,inf -> 0,0
+ *     cz: inf,inf -> inf,nan, code 1
+ *     cz: inf,nan -> inf,nan
+ *     cz: -inf,nan -> 0,0
+ *     z: 710,0 -> inf,0, code 3
+ *     c: 89,0 -> inf,0, code 3
+ *     z: 1000,1e-300 -> inf,*, code 3
+ *     c: 100,1e-30 -> inf,*, code 3
+ *     z: -800,1 -> 0,0
+ *     c: -110,1 -> 0,0
+ *     z: 800,1e-300 -> inf,*, code 3
+ *   codes: 1 domain, 3 overflow, 4 underflow. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sExp_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sExp_ctab[3];
 NRX_ZAR_API void zarsExp_21(int32_t n, const float* a, float* r);
@@ -2432,7 +2481,7 @@ NRX_ZAR_API void zardSinCosI_HA(int32_t n, const double* a, int32_t inca, double
 NRX_ZAR_API void zardSinCosI_26(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 NRX_ZAR_API void zardSinCosI(int32_t n, const double* a, int32_t inca, double* r1, int32_t incr1, double* r2, int32_t incr2);
 
-/* Ln: natural logarithm.
+/* Ln: natural logarithm; for complex values ln|z| + i atan2(im, re), code 2 for a zero.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [0, 1e+30].
  *   special results (types: arguments -> results, code):
@@ -2448,7 +2497,26 @@ NRX_ZAR_API void zardSinCosI(int32_t n, const double* a, int32_t inca, double* r
  *     d: 0x1p-1022 -> ~-708.39641853226408
  *     s: 1e-45 -> ~-103.2789306640625
  *     cz: 1,0 -> ~0,0
- *     cz: 0,0 -> -inf,*, code 2
+ *     cz: 0,0 -> -inf,0, code 2
+ *     cz: -0,0 -> -inf,*, code 2
+ *     cz: -0,-0 -> -inf,*, code 2
+ *     cz: 0,-0 -> -inf,-0, code 2
+ *     cz: -1,0 -> ~0,3.141592653589793
+ *     cz: -1,-0 -> ~0,-3.141592653589793
+ *     cz: inf,1 -> inf,0
+ *     cz: inf,-1 -> inf,-0
+ *     cz: -inf,1 -> inf,*
+ *     cz: -inf,-1 -> inf,*
+ *     cz: 1,inf -> inf,*
+ *     cz: inf,inf -> inf,*
+ *     cz: -inf,inf -> inf,*
+ *     cz: inf,nan -> inf,nan
+ *     cz: nan,inf -> inf,nan
+ *     cz: 1,nan -> nan,nan
+ *     cz: nan,nan -> nan,nan
+ *     z: 1e308,1e308 -> ~709.542782232446,0.7853981633974483
+ *     z: 0x1p-1074,0 -> ~-744.4400719213812,0
+ *     c: 0x1p-149,0 -> ~-103.27892990343184,0
  *   codes: 1 domain, 2 pole. */
 extern NRX_ZAR_API nrx_zar_v1_s_fn nrx_zar_kernel_sLn_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sLn_ctab[3];
@@ -3716,7 +3784,7 @@ NRX_ZAR_API void zarzSinhI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzSinhI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzSinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Div: a / b.
+/* Div: a / b; for complex values code 2 for b = 0 beside a finite a, 3 where a part overflows, 1 for NaN parts of non-NaN operands, none from the EP kernel.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10, 10].
  *   special results (types: arguments -> results, code):
@@ -3727,7 +3795,21 @@ NRX_ZAR_API void zarzSinhI(int32_t n, const NrxComplex16* a, int32_t inca, NrxCo
  *     sd: 6 3 -> ~2
  *     sd: inf 2 -> inf
  *     cz: 4,2 2,0 -> ~2,1
- *   codes: 2 pole. */
+ *     cz (HA): 1,0 0,0 -> inf,nan, code 2
+ *     cz (LA): 1,1 0,0 -> inf,inf, code 2
+ *     cz (HA): 0,0 -0,0 -> nan,nan, code 2
+ *     cz (EP): 1,1 0,0 -> inf,inf
+ *     cz: inf,0 1,1 -> inf,-inf
+ *     cz: 1,1 inf,0 -> 0,0
+ *     cz: 1,1 nan,0 -> nan,nan
+ *     cz: nan,1 1,1 -> nan,nan
+ *     z (HA): 1e308,0 1e-10,0 -> inf,0, code 3
+ *     c (LA): 3e38,0 1e-10,0 -> inf,0, code 3
+ *     z (EP): 1e308,0 1e-10,0 -> inf,0
+ *     z: 0x1p1023,0x1p1023 0x1p1023,0x1p1023 -> ~1,0
+ *     z: 1e-300,1e-300 1e300,1e300 -> 0,0
+ *     z (HA): 3,0 0x1p-1074,0 -> inf,0, code 3
+ *   codes: 2 pole, 3 overflow. */
 extern NRX_ZAR_API nrx_zar_v2_s_fn nrx_zar_kernel_sDiv_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_sDiv_ctab[3];
 NRX_ZAR_API void zarsDiv_21(int32_t n, const float* a, const float* b, float* r);
@@ -4072,13 +4154,18 @@ NRX_ZAR_API void zarzConjI_HA(int32_t n, const NrxComplex16* a, int32_t inca, Nr
 NRX_ZAR_API void zarzConjI_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzConjI(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* CIS: cos x + i sin x.
+/* CIS: cos x + i sin x; NaN parts with code 1 for an infinite x.
  *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):
  *     cz: 0 -> 1,0
  *     cz: -0 -> 1,-0
- *   codes: none. */
+ *     cz: inf -> nan,nan, code 1
+ *     cz: -inf -> nan,nan, code 1
+ *     cz: nan -> nan,nan
+ *     z: 1e22 -> ~0.523214785395139,-0.8522008497671888
+ *     c: 1e30 -> ~-0.6116047854178966,-0.7911634385219837
+ *   codes: 1 domain. */
 extern NRX_ZAR_API nrx_zar_r2c_c_fn nrx_zar_kernel_cCIS_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cCIS_ctab[3];
 NRX_ZAR_API void zarcCIS_21(int32_t n, const float* a, NrxComplex8* r);
@@ -4104,13 +4191,23 @@ NRX_ZAR_API void zarzCISI_HA(int32_t n, const double* a, int32_t inca, NrxComple
 NRX_ZAR_API void zarzCISI_26(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzCISI(int32_t n, const double* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Arg: argument of a complex value.
+/* Arg: argument of a complex value, atan2(im, re), without codes.
  *   types c z; c LA 4, HA 1, EP 2^13 ulp; z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-1e+06, 1e+06].
  *   special results (types: arguments -> results, code):
  *     cz: 1,0 -> 0
  *     cz: -1,0 -> ~3.141592653589793
  *     cz: 0,1 -> ~1.5707963267948966
+ *     cz: -1,-0 -> ~-3.141592653589793
+ *     cz: -0,0 -> ~3.141592653589793
+ *     cz: -0,-0 -> ~-3.141592653589793
+ *     cz: 0,-0 -> -0
+ *     cz: -inf,inf -> ~2.356194490192345
+ *     cz: inf,-inf -> ~-0.7853981633974483
+ *     cz: nan,1 -> nan
+ *     cz: 1,nan -> nan
+ *     z: 1,1e-320 -> 1e-320
+ *     c: 1,0x1p-140 -> 0x1p-140
  *   codes: none. */
 extern NRX_ZAR_API nrx_zar_c2r_c_fn nrx_zar_kernel_cArg_ttab[3];
 extern NRX_ZAR_API float nrx_zar_kernel_cArg_ctab[3];

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     }
 
   std::printf("%s: %s kernel, reference %s, domain [%g, %g]%s\n", table_name(*e).c_str(),
-              e->kernel ? e->kernel : "interim", oracle_key(*e).c_str(), o.range ? o.lo : e->lo,
+              e->kernel ? e->kernel : "-", oracle_key(*e).c_str(), o.range ? o.lo : e->lo,
               o.range ? o.hi : e->hi, o.ftz ? ", flush-to-zero" : "");
   const std::vector<Result> rs = measure_slots(*e, slots, o);
   bool ok = true;

@@ -136,14 +136,14 @@ std::vector<Peer> peers_for(const catalog::Entry& e) {
       if (void* fn = dlsym(h, sym.c_str())) out.push_back({"libmvec", sym, fn, runner(e), -1});
     }
   }
-  if (!real && e.shape == Shape::v1 && libm()) {
+  if (LoopFn f = c_library_complex_loop(e)) {
+    out.push_back({"glibc", "glibc", reinterpret_cast<void*>(f), run_loop, 0.5});
+  } else if (!real && e.shape == Shape::v1 && libm()) {
     const std::string sym = libm_complex_name(e);
     if (void* fn = dlsym(libm(), sym.c_str()))
       out.push_back({"glibc", sym, fn, e.type == 'z' ? run_libm_complex<double> : run_libm_complex<float>, -1});
   }
   if (LoopFn f = compiler_loop(e)) out.push_back({"loop", "loop", reinterpret_cast<void*>(f), run_loop, 0.5});
-  const char* symbol = nullptr;
-  if (LoopFn f = glibc_complex_loop(e, &symbol)) out.push_back({"glibc", symbol, reinterpret_cast<void*>(f), run_loop, -1});
   return out;
 }
 

@@ -33,8 +33,8 @@ const Peer* sleef_for_flavour(const std::vector<Peer>& peers, int flavour);
 using LoopFn = void (*)(size_t n, const void* a, const void* b, const double* scalars, void* r);
 LoopFn compiler_loop(const catalog::Entry& e);
 
-// A loop over the C library's complex function of the entry (csin, ..., clog10, cpow), or null;
-// symbol receives its name (peers_glibc.cpp).
-LoopFn glibc_complex_loop(const catalog::Entry& e, const char** symbol);
+// A loop over the C library's complex function of a complex table (cabs, cexp, complex division...),
+// or null (peers_complex.cpp).
+LoopFn c_library_complex_loop(const catalog::Entry& e);
 
 }  // namespace nrx::timing

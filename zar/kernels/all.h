@@ -10,6 +10,7 @@
 #include "zar/kernels/celem_frame.h"
 #include "zar/kernels/cinv_ops.h"
 #include "zar/kernels/complex.h"
+#include "zar/kernels/cvec.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"
 #include "zar/kernels/exp.h"
@@ -17,7 +18,6 @@
 #include "zar/kernels/expint.h"
 #include "zar/kernels/hyperbolic.h"
 #include "zar/kernels/log.h"
-#include "zar/kernels/interim.h"
 #include "zar/kernels/pack.h"
 #include "zar/kernels/pow.h"
 #include "zar/kernels/remainder.h"
@@ -28,8 +28,8 @@
 namespace nrx::zar::ops {
 
 // Names shared by the real and complex families.
-template <class T, Flavour F> using Abs = RealAbs<T, F>;
-template <class T, Flavour F> using Div = RealDiv<T, F>;
+template <class T, Flavour F> using Abs = std::conditional_t<is_complex<T>, ComplexAbs<T, F>, RealAbs<T, F>>;
+template <class T, Flavour F> using Div = std::conditional_t<is_complex<T>, ComplexDiv<T, F>, RealDiv<T, F>>;
 template <class T, Flavour F> using CopySign = RealCopySign<T, F>;
 template <class T, Flavour F> using Add = std::conditional_t<is_complex<T>, ComplexAdd<T, F>, RealAdd<T, F>>;
 template <class T, Flavour F> using Sub = std::conditional_t<is_complex<T>, ComplexSub<T, F>, RealSub<T, F>>;

@@ -82,13 +82,18 @@ inline void scalar_element(int64_t i, const Arr<const typename Op::TI> (&a)[Op::
   if (code != 0) report<Op>(code, i, a, r, ex);
 }
 
+// Complex-to-real and real-to-complex kernels (Abs, Arg, CIS) keep E elements per register:
+// their real side fills the low half of its register.
 template <class Op, bool Strided>
 struct VectorLoop {
-  using T = typename Op::TI;
-  using R = RealOf<T>;
+  using TI = typename Op::TI;
+  using TO = typename Op::TO;
+  using R = RealOf<TI>;
   using V = simd::Reg<R>;
   using M = simd::Mask<R>;
-  static constexpr int W = Elem<T>::width;       // reals per element
+  static constexpr int WI = Elem<TI>::width;     // reals per input element
+  static constexpr int WO = Elem<TO>::width;     // reals per result element
+  static constexpr int W = WI > WO ? WI : WO;    // lanes per element in the special-lane mask
   static constexpr int E = simd::lanes<R> / W;   // elements per register
   struct Regs {
     V in[Op::kIn];
@@ -96,22 +101,28 @@ struct VectorLoop {
   };
   // The call's arrays, held by value so the hot loop keeps them in registers.
   struct Arrays {
-    Arr<const T> a[Op::kIn];
-    Arr<T> r[Op::kOut];
+    Arr<const TI> a[Op::kIn];
+    Arr<TO> r[Op::kOut];
   };
 
-  static V load(const Arr<const T>& x, int64_t i, M m, bool full) {
-    const R* p = reinterpret_cast<const R*>(x.p) + (Strided ? i * x.inc : i) * W;
+  template <class T> static V load(const Arr<const T>& x, int64_t i, int k, bool full) {
+    constexpr int Wx = Elem<T>::width;
+    const M m = simd::first_lanes<M>(k * Wx);
+    full = full && Wx == W;
+    const R* p = reinterpret_cast<const R*>(x.p) + (Strided ? i * x.inc : i) * Wx;
     if (!Strided || x.inc == 1) return full ? simd::load(p) : simd::masked_load(p, m, R(0.75));
-    if constexpr (W == 1) return simd::gather(p, x.inc, m, R(0.75));
+    if constexpr (Wx == 1) return simd::gather(p, x.inc, m, R(0.75));
     else return simd::gather_pairs(p, x.inc, m, R(0.75));
   }
-  static void store(const Arr<T>& x, int64_t i, M m, bool full, V v) {
-    R* p = reinterpret_cast<R*>(x.p) + (Strided ? i * x.inc : i) * W;
+  template <class T> static void store(const Arr<T>& x, int64_t i, int k, bool full, V v) {
+    constexpr int Wx = Elem<T>::width;
+    const M m = simd::first_lanes<M>(k * Wx);
+    full = full && Wx == W;
+    R* p = reinterpret_cast<R*>(x.p) + (Strided ? i * x.inc : i) * Wx;
     if (!Strided || x.inc == 1) {
       if (full) simd::store(p, v);
       else simd::masked_store(p, m, v);
-    } else if constexpr (W == 1) {
+    } else if constexpr (Wx == 1) {
       simd::scatter(p, x.inc, m, v);
     } else {
       simd::scatter_pairs(p, x.inc, m, v);
@@ -121,24 +132,25 @@ struct VectorLoop {
   // Special lanes: through the scalar routine one element at a time, ascending.
   [[gnu::noinline, gnu::cold]] static Regs specials(int64_t i, M sp, Regs regs, const Arrays& x,
                                                     const typename Op::Extra& ex) {
-    alignas(64) T ain[Op::kIn][E];
-    alignas(64) T rout[Op::kOut][E];
+    constexpr int L = simd::lanes<R>;
+    alignas(64) R ain[Op::kIn][L];
+    alignas(64) R rout[Op::kOut][L];
     const simd::X87Extended x87;  // scalar routines may compute in long double
-    for (int k = 0; k < Op::kIn; ++k) simd::store(reinterpret_cast<R*>(ain[k]), regs.in[k]);
-    for (int k = 0; k < Op::kOut; ++k) simd::store(reinterpret_cast<R*>(rout[k]), regs.out[k]);
+    for (int k = 0; k < Op::kIn; ++k) simd::store(ain[k], regs.in[k]);
+    for (int k = 0; k < Op::kOut; ++k) simd::store(rout[k], regs.out[k]);
     for (int j = 0; j < E; ++j) {
       if (!((sp >> (j * W)) & ((1u << W) - 1))) continue;
-      const T* ap[Op::kIn];
-      T* rp[Op::kOut];
-      for (int k = 0; k < Op::kIn; ++k) ap[k] = &ain[k][j];
-      for (int k = 0; k < Op::kOut; ++k) rp[k] = &rout[k][j];
+      const TI* ap[Op::kIn];
+      TO* rp[Op::kOut];
+      for (int k = 0; k < Op::kIn; ++k) ap[k] = reinterpret_cast<const TI*>(ain[k]) + j;
+      for (int k = 0; k < Op::kOut; ++k) rp[k] = reinterpret_cast<TO*>(rout[k]) + j;
       const int32_t code = Op::scalar(ap, rp, ex);
       if (code == 0) continue;
-      for (int k = 0; k < Op::kOut; ++k) x.r[k][i + j] = rout[k][j];
+      for (int k = 0; k < Op::kOut; ++k) x.r[k][i + j] = *rp[k];
       report<Op>(code, i + j, x.a, x.r, ex);
-      for (int k = 0; k < Op::kOut; ++k) rout[k][j] = x.r[k][i + j];
+      for (int k = 0; k < Op::kOut; ++k) *rp[k] = x.r[k][i + j];
     }
-    for (int k = 0; k < Op::kOut; ++k) regs.out[k] = simd::load(reinterpret_cast<const R*>(rout[k]));
+    for (int k = 0; k < Op::kOut; ++k) regs.out[k] = simd::load(rout[k]);
     return regs;
   }
 
@@ -146,10 +158,9 @@ struct VectorLoop {
   // loop spills nothing.
   [[gnu::always_inline]] static inline void step(int64_t i, int k, const Arrays& x, const typename Op::Extra& ex) {
     const bool full = k == E;
-    const M m = simd::first_lanes<M>(k * W);
     V in[Op::kIn], out[Op::kOut];
-    for (int q = 0; q < Op::kIn; ++q) in[q] = load(x.a[q], i, m, full);
-    const M sp = M(Op::vec(in, out, ex) & m);
+    for (int q = 0; q < Op::kIn; ++q) in[q] = load(x.a[q], i, k, full);
+    const M sp = M(Op::vec(in, out, ex) & simd::first_lanes<M>(k * W));
     if (__builtin_expect(sp != 0, 0)) {
       Regs g;
       for (int q = 0; q < Op::kIn; ++q) g.in[q] = in[q];
@@ -157,10 +168,10 @@ struct VectorLoop {
       g = specials(i, sp, g, x, ex);
       for (int q = 0; q < Op::kOut; ++q) out[q] = g.out[q];
     }
-    for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, m, full, out[q]);
+    for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, k, full, out[q]);
   }
 
-  static void run(int64_t n, const Arr<const T> (&a)[Op::kIn], const Arr<T> (&r)[Op::kOut],
+  static void run(int64_t n, const Arr<const TI> (&a)[Op::kIn], const Arr<TO> (&r)[Op::kOut],
                   const typename Op::Extra& extra) {
     Arrays x;
     for (int q = 0; q < Op::kIn; ++q) x.a[q] = a[q];

@@ -18,7 +18,7 @@ struct Entry {
   void* const* ttab;       // slots 0 (LA), 1 (HA), 2 (EP)
   const float* ctab;       // cost figure of each slot, cycles per element
   const char* share;       // "1", "lh", "le" or "3"
-  const char* kernel;      // family of the vector kernel, nullptr while interim
+  const char* kernel;      // family of the kernel (zar/kernels/<family>.h)
   const char* oracle;      // reference computation key, nullptr for exact functions
   double lo, hi;           // sampling interval of the first argument
   bool exact;              // correctly rounded in every flavour

@@ -1,0 +1,313 @@
+// Vector complex kernels (Abs, Arg, CIS, Exp, Ln, Sqrt, Div): C99 Annex G values against the
+// C library's cabs, carg, cexp, clog, csqrt and the runtime's complex division; MPFR per part
+// and normwise over boxes and over magnitudes with uniform angles; overflow and pole codes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex.h>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "nrx/zar_functions.h"
+#include "tests/zar/kernels/reports.h"
+#include "tests/zar/kernels/within_bound.h"
+#include "tools/accuracy/accuracy.h"
+#include "tools/accuracy/kernel_call.h"
+#include "tools/accuracy/mp.h"
+#include "tools/accuracy/oracle.h"
+
+#undef I
+
+namespace {
+
+using nrx::accuracy::Input;
+namespace acc = nrx::accuracy;
+namespace catalog = nrx::zar::catalog;
+
+const catalog::Entry& entry(const char* table) {
+  int slot;
+  const catalog::Entry* e = acc::find_entry(table, &slot);
+  if (!e) throw std::invalid_argument(table);
+  return *e;
+}
+
+// Results of one slot at element `at` of a call whose other elements are ordinary.
+std::vector<double> call_at(const catalog::Entry& e, int slot, const Input& special) {
+  constexpr int n = 13, at = 9;
+  Input ordinary{};
+  ordinary[0] = 0.75, ordinary[1] = 0.5, ordinary[2] = 1.25, ordinary[3] = -0.5;
+  std::vector<Input> in(n, ordinary);
+  in[at] = special;
+  std::vector<double> out(2 * n);
+  EXPECT_EQ(acc::call_kernel(e, e.ttab[slot], in.data(), n, out.data()), 0u);
+  return {out[2 * at], out[2 * at + 1]};
+}
+
+template <class R> using Native = std::conditional_t<sizeof(R) == 4, float _Complex, double _Complex>;
+
+// The C library's value of each function at (x, y) (b = (u, v) for Div), computed in the part type.
+template <class R> std::vector<double> c_library(const std::string& f, R x, R y, R u, R v) {
+  Native<R> z, w;
+  __real__ z = x, __imag__ z = y, __real__ w = u, __imag__ w = v;
+  Native<R> r{};
+  if constexpr (sizeof(R) == 4) {
+    if (f == "Abs") return {cabsf(z), 0};
+    if (f == "Arg") return {cargf(z), 0};
+    if (f == "Exp") r = cexpf(z);
+    if (f == "Ln") r = clogf(z);
+    if (f == "Sqrt") r = csqrtf(z);
+  } else {
+    if (f == "Abs") return {cabs(z), 0};
+    if (f == "Arg") return {carg(z), 0};
+    if (f == "Exp") r = cexp(z);
+    if (f == "Ln") r = clog(z);
+    if (f == "Sqrt") r = csqrt(z);
+  }
+  if (f == "CIS") {
+    Native<R> ix;
+    __real__ ix = 0, __imag__ ix = x;
+    r = sizeof(R) == 4 ? Native<R>(cexpf(ix)) : Native<R>(cexp(ix));
+  }
+  if (f == "Div") {
+    volatile Native<R> a = z, b = w;  // the runtime's division, not a folded one
+    r = a / b;
+  }
+  return {double(__real__ r), double(__imag__ r)};
+}
+
+// got agrees with want: the same class (NaN, infinity, zero, finite) and, for infinities and
+// zeros, the same sign unless signs_free; finite values within rel of each other.
+bool agrees(double got, double want, bool signs_free, double rel) {
+  if (std::isnan(want)) return std::isnan(got);
+  if (std::isinf(want) || want == 0) return got == want && (signs_free || std::signbit(got) == std::signbit(want));
+  return std::fabs(got - want) <= rel * std::fabs(want);
+}
+
+struct Table {
+  const char* f;
+  int nargs;   // complex arguments (0 for CIS's real one)
+  bool real_out;
+};
+const Table kTables[] = {{"Abs", 1, true}, {"Arg", 1, true}, {"CIS", 0, false}, {"Exp", 1, false},
+                         {"Ln", 1, false}, {"Sqrt", 1, false}, {"Div", 2, false}};
+
+template <class R> void annex_g_grid(char t) {
+  const R inf = std::numeric_limits<R>::infinity(), nan = std::numeric_limits<R>::quiet_NaN();
+  const R parts[] = {R(0), R(-0.0), R(1.5), R(-2.5), inf, -inf, nan};
+  for (const Table& tab : kTables) {
+    const catalog::Entry& e = entry((std::string(1, t) + tab.f).c_str());
+    for (int slot = 0; slot < 3; ++slot) {
+      const double rel = slot == 2 ? (sizeof(R) == 4 ? 0x1p-11 : 0x1p-26) : (sizeof(R) == 4 ? 0x1p-21 : 0x1p-50);
+      std::vector<R> bs = tab.nargs == 2 ? std::vector<R>(std::begin(parts), std::end(parts)) : std::vector<R>{R(0)};
+      for (R x : parts)
+        for (R y : tab.nargs == 0 ? std::vector<R>{R(0)} : std::vector<R>(std::begin(parts), std::end(parts)))
+          for (R u : bs)
+            for (R v : bs) {
+              Input in{};
+              in[0] = x, in[1] = y, in[2] = u, in[3] = v;
+              const std::vector<double> got = call_at(e, slot, in), want = c_library<R>(tab.f, x, y, u, v);
+              // Annex G leaves the signs open where both parts of an argument are infinite or NaN;
+              // a finite quotient's zero parts take their signs from the scaled formula.
+              const bool free = (!std::isfinite(x) && !std::isfinite(y)) || (!std::isfinite(u) && !std::isfinite(v)) ||
+                                std::string(tab.f) == "Div";
+              for (int p = 0; p < (tab.real_out ? 1 : 2); ++p)
+                EXPECT_TRUE(agrees(got[p], want[p], free, rel))
+                    << e.names[slot] << "(" << x << ", " << y << (tab.nargs == 2 ? "; " + std::to_string(u) + ", " + std::to_string(v) : "")
+                    << ") part " << p << ": " << got[p] << ", the C library gives " << want[p];
+            }
+    }
+  }
+}
+
+TEST(ComplexVector, AnnexGValuesAsTheCLibraryGivesThem) {
+  annex_g_grid<float>('c');
+  annex_g_grid<double>('z');
+}
+
+// ---- accuracy against MPFR ----
+
+// Largest error over inputs, in ulps of each part (parts below 2^-cut of the modulus, where
+// the part is a cancellation, excluded) and normwise (in ulps of the modulus).
+struct Errors {
+  double part = 0, norm = 0;
+  std::string worst_part, worst_norm;
+};
+
+std::string show(const Input& x, const double* got, mpfr_ptr* refs) {
+  char buf[256];
+  std::snprintf(buf, sizeof buf, " at (%.17g, %.17g; %.17g, %.17g): got (%.17g, %.17g), want (%.17g, %.17g)", x[0], x[1],
+                x[2], x[3], got[0], got[1], mpfr_get_d(refs[0], MPFR_RNDN), mpfr_get_d(refs[1], MPFR_RNDN));
+  return buf;
+}
+
+Errors measure(const catalog::Entry& e, int slot, const std::vector<Input>& in, int cut) {
+  const acc::Format f = acc::format_of(e);
+  const acc::EvalCtx ctx{f, mpfr_prec_t(4 * f.p + 32)};
+  const acc::Oracle* o = acc::find_oracle(e);
+  std::vector<double> out(2 * in.size());
+  EXPECT_EQ(acc::call_kernel(e, e.ttab[slot], in.data(), in.size(), out.data()), 0u);
+  acc::Mp r0(ctx.wp), r1(ctx.wp), unit(ctx.wp);
+  mpfr_ptr refs[2] = {r0, r1};
+  Errors err;
+  for (size_t i = 0; i < in.size(); ++i) {
+    mpfr_set_prec(r0, ctx.wp), mpfr_set_prec(r1, ctx.wp), mpfr_set_prec(unit, ctx.wp);
+    o->eval(refs, in[i].data(), ctx);
+    mpfr_hypot(unit, r0, r1, MPFR_RNDN);
+    for (int p = 0; p < 2; ++p) {
+      const double got = out[2 * i + p];
+      const double norm = acc::ulp_error(got, refs[p], unit, f);
+      if (norm > err.norm) err.norm = norm, err.worst_norm = show(in[i], &out[2 * i], refs);
+      if (mpfr_zero_p(refs[p]) || mpfr_get_exp(refs[p]) < mpfr_get_exp(unit) - cut) continue;
+      const double part = acc::ulp_error(got, refs[p], refs[p], f);
+      if (part > err.part) err.part = part, err.worst_part = show(in[i], &out[2 * i], refs);
+    }
+  }
+  return err;
+}
+
+// Inputs of one complex argument (two for Div): points of the box [-m, m]^2 for m = 1, sqrt(box), box,
+// and magnitudes spread log-uniformly over the format with uniform angles.
+std::vector<Input> draw(bool single, int nargs, double max_log, double box, size_t count) {
+  std::mt19937_64 rng(12345);
+  std::uniform_real_distribution<double> u(0, 1);
+  const auto fit = [single](double v) {
+    volatile float f = float(v);  // rounded to float here, never folded away
+    return single ? double(f) : v;
+  };
+  const auto point = [&](double* z, size_t k) {
+    if (k % 2 == 0) {
+      const double m = std::pow(box, double(k % 3) / 2);
+      z[0] = fit(m * (2 * u(rng) - 1)), z[1] = fit(m * (2 * u(rng) - 1));
+    } else {
+      const double r = std::exp(max_log * (2 * u(rng) - 1)), a = 2 * M_PI * u(rng);
+      z[0] = fit(r * std::cos(a)), z[1] = fit(r * std::sin(a));
+    }
+  };
+  std::vector<Input> in(count);
+  for (size_t k = 0; k < count; ++k) {
+    point(&in[k][0], k);
+    if (nargs == 2) point(&in[k][2], k / 2);
+  }
+  return in;
+}
+
+struct AccCase {
+  const char* table;
+  int nargs;
+  double max_log;  // magnitudes up to e^max_log (e^x sampled up to the overflow)
+  double box;      // largest box
+  int cut;         // parts below 2^-cut of the modulus are cancellations
+};
+const AccCase kAcc[] = {
+    {"zExp", 1, 6.5, 700, 1000}, {"cExp", 1, 4.4, 85, 1000},  {"zSqrt", 1, 700, 1e6, 1000}, {"cSqrt", 1, 85, 1e6, 1000},
+    {"zLn", 1, 700, 1e6, 1000},  {"cLn", 1, 85, 1e6, 1000},   {"zDiv", 2, 340, 1e6, 40},   {"cDiv", 2, 40, 1e6, 20},
+};
+
+TEST(ComplexVector, WithinOneUlpPerPartAndNormwiseAgainstMpfr) {
+  for (const AccCase& c : kAcc) {
+    const catalog::Entry& e = entry(c.table);
+    const std::vector<Input> in = draw(e.type == 'c', c.nargs, c.max_log, c.box, 6000);
+    for (int slot : acc::distinct_slots(e)) {
+      const Errors err = measure(e, slot, in, c.cut);
+      EXPECT_LE(err.norm, e.bound[slot]) << e.names[slot] << " normwise" << err.worst_norm;
+      EXPECT_LE(err.part, e.bound[slot]) << e.names[slot] << " per part" << err.worst_part;
+    }
+  }
+}
+
+// The library's own sweep (special values, domain draws) for every table of the family.
+TEST(ComplexVector, AccuracyToolWithinBounds) {
+  acc::Options o;
+  o.samples = 3000;
+  for (const char* t : {"cAbs", "zAbs", "cArg", "zArg", "cCIS", "zCIS", "cExp", "zExp", "cLn", "zLn", "cSqrt", "zSqrt",
+                        "cDiv", "zDiv"})
+    nrx::test::expect_within_bound(t, o);
+}
+
+// ---- codes and ranges ----
+
+class Codes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zarSetErrorCallBack(nrx::test::keep_report);
+    nrx::test::reports().clear();
+  }
+  void TearDown() override { zarClearErrorCallBack(); }
+};
+
+// e^x overflows while e^x sin y does not: the finite part is kept, the element reports code 3.
+TEST_F(Codes, ExpKeepsTheFinitePartBesideAnOverflow) {
+  const NrxComplex16 a[3] = {{800, 1e-300}, {0.5, 0.25}, {-800, 1}};
+  NrxComplex16 r[3];
+  zarzExp(3, a, r);
+  EXPECT_TRUE(std::isinf(r[0].real));
+  EXPECT_NEAR(r[0].imag, std::exp(800 + std::log(1e-300)), 1e-11 * std::exp(800 + std::log(1e-300)));
+  EXPECT_EQ(r[2].real, 0.0);
+  ASSERT_EQ(nrx::test::reports().size(), 1u);
+  EXPECT_EQ(nrx::test::reports()[0].code, ZAR_ST_RESULT_TOO_LARGE);
+  EXPECT_EQ(nrx::test::reports()[0].index, 0);
+}
+
+// Quotients whose operands span the whole range stay exact where the quotient is representable.
+TEST_F(Codes, DivScalesOperandsOfAnyMagnitude) {
+  struct Case {
+    NrxComplex16 a, b, want;
+  };
+  const Case cases[] = {
+      {{0x1p1023, 0x1p1023}, {0x1p1023, 0x1p1023}, {1, 0}},
+      {{0x1p-1074, 0}, {0x1p-1074, 0}, {1, 0}},
+      {{0x1p1000, 0x1p-1000}, {0x1p1000, 0}, {1, 0}},
+      {{0x1p-1000, 0x1p-1000}, {0x1p-1070, 0x1p-1070}, {0x1p70, 0}},
+      {{3, 4}, {0x1p600, 0x1p600}, {7 * 0x1p-601, 1 * 0x1p-601}},
+  };
+  for (const Case& c : cases) {
+    NrxComplex16 r;
+    zarzDiv(1, &c.a, &c.b, &r);
+    EXPECT_EQ(r.real, c.want.real) << c.a.real << " / " << c.b.real;
+    EXPECT_EQ(r.imag, c.want.imag) << c.a.real << " / " << c.b.real;
+  }
+  EXPECT_TRUE(nrx::test::reports().empty());
+}
+
+// Every length around the register width: exactly n results, nothing past them, strided
+// tables equal to unit-stride ones (the real sides of Abs, Arg and CIS fill half a register).
+TEST(ComplexVector, TailsAndStridesOfTheRealSide) {
+  for (int n = 0; n <= 21; ++n) {
+    std::vector<NrxComplex16> z(3 * 24);
+    std::vector<double> x(3 * 24);
+    for (int i = 0; i < 3 * 24; ++i) z[i] = {0.5 + i, 1.0 - i}, x[i] = 0.25 * i;
+    std::vector<double> abs(24, -7), abs3(3 * 24, -7);
+    std::vector<NrxComplex16> cis(24, NrxComplex16{-7, -7}), cis2(2 * 24, NrxComplex16{-7, -7});
+    std::vector<NrxComplex16> zg(24);
+    std::vector<double> xg(24), absg(24);
+    std::vector<NrxComplex16> cisg(24);
+    for (int i = 0; i < 24; ++i) zg[i] = z[3 * i], xg[i] = x[3 * i];
+    zarzAbs(n, z.data(), abs.data());
+    zarzAbs(n, zg.data(), absg.data());
+    zarzAbsI(n, z.data(), 3, abs3.data(), 3);
+    zarzCIS(n, x.data(), cis.data());
+    zarzCIS(n, xg.data(), cisg.data());
+    zarzCISI(n, x.data(), 3, cis2.data(), 2);
+    for (int i = 0; i < 24; ++i) {
+      if (i < n) {
+        EXPECT_NEAR(abs[i], std::hypot(z[i].real, z[i].imag), 1e-15 * abs[i]) << n << " " << i;
+        EXPECT_NEAR(cis[i].real, std::cos(x[i]), 1e-15) << n << " " << i;
+        EXPECT_NEAR(cis[i].imag, std::sin(x[i]), 1e-15) << n << " " << i;
+      } else {
+        EXPECT_EQ(abs[i], -7);
+        EXPECT_EQ(cis[i].real, -7);
+      }
+      EXPECT_EQ(abs3[3 * i], i < n ? absg[i] : -7) << n << " " << i;
+      EXPECT_EQ(abs3[3 * i + 1], -7);
+      EXPECT_EQ(cis2[2 * i].real, i < n ? cisg[i].real : -7) << n << " " << i;
+      EXPECT_EQ(cis2[2 * i].imag, i < n ? cisg[i].imag : -7) << n << " " << i;
+      EXPECT_EQ(cis2[2 * i + 1].imag, -7);
+    }
+  }
+}
+
+}  // namespace
