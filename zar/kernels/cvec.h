@@ -57,9 +57,12 @@ template <Flavour F> inline TwoD cis_parts(D y) {
   TrigReduced<double> a = trig_reduce<F == Flavour::HA>(y, big);
   const simd::IReg n = simd::int_add(a.n, simd::int_even_lanes(8, 0.0), 0.0);  // 8 steps of pi/16
   TwoD c = trig_assemble<double, F>(trig_poly<double, F>(a), n);
-  // sin y rounds to y where |y| is tiny, and keeps the sign of a zero.
-  const DM tiny = DM(~simd::even_lanes<double>() & simd::lt(simd::abs_of<double>(y), simd::splat(TrigConst<double>::tiny)));
-  return {simd::select(tiny, y, c.hi), simd::select(tiny, simd::splat(-0.0), c.lo)};
+  // sin y rounds to y where |y| is tiny, and keeps the sign of a zero; min with the bound passes
+  // y through an instruction, so a subnormal y becomes the zero of its sign when MXCSR treats
+  // denormal inputs as zero.
+  const Reg<double> bound = simd::splat(TrigConst<double>::tiny);
+  const DM tiny = DM(~simd::even_lanes<double>() & simd::lt(simd::abs_of<double>(y), bound));
+  return {simd::select(tiny, simd::min(y, bound), c.hi), simd::select(tiny, simd::splat(-0.0), c.lo)};
 }
 
 // e^x cis y for the pair (x, y) in both lanes of each element; x is clamped where e^x times
@@ -80,9 +83,11 @@ template <Flavour F> inline D exp_pairs(D z) {
     unscaled.scale = simd::splat(0.0);
     v = simd::mul(exp_assemble<double, F>(unscaled, p), twopart::value(c));
   }
-  // e^x times a zero sine is a zero of the sine's sign
+  // e^x times a zero sine is a zero of the sine's sign (y 0 gives that zero; the class test
+  // also takes a subnormal y for zero when MXCSR treats denormal inputs as zero)
   const D y = simd::dup_odd(z);
-  return simd::select(DM(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<double>()), y, simd::scalef(v, s.scale));
+  const D y_zero = simd::mul(y, simd::splat(0.0));
+  return simd::select(DM(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<double>()), y_zero, simd::scalef(v, s.scale));
 }
 
 // ln z = ln|z| + i atan2(y, x); tiny receives the lanes whose atan2 falls below the normal range.
@@ -282,8 +287,11 @@ template <class C, Flavour F> struct ComplexExp : Unary<C> {
     return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
-    const R x = a[0]->real, y = a[0]->imag;
-    if (cvec::finite2(x, y)) scalar_by_vector<ComplexExp>(a, r, ex);
+    // Parts read as the vector instructions read them (subnormal parts are zeros under DAZ).
+    const C z{simd::daz(a[0]->real), simd::daz(a[0]->imag)};
+    const C* const in[1] = {&z};
+    const R x = z.real, y = z.imag;
+    if (cvec::finite2(x, y)) scalar_by_vector<ComplexExp>(in, r, ex);
     else annex_g(x, y, r[0]->real, r[0]->imag);
     return cvec::element_code<R>(cvec::finite2(x, y), cvec::nan2(x, y), r[0]->real, r[0]->imag);
   }
