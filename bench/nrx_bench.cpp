@@ -48,11 +48,14 @@ template <class F> void timed(benchmark::State& st, size_t n, double cost, F cal
 bool elementwise(const catalog::Entry& e) {
   using catalog::Shape;
   switch (e.shape) {
-    case Shape::v1: case Shape::v2: case Shape::vs: case Shape::v1r2:
-    case Shape::lf: case Shape::c2r: case Shape::r2c:
-      return true;
-    default:
-      return false;
+    case Shape::v1:
+    case Shape::v2:
+    case Shape::vs:
+    case Shape::v1r2:
+    case Shape::lf:
+    case Shape::c2r:
+    case Shape::r2c: return true;
+    default: return false;
   }
 }
 

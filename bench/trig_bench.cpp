@@ -49,7 +49,8 @@ template <class T> void fill(const tim::Workload& w, const Set& s) {
   if (s.lo == s.hi) return;
   std::uniform_real_distribution<double> u(s.lo, s.hi), huge(25, 120);
   std::bernoulli_distribution pick(s.huge_share);
-  for (size_t i = 0; i < w.size(); ++i) a[i] = T(pick(rng) ? std::ldexp(1.0, int(huge(rng))) * (u(rng) / s.hi) : u(rng));
+  for (size_t i = 0; i < w.size(); ++i)
+    a[i] = T(pick(rng) ? std::ldexp(1.0, int(huge(rng))) * (u(rng) / s.hi) : u(rng));
 }
 
 using nrx::bench::timed;
@@ -64,8 +65,9 @@ template <size_t N> void register_sets(const char* name, const Set (&sets)[N]) {
     else fill<float>(*w, s);
     const std::string tail = std::string("/") + name + "/" + s.name;
     for (int k : acc::distinct_slots(*e))
-      benchmark::RegisterBenchmark(("nrx/" + std::string(acc::slot_name(k)) + tail).c_str(),
-                                   [w, fn = e->ttab[k]](benchmark::State& st) { timed(st, w->size(), [&] { w->run(fn); }); });
+      benchmark::RegisterBenchmark(
+          ("nrx/" + std::string(acc::slot_name(k)) + tail).c_str(),
+          [w, fn = e->ttab[k]](benchmark::State& st) { timed(st, w->size(), [&] { w->run(fn); }); });
     for (const tim::Peer& p : tim::peers_for(*e))
       benchmark::RegisterBenchmark((p.tag + tail).c_str(),
                                    [w, p](benchmark::State& st) { timed(st, w->size(), [&] { p.run(p, *w); }); });

@@ -5,6 +5,6 @@
 #include <cstdlib>
 
 void nrx_serv_exit(int32_t code) {
-    std::fflush(stderr);
-    std::exit(code);
+  std::fflush(stderr);
+  std::exit(code);
 }

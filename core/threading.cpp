@@ -14,9 +14,9 @@ namespace {
 using ItemWorker = void (*)(int64_t, int64_t, int64_t, void*);
 
 int team_size(int64_t requested) {
-    if (requested < 1) return 1;
-    const int64_t cap = 1 << 16;
-    return static_cast<int>(requested < cap ? requested : cap);
+  if (requested < 1) return 1;
+  const int64_t cap = 1 << 16;
+  return static_cast<int>(requested < cap ? requested : cap);
 }
 
 #if defined(__SANITIZE_THREAD__)
@@ -24,62 +24,61 @@ int team_size(int64_t requested) {
 // builds run every loop on threads started and joined around it: count items in static
 // blocks over team threads, call(item, thread) each.
 constexpr bool kOwnThreads = true;
-template <class Call>
-void own_threads(int64_t team, int64_t count, Call call) {
-    auto block = [&](int64_t t) {
-        for (int64_t i = count * t / team; i < count * (t + 1) / team; ++i) call(i, t);
-    };
-    std::vector<std::thread> threads;
-    for (int64_t t = 1; t < team; ++t) threads.emplace_back(block, t);
-    block(0);
-    for (std::thread& th : threads) th.join();
+template <class Call> void own_threads(int64_t team, int64_t count, Call call) {
+  auto block = [&](int64_t t) {
+    for (int64_t i = count * t / team; i < count * (t + 1) / team; ++i) call(i, t);
+  };
+  std::vector<std::thread> threads;
+  for (int64_t t = 1; t < team; ++t) threads.emplace_back(block, t);
+  block(0);
+  for (std::thread& th : threads) th.join();
 }
 #else
 constexpr bool kOwnThreads = false;
-template <class Call>
-void own_threads(int64_t, int64_t, Call) {}
+template <class Call> void own_threads(int64_t, int64_t, Call) {}
 #endif
 
 // Items are dealt in static blocks over a team of at most nthreads threads;
 // the thread index handed to the worker is the OpenMP thread number, so it
 // stays below nthreads even when the runtime grants a smaller team.
 void omp_for_items(int64_t count, int64_t nthreads, void* ctx, ItemWorker w) {
-    if (count <= 0) return;
-    const int team = team_size(nthreads);
-    if (team == 1 || count == 1) {
-        for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
-        return;
-    }
-    if (kOwnThreads) return own_threads(team, count, [&](int64_t i, int64_t t) { w(i, t, 0, ctx); });
+  if (count <= 0) return;
+  const int team = team_size(nthreads);
+  if (team == 1 || count == 1) {
+    for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
+    return;
+  }
+  if (kOwnThreads) return own_threads(team, count, [&](int64_t i, int64_t t) { w(i, t, 0, ctx); });
 #pragma omp parallel num_threads(team)
-    {
-        const int64_t t = omp_get_thread_num();
+  {
+    const int64_t t = omp_get_thread_num();
 #pragma omp for schedule(static)
-        for (int64_t i = 0; i < count; ++i) w(i, t, 0, ctx);
-    }
+    for (int64_t i = 0; i < count; ++i) w(i, t, 0, ctx);
+  }
 }
 
 // One call per thread index. Written as a loop so that every index is called
 // exactly once even if the runtime grants fewer threads than asked for.
 void omp_for_threads(int64_t nthreads, void* ctx, ItemWorker w) {
-    if (nthreads <= 0) return;
-    if (nthreads == 1) {
-        w(0, 0, 1, ctx);
-        return;
-    }
-    if (kOwnThreads) return own_threads(team_size(nthreads), nthreads, [&](int64_t t, int64_t) { w(t, 0, nthreads, ctx); });
+  if (nthreads <= 0) return;
+  if (nthreads == 1) {
+    w(0, 0, 1, ctx);
+    return;
+  }
+  if (kOwnThreads)
+    return own_threads(team_size(nthreads), nthreads, [&](int64_t t, int64_t) { w(t, 0, nthreads, ctx); });
 #pragma omp parallel for num_threads(team_size(nthreads)) schedule(static, 1)
-    for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
+  for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
 }
 
 int64_t omp_num_threads() { return omp_get_max_threads(); }
 
 void serial_for_items(int64_t count, int64_t /*nthreads*/, void* ctx, ItemWorker w) {
-    for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
+  for (int64_t i = 0; i < count; ++i) w(i, 0, 0, ctx);
 }
 
 void serial_for_threads(int64_t nthreads, void* ctx, ItemWorker w) {
-    for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
+  for (int64_t t = 0; t < nthreads; ++t) w(t, 0, nthreads, ctx);
 }
 
 int64_t serial_num_threads() { return 1; }
@@ -93,92 +92,92 @@ int64_t threader_get_num_threads_limit() { return omp_get_max_threads(); }
 // team barrier would wait for it. One loop at a time uses the helpers; a loop started
 // while they are taken (another thread's, or one nested in a worker) runs on its caller.
 class Helpers {
-public:
-    void run(int64_t count, void* ctx, ItemWorker w, int64_t team) {
-        std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
-        if (!own.owns_lock() || count > kMaxItems) return serial(count, ctx, w, team);
-        start(team - 1);
-        const uint64_t gen = (claim_.load(std::memory_order_relaxed) >> 32) + 1;
-        claim_.store(gen << 32 | kClosed, std::memory_order_relaxed);
-        count_.store(count, std::memory_order_relaxed);
-        ctx_.store(ctx, std::memory_order_relaxed);
-        worker_.store(w, std::memory_order_relaxed);
-        team_.store(team, std::memory_order_relaxed);
-        done_.store(0, std::memory_order_relaxed);
-        claim_.store(gen << 32, std::memory_order_release);
-        posted_.fetch_add(1, std::memory_order_release);
-        posted_.notify_all();
-        work(gen, 0);
-        for (int64_t seen = done_.load(std::memory_order_acquire); seen != count;
-             seen = done_.load(std::memory_order_acquire))
-            done_.wait(seen, std::memory_order_acquire);
+ public:
+  void run(int64_t count, void* ctx, ItemWorker w, int64_t team) {
+    std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
+    if (!own.owns_lock() || count > kMaxItems) return serial(count, ctx, w, team);
+    start(team - 1);
+    const uint64_t gen = (claim_.load(std::memory_order_relaxed) >> 32) + 1;
+    claim_.store(gen << 32 | kClosed, std::memory_order_relaxed);
+    count_.store(count, std::memory_order_relaxed);
+    ctx_.store(ctx, std::memory_order_relaxed);
+    worker_.store(w, std::memory_order_relaxed);
+    team_.store(team, std::memory_order_relaxed);
+    done_.store(0, std::memory_order_relaxed);
+    claim_.store(gen << 32, std::memory_order_release);
+    posted_.fetch_add(1, std::memory_order_release);
+    posted_.notify_all();
+    work(gen, 0);
+    for (int64_t seen = done_.load(std::memory_order_acquire); seen != count;
+         seen = done_.load(std::memory_order_acquire))
+      done_.wait(seen, std::memory_order_acquire);
+  }
+
+ private:
+  static constexpr uint64_t kClosed = 0xFFFFFFFFu, kMaxItems = 0xFFFFFFF0u;
+
+  static void serial(int64_t count, void* ctx, ItemWorker w, int64_t team) {
+    for (int64_t i = 0; i < count; ++i) w(i, 0, team, ctx);
+  }
+
+  // Helpers 1 .. n exist afterwards (under busy_).
+  void start(int64_t n) {
+    for (int64_t id = int64_t(threads_) + 1; id <= n; ++id, ++threads_)
+      std::thread([this, id] { wait_and_work(id); }).detach();
+  }
+
+  void wait_and_work(int64_t id) {
+    uint32_t seen = 0;
+    for (;;) {
+      posted_.wait(seen, std::memory_order_acquire);
+      seen = posted_.load(std::memory_order_acquire);
+      const uint64_t gen = claim_.load(std::memory_order_acquire) >> 32;
+      if (id < team_.load(std::memory_order_relaxed)) work(gen, id);
     }
+  }
 
-private:
-    static constexpr uint64_t kClosed = 0xFFFFFFFFu, kMaxItems = 0xFFFFFFF0u;
-
-    static void serial(int64_t count, void* ctx, ItemWorker w, int64_t team) {
-        for (int64_t i = 0; i < count; ++i) w(i, 0, team, ctx);
+  // Claims and runs items of loop `gen` until none is left. A claim is a compare-and-
+  // swap on (generation, next item), so it fails once the loop has been replaced, and
+  // the loop's fields stay as they are while an item of it is in progress.
+  void work(uint64_t gen, int64_t id) {
+    uint64_t c = claim_.load(std::memory_order_acquire);
+    for (;;) {
+      if (c >> 32 != gen) return;
+      const uint64_t next = c & kClosed;
+      const int64_t count = count_.load(std::memory_order_relaxed);
+      if (next >= uint64_t(count)) return;
+      if (!claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel, std::memory_order_acquire)) continue;
+      worker_.load(std::memory_order_relaxed)(int64_t(next), id, team_.load(std::memory_order_relaxed),
+                                              ctx_.load(std::memory_order_relaxed));
+      if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) done_.notify_one();
+      c = claim_.load(std::memory_order_acquire);
     }
+  }
 
-    // Helpers 1 .. n exist afterwards (under busy_).
-    void start(int64_t n) {
-        for (int64_t id = int64_t(threads_) + 1; id <= n; ++id, ++threads_)
-            std::thread([this, id] { wait_and_work(id); }).detach();
-    }
-
-    void wait_and_work(int64_t id) {
-        uint32_t seen = 0;
-        for (;;) {
-            posted_.wait(seen, std::memory_order_acquire);
-            seen = posted_.load(std::memory_order_acquire);
-            const uint64_t gen = claim_.load(std::memory_order_acquire) >> 32;
-            if (id < team_.load(std::memory_order_relaxed)) work(gen, id);
-        }
-    }
-
-    // Claims and runs items of loop `gen` until none is left. A claim is a compare-and-
-    // swap on (generation, next item), so it fails once the loop has been replaced, and
-    // the loop's fields stay as they are while an item of it is in progress.
-    void work(uint64_t gen, int64_t id) {
-        uint64_t c = claim_.load(std::memory_order_acquire);
-        for (;;) {
-            if (c >> 32 != gen) return;
-            const uint64_t next = c & kClosed;
-            const int64_t count = count_.load(std::memory_order_relaxed);
-            if (next >= uint64_t(count)) return;
-            if (!claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel, std::memory_order_acquire)) continue;
-            worker_.load(std::memory_order_relaxed)(int64_t(next), id, team_.load(std::memory_order_relaxed),
-                                                    ctx_.load(std::memory_order_relaxed));
-            if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) done_.notify_one();
-            c = claim_.load(std::memory_order_acquire);
-        }
-    }
-
-    std::mutex busy_;
-    uint32_t threads_ = 0;
-    std::atomic<uint64_t> claim_{0};
-    std::atomic<uint32_t> posted_{0};
-    std::atomic<int64_t> count_{0}, done_{0}, team_{0};
-    std::atomic<void*> ctx_{nullptr};
-    std::atomic<ItemWorker> worker_{nullptr};
+  std::mutex busy_;
+  uint32_t threads_ = 0;
+  std::atomic<uint64_t> claim_{0};
+  std::atomic<uint32_t> posted_{0};
+  std::atomic<int64_t> count_{0}, done_{0}, team_{0};
+  std::atomic<void*> ctx_{nullptr};
+  std::atomic<ItemWorker> worker_{nullptr};
 };
 
 void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {
-    if (count <= 0) return;
-    const int64_t limit = omp_get_max_threads(), team = limit < count ? limit : count;
-    if (team <= 1) {
-        for (int64_t i = 0; i < count; ++i) w(i, 0, 1, ctx);
-        return;
-    }
-    // Never freed: detached helpers may outlive every static destructor.
-    static Helpers* const helpers = new Helpers;
-    helpers->run(count, ctx, w, team);
+  if (count <= 0) return;
+  const int64_t limit = omp_get_max_threads(), team = limit < count ? limit : count;
+  if (team <= 1) {
+    for (int64_t i = 0; i < count; ++i) w(i, 0, 1, ctx);
+    return;
+  }
+  // Never freed: detached helpers may outlive every static destructor.
+  static Helpers* const helpers = new Helpers;
+  helpers->run(count, ctx, w, team);
 }
 
 struct NamedEntry {
-    const char* name;
-    void* address;
+  const char* name;
+  void* address;
 };
 
 const NamedEntry kThreaderEntries[] = {
@@ -189,12 +188,11 @@ const NamedEntry kThreaderEntries[] = {
 }  // namespace
 
 const nrx_threading nrx_threading_openmp = {omp_for_items, nullptr, omp_for_threads, nullptr, omp_num_threads};
-const nrx_threading nrx_threading_serial = {serial_for_items, nullptr, serial_for_threads, nullptr,
-                                            serial_num_threads};
+const nrx_threading nrx_threading_serial = {serial_for_items, nullptr, serial_for_threads, nullptr, serial_num_threads};
 
 void* nrx_serv_load_thread_fun(const char* name) {
-    if (name == nullptr) return nullptr;
-    for (const NamedEntry& e : kThreaderEntries)
-        if (std::strcmp(e.name, name) == 0) return e.address;
-    return nullptr;
+  if (name == nullptr) return nullptr;
+  for (const NamedEntry& e : kThreaderEntries)
+    if (std::strcmp(e.name, name) == 0) return e.address;
+  return nullptr;
 }

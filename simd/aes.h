@@ -10,7 +10,9 @@ namespace nrx::simd {
 
 using Block = __m128i;
 
-NRX_AES_TARGET inline Block load_block(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+NRX_AES_TARGET inline Block load_block(const uint32_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 NRX_AES_TARGET inline void store_block(uint32_t* p, Block v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 NRX_AES_TARGET inline Block block_of(uint64_t lo, uint64_t hi) { return _mm_set_epi64x(int64_t(hi), int64_t(lo)); }
 NRX_AES_TARGET inline Block block_xor(Block a, Block b) { return _mm_xor_si128(a, b); }

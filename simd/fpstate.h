@@ -12,7 +12,6 @@ namespace nrx::simd {
 constexpr uint32_t kMxcsrFlush = 0x9FC0;  // all masked, nearest, FTZ and DAZ
 constexpr uint32_t kMxcsrPlain = 0x1F80;  // all masked, nearest, no flushing
 
-
 class FpState {
  public:
   explicit FpState(bool flush_denormals) {

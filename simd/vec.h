@@ -36,20 +36,28 @@ constexpr int kNear = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
 
 // Class-test selectors of fpclass().
 enum : int {
-  kQNaN = 0x01, kPosZero = 0x02, kNegZero = 0x04, kPosInf = 0x08, kNegInf = 0x10,
-  kDenormal = 0x20, kNegative = 0x40 /* finite, non-zero */, kSNaN = 0x80,
-  kNaN = kQNaN | kSNaN, kZero = kPosZero | kNegZero, kInf = kPosInf | kNegInf,
+  kQNaN = 0x01,
+  kPosZero = 0x02,
+  kNegZero = 0x04,
+  kPosInf = 0x08,
+  kNegInf = 0x10,
+  kDenormal = 0x20,
+  kNegative = 0x40 /* finite, non-zero */,
+  kSNaN = 0x80,
+  kNaN = kQNaN | kSNaN,
+  kZero = kPosZero | kNegZero,
+  kInf = kPosInf | kNegInf,
 };
 
 // Rounding selectors of round<>().
 enum : int {
-  kRoundNearest = _MM_FROUND_TO_NEAREST_INT, kRoundDown = _MM_FROUND_TO_NEG_INF,
-  kRoundUp = _MM_FROUND_TO_POS_INF, kRoundZero = _MM_FROUND_TO_ZERO,
+  kRoundNearest = _MM_FROUND_TO_NEAREST_INT,
+  kRoundDown = _MM_FROUND_TO_NEG_INF,
+  kRoundUp = _MM_FROUND_TO_POS_INF,
+  kRoundZero = _MM_FROUND_TO_ZERO,
 };
 
-template <class M> constexpr M first_lanes(int k) {
-  return k >= int(sizeof(M) * 8) ? M(~M(0)) : M((1u << k) - 1u);
-}
+template <class M> constexpr M first_lanes(int k) { return k >= int(sizeof(M) * 8) ? M(~M(0)) : M((1u << k) - 1u); }
 
 // Lanes [0, n) of a register of T, n clamped to the lane count.
 template <class T> inline Mask<T> tail(int64_t n) {
@@ -66,50 +74,50 @@ template <class T> inline Mask<T> tail(int64_t n) {
 // underflow rounded like a product; mantissa is the significand in [1, 2) and mantissa_p75
 // in [0.75, 1.5), signs dropped; round_frac<K> rounds to nearest at a multiple of 2^-K;
 // from_bits loads a register of bit patterns (the form tables and constants are stored in).
-#define NRX_SIMD_REAL_OPS(V, M, T, U, S)                                                                           \
-  inline V splat(T x) { return _mm512_set1_##S(x); }                                                              \
-  inline V load(const T* p) { return _mm512_loadu_##S(p); }                                                      \
-  inline V masked_load(const T* p, M m, T fill) { return _mm512_mask_loadu_##S(_mm512_set1_##S(fill), m, p); }   \
-  inline void store(T* p, V v) { _mm512_storeu_##S(p, v); }                                                      \
-  inline void masked_store(T* p, M m, V v) { _mm512_mask_storeu_##S(p, m, v); }                                  \
-  inline V add(V a, V b) { return _mm512_add_round_##S(a, b, kNear); }                                           \
-  inline V sub(V a, V b) { return _mm512_sub_round_##S(a, b, kNear); }                                           \
-  inline V mul(V a, V b) { return _mm512_mul_round_##S(a, b, kNear); }                                           \
-  inline V div(V a, V b) { return _mm512_div_round_##S(a, b, kNear); }                                           \
-  inline V fma(V a, V b, V c) { return _mm512_fmadd_round_##S(a, b, c, kNear); }                                 \
-  inline V fnma(V a, V b, V c) { return _mm512_fnmadd_round_##S(a, b, c, kNear); }                               \
-  inline V fms(V a, V b, V c) { return _mm512_fmsub_round_##S(a, b, c, kNear); }                                 \
-  inline V fmaddsub(V a, V b, V c) { return _mm512_fmaddsub_round_##S(a, b, c, kNear); }                         \
-  inline V fmsubadd(V a, V b, V c) { return _mm512_fmsubadd_round_##S(a, b, c, kNear); }                         \
-  inline V sqrt(V a) { return _mm512_sqrt_round_##S(a, kNear); }                                                \
-  inline V max(V a, V b) { return _mm512_max_##S(a, b); }                                                        \
-  inline V min(V a, V b) { return _mm512_min_##S(a, b); }                                                        \
-  inline V rcp14(V a) { return _mm512_rcp14_##S(a); }                                                           \
-  inline V rsqrt14(V a) { return _mm512_rsqrt14_##S(a); }                                                        \
-  template <int R> inline V round(V a) { return _mm512_roundscale_##S(a, R | _MM_FROUND_NO_EXC); }               \
-  template <int C> inline M fpclass(V a) { return _mm512_fpclass_##S##_mask(a, C); }                             \
-  template <int P> inline M cmp(V a, V b) { return _mm512_cmp_##S##_mask(a, b, P); }                            \
-  inline V select(M m, V yes, V no) { return _mm512_mask_blend_##S(m, no, yes); }                                \
-  inline V add_where(M m, V a, V b) { return _mm512_mask_add_round_##S(a, m, a, b, kNear); }                     \
-  inline V bit_and(V a, V b) { return _mm512_and_##S(a, b); }                                                    \
-  inline V bit_or(V a, V b) { return _mm512_or_##S(a, b); }                                                      \
-  inline V bit_xor(V a, V b) { return _mm512_xor_##S(a, b); }                                                    \
-  inline V bit_andnot(V a, V b) { return _mm512_andnot_##S(a, b); }                                              \
-  inline __m512i as_int(V a) { return _mm512_cast##S##_si512(a); }                                               \
-  inline V as_real(__m512i a, T) { return _mm512_castsi512_##S(a); }                                             \
-  inline V getexp(V a) { return _mm512_getexp_round_##S(a, _MM_FROUND_NO_EXC); }                                 \
-  inline V lookup(V t, __m512i idx) { return _mm512_permutexvar_##S(idx, t); }                                   \
-  inline V lookup(V lo, V hi, __m512i idx) { return _mm512_permutex2var_##S(lo, idx, hi); }                      \
-  inline V scalef(V a, V b) { return _mm512_scalef_round_##S(a, b, kNear); }                                     \
-  inline V mantissa(V a) {                                                                                       \
-    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);                \
-  }                                                                                                              \
-  inline V mantissa_p75(V a) {                                                                                   \
-    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);            \
-  }                                                                                                              \
-  template <int K> inline V round_frac(V a) {                                                                    \
-    return _mm512_roundscale_##S(a, (K << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);                   \
-  }                                                                                                              \
+#define NRX_SIMD_REAL_OPS(V, M, T, U, S)                                                                       \
+  inline V splat(T x) { return _mm512_set1_##S(x); }                                                           \
+  inline V load(const T* p) { return _mm512_loadu_##S(p); }                                                    \
+  inline V masked_load(const T* p, M m, T fill) { return _mm512_mask_loadu_##S(_mm512_set1_##S(fill), m, p); } \
+  inline void store(T* p, V v) { _mm512_storeu_##S(p, v); }                                                    \
+  inline void masked_store(T* p, M m, V v) { _mm512_mask_storeu_##S(p, m, v); }                                \
+  inline V add(V a, V b) { return _mm512_add_round_##S(a, b, kNear); }                                         \
+  inline V sub(V a, V b) { return _mm512_sub_round_##S(a, b, kNear); }                                         \
+  inline V mul(V a, V b) { return _mm512_mul_round_##S(a, b, kNear); }                                         \
+  inline V div(V a, V b) { return _mm512_div_round_##S(a, b, kNear); }                                         \
+  inline V fma(V a, V b, V c) { return _mm512_fmadd_round_##S(a, b, c, kNear); }                               \
+  inline V fnma(V a, V b, V c) { return _mm512_fnmadd_round_##S(a, b, c, kNear); }                             \
+  inline V fms(V a, V b, V c) { return _mm512_fmsub_round_##S(a, b, c, kNear); }                               \
+  inline V fmaddsub(V a, V b, V c) { return _mm512_fmaddsub_round_##S(a, b, c, kNear); }                       \
+  inline V fmsubadd(V a, V b, V c) { return _mm512_fmsubadd_round_##S(a, b, c, kNear); }                       \
+  inline V sqrt(V a) { return _mm512_sqrt_round_##S(a, kNear); }                                               \
+  inline V max(V a, V b) { return _mm512_max_##S(a, b); }                                                      \
+  inline V min(V a, V b) { return _mm512_min_##S(a, b); }                                                      \
+  inline V rcp14(V a) { return _mm512_rcp14_##S(a); }                                                          \
+  inline V rsqrt14(V a) { return _mm512_rsqrt14_##S(a); }                                                      \
+  template <int R> inline V round(V a) { return _mm512_roundscale_##S(a, R | _MM_FROUND_NO_EXC); }             \
+  template <int C> inline M fpclass(V a) { return _mm512_fpclass_##S##_mask(a, C); }                           \
+  template <int P> inline M cmp(V a, V b) { return _mm512_cmp_##S##_mask(a, b, P); }                           \
+  inline V select(M m, V yes, V no) { return _mm512_mask_blend_##S(m, no, yes); }                              \
+  inline V add_where(M m, V a, V b) { return _mm512_mask_add_round_##S(a, m, a, b, kNear); }                   \
+  inline V bit_and(V a, V b) { return _mm512_and_##S(a, b); }                                                  \
+  inline V bit_or(V a, V b) { return _mm512_or_##S(a, b); }                                                    \
+  inline V bit_xor(V a, V b) { return _mm512_xor_##S(a, b); }                                                  \
+  inline V bit_andnot(V a, V b) { return _mm512_andnot_##S(a, b); }                                            \
+  inline __m512i as_int(V a) { return _mm512_cast##S##_si512(a); }                                             \
+  inline V as_real(__m512i a, T) { return _mm512_castsi512_##S(a); }                                           \
+  inline V getexp(V a) { return _mm512_getexp_round_##S(a, _MM_FROUND_NO_EXC); }                               \
+  inline V lookup(V t, __m512i idx) { return _mm512_permutexvar_##S(idx, t); }                                 \
+  inline V lookup(V lo, V hi, __m512i idx) { return _mm512_permutex2var_##S(lo, idx, hi); }                    \
+  inline V scalef(V a, V b) { return _mm512_scalef_round_##S(a, b, kNear); }                                   \
+  inline V mantissa(V a) {                                                                                     \
+    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_1_2, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);              \
+  }                                                                                                            \
+  inline V mantissa_p75(V a) {                                                                                 \
+    return _mm512_getmant_round_##S(a, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_zero, _MM_FROUND_NO_EXC);          \
+  }                                                                                                            \
+  template <int K> inline V round_frac(V a) {                                                                  \
+    return _mm512_roundscale_##S(a, (K << 4) | _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);                 \
+  }                                                                                                            \
   inline V from_bits(const U* p) { return _mm512_castsi512_##S(_mm512_loadu_si512(p)); }
 
 NRX_SIMD_REAL_OPS(__m512, __mmask16, float, uint32_t, ps)
@@ -138,12 +146,21 @@ template <int N> inline __m512i shift_right64(__m512i a) { return _mm512_srli_ep
 inline __m512d widen_lo(__m512 a) { return _mm512_cvtps_pd(_mm512_castps512_ps256(a)); }
 inline __m512d widen_hi(__m512 a) { return _mm512_cvtps_pd(_mm512_extractf32x8_ps(a, 1)); }
 inline __m512 narrow(__m512d lo, __m512d hi) {
-  return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvt_roundpd_ps(lo, kNear)), _mm512_cvt_roundpd_ps(hi, kNear), 1);
+  return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvt_roundpd_ps(lo, kNear)), _mm512_cvt_roundpd_ps(hi, kNear),
+                            1);
 }
 
 // ---- generic helpers ----
-inline float bits_to(uint32_t b) { float x; std::memcpy(&x, &b, 4); return x; }
-inline double bits_to(uint64_t b) { double x; std::memcpy(&x, &b, 8); return x; }
+inline float bits_to(uint32_t b) {
+  float x;
+  std::memcpy(&x, &b, 4);
+  return x;
+}
+inline double bits_to(uint64_t b) {
+  double x;
+  std::memcpy(&x, &b, 8);
+  return x;
+}
 
 // c[0] + c[1] x + ... + c[N-1] x^(N-1), by Horner's rule with fused steps.
 template <class V, class U, size_t N> inline V horner(V x, const U (&c)[N]) {
@@ -345,7 +362,8 @@ inline IReg expand(__mmask8 m, IReg v) { return _mm512_maskz_expand_epi64(m, v);
 // lane loads with inserts beat a hardware gather on cores whose gathers are microcoded.
 using Bits128 = __m128i;
 inline Bits128 lanes_at(const uint64_t* p0, const uint64_t* p1) {
-  return _mm_castpd_si128(_mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(p0)), reinterpret_cast<const double*>(p1)));
+  return _mm_castpd_si128(
+      _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(p0)), reinterpret_cast<const double*>(p1)));
 }
 inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* p2, const uint32_t* p3) {
   const __m128i lo = _mm_insert_epi32(_mm_cvtsi32_si128(int(*p0)), int(*p1), 1);

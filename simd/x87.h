@@ -17,25 +17,25 @@ inline constexpr uint16_t kX87AllExceptions = 0x3F;
 
 // The 28-byte environment image of fnstenv/fldenv (32-bit operand size).
 struct X87Env {
-    uint16_t control;
-    uint16_t reserved0;
-    uint16_t status;
-    uint16_t reserved1;
-    uint16_t tag;
-    uint16_t reserved2;
-    uint32_t ip_offset;
-    uint16_t ip_selector;
-    uint16_t opcode;
-    uint32_t operand_offset;
-    uint16_t operand_selector;
-    uint16_t reserved3;
+  uint16_t control;
+  uint16_t reserved0;
+  uint16_t status;
+  uint16_t reserved1;
+  uint16_t tag;
+  uint16_t reserved2;
+  uint32_t ip_offset;
+  uint16_t ip_selector;
+  uint16_t opcode;
+  uint32_t operand_offset;
+  uint16_t operand_selector;
+  uint16_t reserved3;
 };
 static_assert(sizeof(X87Env) == 28, "fnstenv image is 28 bytes");
 
 inline uint16_t x87_control() {
-    uint16_t cw;
-    asm volatile("fnstcw %0" : "=m"(cw));
-    return cw;
+  uint16_t cw;
+  asm volatile("fnstcw %0" : "=m"(cw));
+  return cw;
 }
 
 inline void x87_set_control(uint16_t cw) { asm volatile("fldcw %0" : : "m"(cw) : "memory"); }
@@ -51,9 +51,9 @@ inline void x87_store_env(X87Env* env) { asm volatile("fnstenv %0" : "=m"(*env) 
 inline void x87_load_env(const X87Env* env) { asm volatile("fldenv %0" : : "m"(*env) : "memory"); }
 
 inline uint16_t x87_status() {
-    uint16_t sw;
-    asm volatile("fnstsw %0" : "=m"(sw));
-    return sw;
+  uint16_t sw;
+  asm volatile("fnstsw %0" : "=m"(sw));
+  return sw;
 }
 
 // Delivers a pending unmasked exception, if any.

@@ -10,19 +10,19 @@ namespace nrx::stats {
 
 // What a data pass accumulates.
 struct Plan {
-  uint32_t need = 0;     // estimate indices to compute and write
-  int raw_order = 1;     // raw power sums of order 1..raw_order
-  int central_order = 0; // central sums of order 2..central_order (one-pass family)
-  bool cross = false;    // cross-product matrix
-  bool fast = false;     // method 0x1
-  bool shifted = false;  // method 0x100
+  uint32_t need = 0;      // estimate indices to compute and write
+  int raw_order = 1;      // raw power sums of order 1..raw_order
+  int central_order = 0;  // central sums of order 2..central_order (one-pass family)
+  bool cross = false;     // cross-product matrix
+  bool fast = false;      // method 0x1
+  bool shifted = false;   // method 0x100
 };
 
 struct Acc {
   double W0 = 0, W1 = 0;
   double* M = nullptr;  // mean, relative to the pass's reference values
-  double* R[4] = {};  // sum of w x^k
-  double* S[3] = {};  // sum of w (x - mean)^k, k = 2, 3, 4
+  double* R[4] = {};    // sum of w x^k
+  double* S[3] = {};    // sum of w (x - mean)^k, k = 2, 3, 4
   double* P = nullptr;  // p x p, upper triangle P[r p + s], r <= s
   double* D = nullptr;  // scratch for the mean differences of a merge
 

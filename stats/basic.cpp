@@ -79,8 +79,8 @@ struct CarryHeader {
   int64_t bytes;  // of the whole buffer
   double W0, W1;
   int32_t raw_order, central_order, cross;
-  uint32_t written;        // estimate indices whose arrays were copied
-  int32_t storage[3];      // storage codes of the covariance, correlation and cross-product copies
+  uint32_t written;    // estimate indices whose arrays were copied
+  int32_t storage[3];  // storage codes of the covariance, correlation and cross-product copies
   int32_t reserved;
 };
 constexpr uint64_t kCarryMagic = 0x6e72785353426173ULL;
@@ -122,8 +122,7 @@ template <class T> bool same(T a, double copied) {
 }
 
 // Copies every array of `need` into the carry, as it stands after the call.
-template <class T>
-void copy_results(const NrxSSTask* t, uint32_t need, int64_t p, Carry& c) {
+template <class T> void copy_results(const NrxSSTask* t, uint32_t need, int64_t p, Carry& c) {
   c.h->written = need;
   for (int i = 0; i < kEstimateCount; ++i) {
     if (!has(need, i)) continue;
@@ -140,8 +139,7 @@ void copy_results(const NrxSSTask* t, uint32_t need, int64_t p, Carry& c) {
   }
 }
 
-template <class T>
-bool carry_valid(const NrxSSTask* t, const Carry& c, int64_t p, double W0, double W1) {
+template <class T> bool carry_valid(const NrxSSTask* t, const Carry& c, int64_t p, double W0, double W1) {
   if (!c.h || c.h->magic != kCarryMagic || c.h->p != p || c.h->W0 != W0 || c.h->W1 != W1) return false;
   for (int i = 0; i < kEstimateCount; ++i) {
     if (!has(c.h->written, i)) continue;
@@ -229,8 +227,7 @@ template <class T> void inv_sqrt(int32_t n, const T* a, T* r) {
 
 // Covariance, correlation and cross-product of the selected components from a.P;
 // `scratch` holds 2 p reals.
-template <class T>
-void finalise_matrices(const NrxSSTask* t, uint32_t need, const Acc& a, int64_t p, T* scratch) {
+template <class T> void finalise_matrices(const NrxSSTask* t, uint32_t need, const Acc& a, int64_t p, T* scratch) {
   const Results<T> res{t};
   const double W0 = a.W0, W1 = a.W1;
   const double f = W0 > 0 ? 1.0 / (W0 - W1 / W0) : 1.0;
@@ -255,8 +252,7 @@ void finalise_matrices(const NrxSSTask* t, uint32_t need, const Acc& a, int64_t 
 }
 
 // Vector estimates of the selected components from the merged state.
-template <class T>
-void finalise_vectors(const NrxSSTask* t, const Plan& plan, const Acc& a, const T* ref, int64_t p) {
+template <class T> void finalise_vectors(const NrxSSTask* t, const Plan& plan, const Acc& a, const T* ref, int64_t p) {
   const Results<T> res{t};
   const double W0 = a.W0, W1 = a.W1;
   for (int64_t j = 0; j < p; ++j) {
@@ -277,19 +273,34 @@ void finalise_vectors(const NrxSSTask* t, const Plan& plan, const Acc& a, const 
     const double c2 = S2 * W0 / (W0 * W0 - W1), c3 = S3 / W0, c4 = S4 / W0;
     double sums[4] = {0, 0, 0, 0};
     for (int k = 0; k < plan.raw_order; ++k) sums[k] = a.R[k][j];
-    const double values[kEstimateCount] = {
-        m, r[2], r[3], r[4], c2, c3, c4, 0, 0, c4 / (c2 * c2) - 3, c3 / std::sqrt(c2 * c2 * c2),
-        std::sqrt(c2) / m, sums[0], sums[1], sums[2], sums[3], S2, S3, S4, 0};
+    const double values[kEstimateCount] = {m,
+                                           r[2],
+                                           r[3],
+                                           r[4],
+                                           c2,
+                                           c3,
+                                           c4,
+                                           0,
+                                           0,
+                                           c4 / (c2 * c2) - 3,
+                                           c3 / std::sqrt(c2 * c2 * c2),
+                                           std::sqrt(c2) / m,
+                                           sums[0],
+                                           sums[1],
+                                           sums[2],
+                                           sums[3],
+                                           S2,
+                                           S3,
+                                           S4,
+                                           0};
     for (int i = 0; i < kEstimateCount; ++i)
-      if (has(plan.need, i) && i != kCovariance && i != kCorrelation && i != kCrossProduct)
-        res.put(i, j, values[i]);
+      if (has(plan.need, i) && i != kCovariance && i != kCorrelation && i != kCrossProduct) res.put(i, j, values[i]);
   }
 }
 
 // Methods 0x200 / 0x400 alone: moments from the registered sums, covariance and
 // correlation from the registered cross-product.
-template <class T>
-int32_t from_sums(NrxSSTask* t, const Plan& plan, int64_t p) {
+template <class T> int32_t from_sums(NrxSSTask* t, const Plan& plan, int64_t p) {
   double W0, W1;
   if (t->accumulated_weights) {
     const T* w = static_cast<const T*>(t->accumulated_weights);
@@ -313,8 +324,18 @@ int32_t from_sums(NrxSSTask* t, const Plan& plan, int64_t p) {
     const double m = sum(kSum1) / W0;
     const double c2 = sum(kCentralSum2) * W0 / (W0 * W0 - W1), c3 = sum(kCentralSum3) / W0;
     const double c4 = sum(kCentralSum4) / W0;
-    const double values[kVariation + 1] = {m, sum(kSum2) / W0, sum(kSum3) / W0, sum(kSum4) / W0, c2, c3, c4, 0, 0,
-                                           c4 / (c2 * c2) - 3, c3 / std::sqrt(c2 * c2 * c2), std::sqrt(c2) / m};
+    const double values[kVariation + 1] = {m,
+                                           sum(kSum2) / W0,
+                                           sum(kSum3) / W0,
+                                           sum(kSum4) / W0,
+                                           c2,
+                                           c3,
+                                           c4,
+                                           0,
+                                           0,
+                                           c4 / (c2 * c2) - 3,
+                                           c3 / std::sqrt(c2 * c2 * c2),
+                                           std::sqrt(c2) / m};
     for (int i = 0; i <= kVariation; ++i)
       if (has(need, i) && i != kCovariance && i != kCorrelation) res.put(i, j, values[i]);
   }
@@ -326,33 +347,27 @@ int32_t from_sums(NrxSSTask* t, const Plan& plan, int64_t p) {
   const int cp_st = matrix_storage(t, t->cross_product_storage);
   for (int64_t r = 0; r < p; ++r)
     for (int64_t s = r; s < p; ++s) a.P[r * p + s] = matrix_get(res.at(kCrossProduct), cp_st, p, r, s);
-  finalise_matrices<T>(t, need & ~(1u << kCrossProduct), a, p,
-                       reinterpret_cast<T*>(buf + Acc::doubles(p)));
+  finalise_matrices<T>(t, need & ~(1u << kCrossProduct), a, p, reinterpret_cast<T*>(buf + Acc::doubles(p)));
   nrx_serv_deallocate(buf);
   return NRX_SS_STATUS_OK;
 }
 
-template <class T>
-struct PassContext {
+template <class T> struct PassContext {
   PassInput<T> in;
   const Plan* plan;
   int64_t parts;
-  Acc* acc;   // 2 per part: the part's state and its block state
+  Acc* acc;  // 2 per part: the part's state and its block state
   BlockScratch<T>* scratch;
 };
 
-template <class T>
-void part_worker(int64_t part, PassContext<T>* c) {
+template <class T> void part_worker(int64_t part, PassContext<T>* c) {
   const int64_t n = c->in.n;
   const int64_t begin = n * part / c->parts, end = n * (part + 1) / c->parts;
-  if (c->in.w)
-    run_part<T, true>(c->in, *c->plan, begin, end, c->scratch[part], c->acc[2 * part], c->acc[2 * part + 1]);
-  else
-    run_part<T, false>(c->in, *c->plan, begin, end, c->scratch[part], c->acc[2 * part], c->acc[2 * part + 1]);
+  if (c->in.w) run_part<T, true>(c->in, *c->plan, begin, end, c->scratch[part], c->acc[2 * part], c->acc[2 * part + 1]);
+  else run_part<T, false>(c->in, *c->plan, begin, end, c->scratch[part], c->acc[2 * part], c->acc[2 * part + 1]);
 }
 
-template <class T>
-int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading* thr) {
+template <class T> int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading* thr) {
   if (!t->observations) return NRX_SS_STATUS_BAD_OBSERVATIONS;
   const int64_t n = read_int(t, t->observations);
   if (n <= 0) return NRX_SS_STATUS_BAD_OBSERVATIONS;
@@ -374,8 +389,7 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
   const bool rows = layout == NRX_SS_STORAGE_ROWS, weighted = t->weights != nullptr;
   const int64_t acc_doubles = Acc::doubles(p);
   const int64_t blk_elems = block_buffer_elements<T>(p, plan.cross, rows, weighted);
-  const int64_t head_bytes =
-      int64_t((sizeof(Acc) * (2 * parts + 1) + sizeof(BlockScratch<T>) * parts + 63) / 64 * 64);
+  const int64_t head_bytes = int64_t((sizeof(Acc) * (2 * parts + 1) + sizeof(BlockScratch<T>) * parts + 63) / 64 * 64);
   const int64_t bytes =
       head_bytes + 8 * acc_doubles * (2 * parts + 1) + int64_t(sizeof(T)) * (blk_elems * parts + 3 * p);
   char* mem = static_cast<char*>(nrx_serv_allocate(size_t(bytes), 128));
@@ -441,7 +455,10 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
 
   PassContext<T> ctx{{static_cast<const T*>(t->data), static_cast<const T*>(t->weights), n, p,
                       layout == NRX_SS_STORAGE_ROWS, ref, plan.shifted},
-                     &plan, parts, acc, scratch};
+                     &plan,
+                     parts,
+                     acc,
+                     scratch};
   common::run_parts(th, parts, [&ctx](int64_t part) { part_worker<T>(part, &ctx); });
 
   Acc& total = acc[2 * parts];
@@ -474,8 +491,7 @@ int32_t data_pass(NrxSSTask* t, const Plan& plan, int64_t p, const nrx_threading
   return NRX_SS_STATUS_OK;
 }
 
-template <class T>
-int32_t basic(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* thr) {
+template <class T> int32_t basic(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* thr) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   Plan plan;
   if (const int32_t st = check_request(t, est, meth, plan)) return st;

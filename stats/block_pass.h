@@ -15,24 +15,22 @@
 
 namespace nrx::stats {
 
-template <class T>
-struct PassInput {
+template <class T> struct PassInput {
   const T* x;
   const T* w;  // null: unit weights
   int64_t n, p;
-  bool rows;        // variable-major layout
-  const T* ref;     // p reference values: means are held relative to them (the shift of method 0x100)
+  bool rows;     // variable-major layout
+  const T* ref;  // p reference values: means are held relative to them (the shift of method 0x100)
   bool shifted;
 };
 
 // Work buffers of one part, in T, sized by block_buffer_elements().
-template <class T>
-struct BlockScratch {
-  T* sums;   // 4 x pp power sums
-  T* centre; // pp centre values
-  T* prev;   // pp means of the previous block
-  T* dev;    // centred block (and its weighted copy for the variable-major layout)
-  T* cross;  // p x pp block cross-product
+template <class T> struct BlockScratch {
+  T* sums;    // 4 x pp power sums
+  T* centre;  // pp centre values
+  T* prev;    // pp means of the previous block
+  T* dev;     // centred block (and its weighted copy for the variable-major layout)
+  T* cross;   // p x pp block cross-product
 };
 
 // Observations per block: 256 KiB of data, at least 64. Without a cross-product the
@@ -46,8 +44,7 @@ template <class T> constexpr int64_t padded(int64_t v) { return (v + sv::lanes<T
 
 // Reals of one part's buffers: sums, centre, previous means; with a cross-product the
 // centred block (a weighted copy too) or the eight-row buffer, and the block's matrix.
-template <class T>
-int64_t block_buffer_elements(int64_t p, bool cross, bool rows, bool weighted) {
+template <class T> int64_t block_buffer_elements(int64_t p, bool cross, bool rows, bool weighted) {
   const int64_t pp = padded<T>(p), bs = padded<T>(block_rows(p, sizeof(T), false));
   int64_t e = 6 * pp;
   if (cross) e += (rows ? (weighted ? 2 : 1) * p * bs : 8 * pp) + p * pp;
@@ -79,8 +76,7 @@ void power_sums(const PassInput<T>& in, int64_t j, int64_t i0, int64_t m, int or
 }
 
 // Centred cross-product of rows [i0, i0 + m) about c, into P (p x pp, upper triangle).
-template <class T, bool W>
-void block_cross(const PassInput<T>& in, int64_t i0, int64_t m, const T* c, T* dev, T* P) {
+template <class T, bool W> void block_cross(const PassInput<T>& in, int64_t i0, int64_t m, const T* c, T* dev, T* P) {
   const int64_t p = in.p, pp = padded<T>(p);
   const T* w = W ? in.w + i0 : nullptr;
   std::memset(P, 0, sizeof(T) * p * pp);
@@ -105,9 +101,8 @@ void block_cross(const PassInput<T>& in, int64_t i0, int64_t m, const T* c, T* d
 template <class T> T finite_or_zero(T v) { return std::isfinite(double(v)) ? v : T(0); }
 
 // Folds observations [begin, end) into `part`; `blk` is a second state used per block.
-template <class T, bool W>
-void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t end, const BlockScratch<T>& sc,
-              Acc& part, Acc& blk) {
+template <class T, bool W> void run_part(const PassInput<T>& in, const Plan& plan, int64_t begin, int64_t end,
+                                         const BlockScratch<T>& sc, Acc& part, Acc& blk) {
   const int64_t p = in.p, pp = padded<T>(p), B = block_rows(p, sizeof(T), in.rows && !plan.cross);
   part.clear(p);
   for (int64_t j = 0; j < p; ++j) sc.prev[j] = in.ref[j];

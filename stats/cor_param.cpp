@@ -17,21 +17,18 @@ namespace {
 constexpr uint64_t kMethodParam = 0x4;
 constexpr double kMinEigen = 1e-14;
 
-template <class T>
-void vm_sqrt(int32_t n, const T* a, T* r) {
+template <class T> void vm_sqrt(int32_t n, const T* a, T* r) {
   const common::VmModeGuard mode(common::kInternalMode);
   if constexpr (sizeof(T) == 8) nrx_zar_kernel_dSqrt_ttab[0](n, a, r);
   else nrx_zar_kernel_sSqrt_ttab[0](n, a, r);
 }
-template <class T>
-void vm_inv(int32_t n, const T* a, T* r) {
+template <class T> void vm_inv(int32_t n, const T* a, T* r) {
   const common::VmModeGuard mode(common::kInternalMode);
   if constexpr (sizeof(T) == 8) nrx_zar_kernel_dInv_ttab[0](n, a, r);
   else nrx_zar_kernel_sInv_ttab[0](n, a, r);
 }
 
-template <class T>
-int32_t cor_parametrization(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading*) {
+template <class T> int32_t cor_parametrization(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p64 = t->dimension ? read_int(t, t->dimension) : 0;
   if (p64 < 1) return NRX_SS_STATUS_BAD_DIMENSION;

@@ -11,21 +11,17 @@
 namespace nrx::stats {
 namespace {
 
-template <class T>
-struct RankLimits;
-template <>
-struct RankLimits<double> {
+template <class T> struct RankLimits;
+template <> struct RankLimits<double> {
   static constexpr double kTiny = 4.94e-321;  // the double with bit pattern 0x3E8
   static constexpr double kPass = 1e-15;
 };
-template <>
-struct RankLimits<float> {
+template <> struct RankLimits<float> {
   static constexpr float kTiny = 1.4e-42f;  // the float with bit pattern 0x3E8
   static constexpr float kPass = 1e-6f;
 };
 
-template <class T>
-int32_t test_cov_rank(int32_t p, T* m) {
+template <class T> int32_t test_cov_rank(int32_t p, T* m) {
   using L = RankLimits<T>;
   if (p <= 0) return NRX_SS_STATUS_BAD_DIMENSION;
   if (p == 1) {
@@ -53,8 +49,7 @@ int32_t test_cov_rank(int32_t p, T* m) {
   return NRX_SS_STATUS_OK;
 }
 
-template <class T>
-int32_t inv_cov(int32_t p, T* m) {
+template <class T> int32_t inv_cov(int32_t p, T* m) {
   if (p < 0) return NRX_SS_STATUS_BAD_DIMENSION;
   switch (p) {
     case 0: return NRX_SS_STATUS_OK;

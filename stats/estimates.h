@@ -10,9 +10,28 @@
 namespace nrx::stats {
 
 enum Estimate : int {
-  kMean, kRaw2, kRaw3, kRaw4, kCentral2, kCentral3, kCentral4, kCovariance, kCorrelation,
-  kKurtosis, kSkewness, kVariation, kSum1, kSum2, kSum3, kSum4, kCentralSum2, kCentralSum3,
-  kCentralSum4, kCrossProduct, kEstimateCount, kUnavailable = kEstimateCount
+  kMean,
+  kRaw2,
+  kRaw3,
+  kRaw4,
+  kCentral2,
+  kCentral3,
+  kCentral4,
+  kCovariance,
+  kCorrelation,
+  kKurtosis,
+  kSkewness,
+  kVariation,
+  kSum1,
+  kSum2,
+  kSum3,
+  kSum4,
+  kCentralSum2,
+  kCentralSum3,
+  kCentralSum4,
+  kCrossProduct,
+  kEstimateCount,
+  kUnavailable = kEstimateCount
 };
 
 struct EstimateRow {

@@ -11,8 +11,7 @@ namespace nrx::stats {
 namespace sv = nrx::simd;
 
 // Adds the powers of one register of deviations (and weights) into acc[0..Order).
-template <class T, int Order, bool Weighted>
-inline void add_powers(sv::Reg<T>* acc, sv::Reg<T> d, sv::Reg<T> w) {
+template <class T, int Order, bool Weighted> inline void add_powers(sv::Reg<T>* acc, sv::Reg<T> d, sv::Reg<T> w) {
   sv::Reg<T> t = Weighted ? sv::mul(w, d) : d;  // w d
   acc[0] = sv::add(acc[0], t);
   if constexpr (Order >= 2) {
@@ -34,8 +33,7 @@ template <class T> inline T reduce(sv::Reg<T> v) {
 }
 
 // Contiguous values of one component (variable-major layout): x[0..m), weights w[0..m).
-template <class T, int Order, bool Weighted>
-void segment_sums(const T* x, const T* w, int64_t m, T c, T* out) {
+template <class T, int Order, bool Weighted> void segment_sums(const T* x, const T* w, int64_t m, T c, T* out) {
   constexpr int L = sv::lanes<T>;
   constexpr int U = 4;  // independent accumulator sets hide the add latency
   sv::Reg<T> acc[U][Order];
@@ -124,8 +122,9 @@ void row_sums(const T* x, const T* w, int64_t m, int64_t p, const T* c, T* out) 
       add_powers<T, Order, Weighted>(a, d0, Weighted ? sv::splat(w[i]) : one);
       add_powers<T, Order, Weighted>(b, d1, Weighted ? sv::splat(w[i + 1]) : one);
     }
-    if (i < m) add_powers<T, Order, Weighted>(a, sv::sub(sv::masked_load(xv + i * p, mask, T(0)), vc),
-                                              Weighted ? sv::splat(w[i]) : one);
+    if (i < m)
+      add_powers<T, Order, Weighted>(a, sv::sub(sv::masked_load(xv + i * p, mask, T(0)), vc),
+                                     Weighted ? sv::splat(w[i]) : one);
     for (int k = 0; k < Order; ++k) sv::store(out + k * pp + v * L, sv::add(a[k], b[k]));  // lanes past p hold 0
   }
 }
@@ -188,8 +187,7 @@ void outer_products(const T* x, const T* w, int64_t m, int64_t p, const T* c, T*
 // values (ms a multiple of the register width, zero-padded), dw the same rows times the
 // weights (or d itself). P[r pp + s] += sum_i dw_ri d_si for r <= s; two rows of P by four
 // columns per sweep (entries below the diagonal may be written and are not used).
-template <class T>
-void segment_products(const T* d, const T* dw, int64_t ms, int64_t p, int64_t pp, T* P) {
+template <class T> void segment_products(const T* d, const T* dw, int64_t ms, int64_t p, int64_t pp, T* P) {
   constexpr int L = sv::lanes<T>;
   for (int64_t r = 0; r < p; r += 2) {
     const bool two = r + 1 < p;

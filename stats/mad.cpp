@@ -2,8 +2,8 @@
 // deviation (about the mean, or the registered mean with method 0x100) per component.
 // The means are the basic statistics' own (a one-component task over the thread's buffer).
 #include "nrx/stats.h"
-#include "stats/task.h"
 #include "stats/order_stats.h"
+#include "stats/task.h"
 
 namespace nrx::stats {
 namespace {
@@ -37,8 +37,7 @@ template <class T> T median_of(T* v, int64_t n) {
   return out;
 }
 
-template <class T>
-int32_t mad(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
+template <class T> int32_t mad(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   int64_t layout = 0;
   if (int32_t st = data_layout(t, &layout)) return st;

@@ -14,10 +14,9 @@ namespace nrx::stats {
 namespace {
 
 constexpr int64_t kDirectMaxP = 1024;  // above this the quadratic forms go through the symmetric product
-constexpr int64_t kBlock = 256;         // observations per symmetric product
+constexpr int64_t kBlock = 256;        // observations per symmetric product
 
-template <class T>
-int32_t mah_distance(NrxSSTask* t) {
+template <class T> int32_t mah_distance(NrxSSTask* t) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   void* const* ctx = t->mahalanobis;
   if (!t->data) return NRX_SS_STATUS_NULL_DATA;

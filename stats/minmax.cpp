@@ -8,8 +8,7 @@
 namespace nrx::stats {
 namespace {
 
-template <class T>
-int32_t minmax(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading*) {
+template <class T> int32_t minmax(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->data_layout) return NRX_SS_STATUS_NULL_STORAGE;
   const int64_t layout = read_int(t, t->data_layout);

@@ -40,8 +40,7 @@ struct MissingParams {
   double accuracy;
 };
 
-template <class T>
-MissingParams missing_params(const T* v) {
+template <class T> MissingParams missing_params(const T* v) {
   MissingParams mp;
   const double em = std::trunc(double(v[0])), da = std::trunc(double(v[1]));
   mp.em_iterations = em > 0 ? int64_t(std::min(em, 1e15)) : 50;
@@ -53,9 +52,8 @@ MissingParams missing_params(const T* v) {
 }
 
 // Standard normals from the estimator's own stream, drawn in batches.
-template <class T>
-class Normals {
-public:
+template <class T> class Normals {
+ public:
   explicit Normals(DruStream* s) : s_(s) {}
   int32_t fill(T* out, int64_t k) {
     for (int64_t i = 0; i < k; ++i) {
@@ -73,14 +71,14 @@ public:
     else return drusRngGamma(DRU_RNG_GAMMA_MARSAGLIA_TSANG, s_, 1, out, float(0.5 * v), 0.0f, 2.0f);
   }
 
-private:
+ private:
   DruStream* s_;
   T buf_[kNormalBatch];
   int32_t pos_ = kNormalBatch;
 };
 
 class OwnStream {
-public:
+ public:
   OwnStream() { status_ = _druNewStreamEx(&s_, DRU_BRNG_MCG59, 2, kSeed); }
   ~OwnStream() {
     if (s_) _druDeleteStream(&s_);
@@ -90,15 +88,14 @@ public:
   DruStream* get() const { return s_; }
   int32_t status() const { return status_; }
 
-private:
+ private:
   DruStream* s_ = nullptr;
   int32_t status_ = 0;
 };
 
 // The incomplete observations, shifted by the centre and grouped by their pattern of missing
 // components; z holds them row after row with the missing slots filled by the current imputation.
-template <class T>
-struct Incomplete {
+template <class T> struct Incomplete {
   int64_t p = 0, rows = 0, groups = 0;
   T* z = nullptr;
   const uint8_t* mask = nullptr;   // rows x p, 1 where missing
@@ -107,8 +104,7 @@ struct Incomplete {
 
 // Conditional law of the missing components of one pattern given the observed ones:
 // mean mu_M + B (z_O - mu_O), covariance C = S_MM - B S_OM, its lower Cholesky factor L.
-template <class T>
-struct Conditional {
+template <class T> struct Conditional {
   int64_t p;
   T *soo, *smo, *b, *c, *l;
   int32_t *obs, *mis;
@@ -155,8 +151,7 @@ struct Conditional {
   }
 };
 
-template <class T>
-struct Estimator {
+template <class T> struct Estimator {
   int64_t p, n;
   Incomplete<T> inc;
   SubTask<T>* completed;  // all n rows: the incomplete ones first, then the complete ones
@@ -167,8 +162,7 @@ struct Estimator {
   // One pass of the imputation `row_fn` over the groups, then the mean and covariance (divisor
   // n - 1) of the completed data into mu and sigma by the basic statistics; the E-step sums each
   // group's conditional covariance into extra.
-  template <class RowFn>
-  int32_t pass(bool estep, RowFn&& row_fn) {
+  template <class RowFn> int32_t pass(bool estep, RowFn&& row_fn) {
     std::fill(extra, extra + p * p, T(0));
     for (int64_t g = 0; g < inc.groups; ++g) {
       const int64_t r0 = inc.start[g], r1 = inc.start[g + 1];
@@ -191,8 +185,8 @@ struct Estimator {
       const double sd = std::sqrt(double(sigma[j + j * p]));
       d = std::max(d, std::fabs(double(mu[j] - old[j])) / sd);
       for (int64_t k = 0; k <= j; ++k)
-        d = std::max(d, std::fabs(double(sigma[j + k * p] - old[p + j + k * p])) /
-                            (sd * std::sqrt(double(sigma[k + k * p]))));
+        d = std::max(
+            d, std::fabs(double(sigma[j + k * p] - old[p + j + k * p])) / (sd * std::sqrt(double(sigma[k + k * p]))));
     }
     return d;
   }
@@ -201,7 +195,11 @@ struct Estimator {
     for (int64_t it = 0; it < iterations; ++it) {
       std::memcpy(old, mu, sizeof(T) * size_t(p));
       std::memcpy(old + p, sigma, sizeof(T) * size_t(p * p));
-      if (int32_t st = pass(true, [&](T* row) { cond.impute(row, old); return 0; })) return st;
+      if (int32_t st = pass(true, [&](T* row) {
+            cond.impute(row, old);
+            return 0;
+          }))
+        return st;
       const T inv_n = T(1) / T(n), ml = T(n - 1) * inv_n;
       for (int64_t k = 0; k < p * p; ++k) sigma[k] = sigma[k] * ml + extra[k] * inv_n;
       if (!(change() >= accuracy)) break;
@@ -251,8 +249,7 @@ struct Estimator {
   }
 };
 
-template <class T>
-int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
+template <class T> int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p = t->dimension ? read_int(t, t->dimension) : 0;
   if (p < 1) return NRX_SS_STATUS_BAD_DIMENSION;
@@ -289,10 +286,11 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
   // Products in double: exact below 2^53 and free of overflow for absurd parameters.
   if (want_est && double(read_int(t, t->estimate_count)) != double(mp.sets) * double(mp.missing))
     return NRX_SS_STATUS_BAD_ESTIMATE_COUNT;
-  if (want_sim && double(read_int(t, t->simulated_count)) != double(mp.sets) * double(mp.da_iterations) * double(per_set))
+  if (want_sim &&
+      double(read_int(t, t->simulated_count)) != double(mp.sets) * double(mp.da_iterations) * double(per_set))
     return NRX_SS_STATUS_BAD_SIMULATED_COUNT;
-  const bool has_initial = t->initial_estimates && t->initial_estimate_count &&
-                           read_int(t, t->initial_estimate_count) == per_set;
+  const bool has_initial =
+      t->initial_estimates && t->initial_estimate_count && read_int(t, t->initial_estimate_count) == per_set;
 
   // Work: centre, mean, covariance, conditional covariances (2 p + 2 p^2), old estimate (p + 2 p^2),
   // normals (p), factor (p^2), the conditional's four matrices (4 p^2), the completed data (n p) and
@@ -354,9 +352,8 @@ int32_t missing_values(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thread
     ++below;
   }
   const uint8_t* mk = mask.get();
-  std::stable_sort(sorted, sorted + rows, [&](int64_t u, int64_t v) {
-    return std::memcmp(mk + u * p, mk + v * p, size_t(p)) < 0;
-  });
+  std::stable_sort(sorted, sorted + rows,
+                   [&](int64_t u, int64_t v) { return std::memcmp(mk + u * p, mk + v * p, size_t(p)) < 0; });
   int64_t groups = 0;
   for (int64_t k = 0; k < rows; ++k) {
     const int64_t i = sorted[k];

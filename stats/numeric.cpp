@@ -13,11 +13,11 @@
 namespace nrx::stats {
 namespace {
 
-constexpr double kEps = 9.999999999999999e-16;        // convergence of the series and fractions
-constexpr double kBig = 4503599627185248.0;           // rescaling threshold, 2^52 - 2^20 - ...
-constexpr double kBigInv = 2.2204460491251566e-16;    // 2^-52
-constexpr double kMaxLog = 709.7827129;               // below -kMaxLog e^t underflows
-constexpr double kLnNaN = -744.4400719213812;         // ln of the least subnormal double
+constexpr double kEps = 9.999999999999999e-16;      // convergence of the series and fractions
+constexpr double kBig = 4503599627185248.0;         // rescaling threshold, 2^52 - 2^20 - ...
+constexpr double kBigInv = 2.2204460491251566e-16;  // 2^-52
+constexpr double kMaxLog = 709.7827129;             // below -kMaxLog e^t underflows
+constexpr double kLnNaN = -744.4400719213812;       // ln of the least subnormal double
 
 // 1/c and -ln(1/c) for the 128 buckets of the leading mantissa bits. Buckets
 // 0..63 take c at their left end in [1, 1.5); buckets 64..127 are halved into
@@ -38,20 +38,14 @@ const LnTable& ln_table() {
   return t;
 }
 
-template <class T>
-struct LnTraits;
-template <>
-struct LnTraits<double> {
-  static constexpr double kInvalid = kLnNaN;
-};
-template <>
-struct LnTraits<float> {
+template <class T> struct LnTraits;
+template <> struct LnTraits<double> { static constexpr double kInvalid = kLnNaN; };
+template <> struct LnTraits<float> {
   static constexpr double kInvalid = -103.27892990343185;  // ln of the least subnormal float
 };
 
 // One logarithm in double for both precisions; the float twin rounds the result.
-template <class T>
-T table_ln(T xt) {
+template <class T> T table_ln(T xt) {
   double x = double(xt);
   if (!(x > 0.0) || std::isinf(x)) return T(LnTraits<T>::kInvalid);
   int64_t e = 0;

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "common/buffer.h"
-#include "nrx/core.h"
 #include "common/parallel.h"
+#include "nrx/core.h"
 #include "nrx/stats.h"
 #include "stats/qsort.h"
 #include "stats/task.h"
@@ -16,8 +16,7 @@
 namespace nrx::stats {
 
 // p, n, data and layout of a task, tested in the order dimension, observations, data.
-template <class T>
-struct DataView {
+template <class T> struct DataView {
   int64_t p = 0, n = 0;
   const T* x = nullptr;
   bool rows = true;
@@ -51,9 +50,8 @@ inline int32_t data_layout(const NrxSSTask* t, int64_t* layout) {
 // Per-component work of a routine: the data, the selected components in increasing
 // order, and a buffer of reals for each thread; components run over the table's item
 // loop on at most 2^30 bytes of buffers (one thread per component at most).
-template <class T>
-class ComponentWork {
-public:
+template <class T> class ComponentWork {
+ public:
   DataView<T> data;
 
   ComponentWork() = default;
@@ -86,14 +84,12 @@ public:
   int64_t threads() const { return threads_; }
 
   // f(component, the thread's buffer, thread) for every selected component.
-  template <class F>
-  void run(const nrx_threading* th, F&& f) {
-    common::run_blocks(th, count_, threads_, [&](int64_t c, int64_t thread) {
-      f(list_[c], buffers_ + thread * per_thread_, thread);
-    });
+  template <class F> void run(const nrx_threading* th, F&& f) {
+    common::run_blocks(th, count_, threads_,
+                       [&](int64_t c, int64_t thread) { f(list_[c], buffers_ + thread * per_thread_, thread); });
   }
 
-private:
+ private:
   int64_t* list_ = nullptr;
   T* buffers_ = nullptr;
   int64_t count_ = 0, per_thread_ = 1, threads_ = 1;
@@ -101,14 +97,12 @@ private:
 
 // Quantile of order q from the k-th and (k+1)-th smallest: h = q (n - 1), k = trunc(h).
 // At a whole rank the value itself (so infinite data gives its infinity, not NaN).
-template <class T>
-T interpolate(T lo, T hi, double f) {
+template <class T> T interpolate(T lo, T hi, double f) {
   return f == 0 ? lo : T(double(lo) + f * (double(hi) - double(lo)));
 }
 
 // Quantiles from an ascending array with stride s.
-template <class T>
-void quantiles_from_sorted(const T* v, int64_t s, int64_t n, const T* q, int64_t m, T* out) {
+template <class T> void quantiles_from_sorted(const T* v, int64_t s, int64_t n, const T* q, int64_t m, T* out) {
   for (int64_t o = 0; o < m; ++o) {
     const double h = double(q[o]) * double(n - 1);
     const int64_t k = int64_t(h);
@@ -119,8 +113,7 @@ void quantiles_from_sorted(const T* v, int64_t s, int64_t n, const T* q, int64_t
 
 // Ranks k and min(k + 1, n - 1) of every order, ascending and distinct, into `ranks`
 // (2 m entries); returns how many.
-template <class T>
-int64_t quantile_ranks(const T* q, int64_t m, int64_t n, int64_t* ranks) {
+template <class T> int64_t quantile_ranks(const T* q, int64_t m, int64_t n, int64_t* ranks) {
   int64_t c = 0;
   for (int64_t o = 0; o < m; ++o) {
     const int64_t k = int64_t(double(q[o]) * double(n - 1));
@@ -137,8 +130,7 @@ int64_t quantile_ranks(const T* q, int64_t m, int64_t n, int64_t* ranks) {
 
 // Quantiles of v[0..n) (reordered) at the m orders: every rank they read is put in
 // place by one multiple selection; `ranks` holds 2 m entries of scratch.
-template <class T>
-void quantiles_by_selection(T* v, int64_t n, const T* q, int64_t m, int64_t* ranks, T* out) {
+template <class T> void quantiles_by_selection(T* v, int64_t n, const T* q, int64_t m, int64_t* ranks, T* out) {
   const int64_t count = quantile_ranks(q, m, n, ranks);
   multi_select(Access<T>{v, 1, nullptr}, 0, n - 1, ranks, count);
   quantiles_from_sorted(v, 1, n, q, m, out);

@@ -23,11 +23,9 @@ struct BaconParams {
   double stop = 0.005;
 };
 
-template <class T>
-BaconParams bacon_params(const NrxSSTask* t) {
+template <class T> BaconParams bacon_params(const NrxSSTask* t) {
   BaconParams bp;
-  if (!t->outlier_parameter_count || !t->outlier_parameters || read_int(t, t->outlier_parameter_count) != 3)
-    return bp;
+  if (!t->outlier_parameter_count || !t->outlier_parameters || read_int(t, t->outlier_parameter_count) != 3) return bp;
   const T* v = static_cast<const T*>(t->outlier_parameters);
   const double m = std::trunc(double(v[0]));
   bp.method = m == 1.0 ? 1 : 2;
@@ -36,8 +34,7 @@ BaconParams bacon_params(const NrxSSTask* t) {
   return bp;
 }
 
-template <class T>
-int32_t outliers_detection(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
+template <class T> int32_t outliers_detection(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p = t->dimension ? read_int(t, t->dimension) : 0;
   if (p < 1) return NRX_SS_STATUS_BAD_DIMENSION;

@@ -14,8 +14,7 @@ namespace {
 
 constexpr uint64_t kMethodPartial = 0x1;
 
-template <class T>
-int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
+template <class T> int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading*) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->covariance) return NRX_SS_STATUS_NULL_COVARIANCE;
   if (!t->covariance_storage) return NRX_SS_STATUS_NULL_STORAGE;
@@ -47,8 +46,8 @@ int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nr
   T* full = work.get();
   T* s22 = full + size_t(p) * p;
   T* s21 = s22 + size_t(g) * g;  // g x k
-  T* y = s21 + size_t(g) * k;     // S22^-1 S21, g x k
-  T* r = y + size_t(g) * k;       // k x k
+  T* y = s21 + size_t(g) * k;    // S22^-1 S21, g x k
+  T* r = y + size_t(g) * k;      // k x k
   unpack_sym(cs, p, static_cast<const T*>(t->covariance), full);
   for (int32_t b = 0; b < g; ++b)
     for (int32_t a = 0; a < g; ++a) s22[a + size_t(b) * g] = full[given[a] + given[b] * p];
@@ -68,8 +67,7 @@ int32_t partial_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nr
       for (int32_t a = b + 1; a < k; ++a)
         r[a + size_t(b) * k] /= std::sqrt(r[a + size_t(a) * k]) * std::sqrt(r[b + size_t(b) * k]);
     for (int32_t a = 0; a < k; ++a) r[a + size_t(a) * k] = T(1);
-    pack_sym_lower(matrix_storage(t, t->partial_correlation_storage), k, r,
-                   static_cast<T*>(t->partial_correlation));
+    pack_sym_lower(matrix_storage(t, t->partial_correlation_storage), k, r, static_cast<T*>(t->partial_correlation));
   }
   return NRX_SS_STATUS_OK;
 }

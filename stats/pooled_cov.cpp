@@ -47,8 +47,7 @@ inline int64_t int_at(const NrxSSTask* t, const void* a, int64_t i) {
 }
 
 // Stores f times the lower-triangle cross-product cp in the given storage.
-template <class T>
-void store_scaled(const double* cp, double f, int64_t p, int storage, T* out) {
+template <class T> void store_scaled(const double* cp, double f, int64_t p, int storage, T* out) {
   for (int64_t j = 0; j < p; ++j)
     for (int64_t i = j; i < p; ++i) {
       out[packed_index(storage, p, j, i)] = T(cp[i + j * p] * f);
@@ -59,8 +58,7 @@ void store_scaled(const double* cp, double f, int64_t p, int storage, T* out) {
 // 1 / (W0 - W1 / W0): the unbiased weighted divisor (1 with no weight).
 inline double cov_factor(const double* w) { return w[0] > 0.0 ? 1.0 / (w[0] - w[1] / w[0]) : 1.0; }
 
-template <class T>
-int32_t pooled_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
+template <class T> int32_t pooled_covariance(NrxSSTask* t, uint64_t est, uint64_t method, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->data_layout || !valid_layout(read_int(t, t->data_layout))) return NRX_SS_STATUS_BAD_STORAGE;
   if (!t->group_indices) return NRX_SS_STATUS_NULL_GROUP_INDICES;

@@ -1,6 +1,6 @@
 // The exported sort and selection routines over plain arrays.
-#include "nrx/stats.h"
 #include "stats/qsort.h"
+#include "nrx/stats.h"
 
 extern "C" {
 NRX_SS_API int32_t _drudQSort(int32_t n, double* a) {

@@ -11,8 +11,7 @@ namespace nrx::stats {
 
 // Element i of a (possibly strided) array, with an optional companion array that
 // follows every exchange.
-template <class T, class U = void, bool kStrided = false>
-struct Access {
+template <class T, class U = void, bool kStrided = false> struct Access {
   T* a;
   int64_t stride;  // read only when kStrided
   U* b;
@@ -25,8 +24,7 @@ struct Access {
 
 // Pivot into l + 1 with a[l] <= a[l+1] <= a[r]; then partition [l+1, r] around it.
 // Returns j, the pivot's final place; i ends just past it.
-template <class A>
-int64_t partition(const A& x, int64_t l, int64_t r, int64_t& i_out) {
+template <class A> int64_t partition(const A& x, int64_t l, int64_t r, int64_t& i_out) {
   const int64_t mid = (l + r) >> 1;
   x.swap(mid, l + 1);
   if (x[l] > x[r]) x.swap(l, r);
@@ -35,8 +33,10 @@ int64_t partition(const A& x, int64_t l, int64_t r, int64_t& i_out) {
   int64_t i = l + 1, j = r;
   const auto pivot = x[l + 1];
   for (;;) {
-    do ++i; while (x[i] < pivot);
-    do --j; while (x[j] > pivot);
+    do ++i;
+    while (x[i] < pivot);
+    do --j;
+    while (x[j] > pivot);
     if (j < i) break;
     x.swap(i, j);
   }
@@ -46,15 +46,13 @@ int64_t partition(const A& x, int64_t l, int64_t r, int64_t& i_out) {
   return j;
 }
 
-template <class A>
-void insertion(const A& x, int64_t l, int64_t r) {
+template <class A> void insertion(const A& x, int64_t l, int64_t r) {
   for (int64_t k = l + 1; k <= r; ++k)
     for (int64_t m = k; m > l && x[m - 1] > x[m]; --m) x.swap(m - 1, m);
 }
 
 // Sorts x[0..n) ascending.
-template <class A>
-void quick_sort(const A& x, int64_t n) {
+template <class A> void quick_sort(const A& x, int64_t n) {
   constexpr int64_t kInsertion = 7;
   int64_t stack[2 * 64];
   int top = 0;
@@ -84,8 +82,7 @@ void quick_sort(const A& x, int64_t n) {
 
 // Reorders x[lo..hi] so that x[k] holds the value of rank k within it, everything
 // before it no greater and everything after no smaller; returns x[k].
-template <class A>
-auto quick_select(const A& x, int64_t lo, int64_t hi, int64_t k) {
+template <class A> auto quick_select(const A& x, int64_t lo, int64_t hi, int64_t k) {
   int64_t l = lo, r = hi;
   for (;;) {
     if (r <= l + 1) {
@@ -102,8 +99,7 @@ auto quick_select(const A& x, int64_t lo, int64_t hi, int64_t k) {
 // Reorders x[l..r] so that each rank of ranks[0..m) (ascending, distinct, inside
 // [l, r]) holds its value, with everything between two such ranks between their values:
 // one partition serves every rank on both of its sides.
-template <class A>
-void multi_select(const A& x, int64_t l, int64_t r, const int64_t* ranks, int64_t m) {
+template <class A> void multi_select(const A& x, int64_t l, int64_t r, const int64_t* ranks, int64_t m) {
   while (m > 0) {
     if (r - l < 7) {
       insertion(x, l, r);

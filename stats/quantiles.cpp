@@ -1,9 +1,9 @@
 // drudSSQuantiles / drusSSQuantiles: quantiles and order statistics per component,
 // components spread over the threading table's item loop.
 #include "nrx/stats.h"
-#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
+#include "stats/task.h"
 
 namespace nrx::stats {
 namespace {
@@ -11,8 +11,7 @@ namespace {
 // Up to this many distinct ranks a multiple selection beats sorting the whole component.
 constexpr int64_t kSelectRanks = 4;
 
-template <class T>
-int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
+template <class T> int32_t quantiles(NrxSSTask* t, uint64_t est, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   int64_t layout = 0;
   if (int32_t st = data_layout(t, &layout)) return st;

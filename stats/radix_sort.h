@@ -35,8 +35,7 @@ template <class U> inline U from_key(U k) {
 }
 
 // Sorts v[0..n) ascending; `tmp` holds n more values. The result ends in v.
-template <class T>
-void radix_sort(T* v, T* tmp, int64_t n) {
+template <class T> void radix_sort(T* v, T* tmp, int64_t n) {
   using K = RadixKey<T>;
   using U = typename K::U;
   static_assert(sizeof(U) == sizeof(T));

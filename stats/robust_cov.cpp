@@ -16,7 +16,7 @@ namespace nrx::stats {
 namespace {
 
 constexpr uint64_t kMethodRobust = 0x8;
-constexpr double kTuneTolerance = 1e-4;  // the constants' solver stops below this change
+constexpr double kTuneTolerance = 1e-4;            // the constants' solver stops below this change
 constexpr double kMadToSigma = 1.482602218505602;  // 1 / Phi^-1(3/4)
 constexpr int kSimpsonIntervals = 256;
 constexpr int kConcentrationSteps = 10;
@@ -82,8 +82,7 @@ Biweight tune(int32_t p, double breakdown, double arp, double* b0) {
 
 // The scale s with mean rho(d_i / s) = b0 (mean rho falls as s grows): Newton steps on s, whose
 // derivative is -mean(weight(u) u^2) / s with u = d / s, kept inside a bracket that bisects otherwise.
-template <class T>
-double m_scale(const Biweight& b, const T* d, int64_t n, double b0) {
+template <class T> double m_scale(const Biweight& b, const T* d, int64_t n, double b0) {
   auto eval = [&](double s, double* slope) {
     double acc = 0.0, der = 0.0;
     for (int64_t i = 0; i < n; ++i) {
@@ -115,12 +114,10 @@ struct RobustParams {
   int64_t max_iter = 100;
 };
 
-template <class T>
-RobustParams robust_params(const NrxSSTask* t, int64_t p, int64_t n) {
+template <class T> RobustParams robust_params(const NrxSSTask* t, int64_t p, int64_t n) {
   RobustParams rp;
   rp.breakdown = double(n - p) / double(2 * n);
-  if (!t->robust_parameter_count || !t->robust_parameters || read_int(t, t->robust_parameter_count) != 4)
-    return rp;
+  if (!t->robust_parameter_count || !t->robust_parameters || read_int(t, t->robust_parameter_count) != 4) return rp;
   const T* v = static_cast<const T*>(t->robust_parameters);
   if (double(v[0]) > 0.0) rp.breakdown = std::min(double(v[0]), rp.breakdown);
   if (v[1] > T(0) && v[1] < T(1)) rp.arp = double(v[1]);
@@ -130,8 +127,7 @@ RobustParams robust_params(const NrxSSTask* t, int64_t p, int64_t n) {
   return rp;
 }
 
-template <class T>
-int32_t robust_covariance(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
+template <class T> int32_t robust_covariance(NrxSSTask* t, uint64_t, uint64_t method, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   const int64_t p = t->dimension ? read_int(t, t->dimension) : 0;
   if (p < 1) return NRX_SS_STATUS_BAD_DIMENSION;
@@ -226,8 +222,16 @@ int32_t robust_covariance(NrxSSTask* t, uint64_t, uint64_t method, const nrx_thr
     for (int64_t j = 0; j < p; ++j)
       dm = std::max(dm, std::fabs(double(mu_next[j] - mu[j])) / std::sqrt(double(inv[j + j * p])));
     // The weighted covariance is compared after its own rescaling on the next pass; here its shape.
-    const double tr_old = [&] { double a = 0; for (int64_t j = 0; j < p; ++j) a += inv[j + j * p]; return a; }();
-    const double tr_new = [&] { double a = 0; for (int64_t j = 0; j < p; ++j) a += cov[j + j * p]; return a; }();
+    const double tr_old = [&] {
+      double a = 0;
+      for (int64_t j = 0; j < p; ++j) a += inv[j + j * p];
+      return a;
+    }();
+    const double tr_new = [&] {
+      double a = 0;
+      for (int64_t j = 0; j < p; ++j) a += cov[j + j * p];
+      return a;
+    }();
     for (int64_t k = 0; k < p * p; ++k) {
       dc = std::max(dc, std::fabs(double(cov[k]) / tr_new - double(inv[k]) / tr_old));
       cmax = std::max(cmax, std::fabs(double(inv[k]) / tr_old));

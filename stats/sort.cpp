@@ -1,17 +1,16 @@
 // drudSSSort / drusSSSort: each selected component sorted ascending by the radix sort
 // into the sorted-data result (or back into the data), components over the threads.
 #include "nrx/stats.h"
-#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
+#include "stats/task.h"
 
 namespace nrx::stats {
 namespace {
 
 constexpr uint64_t kMethodRadix = 0x100000;
 
-template <class T>
-int32_t sort(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
+template <class T> int32_t sort(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->sorted_data) return NRX_SS_STATUS_NULL_SORTED_DATA;
   if (!t->sorted_data_storage) return NRX_SS_STATUS_NULL_STORAGE;

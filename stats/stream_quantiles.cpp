@@ -11,9 +11,9 @@
 #include <new>
 
 #include "nrx/stats.h"
-#include "stats/task.h"
 #include "stats/order_stats.h"
 #include "stats/radix_sort.h"
+#include "stats/task.h"
 
 namespace nrx::stats {
 namespace {
@@ -62,7 +62,8 @@ int64_t state_size(const void* s) { return static_cast<const int64_t*>(s)[-2]; }
 struct BlockSize {
   int64_t m, b, levels;
   BlockSize(int k, double eps) {
-    m = int64_t(std::floor((std::ldexp(1.0, k + 3) - 1) / eps)) - int64_t(std::floor((std::ldexp(1.0, k + 2) - 1) / eps));
+    m = int64_t(std::floor((std::ldexp(1.0, k + 3) - 1) / eps)) -
+        int64_t(std::floor((std::ldexp(1.0, k + 2) - 1) / eps));
     const double lg = std::log(eps * double(m)) * 1.4426950408889634;
     b = int64_t(lg / eps);
     levels = int64_t(lg + 2);
@@ -74,8 +75,7 @@ struct BlockSize {
   }
 };
 
-template <class T>
-struct Folder {
+template <class T> struct Folder {
   ComponentRecord& c;
   double eps;
   common::Buffer<T>* scratch;  // 3 b values: a merge of two buffers and the compacted one
@@ -184,8 +184,7 @@ struct Folder {
 
 // Quantiles of one component's summary: every (value, weight) pair sorted by value,
 // then the value whose weight span holds rank q (N - 1).
-template <class T>
-int32_t read_quantiles(const ComponentRecord& c, const T* q, int64_t m, T* out) {
+template <class T> int32_t read_quantiles(const ComponentRecord& c, const T* q, int64_t m, T* out) {
   int64_t pairs = 0;
   for (int32_t l = 0; l < c.level_count; ++l) pairs += c.levels ? c.levels[l].count : 0;
   if (pairs == 0) {
@@ -217,8 +216,7 @@ int32_t read_quantiles(const ComponentRecord& c, const T* q, int64_t m, T* out) 
   return NRX_SS_STATUS_OK;
 }
 
-template <class T>
-int32_t stream_quantiles(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
+template <class T> int32_t stream_quantiles(NrxSSTask* t, uint64_t, uint64_t meth, const nrx_threading* th) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   if (!t->observations) return NRX_SS_STATUS_BAD_OBSERVATIONS;
   const int64_t n = read_int(t, t->observations);

@@ -9,9 +9,8 @@
 
 namespace nrx::stats {
 
-template <class T>
-class SubTask {
-public:
+template <class T> class SubTask {
+ public:
   static constexpr bool kDouble = sizeof(T) == 8;
 
   // Status of the creation in status(); the task reads x through the caller's layout.
@@ -83,7 +82,7 @@ public:
     else return _drusInvCov(int32_t(p), cov);
   }
 
-private:
+ private:
   NrxSSTask* t_ = nullptr;
   int64_t dims_[3];
   int32_t status_ = 0;

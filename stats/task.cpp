@@ -57,11 +57,13 @@ constexpr EditRow kEditRows[] = {
     {NRX_SS_PARAM_GROUP_COVARIANCE_STORAGE, kInt, NRX_F(group_covariance_storage), NRX_SS_STATUS_NULL_STORAGE},
     {NRX_SS_PARAM_GROUP_COVARIANCES, kReal, NRX_F(group_covariances), NRX_SS_STATUS_NULL_GROUP_COVARIANCES},
     {NRX_SS_PARAM_ROBUST_COVARIANCE_STORAGE, kInt, NRX_F(robust_covariance_storage), NRX_SS_STATUS_NULL_STORAGE},
-    {NRX_SS_PARAM_ROBUST_PARAMETER_COUNT, kInt, NRX_F(robust_parameter_count), NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT},
+    {NRX_SS_PARAM_ROBUST_PARAMETER_COUNT, kInt, NRX_F(robust_parameter_count),
+     NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT},
     {NRX_SS_PARAM_ROBUST_PARAMETERS, kReal, NRX_F(robust_parameters), NRX_SS_STATUS_NULL_ROBUST_PARAMETERS},
     {NRX_SS_PARAM_ROBUST_MEAN, kReal, NRX_F(robust_mean), NRX_SS_STATUS_NULL_ROBUST_MEAN},
     {NRX_SS_PARAM_ROBUST_COVARIANCE, kReal, NRX_F(robust_covariance), NRX_SS_STATUS_NULL_ROBUST_COVARIANCE},
-    {NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT, kInt, NRX_F(outlier_parameter_count), NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT},
+    {NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT, kInt, NRX_F(outlier_parameter_count),
+     NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT},
     {NRX_SS_PARAM_OUTLIER_PARAMETERS, kReal, NRX_F(outlier_parameters), NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS},
     {NRX_SS_PARAM_OUTLIER_WEIGHTS, kReal, NRX_F(outlier_weights), NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS},
     {NRX_SS_PARAM_ORDER_STATISTICS_STORAGE, kInt, NRX_F(order_statistics_storage), NRX_SS_STATUS_NULL_STORAGE},
@@ -70,9 +72,11 @@ constexpr EditRow kEditRows[] = {
     {NRX_SS_PARAM_PARTIAL_COVARIANCE_STORAGE, kInt, NRX_F(partial_covariance_storage), NRX_SS_STATUS_NULL_STORAGE},
     {NRX_SS_PARAM_PARTIAL_CORRELATION, kReal, NRX_F(partial_correlation), NRX_SS_STATUS_NULL_PARTIAL_CORRELATION},
     {NRX_SS_PARAM_PARTIAL_CORRELATION_STORAGE, kInt, NRX_F(partial_correlation_storage), NRX_SS_STATUS_NULL_STORAGE},
-    {NRX_SS_PARAM_MISSING_PARAMETER_COUNT, kInt, NRX_F(missing_parameter_count), NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT},
+    {NRX_SS_PARAM_MISSING_PARAMETER_COUNT, kInt, NRX_F(missing_parameter_count),
+     NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT},
     {NRX_SS_PARAM_MISSING_PARAMETERS, kReal, NRX_F(missing_parameters), NRX_SS_STATUS_NULL_MISSING_PARAMETERS},
-    {NRX_SS_PARAM_INITIAL_ESTIMATE_COUNT, kInt, NRX_F(initial_estimate_count), NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT},
+    {NRX_SS_PARAM_INITIAL_ESTIMATE_COUNT, kInt, NRX_F(initial_estimate_count),
+     NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT},
     {NRX_SS_PARAM_INITIAL_ESTIMATES, kReal, NRX_F(initial_estimates), NRX_SS_STATUS_NULL_INITIAL_ESTIMATES},
     {NRX_SS_PARAM_SIMULATED_COUNT, kInt, NRX_F(simulated_count), NRX_SS_STATUS_NULL_SIMULATED_COUNT},
     {NRX_SS_PARAM_SIMULATED_VALUES, kReal, NRX_F(simulated_values), NRX_SS_STATUS_NULL_SIMULATED_VALUES},
@@ -80,9 +84,12 @@ constexpr EditRow kEditRows[] = {
     {NRX_SS_PARAM_ESTIMATES, kReal, NRX_F(estimates), NRX_SS_STATUS_NULL_ESTIMATES},
     {NRX_SS_PARAM_PRIOR_COUNT, kInt, NRX_F(prior_count), NRX_SS_STATUS_NULL_PRIOR_COUNT},
     {NRX_SS_PARAM_PRIOR, kReal, NRX_F(prior), NRX_SS_STATUS_NULL_PRIOR},
-    {NRX_SS_PARAM_PARAMETRIZED_CORRELATION, kReal, NRX_F(parametrized_correlation), NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION},
-    {NRX_SS_PARAM_PARAMETRIZED_CORRELATION_STORAGE, kInt, NRX_F(parametrized_correlation_storage), NRX_SS_STATUS_NULL_STORAGE},
-    {NRX_SS_PARAM_STREAM_PARAMETER_COUNT, kInt, NRX_F(stream_parameter_count), NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT},
+    {NRX_SS_PARAM_PARAMETRIZED_CORRELATION, kReal, NRX_F(parametrized_correlation),
+     NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION},
+    {NRX_SS_PARAM_PARAMETRIZED_CORRELATION_STORAGE, kInt, NRX_F(parametrized_correlation_storage),
+     NRX_SS_STATUS_NULL_STORAGE},
+    {NRX_SS_PARAM_STREAM_PARAMETER_COUNT, kInt, NRX_F(stream_parameter_count),
+     NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT},
     {NRX_SS_PARAM_STREAM_PARAMETERS, kReal, NRX_F(stream_parameters), NRX_SS_STATUS_NULL_STREAM_PARAMETERS},
     {NRX_SS_PARAM_STREAM_ORDER_COUNT, kInt, NRX_F(stream_order_count), NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT},
     {NRX_SS_PARAM_STREAM_ORDERS, kReal, NRX_F(stream_orders), NRX_SS_STATUS_NULL_STREAM_ORDERS},
@@ -170,13 +177,11 @@ using namespace nrx::stats;
 extern "C" {
 
 NRX_SS_API int32_t _drudSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
-                                  const double* data, const double* weights, const void* indices,
-                                  int32_t int64_flag) {
+                                  const double* data, const double* weights, const void* indices, int32_t int64_flag) {
   return new_task(task, p, n, layout, data, weights, indices, int64_flag);
 }
-NRX_SS_API int32_t _drusSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
-                                  const float* data, const float* weights, const void* indices,
-                                  int32_t int64_flag) {
+NRX_SS_API int32_t _drusSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout, const float* data,
+                                  const float* weights, const void* indices, int32_t int64_flag) {
   return new_task(task, p, n, layout, data, weights, indices, int64_flag);
 }
 
@@ -196,67 +201,77 @@ NRX_SS_API int32_t _drudSSEditTask(NrxSSTask* t, int64_t id, const double* a) { 
 NRX_SS_API int32_t _drusSSEditTask(NrxSSTask* t, int64_t id, const float* a) { return edit(t, id, a, kReal); }
 NRX_SS_API int32_t _druiSSEditTask(NrxSSTask* t, int64_t id, const void* a) { return edit(t, id, a, kInt); }
 
-#define NRX_SS_DEFINE_EDITORS(t, R)                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditMoments(NrxSSTask* task, R* mean, R* r2, R* r3, R* r4, R* c2, R* c3,     \
-                                            R* c4) {                                                         \
-    return edit_list(task, {{7, mean}, {8, r2}, {9, r3}, {10, r4}, {11, c2}, {12, c3}, {13, c4}});          \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditSums(NrxSSTask* task, R* s1, R* s2, R* s3, R* s4, R* cs2, R* cs3,        \
-                                         R* cs4) {                                                           \
-    return edit_list(task, {{67, s1}, {68, s2}, {69, s3}, {70, s4}, {71, cs2}, {72, cs3}, {73, cs4}});      \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditCovCor(NrxSSTask* task, R* mean, R* cov, const void* cov_storage, R* cor, \
-                                           const void* cor_storage) {                                        \
-    return edit_list(task, {{7, mean}, {19, cov}, {20, cov_storage}, {21, cor}, {22, cor_storage}});        \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditCP(NrxSSTask* task, R* mean, R* sum1, R* cp, const void* cp_storage) {   \
-    return edit_list(task, {{7, mean}, {67, sum1}, {74, cp}, {75, cp_storage}});                            \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditPartialCovCor(NrxSSTask* task, const void* partial_indices, R* cov,      \
-                                                  const void* cov_storage, R* cor, const void* cor_storage,  \
-                                                  R* pcov, const void* pcov_storage, R* pcor,                \
-                                                  const void* pcor_storage) {                                \
-    return edit_list(task, {{45, partial_indices}, {19, cov}, {20, cov_storage}, {21, cor}, {22, cor_storage}, \
-                            {46, pcov}, {47, pcov_storage}, {48, pcor}, {49, pcor_storage}});               \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditQuantiles(NrxSSTask* task, const void* order_count, const R* orders,     \
-                                              R* quantiles, R* order_stats, const void* order_stats_storage) { \
-    return edit_list(task, {{24, order_count}, {25, orders}, {26, quantiles}, {27, order_stats},            \
-                            {44, order_stats_storage}});                                                     \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditPooledCovariance(NrxSSTask* task, const void* group_indices,             \
-                                                     R* pooled_mean, R* pooled_cov,                          \
-                                                     const void* requested_groups, R* group_means,           \
-                                                     R* group_covs) {                                        \
-    return edit_list(task, {{28, group_indices}, {30, pooled_mean}, {31, pooled_cov}, {32, requested_groups}, \
-                            {33, group_means}, {35, group_covs}});                                           \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditRCov(NrxSSTask* task, const void* rcov_storage, const void* param_count, \
-                                         const R* params, R* rmean, R* rcov) {                               \
-    return edit_list(task, {{36, rcov_storage}, {37, param_count}, {38, params}, {39, rmean}, {40, rcov}});  \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditOutDetect(NrxSSTask* task, const void* param_count, const R* params,     \
-                                              R* weights) {                                                  \
-    return edit_list(task, {{41, param_count}, {42, params}, {43, weights}});                               \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditMissingVals(NrxSSTask* task, const void* param_count, const R* params,   \
-                                                const void* init_count, const R* init,                       \
-                                                const void* prior_count, const R* prior,                     \
-                                                const void* simulated_count, R* simulated,                   \
-                                                const void* estimate_count, R* estimates) {                  \
-    return edit_list(task, {{50, param_count}, {51, params}, {52, init_count}, {53, init}, {58, prior_count}, \
-                            {59, prior}, {54, simulated_count}, {55, simulated}, {56, estimate_count},      \
-                            {57, estimates}});                                                               \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditMtxParametrz(NrxSSTask* task, R* cor, const void* cor_storage, R* pcor,  \
-                                                 const void* pcor_storage) {                                 \
-    return edit_list(task, {{21, cor}, {22, cor_storage}, {60, pcor}, {61, pcor_storage}});                 \
-  }                                                                                                          \
-  NRX_SS_API int32_t _dru##t##SSEditStreamQuantiles(NrxSSTask* task, const void* order_count,                \
-                                                    const R* orders, R* quantiles, const void* param_count,  \
-                                                    const R* params) {                                       \
-    return edit_list(task, {{64, order_count}, {65, orders}, {66, quantiles}, {62, param_count},            \
-                            {63, params}});                                                                  \
+#define NRX_SS_DEFINE_EDITORS(t, R)                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditMoments(NrxSSTask* task, R* mean, R* r2, R* r3, R* r4, R* c2, R* c3, R* c4) {      \
+    return edit_list(task, {{7, mean}, {8, r2}, {9, r3}, {10, r4}, {11, c2}, {12, c3}, {13, c4}});                     \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditSums(NrxSSTask* task, R* s1, R* s2, R* s3, R* s4, R* cs2, R* cs3, R* cs4) {        \
+    return edit_list(task, {{67, s1}, {68, s2}, {69, s3}, {70, s4}, {71, cs2}, {72, cs3}, {73, cs4}});                 \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditCovCor(NrxSSTask* task, R* mean, R* cov, const void* cov_storage, R* cor,          \
+                                           const void* cor_storage) {                                                  \
+    return edit_list(task, {{7, mean}, {19, cov}, {20, cov_storage}, {21, cor}, {22, cor_storage}});                   \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditCP(NrxSSTask* task, R* mean, R* sum1, R* cp, const void* cp_storage) {             \
+    return edit_list(task, {{7, mean}, {67, sum1}, {74, cp}, {75, cp_storage}});                                       \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditPartialCovCor(NrxSSTask* task, const void* partial_indices, R* cov,                \
+                                                  const void* cov_storage, R* cor, const void* cor_storage, R* pcov,   \
+                                                  const void* pcov_storage, R* pcor, const void* pcor_storage) {       \
+    return edit_list(task, {{45, partial_indices},                                                                     \
+                            {19, cov},                                                                                 \
+                            {20, cov_storage},                                                                         \
+                            {21, cor},                                                                                 \
+                            {22, cor_storage},                                                                         \
+                            {46, pcov},                                                                                \
+                            {47, pcov_storage},                                                                        \
+                            {48, pcor},                                                                                \
+                            {49, pcor_storage}});                                                                      \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditQuantiles(NrxSSTask* task, const void* order_count, const R* orders, R* quantiles, \
+                                              R* order_stats, const void* order_stats_storage) {                       \
+    return edit_list(                                                                                                  \
+        task, {{24, order_count}, {25, orders}, {26, quantiles}, {27, order_stats}, {44, order_stats_storage}});       \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditPooledCovariance(NrxSSTask* task, const void* group_indices, R* pooled_mean,       \
+                                                     R* pooled_cov, const void* requested_groups, R* group_means,      \
+                                                     R* group_covs) {                                                  \
+    return edit_list(task, {{28, group_indices},                                                                       \
+                            {30, pooled_mean},                                                                         \
+                            {31, pooled_cov},                                                                          \
+                            {32, requested_groups},                                                                    \
+                            {33, group_means},                                                                         \
+                            {35, group_covs}});                                                                        \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditRCov(NrxSSTask* task, const void* rcov_storage, const void* param_count,           \
+                                         const R* params, R* rmean, R* rcov) {                                         \
+    return edit_list(task, {{36, rcov_storage}, {37, param_count}, {38, params}, {39, rmean}, {40, rcov}});            \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditOutDetect(NrxSSTask* task, const void* param_count, const R* params, R* weights) { \
+    return edit_list(task, {{41, param_count}, {42, params}, {43, weights}});                                          \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditMissingVals(NrxSSTask* task, const void* param_count, const R* params,             \
+                                                const void* init_count, const R* init, const void* prior_count,        \
+                                                const R* prior, const void* simulated_count, R* simulated,             \
+                                                const void* estimate_count, R* estimates) {                            \
+    return edit_list(task, {{50, param_count},                                                                         \
+                            {51, params},                                                                              \
+                            {52, init_count},                                                                          \
+                            {53, init},                                                                                \
+                            {58, prior_count},                                                                         \
+                            {59, prior},                                                                               \
+                            {54, simulated_count},                                                                     \
+                            {55, simulated},                                                                           \
+                            {56, estimate_count},                                                                      \
+                            {57, estimates}});                                                                         \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditMtxParametrz(NrxSSTask* task, R* cor, const void* cor_storage, R* pcor,            \
+                                                 const void* pcor_storage) {                                           \
+    return edit_list(task, {{21, cor}, {22, cor_storage}, {60, pcor}, {61, pcor_storage}});                            \
+  }                                                                                                                    \
+  NRX_SS_API int32_t _dru##t##SSEditStreamQuantiles(NrxSSTask* task, const void* order_count, const R* orders,         \
+                                                    R* quantiles, const void* param_count, const R* params) {          \
+    return edit_list(task, {{64, order_count}, {65, orders}, {66, quantiles}, {62, param_count}, {63, params}});       \
   }
 
 NRX_SS_DEFINE_EDITORS(d, double)

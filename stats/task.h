@@ -10,14 +10,14 @@ namespace nrx::stats {
 
 // The C entries of an estimator: drudSS<Name> and drusSS<Name> run fn<double> and fn<float>
 // with the task, the estimate and method words and the threading table.
-#define NRX_SS_ENTRIES(Name, fn)                                                                  \
+#define NRX_SS_ENTRIES(Name, fn)                                                                    \
   extern "C" NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
-                                             const nrx_threading* threading) {                    \
-    return fn<double>(task, estimates, methods, threading);                                       \
-  }                                                                                               \
+                                             const nrx_threading* threading) {                      \
+    return fn<double>(task, estimates, methods, threading);                                         \
+  }                                                                                                 \
   extern "C" NRX_SS_API int32_t drusSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
-                                             const nrx_threading* threading) {                    \
-    return fn<float>(task, estimates, methods, threading);                                        \
+                                             const nrx_threading* threading) {                      \
+    return fn<float>(task, estimates, methods, threading);                                          \
   }
 
 static_assert(offsetof(NrxSSTask, dimension) == 16, "field 4 at 16");
@@ -34,9 +34,7 @@ inline int64_t read_int(const NrxSSTask* t, const void* p) {
   return t->int64_flag ? *static_cast<const int64_t*>(p) : int64_t(*static_cast<const int32_t*>(p));
 }
 
-inline bool valid_layout(int64_t code) {
-  return code == NRX_SS_STORAGE_ROWS || code == NRX_SS_STORAGE_COLUMNS;
-}
+inline bool valid_layout(int64_t code) { return code == NRX_SS_STORAGE_ROWS || code == NRX_SS_STORAGE_COLUMNS; }
 
 // Matrix storage code, tested bit-wise; a missing address means full storage.
 inline int matrix_storage(const NrxSSTask* t, const void* p) {

@@ -7,8 +7,7 @@ namespace nrx::stats {
 namespace {
 
 // Weighted quantile of order q of v[0..n) with weights w (both reordered).
-template <class T>
-T weighted_quantile(T* v, T* w, int64_t n, double q) {
+template <class T> T weighted_quantile(T* v, T* w, int64_t n, double q) {
   quick_sort(Access<T, T>{v, 1, w}, n);
   double W = 0;
   for (int64_t i = 0; i < n; ++i) W += double(w[i]);
@@ -35,8 +34,7 @@ T weighted_quantile(T* v, T* w, int64_t n, double q) {
   return T((double(v[i]) + double(v[a])) / 2);
 }
 
-template <class T>
-int32_t wmedian(NrxSSTask* t) {
+template <class T> int32_t wmedian(NrxSSTask* t) {
   if (!t) return NRX_SS_STATUS_NULL_TASK;
   int64_t layout = 0;
   if (int32_t st = data_layout(t, &layout)) return st;

@@ -14,14 +14,14 @@
 //
 // Counters, from the thread's CPU time: ns/elem and cyc/elem at the core clock measured at
 // start-up (printed in the context).
-#include "bench/timed.h"
-#include "simd/vec.h"
 #include <benchmark/benchmark.h>
 #include <immintrin.h>
 #include <sleef.h>
+#include "bench/timed.h"
+#include "simd/vec.h"
 
-#include <cmath>
 #include <dlfcn.h>
+#include <cmath>
 
 #include <algorithm>
 #include <cstdio>
@@ -105,7 +105,10 @@ template <class T> std::vector<T> inverse_args(nrx::zar::ops::InvKind k) {
   const bool erf = k == nrx::zar::ops::InvKind::Erf;
   std::vector<T> a = uniform<T>(0x1p-20, 2 - 0x1p-20);
   std::mt19937_64 g(11);
-  std::uniform_real_distribution<double> e(erf ? (std::is_same_v<T, float> ? -7 : -15) : std::is_same_v<T, float> ? -37 : -300, 0);
+  std::uniform_real_distribution<double> e(erf                        ? (std::is_same_v<T, float> ? -7 : -15)
+                                           : std::is_same_v<T, float> ? -37
+                                                                      : -300,
+                                           0);
   for (int i = 0; i < kN; i += 2) a[i] = T(std::pow(10.0, e(g)));
   if (erf)
     for (T& x : a) x = T(1) - x;
@@ -186,24 +189,23 @@ struct GammaSet {
   FR libm_f;
 };
 void register_gamma() {
-  const GammaSet sets[] = {
-      {"LGamma", "pos", 0.1, 100, 0.1, 100, zardLGamma_HA, zarsLGamma_HA, Sleef_lgammad8_u10avx512f,
-       Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
-      {"LGamma", "mixed", -50, 100, -30, 100, zardLGamma_HA, zarsLGamma_HA, Sleef_lgammad8_u10avx512f,
-       Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
-      {"TGamma", "pos", 0.1, 170, 0.1, 35, zardTGamma_HA, zarsTGamma_HA, Sleef_tgammad8_u10avx512f,
-       Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma},
-      {"TGamma", "mixed", -30, 30, -30, 30, zardTGamma_HA, zarsTGamma_HA, Sleef_tgammad8_u10avx512f,
-       Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma}};
+  const GammaSet sets[] = {{"LGamma", "pos", 0.1, 100, 0.1, 100, zardLGamma_HA, zarsLGamma_HA,
+                            Sleef_lgammad8_u10avx512f, Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
+                           {"LGamma", "mixed", -50, 100, -30, 100, zardLGamma_HA, zarsLGamma_HA,
+                            Sleef_lgammad8_u10avx512f, Sleef_lgammaf16_u10avx512f, std::lgamma, std::lgamma},
+                           {"TGamma", "pos", 0.1, 170, 0.1, 35, zardTGamma_HA, zarsTGamma_HA, Sleef_tgammad8_u10avx512f,
+                            Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma},
+                           {"TGamma", "mixed", -30, 30, -30, 30, zardTGamma_HA, zarsTGamma_HA,
+                            Sleef_tgammad8_u10avx512f, Sleef_tgammaf16_u10avx512f, std::tgamma, std::tgamma}};
   for (const GammaSet& g : sets) {
     const std::string d = std::string("/d") + g.fn + "/" + g.set, s = std::string("/s") + g.fn + "/" + g.set;
     benchmark::RegisterBenchmark(("nrx" + d).c_str(), kernel<double>, g.d, g.lo, g.hi);
-    benchmark::RegisterBenchmark(("sleef_u10" + d).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, SleefD>, g.sleef_d,
-                                 g.lo, g.hi);
+    benchmark::RegisterBenchmark(("sleef_u10" + d).c_str(), vector_peer<double, ::nrx::simd::Reg<double>, SleefD>,
+                                 g.sleef_d, g.lo, g.hi);
     benchmark::RegisterBenchmark(("libm_loop" + d).c_str(), loop<double, DR>, g.libm_d, g.lo, g.hi);
     benchmark::RegisterBenchmark(("nrx" + s).c_str(), kernel<float>, g.s, g.slo, g.shi);
-    benchmark::RegisterBenchmark(("sleef_u10" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, SleefS>, g.sleef_s,
-                                 g.slo, g.shi);
+    benchmark::RegisterBenchmark(("sleef_u10" + s).c_str(), vector_peer<float, ::nrx::simd::Reg<float>, SleefS>,
+                                 g.sleef_s, g.slo, g.shi);
     benchmark::RegisterBenchmark(("libm_loop" + s).c_str(), loop<float, FR>, g.libm_f, g.slo, g.shi);
   }
 }
@@ -223,14 +225,16 @@ void register_all() {
   benchmark::RegisterBenchmark("nrx/dErfc/HA", kernel<double>, zardErfc_HA, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/LA", kernel<double>, zardErfc_50, elo, ehi);
   benchmark::RegisterBenchmark("nrx/dErfc/EP", kernel<double>, zardErfc_26, elo, ehi);
-  benchmark::RegisterBenchmark("sleef_u15/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, decltype(&Sleef_erfcd8_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/dErfc",
+                               vector_peer<double, ::nrx::simd::Reg<double>, decltype(&Sleef_erfcd8_u15avx512f)>,
                                Sleef_erfcd8_u15avx512f, elo, ehi);
   if (D8 f = libmvec<D8>("_ZGVeN8v_erfc"))
     benchmark::RegisterBenchmark("libmvec/dErfc", vector_peer<double, ::nrx::simd::Reg<double>, D8>, f, elo, ehi);
   benchmark::RegisterBenchmark("nrx/sErfc/HA", kernel<float>, zarsErfc_HA, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/LA", kernel<float>, zarsErfc_21, eslo, eshi);
   benchmark::RegisterBenchmark("nrx/sErfc/EP", kernel<float>, zarsErfc_11, eslo, eshi);
-  benchmark::RegisterBenchmark("sleef_u15/sErfc", vector_peer<float, ::nrx::simd::Reg<float>, decltype(&Sleef_erfcf16_u15avx512f)>,
+  benchmark::RegisterBenchmark("sleef_u15/sErfc",
+                               vector_peer<float, ::nrx::simd::Reg<float>, decltype(&Sleef_erfcf16_u15avx512f)>,
                                Sleef_erfcf16_u15avx512f, eslo, eshi);
   if (F16 f = libmvec<F16>("_ZGVeN16v_erfcf"))
     benchmark::RegisterBenchmark("libmvec/sErfc", vector_peer<float, ::nrx::simd::Reg<float>, F16>, f, eslo, eshi);

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/timed.h"
 #include "bench/pack/pack_loops.h"
+#include "bench/timed.h"
 #include "nrx/zar_functions.h"
 #include "tools/timing/cycles.h"
 
@@ -27,12 +27,12 @@ using nrx::bench::Loops;
 using nrx::bench::timed;
 
 template <class T> struct Pub;
-#define NRX_PUB(T, t)                                                                                       \
-  template <> struct Pub<T> {                                                                               \
-    static constexpr char letter = #t[0];                                                                   \
-    static constexpr auto packI = zar##t##PackI, unpackI = zar##t##UnpackI;                                 \
-    static constexpr auto packV = zar##t##PackV, unpackV = zar##t##UnpackV;                                 \
-    static constexpr auto packM = zar##t##PackM, unpackM = zar##t##UnpackM;                                 \
+#define NRX_PUB(T, t)                                                       \
+  template <> struct Pub<T> {                                               \
+    static constexpr char letter = #t[0];                                   \
+    static constexpr auto packI = zar##t##PackI, unpackI = zar##t##UnpackI; \
+    static constexpr auto packV = zar##t##PackV, unpackV = zar##t##UnpackV; \
+    static constexpr auto packM = zar##t##PackM, unpackM = zar##t##UnpackM; \
   };
 NRX_PUB(float, s)
 NRX_PUB(double, d)
@@ -71,19 +71,25 @@ template <class T> void register_type(int32_t n) {
   using Lp = Loops<T>;
   for (const int32_t inc : {1, 3}) {
     const std::string s = "/inc" + std::to_string(inc);
-    pair<T>("PackI" + s, n, [inc](D& d) { P::packI(d.n, d.a.data(), inc, d.y.data()); },
-            [inc](D& d) { Lp::packI(d.n, d.a.data(), inc, d.y.data()); });
-    pair<T>("UnpackI" + s, n, [inc](D& d) { P::unpackI(d.n, d.a.data(), d.y.data(), inc); },
-            [inc](D& d) { Lp::unpackI(d.n, d.a.data(), d.y.data(), inc); });
+    pair<T>(
+        "PackI" + s, n, [inc](D& d) { P::packI(d.n, d.a.data(), inc, d.y.data()); },
+        [inc](D& d) { Lp::packI(d.n, d.a.data(), inc, d.y.data()); });
+    pair<T>(
+        "UnpackI" + s, n, [inc](D& d) { P::unpackI(d.n, d.a.data(), d.y.data(), inc); },
+        [inc](D& d) { Lp::unpackI(d.n, d.a.data(), d.y.data(), inc); });
   }
-  pair<T>("PackV", n, [](D& d) { P::packV(d.n, d.a.data(), d.idx.data(), d.y.data()); },
-          [](D& d) { Lp::packV(d.n, d.a.data(), d.idx.data(), d.y.data()); });
-  pair<T>("UnpackV", n, [](D& d) { P::unpackV(d.n, d.a.data(), d.y.data(), d.idx.data()); },
-          [](D& d) { Lp::unpackV(d.n, d.a.data(), d.y.data(), d.idx.data()); });
-  pair<T>("PackM", n, [](D& d) { P::packM(d.n, d.a.data(), d.mask.data(), d.y.data()); },
-          [](D& d) { Lp::packM(d.n, d.a.data(), d.mask.data(), d.y.data()); });
-  pair<T>("UnpackM", n, [](D& d) { P::unpackM(d.n, d.a.data(), d.y.data(), d.mask.data()); },
-          [](D& d) { Lp::unpackM(d.n, d.a.data(), d.y.data(), d.mask.data()); });
+  pair<T>(
+      "PackV", n, [](D& d) { P::packV(d.n, d.a.data(), d.idx.data(), d.y.data()); },
+      [](D& d) { Lp::packV(d.n, d.a.data(), d.idx.data(), d.y.data()); });
+  pair<T>(
+      "UnpackV", n, [](D& d) { P::unpackV(d.n, d.a.data(), d.y.data(), d.idx.data()); },
+      [](D& d) { Lp::unpackV(d.n, d.a.data(), d.y.data(), d.idx.data()); });
+  pair<T>(
+      "PackM", n, [](D& d) { P::packM(d.n, d.a.data(), d.mask.data(), d.y.data()); },
+      [](D& d) { Lp::packM(d.n, d.a.data(), d.mask.data(), d.y.data()); });
+  pair<T>(
+      "UnpackM", n, [](D& d) { P::unpackM(d.n, d.a.data(), d.y.data(), d.mask.data()); },
+      [](D& d) { Lp::unpackM(d.n, d.a.data(), d.y.data(), d.mask.data()); });
 }
 
 }  // namespace

@@ -124,11 +124,11 @@ typedef int64_t (*nrx_num_threads_fn)(void);
 /* Threading table handed to statistics and data fitting kernels. Both loops
  * return only after every call has finished. */
 typedef struct nrx_threading {
-    nrx_for_items_fn for_items;
-    void* reserved1;
-    nrx_for_threads_fn for_threads;
-    void* reserved3;
-    nrx_num_threads_fn num_threads;
+  nrx_for_items_fn for_items;
+  void* reserved1;
+  nrx_for_threads_fn for_threads;
+  void* reserved3;
+  nrx_num_threads_fn num_threads;
 } nrx_threading;
 
 /* OpenMP table: loops run on an OpenMP team; num_threads is
@@ -148,16 +148,14 @@ NRX_CORE_API void nrx_blas_dgemm(const char* transa, const char* transb, const i
                                  const int32_t* ldc);
 NRX_CORE_API void nrx_blas_sgemm(const char* transa, const char* transb, const int32_t* m, const int32_t* n,
                                  const int32_t* k, const float* alpha, const float* a, const int32_t* lda,
-                                 const float* b, const int32_t* ldb, const float* beta, float* c,
-                                 const int32_t* ldc);
+                                 const float* b, const int32_t* ldb, const float* beta, float* c, const int32_t* ldc);
 NRX_CORE_API void nrx_blas_xdgemm(const char* transa, const char* transb, const int32_t* m, const int32_t* n,
                                   const int32_t* k, const double* alpha, const double* a, const int32_t* lda,
                                   const double* b, const int32_t* ldb, const double* beta, double* c,
                                   const int32_t* ldc);
 NRX_CORE_API void nrx_blas_xsgemm(const char* transa, const char* transb, const int32_t* m, const int32_t* n,
                                   const int32_t* k, const float* alpha, const float* a, const int32_t* lda,
-                                  const float* b, const int32_t* ldb, const float* beta, float* c,
-                                  const int32_t* ldc);
+                                  const float* b, const int32_t* ldb, const float* beta, float* c, const int32_t* ldc);
 
 NRX_CORE_API void nrx_blas_dgemv(const char* trans, const int32_t* m, const int32_t* n, const double* alpha,
                                  const double* a, const int32_t* lda, const double* x, const int32_t* incx,
@@ -179,14 +177,14 @@ NRX_CORE_API void nrx_blas_dsyrk(const char* uplo, const char* trans, const int3
                                  const double* alpha, const double* a, const int32_t* lda, const double* beta,
                                  double* c, const int32_t* ldc);
 NRX_CORE_API void nrx_blas_ssyrk(const char* uplo, const char* trans, const int32_t* n, const int32_t* k,
-                                 const float* alpha, const float* a, const int32_t* lda, const float* beta,
-                                 float* c, const int32_t* ldc);
+                                 const float* alpha, const float* a, const int32_t* lda, const float* beta, float* c,
+                                 const int32_t* ldc);
 NRX_CORE_API void nrx_blas_xdsyrk(const char* uplo, const char* trans, const int32_t* n, const int32_t* k,
                                   const double* alpha, const double* a, const int32_t* lda, const double* beta,
                                   double* c, const int32_t* ldc);
 NRX_CORE_API void nrx_blas_xssyrk(const char* uplo, const char* trans, const int32_t* n, const int32_t* k,
-                                  const float* alpha, const float* a, const int32_t* lda, const float* beta,
-                                  float* c, const int32_t* ldc);
+                                  const float* alpha, const float* a, const int32_t* lda, const float* beta, float* c,
+                                  const int32_t* ldc);
 
 NRX_CORE_API void nrx_blas_xdsymm(const char* side, const char* uplo, const int32_t* m, const int32_t* n,
                                   const double* alpha, const double* a, const int32_t* lda, const double* b,
@@ -223,33 +221,27 @@ NRX_CORE_API void nrx_blas4zar_dptrmm(const char* side, const char* uplo, const 
                                       const int32_t* m, const int32_t* n, const double* alpha, const double* ap,
                                       double* b, const int32_t* ldb);
 NRX_CORE_API void nrx_blas4zar_sptrmm(const char* side, const char* uplo, const char* transa, const char* diag,
-                                      const int32_t* m, const int32_t* n, const float* alpha, const float* ap,
-                                      float* b, const int32_t* ldb);
+                                      const int32_t* m, const int32_t* n, const float* alpha, const float* ap, float* b,
+                                      const int32_t* ldb);
 
-NRX_CORE_API void nrx_lapack_dpotrf(const char* uplo, const int32_t* n, double* a, const int32_t* lda,
+NRX_CORE_API void nrx_lapack_dpotrf(const char* uplo, const int32_t* n, double* a, const int32_t* lda, int32_t* info);
+NRX_CORE_API void nrx_lapack_spotrf(const char* uplo, const int32_t* n, float* a, const int32_t* lda, int32_t* info);
+NRX_CORE_API void nrx_lapack_dpotri(const char* uplo, const int32_t* n, double* a, const int32_t* lda, int32_t* info);
+NRX_CORE_API void nrx_lapack_spotri(const char* uplo, const int32_t* n, float* a, const int32_t* lda, int32_t* info);
+NRX_CORE_API void nrx_lapack_dtrtri(const char* uplo, const char* diag, const int32_t* n, double* a, const int32_t* lda,
                                     int32_t* info);
-NRX_CORE_API void nrx_lapack_spotrf(const char* uplo, const int32_t* n, float* a, const int32_t* lda,
+NRX_CORE_API void nrx_lapack_strtri(const char* uplo, const char* diag, const int32_t* n, float* a, const int32_t* lda,
                                     int32_t* info);
-NRX_CORE_API void nrx_lapack_dpotri(const char* uplo, const int32_t* n, double* a, const int32_t* lda,
-                                    int32_t* info);
-NRX_CORE_API void nrx_lapack_spotri(const char* uplo, const int32_t* n, float* a, const int32_t* lda,
-                                    int32_t* info);
-NRX_CORE_API void nrx_lapack_dtrtri(const char* uplo, const char* diag, const int32_t* n, double* a,
-                                    const int32_t* lda, int32_t* info);
-NRX_CORE_API void nrx_lapack_strtri(const char* uplo, const char* diag, const int32_t* n, float* a,
-                                    const int32_t* lda, int32_t* info);
-NRX_CORE_API void nrx_lapack_dsyev(const char* jobz, const char* uplo, const int32_t* n, double* a,
-                                   const int32_t* lda, double* w, double* work, const int32_t* lwork,
-                                   int32_t* info);
-NRX_CORE_API void nrx_lapack_ssyev(const char* jobz, const char* uplo, const int32_t* n, float* a,
-                                   const int32_t* lda, float* w, float* work, const int32_t* lwork,
-                                   int32_t* info);
+NRX_CORE_API void nrx_lapack_dsyev(const char* jobz, const char* uplo, const int32_t* n, double* a, const int32_t* lda,
+                                   double* w, double* work, const int32_t* lwork, int32_t* info);
+NRX_CORE_API void nrx_lapack_ssyev(const char* jobz, const char* uplo, const int32_t* n, float* a, const int32_t* lda,
+                                   float* w, float* work, const int32_t* lwork, int32_t* info);
 NRX_CORE_API void nrx_lapack_dspevd(const char* jobz, const char* uplo, const int32_t* n, double* ap, double* w,
-                                    double* z, const int32_t* ldz, double* work, const int32_t* lwork,
-                                    int32_t* iwork, const int32_t* liwork, int32_t* info);
-NRX_CORE_API void nrx_lapack_sspevd(const char* jobz, const char* uplo, const int32_t* n, float* ap, float* w,
-                                    float* z, const int32_t* ldz, float* work, const int32_t* lwork,
-                                    int32_t* iwork, const int32_t* liwork, int32_t* info);
+                                    double* z, const int32_t* ldz, double* work, const int32_t* lwork, int32_t* iwork,
+                                    const int32_t* liwork, int32_t* info);
+NRX_CORE_API void nrx_lapack_sspevd(const char* jobz, const char* uplo, const int32_t* n, float* ap, float* w, float* z,
+                                    const int32_t* ldz, float* work, const int32_t* lwork, int32_t* iwork,
+                                    const int32_t* liwork, int32_t* info);
 
 /* ------------------------------------------------------------------------
  * Tridiagonal systems, solved WITHOUT pivoting (intended for diagonally
@@ -273,8 +265,8 @@ NRX_CORE_API void sdttrsb_4dfl(const char* trans, const int32_t* n, const int32_
                                const float* d, const float* du, float* b, const int32_t* ldb, int32_t* info);
 
 /* Factors A (as ddttrfb_4dfl) and solves A X = B (as ddttrsb_4dfl). */
-NRX_CORE_API void ddtsvb_4dfl(const int32_t* n, const int32_t* nrhs, double* dl, double* d, double* du,
-                              double* b, const int32_t* ldb, int32_t* info);
+NRX_CORE_API void ddtsvb_4dfl(const int32_t* n, const int32_t* nrhs, double* dl, double* d, double* du, double* b,
+                              const int32_t* ldb, int32_t* info);
 NRX_CORE_API void sdtsvb_4dfl(const int32_t* n, const int32_t* nrhs, float* dl, float* d, float* du, float* b,
                               const int32_t* ldb, int32_t* info);
 

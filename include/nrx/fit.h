@@ -32,37 +32,37 @@ extern "C" {
  * X(name, value, message): every status of the data fitting services with a
  * short message that says what is wrong and, where one exists, which edit or
  * argument fixes it. The enum below is expanded from this list. */
-#define NRX_DF_STATUS_LIST(X) \
-    X(DFK_OK, 0, "success") \
-    X(DFK_ERR_NULL_TASK, -1000, "null task: create it with NewTask1D first") \
-    X(DFK_ERR_ALLOC, -1001, "memory allocation failed (an edit that replaces an owned array leaves it null)") \
-    X(DFK_ERR_METHOD, -1002, "construction method or spline type not supported by this kernel") \
-    X(DFK_ERR_NX, -1004, "too few breakpoints for this spline: raise nx (item 14)") \
-    X(DFK_ERR_X, -1005, "partition pointer null: give x at creation or with EditPtr item 1") \
-    X(DFK_ERR_XHINT, -1006, "x hint not 0, 1, 2 or 4") \
-    X(DFK_ERR_NY, -1007, "bad number of functions: ny must be at least 1 (ny = 0 only without function values)") \
-    X(DFK_ERR_Y, -1008, "function values missing: give y with EditPtr item 2 or EditIdxPtr") \
-    X(DFK_ERR_YHINT, -1009, "y hint not 0, 16, 32 or 128, or not usable with column storage") \
-    X(DFK_ERR_ORDER, -1010, "spline order negative or not served by this kernel") \
-    X(DFK_ERR_TYPE, -1011, "spline type not accepted (0-5 or 9; order 0 kinds 6-8 for interpolation)") \
-    X(DFK_ERR_IC_TYPE, -1012, "bad internal-condition type (quadratic type 1 needs bit 8), or an array with type 0") \
-    X(DFK_ERR_IC, -1013, "internal-condition array null: give it with EditPPSpline1D or EditPtr item 3") \
-    X(DFK_ERR_BC_TYPE, -1014, "boundary-condition type not accepted by this kernel") \
-    X(DFK_ERR_BC, -1015, "boundary-condition array null: this boundary type needs values (EditPtr item 4)") \
-    X(DFK_ERR_COEFF, -1016, "coefficient array missing: give it with EditPPSpline1D or EditPtr item 5") \
-    X(DFK_ERR_COEFF_HINT, -1017, "coefficient hint not 0, 16, 32 or 128") \
-    X(DFK_ERR_PERIODIC, -1018, "periodic boundary condition but a function's first and last values differ") \
-    X(DFK_ERR_ITEM, -1019, "item id not served by this edit or query") \
-    X(DFK_ERR_INDEX, -1020, "function index outside 0..ny-1") \
-    X(DFK_ERR_NOT_BREAKPOINT, -1022, "look-up interpolation at a site that is not a breakpoint") \
-    X(DFK_ERR_LOOKUP_COUNT, -1024, "look-up interpolation asked for more than one result per site") \
-    X(DFK_ERR_LOOKUP_VALUE, -1025, "look-up interpolation without the value (order 0) requested") \
-    X(DFK_ERR_DATAHINT, -1026, "bad data hint for the cell search") \
-    X(DFK_ERR_RHINT, -1028, "interpolation result hint not 0, 16, 32, 128, 256 or 512") \
-    X(DFK_ERR_RHINT_INTEGRAL, -1034, "integration result hint not 0, 16, 32 or 128") \
-    X(DFK_ERR_FLAG_VALUE, -1036, "auxiliary flag not 0 or 1") \
-    X(DFK_ERR_NULL_OUT, -1037, "output pointer of a query null") \
-    X(DFK_ERR_SOLVER, -1500, "the tridiagonal solver failed (a zero pivot: check for repeated breakpoints)")
+#define NRX_DF_STATUS_LIST(X)                                                                                      \
+  X(DFK_OK, 0, "success")                                                                                          \
+  X(DFK_ERR_NULL_TASK, -1000, "null task: create it with NewTask1D first")                                         \
+  X(DFK_ERR_ALLOC, -1001, "memory allocation failed (an edit that replaces an owned array leaves it null)")        \
+  X(DFK_ERR_METHOD, -1002, "construction method or spline type not supported by this kernel")                      \
+  X(DFK_ERR_NX, -1004, "too few breakpoints for this spline: raise nx (item 14)")                                  \
+  X(DFK_ERR_X, -1005, "partition pointer null: give x at creation or with EditPtr item 1")                         \
+  X(DFK_ERR_XHINT, -1006, "x hint not 0, 1, 2 or 4")                                                               \
+  X(DFK_ERR_NY, -1007, "bad number of functions: ny must be at least 1 (ny = 0 only without function values)")     \
+  X(DFK_ERR_Y, -1008, "function values missing: give y with EditPtr item 2 or EditIdxPtr")                         \
+  X(DFK_ERR_YHINT, -1009, "y hint not 0, 16, 32 or 128, or not usable with column storage")                        \
+  X(DFK_ERR_ORDER, -1010, "spline order negative or not served by this kernel")                                    \
+  X(DFK_ERR_TYPE, -1011, "spline type not accepted (0-5 or 9; order 0 kinds 6-8 for interpolation)")               \
+  X(DFK_ERR_IC_TYPE, -1012, "bad internal-condition type (quadratic type 1 needs bit 8), or an array with type 0") \
+  X(DFK_ERR_IC, -1013, "internal-condition array null: give it with EditPPSpline1D or EditPtr item 3")             \
+  X(DFK_ERR_BC_TYPE, -1014, "boundary-condition type not accepted by this kernel")                                 \
+  X(DFK_ERR_BC, -1015, "boundary-condition array null: this boundary type needs values (EditPtr item 4)")          \
+  X(DFK_ERR_COEFF, -1016, "coefficient array missing: give it with EditPPSpline1D or EditPtr item 5")              \
+  X(DFK_ERR_COEFF_HINT, -1017, "coefficient hint not 0, 16, 32 or 128")                                            \
+  X(DFK_ERR_PERIODIC, -1018, "periodic boundary condition but a function's first and last values differ")          \
+  X(DFK_ERR_ITEM, -1019, "item id not served by this edit or query")                                               \
+  X(DFK_ERR_INDEX, -1020, "function index outside 0..ny-1")                                                        \
+  X(DFK_ERR_NOT_BREAKPOINT, -1022, "look-up interpolation at a site that is not a breakpoint")                     \
+  X(DFK_ERR_LOOKUP_COUNT, -1024, "look-up interpolation asked for more than one result per site")                  \
+  X(DFK_ERR_LOOKUP_VALUE, -1025, "look-up interpolation without the value (order 0) requested")                    \
+  X(DFK_ERR_DATAHINT, -1026, "bad data hint for the cell search")                                                  \
+  X(DFK_ERR_RHINT, -1028, "interpolation result hint not 0, 16, 32, 128, 256 or 512")                              \
+  X(DFK_ERR_RHINT_INTEGRAL, -1034, "integration result hint not 0, 16, 32 or 128")                                 \
+  X(DFK_ERR_FLAG_VALUE, -1036, "auxiliary flag not 0 or 1")                                                        \
+  X(DFK_ERR_NULL_OUT, -1037, "output pointer of a query null")                                                     \
+  X(DFK_ERR_SOLVER, -1500, "the tridiagonal solver failed (a zero pivot: check for repeated breakpoints)")
 
 #define NRX_DF_STATUS_ENUM_ENTRY(name, value, message) name = value,
 enum { NRX_DF_STATUS_LIST(NRX_DF_STATUS_ENUM_ENTRY) };
@@ -70,21 +70,21 @@ enum { NRX_DF_STATUS_LIST(NRX_DF_STATUS_ENUM_ENTRY) };
 
 /* ---- Edit and query items ------------------------------------------------ */
 enum {
-    DFK_ITEM_X = 1,          /* partition                     EditPtr/QueryPtr */
-    DFK_ITEM_Y = 2,          /* function pointers             EditPtr/QueryPtr/EditIdxPtr/QueryIdxPtr */
-    DFK_ITEM_IC = 3,         /* internal conditions           EditPtr/QueryPtr */
-    DFK_ITEM_BC = 4,         /* boundary conditions           EditPtr/QueryPtr */
-    DFK_ITEM_COEFF = 5,      /* coefficient pointers          EditPtr/QueryPtr/EditIdxPtr/QueryIdxPtr */
-    DFK_ITEM_NX = 14,        /* the remaining items: iEditVal / iQueryVal */
-    DFK_ITEM_XHINT = 15,
-    DFK_ITEM_NY = 16,
-    DFK_ITEM_YHINT = 17,
-    DFK_ITEM_ORDER = 18,
-    DFK_ITEM_TYPE = 19,
-    DFK_ITEM_IC_TYPE = 20,
-    DFK_ITEM_BC_TYPE = 21,
-    DFK_ITEM_COEFF_HINT = 22,
-    DFK_ITEM_AUX_FLAG = 23
+  DFK_ITEM_X = 1,     /* partition                     EditPtr/QueryPtr */
+  DFK_ITEM_Y = 2,     /* function pointers             EditPtr/QueryPtr/EditIdxPtr/QueryIdxPtr */
+  DFK_ITEM_IC = 3,    /* internal conditions           EditPtr/QueryPtr */
+  DFK_ITEM_BC = 4,    /* boundary conditions           EditPtr/QueryPtr */
+  DFK_ITEM_COEFF = 5, /* coefficient pointers          EditPtr/QueryPtr/EditIdxPtr/QueryIdxPtr */
+  DFK_ITEM_NX = 14,   /* the remaining items: iEditVal / iQueryVal */
+  DFK_ITEM_XHINT = 15,
+  DFK_ITEM_NY = 16,
+  DFK_ITEM_YHINT = 17,
+  DFK_ITEM_ORDER = 18,
+  DFK_ITEM_TYPE = 19,
+  DFK_ITEM_IC_TYPE = 20,
+  DFK_ITEM_BC_TYPE = 21,
+  DFK_ITEM_COEFF_HINT = 22,
+  DFK_ITEM_AUX_FLAG = 23
 };
 
 /* ---- Codes --------------------------------------------------------------- */
@@ -92,10 +92,10 @@ enum {
 #define DFK_NO_HINT 0
 #define DFK_NON_UNIFORM 1
 #define DFK_QUASI_UNIFORM 2
-#define DFK_UNIFORM 4  /* x holds only x[0] and x[nx-1] */
+#define DFK_UNIFORM 4 /* x holds only x[0] and x[nx-1] */
 /* y hints / coefficient hints (storage) */
-#define DFK_ROWS 16    /* function i at y + i*nx (0 means the same) */
-#define DFK_COLS 32    /* y[j*ny + i] */
+#define DFK_ROWS 16     /* function i at y + i*nx (0 means the same) */
+#define DFK_COLS 32     /* y[j*ny + i] */
 #define DFK_BY_FUNC 128 /* one array per function, set with EditIdxPtr */
 /* spline orders */
 #define DFK_ORDER_STEP 0
@@ -104,14 +104,14 @@ enum {
 #define DFK_ORDER_CUBIC 4
 /* spline types */
 #define DFK_TYPE_DEFAULT 0
-#define DFK_TYPE_QUAD_KNOTS 1   /* quadratic with knots between the breakpoints (nx pieces) */
+#define DFK_TYPE_QUAD_KNOTS 1 /* quadratic with knots between the breakpoints (nx pieces) */
 #define DFK_TYPE_NATURAL 2
 #define DFK_TYPE_HERMITE 3
 #define DFK_TYPE_BESSEL 4
 #define DFK_TYPE_AKIMA 5
-#define DFK_TYPE_LOOKUP 6       /* order 0 */
-#define DFK_TYPE_STEP_RIGHT 7   /* order 0, continuous from the right */
-#define DFK_TYPE_STEP_LEFT 8    /* order 0, continuous from the left */
+#define DFK_TYPE_LOOKUP 6     /* order 0 */
+#define DFK_TYPE_STEP_RIGHT 7 /* order 0, continuous from the right */
+#define DFK_TYPE_STEP_LEFT 8  /* order 0, continuous from the left */
 #define DFK_TYPE_HYMAN 9
 /* boundary-condition bits (bc[0] left value, bc[1] right value) */
 #define DFK_BC_NOT_A_KNOT 1
@@ -161,32 +161,32 @@ enum {
 
 /* ---- The task record (64-bit layout; byte offsets) ----------------------- */
 typedef struct DfTask {
-    int32_t intwidth;    /*   0 integer-width flags (bit 0: caller uses 64-bit integers) */
-    int32_t tag;         /*   4 always 4 */
-    int32_t precision;   /*   8 1 double, 0 single */
-    int32_t dimension;   /*  12 always 1 */
-    int64_t nx;          /*  16 number of breakpoints */
-    const void* x;       /*  24 partition */
-    int64_t xhint;       /*  32 */
-    int64_t ny;          /*  40 number of functions */
-    const void** y;      /*  48 function pointers (owned array) */
-    int64_t yhint;       /*  56 */
-    int64_t order;       /*  64 coefficients per piece */
-    int64_t type;        /*  72 spline type */
-    int64_t ic_type;     /*  80 */
-    const void* ic;      /*  88 internal conditions */
-    int64_t bc_type;     /*  96 */
-    const void* bc;      /* 104 boundary conditions */
-    void** coeff;        /* 112 coefficient pointers (owned array) */
-    int64_t coeff_hint;  /* 120 */
-    int32_t aux_flag;    /* 128 (4 bytes padding follow) */
-    int64_t nbins;       /* 136 bins of the partition lookup table */
-    uint32_t* table;     /* 144 (nbins + 2) pairs (low, high) of breakpoint indices (owned) */
-    union {
-        double d;
-        float s;
-    } scale;             /* 152 nbins / (x[nx-1] - x[0]) in the task's precision */
-} DfTask;                /* 160 bytes */
+  int32_t intwidth;   /*   0 integer-width flags (bit 0: caller uses 64-bit integers) */
+  int32_t tag;        /*   4 always 4 */
+  int32_t precision;  /*   8 1 double, 0 single */
+  int32_t dimension;  /*  12 always 1 */
+  int64_t nx;         /*  16 number of breakpoints */
+  const void* x;      /*  24 partition */
+  int64_t xhint;      /*  32 */
+  int64_t ny;         /*  40 number of functions */
+  const void** y;     /*  48 function pointers (owned array) */
+  int64_t yhint;      /*  56 */
+  int64_t order;      /*  64 coefficients per piece */
+  int64_t type;       /*  72 spline type */
+  int64_t ic_type;    /*  80 */
+  const void* ic;     /*  88 internal conditions */
+  int64_t bc_type;    /*  96 */
+  const void* bc;     /* 104 boundary conditions */
+  void** coeff;       /* 112 coefficient pointers (owned array) */
+  int64_t coeff_hint; /* 120 */
+  int32_t aux_flag;   /* 128 (4 bytes padding follow) */
+  int64_t nbins;      /* 136 bins of the partition lookup table */
+  uint32_t* table;    /* 144 (nbins + 2) pairs (low, high) of breakpoint indices (owned) */
+  union {
+    double d;
+    float s;
+  } scale; /* 152 nbins / (x[nx-1] - x[0]) in the task's precision */
+} DfTask;  /* 160 bytes */
 
 /* ---- Caller functions ----------------------------------------------------
  * Search (methods 5 and 6): called once per block of at most 1024 sites.
@@ -216,10 +216,10 @@ typedef int32_t (*nrx_df_dsearch_cb)(int64_t* n, const double* site, int64_t* ce
                                      const double* x);
 typedef int32_t (*nrx_df_ssearch_cb)(int64_t* n, const float* site, int64_t* cell, int32_t* flag, void* params,
                                      const float* x);
-typedef int32_t (*nrx_df_dinterp_cb)(int64_t n, const double* site, const int32_t* cell, int64_t func,
-                                     int64_t nder, const int64_t* der, double* r, void* params);
-typedef int32_t (*nrx_df_sinterp_cb)(int64_t n, const float* site, const int32_t* cell, int64_t func,
-                                     int64_t nder, const int64_t* der, float* r, void* params);
+typedef int32_t (*nrx_df_dinterp_cb)(int64_t n, const double* site, const int32_t* cell, int64_t func, int64_t nder,
+                                     const int64_t* der, double* r, void* params);
+typedef int32_t (*nrx_df_sinterp_cb)(int64_t n, const float* site, const int32_t* cell, int64_t func, int64_t nder,
+                                     const int64_t* der, float* r, void* params);
 typedef int32_t (*nrx_df_dinteg_cb)(double a, double b, int64_t func, double* r, void* params);
 typedef int32_t (*nrx_df_sinteg_cb)(float a, float b, int64_t func, float* r, void* params);
 
@@ -290,11 +290,11 @@ NRX_FIT_API int32_t nrx_df_kernel_iQueryVal(DfTask* task, int64_t item, void* ou
  * coefficient pointer array null (the old one was released first) and the
  * coefficient hint unchanged. */
 NRX_FIT_API int32_t nrx_df_kernel_dEditPPSpline1D(DfTask* task, int64_t order, int64_t type, int64_t bc_type,
-                                                  const double* bc, int64_t ic_type, const double* ic,
-                                                  double* scoeff, int64_t scoeffhint);
+                                                  const double* bc, int64_t ic_type, const double* ic, double* scoeff,
+                                                  int64_t scoeffhint);
 NRX_FIT_API int32_t nrx_df_kernel_sEditPPSpline1D(DfTask* task, int64_t order, int64_t type, int64_t bc_type,
-                                                  const float* bc, int64_t ic_type, const float* ic,
-                                                  float* scoeff, int64_t scoeffhint);
+                                                  const float* bc, int64_t ic_type, const float* ic, float* scoeff,
+                                                  int64_t scoeffhint);
 
 /* ---- Construction ---------------------------------------------------------
  * All kernels: (task, format, method, threading) -> status. format is not
@@ -305,19 +305,19 @@ NRX_FIT_API int32_t nrx_df_kernel_sEditPPSpline1D(DfTask* task, int64_t order, i
  * boundary type; -1015 boundary array missing; -1018 periodic with unequal
  * ends; -1500 solver failure; -1001 workspace. Boundary types accepted by the
  * cubic kinds: 1, 2, 12, 36, 24, 48, 64 (and 0 for Akima). */
-#define NRX_DF_CONSTRUCT(name)                                                                              \
-    NRX_FIT_API int32_t nrx_df_kernel_d##name(DfTask* task, int64_t format, int64_t method,                  \
-                                              const nrx_threading* threading);                               \
-    NRX_FIT_API int32_t nrx_df_kernel_s##name(DfTask* task, int64_t format, int64_t method,                  \
-                                              const nrx_threading* threading);
-NRX_DF_CONSTRUCT(DFLinearSpline1D)        /* order 2; nx >= 2; bc 0 or 64 (periodic check) */
-NRX_DF_CONSTRUCT(DFQuadraticSpline1D)     /* order 3; type 0 (bc 128) or type 1 (ic bit 8; bc 12/36/24/48) */
-NRX_DF_CONSTRUCT(DFNaturalCubicSpline1D)  /* C2 cubic from first derivatives; nx >= 2 (3 with not-a-knot) */
-NRX_DF_CONSTRUCT(DFDefaultCubicSpline1D)  /* C2 cubic from second derivatives; nx >= 3 */
-NRX_DF_CONSTRUCT(DFHermiteCubicSpline1D)  /* interior derivatives from ic; nx >= 3 */
-NRX_DF_CONSTRUCT(DFBesselCubicSpline1D)   /* nx >= 4 */
-NRX_DF_CONSTRUCT(DFHymanCubicSpline1D)    /* monotonicity-preserving; nx >= 4 */
-NRX_DF_CONSTRUCT(DFAkimaCubicSpline1D)    /* nx >= 5 */
+#define NRX_DF_CONSTRUCT(name)                                                            \
+  NRX_FIT_API int32_t nrx_df_kernel_d##name(DfTask* task, int64_t format, int64_t method, \
+                                            const nrx_threading* threading);              \
+  NRX_FIT_API int32_t nrx_df_kernel_s##name(DfTask* task, int64_t format, int64_t method, \
+                                            const nrx_threading* threading);
+NRX_DF_CONSTRUCT(DFLinearSpline1D)       /* order 2; nx >= 2; bc 0 or 64 (periodic check) */
+NRX_DF_CONSTRUCT(DFQuadraticSpline1D)    /* order 3; type 0 (bc 128) or type 1 (ic bit 8; bc 12/36/24/48) */
+NRX_DF_CONSTRUCT(DFNaturalCubicSpline1D) /* C2 cubic from first derivatives; nx >= 2 (3 with not-a-knot) */
+NRX_DF_CONSTRUCT(DFDefaultCubicSpline1D) /* C2 cubic from second derivatives; nx >= 3 */
+NRX_DF_CONSTRUCT(DFHermiteCubicSpline1D) /* interior derivatives from ic; nx >= 3 */
+NRX_DF_CONSTRUCT(DFBesselCubicSpline1D)  /* nx >= 4 */
+NRX_DF_CONSTRUCT(DFHymanCubicSpline1D)   /* monotonicity-preserving; nx >= 4 */
+NRX_DF_CONSTRUCT(DFAkimaCubicSpline1D)   /* nx >= 5 */
 #undef NRX_DF_CONSTRUCT
 
 /* ---- Cell search methods --------------------------------------------------
@@ -330,13 +330,13 @@ NRX_DF_CONSTRUCT(DFAkimaCubicSpline1D)    /* nx >= 5 */
  * handed back (null starts at 0). cb/params: caller's search (5, 6). Only a
  * caller function's negative status is reported; nsite < 1 writes nothing.
  * The ...32 names are the same operations. */
-#define NRX_DF_SEARCH(name)                                                                                 \
-    NRX_FIT_API int32_t nrx_df_kernel_d##name(int64_t nx, const double* x, int64_t nsite, const double* site, \
-                                              double scale, const uint32_t* table, int64_t* cursor,          \
-                                              nrx_df_dsearch_cb cb, void* params, int32_t* cell);            \
-    NRX_FIT_API int32_t nrx_df_kernel_s##name(int64_t nx, const float* x, int64_t nsite, const float* site,  \
-                                              float scale, const uint32_t* table, int64_t* cursor,           \
-                                              nrx_df_ssearch_cb cb, void* params, int32_t* cell);
+#define NRX_DF_SEARCH(name)                                                                                            \
+  NRX_FIT_API int32_t nrx_df_kernel_d##name(int64_t nx, const double* x, int64_t nsite, const double* site,            \
+                                            double scale, const uint32_t* table, int64_t* cursor,                      \
+                                            nrx_df_dsearch_cb cb, void* params, int32_t* cell);                        \
+  NRX_FIT_API int32_t nrx_df_kernel_s##name(int64_t nx, const float* x, int64_t nsite, const float* site, float scale, \
+                                            const uint32_t* table, int64_t* cursor, nrx_df_ssearch_cb cb,              \
+                                            void* params, int32_t* cell);
 NRX_DF_SEARCH(DFUniformSearch1D)
 NRX_DF_SEARCH(DFQuasiUniformSearch1D)
 NRX_DF_SEARCH(DFSortedSearch1D)
@@ -380,16 +380,20 @@ NRX_FIT_API int32_t nrx_df_kernel_sDFSearch1D(DfTask* task, int64_t method, int6
  * look-up, others the caller's three functions. Statuses: -1000; -1011;
  * -1022, -1024, -1025 (look-up); -1026; -1028 bad rhint; -1001; negative
  * status of a caller function. */
-NRX_FIT_API int32_t nrx_df_kernel_dDFInterpolate1D(
-    DfTask* task, int64_t type, int64_t method, int64_t nsite, const double* site, int64_t sitehint,
-    int64_t ndorder, const void* dorder, const double* datahint, double* r, int64_t rhint, int32_t* cell,
-    nrx_df_dinterp_cb le_cb, void* le_params, nrx_df_dinterp_cb re_cb, void* re_params, nrx_df_dinterp_cb i_cb,
-    void* i_params, nrx_df_dsearch_cb search_cb, void* search_params, const nrx_threading* threading);
-NRX_FIT_API int32_t nrx_df_kernel_sDFInterpolate1D(
-    DfTask* task, int64_t type, int64_t method, int64_t nsite, const float* site, int64_t sitehint,
-    int64_t ndorder, const void* dorder, const float* datahint, float* r, int64_t rhint, int32_t* cell,
-    nrx_df_sinterp_cb le_cb, void* le_params, nrx_df_sinterp_cb re_cb, void* re_params, nrx_df_sinterp_cb i_cb,
-    void* i_params, nrx_df_ssearch_cb search_cb, void* search_params, const nrx_threading* threading);
+NRX_FIT_API int32_t nrx_df_kernel_dDFInterpolate1D(DfTask* task, int64_t type, int64_t method, int64_t nsite,
+                                                   const double* site, int64_t sitehint, int64_t ndorder,
+                                                   const void* dorder, const double* datahint, double* r, int64_t rhint,
+                                                   int32_t* cell, nrx_df_dinterp_cb le_cb, void* le_params,
+                                                   nrx_df_dinterp_cb re_cb, void* re_params, nrx_df_dinterp_cb i_cb,
+                                                   void* i_params, nrx_df_dsearch_cb search_cb, void* search_params,
+                                                   const nrx_threading* threading);
+NRX_FIT_API int32_t nrx_df_kernel_sDFInterpolate1D(DfTask* task, int64_t type, int64_t method, int64_t nsite,
+                                                   const float* site, int64_t sitehint, int64_t ndorder,
+                                                   const void* dorder, const float* datahint, float* r, int64_t rhint,
+                                                   int32_t* cell, nrx_df_sinterp_cb le_cb, void* le_params,
+                                                   nrx_df_sinterp_cb re_cb, void* re_params, nrx_df_sinterp_cb i_cb,
+                                                   void* i_params, nrx_df_ssearch_cb search_cb, void* search_params,
+                                                   const nrx_threading* threading);
 
 /* ---- Integration ----------------------------------------------------------
  * For every limit pair (llim[l], rlim[l]) and function, the integral of the

@@ -36,37 +36,37 @@ extern "C" {
 
 /* ---- Status codes ---------------------------------------------------------- */
 /* Every status the random-number functions return: X(name, value, message). */
-#define NRX_RNG_STATUS_LIST(X)                                                              \
-    X(DRU_OK, 0, "success")                                                                 \
-    X(DRU_E_BAD_METHOD, -2, "unknown Init method code")                                     \
-    X(DRU_E_BAD_ARGUMENT, -3, "bad argument")                                               \
-    X(DRU_E_NO_MEMORY, -4, "an allocation returned null")                                   \
-    X(DRU_E_NULL_POINTER, -5, "a required pointer is null")                                 \
-    X(DRU_E_BRNG_INVALID, -1000, "identifier names no valid generator or member")           \
-    X(DRU_E_NO_LEAPFROG, -1002, "generator does not support leapfrog")                      \
-    X(DRU_E_NO_SKIP_AHEAD, -1003, "generator does not support skip-ahead")                  \
-    X(DRU_E_NO_SKIP_AHEAD_EX, -1004, "generator does not support multi-word skip-ahead")    \
-    X(DRU_E_BAD_STATE_SIZE, -1008, "registration: state size below 0")                      \
-    X(DRU_E_BAD_WORD_SIZE, -1009, "registration: word size not 4, 8 or 16 bytes")           \
-    X(DRU_E_BAD_SEED_COUNT, -1010, "registration: seed count below 1")                      \
-    X(DRU_E_BAD_BIT_COUNT, -1011, "registration: bit count below 1")                        \
-    X(DRU_E_QRNG_EXHAUSTED, -1012, "quasi-random stream past 2^32 - 1 values")              \
-    X(DRU_E_TOO_MANY_STREAMS, -1013, "leapfrog stream count out of range")                  \
-    X(DRU_E_NO_FULL_BITS, -1014, "generator cannot deliver full-width words")               \
-    X(DRU_E_FILE_CLOSE, -1100, "closing a stream file failed")                              \
-    X(DRU_E_FILE_OPEN, -1101, "opening a stream file failed")                               \
-    X(DRU_E_FILE_WRITE, -1102, "writing a stream file failed")                              \
-    X(DRU_E_FILE_READ, -1103, "a stream file ended early")                                  \
-    X(DRU_E_BAD_FILE_IMAGE, -1110, "a stream file is not recognised")                       \
-    X(DRU_E_BAD_CALLBACK_COUNT, -1120, "abstract stream callback returned a bad count")     \
-    X(DRU_E_CALLBACK_EMPTY, -1121, "abstract stream callback returned no values")           \
-    X(DRU_E_ABSTRACT_KIND, -1122, "output type the abstract stream was not made for")       \
-    X(DRU_E_NO_RDRAND, -1130, "hardware generator without RDRAND")                          \
-    X(DRU_E_RDRAND_RETRIES, -1131, "RDRAND kept failing")                                   \
-    X(DRU_E_NO_AES, -1140, "AES instructions missing")                                      \
-    X(DRU_E_BAD_IMAGE, -1200, "a saved memory image is not recognised")                     \
-    X(DRU_E_NO_SHARED_ENTRY, -3000, "shared-data lookup failed")                            \
-    X(DRU_E_SHARED_TABLE_FULL, -3001, "shared-data table has 128 entries")
+#define NRX_RNG_STATUS_LIST(X)                                                         \
+  X(DRU_OK, 0, "success")                                                              \
+  X(DRU_E_BAD_METHOD, -2, "unknown Init method code")                                  \
+  X(DRU_E_BAD_ARGUMENT, -3, "bad argument")                                            \
+  X(DRU_E_NO_MEMORY, -4, "an allocation returned null")                                \
+  X(DRU_E_NULL_POINTER, -5, "a required pointer is null")                              \
+  X(DRU_E_BRNG_INVALID, -1000, "identifier names no valid generator or member")        \
+  X(DRU_E_NO_LEAPFROG, -1002, "generator does not support leapfrog")                   \
+  X(DRU_E_NO_SKIP_AHEAD, -1003, "generator does not support skip-ahead")               \
+  X(DRU_E_NO_SKIP_AHEAD_EX, -1004, "generator does not support multi-word skip-ahead") \
+  X(DRU_E_BAD_STATE_SIZE, -1008, "registration: state size below 0")                   \
+  X(DRU_E_BAD_WORD_SIZE, -1009, "registration: word size not 4, 8 or 16 bytes")        \
+  X(DRU_E_BAD_SEED_COUNT, -1010, "registration: seed count below 1")                   \
+  X(DRU_E_BAD_BIT_COUNT, -1011, "registration: bit count below 1")                     \
+  X(DRU_E_QRNG_EXHAUSTED, -1012, "quasi-random stream past 2^32 - 1 values")           \
+  X(DRU_E_TOO_MANY_STREAMS, -1013, "leapfrog stream count out of range")               \
+  X(DRU_E_NO_FULL_BITS, -1014, "generator cannot deliver full-width words")            \
+  X(DRU_E_FILE_CLOSE, -1100, "closing a stream file failed")                           \
+  X(DRU_E_FILE_OPEN, -1101, "opening a stream file failed")                            \
+  X(DRU_E_FILE_WRITE, -1102, "writing a stream file failed")                           \
+  X(DRU_E_FILE_READ, -1103, "a stream file ended early")                               \
+  X(DRU_E_BAD_FILE_IMAGE, -1110, "a stream file is not recognised")                    \
+  X(DRU_E_BAD_CALLBACK_COUNT, -1120, "abstract stream callback returned a bad count")  \
+  X(DRU_E_CALLBACK_EMPTY, -1121, "abstract stream callback returned no values")        \
+  X(DRU_E_ABSTRACT_KIND, -1122, "output type the abstract stream was not made for")    \
+  X(DRU_E_NO_RDRAND, -1130, "hardware generator without RDRAND")                       \
+  X(DRU_E_RDRAND_RETRIES, -1131, "RDRAND kept failing")                                \
+  X(DRU_E_NO_AES, -1140, "AES instructions missing")                                   \
+  X(DRU_E_BAD_IMAGE, -1200, "a saved memory image is not recognised")                  \
+  X(DRU_E_NO_SHARED_ENTRY, -3000, "shared-data lookup failed")                         \
+  X(DRU_E_SHARED_TABLE_FULL, -3001, "shared-data table has 128 entries")
 
 #define NRX_RNG_STATUS_ENUM(name, value, message) name = value,
 typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
@@ -74,14 +74,14 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
 
 /* ---- Generators ------------------------------------------------------------ */
 /* Splitting methods a generator supports (the `splitting` column below). */
-#define DRU_SPLIT_LEAPFROG      1 /* Init method 1 */
-#define DRU_SPLIT_SKIP          2 /* Init method 2 */
-#define DRU_SPLIT_SKIP_EX       4 /* Init method 3 */
-#define DRU_SPLIT_SELECT        8 /* Init method 1 as coordinate selection (quasi-random) */
+#define DRU_SPLIT_LEAPFROG 1 /* Init method 1 */
+#define DRU_SPLIT_SKIP 2     /* Init method 2 */
+#define DRU_SPLIT_SKIP_EX 4  /* Init method 3 */
+#define DRU_SPLIT_SELECT 8   /* Init method 1 as coordinate selection (quasi-random) */
 /* Processor feature a generator's output and loading need (the `cpu` column). */
-#define DRU_CPU_NONE            0
-#define DRU_CPU_RDRAND          1
-#define DRU_CPU_AES             2
+#define DRU_CPU_NONE 0
+#define DRU_CPU_RDRAND 1
+#define DRU_CPU_AES 2
 
 /* The built-in generators, one row each, in identifier order:
  * X(Name, NAME, id, StateSize, SeedCount, HasZero, WordBytes, BitCount, members,
@@ -101,32 +101,29 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
  *   integer  N i32 @16, read position @20, unread count @24, buffer @32, callback @40
  *   double   N @16, position @20, unread @24, a @32, b @40, buffer @48, callback @56
  *   single   N @16, position @20, unread @24, a @28, b @32, buffer @40, callback @48 */
-#define NRX_BRNG_LIST(X)                                                                                        \
-    X(MCG31M1, MCG31M1, 0x100000, 24, 1, 0, 4, 31, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,         \
-      READY, ALL, "mcg31m1")                                                                                    \
-    X(R250, R250, 0x200000, 1024, 252, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, ALL, "r250")                         \
-    X(MRG32K3A, MRG32K3A, 0x300000, 40, 6, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_NONE,        \
-      READY, ALL, "mrg32k3a")                                                                                   \
-    X(MCG59, MCG59, 0x400000, 32, 1, 0, 8, 59, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,             \
-      READY, ALL, "mcg59")                                                                                      \
-    X(WH, WH, 0x500000, 48, 4, 1, 16, 24, 273, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE,                \
-      READY, ALL, "wh")                                                                                         \
-    X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,         \
-      READY, ALL, "sobol")                                                                                      \
-    X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE,    \
-      READY, ALL, "niederr")                                                                                    \
-    X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")   \
-    X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, READY, ALL, "mt2203")                  \
-    X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                         \
-    X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, D, "")                         \
-    X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, S, "")                         \
-    X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,          \
-      "sfmt19937")                                                                                              \
-    X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, READY, ALL, "trng")                           \
-    X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, READY, ALL,      \
-      "ars5")                                                                                                   \
-    X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX,           \
-      DRU_CPU_NONE, READY, ALL, "philox4x32x10")
+#define NRX_BRNG_LIST(X)                                                                                            \
+  X(MCG31M1, MCG31M1, 0x100000, 24, 1, 0, 4, 31, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,  \
+    "mcg31m1")                                                                                                      \
+  X(R250, R250, 0x200000, 1024, 252, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, ALL, "r250")                              \
+  X(MRG32K3A, MRG32K3A, 0x300000, 40, 6, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_NONE, READY, ALL, \
+    "mrg32k3a")                                                                                                     \
+  X(MCG59, MCG59, 0x400000, 32, 1, 0, 8, 59, 1, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,      \
+    "mcg59")                                                                                                        \
+  X(WH, WH, 0x500000, 48, 4, 1, 16, 24, 273, DRU_SPLIT_LEAPFROG | DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "wh")   \
+  X(Sobol, SOBOL, 0x600000, 11712, 2604, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL,  \
+    "sobol")                                                                                                        \
+  X(Niederr, NIEDERR, 0x700000, 84288, 10498, 0, 4, 32, 1, DRU_SPLIT_SELECT | DRU_SPLIT_SKIP, DRU_CPU_NONE, READY,  \
+    ALL, "niederr")                                                                                                 \
+  X(MT19937, MT19937, 0x800000, 2520, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "mt19937")        \
+  X(MT2203, MT2203, 0x900000, 312, 70, 1, 4, 32, 6024, 0, DRU_CPU_NONE, READY, ALL, "mt2203")                       \
+  X(iAbstract, IABSTRACT, 0xA00000, 48, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, I, "")                              \
+  X(dAbstract, DABSTRACT, 0xB00000, 64, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, D, "")                              \
+  X(sAbstract, SABSTRACT, 0xC00000, 56, 0, 1, 4, 32, 1, 0, DRU_CPU_NONE, READY, S, "")                              \
+  X(SFMT19937, SFMT19937, 0xD00000, 2536, 625, 1, 4, 32, 1, DRU_SPLIT_SKIP, DRU_CPU_NONE, READY, ALL, "sfmt19937")  \
+  X(TRNG, TRNG, 0xE00000, 24, 1, 0, 4, 32, 1, 0, DRU_CPU_RDRAND, READY, ALL, "trng")                                \
+  X(ARS5, ARS5, 0xF00000, 72, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_AES, READY, ALL, "ars5")  \
+  X(PHILOX4X32X10, PHILOX4X32X10, 0x1000000, 64, 8, 1, 4, 32, 1, DRU_SPLIT_SKIP | DRU_SPLIT_SKIP_EX, DRU_CPU_NONE,  \
+    READY, ALL, "philox4x32x10")
 
 /* NRX_BRNG_WHEN_USABLE(state, kind, ...) expands to its last arguments for a row that
  * is READY with all three outputs, and to nothing for the others. */
@@ -147,18 +144,18 @@ typedef enum dru_status { NRX_RNG_STATUS_LIST(NRX_RNG_STATUS_ENUM) } dru_status;
 enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
 #undef NRX_BRNG_ENUM
 
-#define DRU_REGISTRY_CAPACITY   512
-#define DRU_LEGACY_RECORDS      281
-#define DRU_SHARED_TABLE_SIZE   128
+#define DRU_REGISTRY_CAPACITY 512
+#define DRU_LEGACY_RECORDS 281
+#define DRU_SHARED_TABLE_SIZE 128
 
 /* Init method codes. */
-#define DRU_INIT_STANDARD       0 /* seed from n parameter words */
-#define DRU_INIT_LEAPFROG       1 /* params = {k, total}, n = total */
-#define DRU_INIT_SKIP_AHEAD     2 /* params = 64-bit count, low word first, n = 2 */
-#define DRU_INIT_SKIP_AHEAD_EX  3 /* params = n 64-bit words, least significant first */
+#define DRU_INIT_STANDARD 0      /* seed from n parameter words */
+#define DRU_INIT_LEAPFROG 1      /* params = {k, total}, n = total */
+#define DRU_INIT_SKIP_AHEAD 2    /* params = 64-bit count, low word first, n = 2 */
+#define DRU_INIT_SKIP_AHEAD_EX 3 /* params = n 64-bit words, least significant first */
 
 /* Uniform law method codes. */
-#define DRU_RNG_UNIFORM_STD      0
+#define DRU_RNG_UNIFORM_STD 0
 #define DRU_RNG_UNIFORM_ACCURATE 0x40000000 /* results clamped into [a, b] */
 
 /* ---- Quasi-random generators (Sobol, Niederreiter) ------------------------------
@@ -228,33 +225,33 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  *   either is missing, output rebuilds both from the state copy; above the copy's
  *   dimension it returns DRU_E_NO_SHARED_ENTRY. A state a damaged image left
  *   inconsistent gives DRU_E_BAD_IMAGE. */
-#define DRU_CHUNK_QRNG_ROWS     9
-#define DRU_CHUNK_QRNG_POINT    13
+#define DRU_CHUNK_QRNG_ROWS 9
+#define DRU_CHUNK_QRNG_POINT 13
 
 /* Cache chunk kind of the congruential generators (384 bytes). */
-#define DRU_CHUNK_MCG_CACHE     14
+#define DRU_CHUNK_MCG_CACHE 14
 
 /* ---- Objects --------------------------------------------------------------- */
 typedef struct DruChunk {
-    uint32_t id;           /* chunk kind chosen by the attaching code */
-    uint32_t size;         /* bytes of data */
-    void* data;
-    struct DruChunk* next; /* newest first */
-    uint64_t gid[2];       /* shared-data identifier (low, high), zero when private */
+  uint32_t id;   /* chunk kind chosen by the attaching code */
+  uint32_t size; /* bytes of data */
+  void* data;
+  struct DruChunk* next; /* newest first */
+  uint64_t gid[2];       /* shared-data identifier (low, high), zero when private */
 } DruChunk;
 
 typedef struct DruStream {
-    uint32_t brng;         /* identifier as given at creation */
-    uint8_t flag;          /* 1 at creation */
-    uint8_t reserved0;
-    uint16_t reserved1;
-    DruChunk* chunks;      /* newest chunk first, null when none */
+  uint32_t brng; /* identifier as given at creation */
+  uint8_t flag;  /* 1 at creation */
+  uint8_t reserved0;
+  uint16_t reserved1;
+  DruChunk* chunks; /* newest chunk first, null when none */
 } DruStream;
 
 typedef struct DruGlobROEntry {
-    uint64_t gid[2];
-    uint32_t refs;
-    void* data;
+  uint64_t gid[2];
+  uint32_t refs;
+  void* data;
 } DruGlobROEntry;
 
 typedef int32_t (*DruInitFn)(int32_t method, DruStream* stream, int32_t n, const uint32_t* params);
@@ -263,21 +260,21 @@ typedef int32_t (*DruGenDFn)(DruStream* stream, int32_t n, double* r, double a, 
 typedef int32_t (*DruGenIFn)(DruStream* stream, int32_t n, uint32_t* r);
 
 typedef struct BrngProperties {
-    int32_t StateSize;  /* bytes of a stream including the 16-byte header */
-    int32_t SeedCount;  /* words of seed/state proper */
-    int32_t HasZero;    /* 1 when the integer output can be 0 */
-    int32_t WordBytes;  /* bytes of one integer output: 4, 8 or 16 */
-    int32_t BitCount;   /* significant bits of an output word */
-    DruInitFn Init;
-    DruGenSFn GenS;
-    DruGenDFn GenD;
-    DruGenIFn GenI;
+  int32_t StateSize; /* bytes of a stream including the 16-byte header */
+  int32_t SeedCount; /* words of seed/state proper */
+  int32_t HasZero;   /* 1 when the integer output can be 0 */
+  int32_t WordBytes; /* bytes of one integer output: 4, 8 or 16 */
+  int32_t BitCount;  /* significant bits of an output word */
+  DruInitFn Init;
+  DruGenSFn GenS;
+  DruGenDFn GenD;
+  DruGenIFn GenI;
 } BrngProperties;
 
 typedef struct DruRegistry {
-    BrngProperties records[DRU_REGISTRY_CAPACITY];
-    int32_t count;                            /* used records, 16 at start */
-    int32_t members[DRU_REGISTRY_CAPACITY];   /* members per record */
+  BrngProperties records[DRU_REGISTRY_CAPACITY];
+  int32_t count;                          /* used records, 16 at start */
+  int32_t members[DRU_REGISTRY_CAPACITY]; /* members per record */
 } DruRegistry;
 
 /* ---- Registry -------------------------------------------------------------- */
@@ -326,8 +323,8 @@ NRX_RNG_API int32_t _druSkipAheadStream(DruStream* stream, uint64_t steps);
 NRX_RNG_API int32_t _druSkipAheadStreamEx(DruStream* stream, int32_t n, const uint64_t* steps);
 /* Validates (table, index, member) and allocates an unseeded stream with a
  * fresh header. DRU_E_BRNG_INVALID, DRU_E_NO_MEMORY. */
-NRX_RNG_API int32_t _druAllocateStream(DruStream** stream, const BrngProperties* table, int32_t brng,
-                                       int32_t index, int32_t member);
+NRX_RNG_API int32_t _druAllocateStream(DruStream** stream, const BrngProperties* table, int32_t brng, int32_t index,
+                                       int32_t member);
 /* The stream's identifier. */
 NRX_RNG_API int32_t _druGetStreamStateBrng(const DruStream* stream);
 
@@ -438,11 +435,11 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
  * are one function under six names that does nothing and returns
  * DRU_E_ABSTRACT_KIND. */
 #define NRX_RNG_DECLARE_BRNG(Name, ...)                                                             \
-    NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* stream, int32_t n,   \
-                                                   const uint32_t* params);                         \
-    NRX_RNG_API int32_t _drusBRng##Name(DruStream* stream, int32_t n, float* r, float a, float b);  \
-    NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
-    NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
+  NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* stream, int32_t n,      \
+                                                 const uint32_t* params);                           \
+  NRX_RNG_API int32_t _drusBRng##Name(DruStream* stream, int32_t n, float* r, float a, float b);    \
+  NRX_RNG_API int32_t _drudBRng##Name(DruStream* stream, int32_t n, double* r, double a, double b); \
+  NRX_RNG_API int32_t _druiBRng##Name(DruStream* stream, int32_t n, uint32_t* r);
 NRX_BRNG_LIST(NRX_RNG_DECLARE_BRNG)
 
 /* ---- Abstract streams ------------------------------------------------------- *
@@ -459,12 +456,12 @@ NRX_BRNG_LIST(NRX_RNG_DECLARE_BRNG)
  * (the layout above) and sets the read position to 0 and the unread count to N.
  * Constructors: DRU_E_BAD_ARGUMENT for n < 1, a null buffer or callback, or
  * !(a < b); DRU_E_BRNG_INVALID; DRU_E_NO_MEMORY (handle untouched). */
-typedef int32_t (*DruiAbstractCallback)(DruStream* stream, int32_t* n, uint32_t* buffer, int32_t* nmin,
-                                        int32_t* nmax, int32_t* idx);
-typedef int32_t (*DrudAbstractCallback)(DruStream* stream, int32_t* n, double* buffer, int32_t* nmin,
-                                        int32_t* nmax, int32_t* idx);
-typedef int32_t (*DrusAbstractCallback)(DruStream* stream, int32_t* n, float* buffer, int32_t* nmin,
-                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*DruiAbstractCallback)(DruStream* stream, int32_t* n, uint32_t* buffer, int32_t* nmin, int32_t* nmax,
+                                        int32_t* idx);
+typedef int32_t (*DrudAbstractCallback)(DruStream* stream, int32_t* n, double* buffer, int32_t* nmin, int32_t* nmax,
+                                        int32_t* idx);
+typedef int32_t (*DrusAbstractCallback)(DruStream* stream, int32_t* n, float* buffer, int32_t* nmin, int32_t* nmax,
+                                        int32_t* idx);
 NRX_RNG_API int32_t _druiNewAbstractStream(DruStream** stream, int32_t n, uint32_t* buffer, DruiAbstractCallback cb);
 NRX_RNG_API int32_t _drudNewAbstractStream(DruStream** stream, int32_t n, double* buffer, double a, double b,
                                            DrudAbstractCallback cb);
@@ -507,7 +504,7 @@ NRX_RNG_API int32_t _druPolyRem(uint32_t* rem, uint64_t n, int32_t degree, int32
  * state is a block of stream_size bytes (128-byte aligned) that the helpers allocate
  * and the callbacks alone interpret; the twisters keep the stream's layout and use
  * its position word as the head of a ring of state elements. */
-typedef void (*DruSkipLoadFn)(void* work, const DruStream* stream); /* the stream's state into work */
+typedef void (*DruSkipLoadFn)(void* work, const DruStream* stream);  /* the stream's state into work */
 typedef void (*DruSkipStoreFn)(DruStream* stream, const void* work); /* work back into the stream */
 typedef void (*DruSkipClearFn)(void* work);                          /* the zero state */
 typedef void (*DruSkipCopyFn)(void* dst, const void* src);           /* dst = src */
@@ -526,13 +523,13 @@ typedef void (*DruSkipAddFn)(void* dst, const void* src);            /* dst = ds
  * pointer, words < 1, stream_size < 16 + 4 * words, degree > 32 * words or a malformed
  * term list; DRU_E_NO_MEMORY when an allocation fails (the stream is then unchanged). */
 NRX_RNG_API int32_t _dru_SkipAheadHorner(DruStream* stream, DruSkipLoadFn load, DruSkipStoreFn store,
-                                         DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
-                                         DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
-                                         int32_t stream_size, int32_t nterms, const uint32_t* terms);
+                                         DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step, DruSkipAddFn add,
+                                         uint64_t n, int32_t words, int32_t degree, int32_t stream_size, int32_t nterms,
+                                         const uint32_t* terms);
 NRX_RNG_API int32_t _dru_SkipAheadSWin(DruStream* stream, DruSkipLoadFn load, DruSkipStoreFn store,
-                                       DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
-                                       DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
-                                       int32_t stream_size, int32_t nterms, const uint32_t* terms);
+                                       DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step, DruSkipAddFn add,
+                                       uint64_t n, int32_t words, int32_t degree, int32_t stream_size, int32_t nterms,
+                                       const uint32_t* terms);
 
 /* ---- Uniform law ------------------------------------------------------------ */
 /* n variates in [a, b) from any stream through its GenS / GenD; with
@@ -556,20 +553,20 @@ NRX_RNG_API int32_t drudRngUniform(int32_t method, DruStream* stream, int32_t n,
  * when Gaussian method 1 cannot attach its pending pair; a generator's negative
  * status unchanged (results before it stay in r). Laws whose method selects
  * nothing accept only 0. */
-#define DRU_RNG_GAUSSIAN_BOX_MULLER   0 /* a + sigma sqrt(-2 ln u1) sin(2 pi u2), one per pair */
-#define DRU_RNG_GAUSSIAN_BOX_MULLER2  1 /* sine and cosine variates of each pair */
-#define DRU_RNG_GAUSSIAN_ICDF         2 /* a + sqrt(2) sigma erfinv(u), u in [-1, 1) */
+#define DRU_RNG_GAUSSIAN_BOX_MULLER 0   /* a + sigma sqrt(-2 ln u1) sin(2 pi u2), one per pair */
+#define DRU_RNG_GAUSSIAN_BOX_MULLER2 1  /* sine and cosine variates of each pair */
+#define DRU_RNG_GAUSSIAN_ICDF 2         /* a + sqrt(2) sigma erfinv(u), u in [-1, 1) */
 #define DRU_RNG_LOGNORMAL_BOX_MULLER2 0 /* normals by Gaussian method 1 */
-#define DRU_RNG_LOGNORMAL_ICDF        1 /* normals by Gaussian method 2 */
+#define DRU_RNG_LOGNORMAL_ICDF 1        /* normals by Gaussian method 2 */
 #define DRU_RNG_GAMMA_MARSAGLIA_TSANG 0 /* see drudRngGamma */
-#define DRU_RNG_BETA_GAMMA_RATIO      0 /* see drudRngBeta */
+#define DRU_RNG_BETA_GAMMA_RATIO 0      /* see drudRngBeta */
 /* GaussianMV storage of the lower Cholesky factor T of the covariance. */
-#define DRU_RNG_MV_FULL               0 /* dim x dim, row i holds T[i][0..i] (upper part unread) */
-#define DRU_RNG_MV_PACKED             1 /* T[j..dim-1][j] for j = 0, 1, ...: columns of the triangle */
-#define DRU_RNG_MV_DIAGONAL           2 /* the dim diagonal entries */
+#define DRU_RNG_MV_FULL 0     /* dim x dim, row i holds T[i][0..i] (upper part unread) */
+#define DRU_RNG_MV_PACKED 1   /* T[j..dim-1][j] for j = 0, 1, ...: columns of the triangle */
+#define DRU_RNG_MV_DIAGONAL 2 /* the dim diagonal entries */
 /* Chunk kinds of Gaussian method 1's pending pair (u1, u2), both -1 when empty. */
-#define DRU_CHUNK_GAUSSIAN_PAIR_S     1 /* two floats */
-#define DRU_CHUNK_GAUSSIAN_PAIR_D     2 /* two doubles */
+#define DRU_CHUNK_GAUSSIAN_PAIR_S 1 /* two floats */
+#define DRU_CHUNK_GAUSSIAN_PAIR_D 2 /* two doubles */
 
 /* Normal law N(a, sigma^2). Methods 0 and 1 draw two uniforms in [0, 1) per pair,
  * method 2 one in [-1, 1). Method 1 keeps the cosine variate of an odd count's last
@@ -654,18 +651,18 @@ NRX_RNG_API int32_t drudRngBeta(int32_t method, DruStream* stream, int32_t n, do
  * followed, when len > 0, by an inversion table of the values lo .. lo + len - 1 (len
  * doubles of the distribution function, then len i32 guide entries), and when len = 0
  * by the rejection method's hat constants. */
-#define DRU_RNG_BERNOULLI_ICDF         0 /* u < (float)p on float uniforms */
-#define DRU_RNG_GEOMETRIC_ICDF         0 /* floor(ln u / ln(1 - p)) on float uniforms */
-#define DRU_RNG_BINOMIAL_BTPE          0 /* table inversion below a mean of 30, BTPE above */
-#define DRU_RNG_POISSON_PTPE           0 /* table inversion below lambda = 27, PTPE above */
-#define DRU_RNG_POISSON_NORMAL         1 /* normal-based from lambda = 100 */
-#define DRU_RNG_POISSONV_PTPE          0 /* per element: inversion below 27, PTPE above */
-#define DRU_RNG_NEGBINOMIAL_MIXTURE    0 /* Poisson with a gamma-distributed mean */
-#define DRU_RNG_HYPERGEOMETRIC_ICDF    0 /* table inversion */
-#define DRU_RNG_MULTINOMIAL_BINOMIAL   0 /* conditional binomials */
-#define DRU_CHUNK_BINOMIAL             20 /* setup of druiRngBinomial */
-#define DRU_CHUNK_POISSON              21 /* setup of druiRngPoisson method 0 */
-#define DRU_CHUNK_HYPERGEOMETRIC       23 /* table of druiRngHypergeometric */
+#define DRU_RNG_BERNOULLI_ICDF 0       /* u < (float)p on float uniforms */
+#define DRU_RNG_GEOMETRIC_ICDF 0       /* floor(ln u / ln(1 - p)) on float uniforms */
+#define DRU_RNG_BINOMIAL_BTPE 0        /* table inversion below a mean of 30, BTPE above */
+#define DRU_RNG_POISSON_PTPE 0         /* table inversion below lambda = 27, PTPE above */
+#define DRU_RNG_POISSON_NORMAL 1       /* normal-based from lambda = 100 */
+#define DRU_RNG_POISSONV_PTPE 0        /* per element: inversion below 27, PTPE above */
+#define DRU_RNG_NEGBINOMIAL_MIXTURE 0  /* Poisson with a gamma-distributed mean */
+#define DRU_RNG_HYPERGEOMETRIC_ICDF 0  /* table inversion */
+#define DRU_RNG_MULTINOMIAL_BINOMIAL 0 /* conditional binomials */
+#define DRU_CHUNK_BINOMIAL 20          /* setup of druiRngBinomial */
+#define DRU_CHUNK_POISSON 21           /* setup of druiRngPoisson method 0 */
+#define DRU_CHUNK_HYPERGEOMETRIC 23    /* table of druiRngHypergeometric */
 
 /* Integers uniform on [a, b), a < b: floor of double uniforms in [a, b) (one per
  * variate); a product that rounds up to b gives b - 1. */
@@ -694,8 +691,7 @@ NRX_RNG_API int32_t druiRngGeometric(int32_t method, DruStream* stream, int32_t 
  * candidate drawn 1,024 at a time (the unused ones of the last block are dropped).
  * ntrial = 0, p = 0 and p = 1 write their one value without drawing or touching the
  * chunk. Setup in chunk DRU_CHUNK_BINOMIAL. */
-NRX_RNG_API int32_t druiRngBinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t ntrial,
-                                    double p);
+NRX_RNG_API int32_t druiRngBinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t ntrial, double p);
 /* Poisson with mean 0 <= lambda <= 2^30. Method 0: lambda < 27 inverts a table (one
  * double uniform per variate); from 27 PTPE, the Poisson form of BTPE; setup in chunk
  * DRU_CHUNK_POISSON. Method 1 (no chunk): lambda < 1 sequential inversion, 1 <= lambda
@@ -737,34 +733,33 @@ NRX_RNG_API int32_t druiRngMultinomial(int32_t method, DruStream* stream, int32_
  *   params    the parameters' names, comma-separated
  *   defaults  their values when none are given
  *   methods   the method codes */
-#define NRX_RNG_LAW_LIST(X)                                                                                     \
-    X(Uniform, "uniform", SD, SCALAR, "a,b", "0,1", "0 standard, 0x40000000 accurate (clamped into [a, b])")    \
-    X(Gaussian, "gaussian", SD, SCALAR, "a,sigma", "0,1", "0 Box-Muller, 1 Box-Muller pairs, 2 inverse CDF")   \
-    X(Lognormal, "lognormal", SD, SCALAR, "a,sigma,b,beta", "0,1,0,1",                                         \
-      "0 through Gaussian 1, 1 through Gaussian 2")                                                            \
-    X(GaussianMV, "gaussian-mv", SD, MV, "dim,storage,a[dim],t", "1,2,0,1",                                   \
-      "0, 1, 2 as Gaussian; storage 0 full, 1 packed, 2 diagonal")                                             \
-    X(Exponential, "exponential", SD, SCALAR, "a,beta", "0,1", "0")                                            \
-    X(Rayleigh, "rayleigh", SD, SCALAR, "a,beta", "0,1", "0")                                                  \
-    X(Weibull, "weibull", SD, SCALAR, "alpha,a,beta", "1,0,1", "0")                                            \
-    X(Gumbel, "gumbel", SD, SCALAR, "a,beta", "0,1", "0")                                                      \
-    X(Laplace, "laplace", SD, SCALAR, "a,beta", "0,1", "0")                                                    \
-    X(Cauchy, "cauchy", SD, SCALAR, "a,beta", "0,1", "0")                                                      \
-    X(Gamma, "gamma", SD, SCALAR, "alpha,a,beta", "1,0,1", "0 Marsaglia-Tsang")                                \
-    X(ChiSquare, "chi-square", SD, SCALAR, "v", "1", "0")                                                      \
-    X(Beta, "beta", SD, SCALAR, "p,q,a,beta", "1,1,0,1", "0 gamma ratio")                                      \
-    X(Uniform, "uniform-int", I, SCALAR, "a,b", "0,2", "0")                                                    \
-    X(UniformBits, "bits", I, WORDS, "", "", "0")                                                             \
-    X(UniformBits32, "bits32", I, SCALAR, "", "", "0")                                                         \
-    X(UniformBits64, "bits64", I, SCALAR, "", "", "0")                                                         \
-    X(Bernoulli, "bernoulli", I, SCALAR, "p", "0.5", "0")                                                      \
-    X(Geometric, "geometric", I, SCALAR, "p", "0.5", "0")                                                      \
-    X(Binomial, "binomial", I, SCALAR, "ntrial,p", "10,0.5", "0 BTPE")                                         \
-    X(Poisson, "poisson", I, SCALAR, "lambda", "1", "0 PTPE, 1 normal-based")                                  \
-    X(PoissonV, "poisson-v", I, EACH, "lambda[n]", "1", "0")                                                   \
-    X(Negbinomial, "negbinomial", I, SCALAR, "a,p", "1,0.5", "0")                                              \
-    X(Hypergeometric, "hypergeometric", I, SCALAR, "l,s,m", "10,5,5", "0")                                     \
-    X(Multinomial, "multinomial", I, SHARES, "ntrial,p[k]", "10,0.5,0.5", "0 conditional binomials")
+#define NRX_RNG_LAW_LIST(X)                                                                                        \
+  X(Uniform, "uniform", SD, SCALAR, "a,b", "0,1", "0 standard, 0x40000000 accurate (clamped into [a, b])")         \
+  X(Gaussian, "gaussian", SD, SCALAR, "a,sigma", "0,1", "0 Box-Muller, 1 Box-Muller pairs, 2 inverse CDF")         \
+  X(Lognormal, "lognormal", SD, SCALAR, "a,sigma,b,beta", "0,1,0,1", "0 through Gaussian 1, 1 through Gaussian 2") \
+  X(GaussianMV, "gaussian-mv", SD, MV, "dim,storage,a[dim],t", "1,2,0,1",                                          \
+    "0, 1, 2 as Gaussian; storage 0 full, 1 packed, 2 diagonal")                                                   \
+  X(Exponential, "exponential", SD, SCALAR, "a,beta", "0,1", "0")                                                  \
+  X(Rayleigh, "rayleigh", SD, SCALAR, "a,beta", "0,1", "0")                                                        \
+  X(Weibull, "weibull", SD, SCALAR, "alpha,a,beta", "1,0,1", "0")                                                  \
+  X(Gumbel, "gumbel", SD, SCALAR, "a,beta", "0,1", "0")                                                            \
+  X(Laplace, "laplace", SD, SCALAR, "a,beta", "0,1", "0")                                                          \
+  X(Cauchy, "cauchy", SD, SCALAR, "a,beta", "0,1", "0")                                                            \
+  X(Gamma, "gamma", SD, SCALAR, "alpha,a,beta", "1,0,1", "0 Marsaglia-Tsang")                                      \
+  X(ChiSquare, "chi-square", SD, SCALAR, "v", "1", "0")                                                            \
+  X(Beta, "beta", SD, SCALAR, "p,q,a,beta", "1,1,0,1", "0 gamma ratio")                                            \
+  X(Uniform, "uniform-int", I, SCALAR, "a,b", "0,2", "0")                                                          \
+  X(UniformBits, "bits", I, WORDS, "", "", "0")                                                                    \
+  X(UniformBits32, "bits32", I, SCALAR, "", "", "0")                                                               \
+  X(UniformBits64, "bits64", I, SCALAR, "", "", "0")                                                               \
+  X(Bernoulli, "bernoulli", I, SCALAR, "p", "0.5", "0")                                                            \
+  X(Geometric, "geometric", I, SCALAR, "p", "0.5", "0")                                                            \
+  X(Binomial, "binomial", I, SCALAR, "ntrial,p", "10,0.5", "0 BTPE")                                               \
+  X(Poisson, "poisson", I, SCALAR, "lambda", "1", "0 PTPE, 1 normal-based")                                        \
+  X(PoissonV, "poisson-v", I, EACH, "lambda[n]", "1", "0")                                                         \
+  X(Negbinomial, "negbinomial", I, SCALAR, "a,p", "1,0.5", "0")                                                    \
+  X(Hypergeometric, "hypergeometric", I, SCALAR, "l,s,m", "10,5,5", "0")                                           \
+  X(Multinomial, "multinomial", I, SHARES, "ntrial,p[k]", "10,0.5,0.5", "0 conditional binomials")
 
 #ifdef __cplusplus
 }

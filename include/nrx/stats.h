@@ -36,96 +36,118 @@ extern "C" {
  * X(name, value, message): every status of the summary statistics with a short
  * message that says what is wrong and which registration fixes it. The enum
  * below is expanded from this list. */
-#define NRX_SS_STATUS_LIST(X) \
-    X(NRX_SS_STATUS_OK, 0, "success") \
-    X(NRX_SS_STATUS_BAD_PARAMETER, -3, "edit-parameter id outside 1..79, or an id of the other kind (real ids with _drud/_drusSSEditTask, integer ids with _druiSSEditTask)") \
-    X(NRX_SS_STATUS_NO_MEMORY, -4000, "memory allocation failed; nothing was written") \
-    X(NRX_SS_STATUS_BAD_DIMENSION, -4001, "dimension address null or p not positive: register it with parameter 1") \
-    X(NRX_SS_STATUS_BAD_OBSERVATIONS, -4002, "observation count address null or n not positive: register it with parameter 2") \
-    X(NRX_SS_STATUS_BAD_STORAGE, -4003, "layout code not 0x10000 (rows) or 0x20000 (columns)") \
-    X(NRX_SS_STATUS_NULL_INDICES, -4004, "component indices address null (parameter 5)") \
-    X(NRX_SS_STATUS_NULL_WEIGHTS, -4005, "weights address null (parameter 6)") \
-    X(NRX_SS_STATUS_NULL_MEAN, -4006, "mean array not registered: the requested estimates need the mean (parameter 7)") \
-    X(NRX_SS_STATUS_NULL_RAW_MOMENT_2, -4007, "raw moment 2 array not registered: the variance needs the mean and raw moment 2 arrays (parameter 8)") \
-    X(NRX_SS_STATUS_NULL_RAW_MOMENT_3, -4008, "raw moment 3 array not registered: central moment 3 and skewness need it (parameter 9)") \
-    X(NRX_SS_STATUS_NULL_RAW_MOMENT_4, -4009, "raw moment 4 array not registered: central moment 4 and kurtosis need it (parameter 10)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2, -4010, "central moment 2 array not registered: skewness, kurtosis and variation need it (parameter 11)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3, -4011, "central moment 3 array not registered: skewness needs it (parameter 12)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4, -4012, "central moment 4 array not registered: kurtosis needs it (parameter 13)") \
-    X(NRX_SS_STATUS_NULL_KURTOSIS, -4013, "kurtosis array not registered (parameter 14)") \
-    X(NRX_SS_STATUS_NULL_SKEWNESS, -4014, "skewness array not registered (parameter 15)") \
-    X(NRX_SS_STATUS_NULL_MINIMUM, -4015, "minimum array not registered (parameter 16)") \
-    X(NRX_SS_STATUS_NULL_MAXIMUM, -4016, "maximum array not registered (parameter 17)") \
-    X(NRX_SS_STATUS_NULL_VARIATION, -4017, "variation array not registered (parameter 18)") \
-    X(NRX_SS_STATUS_NULL_COVARIANCE, -4018, "covariance array not registered (parameter 19)") \
-    X(NRX_SS_STATUS_NULL_CORRELATION, -4019, "correlation array not registered (parameter 21)") \
-    X(NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS, -4020, "accumulated weights not registered: moments from sums need the weight pair (parameter 23) unless n is registered and no weights are") \
-    X(NRX_SS_STATUS_NULL_QUANTILE_ORDERS, -4021, "quantile orders not registered (parameter 25)") \
-    X(NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT, -4022, "quantile order count not registered (parameter 24), negative, or an order outside [0, 1]") \
-    X(NRX_SS_STATUS_NULL_QUANTILES, -4023, "quantiles array not registered (parameter 26)") \
-    X(NRX_SS_STATUS_NULL_ORDER_STATISTICS, -4024, "order statistics array not registered (parameter 27)") \
-    X(NRX_SS_STATUS_NULL_ROBUST_COVARIANCE, -4027, "robust covariance array not registered (parameter 40)") \
-    X(NRX_SS_STATUS_NULL_ROBUST_MEAN, -4028, "robust mean array not registered (parameter 39)") \
-    X(NRX_SS_STATUS_BAD_METHOD, -4029, "method mask not accepted by this routine, or it cannot produce a requested estimate") \
-    X(NRX_SS_STATUS_NULL_GROUP_INDICES, -4030, "group indices or requested group indices not registered (parameters 28, 32)") \
-    X(NRX_SS_STATUS_NULL_TASK, -4031, "null task: create it with _drudSSNewTask or _drusSSNewTask") \
-    X(NRX_SS_STATUS_NULL_DATA, -4032, "data address not registered (NewTask or parameter 3)") \
-    X(NRX_SS_STATUS_RANK_DEFICIENT, -4033, "the covariance matrix is rank-deficient") \
-    X(NRX_SS_STATUS_NULL_POOLED_COVARIANCE, -4034, "pooled covariance array not registered (parameter 31)") \
-    X(NRX_SS_STATUS_NULL_POOLED_MEAN, -4035, "pooled mean array not registered (parameter 30)") \
-    X(NRX_SS_STATUS_NULL_GROUP_COVARIANCES, -4036, "group covariances array not registered (parameter 35)") \
-    X(NRX_SS_STATUS_NULL_GROUP_MEANS, -4037, "group means array not registered (parameter 33)") \
-    X(NRX_SS_STATUS_BAD_GROUP_INDICES, -4038, "group index address null, a negative group index, or a requested-groups entry other than 0 and 1") \
-    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS, -4039, "outlier parameters not registered (parameter 42)") \
-    X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT, -4040, "outlier parameter count not registered (parameter 41)") \
-    X(NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS, -4041, "outlier weights array not registered (parameter 43)") \
-    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETERS, -4042, "robust covariance parameters not registered (parameter 38)") \
-    X(NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT, -4043, "robust covariance parameter count not registered (parameter 37)") \
-    X(NRX_SS_STATUS_NULL_STORAGE, -4044, "a layout or matrix storage address not registered (data layout: parameter 4; result storage: its own parameter)") \
-    X(NRX_SS_STATUS_NULL_PARTIAL_INDICES, -4045, "partial covariance index array not registered (parameter 45)") \
-    X(NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE, -4046, "partial covariance array not registered (parameter 46)") \
-    X(NRX_SS_STATUS_NULL_PARTIAL_CORRELATION, -4047, "partial correlation array not registered (parameter 48)") \
-    X(NRX_SS_STATUS_NULL_MISSING_PARAMETERS, -4048, "missing-value method parameters not registered (parameter 51)") \
-    X(NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT, -4049, "missing-value method parameter count not registered (parameter 50)") \
-    X(NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT, -4050, "missing-value method parameter count is not 5") \
-    X(NRX_SS_STATUS_BAD_MISSING_COUNTS, -4051, "non-positive set count or missing-value count") \
-    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT, -4052, "initial estimate count not registered (parameter 52)") \
-    X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATES, -4053, "initial estimates not registered (parameter 53)") \
-    X(NRX_SS_STATUS_NULL_SIMULATED_VALUES, -4054, "simulated values array not registered (parameter 55)") \
-    X(NRX_SS_STATUS_NULL_SIMULATED_COUNT, -4055, "simulated value count not registered (parameter 54)") \
-    X(NRX_SS_STATUS_NULL_ESTIMATE_COUNT, -4056, "estimate count not registered (parameter 56)") \
-    X(NRX_SS_STATUS_NULL_ESTIMATES, -4057, "estimates array not registered (parameter 57)") \
-    X(NRX_SS_STATUS_BAD_ESTIMATE_COUNT, -4058, "estimate count does not fit the data") \
-    X(NRX_SS_STATUS_BAD_SIMULATED_COUNT, -4059, "simulated value count does not fit the data") \
-    X(NRX_SS_STATUS_NO_MISSING_RESULTS, -4060, "neither estimates nor simulated values requested") \
-    X(NRX_SS_STATUS_NULL_PRIOR_COUNT, -4061, "prior count not registered (parameter 58)") \
-    X(NRX_SS_STATUS_NULL_PRIOR, -4062, "prior not registered (parameter 59)") \
-    X(NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT, -4063, "missing-value count differs from the data") \
-    X(NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT, -4064, "streaming parameter count not registered (parameter 62)") \
-    X(NRX_SS_STATUS_NULL_STREAM_PARAMETERS, -4065, "streaming parameters not registered (parameter 63)") \
-    X(NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT, -4066, "streaming parameter count address null or the count is not 1") \
-    X(NRX_SS_STATUS_BAD_STREAM_ACCURACY, -4067, "streaming accuracy not in (0, 1]") \
-    X(NRX_SS_STATUS_NULL_STREAM_ORDERS, -4068, "streaming quantile orders not registered (parameter 65)") \
-    X(NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT, -4069, "streaming order count not registered (parameter 64), negative, or an order outside [0, 1]") \
-    X(NRX_SS_STATUS_NULL_STREAM_QUANTILES, -4070, "streaming quantiles array not registered (parameter 66)") \
-    X(NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION, -4071, "parametrized correlation array not registered (parameter 60)") \
-    X(NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE, -4072, "correlation parametrization found no eigenvalue at or above 1e-14") \
-    X(NRX_SS_STATUS_BAD_PARTIAL_INDICES, -4073, "the partial covariance index array leaves one of its two sets empty") \
-    X(NRX_SS_STATUS_NULL_SUM_1, -4074, "raw sum 1 array not registered: the mean from sums needs it (parameter 67)") \
-    X(NRX_SS_STATUS_NULL_SUM_2, -4075, "raw sum 2 array not registered (parameter 68)") \
-    X(NRX_SS_STATUS_NULL_SUM_3, -4076, "raw sum 3 array not registered (parameter 69)") \
-    X(NRX_SS_STATUS_NULL_SUM_4, -4077, "raw sum 4 array not registered (parameter 70)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_2, -4078, "central sum 2 array not registered (parameter 71)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_3, -4079, "central sum 3 array not registered (parameter 72)") \
-    X(NRX_SS_STATUS_NULL_CENTRAL_SUM_4, -4080, "central sum 4 array not registered (parameter 73)") \
-    X(NRX_SS_STATUS_NULL_CROSS_PRODUCT, -4081, "cross-product array not registered: covariance and correlation from sums need it (parameter 74)") \
-    X(NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION, -4082, "median absolute deviation array not registered (parameter 76)") \
-    X(NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION, -4083, "mean absolute deviation array not registered (parameter 77)") \
-    X(NRX_SS_STATUS_NULL_SORTED_DATA, -4084, "sorted data array not registered (parameter 78)") \
-    X(NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES, -4085, "sorting in place (sorted data = data) while component indices are registered") \
-    X(NRX_SS_STATUS_EIGEN_FAILED, -5040, "the eigenvalue routine reported failure") \
-    X(NRX_SS_STATUS_FACTOR_FAILED, -5041, "the Cholesky factorisation reported failure") \
-    X(NRX_SS_STATUS_INVERSE_FAILED, -5042, "the Cholesky inversion reported failure")
+#define NRX_SS_STATUS_LIST(X)                                                                                          \
+  X(NRX_SS_STATUS_OK, 0, "success")                                                                                    \
+  X(NRX_SS_STATUS_BAD_PARAMETER, -3,                                                                                   \
+    "edit-parameter id outside 1..79, or an id of the other kind (real ids with _drud/_drusSSEditTask, integer ids "   \
+    "with _druiSSEditTask)")                                                                                           \
+  X(NRX_SS_STATUS_NO_MEMORY, -4000, "memory allocation failed; nothing was written")                                   \
+  X(NRX_SS_STATUS_BAD_DIMENSION, -4001, "dimension address null or p not positive: register it with parameter 1")      \
+  X(NRX_SS_STATUS_BAD_OBSERVATIONS, -4002,                                                                             \
+    "observation count address null or n not positive: register it with parameter 2")                                  \
+  X(NRX_SS_STATUS_BAD_STORAGE, -4003, "layout code not 0x10000 (rows) or 0x20000 (columns)")                           \
+  X(NRX_SS_STATUS_NULL_INDICES, -4004, "component indices address null (parameter 5)")                                 \
+  X(NRX_SS_STATUS_NULL_WEIGHTS, -4005, "weights address null (parameter 6)")                                           \
+  X(NRX_SS_STATUS_NULL_MEAN, -4006, "mean array not registered: the requested estimates need the mean (parameter 7)")  \
+  X(NRX_SS_STATUS_NULL_RAW_MOMENT_2, -4007,                                                                            \
+    "raw moment 2 array not registered: the variance needs the mean and raw moment 2 arrays (parameter 8)")            \
+  X(NRX_SS_STATUS_NULL_RAW_MOMENT_3, -4008,                                                                            \
+    "raw moment 3 array not registered: central moment 3 and skewness need it (parameter 9)")                          \
+  X(NRX_SS_STATUS_NULL_RAW_MOMENT_4, -4009,                                                                            \
+    "raw moment 4 array not registered: central moment 4 and kurtosis need it (parameter 10)")                         \
+  X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_2, -4010,                                                                        \
+    "central moment 2 array not registered: skewness, kurtosis and variation need it (parameter 11)")                  \
+  X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_3, -4011,                                                                        \
+    "central moment 3 array not registered: skewness needs it (parameter 12)")                                         \
+  X(NRX_SS_STATUS_NULL_CENTRAL_MOMENT_4, -4012,                                                                        \
+    "central moment 4 array not registered: kurtosis needs it (parameter 13)")                                         \
+  X(NRX_SS_STATUS_NULL_KURTOSIS, -4013, "kurtosis array not registered (parameter 14)")                                \
+  X(NRX_SS_STATUS_NULL_SKEWNESS, -4014, "skewness array not registered (parameter 15)")                                \
+  X(NRX_SS_STATUS_NULL_MINIMUM, -4015, "minimum array not registered (parameter 16)")                                  \
+  X(NRX_SS_STATUS_NULL_MAXIMUM, -4016, "maximum array not registered (parameter 17)")                                  \
+  X(NRX_SS_STATUS_NULL_VARIATION, -4017, "variation array not registered (parameter 18)")                              \
+  X(NRX_SS_STATUS_NULL_COVARIANCE, -4018, "covariance array not registered (parameter 19)")                            \
+  X(NRX_SS_STATUS_NULL_CORRELATION, -4019, "correlation array not registered (parameter 21)")                          \
+  X(NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS, -4020,                                                                     \
+    "accumulated weights not registered: moments from sums need the weight pair (parameter 23) unless n is "           \
+    "registered and no weights are")                                                                                   \
+  X(NRX_SS_STATUS_NULL_QUANTILE_ORDERS, -4021, "quantile orders not registered (parameter 25)")                        \
+  X(NRX_SS_STATUS_BAD_QUANTILE_ORDER_COUNT, -4022,                                                                     \
+    "quantile order count not registered (parameter 24), negative, or an order outside [0, 1]")                        \
+  X(NRX_SS_STATUS_NULL_QUANTILES, -4023, "quantiles array not registered (parameter 26)")                              \
+  X(NRX_SS_STATUS_NULL_ORDER_STATISTICS, -4024, "order statistics array not registered (parameter 27)")                \
+  X(NRX_SS_STATUS_NULL_ROBUST_COVARIANCE, -4027, "robust covariance array not registered (parameter 40)")              \
+  X(NRX_SS_STATUS_NULL_ROBUST_MEAN, -4028, "robust mean array not registered (parameter 39)")                          \
+  X(NRX_SS_STATUS_BAD_METHOD, -4029,                                                                                   \
+    "method mask not accepted by this routine, or it cannot produce a requested estimate")                             \
+  X(NRX_SS_STATUS_NULL_GROUP_INDICES, -4030,                                                                           \
+    "group indices or requested group indices not registered (parameters 28, 32)")                                     \
+  X(NRX_SS_STATUS_NULL_TASK, -4031, "null task: create it with _drudSSNewTask or _drusSSNewTask")                      \
+  X(NRX_SS_STATUS_NULL_DATA, -4032, "data address not registered (NewTask or parameter 3)")                            \
+  X(NRX_SS_STATUS_RANK_DEFICIENT, -4033, "the covariance matrix is rank-deficient")                                    \
+  X(NRX_SS_STATUS_NULL_POOLED_COVARIANCE, -4034, "pooled covariance array not registered (parameter 31)")              \
+  X(NRX_SS_STATUS_NULL_POOLED_MEAN, -4035, "pooled mean array not registered (parameter 30)")                          \
+  X(NRX_SS_STATUS_NULL_GROUP_COVARIANCES, -4036, "group covariances array not registered (parameter 35)")              \
+  X(NRX_SS_STATUS_NULL_GROUP_MEANS, -4037, "group means array not registered (parameter 33)")                          \
+  X(NRX_SS_STATUS_BAD_GROUP_INDICES, -4038,                                                                            \
+    "group index address null, a negative group index, or a requested-groups entry other than 0 and 1")                \
+  X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETERS, -4039, "outlier parameters not registered (parameter 42)")                  \
+  X(NRX_SS_STATUS_NULL_OUTLIER_PARAMETER_COUNT, -4040, "outlier parameter count not registered (parameter 41)")        \
+  X(NRX_SS_STATUS_NULL_OUTLIER_WEIGHTS, -4041, "outlier weights array not registered (parameter 43)")                  \
+  X(NRX_SS_STATUS_NULL_ROBUST_PARAMETERS, -4042, "robust covariance parameters not registered (parameter 38)")         \
+  X(NRX_SS_STATUS_NULL_ROBUST_PARAMETER_COUNT, -4043,                                                                  \
+    "robust covariance parameter count not registered (parameter 37)")                                                 \
+  X(NRX_SS_STATUS_NULL_STORAGE, -4044,                                                                                 \
+    "a layout or matrix storage address not registered (data layout: parameter 4; result storage: its own parameter)") \
+  X(NRX_SS_STATUS_NULL_PARTIAL_INDICES, -4045, "partial covariance index array not registered (parameter 45)")         \
+  X(NRX_SS_STATUS_NULL_PARTIAL_COVARIANCE, -4046, "partial covariance array not registered (parameter 46)")            \
+  X(NRX_SS_STATUS_NULL_PARTIAL_CORRELATION, -4047, "partial correlation array not registered (parameter 48)")          \
+  X(NRX_SS_STATUS_NULL_MISSING_PARAMETERS, -4048, "missing-value method parameters not registered (parameter 51)")     \
+  X(NRX_SS_STATUS_NULL_MISSING_PARAMETER_COUNT, -4049,                                                                 \
+    "missing-value method parameter count not registered (parameter 50)")                                              \
+  X(NRX_SS_STATUS_BAD_MISSING_PARAMETER_COUNT, -4050, "missing-value method parameter count is not 5")                 \
+  X(NRX_SS_STATUS_BAD_MISSING_COUNTS, -4051, "non-positive set count or missing-value count")                          \
+  X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATE_COUNT, -4052, "initial estimate count not registered (parameter 52)")          \
+  X(NRX_SS_STATUS_NULL_INITIAL_ESTIMATES, -4053, "initial estimates not registered (parameter 53)")                    \
+  X(NRX_SS_STATUS_NULL_SIMULATED_VALUES, -4054, "simulated values array not registered (parameter 55)")                \
+  X(NRX_SS_STATUS_NULL_SIMULATED_COUNT, -4055, "simulated value count not registered (parameter 54)")                  \
+  X(NRX_SS_STATUS_NULL_ESTIMATE_COUNT, -4056, "estimate count not registered (parameter 56)")                          \
+  X(NRX_SS_STATUS_NULL_ESTIMATES, -4057, "estimates array not registered (parameter 57)")                              \
+  X(NRX_SS_STATUS_BAD_ESTIMATE_COUNT, -4058, "estimate count does not fit the data")                                   \
+  X(NRX_SS_STATUS_BAD_SIMULATED_COUNT, -4059, "simulated value count does not fit the data")                           \
+  X(NRX_SS_STATUS_NO_MISSING_RESULTS, -4060, "neither estimates nor simulated values requested")                       \
+  X(NRX_SS_STATUS_NULL_PRIOR_COUNT, -4061, "prior count not registered (parameter 58)")                                \
+  X(NRX_SS_STATUS_NULL_PRIOR, -4062, "prior not registered (parameter 59)")                                            \
+  X(NRX_SS_STATUS_BAD_MISSING_VALUE_COUNT, -4063, "missing-value count differs from the data")                         \
+  X(NRX_SS_STATUS_NULL_STREAM_PARAMETER_COUNT, -4064, "streaming parameter count not registered (parameter 62)")       \
+  X(NRX_SS_STATUS_NULL_STREAM_PARAMETERS, -4065, "streaming parameters not registered (parameter 63)")                 \
+  X(NRX_SS_STATUS_BAD_STREAM_PARAMETER_COUNT, -4066, "streaming parameter count address null or the count is not 1")   \
+  X(NRX_SS_STATUS_BAD_STREAM_ACCURACY, -4067, "streaming accuracy not in (0, 1]")                                      \
+  X(NRX_SS_STATUS_NULL_STREAM_ORDERS, -4068, "streaming quantile orders not registered (parameter 65)")                \
+  X(NRX_SS_STATUS_BAD_STREAM_ORDER_COUNT, -4069,                                                                       \
+    "streaming order count not registered (parameter 64), negative, or an order outside [0, 1]")                       \
+  X(NRX_SS_STATUS_NULL_STREAM_QUANTILES, -4070, "streaming quantiles array not registered (parameter 66)")             \
+  X(NRX_SS_STATUS_NULL_PARAMETRIZED_CORRELATION, -4071,                                                                \
+    "parametrized correlation array not registered (parameter 60)")                                                    \
+  X(NRX_SS_STATUS_NO_POSITIVE_EIGENVALUE, -4072, "correlation parametrization found no eigenvalue at or above 1e-14")  \
+  X(NRX_SS_STATUS_BAD_PARTIAL_INDICES, -4073, "the partial covariance index array leaves one of its two sets empty")   \
+  X(NRX_SS_STATUS_NULL_SUM_1, -4074, "raw sum 1 array not registered: the mean from sums needs it (parameter 67)")     \
+  X(NRX_SS_STATUS_NULL_SUM_2, -4075, "raw sum 2 array not registered (parameter 68)")                                  \
+  X(NRX_SS_STATUS_NULL_SUM_3, -4076, "raw sum 3 array not registered (parameter 69)")                                  \
+  X(NRX_SS_STATUS_NULL_SUM_4, -4077, "raw sum 4 array not registered (parameter 70)")                                  \
+  X(NRX_SS_STATUS_NULL_CENTRAL_SUM_2, -4078, "central sum 2 array not registered (parameter 71)")                      \
+  X(NRX_SS_STATUS_NULL_CENTRAL_SUM_3, -4079, "central sum 3 array not registered (parameter 72)")                      \
+  X(NRX_SS_STATUS_NULL_CENTRAL_SUM_4, -4080, "central sum 4 array not registered (parameter 73)")                      \
+  X(NRX_SS_STATUS_NULL_CROSS_PRODUCT, -4081,                                                                           \
+    "cross-product array not registered: covariance and correlation from sums need it (parameter 74)")                 \
+  X(NRX_SS_STATUS_NULL_MEDIAN_ABS_DEVIATION, -4082, "median absolute deviation array not registered (parameter 76)")   \
+  X(NRX_SS_STATUS_NULL_MEAN_ABS_DEVIATION, -4083, "mean absolute deviation array not registered (parameter 77)")       \
+  X(NRX_SS_STATUS_NULL_SORTED_DATA, -4084, "sorted data array not registered (parameter 78)")                          \
+  X(NRX_SS_STATUS_SORT_IN_PLACE_WITH_INDICES, -4085,                                                                   \
+    "sorting in place (sorted data = data) while component indices are registered")                                    \
+  X(NRX_SS_STATUS_EIGEN_FAILED, -5040, "the eigenvalue routine reported failure")                                      \
+  X(NRX_SS_STATUS_FACTOR_FAILED, -5041, "the Cholesky factorisation reported failure")                                 \
+  X(NRX_SS_STATUS_INVERSE_FAILED, -5042, "the Cholesky inversion reported failure")
 
 #define NRX_SS_STATUS_ENUM_ENTRY(name, value, message) name = value,
 typedef enum NrxSSStatus { NRX_SS_STATUS_LIST(NRX_SS_STATUS_ENUM_ENTRY) } NrxSSStatus;
@@ -152,120 +174,120 @@ typedef enum NrxSSStatus { NRX_SS_STATUS_LIST(NRX_SS_STATUS_ENUM_ENTRY) } NrxSSS
  * _drudSSEditTask / _drusSSEditTask. The comment gives the status for a null
  * address. */
 enum NrxSSParam {
-    NRX_SS_PARAM_DIMENSION = 1,                        /* i  -4001 */
-    NRX_SS_PARAM_OBSERVATIONS = 2,                     /* i  -4002 */
-    NRX_SS_PARAM_DATA = 3,                             /* d  -4032 */
-    NRX_SS_PARAM_DATA_LAYOUT = 4,                      /* i  -4044 */
-    NRX_SS_PARAM_INDICES = 5,                          /* i  -4004 */
-    NRX_SS_PARAM_WEIGHTS = 6,                          /* d  -4005 */
-    NRX_SS_PARAM_MEAN = 7,                             /* d  -4006 */
-    NRX_SS_PARAM_RAW_MOMENT_2 = 8,                     /* d  -4007 */
-    NRX_SS_PARAM_RAW_MOMENT_3 = 9,                     /* d  -4008 */
-    NRX_SS_PARAM_RAW_MOMENT_4 = 10,                    /* d  -4009 */
-    NRX_SS_PARAM_CENTRAL_MOMENT_2 = 11,                /* d  -4010 */
-    NRX_SS_PARAM_CENTRAL_MOMENT_3 = 12,                /* d  -4011 */
-    NRX_SS_PARAM_CENTRAL_MOMENT_4 = 13,                /* d  -4012 */
-    NRX_SS_PARAM_KURTOSIS = 14,                        /* d  -4013 */
-    NRX_SS_PARAM_SKEWNESS = 15,                        /* d  -4014 */
-    NRX_SS_PARAM_MINIMUM = 16,                         /* d  -4015 */
-    NRX_SS_PARAM_MAXIMUM = 17,                         /* d  -4016 */
-    NRX_SS_PARAM_VARIATION = 18,                       /* d  -4017 */
-    NRX_SS_PARAM_COVARIANCE = 19,                      /* d  -4018 */
-    NRX_SS_PARAM_COVARIANCE_STORAGE = 20,              /* i  -4044 */
-    NRX_SS_PARAM_CORRELATION = 21,                     /* d  -4019 */
-    NRX_SS_PARAM_CORRELATION_STORAGE = 22,             /* i  -4044 */
-    NRX_SS_PARAM_ACCUMULATED_WEIGHTS = 23,             /* d  -4020 */
-    NRX_SS_PARAM_QUANTILE_ORDER_COUNT = 24,            /* i  -4022 */
-    NRX_SS_PARAM_QUANTILE_ORDERS = 25,                 /* d  -4021 */
-    NRX_SS_PARAM_QUANTILES = 26,                       /* d  -4023 */
-    NRX_SS_PARAM_ORDER_STATISTICS = 27,                /* d  -4024 */
-    NRX_SS_PARAM_GROUP_INDICES = 28,                   /* i  -4038 */
-    NRX_SS_PARAM_POOLED_COVARIANCE_STORAGE = 29,       /* i  -4044 */
-    NRX_SS_PARAM_POOLED_MEAN = 30,                     /* d  -4035 */
-    NRX_SS_PARAM_POOLED_COVARIANCE = 31,               /* d  -4034 */
-    NRX_SS_PARAM_REQUESTED_GROUPS = 32,                /* i  -4038 */
-    NRX_SS_PARAM_GROUP_MEANS = 33,                     /* d  -4037 */
-    NRX_SS_PARAM_GROUP_COVARIANCE_STORAGE = 34,        /* i  -4044 */
-    NRX_SS_PARAM_GROUP_COVARIANCES = 35,               /* d  -4036 */
-    NRX_SS_PARAM_ROBUST_COVARIANCE_STORAGE = 36,       /* i  -4044 */
-    NRX_SS_PARAM_ROBUST_PARAMETER_COUNT = 37,          /* i  -4043 */
-    NRX_SS_PARAM_ROBUST_PARAMETERS = 38,               /* d  -4042 */
-    NRX_SS_PARAM_ROBUST_MEAN = 39,                     /* d  -4028 */
-    NRX_SS_PARAM_ROBUST_COVARIANCE = 40,               /* d  -4027 */
-    NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT = 41,         /* i  -4040 */
-    NRX_SS_PARAM_OUTLIER_PARAMETERS = 42,              /* d  -4039 */
-    NRX_SS_PARAM_OUTLIER_WEIGHTS = 43,                 /* d  -4041 */
-    NRX_SS_PARAM_ORDER_STATISTICS_STORAGE = 44,        /* i  -4044 */
-    NRX_SS_PARAM_PARTIAL_INDICES = 45,                 /* i  -4045 */
-    NRX_SS_PARAM_PARTIAL_COVARIANCE = 46,              /* d  -4046 */
-    NRX_SS_PARAM_PARTIAL_COVARIANCE_STORAGE = 47,      /* i  -4044 */
-    NRX_SS_PARAM_PARTIAL_CORRELATION = 48,             /* d  -4047 */
-    NRX_SS_PARAM_PARTIAL_CORRELATION_STORAGE = 49,     /* i  -4044 */
-    NRX_SS_PARAM_MISSING_PARAMETER_COUNT = 50,         /* i  -4049 */
-    NRX_SS_PARAM_MISSING_PARAMETERS = 51,              /* d  -4048 */
-    NRX_SS_PARAM_INITIAL_ESTIMATE_COUNT = 52,          /* i  -4052 */
-    NRX_SS_PARAM_INITIAL_ESTIMATES = 53,               /* d  -4053 */
-    NRX_SS_PARAM_SIMULATED_COUNT = 54,                 /* i  -4055 */
-    NRX_SS_PARAM_SIMULATED_VALUES = 55,                /* d  -4054 */
-    NRX_SS_PARAM_ESTIMATE_COUNT = 56,                  /* i  -4056 */
-    NRX_SS_PARAM_ESTIMATES = 57,                       /* d  -4057 */
-    NRX_SS_PARAM_PRIOR_COUNT = 58,                     /* i  -4061 */
-    NRX_SS_PARAM_PRIOR = 59,                           /* d  -4062 */
-    NRX_SS_PARAM_PARAMETRIZED_CORRELATION = 60,        /* d  -4071 */
-    NRX_SS_PARAM_PARAMETRIZED_CORRELATION_STORAGE = 61,/* i  -4044 */
-    NRX_SS_PARAM_STREAM_PARAMETER_COUNT = 62,          /* i  -4066 */
-    NRX_SS_PARAM_STREAM_PARAMETERS = 63,               /* d  -4065 */
-    NRX_SS_PARAM_STREAM_ORDER_COUNT = 64,              /* i  -4069 */
-    NRX_SS_PARAM_STREAM_ORDERS = 65,                   /* d  -4068 */
-    NRX_SS_PARAM_STREAM_QUANTILES = 66,                /* d  -4070 */
-    NRX_SS_PARAM_SUM_1 = 67,                           /* d  -4074 */
-    NRX_SS_PARAM_SUM_2 = 68,                           /* d  -4075 */
-    NRX_SS_PARAM_SUM_3 = 69,                           /* d  -4076 */
-    NRX_SS_PARAM_SUM_4 = 70,                           /* d  -4077 */
-    NRX_SS_PARAM_CENTRAL_SUM_2 = 71,                   /* d  -4078 */
-    NRX_SS_PARAM_CENTRAL_SUM_3 = 72,                   /* d  -4079 */
-    NRX_SS_PARAM_CENTRAL_SUM_4 = 73,                   /* d  -4080 */
-    NRX_SS_PARAM_CROSS_PRODUCT = 74,                   /* d  -4081 */
-    NRX_SS_PARAM_CROSS_PRODUCT_STORAGE = 75,           /* i  -4044 */
-    NRX_SS_PARAM_MEDIAN_ABS_DEVIATION = 76,            /* d  -4082 */
-    NRX_SS_PARAM_MEAN_ABS_DEVIATION = 77,              /* d  -4083 */
-    NRX_SS_PARAM_SORTED_DATA = 78,                     /* d  -4084 */
-    NRX_SS_PARAM_SORTED_DATA_STORAGE = 79              /* i  -4044 */
+  NRX_SS_PARAM_DIMENSION = 1,                         /* i  -4001 */
+  NRX_SS_PARAM_OBSERVATIONS = 2,                      /* i  -4002 */
+  NRX_SS_PARAM_DATA = 3,                              /* d  -4032 */
+  NRX_SS_PARAM_DATA_LAYOUT = 4,                       /* i  -4044 */
+  NRX_SS_PARAM_INDICES = 5,                           /* i  -4004 */
+  NRX_SS_PARAM_WEIGHTS = 6,                           /* d  -4005 */
+  NRX_SS_PARAM_MEAN = 7,                              /* d  -4006 */
+  NRX_SS_PARAM_RAW_MOMENT_2 = 8,                      /* d  -4007 */
+  NRX_SS_PARAM_RAW_MOMENT_3 = 9,                      /* d  -4008 */
+  NRX_SS_PARAM_RAW_MOMENT_4 = 10,                     /* d  -4009 */
+  NRX_SS_PARAM_CENTRAL_MOMENT_2 = 11,                 /* d  -4010 */
+  NRX_SS_PARAM_CENTRAL_MOMENT_3 = 12,                 /* d  -4011 */
+  NRX_SS_PARAM_CENTRAL_MOMENT_4 = 13,                 /* d  -4012 */
+  NRX_SS_PARAM_KURTOSIS = 14,                         /* d  -4013 */
+  NRX_SS_PARAM_SKEWNESS = 15,                         /* d  -4014 */
+  NRX_SS_PARAM_MINIMUM = 16,                          /* d  -4015 */
+  NRX_SS_PARAM_MAXIMUM = 17,                          /* d  -4016 */
+  NRX_SS_PARAM_VARIATION = 18,                        /* d  -4017 */
+  NRX_SS_PARAM_COVARIANCE = 19,                       /* d  -4018 */
+  NRX_SS_PARAM_COVARIANCE_STORAGE = 20,               /* i  -4044 */
+  NRX_SS_PARAM_CORRELATION = 21,                      /* d  -4019 */
+  NRX_SS_PARAM_CORRELATION_STORAGE = 22,              /* i  -4044 */
+  NRX_SS_PARAM_ACCUMULATED_WEIGHTS = 23,              /* d  -4020 */
+  NRX_SS_PARAM_QUANTILE_ORDER_COUNT = 24,             /* i  -4022 */
+  NRX_SS_PARAM_QUANTILE_ORDERS = 25,                  /* d  -4021 */
+  NRX_SS_PARAM_QUANTILES = 26,                        /* d  -4023 */
+  NRX_SS_PARAM_ORDER_STATISTICS = 27,                 /* d  -4024 */
+  NRX_SS_PARAM_GROUP_INDICES = 28,                    /* i  -4038 */
+  NRX_SS_PARAM_POOLED_COVARIANCE_STORAGE = 29,        /* i  -4044 */
+  NRX_SS_PARAM_POOLED_MEAN = 30,                      /* d  -4035 */
+  NRX_SS_PARAM_POOLED_COVARIANCE = 31,                /* d  -4034 */
+  NRX_SS_PARAM_REQUESTED_GROUPS = 32,                 /* i  -4038 */
+  NRX_SS_PARAM_GROUP_MEANS = 33,                      /* d  -4037 */
+  NRX_SS_PARAM_GROUP_COVARIANCE_STORAGE = 34,         /* i  -4044 */
+  NRX_SS_PARAM_GROUP_COVARIANCES = 35,                /* d  -4036 */
+  NRX_SS_PARAM_ROBUST_COVARIANCE_STORAGE = 36,        /* i  -4044 */
+  NRX_SS_PARAM_ROBUST_PARAMETER_COUNT = 37,           /* i  -4043 */
+  NRX_SS_PARAM_ROBUST_PARAMETERS = 38,                /* d  -4042 */
+  NRX_SS_PARAM_ROBUST_MEAN = 39,                      /* d  -4028 */
+  NRX_SS_PARAM_ROBUST_COVARIANCE = 40,                /* d  -4027 */
+  NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT = 41,          /* i  -4040 */
+  NRX_SS_PARAM_OUTLIER_PARAMETERS = 42,               /* d  -4039 */
+  NRX_SS_PARAM_OUTLIER_WEIGHTS = 43,                  /* d  -4041 */
+  NRX_SS_PARAM_ORDER_STATISTICS_STORAGE = 44,         /* i  -4044 */
+  NRX_SS_PARAM_PARTIAL_INDICES = 45,                  /* i  -4045 */
+  NRX_SS_PARAM_PARTIAL_COVARIANCE = 46,               /* d  -4046 */
+  NRX_SS_PARAM_PARTIAL_COVARIANCE_STORAGE = 47,       /* i  -4044 */
+  NRX_SS_PARAM_PARTIAL_CORRELATION = 48,              /* d  -4047 */
+  NRX_SS_PARAM_PARTIAL_CORRELATION_STORAGE = 49,      /* i  -4044 */
+  NRX_SS_PARAM_MISSING_PARAMETER_COUNT = 50,          /* i  -4049 */
+  NRX_SS_PARAM_MISSING_PARAMETERS = 51,               /* d  -4048 */
+  NRX_SS_PARAM_INITIAL_ESTIMATE_COUNT = 52,           /* i  -4052 */
+  NRX_SS_PARAM_INITIAL_ESTIMATES = 53,                /* d  -4053 */
+  NRX_SS_PARAM_SIMULATED_COUNT = 54,                  /* i  -4055 */
+  NRX_SS_PARAM_SIMULATED_VALUES = 55,                 /* d  -4054 */
+  NRX_SS_PARAM_ESTIMATE_COUNT = 56,                   /* i  -4056 */
+  NRX_SS_PARAM_ESTIMATES = 57,                        /* d  -4057 */
+  NRX_SS_PARAM_PRIOR_COUNT = 58,                      /* i  -4061 */
+  NRX_SS_PARAM_PRIOR = 59,                            /* d  -4062 */
+  NRX_SS_PARAM_PARAMETRIZED_CORRELATION = 60,         /* d  -4071 */
+  NRX_SS_PARAM_PARAMETRIZED_CORRELATION_STORAGE = 61, /* i  -4044 */
+  NRX_SS_PARAM_STREAM_PARAMETER_COUNT = 62,           /* i  -4066 */
+  NRX_SS_PARAM_STREAM_PARAMETERS = 63,                /* d  -4065 */
+  NRX_SS_PARAM_STREAM_ORDER_COUNT = 64,               /* i  -4069 */
+  NRX_SS_PARAM_STREAM_ORDERS = 65,                    /* d  -4068 */
+  NRX_SS_PARAM_STREAM_QUANTILES = 66,                 /* d  -4070 */
+  NRX_SS_PARAM_SUM_1 = 67,                            /* d  -4074 */
+  NRX_SS_PARAM_SUM_2 = 68,                            /* d  -4075 */
+  NRX_SS_PARAM_SUM_3 = 69,                            /* d  -4076 */
+  NRX_SS_PARAM_SUM_4 = 70,                            /* d  -4077 */
+  NRX_SS_PARAM_CENTRAL_SUM_2 = 71,                    /* d  -4078 */
+  NRX_SS_PARAM_CENTRAL_SUM_3 = 72,                    /* d  -4079 */
+  NRX_SS_PARAM_CENTRAL_SUM_4 = 73,                    /* d  -4080 */
+  NRX_SS_PARAM_CROSS_PRODUCT = 74,                    /* d  -4081 */
+  NRX_SS_PARAM_CROSS_PRODUCT_STORAGE = 75,            /* i  -4044 */
+  NRX_SS_PARAM_MEDIAN_ABS_DEVIATION = 76,             /* d  -4082 */
+  NRX_SS_PARAM_MEAN_ABS_DEVIATION = 77,               /* d  -4083 */
+  NRX_SS_PARAM_SORTED_DATA = 78,                      /* d  -4084 */
+  NRX_SS_PARAM_SORTED_DATA_STORAGE = 79               /* i  -4044 */
 };
 
 /* ---- Estimate-mask bits (64-bit) --------------------------------------------------- */
-#define NRX_SS_EST_MEAN                  0x1ULL
-#define NRX_SS_EST_RAW_MOMENT_2          0x2ULL
-#define NRX_SS_EST_RAW_MOMENT_3          0x4ULL
-#define NRX_SS_EST_RAW_MOMENT_4          0x8ULL
-#define NRX_SS_EST_CENTRAL_MOMENT_2      0x10ULL
-#define NRX_SS_EST_CENTRAL_MOMENT_3      0x20ULL
-#define NRX_SS_EST_CENTRAL_MOMENT_4      0x40ULL
-#define NRX_SS_EST_KURTOSIS              0x80ULL
-#define NRX_SS_EST_SKEWNESS              0x100ULL
-#define NRX_SS_EST_VARIATION             0x200ULL
-#define NRX_SS_EST_MINIMUM               0x400ULL
-#define NRX_SS_EST_MAXIMUM               0x800ULL
-#define NRX_SS_EST_COVARIANCE            0x1000ULL
-#define NRX_SS_EST_CORRELATION           0x2000ULL
-#define NRX_SS_EST_POOLED_COVARIANCE     0x4000ULL
-#define NRX_SS_EST_GROUP_COVARIANCE      0x8000ULL
-#define NRX_SS_EST_QUANTILES             0x10000ULL
-#define NRX_SS_EST_ORDER_STATISTICS      0x20000ULL
-#define NRX_SS_EST_PARTIAL_COVARIANCE    0x100000ULL
-#define NRX_SS_EST_PARTIAL_CORRELATION   0x200000ULL
-#define NRX_SS_EST_SUM_1                 0x2000000ULL
-#define NRX_SS_EST_SUM_2                 0x4000000ULL
-#define NRX_SS_EST_SUM_3                 0x8000000ULL
-#define NRX_SS_EST_SUM_4                 0x10000000ULL
-#define NRX_SS_EST_CENTRAL_SUM_2         0x20000000ULL
-#define NRX_SS_EST_CENTRAL_SUM_3         0x40000000ULL
-#define NRX_SS_EST_CENTRAL_SUM_4         0x80000000ULL
-#define NRX_SS_EST_CROSS_PRODUCT         0x100000000ULL
-#define NRX_SS_EST_MEDIAN_ABS_DEVIATION  0x200000000ULL
-#define NRX_SS_EST_MEAN_ABS_DEVIATION    0x400000000ULL
-#define NRX_SS_EST_POOLED_MEAN           0x800000000ULL
-#define NRX_SS_EST_GROUP_MEAN            0x1000000000ULL
+#define NRX_SS_EST_MEAN 0x1ULL
+#define NRX_SS_EST_RAW_MOMENT_2 0x2ULL
+#define NRX_SS_EST_RAW_MOMENT_3 0x4ULL
+#define NRX_SS_EST_RAW_MOMENT_4 0x8ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_2 0x10ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_3 0x20ULL
+#define NRX_SS_EST_CENTRAL_MOMENT_4 0x40ULL
+#define NRX_SS_EST_KURTOSIS 0x80ULL
+#define NRX_SS_EST_SKEWNESS 0x100ULL
+#define NRX_SS_EST_VARIATION 0x200ULL
+#define NRX_SS_EST_MINIMUM 0x400ULL
+#define NRX_SS_EST_MAXIMUM 0x800ULL
+#define NRX_SS_EST_COVARIANCE 0x1000ULL
+#define NRX_SS_EST_CORRELATION 0x2000ULL
+#define NRX_SS_EST_POOLED_COVARIANCE 0x4000ULL
+#define NRX_SS_EST_GROUP_COVARIANCE 0x8000ULL
+#define NRX_SS_EST_QUANTILES 0x10000ULL
+#define NRX_SS_EST_ORDER_STATISTICS 0x20000ULL
+#define NRX_SS_EST_PARTIAL_COVARIANCE 0x100000ULL
+#define NRX_SS_EST_PARTIAL_CORRELATION 0x200000ULL
+#define NRX_SS_EST_SUM_1 0x2000000ULL
+#define NRX_SS_EST_SUM_2 0x4000000ULL
+#define NRX_SS_EST_SUM_3 0x8000000ULL
+#define NRX_SS_EST_SUM_4 0x10000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_2 0x20000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_3 0x40000000ULL
+#define NRX_SS_EST_CENTRAL_SUM_4 0x80000000ULL
+#define NRX_SS_EST_CROSS_PRODUCT 0x100000000ULL
+#define NRX_SS_EST_MEDIAN_ABS_DEVIATION 0x200000000ULL
+#define NRX_SS_EST_MEAN_ABS_DEVIATION 0x400000000ULL
+#define NRX_SS_EST_POOLED_MEAN 0x800000000ULL
+#define NRX_SS_EST_GROUP_MEAN 0x1000000000ULL
 
 /* ---- Method-mask bits of the basic statistics (64-bit) -------------------------------
  * FAST: raw sums; central quantities derived from raw moments.
@@ -279,11 +301,11 @@ enum NrxSSParam {
  * CROSS_PRODUCT_TO_COVARIANCE / SUMS_TO_MOMENTS: no data pass; covariance,
  *           correlation and moments from the sums and cross-product the
  *           caller registered. */
-#define NRX_SS_METHOD_FAST                        0x1ULL
-#define NRX_SS_METHOD_ONE_PASS                    0x2ULL
-#define NRX_SS_METHOD_FAST_GIVEN_MEAN             0x100ULL
+#define NRX_SS_METHOD_FAST 0x1ULL
+#define NRX_SS_METHOD_ONE_PASS 0x2ULL
+#define NRX_SS_METHOD_FAST_GIVEN_MEAN 0x100ULL
 #define NRX_SS_METHOD_CROSS_PRODUCT_TO_COVARIANCE 0x200ULL
-#define NRX_SS_METHOD_SUMS_TO_MOMENTS             0x400ULL
+#define NRX_SS_METHOD_SUMS_TO_MOMENTS 0x400ULL
 
 /* ---- Task record -------------------------------------------------------------------
  * Allocated by NewTask (zero-filled, 128-byte aligned), freed by
@@ -307,86 +329,86 @@ enum NrxSSParam {
 typedef struct NrxSSTask NrxSSTask;
 typedef void (*NrxSSCleanup)(NrxSSTask* task);
 struct NrxSSTask {
-    int32_t int64_flag;
-    int32_t version;
-    int32_t constant;
-    int32_t reserved;
-    const void* dimension;
-    const void* observations;
-    const void* indices;
-    const void* data;
-    const void* weights;
-    void* accumulated_weights;
-    const void* data_layout;
-    void* parametrized_correlation;
-    const void* parametrized_correlation_storage;
-    void* mean;
-    void* raw_moment[3];          /* orders 2, 3, 4 */
-    void* central_moment[3];      /* orders 2, 3, 4 */
-    void* sum[4];                 /* raw sums of order 1 .. 4 */
-    void* central_sum[3];         /* orders 2, 3, 4 */
-    void* kurtosis;
-    void* skewness;
-    void* variation;
-    void* minimum;
-    void* maximum;
-    const void* covariance_storage;
-    void* covariance;
-    const void* correlation_storage;
-    void* correlation;
-    const void* cross_product_storage;
-    void* cross_product;
-    const void* group_indices;
-    const void* requested_groups;
-    void* group_means;
-    void* group_covariances;
-    const void* group_covariance_storage;
-    void* pooled_mean;
-    void* pooled_covariance;
-    const void* pooled_covariance_storage;
-    const void* quantile_order_count;
-    const void* quantile_orders;
-    void* quantiles;
-    void* order_statistics;
-    const void* order_statistics_storage;
-    const void* stream_order_count;
-    const void* stream_orders;
-    void* stream_quantiles;
-    void* stream_state;
-    const void* stream_parameter_count;
-    const void* stream_parameters;
-    void* mean_abs_deviation;
-    void* median_abs_deviation;
-    const void* robust_parameter_count;
-    const void* robust_parameters;
-    void* robust_mean;
-    void* robust_covariance;
-    const void* robust_covariance_storage;
-    const void* outlier_parameter_count;
-    const void* outlier_parameters;
-    void* outlier_weights;
-    const void* partial_indices;
-    void* partial_covariance;
-    const void* partial_covariance_storage;
-    void* partial_correlation;
-    const void* partial_correlation_storage;
-    const void* missing_parameter_count;
-    const void* missing_parameters;
-    const void* initial_estimate_count;
-    const void* initial_estimates;
-    const void* prior_count;
-    const void* prior;
-    const void* simulated_count;
-    void* simulated_values;
-    const void* estimate_count;
-    void* estimates;
-    void* mahalanobis[8];
-    int32_t cleanup_count;
-    int32_t reserved2;
-    NrxSSCleanup cleanup;
-    void* sorted_data;
-    const void* sorted_data_storage;
-    void* basic_buffer;
+  int32_t int64_flag;
+  int32_t version;
+  int32_t constant;
+  int32_t reserved;
+  const void* dimension;
+  const void* observations;
+  const void* indices;
+  const void* data;
+  const void* weights;
+  void* accumulated_weights;
+  const void* data_layout;
+  void* parametrized_correlation;
+  const void* parametrized_correlation_storage;
+  void* mean;
+  void* raw_moment[3];     /* orders 2, 3, 4 */
+  void* central_moment[3]; /* orders 2, 3, 4 */
+  void* sum[4];            /* raw sums of order 1 .. 4 */
+  void* central_sum[3];    /* orders 2, 3, 4 */
+  void* kurtosis;
+  void* skewness;
+  void* variation;
+  void* minimum;
+  void* maximum;
+  const void* covariance_storage;
+  void* covariance;
+  const void* correlation_storage;
+  void* correlation;
+  const void* cross_product_storage;
+  void* cross_product;
+  const void* group_indices;
+  const void* requested_groups;
+  void* group_means;
+  void* group_covariances;
+  const void* group_covariance_storage;
+  void* pooled_mean;
+  void* pooled_covariance;
+  const void* pooled_covariance_storage;
+  const void* quantile_order_count;
+  const void* quantile_orders;
+  void* quantiles;
+  void* order_statistics;
+  const void* order_statistics_storage;
+  const void* stream_order_count;
+  const void* stream_orders;
+  void* stream_quantiles;
+  void* stream_state;
+  const void* stream_parameter_count;
+  const void* stream_parameters;
+  void* mean_abs_deviation;
+  void* median_abs_deviation;
+  const void* robust_parameter_count;
+  const void* robust_parameters;
+  void* robust_mean;
+  void* robust_covariance;
+  const void* robust_covariance_storage;
+  const void* outlier_parameter_count;
+  const void* outlier_parameters;
+  void* outlier_weights;
+  const void* partial_indices;
+  void* partial_covariance;
+  const void* partial_covariance_storage;
+  void* partial_correlation;
+  const void* partial_correlation_storage;
+  const void* missing_parameter_count;
+  const void* missing_parameters;
+  const void* initial_estimate_count;
+  const void* initial_estimates;
+  const void* prior_count;
+  const void* prior;
+  const void* simulated_count;
+  void* simulated_values;
+  const void* estimate_count;
+  void* estimates;
+  void* mahalanobis[8];
+  int32_t cleanup_count;
+  int32_t reserved2;
+  NrxSSCleanup cleanup;
+  void* sorted_data;
+  const void* sorted_data_storage;
+  void* basic_buffer;
 };
 
 /* ---- Task creation, editing, deletion ------------------------------------------------ */
@@ -399,11 +421,9 @@ struct NrxSSTask {
  * (-4002) are tested; p is always tested (-4001). -4000 when memory is
  * exhausted (the task address is then set to null). */
 NRX_SS_API int32_t _drudSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
-                                  const double* data, const double* weights, const void* indices,
-                                  int32_t int64_flag);
-NRX_SS_API int32_t _drusSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout,
-                                  const float* data, const float* weights, const void* indices,
-                                  int32_t int64_flag);
+                                  const double* data, const double* weights, const void* indices, int32_t int64_flag);
+NRX_SS_API int32_t _drusSSNewTask(NrxSSTask** task, const void* p, const void* n, const void* layout, const float* data,
+                                  const float* weights, const void* indices, int32_t int64_flag);
 
 /* Frees the task's buffers (the basic-statistics buffer, then each cleanup
  * routine), then the record, and sets *task to null. -4031 for a null task
@@ -421,38 +441,31 @@ NRX_SS_API int32_t _druiSSEditTask(NrxSSTask* task, int64_t param, const void* a
 /* Convenience editors: each stores every non-null address of its list into
  * its field and skips null ones. 0, or -4031 for a null task. Integer
  * arguments (storage codes, counts, index arrays) point to ints. */
-#define NRX_SS_DECLARE_EDITORS(t, R)                                                                     \
-    NRX_SS_API int32_t _dru##t##SSEditMoments(NrxSSTask* task, R* mean, R* r2, R* r3, R* r4, R* c2, R* c3, \
-                                              R* c4);                                                      \
-    NRX_SS_API int32_t _dru##t##SSEditSums(NrxSSTask* task, R* s1, R* s2, R* s3, R* s4, R* cs2, R* cs3,    \
-                                           R* cs4);                                                        \
-    NRX_SS_API int32_t _dru##t##SSEditCovCor(NrxSSTask* task, R* mean, R* cov, const void* cov_storage,    \
-                                             R* cor, const void* cor_storage);                             \
-    NRX_SS_API int32_t _dru##t##SSEditCP(NrxSSTask* task, R* mean, R* sum1, R* cp, const void* cp_storage); \
-    NRX_SS_API int32_t _dru##t##SSEditPartialCovCor(NrxSSTask* task, const void* partial_indices, R* cov,  \
-                                                    const void* cov_storage, R* cor, const void* cor_storage, \
-                                                    R* pcov, const void* pcov_storage, R* pcor,            \
-                                                    const void* pcor_storage);                             \
-    NRX_SS_API int32_t _dru##t##SSEditQuantiles(NrxSSTask* task, const void* order_count, const R* orders, \
-                                                R* quantiles, R* order_stats, const void* order_stats_storage); \
-    NRX_SS_API int32_t _dru##t##SSEditPooledCovariance(NrxSSTask* task, const void* group_indices,         \
-                                                       R* pooled_mean, R* pooled_cov,                      \
-                                                       const void* requested_groups, R* group_means,      \
-                                                       R* group_covs);                                     \
-    NRX_SS_API int32_t _dru##t##SSEditRCov(NrxSSTask* task, const void* rcov_storage,                      \
-                                           const void* param_count, const R* params, R* rmean, R* rcov);   \
-    NRX_SS_API int32_t _dru##t##SSEditOutDetect(NrxSSTask* task, const void* param_count, const R* params, \
-                                                R* weights);                                               \
-    NRX_SS_API int32_t _dru##t##SSEditMissingVals(NrxSSTask* task, const void* param_count,                \
-                                                  const R* params, const void* init_count, const R* init,  \
-                                                  const void* prior_count, const R* prior,                 \
-                                                  const void* simulated_count, R* simulated,               \
-                                                  const void* estimate_count, R* estimates);               \
-    NRX_SS_API int32_t _dru##t##SSEditMtxParametrz(NrxSSTask* task, R* cor, const void* cor_storage,       \
-                                                   R* pcor, const void* pcor_storage);                     \
-    NRX_SS_API int32_t _dru##t##SSEditStreamQuantiles(NrxSSTask* task, const void* order_count,            \
-                                                      const R* orders, R* quantiles,                       \
-                                                      const void* param_count, const R* params);
+#define NRX_SS_DECLARE_EDITORS(t, R)                                                                                   \
+  NRX_SS_API int32_t _dru##t##SSEditMoments(NrxSSTask* task, R* mean, R* r2, R* r3, R* r4, R* c2, R* c3, R* c4);       \
+  NRX_SS_API int32_t _dru##t##SSEditSums(NrxSSTask* task, R* s1, R* s2, R* s3, R* s4, R* cs2, R* cs3, R* cs4);         \
+  NRX_SS_API int32_t _dru##t##SSEditCovCor(NrxSSTask* task, R* mean, R* cov, const void* cov_storage, R* cor,          \
+                                           const void* cor_storage);                                                   \
+  NRX_SS_API int32_t _dru##t##SSEditCP(NrxSSTask* task, R* mean, R* sum1, R* cp, const void* cp_storage);              \
+  NRX_SS_API int32_t _dru##t##SSEditPartialCovCor(NrxSSTask* task, const void* partial_indices, R* cov,                \
+                                                  const void* cov_storage, R* cor, const void* cor_storage, R* pcov,   \
+                                                  const void* pcov_storage, R* pcor, const void* pcor_storage);        \
+  NRX_SS_API int32_t _dru##t##SSEditQuantiles(NrxSSTask* task, const void* order_count, const R* orders, R* quantiles, \
+                                              R* order_stats, const void* order_stats_storage);                        \
+  NRX_SS_API int32_t _dru##t##SSEditPooledCovariance(NrxSSTask* task, const void* group_indices, R* pooled_mean,       \
+                                                     R* pooled_cov, const void* requested_groups, R* group_means,      \
+                                                     R* group_covs);                                                   \
+  NRX_SS_API int32_t _dru##t##SSEditRCov(NrxSSTask* task, const void* rcov_storage, const void* param_count,           \
+                                         const R* params, R* rmean, R* rcov);                                          \
+  NRX_SS_API int32_t _dru##t##SSEditOutDetect(NrxSSTask* task, const void* param_count, const R* params, R* weights);  \
+  NRX_SS_API int32_t _dru##t##SSEditMissingVals(NrxSSTask* task, const void* param_count, const R* params,             \
+                                                const void* init_count, const R* init, const void* prior_count,        \
+                                                const R* prior, const void* simulated_count, R* simulated,             \
+                                                const void* estimate_count, R* estimates);                             \
+  NRX_SS_API int32_t _dru##t##SSEditMtxParametrz(NrxSSTask* task, R* cor, const void* cor_storage, R* pcor,            \
+                                                 const void* pcor_storage);                                            \
+  NRX_SS_API int32_t _dru##t##SSEditStreamQuantiles(NrxSSTask* task, const void* order_count, const R* orders,         \
+                                                    R* quantiles, const void* param_count, const R* params);
 
 NRX_SS_DECLARE_EDITORS(d, double)
 NRX_SS_DECLARE_EDITORS(s, float)
@@ -499,23 +512,23 @@ NRX_SS_DECLARE_EDITORS(s, float)
  * and a single form drusSS<Name> taking (task, estimates, methods, threading) and
  * returning a status. The comments below describe each. */
 #define NRX_SS_ESTIMATOR_LIST(X) \
-  X(Basic) \
-  X(Minmax) \
-  X(Quantiles) \
-  X(Sort) \
-  X(MAD) \
-  X(StreamQuantiles) \
-  X(PartialCovariance) \
-  X(CorParametrization) \
-  X(RobustCovariance) \
-  X(OutliersDetection) \
-  X(PooledCovariance) \
+  X(Basic)                       \
+  X(Minmax)                      \
+  X(Quantiles)                   \
+  X(Sort)                        \
+  X(MAD)                         \
+  X(StreamQuantiles)             \
+  X(PartialCovariance)           \
+  X(CorParametrization)          \
+  X(RobustCovariance)            \
+  X(OutliersDetection)           \
+  X(PooledCovariance)            \
   X(MissingValues)
 
-#define NRX_SS_DECLARE_ESTIMATOR(Name)                                                                      \
-  NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods,                  \
-                                  const nrx_threading* threading);                                          \
-  NRX_SS_API int32_t drusSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods,                  \
+#define NRX_SS_DECLARE_ESTIMATOR(Name)                                                   \
+  NRX_SS_API int32_t drudSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
+                                  const nrx_threading* threading);                       \
+  NRX_SS_API int32_t drusSS##Name(NrxSSTask* task, uint64_t estimates, uint64_t methods, \
                                   const nrx_threading* threading);
 NRX_SS_ESTIMATOR_LIST(NRX_SS_DECLARE_ESTIMATOR)
 #undef NRX_SS_DECLARE_ESTIMATOR
@@ -529,7 +542,7 @@ NRX_SS_ESTIMATOR_LIST(NRX_SS_DECLARE_ESTIMATOR)
 
 /* ---- Quantiles, sorting and absolute deviations -----------------------------------------
  * Method bits of these routines. */
-#define NRX_SS_METHOD_QUANTILES 0x1ULL      /* quantiles, order statistics, median absolute deviation */
+#define NRX_SS_METHOD_QUANTILES 0x1ULL       /* quantiles, order statistics, median absolute deviation */
 #define NRX_SS_METHOD_RADIX_SORT 0x100000ULL /* drudSSSort */
 
 /* drudSSQuantiles(task, estimates, methods, threading): for every selected

@@ -19,10 +19,10 @@ extern "C" {
 #endif
 
 typedef enum {
-    NRX_SERVICE_VM = 0,    /* vector math: the per-thread status of zarGetErrStatus */
-    NRX_SERVICE_RNG = 1,   /* random streams, generators and distributions */
-    NRX_SERVICE_STATS = 2, /* summary statistics */
-    NRX_SERVICE_FIT = 3    /* data fitting */
+  NRX_SERVICE_VM = 0,    /* vector math: the per-thread status of zarGetErrStatus */
+  NRX_SERVICE_RNG = 1,   /* random streams, generators and distributions */
+  NRX_SERVICE_STATS = 2, /* summary statistics */
+  NRX_SERVICE_FIT = 3    /* data fitting */
 } nrx_service;
 
 /* The name of status `code` of `service` as the service's header spells it,

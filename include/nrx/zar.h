@@ -45,58 +45,62 @@ extern "C" {
  * the token names below, without blanks (the ZAR_FTZDAZ_ values and the masks
  * are not tokens). Any other text voids the whole value.
  */
-#define ZAR_LA                  0x00000001u
-#define ZAR_HA                  0x00000002u
-#define ZAR_EP                  0x00000003u
+#define ZAR_LA 0x00000001u
+#define ZAR_HA 0x00000002u
+#define ZAR_EP 0x00000003u
 
-#define ZAR_DEFAULT_PRECISION   0x00000000u
-#define ZAR_FLOAT_CONSISTENT    0x00000010u
-#define ZAR_DOUBLE_CONSISTEN    0x00000020u
-#define ZAR_RESTORE             0x00000030u
+#define ZAR_DEFAULT_PRECISION 0x00000000u
+#define ZAR_FLOAT_CONSISTENT 0x00000010u
+#define ZAR_DOUBLE_CONSISTEN 0x00000020u
+#define ZAR_RESTORE 0x00000030u
 
-#define ZAR_ERRMODE_IGNORE      0x00000100u
-#define ZAR_ERRMODE_ERRNO       0x00000200u
-#define ZAR_ERRMODE_STDERR      0x00000400u
-#define ZAR_ERRMODE_EXCEPT      0x00000800u
-#define ZAR_ERRMODE_CALLBACK    0x00001000u
-#define ZAR_ERRMODE_NOERR       0x00002000u
-#define ZAR_ERRMODE_DEFAULT     (ZAR_ERRMODE_ERRNO | ZAR_ERRMODE_EXCEPT | ZAR_ERRMODE_CALLBACK)
+#define ZAR_ERRMODE_IGNORE 0x00000100u
+#define ZAR_ERRMODE_ERRNO 0x00000200u
+#define ZAR_ERRMODE_STDERR 0x00000400u
+#define ZAR_ERRMODE_EXCEPT 0x00000800u
+#define ZAR_ERRMODE_CALLBACK 0x00001000u
+#define ZAR_ERRMODE_NOERR 0x00002000u
+#define ZAR_ERRMODE_DEFAULT (ZAR_ERRMODE_ERRNO | ZAR_ERRMODE_EXCEPT | ZAR_ERRMODE_CALLBACK)
 
-#define ZAR_FTZDAZ_ON           0x00280000u
-#define ZAR_FTZDAZ_OFF          0x00140000u
+#define ZAR_FTZDAZ_ON 0x00280000u
+#define ZAR_FTZDAZ_OFF 0x00140000u
 
-#define ZAR_TRAP_INVALID        0x01000000u
-#define ZAR_TRAP_DIVBYZERO      0x02000000u
-#define ZAR_TRAP_OVERFLOW       0x04000000u
-#define ZAR_TRAP_UNDERFLOW      0x08000000u
+#define ZAR_TRAP_INVALID 0x01000000u
+#define ZAR_TRAP_DIVBYZERO 0x02000000u
+#define ZAR_TRAP_OVERFLOW 0x04000000u
+#define ZAR_TRAP_UNDERFLOW 0x08000000u
 
 /* Field masks of the mode word. */
-#define ZAR_ACCURACY_MASK       0x0000000Fu
-#define ZAR_FPUMODE_MASK        0x000000F0u
-#define ZAR_ERRMODE_MASK        0x0000FF00u
-#define ZAR_FTZDAZ_MASK         0x003C0000u
-#define ZAR_TRAP_MASK           0x0F000000u
+#define ZAR_ACCURACY_MASK 0x0000000Fu
+#define ZAR_FPUMODE_MASK 0x000000F0u
+#define ZAR_ERRMODE_MASK 0x0000FF00u
+#define ZAR_FTZDAZ_MASK 0x003C0000u
+#define ZAR_TRAP_MASK 0x0F000000u
 
 /* ---- Error status ------------------------------------------------------------
  * Kernels report codes 1 to 4 per element; -1 and -2 are for callers that
  * report argument errors through the same path. One row per code:
  * X(name, value, message). */
-#define NRX_ZAR_STATUS_LIST(X)                                                          \
-    X(ZAR_ST_NONE, 0, "no error")                                                       \
-    X(ZAR_ST_DOMAIN, 1, "argument outside the function's domain, result NaN")          \
-    X(ZAR_ST_POLE, 2, "finite argument with an infinite exact result")                 \
-    X(ZAR_ST_RESULT_TOO_LARGE, 3, "result overflows")                                  \
-    X(ZAR_ST_RESULT_TOO_SMALL, 4, "result underflows")                                 \
-    X(ZAR_ST_BAD_LENGTH, -1, "bad vector length")                                      \
-    X(ZAR_ST_BAD_POINTER, -2, "bad (null) array pointer")
+#define NRX_ZAR_STATUS_LIST(X)                                              \
+  X(ZAR_ST_NONE, 0, "no error")                                             \
+  X(ZAR_ST_DOMAIN, 1, "argument outside the function's domain, result NaN") \
+  X(ZAR_ST_POLE, 2, "finite argument with an infinite exact result")        \
+  X(ZAR_ST_RESULT_TOO_LARGE, 3, "result overflows")                         \
+  X(ZAR_ST_RESULT_TOO_SMALL, 4, "result underflows")                        \
+  X(ZAR_ST_BAD_LENGTH, -1, "bad vector length")                             \
+  X(ZAR_ST_BAD_POINTER, -2, "bad (null) array pointer")
 
 #define NRX_ZAR_STATUS_ENUM(name, value, message) name = value,
 typedef enum ZarStatus { NRX_ZAR_STATUS_LIST(NRX_ZAR_STATUS_ENUM) } ZarStatus;
 #undef NRX_ZAR_STATUS_ENUM
 
 /* ---- Element types ----------------------------------------------------------- */
-typedef struct { float real, imag; } NrxComplex8;
-typedef struct { double real, imag; } NrxComplex16;
+typedef struct {
+  float real, imag;
+} NrxComplex8;
+typedef struct {
+  double real, imag;
+} NrxComplex16;
 
 /* ---- Error record --------------------------------------------------------------
  * Handed to the callback for each element that needs attention; 144 bytes.
@@ -122,19 +126,19 @@ typedef struct { double real, imag; } NrxComplex16;
  * returns 0 the element receives res2 and then res1 (narrowed back for single
  * precision), so the callback may change the delivered results. */
 typedef struct ZarErrorContext {
-    int32_t code;
-    int32_t index;
-    double arg1;
-    double arg2;
-    double res1;
-    double res2;
-    char name[64];
-    int32_t name_length;
-    int32_t padding;
-    double arg1_imag;
-    double arg2_imag;
-    double res1_imag;
-    double res2_imag;
+  int32_t code;
+  int32_t index;
+  double arg1;
+  double arg2;
+  double res1;
+  double res2;
+  char name[64];
+  int32_t name_length;
+  int32_t padding;
+  double arg1_imag;
+  double arg2_imag;
+  double res1_imag;
+  double res2_imag;
 } ZarErrorContext;
 
 #if defined(__cplusplus)
@@ -145,7 +149,7 @@ typedef struct ZarErrorContext {
 #define NRX_ZAR_STATIC_ASSERT_JOIN2(a, b) a##b
 #define NRX_ZAR_STATIC_ASSERT_JOIN(a, b) NRX_ZAR_STATIC_ASSERT_JOIN2(a, b)
 #define NRX_ZAR_STATIC_ASSERT(c, m) \
-    typedef char NRX_ZAR_STATIC_ASSERT_JOIN(nrx_zar_layout_check_, __LINE__)[(c) ? 1 : -1]
+  typedef char NRX_ZAR_STATIC_ASSERT_JOIN(nrx_zar_layout_check_, __LINE__)[(c) ? 1 : -1]
 #endif
 NRX_ZAR_STATIC_ASSERT(sizeof(ZarErrorContext) == 144, "error record is 144 bytes");
 NRX_ZAR_STATIC_ASSERT(offsetof(ZarErrorContext, index) == 4, "index at 4");

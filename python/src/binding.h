@@ -27,7 +27,6 @@ inline void check(int service, int code, const char* where) {
   if (code != 0) raise_status(service, code, where);
 }
 
-
 // Threading table of a statistics or fitting call with `work` elements: the caller's choice
 // (0 auto, 1 serial, 2 OpenMP); auto goes serial below a size where waking the OpenMP team
 // costs more than it saves.

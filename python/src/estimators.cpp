@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <climits>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 
 #include "binding.h"
 #include "nrx/stats.h"
@@ -37,8 +37,7 @@ using Routine = int32_t (*)(NrxSSTask*, uint64_t, uint64_t, const nrx_threading*
 
 // A task over data (p, n) with rows = true or (n, p); arrays and integers it is given stay alive
 // as long as it does.
-template <class T>
-class OneShot {
+template <class T> class OneShot {
  public:
   OneShot(py::array data, bool rows) : data_(data) {
     std::tie(ints_[0], ints_[1]) = task_dims(data, rows);
@@ -99,8 +98,7 @@ py::array quantiles(py::array data, bool rows, py::array_t<T, py::array::c_style
   return q.reshape({t.p(), m});
 }
 
-template <class T>
-py::tuple mad(py::array data, bool rows) {
+template <class T> py::tuple mad(py::array data, bool rows) {
   OneShot<T> t(data, rows);
   auto median = t.real(NRX_SS_PARAM_MEDIAN_ABS_DEVIATION, t.p());
   auto mean = t.real(NRX_SS_PARAM_MEAN_ABS_DEVIATION, t.p());
@@ -108,8 +106,7 @@ py::tuple mad(py::array data, bool rows) {
   return py::make_tuple(median, mean);
 }
 
-template <class T>
-py::tuple robust_cov(py::array data, bool rows, const std::vector<double>& params) {
+template <class T> py::tuple robust_cov(py::array data, bool rows, const std::vector<double>& params) {
   OneShot<T> t(data, rows);
   std::vector<T> prm(params.begin(), params.end());
   t.integer(NRX_SS_PARAM_ROBUST_COVARIANCE_STORAGE, NRX_SS_MATRIX_FULL);
@@ -121,8 +118,7 @@ py::tuple robust_cov(py::array data, bool rows, const std::vector<double>& param
   return py::make_tuple(mean, cov.reshape({t.p(), t.p()}));
 }
 
-template <class T>
-py::array outliers(py::array data, bool rows, const std::vector<double>& params) {
+template <class T> py::array outliers(py::array data, bool rows, const std::vector<double>& params) {
   OneShot<T> t(data, rows);
   std::vector<T> prm(params.begin(), params.end());
   t.integer(NRX_SS_PARAM_OUTLIER_PARAMETER_COUNT, int32_t(prm.size()));
@@ -134,8 +130,8 @@ py::array outliers(py::array data, bool rows, const std::vector<double>& params)
 
 // params: the five missing-value parameters; init: p (p + 3) / 2 values or empty. Returns the
 // simulated values and the imputations, flat.
-template <class T>
-py::tuple missing_values(py::array data, bool rows, const std::vector<double>& params, const std::vector<double>& init) {
+template <class T> py::tuple missing_values(py::array data, bool rows, const std::vector<double>& params,
+                                            const std::vector<double>& init) {
   OneShot<T> t(data, rows);
   std::vector<T> prm(params.begin(), params.end()), ini(init.begin(), init.end());
   const int64_t per = t.p() * (t.p() + 3) / 2, sims = int64_t(params[3]) * int64_t(params[1]) * per,

@@ -20,7 +20,7 @@ struct KindRow {
   ConstructD build_d, build_s;  // null for the step kinds, which evaluate the values directly
 };
 #define NRX_KIND(name, order, type, kernel) \
-  {name, order, type, nrx_df_kernel_d##kernel, nrx_df_kernel_s##kernel}
+  { name, order, type, nrx_df_kernel_d##kernel, nrx_df_kernel_s##kernel }
 const KindRow kind_rows[] = {
     NRX_KIND("linear", DFK_ORDER_LINEAR, DFK_TYPE_DEFAULT, DFLinearSpline1D),
     NRX_KIND("quadratic", DFK_ORDER_QUADRATIC, DFK_TYPE_DEFAULT, DFQuadraticSpline1D),
@@ -58,20 +58,21 @@ class Spline {
     ny_ = y.shape(0);
     const int64_t pieces = kind_->type == DFK_TYPE_QUAD_KNOTS ? nx_ : nx_ - 1;
     if (kind_->build_d) coeff_ = py::array(x.dtype(), std::vector<py::ssize_t>{ny_, pieces * kind_->order});
-    const int32_t st = single_ ? nrx_df_kernel_sNewTask1D(&t_, nx_, ptr<float>(x_), DFK_NON_UNIFORM, ny_, ptr<float>(y_),
-                                                          DFK_ROWS, 0)
-                               : nrx_df_kernel_dNewTask1D(&t_, nx_, ptr<double>(x_), DFK_NON_UNIFORM, ny_,
-                                                          ptr<double>(y_), DFK_ROWS, 0);
+    const int32_t st =
+        single_
+            ? nrx_df_kernel_sNewTask1D(&t_, nx_, ptr<float>(x_), DFK_NON_UNIFORM, ny_, ptr<float>(y_), DFK_ROWS, 0)
+            : nrx_df_kernel_dNewTask1D(&t_, nx_, ptr<double>(x_), DFK_NON_UNIFORM, ny_, ptr<double>(y_), DFK_ROWS, 0);
     if (st != 0) fail(st, "Spline");
     const void* bcp = bc_.size() ? bc_.data() : nullptr;
     const void* icp = ic_.size() ? ic_.data() : nullptr;
     void* cp = coeff_ ? coeff_.mutable_data() : nullptr;
     int32_t s2 =
-        single_ ? nrx_df_kernel_sEditPPSpline1D(t_, kind_->order, kind_->type, bc_type, static_cast<const float*>(bcp),
-                                                ic_type, static_cast<const float*>(icp), static_cast<float*>(cp), DFK_ROWS)
-                : nrx_df_kernel_dEditPPSpline1D(t_, kind_->order, kind_->type, bc_type, static_cast<const double*>(bcp),
-                                                ic_type, static_cast<const double*>(icp), static_cast<double*>(cp),
-                                                DFK_ROWS);
+        single_
+            ? nrx_df_kernel_sEditPPSpline1D(t_, kind_->order, kind_->type, bc_type, static_cast<const float*>(bcp),
+                                            ic_type, static_cast<const float*>(icp), static_cast<float*>(cp), DFK_ROWS)
+            : nrx_df_kernel_dEditPPSpline1D(t_, kind_->order, kind_->type, bc_type, static_cast<const double*>(bcp),
+                                            ic_type, static_cast<const double*>(icp), static_cast<double*>(cp),
+                                            DFK_ROWS);
     if (s2 != 0) fail(s2, "Spline");
     if (kind_->build_d) {
       s2 = (single_ ? kind_->build_s : kind_->build_d)(t_, 0, 0, threading_for(nx_ * ny_));
@@ -99,14 +100,15 @@ class Spline {
       std::optional<py::gil_scoped_release> nogil;
       if (ns >= gil_threshold) nogil.emplace();
       const int64_t sh = sorted ? DFK_SORTED_DATA : 0;
-      st = single_ ? nrx_df_kernel_sDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<float>(sites), sh, int64_t(dorder.size()),
-                                                    dorder.data(), nullptr, static_cast<float*>(r.mutable_data()), 16,
-                                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, nullptr, threading_for(ns * ny_ * nres))
-                   : nrx_df_kernel_dDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<double>(sites), sh, int64_t(dorder.size()),
-                                                    dorder.data(), nullptr, static_cast<double*>(r.mutable_data()), 16,
-                                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, nullptr, threading_for(ns * ny_ * nres));
+      st = single_
+               ? nrx_df_kernel_sDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<float>(sites), sh, int64_t(dorder.size()),
+                                                dorder.data(), nullptr, static_cast<float*>(r.mutable_data()), 16,
+                                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr, threading_for(ns * ny_ * nres))
+               : nrx_df_kernel_dDFInterpolate1D(t_, DFK_INTERP, 0, ns, ptr<double>(sites), sh, int64_t(dorder.size()),
+                                                dorder.data(), nullptr, static_cast<double*>(r.mutable_data()), 16,
+                                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr, threading_for(ns * ny_ * nres));
     }
     check(svc_fit, st, "Spline.__call__");
     return r;
@@ -138,11 +140,10 @@ class Spline {
     py::array_t<int32_t> cells(ns);
     if (ns == 0) return cells;
     const int64_t sh = sorted ? DFK_SORTED_DATA : 0;
-    const int32_t st =
-        single_ ? nrx_df_kernel_sDFSearch1D(t_, 0, ns, ptr<float>(sites), sh, nullptr, cells.mutable_data(), nullptr,
-                                            nullptr, threading_for(ns))
-                : nrx_df_kernel_dDFSearch1D(t_, 0, ns, ptr<double>(sites), sh, nullptr, cells.mutable_data(), nullptr,
-                                            nullptr, threading_for(ns));
+    const int32_t st = single_ ? nrx_df_kernel_sDFSearch1D(t_, 0, ns, ptr<float>(sites), sh, nullptr,
+                                                           cells.mutable_data(), nullptr, nullptr, threading_for(ns))
+                               : nrx_df_kernel_dDFSearch1D(t_, 0, ns, ptr<double>(sites), sh, nullptr,
+                                                           cells.mutable_data(), nullptr, nullptr, threading_for(ns));
     check(svc_fit, st, "Spline.search");
     return cells;
   }

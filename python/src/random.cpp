@@ -26,22 +26,21 @@ constexpr GeneratorRow generator_rows[] = {NRX_BRNG_LIST(NRX_PY_GENERATOR)};
 // The laws with scalar parameters, one row each: the Python name and the library's calls
 // (float and double for the continuous laws, int32 for the integer ones). Parameters travel
 // as doubles and are converted to each call's own parameter types.
-#define NRX_PY_LAWS(X) \
-  X(gaussian, Gaussian) X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace) \
-  X(cauchy, Cauchy) X(rayleigh, Rayleigh) X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma) \
-  X(chisquare, ChiSquare) X(beta, Beta)
-#define NRX_PY_INT_LAWS(X) \
-  X(integers, Uniform) X(bernoulli, Bernoulli) X(geometric, Geometric) X(binomial, Binomial) \
-  X(poisson, Poisson) X(negative_binomial, Negbinomial) X(hypergeometric, Hypergeometric)
+#define NRX_PY_LAWS(X)                                                                                            \
+  X(gaussian, Gaussian)                                                                                           \
+  X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace) X(cauchy, Cauchy) X(rayleigh, Rayleigh) \
+      X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma) X(chisquare, ChiSquare) X(beta, Beta)
+#define NRX_PY_INT_LAWS(X)                                                                  \
+  X(integers, Uniform)                                                                      \
+  X(bernoulli, Bernoulli) X(geometric, Geometric) X(binomial, Binomial) X(poisson, Poisson) \
+      X(negative_binomial, Negbinomial) X(hypergeometric, Hypergeometric)
 
-template <class T, class... P>
-int32_t call_law(int32_t (*f)(int32_t, DruStream*, int32_t, T*, P...), int32_t method, DruStream* s, int32_t n,
-                 T* r, const double* prm) {
-  return [&]<size_t... I>(std::index_sequence<I...>) { return f(method, s, n, r, P(prm[I])...); }(
-      std::index_sequence_for<P...>{});
+template <class T, class... P> int32_t call_law(int32_t (*f)(int32_t, DruStream*, int32_t, T*, P...), int32_t method,
+                                                DruStream* s, int32_t n, T* r, const double* prm) {
+  return [&]<size_t... I>(std::index_sequence<I...>) { return f(method, s, n, r, P(prm[I])...); }
+  (std::index_sequence_for<P...>{});
 }
-template <class T, class... P>
-constexpr int arity(int32_t (*)(int32_t, DruStream*, int32_t, T*, P...)) {
+template <class T, class... P> constexpr int arity(int32_t (*)(int32_t, DruStream*, int32_t, T*, P...)) {
   return int(sizeof...(P));
 }
 
@@ -53,14 +52,19 @@ struct LawRow {
   int32_t (*dbl)(int32_t, DruStream*, int32_t, double*, const double*);
   int32_t (*integer)(int32_t, DruStream*, int32_t, int32_t*, const double*);
 };
-#define NRX_PY_LAW(name, Law)                                                                                 \
-  {#name, arity(drudRng##Law),                                                                                \
-   [](int32_t m, DruStream* s, int32_t n, float* r, const double* p) { return call_law(drusRng##Law, m, s, n, r, p); }, \
-   [](int32_t m, DruStream* s, int32_t n, double* r, const double* p) { return call_law(drudRng##Law, m, s, n, r, p); }, \
+#define NRX_PY_LAW(name, Law)                                           \
+  {#name, arity(drudRng##Law),                                          \
+   [](int32_t m, DruStream* s, int32_t n, float* r, const double* p) {  \
+     return call_law(drusRng##Law, m, s, n, r, p);                      \
+   },                                                                   \
+   [](int32_t m, DruStream* s, int32_t n, double* r, const double* p) { \
+     return call_law(drudRng##Law, m, s, n, r, p);                      \
+   },                                                                   \
    nullptr},
-#define NRX_PY_INT_LAW(name, Law)                                                                             \
-  {#name, arity(druiRng##Law), nullptr, nullptr,                                                              \
-   [](int32_t m, DruStream* s, int32_t n, int32_t* r, const double* p) { return call_law(druiRng##Law, m, s, n, r, p); }},
+#define NRX_PY_INT_LAW(name, Law)                                                                                      \
+  {#name, arity(druiRng##Law), nullptr, nullptr, [](int32_t m, DruStream* s, int32_t n, int32_t* r, const double* p) { \
+     return call_law(druiRng##Law, m, s, n, r, p);                                                                     \
+   }},
 const LawRow law_rows[] = {NRX_PY_LAWS(NRX_PY_LAW) NRX_PY_INT_LAWS(NRX_PY_INT_LAW)};
 #undef NRX_PY_INT_LAW
 #undef NRX_PY_LAW
@@ -78,8 +82,16 @@ constexpr int64_t gil_threshold = 4096;
 
 // Byte length that a stream image claims, or nothing when its header is unreadable.
 std::optional<size_t> image_length(const uint8_t* p, size_t len) {
-  auto u16 = [&](size_t at) { uint16_t v; std::memcpy(&v, p + at, 2); return v; };
-  auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, p + at, 4); return v; };
+  auto u16 = [&](size_t at) {
+    uint16_t v;
+    std::memcpy(&v, p + at, 2);
+    return v;
+  };
+  auto u32 = [&](size_t at) {
+    uint32_t v;
+    std::memcpy(&v, p + at, 4);
+    return v;
+  };
   if (len < 24) return std::nullopt;
   const bool current = p[0] == 2;  // older images have a 20-byte header with 16-bit fields
   if (std::memcmp(p + 4, "RNG", 3) != 0 && (current || std::memcmp(p, "RNG", 3) != 0)) return std::nullopt;
@@ -128,8 +140,7 @@ class Stream {
       words.push_back(py::cast<uint64_t>(rest.attr("__and__")(mask)));
       rest = rest.attr("__rshift__")(64);
     }
-    if (words.size() <= 1)
-      check(svc_rng, _druSkipAheadStream(s_, words.empty() ? 0 : words[0]), "Stream.skip");
+    if (words.size() <= 1) check(svc_rng, _druSkipAheadStream(s_, words.empty() ? 0 : words[0]), "Stream.skip");
     else check(svc_rng, _druSkipAheadStreamEx(s_, int32_t(words.size()), words.data()), "Stream.skip");
   }
 
@@ -293,8 +304,8 @@ class Stream {
     BrngProperties props;
     check(svc_rng, _druGetBrngProperties(brng(), &props), "Stream.bits");
     const int64_t words = props.WordBytes / 4;
-    if (out.dtype().kind() != 'u' || out.itemsize() != 4 || !(out.flags() & py::array::c_style) ||
-        !out.writeable() || out.size() % words != 0)
+    if (out.dtype().kind() != 'u' || out.itemsize() != 4 || !(out.flags() & py::array::c_style) || !out.writeable() ||
+        out.size() % words != 0)
       throw py::type_error("out must be a writeable C-contiguous uint32 array of whole words");
     const int64_t n = out.size() / words;
     auto p = static_cast<uint32_t*>(out.mutable_data());
@@ -345,8 +356,8 @@ void init_random(py::module_& m) {
   m.attr("GAUSSIAN_METHODS") = named({{"box_muller", DRU_RNG_GAUSSIAN_BOX_MULLER},
                                       {"box_muller2", DRU_RNG_GAUSSIAN_BOX_MULLER2},
                                       {"icdf", DRU_RNG_GAUSSIAN_ICDF}});
-  m.attr("LOGNORMAL_METHODS") = named({{"box_muller2", DRU_RNG_LOGNORMAL_BOX_MULLER2},
-                                       {"icdf", DRU_RNG_LOGNORMAL_ICDF}});
+  m.attr("LOGNORMAL_METHODS") =
+      named({{"box_muller2", DRU_RNG_LOGNORMAL_BOX_MULLER2}, {"icdf", DRU_RNG_LOGNORMAL_ICDF}});
   m.attr("POISSON_METHODS") = named({{"ptpe", DRU_RNG_POISSON_PTPE}, {"normal", DRU_RNG_POISSON_NORMAL}});
   m.attr("UNIFORM_STANDARD") = DRU_RNG_UNIFORM_STD;
   m.attr("UNIFORM_ACCURATE") = DRU_RNG_UNIFORM_ACCURATE;
@@ -365,11 +376,9 @@ void init_random(py::module_& m) {
       .def("bits", &Stream::bits, py::arg("out"))
       .def("law", &Stream::law, py::arg("index"), py::arg("out"), py::arg("method"), py::arg("parameters"))
       .def("poisson_v", &Stream::poisson_v, py::arg("out"), py::arg("method"), py::arg("lambdas"))
-      .def("multinomial", &Stream::multinomial, py::arg("out"), py::arg("method"), py::arg("ntrial"),
-           py::arg("pvals"))
+      .def("multinomial", &Stream::multinomial, py::arg("out"), py::arg("method"), py::arg("ntrial"), py::arg("pvals"))
       .def("full_bits", &Stream::full_bits, py::arg("out"))
-      .def("gaussian_mv", &Stream::gaussian_mv, py::arg("out"), py::arg("method"), py::arg("mean"),
-           py::arg("factor"))
+      .def("gaussian_mv", &Stream::gaussian_mv, py::arg("out"), py::arg("method"), py::arg("mean"), py::arg("factor"))
       .def_static("word_bytes", &Stream::word_bytes, py::arg("brng"));
 }
 

@@ -2,8 +2,8 @@
 // and checks each array's size before a compute routine writes through it.
 #include <climits>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 
 #include "binding.h"
 #include "nrx/core.h"
@@ -66,10 +66,9 @@ class Task {
     std::tie(p_, n_) = task_dims(data, rows);
     layout_ = rows ? NRX_SS_STORAGE_ROWS : NRX_SS_STORAGE_COLUMNS;
     data_ = data;
-    const int32_t st = single_ ? _drusSSNewTask(&t_, &p_, &n_, &layout_, static_cast<const float*>(data.data()), nullptr,
-                                                nullptr, 0)
-                               : _drudSSNewTask(&t_, &p_, &n_, &layout_, static_cast<const double*>(data.data()),
-                                                nullptr, nullptr, 0);
+    const int32_t st =
+        single_ ? _drusSSNewTask(&t_, &p_, &n_, &layout_, static_cast<const float*>(data.data()), nullptr, nullptr, 0)
+                : _drudSSNewTask(&t_, &p_, &n_, &layout_, static_cast<const double*>(data.data()), nullptr, nullptr, 0);
     if (st != 0) {
       if (t_) _druSSDeleteTask(&t_);
       raise_status(svc_stats, st, "Task");
@@ -87,7 +86,8 @@ class Task {
 
   // A new block of observations of the same variables and layout.
   void set_data(py::array data) {
-    if (data.ndim() != 2 || !data.dtype().equal(data_.dtype()) || !(data.flags() & py::array::c_style)) throw py::type_error("data must keep the task's dtype and be 2-D");
+    if (data.ndim() != 2 || !data.dtype().equal(data_.dtype()) || !(data.flags() & py::array::c_style))
+      throw py::type_error("data must keep the task's dtype and be 2-D");
     const auto p = rows_ ? data.shape(0) : data.shape(1), n = rows_ ? data.shape(1) : data.shape(0);
     if (p != p_) throw py::value_error("data must keep the task's number of variables");
     if (n < 1 || n > INT32_MAX) throw py::value_error("observation count outside 1 .. 2^31 - 1");
@@ -126,7 +126,8 @@ class Task {
 
  private:
   void edit_real_raw(int id, py::array a) {
-    if (!a.dtype().equal(data_.dtype())) throw py::type_error("arrays of this task have dtype " + py::str(data_.dtype()).cast<std::string>());
+    if (!a.dtype().equal(data_.dtype()))
+      throw py::type_error("arrays of this task have dtype " + py::str(data_.dtype()).cast<std::string>());
     if (!(a.flags() & py::array::c_style)) throw py::value_error("arrays of a task must be C-contiguous");
     if (id != NRX_SS_PARAM_DATA && id != NRX_SS_PARAM_WEIGHTS && !a.writeable())
       throw py::value_error("result arrays must be writeable");

@@ -1,6 +1,6 @@
 // Status names and messages, the exceptions that carry them, and the threading choice.
-#include "binding.h"
 #include "nrx/status.h"
+#include "binding.h"
 
 namespace nrx::py_binding {
 

@@ -42,7 +42,7 @@ int scalars_in(Shape s) { return s == Shape::vs ? 1 : s == Shape::lf ? 4 : 0; }
 int arrays_out(Shape s) { return s == Shape::v1r2 ? 2 : 1; }
 
 const char* shape_name(Shape s) {
-  static const char* const names[] = {"v1",  "v2",    "vs",    "v1r2",    "lf",      "c2r",    "r2c",
+  static const char* const names[] = {"v1",    "v2",    "vs",    "v1r2",    "lf",      "c2r",    "r2c",
                                       "packI", "packM", "packV", "unpackI", "unpackM", "unpackV"};
   return names[static_cast<int>(s)];
 }
@@ -98,7 +98,7 @@ py::array no_array() { return py::reinterpret_steal<py::array>(py::handle()); }
 // A caller array reduced to a base pointer and a stride in elements.
 struct Flat {
   py::array arr = no_array();  // what the kernel reads or writes
-  py::object target;  // the caller's output when arr is a temporary copy
+  py::object target;           // the caller's output when arr is a temporary copy
   char* ptr = nullptr;
   int64_t inc = 1;
 };
@@ -166,8 +166,7 @@ template <class T> T as_elem(const Scalar& s) {
 
 // One chunk of at most 2^31 - 1 elements through the public name `fn`.
 template <class T, class R>
-void invoke(Shape shape, void* fn, bool strided, int32_t n, char* const* p, const int64_t* inc,
-            const Scalar* sc) {
+void invoke(Shape shape, void* fn, bool strided, int32_t n, char* const* p, const int64_t* inc, const Scalar* sc) {
   auto a = reinterpret_cast<const T*>(p[0]);
   const auto i = [&](int k) { return static_cast<int32_t>(inc[k]); };
   switch (shape) {
@@ -183,8 +182,8 @@ void invoke(Shape shape, void* fn, bool strided, int32_t n, char* const* p, cons
       auto b = reinterpret_cast<const T*>(p[1]);
       auto r = reinterpret_cast<R*>(p[2]);
       if (strided)
-        reinterpret_cast<void (*)(int32_t, const T*, int32_t, const T*, int32_t, R*, int32_t)>(fn)(
-            n, a, i(0), b, i(1), r, i(2));
+        reinterpret_cast<void (*)(int32_t, const T*, int32_t, const T*, int32_t, R*, int32_t)>(fn)(n, a, i(0), b, i(1),
+                                                                                                   r, i(2));
       else reinterpret_cast<void (*)(int32_t, const T*, const T*, R*)>(fn)(n, a, b, r);
       break;
     }
@@ -199,8 +198,8 @@ void invoke(Shape shape, void* fn, bool strided, int32_t n, char* const* p, cons
       auto r1 = reinterpret_cast<R*>(p[1]);
       auto r2 = reinterpret_cast<R*>(p[2]);
       if (strided)
-        reinterpret_cast<void (*)(int32_t, const T*, int32_t, R*, int32_t, R*, int32_t)>(fn)(n, a, i(0), r1, i(1),
-                                                                                             r2, i(2));
+        reinterpret_cast<void (*)(int32_t, const T*, int32_t, R*, int32_t, R*, int32_t)>(fn)(n, a, i(0), r1, i(1), r2,
+                                                                                             i(2));
       else reinterpret_cast<void (*)(int32_t, const T*, R*, R*)>(fn)(n, a, r1, r2);
       break;
     }
@@ -214,8 +213,7 @@ void invoke(Shape shape, void* fn, bool strided, int32_t n, char* const* p, cons
       else reinterpret_cast<void (*)(int32_t, const T*, const T*, T, T, T, T, R*)>(fn)(n, a, b, s0, s1, s2, s3, r);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -325,8 +323,7 @@ py::object Function::call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
   const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
   for (Py_ssize_t k = 0; k < nkw; ++k) {
     PyObject* key = PyTuple_GET_ITEM(kwnames, k);
-    if (PyUnicode_CompareWithASCIIString(key, "out") == 0)
-      out = py::reinterpret_borrow<py::object>(args[nargs + k]);
+    if (PyUnicode_CompareWithASCIIString(key, "out") == 0) out = py::reinterpret_borrow<py::object>(args[nargs + k]);
     else if (PyUnicode_CompareWithASCIIString(key, "accuracy") == 0)
       acc = py::reinterpret_borrow<py::object>(args[nargs + k]);
     else throw py::type_error(name_ + " got an unexpected keyword argument '" + py::str(key).cast<std::string>() + "'");
@@ -357,7 +354,8 @@ py::object Function::call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
       cplx |= c.imag() != 0 || shape == Shape::vs;
     } else if (py::isinstance<py::array>(h) || PyNumber_Check(h.ptr())) {
       py::array a = py::array::ensure(h);
-      if (!a || a.size() != 1) throw py::type_error(name_ + ": argument " + std::to_string(nin + k + 1) + " must be a number");
+      if (!a || a.size() != 1)
+        throw py::type_error(name_ + ": argument " + std::to_string(nin + k + 1) + " must be a number");
       if (a.dtype().kind() == 'c') {
         auto c = numpy().attr("complex128")(a.attr("reshape")(py::tuple()));
         auto v = c.cast<std::complex<double>>();
@@ -448,9 +446,9 @@ py::object Function::call(PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
     nogil.reset();
     if (watch.active() && first_error.count > 0) {
       py::object errors = py::module_::import("nrx.errors");
-      py::object err = errors.attr("VMError")(int(svc_vm), first_error.code, status_name(svc_vm, first_error.code),
-                                             status_message(svc_vm, first_error.code), name_, first_error.index,
-                                             first_error.count);
+      py::object err =
+          errors.attr("VMError")(int(svc_vm), first_error.code, status_name(svc_vm, first_error.code),
+                                 status_message(svc_vm, first_error.code), name_, first_error.index, first_error.count);
       if (error_policy == 0) {
         // results stay written: the caller's out array holds them even though the call raised
         for (int k = 0; k < nptr; ++k)
@@ -565,7 +563,8 @@ void init_vm(py::module_& m) {
   m.attr("functions") = functions;
 
   m.def("get_mode", [] { return zarGetMode(); });
-  m.def("set_mode", [](uint32_t mode) { return zarSetMode(mode); }, py::arg("mode"));
+  m.def(
+      "set_mode", [](uint32_t mode) { return zarSetMode(mode); }, py::arg("mode"));
   m.def("get_status", [] { return zarGetErrStatus(); });
   m.def("clear_status", [] { return zarClearErrStatus(); });
   m.def("get_errors", [] { return error_policy; });

@@ -25,8 +25,10 @@ struct FloatState {
   DrusAbstractCallback callback;
 };
 static_assert(offsetof(IntState, buffer) == 16 && offsetof(IntState, callback) == 24);
-static_assert(offsetof(DoubleState, a) == 16 && offsetof(DoubleState, buffer) == 32 && offsetof(DoubleState, callback) == 40);
-static_assert(offsetof(FloatState, a) == 12 && offsetof(FloatState, buffer) == 24 && offsetof(FloatState, callback) == 32);
+static_assert(offsetof(DoubleState, a) == 16 && offsetof(DoubleState, buffer) == 32 &&
+              offsetof(DoubleState, callback) == 40);
+static_assert(offsetof(FloatState, a) == 12 && offsetof(FloatState, buffer) == 24 &&
+              offsetof(FloatState, callback) == 32);
 
 template <class State> int32_t init(int32_t method, DruStream* s, const uint32_t* params) {
   switch (method) {

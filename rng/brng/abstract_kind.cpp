@@ -18,9 +18,10 @@ int32_t nrx_rng_wrong_kind() { return DRU_E_ABSTRACT_KIND; }
 #define NRX_WRONG_KIND_I(Name) NRX_WRONG_KIND_S_(Name) NRX_WRONG_KIND_D_(Name)
 #define NRX_WRONG_KIND_D(Name) NRX_WRONG_KIND_S_(Name) NRX_WRONG_KIND_I_(Name)
 #define NRX_WRONG_KIND_S(Name) NRX_WRONG_KIND_D_(Name) NRX_WRONG_KIND_I_(Name)
-#define NRX_WRONG_KIND_S_(Name) \
-  NRX_RNG_API int32_t _drusBRng##Name(DruStream*, int32_t, float*, float, float) __attribute__((alias("nrx_rng_wrong_kind")));
-#define NRX_WRONG_KIND_D_(Name)                                                      \
+#define NRX_WRONG_KIND_S_(Name)                                                  \
+  NRX_RNG_API int32_t _drusBRng##Name(DruStream*, int32_t, float*, float, float) \
+      __attribute__((alias("nrx_rng_wrong_kind")));
+#define NRX_WRONG_KIND_D_(Name)                                                     \
   NRX_RNG_API int32_t _drudBRng##Name(DruStream*, int32_t, double*, double, double) \
       __attribute__((alias("nrx_rng_wrong_kind")));
 #define NRX_WRONG_KIND_I_(Name) \

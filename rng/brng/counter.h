@@ -65,7 +65,8 @@ template <class G> struct Counter {
   }
 
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
-    emit_blocks<2048, uint32_t>(0, n, [s](uint32_t* w, int64_t m) { words(s, m, w); }, RealSink<T>(r, 0x1p-32, a, b));
+    emit_blocks<2048, uint32_t>(
+        0, n, [s](uint32_t* w, int64_t m) { words(s, m, w); }, RealSink<T>(r, 0x1p-32, a, b));
   }
 
  private:

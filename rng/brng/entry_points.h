@@ -28,8 +28,7 @@ inline uint64_t skip_count(int32_t n, const uint32_t* params) {
 
 template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStream* s, int32_t n, const uint32_t* p) {
   switch (method) {
-    case DRU_INIT_STANDARD:
-      return G::seed(s, n, p);
+    case DRU_INIT_STANDARD: return G::seed(s, n, p);
     case DRU_INIT_LEAPFROG:
       if constexpr ((Split & DRU_SPLIT_LEAPFROG) != 0) return G::leapfrog(s, int32_t(p[0]), n);
       return DRU_E_NO_LEAPFROG;
@@ -39,8 +38,7 @@ template <class G, uint32_t Split> int32_t init_dispatch(int32_t method, DruStre
     case DRU_INIT_SKIP_AHEAD_EX:
       if constexpr ((Split & DRU_SPLIT_SKIP_EX) != 0) return G::skip_words(s, n, reinterpret_cast<const uint64_t*>(p));
       return DRU_E_NO_SKIP_AHEAD_EX;
-    default:
-      return DRU_E_BAD_METHOD;
+    default: return DRU_E_BAD_METHOD;
   }
 }
 
@@ -68,15 +66,15 @@ template <class G> int32_t output_status() {
     return init_dispatch<G, kSplit##Name>(method, s, n, p);                                                    \
   }                                                                                                            \
   NRX_RNG_API int32_t _drudBRng##Name(DruStream* s, int32_t n, double* r, double a, double b) {                \
-    if (const int32_t st = output_status<G>()) return st;                                                     \
+    if (const int32_t st = output_status<G>()) return st;                                                      \
     return output_result([&] { return G::reals(s, n, r, a, b); });                                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _drusBRng##Name(DruStream* s, int32_t n, float* r, float a, float b) {                   \
-    if (const int32_t st = output_status<G>()) return st;                                                     \
+    if (const int32_t st = output_status<G>()) return st;                                                      \
     return output_result([&] { return G::reals(s, n, r, double(a), double(b)); });                             \
   }                                                                                                            \
   NRX_RNG_API int32_t _druiBRng##Name(DruStream* s, int32_t n, uint32_t* r) {                                  \
-    if (const int32_t st = output_status<G>()) return st;                                                     \
+    if (const int32_t st = output_status<G>()) return st;                                                      \
     return output_result([&] { return G::words(s, n, r); });                                                   \
   }                                                                                                            \
   }

@@ -54,7 +54,8 @@ inline uint64_t bits_from(const uint64_t* p, int k) {
 inline uint64_t barrett(uint64_t a) {
   unsigned __int128 r = (unsigned __int128)a << 64, q = 0;
   for (int i = 63; i >= 0; --i)
-    if ((r >> (64 + i)) & 1) r ^= ((unsigned __int128)1 << (64 + i)) ^ ((unsigned __int128)a << i), q |= (unsigned __int128)1 << i;
+    if ((r >> (64 + i)) & 1)
+      r ^= ((unsigned __int128)1 << (64 + i)) ^ ((unsigned __int128)a << i), q |= (unsigned __int128)1 << i;
   return uint64_t(q);
 }
 
@@ -89,7 +90,8 @@ inline void power_of_x(Poly& g, unsigned __int128 e, const Modulus& m) {
   int b = 127;
   while (b >= 0 && !((e >> b) & 1)) --b;
   unsigned lead = 0;
-  for (; b >= 0 && 2 * lead + unsigned((e >> b) & 1) < unsigned(m.degree); --b) lead = 2 * lead + unsigned((e >> b) & 1);
+  for (; b >= 0 && 2 * lead + unsigned((e >> b) & 1) < unsigned(m.degree); --b)
+    lead = 2 * lead + unsigned((e >> b) & 1);
   g.flip(int(lead));
   if (b < 0) return;
   const Reducer reducer(m);

@@ -1,10 +1,10 @@
 // MCG31M1 and MCG59: multiplicative congruential generators modulo 2^31 - 1 and 2^59.
 // Output blocks step eight lanes x A^j by the powers A^8 .. A^32 kept in the stream's
 // cache chunk, so one call of any length continues the scalar sequence exactly.
+#include "nrx/core.h"
 #include "rng/brng/entry_points.h"
 #include "rng/brng/modmath.h"
 #include "rng/brng/output.h"
-#include "nrx/core.h"
 #include "rng/internal.h"
 
 namespace nrx::rng {
@@ -22,7 +22,7 @@ static_assert(sizeof(McgCache) == 384);
 struct Mcg31 {
   using word = uint32_t;
   static constexpr uint32_t kind = 0;
-  static constexpr int words = 1;  // 32-bit words per integer output
+  static constexpr int words = 1;         // 32-bit words per integer output
   static constexpr word a = 1132489760u;  // 0x43806C20
   static constexpr double scale = 1.0 / 2147483647.0;
   static word mul(word x, word y) { return mulmod31(x, y); }
@@ -119,9 +119,7 @@ template <class F, class Sink> void generate(DruStream* s, int64_t n, const Sink
 }
 
 template <class F> struct Mcg {
-  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) {
-    return rebuild(s, F::seed(n, params), F::a);
-  }
+  static int32_t seed(DruStream* s, int32_t n, const uint32_t* params) { return rebuild(s, F::seed(n, params), F::a); }
   static int32_t leapfrog(DruStream* s, int32_t k, int32_t total) {
     if (total < 1) return DRU_E_TOO_MANY_STREAMS;
     if (k < 0 || k >= total) return DRU_E_BAD_ARGUMENT;

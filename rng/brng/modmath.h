@@ -5,7 +5,7 @@
 
 namespace nrx::rng {
 
-constexpr uint32_t kM31 = 0x7FFFFFFFu;         // 2^31 - 1
+constexpr uint32_t kM31 = 0x7FFFFFFFu;          // 2^31 - 1
 constexpr uint64_t kMask59 = (1ull << 59) - 1;  // 2^59 - 1
 
 constexpr uint32_t mulmod(uint32_t a, uint32_t b, uint32_t m) { return uint32_t(uint64_t(a) * b % m); }

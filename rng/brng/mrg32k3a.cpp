@@ -39,7 +39,9 @@ constinit const Coeffs kC2 = make_coeffs(kMrgA2, kMrgM2);
 // folded once with 2^32 = D (mod m), the sum once more, then one conditional subtraction.
 template <uint64_t D> struct Reducer {
   simd::IReg d = simd::splat_u64(D), lo = simd::splat_u64(0xFFFFFFFFull), m = simd::splat_u64((1ull << 32) - D);
-  simd::IReg fold(simd::IReg p) const { return simd::add64(simd::mul32x32(simd::shift_right64<32>(p), d), simd::bit_and(p, lo)); }
+  simd::IReg fold(simd::IReg p) const {
+    return simd::add64(simd::mul32x32(simd::shift_right64<32>(p), d), simd::bit_and(p, lo));
+  }
   simd::IReg combine(const uint64_t (&c)[3][8], simd::IReg v0, simd::IReg v1, simd::IReg v2) const {
     simd::IReg s = fold(simd::mul32x32(simd::load(c[0]), v0));
     s = simd::add64(s, fold(simd::mul32x32(simd::load(c[1]), v1)));
@@ -84,12 +86,16 @@ template <class Sink> void generate(MrgState* st, int64_t n, const Sink& sink) {
       b2 = simd::broadcast_lane(y2[kGroups - 1], 7);
     }
     const simd::IReg x1[3] = {a0, a1, a2}, x2[3] = {b0, b1, b2};
-    for (int k = 0; k < 3; ++k) st->x1[k] = uint32_t(simd::first_lane(x1[k])), st->x2[k] = uint32_t(simd::first_lane(x2[k]));
+    for (int k = 0; k < 3; ++k)
+      st->x1[k] = uint32_t(simd::first_lane(x1[k])), st->x2[k] = uint32_t(simd::first_lane(x2[k]));
   }
   // Tail: the scalar recurrence, eight at a time through the same sink.
-  emit_blocks<8, uint64_t>(i, n, [st](uint64_t* u, int64_t k) {
-    for (int64_t j = 0; j < k; ++j) u[j] = combine_scalar(step1(st->x1), step2(st->x2));
-  }, sink);
+  emit_blocks<8, uint64_t>(
+      i, n,
+      [st](uint64_t* u, int64_t k) {
+        for (int64_t j = 0; j < k; ++j) u[j] = combine_scalar(step1(st->x1), step2(st->x2));
+      },
+      sink);
 }
 
 constexpr double kInvM1 = 1.0 / 4294967087.0;

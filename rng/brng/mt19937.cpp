@@ -61,7 +61,8 @@ struct Mt19937 : TwisterOutputs<MtState, raw> {
   static int32_t skip(DruStream* s, uint64_t count) {
     MtState* st = state_of<MtState>(s);
     if (count < kPolySkipFrom) {
-      walk<kN>(&st->pos, int64_t(count), [st] { regenerate(st->mt); }, [](uint32_t, int64_t, int64_t) {});
+      walk<kN>(
+          &st->pos, int64_t(count), [st] { regenerate(st->mt); }, [](uint32_t, int64_t, int64_t) {});
       return DRU_OK;
     }
     const Target t = target(st->pos, count);

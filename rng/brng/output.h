@@ -47,10 +47,8 @@ template <class T> struct ScaledRangeSink {
 template <int W> struct WordSink {
   uint32_t* r;
   void put(int64_t i, simd::IReg u, simd::Mask8 m) const {
-    if constexpr (W == 1)
-      simd::masked_store_low32(r + i, m, u);
-    else
-      simd::masked_store_u64(r + 2 * i, m, u);
+    if constexpr (W == 1) simd::masked_store_low32(r + i, m, u);
+    else simd::masked_store_u64(r + 2 * i, m, u);
   }
 };
 

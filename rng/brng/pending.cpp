@@ -10,9 +10,9 @@
 #define NRX_PENDING_READY(Name, kind)
 #define NRX_PENDING_PENDING(Name, kind) NRX_PENDING_INIT(Name) NRX_PENDING_OUT_##kind(Name)
 #define NRX_PENDING_OUT_ALL(Name) NRX_PENDING_OUT_S(Name) NRX_PENDING_OUT_D(Name) NRX_PENDING_OUT_I(Name)
-#define NRX_PENDING_INIT(Name)                                                                     \
+#define NRX_PENDING_INIT(Name)                                                                    \
   NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t, DruStream*, int32_t, const uint32_t*) { \
-    return DRU_E_BRNG_INVALID;                                                                     \
+    return DRU_E_BRNG_INVALID;                                                                    \
   }
 #define NRX_PENDING_OUT_S(Name) \
   NRX_RNG_API int32_t _drusBRng##Name(DruStream*, int32_t, float*, float, float) { return DRU_E_BRNG_INVALID; }

@@ -31,9 +31,9 @@ void xor_run(uint32_t* dst, const uint32_t* a, const uint32_t* b, int64_t count)
 void block(R250State* st, uint32_t* out, int64_t n) {
   uint32_t lin[kR];
   for (int k = 0; k < kR; ++k) lin[k] = st->x[(st->i + uint32_t(k)) % kR];
-  xor_run(out, lin, lin + kLag, kBack);                        // both lags in the ring
-  xor_run(out + kBack, lin + kBack, out, kR - kBack);          // newer lag already produced
-  xor_run(out + kR, out, out + kLag, n - kR);                  // both lags produced
+  xor_run(out, lin, lin + kLag, kBack);                // both lags in the ring
+  xor_run(out + kBack, lin + kBack, out, kR - kBack);  // newer lag already produced
+  xor_run(out + kR, out, out + kLag, n - kR);          // both lags produced
   std::memcpy(st->x, out + n - kR, sizeof(st->x));
   st->i = 0, st->j = kLag;
 }
@@ -78,8 +78,8 @@ struct R250 {
   // Reals through raw words in pieces of at most 2048, as u ((b - a) 2^-32) + a.
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     R250State* st = checked(s);
-    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); },
-                                ScaledRangeSink<T>(r, 0x1p-32, a, b));
+    emit_blocks<2048, uint32_t>(
+        0, n, [st](uint32_t* w, int64_t m) { raw(st, w, m); }, ScaledRangeSink<T>(r, 0x1p-32, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) {
     if (n > 0) raw(checked(s), r, n);

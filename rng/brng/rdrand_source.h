@@ -6,8 +6,8 @@
 namespace nrx::rng {
 
 struct RdrandSource {
-  bool (*present)();               // the processor has RDRAND
-  int (*read)(uint32_t* word);     // 1 with a word, 0 when the read failed
+  bool (*present)();            // the processor has RDRAND
+  int (*read)(uint32_t* word);  // 1 with a word, 0 when the read failed
 };
 // The source TRNG uses; the processor's own unless replaced.
 extern RdrandSource rdrand_source;

@@ -128,7 +128,8 @@ SfmtState* checked(DruStream* s) {
 }
 
 template <class Take> void walk_words(SfmtState* st, int64_t n, Take&& take) {
-  walk<kWords>(&st->pos, n, [st] { regenerate<false>(st->w, nullptr), st->generated = 1; }, take);
+  walk<kWords>(
+      &st->pos, n, [st] { regenerate<false>(st->w, nullptr), st->generated = 1; }, take);
 }
 
 // The words left in the array, then whole arrays made straight into out, then the rest.
@@ -208,9 +209,9 @@ struct Sfmt19937 {
       return DRU_OK;
     }
     const auto helper = count >= kWindowFrom ? _dru_SkipAheadSWin : _dru_SkipAheadHorner;
-    const int32_t status = helper(s, Ring::load, Ring::store, Ring::clear, Ring::copy, Ring::step, Ring::add,
-                                  uint64_t(t.arrays * kBlocks), kWords, 19968,
-                                  int32_t(sizeof(DruStream) + sizeof(SfmtState)), kPolyTerms, kPoly);
+    const int32_t status =
+        helper(s, Ring::load, Ring::store, Ring::clear, Ring::copy, Ring::step, Ring::add, uint64_t(t.arrays * kBlocks),
+               kWords, 19968, int32_t(sizeof(DruStream) + sizeof(SfmtState)), kPolyTerms, kPoly);
     if (status != DRU_OK) return status;
     st->pos = t.pos, st->generated = 1;
     return DRU_OK;

@@ -84,14 +84,14 @@ extern "C" NRX_RNG_API int32_t _dru_SkipAheadHorner(DruStream* stream, DruSkipLo
                                                     DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
                                                     DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
                                                     int32_t stream_size, int32_t nterms, const uint32_t* terms) {
-  return nrx::rng::skip(stream, Callbacks{load, store, clear, copy, step, add}, n, words, degree, stream_size,
-                        nterms, terms, 1);
+  return nrx::rng::skip(stream, Callbacks{load, store, clear, copy, step, add}, n, words, degree, stream_size, nterms,
+                        terms, 1);
 }
 
 extern "C" NRX_RNG_API int32_t _dru_SkipAheadSWin(DruStream* stream, DruSkipLoadFn load, DruSkipStoreFn store,
                                                   DruSkipClearFn clear, DruSkipCopyFn copy, DruSkipStepFn step,
                                                   DruSkipAddFn add, uint64_t n, int32_t words, int32_t degree,
                                                   int32_t stream_size, int32_t nterms, const uint32_t* terms) {
-  return nrx::rng::skip(stream, Callbacks{load, store, clear, copy, step, add}, n, words, degree, stream_size,
-                        nterms, terms, nrx::rng::kWindow);
+  return nrx::rng::skip(stream, Callbacks{load, store, clear, copy, step, add}, n, words, degree, stream_size, nterms,
+                        terms, nrx::rng::kWindow);
 }

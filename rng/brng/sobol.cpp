@@ -78,8 +78,7 @@ bool from_caller(uint32_t d, int32_t n, const uint32_t* p, Tables& t) {
       t.dirs.assign(p + 3, p + 3 + 32 * dims);
       t.polys.assign(d, 0);
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

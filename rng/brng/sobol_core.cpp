@@ -3,8 +3,8 @@
 // the point in two registers and XORs in the rows the Gray code names, so the groups
 // are independent and may run on the core library's threads.
 #include <algorithm>
-#include <cmath>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "nrx/core.h"
@@ -119,8 +119,13 @@ template <class T> struct RealOut {
   simd::Reg<double> a, ba, step, scale;
   bool apart, unit;
   RealOut(T* out, double lo, double hi)
-      : r(out), a(simd::splat(lo)), ba(simd::splat(hi - lo)), step(simd::splat((hi - lo) * 0x1p-32)),
-        scale(simd::splat(0x1p-32)), apart(!(std::fabs(hi - lo) >= 0x1p-960)), unit(lo == 0 && hi - lo == 1) {}
+      : r(out),
+        a(simd::splat(lo)),
+        ba(simd::splat(hi - lo)),
+        step(simd::splat((hi - lo) * 0x1p-32)),
+        scale(simd::splat(0x1p-32)),
+        apart(!(std::fabs(hi - lo) >= 0x1p-960)),
+        unit(lo == 0 && hi - lo == 1) {}
   simd::Reg<double> value(simd::Reg<double> x) const {
     return simd::add(a, apart ? simd::mul(simd::mul(ba, x), scale) : simd::mul(step, x));
   }
@@ -205,8 +210,7 @@ template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
   // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
   const int64_t lead = (15 - first_index % 16) % 16, blocks = (points - lead) / 16;
-  if (run.d <= 16 && points >= 48 &&
-      out.with_lanes([&](const auto& lanes) {
+  if (run.d <= 16 && points >= 48 && out.with_lanes([&](const auto& lanes) {
         group(Points<Out>{run, first_index, lead, base, &out}, 0);
         point_blocks(run, first_index + uint32_t(lead), blocks, base + lead * run.d, lanes);
       })) {
@@ -362,16 +366,11 @@ int32_t skip(DruStream* s, const Layout& l, uint64_t points) {
 
 int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params, const Layout& l, SeedFn seed) {
   switch (method) {
-    case DRU_INIT_STANDARD:
-      return seed(s, n, params);
-    case DRU_INIT_LEAPFROG:
-      return select(s, l, int32_t(params[0]), n);
-    case DRU_INIT_SKIP_AHEAD:
-      return n < 1 ? int32_t(DRU_E_NO_SKIP_AHEAD) : skip(s, l, skip_count(n, params));
-    case DRU_INIT_SKIP_AHEAD_EX:
-      return DRU_E_NO_SKIP_AHEAD_EX;
-    default:
-      return DRU_E_BAD_METHOD;
+    case DRU_INIT_STANDARD: return seed(s, n, params);
+    case DRU_INIT_LEAPFROG: return select(s, l, int32_t(params[0]), n);
+    case DRU_INIT_SKIP_AHEAD: return n < 1 ? int32_t(DRU_E_NO_SKIP_AHEAD) : skip(s, l, skip_count(n, params));
+    case DRU_INIT_SKIP_AHEAD_EX: return DRU_E_NO_SKIP_AHEAD_EX;
+    default: return DRU_E_BAD_METHOD;
   }
 }
 

@@ -19,15 +19,15 @@ namespace nrx::rng::quasi {
 constexpr uint32_t kDirChunk = DRU_CHUNK_QRNG_ROWS, kPointChunk = DRU_CHUNK_QRNG_POINT;
 constexpr int kBits = 32;
 constexpr uint32_t kNoSelection = 0xFFFFFFFFu;
-constexpr uint32_t kDimWords = 33;     // per dimension in the state: polynomial, 32 direction numbers
-constexpr uint32_t kMaxDim = 1u << 24; // keeps the row chunk below 2^32 bytes
+constexpr uint32_t kDimWords = 33;      // per dimension in the state: polynomial, 32 direction numbers
+constexpr uint32_t kMaxDim = 1u << 24;  // keeps the row chunk below 2^32 bytes
 
-struct Header {          // at stream offset 16
-  uint32_t counter;      // 1 + position of the next value in the flat sequence
+struct Header {      // at stream offset 16
+  uint32_t counter;  // 1 + position of the next value in the flat sequence
   uint32_t dim;
-  uint32_t selected;     // the coordinate delivered alone, kNoSelection for all
-  uint32_t remaining;    // coordinates of the current point still to deliver
-  uint32_t index;        // Gray-code index of the current point, 0 for the origin
+  uint32_t selected;   // the coordinate delivered alone, kNoSelection for all
+  uint32_t remaining;  // coordinates of the current point still to deliver
+  uint32_t index;      // Gray-code index of the current point, 0 for the origin
 };
 
 // Where a generator's state keeps its copy: byte offsets from the stream start, and
@@ -66,7 +66,7 @@ bool sobol_directions(uint32_t poly, const uint32_t* m, uint32_t* v);
 
 // The four C entry points of a quasi-random generator with state layout `layout` and
 // seeding function `seed_fn`.
-#define NRX_QRNG_ENTRY_POINTS(Name, layout, seed_fn)                                                          \
+#define NRX_QRNG_ENTRY_POINTS(Name, layout, seed_fn)                                                           \
   extern "C" {                                                                                                 \
   NRX_RNG_API int32_t _druBRng##Name##InitStream(int32_t method, DruStream* s, int32_t n, const uint32_t* p) { \
     return nrx::rng::quasi::init(method, s, n, p, layout, seed_fn);                                            \

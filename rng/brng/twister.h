@@ -57,8 +57,8 @@ template <int N, class Regen, class Take>
 template <uint32_t Upper>
 inline void twist(uint32_t* mt, int i, const uint32_t* far, simd::IReg matrix, simd::Mask16 m) {
   using namespace simd;
-  const IReg y = bit_or(bit_and(load_words(mt + i, m), splat_word(Upper)),
-                        bit_and(load_words(mt + i + 1, m), splat_word(~Upper)));
+  const IReg y =
+      bit_or(bit_and(load_words(mt + i, m), splat_word(Upper)), bit_and(load_words(mt + i + 1, m), splat_word(~Upper)));
   const IReg odd = sub_words(splat_word(0), bit_and(y, splat_word(1)));  // all ones where y is odd
   store_words(mt + i, m, bit_xor(bit_xor(load_words(far, m), words_right<1>(y)), bit_and(odd, matrix)));
 }
@@ -90,16 +90,17 @@ template <int U> struct Temper {
 };
 
 // n tempered words of the twister (N, M, Upper, matrix) whose next word is at *pos into out.
-template <int N, int M, uint32_t Upper, int U>
-inline void tempered_words(uint32_t* mt, uint32_t* pos, uint32_t* out, int64_t n, uint32_t matrix,
-                           const Temper<U>& temper) {
-  walk<N>(pos, n, [mt, matrix] { regenerate<N, M, Upper>(mt, matrix); },
-          [mt, out, &temper](uint32_t p, int64_t i, int64_t m) {
-            for (int64_t t = 0; t < m; t += 16) {
-              const simd::Mask16 k = simd::first_words(m - t);
-              simd::store_words(out + i + t, k, temper(simd::load_words(mt + p + t, k)));
-            }
-          });
+template <int N, int M, uint32_t Upper, int U> inline void tempered_words(uint32_t* mt, uint32_t* pos, uint32_t* out,
+                                                                          int64_t n, uint32_t matrix,
+                                                                          const Temper<U>& temper) {
+  walk<N>(
+      pos, n, [mt, matrix] { regenerate<N, M, Upper>(mt, matrix); },
+      [mt, out, &temper](uint32_t p, int64_t i, int64_t m) {
+        for (int64_t t = 0; t < m; t += 16) {
+          const simd::Mask16 k = simd::first_words(m - t);
+          simd::store_words(out + i + t, k, temper(simd::load_words(mt + p + t, k)));
+        }
+      });
 }
 
 // The outputs of a twister whose Raw(state, out, n) writes its next n words: 32-bit
@@ -107,7 +108,8 @@ inline void tempered_words(uint32_t* mt, uint32_t* pos, uint32_t* out, int64_t n
 template <class State, void (*Raw)(State*, uint32_t*, int64_t)> struct TwisterOutputs {
   template <class T> static void reals(DruStream* s, int64_t n, T* r, double a, double b) {
     State* st = state_of<State>(s);
-    emit_blocks<2048, uint32_t>(0, n, [st](uint32_t* w, int64_t m) { Raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
+    emit_blocks<2048, uint32_t>(
+        0, n, [st](uint32_t* w, int64_t m) { Raw(st, w, m); }, RealSink<T>(r, 0x1p-32, a, b));
   }
   static void words(DruStream* s, int64_t n, uint32_t* r) {
     if (n > 0) Raw(state_of<State>(s), r, n);

@@ -106,9 +106,9 @@ template <class Emit> [[gnu::noinline]] void generate(DruStream* s, int64_t n, c
 template <class T> struct RealEmit {
   RealSink<T> sink;
   void block(int64_t i, const simd::Reg<double>* x, const simd::Reg<double>* rm, int64_t k) const {
-    simd::Reg<double> s = simd::add(simd::add(simd::add(simd::mul(x[0], rm[0]), simd::mul(x[1], rm[1])),
-                                           simd::mul(x[2], rm[2])),
-                                simd::mul(x[3], rm[3]));
+    simd::Reg<double> s =
+        simd::add(simd::add(simd::add(simd::mul(x[0], rm[0]), simd::mul(x[1], rm[1])), simd::mul(x[2], rm[2])),
+                  simd::mul(x[3], rm[3]));
     sink.put_unit(i, simd::sub(s, simd::round<simd::kRoundDown>(s)), simd::tail<double>(k));
   }
 };

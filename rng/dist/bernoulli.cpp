@@ -26,8 +26,7 @@ int32_t bernoulli(int32_t method, DruStream* s, int32_t n, int32_t* r, double p)
 }
 
 int32_t geometric(int32_t method, DruStream* s, int32_t n, int32_t* r, double p) {
-  if (bad_call(s, n, r) || method != DRU_RNG_GEOMETRIC_ICDF || bad_probability(p) || p == 0)
-    return DRU_E_BAD_ARGUMENT;
+  if (bad_call(s, n, r) || method != DRU_RNG_GEOMETRIC_ICDF || bad_probability(p) || p == 0) return DRU_E_BAD_ARGUMENT;
   // 1 / ln(1 - p); -0 at p = 1, where every variate is 0.
   const float c = float(1 / std::log1p(-p));
   Frame frame(&gaussian_callback<float>);

@@ -69,8 +69,10 @@ int32_t binomial(int32_t method, DruStream* s, int32_t n, int32_t* r, int32_t tr
   auto fits = [&](const void* d, uint32_t) { return static_cast<const TableHead*>(d)->key == key; };
   if (trials * rare < kBinomialThreshold) {
     const uint32_t len = table_len(trials, rare);
-    auto* t = static_cast<const TableHead*>(setup_chunk(s, DRU_CHUNK_BINOMIAL, table_bytes(int32_t(len)), fits,
-                                                         [&](void* d) { make_table(static_cast<TableHead*>(d), key, trials, p); }));
+    auto* t =
+        static_cast<const TableHead*>(setup_chunk(s, DRU_CHUNK_BINOMIAL, table_bytes(int32_t(len)), fits, [&](void* d) {
+          make_table(static_cast<TableHead*>(d), key, trials, p);
+        }));
     return t ? table_draw(s, t, n, r) : DRU_E_NO_MEMORY;
   }
   auto* setup = static_cast<const HatSetup*>(setup_chunk(s, DRU_CHUNK_BINOMIAL, sizeof(HatSetup), fits, [&](void* d) {
@@ -131,7 +133,7 @@ bool binomial_search(int32_t trials, double r, double first, Uniforms& src, int3
 
 using namespace nrx::rng::dist;
 
-extern "C" NRX_RNG_API int32_t druiRngBinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r,
-                                               int32_t ntrial, double p) {
+extern "C" NRX_RNG_API int32_t druiRngBinomial(int32_t method, DruStream* stream, int32_t n, int32_t* r, int32_t ntrial,
+                                               double p) {
   return binomial(method, stream, n, r, ntrial, p);
 }

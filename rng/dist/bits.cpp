@@ -37,12 +37,9 @@ Full full_bits(uint32_t brng) {
     case DRU_BRNG_SFMT19937:
     case DRU_BRNG_TRNG:
     case DRU_BRNG_ARS5:
-    case DRU_BRNG_PHILOX4X32X10:
-      return Full::words;
-    case DRU_BRNG_MCG59:
-      return Full::mcg59;
-    default:
-      return Full::none;
+    case DRU_BRNG_PHILOX4X32X10: return Full::words;
+    case DRU_BRNG_MCG59: return Full::mcg59;
+    default: return Full::none;
   }
 }
 

@@ -88,9 +88,13 @@ struct TableHead {
   Key key;
   int32_t lo, len;
 };
-inline uint32_t table_bytes(int32_t len) { return uint32_t(sizeof(TableHead) + size_t(len) * (sizeof(double) + sizeof(int32_t))); }
+inline uint32_t table_bytes(int32_t len) {
+  return uint32_t(sizeof(TableHead) + size_t(len) * (sizeof(double) + sizeof(int32_t)));
+}
 inline const double* table_cdf(const TableHead* t) { return reinterpret_cast<const double*>(t + 1); }
-inline const int32_t* table_guide(const TableHead* t) { return reinterpret_cast<const int32_t*>(table_cdf(t) + t->len); }
+inline const int32_t* table_guide(const TableHead* t) {
+  return reinterpret_cast<const int32_t*>(table_cdf(t) + t->len);
+}
 
 // Fills the table from unnormalised probabilities w[0..len) (written over by the cdf).
 inline void table_fill(TableHead* t, const Key& key, int32_t lo, int32_t len, const double* w) {
@@ -128,7 +132,8 @@ inline void table_sample(const TableHead* t, int32_t k, const double* u, int32_t
 
 // One uniform per variate through the table: the stream advances by exactly n.
 inline int32_t table_draw(DruStream* s, const TableHead* t, int32_t n, int32_t* r) {
-  return per_uniform(s, n, 0.0, 1.0, [&](int32_t k, const double* u, int32_t done) { table_sample(t, k, u, r + done); });
+  return per_uniform(s, n, 0.0, 1.0,
+                     [&](int32_t k, const double* u, int32_t done) { table_sample(t, k, u, r + done); });
 }
 
 // Tail of ln k! beyond Stirling's leading terms at x = k + 1: 1/12x - 1/360x^3 +

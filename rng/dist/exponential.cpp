@@ -111,13 +111,12 @@ template int32_t exponential<double>(DruStream*, int32_t, double*, double, doubl
 using namespace nrx::rng::dist;
 
 // The method argument selects nothing for these laws: 0 is the one code accepted.
-#define NRX_DIST_TWO_PARAM(Law, fn)                                                                       \
-  NRX_RNG_API int32_t drus##Law(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta) { \
-    return method != 0 ? DRU_E_BAD_ARGUMENT : fn(stream, n, r, a, beta);                                 \
-  }                                                                                                       \
-  NRX_RNG_API int32_t drud##Law(int32_t method, DruStream* stream, int32_t n, double* r, double a,         \
-                                double beta) {                                                            \
-    return method != 0 ? DRU_E_BAD_ARGUMENT : fn(stream, n, r, a, beta);                                 \
+#define NRX_DIST_TWO_PARAM(Law, fn)                                                                               \
+  NRX_RNG_API int32_t drus##Law(int32_t method, DruStream* stream, int32_t n, float* r, float a, float beta) {    \
+    return method != 0 ? DRU_E_BAD_ARGUMENT : fn(stream, n, r, a, beta);                                          \
+  }                                                                                                               \
+  NRX_RNG_API int32_t drud##Law(int32_t method, DruStream* stream, int32_t n, double* r, double a, double beta) { \
+    return method != 0 ? DRU_E_BAD_ARGUMENT : fn(stream, n, r, a, beta);                                          \
   }
 
 extern "C" {

@@ -76,11 +76,11 @@ inline int32_t draw(DruStream* s, int32_t n, float* r, float a, float b) {
 #define NRX_DIST_VM_UNARY(X) X(ln, Ln) X(sqrt, Sqrt) X(exp, Exp) X(sin, Sin) X(tan, Tan) X(erfinv, ErfInv)
 template <class T> struct Vm {
   static constexpr bool kD = sizeof(T) == 8;
-#define NRX_DIST_VM_DEFINE(name, Func)                                      \
-  static void name(int32_t n, const T* a, T* r) {                           \
-    common::VmModeGuard mode(common::kInternalMode);                        \
-    if constexpr (kD) nrx_zar_kernel_d##Func##_ttab[2](n, a, r);            \
-    else nrx_zar_kernel_s##Func##_ttab[2](n, a, r);                         \
+#define NRX_DIST_VM_DEFINE(name, Func)                           \
+  static void name(int32_t n, const T* a, T* r) {                \
+    common::VmModeGuard mode(common::kInternalMode);             \
+    if constexpr (kD) nrx_zar_kernel_d##Func##_ttab[2](n, a, r); \
+    else nrx_zar_kernel_s##Func##_ttab[2](n, a, r);              \
   }
   NRX_DIST_VM_UNARY(NRX_DIST_VM_DEFINE)
 #undef NRX_DIST_VM_DEFINE

@@ -105,8 +105,8 @@ template <class T> int32_t chi_square(int32_t method, DruStream* s, int32_t n, T
   for (int32_t done = 0; done < n;) {
     const int32_t m = std::min(n - done, kBlock / per);
     T* x = r + done;
-    const int32_t st = normals ? gaussian<T>(DRU_RNG_GAUSSIAN_ICDF, s, per * m, buf, T(0), T(1))
-                               : draw(s, per * m, buf, T(0), T(1));
+    const int32_t st =
+        normals ? gaussian<T>(DRU_RNG_GAUSSIAN_ICDF, s, per * m, buf, T(0), T(1)) : draw(s, per * m, buf, T(0), T(1));
     if (st < 0) return st;
     for (int32_t i = 0; i < m; ++i) {
       T acc = normals ? T(0) : T(1);

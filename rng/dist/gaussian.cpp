@@ -136,9 +136,8 @@ template <class T> void factor_multiply(int32_t storage, int32_t dim, int32_t co
   }
 }
 
-template <class T>
-int32_t gaussian_mv(int32_t method, DruStream* s, int32_t n, T* r, int32_t dim, int32_t storage, const T* a,
-                    const T* t) {
+template <class T> int32_t gaussian_mv(int32_t method, DruStream* s, int32_t n, T* r, int32_t dim, int32_t storage,
+                                       const T* a, const T* t) {
   if (bad_call(s, n, r) || method < 0 || method > DRU_RNG_GAUSSIAN_ICDF || dim < 1 || storage < 0 ||
       storage > DRU_RNG_MV_DIAGONAL || !a || !t)
     return DRU_E_BAD_ARGUMENT;
@@ -168,8 +167,7 @@ template int32_t gaussian_routine<float>(int32_t, DruStream*, int32_t, float*, f
 template int32_t gaussian_routine<double>(int32_t, DruStream*, int32_t, double*, double, double);
 
 template <class T> int32_t gaussian(int32_t method, DruStream* s, int32_t n, T* r, T a, T sigma) {
-  if (bad_call(s, n, r) || method < 0 || method > DRU_RNG_GAUSSIAN_ICDF || bad_sigma(sigma))
-    return DRU_E_BAD_ARGUMENT;
+  if (bad_call(s, n, r) || method < 0 || method > DRU_RNG_GAUSSIAN_ICDF || bad_sigma(sigma)) return DRU_E_BAD_ARGUMENT;
   Frame frame(&gaussian_callback<T>);
   return gaussian_routine(method, s, n, r, a, sigma);
 }

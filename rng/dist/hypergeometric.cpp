@@ -16,9 +16,12 @@ constexpr double kNegligible = 1.3552527156068805e-20;
 // Weights f(x)/f(mode) over [lo, lo + size) for lot l, sample s, marked m.
 int32_t weights(int32_t l, int32_t s, int32_t m, std::vector<double>& w) {
   const int64_t low = std::max<int64_t>(0, int64_t(s) + m - l), high = std::min(s, m);
-  const int64_t mode = std::clamp<int64_t>(int64_t(std::floor((double(s) + 1) * (double(m) + 1) / (double(l) + 2))), low, high);
+  const int64_t mode =
+      std::clamp<int64_t>(int64_t(std::floor((double(s) + 1) * (double(m) + 1) / (double(l) + 2))), low, high);
   // f(x + 1)/f(x) = (m - x)(s - x) / ((x + 1)(l - m - s + x + 1)).
-  auto up = [&](int64_t x) { return (double(m - x) * double(s - x)) / (double(x + 1) * double(int64_t(l) - m - s + x + 1)); };
+  auto up = [&](int64_t x) {
+    return (double(m - x) * double(s - x)) / (double(x + 1) * double(int64_t(l) - m - s + x + 1));
+  };
   std::vector<double> right{1}, left;
   for (int64_t x = mode; x < high && right.back() > kNegligible; ++x) right.push_back(right.back() * up(x));
   double f = 1;
@@ -33,8 +36,9 @@ int32_t hypergeometric(int32_t method, DruStream* st, int32_t n, int32_t* r, int
     return DRU_E_BAD_ARGUMENT;
   Frame frame(nullptr);
   const Key key{{double(l), double(s), double(m)}};
-  auto* t = static_cast<const TableHead*>(find_setup(
-      st, DRU_CHUNK_HYPERGEOMETRIC, [&](const void* d, uint32_t) { return static_cast<const TableHead*>(d)->key == key; }));
+  auto* t = static_cast<const TableHead*>(find_setup(st, DRU_CHUNK_HYPERGEOMETRIC, [&](const void* d, uint32_t) {
+    return static_cast<const TableHead*>(d)->key == key;
+  }));
   if (!t) {
     std::vector<double> w;
     const int32_t lo = weights(l, s, m, w);

@@ -91,8 +91,9 @@ int32_t ptpe_method(DruStream* s, int32_t n, int32_t* r, double lambda) {
   const Key key{{lambda, 0, 0}};
   auto fits = [&](const void* d, uint32_t) { return static_cast<const TableHead*>(d)->key == key; };
   if (lambda < kPoissonThreshold) {
-    auto* t = static_cast<const TableHead*>(setup_chunk(s, DRU_CHUNK_POISSON, table_bytes(table_len(lambda)), fits,
-                                                         [&](void* d) { make_table(static_cast<TableHead*>(d), key, lambda); }));
+    auto* t = static_cast<const TableHead*>(
+        setup_chunk(s, DRU_CHUNK_POISSON, table_bytes(table_len(lambda)), fits,
+                    [&](void* d) { make_table(static_cast<TableHead*>(d), key, lambda); }));
     return t ? table_draw(s, t, n, r) : DRU_E_NO_MEMORY;
   }
   auto* setup = static_cast<const HatSetup*>(setup_chunk(s, DRU_CHUNK_POISSON, sizeof(HatSetup), fits, [&](void* d) {

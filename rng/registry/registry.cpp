@@ -48,10 +48,10 @@ NRX_RNG_API constinit DruRegistry _RegBrngsNew = make_main();
 NRX_RNG_API constinit BrngProperties _RegBrngs[DRU_LEGACY_RECORDS] = {
 #define R(i) kLegacy.r[i]
 #define R10(i) R(i), R(i + 1), R(i + 2), R(i + 3), R(i + 4), R(i + 5), R(i + 6), R(i + 7), R(i + 8), R(i + 9)
-#define R100(i) R10(i), R10(i + 10), R10(i + 20), R10(i + 30), R10(i + 40), R10(i + 50), R10(i + 60), \
-                R10(i + 70), R10(i + 80), R10(i + 90)
-    R100(0), R100(100), R10(200), R10(210), R10(220), R10(230), R10(240), R10(250), R10(260), R10(270),
-    R(280),
+#define R100(i)                                                                                                   \
+  R10(i), R10(i + 10), R10(i + 20), R10(i + 30), R10(i + 40), R10(i + 50), R10(i + 60), R10(i + 70), R10(i + 80), \
+      R10(i + 90)
+    R100(0), R100(100), R10(200), R10(210), R10(220), R10(230), R10(240), R10(250), R10(260), R10(270), R(280),
 #undef R100
 #undef R10
 #undef R

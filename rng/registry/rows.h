@@ -19,13 +19,13 @@ struct BrngRow {
 };
 
 #define NRX_BRNG_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
-  BrngRow{id,                                                                                                \
-          members,                                                                                           \
-          split,                                                                                             \
-          cpu,                                                                                               \
-          NRX_BRNG_READY_##avail,                                                                            \
-          label,                                                                                             \
-          {state, seeds, zero, word, bits, _druBRng##Name##InitStream, _drusBRng##Name, _drudBRng##Name,     \
+  BrngRow{id,                                                                                                 \
+          members,                                                                                            \
+          split,                                                                                              \
+          cpu,                                                                                                \
+          NRX_BRNG_READY_##avail,                                                                             \
+          label,                                                                                              \
+          {state, seeds, zero, word, bits, _druBRng##Name##InitStream, _drusBRng##Name, _drudBRng##Name,      \
            _druiBRng##Name}},
 #define NRX_BRNG_READY_READY true
 #define NRX_BRNG_READY_PENDING false
@@ -47,8 +47,6 @@ NRX_BRNG_LIST(NRX_BRNG_SPLIT)
 #undef NRX_BRNG_SPLIT
 
 // Row of a main-table index, or null for caller-registered records.
-inline const BrngRow* builtin_row(int32_t index) {
-  return index >= 0 && index < kBrngCount ? &kBrngs[index] : nullptr;
-}
+inline const BrngRow* builtin_row(int32_t index) { return index >= 0 && index < kBrngCount ? &kBrngs[index] : nullptr; }
 
 }  // namespace nrx::rng

@@ -246,8 +246,7 @@ NRX_RNG_API int32_t _druSaveStreamF(const DruStream* s, const char* path, int32_
   unsigned char h[kHeaderBytes];
   make_header(s, h);
   const uint32_t bytes = state_bytes(s);
-  if (std::fwrite(h, kHeaderBytes, 1, f) != 1 ||
-      (bytes && std::fwrite(state_of<unsigned char>(s), bytes, 1, f) != 1))
+  if (std::fwrite(h, kHeaderBytes, 1, f) != 1 || (bytes && std::fwrite(state_of<unsigned char>(s), bytes, 1, f) != 1))
     status = DRU_E_FILE_WRITE;
   for (const DruChunk* c = s->chunks; c && status == DRU_OK; c = c->next) {
     std::fwrite(&c->id, 4, 1, f);
@@ -277,4 +276,3 @@ NRX_RNG_API int32_t _druLoadStreamF(DruStream** stream, int32_t path_len, const 
 }
 
 }  // extern "C"
-

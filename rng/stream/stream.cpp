@@ -8,9 +8,7 @@ using namespace nrx::rng;
 
 namespace {
 
-bool is_abstract(int32_t brng) {
-  return (brng & ~0x100000) == DRU_BRNG_IABSTRACT || brng == DRU_BRNG_SABSTRACT;
-}
+bool is_abstract(int32_t brng) { return (brng & ~0x100000) == DRU_BRNG_IABSTRACT || brng == DRU_BRNG_SABSTRACT; }
 
 size_t block_bytes(const BrngProperties* r) { return sizeof(DruStream) + state_area(r); }
 

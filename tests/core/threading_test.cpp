@@ -11,133 +11,133 @@
 namespace {
 
 struct Tally {
-    explicit Tally(int64_t n) : n(n), hits(new std::atomic<int>[n > 0 ? n : 1]()) {}
-    int64_t n;
-    std::unique_ptr<std::atomic<int>[]> hits;
-    std::atomic<int64_t> bad_thread{0};
-    std::atomic<int64_t> bad_word{0};
-    std::atomic<int64_t> foreign_thread{0};
-    int64_t nthreads = 0;
-    std::thread::id caller = std::this_thread::get_id();
+  explicit Tally(int64_t n) : n(n), hits(new std::atomic<int>[n > 0 ? n : 1]()) {}
+  int64_t n;
+  std::unique_ptr<std::atomic<int>[]> hits;
+  std::atomic<int64_t> bad_thread{0};
+  std::atomic<int64_t> bad_word{0};
+  std::atomic<int64_t> foreign_thread{0};
+  int64_t nthreads = 0;
+  std::thread::id caller = std::this_thread::get_id();
 
-    void expect_each_once(const char* what) const {
-        for (int64_t i = 0; i < n; ++i) ASSERT_EQ(hits[i].load(), 1) << what << " item " << i << " of " << n;
-        EXPECT_EQ(bad_thread.load(), 0) << what;
-        EXPECT_EQ(bad_word.load(), 0) << what;
-    }
+  void expect_each_once(const char* what) const {
+    for (int64_t i = 0; i < n; ++i) ASSERT_EQ(hits[i].load(), 1) << what << " item " << i << " of " << n;
+    EXPECT_EQ(bad_thread.load(), 0) << what;
+    EXPECT_EQ(bad_word.load(), 0) << what;
+  }
 };
 
 void item_worker(int64_t item, int64_t thread, int64_t, void* ctx) {
-    auto* t = static_cast<Tally*>(ctx);
-    if (item < 0 || item >= t->n) return;
-    t->hits[item].fetch_add(1);
-    if (thread < 0 || thread >= t->nthreads) t->bad_thread.fetch_add(1);
-    if (std::this_thread::get_id() != t->caller) t->foreign_thread.fetch_add(1);
+  auto* t = static_cast<Tally*>(ctx);
+  if (item < 0 || item >= t->n) return;
+  t->hits[item].fetch_add(1);
+  if (thread < 0 || thread >= t->nthreads) t->bad_thread.fetch_add(1);
+  if (std::this_thread::get_id() != t->caller) t->foreign_thread.fetch_add(1);
 }
 
 void thread_worker(int64_t thread, int64_t, int64_t nthreads, void* ctx) {
-    auto* t = static_cast<Tally*>(ctx);
-    if (thread < 0 || thread >= t->n) {
-        t->bad_thread.fetch_add(1);
-        return;
-    }
-    t->hits[thread].fetch_add(1);
-    if (nthreads != t->nthreads) t->bad_word.fetch_add(1);
-    if (std::this_thread::get_id() != t->caller) t->foreign_thread.fetch_add(1);
+  auto* t = static_cast<Tally*>(ctx);
+  if (thread < 0 || thread >= t->n) {
+    t->bad_thread.fetch_add(1);
+    return;
+  }
+  t->hits[thread].fetch_add(1);
+  if (nthreads != t->nthreads) t->bad_word.fetch_add(1);
+  if (std::this_thread::get_id() != t->caller) t->foreign_thread.fetch_add(1);
 }
 
 struct Table {
-    const char* name;
-    const nrx_threading* table;
-    bool serial;
+  const char* name;
+  const nrx_threading* table;
+  bool serial;
 };
 const Table kTables[] = {{"openmp", &nrx_threading_openmp, false}, {"serial", &nrx_threading_serial, true}};
 
 }  // namespace
 
 TEST(CoreThreading, ForItemsCoversEveryItemOnce) {
-    const int64_t counts[] = {0, 1, 2, 7, 1001};
-    const int64_t threads[] = {1, 2, 3, 8};
-    for (const Table& tb : kTables)
-        for (int64_t count : counts)
-            for (int64_t nt : threads) {
-                Tally t(count);
-                t.nthreads = nt;
-                tb.table->for_items(count, nt, &t, item_worker);
-                t.expect_each_once(tb.name);
-                if (tb.serial) {
-                    EXPECT_EQ(t.foreign_thread.load(), 0);
-                }
-            }
+  const int64_t counts[] = {0, 1, 2, 7, 1001};
+  const int64_t threads[] = {1, 2, 3, 8};
+  for (const Table& tb : kTables)
+    for (int64_t count : counts)
+      for (int64_t nt : threads) {
+        Tally t(count);
+        t.nthreads = nt;
+        tb.table->for_items(count, nt, &t, item_worker);
+        t.expect_each_once(tb.name);
+        if (tb.serial) {
+          EXPECT_EQ(t.foreign_thread.load(), 0);
+        }
+      }
 }
 
 TEST(CoreThreading, ForThreadsCallsEachIndexOnce) {
-    const int64_t threads[] = {0, 1, 2, 5, 17};
-    for (const Table& tb : kTables)
-        for (int64_t nt : threads) {
-            Tally t(nt);
-            t.nthreads = nt;
-            tb.table->for_threads(nt, &t, thread_worker);
-            t.expect_each_once(tb.name);
-            if (tb.serial) {
-                EXPECT_EQ(t.foreign_thread.load(), 0);
-            }
-        }
+  const int64_t threads[] = {0, 1, 2, 5, 17};
+  for (const Table& tb : kTables)
+    for (int64_t nt : threads) {
+      Tally t(nt);
+      t.nthreads = nt;
+      tb.table->for_threads(nt, &t, thread_worker);
+      t.expect_each_once(tb.name);
+      if (tb.serial) {
+        EXPECT_EQ(t.foreign_thread.load(), 0);
+      }
+    }
 }
 
 TEST(CoreThreading, ThreadCounts) {
-    EXPECT_EQ(nrx_threading_serial.num_threads(), 1);
-    EXPECT_GE(nrx_threading_openmp.num_threads(), 1);
-    for (const Table& tb : kTables) {
-        EXPECT_EQ(tb.table->reserved1, nullptr);
-        EXPECT_EQ(tb.table->reserved3, nullptr);
-    }
+  EXPECT_EQ(nrx_threading_serial.num_threads(), 1);
+  EXPECT_GE(nrx_threading_openmp.num_threads(), 1);
+  for (const Table& tb : kTables) {
+    EXPECT_EQ(tb.table->reserved1, nullptr);
+    EXPECT_EQ(tb.table->reserved3, nullptr);
+  }
 }
 
 TEST(CoreThreader, NamedEntries) {
-    auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
-        nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
-    auto loop = reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
-    ASSERT_NE(limit, nullptr);
-    ASSERT_NE(loop, nullptr);
-    EXPECT_GE(limit(), 1);
-    EXPECT_EQ(nrx_serv_load_thread_fun("nrx_dru_serv_threader_while"), nullptr);
-    EXPECT_EQ(nrx_serv_load_thread_fun(""), nullptr);
-    EXPECT_EQ(nrx_serv_load_thread_fun(nullptr), nullptr);
+  auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
+      nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
+  auto loop = reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+  ASSERT_NE(limit, nullptr);
+  ASSERT_NE(loop, nullptr);
+  EXPECT_GE(limit(), 1);
+  EXPECT_EQ(nrx_serv_load_thread_fun("nrx_dru_serv_threader_while"), nullptr);
+  EXPECT_EQ(nrx_serv_load_thread_fun(""), nullptr);
+  EXPECT_EQ(nrx_serv_load_thread_fun(nullptr), nullptr);
 
-    for (int64_t count : {0, 1, 5, 999}) {
-        Tally t(count);
-        t.nthreads = 1 << 20;  // the threader reports its own team; only items are checked
-        loop(count, 0, &t, item_worker);
-        t.expect_each_once("threader_for");
-    }
+  for (int64_t count : {0, 1, 5, 999}) {
+    Tally t(count);
+    t.nthreads = 1 << 20;  // the threader reports its own team; only items are checked
+    loop(count, 0, &t, item_worker);
+    t.expect_each_once("threader_for");
+  }
 }
 
 namespace {
 
 nrx_threader_for_fn threader_for() {
-    return reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+  return reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
 }
 
 struct Gate {
-    std::atomic<int> started{0};
-    std::atomic<bool> open{false};
+  std::atomic<int> started{0};
+  std::atomic<bool> open{false};
 };
 
 void held_worker(int64_t, int64_t, int64_t, void* ctx) {
-    auto* g = static_cast<Gate*>(ctx);
-    g->started.fetch_add(1);
-    while (!g->open.load()) std::this_thread::yield();
+  auto* g = static_cast<Gate*>(ctx);
+  g->started.fetch_add(1);
+  while (!g->open.load()) std::this_thread::yield();
 }
 
 struct Nest {
-    Tally outer{4}, inner{6};
+  Tally outer{4}, inner{6};
 };
 
 void nesting_worker(int64_t item, int64_t thread, int64_t b, void* ctx) {
-    auto* n = static_cast<Nest*>(ctx);
-    item_worker(item, thread, b, &n->outer);
-    threader_for()(n->inner.n, 0, &n->inner, item_worker);
+  auto* n = static_cast<Nest*>(ctx);
+  item_worker(item, thread, b, &n->outer);
+  threader_for()(n->inner.n, 0, &n->inner, item_worker);
 }
 
 }  // namespace
@@ -146,46 +146,46 @@ void nesting_worker(int64_t item, int64_t thread, int64_t b, void* ctx) {
 // helpers are held by another thread's loop, a loop runs on its caller and finishes
 // (waiting for the helpers would never end, the held loop being released after it).
 TEST(CoreThreader, LoopFinishesWhileTheHelpersAreHeld) {
-    Gate gate;
-    std::thread holder([&] { threader_for()(2, 0, &gate, held_worker); });
-    while (gate.started.load() == 0) std::this_thread::yield();
-    Tally t(100);
-    t.nthreads = 1 << 20;
-    threader_for()(t.n, 0, &t, item_worker);
-    gate.open.store(true);
-    holder.join();
-    t.expect_each_once("threader_for beside a held loop");
-    EXPECT_EQ(gate.started.load(), 2);
+  Gate gate;
+  std::thread holder([&] { threader_for()(2, 0, &gate, held_worker); });
+  while (gate.started.load() == 0) std::this_thread::yield();
+  Tally t(100);
+  t.nthreads = 1 << 20;
+  threader_for()(t.n, 0, &t, item_worker);
+  gate.open.store(true);
+  holder.join();
+  t.expect_each_once("threader_for beside a held loop");
+  EXPECT_EQ(gate.started.load(), 2);
 }
 
 // Guards against lost or repeated items when loops follow each other quickly (a late
 // helper claiming an item of the next loop), when loops start on several threads at once,
 // and when a worker starts a loop of its own.
 TEST(CoreThreader, EveryItemOnceInSuccessiveConcurrentAndNestedLoops) {
-    for (int round = 0; round < 2000; ++round) {
-        Tally t(1 + round % 5);
+  for (int round = 0; round < 2000; ++round) {
+    Tally t(1 + round % 5);
+    t.nthreads = 1 << 20;
+    threader_for()(t.n, 0, &t, item_worker);
+    t.expect_each_once("successive threader_for");
+  }
+  std::vector<std::unique_ptr<Tally>> tallies;
+  std::vector<std::thread> callers;
+  for (int c = 0; c < 4; ++c) tallies.push_back(std::make_unique<Tally>(97 + c));
+  for (int c = 0; c < 4; ++c)
+    callers.emplace_back([&, c] {
+      for (int rep = 0; rep < 50; ++rep) {
+        Tally t(tallies[c]->n);
         t.nthreads = 1 << 20;
         threader_for()(t.n, 0, &t, item_worker);
-        t.expect_each_once("successive threader_for");
-    }
-    std::vector<std::unique_ptr<Tally>> tallies;
-    std::vector<std::thread> callers;
-    for (int c = 0; c < 4; ++c) tallies.push_back(std::make_unique<Tally>(97 + c));
-    for (int c = 0; c < 4; ++c)
-        callers.emplace_back([&, c] {
-            for (int rep = 0; rep < 50; ++rep) {
-                Tally t(tallies[c]->n);
-                t.nthreads = 1 << 20;
-                threader_for()(t.n, 0, &t, item_worker);
-                for (int64_t i = 0; i < t.n; ++i) tallies[c]->hits[i].fetch_add(t.hits[i].load() == 1 ? 0 : 1);
-            }
-        });
-    for (std::thread& th : callers) th.join();
-    for (const auto& t : tallies)
-        for (int64_t i = 0; i < t->n; ++i) EXPECT_EQ(t->hits[i].load(), 0) << "concurrent threader_for item " << i;
-    Nest n;
-    n.outer.nthreads = n.inner.nthreads = 1 << 20;
-    threader_for()(n.outer.n, 0, &n, nesting_worker);
-    n.outer.expect_each_once("outer threader_for");
-    for (int64_t i = 0; i < n.inner.n; ++i) EXPECT_EQ(n.inner.hits[i].load(), int(n.outer.n)) << "nested item " << i;
+        for (int64_t i = 0; i < t.n; ++i) tallies[c]->hits[i].fetch_add(t.hits[i].load() == 1 ? 0 : 1);
+      }
+    });
+  for (std::thread& th : callers) th.join();
+  for (const auto& t : tallies)
+    for (int64_t i = 0; i < t->n; ++i) EXPECT_EQ(t->hits[i].load(), 0) << "concurrent threader_for item " << i;
+  Nest n;
+  n.outer.nthreads = n.inner.nthreads = 1 << 20;
+  threader_for()(n.outer.n, 0, &n, nesting_worker);
+  n.outer.expect_each_once("outer threader_for");
+  for (int64_t i = 0; i < n.inner.n; ++i) EXPECT_EQ(n.inner.hits[i].load(), int(n.outer.n)) << "nested item " << i;
 }

@@ -97,11 +97,27 @@ TEST(Abstract, ConstructorRefusalsLeaveHandle) {
     const char* fault;
     int32_t (*make)(DruStream**);
   } rows[] = {
-      {"n = 0", [](DruStream** s) { static uint32_t b[1]; return _druiNewAbstractStream(s, 0, b, refill<uint32_t>); }},
+      {"n = 0",
+       [](DruStream** s) {
+         static uint32_t b[1];
+         return _druiNewAbstractStream(s, 0, b, refill<uint32_t>);
+       }},
       {"null buffer", [](DruStream** s) { return _druiNewAbstractStream(s, 2, nullptr, refill<uint32_t>); }},
-      {"null callback", [](DruStream** s) { static uint32_t b[1]; return _druiNewAbstractStream(s, 1, b, nullptr); }},
-      {"a = b", [](DruStream** s) { static double b[1]; return _drudNewAbstractStream(s, 1, b, 1.0, 1.0, refill<double>); }},
-      {"a > b", [](DruStream** s) { static float b[1]; return _drusNewAbstractStream(s, 1, b, 2.f, 1.f, refill<float>); }},
+      {"null callback",
+       [](DruStream** s) {
+         static uint32_t b[1];
+         return _druiNewAbstractStream(s, 1, b, nullptr);
+       }},
+      {"a = b",
+       [](DruStream** s) {
+         static double b[1];
+         return _drudNewAbstractStream(s, 1, b, 1.0, 1.0, refill<double>);
+       }},
+      {"a > b",
+       [](DruStream** s) {
+         static float b[1];
+         return _drusNewAbstractStream(s, 1, b, 2.f, 1.f, refill<float>);
+       }},
   };
   for (const Row& r : rows) {
     DruStream* s = mark;

@@ -46,9 +46,14 @@ TEST(AllocationFailure, EveryRequestRefusedCleanly) {
   static const std::string path = testing::TempDir() + "rng_alloc.bin";
   static std::vector<unsigned char> image;
   const Row rows[] = {
-      {"new stream", 3, [](DruStream*, DruStream** o) { const uint32_t x = 5; return _druNewStreamEx(o, DRU_BRNG_MCG59, 1, &x); }},
+      {"new stream", 3,
+       [](DruStream*, DruStream** o) {
+         const uint32_t x = 5;
+         return _druNewStreamEx(o, DRU_BRNG_MCG59, 1, &x);
+       }},
       {"copy stream", 5, [](DruStream* s, DruStream** o) { return _druCopyStream(o, s); }},
-      {"copy state", 4, [](DruStream* s, DruStream** o) {
+      {"copy state", 4,
+       [](DruStream* s, DruStream** o) {
          const uint32_t x = 9;
          DruStream* src = nullptr;
          const int g = g_fail_in.exchange(-1);
@@ -61,7 +66,8 @@ TEST(AllocationFailure, EveryRequestRefusedCleanly) {
          (void)o;
          return st;
        }},
-      {"add chunk", 1, [](DruStream* s, DruStream**) {
+      {"add chunk", 1,
+       [](DruStream* s, DruStream**) {
          const int g = g_fail_in.exchange(-1);
          void* d = nrx_serv_allocate(64, 128);
          g_fail_in = g;
@@ -72,7 +78,8 @@ TEST(AllocationFailure, EveryRequestRefusedCleanly) {
       {"load memory image", 5, [](DruStream*, DruStream** o) { return _druLoadStreamM(o, image.data()); }},
       {"load file", 6, [](DruStream*, DruStream** o) { return _druLoadStreamF(o, int32_t(path.size()), path.data()); }},
       {"save file", 1, [](DruStream* s, DruStream**) { return _druSaveStreamF(s, path.data(), int32_t(path.size())); }},
-      {"leapfrog rebuilding the cache", 2, [](DruStream* s, DruStream**) {
+      {"leapfrog rebuilding the cache", 2,
+       [](DruStream* s, DruStream**) {
          _druDeleteChunksById(s, DRU_CHUNK_MCG_CACHE);
          return _druLeapfrogStream(s, 1, 3);
        }},

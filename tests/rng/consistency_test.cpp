@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Generators, Consistency, testing::ValuesIn(generators()
 TEST(MultiWordSkip, Mrg32k3aMatchesRepeatedSkips) {
   const Gen& g = gen(DRU_BRNG_MRG32K3A);
   Stream a(g), b(g), c(g);
-  const uint64_t two[2] = {5, 1};             // 2^64 + 5
+  const uint64_t two[2] = {5, 1};  // 2^64 + 5
   const uint64_t five[5] = {5, 1, 0, 0, 0};
   ASSERT_EQ(_druSkipAheadStreamEx(a.s, 2, two), 0);
   ASSERT_EQ(_druSkipAheadStreamEx(c.s, 5, five), 0);

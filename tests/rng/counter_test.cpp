@@ -16,9 +16,7 @@ namespace {
 using Words4 = std::array<uint32_t, 4>;
 using u128 = unsigned __int128;
 
-u128 as128(const Words4& c) {
-  return u128(c[0]) | u128(c[1]) << 32 | u128(c[2]) << 64 | u128(c[3]) << 96;
-}
+u128 as128(const Words4& c) { return u128(c[0]) | u128(c[1]) << 32 | u128(c[2]) << 64 | u128(c[3]) << 96; }
 Words4 words_of(u128 v) { return {uint32_t(v), uint32_t(v >> 32), uint32_t(v >> 64), uint32_t(v >> 96)}; }
 
 Words4 philox_block(const uint32_t* key, Words4 c) {
@@ -57,10 +55,10 @@ struct Seed {
 };
 const Seed kSeeds[] = {
     {"zero key and counter", {0, 0, 0, 0}, {0, 0, 0, 0}},
-    {"low word carries inside a vector batch", {0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344},
-     {0xFFFFFFF7, 0, 0, 0}},
+    {"low word carries inside a vector batch", {0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344}, {0xFFFFFFF7, 0, 0, 0}},
     {"carry runs through all four words", {0xA4093822, 0x299F31D0, 1, 2}, {0xFFFFFFFB, 0xFFFFFFFF, 0xFFFFFFFF, 5}},
-    {"counter wraps to zero", {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
+    {"counter wraps to zero",
+     {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
      {0xFFFFFFF0, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}},
     {"64-bit half carries", {7, 8, 9, 10}, {0xFFFFFFFE, 0xFFFFFFFF, 0x1234, 0}},
 };
@@ -175,8 +173,9 @@ TEST(Counter, RealsFromOracleWords) {
       const double u = oracle_word(f, sd.key.data(), sd.ctr, i / 4, uint32_t(i % 4));
       const double want = a + (b - a) * u * 0x1p-32;
       if (i < 101) ASSERT_EQ(d[i], want) << f.name << " double " << i;
-      else ASSERT_EQ(x[i - 101], float(double(float(a)) + (double(float(b)) - double(float(a))) * u * 0x1p-32))
-          << f.name << " float " << i;
+      else
+        ASSERT_EQ(x[i - 101], float(double(float(a)) + (double(float(b)) - double(float(a))) * u * 0x1p-32))
+            << f.name << " float " << i;
     }
     _druDeleteStream(&s);
   }

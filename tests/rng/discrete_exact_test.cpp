@@ -77,8 +77,8 @@ TEST(IntegerLaws, NoFullBitsLeavesTheStream) {
   const struct {
     int32_t brng;
     std::vector<uint32_t> seed;
-  } rows[] = {{DRU_BRNG_MCG31M1, {5}}, {DRU_BRNG_R250, {5}}, {DRU_BRNG_MRG32K3A, {5}}, {DRU_BRNG_WH + 3, {5}},
-              {2, {5}} /* legacy MRG32K3A */, {user, {5}}};
+  } rows[] = {{DRU_BRNG_MCG31M1, {5}}, {DRU_BRNG_R250, {5}},           {DRU_BRNG_MRG32K3A, {5}},
+              {DRU_BRNG_WH + 3, {5}},  {2, {5}} /* legacy MRG32K3A */, {user, {5}}};
   for (const auto& row : rows) {
     Stream s;
     ASSERT_EQ(_druNewStreamEx(&s.s, row.brng, 1, row.seed.data()), 0);
@@ -105,17 +105,24 @@ TEST(IntegerLaws, DegenerateParameters) {
     bool draws;
   } rows[] = {
       {"uniform [0, 1)", [](DruStream* s, int32_t n, int32_t* r) { return druiRngUniform(0, s, n, r, 0, 1); }, 0, true},
-      {"uniform [-5, -4)", [](DruStream* s, int32_t n, int32_t* r) { return druiRngUniform(0, s, n, r, -5, -4); }, -5, true},
+      {"uniform [-5, -4)", [](DruStream* s, int32_t n, int32_t* r) { return druiRngUniform(0, s, n, r, -5, -4); }, -5,
+       true},
       {"bernoulli 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBernoulli(0, s, n, r, 0.0); }, 0, true},
       {"bernoulli 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBernoulli(0, s, n, r, 1.0); }, 1, true},
       {"geometric 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngGeometric(0, s, n, r, 1.0); }, 0, true},
-      {"binomial 0 trials", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 0, 0.3); }, 0, false},
-      {"binomial p 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 40, 0.0); }, 0, false},
-      {"binomial p 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 40, 1.0); }, 40, false},
+      {"binomial 0 trials", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 0, 0.3); }, 0,
+       false},
+      {"binomial p 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 40, 0.0); }, 0,
+       false},
+      {"binomial p 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 40, 1.0); }, 40,
+       false},
       {"poisson 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 0.0); }, 0, true},
-      {"negbinomial p 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngNegbinomial(0, s, n, r, 3.0, 1.0); }, 0, false},
-      {"hypergeometric all marked", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 9, 4, 9); }, 4, true},
-      {"hypergeometric whole lot", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 9, 9, 3); }, 3, true},
+      {"negbinomial p 1", [](DruStream* s, int32_t n, int32_t* r) { return druiRngNegbinomial(0, s, n, r, 3.0, 1.0); },
+       0, false},
+      {"hypergeometric all marked",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 9, 4, 9); }, 4, true},
+      {"hypergeometric whole lot",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 9, 9, 3); }, 3, true},
   };
   for (const auto& row : rows) {
     Stream s(gen(DRU_BRNG_MT19937));
@@ -133,8 +140,10 @@ TEST(IntegerLaws, BernoulliAndGeometricFollowTheUniforms) {
   for (double p : {0.3, 1e-3, 0.999}) {
     Stream a(gen(DRU_BRNG_MT19937)), b(gen(DRU_BRNG_MT19937)), c(gen(DRU_BRNG_MT19937));
     const auto u = c.floats(5000);
-    const auto bern = draw(a.s, [p](DruStream* s, int32_t n, int32_t* r) { return druiRngBernoulli(0, s, n, r, p); }, 5000);
-    const auto geo = draw(b.s, [p](DruStream* s, int32_t n, int32_t* r) { return druiRngGeometric(0, s, n, r, p); }, 5000);
+    const auto bern = draw(
+        a.s, [p](DruStream* s, int32_t n, int32_t* r) { return druiRngBernoulli(0, s, n, r, p); }, 5000);
+    const auto geo = draw(
+        b.s, [p](DruStream* s, int32_t n, int32_t* r) { return druiRngGeometric(0, s, n, r, p); }, 5000);
     int off = 0;
     for (int i = 0; i < 5000; ++i) {
       ASSERT_EQ(bern[i], u[i] < float(p) ? 1 : 0) << p << " at " << i;
@@ -167,19 +176,29 @@ TEST(IntegerLaws, BadArgumentsLeaveTheStream) {
       {"poisson lambda < 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, -1.0); }},
       {"poisson lambda huge", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(1, s, n, r, 1e10); }},
       {"poisson method 2", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(2, s, n, r, 1.0); }},
-      {"poissonv negative mean", [&](DruStream* s, int32_t, int32_t* r) { return druiRngPoissonV(0, s, 3, r, lambdas); }},
+      {"poissonv negative mean",
+       [&](DruStream* s, int32_t, int32_t* r) { return druiRngPoissonV(0, s, 3, r, lambdas); }},
       {"poissonv null means", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoissonV(0, s, n, r, nullptr); }},
       {"negbinomial a 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngNegbinomial(0, s, n, r, 0.0, 0.5); }},
       {"negbinomial p 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngNegbinomial(0, s, n, r, 2.0, 0.0); }},
-      {"hypergeometric l < 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, -1, 0, 0); }},
-      {"hypergeometric s > l", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 11, 3); }},
-      {"hypergeometric m > l", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 3, 11); }},
-      {"hypergeometric m < 0", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 3, -1); }},
-      {"multinomial sum", [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, 5, 2, bad_sum); }},
-      {"multinomial negative", [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, 5, 2, negative); }},
-      {"multinomial trials < 0", [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, -5, 2, fine); }},
-      {"multinomial k 0", [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n, r, 5, 0, fine); }},
-      {"bits method", [](DruStream* s, int32_t n, int32_t* r) { return druiRngUniformBits32(1, s, n, reinterpret_cast<uint32_t*>(r)); }},
+      {"hypergeometric l < 0",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, -1, 0, 0); }},
+      {"hypergeometric s > l",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 11, 3); }},
+      {"hypergeometric m > l",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 3, 11); }},
+      {"hypergeometric m < 0",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 10, 3, -1); }},
+      {"multinomial sum",
+       [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, 5, 2, bad_sum); }},
+      {"multinomial negative",
+       [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, 5, 2, negative); }},
+      {"multinomial trials < 0",
+       [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n / 2, r, -5, 2, fine); }},
+      {"multinomial k 0",
+       [&](DruStream* s, int32_t n, int32_t* r) { return druiRngMultinomial(0, s, n, r, 5, 0, fine); }},
+      {"bits method", [](DruStream* s, int32_t n,
+                         int32_t* r) { return druiRngUniformBits32(1, s, n, reinterpret_cast<uint32_t*>(r)); }},
   };
   for (const auto& row : rows) {
     Stream s(gen(DRU_BRNG_MT19937));
@@ -200,12 +219,20 @@ TEST(IntegerLaws, ThresholdsPickTheMethod) {
     uint32_t chunk;
     bool table;
   } rows[] = {
-      {"poisson 26.99", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 26.99); }, DRU_CHUNK_POISSON, true},
-      {"poisson 27", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 27.0); }, DRU_CHUNK_POISSON, false},
-      {"binomial 100 x 0.2999", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.2999); }, DRU_CHUNK_BINOMIAL, true},
-      {"binomial 100 x 0.3", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.3); }, DRU_CHUNK_BINOMIAL, false},
-      {"binomial 100 x 0.7001", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.7001); }, DRU_CHUNK_BINOMIAL, true},
-      {"binomial 100 x 0.7", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.7); }, DRU_CHUNK_BINOMIAL, false},
+      {"poisson 26.99", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 26.99); },
+       DRU_CHUNK_POISSON, true},
+      {"poisson 27", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 27.0); },
+       DRU_CHUNK_POISSON, false},
+      {"binomial 100 x 0.2999",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.2999); }, DRU_CHUNK_BINOMIAL,
+       true},
+      {"binomial 100 x 0.3", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.3); },
+       DRU_CHUNK_BINOMIAL, false},
+      {"binomial 100 x 0.7001",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.7001); }, DRU_CHUNK_BINOMIAL,
+       true},
+      {"binomial 100 x 0.7", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 100, 0.7); },
+       DRU_CHUNK_BINOMIAL, false},
   };
   for (const auto& row : rows) {
     Stream s(gen(DRU_BRNG_MT19937));
@@ -227,7 +254,8 @@ TEST(IntegerLaws, OneUniformPerVariateIgnoresCallSizes) {
       {"binomial table", [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 50, 0.85); }},
       {"poisson table", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 12.5); }},
       {"poisson normal", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(1, s, n, r, 500.0); }},
-      {"hypergeometric", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 5000, 800, 1500); }},
+      {"hypergeometric",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 5000, 800, 1500); }},
   };
   for (const auto& row : rows) {
     Stream whole(gen(DRU_BRNG_MT19937)), split(gen(DRU_BRNG_MT19937));
@@ -254,7 +282,8 @@ TEST(IntegerLaws, SetupChunksSurviveSaveAndLoad) {
        [](DruStream* s, int32_t n, int32_t* r) { return druiRngBinomial(0, s, n, r, 20, 0.4); }, DRU_CHUNK_BINOMIAL},
       {"poisson PTPE", [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 300.0); },
        [](DruStream* s, int32_t n, int32_t* r) { return druiRngPoisson(0, s, n, r, 3.0); }, DRU_CHUNK_POISSON},
-      {"hypergeometric", [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 900, 300, 100); },
+      {"hypergeometric",
+       [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 900, 300, 100); },
        [](DruStream* s, int32_t n, int32_t* r) { return druiRngHypergeometric(0, s, n, r, 90, 30, 10); },
        DRU_CHUNK_HYPERGEOMETRIC},
   };

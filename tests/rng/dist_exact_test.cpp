@@ -78,7 +78,11 @@ TEST(ContinuousLaws, PendingPairCarriesAcrossCalls) {
 // A uniform of exactly 0 (or -1 for the inverse method) gives the finite tail value.
 TEST(ContinuousLaws, ZeroUniformGivesFiniteTail) {
   const double rho = std::sqrt(-2 * kLnZero);
-  struct Row { const char* law; std::vector<double> script; double expect; };
+  struct Row {
+    const char* law;
+    std::vector<double> script;
+    double expect;
+  };
   const Row rows[] = {
       {"gaussian0", {0.0, 0.25}, 1.0 + 2.0 * rho},
       {"gaussian1", {0.0, 0.25}, 1.0 + 2.0 * rho},
@@ -113,7 +117,11 @@ TEST(ContinuousLaws, LaplaceSplitsEvenAndOdd) {
 TEST(ContinuousLaws, ConsumptionMatchesTheLawsDrawnThrough) {
   constexpr int32_t n = 1001;
   std::vector<double> r(4 * n);
-  struct Row { const char* what; int32_t (*call)(DruStream*, double*); int64_t uniforms; };
+  struct Row {
+    const char* what;
+    int32_t (*call)(DruStream*, double*);
+    int64_t uniforms;
+  };
   const Row rows[] = {
       {"exponential", [](DruStream* s, double* r) { return drudRngExponential(0, s, n, r, 0, 1); }, n},
       {"gumbel", [](DruStream* s, double* r) { return drudRngGumbel(0, s, n, r, 0, 1); }, n},
@@ -177,16 +185,23 @@ TEST(ContinuousLaws, MultivariateIsMeanPlusFactorTimesNormals) {
 // Refused calls: DRU_E_BAD_ARGUMENT and the stream not advanced.
 TEST(ContinuousLaws, BadArgumentsDrawNothing) {
   double r[4], t[4] = {1, 0, 0, 1}, a[2] = {0, 0};
-  struct Row { const char* what; int32_t (*call)(DruStream*, double*, double*, double*); };
+  struct Row {
+    const char* what;
+    int32_t (*call)(DruStream*, double*, double*, double*);
+  };
   const Row rows[] = {
       {"n < 0", [](DruStream* s, double* r, double*, double*) { return drudRngGaussian(0, s, -1, r, 0, 1); }},
       {"sigma 0", [](DruStream* s, double* r, double*, double*) { return drudRngGaussian(0, s, 4, r, 0, 0); }},
       {"method 3", [](DruStream* s, double* r, double*, double*) { return drudRngGaussian(3, s, 4, r, 0, 1); }},
       {"sigma NaN", [](DruStream* s, double* r, double*, double*) { return drudRngGaussian(2, s, 4, r, 0, NAN); }},
-      {"lognormal beta", [](DruStream* s, double* r, double*, double*) { return drudRngLognormal(0, s, 4, r, 0, 1, 0, 0); }},
-      {"lognormal method", [](DruStream* s, double* r, double*, double*) { return drudRngLognormal(2, s, 4, r, 0, 1, 0, 1); }},
-      {"exponential beta", [](DruStream* s, double* r, double*, double*) { return drudRngExponential(0, s, 4, r, 0, -1); }},
-      {"exponential method", [](DruStream* s, double* r, double*, double*) { return drudRngExponential(1, s, 4, r, 0, 1); }},
+      {"lognormal beta",
+       [](DruStream* s, double* r, double*, double*) { return drudRngLognormal(0, s, 4, r, 0, 1, 0, 0); }},
+      {"lognormal method",
+       [](DruStream* s, double* r, double*, double*) { return drudRngLognormal(2, s, 4, r, 0, 1, 0, 1); }},
+      {"exponential beta",
+       [](DruStream* s, double* r, double*, double*) { return drudRngExponential(0, s, 4, r, 0, -1); }},
+      {"exponential method",
+       [](DruStream* s, double* r, double*, double*) { return drudRngExponential(1, s, 4, r, 0, 1); }},
       {"weibull alpha", [](DruStream* s, double* r, double*, double*) { return drudRngWeibull(0, s, 4, r, 0, 0, 1); }},
       {"laplace beta", [](DruStream* s, double* r, double*, double*) { return drudRngLaplace(0, s, 4, r, 0, 0); }},
       {"cauchy n", [](DruStream* s, double* r, double*, double*) { return drudRngCauchy(0, s, -2, r, 0, 1); }},
@@ -194,9 +209,12 @@ TEST(ContinuousLaws, BadArgumentsDrawNothing) {
       {"gamma method", [](DruStream* s, double* r, double*, double*) { return drudRngGamma(1, s, 4, r, 1, 0, 1); }},
       {"chi-square v", [](DruStream* s, double* r, double*, double*) { return drudRngChiSquare(0, s, 4, r, 0); }},
       {"beta q", [](DruStream* s, double* r, double*, double*) { return drudRngBeta(0, s, 4, r, 1, -1, 0, 1); }},
-      {"mv storage", [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(0, s, 2, r, 2, 3, a, t); }},
-      {"mv dim", [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(0, s, 2, r, 0, 0, a, t); }},
-      {"mv method", [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(5, s, 2, r, 2, 0, a, t); }},
+      {"mv storage",
+       [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(0, s, 2, r, 2, 3, a, t); }},
+      {"mv dim",
+       [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(0, s, 2, r, 0, 0, a, t); }},
+      {"mv method",
+       [](DruStream* s, double* r, double* t, double* a) { return drudRngGaussianMV(5, s, 2, r, 2, 0, a, t); }},
   };
   for (const Row& row : rows) {
     Mt law, fresh;

@@ -18,7 +18,9 @@ void write_file(const std::string& path, const Bytes& b) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
-int32_t load_file(const std::string& path, DruStream** s) { return _druLoadStreamF(s, int32_t(path.size()), path.data()); }
+int32_t load_file(const std::string& path, DruStream** s) {
+  return _druLoadStreamF(s, int32_t(path.size()), path.data());
+}
 
 TEST(Persist, ImageSizes) {
   Stream mcg(gen(DRU_BRNG_MCG31M1)), mrg(gen(DRU_BRNG_MRG32K3A)), wh(gen(DRU_BRNG_WH));
@@ -33,7 +35,11 @@ TEST(Persist, ImageSizes) {
   EXPECT_EQ(std::string(img.begin() + 4, img.begin() + 7), "RNG");
   // The cache chunk follows the 8-byte state: kind 14, 384 bytes, lanes x A^j, then
   // the multiplier powers A^8, A^16, A^24, A^32 of the documented layout.
-  auto u64_at = [&](size_t off) { uint64_t v; std::memcpy(&v, &img[off], 8); return v; };
+  auto u64_at = [&](size_t off) {
+    uint64_t v;
+    std::memcpy(&v, &img[off], 8);
+    return v;
+  };
   const size_t chunk = 24 + 8, data = chunk + 24;
   EXPECT_EQ(img[chunk], DRU_CHUNK_MCG_CACHE);
   EXPECT_EQ(img[chunk + 21], 384 >> 8);
@@ -75,7 +81,11 @@ TEST(Persist, DamagedImagesRefused) {
       {"state size + 1", [](Bytes& b) { b[12] += 1; }, DRU_E_BAD_IMAGE, DRU_E_BAD_FILE_IMAGE},
       {"header size 23", [](Bytes& b) { b[8] = 23; }, DRU_E_BAD_IMAGE, DRU_E_BAD_FILE_IMAGE},
       {"unknown generator", [](Bytes& b) { b[22] = 0x70; }, DRU_E_BAD_IMAGE, DRU_E_BAD_FILE_IMAGE},
-      {"WH member 273", [](Bytes& b) { uint32_t v = DRU_BRNG_WH + 273; std::memcpy(&b[20], &v, 4); },
+      {"WH member 273",
+       [](Bytes& b) {
+         uint32_t v = DRU_BRNG_WH + 273;
+         std::memcpy(&b[20], &v, 4);
+       },
        DRU_E_BAD_IMAGE, DRU_E_BAD_FILE_IMAGE},
       {"absurd chunk count", [](Bytes& b) { b[16] = 0xFF, b[17] = 0xFF; }, DRU_E_BAD_IMAGE, DRU_E_FILE_READ},
       {"absurd chunk size", [](Bytes& b) { b[24 + 8 + 20 + 3] = 0xFF; }, DRU_E_BAD_IMAGE, DRU_E_FILE_READ},

@@ -36,7 +36,8 @@ void fake_for(int64_t count, int64_t, void* ctx, nrx_threader_worker w) {
 extern "C" void* nrx_serv_load_thread_fun(const char* name) {
   static auto real = reinterpret_cast<void* (*)(const char*)>(dlsym(RTLD_NEXT, "nrx_serv_load_thread_fun"));
   if (g_limit.load() == 0) return real(name);
-  if (std::strcmp(name, "nrx_dru_serv_threader_get_num_threads_limit") == 0) return reinterpret_cast<void*>(&fake_limit);
+  if (std::strcmp(name, "nrx_dru_serv_threader_get_num_threads_limit") == 0)
+    return reinterpret_cast<void*>(&fake_limit);
   if (std::strcmp(name, "nrx_dru_serv_threader_for") == 0) return reinterpret_cast<void*>(&fake_for);
   return nullptr;
 }
@@ -58,7 +59,9 @@ uint32_t field(const DruStream* s, int offset) {
 
 // A stream of brng seeded with the words p.
 struct Q : Stream {
-  explicit Q(int32_t brng, std::vector<uint32_t> p) { EXPECT_EQ(_druNewStreamEx(&s, brng, int32_t(p.size()), p.data()), 0); }
+  explicit Q(int32_t brng, std::vector<uint32_t> p) {
+    EXPECT_EQ(_druNewStreamEx(&s, brng, int32_t(p.size()), p.data()), 0);
+  }
   uint32_t dim() const { return field(s, 20); }
 };
 
@@ -296,10 +299,10 @@ TEST(QuasiThreading, RuleDecidesWhoRuns) {
     bool threaded;
   };
   const Row rows[] = {
-      {32, 140000, false}, {33, 140000, false}, {64, 131071, false}, {64, 131072, true},  {249, 8192, false},
-      {250, 8191, false},  {250, 8192, true},   {500, 255, false},   {500, 256, true},    {999, 255, false},
-      {1000, 63, false},   {1000, 64, true},    {2000, 31, false},   {2000, 32, true},    {4000, 7, false},
-      {4000, 8, true},     {16000, 1, false},   {16000, 2, true},    {31999, 1, false},   {32000, 1, true},
+      {32, 140000, false}, {33, 140000, false}, {64, 131071, false}, {64, 131072, true}, {249, 8192, false},
+      {250, 8191, false},  {250, 8192, true},   {500, 255, false},   {500, 256, true},   {999, 255, false},
+      {1000, 63, false},   {1000, 64, true},    {2000, 31, false},   {2000, 32, true},   {4000, 7, false},
+      {4000, 8, true},     {16000, 1, false},   {16000, 2, true},    {31999, 1, false},  {32000, 1, true},
   };
   for (const Row& r : rows) {
     Q q(DRU_BRNG_SOBOL, form1(r.d));

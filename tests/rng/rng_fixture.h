@@ -30,12 +30,12 @@ inline const std::vector<Gen>& generators() {
   static const std::vector<Gen> g = [] {
     const std::vector<uint32_t> key = {12345, 678, 1, 2, 3, 4};
     std::vector<Gen> out;
-#define NRX_TEST_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label) \
-  NRX_BRNG_WHEN_USABLE(avail, kind, if ((cpu) != DRU_CPU_RDRAND)                                          \
-                       out.push_back({#Name, id + (members > 17 ? 17 : 0),                                  \
-                                      std::vector<uint32_t>(key.begin(), key.begin() + (seeds < 6 ? seeds : 6)), \
-                                      word / 4, ((split) & DRU_SPLIT_LEAPFROG) != 0,                        \
-                                      ((split) & DRU_SPLIT_SKIP) != 0});)
+#define NRX_TEST_ROW(Name, NAME, id, state, seeds, zero, word, bits, members, split, cpu, avail, kind, label)    \
+  NRX_BRNG_WHEN_USABLE(avail, kind,                                                                              \
+                       if ((cpu) != DRU_CPU_RDRAND) out.push_back(                                               \
+                           {#Name, id + (members > 17 ? 17 : 0),                                                 \
+                            std::vector<uint32_t>(key.begin(), key.begin() + (seeds < 6 ? seeds : 6)), word / 4, \
+                            ((split)&DRU_SPLIT_LEAPFROG) != 0, ((split)&DRU_SPLIT_SKIP) != 0});)
     NRX_BRNG_LIST(NRX_TEST_ROW)
 #undef NRX_TEST_ROW
     return out;

@@ -87,7 +87,8 @@ TEST(SkipHelpers, MatchGeneratingAndDiscarding) {
     const Gen& g = gen(DRU_BRNG_MT19937);
     Stream jumped(g), walked(g);
     ASSERT_EQ(r.helper(jumped.s, load, store, clear, copy, step, add, r.n, 624, 19937, 2520, int32_t(terms.size()),
-                       terms.data()), 0)
+                       terms.data()),
+              0)
         << r.what;
     discard(walked, r.n);
     EXPECT_EQ(jumped.ints(2000), walked.ints(2000)) << r.what;

@@ -26,12 +26,22 @@ TEST(Registry, LookupByIdentifier) {
     int32_t status, state_size;
   };
   const Row rows[] = {
-      {DRU_BRNG_MCG31M1, 0, 24},         {DRU_BRNG_WH + 272, 0, 48},       {DRU_BRNG_WH + 273, -1000, 0},
-      {DRU_BRNG_MT2203 + 6023, 0, 312},  {DRU_BRNG_MT2203 + 6024, -1000, 0}, {0x1100000, -1000, 0},
-      {276, 0, 48} /* legacy WH 272 */,  {277, 0, 11712} /* Sobol */,     {279, 0, 0} /* zero record */,
-      {281, -1000, 0},                   {DRU_BRNG_PHILOX4X32X10, 0, 64},  {-1, -1000, 0},
+      {DRU_BRNG_MCG31M1, 0, 24},
+      {DRU_BRNG_WH + 272, 0, 48},
+      {DRU_BRNG_WH + 273, -1000, 0},
+      {DRU_BRNG_MT2203 + 6023, 0, 312},
+      {DRU_BRNG_MT2203 + 6024, -1000, 0},
+      {0x1100000, -1000, 0},
+      {276, 0, 48} /* legacy WH 272 */,
+      {277, 0, 11712} /* Sobol */,
+      {279, 0, 0} /* zero record */,
+      {281, -1000, 0},
+      {DRU_BRNG_PHILOX4X32X10, 0, 64},
+      {-1, -1000, 0},
       // Abstract states hold a buffer and a callback pointer: 8-byte aligned on 64 bits.
-      {DRU_BRNG_IABSTRACT, 0, 48},       {DRU_BRNG_DABSTRACT, 0, 64},      {DRU_BRNG_SABSTRACT, 0, 56},
+      {DRU_BRNG_IABSTRACT, 0, 48},
+      {DRU_BRNG_DABSTRACT, 0, 64},
+      {DRU_BRNG_SABSTRACT, 0, 56},
   };
   for (const Row& r : rows) {
     BrngProperties p{};
@@ -48,10 +58,26 @@ TEST(Registry, RegistrationChecksInOrder) {
     int32_t status;
   };
   const Row rows[] = {
-      {[](BrngProperties& p) { p.StateSize = -1; p.WordBytes = 12; }, DRU_E_BAD_STATE_SIZE},
-      {[](BrngProperties& p) { p.WordBytes = 12; p.SeedCount = 0; }, DRU_E_BAD_WORD_SIZE},
-      {[](BrngProperties& p) { p.SeedCount = 0; p.BitCount = 0; }, DRU_E_BAD_SEED_COUNT},
-      {[](BrngProperties& p) { p.BitCount = 0; p.Init = nullptr; }, DRU_E_BAD_BIT_COUNT},
+      {[](BrngProperties& p) {
+         p.StateSize = -1;
+         p.WordBytes = 12;
+       },
+       DRU_E_BAD_STATE_SIZE},
+      {[](BrngProperties& p) {
+         p.WordBytes = 12;
+         p.SeedCount = 0;
+       },
+       DRU_E_BAD_WORD_SIZE},
+      {[](BrngProperties& p) {
+         p.SeedCount = 0;
+         p.BitCount = 0;
+       },
+       DRU_E_BAD_SEED_COUNT},
+      {[](BrngProperties& p) {
+         p.BitCount = 0;
+         p.Init = nullptr;
+       },
+       DRU_E_BAD_BIT_COUNT},
       {[](BrngProperties& p) { p.GenS = nullptr; }, DRU_E_NULL_POINTER},
       {[](BrngProperties& p) { p.Init = nullptr; }, DRU_E_NULL_POINTER},
   };
@@ -83,8 +109,14 @@ TEST(Registry, FullTableRefusesWithoutChange) {
 }
 
 TEST(Streams, CreationRefusals) {
-  const int32_t bad[] = {DRU_BRNG_IABSTRACT, DRU_BRNG_DABSTRACT, DRU_BRNG_SABSTRACT, DRU_BRNG_WH + 273,
-                         0x1100001 /* member 1 of a one-member record */, 279, 280, 281};
+  const int32_t bad[] = {DRU_BRNG_IABSTRACT,
+                         DRU_BRNG_DABSTRACT,
+                         DRU_BRNG_SABSTRACT,
+                         DRU_BRNG_WH + 273,
+                         0x1100001 /* member 1 of a one-member record */,
+                         279,
+                         280,
+                         281};
   for (int32_t brng : bad) {
     DruStream* s = reinterpret_cast<DruStream*>(0x1);
     EXPECT_EQ(_druNewStreamEx(&s, brng, 0, nullptr), DRU_E_BRNG_INVALID) << std::hex << brng;
@@ -125,30 +157,40 @@ TEST(Streams, SplittingRefusals) {
   };
   static const uint64_t words[2] = {1, 2};
   const Row rows[] = {
-      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013, -1013, -1013, -1013},
-      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013, -1002, -1002, -1002},
-      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3, -1002, -1002, -1002},
-      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3, -1002, -1002, -1002},
-      {"leapfrog k = 1 of 2", [](DruStream* s) { return _druLeapfrogStream(s, 1, 2); }, 0, -1002, -1002, 0, -1002, -1002, -1002},
-      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004, -1004, 0, -1004},
-      {"unknown method", [](DruStream* s) {
+      {"leapfrog total -1", [](DruStream* s) { return _druLeapfrogStream(s, 0, -1); }, -1013, -1013, -1013, -1013,
+       -1013, -1013, -1013},
+      {"leapfrog total 0", [](DruStream* s) { return _druLeapfrogStream(s, 0, 0); }, -1013, -1002, -1002, -1013, -1002,
+       -1002, -1002},
+      {"leapfrog k = total", [](DruStream* s) { return _druLeapfrogStream(s, 3, 3); }, -3, -1002, -1002, -3, -1002,
+       -1002, -1002},
+      {"leapfrog k < 0", [](DruStream* s) { return _druLeapfrogStream(s, -1, 3); }, -3, -1002, -1002, -3, -1002, -1002,
+       -1002},
+      {"leapfrog k = 1 of 2", [](DruStream* s) { return _druLeapfrogStream(s, 1, 2); }, 0, -1002, -1002, 0, -1002,
+       -1002, -1002},
+      {"multi-word skip", [](DruStream* s) { return _druSkipAheadStreamEx(s, 2, words); }, -1004, 0, -1004, -1004,
+       -1004, 0, -1004},
+      {"unknown method",
+       [](DruStream* s) {
          BrngProperties p{};
          _druGetBrngProperties(int32_t(s->brng), &p);
          return p.Init(7, s, 0, nullptr);
-       }, -2, -2, -2, -2, -2, -2, -2},
+       },
+       -2, -2, -2, -2, -2, -2, -2},
   };
   for (const Gen& g : generators()) {
     for (const Row& r : rows) {
       Stream s(g);
       const auto before = s.image();
       const int32_t family = g.brng & ~0xFFFFF;
-      const int32_t want = family == DRU_BRNG_MRG32K3A ? r.mrg
-                           : family == DRU_BRNG_R250 ? r.r250
+      const int32_t want = family == DRU_BRNG_MRG32K3A                              ? r.mrg
+                           : family == DRU_BRNG_R250                                ? r.r250
                            : family == DRU_BRNG_MCG31M1 || family == DRU_BRNG_MCG59 ? r.mcg
-                           : family == DRU_BRNG_WH ? r.wh
-                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 || family == DRU_BRNG_MT2203 ? r.twister
+                           : family == DRU_BRNG_WH                                  ? r.wh
+                           : family == DRU_BRNG_MT19937 || family == DRU_BRNG_SFMT19937 || family == DRU_BRNG_MT2203
+                               ? r.twister
                            : family == DRU_BRNG_ARS5 || family == DRU_BRNG_PHILOX4X32X10 ? r.counter
-                           : family == DRU_BRNG_SOBOL || family == DRU_BRNG_NIEDERR ? r.quasi : -9999;
+                           : family == DRU_BRNG_SOBOL || family == DRU_BRNG_NIEDERR      ? r.quasi
+                                                                                         : -9999;
       EXPECT_EQ(r.call(s.s), want) << g.name << ": " << r.what;
       if (want != 0) {
         EXPECT_EQ(s.image(), before) << g.name << ": " << r.what;

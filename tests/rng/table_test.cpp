@@ -30,7 +30,7 @@ TEST(GeneratorList, ExportsFollowTheList) {
   const std::set<std::string> names = exported();
   ASSERT_FALSE(names.empty()) << NRX_RNG_EXPORTS;
   std::set<std::string> from_list;
-#define NRX_TEST_NAMES(Name, ...)                                                                  \
+#define NRX_TEST_NAMES(Name, ...)                                                                                \
   for (const char* f : {"_druBRng" #Name "InitStream", "_drusBRng" #Name, "_drudBRng" #Name, "_druiBRng" #Name}) \
     from_list.insert(f);
   NRX_BRNG_LIST(NRX_TEST_NAMES)
@@ -81,13 +81,20 @@ TEST(GeneratorList, RecordsAndSplittingFollowTheList) {
       continue;
     }
     ASSERT_EQ(_druNewStreamEx(&s, r.id, 1, seed), 0) << std::hex << r.id;
-    const BrngProperties q = [&] { BrngProperties x{}; _druGetBrngProperties(r.id, &x); return x; }();
+    const BrngProperties q = [&] {
+      BrngProperties x{};
+      _druGetBrngProperties(r.id, &x);
+      return x;
+    }();
     const uint32_t lf[2] = {0, 1};
-    EXPECT_EQ(q.Init(DRU_INIT_LEAPFROG, s, 1, lf) == DRU_E_NO_LEAPFROG, !(r.split & DRU_SPLIT_LEAPFROG)) << std::hex << r.id;
-    EXPECT_EQ(q.Init(DRU_INIT_SKIP_AHEAD, s, 2, seed) == DRU_E_NO_SKIP_AHEAD, !(r.split & DRU_SPLIT_SKIP)) << std::hex << r.id;
+    EXPECT_EQ(q.Init(DRU_INIT_LEAPFROG, s, 1, lf) == DRU_E_NO_LEAPFROG, !(r.split & DRU_SPLIT_LEAPFROG))
+        << std::hex << r.id;
+    EXPECT_EQ(q.Init(DRU_INIT_SKIP_AHEAD, s, 2, seed) == DRU_E_NO_SKIP_AHEAD, !(r.split & DRU_SPLIT_SKIP))
+        << std::hex << r.id;
     const uint64_t one = 1;
     EXPECT_EQ(q.Init(DRU_INIT_SKIP_AHEAD_EX, s, 1, reinterpret_cast<const uint32_t*>(&one)) == DRU_E_NO_SKIP_AHEAD_EX,
-              !(r.split & DRU_SPLIT_SKIP_EX)) << std::hex << r.id;
+              !(r.split & DRU_SPLIT_SKIP_EX))
+        << std::hex << r.id;
     EXPECT_EQ(q.Init(9, s, 0, seed), DRU_E_BAD_METHOD);
     _druDeleteStream(&s);
   }

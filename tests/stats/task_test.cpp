@@ -11,13 +11,12 @@ namespace {
 
 // Kind of each edit id 1..79 ('i' int address, 'd' real address) and its null-address status.
 const char kKinds[] = "iidiiddddddddddddddidididddiiddididiidddiddiididiidididididdiididdddddddddidddi";
-const int32_t kNullStatus[80] = {0,
-    -4001, -4002, -4032, -4044, -4004, -4005, -4006, -4007, -4008, -4009, -4010, -4011, -4012, -4013, -4014,
-    -4015, -4016, -4017, -4018, -4044, -4019, -4044, -4020, -4022, -4021, -4023, -4024, -4038, -4044, -4035,
-    -4034, -4038, -4037, -4044, -4036, -4044, -4043, -4042, -4028, -4027, -4040, -4039, -4041, -4044, -4045,
-    -4046, -4044, -4047, -4044, -4049, -4048, -4052, -4053, -4055, -4054, -4056, -4057, -4061, -4062, -4071,
-    -4044, -4066, -4065, -4069, -4068, -4070, -4074, -4075, -4076, -4077, -4078, -4079, -4080, -4081, -4044,
-    -4082, -4083, -4084, -4044};
+const int32_t kNullStatus[80] = {
+    0,     -4001, -4002, -4032, -4044, -4004, -4005, -4006, -4007, -4008, -4009, -4010, -4011, -4012, -4013, -4014,
+    -4015, -4016, -4017, -4018, -4044, -4019, -4044, -4020, -4022, -4021, -4023, -4024, -4038, -4044, -4035, -4034,
+    -4038, -4037, -4044, -4036, -4044, -4043, -4042, -4028, -4027, -4040, -4039, -4041, -4044, -4045, -4046, -4044,
+    -4047, -4044, -4049, -4048, -4052, -4053, -4055, -4054, -4056, -4057, -4061, -4062, -4071, -4044, -4066, -4065,
+    -4069, -4068, -4070, -4074, -4075, -4076, -4077, -4078, -4079, -4080, -4081, -4044, -4082, -4083, -4084, -4044};
 
 struct Fixture {
   int32_t p = 3, n = 4, layout = NRX_SS_STORAGE_ROWS;
@@ -201,8 +200,8 @@ TEST(StatsBasic, RefusedRequestsWriteNothing) {
       {"unknown bit", NRX_SS_EST_MEAN, 0x2 | 0x8, nullptr, NRX_SS_STATUS_BAD_METHOD},
       {"sum from sums", NRX_SS_EST_SUM_1, 0x400, nullptr, NRX_SS_STATUS_BAD_METHOD},
       {"cross-product from sums", NRX_SS_EST_CROSS_PRODUCT, 0x200, nullptr, NRX_SS_STATUS_BAD_METHOD},
-      {"mean from sums without sum 1", NRX_SS_EST_MEAN, 0x400,
-       [](Results& r) { r.task->sum[0] = nullptr; }, NRX_SS_STATUS_NULL_SUM_1},
+      {"mean from sums without sum 1", NRX_SS_EST_MEAN, 0x400, [](Results& r) { r.task->sum[0] = nullptr; },
+       NRX_SS_STATUS_NULL_SUM_1},
       {"kurtosis alone", NRX_SS_EST_KURTOSIS, 0x2,
        [](Results& r) {
          void* k = r.task->kurtosis;
@@ -210,8 +209,8 @@ TEST(StatsBasic, RefusedRequestsWriteNothing) {
          r.task->kurtosis = k;
        },
        NRX_SS_STATUS_NULL_MEAN},
-      {"covariance without its matrix", NRX_SS_EST_COVARIANCE, 0x1,
-       [](Results& r) { r.task->covariance = nullptr; }, NRX_SS_STATUS_NULL_COVARIANCE},
+      {"covariance without its matrix", NRX_SS_EST_COVARIANCE, 0x1, [](Results& r) { r.task->covariance = nullptr; },
+       NRX_SS_STATUS_NULL_COVARIANCE},
       {"central sum 3 (fast needs raw 3)", NRX_SS_EST_CENTRAL_SUM_3, 0x1,
        [](Results& r) { r.task->raw_moment[1] = nullptr; }, NRX_SS_STATUS_NULL_RAW_MOMENT_3},
       {"central sum 3 (one-pass needs no raw 3)", NRX_SS_EST_CENTRAL_SUM_3, 0x2,
@@ -223,10 +222,10 @@ TEST(StatsBasic, RefusedRequestsWriteNothing) {
       {"no layout", NRX_SS_EST_MEAN, 0x2, [](Results& r) { r.task->data_layout = nullptr; },
        NRX_SS_STATUS_NULL_STORAGE},
       {"bad layout", NRX_SS_EST_MEAN, 0x100, [](Results& r) { r.layout = 7; }, NRX_SS_STATUS_BAD_STORAGE},
-      {"from sums, weights but no total", NRX_SS_EST_MEAN, 0x400,
-       [](Results& r) { r.task->weights = r.x; }, NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS},
-      {"from sums, no count and no total", NRX_SS_EST_MEAN, 0x600,
-       [](Results& r) { r.task->observations = nullptr; }, NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS},
+      {"from sums, weights but no total", NRX_SS_EST_MEAN, 0x400, [](Results& r) { r.task->weights = r.x; },
+       NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS},
+      {"from sums, no count and no total", NRX_SS_EST_MEAN, 0x600, [](Results& r) { r.task->observations = nullptr; },
+       NRX_SS_STATUS_NULL_ACCUMULATED_WEIGHTS},
   };
   for (const Row& row : table) {
     Results r;
@@ -241,20 +240,45 @@ TEST(StatsBasic, RefusedRequestsWriteNothing) {
 
 TEST(StatsBasic, EveryMissingResultAddress) {
   // Requesting estimate i with only its own address missing gives its status (fast method).
-  const struct { uint64_t bit; int field; int32_t status; } rows[] = {
-      {NRX_SS_EST_MEAN, 0, -4006}, {NRX_SS_EST_RAW_MOMENT_2, 1, -4007}, {NRX_SS_EST_RAW_MOMENT_3, 2, -4008},
-      {NRX_SS_EST_RAW_MOMENT_4, 3, -4009}, {NRX_SS_EST_CENTRAL_MOMENT_2, 4, -4010},
-      {NRX_SS_EST_CENTRAL_MOMENT_3, 5, -4011}, {NRX_SS_EST_CENTRAL_MOMENT_4, 6, -4012},
-      {NRX_SS_EST_KURTOSIS, 7, -4013}, {NRX_SS_EST_SKEWNESS, 8, -4014}, {NRX_SS_EST_VARIATION, 9, -4017},
-      {NRX_SS_EST_SUM_1, 10, -4074}, {NRX_SS_EST_SUM_2, 11, -4075}, {NRX_SS_EST_SUM_3, 12, -4076},
-      {NRX_SS_EST_SUM_4, 13, -4077}, {NRX_SS_EST_CENTRAL_SUM_2, 14, -4078}, {NRX_SS_EST_CENTRAL_SUM_3, 15, -4079},
-      {NRX_SS_EST_CENTRAL_SUM_4, 16, -4080}};
+  const struct {
+    uint64_t bit;
+    int field;
+    int32_t status;
+  } rows[] = {{NRX_SS_EST_MEAN, 0, -4006},
+              {NRX_SS_EST_RAW_MOMENT_2, 1, -4007},
+              {NRX_SS_EST_RAW_MOMENT_3, 2, -4008},
+              {NRX_SS_EST_RAW_MOMENT_4, 3, -4009},
+              {NRX_SS_EST_CENTRAL_MOMENT_2, 4, -4010},
+              {NRX_SS_EST_CENTRAL_MOMENT_3, 5, -4011},
+              {NRX_SS_EST_CENTRAL_MOMENT_4, 6, -4012},
+              {NRX_SS_EST_KURTOSIS, 7, -4013},
+              {NRX_SS_EST_SKEWNESS, 8, -4014},
+              {NRX_SS_EST_VARIATION, 9, -4017},
+              {NRX_SS_EST_SUM_1, 10, -4074},
+              {NRX_SS_EST_SUM_2, 11, -4075},
+              {NRX_SS_EST_SUM_3, 12, -4076},
+              {NRX_SS_EST_SUM_4, 13, -4077},
+              {NRX_SS_EST_CENTRAL_SUM_2, 14, -4078},
+              {NRX_SS_EST_CENTRAL_SUM_3, 15, -4079},
+              {NRX_SS_EST_CENTRAL_SUM_4, 16, -4080}};
   for (const auto& row : rows) {
     Results r;
-    void** fields[] = {&r.task->mean, &r.task->raw_moment[0], &r.task->raw_moment[1], &r.task->raw_moment[2],
-                       &r.task->central_moment[0], &r.task->central_moment[1], &r.task->central_moment[2],
-                       &r.task->kurtosis, &r.task->skewness, &r.task->variation, &r.task->sum[0], &r.task->sum[1],
-                       &r.task->sum[2], &r.task->sum[3], &r.task->central_sum[0], &r.task->central_sum[1],
+    void** fields[] = {&r.task->mean,
+                       &r.task->raw_moment[0],
+                       &r.task->raw_moment[1],
+                       &r.task->raw_moment[2],
+                       &r.task->central_moment[0],
+                       &r.task->central_moment[1],
+                       &r.task->central_moment[2],
+                       &r.task->kurtosis,
+                       &r.task->skewness,
+                       &r.task->variation,
+                       &r.task->sum[0],
+                       &r.task->sum[1],
+                       &r.task->sum[2],
+                       &r.task->sum[3],
+                       &r.task->central_sum[0],
+                       &r.task->central_sum[1],
                        &r.task->central_sum[2]};
     *fields[row.field] = nullptr;
     EXPECT_EQ(drudSSBasic(r.task, row.bit, NRX_SS_METHOD_FAST, &nrx_threading_serial), row.status) << row.status;
@@ -297,7 +321,9 @@ TEST(StatsBasic, VectorMathModeAndCallbackComeBackExactly) {
   struct Row {
     uint32_t mode;  // set before the call with zarSetMode (0: the thread's start word)
     ZarCallBack callback;
-  } table[] = {{0, nullptr}, {ZAR_EP | ZAR_ERRMODE_IGNORE, nullptr}, {ZAR_LA | ZAR_FTZDAZ_ON, keep_callback},
+  } table[] = {{0, nullptr},
+               {ZAR_EP | ZAR_ERRMODE_IGNORE, nullptr},
+               {ZAR_LA | ZAR_FTZDAZ_ON, keep_callback},
                {ZAR_HA | ZAR_ERRMODE_STDERR | ZAR_TRAP_INVALID, keep_callback}};
   for (const Row& row : table) {
     const uint32_t start = zarGetMode();
@@ -329,9 +355,7 @@ TEST(StatsOrder, MemoryExhaustionIsReported) {
   } table[] = {
       {"quantiles", [](NrxSSTask* t) { return drudSSQuantiles(t, NRX_SS_EST_QUANTILES, 1, &nrx_threading_serial); }},
       {"sort", [](NrxSSTask* t) { return drudSSSort(t, 0, 0x100000, &nrx_threading_serial); }},
-      {"mad", [](NrxSSTask* t) {
-         return drudSSMAD(t, NRX_SS_EST_MEDIAN_ABS_DEVIATION, 1, &nrx_threading_serial);
-       }},
+      {"mad", [](NrxSSTask* t) { return drudSSMAD(t, NRX_SS_EST_MEDIAN_ABS_DEVIATION, 1, &nrx_threading_serial); }},
       {"weighted median", [](NrxSSTask* t) { return drudSSWMedian(t); }},
   };
   for (const Row& row : table) {

@@ -45,12 +45,26 @@ void ceil_right(int32_t n, const double* a, double* r) {
   for (int32_t i = 0; i < n; ++i) r[i] = std::ceil(a[i]);
 }
 
-Entry entry(const char* func, char type, const char* oracle, double lo, double hi, void* const* tab,
-            bool exact = false, bool strided = false) {
+Entry entry(const char* func, char type, const char* oracle, double lo, double hi, void* const* tab, bool exact = false,
+            bool strided = false) {
   static const float cost[3] = {1, 1, 1};
   const double ep = type == 's' ? 0x1p13 : 0x1p27;
-  return Entry{func, type, Shape::v1, strided, tab, cost, "3", "test", oracle, lo, hi, exact, nullptr,
-               false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr},
+  return Entry{func,
+               type,
+               Shape::v1,
+               strided,
+               tab,
+               cost,
+               "3",
+               "test",
+               oracle,
+               lo,
+               hi,
+               exact,
+               nullptr,
+               false,
+               {"la", "ha", "ep", "plain"},
+               {nullptr, nullptr, nullptr, nullptr},
                {exact ? 0 : 4.0, exact ? 0 : 1.0, exact ? 0 : ep}};
 }
 

@@ -200,11 +200,12 @@ struct RoundTrip {
   double x;
 };
 const RoundTrip kTrips[] = {
-    {"erfinv", 1e-300}, {"erfinv", 1e-10},         {"erfinv", 0.3},      {"erfinv", -0.75},
-    {"erfinv", 0.999},  {"erfinv", 1 - 0x1p-53},   {"erfcinv", 0x1p-1074}, {"erfcinv", 1e-300},
-    {"erfcinv", 1e-10}, {"erfcinv", 0.3},          {"erfcinv", 0.7},     {"erfcinv", 1.3},
-    {"erfcinv", 1.999}, {"erfcinv", 2 - 0x1p-52},  {"cdfnorminv", 1e-300}, {"cdfnorminv", 0.025},
-    {"cdfnorminv", 0.9}, {"cdfnorminv", 1 - 0x1p-53},
+    {"erfinv", 1e-300},     {"erfinv", 1e-10},        {"erfinv", 0.3},
+    {"erfinv", -0.75},      {"erfinv", 0.999},        {"erfinv", 1 - 0x1p-53},
+    {"erfcinv", 0x1p-1074}, {"erfcinv", 1e-300},      {"erfcinv", 1e-10},
+    {"erfcinv", 0.3},       {"erfcinv", 0.7},         {"erfcinv", 1.3},
+    {"erfcinv", 1.999},     {"erfcinv", 2 - 0x1p-52}, {"cdfnorminv", 1e-300},
+    {"cdfnorminv", 0.025},  {"cdfnorminv", 0.9},      {"cdfnorminv", 1 - 0x1p-53},
 };
 
 TEST(Oracle, InverseRoundTrips) {

@@ -16,8 +16,8 @@ namespace {
 
 struct Row {
   const char* table;
-  double step;        // argument change of one k
-  int k_lo, k_hi;     // switch points (k + 1/2) step for k in [k_lo, k_hi]
+  double step;     // argument change of one k
+  int k_lo, k_hi;  // switch points (k + 1/2) step for k in [k_lo, k_hi]
   std::vector<double> extra;
 };
 

@@ -16,8 +16,23 @@ using catalog::Shape;
 Entry entry(const char* func, char type, Shape shape, const char* oracle, double lo, double hi) {
   static const float cost[3] = {1, 1, 1};
   static void* const tab[3] = {nullptr, nullptr, nullptr};
-  return Entry{func, type, shape, false, tab, cost, "3", "test", oracle, lo, hi, false, nullptr, false,
-               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
+  return Entry{func,
+               type,
+               shape,
+               false,
+               tab,
+               cost,
+               "3",
+               "test",
+               oracle,
+               lo,
+               hi,
+               false,
+               nullptr,
+               false,
+               {"la", "ha", "ep", "plain"},
+               {nullptr, nullptr, nullptr, nullptr},
+               {}};
 }
 
 std::vector<Input> all(const std::vector<Group>& gs) {
@@ -46,9 +61,9 @@ TEST(Sampling, DomainMagnitudesAndSpecialValues) {
     extra |= v == 1.5e-5;
   }
   EXPECT_GE(inside, 4000u);
-  EXPECT_GT(subnormal, 0u);       // log-uniform reaches down to the subnormals
+  EXPECT_GT(subnormal, 0u);  // log-uniform reaches down to the subnormals
   EXPECT_GT(tiny, 400u);
-  EXPECT_GT(big, 1000u);          // uniform half sits near the top
+  EXPECT_GT(big, 1000u);  // uniform half sits near the top
   EXPECT_TRUE(nan && pinf && ninf && nzero && extra);
 }
 

@@ -30,8 +30,7 @@ void sincos_k(int32_t n, const double* a, double* s, double* c) {
     c[i] = std::cos(a[i]);
   }
 }
-void linearfrac_k(int32_t n, const double* a, const double* b, double sa, double ha, double sb, double hb,
-                  double* r) {
+void linearfrac_k(int32_t n, const double* a, const double* b, double sa, double ha, double sb, double hb, double* r) {
   for (int32_t i = 0; i < n; ++i) r[i] = std::fma(sa, a[i], ha) / std::fma(sb, b[i], hb);
 }
 void arg_k(int32_t n, const NrxComplex16* a, double* r) {
@@ -78,14 +77,14 @@ struct ShapeCase {
 };
 
 const ShapeCase kCases[] = {
-    {"two inputs: atan2(a, b), not atan2(b, a)", "Atan2", 'd', Shape::v2, false, "atan2", -10, 10,
-     (void*)atan2_k, false, 1},
+    {"two inputs: atan2(a, b), not atan2(b, a)", "Atan2", 'd', Shape::v2, false, "atan2", -10, 10, (void*)atan2_k,
+     false, 1},
     {"strided two inputs", "Atan2", 'd', Shape::v2, true, "atan2", -10, 10, (void*)atan2_strided, false, 1},
     {"array and scalar, single precision", "Powx", 's', Shape::vs, false, "pow", 0, 100, (void*)powx_k, false, 0.5001},
-    {"two results: sine first, cosine second", "SinCos", 'd', Shape::v1r2, false, "sincos", -10, 10,
-     (void*)sincos_k, false, 1},
-    {"LinearFrac's four scalars in order", "LinearFrac", 'd', Shape::lf, false, nullptr, -10, 10,
-     (void*)linearfrac_k, true, 0},
+    {"two results: sine first, cosine second", "SinCos", 'd', Shape::v1r2, false, "sincos", -10, 10, (void*)sincos_k,
+     false, 1},
+    {"LinearFrac's four scalars in order", "LinearFrac", 'd', Shape::lf, false, nullptr, -10, 10, (void*)linearfrac_k,
+     true, 0},
     {"complex to real: arg(re + i im)", "Arg", 'z', Shape::c2r, false, "arg", -10, 10, (void*)arg_k, false, 1},
     {"real to complex: cos + i sin", "CIS", 'c', Shape::r2c, false, "cis", -10, 10, (void*)cis_k, false, 0.5001},
     {"complex elements", "Exp", 'z', Shape::v1, false, "exp", -10, 10, (void*)zexp_k, false, 1},
@@ -97,8 +96,23 @@ TEST(Shapes, EachArgumentReachesItsParameter) {
   static const float cost[3] = {1, 1, 1};
   for (const ShapeCase& c : kCases) {
     void* const tab[3] = {c.kernel, c.kernel, c.kernel};
-    const Entry e{c.func, c.type, c.shape, c.strided, tab, cost, "1", "test", c.oracle, c.lo, c.hi, c.exact,
-                  nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
+    const Entry e{c.func,
+                  c.type,
+                  c.shape,
+                  c.strided,
+                  tab,
+                  cost,
+                  "1",
+                  "test",
+                  c.oracle,
+                  c.lo,
+                  c.hi,
+                  c.exact,
+                  nullptr,
+                  false,
+                  {"la", "ha", "ep", "plain"},
+                  {nullptr, nullptr, nullptr, nullptr},
+                  {}};
     Options o;
     o.samples = 1500;
     const Result r = measure(e, 1, o);
@@ -115,8 +129,23 @@ void cossin_k(int32_t n, const double* a, double* s, double* c) { sincos_k(n, a,
 TEST(Shapes, ExchangedResultsFail) {
   static const float cost[3] = {1, 1, 1};
   void* const tab[3] = {(void*)cossin_k, (void*)cossin_k, (void*)cossin_k};
-  const Entry e{"SinCos", 'd', Shape::v1r2, false, tab, cost, "1", "test", "sincos", -10, 10, false,
-                nullptr, false, {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
+  const Entry e{"SinCos",
+                'd',
+                Shape::v1r2,
+                false,
+                tab,
+                cost,
+                "1",
+                "test",
+                "sincos",
+                -10,
+                10,
+                false,
+                nullptr,
+                false,
+                {"la", "ha", "ep", "plain"},
+                {nullptr, nullptr, nullptr, nullptr},
+                {}};
   EXPECT_GT(measure(e, 1, Options{}).max_ulp, 1e3);
 }
 
@@ -127,10 +156,9 @@ struct NameCase {
   int slot;
 };
 const NameCase kNames[] = {
-    {"zardExp_50", "dExp", 0},   {"zardExp_HA", "dExp", 1},  {"zardExp_26", "dExp", 2},
-    {"zardExp", "dExp", 1},      {"zarsExp_21", "sExp", 0},  {"zarsExp_11", "sExp", 2},
-    {"zarcAbsI_11", "cAbsI", 2}, {"dExpI", "dExpI", -1},     {"zPowx", "zPowx", -1},
-    {"zardExpp", nullptr, 0},    {"Exp", nullptr, 0},
+    {"zardExp_50", "dExp", 0}, {"zardExp_HA", "dExp", 1}, {"zardExp_26", "dExp", 2},   {"zardExp", "dExp", 1},
+    {"zarsExp_21", "sExp", 0}, {"zarsExp_11", "sExp", 2}, {"zarcAbsI_11", "cAbsI", 2}, {"dExpI", "dExpI", -1},
+    {"zPowx", "zPowx", -1},    {"zardExpp", nullptr, 0},  {"Exp", nullptr, 0},
 };
 
 TEST(Catalogue, FindsTablesAndPublicNames) {

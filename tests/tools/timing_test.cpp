@@ -16,8 +16,23 @@ using catalog::Shape;
 
 Entry entry(const char* func, char type, Shape shape, const char* sleef, double lo, double hi, void* const* tab) {
   static const float cost[3] = {1, 1, 1};
-  return Entry{func, type, shape, false, tab, cost, "1", "test", nullptr, lo, hi, false, sleef, false,
-               {"la", "ha", "ep", "plain"}, {nullptr, nullptr, nullptr, nullptr}, {}};
+  return Entry{func,
+               type,
+               shape,
+               false,
+               tab,
+               cost,
+               "1",
+               "test",
+               nullptr,
+               lo,
+               hi,
+               false,
+               sleef,
+               false,
+               {"la", "ha", "ep", "plain"},
+               {nullptr, nullptr, nullptr, nullptr},
+               {}};
 }
 
 TEST(Clock, PlausibleRates) {
@@ -27,7 +42,11 @@ TEST(Clock, PlausibleRates) {
   EXPECT_GT(c.tsc_ghz, 0.3);
   EXPECT_LT(c.tsc_ghz, 10.0);
   volatile double sink = 0;
-  const double ns = best_ns([&] { for (int i = 0; i < 1000; ++i) sink = sink + 1.0; }, 3, 1e5);
+  const double ns = best_ns(
+      [&] {
+        for (int i = 0; i < 1000; ++i) sink = sink + 1.0;
+      },
+      3, 1e5);
   EXPECT_GT(ns, 100.0);  // 1000 dependent adds take at least 1000 cycles
 }
 
@@ -64,15 +83,12 @@ struct PeerCase {
   double tolerance;  // relative
 };
 const PeerCase kPeers[] = {
-    {"Exp", 'd', Shape::v1, "exp", 1e-15},
-    {"Exp", 's', Shape::v1, "exp", 1e-6},
-    {"Atan2", 'd', Shape::v2, "atan2", 1e-15},
-    {"SinCos", 'd', Shape::v1r2, "sincos", 1e-15},
+    {"Exp", 'd', Shape::v1, "exp", 1e-15},        {"Exp", 's', Shape::v1, "exp", 1e-6},
+    {"Atan2", 'd', Shape::v2, "atan2", 1e-15},    {"SinCos", 'd', Shape::v1r2, "sincos", 1e-15},
     {"SinCos", 's', Shape::v1r2, "sincos", 1e-6},
 };
 
-template <class T>
-double ref(const PeerCase& c, const Workload& w, size_t i, int which) {
+template <class T> double ref(const PeerCase& c, const Workload& w, size_t i, int which) {
   const T* a = static_cast<const T*>(w.a());
   const T* b = static_cast<const T*>(w.b());
   if (!std::strcmp(c.func, "Exp")) return std::exp(double(a[i]));
@@ -80,8 +96,7 @@ double ref(const PeerCase& c, const Workload& w, size_t i, int which) {
   return which == 0 ? std::sin(double(a[i])) : std::cos(double(a[i]));
 }
 
-template <class T>
-void check(const PeerCase& c, const Peer& p, const Workload& w) {
+template <class T> void check(const PeerCase& c, const Peer& p, const Workload& w) {
   for (size_t i = 0; i < w.size(); ++i)
     for (int k = 0; k < (c.shape == Shape::v1r2 ? 2 : 1); ++k) {
       const double got = double(static_cast<const T*>(k ? w.r2() : w.r())[i]);
@@ -99,10 +114,8 @@ TEST(Peers, SleefAndLibmvecComputeTheFunction) {
     for (const Peer& p : peers) {
       const Workload w(e, 1001, 5);
       p.run(p, w);
-      if (c.type == 'd')
-        check<double>(c, p, w);
-      else
-        check<float>(c, p, w);
+      if (c.type == 'd') check<double>(c, p, w);
+      else check<float>(c, p, w);
       sleef |= p.tag.rfind("sleef", 0) == 0;
     }
     EXPECT_TRUE(sleef) << c.func << " " << c.type;

@@ -82,10 +82,9 @@ struct UlpExpCase {
   long want;
 };
 const UlpExpCase kUlpExp[] = {
-    {kDouble, 1.0, -52},          {kDouble, 0.75, -53},        {kDouble, 0.0, -1074},
-    {kDouble, 0x1p-1074, -1074},  {kDouble, 0x1p-1022, -1074}, {kDouble, 0x1p-1021, -1073},
-    {kDouble, DBL_MAX, 971},      {kDouble, INFINITY, 971},    {kSingle, 1.0, -23},
-    {kSingle, 0.0, -149},         {kSingle, 0x1p-126, -149},   {kSingle, FLT_MAX, 104},
+    {kDouble, 1.0, -52},         {kDouble, 0.75, -53},        {kDouble, 0.0, -1074},     {kDouble, 0x1p-1074, -1074},
+    {kDouble, 0x1p-1022, -1074}, {kDouble, 0x1p-1021, -1073}, {kDouble, DBL_MAX, 971},   {kDouble, INFINITY, 971},
+    {kSingle, 1.0, -23},         {kSingle, 0.0, -149},        {kSingle, 0x1p-126, -149}, {kSingle, FLT_MAX, 104},
 };
 
 TEST(UlpExponent, AtTheExactValue) {
@@ -159,14 +158,26 @@ const MismatchCase kMismatch[] = {
     {"-0 expected, +0 returned", -0.0, 0.0, {}, Mismatch::zero_sign},
     {"-0 expected, +0 returned, signs not counted", -0.0, 0.0, {.signed_zero = false}, Mismatch::none},
     {"correctly rounded function one ulp off", 1.0, 1 + 0x1p-52, {.correctly_rounded = true}, Mismatch::inexact},
-    {"correctly rounded, the second accepted pattern", 1.0, 1 + 0x1p-52,
-     {.correctly_rounded = true, .also = &kErr[0].got}, Mismatch::none},
+    {"correctly rounded, the second accepted pattern",
+     1.0,
+     1 + 0x1p-52,
+     {.correctly_rounded = true, .also = &kErr[0].got},
+     Mismatch::none},
     {"flush-to-zero run: zero for a subnormal", 0x1p-1070, 0.0, {.flush = true}, Mismatch::none},
-    {"flush-to-zero run: a subnormal passed through for zero", 0.0, 0x1p-1070,
-     {.correctly_rounded = true, .flush = true}, Mismatch::none},
-    {"flush-to-zero run: zero for a normal result", 0x1p-1020, 0.0, {.correctly_rounded = true, .flush = true},
+    {"flush-to-zero run: a subnormal passed through for zero",
+     0.0,
+     0x1p-1070,
+     {.correctly_rounded = true, .flush = true},
+     Mismatch::none},
+    {"flush-to-zero run: zero for a normal result",
+     0x1p-1020,
+     0.0,
+     {.correctly_rounded = true, .flush = true},
      Mismatch::inexact},
-    {"flush-to-zero run: a flushed intermediate", 0x1.3p-1021, 0x1.2p-1021, {.correctly_rounded = true, .flush = true},
+    {"flush-to-zero run: a flushed intermediate",
+     0x1.3p-1021,
+     0x1.2p-1021,
+     {.correctly_rounded = true, .flush = true},
      Mismatch::none},
 };
 

@@ -199,10 +199,8 @@ std::string num(double v, bool single) {
 }
 std::string hex(double v, bool single) {
   char buf[64];
-  if (single)
-    std::snprintf(buf, sizeof buf, "%a", double(float(v)));
-  else
-    std::snprintf(buf, sizeof buf, "%a", v);
+  if (single) std::snprintf(buf, sizeof buf, "%a", double(float(v)));
+  else std::snprintf(buf, sizeof buf, "%a", v);
   return buf;
 }
 std::string value(double v, bool single) { return num(v, single) + " [" + hex(v, single) + "]"; }

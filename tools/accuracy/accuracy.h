@@ -18,8 +18,8 @@
 namespace nrx::accuracy {
 
 struct Options {
-  size_t samples = 2000;        // drawn inputs, besides the special values
-  bool range = false;           // use [lo, hi] instead of the entry's domain
+  size_t samples = 2000;  // drawn inputs, besides the special values
+  bool range = false;     // use [lo, hi] instead of the entry's domain
   double lo = 0, hi = 0;
   std::vector<double> special;  // further inputs for the special-value list
   bool ftz = false;             // run the kernels with flush-to-zero and denormals-are-zero
@@ -46,10 +46,10 @@ struct Result {
   double max_ulp = 0;
   double mean_ulp = 0;
   double bound = 0;
-  size_t mismatches = 0;                  // special-value and exactness failures (no annex_g)
-  size_t by_kind[kMismatchKinds] = {};    // indexed by Mismatch
-  std::vector<Sample> worst;              // largest errors first
-  std::vector<Sample> bad;                // first mismatching results
+  size_t mismatches = 0;                // special-value and exactness failures (no annex_g)
+  size_t by_kind[kMismatchKinds] = {};  // indexed by Mismatch
+  std::vector<Sample> worst;            // largest errors first
+  std::vector<Sample> bad;              // first mismatching results
   bool pass() const { return max_ulp <= bound && mismatches == 0; }
 };
 

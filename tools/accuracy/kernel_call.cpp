@@ -18,8 +18,7 @@ template <class R> struct ComplexOf;
 template <> struct ComplexOf<float> { using type = NrxComplex8; };
 template <> struct ComplexOf<double> { using type = NrxComplex16; };
 
-template <class E, class R>
-E element(const double* v) {
+template <class E, class R> E element(const double* v) {
   if constexpr (std::is_same_v<E, R>) {
     return R(v[0]);
   } else {
@@ -31,9 +30,8 @@ E element(const double* v) {
 }
 
 // The argument lists of the element-wise shapes, E the element type.
-template <class E, class R>
-void invoke_as(const catalog::Entry& e, void* fn, int32_t n, const void* a_, const void* b_, const double* sc,
-               void* r_, void* r2_, const Strides& s) {
+template <class E, class R> void invoke_as(const catalog::Entry& e, void* fn, int32_t n, const void* a_, const void* b_,
+                                           const double* sc, void* r_, void* r2_, const Strides& s) {
   const E* a = static_cast<const E*>(a_);
   const E* b = static_cast<const E*>(b_);
   E* r = static_cast<E*>(r_);
@@ -41,32 +39,26 @@ void invoke_as(const catalog::Entry& e, void* fn, int32_t n, const void* a_, con
   const bool i = e.strided;
   switch (e.shape) {
     case Shape::v1:
-      if (i)
-        reinterpret_cast<void (*)(int32_t, const E*, int32_t, E*, int32_t)>(fn)(n, a, s.a, r, s.r);
-      else
-        reinterpret_cast<void (*)(int32_t, const E*, E*)>(fn)(n, a, r);
+      if (i) reinterpret_cast<void (*)(int32_t, const E*, int32_t, E*, int32_t)>(fn)(n, a, s.a, r, s.r);
+      else reinterpret_cast<void (*)(int32_t, const E*, E*)>(fn)(n, a, r);
       break;
     case Shape::v2:
       if (i)
-        reinterpret_cast<void (*)(int32_t, const E*, int32_t, const E*, int32_t, E*, int32_t)>(fn)(n, a, s.a, b, s.b,
-                                                                                                   r, s.r);
-      else
-        reinterpret_cast<void (*)(int32_t, const E*, const E*, E*)>(fn)(n, a, b, r);
+        reinterpret_cast<void (*)(int32_t, const E*, int32_t, const E*, int32_t, E*, int32_t)>(fn)(n, a, s.a, b, s.b, r,
+                                                                                                   s.r);
+      else reinterpret_cast<void (*)(int32_t, const E*, const E*, E*)>(fn)(n, a, b, r);
       break;
     case Shape::vs: {
       const E x = element<E, R>(sc);
-      if (i)
-        reinterpret_cast<void (*)(int32_t, const E*, int32_t, E, E*, int32_t)>(fn)(n, a, s.a, x, r, s.r);
-      else
-        reinterpret_cast<void (*)(int32_t, const E*, E, E*)>(fn)(n, a, x, r);
+      if (i) reinterpret_cast<void (*)(int32_t, const E*, int32_t, E, E*, int32_t)>(fn)(n, a, s.a, x, r, s.r);
+      else reinterpret_cast<void (*)(int32_t, const E*, E, E*)>(fn)(n, a, x, r);
       break;
     }
     case Shape::v1r2:
       if (i)
         reinterpret_cast<void (*)(int32_t, const E*, int32_t, E*, int32_t, E*, int32_t)>(fn)(n, a, s.a, r, s.r, r2,
                                                                                              s.r2);
-      else
-        reinterpret_cast<void (*)(int32_t, const E*, E*, E*)>(fn)(n, a, r, r2);
+      else reinterpret_cast<void (*)(int32_t, const E*, E*, E*)>(fn)(n, a, r, r2);
       break;
     case Shape::lf: {
       const R k0 = R(sc[0]), k1 = R(sc[1]), k2 = R(sc[2]), k3 = R(sc[3]);
@@ -74,30 +66,24 @@ void invoke_as(const catalog::Entry& e, void* fn, int32_t n, const void* a_, con
         reinterpret_cast<void (*)(int32_t, const R*, int32_t, const R*, int32_t, R, R, R, R, R*, int32_t)>(fn)(
             n, (const R*)a, s.a, (const R*)b, s.b, k0, k1, k2, k3, (R*)r, s.r);
       else
-        reinterpret_cast<void (*)(int32_t, const R*, const R*, R, R, R, R, R*)>(fn)(n, (const R*)a, (const R*)b, k0,
-                                                                                 k1, k2, k3, (R*)r);
+        reinterpret_cast<void (*)(int32_t, const R*, const R*, R, R, R, R, R*)>(fn)(n, (const R*)a, (const R*)b, k0, k1,
+                                                                                    k2, k3, (R*)r);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
-template <class R>
-void invoke_real(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b, const double* sc,
-                 void* r, void* r2, const Strides& s) {
+template <class R> void invoke_real(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b,
+                                    const double* sc, void* r, void* r2, const Strides& s) {
   using C = typename ComplexOf<R>::type;
   const bool i = e.strided;
   if (e.shape == Shape::c2r) {
-    if (i)
-      reinterpret_cast<void (*)(int32_t, const C*, int32_t, R*, int32_t)>(fn)(n, (const C*)a, s.a, (R*)r, s.r);
-    else
-      reinterpret_cast<void (*)(int32_t, const C*, R*)>(fn)(n, (const C*)a, (R*)r);
+    if (i) reinterpret_cast<void (*)(int32_t, const C*, int32_t, R*, int32_t)>(fn)(n, (const C*)a, s.a, (R*)r, s.r);
+    else reinterpret_cast<void (*)(int32_t, const C*, R*)>(fn)(n, (const C*)a, (R*)r);
   } else if (e.shape == Shape::r2c) {
-    if (i)
-      reinterpret_cast<void (*)(int32_t, const R*, int32_t, C*, int32_t)>(fn)(n, (const R*)a, s.a, (C*)r, s.r);
-    else
-      reinterpret_cast<void (*)(int32_t, const R*, C*)>(fn)(n, (const R*)a, (C*)r);
+    if (i) reinterpret_cast<void (*)(int32_t, const R*, int32_t, C*, int32_t)>(fn)(n, (const R*)a, s.a, (C*)r, s.r);
+    else reinterpret_cast<void (*)(int32_t, const R*, C*)>(fn)(n, (const R*)a, (C*)r);
   } else if (e.type == 'c' || e.type == 'z') {
     invoke_as<C, R>(e, fn, n, a, b, sc, r, r2, s);
   } else {
@@ -105,8 +91,7 @@ void invoke_real(const catalog::Entry& e, void* fn, int32_t n, const void* a, co
   }
 }
 
-template <class R>
-R marker() {
+template <class R> R marker() {
   using U = std::conditional_t<sizeof(R) == 4, uint32_t, uint64_t>;
   const U u = sizeof(R) == 4 ? U(0x7FA5A5A5u) : U(0x7FF4A5A5A5A5A5A5ull);
   R r;
@@ -115,8 +100,7 @@ R marker() {
 }
 
 // One array of n elements of `parts` reals each, every `inc`-th element used.
-template <class R>
-struct Array {
+template <class R> struct Array {
   std::vector<R> v;
   int inc, parts;
   Array(size_t n, int inc_, int parts_) : v(n * inc_ * parts_ + kGuard, marker<R>()), inc(inc_), parts(parts_) {}
@@ -132,8 +116,7 @@ struct Array {
   }
 };
 
-template <class R>
-size_t call(const catalog::Entry& e, void* fn, const Input* in, size_t count, double* out) {
+template <class R> size_t call(const catalog::Entry& e, void* fn, const Input* in, size_t count, double* out) {
   const int w = e.type == 'c' || e.type == 'z' ? 2 : 1;  // reals per element
   const int win = e.shape == Shape::r2c ? 1 : w;
   const int wout = e.shape == Shape::c2r ? 1 : w;
@@ -163,12 +146,10 @@ Strides strides_for(const catalog::Entry& e) {
   return {2, 3, 2, 3};
 }
 
-void invoke(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b, const double* scalars,
-            void* r, void* r2, const Strides& s) {
-  if (e.type == 's' || e.type == 'c')
-    invoke_real<float>(e, fn, n, a, b, scalars, r, r2, s);
-  else
-    invoke_real<double>(e, fn, n, a, b, scalars, r, r2, s);
+void invoke(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b, const double* scalars, void* r,
+            void* r2, const Strides& s) {
+  if (e.type == 's' || e.type == 'c') invoke_real<float>(e, fn, n, a, b, scalars, r, r2, s);
+  else invoke_real<double>(e, fn, n, a, b, scalars, r, r2, s);
 }
 
 size_t call_kernel(const catalog::Entry& e, void* fn, const Input* in, size_t n, double* out) {

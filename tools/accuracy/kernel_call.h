@@ -17,8 +17,8 @@ Strides strides_for(const catalog::Entry& e);
 // element type (real arrays for the real side of c2r and r2c), the scalars of Powx
 // (scalars[0], scalars[1] for a complex exponent) or LinearFrac (scalars[0..3]) converted
 // to the element type, and the strides when the entry is strided.
-void invoke(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b, const double* scalars,
-            void* r, void* r2, const Strides& s);
+void invoke(const catalog::Entry& e, void* fn, int32_t n, const void* a, const void* b, const double* scalars, void* r,
+            void* r2, const Strides& s);
 
 // Calls kernel `fn` of entry e on in[0..n) and writes the results as doubles, two per
 // element (result, second result or imaginary part), into out[0..2n). Arrays are laid out

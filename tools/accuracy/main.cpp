@@ -115,15 +115,15 @@ int main(int argc, char** argv) {
       return 2;
     }
 
-  std::printf("%s: %s kernel, reference %s, domain [%g, %g]%s\n", table_name(*e).c_str(),
-              e->kernel ? e->kernel : "-", oracle_key(*e).c_str(), o.range ? o.lo : e->lo,
-              o.range ? o.hi : e->hi, o.ftz ? ", flush-to-zero" : "");
+  std::printf("%s: %s kernel, reference %s, domain [%g, %g]%s\n", table_name(*e).c_str(), e->kernel ? e->kernel : "-",
+              oracle_key(*e).c_str(), o.range ? o.lo : e->lo, o.range ? o.hi : e->hi, o.ftz ? ", flush-to-zero" : "");
   const std::vector<Result> rs = measure_slots(*e, slots, o);
   bool ok = true;
   for (const Result& r : rs) {
     std::string shared;
     for (int k = 0; k < 3; ++k)
-      if (k != r.slot && e->ttab[k] == e->ttab[r.slot]) shared += std::string(shared.empty() ? " (=" : "=") + slot_name(k);
+      if (k != r.slot && e->ttab[k] == e->ttab[r.slot])
+        shared += std::string(shared.empty() ? " (=" : "=") + slot_name(k);
     if (!shared.empty()) shared += ")";
     std::printf("  %s%s %s: max %.4g ulp, mean %.4g ulp over %zu results, bound %g; mismatches %zu%s\n",
                 slot_name(r.slot), shared.c_str(), e->names[r.slot], r.max_ulp, r.mean_ulp, r.measured, r.bound,

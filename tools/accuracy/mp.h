@@ -29,8 +29,7 @@ class Mp {
 
 // Runs one MPFR operation directly in a format: precision f.p, the format's exponent range,
 // then subnormalised. The result is the correctly rounded value in that format.
-template <class Op>
-void in_format(mpfr_ptr out, Format f, Op op) {
+template <class Op> void in_format(mpfr_ptr out, Format f, Op op) {
   mpfr_set_prec(out, f.p);
   const mpfr_exp_t lo = mpfr_get_emin(), hi = mpfr_get_emax();
   mpfr_set_emin(f.emin);

@@ -31,11 +31,14 @@ const Oracle* find_oracle(const std::string& key) {
 
 const Oracle* find_oracle(const catalog::Entry& e) {
   switch (e.shape) {
-    case Shape::v1: case Shape::v2: case Shape::vs: case Shape::v1r2:
-    case Shape::lf: case Shape::c2r: case Shape::r2c:
-      return find_oracle(oracle_key(e));
-    default:
-      return nullptr;  // Pack and Unpack move data, they compute nothing
+    case Shape::v1:
+    case Shape::v2:
+    case Shape::vs:
+    case Shape::v1r2:
+    case Shape::lf:
+    case Shape::c2r:
+    case Shape::r2c: return find_oracle(oracle_key(e));
+    default: return nullptr;  // Pack and Unpack move data, they compute nothing
   }
 }
 

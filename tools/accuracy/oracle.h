@@ -18,15 +18,15 @@ namespace catalog = ::nrx::zar::catalog;
 inline constexpr int kInputs = 8;
 
 struct EvalCtx {
-  Format f;          // format of the results (and of each complex part)
-  mpfr_prec_t wp;    // working precision for values that are rounded afterwards
+  Format f;        // format of the results (and of each complex part)
+  mpfr_prec_t wp;  // working precision for values that are rounded afterwards
 };
 
 // How an evaluator's outputs are to be read.
 enum RefKind : int {
-  kRefExact = 0,    // values at working precision, compared after rounding to the format
-  kRefInFormat = 1, // values already in the format (correctly rounded by construction)
-  kRefAnnexG = 2,   // complex reference from the C library: only the class of each part counts
+  kRefExact = 0,     // values at working precision, compared after rounding to the format
+  kRefInFormat = 1,  // values already in the format (correctly rounded by construction)
+  kRefAnnexG = 2,    // complex reference from the C library: only the class of each part counts
 };
 
 // Writes out[0] (and out[1] for two results or a complex result) and returns a RefKind.

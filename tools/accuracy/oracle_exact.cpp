@@ -14,46 +14,41 @@ int put(mpfr_ptr o, double v) {
   return kRefInFormat;
 }
 
-template <class F>
-int one(mpfr_ptr* o, const double* in, const EvalCtx& c, F f) {
+template <class F> int one(mpfr_ptr* o, const double* in, const EvalCtx& c, F f) {
   return put(o[0], is_single(c) ? double(f(float(in[0]))) : f(in[0]));
 }
-template <class F>
-int two(mpfr_ptr* o, const double* in, const EvalCtx& c, F f) {
+template <class F> int two(mpfr_ptr* o, const double* in, const EvalCtx& c, F f) {
   return put(o[0], is_single(c) ? double(f(float(in[0]), float(in[2]))) : f(in[0], in[2]));
 }
 
-#define NRX_ONE(name, expr) \
-  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) { return one(o, in, c, [](auto x) { return expr; }); }
-#define NRX_TWO(name, expr)                                                    \
-  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {                  \
-    return two(o, in, c, [](auto x, auto y) { return decltype(x)(expr); });    \
+#define NRX_ONE(name, expr)                                   \
+  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) { \
+    return one(o, in, c, [](auto x) { return expr; });        \
+  }
+#define NRX_TWO(name, expr)                                                 \
+  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {               \
+    return two(o, in, c, [](auto x, auto y) { return decltype(x)(expr); }); \
   }
 
-template <class T>
-T frac(T x) {
+template <class T> T frac(T x) {
   T whole;
   return std::modf(x, &whole);  // carries the sign of x, +-0 for infinities
 }
 // Larger and smaller of two values, the other one when exactly one is NaN; of two zeros the
 // maximum is +0 and the minimum -0 (the other zero is accepted as well, see zero_pair_*).
-template <class T>
-T max_(T x, T y) {
+template <class T> T max_(T x, T y) {
   if (x == 0 && y == 0) return std::signbit(x) ? y : x;
   return std::fmax(x, y);
 }
-template <class T>
-T min_(T x, T y) {
+template <class T> T min_(T x, T y) {
   if (x == 0 && y == 0) return std::signbit(x) ? x : y;
   return std::fmin(x, y);
 }
-template <class T>
-T maxmag(T x, T y) {
+template <class T> T maxmag(T x, T y) {
   const T ax = std::fabs(x), ay = std::fabs(y);
   return ax > ay ? x : ay > ax ? y : max_(x, y);
 }
-template <class T>
-T minmag(T x, T y) {
+template <class T> T minmag(T x, T y) {
   const T ax = std::fabs(x), ay = std::fabs(y);
   return ax < ay ? x : ay < ax ? y : min_(x, y);
 }
@@ -67,10 +62,10 @@ NRX_ONE(round_, std::round(x))
 NRX_ONE(frac_, frac(x))
 NRX_ONE(fabs_, std::fabs(x))
 NRX_ONE(logb_, std::logb(x))
-NRX_ONE(sqr_, x * x)
+NRX_ONE(sqr_, x* x)
 NRX_TWO(add_, x + y)
 NRX_TWO(sub_, x - y)
-NRX_TWO(mul_, x * y)
+NRX_TWO(mul_, x* y)
 NRX_TWO(copysign_, std::copysign(x, y))
 NRX_TWO(nextafter_, x == y ? x : std::nextafter(x, y))
 NRX_TWO(fdim_, std::fdim(x, y))
@@ -95,8 +90,7 @@ int modf_(mpfr_ptr* o, const double* in, const EvalCtx& c) {
   return put(o[1], f);
 }
 
-template <class T>
-T linear_frac(const double* in, bool fused) {
+template <class T> T linear_frac(const double* in, bool fused) {
   const T a = T(in[0]), b = T(in[2]), sa = T(in[4]), ha = T(in[5]), sb = T(in[6]), hb = T(in[7]);
   if (fused) return std::fma(sa, a, ha) / std::fma(sb, b, hb);
   const T num = sa * a + ha, den = sb * b + hb;
@@ -112,9 +106,7 @@ bool linearfrac_alt(const double* in, const EvalCtx& c, double* out) {
 }
 
 // Zeros of opposite signs: either zero is an acceptable maximum or minimum.
-bool zero_pair(const double* in) {
-  return in[0] == 0 && in[2] == 0 && std::signbit(in[0]) != std::signbit(in[2]);
-}
+bool zero_pair(const double* in) { return in[0] == 0 && in[2] == 0 && std::signbit(in[0]) != std::signbit(in[2]); }
 bool zero_pair_max(const double* in, const EvalCtx&, double* out) {
   *out = -0.0;
   return zero_pair(in);

@@ -44,30 +44,24 @@ void solve(mpfr_ptr out, double target, long double start, bool tail, mpfr_prec_
   mpfr_rec_sqrt(k, k, N);
   mpfr_mul_2ui(k, k, 1, N);  // 2 / sqrt(pi)
   for (int i = 0; i < 40; ++i) {
-    if (tail)
-      mpfr_erfc(f, y, N);
-    else
-      mpfr_erf(f, y, N);
+    if (tail) mpfr_erfc(f, y, N);
+    else mpfr_erf(f, y, N);
     mpfr_sub(f, f, t, N);
     mpfr_sqr(d, y, N);
     mpfr_neg(d, d, N);
     mpfr_exp(d, d, N);
     mpfr_mul(d, d, k, N);  // erf'(y) = -erfc'(y)
     mpfr_div(f, f, d, N);
-    if (tail)
-      mpfr_add(y, y, f, N);
-    else
-      mpfr_sub(y, y, f, N);
+    if (tail) mpfr_add(y, y, f, N);
+    else mpfr_sub(y, y, f, N);
     if (mpfr_zero_p(f) || mpfr_get_exp(f) < mpfr_get_exp(y) - q + 4) break;
   }
   mpfr_set(out, y, N);
 }
 
 void erfinv_small(mpfr_ptr out, double x, mpfr_prec_t p) {
-  if (x == 0)
-    mpfr_set_d(out, x, N);
-  else
-    solve(out, x, erfinv_start(x), false, p);
+  if (x == 0) mpfr_set_d(out, x, N);
+  else solve(out, x, erfinv_start(x), false, p);
 }
 
 void erfcinv_tail(mpfr_ptr out, double t, mpfr_prec_t p) { solve(out, t, erfcinv_start(t), true, p); }

@@ -9,17 +9,17 @@ namespace {
 
 constexpr mpfr_rnd_t N = MPFR_RNDN;
 
-#define NRX_UNARY(name, call)                                    \
-  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {    \
-    Mp x(c.wp, in[0]);                                           \
-    call;                                                        \
-    return kRefExact;                                            \
+#define NRX_UNARY(name, call)                                 \
+  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) { \
+    Mp x(c.wp, in[0]);                                        \
+    call;                                                     \
+    return kRefExact;                                         \
   }
-#define NRX_BINARY(name, call)                                   \
-  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) {    \
-    Mp x(c.wp, in[0]), y(c.wp, in[2]);                           \
-    call;                                                        \
-    return kRefExact;                                            \
+#define NRX_BINARY(name, call)                                \
+  int name(mpfr_ptr* o, const double* in, const EvalCtx& c) { \
+    Mp x(c.wp, in[0]), y(c.wp, in[2]);                        \
+    call;                                                     \
+    return kRefExact;                                         \
   }
 
 NRX_UNARY(exp_, mpfr_exp(o[0], x, N))
@@ -186,23 +186,23 @@ int cis_(mpfr_ptr* o, const double* in, const EvalCtx& c) {
 }
 
 const Oracle kTable[] = {
-    {"exp", exp_, nullptr},         {"exp2", exp2_, nullptr},       {"exp10", exp10_, nullptr},
-    {"expm1", expm1_, nullptr},     {"log", log_, nullptr},         {"log2", log2_, nullptr},
-    {"log10", log10_, nullptr},     {"log1p", log1p_, nullptr},     {"sqrt", sqrt_, nullptr},
+    {"exp", exp_, nullptr},           {"exp2", exp2_, nullptr},     {"exp10", exp10_, nullptr},
+    {"expm1", expm1_, nullptr},       {"log", log_, nullptr},       {"log2", log2_, nullptr},
+    {"log10", log10_, nullptr},       {"log1p", log1p_, nullptr},   {"sqrt", sqrt_, nullptr},
     {"rec_sqrt", rec_sqrt_, nullptr}, {"cbrt", cbrt_, nullptr},     {"rec_cbrt", rec_cbrt_, nullptr},
-    {"pow", pow_, nullptr},         {"powr", powr_, nullptr},       {"pow3o2", pow3o2_, nullptr},
-    {"pow2o3", pow2o3_, nullptr},   {"sin", sin_, nullptr},         {"cos", cos_, nullptr},
-    {"tan", tan_, nullptr},         {"sinpi", sinpi_, nullptr},     {"cospi", cospi_, nullptr},
-    {"tanpi", tanpi_, nullptr},     {"sind", sind_, nullptr},       {"cosd", cosd_, nullptr},
-    {"tand", tand_, nullptr},       {"asin", asin_, nullptr},       {"acos", acos_, nullptr},
-    {"atan", atan_, nullptr},       {"asinpi", asinpi_, nullptr},   {"acospi", acospi_, nullptr},
-    {"atanpi", atanpi_, nullptr},   {"atan2", atan2_, nullptr},     {"atan2pi", atan2pi_, nullptr},
-    {"hypot", hypot_, nullptr},     {"sinh", sinh_, nullptr},       {"cosh", cosh_, nullptr},
-    {"tanh", tanh_, nullptr},       {"asinh", asinh_, nullptr},     {"acosh", acosh_, nullptr},
-    {"atanh", atanh_, nullptr},     {"erf", erf_, nullptr},         {"erfc", erfc_, nullptr},
-    {"cdfnorm", cdfnorm_, nullptr}, {"lgamma", lgamma_, nullptr},   {"tgamma", tgamma_, tgamma_alt},
-    {"eint1", eint1_, nullptr},     {"sincos", sincos_, nullptr},   {"div", div_, nullptr},
-    {"inv", inv_, nullptr},         {"cabs", cabs_, nullptr},       {"arg", arg_, nullptr},
+    {"pow", pow_, nullptr},           {"powr", powr_, nullptr},     {"pow3o2", pow3o2_, nullptr},
+    {"pow2o3", pow2o3_, nullptr},     {"sin", sin_, nullptr},       {"cos", cos_, nullptr},
+    {"tan", tan_, nullptr},           {"sinpi", sinpi_, nullptr},   {"cospi", cospi_, nullptr},
+    {"tanpi", tanpi_, nullptr},       {"sind", sind_, nullptr},     {"cosd", cosd_, nullptr},
+    {"tand", tand_, nullptr},         {"asin", asin_, nullptr},     {"acos", acos_, nullptr},
+    {"atan", atan_, nullptr},         {"asinpi", asinpi_, nullptr}, {"acospi", acospi_, nullptr},
+    {"atanpi", atanpi_, nullptr},     {"atan2", atan2_, nullptr},   {"atan2pi", atan2pi_, nullptr},
+    {"hypot", hypot_, nullptr},       {"sinh", sinh_, nullptr},     {"cosh", cosh_, nullptr},
+    {"tanh", tanh_, nullptr},         {"asinh", asinh_, nullptr},   {"acosh", acosh_, nullptr},
+    {"atanh", atanh_, nullptr},       {"erf", erf_, nullptr},       {"erfc", erfc_, nullptr},
+    {"cdfnorm", cdfnorm_, nullptr},   {"lgamma", lgamma_, nullptr}, {"tgamma", tgamma_, tgamma_alt},
+    {"eint1", eint1_, nullptr},       {"sincos", sincos_, nullptr}, {"div", div_, nullptr},
+    {"inv", inv_, nullptr},           {"cabs", cabs_, nullptr},     {"arg", arg_, nullptr},
     {"cis", cis_, nullptr},
 };
 

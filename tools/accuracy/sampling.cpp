@@ -110,14 +110,18 @@ double draw_in(double lo, double hi, bool log_scale, Format f, std::mt19937_64& 
 std::vector<double> special_values(Format f) {
   const double tiny = smallest(f), min_normal = std::ldexp(1.0, f.emin + f.p - 2);
   const double max_sub = min_normal - tiny, big = largest(f);
-  return {0.0, -0.0, tiny, -tiny, max_sub, -max_sub, min_normal, -min_normal,
-          big, -big, INFINITY, -INFINITY, NAN, 0.75, 1.0, -1.0};
+  return {0.0, -0.0, tiny,     -tiny,     max_sub, -max_sub, min_normal, -min_normal,
+          big, -big, INFINITY, -INFINITY, NAN,     0.75,     1.0,        -1.0};
 }
 
 std::vector<Group> draw_inputs(const catalog::Entry& e, const Options& o) {
   const Format f = format_of(e);
-  Draw d{e, f, o.range ? o.lo : e.lo, o.range ? o.hi : e.hi,
-         std::mt19937_64(o.seed * 0x9E3779B97F4A7C15ull + std::hash<std::string>{}(table_name(e))), {}};
+  Draw d{e,
+         f,
+         o.range ? o.lo : e.lo,
+         o.range ? o.hi : e.hi,
+         std::mt19937_64(o.seed * 0x9E3779B97F4A7C15ull + std::hash<std::string>{}(table_name(e))),
+         {}};
   d.specials = special_values(f);
   for (double v : o.special) d.specials.push_back(fit(v, f));
   for (double v : {d.lo, d.hi})
@@ -148,14 +152,10 @@ std::vector<Group> draw_inputs(const catalog::Entry& e, const Options& o) {
       if (!cx) {
         for (size_t i = 0; i < n; ++i) {
           const double r = u01(d.rng);
-          if (key == "pow" || key == "powr")
-            g.push_back(d.pow_pair(key == "pow"));
-          else if (r < 0.8)
-            g.push_back(input(d.dom(i & 1), 0, d.dom(i & 2)));
-          else if (r < 0.9)
-            g.push_back(d.related_pair());
-          else
-            g.push_back(input(d.wide(), 0, d.wide()));
+          if (key == "pow" || key == "powr") g.push_back(d.pow_pair(key == "pow"));
+          else if (r < 0.8) g.push_back(input(d.dom(i & 1), 0, d.dom(i & 2)));
+          else if (r < 0.9) g.push_back(d.related_pair());
+          else g.push_back(input(d.wide(), 0, d.wide()));
         }
         cross(g, S, S, false);
       } else {
@@ -231,7 +231,8 @@ std::vector<Group> draw_inputs(const catalog::Entry& e, const Options& o) {
 
     case Shape::lf: {
       out.clear();
-      const double sets[][4] = {{1, 0, 1, 0}, {2, 1, 3, -1}, {0.5, -2, 0, 1}, {-1.5, 0.25, 2, 0}, {0, 1, 1, 0}, {3, -4, -0.5, 2}};
+      const double sets[][4] = {{1, 0, 1, 0},       {2, 1, 3, -1}, {0.5, -2, 0, 1},
+                                {-1.5, 0.25, 2, 0}, {0, 1, 1, 0},  {3, -4, -0.5, 2}};
       const size_t per = std::max<size_t>(1, n / std::size(sets));
       for (size_t k = 0; k < std::size(sets); ++k) {
         Group h;
@@ -248,9 +249,7 @@ std::vector<Group> draw_inputs(const catalog::Entry& e, const Options& o) {
       break;
     }
 
-    default:
-      out.clear();
-      break;
+    default: out.clear(); break;
   }
   return out;
 }

@@ -47,12 +47,9 @@ double rounded(mpfr_srcptr x, Format f) {
 long ulp_exponent(mpfr_srcptr x, Format f) {
   const long lo = f.emin + f.p - 1;  // exponent of the smallest normal value
   long e;
-  if (mpfr_zero_p(x) || mpfr_nan_p(x))
-    e = lo;
-  else if (mpfr_inf_p(x))
-    e = f.emax;
-  else
-    e = std::clamp<long>(mpfr_get_exp(x), lo, f.emax);
+  if (mpfr_zero_p(x) || mpfr_nan_p(x)) e = lo;
+  else if (mpfr_inf_p(x)) e = f.emax;
+  else e = std::clamp<long>(mpfr_get_exp(x), lo, f.emax);
   return e - f.p;
 }
 
@@ -65,10 +62,8 @@ double ulp_error(double got, mpfr_srcptr exact, mpfr_srcptr unit, Format f) {
   mpfr_t g, d;
   mpfr_init2(g, 64);
   mpfr_init2(d, std::max<mpfr_prec_t>(mpfr_get_prec(exact), 64) + 64);
-  if (std::isinf(got))
-    mpfr_set_si_2exp(g, got < 0 ? -1 : 1, f.emax, MPFR_RNDN);
-  else
-    mpfr_set_d(g, got, MPFR_RNDN);
+  if (std::isinf(got)) mpfr_set_si_2exp(g, got < 0 ? -1 : 1, f.emax, MPFR_RNDN);
+  else mpfr_set_d(g, got, MPFR_RNDN);
   mpfr_sub(d, g, exact, MPFR_RNDN);
   mpfr_abs(d, d, MPFR_RNDN);
   mpfr_mul_2si(d, d, -ulp_exponent(unit, f), MPFR_RNDN);
@@ -107,8 +102,7 @@ Check compare(double got, mpfr_srcptr exact, mpfr_srcptr unit, Format f, const C
   if (alt) c.ulp = 0;
   if (o.signed_zero && got == 0 && want == 0 && std::signbit(got) != std::signbit(want) && !alt)
     c.kind = Mismatch::zero_sign;
-  else if (o.correctly_rounded && bits(got) != bits(want) && !flushed && !alt)
-    c.kind = Mismatch::inexact;
+  else if (o.correctly_rounded && bits(got) != bits(want) && !flushed && !alt) c.kind = Mismatch::inexact;
   return c;
 }
 

@@ -28,7 +28,7 @@ enum class Mismatch {
 const char* mismatch_name(Mismatch m);
 
 struct Check {
-  double ulp = 0;   // |got - exact| / ulp(exact); NaN for a NaN or infinity mismatch
+  double ulp = 0;  // |got - exact| / ulp(exact); NaN for a NaN or infinity mismatch
   Mismatch kind = Mismatch::none;
 };
 

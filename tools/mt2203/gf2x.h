@@ -12,7 +12,7 @@
 
 namespace mt2203 {
 
-constexpr int kDeg = 2203;            // 69 words of 32 bits less the 5 unused low bits
+constexpr int kDeg = 2203;             // 69 words of 32 bits less the 5 unused low bits
 constexpr int kWords = kDeg / 64 + 1;  // 35 words hold degree <= 2239
 constexpr int kWide = 80;              // a product of two kWords polynomials, with the room clmul needs
 

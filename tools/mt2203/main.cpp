@@ -204,7 +204,8 @@ int main(int argc, char** argv) {
   if (argc >= 3 && !std::strcmp(argv[1], "ktable")) return mt2203::ktable(argv[2], argc - 3, argv + 3);
   if ((argc == 3 || argc == 4) && !std::strcmp(argv[1], "check"))
     return mt2203::check(argv[2], argc == 4 && !std::strcmp(argv[3], "all"));
-  std::fprintf(stderr, "usage: mt2203-table table | rows FIRST LAST | retemper FILE FIRST LAST | ktable FILE M... |"
+  std::fprintf(stderr,
+               "usage: mt2203-table table | rows FIRST LAST | retemper FILE FIRST LAST | ktable FILE M... |"
                " check FILE [all]\n");
   return 2;
 }

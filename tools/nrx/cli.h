@@ -32,26 +32,26 @@ std::string status_text(int32_t service, int32_t code);
 // "-" is standard output; a target that exists and is not a regular file (a device, a
 // pipe) is written in place.
 class Output {
-  public:
-    Output() = default;
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-    ~Output();
+ public:
+  Output() = default;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output();
 
-    // Opens the target for writing through file(); false with a message in err.
-    bool open(const std::string& target, std::string& err);
-    // Creates the temporary file and closes it again, for a writer that takes a path.
-    bool reserve(const std::string& target, std::string& err);
-    FILE* file() const { return file_; }
-    // The path to write: the temporary file, or the target itself when written in place.
-    const std::string& path() const { return path_; }
-    // Flushes, checks every error and renames; false with a message in err.
-    bool commit(std::string& err);
+  // Opens the target for writing through file(); false with a message in err.
+  bool open(const std::string& target, std::string& err);
+  // Creates the temporary file and closes it again, for a writer that takes a path.
+  bool reserve(const std::string& target, std::string& err);
+  FILE* file() const { return file_; }
+  // The path to write: the temporary file, or the target itself when written in place.
+  const std::string& path() const { return path_; }
+  // Flushes, checks every error and renames; false with a message in err.
+  bool commit(std::string& err);
 
-  private:
-    std::string target_, path_;
-    FILE* file_ = nullptr;
-    bool temporary_ = false, is_stdout_ = false;
+ private:
+  std::string target_, path_;
+  FILE* file_ = nullptr;
+  bool temporary_ = false, is_stdout_ = false;
 };
 
 // Runs argv[0] with the arguments argv (no shell) and waits. Returns its exit status, or -1
@@ -61,16 +61,16 @@ int run_program(const std::vector<std::string>& argv, std::string& err);
 // Progress of long work as "\rnrx CMD: WHAT 42%" on standard error, when standard error is
 // a terminal or when forced; at most a few updates a second.
 class Progress {
-  public:
-    Progress(const char* cmd, const char* what, bool forced);
-    ~Progress();
-    void update(double fraction);
+ public:
+  Progress(const char* cmd, const char* what, bool forced);
+  ~Progress();
+  void update(double fraction);
 
-  private:
-    const char *cmd_, *what_;
-    bool on_;
-    int last_ = -1;
-    double next_ = 0;
+ private:
+  const char *cmd_, *what_;
+  bool on_;
+  int last_ = -1;
+  double next_ = 0;
 };
 
 // Directory of the running executable.

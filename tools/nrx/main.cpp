@@ -37,8 +37,9 @@ const Command kCommands[] = {
 void usage(FILE* to) {
   std::fprintf(to, "usage: nrx COMMAND [options]   (nrx COMMAND --help for its options)\ncommands:\n");
   for (const Command& c : kCommands) std::fprintf(to, "  %s\n", c.help);
-  std::fprintf(to, "  help, --help   this text\n  --version      the library version\n"
-                   "exit status: 0 done, 1 failed (the reason on standard error), 2 usage error\n");
+  std::fprintf(to,
+               "  help, --help   this text\n  --version      the library version\n"
+               "exit status: 0 done, 1 failed (the reason on standard error), 2 usage error\n");
 }
 
 }  // namespace
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
       } catch (const std::bad_alloc&) {
         return nrx::cli::fail(c.name, "out of memory");
       }
-      if (std::fflush(stdout) != 0 || std::ferror(stdout)) return nrx::cli::fail(c.name, "cannot write standard output");
+      if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return nrx::cli::fail(c.name, "cannot write standard output");
       return rc;
     }
   std::fprintf(stderr, "nrx: unknown command '%s'\n", argv[1]);

@@ -98,10 +98,14 @@ struct LawRow {
 #define NRX_CMD_SHARES(fn, T) &shares<&fn>, 'i'
 #define NRX_CMD_MV(fn, T) &mv<T, &fn>, elem_of<T>()
 #define NRX_CMD_WORDS(fn, T) &words<&fn>, 'u'
-#define NRX_CMD_MEMBER(type, fn, shape, T) Member{type, NRX_CMD_##shape(fn, T)}
+#define NRX_CMD_MEMBER(type, fn, shape, T) \
+  Member { type, NRX_CMD_##shape(fn, T) }
 #define NRX_CMD_MEMBERS_SD(Law, shape) \
-  {NRX_CMD_MEMBER('s', drusRng##Law, shape, float), NRX_CMD_MEMBER('d', drudRng##Law, shape, double)}
-#define NRX_CMD_MEMBERS_I(Law, shape) {NRX_CMD_MEMBER('i', druiRng##Law, shape, int32_t), Member{0, nullptr, 0}}
+  { NRX_CMD_MEMBER('s', drusRng##Law, shape, float), NRX_CMD_MEMBER('d', drudRng##Law, shape, double) }
+#define NRX_CMD_MEMBERS_I(Law, shape)                                           \
+  {                                                                             \
+    NRX_CMD_MEMBER('i', druiRng##Law, shape, int32_t), Member { 0, nullptr, 0 } \
+  }
 #define NRX_CMD_LAW(Law, label, types, shape, params, defaults, methods) \
   LawRow{label, params, defaults, methods, Shape::shape, NRX_CMD_MEMBERS_##types(Law, shape)},
 const LawRow kLaws[] = {NRX_RNG_LAW_LIST(NRX_CMD_LAW)};
@@ -116,8 +120,7 @@ void help() {
       "  -g GEN    generator (default mcg31m1); families take a member number:");
   for (const GenName& g : kAllGens)
     if (*g.name) std::printf(g.members > 1 ? " %s[:0..%d]" : " %s", g.name, g.members - 1);
-  std::printf(
-      "\n  -l LAW    law (default uniform), with its parameters, defaults and method codes:\n");
+  std::printf("\n  -l LAW    law (default uniform), with its parameters, defaults and method codes:\n");
   for (const LawRow& l : kLaws)
     std::printf("    %-15s %-4s %-22s %-14s methods: %s\n", l.label, l.members[1].type ? "s, d" : "i",
                 *l.names ? l.names : "-", *l.defaults ? l.defaults : "-", l.methods);
@@ -180,7 +183,9 @@ bool parse_list(const char* opt, const std::string& list, Params& out) {
   return true;
 }
 
-size_t count_names(const char* names) { return *names ? size_t(std::count(names, names + std::strlen(names), ',')) + 1 : 0; }
+size_t count_names(const char* names) {
+  return *names ? size_t(std::count(names, names + std::strlen(names), ',')) + 1 : 0;
+}
 
 // The parameters fit the law's shape; an error message otherwise.
 std::string check_params(const LawRow& l, const Params& p) {
@@ -188,18 +193,19 @@ std::string check_params(const LawRow& l, const Params& p) {
   switch (l.shape) {
     case Shape::SCALAR:
     case Shape::WORDS:
-      return p.size() == want ? "" : std::string(l.label) + " takes " + std::to_string(want) + " parameters (" + l.names + ")";
-    case Shape::EACH:
-      return p.empty() ? std::string(l.label) + " needs at least one mean" : "";
-    case Shape::SHARES:
-      return p.size() < 2 ? std::string(l.label) + " needs ntrial and at least one probability" : "";
+      return p.size() == want
+                 ? ""
+                 : std::string(l.label) + " takes " + std::to_string(want) + " parameters (" + l.names + ")";
+    case Shape::EACH: return p.empty() ? std::string(l.label) + " needs at least one mean" : "";
+    case Shape::SHARES: return p.size() < 2 ? std::string(l.label) + " needs ntrial and at least one probability" : "";
     case Shape::MV: {
       if (p.size() < 2 || !(p[0] >= 1 && p[0] <= 1000) || p[0] != int(p[0]))
         return "gaussian-mv needs dim (1 to 1000), storage, the means and the factor";
       const size_t dim = size_t(p[0]);
       const size_t factor = p[1] == 0 ? dim * dim : p[1] == 1 ? dim * (dim + 1) / 2 : dim;
-      return p.size() == 2 + dim + factor ? "" : "gaussian-mv with dim " + std::to_string(dim) + " takes " +
-                                                    std::to_string(2 + dim + factor) + " parameters";
+      return p.size() == 2 + dim + factor ? ""
+                                          : "gaussian-mv with dim " + std::to_string(dim) + " takes " +
+                                                std::to_string(2 + dim + factor) + " parameters";
     }
   }
   return "";
@@ -221,7 +227,8 @@ int parse(int argc, char** argv, Options& o) {
     if (i + 1 >= argc) return cli::usage_error("rng", k[0] == '-' ? k + " needs a value" : "unexpected " + k);
     const char* v = argv[++i];
     if (k == "-g") {
-      if (!parse_generator(v, o.brng)) return cli::usage_error("rng", std::string("-g: unknown generator or member '") + v + "'");
+      if (!parse_generator(v, o.brng))
+        return cli::usage_error("rng", std::string("-g: unknown generator or member '") + v + "'");
     } else if (k == "-l" || k == "--law") {
       const std::string name = std::strcmp(v, "uniform-float") == 0 ? (o.type = 's', "uniform") : v;
       o.law = nullptr;
@@ -235,7 +242,8 @@ int parse(int argc, char** argv, Options& o) {
       long long m = 0;
       char* end = nullptr;
       m = std::strtoll(v, &end, 0);
-      if (end == v || *end || m < INT32_MIN || m > INT32_MAX) return cli::usage_error("rng", std::string("-m: not a method code '") + v + "'");
+      if (end == v || *end || m < INT32_MIN || m > INT32_MAX)
+        return cli::usage_error("rng", std::string("-m: not a method code '") + v + "'");
       o.method = int32_t(m);
     } else if (k == "-p" || k == "--params") {
       if (!parse_list("-p", v, o.params)) return 2;
@@ -287,14 +295,10 @@ size_t elem_bytes(char elem) { return elem == 'd' || elem == 'q' ? 8 : 4; }
 // Elements per variate: the vector laws' dimension, or the generator's words.
 size_t per_variate(const Options& o, int32_t word_bytes) {
   switch (o.law->shape) {
-    case Shape::SHARES:
-      return o.params.size() - 1;
-    case Shape::MV:
-      return size_t(o.params[0]);
-    case Shape::WORDS:
-      return size_t(word_bytes / 4);
-    default:
-      return 1;
+    case Shape::SHARES: return o.params.size() - 1;
+    case Shape::MV: return size_t(o.params[0]);
+    case Shape::WORDS: return size_t(word_bytes / 4);
+    default: return 1;
   }
 }
 
@@ -333,9 +337,10 @@ int nrx_cmd_rng(int argc, char** argv) {
                       : _druNewStreamEx(&s, o.brng, int32_t(o.seed.size()), o.seed.data());
   if (st < 0) {
     _druDeleteStream(&s);
-    return cli::fail("rng", std::string("cannot ") + (o.load ? "load the stream from " + std::string(o.load)
-                                                                : std::string("create the stream")) +
-                                ": " + cli::status_text(NRX_SERVICE_RNG, st));
+    return cli::fail(
+        "rng", std::string("cannot ") +
+                   (o.load ? "load the stream from " + std::string(o.load) : std::string("create the stream")) + ": " +
+                   cli::status_text(NRX_SERVICE_RNG, st));
   }
   BrngProperties p{};
   _druGetBrngProperties(int32_t(s->brng), &p);

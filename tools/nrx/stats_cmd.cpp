@@ -50,15 +50,16 @@ void print_row(const char* label, const double* v, int64_t p) {
 const double kDefaultOrders[] = {0.05, 0.25, 0.75, 0.95};
 
 void help() {
-  std::printf("usage: nrx stats [--quantiles q1,q2,...] [--progress] [FILE.csv | -]\n"
-              "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments, the\n"
-              "  median, quantiles, the median and mean absolute deviations and the covariance\n"
-              "  and correlation matrices of the numeric columns of FILE.csv (a first line that\n"
-              "  is not numeric names the columns); - reads standard input; without FILE, a\n"
-              "  shipped data set. --quantiles: orders in [0, 1] (default 0.05,0.25,0.75,0.95;\n"
-              "  'none' for no quantile rows), each the linear interpolation between the two\n"
-              "  nearest order statistics. --progress reports reading on standard error even\n"
-              "  when it is not a terminal.\n");
+  std::printf(
+      "usage: nrx stats [--quantiles q1,q2,...] [--progress] [FILE.csv | -]\n"
+      "  mean, variance, skewness, kurtosis, variation, extremes, sums, moments, the\n"
+      "  median, quantiles, the median and mean absolute deviations and the covariance\n"
+      "  and correlation matrices of the numeric columns of FILE.csv (a first line that\n"
+      "  is not numeric names the columns); - reads standard input; without FILE, a\n"
+      "  shipped data set. --quantiles: orders in [0, 1] (default 0.05,0.25,0.75,0.95;\n"
+      "  'none' for no quantile rows), each the linear interpolation between the two\n"
+      "  nearest order statistics. --progress reports reading on standard error even\n"
+      "  when it is not a terminal.\n");
 }
 
 // Orders from a comma-separated list; false (after a usage error) for a bad one.
@@ -102,8 +103,7 @@ int nrx_cmd_stats(int argc, char** argv) {
     else if (a == "--quantiles") {
       if (i + 1 == argc) return cli::usage_error("stats", "--quantiles needs a list of orders");
       if (!parse_orders(argv[++i], orders)) return 2;
-    }
-    else if (a.size() > 1 && a[0] == '-') return cli::usage_error("stats", "unknown option " + a);
+    } else if (a.size() > 1 && a[0] == '-') return cli::usage_error("stats", "unknown option " + a);
     else if (!path.empty()) return cli::usage_error("stats", "more than one file: " + path + " and " + a);
     else path = a;
   }
@@ -135,8 +135,8 @@ int nrx_cmd_stats(int argc, char** argv) {
   if (st == 0)
     st = drudSSBasic(task, basic | NRX_SS_EST_COVARIANCE | NRX_SS_EST_CORRELATION, NRX_SS_METHOD_ONE_PASS,
                      &nrx_threading_openmp);
-  if (st == 0) st = drudSSMinmax(task, NRX_SS_EST_MINIMUM | NRX_SS_EST_MAXIMUM, NRX_SS_METHOD_FAST,
-                                 &nrx_threading_openmp);
+  if (st == 0)
+    st = drudSSMinmax(task, NRX_SS_EST_MINIMUM | NRX_SS_EST_MAXIMUM, NRX_SS_METHOD_FAST, &nrx_threading_openmp);
   // The median is the quantile of order 0.5, asked for ahead of the given orders.
   std::vector<double> all_orders{0.5};
   all_orders.insert(all_orders.end(), orders.begin(), orders.end());

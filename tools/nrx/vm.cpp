@@ -36,8 +36,7 @@ std::string flavours(const catalog::Entry& e, int slot) {
 
 std::string ulp_text(const acc::Result& r) {
   char b[32];
-  if (r.bound == 0)
-    return r.max_ulp == 0 && r.mismatches == 0 ? "exact" : "NOT EXACT";
+  if (r.bound == 0) return r.max_ulp == 0 && r.mismatches == 0 ? "exact" : "NOT EXACT";
   std::snprintf(b, sizeof b, "%.3g", r.max_ulp);
   return b;
 }
@@ -50,9 +49,11 @@ int vm(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-h" || a == "--help") {
-      std::printf("usage: nrx vm [--samples N] [--filter SUBSTR]\n"
-                  "  N random samples per kernel besides the special values, 1 to 100000000\n"
-                  "  (default %zu); SUBSTR keeps the tables whose name contains it\n", o.samples);
+      std::printf(
+          "usage: nrx vm [--samples N] [--filter SUBSTR]\n"
+          "  N random samples per kernel besides the special values, 1 to 100000000\n"
+          "  (default %zu); SUBSTR keeps the tables whose name contains it\n",
+          o.samples);
       return 0;
     }
     if (a != "--samples" && a != "--filter") return nrx::cli::usage_error("vm", "unknown option " + a);
@@ -72,11 +73,12 @@ int vm(int argc, char** argv) {
   }
 
   const tim::Clock& clk = tim::clock();
-  std::printf("Vector math kernels: ulp error against MPFR over %zu samples plus special values,\n"
-              "cycles per element at n = %zu; core clock %.2f GHz (TSC %.2f GHz).\n\n",
-              o.samples, kN, clk.core_ghz, clk.tsc_ghz);
-  std::printf("%-14s %-9s %-10s %10s %8s  %-5s %9s %7s  %-18s %9s\n", "table", "flavour", "kernel", "max ulp",
-              "bound", "ok", "cyc/elem", "cost", "SLEEF", "libmvec");
+  std::printf(
+      "Vector math kernels: ulp error against MPFR over %zu samples plus special values,\n"
+      "cycles per element at n = %zu; core clock %.2f GHz (TSC %.2f GHz).\n\n",
+      o.samples, kN, clk.core_ghz, clk.tsc_ghz);
+  std::printf("%-14s %-9s %-10s %10s %8s  %-5s %9s %7s  %-18s %9s\n", "table", "flavour", "kernel", "max ulp", "bound",
+              "ok", "cyc/elem", "cost", "SLEEF", "libmvec");
 
   int failed = 0;
   size_t done = 0;
@@ -117,8 +119,8 @@ int vm(int argc, char** argv) {
       std::snprintf(bound, sizeof bound, "%g", r.bound);
       std::fprintf(stderr, "\r%40s\r", "");
       std::printf("%-14s %-9s %-10s %10s %8s  %-5s %9.3g %7.3g  %-18s %9s\n", name.c_str(),
-                  flavours(*e, slots[k]).c_str(), e->kernel, ulp_text(r).c_str(), bound, r.pass() ? "yes" : "NO",
-                  cyc, e->ctab[slots[k]], peer.c_str(), mv.c_str());
+                  flavours(*e, slots[k]).c_str(), e->kernel, ulp_text(r).c_str(), bound, r.pass() ? "yes" : "NO", cyc,
+                  e->ctab[slots[k]], peer.c_str(), mv.c_str());
       if (!r.pass()) {
         ++failed;
         const acc::Sample* s = !r.bad.empty() ? &r.bad.front() : !r.worst.empty() ? &r.worst.front() : nullptr;

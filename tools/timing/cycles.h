@@ -17,8 +17,7 @@ const Clock& clock();
 
 // Best time of one call of f in nanoseconds: `reps` rounds, each calling f repeatedly for at
 // least min_ns, the fastest round's average. The caller makes f's effect observable.
-template <class F>
-double best_ns(F&& f, int reps = 7, double min_ns = 1e6) {
+template <class F> double best_ns(F&& f, int reps = 7, double min_ns = 1e6) {
   const double tsc = clock().tsc_ghz;
   f();  // warm caches and tables
   double best = 1e300;

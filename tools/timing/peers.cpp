@@ -52,9 +52,7 @@ std::string libm_complex_name(const catalog::Entry& e) {
 
 template <class T> using V = simd::Reg<T>;
 // Two results in registers, as the peers return a sine and cosine pair.
-template <class T> struct Pair {
-  V<T> x, y;
-};
+template <class T> struct Pair { V<T> x, y; };
 
 // A call of a peer with K register arguments and R register results.
 template <class T, int K, int R> struct Call;
@@ -126,8 +124,8 @@ std::vector<Peer> peers_for(const catalog::Entry& e) {
         if (!fixed.empty() && fixed != u) continue;
         const std::string sym = "Sleef_" + base + lanes + "_" + u + "avx512f";
         if (void* fn = dlsym(h, sym.c_str()))
-          out.push_back({*u ? "sleef_" + std::string(u) : "sleef", sym, fn, runner(e),
-                         *u ? std::atof(u + 1) / 10 : 0.5});
+          out.push_back(
+              {*u ? "sleef_" + std::string(u) : "sleef", sym, fn, runner(e), *u ? std::atof(u + 1) / 10 : 0.5});
       }
     }
     if (void* h = libmvec(); h && e.shape != Shape::v1r2) {

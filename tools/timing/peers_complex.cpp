@@ -54,11 +54,21 @@ template <class T, class F> void to_complex(size_t n, const void* a_, void* r_, 
   for (size_t i = 0; i < n; ++i) r[i] = f(a[i]);
 }
 
-template <class T> void abs_(size_t n, const void* a, const void*, const double*, void* r) { to_real<T>(n, a, r, C<T>::abs); }
-template <class T> void arg_(size_t n, const void* a, const void*, const double*, void* r) { to_real<T>(n, a, r, C<T>::arg); }
-template <class T> void exp_(size_t n, const void* a, const void*, const double*, void* r) { to_complex<T>(n, a, r, C<T>::exp); }
-template <class T> void log_(size_t n, const void* a, const void*, const double*, void* r) { to_complex<T>(n, a, r, C<T>::log); }
-template <class T> void sqrt_(size_t n, const void* a, const void*, const double*, void* r) { to_complex<T>(n, a, r, C<T>::sqrt); }
+template <class T> void abs_(size_t n, const void* a, const void*, const double*, void* r) {
+  to_real<T>(n, a, r, C<T>::abs);
+}
+template <class T> void arg_(size_t n, const void* a, const void*, const double*, void* r) {
+  to_real<T>(n, a, r, C<T>::arg);
+}
+template <class T> void exp_(size_t n, const void* a, const void*, const double*, void* r) {
+  to_complex<T>(n, a, r, C<T>::exp);
+}
+template <class T> void log_(size_t n, const void* a, const void*, const double*, void* r) {
+  to_complex<T>(n, a, r, C<T>::log);
+}
+template <class T> void sqrt_(size_t n, const void* a, const void*, const double*, void* r) {
+  to_complex<T>(n, a, r, C<T>::sqrt);
+}
 template <class T> void cis_(size_t n, const void* a_, const void*, const double*, void* r_) {
   const T* a = static_cast<const T*>(a_);
   auto* r = static_cast<typename C<T>::Z*>(r_);
@@ -97,10 +107,11 @@ struct Row {
   const char* func;
   LoopFn c, z;
 };
-#define NRX_ROW(func, fn) {func, fn<float>, fn<double>}
-const Row kRows[] = {NRX_ROW("Abs", abs_), NRX_ROW("Arg", arg_),   NRX_ROW("Exp", exp_), NRX_ROW("Ln", log_),
-                     NRX_ROW("Sqrt", sqrt_), NRX_ROW("CIS", cis_), NRX_ROW("Div", div_),
-                     NRX_ROW("Pow", pow_), NRX_ROW("Powx", powx_)};
+#define NRX_ROW(func, fn) \
+  { func, fn<float>, fn<double> }
+const Row kRows[] = {NRX_ROW("Abs", abs_), NRX_ROW("Arg", arg_),   NRX_ROW("Exp", exp_),
+                     NRX_ROW("Ln", log_),  NRX_ROW("Sqrt", sqrt_), NRX_ROW("CIS", cis_),
+                     NRX_ROW("Div", div_), NRX_ROW("Pow", pow_),   NRX_ROW("Powx", powx_)};
 
 }  // namespace
 

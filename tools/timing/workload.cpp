@@ -19,8 +19,7 @@ Workload::Buffer Workload::allocate(size_t bytes) {
 
 namespace {
 
-template <class R>
-void fill(unsigned char* p, const std::vector<accuracy::Input>& in, int first, int parts, int inc) {
+template <class R> void fill(unsigned char* p, const std::vector<accuracy::Input>& in, int first, int parts, int inc) {
   R* x = reinterpret_cast<R*>(p);
   for (size_t i = 0; i < in.size(); ++i)
     for (int k = 0; k < parts; ++k) x[i * inc * parts + k] = R(in[i][first + k]);
@@ -28,8 +27,7 @@ void fill(unsigned char* p, const std::vector<accuracy::Input>& in, int first, i
 
 }  // namespace
 
-Workload::Workload(const catalog::Entry& e, size_t n, uint64_t seed)
-    : e_(e), n_(n), s_(accuracy::strides_for(e)) {
+Workload::Workload(const catalog::Entry& e, size_t n, uint64_t seed) : e_(e), n_(n), s_(accuracy::strides_for(e)) {
   const bool single = e.type == 's' || e.type == 'c';
   const size_t real = single ? 4 : 8;
   const int w = e.type == 'c' || e.type == 'z' ? 2 : 1;

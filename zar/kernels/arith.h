@@ -29,15 +29,15 @@ template <class T, Flavour F> struct Sqr : AllLanes<Sqr<T, F>, Unary<T>> {
 };
 
 // A two-input operation r = f(a, b) exact in one instruction sequence, no special lanes.
-#define NRX_BINARY_OP(Name, Expr)                                                  \
+#define NRX_BINARY_OP(Name, Expr)                                                           \
   template <class T, Flavour F> struct Real##Name : AllLanes<Real##Name<T, F>, Binary<T>> { \
-    static constexpr const char* kName = #Name;                                    \
-    using V = Reg<T>;                                                              \
-    static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {              \
-      const V a = in[0], b = in[1];                                                \
-      r[0] = (Expr);                                                               \
-      return 0;                                                                    \
-    }                                                                              \
+    static constexpr const char* kName = #Name;                                             \
+    using V = Reg<T>;                                                                       \
+    static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {                       \
+      const V a = in[0], b = in[1];                                                         \
+      r[0] = (Expr);                                                                        \
+      return 0;                                                                             \
+    }                                                                                       \
   };
 NRX_BINARY_OP(Add, simd::add(a, b))
 NRX_BINARY_OP(Sub, simd::sub(a, b))
@@ -111,8 +111,9 @@ template <class T, Flavour F> struct NextAfter : Binary<T> {
     const Mask<T> grow = Mask<T>(up ^ neg);  // magnitude grows
     const simd::IReg one = simd::int_splat(1, T()), minus = simd::int_splat(-1, T());
     const simd::IReg bits = simd::as_int(a);
-    V step = simd::as_real(simd::int_add(bits, simd::as_int(simd::select(grow, simd::as_real(one, T()),
-                                                                           simd::as_real(minus, T()))), T()), T());
+    V step = simd::as_real(
+        simd::int_add(bits, simd::as_int(simd::select(grow, simd::as_real(one, T()), simd::as_real(minus, T()))), T()),
+        T());
     const V tiny = simd::copysign<T>(simd::splat(std::numeric_limits<T>::denorm_min()), b);
     step = simd::select(simd::fpclass<simd::kZero>(a), tiny, step);
     r[0] = simd::select(simd::eq(a, b), a, step);
@@ -139,12 +140,10 @@ template <class T, Flavour F> struct Fdim : Binary<T> {
 
 // Larger / smaller of a and b; of +0 and -0 the larger is +0 (bits AND) and the smaller -0 (OR).
 template <class T> inline Reg<T> max_of(Reg<T> a, Reg<T> b) {
-  return simd::select(simd::gt(a, b), a,
-                      simd::select(simd::gt(b, a), b, simd::bit_and(a, b)));
+  return simd::select(simd::gt(a, b), a, simd::select(simd::gt(b, a), b, simd::bit_and(a, b)));
 }
 template <class T> inline Reg<T> min_of(Reg<T> a, Reg<T> b) {
-  return simd::select(simd::lt(a, b), a,
-                      simd::select(simd::lt(b, a), b, simd::bit_or(a, b)));
+  return simd::select(simd::lt(a, b), a, simd::select(simd::lt(b, a), b, simd::bit_or(a, b)));
 }
 // Argument of larger / smaller magnitude; on equal magnitudes the larger / smaller one.
 template <class T> inline Reg<T> max_mag(Reg<T> a, Reg<T> b) {
@@ -164,8 +163,7 @@ template <class T, Pick P> inline Reg<T> pick(Reg<T> a, Reg<T> b) {
   if constexpr (P == Pick::MaxMag) return max_mag<T>(a, b);
   if constexpr (P == Pick::MinMag) return min_mag<T>(a, b);
 }
-template <class T, Pick P>
-struct Extremum : Binary<T> {
+template <class T, Pick P> struct Extremum : Binary<T> {
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[2], V (&r)[1], const NoExtra&) {
     r[0] = pick<T, P>(in[0], in[1]);
@@ -179,11 +177,16 @@ struct Extremum : Binary<T> {
 };
 template <class T, Flavour F> struct Fmax : Extremum<T, Pick::Max> { static constexpr const char* kName = "Fmax"; };
 template <class T, Flavour F> struct Fmin : Extremum<T, Pick::Min> { static constexpr const char* kName = "Fmin"; };
-template <class T, Flavour F> struct MaxMag : Extremum<T, Pick::MaxMag> { static constexpr const char* kName = "MaxMag"; };
-template <class T, Flavour F> struct MinMag : Extremum<T, Pick::MinMag> { static constexpr const char* kName = "MinMag"; };
+template <class T, Flavour F> struct MaxMag : Extremum<T, Pick::MaxMag> {
+  static constexpr const char* kName = "MaxMag";
+};
+template <class T, Flavour F> struct MinMag : Extremum<T, Pick::MinMag> {
+  static constexpr const char* kName = "MinMag";
+};
 
 // (scalea * a + shifta) / (scaleb * b + shiftb); reports nothing.
-template <class T, Flavour F> struct LinearFrac : AllLanes<LinearFrac<T, F>, VectorOp<T, Shape::lf, 2, 1, LinearFactors<T>>> {
+template <class T, Flavour F> struct LinearFrac
+    : AllLanes<LinearFrac<T, F>, VectorOp<T, Shape::lf, 2, 1, LinearFactors<T>>> {
   static constexpr const char* kName = "LinearFrac";
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[2], V (&r)[1], const LinearFactors<T>& f) {

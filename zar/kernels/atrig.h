@@ -78,12 +78,8 @@ template <class T, Flavour F> inline Reg<T> atrig_sqrt(Reg<T> z) {
 // HA lanes whose result falls below the normal range (n/d < ratio where Q = 0, outside
 // `excluded`): the scalar routine divides in long double and rounds once.
 template <class T> struct AtrigTiny;
-template <> struct AtrigTiny<double> {
-  static constexpr double ratio = 0x1p-960;
-};
-template <> struct AtrigTiny<float> {
-  static constexpr float ratio = 0x1p-90f;
-};
+template <> struct AtrigTiny<double> { static constexpr double ratio = 0x1p-960; };
+template <> struct AtrigTiny<float> { static constexpr float ratio = 0x1p-90f; };
 template <class T, Flavour F> inline Mask<T> tiny_lanes(Reg<T> n, Reg<T> d, Mask<T> excluded) {
   if constexpr (F != Flavour::HA) return 0;
   else return Mask<T>(simd::lt(n, simd::mul(d, simd::splat(AtrigTiny<T>::ratio))) & ~excluded);
@@ -297,27 +293,15 @@ template <class T, Flavour F, bool Pi, bool Cos> struct AsinOf : Unary<T> {
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return asin_scalar<T, Pi>(*a[0], r[0]); }
 };
 
-template <class T, Flavour F> struct Atan : AtanOf<T, F, false> {
-  static constexpr const char* kName = "Atan";
-};
-template <class T, Flavour F> struct Atanpi : AtanOf<T, F, true> {
-  static constexpr const char* kName = "Atanpi";
-};
-template <class T, Flavour F> struct Atan2 : Atan2Of<T, F, false> {
-  static constexpr const char* kName = "Atan2";
-};
-template <class T, Flavour F> struct Atan2pi : Atan2Of<T, F, true> {
-  static constexpr const char* kName = "Atan2pi";
-};
-template <class T, Flavour F> struct Asin : AsinOf<T, F, false, false> {
-  static constexpr const char* kName = "Asin";
-};
+template <class T, Flavour F> struct Atan : AtanOf<T, F, false> { static constexpr const char* kName = "Atan"; };
+template <class T, Flavour F> struct Atanpi : AtanOf<T, F, true> { static constexpr const char* kName = "Atanpi"; };
+template <class T, Flavour F> struct Atan2 : Atan2Of<T, F, false> { static constexpr const char* kName = "Atan2"; };
+template <class T, Flavour F> struct Atan2pi : Atan2Of<T, F, true> { static constexpr const char* kName = "Atan2pi"; };
+template <class T, Flavour F> struct Asin : AsinOf<T, F, false, false> { static constexpr const char* kName = "Asin"; };
 template <class T, Flavour F> struct Asinpi : AsinOf<T, F, true, false> {
   static constexpr const char* kName = "Asinpi";
 };
-template <class T, Flavour F> struct Acos : AsinOf<T, F, false, true> {
-  static constexpr const char* kName = "Acos";
-};
+template <class T, Flavour F> struct Acos : AsinOf<T, F, false, true> { static constexpr const char* kName = "Acos"; };
 template <class T, Flavour F> struct Acospi : AsinOf<T, F, true, true> {
   static constexpr const char* kName = "Acospi";
 };

@@ -23,7 +23,8 @@ namespace celem {
 
 using cxl = std::complex<long double>;
 
-template <class Routine> concept Binary = requires(cxl z) {
+template <class Routine>
+concept Binary = requires(cxl z) {
   { Routine::eval(z, z) } -> std::same_as<cxl>;
 };
 
@@ -47,9 +48,8 @@ template <class C> inline cxl widen(const C& x) { return {x.real, x.imag}; }
 
 inline bool finite(cxl z) { return std::isfinite(z.real()) && std::isfinite(z.imag()); }
 
-template <class Op>
-void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<typename Op::TO> (&r)[1],
-         const typename Op::Extra& ex) {
+template <class Op> void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op::kIn],
+                             const Arr<typename Op::TO> (&r)[1], const typename Op::Extra& ex) {
   using C = typename Op::TO;
   using R = RealOf<C>;
   using Routine = typename Op::Routine;
@@ -75,9 +75,14 @@ void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<ty
 
 }  // namespace celem
 
-template <class Op> concept PerElementComplex = requires { requires Op::kPerElement; };
+template <class Op>
+concept PerElementComplex = requires {
+  requires Op::kPerElement;
+};
 
-template <class Op> requires PerElementComplex<Op> struct Frame<Op, Shape::v1> {
+template <class Op>
+requires PerElementComplex<Op>
+struct Frame<Op, Shape::v1> {
   using C = typename Op::TI;
   static void unit(int32_t n, const C* a, C* r) { celem::run<Op>(n, {{a, 1}}, {{r, 1}}, {}); }
   template <auto* Tab, int Slot> static void strided(int32_t n, const C* a, int32_t inca, C* r, int32_t incr) {
@@ -86,11 +91,11 @@ template <class Op> requires PerElementComplex<Op> struct Frame<Op, Shape::v1> {
   }
 };
 
-template <class Op> requires PerElementComplex<Op> struct Frame<Op, Shape::v2> {
+template <class Op>
+requires PerElementComplex<Op>
+struct Frame<Op, Shape::v2> {
   using C = typename Op::TI;
-  static void unit(int32_t n, const C* a, const C* b, C* r) {
-    celem::run<Op>(n, {{a, 1}, {b, 1}}, {{r, 1}}, {});
-  }
+  static void unit(int32_t n, const C* a, const C* b, C* r) { celem::run<Op>(n, {{a, 1}, {b, 1}}, {{r, 1}}, {}); }
   template <auto* Tab, int Slot>
   static void strided(int32_t n, const C* a, int32_t inca, const C* b, int32_t incb, C* r, int32_t incr) {
     if (inca == 1 && incb == 1 && incr == 1) return (*Tab)[Slot](n, a, b, r);
@@ -98,11 +103,11 @@ template <class Op> requires PerElementComplex<Op> struct Frame<Op, Shape::v2> {
   }
 };
 
-template <class Op> requires PerElementComplex<Op> struct Frame<Op, Shape::vs> {
+template <class Op>
+requires PerElementComplex<Op>
+struct Frame<Op, Shape::vs> {
   using C = typename Op::TI;
-  static void unit(int32_t n, const C* a, C b, C* r) {
-    celem::run<Op>(n, {{a, 1}}, {{r, 1}}, ScalarB<C>{b});
-  }
+  static void unit(int32_t n, const C* a, C b, C* r) { celem::run<Op>(n, {{a, 1}}, {{r, 1}}, ScalarB<C>{b}); }
   template <auto* Tab, int Slot> static void strided(int32_t n, const C* a, int32_t inca, C b, C* r, int32_t incr) {
     if (inca == 1 && incr == 1) return (*Tab)[Slot](n, a, b, r);
     celem::run<Op>(n, {{a, inca}}, {{r, incr}}, ScalarB<C>{b});

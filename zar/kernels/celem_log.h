@@ -61,7 +61,10 @@ struct Log10Routine {
 }  // namespace celem
 
 namespace ops {
-template <class T, Flavour F> requires is_complex<T> struct Log10<T, F> : celem::Kernel<T, celem::Log10Routine> {};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Log10<T, F> : celem::Kernel<T, celem::Log10Routine> {
+};
 }  // namespace ops
 
 }  // namespace nrx::zar

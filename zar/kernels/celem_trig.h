@@ -67,16 +67,16 @@ inline cxl sinh_of(cxl z) {
     sin_cos(y, s, c);
     return {h.sh * c, h.ch * s};
   }
-  if (x == 0) return {x, y - y};                    // +-0 + i inf or NaN: +-0 + i NaN
-  if (y == 0) return {x, y};                        // +-inf + i0, NaN + i0
-  if (std::isfinite(x)) return {y - y, y - y};      // finite + i inf or NaN
+  if (x == 0) return {x, y - y};                // +-0 + i inf or NaN: +-0 + i NaN
+  if (y == 0) return {x, y};                    // +-inf + i0, NaN + i0
+  if (std::isfinite(x)) return {y - y, y - y};  // finite + i inf or NaN
   if (std::isinf(x)) {
-    if (!std::isfinite(y)) return {kInf, y - y};    // inf + i inf or NaN: inf + i NaN
+    if (!std::isfinite(y)) return {kInf, y - y};  // inf + i inf or NaN: inf + i NaN
     ld s, c;
     sin_cos(y, s, c);
     return {x * c, kInf * s};
   }
-  return {x + y, x + y};                            // NaN + i y, y not 0
+  return {x + y, x + y};  // NaN + i y, y not 0
 }
 
 inline cxl cosh_of(cxl z) {
@@ -163,12 +163,30 @@ struct TanRoutine {
 }  // namespace celem
 
 namespace ops {
-template <class T, Flavour F> requires is_complex<T> struct Sinh<T, F> : celem::Kernel<T, celem::SinhRoutine> {};
-template <class T, Flavour F> requires is_complex<T> struct Cosh<T, F> : celem::Kernel<T, celem::CoshRoutine> {};
-template <class T, Flavour F> requires is_complex<T> struct Tanh<T, F> : celem::Kernel<T, celem::TanhRoutine> {};
-template <class T, Flavour F> requires is_complex<T> struct Sin<T, F> : celem::Kernel<T, celem::SinRoutine> {};
-template <class T, Flavour F> requires is_complex<T> struct Cos<T, F> : celem::Kernel<T, celem::CosRoutine> {};
-template <class T, Flavour F> requires is_complex<T> struct Tan<T, F> : celem::Kernel<T, celem::TanRoutine> {};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Sinh<T, F> : celem::Kernel<T, celem::SinhRoutine> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Cosh<T, F> : celem::Kernel<T, celem::CoshRoutine> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Tanh<T, F> : celem::Kernel<T, celem::TanhRoutine> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Sin<T, F> : celem::Kernel<T, celem::SinRoutine> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Cos<T, F> : celem::Kernel<T, celem::CosRoutine> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Tan<T, F> : celem::Kernel<T, celem::TanRoutine> {
+};
 }  // namespace ops
 
 }  // namespace nrx::zar

@@ -45,7 +45,8 @@ inline ArcSine arc_sine(ld X, ld Y) {
   } else {
     // sqrt(A^2 - X^2) without cancellation: X <= 1 and X > 1 take A - X apart differently.
     const ld half = (A + X) / 2;
-    const ld d = X <= 1 ? std::sqrt(half * (yy / rx1 + (S + (1 - X)))) : Y * std::sqrt(half / rx1 + half / (S + (X - 1)));
+    const ld d =
+        X <= 1 ? std::sqrt(half * (yy / rx1 + (S + (1 - X)))) : Y * std::sqrt(half / rx1 + half / (S + (X - 1)));
     out.re_asin = std::atan2(X, d);
     out.re_acos = std::atan2(d, X);
   }

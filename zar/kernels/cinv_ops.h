@@ -32,17 +32,29 @@ template <class R, cinv::Cld (*Fn)(cinv::ld, cinv::ld), const char* Name> struct
 inline constexpr char kAsinName[] = "Asin", kAcosName[] = "Acos", kAtanName[] = "Atan", kAsinhName[] = "Asinh",
                       kAcoshName[] = "Acosh", kAtanhName[] = "Atanh";
 
-template <class T, Flavour F> requires is_complex<T>
-struct Asin<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asin, kAsinName>> {};
-template <class T, Flavour F> requires is_complex<T>
-struct Acos<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acos, kAcosName>> {};
-template <class T, Flavour F> requires is_complex<T>
-struct Atan<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atan, kAtanName>> {};
-template <class T, Flavour F> requires is_complex<T>
-struct Asinh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asinh, kAsinhName>> {};
-template <class T, Flavour F> requires is_complex<T>
-struct Acosh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acosh, kAcoshName>> {};
-template <class T, Flavour F> requires is_complex<T>
-struct Atanh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atanh, kAtanhName>> {};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Asin<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asin, kAsinName>> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Acos<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acos, kAcosName>> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Atan<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atan, kAtanName>> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Asinh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asinh, kAsinhName>> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Acosh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acosh, kAcoshName>> {
+};
+template <class T, Flavour F>
+requires is_complex<T>
+struct Atanh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atanh, kAtanhName>> {
+};
 
 }  // namespace nrx::zar::ops

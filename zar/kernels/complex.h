@@ -138,9 +138,17 @@ template <class C, Flavour F, int Kind> struct ComplexBinary : Binary<C> {
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) { return complex_scalar<C, Kind>(a, r); }
 };
 
-template <class C, Flavour F> struct ComplexAdd : ComplexBinary<C, F, 0> { static constexpr const char* kName = "Add"; };
-template <class C, Flavour F> struct ComplexSub : ComplexBinary<C, F, 1> { static constexpr const char* kName = "Sub"; };
-template <class C, Flavour F> struct ComplexMul : ComplexBinary<C, F, 2> { static constexpr const char* kName = "Mul"; };
-template <class C, Flavour F> struct MulByConj : ComplexBinary<C, F, 3> { static constexpr const char* kName = "MulByConj"; };
+template <class C, Flavour F> struct ComplexAdd : ComplexBinary<C, F, 0> {
+  static constexpr const char* kName = "Add";
+};
+template <class C, Flavour F> struct ComplexSub : ComplexBinary<C, F, 1> {
+  static constexpr const char* kName = "Sub";
+};
+template <class C, Flavour F> struct ComplexMul : ComplexBinary<C, F, 2> {
+  static constexpr const char* kName = "Mul";
+};
+template <class C, Flavour F> struct MulByConj : ComplexBinary<C, F, 3> {
+  static constexpr const char* kName = "MulByConj";
+};
 
 }  // namespace nrx::zar::ops

@@ -87,7 +87,8 @@ template <Flavour F> inline D exp_pairs(D z) {
   // also takes a subnormal y for zero when MXCSR treats denormal inputs as zero)
   const D y = simd::dup_odd(z);
   const D y_zero = simd::mul(y, simd::splat(0.0));
-  return simd::select(DM(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<double>()), y_zero, simd::scalef(v, s.scale));
+  return simd::select(DM(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<double>()), y_zero,
+                      simd::scalef(v, s.scale));
 }
 
 // ln z = ln|z| + i atan2(y, x); tiny receives the lanes whose atan2 falls below the normal range.
@@ -154,13 +155,13 @@ template <Flavour F> inline D div_pairs(D a, D b) {
   using simd::splat;
   const auto larger = [](D v) { return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v))); };
   const D am = larger(a), bm = larger(b);
-  const DM off = DM(simd::not_le(am, splat(0x1p450)) | simd::not_le(bm, splat(0x1p450)) | simd::lt(bm, splat(0x1p-450)) |
-                    (simd::lt(am, splat(0x1p-450)) & ~simd::fpclass<simd::kZero>(am)));
+  const DM off = DM(simd::not_le(am, splat(0x1p450)) | simd::not_le(bm, splat(0x1p450)) |
+                    simd::lt(bm, splat(0x1p-450)) | (simd::lt(am, splat(0x1p-450)) & ~simd::fpclass<simd::kZero>(am)));
   D as = a, bs = b, k = splat(0.0);
   if (__builtin_expect(off != 0, 0)) {
     const D kb = simd::getexp(bm), ka0 = simd::getexp(am);
-    const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)), ka0,
-                              splat(0.0));
+    const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)),
+                              ka0, splat(0.0));
     as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
     k = simd::sub(ka, kb);
   }
@@ -194,7 +195,8 @@ template <Flavour F> inline D log_pairs_of_floats(D z) {
 template <class Fn> inline ::nrx::simd::Reg<float> on_halves(::nrx::simd::Reg<float> a, Fn f) {
   return simd::narrow(f(simd::widen_lo(a)), f(simd::widen_hi(a)));
 }
-template <class Fn> inline ::nrx::simd::Reg<float> on_halves(::nrx::simd::Reg<float> a, ::nrx::simd::Reg<float> b, Fn f) {
+template <class Fn>
+inline ::nrx::simd::Reg<float> on_halves(::nrx::simd::Reg<float> a, ::nrx::simd::Reg<float> b, Fn f) {
   return simd::narrow(f(simd::widen_lo(a), simd::widen_lo(b)), f(simd::widen_hi(a), simd::widen_hi(b)));
 }
 // Flavour of the double body that serves a float kernel: LA is well inside a float HA ulp,

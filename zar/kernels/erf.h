@@ -14,28 +14,25 @@
 #include <cmath>
 #include <type_traits>
 
-#include "zar/kernels/log.h"
 #include "zar/kernels/erf_data.h"
+#include "zar/kernels/log.h"
 #include "zar/kernels/twopart.h"
 
 namespace nrx::zar::ops {
 
 // The generated polynomial set of a type and flavour (float LA uses the HA set), and the
 // type's constants and thresholds.
-template <class T, Flavour F>
-using ErfData = std::conditional_t<std::is_same_v<T, double>,
-                                   std::conditional_t<F == Flavour::HA, special::ErfHA_d,
-                                                      std::conditional_t<F == Flavour::LA, special::ErfLA_d,
-                                                                         special::ErfEP_d>>,
-                                   std::conditional_t<F == Flavour::EP, special::ErfEP_s, special::ErfHA_s>>;
-template <class T>
-using ErfLimits = std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
+template <class T, Flavour F> using ErfData =
+    std::conditional_t<std::is_same_v<T, double>,
+                       std::conditional_t<F == Flavour::HA, special::ErfHA_d,
+                                          std::conditional_t<F == Flavour::LA, special::ErfLA_d, special::ErfEP_d>>,
+                       std::conditional_t<F == Flavour::EP, special::ErfEP_s, special::ErfHA_s>>;
+template <class T> using ErfLimits =
+    std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
 // table entry 2^(j/N) and the scale left for the caller.
-template <class T> struct ScaledExp {
-  Reg<T> hi, lo, scale;
-};
+template <class T> struct ScaledExp { Reg<T> hi, lo, scale; };
 template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
@@ -52,9 +49,7 @@ template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg
 }
 
 // erfc(a + a_lo) = 2^scale v for a >= 1/2 (a_lo: low part of a two-part argument, or zero).
-template <class T> struct ScaledValue {
-  Reg<T> v, scale;
-};
+template <class T> struct ScaledValue { Reg<T> v, scale; };
 template <class T, Flavour F, bool Lo> inline ScaledValue<T> erfc_tail(Reg<T> a, Reg<T> a_lo) {
   using simd::splat;
   const auto& tab = ErfData<T, F>::tail;

@@ -29,8 +29,7 @@ enum class InvKind { Erf, Erfc, CdfNorm };
 
 // The generated set of an element type and flavour: float HA and LA take double EP's
 // (2^-30 relative), float EP its own.
-template <class T, Flavour F>
-using InvSet = std::conditional_t<
+template <class T, Flavour F> using InvSet = std::conditional_t<
     std::is_same_v<T, double>,
     std::conditional_t<F == Flavour::HA, special::ErfInvHA_d,
                        std::conditional_t<F == Flavour::LA, special::ErfInvLA_d, special::ErfInvEP_d>>,
@@ -69,7 +68,7 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   const auto& tab = S::tail;
   constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
   const simd::IReg idx = simd::shift_right<50>(simd::add(v, splat(2.0)));  // exponent and two bits of v + 2
-  const D t = simd::sub(v, table16<double>(tab[0], idx));  // exact: v lies within the centre's binade
+  const D t = simd::sub(v, table16<double>(tab[0], idx));                  // exact: v lies within the centre's binade
   D q = table16<double>(tab[rows - 1], idx);
   for (int k = rows - 2; k >= (Wide ? 4 : 3); --k) q = simd::fma(q, t, table16<double>(tab[k], idx));
   const D c0 = table16<double>(tab[1], idx);
@@ -167,7 +166,7 @@ template <InvKind K> double inv_two_part(double p) {
     uint64_t vb;
     const double v2 = v + 2;
     std::memcpy(&vb, &v2, 8);
-    const size_t idx = (vb >> 50) & 15;  // exponent and two bits of v + 2
+    const size_t idx = (vb >> 50) & 15;                                // exponent and two bits of v + 2
     const Two<double> t = twopart::two_sum(v - c(tab[0][idx]), v_lo);  // v - centre is exact
     Two<double> q{c(tab[rows - 1][idx]), 0.0};
     for (size_t k = rows - 2; k >= 3; --k) q = twopart::add(twopart::mul(q, t), c(tab[k][idx]));

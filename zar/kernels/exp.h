@@ -23,22 +23,22 @@ enum class Base { E, Two, Ten };
 template <class T> struct ExpConst;
 template <> struct ExpConst<double> {
   static constexpr int N = 16;
-  static constexpr double shifter = 0x1.8p52;       // ulp 1: t - shifter = round(x N / ln 2)
-  static constexpr double shifter_n = 0x1.8p48;     // ulp 1/16: t - shifter_n = x rounded to 1/N
+  static constexpr double shifter = 0x1.8p52;    // ulp 1: t - shifter = round(x N / ln 2)
+  static constexpr double shifter_n = 0x1.8p48;  // ulp 1/16: t - shifter_n = x rounded to 1/N
   static constexpr double n_over_ln2 = 0x1.71547652b82fep+4;
-  static constexpr double ln2_hi = 0x1.62e42fefa39efp-1;   // 0x3FE62E42FEFA39EF
-  static constexpr double ln2_lo = 0x1.abc9e3b39803fp-56;  // 0x3C7ABC9E3B39803F
+  static constexpr double ln2_hi = 0x1.62e42fefa39efp-1;     // 0x3FE62E42FEFA39EF
+  static constexpr double ln2_lo = 0x1.abc9e3b39803fp-56;    // 0x3C7ABC9E3B39803F
   static constexpr double n_log2_10 = 0x1.a934f0979a371p+5;  // 16 log2(10)
   static constexpr double log10_2_hi = 0x1.34413509f79ffp-2;
   static constexpr double log10_2_lo = -0x1.9dc1da994fd21p-59;
   static constexpr double ln10_hi = 0x1.26bb1bbb55516p+1;
   static constexpr double ln10_lo = -0x1.f48ad494ea3e9p-53;
   static constexpr double body_limit = 0x1.61da04cbafe44p+9;  // 707.7032713517042 = 1021 ln 2
-  static constexpr double overflow = 0x1.62e42fefa39efp+9;     // 709.782712893384: e^x finite up to here
-  static constexpr double underflow = -0x1.74910d52d3051p+9;   // -745.1332191019411: e^x rounds to 0 below
-  static constexpr double subnormal = -0x1.6232bdd7abcd2p+9;   // -708.3964185322641: e^x subnormal below
-  static constexpr double exp2_limit = 1022;                   // |x| of 2^x the body covers
-  static constexpr double exp10_limit = 307;                   // |x| of 10^x the body covers
+  static constexpr double overflow = 0x1.62e42fefa39efp+9;    // 709.782712893384: e^x finite up to here
+  static constexpr double underflow = -0x1.74910d52d3051p+9;  // -745.1332191019411: e^x rounds to 0 below
+  static constexpr double subnormal = -0x1.6232bdd7abcd2p+9;  // -708.3964185322641: e^x subnormal below
+  static constexpr double exp2_limit = 1022;                  // |x| of 2^x the body covers
+  static constexpr double exp10_limit = 307;                  // |x| of 10^x the body covers
   static constexpr const uint64_t* hi = explog::kExp2Hi_d;
   static constexpr const uint64_t* lo = explog::kExp2Lo_d;
 };
@@ -47,18 +47,18 @@ template <> struct ExpConst<float> {
   static constexpr float shifter = 0x1.8p23f;
   static constexpr float shifter_n = 0x1.8p18f;  // ulp 1/32
   static constexpr float n_over_ln2 = 0x1.715476p+5f;
-  static constexpr float ln2_hi = 0x1.62e430p-1f;   // 0x3F317218
-  static constexpr float ln2_lo = -0x1.05c610p-29f;  // 0xB102E308
-  static constexpr float n_log2_10 = 0x1.a934f0p+6f;  // 32 log2(10)
-  static constexpr float log2_10_hi = 0x1.a934f0p+1f;  // 0x40549A78
+  static constexpr float ln2_hi = 0x1.62e430p-1f;       // 0x3F317218
+  static constexpr float ln2_lo = -0x1.05c610p-29f;     // 0xB102E308
+  static constexpr float n_log2_10 = 0x1.a934f0p+6f;    // 32 log2(10)
+  static constexpr float log2_10_hi = 0x1.a934f0p+1f;   // 0x40549A78
   static constexpr float log2_10_lo = 0x1.2f346ep-24f;  // 0x33979A37
   static constexpr float log10_2_hi = 0x1.344136p-2f;
   static constexpr float log10_2_lo = -0x1.ec10c0p-27f;
   static constexpr float ln10_hi = 0x1.26bb1cp+1f;
   static constexpr float ln10_lo = -0x1.12aabap-25f;
   static constexpr float body_limit = 0x1.5d589ep+6f;  // 87.33654022216797 (0x42AEAC4F)
-  static constexpr float overflow = 0x1.62e42ep+6f;     // 88.72283172607422
-  static constexpr float underflow = -0x1.9fe368p+6f;   // -103.97207641601562
+  static constexpr float overflow = 0x1.62e42ep+6f;    // 88.72283172607422
+  static constexpr float underflow = -0x1.9fe368p+6f;  // -103.97207641601562
   static constexpr float subnormal = -body_limit;
   static constexpr float exp2_limit = 126;
   static constexpr float exp10_limit = 37.5f;
@@ -69,12 +69,12 @@ template <> struct ExpConst<float> {
 // Coefficients c1.. of e^r - 1 = r (c1 + c2 r + ...), per type and flavour.
 template <class T, Flavour F> struct ExpPoly;
 template <> struct ExpPoly<double, Flavour::HA> {
-  static constexpr uint64_t c[] = {0x3FF0000000000000, explog::kExpPolyHA_d[0], explog::kExpPolyHA_d[1],
+  static constexpr uint64_t c[] = {0x3FF0000000000000,      explog::kExpPolyHA_d[0], explog::kExpPolyHA_d[1],
                                    explog::kExpPolyHA_d[2], explog::kExpPolyHA_d[3], explog::kExpPolyHA_d[4],
                                    explog::kExpPolyHA_d[5]};
 };
 template <> struct ExpPoly<double, Flavour::LA> {
-  static constexpr uint64_t c[] = {0x3FF0000000000000, explog::kExpPolyLA_d[0], explog::kExpPolyLA_d[1],
+  static constexpr uint64_t c[] = {0x3FF0000000000000,      explog::kExpPolyLA_d[0], explog::kExpPolyLA_d[1],
                                    explog::kExpPolyLA_d[2], explog::kExpPolyLA_d[3], explog::kExpPolyLA_d[4]};
 };
 template <> struct ExpPoly<double, Flavour::EP> {
@@ -82,7 +82,8 @@ template <> struct ExpPoly<double, Flavour::EP> {
                                    explog::kExpPolyEP_d[2]};
 };
 template <> struct ExpPoly<float, Flavour::HA> {
-  static constexpr uint32_t c[] = {0x3F800000, explog::kExpPolyHA_s[0], explog::kExpPolyHA_s[1], explog::kExpPolyHA_s[2]};
+  static constexpr uint32_t c[] = {0x3F800000, explog::kExpPolyHA_s[0], explog::kExpPolyHA_s[1],
+                                   explog::kExpPolyHA_s[2]};
 };
 template <> struct ExpPoly<float, Flavour::LA> : ExpPoly<float, Flavour::HA> {};
 template <> struct ExpPoly<float, Flavour::EP> {
@@ -146,7 +147,9 @@ template <class T, Flavour F> inline Reg<T> exp_assemble(const ExpReduced<T>& s,
   return simd::scalef(y, s.scale);
 }
 
-template <class T, Flavour F> inline Reg<T> exp_poly(Reg<T> r) { return simd::mul(r, simd::horner(r, ExpPoly<T, F>::c)); }
+template <class T, Flavour F> inline Reg<T> exp_poly(Reg<T> r) {
+  return simd::mul(r, simd::horner(r, ExpPoly<T, F>::c));
+}
 
 // e^x for |x| below ExpConst<T>::body_limit.
 template <class T, Flavour F> inline Reg<T> exp_body(Reg<T> x) {
@@ -174,9 +177,7 @@ template <class T> int32_t range_code(double exact, T* r) {
   return ZAR_ST_NONE;
 }
 
-template <class T> inline Mask<T> beyond(Reg<T> x, T limit) {
-  return simd::ge(simd::abs_of<T>(x), simd::splat(limit));
-}
+template <class T> inline Mask<T> beyond(Reg<T> x, T limit) { return simd::ge(simd::abs_of<T>(x), simd::splat(limit)); }
 
 template <class T, Flavour F> struct Exp : Unary<T> {
   static constexpr const char* kName = "Exp";
@@ -233,7 +234,8 @@ template <class T, Flavour F> struct Exp10 : Unary<T> {
   static Mask<T> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V x = a[0];
     if constexpr (sizeof(T) == 4) {
-      const twopart::Two<V> w = twopart::mul_loose(x, twopart::Two<V>{simd::splat(C::log2_10_hi), simd::splat(C::log2_10_lo)});
+      const twopart::Two<V> w =
+          twopart::mul_loose(x, twopart::Two<V>{simd::splat(C::log2_10_hi), simd::splat(C::log2_10_lo)});
       r[0] = exp2_direct<true>(w.hi, w.lo);
     } else {
       const ExpReduced<T> s = exp_reduce<T, Base::Ten, Flavour::HA>(x);
@@ -283,7 +285,8 @@ template <class T, Flavour F> inline Reg<T> expm1_body(Reg<T> x) {
   V value;
   if constexpr (F == Flavour::HA) {
     const Mask<T> big = simd::ge(s, splat(T(sizeof(T) == 8 ? 0x1p52 : 0x1p23)));
-    value = simd::add(simd::select(big, s, sm1.hi), simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, sm1.lo)));
+    value = simd::add(simd::select(big, s, sm1.hi),
+                      simd::select(big, simd::sub(rest, splat(T(1))), simd::add(rest, sm1.lo)));
   } else {  // above 2^mant the -1 may be lost: half an ulp at most
     value = simd::add(sm1.hi, simd::add(rest, sm1.lo));
   }

@@ -22,10 +22,10 @@
 namespace nrx::zar::ops {
 
 // The generated set of an element type and flavour: float HA takes double EP's (2^-32 relative).
-template <class T, Flavour F>
-using ExpInt1Set = std::conditional_t<std::is_same_v<T, double>,
-                                      std::conditional_t<F == Flavour::EP, special::ExpInt1EP_d, special::ExpInt1HA_d>,
-                                      std::conditional_t<F == Flavour::EP, special::ExpInt1EP_s, special::ExpInt1EP_d>>;
+template <class T, Flavour F> using ExpInt1Set =
+    std::conditional_t<std::is_same_v<T, double>,
+                       std::conditional_t<F == Flavour::EP, special::ExpInt1EP_d, special::ExpInt1HA_d>,
+                       std::conditional_t<F == Flavour::EP, special::ExpInt1EP_s, special::ExpInt1EP_d>>;
 
 // -ln x - gamma + x + x^2 P(x) for 0 < x < 1/2; Wide: the first three terms in two parts.
 template <class S, Flavour FX, bool Wide> inline Reg<double> e1_near(Reg<double> x) {
@@ -55,7 +55,7 @@ template <class S, bool Wide> inline twopart::Two<Reg<double>> e1_tail(Reg<doubl
   const auto& tab = S::tail;  // rows: centre, c0, c0_lo, c1, c1_lo, c2, ...
   constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
   const simd::IReg idx = simd::shift_right<50>(simd::add(x, splat(2.0)));  // exponent and two bits of x + 2
-  const D t = simd::sub(x, table16<double>(tab[0], idx));  // exact: x lies within the centre's binade
+  const D t = simd::sub(x, table16<double>(tab[0], idx));                  // exact: x lies within the centre's binade
   D q = table16<double>(tab[rows - 1], idx);
   for (int k = rows - 2; k >= 5; --k) q = simd::fma(q, t, table16<double>(tab[k], idx));
   const D c0 = table16<double>(tab[1], idx), c1 = table16<double>(tab[3], idx);

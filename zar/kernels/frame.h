@@ -23,20 +23,36 @@
 #include <cstdio>
 
 #include "nrx/zar.h"
-#include "zar/kernels/flavour.h"
-#include "zar/service/shape.h"
-#include "zar/service/error.h"
-#include "zar/service/mode.h"
 #include "simd/fpstate.h"
 #include "simd/vec.h"
+#include "zar/kernels/flavour.h"
+#include "zar/service/error.h"
+#include "zar/service/mode.h"
+#include "zar/service/shape.h"
 
 namespace nrx::zar {
 
 template <class T> struct Elem;
-template <> struct Elem<float> { using R = float; static constexpr int width = 1; static constexpr char letter = 's'; };
-template <> struct Elem<double> { using R = double; static constexpr int width = 1; static constexpr char letter = 'd'; };
-template <> struct Elem<NrxComplex8> { using R = float; static constexpr int width = 2; static constexpr char letter = 'c'; };
-template <> struct Elem<NrxComplex16> { using R = double; static constexpr int width = 2; static constexpr char letter = 'z'; };
+template <> struct Elem<float> {
+  using R = float;
+  static constexpr int width = 1;
+  static constexpr char letter = 's';
+};
+template <> struct Elem<double> {
+  using R = double;
+  static constexpr int width = 1;
+  static constexpr char letter = 'd';
+};
+template <> struct Elem<NrxComplex8> {
+  using R = float;
+  static constexpr int width = 2;
+  static constexpr char letter = 'c';
+};
+template <> struct Elem<NrxComplex16> {
+  using R = double;
+  static constexpr int width = 2;
+  static constexpr char letter = 'z';
+};
 template <class T> using RealOf = typename Elem<T>::R;
 template <class T> inline constexpr bool is_complex = Elem<T>::width == 2;
 
@@ -49,15 +65,13 @@ template <class T> struct Arr {
   T& operator[](int64_t i) const { return p[i * inc]; }
 };
 
-template <class Op>
-inline void element_name(char (&buf)[48]) {
+template <class Op> inline void element_name(char (&buf)[48]) {
   std::snprintf(buf, sizeof buf, "v%c%s", Elem<typename Op::TL>::letter, Op::kName);
 }
 
 // Error call for element i: inputs a, b (b = a for one input), results r1, r2 (r2 = r1 for one result).
-template <class Op>
-void report(int32_t code, int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
-            const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
+template <class Op> void report(int32_t code, int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
+                                const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
   using TI = typename Op::TI;
   char name[48];
   element_name<Op>(name);
@@ -69,9 +83,9 @@ void report(int32_t code, int64_t i, const Arr<const typename Op::TI> (&a)[Op::k
 }
 
 // Element i through the scalar routine, reported when its code is not 0.
-template <class Op>
-inline void scalar_element(int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
-                           const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
+template <class Op> inline void scalar_element(int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
+                                               const Arr<typename Op::TO> (&r)[Op::kOut],
+                                               const typename Op::Extra& ex) {
   const typename Op::TI* ai[Op::kIn];
   typename Op::TO out[Op::kOut];
   typename Op::TO* ro[Op::kOut];
@@ -84,17 +98,16 @@ inline void scalar_element(int64_t i, const Arr<const typename Op::TI> (&a)[Op::
 
 // Complex-to-real and real-to-complex kernels (Abs, Arg, CIS) keep E elements per register:
 // their real side fills the low half of its register.
-template <class Op, bool Strided>
-struct VectorLoop {
+template <class Op, bool Strided> struct VectorLoop {
   using TI = typename Op::TI;
   using TO = typename Op::TO;
   using R = RealOf<TI>;
   using V = simd::Reg<R>;
   using M = simd::Mask<R>;
-  static constexpr int WI = Elem<TI>::width;     // reals per input element
-  static constexpr int WO = Elem<TO>::width;     // reals per result element
-  static constexpr int W = WI > WO ? WI : WO;    // lanes per element in the special-lane mask
-  static constexpr int E = simd::lanes<R> / W;   // elements per register
+  static constexpr int WI = Elem<TI>::width;    // reals per input element
+  static constexpr int WO = Elem<TO>::width;    // reals per result element
+  static constexpr int W = WI > WO ? WI : WO;   // lanes per element in the special-lane mask
+  static constexpr int E = simd::lanes<R> / W;  // elements per register
   struct Regs {
     V in[Op::kIn];
     V out[Op::kOut];
@@ -184,9 +197,9 @@ struct VectorLoop {
   }
 };
 
-template <class Op, bool Strided>
-void run(int64_t n, const Arr<const typename Op::TI> (&a)[Op::kIn], const Arr<typename Op::TO> (&r)[Op::kOut],
-         const typename Op::Extra& ex = {}) {
+template <class Op, bool Strided> void run(int64_t n, const Arr<const typename Op::TI> (&a)[Op::kIn],
+                                           const Arr<typename Op::TO> (&r)[Op::kOut],
+                                           const typename Op::Extra& ex = {}) {
   if (n <= 0) return;
   simd::FpState fp(flushes_denormals(current_mode()));
   if constexpr (Op::kRegs == 0) {
@@ -204,8 +217,7 @@ template <class Op> struct Frame<Op, Shape::v1> {
   using TI = typename Op::TI;
   using TO = typename Op::TO;
   static void unit(int32_t n, const TI* a, TO* r) { run<Op, false>(n, {{a, 1}}, {{r, 1}}); }
-  template <auto* Tab, int Slot>
-  static void strided(int32_t n, const TI* a, int32_t inca, TO* r, int32_t incr) {
+  template <auto* Tab, int Slot> static void strided(int32_t n, const TI* a, int32_t inca, TO* r, int32_t incr) {
     if (inca == 1 && incr == 1) return (*Tab)[Slot](n, a, r);
     run<Op, true>(n, {{a, inca}}, {{r, incr}});
   }
@@ -226,8 +238,7 @@ template <class Op> struct Frame<Op, Shape::v2> {
 template <class Op> struct Frame<Op, Shape::vs> {
   using T = typename Op::TI;
   static void unit(int32_t n, const T* a, T b, T* r) { run<Op, false>(n, {{a, 1}}, {{r, 1}}, {b}); }
-  template <auto* Tab, int Slot>
-  static void strided(int32_t n, const T* a, int32_t inca, T b, T* r, int32_t incr) {
+  template <auto* Tab, int Slot> static void strided(int32_t n, const T* a, int32_t inca, T b, T* r, int32_t incr) {
     if (inca == 1 && incr == 1) return (*Tab)[Slot](n, a, b, r);
     run<Op, true>(n, {{a, inca}}, {{r, incr}}, {b});
   }
@@ -248,9 +259,8 @@ template <class Op> struct Frame<Op, Shape::lf> {
   static void unit(int32_t n, const T* a, const T* b, T sa, T sha, T sb, T shb, T* r) {
     run<Op, false>(n, {{a, 1}, {b, 1}}, {{r, 1}}, {sa, sha, sb, shb});
   }
-  template <auto* Tab, int Slot>
-  static void strided(int32_t n, const T* a, int32_t inca, const T* b, int32_t incb, T sa, T sha, T sb, T shb, T* r,
-                      int32_t incr) {
+  template <auto* Tab, int Slot> static void strided(int32_t n, const T* a, int32_t inca, const T* b, int32_t incb,
+                                                     T sa, T sha, T sb, T shb, T* r, int32_t incr) {
     if (inca == 1 && incb == 1 && incr == 1) return (*Tab)[Slot](n, a, b, sa, sha, sb, shb, r);
     run<Op, true>(n, {{a, inca}, {b, incb}}, {{r, incr}}, {sa, sha, sb, shb});
   }

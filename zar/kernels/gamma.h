@@ -129,7 +129,8 @@ inline Two gamma_mid(D a, M near, D y) {
   if (!ge4) return table_at(Data::g, a, near, y);
   const M ge6 = simd::ge(a, k(6));
   const Two p1 = twopart::two_prod(simd::sub(a, k(1)), simd::sub(a, k(2)));  // exact factors from 4 on
-  const Two p2 = twopart::two_prod(simd::select(ge6, simd::sub(a, k(3)), k(1)), simd::select(ge6, simd::sub(a, k(4)), k(1)));
+  const Two p2 =
+      twopart::two_prod(simd::select(ge6, simd::sub(a, k(3)), k(1)), simd::select(ge6, simd::sub(a, k(4)), k(1)));
   const D arg = simd::select(ge4, simd::sub(a, simd::select(ge6, k(4), k(2))), a);
   const Two g = table_at(Data::g, arg, near, y);
   return select(ge4, twopart::mul(g, twopart::mul(p1, p2)), g);
@@ -138,7 +139,8 @@ inline Two gamma_mid(D a, M near, D y) {
 // e^(e.hi + e.lo), rounded once before the scaling (subnormal results round twice).
 inline D exp_two(Two e) {
   const D hi = simd::max(e.hi, k(-1100));  // e^-1100 is zero: keeps the reduction in range
-  const ScaledExp<double> v = exp_neg_unscaled<double, Flavour::HA>(simd::negate<double>(hi), simd::negate<double>(e.lo));
+  const ScaledExp<double> v =
+      exp_neg_unscaled<double, Flavour::HA>(simd::negate<double>(hi), simd::negate<double>(e.lo));
   return simd::scalef(simd::add(v.hi, v.lo), v.scale);
 }
 
@@ -159,7 +161,8 @@ inline D tgamma_body(D x) {
     s = sin_pi(ap);
     p = twopart::mul(s.mag, ap);
     // Gamma(x) = -pi / (|x| sin(pi |x|) Gamma(|x|)).
-    const D v = twopart::value(twopart::div(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(p, g)));
+    const D v =
+        twopart::value(twopart::div(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(p, g)));
     r = simd::select(negative, v, r);
   }
   if (big) {
@@ -232,7 +235,8 @@ template <class T, Flavour F> struct TGamma : Unary<T> {
     r[0] = gamma::run<T, gamma::tgamma_body>(x);
     Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(x) | simd::fpclass<simd::kInf>(r[0]));
     if constexpr (std::is_same_v<T, double>)
-      m = Mask<T>(m | simd::lt(simd::abs_of<T>(x), splat(gamma::kTgammaTiny)) | simd::ge(x, splat(gamma::kTgammaOverflow)));
+      m = Mask<T>(m | simd::lt(simd::abs_of<T>(x), splat(gamma::kTgammaTiny)) |
+                  simd::ge(x, splat(gamma::kTgammaOverflow)));
     return m;
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {

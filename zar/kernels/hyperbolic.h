@@ -37,9 +37,9 @@ template <> struct HypConst<double> {
 template <> struct HypConst<float> {
   static constexpr const uint32_t* overflow = hyperbolic::kSinhOverflow_s;  // 89.415985107421875
   static constexpr float vector_limit = 89.4f;
-  static constexpr float tanh_one = 9.1f;         // 1 - tanh a below 2^-26
+  static constexpr float tanh_one = 9.1f;  // 1 - tanh a below 2^-26
   static constexpr float tiny = 0x1p-12f;
-  static constexpr float log_big = 0x1p12f;       // the dropped 1/(4a^2) below 2^-29 of ln 2a
+  static constexpr float log_big = 0x1p12f;  // the dropped 1/(4a^2) below 2^-29 of ln 2a
   static constexpr const auto& sinh_poly = hyperbolic::kSinhPoly_s;
 };
 
@@ -90,9 +90,7 @@ template <class T> inline Reg<T> sinh_small(Reg<T> a, Reg<T> y) {
 
 // sinh a = h - 1/(4h) and cosh a = h + 1/(4h) in two parts, h = e^a / 2 >= 1/(4h); sinh a
 // below 1/2 by its polynomial a + a^3 P(a^2), whose low part is exact beside a.
-template <class T, bool S, bool C> struct SinhCosh {
-  TwoR<T> s, c;
-};
+template <class T, bool S, bool C> struct SinhCosh { TwoR<T> s, c; };
 template <class T, bool S, bool C> inline SinhCosh<T, S, C> sinh_cosh_two(Reg<T> a) {
   using simd::splat;
   const TwoR<T> h = half_exp_two<T>(a), q = quarter_over<T>(h);
@@ -176,15 +174,9 @@ template <class T, Flavour F, int K> struct HyperbolicOp : Unary<T> {
   }
 };
 
-template <class T, Flavour F> struct Sinh : HyperbolicOp<T, F, kSinhK> {
-  static constexpr const char* kName = "Sinh";
-};
-template <class T, Flavour F> struct Cosh : HyperbolicOp<T, F, kCoshK> {
-  static constexpr const char* kName = "Cosh";
-};
-template <class T, Flavour F> struct Tanh : HyperbolicOp<T, F, kTanhK> {
-  static constexpr const char* kName = "Tanh";
-};
+template <class T, Flavour F> struct Sinh : HyperbolicOp<T, F, kSinhK> { static constexpr const char* kName = "Sinh"; };
+template <class T, Flavour F> struct Cosh : HyperbolicOp<T, F, kCoshK> { static constexpr const char* kName = "Cosh"; };
+template <class T, Flavour F> struct Tanh : HyperbolicOp<T, F, kTanhK> { static constexpr const char* kName = "Tanh"; };
 
 // ---- inverses ----
 
@@ -260,8 +252,8 @@ template <class T, Flavour F> inline Reg<T> atanh_abs(Reg<T> a) {
   using simd::splat;
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
-    const TwoR<T> q = twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))},
-                                   twopart::fast_two_sum(splat(T(1)), simd::negate<T>(a)));
+    const TwoR<T> q =
+        twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))}, twopart::fast_two_sum(splat(T(1)), simd::negate<T>(a)));
     w = twopart::two_sum(splat(T(1)), q.hi);
     w = twopart::fast_two_sum(w.hi, simd::add(w.lo, q.lo));
   } else {

@@ -12,12 +12,12 @@
 namespace nrx::zar::ops {
 
 template <class T, Base B> struct LogTables;
-#define NRX_LOG_TABLES(Ty, Bs, Name, Sfx)                                            \
-  template <> struct LogTables<Ty, Base::Bs> {                                        \
-    static constexpr const auto* hi = explog::k##Name##Hi_##Sfx;                      \
-    static constexpr const auto* lo = explog::k##Name##Lo_##Sfx;                      \
-    static constexpr const auto* of2 = explog::k##Name##Of2_##Sfx;                    \
-    static constexpr const auto* full = explog::k##Name##Full_##Sfx;                  \
+#define NRX_LOG_TABLES(Ty, Bs, Name, Sfx)                            \
+  template <> struct LogTables<Ty, Base::Bs> {                       \
+    static constexpr const auto* hi = explog::k##Name##Hi_##Sfx;     \
+    static constexpr const auto* lo = explog::k##Name##Lo_##Sfx;     \
+    static constexpr const auto* of2 = explog::k##Name##Of2_##Sfx;   \
+    static constexpr const auto* full = explog::k##Name##Full_##Sfx; \
   };
 NRX_LOG_TABLES(double, E, Ln, d)
 NRX_LOG_TABLES(double, Two, Log2, d)
@@ -78,10 +78,10 @@ template <class T> inline Reg<T> table16(const typename simd::Traits<T>::uint* t
 // leading one) and base, then e log_b 2 in one fused step. No cancellation near x = 1,
 // where e = 0.
 template <Base B> struct LogPieces;
-#define NRX_LOG_PIECES(Bs, Name)                                                                      \
-  template <> struct LogPieces<Base::Bs> {                                                            \
-    static constexpr const uint32_t* c[4] = {explog::k##Name##PieceA_s, explog::k##Name##PieceB_s,    \
-                                             explog::k##Name##PieceC_s, explog::k##Name##PieceD_s};   \
+#define NRX_LOG_PIECES(Bs, Name)                                                                    \
+  template <> struct LogPieces<Base::Bs> {                                                          \
+    static constexpr const uint32_t* c[4] = {explog::k##Name##PieceA_s, explog::k##Name##PieceB_s,  \
+                                             explog::k##Name##PieceC_s, explog::k##Name##PieceD_s}; \
   };
 NRX_LOG_PIECES(E, Ln)
 NRX_LOG_PIECES(Two, Log2)
@@ -185,8 +185,8 @@ inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
 // square's error and the sum's) and the tail r^3 (c[0] + c[1] r + ...) in the low part.
 template <class T, class U, size_t N> inline Reg<T> ln1p_wide(Reg<T> r, Reg<T> rr, const U (&tail)[N], Reg<T>& s_lo) {
   using simd::splat;
-  const Reg<T> half = simd::mul(rr, splat(T(-0.5)));                  // exact
-  const twopart::Two<Reg<T>> s = twopart::fast_two_sum(r, half);      // |half| <= |r| / 64
+  const Reg<T> half = simd::mul(rr, splat(T(-0.5)));              // exact
+  const twopart::Two<Reg<T>> s = twopart::fast_two_sum(r, half);  // |half| <= |r| / 64
   const Reg<T> t = simd::mul(simd::mul(rr, r), simd::horner_split(r, rr, tail));
   s_lo = simd::add(s.lo, simd::fma(simd::fms(r, r, rr), splat(T(-0.5)), t));
   return s.hi;
@@ -232,8 +232,12 @@ template <class Self, class T, Flavour F, Base B> struct LogOp : Unary<T> {
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) { return log_scalar(B, *a[0], r[0]); }
 };
 template <class T, Flavour F> struct Ln : LogOp<Ln<T, F>, T, F, Base::E> { static constexpr const char* kName = "Ln"; };
-template <class T, Flavour F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> { static constexpr const char* kName = "Log2"; };
-template <class T, Flavour F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> { static constexpr const char* kName = "Log10"; };
+template <class T, Flavour F> struct Log2 : LogOp<Log2<T, F>, T, F, Base::Two> {
+  static constexpr const char* kName = "Log2";
+};
+template <class T, Flavour F> struct Log10 : LogOp<Log10<T, F>, T, F, Base::Ten> {
+  static constexpr const char* kName = "Log10";
+};
 
 // ln(1 + x) with u = 1 + x rounded: HA adds (x - (u - 1)) / u to ln u; LA and EP reduce
 // u as the logarithm does and take r from x exactly (one_plus_r), without the division.

@@ -10,8 +10,7 @@ using simd::Mask;
 using simd::Reg;
 
 // Shape and types of a vector operation whose inputs and results share element type T.
-template <class T, Shape S, int NIn, int NOut, class X = NoExtra>
-struct VectorOp {
+template <class T, Shape S, int NIn, int NOut, class X = NoExtra> struct VectorOp {
   using TI = T;
   using TO = T;
   using TL = T;
@@ -51,8 +50,7 @@ int32_t scalar_by_vector(const typename Op::TI* const* a, typename Op::TO* const
 }
 
 // Base of an operation whose vector body handles every lane (CRTP: Self is the operation).
-template <class Self, class Base>
-struct AllLanes : Base {
+template <class Self, class Base> struct AllLanes : Base {
   static int32_t scalar(const typename Base::TI* const* a, typename Base::TO* const* r,
                         const typename Base::Extra& ex) {
     return scalar_by_vector<Self>(a, r, ex);

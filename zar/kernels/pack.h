@@ -85,7 +85,8 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
         const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c));
         simd::masked_store_bits(reinterpret_cast<U*>(y + i), m, simd::expand(m, next));
       } else {
-        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c), simd::compress(m, simd::load_bits(a + i)));
+        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c),
+                                simd::compress(m, simd::load_bits(a + i)));
       }
       k += c;
     }

@@ -11,18 +11,19 @@
 namespace nrx::zar::ops {
 
 template <class T> struct Remainders {
-  Reg<T> r;    // |a| fmod |b|
-  Reg<T> q;    // truncated quotient |a| / |b|
-  Mask<T> off; // lanes for the scalar routine
+  Reg<T> r;     // |a| fmod |b|
+  Reg<T> q;     // truncated quotient |a| / |b|
+  Mask<T> off;  // lanes for the scalar routine
 };
 
 template <class T> inline Remainders<T> remainders(Reg<T> a, Reg<T> b) {
   using simd::splat;
   const Reg<T> aa = simd::abs_of<T>(a), ab = simd::abs_of<T>(b);
   // Below 2^(emin + mant) for |b| the residual below could be subnormal, and flushed.
-  const Mask<T> odd = Mask<T>(simd::fpclass<simd::kInf | simd::kNaN | simd::kDenormal>(a) |
-                              simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b) |
-                              simd::lt(ab, splat(T(std::numeric_limits<T>::min() / std::numeric_limits<T>::epsilon()))));
+  const Mask<T> odd =
+      Mask<T>(simd::fpclass<simd::kInf | simd::kNaN | simd::kDenormal>(a) |
+              simd::fpclass<simd::kZero | simd::kInf | simd::kNaN | simd::kDenormal>(b) |
+              simd::lt(ab, splat(T(std::numeric_limits<T>::min() / std::numeric_limits<T>::epsilon()))));
   const Reg<T> span = simd::sub(simd::getexp(aa), simd::getexp(ab));
   const Mask<T> wide = simd::not_lt(span, splat(T(simd::Traits<T>::mant_bits - 1)));
   // The rounded quotient is k or k + 1 for the true truncated quotient k < 2^(mant-1);

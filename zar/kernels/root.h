@@ -22,7 +22,12 @@ namespace nrx::zar::ops {
 template <class T, Flavour F> inline Reg<T> rsqrt_body(Reg<T> x) {
   using simd::splat;
   constexpr bool dbl = sizeof(T) == 8;
-  constexpr int plain = dbl ? (F == Flavour::HA ? 1 : F == Flavour::LA ? 2 : 1) : (F == Flavour::EP ? 0 : F == Flavour::LA ? 1 : 0);
+  constexpr int plain = dbl ? (F == Flavour::HA   ? 1
+                               : F == Flavour::LA ? 2
+                                                  : 1)
+                            : (F == Flavour::EP   ? 0
+                               : F == Flavour::LA ? 1
+                                                  : 0);
   constexpr bool exact = F == Flavour::HA;
   Reg<T> y = simd::rsqrt14(x);
   for (int k = 0; k < plain; ++k) {
@@ -65,14 +70,15 @@ template <class T, bool Lo> inline Reg<T> sqrt_residual(Reg<T> s, Reg<T> s_lo, R
 
 // Refinement steps of the square roots per type and flavour: a few ulp need 28 bits for
 // float and 56 for double, EP half of those.
-template <class T, Flavour F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == Flavour::EP ? 1 : 2) : (F == Flavour::EP ? 0 : 1);
+template <class T, Flavour F> inline constexpr int kSqrtSteps = sizeof(T) == 8 ? (F == Flavour::EP ? 1 : 2)
+                                                                               : (F == Flavour::EP ? 0 : 1);
 
 // sqrt(s + lo) from the estimate y ~ 1/sqrt(s), the last of kSqrtSteps steps on the exact
 // residual (one rounding closer than a Goldschmidt step; s well inside the normal range).
 template <class T, Flavour F, bool Lo = false> inline Reg<T> sqrt_refined(Reg<T> s, Reg<T> y, Reg<T> lo = Reg<T>()) {
   constexpr int steps = kSqrtSteps<T, F>;
   Reg<T> h;
-  const Reg<T> t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(s, y, h);
+  const Reg<T> t = sqrt_steps<T, (steps == 0 ? 0 : steps - 1)>(s, y, h);
   if constexpr (steps == 0) return t;
   else return sqrt_residual<T, Lo>(s, lo, t, h);
 }
@@ -132,7 +138,7 @@ template <class T, Flavour F> struct Pow3o2 : Unary<T> {
     const V x = a[0];
     constexpr int steps = kSqrtSteps<T, F>;
     V h, p;
-    const V t = sqrt_steps<T, steps == 0 ? 0 : steps - 1>(x, simd::rsqrt14(x), h);
+    const V t = sqrt_steps<T, (steps == 0 ? 0 : steps - 1)>(x, simd::rsqrt14(x), h);
     if constexpr (steps == 0) {
       p = simd::mul(x, t);
     } else {
@@ -224,17 +230,17 @@ template <class T, Flavour F> struct Hypot : Binary<T> {
 enum class CubeRoot { Cbrt = 1, InvCbrt = -1, Pow2o3 = 2 };
 
 template <class T, CubeRoot P> struct CubeTables;
-#define NRX_CUBE_TABLES(Ty, Pw, Sfx)                                                                    \
-  template <> struct CubeTables<Ty, CubeRoot::Pw> {                                                      \
-    static constexpr const auto* hi = explog::k##Pw##TabHi_##Sfx;                                        \
-    static constexpr const auto* lo = explog::k##Pw##TabLo_##Sfx;                                        \
-    static constexpr const auto* two_hi = explog::kCbrt2Hi_##Sfx;                                        \
-    static constexpr const auto* two_lo = explog::kCbrt2Lo_##Sfx;                                        \
-    template <Flavour F> static constexpr const auto& poly() {                                               \
-      if constexpr (F == Flavour::HA) return explog::k##Pw##PolyHA_##Sfx;                                        \
-      else if constexpr (F == Flavour::LA) return explog::k##Pw##PolyLA_##Sfx;                                   \
-      else return explog::k##Pw##PolyEP_##Sfx;                                                           \
-    }                                                                                                    \
+#define NRX_CUBE_TABLES(Ty, Pw, Sfx)                                           \
+  template <> struct CubeTables<Ty, CubeRoot::Pw> {                            \
+    static constexpr const auto* hi = explog::k##Pw##TabHi_##Sfx;              \
+    static constexpr const auto* lo = explog::k##Pw##TabLo_##Sfx;              \
+    static constexpr const auto* two_hi = explog::kCbrt2Hi_##Sfx;              \
+    static constexpr const auto* two_lo = explog::kCbrt2Lo_##Sfx;              \
+    template <Flavour F> static constexpr const auto& poly() {                 \
+      if constexpr (F == Flavour::HA) return explog::k##Pw##PolyHA_##Sfx;      \
+      else if constexpr (F == Flavour::LA) return explog::k##Pw##PolyLA_##Sfx; \
+      else return explog::k##Pw##PolyEP_##Sfx;                                 \
+    }                                                                          \
   };
 NRX_CUBE_TABLES(double, Cbrt, d)
 NRX_CUBE_TABLES(double, InvCbrt, d)
@@ -294,10 +300,14 @@ template <class T, Flavour F, CubeRoot P> struct CubeRootOp : Unary<T> {
     return ZAR_ST_NONE;
   }
 };
-template <class T, Flavour F> struct Cbrt : CubeRootOp<T, F, CubeRoot::Cbrt> { static constexpr const char* kName = "Cbrt"; };
+template <class T, Flavour F> struct Cbrt : CubeRootOp<T, F, CubeRoot::Cbrt> {
+  static constexpr const char* kName = "Cbrt";
+};
 template <class T, Flavour F> struct InvCbrt : CubeRootOp<T, F, CubeRoot::InvCbrt> {
   static constexpr const char* kName = "InvCbrt";
 };
-template <class T, Flavour F> struct Pow2o3 : CubeRootOp<T, F, CubeRoot::Pow2o3> { static constexpr const char* kName = "Pow2o3"; };
+template <class T, Flavour F> struct Pow2o3 : CubeRootOp<T, F, CubeRoot::Pow2o3> {
+  static constexpr const char* kName = "Pow2o3";
+};
 
 }  // namespace nrx::zar::ops

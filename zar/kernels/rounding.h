@@ -7,8 +7,7 @@
 
 namespace nrx::zar::ops {
 
-template <class Self, class T, int Mode>
-struct RoundTo : AllLanes<Self, Unary<T>> {
+template <class Self, class T, int Mode> struct RoundTo : AllLanes<Self, Unary<T>> {
   using typename Unary<T>::V;
   using typename Unary<T>::M;
   static M vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
@@ -17,10 +16,18 @@ struct RoundTo : AllLanes<Self, Unary<T>> {
   }
 };
 
-template <class T, Flavour F> struct Ceil : RoundTo<Ceil<T, F>, T, simd::kRoundUp> { static constexpr const char* kName = "Ceil"; };
-template <class T, Flavour F> struct Floor : RoundTo<Floor<T, F>, T, simd::kRoundDown> { static constexpr const char* kName = "Floor"; };
-template <class T, Flavour F> struct Trunc : RoundTo<Trunc<T, F>, T, simd::kRoundZero> { static constexpr const char* kName = "Trunc"; };
-template <class T, Flavour F> struct Rint : RoundTo<Rint<T, F>, T, simd::kRoundNearest> { static constexpr const char* kName = "Rint"; };
+template <class T, Flavour F> struct Ceil : RoundTo<Ceil<T, F>, T, simd::kRoundUp> {
+  static constexpr const char* kName = "Ceil";
+};
+template <class T, Flavour F> struct Floor : RoundTo<Floor<T, F>, T, simd::kRoundDown> {
+  static constexpr const char* kName = "Floor";
+};
+template <class T, Flavour F> struct Trunc : RoundTo<Trunc<T, F>, T, simd::kRoundZero> {
+  static constexpr const char* kName = "Trunc";
+};
+template <class T, Flavour F> struct Rint : RoundTo<Rint<T, F>, T, simd::kRoundNearest> {
+  static constexpr const char* kName = "Rint";
+};
 template <class T, Flavour F> struct NearbyInt : RoundTo<NearbyInt<T, F>, T, simd::kRoundNearest> {
   static constexpr const char* kName = "NearbyInt";
 };

@@ -18,9 +18,7 @@
 namespace nrx::zar::ops {
 
 // sin r = rh + sr and cos r = 1 + cm1.
-template <class T> struct TrigPoly {
-  Reg<T> rh, sr, cm1;
-};
+template <class T> struct TrigPoly { Reg<T> rh, sr, cm1; };
 
 template <class T, Flavour F> struct TrigCoeffs;
 template <> struct TrigCoeffs<double, Flavour::HA> {
@@ -45,7 +43,8 @@ template <> struct TrigCoeffs<float, Flavour::EP> {
 template <class T, Flavour F> inline TrigPoly<T> trig_poly(const TrigReduced<T>& a) {
   using P = TrigCoeffs<T, F>;
   const Reg<T> r2 = simd::mul(a.rh, a.rh), r3 = simd::mul(r2, a.rh);
-  if constexpr (F != Flavour::HA) return {a.rh, simd::mul(r3, simd::horner(r2, P::s)), simd::mul(r2, simd::horner(r2, P::c))};
+  if constexpr (F != Flavour::HA)
+    return {a.rh, simd::mul(r3, simd::horner(r2, P::s)), simd::mul(r2, simd::horner(r2, P::c))};
   // rl enters sin r once and cos r through -r rl.
   const Reg<T> sr = simd::fma(r3, simd::horner(r2, P::s), a.rl);
   const Reg<T> cm1 = simd::fms(r2, simd::horner(r2, P::c), simd::mul(a.rh, a.rl));
@@ -56,7 +55,9 @@ template <class T, Flavour F> inline TrigPoly<T> trig_poly(const TrigReduced<T>&
 inline ::nrx::simd::Reg<double> trig_table(const uint64_t* t, simd::IReg idx) {
   return simd::lookup(simd::from_bits(t), simd::from_bits(t + 8), idx);
 }
-inline ::nrx::simd::Reg<float> trig_table(const uint32_t* t, simd::IReg idx) { return simd::lookup(simd::from_bits(t), idx); }
+inline ::nrx::simd::Reg<float> trig_table(const uint32_t* t, simd::IReg idx) {
+  return simd::lookup(simd::from_bits(t), idx);
+}
 
 template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
@@ -115,10 +116,8 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
     constexpr Flavour FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
     const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
     Reg<T> t;
-    if constexpr (F == Flavour::HA)
-      t = trig_quotient<T>(s, c);
-    else
-      t = simd::div(twopart::value(s), twopart::value(c));
+    if constexpr (F == Flavour::HA) t = trig_quotient<T>(s, c);
+    else t = simd::div(twopart::value(s), twopart::value(c));
     out[0] = Tiny ? trig_tiny<T>(x, t) : t;
   } else {
     if constexpr (K != kCosK) {
@@ -129,7 +128,8 @@ inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   }
 }
 
-template <Flavour F, int K> inline ::nrx::simd::Mask<double> trig_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
+template <Flavour F, int K>
+inline ::nrx::simd::Mask<double> trig_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
   ::nrx::simd::Mask<double> sp;
   const TrigReduced<double> a = trig_reduce<F == Flavour::HA>(x, sp);
   trig_eval<double, F, K>(x, a, out);
@@ -148,7 +148,8 @@ template <class T, Flavour F, int K> inline Mask<T> trig_vec(Reg<T> x, Reg<T>* o
     }
     constexpr int n = K == kSinCosK ? 2 : 1;
     ::nrx::simd::Reg<double> lo[2], hi[2];
-    const ::nrx::simd::Mask<double> sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo), sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
+    const ::nrx::simd::Mask<double> sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo),
+                                    sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
     for (int k = 0; k < n; ++k) out[k] = simd::narrow(lo[k], hi[k]);
     return Mask<T>(sl | (unsigned(sh) << 8));
   }
@@ -204,7 +205,7 @@ struct Degrees {
   static constexpr double period = 360, step = 11.25, inv_step = 1 / 11.25;
   static constexpr const uint64_t* u = trig::kDegree;  // pi/180
   static constexpr const uint32_t* u_s = trig::kDegree_s;
-  static constexpr double exact_limit = 0x1p52;  // x - 360 k by one fused step is exact below
+  static constexpr double exact_limit = 0x1p52;    // x - 360 k by one fused step is exact below
   static constexpr float exact_limit_s = 0x1p24f;  // and round(x/360) is off by at most one
 };
 
@@ -216,12 +217,8 @@ template <class U, class T> inline T unit_part(int k) {
 
 // Below tiny the low part of f u would fall under the subnormals: x is scaled up by scale.
 template <class T> struct UnitsTiny;
-template <> struct UnitsTiny<double> {
-  static constexpr double tiny = 0x1p-1000, scale = 0x1p200;
-};
-template <> struct UnitsTiny<float> {
-  static constexpr float tiny = 0x1p-100f, scale = 0x1p50f;
-};
+template <> struct UnitsTiny<double> { static constexpr double tiny = 0x1p-1000, scale = 0x1p200; };
+template <> struct UnitsTiny<float> { static constexpr float tiny = 0x1p-100f, scale = 0x1p50f; };
 
 // One register in the units U. Returns the lanes the exact reduction does not cover (NaN,
 // infinities, |x| from the exact limit of U).
@@ -277,23 +274,11 @@ template <class T, Flavour F, int K> struct CircularDeg : Unary<T> {
   }
 };
 
-template <class T, Flavour F> struct Sinpi : CircularPi<T, F, kSinK> {
-  static constexpr const char* kName = "Sinpi";
-};
-template <class T, Flavour F> struct Cospi : CircularPi<T, F, kCosK> {
-  static constexpr const char* kName = "Cospi";
-};
-template <class T, Flavour F> struct Tanpi : CircularPi<T, F, kTanK> {
-  static constexpr const char* kName = "Tanpi";
-};
-template <class T, Flavour F> struct Sind : CircularDeg<T, F, kSinK> {
-  static constexpr const char* kName = "Sind";
-};
-template <class T, Flavour F> struct Cosd : CircularDeg<T, F, kCosK> {
-  static constexpr const char* kName = "Cosd";
-};
-template <class T, Flavour F> struct Tand : CircularDeg<T, F, kTanK> {
-  static constexpr const char* kName = "Tand";
-};
+template <class T, Flavour F> struct Sinpi : CircularPi<T, F, kSinK> { static constexpr const char* kName = "Sinpi"; };
+template <class T, Flavour F> struct Cospi : CircularPi<T, F, kCosK> { static constexpr const char* kName = "Cospi"; };
+template <class T, Flavour F> struct Tanpi : CircularPi<T, F, kTanK> { static constexpr const char* kName = "Tanpi"; };
+template <class T, Flavour F> struct Sind : CircularDeg<T, F, kSinK> { static constexpr const char* kName = "Sind"; };
+template <class T, Flavour F> struct Cosd : CircularDeg<T, F, kCosK> { static constexpr const char* kName = "Cosd"; };
+template <class T, Flavour F> struct Tand : CircularDeg<T, F, kTanK> { static constexpr const char* kName = "Tand"; };
 
 }  // namespace nrx::zar::ops

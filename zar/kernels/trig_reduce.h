@@ -22,15 +22,15 @@ template <class T> struct TrigReduced {
 
 template <class T> struct TrigConst;
 template <> struct TrigConst<double> {
-  static constexpr double shifter = 0x1.8p52;      // 0x4338000000000000: ulp 1, N in the low bits
-  static constexpr double large = 0x1p24;          // 0x4170000000000000
-  static constexpr double tiny = 0x1p-27;          // sin x and tan x round to x below
+  static constexpr double shifter = 0x1.8p52;  // 0x4338000000000000: ulp 1, N in the low bits
+  static constexpr double large = 0x1p24;      // 0x4170000000000000
+  static constexpr double tiny = 0x1p-27;      // sin x and tan x round to x below
   static constexpr const uint64_t* pi16 = trig::kPi16;
   static constexpr const uint64_t* sixteen_over_pi = trig::kSixteenOverPi;
 };
 template <> struct TrigConst<float> {
-  static constexpr float shifter = 0x1.8p23f;      // 0x4B400000
-  static constexpr float large = 10000.0f;         // 0x461C4000: N P3 stays below 2^-35
+  static constexpr float shifter = 0x1.8p23f;  // 0x4B400000
+  static constexpr float large = 10000.0f;     // 0x461C4000: N P3 stays below 2^-35
   static constexpr float tiny = 0x1p-12f;
   static constexpr const uint32_t* pi16 = trig::kPi16_s;
   static constexpr const uint32_t* sixteen_over_pi = trig::kSixteenOverPi_s;
@@ -38,8 +38,8 @@ template <> struct TrigConst<float> {
 
 // Ordinary arguments: Two keeps the rounding errors of the last two steps in rl.
 template <class T, bool Two> inline TrigReduced<T> trig_reduce_small(Reg<T> x) {
-  using simd::splat;
   using simd::bits_to;
+  using simd::splat;
   using C = TrigConst<T>;
   const Reg<T> t = simd::fma(x, splat(bits_to(C::sixteen_over_pi[0])), splat(C::shifter));
   const Reg<T> nf = simd::sub(t, splat(C::shifter));
@@ -115,7 +115,8 @@ inline TrigReduced<double> trig_reduce_large(::nrx::simd::Reg<double> x) {
 
 // The reduction of every lane of a double register; lanes that are NaN or infinite are set
 // in special.
-template <bool Two> inline TrigReduced<double> trig_reduce(::nrx::simd::Reg<double> x, ::nrx::simd::Mask<double>& special) {
+template <bool Two>
+inline TrigReduced<double> trig_reduce(::nrx::simd::Reg<double> x, ::nrx::simd::Mask<double>& special) {
   TrigReduced<double> a = trig_reduce_small<double, Two>(x);
   const ::nrx::simd::Mask<double> big = simd::not_le(simd::abs_of<double>(x), simd::splat(TrigConst<double>::large));
   special = 0;

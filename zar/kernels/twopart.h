@@ -39,9 +39,7 @@ inline float fms(float a, float b, float c) { return std::fma(a, b, -c); }
 inline double fms(double a, double b, double c) { return std::fma(a, b, -c); }
 }  // namespace ops
 
-template <class V> struct Two {
-  V hi, lo;
-};
+template <class V> struct Two { V hi, lo; };
 
 // hi + lo rounded once.
 template <class V> inline V value(Two<V> a) { return ops::add(a.hi, a.lo); }

@@ -5,8 +5,8 @@
 namespace {
 
 const void* set_base(const void* p) {
-    nrx::zar::thread_record()->base = p;
-    return p;
+  nrx::zar::thread_record()->base = p;
+  return p;
 }
 
 }  // namespace

@@ -8,15 +8,15 @@ namespace {
 ZarCallBack get_callback() { return nrx::zar::thread_record()->callback; }
 
 ZarCallBack exchange_callback(ZarCallBack callback) {
-    nrx::zar::ThreadRecord* record = nrx::zar::thread_record();
-    const ZarCallBack previous = record->callback;
-    record->callback = callback;
-    // Goes through set_mode, so an error-handling field that would become 0
-    // (callback handling alone, then removed) is not applied.
-    uint32_t errmode = nrx::zar::current_mode() & ZAR_ERRMODE_MASK;
-    errmode = callback != nullptr ? (errmode | ZAR_ERRMODE_CALLBACK) : (errmode & ~ZAR_ERRMODE_CALLBACK);
-    nrx::zar::set_mode(errmode);
-    return previous;
+  nrx::zar::ThreadRecord* record = nrx::zar::thread_record();
+  const ZarCallBack previous = record->callback;
+  record->callback = callback;
+  // Goes through set_mode, so an error-handling field that would become 0
+  // (callback handling alone, then removed) is not applied.
+  uint32_t errmode = nrx::zar::current_mode() & ZAR_ERRMODE_MASK;
+  errmode = callback != nullptr ? (errmode | ZAR_ERRMODE_CALLBACK) : (errmode & ~ZAR_ERRMODE_CALLBACK);
+  nrx::zar::set_mode(errmode);
+  return previous;
 }
 
 }  // namespace

@@ -6,10 +6,10 @@ namespace {
 int32_t get_status() { return nrx::zar::thread_record()->status; }
 
 int32_t exchange_status(int32_t status) {
-    nrx::zar::ThreadRecord* record = nrx::zar::thread_record();
-    const int32_t previous = record->status;
-    record->status = status;
-    return previous;
+  nrx::zar::ThreadRecord* record = nrx::zar::thread_record();
+  const int32_t previous = record->status;
+  record->status = status;
+  return previous;
 }
 
 }  // namespace

@@ -31,69 +31,69 @@ int32_t g_key_lock = 0;
 thread_local ThreadRecord* t_record __attribute__((tls_model("initial-exec"))) = nullptr;
 
 void free_record(void* record) {
-    if (t_record == record) t_record = nullptr;
-    nrx_serv_deallocate(record);
+  if (t_record == record) t_record = nullptr;
+  nrx_serv_deallocate(record);
 }
 
 bool ensure_key() {
-    if (g_key_ready.load(std::memory_order_acquire)) return true;
-    nrx_serv_lock(&g_key_lock);
-    bool ready = g_key_ready.load(std::memory_order_relaxed);
-    if (!ready && pthread_key_create(&g_key, free_record) == 0) {
-        ready = true;
-        g_key_ready.store(true, std::memory_order_release);
-    }
-    nrx_serv_unlock(&g_key_lock);
-    return ready;
+  if (g_key_ready.load(std::memory_order_acquire)) return true;
+  nrx_serv_lock(&g_key_lock);
+  bool ready = g_key_ready.load(std::memory_order_relaxed);
+  if (!ready && pthread_key_create(&g_key, free_record) == 0) {
+    ready = true;
+    g_key_ready.store(true, std::memory_order_release);
+  }
+  nrx_serv_unlock(&g_key_lock);
+  return ready;
 }
 
 // The calling thread's record, created if missing; null on failure.
 ThreadRecord* find_or_create_record() {
-    if (!ensure_key()) return nullptr;
-    if (void* existing = pthread_getspecific(g_key)) return static_cast<ThreadRecord*>(existing);
-    void* block = nrx_serv_allocate(sizeof(ThreadRecord), kRecordAlignment);
-    if (block == nullptr) return nullptr;
-    auto* record = new (block) ThreadRecord{};
-    if (pthread_setspecific(g_key, record) != 0) {
-        nrx_serv_deallocate(block);
-        return nullptr;
-    }
-    return record;
+  if (!ensure_key()) return nullptr;
+  if (void* existing = pthread_getspecific(g_key)) return static_cast<ThreadRecord*>(existing);
+  void* block = nrx_serv_allocate(sizeof(ThreadRecord), kRecordAlignment);
+  if (block == nullptr) return nullptr;
+  auto* record = new (block) ThreadRecord{};
+  if (pthread_setspecific(g_key, record) != 0) {
+    nrx_serv_deallocate(block);
+    return nullptr;
+  }
+  return record;
 }
 
 // Load: the key, and the loading thread's record. There is no way to fail a
 // load from here; a failure is reported and retried on first use.
 __attribute__((constructor)) void on_library_load() {
-    if (find_or_create_record() == nullptr) nrx_serv_print(1, kMsgNoThreadStorage, 0);
+  if (find_or_create_record() == nullptr) nrx_serv_print(1, kMsgNoThreadStorage, 0);
 }
 
 // Unload (also run at process exit): frees this thread's record and deletes
 // the key, so no thread ending later calls back into unmapped code. Records of
 // other threads still running are abandoned.
 __attribute__((destructor)) void on_library_unload() {
-    if (!g_key_ready.load(std::memory_order_acquire)) return;
-    if (void* record = pthread_getspecific(g_key)) {
-        pthread_setspecific(g_key, nullptr);
-        free_record(record);
-    }
-    pthread_key_delete(g_key);
-    g_key_ready.store(false, std::memory_order_release);
+  if (!g_key_ready.load(std::memory_order_acquire)) return;
+  if (void* record = pthread_getspecific(g_key)) {
+    pthread_setspecific(g_key, nullptr);
+    free_record(record);
+  }
+  pthread_key_delete(g_key);
+  g_key_ready.store(false, std::memory_order_release);
 }
 
 }  // namespace
 
 ThreadRecord* thread_record() {
-    if (ThreadRecord* cached = t_record) return cached;
-    if (g_key_ready.load(std::memory_order_acquire)) {
-        if (void* existing = pthread_getspecific(g_key)) return t_record = static_cast<ThreadRecord*>(existing);
-    }
-    ThreadRecord* record = find_or_create_record();
-    t_record = record;
-    if (record == nullptr) {
-        nrx_serv_print(1, kMsgNoThreadStorage, 0);
-        nrx_serv_exit(kExitNoThreadStorage);
-    }
-    return record;
+  if (ThreadRecord* cached = t_record) return cached;
+  if (g_key_ready.load(std::memory_order_acquire)) {
+    if (void* existing = pthread_getspecific(g_key)) return t_record = static_cast<ThreadRecord*>(existing);
+  }
+  ThreadRecord* record = find_or_create_record();
+  t_record = record;
+  if (record == nullptr) {
+    nrx_serv_print(1, kMsgNoThreadStorage, 0);
+    nrx_serv_exit(kExitNoThreadStorage);
+  }
+  return record;
 }
 
 }  // namespace nrx::zar

@@ -41,7 +41,8 @@ std::vector<double> hard_arguments(int bits) {
     near(x, 6);
     near(1 / x, 6);
     // the 14-bit estimate may pick either neighbour of a switch
-    for (double e : {0x1p-14, -0x1p-14, 0x1p-13, -0x1p-13}) out.push_back(x * (1 + e)), out.push_back(1 / (x * (1 + e)));
+    for (double e : {0x1p-14, -0x1p-14, 0x1p-13, -0x1p-13})
+      out.push_back(x * (1 + e)), out.push_back(1 / (x * (1 + e)));
   }
   // 1 - x at every scale, where sqrt((1 - x) / 2) carries a low part larger than its last bit
   for (int k = 2; k < bits; ++k)
@@ -98,8 +99,8 @@ TEST_P(Hard, WholeRange) {
 
 INSTANTIATE_TEST_SUITE_P(InverseCircular, Hard,
                          testing::Values("dAtan", "sAtan", "dAtan2", "sAtan2", "dAsin", "sAsin", "dAcos", "sAcos",
-                                         "dAtanpi", "sAtanpi", "dAtan2pi", "sAtan2pi", "dAsinpi", "sAsinpi",
-                                         "dAcospi", "sAcospi"),
+                                         "dAtanpi", "sAtanpi", "dAtan2pi", "sAtan2pi", "dAsinpi", "sAsinpi", "dAcospi",
+                                         "sAcospi"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
 // ---- exact results of the pi forms, every flavour ----
@@ -126,14 +127,16 @@ const Exact kExact[] = {
     {"Atan2pi", 0, 1, 0, "positive x axis"},
 };
 
-const double kMagnitudes[] = {1, 3, 0.1, 1e-300, 1e300, 0x1p-1074, 0x1.fffffffffffffp1023, 7e-45, 3e38, 0x1p-149,
-                              1.7976931348623157e308, 123456.789};
+const double kMagnitudes[] = {
+    1,         3, 0.1, 1e-300, 1e300, 0x1p-1074, 0x1.fffffffffffffp1023, 7e-45, 3e38, 0x1p-149, 1.7976931348623157e308,
+    123456.789};
 
 template <class T> void check_exact() {
   for (const Exact& row : kExact) {
     for (double m : kMagnitudes) {
       const T y = T(row.y_of_m * m), x = T(row.x_of_m * m);
-      if (!std::isfinite(y) || !std::isfinite(x) || (row.y_of_m != 0 && y == 0) || (row.x_of_m != 0 && x == 0)) continue;
+      if (!std::isfinite(y) || !std::isfinite(x) || (row.y_of_m != 0 && y == 0) || (row.x_of_m != 0 && x == 0))
+        continue;
       int slot;
       const std::string base = std::string(sizeof(T) == 4 ? "s" : "d") + row.fn;
       const nrx::zar::catalog::Entry* e = acc::find_entry(base, &slot);
@@ -154,10 +157,10 @@ template <class T> void check_exact_unary() {
     const char* fn;
     double x, want;
   };
-  const U rows[] = {{"Atanpi", 1, 0.25},     {"Atanpi", -1, -0.25},     {"Atanpi", INFINITY, 0.5},
-                    {"Atanpi", -INFINITY, -0.5}, {"Asinpi", 1, 0.5},   {"Asinpi", -1, -0.5},
-                    {"Acospi", -1, 1},         {"Acospi", 0, 0.5},       {"Acospi", -0.0, 0.5},
-                    {"Acospi", 1, 0}};
+  const U rows[] = {
+      {"Atanpi", 1, 0.25},   {"Atanpi", -1, -0.25}, {"Atanpi", INFINITY, 0.5}, {"Atanpi", -INFINITY, -0.5},
+      {"Asinpi", 1, 0.5},    {"Asinpi", -1, -0.5},  {"Acospi", -1, 1},         {"Acospi", 0, 0.5},
+      {"Acospi", -0.0, 0.5}, {"Acospi", 1, 0}};
   for (const U& u : rows) {
     int slot;
     const nrx::zar::catalog::Entry* e = acc::find_entry(std::string(sizeof(T) == 4 ? "s" : "d") + u.fn, &slot);

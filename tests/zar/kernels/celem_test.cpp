@@ -139,9 +139,12 @@ template <class C> void check_unary(const Unary& f) {
 }
 
 const Unary kUnary[] = {
-    {"Sin", zarzSin, zarcSin, mpc_sin, 700, 1e4},   {"Cos", zarzCos, zarcCos, mpc_cos, 700, 1e4},
-    {"Tan", zarzTan, zarcTan, mpc_tan, 300, 1e4},   {"Sinh", zarzSinh, zarcSinh, mpc_sinh, 700, 1e4},
-    {"Cosh", zarzCosh, zarcCosh, mpc_cosh, 700, 1e4}, {"Tanh", zarzTanh, zarcTanh, mpc_tanh, 300, 1e4},
+    {"Sin", zarzSin, zarcSin, mpc_sin, 700, 1e4},
+    {"Cos", zarzCos, zarcCos, mpc_cos, 700, 1e4},
+    {"Tan", zarzTan, zarcTan, mpc_tan, 300, 1e4},
+    {"Sinh", zarzSinh, zarcSinh, mpc_sinh, 700, 1e4},
+    {"Cosh", zarzCosh, zarcCosh, mpc_cosh, 700, 1e4},
+    {"Tanh", zarzTanh, zarcTanh, mpc_tanh, 300, 1e4},
     {"Log10", zarzLog10, zarcLog10, mpc_log10, 1e300, 1e300},
 };
 

@@ -102,9 +102,8 @@ template <class C> void expect_close_to_mpc(const Fn& f, const std::vector<Z>& i
       const acc::Check c = acc::compare(parts[p], exact[p], exact[p], fmt, opt);
       if (c.kind != acc::Mismatch::none || !(c.ulp <= 1)) {
         if (++bad <= 5)
-          ADD_FAILURE() << f.name << (sizeof(C) == 16 ? " z " : " c ") << region << " at " << show(in[i])
-                        << ": got " << show(got[i]) << ", part " << p << " " << c.ulp << " ulp, "
-                        << acc::mismatch_name(c.kind);
+          ADD_FAILURE() << f.name << (sizeof(C) == 16 ? " z " : " c ") << region << " at " << show(in[i]) << ": got "
+                        << show(got[i]) << ", part " << p << " " << c.ulp << " ulp, " << acc::mismatch_name(c.kind);
       } else if (c.ulp > worst) {
         worst = c.ulp, worst_at = in[i];
       }
@@ -113,7 +112,8 @@ template <class C> void expect_close_to_mpc(const Fn& f, const std::vector<Z>& i
   mpc_clear(z);
   mpc_clear(w);
   EXPECT_EQ(bad, 0) << f.name << " " << region;
-  testing::Test::RecordProperty(std::string(f.name) + (sizeof(C) == 16 ? "_z_" : "_c_") + region, std::to_string(worst));
+  testing::Test::RecordProperty(std::string(f.name) + (sizeof(C) == 16 ? "_z_" : "_c_") + region,
+                                std::to_string(worst));
 }
 
 // Sampling regions; each draws a point of the given format (bits 24 or 53).
@@ -129,11 +129,20 @@ struct Region {
   Draw draw;
 };
 const Region kRegions[] = {
-    {"box", [](auto& g, int) { return Z{uni(g, -4, 4), uni(g, -4, 4)}; }},
+    {"box",
+     [](auto& g, int) {
+       return Z{uni(g, -4, 4), uni(g, -4, 4)};
+     }},
     // next to the real axis: the cuts of asin, acos, atanh, acosh and the segment between them
-    {"real_axis", [](auto& g, int b) { return Z{uni(g, -2.5, 2.5), sgn(g) * scale(g, b, -1)}; }},
+    {"real_axis",
+     [](auto& g, int b) {
+       return Z{uni(g, -2.5, 2.5), sgn(g) * scale(g, b, -1)};
+     }},
     // next to the imaginary axis: the cuts of asinh, atan
-    {"imag_axis", [](auto& g, int b) { return Z{sgn(g) * scale(g, b, -1), uni(g, -2.5, 2.5)}; }},
+    {"imag_axis",
+     [](auto& g, int b) {
+       return Z{sgn(g) * scale(g, b, -1), uni(g, -2.5, 2.5)};
+     }},
     // within a small distance of a branch point +-1 or +-i
     {"branch_points",
      [](auto& g, int b) {
@@ -143,7 +152,9 @@ const Region kRegions[] = {
      }},
     // |z| = 1 + tiny: 1 - |z|^2 cancels
     {"unit_circle",
-     [](auto& g, int b) { return polar(1 + sgn(g) * std::exp2(uni(g, b == 24 ? -24 : -53, -3)), uni(g, -M_PI, M_PI)); }},
+     [](auto& g, int b) {
+       return polar(1 + sgn(g) * std::exp2(uni(g, b == 24 ? -24 : -53, -3)), uni(g, -M_PI, M_PI));
+     }},
     {"magnitudes", [](auto& g, int b) { return polar(scale(g, b, b == 24 ? 127.9 : 1023.9), uni(g, -M_PI, M_PI)); }},
 };
 
@@ -212,9 +223,10 @@ TEST_P(Cinv, InfiniteAndNanPartsAsAnnexG) {
       const double want[2] = {__real__ w, __imag__ w}, have[2] = {got[i].re, got[i].im};
       for (int p = 0; p < 2; ++p) {
         const double t = bits == 24 ? double(float(want[p])) : want[p];
-        const bool same = std::isnan(t) ? std::isnan(have[p]) : have[p] == t && std::signbit(have[p]) == std::signbit(t);
-        EXPECT_TRUE(same) << f.name << " " << bits << "-bit at " << show(in[i]) << ": got " << show(got[i])
-                          << ", want " << show({want[0], want[1]});
+        const bool same =
+            std::isnan(t) ? std::isnan(have[p]) : have[p] == t && std::signbit(have[p]) == std::signbit(t);
+        EXPECT_TRUE(same) << f.name << " " << bits << "-bit at " << show(in[i]) << ": got " << show(got[i]) << ", want "
+                          << show({want[0], want[1]});
       }
     }
   }
@@ -243,9 +255,11 @@ TEST_P(Cinv, SameBitsUnderEveryRoundingMode) {
     EXPECT_EQ(after, mode) << f.name;
     for (size_t i = 0; i < in.size(); ++i) {
       EXPECT_EQ(std::memcmp(&got_z[i], &want_z[i], sizeof(Z)), 0)
-          << f.name << " z mode " << mode << " at " << show(in[i]) << ": " << show(got_z[i]) << " vs " << show(want_z[i]);
+          << f.name << " z mode " << mode << " at " << show(in[i]) << ": " << show(got_z[i]) << " vs "
+          << show(want_z[i]);
       EXPECT_EQ(std::memcmp(&got_c[i], &want_c[i], sizeof(Z)), 0)
-          << f.name << " c mode " << mode << " at " << show(in[i]) << ": " << show(got_c[i]) << " vs " << show(want_c[i]);
+          << f.name << " c mode " << mode << " at " << show(in[i]) << ": " << show(got_c[i]) << " vs "
+          << show(want_c[i]);
     }
   }
 }

@@ -3,9 +3,9 @@
 // arithmetic, overflow codes, and results that do not depend on the caller's rounding mode.
 #include <gtest/gtest.h>
 
+#include <complex.h>
 #include <cfenv>
 #include <cmath>
-#include <complex.h>
 #include <limits>
 #include <vector>
 
@@ -106,8 +106,8 @@ template <class C> void check_products(bool conj_b, bool ep) {
     C y = b[i];
     if (conj_b) y.imag = -y.imag;
     const C w = annex_g(a[i], y);
-    const bool finite_in = std::isfinite(a[i].real) && std::isfinite(a[i].imag) && std::isfinite(y.real) &&
-                           std::isfinite(y.imag);
+    const bool finite_in =
+        std::isfinite(a[i].real) && std::isfinite(a[i].imag) && std::isfinite(y.real) && std::isfinite(y.imag);
     bool ok;
     if (finite_in) {
       const R xr = exact_part(a[i].real, y.real, -a[i].imag, y.imag);
@@ -119,9 +119,9 @@ template <class C> void check_products(bool conj_b, bool ep) {
     }
     if (!ok) {
       ++mismatches;
-      ADD_FAILURE() << (conj_b ? "MulByConj" : "Mul") << (ep ? " EP" : " HA") << " (" << a[i].real << ", "
-                    << a[i].imag << ") x (" << b[i].real << ", " << b[i].imag << ") = (" << r[i].real << ", "
-                    << r[i].imag << ") code " << code[i] << "; Annex G (" << w.real << ", " << w.imag << ")";
+      ADD_FAILURE() << (conj_b ? "MulByConj" : "Mul") << (ep ? " EP" : " HA") << " (" << a[i].real << ", " << a[i].imag
+                    << ") x (" << b[i].real << ", " << b[i].imag << ") = (" << r[i].real << ", " << r[i].imag
+                    << ") code " << code[i] << "; Annex G (" << w.real << ", " << w.imag << ")";
     }
   }
 }
@@ -142,12 +142,10 @@ TYPED_TEST(ComplexProduct, DocumentedRows) {
   const struct {
     C a, b, want;
   } rows[] = {
-      {{0, 0.5}, {inf, inf}, {-inf, inf}},   // an infinite operand times a non-zero finite one
-      {{inf, nan}, {2, 0}, {inf, nan}},
-      {{nan, inf}, {0, 1}, {-inf, nan}},
+      {{0, 0.5}, {inf, inf}, {-inf, inf}},  // an infinite operand times a non-zero finite one
+      {{inf, nan}, {2, 0}, {inf, nan}},     {{nan, inf}, {0, 1}, {-inf, nan}},
       {{big, big / 2}, {2, 2}, {big, inf}},  // the real part cancels back into range; the imaginary overflows
-      {{big, 1}, {-big, 0}, {-inf, -big}},
-      {{0, 0}, {inf, 0}, {nan, nan}},        // zero times infinity stays undefined
+      {{big, 1}, {-big, 0}, {-inf, -big}},  {{0, 0}, {inf, 0}, {nan, nan}},  // zero times infinity stays undefined
   };
   for (const auto& row : rows) {
     C r;
@@ -164,7 +162,8 @@ TYPED_TEST(ComplexProduct, ResultsDoNotDependOnTheRoundingMode) {
   std::vector<C> a, b;
   all_pairs(a, b);
   for (int i = 0; i < 2000; ++i)
-    a.push_back({std::ldexp(1.0f + i / 2048.0f, i % 200 - 100), -1.0f / (i + 3.0f)}), b.push_back({1.0f / 3, i * 0.37f});
+    a.push_back({std::ldexp(1.0f + i / 2048.0f, i % 200 - 100), -1.0f / (i + 3.0f)}),
+        b.push_back({1.0f / 3, i * 0.37f});
   const int n = int(a.size());
   std::vector<C> near(n), other(n);
   zarSetErrorCallBack(nrx::test::keep_report);

@@ -3,8 +3,8 @@
 // and normwise over boxes and over magnitudes with uniform angles; overflow and pole codes.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <complex.h>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -89,10 +89,10 @@ bool agrees(double got, double want, bool signs_free, double rel) {
 
 struct Table {
   const char* f;
-  int nargs;   // complex arguments (0 for CIS's real one)
+  int nargs;  // complex arguments (0 for CIS's real one)
   bool real_out;
 };
-const Table kTables[] = {{"Abs", 1, true}, {"Arg", 1, true}, {"CIS", 0, false}, {"Exp", 1, false},
+const Table kTables[] = {{"Abs", 1, true}, {"Arg", 1, true},   {"CIS", 0, false}, {"Exp", 1, false},
                          {"Ln", 1, false}, {"Sqrt", 1, false}, {"Div", 2, false}};
 
 template <class R> void annex_g_grid(char t) {
@@ -116,8 +116,9 @@ template <class R> void annex_g_grid(char t) {
                                 std::string(tab.f) == "Div";
               for (int p = 0; p < (tab.real_out ? 1 : 2); ++p)
                 EXPECT_TRUE(agrees(got[p], want[p], free, rel))
-                    << e.names[slot] << "(" << x << ", " << y << (tab.nargs == 2 ? "; " + std::to_string(u) + ", " + std::to_string(v) : "")
-                    << ") part " << p << ": " << got[p] << ", the C library gives " << want[p];
+                    << e.names[slot] << "(" << x << ", " << y
+                    << (tab.nargs == 2 ? "; " + std::to_string(u) + ", " + std::to_string(v) : "") << ") part " << p
+                    << ": " << got[p] << ", the C library gives " << want[p];
             }
     }
   }
@@ -139,8 +140,8 @@ struct Errors {
 
 std::string show(const Input& x, const double* got, mpfr_ptr* refs) {
   char buf[256];
-  std::snprintf(buf, sizeof buf, " at (%.17g, %.17g; %.17g, %.17g): got (%.17g, %.17g), want (%.17g, %.17g)", x[0], x[1],
-                x[2], x[3], got[0], got[1], mpfr_get_d(refs[0], MPFR_RNDN), mpfr_get_d(refs[1], MPFR_RNDN));
+  std::snprintf(buf, sizeof buf, " at (%.17g, %.17g; %.17g, %.17g): got (%.17g, %.17g), want (%.17g, %.17g)", x[0],
+                x[1], x[2], x[3], got[0], got[1], mpfr_get_d(refs[0], MPFR_RNDN), mpfr_get_d(refs[1], MPFR_RNDN));
   return buf;
 }
 
@@ -203,8 +204,8 @@ struct AccCase {
   int cut;         // parts below 2^-cut of the modulus are cancellations
 };
 const AccCase kAcc[] = {
-    {"zExp", 1, 6.5, 700, 1000}, {"cExp", 1, 4.4, 85, 1000},  {"zSqrt", 1, 700, 1e6, 1000}, {"cSqrt", 1, 85, 1e6, 1000},
-    {"zLn", 1, 700, 1e6, 1000},  {"cLn", 1, 85, 1e6, 1000},   {"zDiv", 2, 340, 1e6, 40},   {"cDiv", 2, 40, 1e6, 20},
+    {"zExp", 1, 6.5, 700, 1000}, {"cExp", 1, 4.4, 85, 1000}, {"zSqrt", 1, 700, 1e6, 1000}, {"cSqrt", 1, 85, 1e6, 1000},
+    {"zLn", 1, 700, 1e6, 1000},  {"cLn", 1, 85, 1e6, 1000},  {"zDiv", 2, 340, 1e6, 40},    {"cDiv", 2, 40, 1e6, 20},
 };
 
 TEST(ComplexVector, WithinOneUlpPerPartAndNormwiseAgainstMpfr) {
@@ -223,8 +224,8 @@ TEST(ComplexVector, WithinOneUlpPerPartAndNormwiseAgainstMpfr) {
 TEST(ComplexVector, AccuracyToolWithinBounds) {
   acc::Options o;
   o.samples = 3000;
-  for (const char* t : {"cAbs", "zAbs", "cArg", "zArg", "cCIS", "zCIS", "cExp", "zExp", "cLn", "zLn", "cSqrt", "zSqrt",
-                        "cDiv", "zDiv"})
+  for (const char* t :
+       {"cAbs", "zAbs", "cArg", "zArg", "cCIS", "zCIS", "cExp", "zExp", "cLn", "zLn", "cSqrt", "zSqrt", "cDiv", "zDiv"})
     nrx::test::expect_within_bound(t, o);
 }
 

@@ -23,7 +23,6 @@ namespace {
 using catalog::Entry;
 using catalog::Special;
 
-
 bool element_wise(const Entry& e) { return e.shape < catalog::Shape::packI; }
 
 // One ulp of the format at |v| (the smallest subnormal below the normal range).
@@ -36,15 +35,12 @@ double ulp_at(double v, bool single) {
 
 bool part_ok(Special::Kind kind, double got, double want, double scale, double bound, bool single) {
   switch (kind) {
-    case Special::exact:
-      return (std::isnan(got) && std::isnan(want)) || std::memcmp(&got, &want, sizeof got) == 0;
+    case Special::exact: return (std::isnan(got) && std::isnan(want)) || std::memcmp(&got, &want, sizeof got) == 0;
     case Special::within_bound:
       if (!std::isfinite(want) || std::isnan(got)) return got == want;
       return std::fabs(got - want) <= bound * ulp_at(scale, single);
-    case Special::subnormal:
-      return got > 0 && got < (single ? 0x1p-126 : 0x1p-1022);
-    case Special::any:
-      return true;
+    case Special::subnormal: return got > 0 && got < (single ? 0x1p-126 : 0x1p-1022);
+    case Special::any: return true;
   }
   return false;
 }
@@ -75,8 +71,8 @@ void check(const Entry& e, const Special& row) {
     const bool complex_out = row.nres == 1 && (e.type == 'c' || e.type == 'z') && e.shape != catalog::Shape::c2r;
     // the larger finite part: an infinite part beside it is checked exactly
     const auto finite = [](double x) { return std::isfinite(x) ? std::fabs(x) : 0.0; };
-    const double scale = complex_out ? std::max(finite(row.want[0][0]), finite(row.want[0][1]))
-                                     : std::fabs(row.want[0][0]);
+    const double scale =
+        complex_out ? std::max(finite(row.want[0][0]), finite(row.want[0][1])) : std::fabs(row.want[0][0]);
     for (int k = 0; k < row.nres; ++k)
       for (int p = 0; p < (complex_out ? 2 : 1); ++p) {
         const double w = row.want[k][p], g = got[row.nres == 2 ? k : p];
@@ -146,8 +142,8 @@ TEST(VectorKernels, TailLanesAndStridesGiveTheSameBits) {
     if (!e.kernel || !element_wise(e) || e.strided) continue;
     const Entry* twin = nullptr;
     for (size_t j = 0; j < catalog::count; ++j)
-      if (catalog::entries[j].strided && catalog::entries[j].ttab != e.ttab && std::string(catalog::entries[j].func) == e.func &&
-          catalog::entries[j].type == e.type)
+      if (catalog::entries[j].strided && catalog::entries[j].ttab != e.ttab &&
+          std::string(catalog::entries[j].func) == e.func && catalog::entries[j].type == e.type)
         twin = &catalog::entries[j];
     ASSERT_NE(twin, nullptr) << e.names[3];
     for (const Group& g : draw_inputs(e, o))

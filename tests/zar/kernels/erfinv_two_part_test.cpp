@@ -13,8 +13,8 @@
 
 namespace {
 
-using nrx::zar::ops::InvKind;
 using nrx::zar::ops::inv_two_part;
+using nrx::zar::ops::InvKind;
 
 struct Range {
   const char* oracle;
@@ -24,13 +24,20 @@ struct Range {
 };
 
 const Range kRanges[] = {
-    {"erfinv", InvKind::Erf, -0.56, 0.56, false},       {"erfinv", InvKind::Erf, 0.55, 0.58, false},
-    {"erfinv", InvKind::Erf, 0.58, 1.0, false},         {"erfinv", InvKind::Erf, 1e-5, 0.5, true},
-    {"erfinv", InvKind::Erf, 1e-320, 1e-9, true},       {"erfinv", InvKind::Erf, -1.0, -0.999, false},
-    {"erfcinv", InvKind::Erfc, 1e-300, 0.45, true},     {"erfcinv", InvKind::Erfc, 4.9e-324, 1e-300, true},
-    {"erfcinv", InvKind::Erfc, 0.42, 0.58, false},      {"erfcinv", InvKind::Erfc, 0.58, 1.6, false},
-    {"erfcinv", InvKind::Erfc, 1.55, 2.0, false},       {"cdfnorminv", InvKind::CdfNorm, 1e-300, 0.2, true},
-    {"cdfnorminv", InvKind::CdfNorm, 0.2, 0.8, false},  {"cdfnorminv", InvKind::CdfNorm, 0.8, 1.0, false},
+    {"erfinv", InvKind::Erf, -0.56, 0.56, false},
+    {"erfinv", InvKind::Erf, 0.55, 0.58, false},
+    {"erfinv", InvKind::Erf, 0.58, 1.0, false},
+    {"erfinv", InvKind::Erf, 1e-5, 0.5, true},
+    {"erfinv", InvKind::Erf, 1e-320, 1e-9, true},
+    {"erfinv", InvKind::Erf, -1.0, -0.999, false},
+    {"erfcinv", InvKind::Erfc, 1e-300, 0.45, true},
+    {"erfcinv", InvKind::Erfc, 4.9e-324, 1e-300, true},
+    {"erfcinv", InvKind::Erfc, 0.42, 0.58, false},
+    {"erfcinv", InvKind::Erfc, 0.58, 1.6, false},
+    {"erfcinv", InvKind::Erfc, 1.55, 2.0, false},
+    {"cdfnorminv", InvKind::CdfNorm, 1e-300, 0.2, true},
+    {"cdfnorminv", InvKind::CdfNorm, 0.2, 0.8, false},
+    {"cdfnorminv", InvKind::CdfNorm, 0.8, 1.0, false},
     {"cdfnorminv", InvKind::CdfNorm, 4.9e-324, 1e-300, true},
 };
 
@@ -56,8 +63,8 @@ TEST(InverseTwoPart, WithinItsBoundOfTheMpfrRoot) {
     double worst = 0, worst_x = 0;
     for (int i = 0; i < 1000; ++i) {
       const double s = uni(gen);
-      const double x = g.log_scale ? std::exp(std::log(g.lo) + (std::log(g.hi) - std::log(g.lo)) * s)
-                                    : g.lo + (g.hi - g.lo) * s;
+      const double x =
+          g.log_scale ? std::exp(std::log(g.lo) + (std::log(g.hi) - std::log(g.lo)) * s) : g.lo + (g.hi - g.lo) * s;
       double in[acc::kInputs] = {x};
       acc::Mp exact(ctx.wp), spare(ctx.wp);
       mpfr_ptr out[2] = {exact, spare};

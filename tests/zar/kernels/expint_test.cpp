@@ -29,18 +29,34 @@ const double kInf = std::numeric_limits<double>::infinity();
 
 const Row kRows[] = {
     // The pole at both zeros, NaN below zero, NaN passed through, +0 at +inf: codes 2, 1, 0, 0.
-    {false, 0.0, kPosInf, 2},   {false, -0.0, kPosInf, 2},  {false, -1, kNaN, 1},        {false, -kInf, kNaN, 1},
-    {false, -1e-310, kNaN, 1},  {false, NAN, kNaN, 0},      {false, kInf, kPosZero, 0},
-    {true, 0.0f, kPosInf, 2},   {true, -0.0f, kPosInf, 2},  {true, -1, kNaN, 1},         {true, -kInf, kNaN, 1},
-    {true, NAN, kNaN, 0},       {true, kInf, kPosZero, 0},
+    {false, 0.0, kPosInf, 2},
+    {false, -0.0, kPosInf, 2},
+    {false, -1, kNaN, 1},
+    {false, -kInf, kNaN, 1},
+    {false, -1e-310, kNaN, 1},
+    {false, NAN, kNaN, 0},
+    {false, kInf, kPosZero, 0},
+    {true, 0.0f, kPosInf, 2},
+    {true, -0.0f, kPosInf, 2},
+    {true, -1, kNaN, 1},
+    {true, -kInf, kNaN, 1},
+    {true, NAN, kNaN, 0},
+    {true, kInf, kPosZero, 0},
     // Underflow is not reported: subnormal and zero results have code 0.
-    {false, 705, kSubnormal, 0}, {false, 760, kPosZero, 0}, {true, 95, kSubnormal, 0},   {true, 110, kPosZero, 0},
+    {false, 705, kSubnormal, 0},
+    {false, 760, kPosZero, 0},
+    {true, 95, kSubnormal, 0},
+    {true, 110, kPosZero, 0},
     {false, 700, kValue, 0, 1.4065187662340329228e-307},
     // Values on each range: near zero, the tail intervals, the far range.
-    {false, 1e-300, kValue, 0, 690.19831223331217234}, {false, 1e-6, kValue, 0, 13.238295893062491244},
-    {false, 0.5, kValue, 0, 0.55977359477616081175},   {false, 1, kValue, 0, 0.21938393439552027368},
-    {false, 10, kValue, 0, 4.1569689296853242774e-6},   {false, 30, kValue, 0, 3.0215520106888125448e-15},
-    {true, 1e-30, kValue, 0, 68.500337121748760814},       {true, 1, kValue, 0, 0.21938393439552027368},
+    {false, 1e-300, kValue, 0, 690.19831223331217234},
+    {false, 1e-6, kValue, 0, 13.238295893062491244},
+    {false, 0.5, kValue, 0, 0.55977359477616081175},
+    {false, 1, kValue, 0, 0.21938393439552027368},
+    {false, 10, kValue, 0, 4.1569689296853242774e-6},
+    {false, 30, kValue, 0, 3.0215520106888125448e-15},
+    {true, 1e-30, kValue, 0, 68.500337121748760814},
+    {true, 1, kValue, 0, 0.21938393439552027368},
     {true, 0x1p-149, kValue, 0, 102.70171423853031824},
 };
 
@@ -83,11 +99,11 @@ struct Range {
   double lo, hi;
 };
 const Range kRanges[] = {
-    {"dExpInt1", 1e-308, 1e-3}, {"dExpInt1", 0.001, 0.45}, {"dExpInt1", 0.45, 0.55}, {"dExpInt1", 0.95, 1.05},
-    {"dExpInt1", 1.45, 2.05},   {"dExpInt1", 2.9, 4.1},    {"dExpInt1", 5.9, 6.1},   {"dExpInt1", 7.9, 8.1},
-    {"dExpInt1", 13.9, 14.1},   {"dExpInt1", 17.9, 18.1},  {"dExpInt1", 25.9, 26.1}, {"dExpInt1", 29.5, 30.5},
-    {"dExpInt1", 30, 700},      {"dExpInt1", 700, 745},
-    {"sExpInt1", 1e-44, 0.55},  {"sExpInt1", 0.45, 31},    {"sExpInt1", 29, 104},
+    {"dExpInt1", 1e-308, 1e-3}, {"dExpInt1", 0.001, 0.45}, {"dExpInt1", 0.45, 0.55},  {"dExpInt1", 0.95, 1.05},
+    {"dExpInt1", 1.45, 2.05},   {"dExpInt1", 2.9, 4.1},    {"dExpInt1", 5.9, 6.1},    {"dExpInt1", 7.9, 8.1},
+    {"dExpInt1", 13.9, 14.1},   {"dExpInt1", 17.9, 18.1},  {"dExpInt1", 25.9, 26.1},  {"dExpInt1", 29.5, 30.5},
+    {"dExpInt1", 30, 700},      {"dExpInt1", 700, 745},    {"sExpInt1", 1e-44, 0.55}, {"sExpInt1", 0.45, 31},
+    {"sExpInt1", 29, 104},
 };
 
 TEST(ExpInt1, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {

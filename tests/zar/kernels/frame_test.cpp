@@ -38,7 +38,8 @@ TEST(Frame, StridedReadsAndWritesOnlyItsElements) {
     zardFloorI(c.n, a.data(), c.inca, r.data(), c.incr);
     for (size_t i = 0; i < r.size(); ++i) {
       const bool mine = i % c.incr == 0 && int(i / c.incr) < c.n;
-      EXPECT_EQ(r[i], mine ? std::floor(a[(i / c.incr) * c.inca]) : double(kCanary)) << c.inca << "," << c.incr << " i=" << i;
+      EXPECT_EQ(r[i], mine ? std::floor(a[(i / c.incr) * c.inca]) : double(kCanary))
+          << c.inca << "," << c.incr << " i=" << i;
     }
   }
 }

@@ -32,7 +32,8 @@ struct Fn {
   const char* name;
   void* const* tab;
 };
-#define NRX_FN(name) {#name, (void* const*)nrx_zar_kernel_##name##_ttab}
+#define NRX_FN(name) \
+  { #name, (void* const*)nrx_zar_kernel_##name##_ttab }
 const Fn kFns[] = {NRX_FN(dLGamma), NRX_FN(sLGamma), NRX_FN(dTGamma), NRX_FN(sTGamma)};
 #undef NRX_FN
 void* const* table(const std::string& name) {
@@ -46,33 +47,69 @@ const double kInf = std::numeric_limits<double>::infinity();
 const Row kRows[] = {
     // LGamma: +inf with code 2 at zeros and negative integers (all of x <= -2^52), code 3
     // above 2.5599833278516383e305, +inf at both infinities without a code, exact zeros.
-    {"dLGamma", 0.0, kPosInf, 2},       {"dLGamma", -0.0, kPosInf, 2},     {"dLGamma", -2, kPosInf, 2},
-    {"dLGamma", -0x1p52, kPosInf, 2},   {"dLGamma", -1e300, kPosInf, 2},   {"dLGamma", 1e306, kPosInf, 3},
+    {"dLGamma", 0.0, kPosInf, 2},
+    {"dLGamma", -0.0, kPosInf, 2},
+    {"dLGamma", -2, kPosInf, 2},
+    {"dLGamma", -0x1p52, kPosInf, 2},
+    {"dLGamma", -1e300, kPosInf, 2},
+    {"dLGamma", 1e306, kPosInf, 3},
     {"dLGamma", 0x1.754d9278b51a8p+1014, kPosInf, 3},
     {"dLGamma", 0x1.754d9278b51a7p+1014, kValue, 0, 1.7976931348623157e308},
-    {"dLGamma", -kInf, kPosInf, 0},     {"dLGamma", kInf, kPosInf, 0},     {"dLGamma", NAN, kNaN, 0},
-    {"dLGamma", 1, kPosZero, 0},        {"dLGamma", 2, kPosZero, 0},       {"dLGamma", 0.5, kValue, 0, 0.57236494292470008},
-    {"dLGamma", -0.5, kValue, 0, 1.2655121234846454},  {"dLGamma", 1e-310, kValue, 0, 713.8013788281542},
-    {"dLGamma", -0x1p52 + 0.5, kValue, 0, -1.5782258434492883e17}, {"dLGamma", 100, kValue, 0, 359.13420536957540},
+    {"dLGamma", -kInf, kPosInf, 0},
+    {"dLGamma", kInf, kPosInf, 0},
+    {"dLGamma", NAN, kNaN, 0},
+    {"dLGamma", 1, kPosZero, 0},
+    {"dLGamma", 2, kPosZero, 0},
+    {"dLGamma", 0.5, kValue, 0, 0.57236494292470008},
+    {"dLGamma", -0.5, kValue, 0, 1.2655121234846454},
+    {"dLGamma", 1e-310, kValue, 0, 713.8013788281542},
+    {"dLGamma", -0x1p52 + 0.5, kValue, 0, -1.5782258434492883e17},
+    {"dLGamma", 100, kValue, 0, 359.13420536957540},
     {"dLGamma", -2.5, kValue, 0, -0.056243716497674054},
-    {"sLGamma", 0.0f, kPosInf, 2},      {"sLGamma", -3, kPosInf, 2},       {"sLGamma", -0x1p23f, kPosInf, 2},
-    {"sLGamma", 5e36f, kPosInf, 3},     {"sLGamma", 4e36f, kValue, 0, 3.3311742e38}, {"sLGamma", -kInf, kPosInf, 0},
-    {"sLGamma", NAN, kNaN, 0},          {"sLGamma", 1, kPosZero, 0},       {"sLGamma", 3, kValue, 0, 0.69314718},
+    {"sLGamma", 0.0f, kPosInf, 2},
+    {"sLGamma", -3, kPosInf, 2},
+    {"sLGamma", -0x1p23f, kPosInf, 2},
+    {"sLGamma", 5e36f, kPosInf, 3},
+    {"sLGamma", 4e36f, kValue, 0, 3.3311742e38},
+    {"sLGamma", -kInf, kPosInf, 0},
+    {"sLGamma", NAN, kNaN, 0},
+    {"sLGamma", 1, kPosZero, 0},
+    {"sLGamma", 3, kValue, 0, 0.69314718},
     // TGamma: +-inf with code 2 at +-0, NaN with code 1 at negative integers and -inf, +-inf
     // with code 3 below 2^-1019 and from 171.62437695630274, signed zeros below -185.
-    {"dTGamma", -0.0, kNegInf, 2},      {"dTGamma", 0.0, kPosInf, 2},      {"dTGamma", -3, kNaN, 1},
-    {"dTGamma", -0x1p52, kNaN, 1},      {"dTGamma", -1e300, kNaN, 1},      {"dTGamma", 172, kPosInf, 3},
-    {"dTGamma", 171.62437695630274, kPosInf, 3}, {"dTGamma", 171.62437695630271, kValue, 0, 1.7976931348622299e308},
-    {"dTGamma", 1e-310, kPosInf, 3},    {"dTGamma", -1e-310, kNegInf, 3},  {"dTGamma", 0x1.fffffffffffffp-1020, kPosInf, 3},
-    {"dTGamma", 0x1p-1019, kValue, 0, 5.617791046444737e306}, {"dTGamma", 5, kValue, 0, 24},
-    {"dTGamma", -kInf, kNaN, 1},        {"dTGamma", kInf, kPosInf, 0},     {"dTGamma", NAN, kNaN, 0},
-    {"dTGamma", -185.5, kPosZero, 0},   {"dTGamma", -186.5, kNegZero, 0},  {"dTGamma", -1e15 - 0.5, kNegZero, 0},
-    {"dTGamma", -0.5, kValue, 0, -3.5449077018110321}, {"dTGamma", -170.5, kValue, 0, -3.3127395215386074e-308},
-    {"dTGamma", -184.5, kNegZero, 0}, {"dTGamma", 0.5, kValue, 0, 1.7724538509055161},
+    {"dTGamma", -0.0, kNegInf, 2},
+    {"dTGamma", 0.0, kPosInf, 2},
+    {"dTGamma", -3, kNaN, 1},
+    {"dTGamma", -0x1p52, kNaN, 1},
+    {"dTGamma", -1e300, kNaN, 1},
+    {"dTGamma", 172, kPosInf, 3},
+    {"dTGamma", 171.62437695630274, kPosInf, 3},
+    {"dTGamma", 171.62437695630271, kValue, 0, 1.7976931348622299e308},
+    {"dTGamma", 1e-310, kPosInf, 3},
+    {"dTGamma", -1e-310, kNegInf, 3},
+    {"dTGamma", 0x1.fffffffffffffp-1020, kPosInf, 3},
+    {"dTGamma", 0x1p-1019, kValue, 0, 5.617791046444737e306},
+    {"dTGamma", 5, kValue, 0, 24},
+    {"dTGamma", -kInf, kNaN, 1},
+    {"dTGamma", kInf, kPosInf, 0},
+    {"dTGamma", NAN, kNaN, 0},
+    {"dTGamma", -185.5, kPosZero, 0},
+    {"dTGamma", -186.5, kNegZero, 0},
+    {"dTGamma", -1e15 - 0.5, kNegZero, 0},
+    {"dTGamma", -0.5, kValue, 0, -3.5449077018110321},
+    {"dTGamma", -170.5, kValue, 0, -3.3127395215386074e-308},
+    {"dTGamma", -184.5, kNegZero, 0},
+    {"dTGamma", 0.5, kValue, 0, 1.7724538509055161},
     {"dTGamma", 171, kValue, 0, 7.257415615307994e306},
-    {"sTGamma", -0.0f, kNegInf, 2},     {"sTGamma", -3, kNaN, 1},          {"sTGamma", 36, kPosInf, 3},
-    {"sTGamma", 1e-39f, kPosInf, 3},    {"sTGamma", -kInf, kNaN, 1},       {"sTGamma", kInf, kPosInf, 0},
-    {"sTGamma", 35, kValue, 0, 2.9523279e38}, {"sTGamma", -45.5, kPosZero, 0}, {"sTGamma", 5, kValue, 0, 24},
+    {"sTGamma", -0.0f, kNegInf, 2},
+    {"sTGamma", -3, kNaN, 1},
+    {"sTGamma", 36, kPosInf, 3},
+    {"sTGamma", 1e-39f, kPosInf, 3},
+    {"sTGamma", -kInf, kNaN, 1},
+    {"sTGamma", kInf, kPosInf, 0},
+    {"sTGamma", 35, kValue, 0, 2.9523279e38},
+    {"sTGamma", -45.5, kPosZero, 0},
+    {"sTGamma", 5, kValue, 0, 24},
 };
 
 template <class T> bool matches(T got, const Row& row) {
@@ -120,15 +157,14 @@ struct Range {
   double lo, hi;
 };
 const Range kRanges[] = {
-    {"dLGamma", 0x1p-1074, 0.5}, {"dLGamma", 0.5, 8},         {"dLGamma", 0.75, 1.25},   {"dLGamma", 1.75, 2.5},
-    {"dLGamma", 7.9, 8.1},       {"dLGamma", 8, 1e4},         {"dLGamma", 1e4, 2.55e305}, {"dLGamma", -0.5, 0},
-    {"dLGamma", -2, -0.5},       {"dLGamma", -2.35, -2},      {"dLGamma", -8, -5.1},      {"dLGamma", -171, -8},
-    {"dLGamma", -1e15, -1e6},    {"sLGamma", 0x1p-149, 0.5},  {"sLGamma", 0.5, 100},      {"sLGamma", 100, 4e36},
-    {"sLGamma", -2, -0.5},       {"sLGamma", -60, -6},
-    {"dTGamma", 0x1p-1019, 0.5}, {"dTGamma", 0.5, 4},         {"dTGamma", 3.9, 6.1},      {"dTGamma", 6, 8.1},
-    {"dTGamma", 8, 171.62},      {"dTGamma", -0.5, -0x1p-1019}, {"dTGamma", -8, -0.5},    {"dTGamma", -8.1, -7.9},
-    {"dTGamma", -171.6, -8},     {"dTGamma", -184.5, -170},   {"sTGamma", 0x1p-126, 0.5}, {"sTGamma", 0.5, 35.04},
-    {"sTGamma", -40, -0.5},
+    {"dLGamma", 0x1p-1074, 0.5}, {"dLGamma", 0.5, 8},        {"dLGamma", 0.75, 1.25},     {"dLGamma", 1.75, 2.5},
+    {"dLGamma", 7.9, 8.1},       {"dLGamma", 8, 1e4},        {"dLGamma", 1e4, 2.55e305},  {"dLGamma", -0.5, 0},
+    {"dLGamma", -2, -0.5},       {"dLGamma", -2.35, -2},     {"dLGamma", -8, -5.1},       {"dLGamma", -171, -8},
+    {"dLGamma", -1e15, -1e6},    {"sLGamma", 0x1p-149, 0.5}, {"sLGamma", 0.5, 100},       {"sLGamma", 100, 4e36},
+    {"sLGamma", -2, -0.5},       {"sLGamma", -60, -6},       {"dTGamma", 0x1p-1019, 0.5}, {"dTGamma", 0.5, 4},
+    {"dTGamma", 3.9, 6.1},       {"dTGamma", 6, 8.1},        {"dTGamma", 8, 171.62},      {"dTGamma", -0.5, -0x1p-1019},
+    {"dTGamma", -8, -0.5},       {"dTGamma", -8.1, -7.9},    {"dTGamma", -171.6, -8},     {"dTGamma", -184.5, -170},
+    {"sTGamma", 0x1p-126, 0.5},  {"sTGamma", 0.5, 35.04},    {"sTGamma", -40, -0.5},
 };
 
 TEST(Gamma, WithinOneUlpOnTheAlgorithmsEdges) {

@@ -47,7 +47,8 @@ std::vector<double> around(const std::vector<double>& points, bool single) {
     for (int k = -2; k <= 2; ++k) {
       double x = p;
       for (int s = 0; s < std::abs(k); ++s)
-        x = single ? double(std::nextafter(float(x), k < 0 ? 0.0f : INFINITY)) : std::nextafter(x, k < 0 ? 0.0 : INFINITY);
+        x = single ? double(std::nextafter(float(x), k < 0 ? 0.0f : INFINITY))
+                   : std::nextafter(x, k < 0 ? 0.0 : INFINITY);
       out.push_back(x), out.push_back(-x);
     }
   }

@@ -31,16 +31,16 @@ template <class T> T canary() {
 template <class T> bool same(const T& x, const T& y) { return std::memcmp(&x, &y, sizeof(T)) == 0; }
 
 template <class T> struct Tabs;
-#define NRX_PACK_TABS(T, t)                                                                            \
-  template <> struct Tabs<T> {                                                                         \
-    static auto packI() { return nrx_zar_kernel_##t##PackI_ttab; }                                     \
-    static auto packV() { return nrx_zar_kernel_##t##PackV_ttab; }                                     \
-    static auto packM() { return nrx_zar_kernel_##t##PackM_ttab; }                                     \
-    static auto unpackI() { return nrx_zar_kernel_##t##UnpackI_ttab; }                                 \
-    static auto unpackV() { return nrx_zar_kernel_##t##UnpackV_ttab; }                                 \
-    static auto unpackM() { return nrx_zar_kernel_##t##UnpackM_ttab; }                                 \
-    static constexpr auto pubI = zar##t##PackI;                                                        \
-    static constexpr auto pubM = zar##t##UnpackM;                                                      \
+#define NRX_PACK_TABS(T, t)                                            \
+  template <> struct Tabs<T> {                                         \
+    static auto packI() { return nrx_zar_kernel_##t##PackI_ttab; }     \
+    static auto packV() { return nrx_zar_kernel_##t##PackV_ttab; }     \
+    static auto packM() { return nrx_zar_kernel_##t##PackM_ttab; }     \
+    static auto unpackI() { return nrx_zar_kernel_##t##UnpackI_ttab; } \
+    static auto unpackV() { return nrx_zar_kernel_##t##UnpackV_ttab; } \
+    static auto unpackM() { return nrx_zar_kernel_##t##UnpackM_ttab; } \
+    static constexpr auto pubI = zar##t##PackI;                        \
+    static constexpr auto pubM = zar##t##UnpackM;                      \
   };
 NRX_PACK_TABS(float, s)
 NRX_PACK_TABS(double, d)
@@ -164,8 +164,8 @@ TYPED_TEST(Pack, CountRulesOfTheFlagWord) {
     int written;
   } rows[] = {
       {(int64_t(5) << 32) | 3, (int64_t(7) << 32) | 2, 1, 3},  // high words ignored
-      {int64_t(1) << 32, 1, 1, 0},                              // low word 0
-      {0xFFFFFFFFll, 1, 1, 0},                                  // low word -1
+      {int64_t(1) << 32, 1, 1, 0},                             // low word 0
+      {0xFFFFFFFFll, 1, 1, 0},                                 // low word -1
       {-3, 1, 0, 0},
       {0, 2, 0, 0},
       {4, 2, 7, 4},  // any flag but 1: 64-bit
@@ -174,7 +174,8 @@ TYPED_TEST(Pack, CountRulesOfTheFlagWord) {
     std::fill(y.begin(), y.end(), canary<T>());
     Tabs<T>::packI()[1](r.n, a.data(), r.inc, y.data(), r.flag);
     for (int i = 0; i < 8; ++i)
-      EXPECT_TRUE(same(y[i], i < r.written ? a[2 * i] : canary<T>())) << "n=" << r.n << " flag=" << r.flag << " i=" << i;
+      EXPECT_TRUE(same(y[i], i < r.written ? a[2 * i] : canary<T>()))
+          << "n=" << r.n << " flag=" << r.flag << " i=" << i;
   }
 }
 
@@ -195,9 +196,12 @@ TEST(PackPublic, DocumentedRows) {
   NrxComplex16 yc[3] = {{-1, -1}, {-5, -5}, {-1, -1}};
   const int32_t mc[3] = {1, 0, 1};
   Tabs<NrxComplex16>::pubM(3, c, yc, mc);
-  EXPECT_EQ(yc[0].real, 1); EXPECT_EQ(yc[0].imag, 2);
-  EXPECT_EQ(yc[1].real, -5); EXPECT_EQ(yc[1].imag, -5);
-  EXPECT_EQ(yc[2].real, 3); EXPECT_EQ(yc[2].imag, 4);
+  EXPECT_EQ(yc[0].real, 1);
+  EXPECT_EQ(yc[0].imag, 2);
+  EXPECT_EQ(yc[1].real, -5);
+  EXPECT_EQ(yc[1].imag, -5);
+  EXPECT_EQ(yc[2].real, 3);
+  EXPECT_EQ(yc[2].imag, 4);
 }
 
 // Element offsets beyond 2^31 bytes: no 32-bit offset arithmetic (the array is reserved, not

@@ -25,11 +25,11 @@ struct Setting {
 
 const Setting kNearest = {FE_TONEAREST, 0x300, "nearest/extended"};
 const Setting kSettings[] = {
-    {FE_DOWNWARD, 0x300, "downward/extended"},  {FE_UPWARD, 0x300, "upward/extended"},
+    {FE_DOWNWARD, 0x300, "downward/extended"},     {FE_UPWARD, 0x300, "upward/extended"},
     {FE_TOWARDZERO, 0x300, "towardzero/extended"}, {FE_TONEAREST, 0x000, "nearest/single"},
-    {FE_DOWNWARD, 0x000, "downward/single"},    {FE_UPWARD, 0x000, "upward/single"},
-    {FE_TOWARDZERO, 0x000, "towardzero/single"}, {FE_TONEAREST, 0x200, "nearest/double"},
-    {FE_DOWNWARD, 0x200, "downward/double"},    {FE_UPWARD, 0x200, "upward/double"},
+    {FE_DOWNWARD, 0x000, "downward/single"},       {FE_UPWARD, 0x000, "upward/single"},
+    {FE_TOWARDZERO, 0x000, "towardzero/single"},   {FE_TONEAREST, 0x200, "nearest/double"},
+    {FE_DOWNWARD, 0x200, "downward/double"},       {FE_UPWARD, 0x200, "upward/double"},
     {FE_TOWARDZERO, 0x200, "towardzero/double"},
 };
 
@@ -138,8 +138,8 @@ TEST(CallerRoundingMode, RegressionRows) {
     for (int s = 0; s < 3; ++s) {
       const Outcome got = run(*e, s, g, r.setting);
       for (size_t i = 0; i < g.size(); ++i)
-        EXPECT_TRUE(same(got.out[2 * i], r.want)) << e->names[s] << "(" << r.x << ", " << r.y << ") under "
-                                                  << r.setting.name << " gives " << got.out[2 * i];
+        EXPECT_TRUE(same(got.out[2 * i], r.want))
+            << e->names[s] << "(" << r.x << ", " << r.y << ") under " << r.setting.name << " gives " << got.out[2 * i];
       EXPECT_EQ(got.reports.size(), r.code ? g.size() : 0u) << e->names[s] << " under " << r.setting.name;
       for (const Report& rep : got.reports) EXPECT_EQ(rep.code, r.code) << e->names[s];
     }

@@ -49,7 +49,7 @@ TEST(Tables, BoundsFollowTheKernelInEachSlot) {
   };
   const Row rows[] = {
       {"dExp", 4, 1, 0x1p27}, {"sExp", 4, 1, 0x1p13}, {"sExp2", 1, 1, 1},  // one kernel: the HA kernel everywhere
-      {"dInv", 1, 1, 0x1p27},                                             // LA and HA share the HA kernel
+      {"dInv", 1, 1, 0x1p27},                                              // LA and HA share the HA kernel
       {"dCos", 4, 1, 4},                                                   // LA's kernel in the EP slot
       {"dCeil", 0, 0, 0},     {"zAdd", 0, 0, 0},
   };

@@ -35,9 +35,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"zarsSin_HA", zarsSin_HA, kSin, 1}, {"zarsSin_21", zarsSin_21, kSin, 4},
-    {"zarsCos_HA", zarsCos_HA, kCos, 1}, {"zarsCos_21", zarsCos_21, kCos, 4},
-    {"zarsTan_HA", zarsTan_HA, kTan, 1}, {"zarsTan_21", zarsTan_21, kTan, 4},
+    {"zarsSin_HA", zarsSin_HA, kSin, 1}, {"zarsSin_21", zarsSin_21, kSin, 4}, {"zarsCos_HA", zarsCos_HA, kCos, 1},
+    {"zarsCos_21", zarsCos_21, kCos, 4}, {"zarsTan_HA", zarsTan_HA, kTan, 1}, {"zarsTan_21", zarsTan_21, kTan, 4},
 };
 constexpr size_t kCaseCount = sizeof kCases / sizeof kCases[0];
 

@@ -110,25 +110,57 @@ const double kInf = std::numeric_limits<double>::infinity();
 // zero lost by the sum with the table, huge arguments sent to the scalar routine (whose
 // finite branch reports nothing either way, so the results are compared with MPFR).
 const Row kRows[] = {
-    {"Sin", kInf, kNaN, kNaN, 1},       {"Sin", -kInf, kNaN, kNaN, 1},      {"Sin", NAN, kNaN, kNaN, 0},
-    {"Sin", -0.0, kNegZero, kNaN, 0},   {"Sin", 0.0, kPosZero, kNaN, 0},    {"Sin", 1e22, kRef, kNaN, 0},
-    {"Sin", -1e-310, kSame, kNaN, 0},   {"Sin", 1e-30, kSame, kNaN, 0},     {"Sin", 20000, kRef, kNaN, 0},
-    {"Cos", kInf, kNaN, kNaN, 1},       {"Cos", -kInf, kNaN, kNaN, 1},      {"Cos", NAN, kNaN, kNaN, 0},
-    {"Cos", -0.0, kOne, kNaN, 0},       {"Cos", 1e300, kRef, kNaN, 0},      {"Cos", 1e-30, kOne, kNaN, 0},
-    {"Tan", kInf, kNaN, kNaN, 1},       {"Tan", -kInf, kNaN, kNaN, 1},      {"Tan", NAN, kNaN, kNaN, 0},
-    {"Tan", -0.0, kNegZero, kNaN, 0},   {"Tan", 0.0, kPosZero, kNaN, 0},    {"Tan", 1e22, kRef, kNaN, 0},
+    {"Sin", kInf, kNaN, kNaN, 1},
+    {"Sin", -kInf, kNaN, kNaN, 1},
+    {"Sin", NAN, kNaN, kNaN, 0},
+    {"Sin", -0.0, kNegZero, kNaN, 0},
+    {"Sin", 0.0, kPosZero, kNaN, 0},
+    {"Sin", 1e22, kRef, kNaN, 0},
+    {"Sin", -1e-310, kSame, kNaN, 0},
+    {"Sin", 1e-30, kSame, kNaN, 0},
+    {"Sin", 20000, kRef, kNaN, 0},
+    {"Cos", kInf, kNaN, kNaN, 1},
+    {"Cos", -kInf, kNaN, kNaN, 1},
+    {"Cos", NAN, kNaN, kNaN, 0},
+    {"Cos", -0.0, kOne, kNaN, 0},
+    {"Cos", 1e300, kRef, kNaN, 0},
+    {"Cos", 1e-30, kOne, kNaN, 0},
+    {"Tan", kInf, kNaN, kNaN, 1},
+    {"Tan", -kInf, kNaN, kNaN, 1},
+    {"Tan", NAN, kNaN, kNaN, 0},
+    {"Tan", -0.0, kNegZero, kNaN, 0},
+    {"Tan", 0.0, kPosZero, kNaN, 0},
+    {"Tan", 1e22, kRef, kNaN, 0},
     {"Tan", -1e-30, kSame, kNaN, 0},
-    {"SinCos", kInf, kNaN, kNaN, 1},    {"SinCos", -kInf, kNaN, kNaN, 1},   {"SinCos", NAN, kNaN, kNaN, 0},
-    {"SinCos", -0.0, kNegZero, kOne, 0}, {"SinCos", 1e22, kRef, kRef, 0},
+    {"SinCos", kInf, kNaN, kNaN, 1},
+    {"SinCos", -kInf, kNaN, kNaN, 1},
+    {"SinCos", NAN, kNaN, kNaN, 0},
+    {"SinCos", -0.0, kNegZero, kOne, 0},
+    {"SinCos", 1e22, kRef, kRef, 0},
     // Pi-scaled forms: IEEE 754 signs of exact zeros; no status ever; accuracy next to zeros.
-    {"Sinpi", 1.0, kPosZero, kNaN, 0},  {"Sinpi", -1.0, kNegZero, kNaN, 0}, {"Sinpi", 2.0, kPosZero, kNaN, 0},
-    {"Sinpi", -2.0, kNegZero, kNaN, 0}, {"Sinpi", 0x1p60, kPosZero, kNaN, 0}, {"Sinpi", -0x1p60, kNegZero, kNaN, 0},
-    {"Sinpi", 0x1.fffffffffffffp52, kPosZero, kNaN, 0}, {"Sinpi", -0.0, kNegZero, kNaN, 0},
-    {"Sinpi", 1 - 0x1p-53, kRef, kNaN, 0}, {"Sinpi", 1e-300, kRef, kNaN, 0}, {"Sinpi", 0.25, kRef, kNaN, 0},
-    {"Sinpi", kInf, kNaN, kNaN, 0},     {"Sinpi", -kInf, kNaN, kNaN, 0},    {"Sinpi", NAN, kNaN, kNaN, 0},
-    {"Cospi", 0.5, kPosZero, kNaN, 0},  {"Cospi", -0.5, kPosZero, kNaN, 0}, {"Cospi", 1.5, kPosZero, kNaN, 0},
-    {"Cospi", -2.5, kPosZero, kNaN, 0}, {"Cospi", 1e300, kOne, kNaN, 0},    {"Cospi", 0x1p52 + 1, kRef, kNaN, 0},
-    {"Cospi", 0.5 - 0x1p-54, kRef, kNaN, 0}, {"Cospi", kInf, kNaN, kNaN, 0}, {"Cospi", NAN, kNaN, kNaN, 0},
+    {"Sinpi", 1.0, kPosZero, kNaN, 0},
+    {"Sinpi", -1.0, kNegZero, kNaN, 0},
+    {"Sinpi", 2.0, kPosZero, kNaN, 0},
+    {"Sinpi", -2.0, kNegZero, kNaN, 0},
+    {"Sinpi", 0x1p60, kPosZero, kNaN, 0},
+    {"Sinpi", -0x1p60, kNegZero, kNaN, 0},
+    {"Sinpi", 0x1.fffffffffffffp52, kPosZero, kNaN, 0},
+    {"Sinpi", -0.0, kNegZero, kNaN, 0},
+    {"Sinpi", 1 - 0x1p-53, kRef, kNaN, 0},
+    {"Sinpi", 1e-300, kRef, kNaN, 0},
+    {"Sinpi", 0.25, kRef, kNaN, 0},
+    {"Sinpi", kInf, kNaN, kNaN, 0},
+    {"Sinpi", -kInf, kNaN, kNaN, 0},
+    {"Sinpi", NAN, kNaN, kNaN, 0},
+    {"Cospi", 0.5, kPosZero, kNaN, 0},
+    {"Cospi", -0.5, kPosZero, kNaN, 0},
+    {"Cospi", 1.5, kPosZero, kNaN, 0},
+    {"Cospi", -2.5, kPosZero, kNaN, 0},
+    {"Cospi", 1e300, kOne, kNaN, 0},
+    {"Cospi", 0x1p52 + 1, kRef, kNaN, 0},
+    {"Cospi", 0.5 - 0x1p-54, kRef, kNaN, 0},
+    {"Cospi", kInf, kNaN, kNaN, 0},
+    {"Cospi", NAN, kNaN, kNaN, 0},
 };
 
 double reference(const std::string& fn, double x, bool second, bool single) {
@@ -153,7 +185,8 @@ void check(Want w, double x, double got, double ref, double ulp, const std::stri
     case kOne: EXPECT_EQ(got, 1.0) << what; break;
     case kSame: EXPECT_EQ(got, x) << what; break;
     case kRef:  // relative to the reference: next to a zero of sin(pi x) the result is tiny
-      EXPECT_LE(std::fabs(got - ref), 4 * ulp * std::max(std::fabs(ref), 0x1p-1000)) << what << " = " << got << ", want " << ref;
+      EXPECT_LE(std::fabs(got - ref), 4 * ulp * std::max(std::fabs(ref), 0x1p-1000))
+          << what << " = " << got << ", want " << ref;
       break;
   }
 }
@@ -188,12 +221,17 @@ template <class T> void run_row(const Row& row) {
       const double ulp = std::ldexp(1.0, (sizeof(T) == 4 ? -23 : -52) + (s == 2 ? (sizeof(T) == 4 ? 11 : 25) : 0));
       const double got = r1[at * inc];
       check(row.want, double(x), got, reference(row.fn, double(x), false, sizeof(T) == 4), ulp, what);
-      if (two) check(row.want2, double(x), r2[at * inc], reference(row.fn, double(x), true, sizeof(T) == 4), ulp, what + " cos");
+      if (two)
+        check(row.want2, double(x), r2[at * inc], reference(row.fn, double(x), true, sizeof(T) == 4), ulp,
+              what + " cos");
       // Neighbours are ordinary values, never touched by the special path.
       const double y = double(a[(at - 1) * inc]);
       const std::string f = row.fn;
-      const double want = f == "Cos" ? std::cos(y) : f == "Tan" ? std::tan(y) : f == "Sinpi" ? std::sin(M_PI * y)
-                          : f == "Cospi" ? std::cos(M_PI * y) : std::sin(y);
+      const double want = f == "Cos"     ? std::cos(y)
+                          : f == "Tan"   ? std::tan(y)
+                          : f == "Sinpi" ? std::sin(M_PI * y)
+                          : f == "Cospi" ? std::cos(M_PI * y)
+                                         : std::sin(y);
       EXPECT_NEAR(r1[(at - 1) * inc], want, 1e-6) << what;
       if (str) {
         EXPECT_EQ(r1[1], T(-7)) << what << ": gap of the result stride written";

@@ -38,7 +38,10 @@ template <class T> void check_bounds() {
     if (std::fabs(x) >= std::fabs(y)) {
       ASSERT_EQ(q(tp::fast_two_sum(x, y)), Q(x) + Q(y));
     }
-    struct Case { const char* what; Q got, want, bound; };
+    struct Case {
+      const char* what;
+      Q got, want, bound;
+    };
     const Case cases[] = {
         {"add(Two, V)", q(tp::add(a, y)), q(a) + Q(y), 3 * u2},
         {"add(Two, Two)", q(tp::add(a, b)), q(a) + q(b), 3 * u2},

@@ -9,7 +9,8 @@
 
 namespace nrx::test {
 
-inline void expect_within_bound(const zar::catalog::Entry& e, const accuracy::Options& o, const std::string& what = "") {
+inline void expect_within_bound(const zar::catalog::Entry& e, const accuracy::Options& o,
+                                const std::string& what = "") {
   for (const accuracy::Result& r : accuracy::measure_slots(e, accuracy::distinct_slots(e), o)) {
     std::string why;
     for (const accuracy::Sample& s : r.worst) why += "\n  worst: " + accuracy::describe(e, s);

@@ -11,12 +11,12 @@
 namespace probe {
 
 struct PrintCall {
-    int32_t dest = 0;
-    int32_t id = 0;
-    int32_t nargs = 0;
-    std::string name;   // 748-754
-    int32_t index = 0;  // 748, 755-766
-    double value = 0;   // 755-766
+  int32_t dest = 0;
+  int32_t id = 0;
+  int32_t nargs = 0;
+  std::string name;   // 748-754
+  int32_t index = 0;  // 748, 755-766
+  double value = 0;   // 755-766
 };
 
 // Messages printed since the last clear_prints(), in order.

@@ -2,9 +2,9 @@
 // environment, and SetMode's field-by-field merge.
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,8 +20,8 @@ using zartest::on_fresh_thread;
 constexpr uint32_t kDefault = 0x1A02;
 
 struct EnvCase {
-    std::optional<std::string> value;  // nullopt: variable unset
-    uint32_t mode;                     // first GetMode on a new thread
+  std::optional<std::string> value;  // nullopt: variable unset
+  uint32_t mode;                     // first GetMode on a new thread
 };
 
 const EnvCase kEnvCases[] = {
@@ -68,60 +68,60 @@ const EnvCase kEnvCases[] = {
 };
 
 TEST(ModeEnvironment, FirstUseInThreadReadsTokens) {
-    for (const EnvCase& c : kEnvCases) {
-        ModeVariable var(c.value);
-        const uint32_t mode = on_fresh_thread([] { return zarGetMode(); });
-        EXPECT_EQ(mode, c.mode) << "value: " << (c.value ? "\"" + *c.value + "\"" : std::string("unset"));
-    }
+  for (const EnvCase& c : kEnvCases) {
+    ModeVariable var(c.value);
+    const uint32_t mode = on_fresh_thread([] { return zarGetMode(); });
+    EXPECT_EQ(mode, c.mode) << "value: " << (c.value ? "\"" + *c.value + "\"" : std::string("unset"));
+  }
 }
 
 std::string repeated(const std::string& token, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += (i ? "," : "") + token;
-    return out;
+  std::string out;
+  for (int i = 0; i < times; ++i) out += (i ? "," : "") + token;
+  return out;
 }
 
 TEST(ModeEnvironment, OnlyFirstBytesOfLongValueAreRead) {
-    {
-        const std::string fits = repeated("ZAR_HA", 35) + ",ZAR_EP";  // 251 characters
-        ModeVariable var(fits);
-        EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), 0x1A03u);
-    }
-    {
-        // 286 characters: the cut falls inside the 37th token, which voids the value.
-        const std::string too_long = repeated("ZAR_HA", 40) + ",ZAR_EP";
-        ModeVariable var(too_long);
-        EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), kDefault);
-    }
+  {
+    const std::string fits = repeated("ZAR_HA", 35) + ",ZAR_EP";  // 251 characters
+    ModeVariable var(fits);
+    EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), 0x1A03u);
+  }
+  {
+    // 286 characters: the cut falls inside the 37th token, which voids the value.
+    const std::string too_long = repeated("ZAR_HA", 40) + ",ZAR_EP";
+    ModeVariable var(too_long);
+    EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), kDefault);
+  }
 }
 
 TEST(ModeEnvironment, ReadOncePerThread) {
-    ModeVariable first(std::string("ZAR_EP,ZAR_ERRMODE_STDERR"));
-    const auto modes = on_fresh_thread([] {
-        const uint32_t before = nrx_zar_kernel_GetMode();
-        setenv(zartest::kModeVariable, "ZAR_LA", 1);
-        return std::vector<uint32_t>{before, nrx_zar_kernel_GetMode()};
-    });
-    EXPECT_EQ(modes, (std::vector<uint32_t>{0x403, 0x403}));
-    // The variable as changed above applies to the next thread.
-    EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), 0x1A01u);
+  ModeVariable first(std::string("ZAR_EP,ZAR_ERRMODE_STDERR"));
+  const auto modes = on_fresh_thread([] {
+    const uint32_t before = nrx_zar_kernel_GetMode();
+    setenv(zartest::kModeVariable, "ZAR_LA", 1);
+    return std::vector<uint32_t>{before, nrx_zar_kernel_GetMode()};
+  });
+  EXPECT_EQ(modes, (std::vector<uint32_t>{0x403, 0x403}));
+  // The variable as changed above applies to the next thread.
+  EXPECT_EQ(on_fresh_thread([] { return zarGetMode(); }), 0x1A01u);
 }
 
 TEST(ModeEnvironment, SetModeAppliesEnvironmentFirst) {
-    ModeVariable var(std::string("ZAR_EP,ZAR_ERRMODE_STDERR,ZAR_FLOAT_CONSISTENT"));
-    const auto r = on_fresh_thread([] {
-        const uint32_t previous = zarSetMode(ZAR_LA);
-        return std::vector<uint32_t>{previous, zarGetMode(), static_cast<uint32_t>(nrx_zar_kernel_GetTTableIndex())};
-    });
-    EXPECT_EQ(r, (std::vector<uint32_t>{0x413, 0x411, 0}));
+  ModeVariable var(std::string("ZAR_EP,ZAR_ERRMODE_STDERR,ZAR_FLOAT_CONSISTENT"));
+  const auto r = on_fresh_thread([] {
+    const uint32_t previous = zarSetMode(ZAR_LA);
+    return std::vector<uint32_t>{previous, zarGetMode(), static_cast<uint32_t>(nrx_zar_kernel_GetTTableIndex())};
+  });
+  EXPECT_EQ(r, (std::vector<uint32_t>{0x413, 0x411, 0}));
 }
 
 // ---- SetMode ----------------------------------------------------------------
 
 struct MergeCase {
-    std::optional<std::string> env;
-    std::vector<uint32_t> calls;  // SetMode arguments, in order
-    uint32_t final_mode;
+  std::optional<std::string> env;
+  std::vector<uint32_t> calls;  // SetMode arguments, in order
+  uint32_t final_mode;
 };
 
 const MergeCase kMergeCases[] = {
@@ -143,36 +143,36 @@ const MergeCase kMergeCases[] = {
 };
 
 TEST(SetMode, MergesFieldByField) {
-    for (const MergeCase& c : kMergeCases) {
-        ModeVariable var(c.env);
-        struct Step {
-            uint32_t before, returned;
-        };
-        const auto [steps, final_mode] = on_fresh_thread([&] {
-            std::vector<Step> out;
-            for (uint32_t m : c.calls) {
-                const uint32_t before = zarGetMode();
-                out.push_back({before, zarSetMode(m)});
-            }
-            return std::pair{out, zarGetMode()};
-        });
-        const std::string label = "calls starting with 0x" + [&] {
-            char buf[16];
-            snprintf(buf, sizeof buf, "%x", c.calls.front());
-            return std::string(buf);
-        }();
-        for (const Step& s : steps) EXPECT_EQ(s.returned, s.before) << label;
-        EXPECT_EQ(final_mode, c.final_mode) << label;
-    }
+  for (const MergeCase& c : kMergeCases) {
+    ModeVariable var(c.env);
+    struct Step {
+      uint32_t before, returned;
+    };
+    const auto [steps, final_mode] = on_fresh_thread([&] {
+      std::vector<Step> out;
+      for (uint32_t m : c.calls) {
+        const uint32_t before = zarGetMode();
+        out.push_back({before, zarSetMode(m)});
+      }
+      return std::pair{out, zarGetMode()};
+    });
+    const std::string label = "calls starting with 0x" + [&] {
+      char buf[16];
+      snprintf(buf, sizeof buf, "%x", c.calls.front());
+      return std::string(buf);
+    }();
+    for (const Step& s : steps) EXPECT_EQ(s.returned, s.before) << label;
+    EXPECT_EQ(final_mode, c.final_mode) << label;
+  }
 }
 
 TEST(SetMode, TwinsShareTheWord) {
-    const auto r = on_fresh_thread([] {
-        const uint32_t a = nrx_zar_kernel_SetMode(ZAR_EP);
-        const uint32_t b = zarSetMode(ZAR_LA);
-        return std::vector<uint32_t>{a, b, nrx_zar_kernel_GetMode(), zarGetMode()};
-    });
-    EXPECT_EQ(r, (std::vector<uint32_t>{0x1A02, 0x1A03, 0x1A01, 0x1A01}));
+  const auto r = on_fresh_thread([] {
+    const uint32_t a = nrx_zar_kernel_SetMode(ZAR_EP);
+    const uint32_t b = zarSetMode(ZAR_LA);
+    return std::vector<uint32_t>{a, b, nrx_zar_kernel_GetMode(), zarGetMode()};
+  });
+  EXPECT_EQ(r, (std::vector<uint32_t>{0x1A02, 0x1A03, 0x1A01, 0x1A01}));
 }
 
 }  // namespace
