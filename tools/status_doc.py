@@ -29,7 +29,7 @@ def from_list(src, header, macro, cc):
     for m in re.finditer(r"@ROW@(.*?)@END@", out, re.S):
         name, value, message = (p.strip() for p in m.group(1).split("@@"))
         value = eval(value.replace("(int32_t)", ""), {})  # an integer constant expression
-        text = " ".join(re.findall(r'"((?:[^"\\]|\\.)*)"', message))
+        text = "".join(re.findall(r'"((?:[^"\\]|\\.)*)"', message))
         rows.append((int(value), name, re.sub(r"\\(.)", r"\1", text)))
     return rows
 

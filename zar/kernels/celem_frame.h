@@ -15,6 +15,7 @@
 #include <cmath>
 #include <complex>
 #include <concepts>
+#include <limits>
 
 #include "zar/kernels/frame.h"
 
@@ -48,6 +49,15 @@ template <class C> inline cxl widen(const C& x) { return {x.real, x.imag}; }
 
 inline bool finite(cxl z) { return std::isfinite(z.real()) && std::isfinite(z.imag()); }
 
+// With the mode's flush-to-zero, parts below R's normal range count as zeros of their sign,
+// in the arguments and in the results (the vector kernels' DAZ and FTZ).
+template <class R> inline long double flushed(long double x) {
+  return std::fabs(x) < std::numeric_limits<R>::min() ? std::copysign(0.0L, x) : x;
+}
+template <class R> inline cxl flushed(cxl z, bool ftz) {
+  return ftz ? cxl(flushed<R>(z.real()), flushed<R>(z.imag())) : z;
+}
+
 template <class Op> void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op::kIn],
                              const Arr<typename Op::TO> (&r)[1], const typename Op::Extra& ex) {
   using C = typename Op::TO;
@@ -55,14 +65,16 @@ template <class Op> void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op
   using Routine = typename Op::Routine;
   if (n <= 0) return;
   const simd::X87Extended x87(simd::kX87ClearPending);
+  const bool ftz = flushes_denormals(current_mode());
   cxl w = 0;
-  if constexpr (Op::kShape == Shape::vs) w = widen(ex.b);
+  if constexpr (Op::kShape == Shape::vs) w = flushed<R>(widen(ex.b), ftz);
   for (int64_t i = 0; i < n; ++i) {
-    const cxl z = widen(a[0][i]);
-    if constexpr (Op::kIn == 2) w = widen(a[1][i]);
+    const cxl z = flushed<R>(widen(a[0][i]), ftz);
+    if constexpr (Op::kIn == 2) w = flushed<R>(widen(a[1][i]), ftz);
     cxl v;
     if constexpr (Binary<Routine>) v = Routine::eval(z, w);
     else v = Routine::eval(z);
+    v = flushed<R>(v, ftz);
     C& out = r[0][i];
     out.real = R(v.real());
     out.imag = R(v.imag());

@@ -11,21 +11,12 @@
 
 namespace nrx::zar::ops {
 
-// With the mode's flush-to-zero, subnormal parts of the type R count as zeros, in and out.
-template <class R> inline cinv::ld flushed(cinv::ld x) {
-  return std::fabs(x) < std::numeric_limits<R>::min() ? std::copysign(cinv::ld(0), x) : x;
-}
-
-template <class R, cinv::Cld (*Fn)(cinv::ld, cinv::ld), const char* Name> struct CinvRoutine {
+template <cinv::Cld (*Fn)(cinv::ld, cinv::ld), const char* Name> struct CinvRoutine {
   static constexpr const char* kName = Name;
   static constexpr bool kOverflow = false;
   static celem::cxl eval(celem::cxl z) {
-    if (!flushes_denormals(current_mode())) {
-      const cinv::Cld w = Fn(z.real(), z.imag());
-      return {w.re, w.im};
-    }
-    const cinv::Cld w = Fn(flushed<R>(z.real()), flushed<R>(z.imag()));
-    return {flushed<R>(w.re), flushed<R>(w.im)};
+    const cinv::Cld w = Fn(z.real(), z.imag());
+    return {w.re, w.im};
   }
 };
 
@@ -34,27 +25,27 @@ inline constexpr char kAsinName[] = "Asin", kAcosName[] = "Acos", kAtanName[] = 
 
 template <class T, Flavour F>
 requires is_complex<T>
-struct Asin<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asin, kAsinName>> {
+struct Asin<T, F> : celem::Kernel<T, CinvRoutine<cinv::asin, kAsinName>> {
 };
 template <class T, Flavour F>
 requires is_complex<T>
-struct Acos<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acos, kAcosName>> {
+struct Acos<T, F> : celem::Kernel<T, CinvRoutine<cinv::acos, kAcosName>> {
 };
 template <class T, Flavour F>
 requires is_complex<T>
-struct Atan<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atan, kAtanName>> {
+struct Atan<T, F> : celem::Kernel<T, CinvRoutine<cinv::atan, kAtanName>> {
 };
 template <class T, Flavour F>
 requires is_complex<T>
-struct Asinh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::asinh, kAsinhName>> {
+struct Asinh<T, F> : celem::Kernel<T, CinvRoutine<cinv::asinh, kAsinhName>> {
 };
 template <class T, Flavour F>
 requires is_complex<T>
-struct Acosh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::acosh, kAcoshName>> {
+struct Acosh<T, F> : celem::Kernel<T, CinvRoutine<cinv::acosh, kAcoshName>> {
 };
 template <class T, Flavour F>
 requires is_complex<T>
-struct Atanh<T, F> : celem::Kernel<T, CinvRoutine<RealOf<T>, cinv::atanh, kAtanhName>> {
+struct Atanh<T, F> : celem::Kernel<T, CinvRoutine<cinv::atanh, kAtanhName>> {
 };
 
 }  // namespace nrx::zar::ops
