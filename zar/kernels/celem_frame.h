@@ -58,30 +58,49 @@ template <class R> inline cxl flushed(cxl z, bool ftz) {
   return ftz ? cxl(flushed<R>(z.real()), flushed<R>(z.imag())) : z;
 }
 
+// One element through Routine as every complex kernel computes it off its vector path: the
+// arguments and the result flushed by the mode, the result rounded to C, and code 3 by the
+// routine's overflow rule. w is the second argument, or null for one argument. The caller has
+// the x87 unit in extended precision (X87Extended).
+template <class Routine, class C> inline int32_t element(const C& z_in, const C* w_in, C& out, bool ftz) {
+  using R = RealOf<C>;
+  const cxl z = flushed<R>(widen(z_in), ftz);
+  const cxl w = w_in ? flushed<R>(widen(*w_in), ftz) : cxl(0);
+  cxl v;
+  if constexpr (Binary<Routine>) v = Routine::eval(z, w);
+  else v = Routine::eval(z);
+  v = flushed<R>(v, ftz);
+  out.real = R(v.real());
+  out.imag = R(v.imag());
+  if constexpr (Routine::kOverflow) {
+    if ((std::isinf(out.real) || std::isinf(out.imag)) && finite(z) && finite(w)) return ZAR_ST_RESULT_TOO_LARGE;
+  }
+  return 0;
+}
+
+// Routine as the scalar routine of a vector kernel (the frame's Op::scalar): the lanes its vector
+// body leaves (non-finite parts, extreme magnitudes) get the per-element kernel's results and
+// codes, each in its own x87 frame.
+template <class Routine, class C, class Extra> inline int32_t scalar(const C* const* a, C* const* r, const Extra& ex) {
+  const simd::X87Extended x87(simd::kX87ClearPending);
+  const C* w = nullptr;
+  if constexpr (requires { ex.b; }) w = &ex.b;
+  else if constexpr (Binary<Routine>) w = a[1];
+  return element<Routine>(*a[0], w, *r[0], flushes_denormals(current_mode()));
+}
+
 template <class Op> void run(int32_t n, const Arr<const typename Op::TI> (&a)[Op::kIn],
                              const Arr<typename Op::TO> (&r)[1], const typename Op::Extra& ex) {
-  using C = typename Op::TO;
-  using R = RealOf<C>;
   using Routine = typename Op::Routine;
   if (n <= 0) return;
   const simd::X87Extended x87(simd::kX87ClearPending);
   const bool ftz = flushes_denormals(current_mode());
-  cxl w = 0;
-  if constexpr (Op::kShape == Shape::vs) w = flushed<R>(widen(ex.b), ftz);
   for (int64_t i = 0; i < n; ++i) {
-    const cxl z = flushed<R>(widen(a[0][i]), ftz);
-    if constexpr (Op::kIn == 2) w = flushed<R>(widen(a[1][i]), ftz);
-    cxl v;
-    if constexpr (Binary<Routine>) v = Routine::eval(z, w);
-    else v = Routine::eval(z);
-    v = flushed<R>(v, ftz);
-    C& out = r[0][i];
-    out.real = R(v.real());
-    out.imag = R(v.imag());
-    if constexpr (Routine::kOverflow) {
-      if ((std::isinf(out.real) || std::isinf(out.imag)) && finite(z) && finite(w))
-        report<Op>(ZAR_ST_RESULT_TOO_LARGE, i, a, r, ex);
-    }
+    const typename Op::TI* w = nullptr;
+    if constexpr (Op::kShape == Shape::vs) w = &ex.b;
+    else if constexpr (Op::kIn == 2) w = &a[1][i];
+    const int32_t code = element<Routine>(a[0][i], w, r[0][i], ftz);
+    if (code != 0) report<Op>(code, i, a, r, ex);
   }
 }
 
