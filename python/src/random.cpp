@@ -26,14 +26,16 @@ constexpr GeneratorRow generator_rows[] = {NRX_BRNG_LIST(NRX_PY_GENERATOR)};
 // The laws with scalar parameters, one row each: the Python name and the library's calls
 // (float and double for the continuous laws, int32 for the integer ones). Parameters travel
 // as doubles and are converted to each call's own parameter types.
-#define NRX_PY_LAWS(X)                                                                                            \
-  X(gaussian, Gaussian)                                                                                           \
-  X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace) X(cauchy, Cauchy) X(rayleigh, Rayleigh) \
-      X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma) X(chisquare, ChiSquare) X(beta, Beta)
-#define NRX_PY_INT_LAWS(X)                                                                  \
-  X(integers, Uniform)                                                                      \
-  X(bernoulli, Bernoulli) X(geometric, Geometric) X(binomial, Binomial) X(poisson, Poisson) \
-      X(negative_binomial, Negbinomial) X(hypergeometric, Hypergeometric)
+// (clang-format would re-flow these lists differently on every run.)
+// clang-format off
+#define NRX_PY_LAWS(X)                                                                                 \
+  X(gaussian, Gaussian) X(lognormal, Lognormal) X(exponential, Exponential) X(laplace, Laplace)        \
+  X(cauchy, Cauchy) X(rayleigh, Rayleigh) X(weibull, Weibull) X(gumbel, Gumbel) X(gamma, Gamma)        \
+  X(chisquare, ChiSquare) X(beta, Beta)
+#define NRX_PY_INT_LAWS(X)                                                                             \
+  X(integers, Uniform) X(bernoulli, Bernoulli) X(geometric, Geometric) X(binomial, Binomial)           \
+  X(poisson, Poisson) X(negative_binomial, Negbinomial) X(hypergeometric, Hypergeometric)
+// clang-format on
 
 template <class T, class... P> int32_t call_law(int32_t (*f)(int32_t, DruStream*, int32_t, T*, P...), int32_t method,
                                                 DruStream* s, int32_t n, T* r, const double* prm) {
