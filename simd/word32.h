@@ -1,6 +1,6 @@
 // Sixteen 32-bit unsigned words in one 512-bit integer register (IReg), for the
-// twister generators: loads and stores of word runs, word shifts, byte shifts inside
-// each 128-bit block and moves by whole blocks.
+// twister generators: loads and stores of word runs and word shifts; and pairs of
+// 128-bit blocks for the block twister.
 #pragma once
 #include "simd/int64.h"
 
@@ -15,30 +15,37 @@ inline IReg load_words(const uint32_t* p, Mask16 m) { return _mm512_maskz_loadu_
 inline void store_words(uint32_t* p, IReg v) { _mm512_storeu_si512(p, v); }
 inline void store_words(uint32_t* p, Mask16 m, IReg v) { _mm512_mask_storeu_epi32(p, m, v); }
 inline IReg splat_word(uint32_t x) { return _mm512_set1_epi32(int32_t(x)); }
-// Four words repeated in every 128-bit block (w0 lowest).
-inline IReg splat_block(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
-  return _mm512_set4_epi32(int32_t(w3), int32_t(w2), int32_t(w1), int32_t(w0));
-}
 inline IReg bit_or(IReg a, IReg b) { return _mm512_or_si512(a, b); }
 inline IReg sub_words(IReg a, IReg b) { return _mm512_sub_epi32(a, b); }
-// Masked forms with every lane selected here and below: GCC 12 warns on the unmasked
-// ones' undefined source.
+// Masked forms with every lane selected: GCC 12 warns on the unmasked ones' undefined
+// source.
 template <int N> inline IReg words_right(IReg a) { return _mm512_maskz_srli_epi32(Mask16(0xFFFF), a, N); }
 template <int N> inline IReg words_left(IReg a) { return _mm512_maskz_slli_epi32(Mask16(0xFFFF), a, N); }
-// Each 128-bit block shifted by B bytes toward its high end / its low end.
-template <int B> inline IReg blocks_left_bytes(IReg a) { return _mm512_bslli_epi128(a, B); }
-template <int B> inline IReg blocks_right_bytes(IReg a) { return _mm512_bsrli_epi128(a, B); }
-// The last K 128-bit blocks of lo followed by the first 4 - K blocks of hi (1 <= K <= 3).
-template <int K> inline IReg blocks_carry(IReg hi, IReg lo) {
-  return _mm512_maskz_alignr_epi64(__mmask8(0xFF), hi, lo, 8 - 2 * K);
-}
 
-// Block K of a in all four 128-bit blocks.
-template <int K> inline IReg broadcast_block(IReg a) {
-  return _mm512_maskz_shuffle_i64x2(__mmask8(0xFF), a, a, K * 0x55);
+// Two consecutive 128-bit blocks in one 256-bit register (the lower first), for the
+// terms a block recurrence takes from its old state. 512-bit operations would take the
+// vector unit that the 128-bit carried steps (Block, vec.h) share, so these stay at
+// 256 bits.
+using BlockPair = __m256i;
+inline BlockPair pair_load(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline void pair_store(uint32_t* p, BlockPair v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+// Four words repeated in both blocks (w0 lowest).
+inline BlockPair pair_splat(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+  return _mm256_setr_epi32(int32_t(w0), int32_t(w1), int32_t(w2), int32_t(w3), int32_t(w0), int32_t(w1), int32_t(w2),
+                           int32_t(w3));
 }
-// The 128-bit blocks of yes where bit 2k and 2k + 1 of m are set, of no elsewhere.
-inline IReg select_blocks(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
+inline BlockPair pair_xor(BlockPair a, BlockPair b) { return _mm256_xor_si256(a, b); }
+inline BlockPair pair_and(BlockPair a, BlockPair b) { return _mm256_and_si256(a, b); }
+// Each block shifted by B bytes toward its high end; each word shifted right by N bits.
+template <int B> inline BlockPair pair_left_bytes(BlockPair a) { return _mm256_bslli_epi128(a, B); }
+template <int N> inline BlockPair pair_words_right(BlockPair a) { return _mm256_srli_epi32(a, N); }
+// The block at p read back from memory after a wider store there: the compiler would
+// otherwise take it out of the stored register with a shuffle, where the load is free.
+inline Block block_reload(const uint32_t* p) {
+  asm("" : "+r"(p));  // p's value is no longer known to be the store's address
+  return block_load(p);
+}
+inline Block block_xor2(Block a, Block b) { return _mm_xor_si128(a, b); }
 
 // d[0..n) ^= s[0..n), sixteen words at a time (any alignment).
 inline void xor_words(uint32_t* d, const uint32_t* s, int64_t n) {

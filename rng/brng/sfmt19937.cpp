@@ -1,6 +1,7 @@
-// SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits, regenerated in
-// place: the terms of the old state four blocks per register, the carried recursion
-// block by block. Outputs are the state words in array order.
+// SFMT19937: the SIMD-oriented twister over 156 blocks of 128 bits. Each state is made
+// from the one before (in place or into another array): the terms of the old state two
+// blocks per register, the carried recursion block by block. Outputs are the state
+// words in array order.
 #include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
 #include "rng/brng/skip_ring.h"
@@ -26,55 +27,65 @@ static_assert(sizeof(DruStream) + sizeof(SfmtState) == 2536);
 static_assert(offsetof(SfmtState, pos) + sizeof(DruStream) == 2528);
 
 // r_i = t_i ^ f r_{i-2} ^ g r_{i-1} per block, with t_i = a ^ (a << 8 bits) ^
-// ((b >> 11) & mask), f the 8-bit shift right of the block and g the 18-bit shift left
-// of its words. Since g g = 0 (a 36-bit word shift), r_i = u_i ^ f r_{i-2} ^ g f r_{i-3}
-// with u_i = t_i ^ g t_{i-1}: each block waits for the one two places back only, one
-// shift and one sum, while t and u are made four blocks per register.
+// ((b >> 11) & mask) from the old state, f the 8-bit shift right of the block and g the
+// 18-bit shift left of its words. With s_i = t_i ^ f r_{i-2} = r_i ^ g r_{i-1}, and
+// g g = 0 (a 36-bit word shift), g r_{i-1} = g s_{i-1}: r_i = t_i ^ f r_{i-2} ^ g s_{i-1}.
+// So each block waits for f of the block two places back (one shift and one sum) and for
+// g s of the one before, which is ready a step earlier; t is made two blocks per register.
+// (f f is a 16-bit shift, not zero: the chain does not shorten further the same way.)
 inline simd::Block f(simd::Block x) { return simd::block_right_bytes<1>(x); }
 inline simd::Block g(simd::Block x) { return simd::block_words_left<18>(x); }
 
-// The carried recursion over the blocks u of one register: r = u ^ f r_{-2} ^ g f r_{-3},
-// each block also stored at out when Out (the caller's words, a whole array at a time).
+// The carried recursion: f r of the last two blocks by block number mod 2 and g s of
+// the last block, so six blocks in a row leave every value where it was.
 struct Carry {
-  simd::Block f2, f1, gf3, gf2, gf1;
-  template <bool Out> [[gnu::always_inline]] void step(uint32_t* w, uint32_t* out, simd::Block u) {
-    const simd::Block r = simd::block_xor3(u, f2, gf3);
-    simd::block_store(w, r);
-    if constexpr (Out) simd::block_store(out, r);
-    const simd::Block fr = f(r);
-    f2 = f1, f1 = fr, gf3 = gf2, gf2 = gf1, gf1 = g(fr);
+  simd::Block fr[2], gs;
+};
+// Block I (mod 6) at d, whose t is stored there.
+template <int I> [[gnu::always_inline]] inline void step(Carry& c, uint32_t* d, simd::Block t) {
+  const simd::Block r = simd::block_xor3(t, c.fr[I % 2], c.gs);
+  c.gs = g(simd::block_xor2(t, c.fr[I % 2]));
+  simd::block_store(d, r);
+  c.fr[I % 2] = f(r);
+}
+
+// The next state of src at dst, block by block.
+struct Next {
+  const uint32_t* src;
+  uint32_t* dst;
+  simd::BlockPair mask;
+  Carry c;
+  // Blocks j, j + 1 (j = I mod 6): t from old blocks j, j + 1 and the far blocks at far,
+  // stored at dst and read back into the recursion one block at a time.
+  template <int I> [[gnu::always_inline]] void pair(int j, const uint32_t* far) {
+    using namespace simd;
+    const BlockPair a = pair_load(src + 4 * j);
+    uint32_t* d = dst + 4 * j;
+    pair_store(d, pair_xor(pair_xor(a, pair_left_bytes<1>(a)), pair_and(pair_words_right<11>(pair_load(far)), mask)));
+    step<I>(c, d, block_reload(d)), step<I + 1>(c, d + 4, block_reload(d + 4));
+  }
+  // Twelve blocks from j (a multiple of 6) whose far blocks lie in the old state (Old)
+  // or in the new one.
+  template <bool Old> [[gnu::always_inline]] void twelve(int j) {
+    const uint32_t* far = Old ? src + 4 * (j + kPos1) : dst + 4 * (j + kPos1 - kBlocks);
+    pair<0>(j, far), pair<2>(j + 2, far + 8), pair<4>(j + 4, far + 16);
+    pair<0>(j + 6, far + 24), pair<2>(j + 8, far + 32), pair<4>(j + 10, far + 40);
   }
 };
 
-// The next state in place (and at out when Out). Block j's far block is j + 122, old for
-// j < 34 and already new from there on; the register of blocks 32..35 takes 154, 155
-// (old) and 0, 1 (new). The carried chain (a byte shift and a sum per two blocks) sets
-// the pace: fewer shifts or extracts per register did not make it faster.
-template <bool Out> void regenerate(uint32_t* w, uint32_t* out) {
+// dst = the state after src (dst may be src). Block j's far block is j + 122: old for
+// j < 34, from the new state from there on (the pairs at 32 and 34 split there).
+void next_state(const uint32_t* src, uint32_t* dst) {
   using namespace simd;
-  const IReg mask = splat_block(kMask[0], kMask[1], kMask[2], kMask[3]);
-  // Block 0 has r_{-1} = old block 155 for g r_{-1}: t_{-1} stands in as r_{-1} ^ f r_{-3}.
-  const Block r3 = block_load(w + 4 * (kBlocks - 3)), r2 = block_load(w + 4 * (kBlocks - 2)),
-              r1 = block_load(w + 4 * (kBlocks - 1));
-  alignas(64) uint32_t seed[16] = {};
-  block_store(seed + 12, block_xor3(r1, f(r3), Block{}));  // r_{-1} ^ f r_{-3} ^ 0
-  IReg t_prev = load_words(seed);
-  Carry c{f(r2), f(r1), g(f(r3)), g(f(r2)), g(f(r1))};
-  auto four = [w, out, &mask, &t_prev, &c](int j, IReg b) [[gnu::always_inline]] {
-    const IReg a = load_words(w + 4 * j);
-    const IReg t = bit_xor(bit_xor(a, blocks_left_bytes<1>(a)), bit_and(words_right<11>(b), mask));
-    const IReg u = bit_xor(t, words_left<18>(blocks_carry<1>(t, t_prev)));
-    t_prev = t;
-    uint32_t* o = Out ? out + 4 * j : w + 4 * j;  // not written unless Out
-    c.step<Out>(w + 4 * j, o, block_at<0>(u)), c.step<Out>(w + 4 * j + 4, o + 4, block_at<1>(u));
-    c.step<Out>(w + 4 * j + 8, o + 8, block_at<2>(u)), c.step<Out>(w + 4 * j + 12, o + 12, block_at<3>(u));
-  };
-  constexpr int kWrap = kBlocks - kPos1 - 2;  // 32: the register whose far blocks wrap
-  for (int j = 0; j < kWrap; j += 4) four(j, load_words(w + 4 * (j + kPos1)));
-  alignas(64) uint32_t wrap[16];
-  std::memcpy(wrap, w + 4 * (kWrap + kPos1), 32), std::memcpy(wrap + 8, w, 32);
-  four(kWrap, load_words(wrap));
-  for (int j = kWrap + 4; j < kBlocks; j += 4) four(j, load_words(w + 4 * (j + kPos1 - kBlocks)));
+  // Block 0 takes r_{-2}, r_{-1} from the old state's last blocks, and g s_{-1} = g r_{-1}.
+  const Block r2 = block_load(src + 4 * (kBlocks - 2)), r1 = block_load(src + 4 * (kBlocks - 1));
+  Next n{src, dst, pair_splat(kMask[0], kMask[1], kMask[2], kMask[3]), Carry{{f(r2), f(r1)}, g(r1)}};
+  n.twelve<true>(0), n.twelve<true>(12);
+  constexpr int kSplit = kBlocks - kPos1;  // 34
+  const uint32_t* far = src + 4 * (24 + kPos1);
+  n.pair<0>(24, far), n.pair<2>(26, far + 8), n.pair<4>(28, far + 16);
+  n.pair<0>(30, far + 24), n.pair<2>(32, far + 32), n.pair<4>(kSplit, dst);
+  for (int j = kSplit + 2; j < kBlocks; j += 12) n.twelve<false>(j);
 }
 
 uint32_t func1(uint32_t x) { return (x ^ (x >> 27)) * 1664525u; }
@@ -129,10 +140,11 @@ SfmtState* checked(DruStream* s) {
 
 template <class Take> void walk_words(SfmtState* st, int64_t n, Take&& take) {
   walk<kWords>(
-      &st->pos, n, [st] { regenerate<false>(st->w, nullptr), st->generated = 1; }, take);
+      &st->pos, n, [st] { next_state(st->w, st->w), st->generated = 1; }, take);
 }
 
-// The words left in the array, then whole arrays made straight into out, then the rest.
+// The words left in the array, then whole arrays made straight into out, each from the
+// one before it there, the last copied back as the state; then the rest.
 void raw(SfmtState* st, uint32_t* out, int64_t n) {
   auto copy = [st](uint32_t* to) {
     return [st, to](uint32_t p, int64_t i, int64_t m) { std::memcpy(to + i, st->w + p, size_t(m) * 4); };
@@ -140,7 +152,12 @@ void raw(SfmtState* st, uint32_t* out, int64_t n) {
   const int64_t left = kWords - (st->pos < uint32_t(kWords) ? st->pos : uint32_t(kWords));
   int64_t i = n < left ? n : left;
   walk_words(st, i, copy(out));
-  for (; n - i >= kWords; i += kWords) regenerate<true>(st->w, out + i), st->generated = 1;
+  if (n - i >= kWords) {
+    const uint32_t* from = st->w;
+    for (; n - i >= kWords; i += kWords) next_state(from, out + i), from = out + i;
+    std::memcpy(st->w, from, sizeof st->w);
+    st->generated = 1;
+  }
   walk_words(st, n - i, copy(out + i));
 }
 

@@ -193,9 +193,10 @@ for key in KEYS:
             want = want[:TOTAL] + want[TOTAL + 2000:]
         lib._druDeleteStream(C.byref(s))
 
-# SFMT19937 makes whole arrays straight into the caller's buffer: fresh streams and calls
-# that start and end on array boundaries; single-precision reals from the state words.
-for sizes in ([1248, 5, 1873], [624, 624, 1], [619, 5, 1248, 3], [0, 2496]):
+# SFMT19937 makes whole arrays straight into the caller's buffer, each from the one before
+# it there, and keeps the last as its state: fresh streams and calls that start and end on
+# array boundaries (eleven arrays in one call); single-precision reals from the state words.
+for sizes in ([1248, 5, 1873], [624, 624, 1], [619, 5, 1248, 3], [0, 2496], [7, 7481]):
     want = sfmt_outputs(sfmt_init_by_array([3]), sum(sizes) + 700)
     s = stream(0xD00000, [3])
     check(ints(s, "SFMT19937", sizes) == want[:sum(sizes)], "SFMT19937 integers in calls of %r" % sizes)
