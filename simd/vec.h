@@ -318,8 +318,6 @@ inline void block_store(uint32_t* p, Block v) { _mm_storeu_si128(reinterpret_cas
 template <int B> inline Block block_right_bytes(Block a) { return _mm_srli_si128(a, B); }
 template <int N> inline Block block_words_left(Block a) { return _mm_slli_epi32(a, N); }
 inline Block block_xor3(Block a, Block b, Block c) { return _mm_ternarylogic_epi32(a, b, c, 0x96); }
-// Block K (0 lowest) of the four 128-bit blocks of a.
-template <int K> inline Block block_at(IReg a) { return _mm512_extracti32x4_epi32(a, K); }
 }  // namespace nrx::simd
 
 // ---- quasi-random generators ----
