@@ -304,6 +304,13 @@ namespace nrx::simd {
 // The sign bit from bit 4 of each integer lane (64-bit lanes for double, 32-bit for float).
 inline __m512d sign_of_bit4(IReg n, double) { return _mm512_castsi512_pd(_mm512_slli_epi64(n, 59)); }
 inline __m512 sign_of_bit4(IReg n, float) { return _mm512_castsi512_ps(_mm512_slli_epi32(n, 27)); }
+// The lanes whose bit K is set (64-bit lanes for double, 32-bit for float).
+template <int K> inline __mmask8 bit_set(IReg n, double) {
+  return _mm512_test_epi64_mask(n, _mm512_set1_epi64(int64_t(1) << K));
+}
+template <int K> inline __mmask16 bit_set(IReg n, float) {
+  return _mm512_test_epi32_mask(n, _mm512_set1_epi32(1 << K));
+}
 }  // namespace nrx::simd
 
 // ---- twister generators ----

@@ -7,6 +7,7 @@ kernels, every constant as an exact bit pattern.
   kSinhPoly:      (sinh x - x) / x^3 as a polynomial in u = x^2 on |x| <= 1/2 (Chebyshev fit,
                   mpmath at 200 bits, coefficients rounded to the format); the comment gives
                   the largest error relative to sinh x.
+  kTanhPoly:      (tanh x - x) / x^3 as a polynomial in u = x^2 on |x| <= TANH_SMALL, the same way.
   kSinhOverflow:  the largest x whose sinh x (and cosh x) rounds to a finite value: the exact
                   result stays below the format's largest value plus half an ulp.
 """
@@ -21,14 +22,20 @@ from explog_gen import emit_array, to_f  # noqa: E402
 mp.mp.prec = 200
 
 SMALL = mp.mpf(1) / 2  # sinh's polynomial covers |x| <= SMALL
+TANH_SMALL = mp.mpf("0.55")  # tanh's polynomial covers |x| <= TANH_SMALL (tanh x about 1/2)
+
+
+def odd_poly(f, lead, width, n, rnd):
+    """(f(x) - x) / x^3 in u = x^2 on [0, width^2]; the largest error relative to f."""
+    g = lambda u: (f(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) if u > mp.mpf(2) ** -80 else lead
+    cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [0, width * width], n)[::-1]]
+    worst = max(abs((x + x ** 3 * sum(c * (x * x) ** k for k, c in enumerate(cs))) / f(x) - 1)
+                for x in (width * i / 2000 for i in range(1, 2001)))
+    return cs, float(worst)
 
 
 def sinh_poly(n, rnd):
-    g = lambda u: (mp.sinh(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) if u > mp.mpf(2) ** -80 else mp.mpf(1) / 6
-    cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [0, SMALL * SMALL], n)[::-1]]
-    worst = max(abs((x + x ** 3 * sum(c * (x * x) ** k for k, c in enumerate(cs))) / mp.sinh(x) - 1)
-                for x in (SMALL * i / 2000 for i in range(1, 2001)))
-    return cs, float(worst)
+    return odd_poly(mp.sinh, mp.mpf(1) / 6, SMALL, n, rnd)
 
 
 def overflow_limit(is_float):
@@ -53,6 +60,11 @@ def main():
     for name, n, is_float in (("kSinhPoly_d", 7, False), ("kSinhPoly_s", 3, True)):
         cs, err = sinh_poly(n, to_f if is_float else float)
         out.append("// sinh x = x + x^3 (c[0] + c[1] x^2 + ...), %d terms on |x| <= 1/2, max relative error %.3g"
+                   % (n, err))
+        out.append(emit_array(name, "uint32_t" if is_float else "uint64_t", cs, is_float))
+    for name, n, is_float in (("kTanhPoly_d", 11, False), ("kTanhPoly_s", 5, True)):
+        cs, err = odd_poly(mp.tanh, -mp.mpf(1) / 3, TANH_SMALL, n, to_f if is_float else float)
+        out.append("// tanh x = x + x^3 (c[0] + c[1] x^2 + ...), %d terms on |x| <= 0.55, max relative error %.3g"
                    % (n, err))
         out.append(emit_array(name, "uint32_t" if is_float else "uint64_t", cs, is_float))
     out.append("// largest x with sinh x and cosh x finite")

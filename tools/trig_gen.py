@@ -12,9 +12,12 @@ kernels, every constant as an exact bit pattern.
                 of 2^-85 (29 bits, so N P2 is exact for N < 2^24), and the rounded rest.
   kSinHi/Lo, kCosHi/Lo: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest,
                 low part the rounded remainder (double, and float with the suffix _s).
+  kTanHi/Lo:    tan(k pi/16) for the row j = 0..15 of Tan, k = j - 8 for j = 4..11 (those rows
+                take the cotangent) and k = j, j - 16 otherwise, so |k| <= 4; high and low parts.
   kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
   polynomials:  near-minimax (Chebyshev fits in u = r^2, mpmath at 200 bits) on
-                |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3 and (cos r - 1) / r^2.
+                |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3, (cos r - 1) / r^2 and
+                (tan r - r) / r^3.
 """
 import os
 import struct
@@ -51,11 +54,13 @@ def to_f(x):
 
 
 def fit(kind, n, rnd=float):
-    """Coefficients (ascending in u = r^2) of (sin r - r)/r^3 or (cos r - 1)/r^2, and the
-    largest error relative to sin r, resp. to cos r."""
+    """Coefficients (ascending in u = r^2) of (sin r - r)/r^3, (cos r - 1)/r^2 or
+    (tan r - r)/r^3, and the largest error relative to sin r, cos r, resp. tan r."""
     w = (mp.pi / 32) * (1 + mp.mpf(2) ** -20)
     if kind == "sin":
         g = lambda u: (mp.sin(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) if u > mp.mpf(2) ** -80 else -mp.mpf(1) / 6
+    elif kind == "tan":
+        g = lambda u: (mp.tan(mp.sqrt(u)) - mp.sqrt(u)) / u ** mp.mpf(1.5) if u > mp.mpf(2) ** -80 else mp.mpf(1) / 3
     else:
         g = lambda u: (mp.cos(mp.sqrt(u)) - 1) / u if u > mp.mpf(2) ** -80 else -mp.mpf(1) / 2
     cs = [mp.mpf(rnd(c)) for c in mp.chebyfit(g, [0, w * w], n)[::-1]]
@@ -64,11 +69,17 @@ def fit(kind, n, rnd=float):
         r = w * i / 2000
         u = r * r
         q = sum(c * u ** k for k, c in enumerate(cs))
-        if kind == "sin":
-            worst = max(worst, abs((r + r ** 3 * q) / mp.sin(r) - 1))
+        if kind in ("sin", "tan"):
+            f = mp.sin if kind == "sin" else mp.tan
+            worst = max(worst, abs((r + r ** 3 * q) / f(r) - 1))
         else:
             worst = max(worst, abs((1 + u * q) / mp.cos(r) - 1))
     return cs, float(worst)
+
+
+def tan_row(j):
+    """k of row j of the tangent table: the cotangent rows j = 4..11 shift by 8."""
+    return j - 8 if 4 <= j <= 11 else (j if j < 4 else j - 16)
 
 
 def main():
@@ -93,10 +104,15 @@ def main():
     out.append(emit_array("kSinLo", "uint64_t", sl, False))
     out.append(emit_array("kCosHi", "uint64_t", ch, False))
     out.append(emit_array("kCosLo", "uint64_t", cl, False))
+    tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), False) for j in range(16)]
+    out.append("// tan(k pi/16) of row j = 0..15 (k = j - 8 for the cotangent rows 4..11), high and low parts")
+    out.append(emit_array("kTanHi", "uint64_t", [p[0] for p in tan_parts], False))
+    out.append(emit_array("kTanLo", "uint64_t", [p[1] for p in tan_parts], False))
     for name, kind, n in (("kSinPoly", "sin", 4), ("kCosPoly", "cos", 4), ("kSinPolyShort", "sin", 2),
-                          ("kCosPolyShort", "cos", 2)):
+                          ("kCosPolyShort", "cos", 2), ("kTanPoly", "tan", 5), ("kTanPolyShort", "tan", 4)):
         cs, err = fit(kind, n)
-        what = "sin r = r + r^3 (c[0] + c[1] r^2 + ...)" if kind == "sin" else "cos r = 1 + r^2 (c[0] + c[1] r^2 + ...)"
+        what = {"sin": "sin r = r + r^3 (c[0] + c[1] r^2 + ...)", "cos": "cos r = 1 + r^2 (c[0] + c[1] r^2 + ...)",
+                "tan": "tan r = r + r^3 (c[0] + c[1] r^2 + ...)"}[kind]
         out.append("// %s, %d terms on |r| <= pi/32, max relative error %.3g" % (what, n, err))
         out.append(emit_array(name, "uint64_t", cs, False))
     # Float: the same reduction and tables in single precision (P2, P3 the float remainders).
@@ -111,12 +127,15 @@ def main():
         parts = [split(f(mp.mpf(j) / 16), True) for j in range(16)]
         out.append(emit_array("k%sHi_s" % name, "uint32_t", [p[0] for p in parts], True))
         out.append(emit_array("k%sLo_s" % name, "uint32_t", [p[1] for p in parts], True))
+    tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), True) for j in range(16)]
+    out.append(emit_array("kTanHi_s", "uint32_t", [p[0] for p in tan_parts], True))
+    out.append(emit_array("kTanLo_s", "uint32_t", [p[1] for p in tan_parts], True))
     out.append("// pi and pi/180 in two parts (high rounded to nearest, low the rounded rest)")
     for name, u in (("kHalfTurn", mp.pi), ("kDegree", mp.pi / 180)):
         out.append(emit_array(name, "uint64_t", split(u, False), False))
         out.append(emit_array(name + "_s", "uint32_t", split(u, True), True))
     for name, kind, n in (("kSinPoly_s", "sin", 2), ("kCosPoly_s", "cos", 2), ("kSinPolyEP_s", "sin", 1),
-                          ("kCosPolyEP_s", "cos", 1)):
+                          ("kCosPolyEP_s", "cos", 1), ("kTanPoly_s", "tan", 3), ("kTanPolyShort_s", "tan", 2)):
         cs, err = fit(kind, n, to_f)
         out.append("// float %s, %d terms, max relative error %.3g" % (kind, n, err))
         out.append(emit_array(name, "uint32_t", cs, True))

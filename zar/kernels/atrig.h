@@ -16,6 +16,7 @@
 #include <limits>
 
 #include "zar/kernels/atrig_data.h"
+#include "zar/kernels/recip.h"
 #include "zar/kernels/trig.h"
 #include "zar/kernels/twopart.h"
 
@@ -57,10 +58,7 @@ template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
 // 1/v for normal v from the 14-bit estimate and Newton steps (each doubles the bits): two
 // for double LA, one for float LA and double EP, none for float EP.
 template <class T, Flavour F> inline Reg<T> atrig_recip(Reg<T> v) {
-  constexpr int steps = (F == Flavour::EP ? 0 : 1) + (sizeof(T) == 8 ? 1 : 0);
-  Reg<T> r = simd::rcp14(v);
-  for (int k = 0; k < steps; ++k) r = simd::fma(r, simd::fnma(v, r, simd::splat(T(1))), r);
-  return r;
+  return recip_newton<T, (F == Flavour::EP ? 0 : 1) + (sizeof(T) == 8 ? 1 : 0)>(v);
 }
 
 // sqrt z for 0 <= z <= 1/2 in float LA and EP: z y with y the 14-bit reciprocal root, then

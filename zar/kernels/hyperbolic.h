@@ -6,8 +6,10 @@
 // second term vanishes by itself. HA keeps h and 1/(4h) in two parts, so sinh a loses
 // nothing to cancellation from a = 1/2 on; below it sinh a is its own polynomial, and tanh a
 // = sinh a / cosh a is one corrected quotient. LA and EP round h and 1/(4h) once (sinh a
-// below 1/2 from the same polynomial) and take tanh a = u/(u + 2) with u = e^(2a) - 1
-// (expm1_body). Tanh rounds to 1 from HypConst::tanh_one on.
+// below 1/2 from the same polynomial) and take tanh a = 1 - 2/(e^(2a) + 1) from
+// HypConst::tanh_small on (tanh a >= 1/2 there, so the subtraction loses nothing), below
+// it tanh a = a + a^3 P(a^2), evaluated only for registers that hold such a lane. Tanh
+// rounds to 1 from HypConst::tanh_one on.
 //
 // The inverses are logarithms of a value w kept in two parts, ln(w_hi + w_lo) = log_body(
 // w_hi) + w_lo / w_hi, as Log1p does: asinh a = ln(a + sqrt(a^2 + 1)), acosh x = ln(x +
@@ -32,7 +34,9 @@ template <> struct HypConst<double> {
   static constexpr double tanh_one = 19.1;        // 1 - tanh a below 2^-55: tanh a rounds to 1
   static constexpr double tiny = 0x1p-26;         // asinh a and atanh a round to a
   static constexpr double log_big = 0x1p28;       // asinh a = acosh a = ln 2a within 2^-60
+  static constexpr double tanh_small = 0.55;      // tanh a by its polynomial below
   static constexpr const auto& sinh_poly = hyperbolic::kSinhPoly_d;
+  static constexpr const auto& tanh_poly = hyperbolic::kTanhPoly_d;
 };
 template <> struct HypConst<float> {
   static constexpr const uint32_t* overflow = hyperbolic::kSinhOverflow_s;  // 89.415985107421875
@@ -40,7 +44,9 @@ template <> struct HypConst<float> {
   static constexpr float tanh_one = 9.1f;  // 1 - tanh a below 2^-26
   static constexpr float tiny = 0x1p-12f;
   static constexpr float log_big = 0x1p12f;  // the dropped 1/(4a^2) below 2^-29 of ln 2a
+  static constexpr float tanh_small = 0.55f;
   static constexpr const auto& sinh_poly = hyperbolic::kSinhPoly_s;
+  static constexpr const auto& tanh_poly = hyperbolic::kTanhPoly_s;
 };
 
 template <class T> using TwoR = twopart::Two<Reg<T>>;
@@ -133,9 +139,16 @@ template <class T, Flavour F, int K> inline Reg<T> hyperbolic_abs(Reg<T> a) {
       return simd::select(simd::ge(a, splat(HypConst<T>::tanh_one)), splat(T(1)), y);
     }
   } else if constexpr (K == kTanhK) {
-    const Reg<T> u = expm1_body<T, F>(simd::add(a, a));
-    const Reg<T> y = simd::div(u, simd::add(u, splat(T(2))));
-    return simd::select(simd::ge(a, splat(HypConst<T>::tanh_one)), splat(T(1)), y);
+    using C = HypConst<T>;
+    // e^(2a) up to 2 tanh_one only: beyond it the result is 1 anyway (min keeps a NaN a).
+    const Reg<T> e2 = exp_body<T, F>(simd::min(splat(T(2 * C::tanh_one)), simd::add(a, a)));
+    Reg<T> y = simd::sub(splat(T(1)), simd::div(splat(T(2)), simd::add(e2, splat(T(1)))));
+    const Mask<T> small = simd::lt(a, splat(C::tanh_small));
+    if (small) {
+      const Reg<T> aa = simd::mul(a, a);
+      y = simd::select(small, simd::fma(simd::mul(aa, a), simd::horner(aa, C::tanh_poly), a), y);
+    }
+    return simd::select(simd::ge(a, splat(C::tanh_one)), splat(T(1)), y);
   } else {
     const ExpReduced<T> s = half_exp_reduce<T, F>(a);
     const Reg<T> h = exp_assemble<T, F>(s, exp_poly<T, F>(s.r));

@@ -2,9 +2,13 @@
 //
 // x = N pi/16 + r (trig_reduce.h); with j = N mod 16 and the table S_j = sin(j pi/16),
 // C_j = cos(j pi/16): sin x = +-(S_j cos r + C_j sin r), the sign from bit 4 of N, and
-// cos x is the same with N + 8. Tan divides the two. HA keeps r, the table and the sum
-// S_j + C_j r in two parts and rounds once at the end; LA drops the low parts (but Tan
-// keeps them: a quotient doubles their rounding); EP uses short polynomials. Float runs
+// cos x is the same with N + 8. HA keeps r, the table and the sum S_j + C_j r in two parts
+// and rounds once at the end; LA drops the low parts; EP uses short polynomials. Tan takes
+// t = tan r from its own polynomial and T_k = tan(k pi/16) from a table: tan x = (T_k +
+// t) / (1 - T_k t) with k = j, or -(1 - T_k t) / (T_k + t) with k = j - 8 for j = 4..11,
+// so |k| <= 4, both sums stay within a factor 2 of their terms and one quotient remains
+// (HA: both sums in two parts and a corrected quotient; LA: one division and a fused
+// correction by T_k t; EP: the division alone). Float runs
 // the same steps in float lanes (16 per register) up to 10000; a float register with a
 // larger lane runs the double EP body in two halves (within a sixtieth of a float ulp
 // before rounding). Only NaN and infinities go to the scalar routine.
@@ -13,6 +17,7 @@
 #include <limits>
 
 #include "zar/kernels/exp.h"
+#include "zar/kernels/recip.h"
 #include "zar/kernels/trig_reduce.h"
 
 namespace nrx::zar::ops {
@@ -63,11 +68,23 @@ template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
   static constexpr const uint64_t *sin_hi = trig::kSinHi, *cos_hi = trig::kCosHi;
   static constexpr const uint64_t *sin_lo = trig::kSinLo, *cos_lo = trig::kCosLo;
+  static constexpr const uint64_t *tan_hi = trig::kTanHi, *tan_lo = trig::kTanLo;
 };
 template <> struct TrigTables<float> {
   static constexpr const uint32_t *sin_hi = trig::kSinHi_s, *cos_hi = trig::kCosHi_s;
   static constexpr const uint32_t *sin_lo = trig::kSinLo_s, *cos_lo = trig::kCosLo_s;
+  static constexpr const uint32_t *tan_hi = trig::kTanHi_s, *tan_lo = trig::kTanLo_s;
 };
+
+// (tan r - r) / r^3 per type and flavour: within 2^-57 (double) and 2^-33 (float) of tan r
+// where the last bit matters (HA, and double LA), 2^-27 where it does not.
+template <class T, Flavour F> struct TanCoeffs;
+template <> struct TanCoeffs<double, Flavour::HA> { static constexpr const auto& c = trig::kTanPoly; };
+template <> struct TanCoeffs<double, Flavour::LA> : TanCoeffs<double, Flavour::HA> {};
+template <> struct TanCoeffs<double, Flavour::EP> { static constexpr const auto& c = trig::kTanPolyShort; };
+template <> struct TanCoeffs<float, Flavour::HA> { static constexpr const auto& c = trig::kTanPoly_s; };
+template <> struct TanCoeffs<float, Flavour::LA> { static constexpr const auto& c = trig::kTanPolyShort_s; };
+template <> struct TanCoeffs<float, Flavour::EP> : TanCoeffs<float, Flavour::LA> {};
 
 // sin(N pi/16 + r) in two parts (N from the low bits of idx), the sign applied.
 template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const TrigPoly<T>& p, simd::IReg idx) {
@@ -91,15 +108,55 @@ template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const Tr
 
 enum TrigKind { kSinK, kCosK, kSinCosK, kTanK };
 
-// (s.hi + s.lo) / (c.hi + c.lo) rounded once: the quotient of the normalised high parts plus
-// the exact remainder over c; that correction is a few ulps, so a 14-bit reciprocal serves.
+// (s.hi + s.lo) / (c.hi + c.lo) rounded once, the parts not normalised (|lo| well below
+// |hi|): with c normalised, q = s.hi y (y = 1/c.hi from the estimate and Newton steps) is
+// close enough that s.hi - q c.hi is exact, and the remainder over c.hi corrects q.
 template <class T> inline Reg<T> trig_quotient(twopart::Two<Reg<T>> s, twopart::Two<Reg<T>> c) {
-  s = twopart::fast_two_sum(s.hi, s.lo);
   c = twopart::fast_two_sum(c.hi, c.lo);
-  const Reg<T> q = simd::div(s.hi, c.hi);
-  const twopart::Two<Reg<T>> qc = twopart::mul(c, q);
+  const Reg<T> y = recip_newton < T, sizeof(T) == 8 ? 2 : 1 > (c.hi);
+  const Reg<T> q = simd::mul(s.hi, y);
+  const twopart::Two<Reg<T>> qc = twopart::mul_loose(q, c);
   const Reg<T> r = simd::add(simd::sub(simd::sub(s.hi, qc.hi), qc.lo), s.lo);
-  return simd::fma(r, simd::rcp14(c.hi), q);
+  return simd::fma(r, y, q);
+}
+
+// tan(N pi/16 + r) from the reduction a (N mod 16 in the low bits of a.n). With t = tan r
+// and k the table row: n = T_k + t and d = 1 - T_k t, the result n / d, or -d / n in the
+// cotangent rows (bit 3 of N + 4 set). |T_k| <= 1 and |t| <= tan(pi/32) keep d in [0.9,
+// 1.1] and |n| >= |T_k| / 2 (or n = t for k = 0).
+template <class T, Flavour F> inline Reg<T> tan_eval(const TrigReduced<T>& a) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V r2 = simd::mul(a.rh, a.rh), r3 = simd::mul(r2, a.rh);
+  const V poly = simd::horner(r2, TanCoeffs<T, F>::c);  // (t - r) / r^3
+  const V th = trig_table(TrigTables<T>::tan_hi, a.n);
+  const Mask<T> cot = simd::bit_set<3>(simd::int_add(a.n, simd::int_splat(4, T(0)), T(0)), T(0));
+  if constexpr (F == Flavour::HA) {
+    // n and d in two parts: T_hi + rh exactly (|T_hi| >= |rh| or T_hi = 0), the error of
+    // 1 - T_hi rh from one more fused step (1 - dh is exact); the rest joins the low parts.
+    const V t_lo = simd::fma(r3, poly, a.rl);
+    const twopart::Two<V> n0 = twopart::fast_two_sum(th, a.rh);
+    const V tl = trig_table(TrigTables<T>::tan_lo, a.n);
+    const twopart::Two<V> n{n0.hi, simd::add(n0.lo, simd::add(t_lo, tl))};
+    const V dh = simd::fnma(th, a.rh, splat(T(1)));
+    V dl = simd::fnma(th, a.rh, simd::sub(splat(T(1)), dh));
+    dl = simd::fnma(th, t_lo, simd::fnma(tl, a.rh, dl));
+    const twopart::Two<V> num{simd::select(cot, simd::negate<T>(dh), n.hi),
+                              simd::select(cot, simd::negate<T>(dl), n.lo)};
+    const twopart::Two<V> den{simd::select(cot, n.hi, dh), simd::select(cot, n.lo, dl)};
+    return trig_quotient<T>(num, den);
+  } else {
+    const V t = simd::fma(r3, poly, a.rh);
+    const V n = simd::add(th, t), tt = simd::mul(th, t);
+    if constexpr (F == Flavour::EP)
+      return simd::div(simd::select(cot, simd::fms(th, t, splat(T(1))), n),
+                       simd::select(cot, n, simd::sub(splat(T(1)), tt)));
+    // LA keeps the rounding of d = 1 - T_k t out, which would cost an ulp where d and the
+    // result lie in different binades: n / d = n + (n / d) T_k t takes n / d rounded, whose
+    // error the small T_k t scales down; -d / n = u - u T_k t with u = -1/n.
+    const V p = simd::div(simd::select(cot, splat(T(-1)), n), simd::select(cot, n, simd::sub(splat(T(1)), tt)));
+    return simd::fma(p, simd::select(cot, simd::negate<T>(tt), tt), simd::select(cot, p, n));
+  }
 }
 
 // x itself where |x| is tiny: sin x and tan x round to x there (and keep the sign of zero).
@@ -110,16 +167,12 @@ template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
 // The results of kind K from the reduction a of x.
 template <class T, Flavour F, int K, bool Tiny = true>
 inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
-  const TrigPoly<T> p = trig_poly<T, F>(a);
-  const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
   if constexpr (K == kTanK) {
-    constexpr Flavour FA = F == Flavour::EP ? Flavour::EP : Flavour::HA;
-    const twopart::Two<Reg<T>> s = trig_assemble<T, FA>(p, a.n), c = trig_assemble<T, FA>(p, quarter);
-    Reg<T> t;
-    if constexpr (F == Flavour::HA) t = trig_quotient<T>(s, c);
-    else t = simd::div(twopart::value(s), twopart::value(c));
+    const Reg<T> t = tan_eval<T, F>(a);
     out[0] = Tiny ? trig_tiny<T>(x, t) : t;
   } else {
+    const TrigPoly<T> p = trig_poly<T, F>(a);
+    const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
     if constexpr (K != kCosK) {
       const Reg<T> y = twopart::value(trig_assemble<T, F>(p, a.n));
       out[0] = Tiny ? trig_tiny<T>(x, y) : y;

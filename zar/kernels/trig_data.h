@@ -118,6 +118,45 @@ alignas(64) inline constexpr uint64_t kCosLo[] = {
     0xBC7562172A361FD3ull,  // -1.8546939997825006e-17
 };
 
+// tan(k pi/16) of row j = 0..15 (k = j - 8 for the cotangent rows 4..11), high and low parts
+alignas(64) inline constexpr uint64_t kTanHi[] = {
+    0x0000000000000000ull,  // 0
+    0x3FC975F5E0553158ull,  // 0.19891236737965801
+    0x3FDA827999FCEF32ull,  // 0.41421356237309503
+    0x3FE561B82AB7F990ull,  // 0.66817863791929888
+    0xBFF0000000000000ull,  // -1
+    0xBFE561B82AB7F990ull,  // -0.66817863791929888
+    0xBFDA827999FCEF32ull,  // -0.41421356237309503
+    0xBFC975F5E0553158ull,  // -0.19891236737965801
+    0x0000000000000000ull,  // 0
+    0x3FC975F5E0553158ull,  // 0.19891236737965801
+    0x3FDA827999FCEF32ull,  // 0.41421356237309503
+    0x3FE561B82AB7F990ull,  // 0.66817863791929888
+    0xBFF0000000000000ull,  // -1
+    0xBFE561B82AB7F990ull,  // -0.66817863791929888
+    0xBFDA827999FCEF32ull,  // -0.41421356237309503
+    0xBFC975F5E0553158ull,  // -0.19891236737965801
+};
+
+alignas(64) inline constexpr uint64_t kTanLo[] = {
+    0x0000000000000000ull,  // 0
+    0x3C2EF5D367441946ull,  // 8.3917944776365378e-19
+    0x3C708B2FB1366EA9ull,  // 1.4349369327986523e-17
+    0x3C87A8C52172B675ull,  // 4.1042270233610004e-17
+    0x0000000000000000ull,  // 0
+    0xBC87A8C52172B675ull,  // -4.1042270233610004e-17
+    0xBC708B2FB1366EA9ull,  // -1.4349369327986523e-17
+    0xBC2EF5D367441946ull,  // -8.3917944776365378e-19
+    0x0000000000000000ull,  // 0
+    0x3C2EF5D367441946ull,  // 8.3917944776365378e-19
+    0x3C708B2FB1366EA9ull,  // 1.4349369327986523e-17
+    0x3C87A8C52172B675ull,  // 4.1042270233610004e-17
+    0x0000000000000000ull,  // 0
+    0xBC87A8C52172B675ull,  // -4.1042270233610004e-17
+    0xBC708B2FB1366EA9ull,  // -1.4349369327986523e-17
+    0xBC2EF5D367441946ull,  // -8.3917944776365378e-19
+};
+
 // sin r = r + r^3 (c[0] + c[1] r^2 + ...), 4 terms on |r| <= pi/32, max relative error 8.93e-20
 alignas(64) inline constexpr uint64_t kSinPoly[] = {
     0xBFC5555555555555ull,  // -0.16666666666666666
@@ -144,6 +183,23 @@ alignas(64) inline constexpr uint64_t kSinPolyShort[] = {
 alignas(64) inline constexpr uint64_t kCosPolyShort[] = {
     0xBFDFFFFFEEAF8CD1ull,  // -0.49999998387484107
     0x3FA5539439343CBBull,  // 0.041653282149235214
+};
+
+// tan r = r + r^3 (c[0] + c[1] r^2 + ...), 5 terms on |r| <= pi/32, max relative error 5.66e-18
+alignas(64) inline constexpr uint64_t kTanPoly[] = {
+    0x3FD5555555555560ull,  // 0.33333333333333393
+    0x3FC11111110F62DCull,  // 0.13333333333027653
+    0x3FABA1BA316AD4F3ull,  // 0.053968256504427624
+    0x3F9664C321E7C473ull,  // 0.021868752426545911
+    0x3F82548EB0B0046Bull,  // 0.008950342909886019
+};
+
+// tan r = r + r^3 (c[0] + c[1] r^2 + ...), 4 terms on |r| <= pi/32, max relative error 5.81e-15
+alignas(64) inline constexpr uint64_t kTanPolyShort[] = {
+    0x3FD5555555552AF4ull,  // 0.33333333333273107
+    0x3FC11111155C3239ull,  // 0.13333333533263828
+    0x3FABA197545025CDull,  // 0.053967217485545761
+    0x3F9691FC28DD4408ull,  // 0.022041263574752917
 };
 
 // Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)
@@ -233,6 +289,44 @@ alignas(64) inline constexpr uint32_t kCosLo_s[] = {
     0xB2FF75CBu,  // -2.9739473106360492e-08
 };
 
+alignas(64) inline constexpr uint32_t kTanHi_s[] = {
+    0x00000000u,  // 0
+    0x3E4BAFAFu,  // 0.1989123672246933
+    0x3ED413CDu,  // 0.41421356797218323
+    0x3F2B0DC1u,  // 0.66817861795425415
+    0xBF800000u,  // -1
+    0xBF2B0DC1u,  // -0.66817861795425415
+    0xBED413CDu,  // -0.41421356797218323
+    0xBE4BAFAFu,  // -0.1989123672246933
+    0x00000000u,  // 0
+    0x3E4BAFAFu,  // 0.1989123672246933
+    0x3ED413CDu,  // 0.41421356797218323
+    0x3F2B0DC1u,  // 0.66817861795425415
+    0xBF800000u,  // -1
+    0xBF2B0DC1u,  // -0.66817861795425415
+    0xBED413CDu,  // -0.41421356797218323
+    0xBE4BAFAFu,  // -0.1989123672246933
+};
+
+alignas(64) inline constexpr uint32_t kTanLo_s[] = {
+    0x00000000u,  // 0
+    0x2F2A62B0u,  // 1.5496470773257442e-10
+    0xB1C0621Au,  // -5.5990883041090456e-09
+    0x32AB7F99u,  // 1.9965044728564862e-08
+    0x00000000u,  // 0
+    0xB2AB7F99u,  // -1.9965044728564862e-08
+    0x31C0621Au,  // 5.5990883041090456e-09
+    0xAF2A62B0u,  // -1.5496470773257442e-10
+    0x00000000u,  // 0
+    0x2F2A62B0u,  // 1.5496470773257442e-10
+    0xB1C0621Au,  // -5.5990883041090456e-09
+    0x32AB7F99u,  // 1.9965044728564862e-08
+    0x00000000u,  // 0
+    0xB2AB7F99u,  // -1.9965044728564862e-08
+    0x31C0621Au,  // 5.5990883041090456e-09
+    0xAF2A62B0u,  // -1.5496470773257442e-10
+};
+
 // pi and pi/180 in two parts (high rounded to nearest, low the rounded rest)
 alignas(64) inline constexpr uint64_t kHalfTurn[] = {
     0x400921FB54442D18ull,  // 3.1415926535897931
@@ -274,6 +368,19 @@ alignas(64) inline constexpr uint32_t kSinPolyEP_s[] = {
 // float cos, 1 terms, max relative error 1.94e-06
 alignas(64) inline constexpr uint32_t kCosPolyEP_s[] = {
     0xBEFFE5AFu,  // -0.4997992217540741
+};
+
+// float tan, 3 terms, max relative error 8.34e-11
+alignas(64) inline constexpr uint32_t kTanPoly_s[] = {
+    0x3EAAAAABu,  // 0.3333333432674408
+    0x3E08883Bu,  // 0.13333217799663544
+    0x3D5E5AD0u,  // 0.054285824298858643
+};
+
+// float tan, 2 terms, max relative error 5.94e-09
+alignas(64) inline constexpr uint32_t kTanPolyShort_s[] = {
+    0x3EAAAA96u,  // 0.33333271741867065
+    0x3E09115Cu,  // 0.13385528326034546
 };
 
 }  // namespace nrx::zar::trig

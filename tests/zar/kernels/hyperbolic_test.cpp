@@ -24,21 +24,22 @@ struct Case {
 // The fault each point guards against: the polynomial / exponential switch of sinh at 1/2
 // (HA) and the Expm1 / exponential switch at 1 (LA, EP) where e^a - e^-a cancels, the end of
 // the vector path and the overflow limit (a silent infinity, or an overflow where the result
-// is finite), tanh's switch to 1, the tiny-argument and ln(2a) switches of the inverses, and
-// the inverses next to 1.
+// is finite), tanh's switch from its polynomial to 1 - 2/(e^2a + 1) at 0.55 (LA, EP) and to 1,
+// the tiny-argument and ln(2a) switches of the inverses, and the inverses next to 1 (atanh's
+// quotient 2a/(1 - a) at its largest).
 const Case kCases[] = {
     {"dSinh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8, 0x1p-26}, 710},
     {"sSinh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4, 0x1p-12}, 89},
     {"dCosh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8}, 710},
     {"sCosh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4}, 89},
-    {"dTanh", {0.5, 19.1, 1e-8, 0x1p-26, 18}, 1e300},
-    {"sTanh", {0.5, 9.1, 1e-4, 0x1p-12, 8.5}, 1e30},
+    {"dTanh", {0.5, 0.55, 0.6, 19.1, 1e-8, 0x1p-26, 18}, 1e300},
+    {"sTanh", {0.5, 0.55, 0.6, 9.1, 1e-4, 0x1p-12, 8.5}, 1e30},
     {"dAsinh", {0x1p-26, 0x1p28, 0.5, 1, 1e-10, DBL_MAX}, DBL_MAX},
     {"sAsinh", {0x1p-12, 0x1p12, 0.5, 1, 1e-5, FLT_MAX}, FLT_MAX},
     {"dAcosh", {1, 0x1.0000000000001p0, 1.0000001, 0x1p28, 2, DBL_MAX}, DBL_MAX},
     {"sAcosh", {1, 0x1.000002p0, 1.001, 0x1p12, 2, FLT_MAX}, FLT_MAX},
-    {"dAtanh", {0x1p-26, 0x1.fffffffffffffp-1, 0.5, 1e-10, 0.999999}, 1},
-    {"sAtanh", {0x1p-12, 0x1.fffffep-1, 0.5, 1e-5, 0.999}, 1},
+    {"dAtanh", {0x1p-26, 0x1.fffffffffffffp-1, 0x1.ffffffffffffep-1, 0.5, 1e-10, 0.999999}, 1},
+    {"sAtanh", {0x1p-12, 0x1.fffffep-1, 0x1.fffffcp-1, 0.5, 1e-5, 0.999}, 1},
 };
 
 std::vector<double> around(const std::vector<double>& points, bool single) {

@@ -58,6 +58,41 @@ INSTANTIATE_TEST_SUITE_P(Circular, Hard,
                                          "dCospi", "sSinpi", "sCospi"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
+// ---- the rows of the tangent ----
+
+// The multiples of pi/32 and their neighbours, over two periods and at larger arguments:
+// odd multiples are where tan x passes from one table row to the next (the reduced argument
+// at its largest, where the tangent's polynomial and the sum T_k + t are worst), and every
+// eighth row boundary is where the quotient turns from tan to -cot.
+std::vector<double> tan_row_edges(bool single) {
+  std::vector<double> out;
+  for (int m = -64; m <= 64; ++m) {
+    for (double base : {0.0, 1000.0, 7000.0}) {
+      const double x = base + m * M_PI / 32;
+      double up = x, down = x;
+      out.push_back(single ? double(float(x)) : x);
+      for (int s = 0; s < 2; ++s) {
+        up = single ? double(std::nextafter(float(up), INFINITY)) : std::nextafter(up, INFINITY);
+        down = single ? double(std::nextafter(float(down), -INFINITY)) : std::nextafter(down, -INFINITY);
+        out.push_back(up), out.push_back(down);
+      }
+    }
+  }
+  return out;
+}
+
+class TanRows : public testing::TestWithParam<const char*> {};
+
+TEST_P(TanRows, WithinBound) {
+  acc::Options o;
+  o.samples = 1000;
+  o.special = tan_row_edges(GetParam()[0] == 's');
+  nrx::test::expect_within_bound(GetParam(), o);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tan, TanRows, testing::Values("dTan", "sTan"),
+                         [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
 // ---- pi-scaled and degree forms next to their zeros and poles ----
 
 // The neighbours (one to three ulp away) of the multiples of a quarter period, where the
