@@ -204,10 +204,10 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  * Limit: the counter starts at 1 and advances by 1 per value (by d per value with a
  *   selected coordinate); a call that would take it past 0xFFFFFFFF returns
  *   DRU_E_QRNG_EXHAUSTED and writes nothing.
- * Threads: a call of c >= 2 whole points and c d >= 2^18 values runs them through
+ * Threads: a call of c >= 32 whole points and c d >= 2^18 values runs them through
  *   nrx_serv_load_thread_fun's "nrx_dru_serv_threader_for" when the threader's limit is
- *   above 1: max(2, c d / 2^16) items (at most c), item i the i-th of as many contiguous
- *   ranges of the points. Results are the same either way.
+ *   above 1: min(c / 16, max(2, c d / 2^16)) items, item i the i-th of as many
+ *   contiguous ranges of the points. Results are the same either way.
  * Output of 8 MB and more (with the result pointer a multiple of the value size) is
  *   written past the caches in whole 64-byte lines.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the

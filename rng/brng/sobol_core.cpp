@@ -29,7 +29,7 @@ constexpr int64_t kBlock = 512;               // points per pass over the groups
 constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
 constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
 constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
-constexpr uint64_t kThreadValues = 1u << 18;  // calls of two points or more from this many values on are threaded
+constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
 constexpr uint32_t kGroup = 32;
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
@@ -314,7 +314,7 @@ void move_point(const Run& run, const uint32_t* point, uint32_t from, uint32_t t
 // A threaded call: item i makes the i-th of `items` contiguous ranges of the points from
 // its own copy of the point.
 template <class Out> struct Share {
-  Run run;
+  Run run;  // the point of first_index, read by every item
   uint32_t first_index;
   int64_t points, base, items;
   uint32_t* own;  // items x stride words
@@ -340,7 +340,9 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
         nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
     const auto parallel_for =
         reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
-    const int64_t items = std::min<int64_t>(points, std::max<uint64_t>(2, values / kItemValues));
+    // At least 16 points per item: the copies of the point take at most a quarter of
+    // the output's size.
+    const int64_t items = std::min<int64_t>(points / 16, std::max<uint64_t>(2, values / kItemValues));
     uint32_t* own = limit && parallel_for && limit() > 1
                         ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(items) * run.stride * 4, 128))
                         : nullptr;
@@ -401,7 +403,7 @@ template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, cons
 
 }  // namespace
 
-bool threaded(uint64_t d, uint64_t points) { return points >= 2 && d * points >= kThreadValues; }
+bool threaded(uint64_t d, uint64_t points) { return points >= 32 && d * points >= kThreadValues; }
 
 bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
   if ((poly & 1u) == 0 || poly < 2) return false;

@@ -291,8 +291,8 @@ TEST(QuasiSeeding, RefusedSplitting) {
 }
 
 // Guards against a threading rule other than the documented one: whole points of a
-// call run on the threader exactly when the rule says so, in max(2, values / 2^16)
-// contiguous ranges (at most one per point).
+// call run on the threader exactly when the rule says so, in min(points / 16,
+// max(2, values / 2^16)) contiguous ranges.
 TEST(QuasiThreading, RuleDecidesWhoRuns) {
   struct Row {
     uint32_t d;
@@ -300,8 +300,8 @@ TEST(QuasiThreading, RuleDecidesWhoRuns) {
     int64_t items;  // 0: on the calling thread
   };
   const Row rows[] = {
-      {10, 26214, 0}, {10, 26215, 4},   {1000, 128, 0}, {1000, 262, 0}, {1000, 263, 4},
-      {33, 8192, 4},  {1000, 1000, 15}, {300000, 1, 0}, {131072, 2, 2}, {3, 100000, 4},
+      {10, 26214, 0},   {10, 26215, 4}, {1000, 128, 0}, {1000, 262, 0}, {1000, 263, 4}, {33, 8192, 4},
+      {1000, 1000, 15}, {300000, 1, 0}, {131072, 2, 0}, {8192, 31, 0},  {8192, 32, 2},  {3, 100000, 4},
   };
   for (const Row& r : rows) {
     Q q(DRU_BRNG_SOBOL, form1(r.d));
