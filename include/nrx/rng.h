@@ -204,13 +204,12 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  * Limit: the counter starts at 1 and advances by 1 per value (by d per value with a
  *   selected coordinate); a call that would take it past 0xFFFFFFFF returns
  *   DRU_E_QRNG_EXHAUSTED and writes nothing.
- * Threads: a call's whole points are spread over groups of 32 coordinates through
+ * Threads: a call of c >= 32 whole points and c d >= 2^18 values runs them through
  *   nrx_serv_load_thread_fun's "nrx_dru_serv_threader_for" when the threader's limit is
- *   above 1, d > 32 and, for c whole points: d < 64 needs d a multiple of 32 and c >=
- *   131072; d >= 64 runs threaded unless c < 131072 and (d < 250 or (c < 8192 and (d <
- *   500 or (c < 256 and (d < 1000 or (c < 64 and (d < 2000 or (c < 32 and (d < 4000 or
- *   (c < 8 and (d < 16000 or (c < 2 and d < 32000)))))))))))). Results are the same
- *   either way.
+ *   above 1: min(c / 16, max(2, c d / 2^16)) items, item i the i-th of as many
+ *   contiguous ranges of the points. Results are the same either way.
+ * Output of 8 MB and more (with the result pointer a multiple of the value size) is
+ *   written past the caches in whole 64-byte lines.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
  *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
  *   (coordinates of the current point still to deliver; with a selection 1 while the

@@ -1,17 +1,21 @@
 // Generation, coordinate selection and skip-ahead of the base-2 digital sequences. The
 // whole points of a call run per group of 32 coordinates: each group keeps its slice of
-// the point in two registers and XORs in the rows the Gray code names, so the groups
-// are independent and may run on the core library's threads.
+// the point in two registers and XORs in the rows the Gray code names. A large call is
+// cut into contiguous ranges of points, each started from its own copy of the point, so
+// that the ranges may run on the core library's threads; output beyond the caches goes
+// through a stage in whole lines written past them.
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "nrx/core.h"
 #include "rng/brng/entry_points.h"
 #include "rng/brng/output.h"
 #include "rng/brng/sobol_blocks.h"
 #include "rng/brng/sobol_core.h"
+#include "simd/stream.h"
 #include "simd/word32.h"
 
 namespace nrx::rng::quasi {
@@ -21,7 +25,11 @@ using simd::IReg;
 using simd::Mask16;
 
 constexpr uint64_t kLimit = 0xFFFFFFFFu;
-constexpr int64_t kBlock = 512;  // points per pass over the groups on one thread
+constexpr int64_t kBlock = 512;               // points per pass over the groups on one thread
+constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
+constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
+constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
+constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
 constexpr uint32_t kGroup = 32;
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
@@ -202,12 +210,9 @@ template <class Out> void group(const Points<Out>& p, int64_t g) {
   else group_points<1>(p, j0, w);
 }
 
-template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
-  group(*static_cast<const Points<Out>*>(ctx), g);
-}
-
-template <class Out>
-void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+// Points first_index + 1 .. first_index + points from flat position base, on the calling
+// thread; run.point holds the point of first_index and is left at the last one.
+template <class Out> void span(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
   // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
   const int64_t lead = (15 - first_index % 16) % 16, blocks = (points - lead) / 16;
   if (run.d <= 16 && points >= 48 && out.with_lanes([&](const auto& lanes) {
@@ -219,21 +224,137 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
     return;
   }
   const int64_t groups = (int64_t(run.d) + kGroup - 1) / kGroup;
+  for (int64_t k = 0; k < points; k += kBlock) {
+    const Points<Out> p{run, first_index + uint32_t(k), std::min(kBlock, points - k), base + k * run.d, &out};
+    for (int64_t g = 0; g < groups; ++g) group(p, g);
+  }
+}
+
+// Output made in pieces in a stage that stays in the first-level cache and goes out as
+// whole 64-byte lines past the caches, so that no line of the output is read before it
+// is written. A piece sits in the stage at its output's offset from a line boundary;
+// the values of a line a piece leaves unfinished move to the stage's start for the next
+// piece, and only the partial lines at the two ends of the output are ordinary stores.
+template <class E> class Stage {
+ public:
+  static constexpr int64_t kLine = 64 / int64_t(sizeof(E)), kCap = kStageBytes / int64_t(sizeof(E));
+
+  explicit Stage(E* r) : r_(r) {}
+  // Where the values of output position at (the position after the last piece) go.
+  E* at(int64_t at) { return v_ + off(at); }
+  // The piece of n values at output position at is in the stage: out with what is done.
+  void put(int64_t at, int64_t n, bool last) {
+    const int64_t o = off(at), lo = lo_ < 0 ? o : lo_, total = o + n, full = total / kLine;
+    E* const line0 = r_ + at - o;
+    int64_t i = 0;
+    if (lo > 0 && full > 0) {  // the output's first line, partly the caller's
+      std::memcpy(line0 + lo, v_ + lo, size_t(kLine - lo) * sizeof(E));
+      i = 1;
+    }
+    for (; i < full; ++i) simd::stream_line(line0 + i * kLine, simd::load_bits(v_ + i * kLine));
+    const int64_t from = std::max(lo, full * kLine);
+    if (last) std::memcpy(line0 + from, v_ + from, size_t(total - from) * sizeof(E));
+    else std::memcpy(v_, v_ + full * kLine, size_t(total - full * kLine) * sizeof(E));
+    lo_ = full > 0 ? 0 : lo;
+  }
+
+ private:
+  int64_t off(int64_t at) const { return int64_t(reinterpret_cast<uintptr_t>(r_ + at) % 64) / int64_t(sizeof(E)); }
+  alignas(64) E v_[kCap + kLine];
+  E* r_;
+  int64_t lo_ = -1;  // the stage's first value of the output, -1 before the first piece
+};
+
+// As span, for outputs larger than the caches (out.r a multiple of the value size).
+template <class Out>
+void span_streamed(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
+  Stage<E> stage(out.r);
+  auto staged = [&](int64_t at) {
+    Out o = out;
+    o.r = stage.at(at);
+    return o;
+  };
+  const int64_t d = run.d, cap = Stage<E>::kCap;
+  if (d <= cap) {  // whole points per piece, whole blocks of sixteen for the block path
+    const int64_t per = d <= 16 && cap / d >= 64 ? cap / d & ~int64_t(15) : cap / d;
+    for (int64_t k = 0; k < points; k += per) {
+      const int64_t c = std::min(per, points - k), at = base + k * d;
+      span(run, first_index + uint32_t(k), c, 0, staged(at));
+      stage.put(at, c * d, k + c == points);
+    }
+  } else {  // one point at a time, whole groups per piece
+    const int64_t slice = cap / kGroup * kGroup;
+    for (int64_t k = 0; k < points; ++k)
+      for (int64_t j = 0; j < d; j += slice) {
+        const int64_t w = std::min(slice, d - j), at = base + k * d + j;
+        const Out o = staged(at);
+        const Points<Out> p{run, first_index + uint32_t(k), 1, -j, &o};
+        for (int64_t g = j / kGroup; g * kGroup < j + w; ++g) group(p, g);
+        stage.put(at, w, k + 1 == points && j + w == d);
+      }
+  }
+  simd::streaming_done();
+}
+
+template <class Out>
+void span_any(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out, bool stream) {
+  if (stream) span_streamed(run, first_index, points, base, out);
+  else span(run, first_index, points, base, out);
+}
+
+// Point `to`'s coordinates from those of point `from`: the rows of the bits in which
+// their Gray codes differ.
+void move_point(const Run& run, const uint32_t* point, uint32_t from, uint32_t to) {
+  std::memcpy(run.point, point, size_t(run.d) * 4);
+  for (uint32_t g = (from ^ (from >> 1)) ^ (to ^ (to >> 1)); g; g &= g - 1)
+    simd::xor_words(run.point, run.rows + size_t(std::countr_zero(g)) * run.stride, run.d);
+}
+
+// A threaded call: item i makes the i-th of `items` contiguous ranges of the points from
+// its own copy of the point.
+template <class Out> struct Share {
+  Run run;  // the point of first_index, read by every item
+  uint32_t first_index;
+  int64_t points, base, items;
+  uint32_t* own;  // items x stride words
+  const Out* out;
+  bool stream;
+};
+
+template <class Out> void share_worker(int64_t i, int64_t, int64_t, void* ctx) {
+  const Share<Out>& s = *static_cast<const Share<Out>*>(ctx);
+  const int64_t k0 = s.points * i / s.items, k1 = s.points * (i + 1) / s.items;
+  const Run run{s.run.rows, s.own + size_t(i) * s.run.stride, s.run.d, s.run.stride};
+  move_point(run, s.run.point, s.first_index, s.first_index + uint32_t(k0));
+  span_any(run, s.first_index + uint32_t(k0), k1 - k0, s.base + k0 * int64_t(run.d), *s.out, s.stream);
+}
+
+template <class Out>
+void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  const uint64_t values = uint64_t(points) * run.d;
+  const bool stream =
+      values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
   if (threaded(run.d, uint64_t(points))) {
     const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
         nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
     const auto parallel_for =
         reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
-    if (limit && parallel_for && limit() > 1) {
-      Points<Out> p{run, first_index, points, base, &out};
-      parallel_for(groups, 0, &p, group_worker<Out>);
+    // At least 16 points per item: the copies of the point take at most a quarter of
+    // the output's size.
+    const int64_t items = std::min<int64_t>(points / 16, std::max<uint64_t>(2, values / kItemValues));
+    uint32_t* own = limit && parallel_for && limit() > 1
+                        ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(items) * run.stride * 4, 128))
+                        : nullptr;
+    if (own) {
+      Share<Out> s{run, first_index, points, base, items, own, &out, stream};
+      parallel_for(items, 0, &s, share_worker<Out>);
+      std::memcpy(run.point, own + size_t(items - 1) * run.stride, size_t(run.d) * 4);
+      nrx_serv_deallocate(own);
       return;
     }
   }
-  for (int64_t k = 0; k < points; k += kBlock) {
-    const Points<Out> p{run, first_index + uint32_t(k), std::min(kBlock, points - k), base + k * run.d, &out};
-    for (int64_t g = 0; g < groups; ++g) group(p, g);
-  }
+  span_any(run, first_index, points, base, out, stream);
 }
 
 template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, const Out& out) {
@@ -282,19 +403,7 @@ template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, cons
 
 }  // namespace
 
-bool threaded(uint64_t d, uint64_t c) {
-  if (d <= 32) return false;
-  if (d < 64) return d % 32 == 0 && c >= 0x20000;
-  // Serial below a point count that falls as the dimension grows, from the inside out.
-  bool serial = c < 2 && d < 32000;
-  serial = c < 8 && (d < 16000 || serial);
-  serial = c < 32 && (d < 4000 || serial);
-  serial = c < 64 && (d < 2000 || serial);
-  serial = c < 256 && (d < 1000 || serial);
-  serial = c < 8192 && (d < 500 || serial);
-  serial = c < 131072 && (d < 250 || serial);
-  return !serial;
-}
+bool threaded(uint64_t d, uint64_t points) { return points >= 32 && d * points >= kThreadValues; }
 
 bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
   if ((poly & 1u) == 0 || poly < 2) return false;

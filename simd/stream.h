@@ -1,0 +1,14 @@
+// Stores that bypass the caches, for outputs larger than the caches hold: whole aligned
+// 64-byte lines, so no line is read before it is written.
+#pragma once
+#include "simd/vec.h"
+
+namespace nrx::simd {
+
+// One whole line (p a multiple of 64).
+inline void stream_line(void* p, IReg v) { _mm512_stream_si512(static_cast<__m512i*>(p), v); }
+// Orders the streamed lines before the stores that follow, as a hand-off to another
+// thread needs.
+inline void streaming_done() { _mm_sfence(); }
+
+}  // namespace nrx::simd
