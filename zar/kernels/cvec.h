@@ -5,12 +5,12 @@
 // even lanes a quarter turn ahead (cos y on the real lane, sin y on the imaginary one), Exp
 // is e^x times that, Ln is log|z| on the real lane and atan2 on the imaginary one, Sqrt is
 // t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, and Div multiplies by the
-// conjugate over |b|^2. Double HA keeps the pieces in two parts (exp table and polynomial,
-// sin and cos, |z|^2, the numerator of Div) and rounds once. Single precision runs the same
-// double bodies on the two halves of its register, where squares and exponentials neither
-// overflow nor underflow (Abs and Arg take the float bodies directly). Elements with an
-// infinite or NaN part, zero arguments of Ln, Sqrt and Div, and results that overflow go to
-// the scalar routines, which give the values of C99 Annex G.
+// conjugate over |b|^2. HA keeps the pieces in two parts (exp table and polynomial, sin and
+// cos, |z|^2, the numerator of Div) and rounds once. One template serves float and double;
+// float Exp and CIS run the double bodies on the two halves of a register only where an angle
+// lies beyond the float reduction, and float Div forms its exact products in double. Elements
+// with an infinite or NaN part, zero arguments of Ln, Sqrt and Div, and results that overflow
+// go to the scalar routines, which give the values of C99 Annex G.
 //
 // Codes: 3 where finite parts give an infinite part (Abs, Exp, Div), 2 for Ln of zero and
 // Div by zero with a finite numerator, 1 where parts without NaN give a NaN part (Exp and
