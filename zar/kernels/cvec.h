@@ -140,13 +140,14 @@ template <class R, Flavour F> inline Reg<R> log_pairs(Reg<R> z, Mask<R>& tiny) {
 // q divides the unscaled |y| when j >= 0 and the scaled one otherwise, so a small part keeps its
 // bits. The roots come from the reciprocal square root estimate and Goldschmidt steps, which
 // also give 1/2t for q. HA keeps |z|^2, |z|, the half-sum and t in two parts and corrects q by
-// its remainder; LA and EP take the steps of the real roots at their accuracy.
-template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z) {
+// its remainder; LA and EP take the steps of the real roots at their accuracy. special receives
+// the lanes of zeros, infinities and NaN, for the scalar routine.
+template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z, Mask<R>& special) {
   using simd::splat;
   using V = Reg<R>;
   const V x = simd::dup_even(z), y = simd::dup_odd(z);
-  const V ax = simd::abs_of<R>(x), ay = simd::abs_of<R>(y);
-  const V j = simd::round<simd::kRoundDown>(simd::mul(simd::getexp(simd::max(ax, ay)), splat(R(0.5))));
+  const V ax = simd::abs_of<R>(x), ay = simd::abs_of<R>(y), big = simd::max(ax, ay);
+  const V j = simd::round<simd::kRoundDown>(simd::mul(simd::getexp(big), splat(R(0.5))));
   const V m2j = simd::mul(j, splat(R(-2)));
   const V xs = simd::scalef(ax, m2j), ys = simd::scalef(ay, m2j);  // |z| scaled lies in [1, 8)
   const Mask<R> up = simd::ge(j, splat(R(0)));
@@ -181,7 +182,13 @@ template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z) {
   t = simd::scalef(t, j);
   q = simd::scalef(q, qscale);
   const Mask<R> xneg = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
-  return simd::select(simd::even_lanes<R>(), simd::select(xneg, q, t), simd::copysign<R>(simd::select(xneg, t, q), y));
+  const V r =
+      simd::select(simd::even_lanes<R>(), simd::select(xneg, q, t), simd::copysign<R>(simd::select(xneg, t, q), y));
+  // The larger magnitude is zero for z = 0 and for a NaN beside a zero (max passes the second
+  // operand where one is NaN), infinite for an infinite part; a NaN beside another part
+  // makes the result NaN.
+  special = Mask<R>(simd::fpclass<simd::kZero | simd::kInf | simd::kNaN>(big) | simd::fpclass<simd::kNaN>(r));
+  return r;
 }
 
 // Lanes of a or b with a part outside [2^-450, 2^450] other than zero (infinities and NaN
@@ -402,9 +409,9 @@ template <class C, Flavour F> struct ComplexSqrt : Unary<C> {
   using V = Reg<R>;
   static constexpr const char* kName = "Sqrt";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    // An infinite or NaN part, or two zeros (exponent -inf), make the scale and so both parts NaN.
-    r[0] = cvec::sqrt_pairs<R, F>(a[0]);
-    return simd::fpclass<simd::kInf | simd::kNaN>(r[0]);
+    Mask<R> special;
+    r[0] = cvec::sqrt_pairs<R, F>(a[0], special);
+    return special;
   }
   // Zeros, infinities and NaN parts; the imaginary part's sign carries through.
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) {
