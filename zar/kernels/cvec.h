@@ -5,20 +5,22 @@
 // even lanes a quarter turn ahead (cos y on the real lane, sin y on the imaginary one), Exp
 // is e^x times that, Ln is log|z| on the real lane and atan2 on the imaginary one, Sqrt is
 // t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, and Div multiplies by the
-// conjugate over |b|^2. Double HA keeps the pieces in two parts (exp table and polynomial,
-// sin and cos, |z|^2, the numerator of Div) and rounds once. Single precision runs the same
-// double bodies on the two halves of its register, where squares and exponentials neither
-// overflow nor underflow (Abs and Arg take the float bodies directly). Elements with an
-// infinite or NaN part, zero arguments of Ln, Sqrt and Div, and results that overflow go to
-// the scalar routines, which give the values of C99 Annex G.
+// conjugate over |b|^2. HA keeps the pieces in two parts (exp table and polynomial, sin and
+// cos, |z|^2, the numerator of Div) and rounds once. One template serves float and double;
+// float Exp and CIS run the double bodies on the two halves of a register only where an angle
+// lies beyond the float reduction, and float Div forms its exact products in double. Elements
+// with an infinite or NaN part, zero arguments of Ln, Sqrt and Div, and results that overflow
+// go to the scalar routines, which give the values of C99 Annex G.
 //
 // Codes: 3 where finite parts give an infinite part (Abs, Exp, Div), 2 for Ln of zero and
 // Div by zero with a finite numerator, 1 where parts without NaN give a NaN part (Exp and
 // CIS of an infinite angle, Div of two infinities); the EP kernel of Div reports nothing.
 #pragma once
+#include <bit>
 #include <cmath>
 #include <limits>
 
+#include "simd/int64.h"
 #include "zar/kernels/atrig.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/exp.h"
@@ -42,124 +44,182 @@ template <int Steps> inline D reciprocal(D d) {
   return y;
 }
 
-// (n + n_lo) / (d + d_lo) rounded once, from one reciprocal: q = n / d to about an ulp, then
-// q plus the exact remainder over d.
-inline D quotient(D n, D n_lo, D d, D d_lo) {
-  const D y = reciprocal<2>(d);
+// (n + n_lo) / (d + d_lo) rounded once, from one reciprocal: q = n / d to Steps Newton steps,
+// then q plus the exact remainder over d. One step (28 bits) leaves the correction r y off by
+// 2^-56 of q, well inside the half ulp the final rounding adds.
+template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
+  const D y = reciprocal<Steps>(d);
   const D q = simd::mul(n, y);
   const D r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
   return simd::fma(r, y, q);
 }
 
-// cos y on the even lanes and sin y on the odd ones, in two parts; y finite (other lanes unused).
-template <Flavour F> inline TwoD cis_parts(D y) {
-  DM big;
-  TrigReduced<double> a = trig_reduce<F == Flavour::HA>(y, big);
-  const simd::IReg n = simd::int_add(a.n, simd::int_even_lanes(8, 0.0), 0.0);  // 8 steps of pi/16
-  TwoD c = trig_assemble<double, F>(trig_poly<double, F>(a), n);
+// Whether the float reduction covers every angle of the register (|y| up to TrigConst::large);
+// double registers always take their own bodies. Float registers with a larger angle run the
+// double bodies on their halves.
+template <class R> inline bool angles_fit(Reg<R> y) {
+  if constexpr (sizeof(R) == 8) return true;
+  else return simd::not_le(simd::abs_of<R>(y), simd::splat(TrigConst<R>::large)) == 0;
+}
+
+// cos y on the even lanes and sin y on the odd ones, in two parts; y finite (other lanes unused)
+// and, for float, within angles_fit.
+template <class R, Flavour F> inline twopart::Two<Reg<R>> cis_parts(Reg<R> y) {
+  TrigReduced<R> a;
+  if constexpr (sizeof(R) == 8) {
+    DM big;
+    a = trig_reduce<F == Flavour::HA>(y, big);
+  } else {
+    a = trig_reduce_small<R, F == Flavour::HA>(y);
+  }
+  const simd::IReg n = simd::int_add(a.n, simd::int_even_lanes(8, R(0)), R(0));  // 8 steps of pi/16
+  const twopart::Two<Reg<R>> c = trig_assemble<R, F>(trig_poly<R, F>(a), n);
   // sin y rounds to y where |y| is tiny, and keeps the sign of a zero; min with the bound passes
   // y through an instruction, so a subnormal y becomes the zero of its sign when MXCSR treats
   // denormal inputs as zero.
-  const Reg<double> bound = simd::splat(TrigConst<double>::tiny);
-  const DM tiny = DM(~simd::even_lanes<double>() & simd::lt(simd::abs_of<double>(y), bound));
-  return {simd::select(tiny, simd::min(y, bound), c.hi), simd::select(tiny, simd::splat(-0.0), c.lo)};
+  const Reg<R> bound = simd::splat(TrigConst<R>::tiny);
+  const Mask<R> tiny = Mask<R>(~simd::even_lanes<R>() & simd::lt(simd::abs_of<R>(y), bound));
+  return {simd::select(tiny, simd::min(y, bound), c.hi), simd::select(tiny, simd::splat(R(-0.0)), c.lo)};
 }
 
+// |x| beyond which e^x times any non-zero part of cis y leaves the range either way.
+template <class R> inline constexpr R kExpClamp = sizeof(R) == 8 ? R(1500) : R(200);
+
 // e^x cis y for the pair (x, y) in both lanes of each element; x is clamped where e^x times
-// any non-zero double leaves the range either way, so the result is then +-inf or +-0.
-template <Flavour F> inline D exp_pairs(D z) {
-  constexpr double kClamp = 1500;
-  const D x = simd::min(simd::splat(kClamp), simd::max(simd::splat(-kClamp), simd::dup_even(z)));
-  const ExpReduced<double> s = exp_reduce<double, Base::E, F>(x);
-  const D p = exp_poly<double, F>(s.r);
-  const TwoD c = cis_parts<F>(simd::dup_odd(z));
-  D v;
+// any non-zero part leaves the range either way, so the result is then +-inf or +-0.
+template <class R, Flavour F> inline Reg<R> exp_pairs(Reg<R> z) {
+  using V = Reg<R>;
+  const V x = simd::min(simd::splat(kExpClamp<R>), simd::max(simd::splat(-kExpClamp<R>), simd::dup_even(z)));
+  const ExpReduced<R> s = exp_reduce<R, Base::E, F>(x);
+  const V p = exp_poly<R, F>(s.r);
+  const twopart::Two<V> c = cis_parts<R, F>(simd::dup_odd(z));
+  V v;
   if constexpr (F == Flavour::HA) {  // (t + t p + t_lo)(c + c_lo), rounded once
-    const D t = table2<double>(ExpConst<double>::hi, s.idx);
-    const D t_rest = simd::fma(t, p, table2<double>(ExpConst<double>::lo, s.idx));
+    const V t = table2<R>(ExpConst<R>::hi, s.idx);
+    const V t_rest = simd::fma(t, p, table2<R>(ExpConst<R>::lo, s.idx));
     v = simd::fma(t, c.hi, simd::fma(t, c.lo, simd::mul(t_rest, twopart::value(c))));
   } else {
-    ExpReduced<double> unscaled = s;
-    unscaled.scale = simd::splat(0.0);
-    v = simd::mul(exp_assemble<double, F>(unscaled, p), twopart::value(c));
+    ExpReduced<R> unscaled = s;
+    unscaled.scale = simd::splat(R(0));
+    v = simd::mul(exp_assemble<R, F>(unscaled, p), twopart::value(c));
   }
   // e^x times a zero sine is a zero of the sine's sign (y 0 gives that zero; the class test
   // also takes a subnormal y for zero when MXCSR treats denormal inputs as zero)
-  const D y = simd::dup_odd(z);
-  const D y_zero = simd::mul(y, simd::splat(0.0));
-  return simd::select(DM(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<double>()), y_zero,
+  const V y = simd::dup_odd(z);
+  const V y_zero = simd::mul(y, simd::splat(R(0)));
+  return simd::select(Mask<R>(simd::fpclass<simd::kZero>(y) & ~simd::even_lanes<R>()), y_zero,
                       simd::scalef(v, s.scale));
 }
 
+// |k| of the exponent beyond which ln z scales its parts: squares stay normal inside.
+template <class R> inline constexpr R kLogScale = sizeof(R) == 8 ? R(500) : R(50);
+
 // ln z = ln|z| + i atan2(y, x); tiny receives the lanes whose atan2 falls below the normal range.
 // |z|^2 is taken in two parts from x and y scaled by 2^-k, k the exponent of the larger part
-// when it lies beyond 2^+-500 (0 otherwise, so no cancellation of k ln 2 near |z| = 1).
-template <Flavour F> inline D log_pairs(D z, DM& tiny) {
+// when it lies beyond 2^+-kLogScale (0 otherwise, so no cancellation of k ln 2 near |z| = 1);
+// the low part enters the logarithm as the correction lo / s, from the 14-bit reciprocal.
+template <class R, Flavour F> inline Reg<R> log_pairs(Reg<R> z, Mask<R>& tiny) {
   using simd::splat;
-  const D x = simd::dup_even(z), y = simd::dup_odd(z);
-  const D k0 = simd::getexp(simd::max(simd::abs_of<double>(x), simd::abs_of<double>(y)));
-  const D k = simd::select(simd::gt(simd::abs_of<double>(k0), splat(500.0)), k0, splat(0.0));
-  const D nk = simd::negate<double>(k);
-  D lo;
-  const D s = hypot_sum<double, Flavour::HA>(simd::scalef(x, nk), simd::scalef(y, nk), lo);
-  const D l = log_body<double, F, Base::E, true>(s, simd::div(lo, s));  // ln(s + lo)
-  const D re = simd::fma(k, splat(ExpConst<double>::ln2_hi),
-                         simd::fma(k, splat(ExpConst<double>::ln2_lo), simd::mul(l, splat(0.5))));
-  D im;
-  tiny = DM(atan2_body<double, F, false>(y, x, im) & ~simd::even_lanes<double>());
-  return even_odd(re, im);
+  using V = Reg<R>;
+  const V x = simd::dup_even(z), y = simd::dup_odd(z);
+  const V k0 = simd::getexp(simd::max(simd::abs_of<R>(x), simd::abs_of<R>(y)));
+  const V k = simd::select(simd::gt(simd::abs_of<R>(k0), splat(kLogScale<R>)), k0, splat(R(0)));
+  const V nk = simd::negate<R>(k);
+  V lo;
+  const V s = hypot_sum<R, Flavour::HA>(simd::scalef(x, nk), simd::scalef(y, nk), lo);
+  const V l = log_body<R, F, Base::E, true>(s, simd::mul(lo, simd::rcp14(s)));  // ln(s + lo)
+  const V re =
+      simd::fma(k, splat(ExpConst<R>::ln2_hi), simd::fma(k, splat(ExpConst<R>::ln2_lo), simd::mul(l, splat(R(0.5)))));
+  V im;
+  tiny = Mask<R>(atan2_body<R, F, false>(y, x, im) & ~simd::even_lanes<R>());
+  return simd::select(simd::even_lanes<R>(), re, im);
 }
 
 // sqrt z for finite z != 0: x and y scaled by 2^-2j (j = floor(e/2), e the exponent of the larger
 // part), t = sqrt((|x| + |z|) / 2) and q = |y| / 2t, (t, +-q) for x >= 0, (q, +-t) for x < 0.
 // q divides the unscaled |y| when j >= 0 and the scaled one otherwise, so a small part keeps its
-// bits. HA keeps |z|, the half-sum and t in two parts.
-template <Flavour F> inline D sqrt_pairs(D z) {
+// bits. The roots come from the reciprocal square root estimate and Goldschmidt steps, which
+// also give 1/2t for q. HA keeps |z|^2, |z|, the half-sum and t in two parts and corrects q by
+// its remainder; LA and EP take the steps of the real roots at their accuracy. special receives
+// the lanes of zeros, infinities and NaN, for the scalar routine.
+template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z, Mask<R>& special) {
   using simd::splat;
-  const D x = simd::dup_even(z), y = simd::dup_odd(z);
-  const D ax = simd::abs_of<double>(x), ay = simd::abs_of<double>(y);
-  const D j = simd::round<simd::kRoundDown>(simd::mul(simd::getexp(simd::max(ax, ay)), splat(0.5)));
-  const D m2j = simd::mul(j, splat(-2.0));
-  const D xs = simd::scalef(ax, m2j), ys = simd::scalef(ay, m2j);
-  const DM up = simd::ge(j, splat(0.0));
-  const D num = simd::select(up, ay, ys), qscale = simd::select(up, simd::negate<double>(j), j);
-  D t, q;
+  using V = Reg<R>;
+  const V x = simd::dup_even(z), y = simd::dup_odd(z);
+  const V ax = simd::abs_of<R>(x), ay = simd::abs_of<R>(y), big = simd::max(ax, ay);
+  const V j = simd::round<simd::kRoundDown>(simd::mul(simd::getexp(big), splat(R(0.5))));
+  const V m2j = simd::mul(j, splat(R(-2)));
+  const V xs = simd::scalef(ax, m2j), ys = simd::scalef(ay, m2j);  // |z| scaled lies in [1, 8)
+  const Mask<R> up = simd::ge(j, splat(R(0)));
+  const V num = simd::select(up, ay, ys), qscale = simd::select(up, simd::negate<R>(j), j);
+  V t, q;
   if constexpr (F == Flavour::HA) {
-    D lo;
-    const D s = hypot_sum<double, Flavour::HA>(xs, ys, lo);
-    const D h = simd::sqrt(s);
-    // the corrections are below an ulp: the 14-bit reciprocal serves them
-    const D h_lo = simd::mul(simd::add(simd::fnma(h, h, s), lo), simd::mul(simd::rcp14(h), splat(0.5)));  // |z| - h
-    const TwoD w = twopart::two_sum(xs, h);
-    const D w_hi = simd::mul(w.hi, splat(0.5)), w_lo = simd::mul(simd::add(w.lo, h_lo), splat(0.5));
-    const D th = simd::sqrt(w_hi);
-    const D tl = simd::mul(simd::add(simd::fnma(th, th, w_hi), w_lo), simd::mul(simd::rcp14(th), splat(0.5)));
+    constexpr int steps = kSqrtSteps<R, F> - 1;
+    V lo, h;
+    const V s = hypot_sum<R, Flavour::HA>(xs, ys, lo);
+    const V m = sqrt_steps<R, steps>(s, simd::rsqrt14(s), h);
+    const V m_lo = simd::mul(h, simd::add(simd::fnma(m, m, s), lo));  // |z| - m
+    const twopart::Two<V> w = twopart::fast_two_sum(m, xs);           // |z| >= |x|
+    const V w_hi = simd::mul(w.hi, splat(R(0.5))), w_lo = simd::mul(simd::add(w.lo, m_lo), splat(R(0.5)));
+    V g;
+    const V th = sqrt_steps<R, steps>(w_hi, simd::rsqrt14(w_hi), g);  // g ~ 1/2t
+    const V tl = simd::mul(g, simd::add(simd::fnma(th, th, w_hi), w_lo));
     t = simd::add(th, tl);
-    q = quotient(num, splat(0.0), simd::add(th, th), simd::add(tl, tl));
+    // q0 = |y| g, then q0 plus the remainder |y| - 2 t q0 over 2t
+    const V q0 = simd::mul(num, g);
+    const V r = simd::fnma(simd::add(q0, q0), tl, simd::fnma(simd::add(q0, q0), th, num));
+    q = simd::fma(r, g, q0);
   } else {
-    const D s = simd::fma(xs, xs, simd::mul(ys, ys));
-    t = simd::sqrt(simd::mul(simd::add(xs, simd::sqrt(s)), splat(0.5)));
-    q = simd::div(num, simd::add(t, t));
+    // the steps of the real square root, and one more for 1/2t
+    constexpr int steps = kSqrtSteps<R, F>;
+    V h, g;
+    const V s = simd::fma(xs, xs, simd::mul(ys, ys));
+    const V m = sqrt_steps<R, steps>(s, simd::rsqrt14(s), h);
+    const V w = simd::mul(simd::add(xs, m), splat(R(0.5)));
+    t = sqrt_steps<R, steps>(w, simd::rsqrt14(w), g);
+    q = simd::mul(num, g);
   }
   t = simd::scalef(t, j);
   q = simd::scalef(q, qscale);
-  const DM xneg = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
-  return even_odd(simd::select(xneg, q, t), simd::copysign<double>(simd::select(xneg, t, q), y));
+  const Mask<R> xneg = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+  const V r =
+      simd::select(simd::even_lanes<R>(), simd::select(xneg, q, t), simd::copysign<R>(simd::select(xneg, t, q), y));
+  // The larger magnitude is zero for z = 0 and for a NaN beside a zero (max passes the second
+  // operand where one is NaN), infinite for an infinite part; a NaN beside another part
+  // makes the result NaN.
+  special = Mask<R>(simd::fpclass<simd::kZero | simd::kInf | simd::kNaN>(big) | simd::fpclass<simd::kNaN>(r));
+  return r;
 }
 
-// a / b for finite a and b != 0: a times conj(b) over |b|^2. Where the larger part of a or b
-// lies beyond 2^+-450 (a zero a aside), b is scaled by 2^-kb (kb the exponent of its larger
-// part) and a by 2^-ka where its larger part lies beyond 2^+-900, the quotient scaled back by
-// 2^(ka - kb). HA forms the numerator and |b|^2 in two parts and divides once.
-template <Flavour F> inline D div_pairs(D a, D b) {
+// Lanes of a or b with a part outside [2^-450, 2^450] other than zero (infinities and NaN
+// included), from the bits of the magnitudes: zero minus one wraps to the largest unsigned value,
+// so the smallest of the magnitudes less one skips zeros.
+inline DM off_range(D a, D b) {
+  const simd::IReg abs_bits = simd::splat_u64(0x7FFFFFFFFFFFFFFF), one = simd::splat_u64(1);
+  const simd::IReg ta = simd::int_and(simd::as_int(a), abs_bits), tb = simd::int_and(simd::as_int(b), abs_bits);
+  const simd::IReg hi = simd::int_max64(ta, tb);
+  const simd::IReg lo = simd::min_u64(simd::int_sub64(ta, one), simd::int_sub64(tb, one));
+  const DM in = DM(simd::le_u64(hi, simd::splat_u64(std::bit_cast<uint64_t>(0x1p450))) &
+                   simd::le_u64(simd::splat_u64(std::bit_cast<uint64_t>(0x1p-450) - 1), lo));
+  return DM(~in);
+}
+
+// a / b: a times conj(b) over |b|^2, with the lanes the scalar routine takes in special. Where
+// every part of a and b is zero or in [2^-450, 2^450] no product, square or quotient leaves the
+// range and the only special elements are those with b = 0 (|b|^2 = 0 in both lanes). Otherwise
+// b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where its larger part
+// lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials are the
+// elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form the
+// numerator and |b|^2 in two parts and divide once.
+template <Flavour F> [[gnu::always_inline]] inline D div_pairs(D a, D b, DM& special) {
   using simd::splat;
-  const auto larger = [](D v) { return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v))); };
-  const D am = larger(a), bm = larger(b);
-  const DM off = DM(simd::not_le(am, splat(0x1p450)) | simd::not_le(bm, splat(0x1p450)) |
-                    simd::lt(bm, splat(0x1p-450)) | (simd::lt(am, splat(0x1p-450)) & ~simd::fpclass<simd::kZero>(am)));
+  const DM off = off_range(a, b);
   D as = a, bs = b, k = splat(0.0);
   if (__builtin_expect(off != 0, 0)) {
-    const D kb = simd::getexp(bm), ka0 = simd::getexp(am);
+    const auto larger = [](D v) {
+      return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v)));
+    };
+    const D kb = simd::getexp(larger(b)), ka0 = simd::getexp(larger(a));
     const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)),
                               ka0, splat(0.0));
     as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
@@ -168,27 +228,33 @@ template <Flavour F> inline D div_pairs(D a, D b) {
   const D c = simd::dup_even(bs), d = simd::dup_odd(bs);
   // even lanes ar c + ai d, odd lanes ai c - ar d
   const D swapped = conj_of<double>(simd::swap_pairs(as));
-  D v;
+  D v, den;
   if constexpr (F == Flavour::EP) {
-    v = simd::mul(simd::fma(as, c, simd::mul(swapped, d)), reciprocal<1>(simd::fma(c, c, simd::mul(d, d))));
+    den = simd::fma(c, c, simd::mul(d, d));
+    v = simd::mul(simd::fma(as, c, simd::mul(swapped, d)), reciprocal<1>(den));
   } else {
     const TwoD p = twopart::two_prod(as, c), q = twopart::two_prod(swapped, d);
     const TwoD n = twopart::two_sum(p.hi, q.hi);
     D lo;
-    const D den = hypot_sum<double, Flavour::HA>(c, d, lo);
-    v = quotient(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo);
+    den = hypot_sum<double, Flavour::HA>(c, d, lo);
+    v = quotient<1>(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo);
   }
-  return off ? simd::scalef(v, k) : v;
+  special = simd::fpclass<simd::kZero>(den);
+  if (__builtin_expect(off == 0, 1)) return v;
+  v = simd::scalef(v, k);
+  special = DM(special | simd::pairs_of<double>(simd::fpclass<simd::kInf | simd::kNaN>(a) |
+                                                simd::fpclass<simd::kInf | simd::kNaN>(b) |
+                                                simd::fpclass<simd::kInf | simd::kNaN>(v)));
+  return v;
 }
 
-// ln|z| + i atan2(y, x) for float parts held in double: x^2 + y^2 is exact but for the last of
-// 53 bits, far below a float ulp of the logarithm, and never leaves the range.
-template <Flavour F> inline D log_pairs_of_floats(D z) {
-  const D x = simd::dup_even(z), y = simd::dup_odd(z);
-  const D s = simd::fma(x, x, simd::mul(y, y));
-  D im;
-  atan2_body<double, F, false>(y, x, im);
-  return even_odd(simd::mul(log_body<double, F, Base::E, false>(s, simd::splat(0.0)), simd::splat(0.5)), im);
+// a / b for float parts held in double: the products are exact, the numerator and |b|^2 are
+// rounded once to 53 bits and the quotient taken from a 28-bit reciprocal, so the float result
+// rounds once from a value within 2^-27 of its ulp. Nothing leaves the double range.
+inline D div_pairs_of_floats(D a, D b) {
+  const D c = simd::dup_even(b), d = simd::dup_odd(b);
+  const D num = simd::fma(a, c, simd::mul(conj_of<double>(simd::swap_pairs(a)), d));
+  return simd::mul(num, reciprocal<1>(simd::fma(c, c, simd::mul(d, d))));
 }
 
 // f applied to the two double halves of a float register, rounded back.
@@ -267,8 +333,9 @@ template <class C, Flavour F> struct CIS : VectorOp<C, Shape::r2c, 1, 1> {
   static constexpr const char* kName = "CIS";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V y = simd::low_to_pairs(a[0]);
-    if constexpr (sizeof(R) == 8) r[0] = twopart::value(cvec::cis_parts<F>(y));
-    else r[0] = cvec::on_halves(y, [](cvec::D v) { return twopart::value(cvec::cis_parts<cvec::kHalves<F>>(v)); });
+    if (cvec::angles_fit<R>(y)) r[0] = twopart::value(cvec::cis_parts<R, F>(y));
+    else if constexpr (sizeof(R) == 4)
+      r[0] = cvec::on_halves(y, [](cvec::D v) { return twopart::value(cvec::cis_parts<double, cvec::kHalves<F>>(v)); });
     return cvec::nonfinite_pairs<R>(y);
   }
   // Infinite angles give NaN parts with code 1; NaN gives NaN parts.
@@ -284,8 +351,11 @@ template <class C, Flavour F> struct ComplexExp : Unary<C> {
   using V = Reg<R>;
   static constexpr const char* kName = "Exp";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (sizeof(R) == 8) r[0] = cvec::exp_pairs<F>(a[0]);
-    else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return cvec::exp_pairs<cvec::kHalves<F>>(v); });
+    // float LA takes the HA body: the one-part exponential, sine and cosine come near 4 ulp
+    constexpr Flavour FB = sizeof(R) == 4 && F == Flavour::LA ? Flavour::HA : F;
+    if (cvec::angles_fit<R>(simd::dup_odd(a[0]))) r[0] = cvec::exp_pairs<R, FB>(a[0]);
+    else if constexpr (sizeof(R) == 4)
+      r[0] = cvec::on_halves(a[0], [](cvec::D v) { return cvec::exp_pairs<double, cvec::kHalves<F>>(v); });
     return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
@@ -317,12 +387,7 @@ template <class C, Flavour F> struct ComplexLn : Unary<C> {
   static constexpr const char* kName = "Ln";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     Mask<R> tiny;
-    if constexpr (sizeof(R) == 8) {
-      r[0] = cvec::log_pairs<F>(a[0], tiny);
-    } else {  // atan2 of floats in double stays in double's normal range
-      r[0] = cvec::on_halves(a[0], [](cvec::D v) { return cvec::log_pairs_of_floats<cvec::kHalves<F>>(v); });
-      tiny = 0;
-    }
+    r[0] = cvec::log_pairs<R, F>(a[0], tiny);
     return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | cvec::zero_pairs<R>(a[0]) | simd::pairs_of<R>(tiny));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
@@ -344,9 +409,9 @@ template <class C, Flavour F> struct ComplexSqrt : Unary<C> {
   using V = Reg<R>;
   static constexpr const char* kName = "Sqrt";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (sizeof(R) == 8) r[0] = cvec::sqrt_pairs<F>(a[0]);
-    else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return cvec::sqrt_pairs<cvec::kHalves<F>>(v); });
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | cvec::zero_pairs<R>(a[0]));
+    Mask<R> special;
+    r[0] = cvec::sqrt_pairs<R, F>(a[0], special);
+    return special;
   }
   // Zeros, infinities and NaN parts; the imaginary part's sign carries through.
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) {
@@ -369,16 +434,16 @@ template <class C, Flavour F> struct ComplexDiv : Binary<C> {
   static constexpr const char* kName = "Div";
   static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     if constexpr (sizeof(R) == 8) {
-      r[0] = cvec::div_pairs<F>(a[0], a[1]);
-    } else {  // exact products in double: the plain formula, rounded twice
-      r[0] = cvec::on_halves(a[0], a[1], [](cvec::D x, cvec::D y) {
-        const cvec::D c = simd::dup_even(y), d = simd::dup_odd(y);
-        const cvec::D num = simd::fma(x, c, simd::mul(conj_of<double>(simd::swap_pairs(x)), d));
-        return simd::div(num, simd::fma(c, c, simd::mul(d, d)));
-      });
+      Mask<R> special;
+      r[0] = cvec::div_pairs<F>(a[0], a[1], special);
+      return special;
+    } else {
+      r[0] = cvec::on_halves(a[0], a[1], cvec::div_pairs_of_floats);
+      return Mask<R>(simd::pairs_of<R>(Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) |
+                                               simd::fpclass<simd::kInf | simd::kNaN>(a[1]) |
+                                               simd::fpclass<simd::kInf | simd::kNaN>(r[0]))) |
+                     cvec::zero_pairs<R>(a[1]));
     }
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | cvec::nonfinite_pairs<R>(a[1]) | cvec::zero_pairs<R>(a[1]) |
-                   cvec::nonfinite_pairs<R>(r[0]));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R ar = a[0]->real, ai = a[0]->imag, br = a[1]->real, bi = a[1]->imag;
