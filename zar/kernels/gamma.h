@@ -9,8 +9,8 @@
 // above. For |x| < 1/2 the same tables at 1 + x, with t taken from x exactly, give
 // ln Gamma(x) = ln Gamma(1 + x) - ln|x| and Gamma(x) = Gamma(1 + x) / x. From 8 on, Stirling's
 // series with a two-part logarithm; Gamma is e to the two-part ln Gamma. Below -1/2 the
-// reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with sin(pi x) in two parts from
-// the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
+// reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with |x sin(pi x)| / pi in two parts
+// from the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
 // so near the negative zeros of ln Gamma the absolute error stays far below 2^-52.
 #pragma once
 #include <cmath>
@@ -66,8 +66,12 @@ inline Two ln_two(D x) {
   return twopart::mul(log2_wide(x), Two{k(ExpConst<double>::ln2_hi), k(ExpConst<double>::ln2_lo)});
 }
 
-// ln of a two-part positive value.
-inline Two ln_two(Two p) { return twopart::add(ln_two(p.hi), simd::div(p.lo, p.hi)); }
+// ln of a two-part positive value: ln hi + lo / hi, the quotient (below 2^-52 in size) from
+// the reciprocal estimate and added to the low part, which the next two-part sum normalises.
+inline Two ln_two(Two p) {
+  const Two l = ln_two(p.hi);
+  return {l.hi, simd::fma(p.lo, simd::rcp14(p.hi), l.lo)};
+}
 
 // ln Gamma(x) for x >= 8 from L = ln x: x (L - 1) - L/2 + ln(2 pi)/2 + R(1/x), where
 // L - 1 is exact and x (L - 1) is kept whole, so huge x near the overflow stays finite.
@@ -82,26 +86,30 @@ inline Two stirling(D x, Two l) {
   return twopart::fast_two_sum(s2.hi, simd::add(simd::add(p.lo, s1.lo), simd::add(s2.lo, lo)));
 }
 
-// |sin(pi a)| in two parts for a >= 0 not an integer, and where sin(pi a) is negative.
+// a |sin(pi a)| / pi in two parts for a >= 1/2 not an integer, and where sin(pi a) is
+// negative: a |f| (1 + b z + z^2 Q(z)) with the exact remainder f = a - round(a), z = f^2.
 struct SinPi {
   Two mag;
   M negative;
 };
 inline SinPi sin_pi(D a) {
-  using simd::fma;
   const D n = simd::round<simd::kRoundNearest>(a);
   const D f = simd::sub(a, n);  // exact, |f| <= 1/2
   const D af = simd::abs_of<double>(f);
   const Two z = twopart::two_prod(af, af);
   const D q = simd::horner(z.hi, Data::sinpi);
-  const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[2]), fma(z.hi, q, bits(Data::sinpi_lead[3])));
-  const Two p = twopart::add(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(b, z));
+  const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[0]), simd::fma(z.hi, q, bits(Data::sinpi_lead[1])));
+  const Two w = twopart::mul(b, z);                 // |w| < 0.37
+  const Two u = twopart::fast_two_sum(k(1), w.hi);  // 1 + w
+  const Two p = twopart::mul(Two{u.hi, simd::add(u.lo, w.lo)}, twopart::two_prod(af, a));
   const D half = simd::mul(n, k(0.5));
   const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
-  return {twopart::mul(p, af), M(odd ^ simd::lt(f, k(0)))};
+  return {p, M(odd ^ simd::lt(f, k(0)))};
 }
 
 // ln Gamma(x) in two parts, for every finite x that is not a pole and below the overflow.
+// Below -1/2, ln|Gamma(x)| = -ln(|x| |sin(pi x)| / pi) - ln Gamma(|x|); the table runs only
+// when a lane lies below 8 and Stirling's series only when one lies above.
 inline Two lgamma_two(D x) {
   const D a = simd::abs_of<double>(x);
   const M near = simd::lt(a, k(0.5));
@@ -109,17 +117,14 @@ inline Two lgamma_two(D x) {
   const M negative = simd::le(x, k(-0.5));
   const D ap = simd::max(a, k(0.5));
   // ln Gamma(|x|) from 1/2 on (table or Stirling), and ln Gamma(1 + x) on near lanes.
-  Two g = table_at(Data::lg, ap, near, x);
+  Two g{};
+  if (M(~big)) g = table_at(Data::lg, ap, near, x);
   Two ln_a{};
   if (M(near | big)) ln_a = ln_two(simd::select(near, a, simd::max(a, k(8))));
-  Two pos = g;
-  if (big) pos = select(big, stirling(simd::max(a, k(8)), ln_a), g);
-  Two r = pos;
+  Two r = g;
+  if (big) r = select(big, stirling(simd::max(a, k(8)), ln_a), r);
   if (near) r = select(near, twopart::add(g, neg(ln_a)), r);
-  if (negative) {
-    const Two lp = ln_two(twopart::mul(sin_pi(ap).mag, ap));
-    r = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(lp)), neg(pos)), r);
-  }
+  if (negative) r = select(negative, neg(twopart::add(ln_two(sin_pi(ap).mag), r)), r);
   return r;
 }
 
@@ -152,24 +157,21 @@ inline D tgamma_body(D x) {
   const M big = simd::ge(a, k(8));
   const M negative = simd::le(x, k(-0.5));
   const D ap = simd::max(a, k(0.5));
-  const Two g = gamma_mid(simd::select(big, k(1), ap), near, x);
+  Two g{k(1), k(0)};
+  if (M(~big)) g = gamma_mid(simd::select(big, k(1), ap), near, x);  // the table only when a lane needs it
   D r = twopart::value(g);
   if (near) r = simd::select(near, twopart::value(twopart::div(g, x)), r);
   SinPi s{};
-  Two p{};
   if (negative) {
     s = sin_pi(ap);
-    p = twopart::mul(s.mag, ap);
-    // Gamma(x) = -pi / (|x| sin(pi |x|) Gamma(|x|)).
-    const D v =
-        twopart::value(twopart::div(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(p, g)));
-    r = simd::select(negative, v, r);
+    // Gamma(x) = -1 / ((|x| |sin(pi x)| / pi) Gamma(|x|)), the sign below.
+    r = simd::select(negative, twopart::value(twopart::div(Two{k(1), k(0)}, twopart::mul(s.mag, g))), r);
   }
   if (big) {
     const D a8 = simd::max(a, k(8));
     const Two l = stirling(a8, ln_two(a8));
     Two e = l;
-    if (negative) e = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(ln_two(p))), neg(l)), l);
+    if (negative) e = select(negative, neg(twopart::add(ln_two(s.mag), l)), l);
     r = simd::select(big, exp_two(e), r);
   }
   if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
