@@ -1,5 +1,5 @@
-// Gamma functions: LGamma and TGamma, one kernel for every flavour (float runs the double
-// algorithm on each half of its register and rounds once at the end).
+// Gamma functions: LGamma and TGamma, one kernel for every flavour (float runs the same
+// steps in plain double arithmetic on each half of its register and rounds once at the end).
 //
 // On [1/2, 8) ln Gamma and Gamma are polynomials in t = x - c on 16 intervals (the low
 // exponent bits and two leading mantissa bits of x pick one; tools/gamma_gen.py), kept in
@@ -11,7 +11,8 @@
 // series with a two-part logarithm; Gamma is e to the two-part ln Gamma. Below -1/2 the
 // reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with |x sin(pi x)| / pi in two parts
 // from the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
-// so near the negative zeros of ln Gamma the absolute error stays far below 2^-52.
+// so near the negative zeros of ln Gamma the absolute error stays far below 2^-52. A register
+// whose lanes all lie at 8 or beyond skips the tables.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -178,6 +179,100 @@ inline D tgamma_body(D x) {
   return r;
 }
 
+// Float results run the same steps in plain double arithmetic on each half of the register:
+// 2^-40 relative is ample for them, and ln Gamma keeps an absolute error near 2^-52 at its
+// negative zeros with the full tables and the double logarithm (one rounding per term).
+
+// The table's polynomial at x (or 1 + y on near lanes), plain Horner from c1 down.
+template <size_t R> inline D table_plain(const uint64_t (&tab)[R][16], D x, M near, D y) {
+  const simd::IReg idx = index_of(simd::select(near, simd::add(y, k(1)), x));
+  const D c = table16<double>(tab[0], idx);
+  const D t = simd::select(near, simd::sub(y, simd::sub(c, k(1))), simd::sub(x, c));
+  D q = table16<double>(tab[R - 1], idx);
+  for (size_t j = R - 2; j >= 5; --j) q = simd::fma(q, t, table16<double>(tab[j], idx));
+  q = simd::fma(q, t, table16<double>(tab[3], idx));
+  return simd::fma(q, t, table16<double>(tab[1], idx));
+}
+
+inline D ln_plain(D x) { return log_body<double, Flavour::HA, Base::E, false>(x, k(0)); }
+
+inline D stirling_plain(D x, D l) {
+  const D y = simd::div(k(1), x);
+  const D r = simd::fma(y, simd::horner(simd::mul(y, y), Data::stirling), bits(Data::half_ln_2pi[0]));
+  return simd::fma(x, simd::sub(l, k(1)), simd::fma(l, k(-0.5), r));
+}
+
+// a |sin(pi a)| / pi for a >= 1/2 not an integer, and where sin(pi a) is negative.
+struct SinPiPlain {
+  D mag;
+  M negative;
+};
+inline SinPiPlain sin_pi_plain(D a) {
+  const D n = simd::round<simd::kRoundNearest>(a);
+  const D f = simd::sub(a, n);
+  const D af = simd::abs_of<double>(f);
+  const D z = simd::mul(af, af);
+  const D u = simd::fma(z, simd::fma(z, simd::horner(z, Data::sinpi), bits(Data::sinpi_lead[0])), k(1));
+  const D half = simd::mul(n, k(0.5));
+  const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
+  return {simd::mul(simd::mul(af, a), u), M(odd ^ simd::lt(f, k(0)))};
+}
+
+inline D lgamma_plain(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  D r = k(0);
+  if (M(~big)) r = table_plain(Data::lg, ap, near, x);
+  D ln_a = k(0);
+  if (M(near | big)) ln_a = ln_plain(simd::select(near, a, simd::max(a, k(8))));
+  if (big) r = simd::select(big, stirling_plain(simd::max(a, k(8)), ln_a), r);
+  if (near) r = simd::select(near, simd::sub(r, ln_a), r);
+  if (negative) r = simd::select(negative, simd::negate<double>(simd::add(ln_plain(sin_pi_plain(ap).mag), r)), r);
+  return r;
+}
+
+inline D tgamma_plain(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  D g = k(1);
+  if (M(~big)) {
+    // Gamma(a) = (a-1)(a-2) Gamma(a-2) from 4 on (a < 8 here, the table below 4).
+    const D a4 = simd::select(M(near | big), k(1), ap);
+    const M ge4 = simd::ge(a4, k(4)), ge6 = simd::ge(a4, k(6));
+    const D arg = simd::sub(a4, simd::select(ge6, k(4), simd::select(ge4, k(2), k(0))));
+    g = table_plain(Data::g, arg, near, x);
+    if (ge4) {
+      const D p1 = simd::mul(simd::sub(a4, k(1)), simd::sub(a4, k(2)));
+      const D p2 =
+          simd::mul(simd::select(ge6, simd::sub(a4, k(3)), k(1)), simd::select(ge6, simd::sub(a4, k(4)), k(1)));
+      g = simd::select(ge4, simd::mul(g, simd::mul(p1, p2)), g);
+    }
+  }
+  D r = g;
+  if (near) r = simd::select(near, simd::div(g, x), r);
+  SinPiPlain s{};
+  if (negative) {
+    s = sin_pi_plain(ap);
+    r = simd::select(negative, simd::div(k(1), simd::mul(s.mag, g)), r);
+  }
+  if (big) {
+    const D a8 = simd::max(a, k(8));
+    D e = stirling_plain(a8, ln_plain(a8));
+    if (negative) e = simd::select(negative, simd::negate<double>(simd::add(ln_plain(s.mag), e)), e);
+    const ScaledExp<double> v =
+        exp_neg_unscaled<double, Flavour::LA>(simd::negate<double>(simd::max(e, k(-1100))), k(0));
+    r = simd::select(big, simd::scalef(simd::add(v.hi, v.lo), v.scale), r);
+  }
+  if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
+  return r;
+}
+
 // Element type T's arguments that the vector body does not give: NaN, infinities, zeros,
 // negative integers (every float below -2^23 and double below -2^52 is one).
 template <class T> inline Mask<T> poles_and_ends(Reg<T> x) {
@@ -186,10 +281,10 @@ template <class T> inline Mask<T> poles_and_ends(Reg<T> x) {
   return Mask<T>(simd::fpclass<simd::kNaN | simd::kInf | simd::kZero>(x) | negint);
 }
 
-// Body on double lanes; float runs it on each half and rounds once.
-template <class T, D (*Body)(D)> inline Reg<T> run(Reg<T> x) {
+// The double body, or the plain one on each half of a float register, rounded once.
+template <class T, D (*Body)(D), D (*Plain)(D)> inline Reg<T> run(Reg<T> x) {
   if constexpr (std::is_same_v<T, double>) return Body(x);
-  else return simd::narrow(Body(simd::widen_lo(x)), Body(simd::widen_hi(x)));
+  else return simd::narrow(Plain(simd::widen_lo(x)), Plain(simd::widen_hi(x)));
 }
 
 inline D lgamma_value(D x) { return twopart::value(lgamma_two(x)); }
@@ -208,7 +303,7 @@ template <class T, Flavour F> struct LGamma : Unary<T> {
   static constexpr const char* kName = "LGamma";
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    r[0] = gamma::run<T, gamma::lgamma_value>(in[0]);
+    r[0] = gamma::run<T, gamma::lgamma_value, gamma::lgamma_plain>(in[0]);
     Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(in[0]) | simd::fpclass<simd::kInf>(r[0]));
     if constexpr (std::is_same_v<T, double>) m = Mask<T>(m | simd::gt(in[0], simd::splat(gamma::kLgammaOverflow)));
     return m;
@@ -234,7 +329,7 @@ template <class T, Flavour F> struct TGamma : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    r[0] = gamma::run<T, gamma::tgamma_body>(x);
+    r[0] = gamma::run<T, gamma::tgamma_body, gamma::tgamma_plain>(x);
     Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(x) | simd::fpclass<simd::kInf>(r[0]));
     if constexpr (std::is_same_v<T, double>)
       m = Mask<T>(m | simd::lt(simd::abs_of<T>(x), splat(gamma::kTgammaTiny)) |
