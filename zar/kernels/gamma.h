@@ -62,10 +62,7 @@ template <size_t R> inline Two table_at(const uint64_t (&tab)[R][16], D x, M nea
   return table_two(tab, idx, t);
 }
 
-// ln x in two parts for positive finite x: the two-part log2 times ln 2 in two parts.
-inline Two ln_two(D x) {
-  return twopart::mul(log2_wide(x), Two{k(ExpConst<double>::ln2_hi), k(ExpConst<double>::ln2_lo)});
-}
+inline Two ln_two(D x) { return ln_wide(x); }
 
 // ln of a two-part positive value: ln hi + lo / hi, the quotient (below 2^-52 in size) from
 // the reciprocal estimate and added to the low part, which the next two-part sum normalises.
