@@ -97,9 +97,9 @@ inline SinPi sin_pi(D a) {
   const Two z = twopart::two_prod(af, af);
   const D q = simd::horner(z.hi, Data::sinpi);
   const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[0]), simd::fma(z.hi, q, bits(Data::sinpi_lead[1])));
-  const Two w = twopart::mul(b, z);                 // |w| < 0.37
+  const Two w = twopart::mul_loose(b, z);           // |w| < 0.37
   const Two u = twopart::fast_two_sum(k(1), w.hi);  // 1 + w
-  const Two p = twopart::mul(Two{u.hi, simd::add(u.lo, w.lo)}, twopart::two_prod(af, a));
+  const Two p = twopart::mul_loose(Two{u.hi, simd::add(u.lo, w.lo)}, twopart::two_prod(af, a));
   const D half = simd::mul(n, k(0.5));
   const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
   return {p, M(odd ^ simd::lt(f, k(0)))};
