@@ -139,6 +139,15 @@ inline Two gamma_mid(D a, M near, D y) {
   return select(ge4, twopart::mul(g, twopart::mul(p1, p2)), g);
 }
 
+// 1 / (b.hi + b.lo) rounded once: the quotient q of the high part corrected by q (1 - q b),
+// with 1 - q b from the exact product (one division instead of twopart::div's two).
+inline D recip_value(Two b) {
+  const D q = simd::div(k(1), b.hi);
+  const Two p = twopart::two_prod(q, b.hi);
+  const D r = simd::fnma(q, b.lo, simd::sub(simd::sub(k(1), p.hi), p.lo));
+  return simd::fma(q, r, q);
+}
+
 // e^(e.hi + e.lo), rounded once before the scaling (subnormal results round twice).
 inline D exp_two(Two e) {
   const D hi = simd::max(e.hi, k(-1100));  // e^-1100 is zero: keeps the reduction in range
@@ -163,7 +172,7 @@ inline D tgamma_body(D x) {
   if (negative) {
     s = sin_pi(ap);
     // Gamma(x) = -1 / ((|x| |sin(pi x)| / pi) Gamma(|x|)), the sign below.
-    r = simd::select(negative, twopart::value(twopart::div(Two{k(1), k(0)}, twopart::mul(s.mag, g))), r);
+    r = simd::select(negative, recip_value(twopart::mul_loose(s.mag, g)), r);
   }
   if (big) {
     const D a8 = simd::max(a, k(8));
