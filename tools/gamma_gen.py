@@ -10,8 +10,8 @@ polynomials in t = x - c there (Gamma on [1/2, 4) only), c the interval's centre
 x = 1 and x = 2 take c = 1 or 2 so that ln Gamma's zeros come out with a relative error.
 The constant and linear terms are the exact Taylor terms at c in two parts, the rest a
 Chebyshev interpolant (at 200 bits) of what they leave, divided by t^2. From x = 8 on, ln Gamma(x) = (x - 1/2) ln x - x + ln(2 pi)/2 + y R(y^2),
-y = 1/x. sin(pi f) = f (pi + b z + z^2 Q(z)) with z = f^2 <= 1/4, pi and b = -pi^3/6 in
-two parts. Each set's degree is the smallest whose rounded coefficients meet the target
+y = 1/x. sin(pi f) = pi f (1 + b z + z^2 Q(z)) with z = f^2 <= 1/4, b = -pi^2/6 in two
+parts. Each set's degree is the smallest whose rounded coefficients meet the target
 (relative, printed beside each set) on a dense grid.
 """
 import mpmath as mp
@@ -128,20 +128,20 @@ def stirling_set(target):
 
 
 def sinpi_set(target):
-    """Q with sin(pi f) / f = pi + b z + z^2 Q(z), z = f^2 <= 1/4, b = -pi^3/6."""
-    pi, b = mp.pi, -mp.pi ** 3 / 6
+    """Q with sin(pi f) / (pi f) = 1 + b z + z^2 Q(z), z = f^2 <= 1/4, b = -pi^2/6."""
+    b = -mp.pi ** 2 / 6
     zmax = mp.mpf(1) / 4
 
     def s(z):
-        return mp.sin(mp.pi * mp.sqrt(z)) / mp.sqrt(z) if z else pi
+        return mp.sin(mp.pi * mp.sqrt(z)) / (mp.pi * mp.sqrt(z)) if z else mp.mpf(1)
 
     def q(z):
-        return (s(z) - pi - b * z) / (z * z) if z else mp.pi ** 5 / 120
+        return (s(z) - 1 - b * z) / (z * z) if z else mp.pi ** 4 / 120
     for degree in range(3, 20):
         c = [d(v) for v in cheb_monomial(q, 0, zmax * (1 + mp.mpf(1) / 1024), 0, degree)]
         worst = max(abs(z * z * (horner(c, z) - q(z))) / s(z) for z in (zmax * k / 256 for k in range(257)))
         if worst <= target:
-            return degree, two(pi) + two(b), c, worst
+            return degree, two(b), c, worst
     raise RuntimeError("no degree meets the target")
 
 
@@ -161,10 +161,9 @@ def main():
     members.append(emit("stirling", c, False, "ln Gamma(x) - ((x - 1/2) ln x - x + ln(2 pi)/2) = y R(y^2), y = 1/x, x >= 8: "
                         "R (degree %d, relative error %.3g)" % (deg, float(worst))))
     members.append(emit("half_ln_2pi", list(two(mp.log(2 * mp.pi) / 2)), False, "ln(2 pi)/2 in two parts"))
-    members.append(emit("ln_pi", list(two(mp.log(mp.pi))), False, "ln(pi) in two parts"))
     deg, lead, c, worst = sinpi_set(mp.mpf(2) ** -56)
-    members.append(emit("sinpi_lead", lead, False, "pi and -pi^3/6, each in two parts"))
-    members.append(emit("sinpi", c, False, "sin(pi f) / f = pi + b z + z^2 Q(z), z = f^2 <= 1/4: Q (degree %d, "
+    members.append(emit("sinpi_lead", list(lead), False, "-pi^2/6 in two parts"))
+    members.append(emit("sinpi", c, False, "sin(pi f) / (pi f) = 1 + b z + z^2 Q(z), z = f^2 <= 1/4: Q (degree %d, "
                         "relative error %.3g)" % (deg, float(worst))))
     out.append(emit_struct("Gamma_d", "polynomials and constants, double", members))
     out.append("}  // namespace nrx::zar::special")

@@ -1,5 +1,5 @@
-// Gamma functions: LGamma and TGamma, one kernel for every flavour (float runs the double
-// algorithm on each half of its register and rounds once at the end).
+// Gamma functions: LGamma and TGamma, one kernel for every flavour (float runs the same
+// steps in plain double arithmetic on each half of its register and rounds once at the end).
 //
 // On [1/2, 8) ln Gamma and Gamma are polynomials in t = x - c on 16 intervals (the low
 // exponent bits and two leading mantissa bits of x pick one; tools/gamma_gen.py), kept in
@@ -9,9 +9,10 @@
 // above. For |x| < 1/2 the same tables at 1 + x, with t taken from x exactly, give
 // ln Gamma(x) = ln Gamma(1 + x) - ln|x| and Gamma(x) = Gamma(1 + x) / x. From 8 on, Stirling's
 // series with a two-part logarithm; Gamma is e to the two-part ln Gamma. Below -1/2 the
-// reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with sin(pi x) in two parts from
-// the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
-// so near the negative zeros of ln Gamma the absolute error stays far below 2^-52.
+// reflection Gamma(x) Gamma(-x) = -pi / (x sin(pi x)) with |x sin(pi x)| / pi in two parts
+// from the exact remainder f = |x| - round(|x|). Every sum that cancels is carried in two parts,
+// so near the negative zeros of ln Gamma the absolute error stays far below 2^-52. A register
+// whose lanes all lie at 8 or beyond skips the tables.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -61,13 +62,14 @@ template <size_t R> inline Two table_at(const uint64_t (&tab)[R][16], D x, M nea
   return table_two(tab, idx, t);
 }
 
-// ln x in two parts for positive finite x: the two-part log2 times ln 2 in two parts.
-inline Two ln_two(D x) {
-  return twopart::mul(log2_wide(x), Two{k(ExpConst<double>::ln2_hi), k(ExpConst<double>::ln2_lo)});
-}
+inline Two ln_two(D x) { return ln_wide(x); }
 
-// ln of a two-part positive value.
-inline Two ln_two(Two p) { return twopart::add(ln_two(p.hi), simd::div(p.lo, p.hi)); }
+// ln of a two-part positive value: ln hi + lo / hi, the quotient (below 2^-52 in size) from
+// the reciprocal estimate and added to the low part, which the next two-part sum normalises.
+inline Two ln_two(Two p) {
+  const Two l = ln_two(p.hi);
+  return {l.hi, simd::fma(p.lo, simd::rcp14(p.hi), l.lo)};
+}
 
 // ln Gamma(x) for x >= 8 from L = ln x: x (L - 1) - L/2 + ln(2 pi)/2 + R(1/x), where
 // L - 1 is exact and x (L - 1) is kept whole, so huge x near the overflow stays finite.
@@ -82,26 +84,30 @@ inline Two stirling(D x, Two l) {
   return twopart::fast_two_sum(s2.hi, simd::add(simd::add(p.lo, s1.lo), simd::add(s2.lo, lo)));
 }
 
-// |sin(pi a)| in two parts for a >= 0 not an integer, and where sin(pi a) is negative.
+// a |sin(pi a)| / pi in two parts for a >= 1/2 not an integer, and where sin(pi a) is
+// negative: a |f| (1 + b z + z^2 Q(z)) with the exact remainder f = a - round(a), z = f^2.
 struct SinPi {
   Two mag;
   M negative;
 };
 inline SinPi sin_pi(D a) {
-  using simd::fma;
   const D n = simd::round<simd::kRoundNearest>(a);
   const D f = simd::sub(a, n);  // exact, |f| <= 1/2
   const D af = simd::abs_of<double>(f);
   const Two z = twopart::two_prod(af, af);
   const D q = simd::horner(z.hi, Data::sinpi);
-  const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[2]), fma(z.hi, q, bits(Data::sinpi_lead[3])));
-  const Two p = twopart::add(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(b, z));
+  const Two b = twopart::fast_two_sum(bits(Data::sinpi_lead[0]), simd::fma(z.hi, q, bits(Data::sinpi_lead[1])));
+  const Two w = twopart::mul_loose(b, z);           // |w| < 0.37
+  const Two u = twopart::fast_two_sum(k(1), w.hi);  // 1 + w
+  const Two p = twopart::mul_loose(Two{u.hi, simd::add(u.lo, w.lo)}, twopart::two_prod(af, a));
   const D half = simd::mul(n, k(0.5));
   const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
-  return {twopart::mul(p, af), M(odd ^ simd::lt(f, k(0)))};
+  return {p, M(odd ^ simd::lt(f, k(0)))};
 }
 
 // ln Gamma(x) in two parts, for every finite x that is not a pole and below the overflow.
+// Below -1/2, ln|Gamma(x)| = -ln(|x| |sin(pi x)| / pi) - ln Gamma(|x|); the table runs only
+// when a lane lies below 8 and Stirling's series only when one lies above.
 inline Two lgamma_two(D x) {
   const D a = simd::abs_of<double>(x);
   const M near = simd::lt(a, k(0.5));
@@ -109,17 +115,14 @@ inline Two lgamma_two(D x) {
   const M negative = simd::le(x, k(-0.5));
   const D ap = simd::max(a, k(0.5));
   // ln Gamma(|x|) from 1/2 on (table or Stirling), and ln Gamma(1 + x) on near lanes.
-  Two g = table_at(Data::lg, ap, near, x);
+  Two g{};
+  if (M(~big)) g = table_at(Data::lg, ap, near, x);
   Two ln_a{};
   if (M(near | big)) ln_a = ln_two(simd::select(near, a, simd::max(a, k(8))));
-  Two pos = g;
-  if (big) pos = select(big, stirling(simd::max(a, k(8)), ln_a), g);
-  Two r = pos;
+  Two r = g;
+  if (big) r = select(big, stirling(simd::max(a, k(8)), ln_a), r);
   if (near) r = select(near, twopart::add(g, neg(ln_a)), r);
-  if (negative) {
-    const Two lp = ln_two(twopart::mul(sin_pi(ap).mag, ap));
-    r = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(lp)), neg(pos)), r);
-  }
+  if (negative) r = select(negative, neg(twopart::add(ln_two(sin_pi(ap).mag), r)), r);
   return r;
 }
 
@@ -134,6 +137,15 @@ inline Two gamma_mid(D a, M near, D y) {
   const D arg = simd::select(ge4, simd::sub(a, simd::select(ge6, k(4), k(2))), a);
   const Two g = table_at(Data::g, arg, near, y);
   return select(ge4, twopart::mul(g, twopart::mul(p1, p2)), g);
+}
+
+// 1 / (b.hi + b.lo) rounded once: the quotient q of the high part corrected by q (1 - q b),
+// with 1 - q b from the exact product (one division instead of twopart::div's two).
+inline D recip_value(Two b) {
+  const D q = simd::div(k(1), b.hi);
+  const Two p = twopart::two_prod(q, b.hi);
+  const D r = simd::fnma(q, b.lo, simd::sub(simd::sub(k(1), p.hi), p.lo));
+  return simd::fma(q, r, q);
 }
 
 // e^(e.hi + e.lo), rounded once before the scaling (subnormal results round twice).
@@ -152,25 +164,116 @@ inline D tgamma_body(D x) {
   const M big = simd::ge(a, k(8));
   const M negative = simd::le(x, k(-0.5));
   const D ap = simd::max(a, k(0.5));
-  const Two g = gamma_mid(simd::select(big, k(1), ap), near, x);
+  Two g{k(1), k(0)};
+  if (M(~big)) g = gamma_mid(simd::select(big, k(1), ap), near, x);  // the table only when a lane needs it
   D r = twopart::value(g);
   if (near) r = simd::select(near, twopart::value(twopart::div(g, x)), r);
   SinPi s{};
-  Two p{};
   if (negative) {
     s = sin_pi(ap);
-    p = twopart::mul(s.mag, ap);
-    // Gamma(x) = -pi / (|x| sin(pi |x|) Gamma(|x|)).
-    const D v =
-        twopart::value(twopart::div(Two{bits(Data::sinpi_lead[0]), bits(Data::sinpi_lead[1])}, twopart::mul(p, g)));
-    r = simd::select(negative, v, r);
+    // Gamma(x) = -1 / ((|x| |sin(pi x)| / pi) Gamma(|x|)), the sign below.
+    r = simd::select(negative, recip_value(twopart::mul_loose(s.mag, g)), r);
   }
   if (big) {
     const D a8 = simd::max(a, k(8));
     const Two l = stirling(a8, ln_two(a8));
     Two e = l;
-    if (negative) e = select(negative, twopart::add(twopart::add(pair(Data::ln_pi), neg(ln_two(p))), neg(l)), l);
+    if (negative) e = select(negative, neg(twopart::add(ln_two(s.mag), l)), l);
     r = simd::select(big, exp_two(e), r);
+  }
+  if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
+  return r;
+}
+
+// Float results run the same steps in plain double arithmetic on each half of the register:
+// 2^-40 relative is ample for them, and ln Gamma keeps an absolute error near 2^-52 at its
+// negative zeros with the full tables and the double logarithm (one rounding per term).
+
+// The table's polynomial at x (or 1 + y on near lanes), plain Horner from c1 down.
+template <size_t R> inline D table_plain(const uint64_t (&tab)[R][16], D x, M near, D y) {
+  const simd::IReg idx = index_of(simd::select(near, simd::add(y, k(1)), x));
+  const D c = table16<double>(tab[0], idx);
+  const D t = simd::select(near, simd::sub(y, simd::sub(c, k(1))), simd::sub(x, c));
+  D q = table16<double>(tab[R - 1], idx);
+  for (size_t j = R - 2; j >= 5; --j) q = simd::fma(q, t, table16<double>(tab[j], idx));
+  q = simd::fma(q, t, table16<double>(tab[3], idx));
+  return simd::fma(q, t, table16<double>(tab[1], idx));
+}
+
+inline D ln_plain(D x) { return log_body<double, Flavour::HA, Base::E, false>(x, k(0)); }
+
+inline D stirling_plain(D x, D l) {
+  const D y = simd::div(k(1), x);
+  const D r = simd::fma(y, simd::horner(simd::mul(y, y), Data::stirling), bits(Data::half_ln_2pi[0]));
+  return simd::fma(x, simd::sub(l, k(1)), simd::fma(l, k(-0.5), r));
+}
+
+// a |sin(pi a)| / pi for a >= 1/2 not an integer, and where sin(pi a) is negative.
+struct SinPiPlain {
+  D mag;
+  M negative;
+};
+inline SinPiPlain sin_pi_plain(D a) {
+  const D n = simd::round<simd::kRoundNearest>(a);
+  const D f = simd::sub(a, n);
+  const D af = simd::abs_of<double>(f);
+  const D z = simd::mul(af, af);
+  const D u = simd::fma(z, simd::fma(z, simd::horner(z, Data::sinpi), bits(Data::sinpi_lead[0])), k(1));
+  const D half = simd::mul(n, k(0.5));
+  const M odd = simd::ne(half, simd::round<simd::kRoundDown>(half));
+  return {simd::mul(simd::mul(af, a), u), M(odd ^ simd::lt(f, k(0)))};
+}
+
+inline D lgamma_plain(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  D r = k(0);
+  if (M(~big)) r = table_plain(Data::lg, ap, near, x);
+  D ln_a = k(0);
+  if (M(near | big)) ln_a = ln_plain(simd::select(near, a, simd::max(a, k(8))));
+  if (big) r = simd::select(big, stirling_plain(simd::max(a, k(8)), ln_a), r);
+  if (near) r = simd::select(near, simd::sub(r, ln_a), r);
+  if (negative) r = simd::select(negative, simd::negate<double>(simd::add(ln_plain(sin_pi_plain(ap).mag), r)), r);
+  return r;
+}
+
+inline D tgamma_plain(D x) {
+  const D a = simd::abs_of<double>(x);
+  const M near = simd::lt(a, k(0.5));
+  const M big = simd::ge(a, k(8));
+  const M negative = simd::le(x, k(-0.5));
+  const D ap = simd::max(a, k(0.5));
+  D g = k(1);
+  if (M(~big)) {
+    // Gamma(a) = (a-1)(a-2) Gamma(a-2) from 4 on (a < 8 here, the table below 4).
+    const D a4 = simd::select(M(near | big), k(1), ap);
+    const M ge4 = simd::ge(a4, k(4)), ge6 = simd::ge(a4, k(6));
+    const D arg = simd::sub(a4, simd::select(ge6, k(4), simd::select(ge4, k(2), k(0))));
+    g = table_plain(Data::g, arg, near, x);
+    if (ge4) {
+      const D p1 = simd::mul(simd::sub(a4, k(1)), simd::sub(a4, k(2)));
+      const D p2 =
+          simd::mul(simd::select(ge6, simd::sub(a4, k(3)), k(1)), simd::select(ge6, simd::sub(a4, k(4)), k(1)));
+      g = simd::select(ge4, simd::mul(g, simd::mul(p1, p2)), g);
+    }
+  }
+  D r = g;
+  if (near) r = simd::select(near, simd::div(g, x), r);
+  SinPiPlain s{};
+  if (negative) {
+    s = sin_pi_plain(ap);
+    r = simd::select(negative, simd::div(k(1), simd::mul(s.mag, g)), r);
+  }
+  if (big) {
+    const D a8 = simd::max(a, k(8));
+    D e = stirling_plain(a8, ln_plain(a8));
+    if (negative) e = simd::select(negative, simd::negate<double>(simd::add(ln_plain(s.mag), e)), e);
+    const ScaledExp<double> v =
+        exp_neg_unscaled<double, Flavour::LA>(simd::negate<double>(simd::max(e, k(-1100))), k(0));
+    r = simd::select(big, simd::scalef(simd::add(v.hi, v.lo), v.scale), r);
   }
   if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
   return r;
@@ -184,10 +287,10 @@ template <class T> inline Mask<T> poles_and_ends(Reg<T> x) {
   return Mask<T>(simd::fpclass<simd::kNaN | simd::kInf | simd::kZero>(x) | negint);
 }
 
-// Body on double lanes; float runs it on each half and rounds once.
-template <class T, D (*Body)(D)> inline Reg<T> run(Reg<T> x) {
+// The double body, or the plain one on each half of a float register, rounded once.
+template <class T, D (*Body)(D), D (*Plain)(D)> inline Reg<T> run(Reg<T> x) {
   if constexpr (std::is_same_v<T, double>) return Body(x);
-  else return simd::narrow(Body(simd::widen_lo(x)), Body(simd::widen_hi(x)));
+  else return simd::narrow(Plain(simd::widen_lo(x)), Plain(simd::widen_hi(x)));
 }
 
 inline D lgamma_value(D x) { return twopart::value(lgamma_two(x)); }
@@ -206,7 +309,7 @@ template <class T, Flavour F> struct LGamma : Unary<T> {
   static constexpr const char* kName = "LGamma";
   using V = Reg<T>;
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    r[0] = gamma::run<T, gamma::lgamma_value>(in[0]);
+    r[0] = gamma::run<T, gamma::lgamma_value, gamma::lgamma_plain>(in[0]);
     Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(in[0]) | simd::fpclass<simd::kInf>(r[0]));
     if constexpr (std::is_same_v<T, double>) m = Mask<T>(m | simd::gt(in[0], simd::splat(gamma::kLgammaOverflow)));
     return m;
@@ -232,7 +335,7 @@ template <class T, Flavour F> struct TGamma : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    r[0] = gamma::run<T, gamma::tgamma_body>(x);
+    r[0] = gamma::run<T, gamma::tgamma_body, gamma::tgamma_plain>(x);
     Mask<T> m = Mask<T>(gamma::poles_and_ends<T>(x) | simd::fpclass<simd::kInf>(r[0]));
     if constexpr (std::is_same_v<T, double>)
       m = Mask<T>(m | simd::lt(simd::abs_of<T>(x), splat(gamma::kTgammaTiny)) |

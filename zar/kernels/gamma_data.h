@@ -64,27 +64,20 @@ struct Gamma_d {
       0x3FED67F1C864BEB5ull,  // 0.91893853320467278
       0xBC865B5A1B7FF5DFull,  // -3.8782941580672414e-17
   };
-  // ln(pi) in two parts
-  alignas(64) static constexpr uint64_t ln_pi[] = {
-      0x3FF250D048E7A1BDull,  // 1.1447298858494002
-      0x3C67ABF2AD8D5088ull,  // 1.0265951162707826e-17
-  };
-  // pi and -pi^3/6, each in two parts
+  // -pi^2/6 in two parts
   alignas(64) static constexpr uint64_t sinpi_lead[] = {
-      0x400921FB54442D18ull,  // 3.1415926535897931
-      0x3CA1A62633145C07ull,  // 1.2246467991473532e-16
-      0xC014ABBCE625BE53ull,  // -5.1677127800499703
-      0x3CB05511C68476A8ull,  // 2.2665622825789447e-16
+      0xBFFA51A6625307D3ull,  // -1.6449340668482264
+      0xBC81873D8912200Cull,  // -3.0406723503984762e-17
   };
-  // sin(pi f) / f = pi + b z + z^2 Q(z), z = f^2 <= 1/4: Q (degree 6, relative error 1.02e-17)
+  // sin(pi f) / (pi f) = 1 + b z + z^2 Q(z), z = f^2 <= 1/4: Q (degree 6, relative error 6.77e-18)
   alignas(64) static constexpr uint64_t sinpi[] = {
-      0x400466BC6775AAE1ull,  // 2.5501640398773451
-      0xBFE32D2CCE62BB33ull,  // -0.59926452932072605
-      0x3FB50783487A427Bull,  // 0.082145886606903959
-      0xBF7E3074F6F1A2C1ull,  // -0.0073704308443686703
-      0x3F3E8F3E536099A1ull,  // 0.00046630164740904019
-      0xBEF6F9082A6EC7EFull,  // -2.1908551072598257e-05
-      0x3EAA043FC1FA3A60ull,  // 7.7535503702366745e-07
+      0x3FE9F9CB402BC46Cull,  // 0.81174242528335361
+      0xBFC86A8E4720D871ull,  // -0.19075182412206318
+      0x3F9AC6805CED66BCull,  // 0.026147847816310174
+      0xBF633816A5D70170ull,  // -0.0023460810031964915
+      0x3F23746E74DA0365ull,  // 0.00014842842431408567
+      0xBEDD3FF65E412AF7ull,  // -6.9737083983705168e-06
+      0x3E90900BD6266D33ull,  // 2.4680317358703241e-07
   };
 };
 

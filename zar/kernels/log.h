@@ -213,6 +213,19 @@ inline twopart::Two<Reg<double>> log2_wide(Reg<double> x) {
   return twopart::fast_two_sum(h.hi, l);
 }
 
+// ln x in two parts for positive finite double x, as log2_wide without the change of base:
+// e ln 2 + ln(1/c) is exact (both high parts are short) and at least ln(1 + r) in size
+// unless zero, so one exact sum and the low parts give the result.
+inline twopart::Two<Reg<double>> ln_wide(Reg<double> x) {
+  using D = Reg<double>;
+  const auto [r, e, idx] = log_reduce<double>(x);
+  D s_lo, t_lo;
+  const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, s_lo);
+  const D a = log_parts<double, Base::E>(e, idx, t_lo);
+  const twopart::Two<D> h = twopart::fast_two_sum(a, s);
+  return twopart::fast_two_sum(h.hi, simd::add(h.lo, simd::add(s_lo, t_lo)));
+}
+
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments
 // (code 1), the value in double precision otherwise.
 template <class T> int32_t log_scalar(Base b, T x, T* r) {

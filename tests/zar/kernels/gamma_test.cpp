@@ -199,6 +199,52 @@ TEST(Gamma, LGammaAbsoluteErrorAtTheNegativeZeros) {
   EXPECT_LE(worst, 0x1p-52) << "at " << at;
 }
 
+// Every float around the zeros of ln Gamma: 1 and 2, the two in each of (-n-1, -n) for
+// n = 2..5 and the lower one in (-6, -5), each +-3e-4 (about 2,500 floats a side), and
+// +-2e-3 around -6..-10, where the zeros close in on the poles. Float results are relative
+// to the end: at most 1 ulp against MPFR, however small the result.
+TEST(Gamma, FloatLGammaWithinOneUlpAroundItsZeros) {
+  struct Window {
+    double centre, half;
+  };
+  const Window kWindows[] = {{1, 3e-4},
+                             {2, 3e-4},
+                             {-2.4570247382208006, 3e-4},
+                             {-2.7476826467274127, 3e-4},
+                             {-3.1435808883499798, 3e-4},
+                             {-3.9552942848585979, 3e-4},
+                             {-4.0393618397405370, 3e-4},
+                             {-4.9915446405600483, 3e-4},
+                             {-5.0082181683225935, 3e-4},
+                             {-5.9986074800808750, 3e-4},
+                             {-6, 2e-3},
+                             {-7, 2e-3},
+                             {-8, 2e-3},
+                             {-9, 2e-3},
+                             {-10, 2e-3}};
+  for (const Window& w : kWindows) {
+    std::vector<float> x;
+    for (float v = float(w.centre - w.half); v <= float(w.centre + w.half); v = std::nextafter(v, INFINITY))
+      if (!(v < 0 && v == std::floor(v))) x.push_back(v);
+    std::vector<float> r(x.size());
+    zarsLGamma(int32_t(x.size()), x.data(), r.data());
+    double worst = 0, at = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+      const double want = mpfr_lgamma_abs(x[i]);
+      const float wf = float(want);
+      if (wf == 0) {
+        EXPECT_EQ(r[i], 0.0f) << x[i];
+        continue;
+      }
+      int e;
+      std::frexp(wf, &e);
+      const double err = std::fabs(double(r[i]) - want) / std::ldexp(1.0, e - 24);
+      if (err > worst) worst = err, at = x[i];
+    }
+    EXPECT_LE(worst, 1.0) << "around " << w.centre << ": at " << at;
+  }
+}
+
 // Tail lanes give the main part's bits and strided calls the unit-stride ones.
 TEST(Gamma, TailLanesAndStridesGiveTheUnitStrideBits) {
   std::vector<double> a(64);

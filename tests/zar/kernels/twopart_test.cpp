@@ -48,6 +48,7 @@ template <class T> void check_bounds() {
         {"mul(Two, V)", q(tp::mul(a, y)), q(a) * Q(y), 2 * u2},
         {"mul_loose(V, Two)", q(tp::mul_loose(y, a)), Q(y) * q(a), 2 * u2},
         {"mul(Two, Two)", q(tp::mul(a, b)), q(a) * q(b), 5 * u2},
+        {"mul_loose(Two, Two)", q(tp::mul_loose(a, b)), q(a) * q(b), 5 * u2},
         {"sqr(Two)", q(tp::sqr(a)), q(a) * q(a), 5 * u2},
         {"div(Two, Two)", q(tp::div(a, b)), q(a) / q(b), 8 * u2},
         {"div(Two, V)", q(tp::div(a, y)), q(a) / Q(y), 8 * u2},
