@@ -2,9 +2,10 @@
 // celem_log.h and celem_pow.h serve the lanes the vector bodies leave.
 //
 // Log10 = (ln|z| + i atan2(y, x)) / ln 10. Double takes log10 of |z|^2 in two parts through
-// the base-10 logarithm body (halved, x and y scaled by 2^-k beyond 2^+-500 as Ln does) and
-// atan2 in two parts times 1/ln 10 in two parts, each part rounded once. Float runs the same
-// in double on the halves of its register, where |z|^2 is exact in two parts.
+// the base-10 logarithm body (halved; x and y scaled by 2^-k beyond 2^+-250, so that |z|^2
+// and its low part stay normal under flush-to-zero) and atan2 in two parts times 1/ln 10 in
+// two parts, each part rounded once. Float runs the same in double on the halves of its
+// register, where |z|^2 is exact in two parts.
 //
 // Pow and Powx: z^w = e^(w ln z). Double forms ln z in two parts (log2 of |z|^2 in two parts
 // times ln 2 / 2, atan2 in two parts), w ln z = u + iv in two parts, e^u from the exponential's
@@ -45,7 +46,7 @@ inline D log10_pairs(D z, DM& tiny) {
   using simd::splat;
   const D x = simd::dup_even(z), y = simd::dup_odd(z);
   const D k0 = simd::getexp(simd::max(simd::abs_of<double>(x), simd::abs_of<double>(y)));
-  const D k = simd::select(simd::gt(simd::abs_of<double>(k0), splat(500.0)), k0, splat(0.0));
+  const D k = simd::select(simd::gt(simd::abs_of<double>(k0), splat(250.0)), k0, splat(0.0));
   const D nk = simd::negate<double>(k);
   D lo;
   const D s = hypot_sum<double, Flavour::HA>(simd::scalef(x, nk), simd::scalef(y, nk), lo);
@@ -58,7 +59,8 @@ inline D log10_pairs(D z, DM& tiny) {
   const D e_hi = bits(explog::kLog10OfE_d[0]), e_lo = bits(explog::kLog10OfE_d[1]);
   const TwoD p = twopart::two_prod(t.hi, e_hi);
   const D im = simd::add(p.hi, simd::fma(t.hi, e_lo, simd::fma(t.lo, e_hi, p.lo)));
-  return cvec::even_odd(re, im);
+  // the angle has y's sign, zeros included (the low parts' sum of zeros is +0)
+  return cvec::even_odd(re, simd::copysign<double>(im, y));
 }
 
 // log10 z for float parts held in double: x^2 + y^2 in two parts is exact.
