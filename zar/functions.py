@@ -53,11 +53,12 @@ COMPLEX_VEC = {"c": "cvec", "z": "cvec"}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
-# Per-element complex kernels (zar/kernels/celem_*.h) of the complex types, by function.
+# Complex kernels of the types c and z built on per-element routines, by function: per-element
+# kernels (zar/kernels/celem_*.h, cinv) and vector kernels whose other lanes take the routine (cpow_vec).
 COMPLEX_ELEMENT = {name: fam for name, fam in (
     ("Sin", "celem_trig"), ("Cos", "celem_trig"), ("Tan", "celem_trig"), ("Sinh", "celem_trig"),
-    ("Cosh", "celem_trig"), ("Tanh", "celem_trig"), ("Log10", "celem_log"), ("Pow", "celem_pow"),
-    ("Powx", "celem_pow"), ("Acos", "cinv"), ("Acosh", "cinv"), ("Asin", "cinv"), ("Asinh", "cinv"),
+    ("Cosh", "celem_trig"), ("Tanh", "celem_trig"), ("Log10", "cpow_vec"), ("Pow", "cpow_vec"),
+    ("Powx", "cpow_vec"), ("Acos", "cinv"), ("Acosh", "cinv"), ("Asin", "cinv"), ("Asinh", "cinv"),
     ("Atan", "cinv"), ("Atanh", "cinv"))}
 
 

@@ -85,9 +85,10 @@ template <class T, Flavour F> inline Mask<T> tiny_lanes(Reg<T> n, Reg<T> d, Mask
 
 // Q + s atan(n/d) (over pi when Pi) for 0 <= n <= d with d finite and normal; lo parts of n
 // and d are read in HA when Lo. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
-// xn: x < 0 (Q = pi, s = -1 unless swapped).
+// xn: x < 0 (Q = pi, s = -1 unless swapped). HA stores the rounding error of the result in
+// *rest when given (the result and *rest then hold the value in two parts).
 template <class T, Flavour F, bool Pi, bool Lo = false>
-inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
+inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest = nullptr) {
   using simd::splat;
   using V = Reg<T>;
   using Tab = AtrigTables<T, Pi>;
@@ -137,7 +138,9 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn) {
     const TwoReg<T> t = twopart::fast_two_sum(s.hi, simd::bit_xor(ts.hi, sg));
     const V small = simd::add(simd::add(trig_table(Tab::lo, idx), ts.lo), w);
     const V lo = simd::add(simd::add(t.lo, s.lo), simd::add(ql, simd::bit_xor(small, sg)));
-    return simd::add(t.hi, lo);
+    const V v = simd::add(t.hi, lo);
+    if (rest) *rest = simd::sub(lo, simd::sub(v, t.hi));
+    return v;
   }
 }
 
@@ -158,6 +161,26 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T
   const V e = simd::negate<T>(simd::getexp(d));
   const V r = atan_quadrant<T, F, Pi>({simd::scalef(n, e), splat(T(0))}, {simd::scalef(d, e), splat(T(0))}, sw, xn);
   out = simd::select(simd::unordered(y, x), simd::add(y, x), simd::copysign<T>(r, y));
+  return tiny;
+}
+
+// Atan2 of (x, y) in two parts (HA) for finite x and y, not both zero; returns the lanes
+// whose result falls below the normal range (a zero y is not one of them).
+template <class T> inline Mask<T> atan2_parts(Reg<T> y, Reg<T> x, TwoReg<T>& out) {
+  using V = Reg<T>;
+  const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
+  const Mask<T> sw = simd::gt(ay, ax);
+  const V n = simd::select(sw, ax, ay), d = simd::select(sw, ay, ax);
+  const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+  const Mask<T> tiny = Mask<T>(tiny_lanes<T, Flavour::HA>(n, d, Mask<T>(sw | xn)) & ~simd::fpclass<simd::kZero>(n));
+  const V e = simd::negate<T>(simd::getexp(d));
+  const V zero = simd::splat(T(0));
+  V lo;
+  const V hi =
+      atan_quadrant<T, Flavour::HA, false>({simd::scalef(n, e), zero}, {simd::scalef(d, e), zero}, sw, xn, &lo);
+  // the result is Q + atan(n/d) >= 0 for y >= 0; y's sign goes on both parts
+  const V sg = simd::bit_and(simd::sign_mask<T>(), y);
+  out = {simd::bit_xor(hi, sg), simd::bit_xor(lo, sg)};
   return tiny;
 }
 

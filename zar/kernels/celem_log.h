@@ -60,11 +60,4 @@ struct Log10Routine {
 
 }  // namespace celem
 
-namespace ops {
-template <class T, Flavour F>
-requires is_complex<T>
-struct Log10<T, F> : celem::Kernel<T, celem::Log10Routine> {
-};
-}  // namespace ops
-
 }  // namespace nrx::zar

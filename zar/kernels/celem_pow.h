@@ -103,15 +103,4 @@ struct PowxRoutine {
 
 }  // namespace celem
 
-namespace ops {
-template <class T, Flavour F>
-requires is_complex<T>
-struct Pow<T, F> : celem::Kernel<T, celem::PowRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Powx<T, F> : celem::Kernel<T, celem::PowxRoutine, Shape::vs> {
-};
-}  // namespace ops
-
 }  // namespace nrx::zar
