@@ -102,39 +102,6 @@ inline Parts arc_tanh(D X, D Y) {
   return {re, mul(atan2_of(add(Y, Y), den), splat(0.5))};
 }
 
-// Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
-// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. 1 - X is exact, the
-// squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2) two-part, its
-// ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2 from exact
-// squares in two parts and atan2 of it with its low part. off receives the lanes where
-// 1 - |z|^2 cancels beyond 2^-30 of |z|^2 + 1 (the low parts no longer cover the result)
-// and the pole X = 1, Y = 0.
-inline Parts arc_tanh_wide(D X, D Y, DM& off) {
-  using simd::add, simd::mul, simd::splat, simd::select;
-  using T2 = twopart::Two<D>;
-  const D one = splat(1.0), zero = splat(0.0);
-  const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
-  const T2 o = twopart::two_sum(one, simd::negate<double>(X));
-  const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
-  const T2 den = twopart::add(twopart::sqr(o), yy);
-  const T2 q = twopart::div(T2{mul(X, splat(4.0)), zero}, den);
-  const T2 u = twopart::two_sum(one, q.hi);
-  const D re = mul(log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(add(u.lo, q.lo), u.hi)), splat(0.25));
-  const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
-  const D ad = simd::abs_of<double>(d.hi);
-  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, add(xx.hi, yy.hi)))));
-  // atan2(2Y, d) with d in two parts: n <= dd, both scaled by the exponent of dd
-  const DM xn = simd::fpclass<simd::kNegative | simd::kNegZero>(d.hi);
-  const D dl = select(xn, simd::negate<double>(d.lo), d.lo);
-  const D ay = add(Y, Y);
-  const DM sw = simd::gt(ay, ad);
-  T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
-  const D e = simd::negate<double>(simd::getexp(dd.hi));
-  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, dd = {simd::scalef(dd.hi, e), simd::scalef(dd.lo, e)};
-  const D im = atan_quadrant<double, Flavour::HA, false, true>(n, dd, sw, xn);
-  return {re, mul(im, splat(0.5))};
-}
-
 using T2 = twopart::Two<D>;
 
 // sqrt(s.hi + s.lo) in two parts; the correction (s - h^2) / 2h needs only the 14-bit
@@ -157,10 +124,16 @@ inline D atan2_wide(T2 y, T2 x, DM xneg) {
   return atan_quadrant<double, Flavour::HA, false, true>(n, d, sw, xneg);
 }
 
-// ln(1 + t) for t >= 0 in two parts: the logarithm of 1 + t.hi rounded plus the rest over it.
+// ln(1 + t) for t >= 0 in two parts: below 2^-20, t - t^2/2 + t^3/3 with t's low part added
+// before the one rounding (1 + t rounded would lose bits of t that the logarithm's own sum
+// rounds a second time); above, the logarithm of 1 + t rounded plus the rest over it.
 inline D log1p_wide(T2 t) {
-  const T2 u = twopart::two_sum(simd::splat(1.0), t.hi);
-  return log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
+  using simd::splat;
+  const T2 u = twopart::two_sum(splat(1.0), t.hi);
+  const D big = log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
+  const D tt = simd::mul(t.hi, t.hi);
+  const D small = simd::add(t.hi, simd::fma(tt, simd::fma(t.hi, splat(1.0 / 3), splat(-0.5)), t.lo));
+  return simd::select(simd::lt(t.hi, splat(0x1p-20)), small, big);
 }
 
 // The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250]: every
@@ -195,6 +168,38 @@ inline ArcSine arc_sine_wide(D X, D Y, DM xneg) {
   const T2 t = twopart::add(am1, sqrt_wide(twopart::mul(am1, twopart::add(A, one))));
   const T2 x2{X, splat(0.0)};
   return {atan2_wide(x2, d, DM(0)), atan2_wide(d, x2, xneg), log1p_wide(t)};
+}
+
+// Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
+// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. 1 - X is exact, the
+// squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2) two-part, its
+// ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2 from exact
+// squares in two parts and atan2 of it with its low part. off receives the lanes where
+// 1 - |z|^2 cancels beyond 2^-30 of |z|^2 + 1 (the low parts no longer cover the result)
+// and the pole X = 1, Y = 0.
+inline Parts arc_tanh_wide(D X, D Y, DM& off) {
+  using simd::add, simd::mul, simd::splat, simd::select;
+  using T2 = twopart::Two<D>;
+  const D one = splat(1.0), zero = splat(0.0);
+  const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
+  const T2 o = twopart::two_sum(one, simd::negate<double>(X));
+  const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
+  const T2 den = twopart::add(twopart::sqr(o), yy);
+  const T2 q = twopart::div(T2{mul(X, splat(4.0)), zero}, den);
+  const D re = mul(log1p_wide(q), splat(0.25));
+  const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
+  const D ad = simd::abs_of<double>(d.hi);
+  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, add(xx.hi, yy.hi)))));
+  // atan2(2Y, d) with d in two parts: n <= dd, both scaled by the exponent of dd
+  const DM xn = simd::fpclass<simd::kNegative | simd::kNegZero>(d.hi);
+  const D dl = select(xn, simd::negate<double>(d.lo), d.lo);
+  const D ay = add(Y, Y);
+  const DM sw = simd::gt(ay, ad);
+  T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
+  const D e = simd::negate<double>(simd::getexp(dd.hi));
+  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, dd = {simd::scalef(dd.hi, e), simd::scalef(dd.lo, e)};
+  const D im = atan_quadrant<double, Flavour::HA, false, true>(n, dd, sw, xn);
+  return {re, mul(im, splat(0.5))};
 }
 
 // Lanes of a register of double pairs whose part is neither zero nor in [2^-250, 2^250]

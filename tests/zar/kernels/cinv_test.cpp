@@ -185,6 +185,9 @@ std::vector<double> grid_parts(int bits, bool non_finite) {
   std::vector<double> v = {0.0, 0.5, 1.0, 2.0, 1e-3};
   if (bits == 24) v.insert(v.end(), {0x1p-149, 0x1p-126, 0x1.fffffep127, 0x1.fffffep-1, 0x1.000002p0});
   else v.insert(v.end(), {0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp1023, 0x1.fffffffffffffp-1, 0x1.0000000000001p0});
+  // near half an ulp of 1: 1 + t rounds away most of a small argument of log1p
+  if (bits == 53) v.insert(v.end(), {0x1.3482988b4f009p-53, 0x1.1bbf983b47c14p-54});
+  else v.insert(v.end(), {0x1.34829p-24, 0x1.1bbf98p-25});
   const size_t n = v.size();
   for (size_t i = 0; i < n; ++i) v.push_back(-v[i]);
   if (non_finite) v.insert(v.end(), {HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")});
