@@ -61,12 +61,18 @@ COMPLEX_ELEMENT = {name: fam for name, fam in (
     ("Powx", "cpow_vec"), ("Acos", "cinv"), ("Acosh", "cinv"), ("Asin", "cinv"), ("Asinh", "cinv"),
     ("Atan", "cinv"), ("Atanh", "cinv"))}
 
+# Complex kernels with a vector body (the lanes it leaves go to the per-element routine), by
+# function and type.
+COMPLEX_VEC_BODY = {name: {"c": "cinv_vec", "z": "cinv_vec"}
+                    for name in ("Acos", "Acosh", "Asin", "Asinh", "Atan", "Atanh")}
+
 
 def kernels(name):
     """Kernel family per type letter: the real kernels and the per-element complex ones."""
     k = dict(REAL_KERNEL.get(name) or {})
     if name in COMPLEX_ELEMENT:
         k.update(c=COMPLEX_ELEMENT[name], z=COMPLEX_ELEMENT[name])
+    k.update(COMPLEX_VEC_BODY.get(name, {}))
     return k or None
 
 

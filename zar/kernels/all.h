@@ -9,6 +9,7 @@
 #include "zar/kernels/celem_pow.h"
 #include "zar/kernels/celem_trig.h"
 #include "zar/kernels/cinv_ops.h"
+#include "zar/kernels/cinv_vec.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/cpow_vec.h"
 #include "zar/kernels/cvec.h"

@@ -1,0 +1,284 @@
+// Vector bodies of the complex inverse functions Asin, Acos, Atan, Asinh, Acosh, Atanh for
+// float parts, computed in double.
+//
+// A float register of eight (re, im) pairs is widened to two double registers and split into
+// one register of the eight real parts and one of the eight imaginary parts, so every double
+// lane works on its own element. Squares of float parts neither overflow nor underflow in
+// double, so the cores need no scaling, and their rounding errors (a few double ulps: no step
+// cancels) stay far below half a float ulp of the result.
+//
+// The arc sine core (Hull, Fairgrieve and Tang) on X, Y >= 0: R = |z + 1|, S = |z - 1|,
+// A = (R + S) / 2, B = X / A. Re asin = atan2(X, d) and Re acos = atan2(d, X) with
+// d = sqrt(A^2 - X^2): (A - X)(A + X) where B <= 0.6417, else with A - X taken apart
+// without cancellation (X <= 1 and X > 1 differently). The imaginary part is
+// log1p(Am1 + sqrt(Am1 (A + 1))) with Am1 = A - 1 formed from its parts where A <= 1.5.
+// The inverse hyperbolic tangent core (Kahan): 1/4 log1p(4X / ((1 - X)^2 + Y^2)) and
+// 1/2 atan2(2Y, 1 - X^2 - Y^2), the squares exact and their sum kept in two parts, so
+// 1 - |z|^2 near the unit circle is exact before its one rounding.
+// asin z = -i asinh(iz), atan z = -i atanh(iz) and acosh z = +-i acos z give the other
+// functions; signs come back by the symmetries of each function.
+#pragma once
+#include <cstdint>
+#include <numbers>
+
+#include "zar/kernels/atrig.h"
+#include "zar/kernels/log.h"
+#include "zar/kernels/twopart.h"
+
+namespace nrx::zar::ops::cinvvec {
+
+using D = ::nrx::simd::Reg<double>;
+using DM = ::nrx::simd::Mask<double>;
+
+struct Parts {
+  D re, im;
+};
+
+// The eight real parts and the eight imaginary parts of a float register of pairs, in double.
+inline Parts split(::nrx::simd::Reg<float> a) {
+  alignas(64) static constexpr int64_t kRe[8] = {0, 2, 4, 6, 8, 10, 12, 14};
+  alignas(64) static constexpr int64_t kIm[8] = {1, 3, 5, 7, 9, 11, 13, 15};
+  const D lo = simd::widen_lo(a), hi = simd::widen_hi(a);
+  return {simd::lookup(lo, hi, simd::load_bits(kRe)), simd::lookup(lo, hi, simd::load_bits(kIm))};
+}
+
+// The pairs (re[j], im[j]) rounded to a float register.
+inline ::nrx::simd::Reg<float> join(Parts p) {
+  alignas(64) static constexpr int64_t kLo[8] = {0, 8, 1, 9, 2, 10, 3, 11};
+  alignas(64) static constexpr int64_t kHi[8] = {4, 12, 5, 13, 6, 14, 7, 15};
+  return simd::narrow(simd::lookup(p.re, p.im, simd::load_bits(kLo)), simd::lookup(p.re, p.im, simd::load_bits(kHi)));
+}
+
+// ln(1 + t) for t >= 0: the logarithm of u = 1 + t with its reduction taken from t itself.
+inline D log1p_of(D t) { return log_body<double, Flavour::LA, Base::E, true, true>(simd::add(t, simd::splat(1.0)), t); }
+
+inline D atan2_of(D y, D x) {
+  D out;
+  atan2_body<double, Flavour::LA, false>(y, x, out);  // no tiny lanes: float parts keep y/x above 2^-300
+  return out;
+}
+
+// Re asin (in [0, pi/2]), Re acos and |Im asin| of X + iY for X, Y >= 0 from float parts;
+// Re acos is that of -X + iY in the lanes of xneg.
+struct ArcSine {
+  D re_asin, re_acos, im;
+};
+
+inline D reflect(D re_acos, DM xneg) {
+  return simd::select(xneg, simd::sub(simd::splat(std::numbers::pi), re_acos), re_acos);
+}
+
+inline ArcSine arc_sine(D X, D Y, DM xneg) {
+  using simd::add, simd::sub, simd::mul, simd::div, simd::sqrt, simd::select, simd::splat;
+  const D one = splat(1.0), half = splat(0.5);
+  const D yy = mul(Y, Y);
+  const D xp1 = add(X, one), xm1 = sub(X, one), omx = sub(one, X);
+  const D R = sqrt(simd::fma(xp1, xp1, yy)), S = sqrt(simd::fma(xm1, xm1, yy));
+  const D A = mul(add(R, S), half), B = div(X, A);
+  const D rx1 = add(R, xp1);  // R + (X + 1): no cancellation
+  const D y_rx1 = div(yy, rx1);
+  const DM x_below1 = simd::lt(X, one), x_atmost1 = simd::le(X, one);
+  // sqrt(A^2 - X^2)
+  const D ax = mul(add(A, X), half);
+  const D d_near =
+      select(x_atmost1, sqrt(mul(ax, add(y_rx1, add(S, omx)))), mul(Y, sqrt(add(div(ax, rx1), div(ax, add(S, xm1))))));
+  const D d = select(simd::le(B, splat(0.6417)), sqrt(mul(sub(A, X), add(A, X))), d_near);
+  // A - 1
+  const D am1_near = mul(half, add(y_rx1, select(x_below1, div(yy, add(S, omx)), add(S, xm1))));
+  const D am1 = select(simd::le(A, splat(1.5)), am1_near, sub(A, one));
+  return {atan2_of(X, d), reflect(atan2_of(d, X), xneg), log1p_of(add(am1, sqrt(mul(am1, add(A, one)))))};
+}
+
+// Re atanh and |Im atanh| of X + iY for X, Y >= 0 from float parts; X = 1, Y = 0 gives an
+// infinite real part (the caller's pole).
+inline Parts arc_tanh(D X, D Y) {
+  using simd::add, simd::sub, simd::mul, simd::splat;
+  const D one = splat(1.0);
+  const D xx = mul(X, X), yy = mul(Y, Y);  // exact
+  const D omx = sub(one, X);
+  const D re = mul(log1p_of(simd::div(mul(X, splat(4.0)), simd::fma(omx, omx, yy))), splat(0.25));
+  const twopart::Two<D> s = twopart::two_sum(xx, yy);
+  const D den = sub(sub(one, s.hi), s.lo);  // 1 - s.hi is exact where it cancels
+  return {re, mul(atan2_of(add(Y, Y), den), splat(0.5))};
+}
+
+using T2 = twopart::Two<D>;
+
+// sqrt(s.hi + s.lo) in two parts; the correction (s - h^2) / 2h needs only the 14-bit
+// reciprocal (the floor keeps 0 * (1/0) away from a zero root).
+inline T2 sqrt_wide(T2 s) {
+  const D h = simd::sqrt(s.hi);
+  const D inv2h = simd::mul(simd::splat(0.5), simd::rcp14(simd::max(h, simd::splat(0x1p-600))));
+  return twopart::fast_two_sum(h, simd::mul(simd::add(simd::fnma(h, h, s.hi), s.lo), inv2h));
+}
+inline T2 halved(T2 a) { return {simd::mul(a.hi, simd::splat(0.5)), simd::mul(a.lo, simd::splat(0.5))}; }
+inline T2 pick(DM m, T2 a, T2 b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
+
+// atan2(y, x) for y, x >= 0 in two parts, not both zero, their ratio far inside the range;
+// atan2(y, -x) in the lanes of xneg.
+inline D atan2_wide(T2 y, T2 x, DM xneg) {
+  const DM sw = simd::gt(y.hi, x.hi);
+  T2 n = pick(sw, x, y), d = pick(sw, y, x);
+  const D e = simd::negate<double>(simd::getexp(d.hi));
+  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, d = {simd::scalef(d.hi, e), simd::scalef(d.lo, e)};
+  return atan_quadrant<double, Flavour::HA, false, true>(n, d, sw, xneg);
+}
+
+// ln(1 + t) for t >= 0 in two parts: below 2^-20, t - t^2/2 + t^3/3 with t's low part added
+// before the one rounding (1 + t rounded would lose bits of t that the logarithm's own sum
+// rounds a second time); above, the logarithm of 1 + t rounded plus the rest over it.
+inline D log1p_wide(T2 t) {
+  using simd::splat;
+  const T2 u = twopart::two_sum(splat(1.0), t.hi);
+  const D big = log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
+  const D tt = simd::mul(t.hi, t.hi);
+  const D small = simd::add(t.hi, simd::fma(tt, simd::fma(t.hi, splat(1.0 / 3), splat(-0.5)), t.lo));
+  return simd::select(simd::lt(t.hi, splat(0x1p-20)), small, big);
+}
+
+// The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250]: every
+// quantity in two parts (X +- 1 and 1 - X exact), so atan2 and ln(1 + t) read arguments
+// accurate far below the result's ulp.
+inline ArcSine arc_sine_wide(D X, D Y, DM xneg) {
+  using simd::splat;
+  const D one = splat(1.0);
+  const D mx = simd::negate<double>(X);
+  const T2 xp1 = twopart::two_sum(X, one), xm1 = twopart::two_sum(X, simd::negate<double>(one));
+  const T2 omx = twopart::two_sum(one, mx);
+  const T2 yy = twopart::two_prod(Y, Y);
+  const T2 R = sqrt_wide(twopart::add(twopart::sqr(xp1), yy)), S = sqrt_wide(twopart::add(twopart::sqr(xm1), yy));
+  const T2 A = halved(twopart::add(R, S));
+  const T2 rx1 = twopart::add(R, xp1);
+  const T2 y_rx1 = twopart::div(yy, rx1);
+  const DM x_below1 = simd::lt(X, one), x_atmost1 = simd::le(X, one);
+  const DM use_b = simd::le(X, simd::mul(splat(0.6417), A.hi));  // B = X / A <= 0.6417
+  // d^2 = A^2 - X^2, or (d / Y)^2 for X > 1
+  const T2 apx = twopart::add(A, X);
+  const T2 ax = halved(apx);
+  const T2 d_b = twopart::mul(twopart::add(A, mx), apx);
+  const T2 d_le = twopart::mul(ax, twopart::add(y_rx1, twopart::add(S, omx)));
+  const T2 d_gt = twopart::add(twopart::div(ax, rx1), twopart::div(ax, twopart::add(S, xm1)));
+  T2 d = sqrt_wide(pick(use_b, d_b, pick(x_atmost1, d_le, d_gt)));
+  d = pick(DM(use_b | x_atmost1), d, twopart::mul(d, Y));
+  // A - 1
+  const T2 am1_lt = halved(twopart::add(y_rx1, twopart::div(yy, twopart::add(S, omx))));
+  const T2 am1_ge = halved(twopart::add(y_rx1, twopart::add(S, xm1)));
+  const T2 am1 =
+      pick(simd::le(A.hi, splat(1.5)), pick(x_below1, am1_lt, am1_ge), twopart::add(A, simd::negate<double>(one)));
+  const T2 t = twopart::add(am1, sqrt_wide(twopart::mul(am1, twopart::add(A, one))));
+  const T2 x2{X, splat(0.0)};
+  return {atan2_wide(x2, d, DM(0)), atan2_wide(d, x2, xneg), log1p_wide(t)};
+}
+
+// Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
+// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. 1 - X is exact, the
+// squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2) two-part, its
+// ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2 from exact
+// squares in two parts and atan2 of it with its low part. off receives the lanes where
+// 1 - |z|^2 cancels beyond 2^-30 of |z|^2 + 1 (the low parts no longer cover the result)
+// and the pole X = 1, Y = 0.
+inline Parts arc_tanh_wide(D X, D Y, DM& off) {
+  using simd::add, simd::mul, simd::splat, simd::select;
+  using T2 = twopart::Two<D>;
+  const D one = splat(1.0), zero = splat(0.0);
+  const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
+  const T2 o = twopart::two_sum(one, simd::negate<double>(X));
+  const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
+  const T2 den = twopart::add(twopart::sqr(o), yy);
+  const T2 q = twopart::div(T2{mul(X, splat(4.0)), zero}, den);
+  const D re = mul(log1p_wide(q), splat(0.25));
+  const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
+  const D ad = simd::abs_of<double>(d.hi);
+  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, add(xx.hi, yy.hi)))));
+  // atan2(2Y, d) with d in two parts: n <= dd, both scaled by the exponent of dd
+  const DM xn = simd::fpclass<simd::kNegative | simd::kNegZero>(d.hi);
+  const D dl = select(xn, simd::negate<double>(d.lo), d.lo);
+  const D ay = add(Y, Y);
+  const DM sw = simd::gt(ay, ad);
+  T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
+  const D e = simd::negate<double>(simd::getexp(dd.hi));
+  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, dd = {simd::scalef(dd.hi, e), simd::scalef(dd.lo, e)};
+  const D im = atan_quadrant<double, Flavour::HA, false, true>(n, dd, sw, xn);
+  return {re, mul(im, splat(0.5))};
+}
+
+// Lanes of a register of double pairs whose part is neither zero nor in [2^-250, 2^250]
+// (infinities and NaN included), widened to the element.
+inline DM outside_wide(D z) {
+  const D a = simd::abs_of<double>(z);
+  const DM in =
+      DM((simd::ge(a, simd::splat(0x1p-250)) & simd::le(a, simd::splat(0x1p250))) | simd::fpclass<simd::kZero>(z));
+  return simd::pairs_of<double>(DM(~in));
+}
+
+inline D even_odd(D even, D odd) { return simd::select(simd::even_lanes<double>(), even, odd); }
+
+inline D abs(D v) { return simd::abs_of<double>(v); }
+inline D sign_of(D mag, D s) { return simd::copysign<double>(mag, s); }
+inline DM negative(D x) { return simd::fpclass<simd::kNegative | simd::kNegZero>(x); }
+
+// The six functions of (x, y), finite.
+// Each body gives (re, im) of x + iy from the core Core (arc_sine or arc_sine_wide); eval_wide
+// takes a register of double pairs, every lane computing both parts of its element.
+template <class Self> struct ArcSineWide {
+  static D eval_wide(D z, DM& off) {
+    const D x = simd::dup_even(z), y = simd::dup_odd(z);
+    off = outside_wide(z);
+    const Parts p = Self::template parts<arc_sine_wide>(x, y);
+    return even_odd(p.re, p.im);
+  }
+  static Parts eval(D x, D y) { return Self::template parts<arc_sine>(x, y); }
+};
+struct AsinBody : ArcSineWide<AsinBody> {
+  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
+    const ArcSine s = Core(abs(x), abs(y), DM(0));
+    return {sign_of(s.re_asin, x), sign_of(s.im, y)};
+  }
+};
+struct AsinhBody : ArcSineWide<AsinhBody> {
+  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
+    const ArcSine s = Core(abs(y), abs(x), DM(0));
+    return {sign_of(s.im, x), sign_of(s.re_asin, y)};
+  }
+};
+struct AcosBody : ArcSineWide<AcosBody> {
+  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
+    const ArcSine s = Core(abs(x), abs(y), negative(x));
+    return {s.re_acos, simd::negate<double>(sign_of(s.im, y))};
+  }
+};
+struct AcoshBody : ArcSineWide<AcoshBody> {
+  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
+    const ArcSine s = Core(abs(x), abs(y), negative(x));
+    return {s.im, sign_of(s.re_acos, y)};
+  }
+};
+struct AtanhBody {
+  static Parts eval(D x, D y) {
+    const Parts w = arc_tanh(abs(x), abs(y));
+    return {sign_of(w.re, x), sign_of(w.im, y)};
+  }
+  // z: pairs in, pairs out (each lane computes its element's both parts).
+  static D eval_wide(D z, DM& off) {
+    const D x = simd::dup_even(z), y = simd::dup_odd(z);
+    off = outside_wide(z);
+    const Parts w = arc_tanh_wide(abs(x), abs(y), off);
+    off = simd::pairs_of<double>(off);
+    return even_odd(sign_of(w.re, x), sign_of(w.im, y));
+  }
+};
+struct AtanBody {
+  static Parts eval(D x, D y) {
+    const Parts w = arc_tanh(abs(y), abs(x));
+    return {sign_of(w.im, x), sign_of(w.re, y)};
+  }
+  static D eval_wide(D z, DM& off) {
+    const D x = simd::dup_even(z), y = simd::dup_odd(z);
+    off = outside_wide(z);
+    const Parts w = arc_tanh_wide(abs(y), abs(x), off);
+    off = simd::pairs_of<double>(off);
+    return even_odd(sign_of(w.im, x), sign_of(w.re, y));
+  }
+};
+
+}  // namespace nrx::zar::ops::cinvvec
