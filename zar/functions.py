@@ -55,8 +55,8 @@ ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
 # Per-element complex kernels (zar/kernels/celem_*.h) of the complex types, by function.
 COMPLEX_ELEMENT = {name: fam for name, fam in (
-    ("Sin", "celem_trig"), ("Cos", "celem_trig"), ("Tan", "celem_trig"), ("Sinh", "celem_trig"),
-    ("Cosh", "celem_trig"), ("Tanh", "celem_trig"), ("Log10", "celem_log"), ("Pow", "celem_pow"),
+    ("Sin", "ctrig_vec"), ("Cos", "ctrig_vec"), ("Tan", "ctrig_vec"), ("Sinh", "ctrig_vec"),
+    ("Cosh", "ctrig_vec"), ("Tanh", "ctrig_vec"), ("Log10", "celem_log"), ("Pow", "celem_pow"),
     ("Powx", "celem_pow"), ("Acos", "cinv"), ("Acosh", "cinv"), ("Asin", "cinv"), ("Asinh", "cinv"),
     ("Atan", "cinv"), ("Atanh", "cinv"))}
 
@@ -475,7 +475,7 @@ ABOUT = {
         # near the unit circle |z|^2 - 1 is 2^-54.3: no digits lost to cancellation
         "z 0.6,0.8 -> ~9.643274665532871e-18,0.40271919627337316", "z 1e300,1e300 -> ~300.150514997832,0.34109408846046035",
         "z 1e-320,0 -> ~-320.000004834948,0"]),
-    "Sin": ("sine; complex: -i sinh(iz), one per-element kernel for every flavour, C99 Annex G values", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
+    "Sin": ("sine; complex: -i sinh(iz), one vector kernel for every flavour, C99 Annex G values", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
                      "cz 0,0 -> ~0,0", "z 0,1000 -> *,inf !3", "c 0,100 -> *,inf !3",
                      # complex: -i sinh(iz) with the C99 Annex G values of csinh
                      "cz -0,0 -> -0,0", "cz 0,-0 -> 0,-0", "cz inf,0 -> nan,*", "cz 0,inf -> 0,inf",

@@ -10,6 +10,7 @@
 #include "zar/kernels/celem_trig.h"
 #include "zar/kernels/cinv_ops.h"
 #include "zar/kernels/complex.h"
+#include "zar/kernels/ctrig_vec.h"
 #include "zar/kernels/cvec.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"
