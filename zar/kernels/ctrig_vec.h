@@ -21,10 +21,10 @@
 // underflows in double where the float result is finite.
 //
 // The lanes the body leaves go to the per-element routines of celem_trig.h (x87 extended
-// precision, Annex G values, code 3 where a finite argument gives an infinite part): infinite
-// and NaN parts, and |h| beyond the range where the factors stay finite (double: near the
-// overflow of cosh h; float: where a part may overflow float; Tanh and Tan: where
-// sinh^2 h would overflow double).
+// precision, Annex G values): infinite and NaN parts, and |h| inside a band (kBandLo, kBandHi)
+// between the range where the factors stay finite and the one where every part overflows (or,
+// for Tanh and Tan, the circular part rounds to zero). Elements whose result has an infinite
+// part run the body again alone for code 3 (finite arguments, infinite part).
 #pragma once
 #include "zar/kernels/celem_trig.h"
 #include "zar/kernels/cvec.h"
@@ -40,10 +40,13 @@ using TwoD = cvec::TwoD;
 enum Kind { kSinhK, kCoshK, kTanhK, kSinK, kCosK, kTanK };
 inline constexpr bool circular(int K) { return K >= kSinK; }
 
-// |h| up to which the body serves: cosh h stays finite in double; in float every part of
-// Sinh and Cosh stays below the float range; sinh^2 h stays finite in double for Tanh and Tan.
-template <class R, int K> inline constexpr double kLimit =
-    K == kTanhK || K == kTanK ? 350.0 : sizeof(R) == 8 ? HypConst<double>::vector_limit : 88.0;
+// The band of |h| the body leaves to the per-element routine. Up to its low end the parts are
+// finite in double; from its high end every part that is not an exact zero overflows (cosh h
+// times the smallest |cos t| or |sin t| of a double t, about 2^-62, is beyond the range) for
+// Sinh, Cosh, Sin and Cos, and the circular part of Tanh and Tan is below half the smallest
+// subnormal (4 |sin t cos t| e^-2|h| <= 2 e^-746).
+template <int K> inline constexpr double kBandLo = K == kTanhK || K == kTanK ? 350.0 : HypConst<double>::vector_limit;
+template <int K> inline constexpr double kBandHi = K == kTanhK || K == kTanK ? 373.0 : 760.0;
 
 // -v where neg is set, exactly (both parts).
 inline TwoD negate_where(DM neg, TwoD v) {
@@ -75,6 +78,10 @@ template <int K> inline void arguments(D z, D& h, D& t) {
 template <int K, Flavour F> inline D sinh_cosh_pairs(D z) {
   D h, t;
   arguments<K>(z, h, t);
+  // beyond the band h is taken as +-710 and the result scaled up: +-inf, or the zero of a zero
+  // circular factor
+  const DM huge = simd::ge(simd::abs_of<double>(h), simd::splat(kBandHi<K>));
+  if (huge) h = simd::select(huge, simd::copysign<double>(simd::splat(710.0), h), h);
   const HypParts p = hyp_parts(h);
   TwoD cs = cvec::cis_parts<F>(t);  // cos t on the even lanes, sin t on the odd ones
   if constexpr (K == kSinK) cs = {simd::swap_pairs(cs.hi), simd::swap_pairs(cs.lo)};
@@ -85,7 +92,8 @@ template <int K, Flavour F> inline D sinh_cosh_pairs(D z) {
   if constexpr (K == kCosK) hyp = negate_where(DM(~even), hyp);
   // A zero factor (sinh 0, sin 0) gives the zero of the product's sign.
   const DM zero = DM(simd::fpclass<simd::kZero>(hyp.hi) | simd::fpclass<simd::kZero>(cs.hi));
-  return simd::select(zero, simd::mul(hyp.hi, cs.hi), product(hyp, cs));
+  const D v = simd::select(zero, simd::mul(hyp.hi, cs.hi), product(hyp, cs));
+  return huge ? simd::select(huge, simd::scalef(v, simd::splat(1000.0)), v) : v;
 }
 
 // Tanh and Tan of the pairs in z: (sinh h cosh h, sin t cos t) / (sinh^2 h + cos^2 t), each
@@ -104,9 +112,12 @@ template <int K, Flavour F> inline D tanh_pairs(D z) {
   const TwoD n = twopart::mul(select(hyp_lane, p.s, s), select(hyp_lane, p.c, c));
   const TwoD d = twopart::add(twopart::sqr(p.s), twopart::sqr(c));
   const D q = cvec::quotient(n.hi, n.lo, d.hi, d.lo);
-  // +-1 where 1 - tanh |h| lies below half an ulp; a zero numerator keeps its sign.
-  const DM one = DM(hyp_lane & simd::ge(simd::abs_of<double>(h), splat(HypConst<double>::tanh_one)));
-  const D v = simd::select(simd::fpclass<simd::kZero>(n.hi), n.hi, q);
+  // +-1 where 1 - tanh |h| lies below half an ulp; a zero numerator keeps its sign, and so does
+  // the circular part beyond the band, where it rounds to zero.
+  const D ah = simd::abs_of<double>(h);
+  const DM one = DM(hyp_lane & simd::ge(ah, splat(HypConst<double>::tanh_one)));
+  const DM gone = DM(~hyp_lane & simd::ge(ah, splat(kBandHi<K>)));
+  const D v = simd::select(DM(simd::fpclass<simd::kZero>(n.hi) | gone), simd::mul(n.hi, splat(0.0)), q);
   return simd::select(one, simd::copysign<double>(splat(1.0), h), v);
 }
 
@@ -125,21 +136,29 @@ template <> struct Routine<kTanK> : celem::TanRoutine {};
 }  // namespace ctrig
 
 // One kernel for every flavour: double runs the HA circular body, float the LA one in double.
+// The elements the body leaves (non-finite parts, |h| inside the band) go to the per-element
+// routine; those whose result has an infinite part (overflow, code 3) run the body again alone.
 template <class C, int K> struct ComplexTrig : Unary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   using Rt = ctrig::Routine<K>;
   static constexpr const char* kName = Rt::kName;
+  static constexpr bool kHypOnOdd = ctrig::circular(K);
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    constexpr int kHypLane = ctrig::circular(K) ? 1 : 0;
     if constexpr (sizeof(R) == 8) r[0] = ctrig::pairs<K, Flavour::HA>(a[0]);
     else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return ctrig::pairs<K, Flavour::LA>(v); });
-    const V h = kHypLane ? simd::dup_odd(a[0]) : simd::dup_even(a[0]);
-    const Mask<R> far = simd::pairs_of<R>(simd::not_le(simd::abs_of<R>(h), simd::splat(R(ctrig::kLimit<R, K>))));
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | far);
+    const V h = simd::abs_of<R>(kHypOnOdd ? simd::dup_odd(a[0]) : simd::dup_even(a[0]));
+    const Mask<R> band = simd::pairs_of<R>(
+        Mask<R>(simd::not_le(h, simd::splat(R(ctrig::kBandLo<K>))) & simd::lt(h, simd::splat(R(ctrig::kBandHi<K>)))));
+    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | band | simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
-    return celem::scalar<Rt>(a, r, ex);
+    const R x = a[0]->real, y = a[0]->imag;
+    const R h = std::fabs(kHypOnOdd ? y : x);
+    if (!cvec::finite2(x, y) || (h > R(ctrig::kBandLo<K>) && h < R(ctrig::kBandHi<K>)))
+      return celem::scalar<Rt>(a, r, ex);
+    scalar_by_vector<ComplexTrig>(a, r, ex);
+    return std::isinf(r[0]->real) || std::isinf(r[0]->imag) ? ZAR_ST_RESULT_TOO_LARGE : ZAR_ST_NONE;
   }
 };
 
