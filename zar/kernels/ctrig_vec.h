@@ -42,11 +42,15 @@ inline constexpr bool circular(int K) { return K >= kSinK; }
 
 // The band of |h| the body leaves to the per-element routine. Up to its low end the parts are
 // finite in double; from its high end every part that is not an exact zero overflows (cosh h
-// times the smallest |cos t| or |sin t| of a double t, about 2^-62, is beyond the range) for
+// times the smallest |cos t| or |sin t| of a double |t| >= kSmallT, about 2^-62, overflows) for
 // Sinh, Cosh, Sin and Cos, and the circular part of Tanh and Tan is below half the smallest
 // subnormal (4 |sin t cos t| e^-2|h| <= 2 e^-746).
 template <int K> inline constexpr double kBandLo = K == kTanhK || K == kTanK ? 350.0 : HypConst<double>::vector_limit;
 template <int K> inline constexpr double kBandHi = K == kTanhK || K == kTanK ? 373.0 : 760.0;
+// Sinh, Cosh, Sin and Cos overflow beyond the band only where |t| >= kSmallT (|sin t| cannot
+// be below 2^-62 there); smaller non-zero t go to the per-element routine as well.
+template <int K> inline constexpr bool kOverflows = K != kTanhK&& K != kTanK;
+inline constexpr double kSmallT = 0x1p-50;
 
 // -v where neg is set, exactly (both parts).
 inline TwoD negate_where(DM neg, TwoD v) {
@@ -148,14 +152,21 @@ template <class C, int K> struct ComplexTrig : Unary<C> {
     if constexpr (sizeof(R) == 8) r[0] = ctrig::pairs<K, Flavour::HA>(a[0]);
     else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return ctrig::pairs<K, Flavour::LA>(v); });
     const V h = simd::abs_of<R>(kHypOnOdd ? simd::dup_odd(a[0]) : simd::dup_even(a[0]));
-    const Mask<R> band = simd::pairs_of<R>(
-        Mask<R>(simd::not_le(h, simd::splat(R(ctrig::kBandLo<K>))) & simd::lt(h, simd::splat(R(ctrig::kBandHi<K>)))));
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | band | simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
+    const V t = simd::abs_of<R>(kHypOnOdd ? simd::dup_even(a[0]) : simd::dup_odd(a[0]));
+    Mask<R> band =
+        Mask<R>(simd::not_le(h, simd::splat(R(ctrig::kBandLo<K>))) & simd::lt(h, simd::splat(R(ctrig::kBandHi<K>))));
+    if constexpr (ctrig::kOverflows<K>)  // sin t ~ t may bring a part back into range
+      band = Mask<R>(band | (simd::ge(h, simd::splat(R(ctrig::kBandHi<K>))) &
+                             simd::lt(t, simd::splat(R(ctrig::kSmallT))) & ~simd::fpclass<simd::kZero>(t)));
+    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | simd::pairs_of<R>(band) |
+                   simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R x = a[0]->real, y = a[0]->imag;
-    const R h = std::fabs(kHypOnOdd ? y : x);
-    if (!cvec::finite2(x, y) || (h > R(ctrig::kBandLo<K>) && h < R(ctrig::kBandHi<K>)))
+    const R h = std::fabs(kHypOnOdd ? y : x), t = std::fabs(kHypOnOdd ? x : y);
+    const bool small_t =
+        ctrig::kOverflows<K> && h >= R(ctrig::kBandHi<K>) && t < R(ctrig::kSmallT) && simd::daz(t) != 0;
+    if (!cvec::finite2(x, y) || (h > R(ctrig::kBandLo<K>) && h < R(ctrig::kBandHi<K>)) || small_t)
       return celem::scalar<Rt>(a, r, ex);
     scalar_by_vector<ComplexTrig>(a, r, ex);
     return std::isinf(r[0]->real) || std::isinf(r[0]->imag) ? ZAR_ST_RESULT_TOO_LARGE : ZAR_ST_NONE;

@@ -166,7 +166,7 @@ template <class C> void check_far(const Unary& f, bool circular, bool overflows)
   std::uniform_real_distribution<double> u(-1, 1);
   std::vector<C> a;
   for (double h : {80.0, 89.5, 349.0, 351.0, 372.0, 374.0, 709.0, 711.0, 755.0, 761.0, 2000.0, 1e30})
-    for (double t : {0.0, -0.0, 0.5, -2.0, 1.5707963267948966, 1e4, -1e20})
+    for (double t : {0.0, -0.0, 0.5, -2.0, 1.5707963267948966, 1e4, -1e20, 1e-300, -0x1p-1074})
       for (int i = 0; i < 4; ++i) {
         const R hh = R(h * (1 + 0.01 * std::fabs(u(g))) * (i & 1 ? -1 : 1)), tt = R(t * (i < 2 ? 1 : 1 + u(g) * 1e-3));
         a.push_back(circular ? C{tt, hh} : C{hh, tt});
