@@ -114,6 +114,9 @@ template <int K, Flavour F> inline D tanh_pairs(D z) {
   const TwoD s = {simd::dup_odd(cs.hi), simd::dup_odd(cs.lo)};
   const DM hyp_lane = circular(K) ? DM(~simd::even_lanes<double>()) : simd::even_lanes<double>();
   const TwoD n = twopart::mul(select(hyp_lane, p.s, s), select(hyp_lane, p.c, c));
+  // the numerator's plain product keeps the sign of a zero (the two-part sum may not)
+  const D n0 = simd::mul(simd::select(hyp_lane, p.s.hi, simd::dup_odd(cis.hi)),
+                         simd::select(hyp_lane, p.c.hi, simd::dup_even(cis.hi)));
   const TwoD d = twopart::add(twopart::sqr(p.s), twopart::sqr(c));
   const D q = cvec::quotient(n.hi, n.lo, d.hi, d.lo);
   // +-1 where 1 - tanh |h| lies below half an ulp; a zero numerator keeps its sign, and so does
@@ -121,7 +124,7 @@ template <int K, Flavour F> inline D tanh_pairs(D z) {
   const D ah = simd::abs_of<double>(h);
   const DM one = DM(hyp_lane & simd::ge(ah, splat(HypConst<double>::tanh_one)));
   const DM gone = DM(~hyp_lane & simd::ge(ah, splat(kBandHi<K>)));
-  const D v = simd::select(DM(simd::fpclass<simd::kZero>(n.hi) | gone), simd::mul(n.hi, splat(0.0)), q);
+  const D v = simd::select(DM(simd::fpclass<simd::kZero>(n0) | gone), simd::mul(n0, splat(0.0)), q);
   return simd::select(one, simd::copysign<double>(splat(1.0), h), v);
 }
 
