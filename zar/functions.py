@@ -53,18 +53,13 @@ COMPLEX_VEC = {"c": "cvec", "z": "cvec"}
 
 ARITH_C = {"s": "arith", "d": "arith", "c": "complex", "z": "complex"}
 
-# Complex kernels of the types c and z built on per-element routines, by function: per-element
-# kernels (zar/kernels/celem_*.h, cinv) and vector kernels whose other lanes take the routine (cpow_vec).
+# Complex kernels of the types c and z built on the per-element routines (zar/kernels/celem_*.h,
+# cinv.h), by function: a vector body for the common region, the routine for the lanes it leaves.
 COMPLEX_ELEMENT = {name: fam for name, fam in (
-    ("Sin", "celem_trig"), ("Cos", "celem_trig"), ("Tan", "celem_trig"), ("Sinh", "celem_trig"),
-    ("Cosh", "celem_trig"), ("Tanh", "celem_trig"), ("Log10", "cpow_vec"), ("Pow", "cpow_vec"),
-    ("Powx", "cpow_vec"), ("Acos", "cinv"), ("Acosh", "cinv"), ("Asin", "cinv"), ("Asinh", "cinv"),
-    ("Atan", "cinv"), ("Atanh", "cinv"))}
-
-# Complex kernels with a vector body (the lanes it leaves go to the per-element routine), by
-# function and type.
-COMPLEX_VEC_BODY = {name: {"c": "cinv_vec", "z": "cinv_vec"}
-                    for name in ("Acos", "Acosh", "Asin", "Asinh", "Atan", "Atanh")}
+    ("Sin", "ctrig_vec"), ("Cos", "ctrig_vec"), ("Tan", "ctrig_vec"), ("Sinh", "ctrig_vec"),
+    ("Cosh", "ctrig_vec"), ("Tanh", "ctrig_vec"), ("Log10", "cpow_vec"), ("Pow", "cpow_vec"),
+    ("Powx", "cpow_vec"), ("Acos", "cinv_vec"), ("Acosh", "cinv_vec"), ("Asin", "cinv_vec"), ("Asinh", "cinv_vec"),
+    ("Atan", "cinv_vec"), ("Atanh", "cinv_vec"))}
 
 
 def kernels(name):
@@ -72,7 +67,6 @@ def kernels(name):
     k = dict(REAL_KERNEL.get(name) or {})
     if name in COMPLEX_ELEMENT:
         k.update(c=COMPLEX_ELEMENT[name], z=COMPLEX_ELEMENT[name])
-    k.update(COMPLEX_VEC_BODY.get(name, {}))
     return k or None
 
 
@@ -482,7 +476,7 @@ ABOUT = {
         # near the unit circle |z|^2 - 1 is 2^-54.3: no digits lost to cancellation
         "z 0.6,0.8 -> ~9.643274665532871e-18,0.40271919627337316", "z 1e300,1e300 -> ~300.150514997832,0.34109408846046035",
         "z 1e-320,0 -> ~-320.000004834948,0"]),
-    "Sin": ("sine; complex: -i sinh(iz), one per-element kernel for every flavour, C99 Annex G values", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
+    "Sin": ("sine; complex: -i sinh(iz), one vector kernel for every flavour, C99 Annex G values", ["sd inf -> nan !1", "sd -inf -> nan !1", "sd nan -> nan", "sd -0 -> -0",
                      "cz 0,0 -> ~0,0", "z 0,1000 -> *,inf !3", "c 0,100 -> *,inf !3",
                      # complex: -i sinh(iz) with the C99 Annex G values of csinh
                      "cz -0,0 -> -0,0", "cz 0,-0 -> 0,-0", "cz inf,0 -> nan,*", "cz 0,inf -> 0,inf",

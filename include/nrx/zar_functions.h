@@ -2656,7 +2656,7 @@ NRX_ZAR_API void zarzLog10I_HA(int32_t n, const NrxComplex16* a, int32_t inca, N
 NRX_ZAR_API void zarzLog10I_26(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 NRX_ZAR_API void zarzLog10I(int32_t n, const NrxComplex16* a, int32_t inca, NrxComplex16* r, int32_t incr);
 
-/* Sin: sine; complex: -i sinh(iz), one per-element kernel for every flavour, C99 Annex G values.
+/* Sin: sine; complex: -i sinh(iz), one vector kernel for every flavour, C99 Annex G values.
  *   types s d c z; s c LA 4, HA 1, EP 2^13 ulp; d z LA 4, HA 1, EP 2^27 ulp.
  *   accuracy measured over [-10000, 10000].
  *   special results (types: arguments -> results, code):

@@ -12,6 +12,7 @@
 #include "zar/kernels/cinv_vec.h"
 #include "zar/kernels/complex.h"
 #include "zar/kernels/cpow_vec.h"
+#include "zar/kernels/ctrig_vec.h"
 #include "zar/kernels/cvec.h"
 #include "zar/kernels/erf.h"
 #include "zar/kernels/erfinv.h"

@@ -1,6 +1,7 @@
 // Complex Sinh, Cosh, Tanh and, through sin z = -i sinh(iz), cos z = cosh(iz) and
 // tan z = -i tanh(iz), Sin, Cos and Tan: per-element routines in x87 extended precision with
-// the special values of C99 Annex G.
+// the special values of C99 Annex G. The vector kernels (ctrig_vec.h) send them the elements
+// their bodies leave.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -161,32 +162,5 @@ struct TanRoutine {
 };
 
 }  // namespace celem
-
-namespace ops {
-template <class T, Flavour F>
-requires is_complex<T>
-struct Sinh<T, F> : celem::Kernel<T, celem::SinhRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Cosh<T, F> : celem::Kernel<T, celem::CoshRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Tanh<T, F> : celem::Kernel<T, celem::TanhRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Sin<T, F> : celem::Kernel<T, celem::SinRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Cos<T, F> : celem::Kernel<T, celem::CosRoutine> {
-};
-template <class T, Flavour F>
-requires is_complex<T>
-struct Tan<T, F> : celem::Kernel<T, celem::TanRoutine> {
-};
-}  // namespace ops
 
 }  // namespace nrx::zar
