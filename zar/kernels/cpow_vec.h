@@ -109,7 +109,7 @@ inline D exp_cis_parts(TwoD uv) {
       exp_reduce<double, Base::E, Flavour::HA, true>(simd::dup_even(uv.hi), simd::dup_even(uv.lo));
   const D p = exp_poly<double, Flavour::HA>(s.r);
   const D v = simd::dup_odd(uv.hi), v_lo = simd::dup_odd(uv.lo);
-  TwoD c = cvec::cis_parts<Flavour::HA>(v);
+  TwoD c = cvec::cis_parts<double, Flavour::HA>(v);
   // cos(v + v_lo) = cos v - v_lo sin v, sin(v + v_lo) = sin v + v_lo cos v (the sine body's
   // high parts are not the rounded values: the sum is taken)
   const D other = simd::swap_pairs(twopart::value(c));
@@ -164,7 +164,7 @@ template <class R> inline Mask<R> pow_pairs(Reg<R> z, Reg<R> w, Reg<R>& out) {
     const D lo = uv_of_floats(simd::widen_lo(z), simd::widen_lo(w));
     const D hi = uv_of_floats(simd::widen_hi(z), simd::widen_hi(w));
     constexpr Flavour F = Flavour::LA;
-    out = simd::narrow(cvec::exp_pairs<F>(lo), cvec::exp_pairs<F>(hi));
+    out = simd::narrow(cvec::exp_pairs<double, F>(lo), cvec::exp_pairs<double, F>(hi));
     const unsigned range = unsigned(beyond_pairs<double>(lo, 80.0, 0x1p16)) |
                            (unsigned(beyond_pairs<double>(hi, 80.0, 0x1p16)) << simd::lanes<double>);
     return Mask<R>(off | Mask<R>(range));

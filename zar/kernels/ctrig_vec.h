@@ -87,7 +87,7 @@ template <int K, Flavour F> inline D sinh_cosh_pairs(D z) {
   const DM huge = simd::ge(simd::abs_of<double>(h), simd::splat(kBandHi<K>));
   if (huge) h = simd::select(huge, simd::copysign<double>(simd::splat(710.0), h), h);
   const HypParts p = hyp_parts(h);
-  TwoD cs = cvec::cis_parts<F>(t);  // cos t on the even lanes, sin t on the odd ones
+  TwoD cs = cvec::cis_parts<double, F>(t);  // cos t on the even lanes, sin t on the odd ones
   if constexpr (K == kSinK) cs = {simd::swap_pairs(cs.hi), simd::swap_pairs(cs.lo)};
   const DM even = simd::even_lanes<double>();
   TwoD hyp;
@@ -108,7 +108,7 @@ template <int K, Flavour F> inline D tanh_pairs(D z) {
   arguments<K>(z, h, t);
   const HypParts p = hyp_parts(h);
   // the high part of cis_parts is not the rounded value: normalised for the two-part products
-  const TwoD cis = cvec::cis_parts<F>(t);
+  const TwoD cis = cvec::cis_parts<double, F>(t);
   const TwoD cs = twopart::two_sum(cis.hi, cis.lo);
   const TwoD c = {simd::dup_even(cs.hi), simd::dup_even(cs.lo)};
   const TwoD s = {simd::dup_odd(cs.hi), simd::dup_odd(cs.lo)};
