@@ -298,7 +298,7 @@ def doc_lines(f):
     out = ["%s: %s." % (f.name, description(f)),
            "  types %s; %s." % (" ".join(types), bound_text(f))]
     if f.oracle:
-        out.append("  accuracy measured over [%g, %g]." % (float(f.domain[0]), float(f.domain[1])))
+        out.append("  accuracy measured over [%g, %g]." % tuple(float(x) for x in f.domain_of(next(iter(f.share)))))
     rows = specials(f)
     if rows:
         out.append("  special results (types: arguments -> results, code):")
@@ -452,7 +452,7 @@ def gen_catalog(tabs):
         out.append("  {%s, '%s', Shape::%s, %s, (void* const*)%s, %s, %s, %s, %s, %r, %r, %s, %s, %s, {%s}, {%s}, {%s}},"
                    % (c_str(f.name), tab.t, tab.shape, "true" if tab.strided else "false", tab.ttab, tab.ctab,
                       c_str(f.share[tab.t]), c_str(tab.kernel), c_str(f.oracle),
-                      float(f.domain[0]), float(f.domain[1]),
+                      float(f.domain_of(tab.t)[0]), float(f.domain_of(tab.t)[1]),
                       "true" if exact_of(f, tab.t) else "false", c_str(f.sleef), "true" if f.poles else "false", pubn, pub,
                       bound))
     out.append("};")
