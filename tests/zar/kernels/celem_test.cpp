@@ -14,49 +14,19 @@
 
 #include "nrx/zar_functions.h"
 #include "simd/x87.h"
+#include "tests/zar/kernels/mpc_parts.h"
 #include "tests/zar/kernels/reports.h"
 
 #undef I
 
 namespace {
 
-template <class C> struct Cx;
-template <> struct Cx<NrxComplex8> {
-  using R = float;
-  static constexpr int p = 24, emin = -125, emax = 128;
-};
-template <> struct Cx<NrxComplex16> {
-  using R = double;
-  static constexpr int p = 53, emin = -1021, emax = 1024;
-};
-
 using Mpc1 = int (*)(mpc_ptr, mpc_srcptr, mpc_rnd_t);
 using Mpc2 = int (*)(mpc_ptr, mpc_srcptr, mpc_srcptr, mpc_rnd_t);
-constexpr mpfr_prec_t kWork = 320;
-
-struct Exact {
-  mpc_t v;
-  Exact() { mpc_init2(v, kWork); }
-  ~Exact() { mpc_clear(v); }
-};
-
-// Error of got in units of the last place of the format at exact (or at the smallest normal,
-// for subnormal results); an overflowed exact value wants an infinity of its sign.
-template <class R> double ulp_error(R got, mpfr_srcptr exact, int p, int emin, int emax) {
-  if (mpfr_nan_p(exact)) return std::isnan(got) ? 0 : INFINITY;
-  if (mpfr_inf_p(exact) || (mpfr_regular_p(exact) && mpfr_get_exp(exact) > emax))
-    return std::isinf(got) && std::signbit(got) == bool(mpfr_signbit(exact)) ? 0 : INFINITY;
-  if (!std::isfinite(got)) return INFINITY;
-  mpfr_t d;
-  mpfr_init2(d, kWork);
-  mpfr_set_d(d, double(got), MPFR_RNDN);
-  mpfr_sub(d, d, exact, MPFR_RNDN);
-  const long e = mpfr_zero_p(exact) ? emin : std::max<long>(mpfr_get_exp(exact), emin);
-  mpfr_mul_2si(d, d, p - e, MPFR_RNDN);
-  const double u = std::fabs(mpfr_get_d(d, MPFR_RNDN));
-  mpfr_clear(d);
-  return u;
-}
+using nrx::test::Cx;
+using nrx::test::Exact;
+using nrx::test::kWork;
+using nrx::test::ulp_error;
 
 // Normwise error: the larger part error in ulps of the modulus.
 template <class R> double norm_error(R gr, R gi, mpc_srcptr exact, int p, int emin, int emax) {

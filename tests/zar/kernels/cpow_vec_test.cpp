@@ -12,50 +12,17 @@
 #include <vector>
 
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/mpc_parts.h"
 #include "tests/zar/kernels/reports.h"
 
 #undef I
 
 namespace {
 
-template <class C> struct Cx;
-template <> struct Cx<NrxComplex8> {
-  using R = float;
-  static constexpr int p = 24, emin = -125, emax = 128;
-};
-template <> struct Cx<NrxComplex16> {
-  using R = double;
-  static constexpr int p = 53, emin = -1021, emax = 1024;
-};
-
-struct Exact {
-  mpc_t v;
-  Exact() { mpc_init2(v, 320); }
-  ~Exact() { mpc_clear(v); }
-};
-
-// Error of got in ulps of the format at exact (at the smallest normal below it); an exact
-// value beyond the range wants an infinity of its sign.
-template <class C> double ulp_error(typename Cx<C>::R got, mpfr_srcptr exact) {
-  constexpr int p = Cx<C>::p, emin = Cx<C>::emin, emax = Cx<C>::emax;
-  if (mpfr_nan_p(exact)) return std::isnan(got) ? 0 : INFINITY;
-  if (mpfr_inf_p(exact) || (mpfr_regular_p(exact) && mpfr_get_exp(exact) > emax))
-    return std::isinf(got) && std::signbit(got) == bool(mpfr_signbit(exact)) ? 0 : INFINITY;
-  if (!std::isfinite(got)) return INFINITY;
-  mpfr_t d;
-  mpfr_init2(d, 320);
-  mpfr_set_d(d, double(got), MPFR_RNDN);
-  mpfr_sub(d, d, exact, MPFR_RNDN);
-  const long e = mpfr_zero_p(exact) ? emin : std::max<long>(mpfr_get_exp(exact), emin);
-  mpfr_mul_2si(d, d, p - e, MPFR_RNDN);
-  const double u = std::fabs(mpfr_get_d(d, MPFR_RNDN));
-  mpfr_clear(d);
-  return u;
-}
-
-template <class C> double part_error(const C& got, const Exact& want) {
-  return std::max(ulp_error<C>(got.real, mpc_realref(want.v)), ulp_error<C>(got.imag, mpc_imagref(want.v)));
-}
+using nrx::test::Cx;
+using nrx::test::Exact;
+using nrx::test::part_error;
+using nrx::test::ulp_error;
 
 template <class C> std::string show(const C& z, const C& w, const C& got) {
   char buf[200];
