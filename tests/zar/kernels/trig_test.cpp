@@ -58,6 +58,16 @@ INSTANTIATE_TEST_SUITE_P(Circular, Hard,
                                          "dCospi", "sSinpi", "sCospi"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
+// The count nearest floats (single) or doubles above x and below it, appended to out.
+void push_neighbours(std::vector<double>& out, double x, int count, bool single) {
+  double up = x, down = x;
+  for (int s = 0; s < count; ++s) {
+    up = single ? double(std::nextafter(float(up), INFINITY)) : std::nextafter(up, INFINITY);
+    down = single ? double(std::nextafter(float(down), -INFINITY)) : std::nextafter(down, -INFINITY);
+    out.push_back(up), out.push_back(down);
+  }
+}
+
 // ---- the rows of the tangent ----
 
 // The multiples of pi/32 and their neighbours, over two periods and at larger arguments:
@@ -69,13 +79,8 @@ std::vector<double> tan_row_edges(bool single) {
   for (int m = -64; m <= 64; ++m) {
     for (double base : {0.0, 1000.0, 7000.0}) {
       const double x = base + m * M_PI / 32;
-      double up = x, down = x;
       out.push_back(single ? double(float(x)) : x);
-      for (int s = 0; s < 2; ++s) {
-        up = single ? double(std::nextafter(float(up), INFINITY)) : std::nextafter(up, INFINITY);
-        down = single ? double(std::nextafter(float(down), -INFINITY)) : std::nextafter(down, -INFINITY);
-        out.push_back(up), out.push_back(down);
-      }
+      push_neighbours(out, x, 2, single);
     }
   }
   return out;
@@ -102,12 +107,7 @@ std::vector<double> near_quarter_periods(double quarter, bool single) {
   std::vector<double> out;
   for (int k = -40; k <= 40; ++k) {
     for (double m : {double(k), k * 1024.0 + 1, k * 65536.0 + 3}) {
-      double up = m * quarter, down = up;
-      for (int s = 0; s < 3; ++s) {
-        up = single ? double(std::nextafter(float(up), INFINITY)) : std::nextafter(up, INFINITY);
-        down = single ? double(std::nextafter(float(down), -INFINITY)) : std::nextafter(down, -INFINITY);
-        out.push_back(up), out.push_back(down);
-      }
+      push_neighbours(out, m * quarter, 3, single);
     }
   }
   return out;
