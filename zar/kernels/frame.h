@@ -19,8 +19,8 @@
 //   scalar(a, r, extra)   one element through pointers; returns a status code (0 = none)
 #pragma once
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <cstdio>
 
 #include "nrx/zar.h"
 #include "simd/fpstate.h"
@@ -65,21 +65,30 @@ template <class T> struct Arr {
   T& operator[](int64_t i) const { return p[i * inc]; }
 };
 
-template <class Op> inline void element_name(char (&buf)[48]) {
-  std::snprintf(buf, sizeof buf, "v%c%s", Elem<typename Op::TL>::letter, Op::kName);
-}
+// The reported name, "v" + type letter + kName, spelled once at compile time: an element
+// report must not pay for formatting a string.
+template <class Op> struct ElementName {
+  static constexpr size_t kMax = 47;
+  static constexpr auto make() {
+    std::array<char, kMax + 1> out{};
+    out[0] = 'v';
+    out[1] = Elem<typename Op::TL>::letter;
+    size_t n = 2;
+    for (const char* c = Op::kName; *c != '\0' && n < kMax; ++c) out[n++] = *c;
+    return out;
+  }
+  static constexpr std::array<char, kMax + 1> value = make();
+};
 
 // Error call for element i: inputs a, b (b = a for one input), results r1, r2 (r2 = r1 for one result).
 template <class Op> void report(int32_t code, int64_t i, const Arr<const typename Op::TI> (&a)[Op::kIn],
                                 const Arr<typename Op::TO> (&r)[Op::kOut], const typename Op::Extra& ex) {
   using TI = typename Op::TI;
-  char name[48];
-  element_name<Op>(name);
   Arr<const TI> b = a[Op::kIn - 1];
   if constexpr (Op::kShape == Shape::vs) b = Arr<const TI>{&ex.b, 0};
   const auto& r2 = r[Op::kOut - 1];
   report_element_error<TI, typename Op::TO>(code, i, a[0].p, a[0].inc, b.p, b.inc, r[0].p, r[0].inc, r2.p, r2.inc,
-                                            name);
+                                            ElementName<Op>::value.data());
 }
 
 // Element i through the scalar routine, reported when its code is not 0.

@@ -98,9 +98,23 @@ uint16_t x87_unmasked_by(uint32_t mode) {
 // exceptions unmasked; reloading the saved environment (all masked, the flag
 // added) then delivers the exception if it is unmasked, and otherwise leaves
 // just the sticky flag.
+//
+// Without a trap for the flag the end state is the same without the raising load: the
+// saved environment, all masked, the flag added. After the first report of a call that is
+// already the unit's state, and two register reads (no environment image) tell so.
 void raise_x87(int32_t code, uint32_t mode) {
   const uint16_t flag = x87_flag_for(code);
   if (flag == 0) return;
+  if ((x87_unmasked_by(mode) & flag) == 0) {
+    constexpr uint16_t kAllMasked = simd::kX87AllExceptions;
+    if ((simd::x87_status() & flag) != 0 && (simd::x87_control() & kAllMasked) == kAllMasked) return;
+    simd::X87Env env;
+    simd::x87_store_env(&env);
+    env.control |= kAllMasked;
+    env.status |= flag;
+    simd::x87_load_env(&env);
+    return;
+  }
   constexpr uint16_t kFlagsAndSummary = 0x80FF;  // exception flags, stack fault, summary, busy
   simd::X87Env saved;
   simd::x87_store_env(&saved);

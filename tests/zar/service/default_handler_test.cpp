@@ -188,6 +188,8 @@ TEST(DefaultHandler, X87FlagPerCode) {
       {1, E | ZAR_TRAP_DIVBYZERO | ZAR_TRAP_OVERFLOW | ZAR_TRAP_UNDERFLOW, 0, 0x01},
       {2, E, 0x20, 0x24},  // earlier sticky flags stay
       {3, E, 0x01, 0x09},
+      {2, E, 0x04, 0x04},  // the flag already up (a second report in one call)
+      {2, E | ZAR_TRAP_INVALID, 0x05, 0x05},
       {2, ZAR_ERRMODE_ERRNO, 0, 0},  // no EXCEPT bit
       {2, ZAR_ERRMODE_DEFAULT, 0, 0x04},
   };
