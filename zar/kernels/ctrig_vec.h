@@ -16,9 +16,7 @@
 // with the hyperbolic part +-1 from HypConst::tanh_one on. A part whose factor is an exact
 // zero is the plain product (or quotient), so zeros carry the signs of C99 Annex G.
 //
-// Single precision runs the same steps in double on the two halves of its register, rounded
-// once to float; the double steps lose far less than a float ulp and nothing over- or
-// underflows in double where the float result is finite.
+// Single precision takes one element per double lane (ctrig_float.h), rounded once to float.
 //
 // The lanes the body leaves go to the per-element routines of celem_trig.h (x87 extended
 // precision, Annex G values): infinite and NaN parts, and |h| inside a band (kBandLo, kBandHi)
@@ -27,6 +25,7 @@
 // part run the body again alone for code 3 (finite arguments, infinite part).
 #pragma once
 #include "zar/kernels/celem_trig.h"
+#include "zar/kernels/ctrig_float.h"
 #include "zar/kernels/cvec.h"
 #include "zar/kernels/hyperbolic.h"
 
@@ -36,9 +35,6 @@ namespace ctrig {
 using D = cvec::D;
 using DM = cvec::DM;
 using TwoD = cvec::TwoD;
-
-enum Kind { kSinhK, kCoshK, kTanhK, kSinK, kCosK, kTanK };
-inline constexpr bool circular(int K) { return K >= kSinK; }
 
 // The band of |h| the body leaves to the per-element routine. Up to its low end the parts are
 // finite in double; from its high end every part that is not an exact zero overflows (cosh h
@@ -153,7 +149,7 @@ template <class C, int K> struct ComplexTrig : Unary<C> {
   static constexpr bool kHypOnOdd = ctrig::circular(K);
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     if constexpr (sizeof(R) == 8) r[0] = ctrig::pairs<K, Flavour::HA>(a[0]);
-    else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return ctrig::pairs<K, Flavour::LA>(v); });
+    else r[0] = ctrigf::pairs<K>(a[0]);
     const V h = simd::abs_of<R>(kHypOnOdd ? simd::dup_odd(a[0]) : simd::dup_even(a[0]));
     const V t = simd::abs_of<R>(kHypOnOdd ? simd::dup_even(a[0]) : simd::dup_odd(a[0]));
     Mask<R> band =
