@@ -101,6 +101,24 @@ TEST(ComplexTrigVector, ElementAloneMatchesItsArray) {
   }
 }
 
+// Strided arrays (gathered two registers at a time) give the bits of the unit-stride call.
+TEST(ComplexTrigVector, StridedMatchesUnitStride) {
+  const std::vector<NrxComplex16> a = switch_inputs<NrxComplex16>(true);
+  const int n = int(a.size());
+  std::vector<NrxComplex16> r(a.size()), a2(2 * a.size()), r3(3 * a.size());
+  for (size_t i = 0; i < a.size(); ++i) a2[2 * i] = a[i], a2[2 * i + 1] = {NAN, NAN};
+  zarzSin(n, a.data(), r.data());
+  zarzSinI(n, a2.data(), 2, r3.data(), 3);
+  for (size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(same_bits(r[i], r3[3 * i])) << "Sin element " << i;
+  std::vector<NrxComplex16> w(a.size(), NrxComplex16{0.75, -1.5});
+  for (size_t i = 0; i < a.size(); ++i) a2[2 * i] = {1 + a[i].imag * 1e-3, a[i].real * 1e-3};
+  std::vector<NrxComplex16> z(a.size());
+  for (size_t i = 0; i < a.size(); ++i) z[i] = a2[2 * i];
+  zarzPow(n, z.data(), w.data(), r.data());
+  zarzPowI(n, a2.data(), 2, w.data(), 1, r3.data(), 3);
+  for (size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(same_bits(r[i], r3[3 * i])) << "Pow element " << i;
+}
+
 // Overflowing elements in the first and second register of a pair and in the tail: one report
 // each (code 3), in ascending order.
 TEST(ComplexTrigVector, PairedRegistersReportInOrder) {
