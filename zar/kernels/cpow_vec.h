@@ -7,12 +7,13 @@
 // two parts, each part rounded once. Float runs the same in double on the halves of its
 // register, where |z|^2 is exact in two parts.
 //
-// Pow and Powx: z^w = e^(w ln z). Double forms ln z in two parts (log2 of |z|^2 in two parts
-// times ln 2 / 2, atan2 in two parts), w ln z = u + iv in two parts, e^u from the exponential's
+// Pow and Powx: z^w = e^(w ln z). Double forms ln z in two parts (half the natural logarithm of |z|^2 in two
+// parts, atan2 in two parts), w ln z = u + iv in two parts, e^u from the exponential's
 // reduction with u's low part added to the reduced argument, cos v and sin v from the sine
 // body with v's low part added to first order (its square lies below 2^-100), and the product
 // of the two rounded once. Float computes the same in double from one-part pieces, far inside
-// a float ulp.
+// a float ulp. Double takes two registers at a time (the frame's vec2) with one element per
+// lane (csplit), so that the logarithm, the angle and the exponential run once per element.
 //
 // The vector bodies take finite z with normal or zero parts, not both zero (Pow, double: the
 // larger part within 2^+-400), and for Pow w with normal or zero parts, each at most 64 in
@@ -24,6 +25,7 @@
 // give an infinite part.
 #pragma once
 #include "zar/kernels/celem_pow.h"
+#include "zar/kernels/csplit.h"
 #include "zar/kernels/cvec.h"
 
 namespace nrx::zar::ops {
@@ -80,10 +82,10 @@ inline TwoD ln_parts(D z, DM& tiny) {
   const D x = simd::dup_even(z), y = simd::dup_odd(z);
   D lo;
   const D s = hypot_sum<double, Flavour::HA>(x, y, lo);
-  TwoD l2 = log2_wide(s);  // log2(s + lo) = log2 s + lo / (s ln 2)
-  l2.lo = simd::fma(simd::mul(lo, cvec::reciprocal<2>(s)), bits(explog::kLog2OfE_d[0]), l2.lo);
-  using C = ExpConst<double>;
-  const TwoD lr = twopart::mul(l2, TwoD{splat(C::ln2_hi * 0.5), splat(C::ln2_lo * 0.5)});
+  // ln(s + lo) = ln s + lo / s: lo / s lies below 2^-52, so the 14-bit reciprocal serves
+  const TwoD l = ln_wide(s);
+  const D half = splat(0.5);
+  const TwoD lr = {simd::mul(l.hi, half), simd::mul(simd::fma(lo, simd::rcp14(s), l.lo), half)};
   TwoD t;
   tiny = DM(atan2_parts<double>(y, x, t) & ~simd::even_lanes<double>());
   return {cvec::even_odd(lr.hi, t.hi), cvec::even_odd(lr.lo, t.lo)};
@@ -147,8 +149,8 @@ inline D uv_of_floats(D z, D w) {
   return simd::fmaddsub(simd::dup_even(w), l, simd::mul(simd::dup_odd(w), simd::swap_pairs(l)));
 }
 
-// z^w for registers of pairs; returns the lanes for the per-element routine.
-template <class R> inline Mask<R> pow_pairs(Reg<R> z, Reg<R> w, Reg<R>& out) {
+// The pairs of z and w the vector bodies leave to the per-element routine, before the result's range.
+template <class R> inline Mask<R> off_pairs(Reg<R> z, Reg<R> w) {
   constexpr R kWMax = sizeof(R) == 8 ? R(64) : R(4096);
   Mask<R> off = Mask<R>(cvec::nonfinite_pairs<R>(z) | cvec::nonfinite_pairs<R>(w) | cvec::zero_pairs<R>(z) |
                         subnormal_pairs<R>(z) | subnormal_pairs<R>(w) | real_integer_pairs<R>(w) |
@@ -156,6 +158,64 @@ template <class R> inline Mask<R> pow_pairs(Reg<R> z, Reg<R> w, Reg<R>& out) {
   if constexpr (sizeof(R) == 8) {
     const D m = simd::max(simd::abs_of<double>(z), simd::abs_of<double>(simd::swap_pairs(z)));
     off |= simd::pairs_of<double>(DM(simd::not_le(m, simd::splat(0x1p400)) | simd::lt(m, simd::splat(0x1p-400))));
+  }
+  return off;
+}
+
+// a p + b q in two parts for two-part p and q.
+inline TwoD dot(D a, TwoD p, D b, TwoD q) {
+  TwoD u = twopart::two_prod(a, p.hi), v = twopart::two_prod(b, q.hi);
+  u.lo = simd::fma(a, p.lo, u.lo);
+  v.lo = simd::fma(b, q.lo, v.lo);
+  const TwoD s = twopart::two_sum(u.hi, v.hi);
+  return twopart::fast_two_sum(s.hi, simd::add(s.lo, simd::add(u.lo, v.lo)));
+}
+
+// z^w with one element per lane (double): the steps of pow_pairs (ln z and w ln z = u + iv in
+// two parts, e^u times cos v and sin v from one reduction, each part rounded once). off
+// receives the lanes whose angle falls below the normal range or whose u or v lies beyond the
+// range the body serves.
+inline csplit::Parts pow_split(csplit::Parts z, csplit::Parts w, DM& off) {
+  using simd::splat;
+  D lo;
+  const D s = hypot_sum<double, Flavour::HA>(z.re, z.im, lo);
+  const TwoD l = ln_wide(s);
+  const D half = splat(0.5);
+  const TwoD p = {simd::mul(l.hi, half), simd::mul(simd::fma(lo, simd::rcp14(s), l.lo), half)};  // ln|z|
+  TwoD q;
+  const DM tiny = atan2_parts<double>(z.im, z.re, q);
+  const TwoD u = dot(w.re, p, simd::negate<double>(w.im), q), v = dot(w.re, q, w.im, p);
+  off = DM(tiny | simd::not_le(simd::abs_of<double>(u.hi), splat(700.0)) |
+           simd::not_le(simd::abs_of<double>(v.hi), splat(0x1p16)));
+  const ExpReduced<double> e = exp_reduce<double, Base::E, Flavour::HA, true>(u.hi, u.lo);
+  const D t = table2<double>(ExpConst<double>::hi, e.idx);
+  const D t_rest = simd::fma(t, exp_poly<double, Flavour::HA>(e.r), table2<double>(ExpConst<double>::lo, e.idx));
+  csplit::CircParts cis = csplit::circ_parts(v.hi);
+  TwoD &sn = cis.s, &cs = cis.c;
+  // cos(v + v_lo) = cos v - v_lo sin v, sin(v + v_lo) = sin v + v_lo cos v
+  const D sv = twopart::value(sn), cv = twopart::value(cs);
+  cs.lo = simd::fnma(v.lo, sv, cs.lo);
+  sn.lo = simd::fma(v.lo, cv, sn.lo);
+  const auto part = [&](TwoD c) {
+    return simd::scalef(simd::fma(t, c.hi, simd::fma(t, c.lo, simd::mul(t_rest, twopart::value(c)))), e.scale);
+  };
+  // a zero v gives e^u and that zero
+  return {part(cs), simd::select(simd::fpclass<simd::kZero>(v.hi), v.hi, part(sn))};
+}
+
+// z^w for two full double registers of pairs each; sp0 and sp1 receive the per-element lanes.
+inline void pow_two(D z0, D z1, D w0, D w1, D& r0, D& r1, DM& sp0, DM& sp1) {
+  DM off;
+  csplit::join(pow_split(csplit::split(z0, z1), csplit::split(w0, w1), off), r0, r1);
+  csplit::join(off, sp0, sp1);
+  sp0 |= off_pairs<double>(z0, w0);
+  sp1 |= off_pairs<double>(z1, w1);
+}
+
+// z^w for registers of pairs; returns the lanes for the per-element routine.
+template <class R> inline Mask<R> pow_pairs(Reg<R> z, Reg<R> w, Reg<R>& out) {
+  const Mask<R> off = off_pairs<R>(z, w);
+  if constexpr (sizeof(R) == 8) {
     DM tiny;
     const TwoD uv = times(w, ln_parts(z, tiny));
     out = exp_cis_parts(uv);
@@ -193,6 +253,10 @@ template <class C> struct ComplexPow : Binary<C> {
   using V = Reg<R>;
   static constexpr const char* kName = "Pow";
   static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return cpow::pow_pairs<R>(a[0], a[1], r[0]); }
+  static void vec2(const V (&a0)[2], const V (&a1)[2], V (&r0)[1], V (&r1)[1], const NoExtra&, Mask<R>& sp0,
+                   Mask<R>& sp1) requires(sizeof(R) == 8) {
+    cpow::pow_two(a0[0], a1[0], a0[1], a1[1], r0[0], r1[0], sp0, sp1);
+  }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     return celem::scalar<celem::PowRoutine>(a, r, ex);
   }
@@ -205,6 +269,11 @@ template <class C> struct ComplexPowx : VectorOp<C, Shape::vs, 1, 1, ScalarB<C>>
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const ScalarB<C>& ex) {
     const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
     return cpow::pow_pairs<R>(a[0], w, r[0]);
+  }
+  static void vec2(const V (&a0)[1], const V (&a1)[1], V (&r0)[1], V (&r1)[1], const ScalarB<C>& ex, Mask<R>& sp0,
+                   Mask<R>& sp1) requires(sizeof(R) == 8) {
+    const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
+    cpow::pow_two(a0[0], a1[0], w, w, r0[0], r1[0], sp0, sp1);
   }
   static int32_t scalar(const C* const* a, C* const* r, const ScalarB<C>& ex) {
     return celem::scalar<celem::PowxRoutine>(a, r, ex);

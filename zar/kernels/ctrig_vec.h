@@ -2,11 +2,12 @@
 // tan z = -i tanh(iz), Sin, Cos and Tan (types c and z) as vector kernels.
 //
 // Each element has a hyperbolic argument h and a circular one t: (h, t) = (x, y) for the
-// hyperbolic functions and (y, x) for the circular ones. sinh h and cosh h come from one
+// hyperbolic functions and (y, x) for the circular ones. Double takes one element per lane
+// (csplit: two registers of pairs as one of real parts and one of imaginary parts, through
+// the frame's vec2; the tail register pairs with itself). sinh h and cosh h come from one
 // exponential (sinh_cosh_two: e^|h| / 2 and its reciprocal, sinh |h| below 1/2 from its
-// polynomial), cos t and sin t from one reduction (cis_parts: cos t on the even lanes, sin t
-// on the odd ones), all in two parts, and every part is one product of a hyperbolic and a
-// circular factor rounded once:
+// polynomial), cos t and sin t from one reduction and one polynomial pair, all in two parts,
+// and every part is one product of a hyperbolic and a circular factor rounded once:
 //   sinh z = sinh x cos y + i cosh x sin y      sin z = sin x cosh y + i cos x sinh y
 //   cosh z = cosh x cos y + i sinh x sin y      cos z = cos x cosh y - i sin x sinh y
 // Tanh and Tan divide by sinh^2 h + cos^2 t, a sum of two non-negative terms (Kahan's formula
@@ -16,9 +17,7 @@
 // with the hyperbolic part +-1 from HypConst::tanh_one on. A part whose factor is an exact
 // zero is the plain product (or quotient), so zeros carry the signs of C99 Annex G.
 //
-// Single precision runs the same steps in double on the two halves of its register, rounded
-// once to float; the double steps lose far less than a float ulp and nothing over- or
-// underflows in double where the float result is finite.
+// Single precision takes one element per double lane (ctrig_float.h), rounded once to float.
 //
 // The lanes the body leaves go to the per-element routines of celem_trig.h (x87 extended
 // precision, Annex G values): infinite and NaN parts, and |h| inside a band (kBandLo, kBandHi)
@@ -27,6 +26,8 @@
 // part run the body again alone for code 3 (finite arguments, infinite part).
 #pragma once
 #include "zar/kernels/celem_trig.h"
+#include "zar/kernels/csplit.h"
+#include "zar/kernels/ctrig_float.h"
 #include "zar/kernels/cvec.h"
 #include "zar/kernels/hyperbolic.h"
 
@@ -36,9 +37,6 @@ namespace ctrig {
 using D = cvec::D;
 using DM = cvec::DM;
 using TwoD = cvec::TwoD;
-
-enum Kind { kSinhK, kCoshK, kTanhK, kSinK, kCosK, kTanK };
-inline constexpr bool circular(int K) { return K >= kSinK; }
 
 // The band of |h| the body leaves to the per-element routine. Up to its low end the parts are
 // finite in double; from its high end every part that is not an exact zero overflows (cosh h
@@ -57,12 +55,10 @@ inline TwoD negate_where(DM neg, TwoD v) {
   return {simd::select(neg, simd::negate<double>(v.hi), v.hi), simd::select(neg, simd::negate<double>(v.lo), v.lo)};
 }
 
-inline TwoD select(DM m, TwoD a, TwoD b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
-
 // a b rounded once, for two-part a (normalised) and b (|b.lo| far below |b.hi| + |b.lo|).
 inline D product(TwoD a, TwoD b) { return simd::fma(a.hi, b.hi, simd::fma(a.hi, b.lo, simd::mul(a.lo, b.hi))); }
 
-// sinh h (with the sign of h) and cosh h in two parts, in every lane.
+// sinh h (with the sign of h) and cosh h in two parts.
 struct HypParts {
   TwoD s, c;
 };
@@ -71,66 +67,79 @@ inline HypParts hyp_parts(D h) {
   return {negate_where(simd::fpclass<simd::kNegative | simd::kNegZero>(h), sc.s), sc.c};
 }
 
-// The element pairs as (h, t) in both lanes of each element.
-template <int K> inline void arguments(D z, D& h, D& t) {
-  h = circular(K) ? simd::dup_odd(z) : simd::dup_even(z);
-  t = circular(K) ? simd::dup_even(z) : simd::dup_odd(z);
+// hyp circ rounded once; a zero factor gives the zero of the plain product's sign.
+inline D part(TwoD hyp, TwoD circ) {
+  const DM zero = DM(simd::fpclass<simd::kZero>(hyp.hi) | simd::fpclass<simd::kZero>(circ.hi));
+  return simd::select(zero, simd::mul(hyp.hi, circ.hi), product(hyp, circ));
 }
 
-// Sinh, Cosh, Sin and Cos of the pairs in z: every part a hyperbolic factor times a circular
-// one (see the top of the file for which). F is the flavour of the circular body.
-template <int K, Flavour F> inline D sinh_cosh_pairs(D z) {
-  D h, t;
-  arguments<K>(z, h, t);
+// Sinh, Cosh, Sin and Cos, one element per lane: every part a hyperbolic factor times a
+// circular one (see the top of the file for which).
+template <int K> inline csplit::Parts sinh_cosh_parts(csplit::Parts z) {
+  D h = circular(K) ? z.im : z.re;
+  const D t = circular(K) ? z.re : z.im;
   // beyond the band h is taken as +-710 and the result scaled up: +-inf, or the zero of a zero
   // circular factor
   const DM huge = simd::ge(simd::abs_of<double>(h), simd::splat(kBandHi<K>));
   if (huge) h = simd::select(huge, simd::copysign<double>(simd::splat(710.0), h), h);
   const HypParts p = hyp_parts(h);
-  TwoD cs = cvec::cis_parts<double, F>(t);  // cos t on the even lanes, sin t on the odd ones
-  if constexpr (K == kSinK) cs = {simd::swap_pairs(cs.hi), simd::swap_pairs(cs.lo)};
-  const DM even = simd::even_lanes<double>();
-  TwoD hyp;
-  if constexpr (K == kSinhK) hyp = select(even, p.s, p.c);
-  else hyp = select(even, p.c, p.s);
-  if constexpr (K == kCosK) hyp = negate_where(DM(~even), hyp);
-  // A zero factor (sinh 0, sin 0) gives the zero of the product's sign.
-  const DM zero = DM(simd::fpclass<simd::kZero>(hyp.hi) | simd::fpclass<simd::kZero>(cs.hi));
-  const D v = simd::select(zero, simd::mul(hyp.hi, cs.hi), product(hyp, cs));
-  return huge ? simd::select(huge, simd::scalef(v, simd::splat(1000.0)), v) : v;
+  const csplit::CircParts q = csplit::circ_parts(t);
+  csplit::Parts v;
+  if constexpr (K == kSinhK) v = {part(p.s, q.c), part(p.c, q.s)};
+  else if constexpr (K == kCoshK) v = {part(p.c, q.c), part(p.s, q.s)};
+  else if constexpr (K == kSinK) v = {part(p.c, q.s), part(p.s, q.c)};
+  else v = {part(p.c, q.c), simd::negate<double>(part(p.s, q.s))};
+  if (huge) {
+    const D up = simd::splat(1000.0);
+    v = {simd::select(huge, simd::scalef(v.re, up), v.re), simd::select(huge, simd::scalef(v.im, up), v.im)};
+  }
+  return v;
 }
 
-// Tanh and Tan of the pairs in z: (sinh h cosh h, sin t cos t) / (sinh^2 h + cos^2 t), each
-// piece in two parts and the quotient rounded once.
-template <int K, Flavour F> inline D tanh_pairs(D z) {
+// Tanh and Tan, one element per lane: (sinh h cosh h, sin t cos t) / (sinh^2 h + cos^2 t),
+// each piece in two parts and each quotient rounded once, both from one reciprocal.
+template <int K> inline csplit::Parts tanh_parts(csplit::Parts z) {
   using simd::splat;
-  D h, t;
-  arguments<K>(z, h, t);
+  const D h = circular(K) ? z.im : z.re, t = circular(K) ? z.re : z.im;
   const HypParts p = hyp_parts(h);
-  // the high part of cis_parts is not the rounded value: normalised for the two-part products
-  const TwoD cis = cvec::cis_parts<double, F>(t);
-  const TwoD cs = twopart::two_sum(cis.hi, cis.lo);
-  const TwoD c = {simd::dup_even(cs.hi), simd::dup_even(cs.lo)};
-  const TwoD s = {simd::dup_odd(cs.hi), simd::dup_odd(cs.lo)};
-  const DM hyp_lane = circular(K) ? DM(~simd::even_lanes<double>()) : simd::even_lanes<double>();
-  const TwoD n = twopart::mul(select(hyp_lane, p.s, s), select(hyp_lane, p.c, c));
-  // the numerator's plain product keeps the sign of a zero (the two-part sum may not)
-  const D n0 = simd::mul(simd::select(hyp_lane, p.s.hi, simd::dup_odd(cis.hi)),
-                         simd::select(hyp_lane, p.c.hi, simd::dup_even(cis.hi)));
+  const csplit::CircParts q = csplit::circ_parts(t);
+  // normalised for the two-part products
+  const TwoD c = twopart::two_sum(q.c.hi, q.c.lo), s = twopart::two_sum(q.s.hi, q.s.lo);
+  const TwoD nh = twopart::mul(p.s, p.c), nc = twopart::mul(s, c);
   const TwoD d = twopart::add(twopart::sqr(p.s), twopart::sqr(c));
-  const D q = cvec::quotient(n.hi, n.lo, d.hi, d.lo);
-  // +-1 where 1 - tanh |h| lies below half an ulp; a zero numerator keeps its sign, and so does
-  // the circular part beyond the band, where it rounds to zero.
+  const D y = cvec::reciprocal<2>(d.hi);
+  const auto quotient = [&](TwoD n) {  // n / d: q plus the exact remainder over d
+    const D q0 = simd::mul(n.hi, y);
+    return simd::fma(simd::add(simd::fnma(q0, d.hi, n.hi), simd::fnma(q0, d.lo, n.lo)), y, q0);
+  };
+  // the plain products keep the sign of a zero numerator (the two-part sums may not); the
+  // hyperbolic part is +-1 where 1 - tanh |h| lies below half an ulp, the circular part beyond
+  // the band rounds to zero
   const D ah = simd::abs_of<double>(h);
-  const DM one = DM(hyp_lane & simd::ge(ah, splat(HypConst<double>::tanh_one)));
-  const DM gone = DM(~hyp_lane & simd::ge(ah, splat(kBandHi<K>)));
-  const D v = simd::select(DM(simd::fpclass<simd::kZero>(n0) | gone), simd::mul(n0, splat(0.0)), q);
-  return simd::select(one, simd::copysign<double>(splat(1.0), h), v);
+  const D n0h = simd::mul(p.s.hi, p.c.hi), n0c = simd::mul(q.s.hi, q.c.hi);
+  const D hp = simd::select(simd::ge(ah, splat(HypConst<double>::tanh_one)), simd::copysign<double>(splat(1.0), h),
+                            simd::select(simd::fpclass<simd::kZero>(n0h), n0h, quotient(nh)));
+  const D cp = simd::select(DM(simd::fpclass<simd::kZero>(n0c) | simd::ge(ah, splat(kBandHi<K>))),
+                            simd::mul(n0c, splat(0.0)), quotient(nc));
+  return circular(K) ? csplit::Parts{cp, hp} : csplit::Parts{hp, cp};
 }
 
-template <int K, Flavour F> inline D pairs(D z) {
-  if constexpr (K == kTanhK || K == kTanK) return tanh_pairs<K, F>(z);
-  else return sinh_cosh_pairs<K, F>(z);
+template <int K> inline csplit::Parts parts(csplit::Parts z) {
+  if constexpr (tangent(K)) return tanh_parts<K>(z);
+  else return sinh_cosh_parts<K>(z);
+}
+
+// The pairs of a (input) and r (its results) the per-element routine takes.
+template <class R, int K> inline Mask<R> special_pairs(Reg<R> a, Reg<R> r) {
+  using V = Reg<R>;
+  const V h = simd::abs_of<R>(circular(K) ? simd::dup_odd(a) : simd::dup_even(a));
+  const V t = simd::abs_of<R>(circular(K) ? simd::dup_even(a) : simd::dup_odd(a));
+  Mask<R> band = Mask<R>(simd::not_le(h, simd::splat(R(kBandLo<K>))) & simd::lt(h, simd::splat(R(kBandHi<K>))));
+  if constexpr (kOverflows<K>)  // sin t ~ t may bring a part back into range
+    band = Mask<R>(band | (simd::ge(h, simd::splat(R(kBandHi<K>))) & simd::lt(t, simd::splat(R(kSmallT))) &
+                           ~simd::fpclass<simd::kZero>(t)));
+  return Mask<R>(cvec::nonfinite_pairs<R>(a) | simd::pairs_of<R>(band) |
+                 simd::pairs_of<R>(simd::fpclass<simd::kInf>(r)));
 }
 
 template <int K> struct Routine;
@@ -152,17 +161,20 @@ template <class C, int K> struct ComplexTrig : Unary<C> {
   static constexpr const char* kName = Rt::kName;
   static constexpr bool kHypOnOdd = ctrig::circular(K);
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (sizeof(R) == 8) r[0] = ctrig::pairs<K, Flavour::HA>(a[0]);
-    else r[0] = cvec::on_halves(a[0], [](cvec::D v) { return ctrig::pairs<K, Flavour::LA>(v); });
-    const V h = simd::abs_of<R>(kHypOnOdd ? simd::dup_odd(a[0]) : simd::dup_even(a[0]));
-    const V t = simd::abs_of<R>(kHypOnOdd ? simd::dup_even(a[0]) : simd::dup_odd(a[0]));
-    Mask<R> band =
-        Mask<R>(simd::not_le(h, simd::splat(R(ctrig::kBandLo<K>))) & simd::lt(h, simd::splat(R(ctrig::kBandHi<K>))));
-    if constexpr (ctrig::kOverflows<K>)  // sin t ~ t may bring a part back into range
-      band = Mask<R>(band | (simd::ge(h, simd::splat(R(ctrig::kBandHi<K>))) &
-                             simd::lt(t, simd::splat(R(ctrig::kSmallT))) & ~simd::fpclass<simd::kZero>(t)));
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | simd::pairs_of<R>(band) |
-                   simd::pairs_of<R>(simd::fpclass<simd::kInf>(r[0])));
+    if constexpr (sizeof(R) == 8) {
+      V spare;
+      csplit::join(ctrig::parts<K>(csplit::split(a[0], a[0])), r[0], spare);
+    } else {
+      r[0] = ctrigf::pairs<K>(a[0]);
+    }
+    return ctrig::special_pairs<R, K>(a[0], r[0]);
+  }
+  // Double: two registers fill the lanes with eight elements.
+  static void vec2(const V (&a0)[1], const V (&a1)[1], V (&r0)[1], V (&r1)[1], const NoExtra&, Mask<R>& sp0,
+                   Mask<R>& sp1) requires(sizeof(R) == 8) {
+    csplit::join(ctrig::parts<K>(csplit::split(a0[0], a1[0])), r0[0], r1[0]);
+    sp0 = ctrig::special_pairs<R, K>(a0[0], r0[0]);
+    sp1 = ctrig::special_pairs<R, K>(a1[0], r1[0]);
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R x = a[0]->real, y = a[0]->imag;
