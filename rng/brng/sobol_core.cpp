@@ -345,8 +345,10 @@ template <class Out> void share_worker(int64_t i, int64_t, int64_t, void* ctx) {
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
   const uint64_t values = uint64_t(points) * run.d;
+  // Dimensions up to 16 are not streamed: the stage's pieces are too short for the set-up
+  // of the block path.
   const bool stream =
-      values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
+      run.d > 16 && values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
   if (threaded(run.d, uint64_t(points))) {
     const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
         nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
