@@ -5,8 +5,12 @@ seeding form 1 with the first 999 primitive polynomials), and d = 1,000 on one a
 two threads of the core library's threader. Best of REPS calls each, wall clock
 (time.perf_counter). With --busy the threaded rows are timed again while a process of
 its own keeps one core busy (the 2-thread call must then stay near the 1-thread one).
+With --sizes it shows instead how Sobol double output moves with the output's size on
+one thread, from the first-level cache to 64 MB, beside scipy and numpy's fill of an
+array of the same size (the store floor); scipy allocates its output on every call, as
+its callers do, while ours and the fill write one array again.
 
-Usage: quasi_bench.py LIBRARY [reps] [--busy]"""
+Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes]"""
 import ctypes as C
 import ctypes.util
 import os
@@ -22,8 +26,9 @@ from best import best_of  # noqa: E402
 
 import subprocess  # noqa: E402
 
-args = [a for a in sys.argv[1:] if a != "--busy"]
+args = [a for a in sys.argv[1:] if a not in ("--busy", "--sizes")]
 BUSY = "--busy" in sys.argv
+SIZES = "--sizes" in sys.argv
 lib = C.CDLL(args[0])
 REPS = int(args[1]) if len(args) > 1 else 21
 # Outputs of about 1 MB (in the second-level cache), and 32 MB at d = 1,000.
@@ -72,6 +77,32 @@ def ours(fn, h, values):
     at = out.ctypes.data  # the array's address, taken once as a C caller holds it
     return best(lambda: fn(h, values, at, 0.0, 1.0))
 
+
+def sizes():
+    gomp.omp_set_num_threads(1)
+    print("clock: time.perf_counter, best of %d calls; one thread" % REPS)
+    print("%6s %8s %8s %10s %10s %10s %8s %8s" % ("d", "points", "KB", "fill", "nrx", "scipy", "x scipy", "nrx/fill"))
+    polys = primitive_polys(999)
+    for d, counts in ((10, (1 << 8, 1 << 10, 1 << 12, 1 << 13, 1 << 14, 1 << 16, 1 << 18, 1 << 20)),
+                      (1000, (4, 16, 32, 128, 512, 1024, 4096, 8192))):
+        words = [d] if d <= 40 else [d, 1, 1] + polys[:d - 1]
+        for points in counts:
+            values = d * points
+            out = np.empty(values)
+            at = out.ctypes.data
+            h = stream(0x600000, words)
+            t_fill = best(lambda: out.fill(0.5))
+            t_ours = best(lambda: lib._drudBRngSobol(h, values, at, 0.0, 1.0))
+            gen = qmc.Sobol(d, scramble=False, bits=32)
+            t_scipy = best(lambda: gen.random(points))
+            ns = 1e9 / values
+            print("%6d %8d %8d %10.3f %10.3f %10.3f %8.1f %8.2f" % (d, points, values // 128, t_fill * ns, t_ours * ns,
+                                                                  t_scipy * ns, t_scipy / t_ours, t_ours / t_fill))
+
+
+if SIZES:
+    sizes()
+    sys.exit(0)
 
 rows = []
 for d, points in POINTS:

@@ -208,8 +208,8 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  *   nrx_serv_load_thread_fun's "nrx_dru_serv_threader_for" when the threader's limit is
  *   above 1: min(c / 16, max(2, c d / 2^16)) items, item i the i-th of as many
  *   contiguous ranges of the points. Results are the same either way.
- * Output of 8 MB and more (with the result pointer a multiple of the value size) is
- *   written past the caches in whole 64-byte lines.
+ * Output of 8 MB and more in more than 16 dimensions (with the result pointer a
+ *   multiple of the value size) is written past the caches in whole 64-byte lines.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
  *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
  *   (coordinates of the current point still to deliver; with a selection 1 while the

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstdint>
 #include <numeric>
+#include <utility>
 
 #include "rng/brng/output.h"
 #include "simd/word32.h"
@@ -78,17 +79,18 @@ template <class T, bool Unit> struct RealLanes {
   }
 };
 
-// Points index + 1 .. index + 16 blocks (index % 16 == 15) to flat positions at, at + 1, ...;
-// J = K / R registers share each spread register.
-template <int J, class Lanes>
+// Points index + 1 .. index + 16 blocks (index % 16 == 15) to flat positions at, at + 1, ...
+// in dimension D; the K registers of a block are stored in order, register k from spread
+// register k mod R, all held in registers.
+template <int D, class Lanes>
 void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, const Lanes& sink) {
   using namespace simd;
   using Lane = typename Lanes::Lane;
   using M = typename Lanes::M;
-  constexpr int V = Lanes::V;
+  constexpr int V = Lanes::V, K = 16 * D / V, R = D / std::gcd(D, V);
   const Lanes out = sink;  // a copy the stores cannot alias
-  const uint32_t d = run.d;
-  const int K = int(16 * d) / V, R = K / J, m = out.phase(at);
+  constexpr uint32_t d = D;
+  const int m = out.phase(at);
   const M all = M(~0u), before = M((1u << m) - 1);
   alignas(64) uint32_t t[16][16] = {};
   alignas(64) Lane f[2 * 16 + 1][V], idx[16][V];
@@ -128,12 +130,10 @@ void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, co
     // Lanes before the block hold the last block's points: point 16k with its move undone.
     if (b == 0) out.put(base, first, M(all & ~before));
     else out.put(base, Lanes::xor_where(before, first, d0));
-#pragma GCC unroll 16
-    for (int j = 1; j < J; ++j) out.put(base + int64_t(j) * R * V, bit_xor(s[0], load_bits(f[j * R])));
-    for (int r = 1; r < R; ++r) {
-#pragma GCC unroll 16
-      for (int j = 0; j < J; ++j) out.put(base + int64_t(r + j * R) * V, bit_xor(s[r], load_bits(f[r + j * R])));
+    [&]<int... k>(std::integer_sequence<int, k...>) {
+      (out.put(base + int64_t(k + 1) * V, bit_xor(s[(k + 1) % R], load_bits(f[k + 1]))), ...);
     }
+    (std::make_integer_sequence<int, K - 1>());
   }
   // The last point's lanes before the register boundary after the blocks.
   if (m > 0 && blocks > 0) out.put(at + blocks * 16 * int64_t(d) - m, bit_xor(s[0], load_bits(f[K])), before);
@@ -141,12 +141,22 @@ void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, co
 }
 
 template <class Lanes> void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, const Lanes& out) {
-  // K / R = 16 gcd(d, V) / V: a power of two up to 16.
-  switch (16 * std::gcd(int(run.d), Lanes::V) / Lanes::V) {
+  switch (run.d) {
     case 1: return point_blocks<1>(run, index, blocks, at, out);
     case 2: return point_blocks<2>(run, index, blocks, at, out);
+    case 3: return point_blocks<3>(run, index, blocks, at, out);
     case 4: return point_blocks<4>(run, index, blocks, at, out);
+    case 5: return point_blocks<5>(run, index, blocks, at, out);
+    case 6: return point_blocks<6>(run, index, blocks, at, out);
+    case 7: return point_blocks<7>(run, index, blocks, at, out);
     case 8: return point_blocks<8>(run, index, blocks, at, out);
+    case 9: return point_blocks<9>(run, index, blocks, at, out);
+    case 10: return point_blocks<10>(run, index, blocks, at, out);
+    case 11: return point_blocks<11>(run, index, blocks, at, out);
+    case 12: return point_blocks<12>(run, index, blocks, at, out);
+    case 13: return point_blocks<13>(run, index, blocks, at, out);
+    case 14: return point_blocks<14>(run, index, blocks, at, out);
+    case 15: return point_blocks<15>(run, index, blocks, at, out);
     default: return point_blocks<16>(run, index, blocks, at, out);
   }
 }

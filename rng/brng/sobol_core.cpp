@@ -1,6 +1,7 @@
 // Generation, coordinate selection and skip-ahead of the base-2 digital sequences. The
-// whole points of a call run per group of 32 coordinates: each group keeps its slice of
-// the point in two registers and XORs in the rows the Gray code names. A large call is
+// whole points of a call run per group of up to 128 coordinates, whose slice of the point
+// stays in registers while the points of a block XOR in the rows the Gray code names
+// (dimensions up to 16 in blocks of sixteen points, see sobol_blocks.h). A large call is
 // cut into contiguous ranges of points, each started from its own copy of the point, so
 // that the ranges may run on the core library's threads; output beyond the caches goes
 // through a stage in whole lines written past them.
@@ -25,12 +26,10 @@ using simd::IReg;
 using simd::Mask16;
 
 constexpr uint64_t kLimit = 0xFFFFFFFFu;
-constexpr int64_t kBlock = 512;               // points per pass over the groups on one thread
 constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
 constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
 constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
 constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
-constexpr uint32_t kGroup = 32;
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
 uint32_t* at(DruStream* s, uint32_t offset) {
@@ -121,21 +120,23 @@ struct WordOut {
   }
 };
 // (b - a) x 2^-32 is rounded once either way: scaling by 2^-32 is exact unless the
-// product falls below 2^-1022, which needs |b - a| below 2^-990; then it is done apart.
-template <class T> struct RealOut {
+// product falls below 2^-1022, which needs |b - a| below 2^-990; then (kApart) it is done
+// apart. On [0, 1) (kUnit) the value is x 2^-32 itself. The form is a template argument
+// so that the loops carry no test of it.
+enum Form { kPlain, kApart, kUnit };
+template <class T, Form F> struct RealOut {
   T* r;
   simd::Reg<double> a, ba, step, scale;
-  bool apart, unit;
   RealOut(T* out, double lo, double hi)
       : r(out),
         a(simd::splat(lo)),
         ba(simd::splat(hi - lo)),
         step(simd::splat((hi - lo) * 0x1p-32)),
-        scale(simd::splat(0x1p-32)),
-        apart(!(std::fabs(hi - lo) >= 0x1p-960)),
-        unit(lo == 0 && hi - lo == 1) {}
+        scale(simd::splat(0x1p-32)) {}
   simd::Reg<double> value(simd::Reg<double> x) const {
-    return simd::add(a, apart ? simd::mul(simd::mul(ba, x), scale) : simd::mul(step, x));
+    if constexpr (F == kUnit) return simd::mul(scale, x);
+    else if constexpr (F == kApart) return simd::add(a, simd::mul(simd::mul(ba, x), scale));
+    else return simd::add(a, simd::mul(step, x));
   }
   void put(int64_t i, IReg w, Mask16 m) const {
     store_reals(r, i, value(simd::words_lo_to_double(w)), simd::Mask8(m));
@@ -151,9 +152,8 @@ template <class T> struct RealOut {
   }
   // The 1 + x 2^-32 lanes of the block path need (b - a) 2^-32 exact.
   template <class Fn> bool with_lanes(Fn fn) const {
-    if (apart) return false;
-    if (unit) fn(RealLanes<T, true>{r, a, ba});
-    else fn(RealLanes<T, false>{r, a, ba});
+    if constexpr (F == kApart) return false;
+    else fn(RealLanes<T, F == kUnit>{r, a, ba});
     return true;
   }
 };
@@ -165,49 +165,67 @@ template <class Out> void deliver(const uint32_t* from, int64_t count, int64_t a
   }
 }
 
-// Whole points first_index + 1 .. first_index + points, written from flat position base.
-template <class Out> struct Points {
-  Run run;
-  uint32_t first_index;
-  int64_t points, base;
-  const Out* out;
-};
-
-// One group's coordinates j0 .. j0 + w - 1 over all the points, in R registers.
-template <int R, class Out> void group_points(const Points<Out>& p, uint32_t j0, uint32_t w) {
+// Coordinates j0 .. j0 + 16 NR - 1 (the last register's lanes m; rows and point are
+// padded to whole registers) of points index + 1 ..
+// index + points to flat positions at + j0, at + j0 + d, ...: the group's slice of the
+// point stays in NR registers, into which each point XORs its row.
+template <int NR, class Out>
+void group(const Run& run, uint32_t index, int64_t points, int64_t at, uint32_t j0, simd::Mask16 m, const Out& sink) {
   using namespace simd;
-  const Mask16 m0 = first_words(w), m1 = R == 2 ? first_words(int64_t(w) - 16) : Mask16(0);
-  IReg x0 = load_words(p.run.point + j0, m0), x1 = x0;
-  if constexpr (R == 2) x1 = load_words(p.run.point + j0 + 16, m1);
-  uint32_t index = p.first_index;
-  int64_t at = p.base + j0;
-  if (R == 2 && w == kGroup) {  // full groups store without masks
-    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
-      const uint32_t* r = row(p.run, index) + j0;
-      x0 = bit_xor(x0, load_words(r));
-      x1 = bit_xor(x1, load_words(r + 16));
-      p.out->put_all(at, x0);
-      p.out->put_all(at + 16, x1);
+  const Out out = sink;  // a copy the stores cannot alias
+  constexpr Mask16 all = Mask16(0xFFFF);
+  uint32_t* const x = run.point + j0;
+  IReg v[NR];
+  for (int g = 0; g < NR; ++g) v[g] = load_words(x + 16 * g, g == NR - 1 ? m : all);
+  at += j0;
+  for (int64_t k = 0; k < points; ++k, ++index, at += run.d) {
+    const uint32_t* r = row(run, index) + j0;
+#pragma GCC unroll 8
+    for (int g = 0; g < NR - 1; ++g) {
+      v[g] = bit_xor(v[g], load_words(r + 16 * g));
+      out.put_all(at + 16 * g, v[g]);
     }
-  } else {
-    for (int64_t k = 0; k < p.points; ++k, ++index, at += p.run.d) {
-      const uint32_t* r = row(p.run, index) + j0;
-      x0 = bit_xor(x0, load_words(r, m0));
-      p.out->put(at, x0, m0);
-      if constexpr (R == 2) {
-        x1 = bit_xor(x1, load_words(r + 16, m1));
-        p.out->put(at + 16, x1, m1);
+    v[NR - 1] = bit_xor(v[NR - 1], load_words(r + 16 * (NR - 1), m));
+    if (m == all) out.put_all(at + 16 * (NR - 1), v[NR - 1]);
+    else out.put(at + 16 * (NR - 1), v[NR - 1], m);
+  }
+  for (int g = 0; g < NR; ++g) store_words(x + 16 * g, g == NR - 1 ? m : all, v[g]);
+}
+
+// Coordinates j0 .. j1 - 1 of points index + 1 .. index + points to flat positions
+// at + j0, at + j0 + d, ...: groups of up to 128 coordinates, each over a block of points
+// whose slices of the output (1 KB of doubles per point) stay in the first-level cache
+// until the next group completes their lines. When every point starts at the same
+// offset from a 64-byte line (d a multiple of the values per line), the values up to the
+// first line boundary go first, so that the groups' registers are stored whole lines.
+template <class Out>
+void coordinates(const Run& run, uint32_t index, int64_t points, int64_t at, uint32_t j0, uint32_t j1, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
+  constexpr uint32_t kWidth = 128, kLine = 64 / sizeof(E);
+  constexpr int64_t kBlock = 32;
+  const uintptr_t first = reinterpret_cast<uintptr_t>(out.r + at + j0);
+  const uint32_t head = run.d % kLine == 0 && first % sizeof(E) == 0
+                            ? std::min<uint32_t>(j1 - j0, (kLine - uint32_t(first / sizeof(E) % kLine)) % kLine)
+                            : 0;
+  for (int64_t k = 0; k < points; k += kBlock) {
+    const int64_t n = std::min(kBlock, points - k), base = at + k * run.d;
+    const uint32_t i = index + uint32_t(k);
+    if (head) group<1>(run, i, n, base, j0, simd::first_words(head), out);
+    for (uint32_t j = j0 + head; j < j1; j += kWidth) {
+      const uint32_t w = std::min(kWidth, j1 - j);
+      const simd::Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
+      switch ((w + 15) / 16) {
+        case 1: group<1>(run, i, n, base, j, m, out); break;
+        case 2: group<2>(run, i, n, base, j, m, out); break;
+        case 3: group<3>(run, i, n, base, j, m, out); break;
+        case 4: group<4>(run, i, n, base, j, m, out); break;
+        case 5: group<5>(run, i, n, base, j, m, out); break;
+        case 6: group<6>(run, i, n, base, j, m, out); break;
+        case 7: group<7>(run, i, n, base, j, m, out); break;
+        default: group<8>(run, i, n, base, j, m, out); break;
       }
     }
   }
-  store_words(p.run.point + j0, m0, x0);
-  if constexpr (R == 2) store_words(p.run.point + j0 + 16, m1, x1);
-}
-
-template <class Out> void group(const Points<Out>& p, int64_t g) {
-  const uint32_t j0 = uint32_t(g) * kGroup, w = std::min(kGroup, p.run.d - j0);
-  if (w > 16) group_points<2>(p, j0, w);
-  else group_points<1>(p, j0, w);
 }
 
 // Points first_index + 1 .. first_index + points from flat position base, on the calling
@@ -216,18 +234,14 @@ template <class Out> void span(const Run& run, uint32_t first_index, int64_t poi
   // Single points up to an index 16k - 1, then blocks of sixteen, then the rest.
   const int64_t lead = (15 - first_index % 16) % 16, blocks = (points - lead) / 16;
   if (run.d <= 16 && points >= 48 && out.with_lanes([&](const auto& lanes) {
-        group(Points<Out>{run, first_index, lead, base, &out}, 0);
+        coordinates(run, first_index, lead, base, 0, run.d, out);
         point_blocks(run, first_index + uint32_t(lead), blocks, base + lead * run.d, lanes);
       })) {
     const int64_t k = lead + 16 * blocks;
-    group(Points<Out>{run, first_index + uint32_t(k), points - k, base + k * run.d, &out}, 0);
+    coordinates(run, first_index + uint32_t(k), points - k, base + k * run.d, 0, run.d, out);
     return;
   }
-  const int64_t groups = (int64_t(run.d) + kGroup - 1) / kGroup;
-  for (int64_t k = 0; k < points; k += kBlock) {
-    const Points<Out> p{run, first_index + uint32_t(k), std::min(kBlock, points - k), base + k * run.d, &out};
-    for (int64_t g = 0; g < groups; ++g) group(p, g);
-  }
+  coordinates(run, first_index, points, base, 0, run.d, out);
 }
 
 // Output made in pieces in a stage that stays in the first-level cache and goes out as
@@ -283,14 +297,12 @@ void span_streamed(const Run& run, uint32_t first_index, int64_t points, int64_t
       span(run, first_index + uint32_t(k), c, 0, staged(at));
       stage.put(at, c * d, k + c == points);
     }
-  } else {  // one point at a time, whole groups per piece
-    const int64_t slice = cap / kGroup * kGroup;
+  } else {  // one point at a time, in pieces of whole registers
+    const int64_t slice = cap & ~int64_t(15);
     for (int64_t k = 0; k < points; ++k)
       for (int64_t j = 0; j < d; j += slice) {
         const int64_t w = std::min(slice, d - j), at = base + k * d + j;
-        const Out o = staged(at);
-        const Points<Out> p{run, first_index + uint32_t(k), 1, -j, &o};
-        for (int64_t g = j / kGroup; g * kGroup < j + w; ++g) group(p, g);
+        coordinates(run, first_index + uint32_t(k), 1, -j, uint32_t(j), uint32_t(j + w), staged(at));
         stage.put(at, w, k + 1 == points && j + w == d);
       }
   }
@@ -333,8 +345,10 @@ template <class Out> void share_worker(int64_t i, int64_t, int64_t, void* ctx) {
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
   const uint64_t values = uint64_t(points) * run.d;
+  // Dimensions up to 16 are not streamed: the stage's pieces are too short for the set-up
+  // of the block path.
   const bool stream =
-      values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
+      run.d > 16 && values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
   if (threaded(run.d, uint64_t(points))) {
     const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
         nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
@@ -484,7 +498,9 @@ int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params, co
 }
 
 template <class T> int32_t reals(DruStream* s, const Layout& l, int64_t n, T* r, double a, double b) {
-  return emit(s, l, n, RealOut<T>(r, a, b));
+  if (!(std::fabs(b - a) >= 0x1p-960)) return emit(s, l, n, RealOut<T, kApart>(r, a, b));
+  if (a == 0 && b - a == 1) return emit(s, l, n, RealOut<T, kUnit>(r, a, b));
+  return emit(s, l, n, RealOut<T, kPlain>(r, a, b));
 }
 template int32_t reals<float>(DruStream*, const Layout&, int64_t, float*, double, double);
 template int32_t reals<double>(DruStream*, const Layout&, int64_t, double*, double, double);

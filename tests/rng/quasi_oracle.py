@@ -211,4 +211,55 @@ for brng in (SOBOL, NIEDERR):
     check(np.array_equal(d, want) and np.array_equal(f, (words * 2.0**-32).astype(np.float32)),
           NAME[brng] + ": reals a + (b - a) x 2^-32")
 
+# ---- whole points in groups of registers -------------------------------------------------
+# Points run in groups of up to 128 coordinates over blocks of 32 points, and dimensions
+# that are a multiple of the values per 64-byte line first fill the line the output starts
+# in: every group width, the last register's lane count, output offsets from a line, calls
+# starting and ending inside a point and after a skip, in each output type.
+def aligned_view(n, dtype, offset):
+    """n values of dtype starting offset values after a 64-byte boundary."""
+    size = np.dtype(dtype).itemsize
+    raw = np.zeros(n * size + 64 + offset * size, dtype=np.uint8)
+    start = (-raw.ctypes.data) % 64 + offset * size
+    return raw[start:start + n * size].view(dtype)
+
+
+# Dimensions up to 16 run in blocks of sixteen points from an index 16k - 1: each
+# dimension, the call starting inside a point and a block, after a skip into a block.
+GROUPS = ((1000, "d", 3, 0, 0), (1000, "d", 0, 517, 0), (136, "d", 5, 130, 9), (129, "d", 7, 1, 0),
+          (256, "d", 1, 0, 31), (255, "s", 9, 254, 0), (160, "s", 11, 7, 40), (144, "i", 13, 100, 3),
+          (17, "d", 6, 16, 0))
+BLOCKS = tuple((d, "dsi"[d % 3], (3 * d) % 16, (5 * d) % (2 * d + 1), d % 5 * 7) for d in range(1, 17))
+for d, kind, offset, before, skip in GROUPS + BLOCKS:
+    rows = [(7, [1, 1])] * (d - 1) if d > 16 else qrng_tables.SOBOL
+    q = Stream(SOBOL, [d, 1, 1] + [7] * (d - 1) if d > 16 else [d])
+    head = q.ints(before) if before else np.zeros(0, dtype=np.uint32)
+    if skip:
+        assert lib._druSkipAheadStream(q.h, skip) == 0
+    n = 70 * d + 11  # more than two blocks of points (of either kind), ending inside a point
+    first = before + skip * d  # flat position of the call's first value
+    p0, p1 = first // d, (first + n + d - 1) // d
+    flat = gray_points(sobol_matrix(d, rows), p0 + 1, p1 - p0).reshape(-1)
+    want = flat[first - p0 * d:first - p0 * d + n]
+    ok = np.array_equal(head.astype(np.uint64), gray_points(sobol_matrix(d, rows), 1, before // d + 1).reshape(-1)[:before])
+    if kind == "d":
+        out = aligned_view(n, np.float64, offset)
+        assert lib._drudBRngSobol(q.h, n, out.ctypes.data, 0.0, 1.0) == 0
+        ok &= np.array_equal(out, want.astype(np.float64) * 2.0**-32)
+        out2 = aligned_view(n, np.float64, offset)
+        assert lib._drudBRngSobol(q.h, n, out2.ctypes.data, -2.0, 5.0) == 0
+        nxt = gray_points(sobol_matrix(d, rows), (first + n) // d + 1, n // d + 2).reshape(-1)
+        nxt = nxt[(first + n) % d:(first + n) % d + n]
+        ok &= np.array_equal(out2, -2.0 + (7.0 * nxt.astype(np.float64)) * 2.0**-32)
+    elif kind == "s":
+        out = aligned_view(n, np.float32, offset)
+        assert lib._drusBRngSobol(q.h, n, out.ctypes.data, 0.0, 1.0) == 0
+        ok &= np.array_equal(out, (want.astype(np.float64) * 2.0**-32).astype(np.float32))
+    else:
+        out = aligned_view(n, np.uint32, offset)
+        assert lib._druiBRngSobol(q.h, n, out.ctypes.data) == 0
+        ok &= np.array_equal(out.astype(np.uint64), want)
+    check(ok, "Sobol d %d, %s output %d values off a line, after %d values and a skip of %d points"
+          % (d, kind, offset, before, skip))
+
 sys.exit(1 if failures else 0)
