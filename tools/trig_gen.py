@@ -11,7 +11,12 @@ kernels, every constant as an exact bit pattern.
   kPi16:        pi/16 in three parts: the double nearest, the remainder rounded to a multiple
                 of 2^-85 (29 bits, so N P2 is exact for N < 2^24), and the rounded rest.
   kSinHi/Lo, kCosHi/Lo: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest,
-                low part the rounded remainder (double, and float with the suffix _s).
+                low part the rounded remainder; the float tables (suffix _s) run j = 0..31, a
+                whole period, so their entries carry the sign.
+  kFloatWindow0/1: for float arguments above 2, by the group k = (E - 1) >> 3 of their
+                exponent E (2^E <= |x| < 2^(E+1)): the bits of 16/pi of weights 2^(26-8k)
+                down to 2^(-26-8k) and the 53 bits after them. Higher bits times such a float
+                are multiples of 32, so x (window 0 + window 1) is x 16/pi mod 32 to 2^-69.
   kTanHi/Lo:    tan(k pi/16) for the row j = 0..15 of Tan, k = j - 8 for j = 4..11 (those rows
                 take the cotangent) and k = j, j - 16 otherwise, so |k| <= 4; high and low parts.
   kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
@@ -39,6 +44,19 @@ def inv_two_pi_words():
         bits = int(mp.floor(g * mp.mpf(2) ** (64 * (WORDS - 1))))
     words = [0] + [(bits >> (64 * (WORDS - 2 - k))) & (2 ** 64 - 1) for k in range(WORDS - 1)]
     return words
+
+
+def float_window(w):
+    """Window w (0 or 1) of 16/pi for the exponent groups k = 0..15: 53 bits whose top has
+    weight 2^(26 - 8k - 53 w)."""
+    with mp.workprec(4000):
+        v = 16 / mp.pi
+        out = []
+        for k in range(16):
+            top = 26 - 8 * k - 53 * w
+            bits = int(mp.floor(v * mp.mpf(2) ** (52 - top))) % 2 ** 53
+            out.append(mp.mpf(bits) * mp.mpf(2) ** (top - 52))
+    return out
 
 
 def pi16_parts():
@@ -124,12 +142,15 @@ def main():
     out.append(emit_array("kSixteenOverPi_s", "uint32_t", [16 / mp.pi], True))
     out.append(emit_array("kPi16_s", "uint32_t", [f1, f2, f3], True))
     for name, f in (("Sin", mp.sinpi), ("Cos", mp.cospi)):
-        parts = [split(f(mp.mpf(j) / 16), True) for j in range(16)]
+        parts = [split(f(mp.mpf(j) / 16), True) for j in range(32)]
         out.append(emit_array("k%sHi_s" % name, "uint32_t", [p[0] for p in parts], True))
         out.append(emit_array("k%sLo_s" % name, "uint32_t", [p[1] for p in parts], True))
     tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), True) for j in range(16)]
     out.append(emit_array("kTanHi_s", "uint32_t", [p[0] for p in tan_parts], True))
     out.append(emit_array("kTanLo_s", "uint32_t", [p[1] for p in tan_parts], True))
+    out.append("// Float arguments above 2: 16/pi cut by the exponent group k = 0..15 (two 53-bit windows)")
+    for name, w in (("kFloatWindow0", 0), ("kFloatWindow1", 1)):
+        out.append(emit_array(name, "uint64_t", float_window(w), False))
     out.append("// pi and pi/180 in two parts (high rounded to nearest, low the rounded rest)")
     for name, u in (("kHalfTurn", mp.pi), ("kDegree", mp.pi / 180)):
         out.append(emit_array(name, "uint64_t", split(u, False), False))
