@@ -19,6 +19,8 @@ kernels, every constant as an exact bit pattern.
                 are multiples of 32, so x (window 0 + window 1) is x 16/pi mod 32 to 2^-69.
   kTanHi/Lo:    tan(k pi/16) for the row j = 0..15 of Tan, k = j - 8 for j = 4..11 (those rows
                 take the cotangent) and k = j, j - 16 otherwise, so |k| <= 4; high and low parts.
+                tan 0 is stored as -0, so T_0 + t keeps the sign of a zero t.
+  kTanSigned:   the high parts with the sign of the cotangent rows flipped.
   kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
   polynomials:  near-minimax (Chebyshev fits in u = r^2, mpmath at 200 bits) on
                 |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3, (cos r - 1) / r^2 and
@@ -95,6 +97,16 @@ def fit(kind, n, rnd=float):
     return cs, float(worst)
 
 
+def tan_high(parts, j):
+    """High part of row j (-0 for tan 0), negated in the cotangent rows when signed."""
+    return -0.0 if parts[j][0] == 0 else parts[j][0]
+
+
+def tan_signed(parts, j):
+    h = tan_high(parts, j)
+    return -h if 4 <= j <= 11 else h
+
+
 def tan_row(j):
     """k of row j of the tangent table: the cotangent rows j = 4..11 shift by 8."""
     return j - 8 if 4 <= j <= 11 else (j if j < 4 else j - 16)
@@ -124,8 +136,9 @@ def main():
     out.append(emit_array("kCosLo", "uint64_t", cl, False))
     tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), False) for j in range(16)]
     out.append("// tan(k pi/16) of row j = 0..15 (k = j - 8 for the cotangent rows 4..11), high and low parts")
-    out.append(emit_array("kTanHi", "uint64_t", [p[0] for p in tan_parts], False))
+    out.append(emit_array("kTanHi", "uint64_t", [tan_high(tan_parts, j) for j in range(16)], False))
     out.append(emit_array("kTanLo", "uint64_t", [p[1] for p in tan_parts], False))
+    out.append(emit_array("kTanSigned", "uint64_t", [tan_signed(tan_parts, j) for j in range(16)], False))
     for name, kind, n in (("kSinPoly", "sin", 4), ("kCosPoly", "cos", 4), ("kSinPolyShort", "sin", 2),
                           ("kCosPolyShort", "cos", 2), ("kTanPoly", "tan", 5), ("kTanPolyShort", "tan", 4)):
         cs, err = fit(kind, n)
@@ -146,8 +159,9 @@ def main():
         out.append(emit_array("k%sHi_s" % name, "uint32_t", [p[0] for p in parts], True))
         out.append(emit_array("k%sLo_s" % name, "uint32_t", [p[1] for p in parts], True))
     tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), True) for j in range(16)]
-    out.append(emit_array("kTanHi_s", "uint32_t", [p[0] for p in tan_parts], True))
+    out.append(emit_array("kTanHi_s", "uint32_t", [tan_high(tan_parts, j) for j in range(16)], True))
     out.append(emit_array("kTanLo_s", "uint32_t", [p[1] for p in tan_parts], True))
+    out.append(emit_array("kTanSigned_s", "uint32_t", [tan_signed(tan_parts, j) for j in range(16)], True))
     out.append("// Float arguments above 2: 16/pi cut by the exponent group k = 0..15 (two 53-bit windows)")
     for name, w in (("kFloatWindow0", 0), ("kFloatWindow1", 1)):
         out.append(emit_array(name, "uint64_t", float_window(w), False))

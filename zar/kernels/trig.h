@@ -81,12 +81,12 @@ template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
   static constexpr const uint64_t *sin_hi = trig::kSinHi, *cos_hi = trig::kCosHi;
   static constexpr const uint64_t *sin_lo = trig::kSinLo, *cos_lo = trig::kCosLo;
-  static constexpr const uint64_t *tan_hi = trig::kTanHi, *tan_lo = trig::kTanLo;
+  static constexpr const uint64_t *tan_hi = trig::kTanHi, *tan_lo = trig::kTanLo, *tan_signed = trig::kTanSigned;
 };
 template <> struct TrigTables<float> {
   static constexpr const uint32_t *sin_hi = trig::kSinHi_s, *cos_hi = trig::kCosHi_s;
   static constexpr const uint32_t *sin_lo = trig::kSinLo_s, *cos_lo = trig::kCosLo_s;
-  static constexpr const uint32_t *tan_hi = trig::kTanHi_s, *tan_lo = trig::kTanLo_s;
+  static constexpr const uint32_t *tan_hi = trig::kTanHi_s, *tan_lo = trig::kTanLo_s, *tan_signed = trig::kTanSigned_s;
 };
 
 // (tan r - r) / r^3 per type and flavour: within 2^-57 (double) and 2^-33 (float) of tan r
@@ -185,16 +185,18 @@ template <class T, Flavour F> inline Reg<T> tan_eval(const TrigReduced<T>& a) {
     const twopart::Two<V> den{simd::select(cot, n.hi, dh), simd::select(cot, n.lo, dl)};
     return trig_quotient<T>(num, den);
   } else {
+    // tt = +-T_k t, negated in the cotangent rows (the signed table), so d = 1 - tt in the
+    // tangent rows and -d = -1 - tt in the others. T_0 = -0 keeps the sign of a zero t in n.
     const V t = simd::fma(r3, poly, a.rh);
-    const V n = simd::add(th, t), tt = simd::mul(th, t);
+    const V n = simd::add(th, t), tt = simd::mul(trig_table(TrigTables<T>::tan_signed, a.n), t);
     if constexpr (F == Flavour::EP)
-      return simd::div(simd::select(cot, simd::fms(th, t, splat(T(1))), n),
+      return simd::div(simd::select(cot, simd::sub(splat(T(-1)), tt), n),
                        simd::select(cot, n, simd::sub(splat(T(1)), tt)));
     // LA keeps the rounding of d = 1 - T_k t out, which would cost an ulp where d and the
     // result lie in different binades: n / d = n + (n / d) T_k t takes n / d rounded, whose
     // error the small T_k t scales down; -d / n = u - u T_k t with u = -1/n.
     const V p = simd::div(simd::select(cot, splat(T(-1)), n), simd::select(cot, n, simd::sub(splat(T(1)), tt)));
-    return simd::fma(p, simd::select(cot, simd::negate<T>(tt), tt), simd::select(cot, p, n));
+    return simd::fma(p, tt, simd::select(cot, p, n));
   }
 }
 
@@ -207,8 +209,11 @@ template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
 template <class T, Flavour F, int K, bool Tiny = true>
 inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   if constexpr (K == kTanK) {
+    // Double LA and EP need no tiny branch: the reduction keeps the sign of a zero (its
+    // parts of pi/16 are positive), T_0 = -0 passes it on, and t rounds to x where tan x does.
+    constexpr bool tiny = Tiny && (F == Flavour::HA || sizeof(T) == 4);
     const Reg<T> t = tan_eval<T, F>(a);
-    out[0] = Tiny ? trig_tiny<T>(x, t) : t;
+    out[0] = tiny ? trig_tiny<T>(x, t) : t;
   } else if constexpr (F == Flavour::HA) {
     const TrigPoly<T> p = trig_poly<T, F>(a);
     const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));

@@ -120,7 +120,7 @@ alignas(64) inline constexpr uint64_t kCosLo[] = {
 
 // tan(k pi/16) of row j = 0..15 (k = j - 8 for the cotangent rows 4..11), high and low parts
 alignas(64) inline constexpr uint64_t kTanHi[] = {
-    0x0000000000000000ull,  // 0
+    0x8000000000000000ull,  // -0
     0x3FC975F5E0553158ull,  // 0.19891236737965801
     0x3FDA827999FCEF32ull,  // 0.41421356237309503
     0x3FE561B82AB7F990ull,  // 0.66817863791929888
@@ -128,7 +128,7 @@ alignas(64) inline constexpr uint64_t kTanHi[] = {
     0xBFE561B82AB7F990ull,  // -0.66817863791929888
     0xBFDA827999FCEF32ull,  // -0.41421356237309503
     0xBFC975F5E0553158ull,  // -0.19891236737965801
-    0x0000000000000000ull,  // 0
+    0x8000000000000000ull,  // -0
     0x3FC975F5E0553158ull,  // 0.19891236737965801
     0x3FDA827999FCEF32ull,  // 0.41421356237309503
     0x3FE561B82AB7F990ull,  // 0.66817863791929888
@@ -155,6 +155,25 @@ alignas(64) inline constexpr uint64_t kTanLo[] = {
     0xBC87A8C52172B675ull,  // -4.1042270233610004e-17
     0xBC708B2FB1366EA9ull,  // -1.4349369327986523e-17
     0xBC2EF5D367441946ull,  // -8.3917944776365378e-19
+};
+
+alignas(64) inline constexpr uint64_t kTanSigned[] = {
+    0x8000000000000000ull,  // -0
+    0x3FC975F5E0553158ull,  // 0.19891236737965801
+    0x3FDA827999FCEF32ull,  // 0.41421356237309503
+    0x3FE561B82AB7F990ull,  // 0.66817863791929888
+    0x3FF0000000000000ull,  // 1
+    0x3FE561B82AB7F990ull,  // 0.66817863791929888
+    0x3FDA827999FCEF32ull,  // 0.41421356237309503
+    0x3FC975F5E0553158ull,  // 0.19891236737965801
+    0x0000000000000000ull,  // 0
+    0xBFC975F5E0553158ull,  // -0.19891236737965801
+    0xBFDA827999FCEF32ull,  // -0.41421356237309503
+    0xBFE561B82AB7F990ull,  // -0.66817863791929888
+    0xBFF0000000000000ull,  // -1
+    0xBFE561B82AB7F990ull,  // -0.66817863791929888
+    0xBFDA827999FCEF32ull,  // -0.41421356237309503
+    0xBFC975F5E0553158ull,  // -0.19891236737965801
 };
 
 // sin r = r + r^3 (c[0] + c[1] r^2 + ...), 4 terms on |r| <= pi/32, max relative error 8.93e-20
@@ -354,7 +373,7 @@ alignas(64) inline constexpr uint32_t kCosLo_s[] = {
 };
 
 alignas(64) inline constexpr uint32_t kTanHi_s[] = {
-    0x00000000u,  // 0
+    0x80000000u,  // -0
     0x3E4BAFAFu,  // 0.1989123672246933
     0x3ED413CDu,  // 0.41421356797218323
     0x3F2B0DC1u,  // 0.66817861795425415
@@ -362,7 +381,7 @@ alignas(64) inline constexpr uint32_t kTanHi_s[] = {
     0xBF2B0DC1u,  // -0.66817861795425415
     0xBED413CDu,  // -0.41421356797218323
     0xBE4BAFAFu,  // -0.1989123672246933
-    0x00000000u,  // 0
+    0x80000000u,  // -0
     0x3E4BAFAFu,  // 0.1989123672246933
     0x3ED413CDu,  // 0.41421356797218323
     0x3F2B0DC1u,  // 0.66817861795425415
@@ -389,6 +408,25 @@ alignas(64) inline constexpr uint32_t kTanLo_s[] = {
     0xB2AB7F99u,  // -1.9965044728564862e-08
     0x31C0621Au,  // 5.5990883041090456e-09
     0xAF2A62B0u,  // -1.5496470773257442e-10
+};
+
+alignas(64) inline constexpr uint32_t kTanSigned_s[] = {
+    0x80000000u,  // -0
+    0x3E4BAFAFu,  // 0.1989123672246933
+    0x3ED413CDu,  // 0.41421356797218323
+    0x3F2B0DC1u,  // 0.66817861795425415
+    0x3F800000u,  // 1
+    0x3F2B0DC1u,  // 0.66817861795425415
+    0x3ED413CDu,  // 0.41421356797218323
+    0x3E4BAFAFu,  // 0.1989123672246933
+    0x00000000u,  // 0
+    0xBE4BAFAFu,  // -0.1989123672246933
+    0xBED413CDu,  // -0.41421356797218323
+    0xBF2B0DC1u,  // -0.66817861795425415
+    0xBF800000u,  // -1
+    0xBF2B0DC1u,  // -0.66817861795425415
+    0xBED413CDu,  // -0.41421356797218323
+    0xBE4BAFAFu,  // -0.1989123672246933
 };
 
 // Float arguments above 2: 16/pi cut by the exponent group k = 0..15 (two 53-bit windows)
