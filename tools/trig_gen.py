@@ -10,6 +10,8 @@ kernels, every constant as an exact bit pattern.
                 4,000 bits, so every bit shown is exact.
   kPi16:        pi/16 in three parts: the double nearest, the remainder rounded to a multiple
                 of 2^-85 (29 bits, so N P2 is exact for N < 2^24), and the rounded rest.
+  kPi16_s:      pi/16 in three float parts, the first two rounded down so all three are
+                positive (x - N P1 - N P2 - N P3 then keeps the sign of a zero x).
   kSinHi/Lo, kCosHi/Lo: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest,
                 low part the rounded remainder; the float tables (suffix _s) run j = 0..31, a
                 whole period, so their entries carry the sign.
@@ -71,6 +73,14 @@ def pi16_parts():
 
 def to_f(x):
     return struct.unpack("<f", struct.pack("<f", float(x)))[0]
+
+
+def float_down(x):
+    """The largest float at most x (x > 0)."""
+    f = mp.mpf(to_f(x))
+    while f > x:
+        f = mp.mpf(struct.unpack("<f", struct.pack("<I", struct.unpack("<I", struct.pack("<f", float(f)))[0] - 1))[0])
+    return f
 
 
 def fit(kind, n, rnd=float):
@@ -148,8 +158,8 @@ def main():
         out.append(emit_array(name, "uint64_t", cs, False))
     # Float: the same reduction and tables in single precision (P2, P3 the float remainders).
     p = mp.pi / 16
-    f1 = mp.mpf(to_f(p))
-    f2 = mp.mpf(to_f(p - f1))
+    f1 = float_down(p)
+    f2 = float_down(p - f1)
     f3 = mp.mpf(to_f(p - f1 - f2))
     out.append("// Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)")
     out.append(emit_array("kSixteenOverPi_s", "uint32_t", [16 / mp.pi], True))

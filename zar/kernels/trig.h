@@ -209,9 +209,9 @@ template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
 template <class T, Flavour F, int K, bool Tiny = true>
 inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   if constexpr (K == kTanK) {
-    // Double LA and EP need no tiny branch: the reduction keeps the sign of a zero (its
-    // parts of pi/16 are positive), T_0 = -0 passes it on, and t rounds to x where tan x does.
-    constexpr bool tiny = Tiny && (F == Flavour::HA || sizeof(T) == 4);
+    // LA and EP need no tiny branch: the reduction keeps the sign of a zero (its parts of
+    // pi/16 are positive), T_0 = -0 passes it on, and t rounds to x where tan x does.
+    constexpr bool tiny = Tiny && F == Flavour::HA;
     const Reg<T> t = tan_eval<T, F>(a);
     out[0] = tiny ? trig_tiny<T>(x, t) : t;
   } else if constexpr (F == Flavour::HA) {

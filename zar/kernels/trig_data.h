@@ -227,9 +227,9 @@ alignas(64) inline constexpr uint32_t kSixteenOverPi_s[] = {
 };
 
 alignas(64) inline constexpr uint32_t kPi16_s[] = {
-    0x3E490FDBu,  // 0.19634954631328583
-    0xB1BBBD2Eu,  // -5.4639235358422411e-09
-    0xA5772CEDu,  // -2.1439056375073523e-16
+    0x3E490FDAu,  // 0.19634953141212463
+    0x32222168u,  // 9.4372367698269954e-09
+    0x264234C5u,  // 6.737878691842798e-16
 };
 
 alignas(64) inline constexpr uint32_t kSinHi_s[] = {

@@ -32,7 +32,7 @@ template <> struct TrigConst<double> {
 };
 template <> struct TrigConst<float> {
   static constexpr float shifter = 0x1.8p23f;  // 0x4B400000
-  static constexpr float large = 10000.0f;     // 0x461C4000: N P3 stays below 2^-35
+  static constexpr float large = 10000.0f;     // 0x461C4000: N P3 stays below 2^-34
   static constexpr float tiny = 0x1p-12f;
   static constexpr const uint32_t* pi16 = trig::kPi16_s;
   static constexpr const uint32_t* sixteen_over_pi = trig::kSixteenOverPi_s;
