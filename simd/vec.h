@@ -298,6 +298,12 @@ inline IReg gather64(const uint64_t* p, IReg idx) { return _mm512_i64gather_epi6
 // Signed 64-bit lanes to double, rounded to nearest (exact below 2^53).
 inline __m512d to_double(IReg a) { return _mm512_cvt_roundepi64_pd(a, kNear); }
 inline IReg select(__mmask8 m, IReg yes, IReg no) { return _mm512_mask_blend_epi64(m, no, yes); }
+inline IReg select(__mmask16 m, IReg yes, IReg no) { return _mm512_mask_blend_epi32(m, no, yes); }
+// The low 32 bits of the 64-bit lanes of lo (lanes 0..7) and hi (lanes 8..15) as 32-bit lanes.
+inline IReg narrow_int64(IReg lo, IReg hi) {
+  const __m512i even = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+  return _mm512_permutex2var_epi32(lo, even, hi);
+}
 
 }  // namespace nrx::simd
 namespace nrx::simd {

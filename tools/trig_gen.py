@@ -10,10 +10,19 @@ kernels, every constant as an exact bit pattern.
                 4,000 bits, so every bit shown is exact.
   kPi16:        pi/16 in three parts: the double nearest, the remainder rounded to a multiple
                 of 2^-85 (29 bits, so N P2 is exact for N < 2^24), and the rounded rest.
+  kPi16_s:      pi/16 in three float parts, the first two rounded down so all three are
+                positive (x - N P1 - N P2 - N P3 then keeps the sign of a zero x).
   kSinHi/Lo, kCosHi/Lo: sin(j pi/16), cos(j pi/16), j = 0..15, high part rounded to nearest,
-                low part the rounded remainder (double, and float with the suffix _s).
+                low part the rounded remainder; the float tables (suffix _s) run j = 0..31, a
+                whole period, so their entries carry the sign.
+  kFloatWindow0/1: for float arguments above 2, by the group k = (E - 1) >> 3 of their
+                exponent E (2^E <= |x| < 2^(E+1)): the bits of 16/pi of weights 2^(26-8k)
+                down to 2^(-26-8k) and the 53 bits after them. Higher bits times such a float
+                are multiples of 32, so x (window 0 + window 1) is x 16/pi mod 32 to 2^-69.
   kTanHi/Lo:    tan(k pi/16) for the row j = 0..15 of Tan, k = j - 8 for j = 4..11 (those rows
                 take the cotangent) and k = j, j - 16 otherwise, so |k| <= 4; high and low parts.
+                tan 0 is stored as -0, so T_0 + t keeps the sign of a zero t.
+  kTanSigned:   the high parts with the sign of the cotangent rows flipped.
   kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
   polynomials:  near-minimax (Chebyshev fits in u = r^2, mpmath at 200 bits) on
                 |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3, (cos r - 1) / r^2 and
@@ -41,6 +50,19 @@ def inv_two_pi_words():
     return words
 
 
+def float_window(w):
+    """Window w (0 or 1) of 16/pi for the exponent groups k = 0..15: 53 bits whose top has
+    weight 2^(26 - 8k - 53 w)."""
+    with mp.workprec(4000):
+        v = 16 / mp.pi
+        out = []
+        for k in range(16):
+            top = 26 - 8 * k - 53 * w
+            bits = int(mp.floor(v * mp.mpf(2) ** (52 - top))) % 2 ** 53
+            out.append(mp.mpf(bits) * mp.mpf(2) ** (top - 52))
+    return out
+
+
 def pi16_parts():
     p = mp.pi / 16
     p1 = mp.mpf(float(p))
@@ -51,6 +73,14 @@ def pi16_parts():
 
 def to_f(x):
     return struct.unpack("<f", struct.pack("<f", float(x)))[0]
+
+
+def float_down(x):
+    """The largest float at most x (x > 0)."""
+    f = mp.mpf(to_f(x))
+    while f > x:
+        f = mp.mpf(struct.unpack("<f", struct.pack("<I", struct.unpack("<I", struct.pack("<f", float(f)))[0] - 1))[0])
+    return f
 
 
 def fit(kind, n, rnd=float):
@@ -75,6 +105,16 @@ def fit(kind, n, rnd=float):
         else:
             worst = max(worst, abs((1 + u * q) / mp.cos(r) - 1))
     return cs, float(worst)
+
+
+def tan_high(parts, j):
+    """High part of row j (-0 for tan 0), negated in the cotangent rows when signed."""
+    return -0.0 if parts[j][0] == 0 else parts[j][0]
+
+
+def tan_signed(parts, j):
+    h = tan_high(parts, j)
+    return -h if 4 <= j <= 11 else h
 
 
 def tan_row(j):
@@ -106,8 +146,9 @@ def main():
     out.append(emit_array("kCosLo", "uint64_t", cl, False))
     tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), False) for j in range(16)]
     out.append("// tan(k pi/16) of row j = 0..15 (k = j - 8 for the cotangent rows 4..11), high and low parts")
-    out.append(emit_array("kTanHi", "uint64_t", [p[0] for p in tan_parts], False))
+    out.append(emit_array("kTanHi", "uint64_t", [tan_high(tan_parts, j) for j in range(16)], False))
     out.append(emit_array("kTanLo", "uint64_t", [p[1] for p in tan_parts], False))
+    out.append(emit_array("kTanSigned", "uint64_t", [tan_signed(tan_parts, j) for j in range(16)], False))
     for name, kind, n in (("kSinPoly", "sin", 4), ("kCosPoly", "cos", 4), ("kSinPolyShort", "sin", 2),
                           ("kCosPolyShort", "cos", 2), ("kTanPoly", "tan", 5), ("kTanPolyShort", "tan", 4)):
         cs, err = fit(kind, n)
@@ -117,19 +158,23 @@ def main():
         out.append(emit_array(name, "uint64_t", cs, False))
     # Float: the same reduction and tables in single precision (P2, P3 the float remainders).
     p = mp.pi / 16
-    f1 = mp.mpf(to_f(p))
-    f2 = mp.mpf(to_f(p - f1))
+    f1 = float_down(p)
+    f2 = float_down(p - f1)
     f3 = mp.mpf(to_f(p - f1 - f2))
     out.append("// Float: 16/pi, pi/16 = P1 + P2 + P3, sin(j pi/16) and cos(j pi/16)")
     out.append(emit_array("kSixteenOverPi_s", "uint32_t", [16 / mp.pi], True))
     out.append(emit_array("kPi16_s", "uint32_t", [f1, f2, f3], True))
     for name, f in (("Sin", mp.sinpi), ("Cos", mp.cospi)):
-        parts = [split(f(mp.mpf(j) / 16), True) for j in range(16)]
+        parts = [split(f(mp.mpf(j) / 16), True) for j in range(32)]
         out.append(emit_array("k%sHi_s" % name, "uint32_t", [p[0] for p in parts], True))
         out.append(emit_array("k%sLo_s" % name, "uint32_t", [p[1] for p in parts], True))
     tan_parts = [split(mp.tan(mp.pi * tan_row(j) / 16), True) for j in range(16)]
-    out.append(emit_array("kTanHi_s", "uint32_t", [p[0] for p in tan_parts], True))
+    out.append(emit_array("kTanHi_s", "uint32_t", [tan_high(tan_parts, j) for j in range(16)], True))
     out.append(emit_array("kTanLo_s", "uint32_t", [p[1] for p in tan_parts], True))
+    out.append(emit_array("kTanSigned_s", "uint32_t", [tan_signed(tan_parts, j) for j in range(16)], True))
+    out.append("// Float arguments above 2: 16/pi cut by the exponent group k = 0..15 (two 53-bit windows)")
+    for name, w in (("kFloatWindow0", 0), ("kFloatWindow1", 1)):
+        out.append(emit_array(name, "uint64_t", float_window(w), False))
     out.append("// pi and pi/180 in two parts (high rounded to nearest, low the rounded rest)")
     for name, u in (("kHalfTurn", mp.pi), ("kDegree", mp.pi / 180)):
         out.append(emit_array(name, "uint64_t", split(u, False), False))

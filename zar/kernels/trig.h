@@ -1,17 +1,17 @@
 // Circular functions: Sin, Cos, SinCos, Tan (float and double, one algorithm).
 //
 // x = N pi/16 + r (trig_reduce.h); with j = N mod 16 and the table S_j = sin(j pi/16),
-// C_j = cos(j pi/16): sin x = +-(S_j cos r + C_j sin r), the sign from bit 4 of N, and
-// cos x is the same with N + 8. HA keeps r, the table and the sum S_j + C_j r in two parts
-// and rounds once at the end; LA drops the low parts; EP uses short polynomials. Tan takes
+// C_j = cos(j pi/16): sin x = +-(S_j cos r + C_j sin r), the sign from bit 4 of N (float
+// tables run over j = N mod 32 and carry it), and cos x is the same with N + 8. HA keeps r,
+// the table and the sum S_j + C_j r in two parts and rounds once at the end; LA and EP
+// round S_j + C_j r and add the rest in one more step; EP uses short polynomials. Tan takes
 // t = tan r from its own polynomial and T_k = tan(k pi/16) from a table: tan x = (T_k +
 // t) / (1 - T_k t) with k = j, or -(1 - T_k t) / (T_k + t) with k = j - 8 for j = 4..11,
 // so |k| <= 4, both sums stay within a factor 2 of their terms and one quotient remains
 // (HA: both sums in two parts and a corrected quotient; LA: one division and a fused
-// correction by T_k t; EP: the division alone). Float runs
-// the same steps in float lanes (16 per register) up to 10000; a float register with a
-// larger lane runs the double EP body in two halves (within a sixtieth of a float ulp
-// before rounding). Only NaN and infinities go to the scalar routine.
+// correction by T_k t; EP: the division alone). Float runs the same steps in float lanes
+// (16 per register); only the reduction of lanes above 10000 runs in double lanes. Only NaN
+// and infinities go to the scalar routine.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -64,16 +64,29 @@ inline ::nrx::simd::Reg<float> trig_table(const uint32_t* t, simd::IReg idx) {
   return simd::lookup(simd::from_bits(t), idx);
 }
 
+// Entry of a sine or cosine table: idx mod 16 (double, the sign of bit 4 applied apart by
+// trig_sign) or idx mod 32 (float, a whole period with the signs in the table).
+inline ::nrx::simd::Reg<double> trig_table_sc(const uint64_t* t, simd::IReg idx) { return trig_table(t, idx); }
+inline ::nrx::simd::Reg<float> trig_table_sc(const uint32_t* t, simd::IReg idx) {
+  return simd::lookup(simd::from_bits(t), simd::from_bits(t + 16), idx);
+}
+
+// The sign bit of (-1)^(N >> 4) where the table leaves it out, else 0.
+template <class T> inline Reg<T> trig_sign(simd::IReg idx) {
+  if constexpr (sizeof(T) == 8) return simd::bit_and(simd::sign_of_bit4(idx, T(0)), simd::sign_mask<T>());
+  else return simd::splat(T(0));
+}
+
 template <class T> struct TrigTables;
 template <> struct TrigTables<double> {
   static constexpr const uint64_t *sin_hi = trig::kSinHi, *cos_hi = trig::kCosHi;
   static constexpr const uint64_t *sin_lo = trig::kSinLo, *cos_lo = trig::kCosLo;
-  static constexpr const uint64_t *tan_hi = trig::kTanHi, *tan_lo = trig::kTanLo;
+  static constexpr const uint64_t *tan_hi = trig::kTanHi, *tan_lo = trig::kTanLo, *tan_signed = trig::kTanSigned;
 };
 template <> struct TrigTables<float> {
   static constexpr const uint32_t *sin_hi = trig::kSinHi_s, *cos_hi = trig::kCosHi_s;
   static constexpr const uint32_t *sin_lo = trig::kSinLo_s, *cos_lo = trig::kCosLo_s;
-  static constexpr const uint32_t *tan_hi = trig::kTanHi_s, *tan_lo = trig::kTanLo_s;
+  static constexpr const uint32_t *tan_hi = trig::kTanHi_s, *tan_lo = trig::kTanLo_s, *tan_signed = trig::kTanSigned_s;
 };
 
 // (tan r - r) / r^3 per type and flavour: within 2^-57 (double) and 2^-33 (float) of tan r
@@ -86,24 +99,50 @@ template <> struct TanCoeffs<float, Flavour::HA> { static constexpr const auto& 
 template <> struct TanCoeffs<float, Flavour::LA> { static constexpr const auto& c = trig::kTanPolyShort_s; };
 template <> struct TanCoeffs<float, Flavour::EP> : TanCoeffs<float, Flavour::LA> {};
 
-// sin(N pi/16 + r) in two parts (N from the low bits of idx), the sign applied.
-template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const TrigPoly<T>& p, simd::IReg idx) {
-  const Reg<T> sh = trig_table(TrigTables<T>::sin_hi, idx), ch = trig_table(TrigTables<T>::cos_hi, idx);
+// sin(N pi/16 + r) in two parts (N from the low bits of idx), up to the sign of trig_sign.
+template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_sum(const TrigPoly<T>& p, simd::IReg idx) {
+  const Reg<T> sh = trig_table_sc(TrigTables<T>::sin_hi, idx), ch = trig_table_sc(TrigTables<T>::cos_hi, idx);
   Reg<T> hi, lo;
   if constexpr (F == Flavour::HA) {
     // |S_j| >= |C_j r| for j != 0, and S_0 = 0: the quick sum is exact.
     const twopart::Two<Reg<T>> cr = twopart::two_prod(ch, p.rh);
     const twopart::Two<Reg<T>> s = twopart::fast_two_sum(sh, cr.hi);
-    lo = simd::add(simd::add(s.lo, cr.lo), trig_table(TrigTables<T>::sin_lo, idx));
-    lo = simd::fma(trig_table(TrigTables<T>::cos_lo, idx), p.rh, lo);
+    lo = simd::add(simd::add(s.lo, cr.lo), trig_table_sc(TrigTables<T>::sin_lo, idx));
+    lo = simd::fma(trig_table_sc(TrigTables<T>::cos_lo, idx), p.rh, lo);
     lo = simd::fma(ch, p.sr, simd::fma(sh, p.cm1, lo));
     hi = s.hi;
   } else {
     hi = simd::fma(ch, p.rh, sh);
     lo = simd::fma(ch, p.sr, simd::mul(sh, p.cm1));
   }
-  const Reg<T> sign = simd::bit_and(simd::sign_of_bit4(idx, T(0)), simd::sign_mask<T>());
-  return {simd::bit_xor(hi, sign), simd::bit_xor(lo, sign)};
+  return {hi, lo};
+}
+
+// sin(N pi/16 + r) in two parts, the sign applied.
+template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_assemble(const TrigPoly<T>& p, simd::IReg idx) {
+  twopart::Two<Reg<T>> s = trig_sum<T, F>(p, idx);
+  if constexpr (sizeof(T) == 8) {
+    const Reg<T> sign = trig_sign<T>(idx);
+    s = {simd::bit_xor(s.hi, sign), simd::bit_xor(s.lo, sign)};
+  }
+  return s;
+}
+
+// LA and EP: (sin r - r) / r^3 and (cos r - 1) / r^2 from their polynomials, and r^2.
+template <class T> struct TrigPolyShort { Reg<T> r, r2, ps, pc; };
+template <class T, Flavour F> inline TrigPolyShort<T> trig_poly_short(const TrigReduced<T>& a) {
+  using P = TrigCoeffs<T, F>;
+  const Reg<T> r2 = simd::mul(a.rh, a.rh);
+  return {a.rh, r2, simd::horner(r2, P::s), simd::horner(r2, P::c)};
+}
+
+// LA and EP: sin(N pi/16 + r) = S_j + C_j r + r^2 (S_j pc + C_j r ps), the sum S_j + C_j r
+// rounded once and the rest added in one step: within 1.5 ulp before the polynomials'
+// error, and where S_j = 0 exactly r + r^2 (r ps) rounded once.
+template <class T> inline Reg<T> trig_value_short(const TrigPolyShort<T>& p, simd::IReg idx) {
+  const Reg<T> sh = trig_table_sc(TrigTables<T>::sin_hi, idx), ch = trig_table_sc(TrigTables<T>::cos_hi, idx);
+  const Reg<T> rest = simd::fma(sh, p.pc, simd::mul(simd::mul(ch, p.r), p.ps));
+  return simd::bit_xor(simd::fma(p.r2, rest, simd::fma(ch, p.r, sh)), trig_sign<T>(idx));
 }
 
 enum TrigKind { kSinK, kCosK, kSinCosK, kTanK };
@@ -146,16 +185,18 @@ template <class T, Flavour F> inline Reg<T> tan_eval(const TrigReduced<T>& a) {
     const twopart::Two<V> den{simd::select(cot, n.hi, dh), simd::select(cot, n.lo, dl)};
     return trig_quotient<T>(num, den);
   } else {
+    // tt = +-T_k t, negated in the cotangent rows (the signed table), so d = 1 - tt in the
+    // tangent rows and -d = -1 - tt in the others. T_0 = -0 keeps the sign of a zero t in n.
     const V t = simd::fma(r3, poly, a.rh);
-    const V n = simd::add(th, t), tt = simd::mul(th, t);
+    const V n = simd::add(th, t), tt = simd::mul(trig_table(TrigTables<T>::tan_signed, a.n), t);
     if constexpr (F == Flavour::EP)
-      return simd::div(simd::select(cot, simd::fms(th, t, splat(T(1))), n),
+      return simd::div(simd::select(cot, simd::sub(splat(T(-1)), tt), n),
                        simd::select(cot, n, simd::sub(splat(T(1)), tt)));
     // LA keeps the rounding of d = 1 - T_k t out, which would cost an ulp where d and the
     // result lie in different binades: n / d = n + (n / d) T_k t takes n / d rounded, whose
     // error the small T_k t scales down; -d / n = u - u T_k t with u = -1/n.
     const V p = simd::div(simd::select(cot, splat(T(-1)), n), simd::select(cot, n, simd::sub(splat(T(1)), tt)));
-    return simd::fma(p, simd::select(cot, simd::negate<T>(tt), tt), simd::select(cot, p, n));
+    return simd::fma(p, tt, simd::select(cot, p, n));
   }
 }
 
@@ -168,44 +209,37 @@ template <class T> inline Reg<T> trig_tiny(Reg<T> x, Reg<T> y) {
 template <class T, Flavour F, int K, bool Tiny = true>
 inline void trig_eval(Reg<T> x, const TrigReduced<T>& a, Reg<T>* out) {
   if constexpr (K == kTanK) {
+    // LA and EP need no tiny branch: the reduction keeps the sign of a zero (its parts of
+    // pi/16 are positive), T_0 = -0 passes it on, and t rounds to x where tan x does.
+    constexpr bool tiny = Tiny && F == Flavour::HA;
     const Reg<T> t = tan_eval<T, F>(a);
-    out[0] = Tiny ? trig_tiny<T>(x, t) : t;
-  } else {
+    out[0] = tiny ? trig_tiny<T>(x, t) : t;
+  } else if constexpr (F == Flavour::HA) {
     const TrigPoly<T> p = trig_poly<T, F>(a);
     const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
     if constexpr (K != kCosK) {
-      const Reg<T> y = twopart::value(trig_assemble<T, F>(p, a.n));
+      const Reg<T> y = simd::bit_xor(twopart::value(trig_sum<T, F>(p, a.n)), trig_sign<T>(a.n));
       out[0] = Tiny ? trig_tiny<T>(x, y) : y;
     }
-    if constexpr (K != kSinK) out[K == kSinCosK ? 1 : 0] = twopart::value(trig_assemble<T, F>(p, quarter));
+    if constexpr (K != kSinK)
+      out[K == kSinCosK ? 1 : 0] = simd::bit_xor(twopart::value(trig_sum<T, F>(p, quarter)), trig_sign<T>(quarter));
+  } else {
+    const TrigPolyShort<T> p = trig_poly_short<T, F>(a);
+    const simd::IReg quarter = simd::int_add(a.n, simd::int_splat(8, T(0)), T(0));
+    if constexpr (K != kCosK) {
+      const Reg<T> y = trig_value_short<T>(p, a.n);
+      out[0] = Tiny ? trig_tiny<T>(x, y) : y;
+    }
+    if constexpr (K != kSinK) out[K == kSinCosK ? 1 : 0] = trig_value_short<T>(p, quarter);
   }
-}
-
-template <Flavour F, int K>
-inline ::nrx::simd::Mask<double> trig_double(::nrx::simd::Reg<double> x, ::nrx::simd::Reg<double>* out) {
-  ::nrx::simd::Mask<double> sp;
-  const TrigReduced<double> a = trig_reduce<F == Flavour::HA>(x, sp);
-  trig_eval<double, F, K>(x, a, out);
-  return sp;
 }
 
 // One register of kind K; returns the NaN and infinite lanes.
 template <class T, Flavour F, int K> inline Mask<T> trig_vec(Reg<T> x, Reg<T>* out) {
-  if constexpr (sizeof(T) == 8) {
-    return trig_double<F, K>(x, out);
-  } else {
-    const Mask<T> big = simd::not_le(simd::abs_of<T>(x), simd::splat(TrigConst<T>::large));
-    if (__builtin_expect(big == 0, 1)) {
-      trig_eval<T, F, K>(x, trig_reduce_small<T, F == Flavour::HA>(x), out);
-      return 0;
-    }
-    constexpr int n = K == kSinCosK ? 2 : 1;
-    ::nrx::simd::Reg<double> lo[2], hi[2];
-    const ::nrx::simd::Mask<double> sl = trig_double<Flavour::EP, K>(simd::widen_lo(x), lo),
-                                    sh = trig_double<Flavour::EP, K>(simd::widen_hi(x), hi);
-    for (int k = 0; k < n; ++k) out[k] = simd::narrow(lo[k], hi[k]);
-    return Mask<T>(sl | (unsigned(sh) << 8));
-  }
+  Mask<T> sp;
+  const TrigReduced<T> a = trig_reduce<F == Flavour::HA>(x, sp);
+  trig_eval<T, F, K>(x, a, out);
+  return sp;
 }
 
 // Scalar routine of the circular functions: infinities give NaN with code 1, NaN gives NaN.

@@ -6,7 +6,9 @@
 // rest is kept exactly in two parts. Beyond 2^24 the lanes take the long path: the 192 bits
 // of 1/(2 pi) that matter for the exponent of x are cut from a stored expansion and
 // multiplied with the 53-bit significand in 32-bit integer pieces, giving x/(2 pi) mod 1 to
-// 128 bits, exact for every finite double. Registers without such a lane never enter it.
+// 128 bits, exact for every finite double. Float lanes above TrigConst<float>::large take
+// their own long path in double lanes (trig_reduce_large for float). Registers without such
+// a lane never enter either.
 #pragma once
 #include "zar/kernels/op_base.h"
 #include "zar/kernels/trig_data.h"
@@ -30,7 +32,7 @@ template <> struct TrigConst<double> {
 };
 template <> struct TrigConst<float> {
   static constexpr float shifter = 0x1.8p23f;  // 0x4B400000
-  static constexpr float large = 10000.0f;     // 0x461C4000: N P3 stays below 2^-35
+  static constexpr float large = 10000.0f;     // 0x461C4000: N P3 stays below 2^-34
   static constexpr float tiny = 0x1p-12f;
   static constexpr const uint32_t* pi16 = trig::kPi16_s;
   static constexpr const uint32_t* sixteen_over_pi = trig::kSixteenOverPi_s;
@@ -113,21 +115,57 @@ inline TrigReduced<double> trig_reduce_large(::nrx::simd::Reg<double> x) {
   return {r.hi, r.lo, n};
 }
 
-// The reduction of every lane of a double register; lanes that are NaN or infinite are set
-// in special.
-template <bool Two>
-inline TrigReduced<double> trig_reduce(::nrx::simd::Reg<double> x, ::nrx::simd::Mask<double>& special) {
-  TrigReduced<double> a = trig_reduce_small<double, Two>(x);
-  const ::nrx::simd::Mask<double> big = simd::not_le(simd::abs_of<double>(x), simd::splat(TrigConst<double>::large));
+// Float x with |x| >= 2 (results of other lanes are unused), each half of the register in
+// double lanes: the group k of the exponent picks two 53-bit windows W0, W1 of 16/pi whose
+// higher bits times x are multiples of 32 (trig_data.h), so x 16/pi mod 32 = x W0 + x W1 to
+// 2^-69. x W0 < 2^36 is kept exactly in two parts, N rounds the sum and f = (x W0 - N) + the
+// rest is exact up to its final rounding; r = f pi/16 returns to float in two parts.
+inline TrigReduced<float> trig_reduce_large(::nrx::simd::Reg<float> x) {
+  using namespace simd;
+  using D = ::nrx::simd::Reg<double>;
+  const D w0_lo = from_bits(trig::kFloatWindow0), w0_hi = from_bits(trig::kFloatWindow0 + 8);
+  const D w1_lo = from_bits(trig::kFloatWindow1), w1_hi = from_bits(trig::kFloatWindow1 + 8);
+  const D shifter = splat(TrigConst<double>::shifter), pi16 = splat(bits_to(trig::kPi16[0]));
+  D r[2];
+  IReg n[2];
+  for (int h = 0; h < 2; ++h) {
+    const D xd = h == 0 ? widen_lo(x) : widen_hi(x);
+    // The biased double exponent over 8 is the float group plus 128: its low four bits.
+    const IReg k = shift_right<55>(xd);
+    const D c0 = lookup(w0_lo, w0_hi, k), c1 = lookup(w1_lo, w1_hi, k);
+    const D h0 = mul(xd, c0);
+    const D u = add(fms(xd, c0, h0), mul(xd, c1));  // |u| < 2^-16
+    const D t = add(add(h0, u), shifter);
+    const D f = add(sub(h0, sub(t, shifter)), u);  // h0 - N is exact
+    r[h] = mul(f, pi16);
+    n[h] = as_int(t);
+  }
+  const Reg<float> rh = narrow(r[0], r[1]);
+  const Reg<float> rl = narrow(sub(r[0], widen_lo(rh)), sub(r[1], widen_hi(rh)));
+  return {rh, rl, narrow_int64(n[0], n[1])};
+}
+
+// The reduction of every lane; lanes that are NaN or infinite are set in special.
+template <class T, bool Two> inline TrigReduced<T> trig_reduce_any(Reg<T> x, Mask<T>& special) {
+  TrigReduced<T> a = trig_reduce_small<T, Two>(x);
+  const Mask<T> big = simd::not_le(simd::abs_of<T>(x), simd::splat(TrigConst<T>::large));
   special = 0;
   if (__builtin_expect(big != 0, 0)) {
-    const TrigReduced<double> l = trig_reduce_large(x);
+    const TrigReduced<T> l = trig_reduce_large(x);
     a.rh = simd::select(big, l.rh, a.rh);
-    a.rl = simd::select(big, Two ? l.rl : simd::splat(0.0), a.rl);
+    a.rl = simd::select(big, Two ? l.rl : simd::splat(T(0)), a.rl);
     a.n = simd::select(big, l.n, a.n);
     special = simd::fpclass<simd::kNaN | simd::kInf>(x);
   }
   return a;
+}
+template <bool Two>
+inline TrigReduced<double> trig_reduce(::nrx::simd::Reg<double> x, ::nrx::simd::Mask<double>& special) {
+  return trig_reduce_any<double, Two>(x, special);
+}
+template <bool Two>
+inline TrigReduced<float> trig_reduce(::nrx::simd::Reg<float> x, ::nrx::simd::Mask<float>& special) {
+  return trig_reduce_any<float, Two>(x, special);
 }
 
 }  // namespace nrx::zar::ops

@@ -98,6 +98,37 @@ TEST_P(TanRows, WithinBound) {
 INSTANTIATE_TEST_SUITE_P(Tan, TanRows, testing::Values("dTan", "sTan"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
+// ---- float arguments beyond the ordinary reduction ----
+
+// Floats from 10^4 to the top of the range: both neighbours of every power of two (the edges
+// of the exponent groups whose windows of 16/pi the long path picks, eight exponents each),
+// spread mantissas of every exponent, and the ordinary path's limit with its neighbours.
+std::vector<double> float_long_path_arguments() {
+  std::vector<double> out;
+  for (int e = 13; e <= 127; ++e) {
+    const float p = std::ldexp(1.0f, e);
+    for (float x : {p, std::nextafter(p, 0.0f), std::nextafter(p, INFINITY)}) out.push_back(x), out.push_back(-x);
+    for (int k = 1; k < 16; ++k) {
+      const float x = std::ldexp(1.0f + k / 16.0f + k * 0x1p-19f, e);
+      out.push_back(x), out.push_back(-x);
+    }
+  }
+  push_neighbours(out, 10000.0, 3, true);
+  return out;
+}
+
+class FloatLongPath : public testing::TestWithParam<const char*> {};
+
+TEST_P(FloatLongPath, WithinBound) {
+  acc::Options o;
+  o.samples = 500;
+  o.special = float_long_path_arguments();
+  nrx::test::expect_within_bound(GetParam(), o);
+}
+
+INSTANTIATE_TEST_SUITE_P(Circular, FloatLongPath, testing::Values("sSin", "sCos", "sTan", "sSinCos"),
+                         [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
+
 // ---- pi-scaled and degree forms next to their zeros and poles ----
 
 // The neighbours (one to three ulp away) of the multiples of a quarter period, where the
