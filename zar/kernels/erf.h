@@ -2,7 +2,9 @@
 //
 // Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
 // z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
-// one of 10 intervals picked by the leading bits of |x| + 1/2. Elsewhere erfc(x) = e^(-x^2) g(x):
+// one of 10 intervals picked by the leading bits of |x| + 1/2; double LA and EP take every
+// |x| from 16 such intervals instead, the first centred at 0 with the form t (erf(t) / t), so
+// the relative error holds down to the subnormals without a second polynomial. Elsewhere erfc(x) = e^(-x^2) g(x):
 // x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
 // polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
 // tools/erf_gen.py). The scale 2^k is applied last, so results in the subnormal range
@@ -122,6 +124,10 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     using simd::splat;
     const V x = in[0];
     const V a = simd::min(splat(simd::bits_to(ErfLimits<T>::clamp[0])), simd::abs_of<T>(x));  // NaN stays
+    if constexpr (ErfData<T, F>::mid_from_zero) {  // one polynomial for every lane
+      r[0] = simd::copysign<T>(erf_mid<T, F>(a), x);
+      return 0;
+    }
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
     V v = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
     const Mask<T> near = simd::lt(a, splat(T(0.75)));
