@@ -113,28 +113,39 @@ def tail_set(is_float, target, last):
     raise RuntimeError("no degree meets the target")
 
 
-def erf_set(is_float, target, last):
+def erf_over_x(x):
+    return mp.erf(x) / x if x != 0 else 2 / mp.sqrt(mp.pi)
+
+
+def erf_set(is_float, target, last, whole):
     """erf(x) = c0 + c0_lo + c1 t + ... on the intervals of x + 1/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4)),
-    e = 0..2, from x = 3/4; entry (12 + 4e + j) mod 16 (the exponent bias is 3 mod 4). Absolute error."""
+    e = 0..2, from x = 3/4 (absolute error); entry (12 + 4e + j) mod 16 (the exponent bias is 3 mod 4).
+    whole: also e = -1, x from 0 (entries 8..11), and the error relative; the first interval is
+    centred at 0 with c0 = 0, its polynomial t (erf(t) / t) so that erf keeps its relative error
+    for the smallest x."""
     k = mp.mpf(0.5)
     for degree in range(4, 24):
         rows, worst = [None] * 16, mp.mpf(0)
-        for e in range(0, 3):
+        for e in range(-1 if whole else 0, 3):
             for j in range(4):
                 a = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - k
                 b = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - k
-                if b <= mp.mpf(0.75):
+                if not whole and b <= mp.mpf(0.75):
                     continue
-                a = max(a, mp.mpf(0.75))
-                c = rnd((a + b) / 2, is_float)
+                a = a if whole else max(a, mp.mpf(0.75))
+                c = mp.mpf(0) if a == 0 else rnd((a + b) / 2, is_float)
                 w = (b - a) * mp.mpf(2) ** -10
-                p = cheb_monomial(mp.erf, a - w, min(b, last) + w, c, degree)
+                if a == 0:
+                    p = [mp.mpf(0)] + cheb_monomial(erf_over_x, a - w, b + w, c, degree - 1)
+                else:
+                    p = cheb_monomial(mp.erf, a - w, min(b, last) + w, c, degree)
                 hi = rnd(p[0], is_float)
                 lo = rnd(p[0] - hi, is_float)
                 q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
                 for i in range(65):
-                    x = a - w + (min(b, last) - a + 2 * w) * i / 64
-                    worst = max(worst, abs(horner(q, x - c) - mp.erf(x)))
+                    x = max(a - w + (min(b, last) - a + 2 * w) * i / 64, (b - a) * mp.mpf(2) ** -20)
+                    err = abs(horner(q, x - c) - mp.erf(x))
+                    worst = max(worst, err / abs(mp.erf(x)) if whole else err)
                 rows[(12 + 4 * e + j) % 16] = (c, hi, lo, [rnd(v, is_float) for v in p[1:]])
         if worst <= target:
             filler = next(r for r in rows if r)
@@ -227,10 +238,14 @@ def main():
             members.append(emit_rows("tail", rows, deg, is_float,
                                      "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 "
                                      "intervals: degree %d, relative error %.3g" % (deg, float(worst))))
-            deg, rows, worst = erf_set(is_float, dt * (0.5 if sfx == "HA" else 2), 4.0 if is_float else 6.0)
+            whole = not is_float and sfx != "HA"
+            deg, rows, worst = erf_set(is_float, dt * (0.5 if sfx == "HA" else 2), 4.0 if is_float else 6.0, whole)
             members.append(emit_rows("mid", rows, deg, is_float,
-                                     "erf(x) = c0 + c0_lo + c1 t + ... (t = x - centre) from x = 3/4: degree %d, "
-                                     "absolute error %.3g" % (deg, float(worst))))
+                                     "erf(x) = c0 + c0_lo + c1 t + ... (t = x - centre) from x = %s: degree %d, "
+                                     "%s error %.3g" % ("0" if whole else "3/4", deg,
+                                                        "relative" if whole else "absolute", float(worst))))
+            members.append("  // whether Erf takes every |x| from mid (else near below 3/4)\n"
+                           "  static constexpr bool mid_from_zero = %s;" % ("true" if whole else "false"))
             out.append(emit_struct("Erf%s_%s" % (sfx, t), "%s polynomials, %s" % (sfx, "float" if is_float else "double"),
                               members))
         tiny = mp.mpf(2) ** (-126 if is_float else -1022)

@@ -14,7 +14,7 @@ Three ranges of x > 0:
 Fits are Chebyshev interpolants at 160 bits (tail intervals widened by 2^-10 of their
 width; constant and linear terms in two parts); each set's degrees are the smallest whose rounded coefficients meet the set's
 relative target for E1 on a grid of 65 points per interval (printed beside each set).
-The float kernels evaluate in double: HA with the EP_d set, EP with EP_s.
+Float HA evaluates in double with the EP_d set; float EP in float with EP_s (float coefficients).
 """
 import mpmath as mp
 
@@ -32,6 +32,10 @@ _cache = {}
 
 def d(x):
     return mp.mpf(float(x))
+
+
+def f(x):
+    return mp.mpf(erf_gen.to_f(x))
 
 
 def e1(x):
@@ -65,9 +69,9 @@ def far_s(w):
     return x * (1 - x * h(x))
 
 
-def near_set(target):
+def near_set(target, rnd):
     for degree in range(2, 30):
-        p = [d(v) for v in cheb_monomial(near_p, mp.mpf(0), NEAR_END, mp.mpf(0), degree)]
+        p = [rnd(v) for v in cheb_monomial(near_p, mp.mpf(0), NEAR_END, mp.mpf(0), degree)]
         worst = mp.mpf(0)
         for k in range(1, 129):
             x = NEAR_END * k / 128
@@ -90,15 +94,15 @@ def intervals():
     return out
 
 
-def tail_set(target, start):
+def tail_set(target, start, rnd):
     for degree in range(start, 40):
         rows, worst = [None] * 16, mp.mpf(0)
         for e, j, a, b, c in intervals():
             w = (b - a) * mp.mpf(2) ** -10
             p = cheb_monomial(h, a - w, b + w, c, degree)
-            c0, c1 = d(p[0]), d(p[1])
-            lows = [d(p[0] - c0), d(p[1] - c1)]
-            rest = [d(v) for v in p[2:]]
+            c0, c1 = rnd(p[0]), rnd(p[1])
+            lows = [rnd(p[0] - c0), rnd(p[1] - c1)]
+            rest = [rnd(v) for v in p[2:]]
             q = [c0 + lows[0], c1 + lows[1]] + rest
             for k in range(65):
                 x = a - w + (b - a + 2 * w) * k / 64
@@ -110,19 +114,19 @@ def tail_set(target, start):
     raise RuntimeError("no degree meets the target")
 
 
-def emit_rows(name, rows, deg, comment):
+def emit_rows(name, rows, deg, comment, is_float):
     """Columns of the 16 intervals: centre, c0, c0_lo, c1, c1_lo, c2, ..."""
-    fmt = erf_gen.fmt_of(False)
+    fmt = erf_gen.fmt_of(is_float)
     names = ["centre", "c0", "c0_lo", "c1", "c1_lo"] + ["c%d" % k for k in range(2, deg + 1)]
     body = ["      {" + ", ".join(fmt(r[k]) for r in rows) + "},  // " + nm for k, nm in enumerate(names)]
-    return "  // %s\n  alignas(64) static constexpr uint64_t %s[%d][16] = {\n%s\n  };" % (
-        comment, name, len(names), "\n".join(body))
+    return "  // %s\n  alignas(64) static constexpr %s %s[%d][16] = {\n%s\n  };" % (
+        comment, "uint32_t" if is_float else "uint64_t", name, len(names), "\n".join(body))
 
 
-def far_set(target):
+def far_set(target, rnd):
     top = 1 / FAR
     for degree in range(2, 30):
-        p = [d(v) for v in cheb_monomial(far_s, mp.mpf(0), top, mp.mpf(0), degree)]
+        p = [rnd(v) for v in cheb_monomial(far_s, mp.mpf(0), top, mp.mpf(0), degree)]
         worst = mp.mpf(0)
         for k in range(1, 129):
             w = top * k / 128
@@ -132,8 +136,8 @@ def far_set(target):
     raise RuntimeError("no degree meets the target")
 
 
-def emit(name, values, comment):
-    return erf_gen.emit(name, values, False, comment)
+def emit(name, values, comment, is_float=False):
+    return erf_gen.emit(name, values, is_float, comment)
 
 
 def main():
@@ -143,20 +147,22 @@ def main():
     g_hi = d(GAMMA)
     out.append("// Euler's constant in two parts\nstruct EulerGamma {\n%s\n};\n" % emit(
         "v", [g_hi, d(GAMMA - g_hi)], "gamma"))
-    # (struct name, relative target, first tail degree tried); float HA computes in double with
-    # EP_d (2^-32 is 1/256 of a float ulp).
-    sets = (("HA_d", mp.mpf(2) ** -57, 16), ("EP_d", mp.mpf(2) ** -32, 6), ("EP_s", mp.mpf(2) ** -16, 3))
-    for sfx, target, start in sets:
-        deg, p, worst = near_set(target)
+    # (struct name, relative target, first tail degree tried, float coefficients); float HA
+    # computes in double with EP_d (2^-32 is 1/256 of a float ulp), float EP in float with EP_s.
+    sets = (("HA_d", mp.mpf(2) ** -57, 16, False), ("EP_d", mp.mpf(2) ** -32, 6, False),
+            ("EP_s", mp.mpf(2) ** -16, 3, True))
+    for sfx, target, start, is_float in sets:
+        rnd = f if is_float else d
+        deg, p, worst = near_set(target, rnd)
         members = [emit("near", p, "E1(x) = -ln x - gamma + x + x^2 P(x), x < 1/2: P (degree %d, relative error "
-                                   "%.3g)" % (deg, float(worst)))]
-        deg, rows, worst = tail_set(target, start)
+                                   "%.3g)" % (deg, float(worst)), is_float)]
+        deg, rows, worst = tail_set(target, start, rnd)
         members.append(emit_rows("tail", rows, deg,
                                  "e^x E1(x) = c0 + c0_lo + (c1 + c1_lo) t + ... (t = x - centre), 1/2 <= x < 30, "
-                                 "on 15 intervals: degree %d, relative error %.3g" % (deg, float(worst))))
-        deg, p, worst = far_set(target)
+                                 "on 15 intervals: degree %d, relative error %.3g" % (deg, float(worst)), is_float))
+        deg, p, worst = far_set(target, rnd)
         members.append(emit("far", p, "e^x E1(x) = w (1 - w S(w)), w = 1/x <= 1/30: S (degree %d, relative error "
-                                      "%.3g)" % (deg, float(worst))))
+                                      "%.3g)" % (deg, float(worst)), is_float))
         out.append("// %s set\nstruct ExpInt1%s {\n%s\n};\n" % (sfx, sfx, "\n".join(members)))
     out.append("}  // namespace nrx::zar::special")
     print("\n".join(out))

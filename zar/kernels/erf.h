@@ -2,7 +2,9 @@
 //
 // Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
 // z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
-// one of 10 intervals picked by the leading bits of |x| + 1/2. Elsewhere erfc(x) = e^(-x^2) g(x):
+// one of 10 intervals picked by the leading bits of |x| + 1/2; double LA and EP take every
+// |x| from 16 such intervals instead, the first centred at 0 with the form t (erf(t) / t), so
+// the relative error holds down to the subnormals without a second polynomial. Elsewhere erfc(x) = e^(-x^2) g(x):
 // x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
 // polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
 // tools/erf_gen.py). The scale 2^k is applied last, so results in the subnormal range
@@ -48,18 +50,39 @@ template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg
   return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N)))};
 }
 
+// c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table. HA and float
+// by Horner; double LA and EP in even and odd halves (in t^2), which halves the chain of
+// dependent steps.
+template <class T, Flavour F, size_t R>
+inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint64_t, uint32_t> (&tab)[R][16],
+                        simd::IReg idx, Reg<T> t) {
+  constexpr int rows = int(R);
+  Reg<T> q;
+  if constexpr (F == Flavour::HA || std::is_same_v<T, float>) {
+    q = table16<T>(tab[rows - 1], idx);
+    for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  } else {
+    const Reg<T> tt = simd::mul(t, t);
+    constexpr int n = rows - 3;  // c1 .. cn in rows 3 .. rows - 1
+    constexpr int last_e = 3 + 2 * ((n - 1) / 2), last_o = 4 + 2 * ((n - 2) / 2);
+    Reg<T> e = table16<T>(tab[last_e], idx), o = table16<T>(tab[last_o], idx);
+    for (int k = last_e - 2; k >= 3; k -= 2) e = simd::fma(e, tt, table16<T>(tab[k], idx));
+    for (int k = last_o - 2; k >= 4; k -= 2) o = simd::fma(o, tt, table16<T>(tab[k], idx));
+    q = simd::fma(o, t, e);
+  }
+  return q;
+}
+
 // erfc(a + a_lo) = 2^scale v for a >= 1/2 (a_lo: low part of a two-part argument, or zero).
 template <class T> struct ScaledValue { Reg<T> v, scale; };
 template <class T, Flavour F, bool Lo> inline ScaledValue<T> erfc_tail(Reg<T> a, Reg<T> a_lo) {
   using simd::splat;
   const auto& tab = ErfData<T, F>::tail;
-  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
   // Exponent and two leading mantissa bits of a + 3/2: 16 intervals from a = 1/2.
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(1.5))));
   Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
   if constexpr (Lo) t = simd::add(t, a_lo);
-  Reg<T> q = table16<T>(tab[rows - 1], idx);
-  for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
   const Reg<T> s = simd::mul(a, a);
   Reg<T> s_lo = simd::fms(a, a, s);
@@ -105,11 +128,9 @@ template <class T, Flavour F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> 
 template <class T, Flavour F> inline Reg<T> erf_mid(Reg<T> a) {
   using simd::splat;
   const auto& tab = ErfData<T, F>::mid;
-  constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(0.5))));
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));
-  Reg<T> q = table16<T>(tab[rows - 1], idx);
-  for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
   if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
   else return simd::fma(t, q, c0);
@@ -122,6 +143,10 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     using simd::splat;
     const V x = in[0];
     const V a = simd::min(splat(simd::bits_to(ErfLimits<T>::clamp[0])), simd::abs_of<T>(x));  // NaN stays
+    if constexpr (ErfData<T, F>::mid_from_zero) {  // one polynomial for every lane
+      r[0] = simd::copysign<T>(erf_mid<T, F>(a), x);
+      return 0;
+    }
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
     V v = erf_mid<T, F>(simd::max(splat(T(0.75)), a));
     const Mask<T> near = simd::lt(a, splat(T(0.75)));

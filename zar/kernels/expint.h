@@ -7,8 +7,9 @@
 // exponential body's reduction and table are kept unscaled and 2^k applied last, so results
 // in the subnormal range are rounded once. HA keeps the constant term of h, w and the
 // exponential in two parts up to the last fused step; EP takes the short logarithm and
-// exponential and lower degrees. Float kernels run the double body on each half register,
-// HA with the LA logarithm and exponential and double EP's polynomials. Zeros, negative
+// exponential and lower degrees. Float HA runs the double body on each half register with
+// the LA logarithm and exponential and double EP's polynomials; float EP runs the same body
+// on float lanes with float polynomials. Zeros, negative
 // arguments and NaN go to the scalar routine.
 #pragma once
 #include <cmath>
@@ -27,15 +28,16 @@ template <class T, Flavour F> using ExpInt1Set =
                        std::conditional_t<F == Flavour::EP, special::ExpInt1EP_d, special::ExpInt1HA_d>,
                        std::conditional_t<F == Flavour::EP, special::ExpInt1EP_s, special::ExpInt1EP_d>>;
 
-// -ln x - gamma + x + x^2 P(x) for 0 < x < 1/2; Wide: the first three terms in two parts.
-template <class S, Flavour FX, bool Wide> inline Reg<double> e1_near(Reg<double> x) {
+// -ln x - gamma + x + x^2 P(x) for 0 < x < 1/2; Wide (double only): the first three terms in
+// two parts.
+template <class T, class S, Flavour FX, bool Wide> inline Reg<T> e1_near(Reg<T> x) {
   using simd::splat;
-  using D = Reg<double>;
+  using D = Reg<T>;
   const double g_hi = simd::bits_to(special::EulerGamma::v[0]), g_lo = simd::bits_to(special::EulerGamma::v[1]);
   const D rest = simd::mul(simd::mul(x, x), simd::horner(x, S::near));
   if constexpr (!Wide) {
-    const D ln = log_body<double, FX, Base::E, false>(x, x);
-    return simd::sub(simd::add(simd::sub(x, splat(g_hi)), rest), ln);
+    const D ln = log_body<T, FX, Base::E, false>(x, x);
+    return simd::sub(simd::add(simd::sub(x, splat(T(g_hi))), rest), ln);
   } else {
     using C = ExpConst<double>;
     const twopart::Two<D> l2 = log2_wide(x);
@@ -49,55 +51,57 @@ template <class S, Flavour FX, bool Wide> inline Reg<double> e1_near(Reg<double>
 
 // h(x) = e^x E1(x) = hi + lo for 1/2 <= x < 30 (lo = 0 unless Wide); Wide: c0 + c1 t
 // exactly in two parts, then the low parts and t^2 (c2 + c3 t + ...).
-template <class S, bool Wide> inline twopart::Two<Reg<double>> e1_tail(Reg<double> x) {
+template <class T, class S, bool Wide> inline twopart::Two<Reg<T>> e1_tail(Reg<T> x) {
   using simd::splat;
-  using D = Reg<double>;
+  using D = Reg<T>;
   const auto& tab = S::tail;  // rows: centre, c0, c0_lo, c1, c1_lo, c2, ...
   constexpr int rows = int(std::extent_v<std::remove_reference_t<decltype(tab)>>);
-  const simd::IReg idx = simd::shift_right<50>(simd::add(x, splat(2.0)));  // exponent and two bits of x + 2
-  const D t = simd::sub(x, table16<double>(tab[0], idx));                  // exact: x lies within the centre's binade
-  D q = table16<double>(tab[rows - 1], idx);
-  for (int k = rows - 2; k >= 5; --k) q = simd::fma(q, t, table16<double>(tab[k], idx));
-  const D c0 = table16<double>(tab[1], idx), c1 = table16<double>(tab[3], idx);
-  if constexpr (!Wide) return {simd::fma(t, simd::fma(q, t, c1), c0), splat(0.0)};
+  // Exponent and two leading mantissa bits of x + 2.
+  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(x, splat(T(2))));
+  const D t = simd::sub(x, table16<T>(tab[0], idx));  // exact: x lies within the centre's binade
+  D q = table16<T>(tab[rows - 1], idx);
+  for (int k = rows - 2; k >= 5; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+  const D c0 = table16<T>(tab[1], idx), c1 = table16<T>(tab[3], idx);
+  if constexpr (!Wide) return {simd::fma(t, simd::fma(q, t, c1), c0), splat(T(0))};
   const twopart::Two<D> p = twopart::two_prod(t, c1);
   const twopart::Two<D> s = twopart::fast_two_sum(c0, p.hi);  // |c1 t| < c0 on every interval
-  D lo = simd::fma(t, table16<double>(tab[4], idx), simd::add(table16<double>(tab[2], idx), p.lo));
+  D lo = simd::fma(t, table16<T>(tab[4], idx), simd::add(table16<T>(tab[2], idx), p.lo));
   lo = simd::fma(simd::mul(t, t), q, lo);
   return {s.hi, simd::add(s.lo, lo)};
 }
 
 // h(x) = w (1 - w S(w)) = hi + lo for x >= 30, w = 1/x; hi = w rounded, lo its error and the rest.
-template <class S, bool Wide> inline twopart::Two<Reg<double>> e1_far(Reg<double> x) {
+template <class T, class S, bool Wide> inline twopart::Two<Reg<T>> e1_far(Reg<T> x) {
   using simd::splat;
-  using D = Reg<double>;
-  const D w = simd::div(splat(1.0), x);
+  using D = Reg<T>;
+  const D w = simd::div(splat(T(1)), x);
   const D ws = simd::mul(w, simd::horner(w, S::far));
-  if constexpr (!Wide) return {simd::fnma(w, ws, w), splat(0.0)};
-  const D w_lo = simd::mul(simd::fnma(x, w, splat(1.0)), w);  // 1 - x w is exact
+  if constexpr (!Wide) return {simd::fnma(w, ws, w), splat(T(0))};
+  const D w_lo = simd::mul(simd::fnma(x, w, splat(T(1))), w);  // 1 - x w is exact
   return {w, simd::fnma(w, ws, w_lo)};
 }
 
-// E1(x) in double for x > 0 (+inf gives +0); other lanes hold unspecified values.
-template <class S, Flavour FX, bool Wide> inline Reg<double> e1_body(Reg<double> x) {
+// E1(x) for x > 0 (+inf gives +0); other lanes hold unspecified values.
+template <class T, class S, Flavour FX, bool Wide> inline Reg<T> e1_body(Reg<T> x) {
   using simd::splat;
-  using D = Reg<double>;
-  // From 750 on the result is +0: e^-x is taken there.
-  const D xe = simd::min(simd::max(x, splat(0.5)), splat(750.0));
-  const Mask<double> far = simd::ge(xe, splat(30.0));
+  using D = Reg<T>;
+  using M = Mask<T>;
+  // The result is +0 from 750 (double) or 110 (float) on: e^-x is taken there.
+  const D xe = simd::min(simd::max(x, splat(T(0.5))), splat(T(std::is_same_v<T, double> ? 750 : 110)));
+  const M far = simd::ge(xe, splat(T(30)));
   twopart::Two<D> h;
-  if (far != Mask<double>(0xFF)) h = e1_tail<S, Wide>(xe);
+  if (M(~far)) h = e1_tail<T, S, Wide>(xe);
   if (far) {
-    const twopart::Two<D> f = e1_far<S, Wide>(xe);
-    h = far == Mask<double>(0xFF) ? f : twopart::Two<D>{simd::select(far, f.hi, h.hi), simd::select(far, f.lo, h.lo)};
+    const twopart::Two<D> f = e1_far<T, S, Wide>(xe);
+    h = M(~far) ? twopart::Two<D>{simd::select(far, f.hi, h.hi), simd::select(far, f.lo, h.lo)} : f;
   }
-  const ScaledExp<double> e = exp_neg_unscaled<double, FX>(xe, splat(0.0));
+  const ScaledExp<T> e = exp_neg_unscaled<T, FX>(xe, splat(T(0)));
   D v;
   if constexpr (Wide) v = simd::fma(e.hi, h.hi, simd::fma(e.hi, h.lo, simd::mul(e.lo, simd::add(h.hi, h.lo))));
   else v = simd::fma(e.hi, h.hi, simd::mul(e.lo, h.hi));
   D r = simd::scalef(v, e.scale);
-  const Mask<double> near = simd::lt(x, splat(0.5));
-  if (near) r = simd::select(near, e1_near<S, FX, Wide>(x), r);
+  const M near = simd::lt(x, splat(T(0.5)));
+  if (near) r = simd::select(near, e1_near<T, S, FX, Wide>(x), r);
   return r;
 }
 
@@ -111,11 +115,11 @@ template <class T, Flavour F> struct ExpInt1 : Unary<T> {
   static constexpr Flavour kInner = F == Flavour::EP ? Flavour::EP : kDouble ? Flavour::HA : Flavour::LA;
 
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (kDouble) {
-      r[0] = e1_body<S, kInner, kWide>(in[0]);
+    if constexpr (kDouble || F == Flavour::EP) {
+      r[0] = e1_body<T, S, kInner, kWide>(in[0]);
     } else {
-      r[0] = simd::narrow(e1_body<S, kInner, kWide>(simd::widen_lo(in[0])),
-                          e1_body<S, kInner, kWide>(simd::widen_hi(in[0])));
+      r[0] = simd::narrow(e1_body<double, S, kInner, kWide>(simd::widen_lo(in[0])),
+                          e1_body<double, S, kInner, kWide>(simd::widen_hi(in[0])));
     }
     return simd::not_gt(in[0], simd::splat(T(0)));  // zeros, negative arguments, NaN
   }

@@ -186,25 +186,33 @@ inline D tgamma_body(D x) {
 }
 
 // Float results run the same steps in plain double arithmetic on each half of the register:
-// 2^-40 relative is ample for them, and ln Gamma keeps an absolute error near 2^-52 at its
-// negative zeros with the full tables and the double logarithm (one rounding per term).
+// 2^-27 relative is ample for Gamma (shortened table and series; negative arguments from
+// Gamma(|x|) itself, which stays finite in double), and ln Gamma keeps an absolute error near
+// 2^-52 at its negative zeros with the full tables and the double logarithm (one rounding
+// per term).
 
-// The table's polynomial at x (or 1 + y on near lanes), plain Horner from c1 down.
-template <size_t R> inline D table_plain(const uint64_t (&tab)[R][16], D x, M near, D y) {
+// The table's polynomial at x (or 1 + y on near lanes), plain Horner from c1 down, through
+// row Use - 1 only.
+template <size_t R, size_t Use = R> inline D table_plain(const uint64_t (&tab)[R][16], D x, M near, D y) {
+  static_assert(Use > 5 && Use <= R);
   const simd::IReg idx = index_of(simd::select(near, simd::add(y, k(1)), x));
   const D c = table16<double>(tab[0], idx);
   const D t = simd::select(near, simd::sub(y, simd::sub(c, k(1))), simd::sub(x, c));
-  D q = table16<double>(tab[R - 1], idx);
-  for (size_t j = R - 2; j >= 5; --j) q = simd::fma(q, t, table16<double>(tab[j], idx));
+  D q = table16<double>(tab[Use - 1], idx);
+  for (size_t j = Use - 2; j >= 5; --j) q = simd::fma(q, t, table16<double>(tab[j], idx));
   q = simd::fma(q, t, table16<double>(tab[3], idx));
   return simd::fma(q, t, table16<double>(tab[1], idx));
 }
 
 inline D ln_plain(D x) { return log_body<double, Flavour::HA, Base::E, false>(x, k(0)); }
 
-inline D stirling_plain(D x, D l) {
+// Gamma's float results need only the series' first three terms: from x = 8 on the rest is
+// below 3e-10, relative to Gamma.
+inline constexpr uint64_t kStirlingShort[] = {Data::stirling[0], Data::stirling[1], Data::stirling[2]};
+
+template <const auto& C = Data::stirling> inline D stirling_plain(D x, D l) {
   const D y = simd::div(k(1), x);
-  const D r = simd::fma(y, simd::horner(simd::mul(y, y), Data::stirling), bits(Data::half_ln_2pi[0]));
+  const D r = simd::fma(y, simd::horner(simd::mul(y, y), C), bits(Data::half_ln_2pi[0]));
   return simd::fma(x, simd::sub(l, k(1)), simd::fma(l, k(-0.5), r));
 }
 
@@ -240,6 +248,10 @@ inline D lgamma_plain(D x) {
   return r;
 }
 
+// Gamma's float results take the table through c12: the terms beyond add about 2^-27
+// relative at most (next to 1 + y = 5/4), a tenth of a float ulp.
+constexpr size_t kGammaRows = 16;
+
 inline D tgamma_plain(D x) {
   const D a = simd::abs_of<double>(x);
   const M near = simd::lt(a, k(0.5));
@@ -252,7 +264,7 @@ inline D tgamma_plain(D x) {
     const D a4 = simd::select(M(near | big), k(1), ap);
     const M ge4 = simd::ge(a4, k(4)), ge6 = simd::ge(a4, k(6));
     const D arg = simd::sub(a4, simd::select(ge6, k(4), simd::select(ge4, k(2), k(0))));
-    g = table_plain(Data::g, arg, near, x);
+    g = table_plain<std::size(Data::g), kGammaRows>(Data::g, arg, near, x);
     if (ge4) {
       const D p1 = simd::mul(simd::sub(a4, k(1)), simd::sub(a4, k(2)));
       const D p2 =
@@ -260,20 +272,20 @@ inline D tgamma_plain(D x) {
       g = simd::select(ge4, simd::mul(g, simd::mul(p1, p2)), g);
     }
   }
+  if (big) {
+    // Gamma(a) = e^(ln Gamma(a)) with a at most 48: Gamma(48) ~ 2.6e59 stays finite in double,
+    // and from there every float result is an overflow, or below -48 a zero.
+    const D a8 = simd::min(simd::max(a, k(8)), k(48));
+    const D e = stirling_plain<kStirlingShort>(a8, ln_plain(a8));
+    const ScaledExp<double> v = exp_neg_unscaled<double, Flavour::LA>(simd::negate<double>(e), k(0));
+    g = simd::select(big, simd::scalef(simd::add(v.hi, v.lo), v.scale), g);
+  }
   D r = g;
   if (near) r = simd::select(near, simd::div(g, x), r);
   SinPiPlain s{};
   if (negative) {
     s = sin_pi_plain(ap);
     r = simd::select(negative, simd::div(k(1), simd::mul(s.mag, g)), r);
-  }
-  if (big) {
-    const D a8 = simd::max(a, k(8));
-    D e = stirling_plain(a8, ln_plain(a8));
-    if (negative) e = simd::select(negative, simd::negate<double>(simd::add(ln_plain(s.mag), e)), e);
-    const ScaledExp<double> v =
-        exp_neg_unscaled<double, Flavour::LA>(simd::negate<double>(simd::max(e, k(-1100))), k(0));
-    r = simd::select(big, simd::scalef(simd::add(v.hi, v.lo), v.scale), r);
   }
   if (negative) r = simd::select(M(negative & ~s.negative), simd::negate<double>(r), r);
   return r;

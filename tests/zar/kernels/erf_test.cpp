@@ -187,7 +187,7 @@ TEST(ErfFamily, SpecialResultsAndCodesInEveryFlavour) {
 }
 
 // Ranges where a fault would hide from a uniform sample: the switch between the polynomial
-// near zero and the tail, the edges of the tail's intervals (x + 3/2 = 2, 2.5, 3, ..., 28),
+// near zero and the tail or Erf's table, the edges of the tail's intervals (x + 3/2 = 2, 2.5, 3, ..., 28),
 // the two-part argument of CdfNorm, and the tails down to the underflow thresholds.
 struct Range {
   const char* fn;
@@ -198,6 +198,14 @@ const Range kRanges[] = {
     {"dErf", 0.95, 2.1},
     {"dErf", 2.4, 6.1},
     {"dErf", 1e-300, 1e-3},
+    // Erf LA and EP from one table: the first interval (centred at 0) from the subnormals,
+    // and the edges of the intervals of |x| + 1/2 below 3/4.
+    {"dErf", 5e-324, 2.3e-308},
+    {"dErf", 0.12, 0.13},
+    {"dErf", 0.245, 0.255},
+    {"dErf", 0.37, 0.38},
+    {"dErf", 0.495, 0.505},
+    {"dErf", 0.745, 0.755},
     {"dErfc", -0.6, 0.6},
     {"dErfc", 0.45, 1.1},
     {"dErfc", 2.45, 2.55},

@@ -47,6 +47,7 @@ const Row kRows[] = {
     {false, 760, kPosZero, 0},
     {true, 95, kSubnormal, 0},
     {true, 110, kPosZero, 0},
+    {true, 1e30, kPosZero, 0},
     {false, 700, kValue, 0, 1.4065187662340329228e-307},
     // Values on each range: near zero, the tail intervals, the far range.
     {false, 1e-300, kValue, 0, 690.19831223331217234},
@@ -103,7 +104,7 @@ const Range kRanges[] = {
     {"dExpInt1", 1.45, 2.05},   {"dExpInt1", 2.9, 4.1},    {"dExpInt1", 5.9, 6.1},    {"dExpInt1", 7.9, 8.1},
     {"dExpInt1", 13.9, 14.1},   {"dExpInt1", 17.9, 18.1},  {"dExpInt1", 25.9, 26.1},  {"dExpInt1", 29.5, 30.5},
     {"dExpInt1", 30, 700},      {"dExpInt1", 700, 745},    {"sExpInt1", 1e-44, 0.55}, {"sExpInt1", 0.45, 31},
-    {"sExpInt1", 29, 104},
+    {"sExpInt1", 29, 104},      {"sExpInt1", 0.95, 1.05},  {"sExpInt1", 5.9, 6.1},    {"sExpInt1", 100, 200},
 };
 
 TEST(ExpInt1, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {

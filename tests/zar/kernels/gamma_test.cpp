@@ -102,6 +102,13 @@ const Row kRows[] = {
     {"sTGamma", 35, kValue, 0, 2.9523279e38},
     {"sTGamma", -45.5, kPosZero, 0},
     {"sTGamma", 5, kValue, 0, 24},
+    // Float Gamma of negative arguments from Gamma(|x|): subnormal results, and the signed
+    // zeros from -48 on, where |x| is held at 48.
+    {"sTGamma", -36.5, kValue, 0, -1.393e-42},
+    {"sTGamma", -46.5, kNegZero, 0},
+    {"sTGamma", -100.5, kNegZero, 0},
+    {"sTGamma", -999999.5, kPosZero, 0},
+    {"sTGamma", 1e30, kPosInf, 3},
 };
 
 template <class T> bool matches(T got, const Row& row) {
@@ -156,7 +163,8 @@ const Range kRanges[] = {
     {"sLGamma", -2, -0.5},       {"sLGamma", -60, -6},       {"dTGamma", 0x1p-1019, 0.5}, {"dTGamma", 0.5, 4},
     {"dTGamma", 3.9, 6.1},       {"dTGamma", 6, 8.1},        {"dTGamma", 8, 171.62},      {"dTGamma", -0.5, -0x1p-1019},
     {"dTGamma", -8, -0.5},       {"dTGamma", -8.1, -7.9},    {"dTGamma", -171.6, -8},     {"dTGamma", -184.5, -170},
-    {"sTGamma", 0x1p-126, 0.5},  {"sTGamma", 0.5, 35.04},    {"sTGamma", -40, -0.5},
+    {"sTGamma", 0x1p-126, 0.5},  {"sTGamma", 0.5, 35.04},    {"sTGamma", -40, -0.5},      {"sTGamma", 0.2, 0.3},
+    {"sTGamma", 1.2, 1.3},       {"sTGamma", 7.9, 8.1},      {"sTGamma", -48.5, -35},
 };
 
 TEST(Gamma, WithinOneUlpOnTheAlgorithmsEdges) {
