@@ -16,9 +16,13 @@
 //   Extra                 by-value scalars of the call (Powx exponent, LinearFrac factors)
 //   vec(a, r, extra)      vector body over registers of real lanes; returns the lanes that
 //                         need the scalar routine (absent when kRegs is 0)
+//   vec_two(a, r, extra)  optional: the body over two registers per argument at once (a[h][q],
+//                         r[h][q] for register h); returns the elements that need the scalar
+//                         routine, one bit per element. The main loop then takes registers in twos.
 //   scalar(a, r, extra)   one element through pointers; returns a status code (0 = none)
 #pragma once
 #include <algorithm>
+#include <concepts>
 #include <cstdint>
 #include <cstdio>
 
@@ -184,6 +188,33 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, k, full, out[q]);
   }
 
+  // Ops with a body over two registers at once (vec_two: complex kernels that split the parts
+  // of 2E elements into a register of real parts and one of imaginary parts, so no lane repeats
+  // another's work) take the main loop's registers in twos. vec_two returns the elements for
+  // the scalar routine, bit j for element j of the 2E.
+  static constexpr bool kTwo = requires(const V (&a)[2][Op::kIn], V (&r)[2][Op::kOut], const typename Op::Extra& e) {
+    { Op::vec_two(a, r, e) } -> std::same_as<M>;
+  };
+
+  [[gnu::always_inline]] static inline void step_two(int64_t i, const Arrays& x, const typename Op::Extra& ex) {
+    V in[2][Op::kIn], out[2][Op::kOut];
+    static_assert(W == 2);
+    for (int h = 0; h < 2; ++h)
+      for (int q = 0; q < Op::kIn; ++q) in[h][q] = load(x.a[q], i + h * E, E, true);
+    const M sp = Op::vec_two(in, out, ex);
+    for (int h = 0; h < 2; ++h) {
+      const unsigned part = (unsigned(sp) >> (h * E)) & ((1u << E) - 1);
+      if (__builtin_expect(part != 0, 0)) {
+        Regs g;
+        for (int q = 0; q < Op::kIn; ++q) g.in[q] = in[h][q];
+        for (int q = 0; q < Op::kOut; ++q) g.out[q] = out[h][q];
+        g = specials(i + h * E, simd::pairs_from_elements<R>(part), g, x, ex);
+        for (int q = 0; q < Op::kOut; ++q) out[h][q] = g.out[q];
+      }
+      for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i + h * E, E, true, out[h][q]);
+    }
+  }
+
   static void run(int64_t n, const Arr<const TI> (&a)[Op::kIn], const Arr<TO> (&r)[Op::kOut],
                   const typename Op::Extra& extra) {
     Arrays x;
@@ -191,8 +222,14 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) x.r[q] = r[q];
     const typename Op::Extra ex = extra;
     int64_t i = 0;
-    for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
-      for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+    if constexpr (kTwo) {
+      static_assert(Op::kRegs % 2 == 0);
+      for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+        for (int q = 0; q < Op::kRegs; q += 2) step_two(i + q * E, x, ex);
+    } else {
+      for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+        for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+    }
     for (; i < n; i += E) step(i, int(std::min<int64_t>(E, n - i)), x, ex);
   }
 };
