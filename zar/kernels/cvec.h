@@ -49,11 +49,14 @@ template <int Steps> inline D reciprocal(D d) {
 // (n + n_lo) / (d + d_lo) rounded once, from one reciprocal: q = n / d to Steps Newton steps,
 // then q plus the exact remainder over d. One step (28 bits) leaves the correction r y off by
 // 2^-56 of q, well inside the half ulp the final rounding adds.
-template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
-  const D y = reciprocal<Steps>(d);
+// quotient_by takes the reciprocal y of d from the caller (two numerators over one d).
+inline D quotient_by(D n, D n_lo, D d, D d_lo, D y) {
   const D q = simd::mul(n, y);
   const D r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
   return simd::fma(r, y, q);
+}
+template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
+  return quotient_by(n, n_lo, d, d_lo, reciprocal<Steps>(d));
 }
 
 // Whether the float reduction covers every angle of the register (|y| up to TrigConst::large);
@@ -190,6 +193,14 @@ template <class R, Flavour F> inline Mask<R> sqrt_parts(Reg<R> x, Reg<R> y, Reg<
                  simd::fpclass<simd::kNaN>(im));
 }
 
+// Element masks of registers of parts.
+template <class R> inline Mask<R> nonfinite_parts(simd::Parts<R> z) {
+  return Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(z.re) | simd::fpclass<simd::kInf | simd::kNaN>(z.im));
+}
+template <class R> inline Mask<R> zero_parts(simd::Parts<R> z) {
+  return Mask<R>(simd::fpclass<simd::kZero>(z.re) & simd::fpclass<simd::kZero>(z.im));
+}
+
 // Lanes of a or b with a part outside [2^-450, 2^450] other than zero (infinities and NaN
 // included), from the bits of the magnitudes: zero minus one wraps to the largest unsigned value,
 // so the smallest of the magnitudes less one skips zeros.
@@ -203,48 +214,54 @@ inline DM off_range(D a, D b) {
   return DM(~in);
 }
 
-// a / b: a times conj(b) over |b|^2, with the lanes the scalar routine takes in special. Where
-// every part of a and b is zero or in [2^-450, 2^450] no product, square or quotient leaves the
-// range and the only special elements are those with b = 0 (|b|^2 = 0 in both lanes). Otherwise
-// b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where its larger part
-// lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials are the
-// elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form the
-// numerator and |b|^2 in two parts and divide once.
-template <Flavour F> [[gnu::always_inline]] inline D div_pairs(D a, D b, DM& special) {
+// a / b for the 2E elements of two registers of pairs each: a times conj(b) over |b|^2 on
+// registers of real and imaginary parts, the quotients back in pairs in r0, r1; returns the
+// elements for the scalar routine. Where every part of a and b is zero or in [2^-450, 2^450] no
+// product, square or quotient leaves the range and the only special elements are those with
+// b = 0. Otherwise b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where
+// its larger part lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials
+// are the elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form
+// the numerators and |b|^2 in two parts and divide once, by one reciprocal for both parts.
+template <Flavour F> [[gnu::always_inline]] inline DM div_parts(D a0, D a1, D b0, D b1, D& r0, D& r1) {
   using simd::splat;
-  const DM off = off_range(a, b);
-  D as = a, bs = b, k = splat(0.0);
-  if (__builtin_expect(off != 0, 0)) {
-    const auto larger = [](D v) {
-      return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v)));
-    };
+  using P = simd::Parts<double>;
+  const bool off = DM(off_range(a0, b0) | off_range(a1, b1)) != 0;
+  const P a = simd::split_parts<double>(a0, a1), b = simd::split_parts<double>(b0, b1);
+  D ar = a.re, ai = a.im, c = b.re, d = b.im, k = splat(0.0);
+  if (__builtin_expect(off, 0)) {
+    const auto larger = [](P v) { return simd::max(simd::abs_of<double>(v.re), simd::abs_of<double>(v.im)); };
     const D kb = simd::getexp(larger(b)), ka0 = simd::getexp(larger(a));
     const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)),
                               ka0, splat(0.0));
-    as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
+    const D nka = simd::negate<double>(ka), nkb = simd::negate<double>(kb);
+    ar = simd::scalef(ar, nka), ai = simd::scalef(ai, nka), c = simd::scalef(c, nkb), d = simd::scalef(d, nkb);
     k = simd::sub(ka, kb);
   }
-  const D c = simd::dup_even(bs), d = simd::dup_odd(bs);
-  // even lanes ar c + ai d, odd lanes ai c - ar d
-  const D swapped = conj_of<double>(simd::swap_pairs(as));
-  D v, den;
-  if constexpr (F == Flavour::EP) {
+  P v;
+  D den;
+  if constexpr (F == Flavour::EP) {  // ar c + ai d and ai c - ar d
     den = simd::fma(c, c, simd::mul(d, d));
-    v = simd::mul(simd::fma(as, c, simd::mul(swapped, d)), reciprocal<1>(den));
+    const D y = reciprocal<1>(den);
+    v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
+    v.im = simd::mul(simd::fms(ai, c, simd::mul(ar, d)), y);
   } else {
-    const TwoD p = twopart::two_prod(as, c), q = twopart::two_prod(swapped, d);
-    const TwoD n = twopart::two_sum(p.hi, q.hi);
+    const D nar = simd::negate<double>(ar);
+    const TwoD p = twopart::two_prod(ar, c), q = twopart::two_prod(ai, d);
+    const TwoD s = twopart::two_prod(ai, c), t = twopart::two_prod(nar, d);
+    const TwoD n = twopart::two_sum(p.hi, q.hi), m = twopart::two_sum(s.hi, t.hi);
     D lo;
     den = hypot_sum<double, Flavour::HA>(c, d, lo);
-    v = quotient<1>(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo);
+    const D y = reciprocal<1>(den);
+    v.re = quotient_by(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo, y);
+    v.im = quotient_by(m.hi, simd::add(m.lo, simd::add(s.lo, t.lo)), den, lo, y);
   }
-  special = simd::fpclass<simd::kZero>(den);
-  if (__builtin_expect(off == 0, 1)) return v;
-  v = simd::scalef(v, k);
-  special = DM(special | simd::pairs_of<double>(simd::fpclass<simd::kInf | simd::kNaN>(a) |
-                                                simd::fpclass<simd::kInf | simd::kNaN>(b) |
-                                                simd::fpclass<simd::kInf | simd::kNaN>(v)));
-  return v;
+  DM special = simd::fpclass<simd::kZero>(den);
+  if (__builtin_expect(off, 0)) {
+    v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
+    special = DM(special | nonfinite_parts<double>(a) | nonfinite_parts<double>(b) | nonfinite_parts<double>(v));
+  }
+  simd::join_parts<double>(v, r0, r1);
+  return special;
 }
 
 // a / b for float parts held in double: the products are exact, the numerator and |b|^2 are
@@ -275,14 +292,6 @@ template <class R> inline Mask<R> nonfinite_pairs(Reg<R> v) {
 template <class R> inline Mask<R> zero_pairs(Reg<R> v) {
   const Mask<R> z = simd::fpclass<simd::kZero>(v);
   return simd::pairs_of<R>(Mask<R>(z & (z >> 1) & simd::even_lanes<R>()));
-}
-
-// Element masks of registers of parts.
-template <class R> inline Mask<R> nonfinite_parts(simd::Parts<R> z) {
-  return Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(z.re) | simd::fpclass<simd::kInf | simd::kNaN>(z.im));
-}
-template <class R> inline Mask<R> zero_parts(simd::Parts<R> z) {
-  return Mask<R>(simd::fpclass<simd::kZero>(z.re) & simd::fpclass<simd::kZero>(z.im));
 }
 
 // One register through Op::vec_two, its elements repeated in the second register (the tail
@@ -463,11 +472,12 @@ template <class C, Flavour F> struct ComplexDiv : Binary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Div";
-  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
+  static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
+    return cvec::div_parts<F>(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
+  }
+  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra& ex) {
     if constexpr (sizeof(R) == 8) {
-      Mask<R> special;
-      r[0] = cvec::div_pairs<F>(a[0], a[1], special);
-      return special;
+      return cvec::one_register<ComplexDiv>(a, r, ex);
     } else {
       r[0] = cvec::on_halves(a[0], a[1], cvec::div_pairs_of_floats);
       return Mask<R>(simd::pairs_of<R>(Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) |
