@@ -1,14 +1,14 @@
 // Complex vector kernels: Abs, Arg, CIS, Exp, Ln, Sqrt, Div (types c and z).
 //
-// Registers hold (re, im) pairs. Abs, Arg, Ln and Sqrt take the main loop's registers in twos
-// and split them into one register of real parts and one of imaginary parts, so each lane works
-// on its own element: Abs is Hypot of the parts, Arg is atan2, Ln is log|z| and atan2, Sqrt is
-// t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x; a single register (the tail)
-// runs the same body with its elements repeated. CIS is the sine body on the pairs with the
-// even lanes a quarter turn ahead (cos y on the real lane, sin y on the imaginary one), Exp
-// is e^x times that, and Div multiplies by the conjugate over |b|^2. HA keeps the pieces in
-// two parts (exp table and polynomial, sin and cos, |z|^2, the numerator of Div) and rounds
-// once. One template serves float and double; float Exp and CIS run the double bodies on the
+// Registers hold (re, im) pairs. Abs, Arg, Ln, Sqrt and double Div take the main loop's
+// registers in twos and split them into one register of real parts and one of imaginary parts,
+// so each lane works on its own element: Abs is Hypot of the parts, Arg is atan2, Ln is log|z|
+// and atan2, Sqrt is t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, Div
+// multiplies by the conjugate over |b|^2; a single register (the tail) runs the same body with
+// its elements repeated. CIS is the sine body on the pairs with the even lanes a quarter turn
+// ahead (cos y on the real lane, sin y on the imaginary one), Exp is e^x times that. HA keeps
+// the pieces in two parts (exp table and polynomial, sin and cos, |z|^2, the numerator of Div)
+// and rounds once. One template serves float and double; float Exp and CIS run the double bodies on the
 // two halves of a register only where an angle lies beyond the float reduction, and float Div
 // forms its exact products in double. Elements with an infinite or NaN part, zero arguments of
 // Ln, Sqrt and Div, and results that overflow go to the scalar routines, which give the values
