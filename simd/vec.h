@@ -5,8 +5,10 @@
 #pragma once
 #include "simd/intrinsics.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace nrx::simd {
 
@@ -425,4 +427,65 @@ inline __m512d low_to_pairs(__m512d a) { return _mm512_permutexvar_pd(_mm512_set
 // Integer lanes (32 bits for float, 64 for double) holding v in the even lanes and 0 in the odd.
 inline IReg int_even_lanes(int64_t v, float) { return _mm512_maskz_set1_epi32(0x5555, int32_t(v)); }
 inline IReg int_even_lanes(int64_t v, double) { return _mm512_maskz_set1_epi64(0x55, v); }
+// The high half of a register moved to its low half (the high half repeats it).
+inline __m512 high_to_low(__m512 a) { return _mm512_shuffle_f32x4(a, a, 0xEE); }
+inline __m512d high_to_low(__m512d a) { return _mm512_shuffle_f64x2(a, a, 0xEE); }
+
+// Two registers of (re, im) pairs as one register of their real parts and one of their
+// imaginary parts, element j of the pair of registers in lane j, and back.
+template <class T> struct Parts { Reg<T> re, im; };
+namespace detail {
+template <class T> struct PartIndex {
+  static constexpr int L = lanes<T>;
+  using I = std::conditional_t<sizeof(T) == 8, int64_t, int32_t>;
+  alignas(64) static constexpr auto re = [] {
+    std::array<I, L> t{};
+    for (int j = 0; j < L; ++j) t[j] = 2 * j;
+    return t;
+  }();
+  alignas(64) static constexpr auto im = [] {
+    std::array<I, L> t{};
+    for (int j = 0; j < L; ++j) t[j] = 2 * j + 1;
+    return t;
+  }();
+  alignas(64) static constexpr auto lo = [] {
+    std::array<I, L> t{};
+    for (int j = 0; j < L; ++j) t[j] = j / 2 + (j & 1) * L;
+    return t;
+  }();
+  alignas(64) static constexpr auto hi = [] {
+    std::array<I, L> t{};
+    for (int j = 0; j < L; ++j) t[j] = L / 2 + j / 2 + (j & 1) * L;
+    return t;
+  }();
+};
+}  // namespace detail
+template <class T> inline Parts<T> split_parts(Reg<T> a0, Reg<T> a1) {
+  using P = detail::PartIndex<T>;
+  return {lookup(a0, a1, load_bits(P::re.data())), lookup(a0, a1, load_bits(P::im.data()))};
+}
+template <class T> inline void join_parts(Parts<T> p, Reg<T>& a0, Reg<T>& a1) {
+  using P = detail::PartIndex<T>;
+  a0 = lookup(p.re, p.im, load_bits(P::lo.data()));
+  a1 = lookup(p.re, p.im, load_bits(P::hi.data()));
+}
+// Bit j set where lane 2j or 2j + 1 of m0 is, bit j + lanes/2 likewise from m1: the
+// elements of two registers of pairs, inverse of pairs_from_elements.
+template <class T> constexpr unsigned elements_from_pairs(Mask<T> m0, Mask<T> m1) {
+  const auto half = [](unsigned m) {
+    m = (m | (m >> 1)) & 0x5555u;
+    m = (m | (m >> 1)) & 0x3333u;
+    m = (m | (m >> 2)) & 0x0F0Fu;
+    return (m | (m >> 4)) & 0x00FFu;
+  };
+  return half(unsigned(m0)) | (half(unsigned(m1)) << lanes<T> / 2);
+}
+// Bit j of m, for j below half the lanes, on lanes 2j and 2j + 1.
+template <class T> constexpr Mask<T> pairs_from_elements(unsigned m) {
+  m &= (1u << lanes<T> / 2) - 1;
+  m = (m | (m << 4)) & 0x0F0Fu;
+  m = (m | (m << 2)) & 0x3333u;
+  m = (m | (m << 1)) & 0x5555u;
+  return Mask<T>(m | (m << 1));
+}
 }  // namespace nrx::simd

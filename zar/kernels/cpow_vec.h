@@ -12,7 +12,7 @@
 // reduction with u's low part added to the reduced argument, cos v and sin v from the sine
 // body with v's low part added to first order (its square lies below 2^-100), and the product
 // of the two rounded once. Float computes the same in double from one-part pieces, far inside
-// a float ulp. Double takes two registers at a time (the frame's vec2) with one element per
+// a float ulp. Double takes two registers at a time (the frame's vec_two) with one element per
 // lane (csplit), so that the logarithm, the angle and the exponential run once per element.
 //
 // The vector bodies take finite z with normal or zero parts, not both zero (Pow, double: the
@@ -203,13 +203,12 @@ inline csplit::Parts pow_split(csplit::Parts z, csplit::Parts w, DM& off) {
   return {part(cs), simd::select(simd::fpclass<simd::kZero>(v.hi), v.hi, part(sn))};
 }
 
-// z^w for two full double registers of pairs each; sp0 and sp1 receive the per-element lanes.
-inline void pow_two(D z0, D z1, D w0, D w1, D& r0, D& r1, DM& sp0, DM& sp1) {
+// z^w for two full double registers of pairs each; returns the elements for the per-element
+// routine, bit j for element j of the eight.
+inline DM pow_two(D z0, D z1, D w0, D w1, D& r0, D& r1) {
   DM off;
   csplit::join(pow_split(csplit::split(z0, z1), csplit::split(w0, w1), off), r0, r1);
-  csplit::join(off, sp0, sp1);
-  sp0 |= off_pairs<double>(z0, w0);
-  sp1 |= off_pairs<double>(z1, w1);
+  return DM(off | simd::elements_from_pairs<double>(off_pairs<double>(z0, w0), off_pairs<double>(z1, w1)));
 }
 
 // z^w for registers of pairs; returns the lanes for the per-element routine.
@@ -253,9 +252,8 @@ template <class C> struct ComplexPow : Binary<C> {
   using V = Reg<R>;
   static constexpr const char* kName = "Pow";
   static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return cpow::pow_pairs<R>(a[0], a[1], r[0]); }
-  static void vec2(const V (&a0)[2], const V (&a1)[2], V (&r0)[1], V (&r1)[1], const NoExtra&, Mask<R>& sp0,
-                   Mask<R>& sp1) requires(sizeof(R) == 8) {
-    cpow::pow_two(a0[0], a1[0], a0[1], a1[1], r0[0], r1[0], sp0, sp1);
+  static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
+    return cpow::pow_two(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     return celem::scalar<celem::PowRoutine>(a, r, ex);
@@ -270,10 +268,9 @@ template <class C> struct ComplexPowx : VectorOp<C, Shape::vs, 1, 1, ScalarB<C>>
     const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
     return cpow::pow_pairs<R>(a[0], w, r[0]);
   }
-  static void vec2(const V (&a0)[1], const V (&a1)[1], V (&r0)[1], V (&r1)[1], const ScalarB<C>& ex, Mask<R>& sp0,
-                   Mask<R>& sp1) requires(sizeof(R) == 8) {
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const ScalarB<C>& ex) requires(sizeof(R) == 8) {
     const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
-    cpow::pow_two(a0[0], a1[0], w, w, r0[0], r1[0], sp0, sp1);
+    return cpow::pow_two(a[0][0], a[1][0], w, w, r[0][0], r[1][0]);
   }
   static int32_t scalar(const C* const* a, C* const* r, const ScalarB<C>& ex) {
     return celem::scalar<celem::PowxRoutine>(a, r, ex);

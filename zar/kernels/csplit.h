@@ -1,5 +1,5 @@
 // Two registers of double pairs as one register of the eight real parts and one of the eight
-// imaginary parts, and back: bodies that take one element per lane (vec2 of the frame).
+// imaginary parts, and back: bodies that take one element per lane (vec_two of the frame).
 #pragma once
 #include <cstdint>
 
@@ -12,31 +12,12 @@ using D = ::nrx::simd::Reg<double>;
 using DM = ::nrx::simd::Mask<double>;
 using cinvvec::Parts;
 
-// The parts of the elements of a0 (lanes 0-3) and a1 (lanes 4-7).
+// The parts of the elements of a0 (lanes 0-3) and a1 (lanes 4-7), and back.
 inline Parts split(D a0, D a1) {
-  alignas(64) static constexpr int64_t kRe[8] = {0, 2, 4, 6, 8, 10, 12, 14};
-  alignas(64) static constexpr int64_t kIm[8] = {1, 3, 5, 7, 9, 11, 13, 15};
-  return {simd::lookup(a0, a1, simd::load_bits(kRe)), simd::lookup(a0, a1, simd::load_bits(kIm))};
+  const simd::Parts<double> p = simd::split_parts<double>(a0, a1);
+  return {p.re, p.im};
 }
-
-// The pairs of lanes 0-3 in r0 and of lanes 4-7 in r1.
-inline void join(Parts p, D& r0, D& r1) {
-  alignas(64) static constexpr int64_t kLo[8] = {0, 8, 1, 9, 2, 10, 3, 11};
-  alignas(64) static constexpr int64_t kHi[8] = {4, 12, 5, 13, 6, 14, 7, 15};
-  r0 = simd::lookup(p.re, p.im, simd::load_bits(kLo));
-  r1 = simd::lookup(p.re, p.im, simd::load_bits(kHi));
-}
-
-// An element mask of the split layout as the pair masks of the two registers.
-inline void join(DM m, DM& m0, DM& m1) {
-  const auto pairs = [](unsigned v) {  // four element bits to eight lane bits
-    v &= 0xF;
-    v = (v | (v << 2)) & 0x33;
-    v = (v | (v << 1)) & 0x55;
-    return DM(v | (v << 1));
-  };
-  m0 = pairs(unsigned(m)), m1 = pairs(unsigned(m) >> 4);
-}
+inline void join(Parts p, D& r0, D& r1) { simd::join_parts<double>({p.re, p.im}, r0, r1); }
 
 // cos t and sin t in two parts from one reduction (high parts not normalised); sin t is t
 // itself where it rounds to t, passed through min so that a subnormal t becomes the zero of

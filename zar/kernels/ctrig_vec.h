@@ -4,7 +4,7 @@
 // Each element has a hyperbolic argument h and a circular one t: (h, t) = (x, y) for the
 // hyperbolic functions and (y, x) for the circular ones. Double takes one element per lane
 // (csplit: two registers of pairs as one of real parts and one of imaginary parts, through
-// the frame's vec2; the tail register pairs with itself). sinh h and cosh h come from one
+// the frame's vec_two; the tail register pairs with itself). sinh h and cosh h come from one
 // exponential (sinh_cosh_two: e^|h| / 2 and its reciprocal, sinh |h| below 1/2 from its
 // polynomial), cos t and sin t from one reduction and one polynomial pair, all in two parts,
 // and every part is one product of a hyperbolic and a circular factor rounded once:
@@ -170,11 +170,10 @@ template <class C, int K> struct ComplexTrig : Unary<C> {
     return ctrig::special_pairs<R, K>(a[0], r[0]);
   }
   // Double: two registers fill the lanes with eight elements.
-  static void vec2(const V (&a0)[1], const V (&a1)[1], V (&r0)[1], V (&r1)[1], const NoExtra&, Mask<R>& sp0,
-                   Mask<R>& sp1) requires(sizeof(R) == 8) {
-    csplit::join(ctrig::parts<K>(csplit::split(a0[0], a1[0])), r0[0], r1[0]);
-    sp0 = ctrig::special_pairs<R, K>(a0[0], r0[0]);
-    sp1 = ctrig::special_pairs<R, K>(a1[0], r1[0]);
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
+    csplit::join(ctrig::parts<K>(csplit::split(a[0][0], a[1][0])), r[0][0], r[1][0]);
+    return Mask<R>(simd::elements_from_pairs<R>(ctrig::special_pairs<R, K>(a[0][0], r[0][0]),
+                                                ctrig::special_pairs<R, K>(a[1][0], r[1][0])));
   }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R x = a[0]->real, y = a[0]->imag;

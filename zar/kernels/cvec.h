@@ -1,16 +1,18 @@
 // Complex vector kernels: Abs, Arg, CIS, Exp, Ln, Sqrt, Div (types c and z).
 //
-// Registers hold (re, im) pairs; each kernel runs the real bodies on the even and odd lanes:
-// Abs is Hypot of the pair, Arg is atan2 of the swapped pair, CIS is the sine body with the
-// even lanes a quarter turn ahead (cos y on the real lane, sin y on the imaginary one), Exp
-// is e^x times that, Ln is log|z| on the real lane and atan2 on the imaginary one, Sqrt is
-// t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, and Div multiplies by the
-// conjugate over |b|^2. HA keeps the pieces in two parts (exp table and polynomial, sin and
-// cos, |z|^2, the numerator of Div) and rounds once. One template serves float and double;
-// float Exp and CIS run the double bodies on the two halves of a register only where an angle
-// lies beyond the float reduction, and float Div forms its exact products in double. Elements
-// with an infinite or NaN part, zero arguments of Ln, Sqrt and Div, and results that overflow
-// go to the scalar routines, which give the values of C99 Annex G.
+// Registers hold (re, im) pairs. Abs, Arg, Ln, Sqrt and double Div take the main loop's
+// registers in twos and split them into one register of real parts and one of imaginary parts,
+// so each lane works on its own element: Abs is Hypot of the parts, Arg is atan2, Ln is log|z|
+// and atan2, Sqrt is t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, Div
+// multiplies by the conjugate over |b|^2; a single register (the tail) runs the same body with
+// its elements repeated. CIS is the sine body on the pairs with the even lanes a quarter turn
+// ahead (cos y on the real lane, sin y on the imaginary one), Exp is e^x times that. HA keeps
+// the pieces in two parts (exp table and polynomial, sin and cos, |z|^2, the numerator of Div)
+// and rounds once. One template serves float and double; float Exp and CIS run the double bodies on the
+// two halves of a register only where an angle lies beyond the float reduction, and float Div
+// forms its exact products in double. Elements with an infinite or NaN part, zero arguments of
+// Ln, Sqrt and Div, and results that overflow go to the scalar routines, which give the values
+// of C99 Annex G.
 //
 // Codes: 3 where finite parts give an infinite part (Abs, Exp, Div), 2 for Ln of zero and
 // Div by zero with a finite numerator, 1 where parts without NaN give a NaN part (Exp and
@@ -47,11 +49,14 @@ template <int Steps> inline D reciprocal(D d) {
 // (n + n_lo) / (d + d_lo) rounded once, from one reciprocal: q = n / d to Steps Newton steps,
 // then q plus the exact remainder over d. One step (28 bits) leaves the correction r y off by
 // 2^-56 of q, well inside the half ulp the final rounding adds.
-template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
-  const D y = reciprocal<Steps>(d);
+// quotient_by takes the reciprocal y of d from the caller (two numerators over one d).
+inline D quotient_by(D n, D n_lo, D d, D d_lo, D y) {
   const D q = simd::mul(n, y);
   const D r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
   return simd::fma(r, y, q);
+}
+template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
+  return quotient_by(n, n_lo, d, d_lo, reciprocal<Steps>(d));
 }
 
 // Whether the float reduction covers every angle of the register (|y| up to TrigConst::large);
@@ -114,25 +119,22 @@ template <class R, Flavour F> inline Reg<R> exp_pairs(Reg<R> z) {
 // |k| of the exponent beyond which ln z scales its parts: squares stay normal inside.
 template <class R> inline constexpr R kLogScale = sizeof(R) == 8 ? R(500) : R(50);
 
-// ln z = ln|z| + i atan2(y, x); tiny receives the lanes whose atan2 falls below the normal range.
-// |z|^2 is taken in two parts from x and y scaled by 2^-k, k the exponent of the larger part
-// when it lies beyond 2^+-kLogScale (0 otherwise, so no cancellation of k ln 2 near |z| = 1);
-// the low part enters the logarithm as the correction lo / s, from the 14-bit reciprocal.
-template <class R, Flavour F> inline Reg<R> log_pairs(Reg<R> z, Mask<R>& tiny) {
+// ln z = ln|z| + i atan2(y, x) for registers of real parts x and imaginary parts y; returns the
+// lanes whose atan2 falls below the normal range. |z|^2 is taken in two parts from x and y scaled
+// by 2^-k, k the exponent of the larger part when it lies beyond 2^+-kLogScale (0 otherwise, so no
+// cancellation of k ln 2 near |z| = 1); the low part enters the logarithm as the correction
+// lo / s, from the 14-bit reciprocal.
+template <class R, Flavour F> inline Mask<R> log_parts(Reg<R> x, Reg<R> y, Reg<R>& re, Reg<R>& im) {
   using simd::splat;
   using V = Reg<R>;
-  const V x = simd::dup_even(z), y = simd::dup_odd(z);
   const V k0 = simd::getexp(simd::max(simd::abs_of<R>(x), simd::abs_of<R>(y)));
   const V k = simd::select(simd::gt(simd::abs_of<R>(k0), splat(kLogScale<R>)), k0, splat(R(0)));
   const V nk = simd::negate<R>(k);
   V lo;
   const V s = hypot_sum<R, Flavour::HA>(simd::scalef(x, nk), simd::scalef(y, nk), lo);
   const V l = log_body<R, F, Base::E, true>(s, simd::mul(lo, simd::rcp14(s)));  // ln(s + lo)
-  const V re =
-      simd::fma(k, splat(ExpConst<R>::ln2_hi), simd::fma(k, splat(ExpConst<R>::ln2_lo), simd::mul(l, splat(R(0.5)))));
-  V im;
-  tiny = Mask<R>(atan2_body<R, F, false>(y, x, im) & ~simd::even_lanes<R>());
-  return simd::select(simd::even_lanes<R>(), re, im);
+  re = simd::fma(k, splat(ExpConst<R>::ln2_hi), simd::fma(k, splat(ExpConst<R>::ln2_lo), simd::mul(l, splat(R(0.5)))));
+  return atan2_body<R, F, false>(y, x, im);
 }
 
 // sqrt z for finite z != 0: x and y scaled by 2^-2j (j = floor(e/2), e the exponent of the larger
@@ -140,12 +142,12 @@ template <class R, Flavour F> inline Reg<R> log_pairs(Reg<R> z, Mask<R>& tiny) {
 // q divides the unscaled |y| when j >= 0 and the scaled one otherwise, so a small part keeps its
 // bits. The roots come from the reciprocal square root estimate and Goldschmidt steps, which
 // also give 1/2t for q. HA keeps |z|^2, |z|, the half-sum and t in two parts and corrects q by
-// its remainder; LA and EP take the steps of the real roots at their accuracy. special receives
-// the lanes of zeros, infinities and NaN, for the scalar routine.
-template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z, Mask<R>& special) {
+// its remainder; LA and EP take the steps of the real roots at their accuracy. x and y are
+// registers of real and imaginary parts; returns the lanes of zeros, infinities and NaN, for
+// the scalar routine.
+template <class R, Flavour F> inline Mask<R> sqrt_parts(Reg<R> x, Reg<R> y, Reg<R>& re, Reg<R>& im) {
   using simd::splat;
   using V = Reg<R>;
-  const V x = simd::dup_even(z), y = simd::dup_odd(z);
   const V ax = simd::abs_of<R>(x), ay = simd::abs_of<R>(y), big = simd::max(ax, ay);
   const V j = simd::round<simd::kRoundDown>(simd::mul(simd::getexp(big), splat(R(0.5))));
   const V m2j = simd::mul(j, splat(R(-2)));
@@ -182,13 +184,21 @@ template <class R, Flavour F> inline Reg<R> sqrt_pairs(Reg<R> z, Mask<R>& specia
   t = simd::scalef(t, j);
   q = simd::scalef(q, qscale);
   const Mask<R> xneg = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
-  const V r =
-      simd::select(simd::even_lanes<R>(), simd::select(xneg, q, t), simd::copysign<R>(simd::select(xneg, t, q), y));
+  re = simd::select(xneg, q, t);
+  im = simd::copysign<R>(simd::select(xneg, t, q), y);
   // The larger magnitude is zero for z = 0 and for a NaN beside a zero (max passes the second
   // operand where one is NaN), infinite for an infinite part; a NaN beside another part
   // makes the result NaN.
-  special = Mask<R>(simd::fpclass<simd::kZero | simd::kInf | simd::kNaN>(big) | simd::fpclass<simd::kNaN>(r));
-  return r;
+  return Mask<R>(simd::fpclass<simd::kZero | simd::kInf | simd::kNaN>(big) | simd::fpclass<simd::kNaN>(re) |
+                 simd::fpclass<simd::kNaN>(im));
+}
+
+// Element masks of registers of parts.
+template <class R> inline Mask<R> nonfinite_parts(simd::Parts<R> z) {
+  return Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(z.re) | simd::fpclass<simd::kInf | simd::kNaN>(z.im));
+}
+template <class R> inline Mask<R> zero_parts(simd::Parts<R> z) {
+  return Mask<R>(simd::fpclass<simd::kZero>(z.re) & simd::fpclass<simd::kZero>(z.im));
 }
 
 // Lanes of a or b with a part outside [2^-450, 2^450] other than zero (infinities and NaN
@@ -204,48 +214,54 @@ inline DM off_range(D a, D b) {
   return DM(~in);
 }
 
-// a / b: a times conj(b) over |b|^2, with the lanes the scalar routine takes in special. Where
-// every part of a and b is zero or in [2^-450, 2^450] no product, square or quotient leaves the
-// range and the only special elements are those with b = 0 (|b|^2 = 0 in both lanes). Otherwise
-// b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where its larger part
-// lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials are the
-// elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form the
-// numerator and |b|^2 in two parts and divide once.
-template <Flavour F> [[gnu::always_inline]] inline D div_pairs(D a, D b, DM& special) {
+// a / b for the 2E elements of two registers of pairs each: a times conj(b) over |b|^2 on
+// registers of real and imaginary parts, the quotients back in pairs in r0, r1; returns the
+// elements for the scalar routine. Where every part of a and b is zero or in [2^-450, 2^450] no
+// product, square or quotient leaves the range and the only special elements are those with
+// b = 0. Otherwise b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where
+// its larger part lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials
+// are the elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form
+// the numerators and |b|^2 in two parts and divide once, by one reciprocal for both parts.
+template <Flavour F> [[gnu::always_inline]] inline DM div_parts(D a0, D a1, D b0, D b1, D& r0, D& r1) {
   using simd::splat;
-  const DM off = off_range(a, b);
-  D as = a, bs = b, k = splat(0.0);
-  if (__builtin_expect(off != 0, 0)) {
-    const auto larger = [](D v) {
-      return simd::max(simd::abs_of<double>(v), simd::abs_of<double>(simd::swap_pairs(v)));
-    };
+  using P = simd::Parts<double>;
+  const bool off = DM(off_range(a0, b0) | off_range(a1, b1)) != 0;
+  const P a = simd::split_parts<double>(a0, a1), b = simd::split_parts<double>(b0, b1);
+  D ar = a.re, ai = a.im, c = b.re, d = b.im, k = splat(0.0);
+  if (__builtin_expect(off, 0)) {
+    const auto larger = [](P v) { return simd::max(simd::abs_of<double>(v.re), simd::abs_of<double>(v.im)); };
     const D kb = simd::getexp(larger(b)), ka0 = simd::getexp(larger(a));
     const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)),
                               ka0, splat(0.0));
-    as = simd::scalef(a, simd::negate<double>(ka)), bs = simd::scalef(b, simd::negate<double>(kb));
+    const D nka = simd::negate<double>(ka), nkb = simd::negate<double>(kb);
+    ar = simd::scalef(ar, nka), ai = simd::scalef(ai, nka), c = simd::scalef(c, nkb), d = simd::scalef(d, nkb);
     k = simd::sub(ka, kb);
   }
-  const D c = simd::dup_even(bs), d = simd::dup_odd(bs);
-  // even lanes ar c + ai d, odd lanes ai c - ar d
-  const D swapped = conj_of<double>(simd::swap_pairs(as));
-  D v, den;
-  if constexpr (F == Flavour::EP) {
+  P v;
+  D den;
+  if constexpr (F == Flavour::EP) {  // ar c + ai d and ai c - ar d
     den = simd::fma(c, c, simd::mul(d, d));
-    v = simd::mul(simd::fma(as, c, simd::mul(swapped, d)), reciprocal<1>(den));
+    const D y = reciprocal<1>(den);
+    v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
+    v.im = simd::mul(simd::fms(ai, c, simd::mul(ar, d)), y);
   } else {
-    const TwoD p = twopart::two_prod(as, c), q = twopart::two_prod(swapped, d);
-    const TwoD n = twopart::two_sum(p.hi, q.hi);
+    const D nar = simd::negate<double>(ar);
+    const TwoD p = twopart::two_prod(ar, c), q = twopart::two_prod(ai, d);
+    const TwoD s = twopart::two_prod(ai, c), t = twopart::two_prod(nar, d);
+    const TwoD n = twopart::two_sum(p.hi, q.hi), m = twopart::two_sum(s.hi, t.hi);
     D lo;
     den = hypot_sum<double, Flavour::HA>(c, d, lo);
-    v = quotient<1>(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo);
+    const D y = reciprocal<1>(den);
+    v.re = quotient_by(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo, y);
+    v.im = quotient_by(m.hi, simd::add(m.lo, simd::add(s.lo, t.lo)), den, lo, y);
   }
-  special = simd::fpclass<simd::kZero>(den);
-  if (__builtin_expect(off == 0, 1)) return v;
-  v = simd::scalef(v, k);
-  special = DM(special | simd::pairs_of<double>(simd::fpclass<simd::kInf | simd::kNaN>(a) |
-                                                simd::fpclass<simd::kInf | simd::kNaN>(b) |
-                                                simd::fpclass<simd::kInf | simd::kNaN>(v)));
-  return v;
+  DM special = simd::fpclass<simd::kZero>(den);
+  if (__builtin_expect(off, 0)) {
+    v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
+    special = DM(special | nonfinite_parts<double>(a) | nonfinite_parts<double>(b) | nonfinite_parts<double>(v));
+  }
+  simd::join_parts<double>(v, r0, r1);
+  return special;
 }
 
 // a / b for float parts held in double: the products are exact, the numerator and |b|^2 are
@@ -278,6 +294,17 @@ template <class R> inline Mask<R> zero_pairs(Reg<R> v) {
   return simd::pairs_of<R>(Mask<R>(z & (z >> 1) & simd::even_lanes<R>()));
 }
 
+// One register through Op::vec_two, its elements repeated in the second register (the tail
+// of the main loop and the scalar routine); returns the lanes for the scalar routine.
+template <class Op, class V, int NIn, int NOut, class X>
+inline simd::Mask<typename Op::R> one_register(const V (&a)[NIn], V (&r)[NOut], const X& ex) {
+  V a2[2][NIn], r2[2][NOut];
+  for (int q = 0; q < NIn; ++q) a2[0][q] = a2[1][q] = a[q];
+  const auto m = Op::vec_two(a2, r2, ex);
+  for (int q = 0; q < NOut; ++q) r[q] = r2[0][q];
+  return simd::pairs_from_elements<typename Op::R>(m);
+}
+
 // Code of one element: 3 where finite parts give an infinite part, 1 where parts without NaN
 // give a NaN part.
 template <class R> inline int32_t element_code(bool finite_in, bool nan_in, R re, R im) {
@@ -294,13 +321,16 @@ template <class C, Flavour F> struct ComplexAbs : VectorOp<C, Shape::c2r, 1, 1> 
   using V = Reg<R>;
   using TO = R;
   static constexpr const char* kName = "Abs";
-  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    const V in[2] = {a[0], simd::swap_pairs(a[0])};
+  // Hypot of the real and imaginary parts of two registers, one element per lane.
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
+    const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
+    const V in[2] = {z.re, z.im};
     V h[1];
     const Mask<R> sp = Hypot<R, F>::vec(in, h, NoExtra{});
-    r[0] = simd::evens_to_low(h[0]);
-    return simd::pairs_of<R>(Mask<R>(sp & simd::even_lanes<R>()));
+    r[0][0] = h[0], r[1][0] = simd::high_to_low(h[0]);
+    return sp;
   }
+  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) { return cvec::one_register<ComplexAbs>(a, r, ex); }
   static int32_t scalar(const C* const* a, R* const* r, const NoExtra&) {
     const R x = simd::daz(a[0]->real), y = simd::daz(a[0]->imag);
     if (std::isinf(x) || std::isinf(y)) return *r[0] = std::numeric_limits<R>::infinity(), ZAR_ST_NONE;
@@ -314,12 +344,14 @@ template <class C, Flavour F> struct Arg : VectorOp<C, Shape::c2r, 1, 1> {
   using V = Reg<R>;
   using TO = R;
   static constexpr const char* kName = "Arg";
-  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
+    const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
     V t;
-    const Mask<R> tiny = atan2_body<R, F, false>(simd::swap_pairs(a[0]), a[0], t);
-    r[0] = simd::evens_to_low(t);
-    return simd::pairs_of<R>(Mask<R>(tiny & simd::even_lanes<R>()));
+    const Mask<R> tiny = atan2_body<R, F, false>(z.im, z.re, t);
+    r[0][0] = t, r[1][0] = simd::high_to_low(t);
+    return tiny;
   }
+  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) { return cvec::one_register<Arg>(a, r, ex); }
   static int32_t scalar(const C* const* a, R* const* r, const NoExtra&) {
     *r[0] = std::atan2(simd::daz(a[0]->imag), simd::daz(a[0]->real));
     return ZAR_ST_NONE;
@@ -385,11 +417,14 @@ template <class C, Flavour F> struct ComplexLn : Unary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Ln";
-  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    Mask<R> tiny;
-    r[0] = cvec::log_pairs<R, F>(a[0], tiny);
-    return Mask<R>(cvec::nonfinite_pairs<R>(a[0]) | cvec::zero_pairs<R>(a[0]) | simd::pairs_of<R>(tiny));
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
+    const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
+    simd::Parts<R> w;
+    const Mask<R> tiny = cvec::log_parts<R, F>(z.re, z.im, w.re, w.im);
+    simd::join_parts<R>(w, r[0][0], r[1][0]);
+    return Mask<R>(tiny | cvec::nonfinite_parts<R>(z) | cvec::zero_parts<R>(z));
   }
+  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) { return cvec::one_register<ComplexLn>(a, r, ex); }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R x = simd::daz(a[0]->real), y = simd::daz(a[0]->imag);
     const R inf = std::numeric_limits<R>::infinity();
@@ -408,10 +443,15 @@ template <class C, Flavour F> struct ComplexSqrt : Unary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Sqrt";
-  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
-    Mask<R> special;
-    r[0] = cvec::sqrt_pairs<R, F>(a[0], special);
+  static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
+    const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
+    simd::Parts<R> w;
+    const Mask<R> special = cvec::sqrt_parts<R, F>(z.re, z.im, w.re, w.im);
+    simd::join_parts<R>(w, r[0][0], r[1][0]);
     return special;
+  }
+  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) {
+    return cvec::one_register<ComplexSqrt>(a, r, ex);
   }
   // Zeros, infinities and NaN parts; the imaginary part's sign carries through.
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra&) {
@@ -432,11 +472,12 @@ template <class C, Flavour F> struct ComplexDiv : Binary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Div";
-  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
+  static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
+    return cvec::div_parts<F>(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
+  }
+  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra& ex) {
     if constexpr (sizeof(R) == 8) {
-      Mask<R> special;
-      r[0] = cvec::div_pairs<F>(a[0], a[1], special);
-      return special;
+      return cvec::one_register<ComplexDiv>(a, r, ex);
     } else {
       r[0] = cvec::on_halves(a[0], a[1], cvec::div_pairs_of_floats);
       return Mask<R>(simd::pairs_of<R>(Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) |

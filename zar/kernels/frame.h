@@ -16,13 +16,14 @@
 //   Extra                 by-value scalars of the call (Powx exponent, LinearFrac factors)
 //   vec(a, r, extra)      vector body over registers of real lanes; returns the lanes that
 //                         need the scalar routine (absent when kRegs is 0)
-//   vec2(a0, a1, r0, r1, extra, sp0, sp1)
-//                         optional: the body over two full registers at once (elements of a0
-//                         first), their special lanes in sp0 and sp1; vec serves the rest
+//   vec_two(a, r, extra)  optional: the body over two registers per argument at once (a[h][q],
+//                         r[h][q] for register h); returns the elements that need the scalar
+//                         routine, one bit per element. The main loop then takes registers in twos.
 //   scalar(a, r, extra)   one element through pointers; returns a status code (0 = none)
 #pragma once
 #include <algorithm>
 #include <array>
+#include <concepts>
 #include <cstdint>
 
 #include "nrx/zar.h"
@@ -196,24 +197,31 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, k, full, out[q]);
   }
 
-  // Two full registers through vec2 (Ops that have it): the body sees 2E elements at once.
-  [[gnu::always_inline]] static inline void step2(int64_t i, const Arrays& x, const typename Op::Extra& ex) {
+  // Ops with a body over two registers at once (vec_two: complex kernels that split the parts
+  // of 2E elements into a register of real parts and one of imaginary parts, so no lane repeats
+  // another's work) take the main loop's registers in twos. vec_two returns the elements for
+  // the scalar routine, bit j for element j of the 2E.
+  static constexpr bool kTwo = requires(const V (&a)[2][Op::kIn], V (&r)[2][Op::kOut], const typename Op::Extra& e) {
+    { Op::vec_two(a, r, e) } -> std::same_as<M>;
+  };
+
+  [[gnu::always_inline]] static inline void step_two(int64_t i, const Arrays& x, const typename Op::Extra& ex) {
     V in[2][Op::kIn], out[2][Op::kOut];
-    M sp[2];
+    static_assert(W == 2);
     for (int h = 0; h < 2; ++h)
       for (int q = 0; q < Op::kIn; ++q) in[h][q] = load(x.a[q], i + h * E, E, true);
-    Op::vec2(in[0], in[1], out[0], out[1], ex, sp[0], sp[1]);
+    const M sp = Op::vec_two(in, out, ex);
     for (int h = 0; h < 2; ++h) {
-      if (__builtin_expect(sp[h] != 0, 0)) {
+      const unsigned part = (unsigned(sp) >> (h * E)) & ((1u << E) - 1);
+      if (__builtin_expect(part != 0, 0)) {
         Regs g;
         for (int q = 0; q < Op::kIn; ++q) g.in[q] = in[h][q];
         for (int q = 0; q < Op::kOut; ++q) g.out[q] = out[h][q];
-        g = specials(i + h * E, sp[h], g, x, ex);
+        g = specials(i + h * E, simd::pairs_from_elements<R>(part), g, x, ex);
         for (int q = 0; q < Op::kOut; ++q) out[h][q] = g.out[q];
       }
-    }
-    for (int h = 0; h < 2; ++h)
       for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i + h * E, E, true, out[h][q]);
+    }
   }
 
   static void run(int64_t n, const Arr<const TI> (&a)[Op::kIn], const Arr<TO> (&r)[Op::kOut],
@@ -223,10 +231,14 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) x.r[q] = r[q];
     const typename Op::Extra ex = extra;
     int64_t i = 0;
-    if constexpr (requires(V(&v)[Op::kIn], V(&o)[Op::kOut], M & m) { Op::vec2(v, v, o, o, ex, m, m); })
-      for (; i + 2 * E <= n; i += 2 * E) step2(i, x, ex);
-    for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
-      for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+    if constexpr (kTwo) {
+      static_assert(Op::kRegs % 2 == 0);
+      for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+        for (int q = 0; q < Op::kRegs; q += 2) step_two(i + q * E, x, ex);
+    } else {
+      for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+        for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+    }
     for (; i < n; i += E) step(i, int(std::min<int64_t>(E, n - i)), x, ex);
   }
 };

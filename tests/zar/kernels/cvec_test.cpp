@@ -316,6 +316,63 @@ TEST_F(Codes, DivScalesOperandsOfAnyMagnitude) {
   EXPECT_TRUE(nrx::test::reports().empty());
 }
 
+// Abs, Arg, Ln and Sqrt take registers in twos in the main loop and one at a time in the tail:
+// one special element at each position of a call of 37 (both registers of a pair, both halves
+// of each, the tail) gives the C library's value and only its own report, and its ordinary
+// neighbours keep theirs.
+struct Placed {
+  double x, y;
+  int ln_code, abs_code;  // the element's code from Ln and from Abs (Arg and Sqrt report nothing)
+};
+
+template <class R> void specials_at_every_position(char t) {
+  const R inf = std::numeric_limits<R>::infinity(), nan = std::numeric_limits<R>::quiet_NaN();
+  const R big = std::numeric_limits<R>::max() * R(0.75), tiny = std::numeric_limits<R>::min();
+  const Placed placed[] = {{0, 0, ZAR_ST_POLE, 0},
+                           {-0.0, -0.0, ZAR_ST_POLE, 0},
+                           {inf, 1, 0, 0},
+                           {2, nan, 0, 0},
+                           {-inf, nan, 0, 0},
+                           {-3, -inf, 0, 0},
+                           {big, -big, 0, ZAR_ST_RESULT_TOO_LARGE},
+                           {4, tiny, 0, 0},
+                           {-tiny, -4 * tiny, 0, 0}};
+  constexpr int n = 37;
+  for (const char* f : {"Abs", "Arg", "Ln", "Sqrt"}) {
+    const catalog::Entry& e = entry((std::string(1, t) + f).c_str());
+    const bool real_out = std::string(f) == "Abs" || std::string(f) == "Arg";
+    for (int slot : acc::distinct_slots(e)) {
+      const double rel = slot == 2 ? (sizeof(R) == 4 ? 0x1p-11 : 0x1p-26) : (sizeof(R) == 4 ? 0x1p-21 : 0x1p-50);
+      for (const Placed& s : placed)
+        for (int at = 0; at < n; ++at) {
+          std::vector<Input> in(n);
+          for (int i = 0; i < n; ++i) in[i][0] = double(R(0.75 + i / 8.0)), in[i][1] = double(R(-0.5 + i / 16.0));
+          in[at][0] = double(R(s.x)), in[at][1] = double(R(s.y));
+          std::vector<double> out(2 * n);
+          nrx::test::reports().clear();
+          EXPECT_EQ(acc::call_kernel(e, e.ttab[slot], in.data(), n, out.data()), 0u);
+          const int code = std::string(f) == "Ln" ? s.ln_code : std::string(f) == "Abs" ? s.abs_code : 0;
+          const auto& rep = nrx::test::reports();
+          EXPECT_EQ(rep.size(), code ? 1u : 0u) << e.names[slot] << " at " << at << " (" << s.x << ", " << s.y << ")";
+          if (code && rep.size() == 1) EXPECT_TRUE(rep[0].code == code && rep[0].index == at) << e.names[slot];
+          for (int i = 0; i < n; ++i) {
+            const std::vector<double> want = c_library<R>(f, R(in[i][0]), R(in[i][1]), 0, 0);
+            const bool free = !std::isfinite(in[i][0]) && !std::isfinite(in[i][1]);
+            for (int p = 0; p < (real_out ? 1 : 2); ++p)
+              EXPECT_TRUE(agrees(out[2 * i + p], want[p], free, rel))
+                  << e.names[slot] << " element " << i << " of a call with (" << s.x << ", " << s.y << ") at " << at
+                  << ", part " << p << ": " << out[2 * i + p] << ", the C library gives " << want[p];
+          }
+        }
+    }
+  }
+}
+
+TEST_F(Codes, SpecialElementsInEitherRegisterOfAPair) {
+  specials_at_every_position<float>('c');
+  specials_at_every_position<double>('z');
+}
+
 // Every length around the register width: exactly n results, nothing past them, strided
 // tables equal to unit-stride ones (the real sides of Abs, Arg and CIS fill half a register).
 TEST(ComplexVector, TailsAndStridesOfTheRealSide) {
