@@ -100,15 +100,17 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Re
     tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
   }
   const V u = simd::mul(tau, tau);
-  const V w = simd::mul(simd::mul(tau, u), simd::horner(u, atan_poly<T, F, Pi>()));
+  const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, F, Pi>());
   const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
   const V half = splat(simd::bits_to(Tab::half[0]));
   const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
   const V ah = simd::bit_xor(trig_table(Tab::hi, idx), sg);
   if constexpr (F != Flavour::HA) {
-    const V small = Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), w) : simd::add(tau, w);
+    const V small =
+        Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), simd::mul(tu, pu)) : simd::fma(tu, pu, tau);
     return simd::add(simd::add(qh, ah), simd::bit_xor(small, sg));
   } else {
+    const V w = simd::mul(tu, pu);
     const V hl = splat(simd::bits_to(Tab::half[1]));
     const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
     TwoReg<T> ts{tau, tau_lo};
@@ -242,19 +244,19 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
   const V qh = simd::select(qhalf, qh0, simd::select(qone, simd::add(qh0, qh0), splat(T(0))));
   V r;
   if constexpr (F != Flavour::HA) {
-    // a = +-k s with its sign: Asin -2 s above 1/2 (the sign of x goes on last); Acos -x
-    // below 1/2, 2 s or -2 s above for x >= 0 or x < 0. The result is Q + a + a z P(z).
+    // m = +-k with the sign: Asin -2 above 1/2 (the sign of x goes on last); Acos -1 times
+    // the sign of x below 1/2, 2 or -2 above for x >= 0 or x < 0. The result is
+    // Q + m u with u = s + s z P(z).
     V m = simd::select(big, splat(T(Cos ? 2 : -2)), splat(T(Cos ? -1 : 1)));
     if constexpr (Cos) m = simd::bit_xor(m, simd::bit_and(x, simd::sign_mask<T>()));
-    const V a = simd::mul(s, m);
-    const V w = simd::mul(simd::mul(a, z), simd::horner(z, asin_poly<T, F>()));
-    // Q and a first, the product unrounded: Q - a/pi cancels to a third of Q where Asinpi
-    // passes 1/2.
+    const V sz = simd::mul(s, z), pz = simd::horner(z, asin_poly<T, F>());
     if constexpr (Pi) {
+      // Q and m s first, the product unrounded: Q - m s/pi cancels to a third of Q where
+      // Asinpi passes 1/2.
       const V ih = splat(simd::bits_to(inv_pi(T())[0]));
-      r = simd::fma(w, ih, simd::fma(a, ih, qh));
+      r = simd::fma(simd::mul(simd::mul(sz, m), pz), ih, simd::fma(simd::mul(s, m), ih, qh));
     } else {
-      r = simd::add(simd::add(qh, a), w);
+      r = simd::fma(simd::fma(sz, pz, s), m, qh);
     }
   } else {
     const V k = simd::select(big, splat(T(2)), splat(T(1)));
