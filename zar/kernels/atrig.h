@@ -16,7 +16,6 @@
 #include <limits>
 
 #include "zar/kernels/atrig_data.h"
-#include "zar/kernels/recip.h"
 #include "zar/kernels/trig.h"
 #include "zar/kernels/twopart.h"
 
@@ -55,24 +54,6 @@ template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
   }
 }
 
-// 1/v for normal v from the 14-bit estimate and Newton steps (each doubles the bits): two
-// for double LA, one for float LA and double EP, none for float EP.
-template <class T, Flavour F> inline Reg<T> atrig_recip(Reg<T> v) {
-  return recip_newton<T, (F == Flavour::EP ? 0 : 1) + (sizeof(T) == 8 ? 1 : 0)>(v);
-}
-
-// sqrt z for 0 <= z <= 1/2 in float LA and EP: z y with y the 14-bit reciprocal root, then
-// for LA one step on the root itself, s + (z - s^2) y / 2, which squares the relative error;
-// cheaper than the root instruction in float lanes. The floor keeps 0 * (1/0) away.
-template <class T, Flavour F> inline Reg<T> atrig_sqrt(Reg<T> z) {
-  using simd::splat;
-  if constexpr (sizeof(T) == 8 || F == Flavour::HA) return simd::sqrt(z);
-  const Reg<T> y = simd::rsqrt14(simd::max(z, splat(T(0x1p-100))));
-  const Reg<T> s = simd::mul(z, y);
-  if constexpr (F == Flavour::EP) return s;
-  else return simd::fma(simd::fnma(s, s, z), simd::mul(y, splat(T(0.5))), s);
-}
-
 // HA lanes whose result falls below the normal range (n/d < ratio where Q = 0, outside
 // `excluded`): the scalar routine divides in long double and rounds once.
 template <class T> struct AtrigTiny;
@@ -93,10 +74,13 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Re
   using V = Reg<T>;
   using Tab = AtrigTables<T, Pi>;
   // j = round(8 (1 - 2^-12) t~): the bias keeps c/t below 2, so n - c d is exact for j >= 1.
+  // Added to 1.5 2^p (p the mantissa width) j lands in the low bits, where the table lookup
+  // reads it, and c = j/8 comes back exactly.
+  constexpr T magic = sizeof(T) == 8 ? T(0x1.8p52) : T(0x1.8p23);
   const V ta = simd::mul(n.hi, simd::rcp14(d.hi));
-  const V jr = simd::round<simd::kRoundNearest>(simd::mul(ta, splat(T(8 - 0x1p-9))));
-  const simd::IReg idx = simd::to_int(jr);
-  const V c = simd::mul(jr, splat(T(0.125)));
+  const V jr = simd::fma(ta, splat(T(8 - 0x1p-9)), splat(magic));
+  const simd::IReg idx = simd::as_int(jr);
+  const V c = simd::fms(jr, splat(T(0.125)), splat(T(magic / 8)));
   V tau, tau_lo;
   if constexpr (F == Flavour::HA) {
     const V p = simd::mul(c, d.hi);
@@ -113,18 +97,20 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Re
     const V rem = simd::fnma(tau, dl, simd::add(simd::fnma(tau, dd.hi, nh), nl));
     tau_lo = simd::mul(rem, simd::rcp14(dd.hi));
   } else {
-    tau = simd::mul(simd::fnma(c, d.hi, n.hi), atrig_recip<T, F>(simd::fma(c, n.hi, d.hi)));
+    tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
   }
   const V u = simd::mul(tau, tau);
-  const V w = simd::mul(simd::mul(tau, u), simd::horner(u, atan_poly<T, F, Pi>()));
+  const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, F, Pi>());
   const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
   const V half = splat(simd::bits_to(Tab::half[0]));
   const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
   const V ah = simd::bit_xor(trig_table(Tab::hi, idx), sg);
   if constexpr (F != Flavour::HA) {
-    const V small = Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), w) : simd::add(tau, w);
+    const V small =
+        Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), simd::mul(tu, pu)) : simd::fma(tu, pu, tau);
     return simd::add(simd::add(qh, ah), simd::bit_xor(small, sg));
   } else {
+    const V w = simd::mul(tu, pu);
     const V hl = splat(simd::bits_to(Tab::half[1]));
     const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
     TwoReg<T> ts{tau, tau_lo};
@@ -145,7 +131,8 @@ inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Re
 }
 
 // Atan2 of (x, y) in the lanes of registers, NaN in either giving NaN; returns the tiny lanes.
-template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T> x, Reg<T>& out) {
+// Zeros, infinities, NaN and d beyond the range where no step under- or overflows.
+template <class T, Flavour F, bool Pi> inline Mask<T> atan2_full(Reg<T> y, Reg<T> x, Reg<T>& out) {
   using simd::splat;
   using V = Reg<T>;
   const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
@@ -162,6 +149,33 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T
   const V r = atan_quadrant<T, F, Pi>({simd::scalef(n, e), splat(T(0))}, {simd::scalef(d, e), splat(T(0))}, sw, xn);
   out = simd::select(simd::unordered(y, x), simd::add(y, x), simd::copysign<T>(r, y));
   return tiny;
+}
+
+// Bounds of |x| + |y| between which LA and EP take n and d as they are: 1/d (the 14-bit
+// estimate) stays normal, d + c n finite, and c d loses nothing that matters below the
+// normal range.
+template <class T> struct AtrigRange;
+template <> struct AtrigRange<double> { static constexpr double lo = 0x1p-960, hi = 0x1p1020; };
+template <> struct AtrigRange<float> { static constexpr float lo = 0x1p-100f, hi = 0x1p125f; };
+
+// Atan2 of (x, y); LA and EP test once per register whether a lane needs the full treatment
+// above (the quotients are the same: scaling n and d by a power of two changes none).
+template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T> x, Reg<T>& out) {
+  using simd::splat;
+  using V = Reg<T>;
+  if constexpr (F == Flavour::HA) {
+    return atan2_full<T, F, Pi>(y, x, out);
+  } else {
+    const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
+    const V sum = simd::add(ay, ax);  // NaN if either is
+    if (Mask<T>(simd::not_le(sum, splat(AtrigRange<T>::hi)) | simd::lt(sum, splat(AtrigRange<T>::lo))))
+      return atan2_full<T, F, Pi>(y, x, out);
+    const Mask<T> sw = simd::gt(ay, ax);
+    const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+    const V r = atan_quadrant<T, F, Pi>({simd::min(ay, ax), splat(T(0))}, {simd::max(ay, ax), splat(T(0))}, sw, xn);
+    out = simd::copysign<T>(r, y);
+    return 0;
+  }
 }
 
 // Atan2 of (x, y) in two parts (HA) for finite x and y, not both zero; returns the lanes
@@ -223,35 +237,39 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
   const Mask<T> sp = simd::not_le(ax, splat(T(1)));
   const Mask<T> big = simd::gt(ax, half);
   const V z = simd::select(big, simd::fnma(ax, half, half), simd::mul(ax, ax));
-  const V s = simd::select(big, atrig_sqrt<T, F>(z), ax);
-  const V k = simd::select(big, splat(T(2)), splat(T(1)));
-  V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
-  if constexpr (F == Flavour::HA) {
+  const V s = simd::select(big, simd::sqrt(z), ax);
+  const V qh0 = splat(simd::bits_to(Tab::half[0]));
+  const Mask<T> qhalf = Cos ? Mask<T>(~big) : big;
+  const Mask<T> qone = Mask<T>(Cos ? big & simd::fpclass<simd::kNegative | simd::kNegZero>(x) : 0);
+  const V qh = simd::select(qhalf, qh0, simd::select(qone, simd::add(qh0, qh0), splat(T(0))));
+  V r;
+  if constexpr (F != Flavour::HA) {
+    // m = +-k with the sign: Asin -2 above 1/2 (the sign of x goes on last); Acos -1 times
+    // the sign of x below 1/2, 2 or -2 above for x >= 0 or x < 0. The result is
+    // Q + m u with u = s + s z P(z).
+    V m = simd::select(big, splat(T(Cos ? 2 : -2)), splat(T(Cos ? -1 : 1)));
+    if constexpr (Cos) m = simd::bit_xor(m, simd::bit_and(x, simd::sign_mask<T>()));
+    const V sz = simd::mul(s, z), pz = simd::horner(z, asin_poly<T, F>());
+    if constexpr (Pi) {
+      // Q and m s first, the product unrounded: Q - m s/pi cancels to a third of Q where
+      // Asinpi passes 1/2.
+      const V ih = splat(simd::bits_to(inv_pi(T())[0]));
+      r = simd::fma(simd::mul(simd::mul(sz, m), pz), ih, simd::fma(simd::mul(s, m), ih, qh));
+    } else {
+      r = simd::fma(simd::fma(sz, pz, s), m, qh);
+    }
+  } else {
+    const V k = simd::select(big, splat(T(2)), splat(T(1)));
+    V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
     // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
     const V inv2s = simd::mul(half, simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
     l = simd::add(l, simd::select(big, simd::mul(simd::fnma(s, s, z), inv2s), splat(T(0))));
-  }
-  // Negated: Asin above 1/2, Acos below 1/2 for x >= 0 and above 1/2 for x < 0.
-  const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
-  const Mask<T> neg = Cos ? Mask<T>(~(big ^ xn)) : big;
-  const V sg = simd::select(neg, simd::sign_mask<T>(), splat(T(0)));
-  const V qh0 = splat(simd::bits_to(Tab::half[0]));
-  const Mask<T> qhalf = Cos ? Mask<T>(~big) : big;
-  const V qh = simd::select(qhalf, qh0, simd::select(Mask<T>(Cos ? big & xn : 0), simd::add(qh0, qh0), splat(T(0))));
-  V r;
-  if constexpr (F != Flavour::HA) {
-    const V ah = simd::bit_xor(simd::mul(k, s), sg), al = simd::bit_xor(simd::mul(k, l), sg);
-    // Q and k s first, the product unrounded: Q - k s/pi cancels to a third of Q where Asinpi
-    // passes 1/2.
-    if constexpr (Pi) {
-      const V ih = splat(simd::bits_to(inv_pi(T())[0]));
-      r = simd::fma(al, ih, simd::fma(ah, ih, qh));
-    } else {
-      r = simd::add(simd::add(qh, ah), al);
-    }
-  } else {
+    // Negated: Asin above 1/2, Acos below 1/2 for x >= 0 and above 1/2 for x < 0.
+    const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+    const Mask<T> neg = Cos ? Mask<T>(~(big ^ xn)) : big;
+    const V sg = simd::select(neg, simd::sign_mask<T>(), splat(T(0)));
     const V ql0 = splat(simd::bits_to(Tab::half[1]));
-    const V ql = simd::select(qhalf, ql0, simd::select(Mask<T>(Cos ? big & xn : 0), simd::add(ql0, ql0), splat(T(0))));
+    const V ql = simd::select(qhalf, ql0, simd::select(qone, simd::add(ql0, ql0), splat(T(0))));
     TwoReg<T> a{simd::mul(k, s), simd::mul(k, l)};
     if constexpr (Pi) {
       const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));

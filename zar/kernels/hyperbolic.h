@@ -197,13 +197,8 @@ template <class T, Flavour F> struct Tanh : HyperbolicOp<T, F, kTanhK> { static 
 // big is set, ln(2 b) instead (ln 2 joins it).
 template <class T, Flavour F> inline Reg<T> ln_two(Reg<T> hi, Reg<T> lo, Mask<T> big, Reg<T> b) {
   using simd::splat;
-  Reg<T> corr;
-  if constexpr (F == Flavour::HA) {
-    corr = simd::div(lo, hi);
-  } else {  // lo / hi to 28 bits: the estimate and one Newton step
-    const Reg<T> r = simd::rcp14(hi);
-    corr = simd::mul(lo, simd::fma(r, simd::fnma(hi, r, splat(T(1))), r));
-  }
+  // One division: cheaper than the estimate and a Newton step where the divider is pipelined.
+  const Reg<T> corr = simd::div(lo, hi);
   return log_body<T, F, Base::E>(simd::select(big, b, hi), simd::select(big, splat(T(0.693147180559945309417)), corr));
 }
 
@@ -273,6 +268,8 @@ template <class T, Flavour F> inline Reg<T> atanh_abs(Reg<T> a) {
     w = one_plus<T>(simd::div(simd::add(a, a), simd::sub(splat(T(1)), a)));
   }
   const Reg<T> y = simd::mul(ln_two<T, F>(w.hi, w.lo, Mask<T>(0), a), splat(T(0.5)));
+  // LA and EP: for tiny a, w is 1 + 2a in two parts and the logarithm gives 2a by itself.
+  if constexpr (F != Flavour::HA) return y;
   return simd::select(simd::lt(a, splat(HypConst<T>::tiny)), a, y);
 }
 
