@@ -416,6 +416,16 @@ inline __m512 low_to_pairs(__m512 a) {
   return _mm512_permutexvar_ps(_mm512_set_epi32(7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0), a);
 }
 inline __m512d low_to_pairs(__m512d a) { return _mm512_permutexvar_pd(_mm512_set_epi64(3, 3, 2, 2, 1, 1, 0, 0), a); }
+// Two registers of (re, im) pairs, eight elements, as one register of their real parts and one of
+// their imaginary parts, in element order; join_pairs puts them back.
+inline void split_pairs(__m512d lo, __m512d hi, __m512d& re, __m512d& im) {
+  re = _mm512_permutex2var_pd(lo, _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), hi);
+  im = _mm512_permutex2var_pd(lo, _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1), hi);
+}
+inline void join_pairs(__m512d re, __m512d im, __m512d& lo, __m512d& hi) {
+  lo = _mm512_permutex2var_pd(re, _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), im);
+  hi = _mm512_permutex2var_pd(re, _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4), im);
+}
 // Integer lanes (32 bits for float, 64 for double) holding v in the even lanes and 0 in the odd.
 inline IReg int_even_lanes(int64_t v, float) { return _mm512_maskz_set1_epi32(0x5555, int32_t(v)); }
 inline IReg int_even_lanes(int64_t v, double) { return _mm512_maskz_set1_epi64(0x55, v); }

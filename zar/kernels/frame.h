@@ -17,6 +17,9 @@
 //   vec(a, r, extra)      vector body over registers of real lanes; returns the lanes that
 //                         need the scalar routine (absent when kRegs is 0)
 //   scalar(a, r, extra)   one element through pointers; returns a status code (0 = none)
+//   kSplit                optional, double complex kernels of one input and one result: vec
+//                         takes eight elements as {real parts, imaginary parts} and gives its
+//                         results so, with one bit per element in the returned mask
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -184,6 +187,34 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) store(x.r[q], i, k, full, out[q]);
   }
 
+  // Split kernels: two registers of pairs (2E elements) per call, parted into real and
+  // imaginary registers and joined back; each half's special lanes go through specials.
+  static constexpr bool kSplit = requires { requires Op::kSplit; };
+  static M spread_pairs(unsigned bits) {
+    unsigned m = 0;
+    for (int j = 0; j < E; ++j) m |= ((bits >> j) & 1u) * (3u << (2 * j));
+    return M(m);
+  }
+  [[gnu::always_inline]] static inline void step_split(int64_t i, int k, const Arrays& x,
+                                                       const typename Op::Extra& ex) {
+    static_assert(Op::kIn == 1 && Op::kOut == 1 && WI == 2 && WO == 2 && sizeof(R) == 8);
+    const int k0 = std::min(k, E), k1 = k - k0;
+    const V lo = load(x.a[0], i, k0, k0 == E);
+    const V hi = k1 > 0 ? load(x.a[0], i + E, k1, k1 == E) : simd::splat(R(0.75));
+    V in[2], out[2];
+    simd::split_pairs(lo, hi, in[0], in[1]);
+    const unsigned sp = unsigned(Op::vec(in, out, ex)) & ((1u << k) - 1);
+    Regs g[2];
+    g[0].in[0] = lo, g[1].in[0] = hi;
+    simd::join_pairs(out[0], out[1], g[0].out[0], g[1].out[0]);
+    if (__builtin_expect(sp != 0, 0)) {
+      if (sp & ((1u << E) - 1)) g[0] = specials(i, spread_pairs(sp), g[0], x, ex);
+      if (sp >> E) g[1] = specials(i + E, spread_pairs(sp >> E), g[1], x, ex);
+    }
+    store(x.r[0], i, k0, k0 == E, g[0].out[0]);
+    if (k1 > 0) store(x.r[0], i + E, k1, k1 == E, g[1].out[0]);
+  }
+
   static void run(int64_t n, const Arr<const TI> (&a)[Op::kIn], const Arr<TO> (&r)[Op::kOut],
                   const typename Op::Extra& extra) {
     Arrays x;
@@ -191,9 +222,14 @@ template <class Op, bool Strided> struct VectorLoop {
     for (int q = 0; q < Op::kOut; ++q) x.r[q] = r[q];
     const typename Op::Extra ex = extra;
     int64_t i = 0;
-    for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
-      for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
-    for (; i < n; i += E) step(i, int(std::min<int64_t>(E, n - i)), x, ex);
+    if constexpr (kSplit) {
+      for (; i + 2 * E <= n; i += 2 * E) step_split(i, 2 * E, x, ex);
+      if (i < n) step_split(i, int(n - i), x, ex);
+    } else {
+      for (; i + E * Op::kRegs <= n; i += E * Op::kRegs)
+        for (int q = 0; q < Op::kRegs; ++q) step(i + q * E, E, x, ex);
+      for (; i < n; i += E) step(i, int(std::min<int64_t>(E, n - i)), x, ex);
+    }
   }
 };
 
