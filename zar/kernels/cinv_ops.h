@@ -3,7 +3,8 @@
 // of cinv_vec.h, elements with an infinite or NaN part (and the poles of Atanh and Atan, whose
 // vector results are infinite) through the routine. Type z runs the two-part double bodies
 // over parts that are zero or in [2^-250, 2^250] (Atanh and Atan away from the unit circle),
-// the other elements through the routine.
+// the other elements through the routine. Both take eight elements per call, parted into real
+// and imaginary registers (type z by the frame's split form).
 #pragma once
 #include <cmath>
 #include <limits>
@@ -47,9 +48,11 @@ template <class Routine, class Body> struct CinvVec : Unary<NrxComplex8> {
 template <class Routine, class Body> struct CinvVecWide : Unary<NrxComplex16> {
   using V = Reg<double>;
   static constexpr const char* kName = Routine::kName;
-  static Mask<double> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+  static constexpr bool kSplit = true;  // a: real parts, imaginary parts of eight elements
+  static Mask<double> vec(const V (&a)[2], V (&r)[2], const NoExtra&) {
     Mask<double> off;
-    r[0] = Body::eval_wide(a[0], off);
+    const cinvvec::Parts p = Body::eval_wide(a[0], a[1], off);
+    r[0] = p.re, r[1] = p.im;
     return off;
   }
   static int32_t scalar(const NrxComplex16* const* a, NrxComplex16* const* r, const NoExtra& ex) {
@@ -59,7 +62,7 @@ template <class Routine, class Body> struct CinvVecWide : Unary<NrxComplex16> {
 
 template <class Body>
 concept HasWide = requires(cinvvec::D z, cinvvec::DM m) {
-  Body::eval_wide(z, m);
+  Body::eval_wide(z, z, m);
 };
 
 template <class T, class Routine, class Body> struct CinvPick { using type = celem::Kernel<T, Routine>; };
