@@ -112,6 +112,14 @@ inline T2 sqrt_wide(T2 s) {
   const D inv2h = simd::mul(simd::splat(0.5), simd::rcp14(simd::max(h, simd::splat(0x1p-600))));
   return twopart::fast_two_sum(h, simd::mul(simd::add(simd::fnma(h, h, s.hi), s.lo), inv2h));
 }
+// a / b for b > 0 in two parts: the quotient of the high parts and the exact remainder over b
+// from the 14-bit reciprocal (the remainder is 2^-52 of the quotient: its own error counts at
+// 2^-66), in place of a second division.
+inline T2 div_wide(T2 a, T2 b) {
+  const D q = simd::div(a.hi, b.hi);
+  const D r = simd::add(simd::fnma(q, b.lo, simd::fnma(q, b.hi, a.hi)), a.lo);
+  return twopart::fast_two_sum(q, simd::mul(r, simd::rcp14(b.hi)));
+}
 inline T2 halved(T2 a) { return {simd::mul(a.hi, simd::splat(0.5)), simd::mul(a.lo, simd::splat(0.5))}; }
 inline T2 pick(DM m, T2 a, T2 b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
 
@@ -152,9 +160,9 @@ template <bool Acos> inline Parts arc_sine_near(D X, D Y, DM xneg) {
   const T2 yy = twopart::two_prod(Y, Y);
   const T2 R = sqrt_wide(twopart::add(twopart::sqr(xp1), yy)), S = sqrt_wide(twopart::add(twopart::sqr(dx), yy));
   const T2 A = halved(twopart::add(R, S));
-  const T2 y_rx1 = twopart::div(yy, twopart::add(R, xp1));
+  const T2 y_rx1 = div_wide(yy, twopart::add(R, xp1));
   const T2 P = twopart::add(S, dx);
-  const T2 Q = twopart::div(yy, P);  // NaN at X = 1, Y = 0, where only P is picked
+  const T2 Q = div_wide(yy, P);  // NaN at X = 1, Y = 0, where only P is picked
   const T2 amx = halved(twopart::add(y_rx1, pick(x_atmost1, P, Q)));
   const T2 am1 = halved(twopart::add(y_rx1, pick(x_below1, Q, P)));
   const T2 d = sqrt_wide(twopart::mul(amx, twopart::add(A, X)));  // sqrt(A^2 - X^2)
@@ -201,7 +209,7 @@ inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   const T2 o = twopart::two_sum(one, simd::negate<double>(X));
   const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
   const T2 den = twopart::add(twopart::sqr(o), yy);
-  const T2 q = twopart::div(T2{mul(X, splat(4.0)), zero}, den);
+  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, den);
   const D re = mul(log1p_wide(q), splat(0.25));
   const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
   const D ad = simd::abs_of<double>(d.hi);
