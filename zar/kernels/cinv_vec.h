@@ -133,16 +133,20 @@ inline D atan2_wide(T2 y, T2 x, DM xneg) {
   return atan_quadrant<double, Flavour::HA, false, true>(n, d, sw, xneg);
 }
 
-// ln(1 + t) for t >= 0 in two parts: below 2^-20, t - t^2/2 + t^3/3 with t's low part added
-// before the one rounding (1 + t rounded would lose bits of t that the logarithm's own sum
-// rounds a second time); above, the logarithm of 1 + t rounded plus the rest over it.
+// ln(1 + t) for t >= 0 in two parts: below 2^-15, t - t^2/2 + t^3/3 - t^4/4 (2^-62 of the
+// result left out) with t's low part added before the one rounding (1 + t rounded would lose
+// bits of t that the logarithm's own sum rounds a second time); above, the logarithm of 1 + t
+// rounded plus the rest over it, computed only when a lane needs it.
 inline D log1p_wide(T2 t) {
   using simd::splat;
+  const D tt = simd::mul(t.hi, t.hi);
+  const D p = simd::fma(t.hi, simd::fma(t.hi, splat(-0.25), splat(1.0 / 3)), splat(-0.5));
+  const D small = simd::add(t.hi, simd::fma(tt, p, t.lo));
+  const DM is_small = simd::lt(t.hi, splat(0x1p-15));
+  if (is_small == DM(0xff)) return small;
   const T2 u = twopart::two_sum(splat(1.0), t.hi);
   const D big = log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
-  const D tt = simd::mul(t.hi, t.hi);
-  const D small = simd::add(t.hi, simd::fma(tt, simd::fma(t.hi, splat(1.0 / 3), splat(-0.5)), t.lo));
-  return simd::select(simd::lt(t.hi, splat(0x1p-20)), small, big);
+  return simd::select(is_small, small, big);
 }
 
 // The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250]: every
@@ -153,20 +157,21 @@ inline D log1p_wide(T2 t) {
 // Re is that of acos (of -X + iY in the lanes of xneg) when Acos, else that of asin.
 template <bool Acos> inline Parts arc_sine_near(D X, D Y, DM xneg) {
   using simd::splat;
+  const auto sum = [](T2 a, T2 b) { return twopart::add_same_sign(a, b); };  // every sum here is of terms >= 0
   const D one = splat(1.0);
   const DM x_atmost1 = simd::le(X, one), x_below1 = simd::lt(X, one);
   const T2 xp1 = twopart::two_sum(X, one), xm1 = twopart::two_sum(X, simd::negate<double>(one));
   const T2 dx = {simd::abs_of<double>(xm1.hi), simd::select(x_atmost1, simd::negate<double>(xm1.lo), xm1.lo)};
   const T2 yy = twopart::two_prod(Y, Y);
-  const T2 R = sqrt_wide(twopart::add(twopart::sqr(xp1), yy)), S = sqrt_wide(twopart::add(twopart::sqr(dx), yy));
-  const T2 A = halved(twopart::add(R, S));
-  const T2 y_rx1 = div_wide(yy, twopart::add(R, xp1));
-  const T2 P = twopart::add(S, dx);
+  const T2 R = sqrt_wide(sum(twopart::sqr(xp1), yy)), S = sqrt_wide(sum(twopart::sqr(dx), yy));
+  const T2 A = halved(sum(R, S));
+  const T2 y_rx1 = div_wide(yy, sum(R, xp1));
+  const T2 P = sum(S, dx);
   const T2 Q = div_wide(yy, P);  // NaN at X = 1, Y = 0, where only P is picked
-  const T2 amx = halved(twopart::add(y_rx1, pick(x_atmost1, P, Q)));
-  const T2 am1 = halved(twopart::add(y_rx1, pick(x_below1, Q, P)));
-  const T2 d = sqrt_wide(twopart::mul(amx, twopart::add(A, X)));  // sqrt(A^2 - X^2)
-  const T2 t = twopart::add(am1, sqrt_wide(twopart::mul(am1, twopart::add(A, one))));
+  const T2 amx = halved(sum(y_rx1, pick(x_atmost1, P, Q)));
+  const T2 am1 = halved(sum(y_rx1, pick(x_below1, Q, P)));
+  const T2 d = sqrt_wide(twopart::mul(amx, sum(A, T2{X, splat(0.0)})));  // sqrt(A^2 - X^2)
+  const T2 t = sum(am1, sqrt_wide(twopart::mul(am1, sum(A, T2{one, splat(0.0)}))));
   const T2 x2{X, splat(0.0)};
   return {Acos ? atan2_wide(d, x2, xneg) : atan2_wide(x2, d, DM(0)), log1p_wide(t)};
 }
@@ -208,7 +213,7 @@ inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
   const T2 o = twopart::two_sum(one, simd::negate<double>(X));
   const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
-  const T2 den = twopart::add(twopart::sqr(o), yy);
+  const T2 den = twopart::add_same_sign(twopart::sqr(o), yy);
   const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, den);
   const D re = mul(log1p_wide(q), splat(0.25));
   const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));

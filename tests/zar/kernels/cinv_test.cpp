@@ -164,12 +164,13 @@ const Region kRegions[] = {
        const double x = sgn(g) * (1 + sgn(g) * std::exp2(-uni(g, 1, b)));
        return g() & 1 ? Z{x, sgn(g) * scale(g, b, 3)} : Z{sgn(g) * scale(g, b, 3), x};
      }},
-    // |z| from 2^24 to 2^32, a third of the points within 2^-20 of an axis: the arc sine's
-    // parts take the large-|z| form where the larger part reaches 2^28
+    // |z| from 2^12 to 2^32, a third of the points within 2^-20 of an axis: the arc sine's
+    // parts take the large-|z| form where the larger part reaches 2^28, and ln(1 + q) of atanh
+    // (q about 4/|z|) its series below q = 2^-15
     {"large_z_edge",
      [](auto& g, int) {
        const double t = g() % 3 ? uni(g, -M_PI, M_PI) : std::floor(uni(g, -2, 3)) * M_PI_2 + uni(g, -0x1p-20, 0x1p-20);
-       return polar(std::exp2(uni(g, 24, 32)), t);
+       return polar(std::exp2(uni(g, 12, 32)), t);
      }},
 };
 
