@@ -3,7 +3,8 @@
 // of cinv_vec.h, elements with an infinite or NaN part (and the poles of Atanh and Atan, whose
 // vector results are infinite) through the routine. Type z runs the two-part double bodies
 // over parts that are zero or in [2^-250, 2^250] (Atanh and Atan away from the unit circle),
-// the other elements through the routine.
+// the other elements through the routine. Both take eight elements per call, parted into real
+// and imaginary registers (type z two registers at a time, the frame's vec_two).
 #pragma once
 #include <cmath>
 #include <limits>
@@ -45,12 +46,18 @@ template <class Routine, class Body> struct CinvVec : Unary<NrxComplex8> {
 // Type z where the body has a double form: its region in vector registers, the rest (off)
 // through the routine.
 template <class Routine, class Body> struct CinvVecWide : Unary<NrxComplex16> {
+  using R = double;
   using V = Reg<double>;
   static constexpr const char* kName = Routine::kName;
-  static Mask<double> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+  // Eight elements, two registers of pairs, parted into real and imaginary registers.
+  static Mask<double> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
+    const cinvvec::Parts z = simd::split_parts<double>(a[0][0], a[1][0]);
     Mask<double> off;
-    r[0] = Body::eval_wide(a[0], off);
+    simd::join_parts<double>(Body::eval_wide(z.re, z.im, off), r[0][0], r[1][0]);
     return off;
+  }
+  static Mask<double> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) {
+    return cvec::one_register<CinvVecWide>(a, r, ex);
   }
   static int32_t scalar(const NrxComplex16* const* a, NrxComplex16* const* r, const NoExtra& ex) {
     return celem::scalar<Routine>(a, r, ex);
@@ -59,7 +66,7 @@ template <class Routine, class Body> struct CinvVecWide : Unary<NrxComplex16> {
 
 template <class Body>
 concept HasWide = requires(cinvvec::D z, cinvvec::DM m) {
-  Body::eval_wide(z, m);
+  Body::eval_wide(z, z, m);
 };
 
 template <class T, class Routine, class Body> struct CinvPick { using type = celem::Kernel<T, Routine>; };

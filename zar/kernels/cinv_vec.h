@@ -1,5 +1,7 @@
 // Vector bodies of the complex inverse functions Asin, Acos, Atan, Asinh, Acosh, Atanh for
-// float parts, computed in double.
+// float parts, computed in double, and for double parts, in two parts where a rounding would
+// reach the result's ulp. Both work on eight elements at a time, a register of real parts and
+// one of imaginary parts (double pairs arrive so from the frame).
 //
 // A float register of eight (re, im) pairs is widened to two double registers and split into
 // one register of the eight real parts and one of the eight imaginary parts, so every double
@@ -30,23 +32,18 @@ namespace nrx::zar::ops::cinvvec {
 using D = ::nrx::simd::Reg<double>;
 using DM = ::nrx::simd::Mask<double>;
 
-struct Parts {
-  D re, im;
-};
+using Parts = ::nrx::simd::Parts<double>;
 
 // The eight real parts and the eight imaginary parts of a float register of pairs, in double.
 inline Parts split(::nrx::simd::Reg<float> a) {
-  alignas(64) static constexpr int64_t kRe[8] = {0, 2, 4, 6, 8, 10, 12, 14};
-  alignas(64) static constexpr int64_t kIm[8] = {1, 3, 5, 7, 9, 11, 13, 15};
-  const D lo = simd::widen_lo(a), hi = simd::widen_hi(a);
-  return {simd::lookup(lo, hi, simd::load_bits(kRe)), simd::lookup(lo, hi, simd::load_bits(kIm))};
+  return simd::split_parts<double>(simd::widen_lo(a), simd::widen_hi(a));
 }
 
 // The pairs (re[j], im[j]) rounded to a float register.
 inline ::nrx::simd::Reg<float> join(Parts p) {
-  alignas(64) static constexpr int64_t kLo[8] = {0, 8, 1, 9, 2, 10, 3, 11};
-  alignas(64) static constexpr int64_t kHi[8] = {4, 12, 5, 13, 6, 14, 7, 15};
-  return simd::narrow(simd::lookup(p.re, p.im, simd::load_bits(kLo)), simd::lookup(p.re, p.im, simd::load_bits(kHi)));
+  D lo, hi;
+  simd::join_parts<double>(p, lo, hi);
+  return simd::narrow(lo, hi);
 }
 
 // ln(1 + t) for t >= 0: the logarithm of u = 1 + t with its reduction taken from t itself.
@@ -111,6 +108,14 @@ inline T2 sqrt_wide(T2 s) {
   const D inv2h = simd::mul(simd::splat(0.5), simd::rcp14(simd::max(h, simd::splat(0x1p-600))));
   return twopart::fast_two_sum(h, simd::mul(simd::add(simd::fnma(h, h, s.hi), s.lo), inv2h));
 }
+// a / b for b > 0 in two parts: the quotient of the high parts and the exact remainder over b
+// from the 14-bit reciprocal (the remainder is 2^-52 of the quotient: its own error counts at
+// 2^-66), in place of a second division.
+inline T2 div_wide(T2 a, T2 b) {
+  const D q = simd::div(a.hi, b.hi);
+  const D r = simd::add(simd::fnma(q, b.lo, simd::fnma(q, b.hi, a.hi)), a.lo);
+  return twopart::fast_two_sum(q, simd::mul(r, simd::rcp14(b.hi)));
+}
 inline T2 halved(T2 a) { return {simd::mul(a.hi, simd::splat(0.5)), simd::mul(a.lo, simd::splat(0.5))}; }
 inline T2 pick(DM m, T2 a, T2 b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
 
@@ -124,50 +129,70 @@ inline D atan2_wide(T2 y, T2 x, DM xneg) {
   return atan_quadrant<double, Flavour::HA, false, true>(n, d, sw, xneg);
 }
 
-// ln(1 + t) for t >= 0 in two parts: below 2^-20, t - t^2/2 + t^3/3 with t's low part added
-// before the one rounding (1 + t rounded would lose bits of t that the logarithm's own sum
-// rounds a second time); above, the logarithm of 1 + t rounded plus the rest over it.
+// ln(1 + t) for t >= 0 in two parts: below 2^-15, t - t^2/2 + t^3/3 - t^4/4 (2^-62 of the
+// result left out) with t's low part added before the one rounding (1 + t rounded would lose
+// bits of t that the logarithm's own sum rounds a second time); above, the logarithm of 1 + t
+// rounded plus the rest over it, computed only when a lane needs it.
 inline D log1p_wide(T2 t) {
   using simd::splat;
+  const D tt = simd::mul(t.hi, t.hi);
+  const D p = simd::fma(t.hi, simd::fma(t.hi, splat(-0.25), splat(1.0 / 3)), splat(-0.5));
+  const D small = simd::add(t.hi, simd::fma(tt, p, t.lo));
+  const DM is_small = simd::lt(t.hi, splat(0x1p-15));
+  if (is_small == DM(0xff)) return small;
   const T2 u = twopart::two_sum(splat(1.0), t.hi);
   const D big = log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
-  const D tt = simd::mul(t.hi, t.hi);
-  const D small = simd::add(t.hi, simd::fma(tt, simd::fma(t.hi, splat(1.0 / 3), splat(-0.5)), t.lo));
-  return simd::select(simd::lt(t.hi, splat(0x1p-20)), small, big);
+  return simd::select(is_small, small, big);
 }
 
 // The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250]: every
-// quantity in two parts (X +- 1 and 1 - X exact), so atan2 and ln(1 + t) read arguments
-// accurate far below the result's ulp.
-inline ArcSine arc_sine_wide(D X, D Y, DM xneg) {
+// quantity in two parts (X + 1 and |X - 1| exact), so atan2 and ln(1 + t) read arguments
+// accurate far below the result's ulp. With P = S + |X - 1| and Q = Y^2 / P = S - |X - 1|,
+// 2(A - X) = Y^2 / (R + X + 1) + (S - (X - 1)) and 2(A - 1) = Y^2 / (R + X + 1) + (S + (X - 1)),
+// each a sum of terms >= 0 on either side of X = 1: two divisions serve both differences.
+// Re is that of acos (of -X + iY in the lanes of xneg) when Acos, else that of asin.
+template <bool Acos> inline Parts arc_sine_near(D X, D Y, DM xneg) {
   using simd::splat;
+  const auto sum = [](T2 a, T2 b) { return twopart::add_same_sign(a, b); };  // every sum here is of terms >= 0
   const D one = splat(1.0);
-  const D mx = simd::negate<double>(X);
+  const DM x_atmost1 = simd::le(X, one), x_below1 = simd::lt(X, one);
   const T2 xp1 = twopart::two_sum(X, one), xm1 = twopart::two_sum(X, simd::negate<double>(one));
-  const T2 omx = twopart::two_sum(one, mx);
+  const T2 dx = {simd::abs_of<double>(xm1.hi), simd::select(x_atmost1, simd::negate<double>(xm1.lo), xm1.lo)};
   const T2 yy = twopart::two_prod(Y, Y);
-  const T2 R = sqrt_wide(twopart::add(twopart::sqr(xp1), yy)), S = sqrt_wide(twopart::add(twopart::sqr(xm1), yy));
-  const T2 A = halved(twopart::add(R, S));
-  const T2 rx1 = twopart::add(R, xp1);
-  const T2 y_rx1 = twopart::div(yy, rx1);
-  const DM x_below1 = simd::lt(X, one), x_atmost1 = simd::le(X, one);
-  const DM use_b = simd::le(X, simd::mul(splat(0.6417), A.hi));  // B = X / A <= 0.6417
-  // d^2 = A^2 - X^2, or (d / Y)^2 for X > 1
-  const T2 apx = twopart::add(A, X);
-  const T2 ax = halved(apx);
-  const T2 d_b = twopart::mul(twopart::add(A, mx), apx);
-  const T2 d_le = twopart::mul(ax, twopart::add(y_rx1, twopart::add(S, omx)));
-  const T2 d_gt = twopart::add(twopart::div(ax, rx1), twopart::div(ax, twopart::add(S, xm1)));
-  T2 d = sqrt_wide(pick(use_b, d_b, pick(x_atmost1, d_le, d_gt)));
-  d = pick(DM(use_b | x_atmost1), d, twopart::mul(d, Y));
-  // A - 1
-  const T2 am1_lt = halved(twopart::add(y_rx1, twopart::div(yy, twopart::add(S, omx))));
-  const T2 am1_ge = halved(twopart::add(y_rx1, twopart::add(S, xm1)));
-  const T2 am1 =
-      pick(simd::le(A.hi, splat(1.5)), pick(x_below1, am1_lt, am1_ge), twopart::add(A, simd::negate<double>(one)));
-  const T2 t = twopart::add(am1, sqrt_wide(twopart::mul(am1, twopart::add(A, one))));
+  const T2 R = sqrt_wide(sum(twopart::sqr(xp1), yy)), S = sqrt_wide(sum(twopart::sqr(dx), yy));
+  const T2 A = halved(sum(R, S));
+  const T2 y_rx1 = div_wide(yy, sum(R, xp1));
+  const T2 P = sum(S, dx);
+  const T2 Q = div_wide(yy, P);  // NaN at X = 1, Y = 0, where only P is picked
+  const T2 amx = halved(sum(y_rx1, pick(x_atmost1, P, Q)));
+  const T2 am1 = halved(sum(y_rx1, pick(x_below1, Q, P)));
+  const T2 d = sqrt_wide(twopart::mul(amx, sum(A, T2{X, splat(0.0)})));  // sqrt(A^2 - X^2)
+  const T2 t = sum(am1, sqrt_wide(twopart::mul(am1, sum(A, T2{one, splat(0.0)}))));
   const T2 x2{X, splat(0.0)};
-  return {atan2_wide(x2, d, DM(0)), atan2_wide(d, x2, xneg), log1p_wide(t)};
+  return {Acos ? atan2_wide(d, x2, xneg) : atan2_wide(x2, d, DM(0)), log1p_wide(t)};
+}
+
+// Far from the branch points, max(X, Y) >= 2^28: A^2 - X^2 = Y^2 (1 + 1/|z|^2 + ...) and
+// A + sqrt(A^2 - 1) = 2|z| (1 + O(|z|^-2)), so Re asin = atan2(X, Y), Re acos = atan2(Y, X)
+// to a relative 2^-57 and |Im| = ln 2|z| to 2^-58 of a value above 20: the double atan2 and
+// logarithm of the parts and of their plain hypotenuse stay within the ulp bound.
+inline DM far(D X, D Y) { return simd::ge(simd::max(X, Y), simd::splat(0x1p28)); }
+template <bool Acos> inline Parts arc_sine_far(D X, D Y, DM xneg) {
+  D re;
+  if constexpr (Acos) atan2_body<double, Flavour::HA, false>(Y, simd::select(xneg, simd::negate<double>(X), X), re);
+  else atan2_body<double, Flavour::HA, false>(X, Y, re);
+  const D r = simd::sqrt(simd::fma(X, X, simd::mul(Y, Y)));
+  return {re, log_body<double, Flavour::HA, Base::E, false>(simd::add(r, r), simd::splat(0.0))};
+}
+
+// Both forms, each computed only where a lane needs it.
+template <bool Acos> inline Parts arc_sine_wide(D X, D Y, DM xneg) {
+  const DM f = far(X, Y);
+  if (f == DM(0xff)) return arc_sine_far<Acos>(X, Y, xneg);
+  const Parts n = arc_sine_near<Acos>(X, Y, xneg);
+  if (f == 0) return n;
+  const Parts w = arc_sine_far<Acos>(X, Y, xneg);
+  return {simd::select(f, w.re, n.re), simd::select(f, w.im, n.im)};
 }
 
 // Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
@@ -184,8 +209,8 @@ inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
   const T2 o = twopart::two_sum(one, simd::negate<double>(X));
   const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
-  const T2 den = twopart::add(twopart::sqr(o), yy);
-  const T2 q = twopart::div(T2{mul(X, splat(4.0)), zero}, den);
+  const T2 den = twopart::add_same_sign(twopart::sqr(o), yy);
+  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, den);
   const D re = mul(log1p_wide(q), splat(0.25));
   const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
   const D ad = simd::abs_of<double>(d.hi);
@@ -202,55 +227,65 @@ inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   return {re, mul(im, splat(0.5))};
 }
 
-// Lanes of a register of double pairs whose part is neither zero nor in [2^-250, 2^250]
-// (infinities and NaN included), widened to the element.
-inline DM outside_wide(D z) {
-  const D a = simd::abs_of<double>(z);
-  const DM in =
-      DM((simd::ge(a, simd::splat(0x1p-250)) & simd::le(a, simd::splat(0x1p250))) | simd::fpclass<simd::kZero>(z));
-  return simd::pairs_of<double>(DM(~in));
+// Elements whose real or imaginary part is neither zero nor in [2^-250, 2^250] (infinities
+// and NaN included).
+inline DM outside_wide(D x, D y) {
+  const auto in = [](D v) {
+    const D a = simd::abs_of<double>(v);
+    return DM((simd::ge(a, simd::splat(0x1p-250)) & simd::le(a, simd::splat(0x1p250))) | simd::fpclass<simd::kZero>(v));
+  };
+  return DM(~(in(x)&in(y)));
 }
-
-inline D even_odd(D even, D odd) { return simd::select(simd::even_lanes<double>(), even, odd); }
 
 inline D abs(D v) { return simd::abs_of<double>(v); }
 inline D sign_of(D mag, D s) { return simd::copysign<double>(mag, s); }
 inline DM negative(D x) { return simd::fpclass<simd::kNegative | simd::kNegZero>(x); }
 
-// The six functions of (x, y), finite.
-// Each body gives (re, im) of x + iy from the core Core (arc_sine or arc_sine_wide); eval_wide
-// takes a register of double pairs, every lane computing both parts of its element.
-template <class Self> struct ArcSineWide {
-  static D eval_wide(D z, DM& off) {
-    const D x = simd::dup_even(z), y = simd::dup_odd(z);
-    off = outside_wide(z);
-    const Parts p = Self::template parts<arc_sine_wide>(x, y);
-    return even_odd(p.re, p.im);
-  }
-  static Parts eval(D x, D y) { return Self::template parts<arc_sine>(x, y); }
-};
-struct AsinBody : ArcSineWide<AsinBody> {
-  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
-    const ArcSine s = Core(abs(x), abs(y), DM(0));
+// The six functions of (x, y), finite, eight elements to a register of real parts and one of
+// imaginary parts. eval runs the float parts' core (arc_sine, arc_tanh), eval_wide the double
+// parts' one (arc_sine_wide, arc_tanh_wide) and marks in off the elements it leaves.
+struct AsinBody {
+  static Parts eval(D x, D y) {
+    const ArcSine s = arc_sine(abs(x), abs(y), DM(0));
     return {sign_of(s.re_asin, x), sign_of(s.im, y)};
   }
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
+    const Parts s = arc_sine_wide<false>(abs(x), abs(y), DM(0));
+    return {sign_of(s.re, x), sign_of(s.im, y)};
+  }
 };
-struct AsinhBody : ArcSineWide<AsinhBody> {
-  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
-    const ArcSine s = Core(abs(y), abs(x), DM(0));
+struct AsinhBody {
+  static Parts eval(D x, D y) {
+    const ArcSine s = arc_sine(abs(y), abs(x), DM(0));
     return {sign_of(s.im, x), sign_of(s.re_asin, y)};
   }
-};
-struct AcosBody : ArcSineWide<AcosBody> {
-  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
-    const ArcSine s = Core(abs(x), abs(y), negative(x));
-    return {s.re_acos, simd::negate<double>(sign_of(s.im, y))};
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
+    const Parts s = arc_sine_wide<false>(abs(y), abs(x), DM(0));
+    return {sign_of(s.im, x), sign_of(s.re, y)};
   }
 };
-struct AcoshBody : ArcSineWide<AcoshBody> {
-  template <ArcSine (*Core)(D, D, DM)> static Parts parts(D x, D y) {
-    const ArcSine s = Core(abs(x), abs(y), negative(x));
+struct AcosBody {
+  static Parts eval(D x, D y) {
+    const ArcSine s = arc_sine(abs(x), abs(y), negative(x));
+    return {s.re_acos, simd::negate<double>(sign_of(s.im, y))};
+  }
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
+    const Parts s = arc_sine_wide<true>(abs(x), abs(y), negative(x));
+    return {s.re, simd::negate<double>(sign_of(s.im, y))};
+  }
+};
+struct AcoshBody {
+  static Parts eval(D x, D y) {
+    const ArcSine s = arc_sine(abs(x), abs(y), negative(x));
     return {s.im, sign_of(s.re_acos, y)};
+  }
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
+    const Parts s = arc_sine_wide<true>(abs(x), abs(y), negative(x));
+    return {s.im, sign_of(s.re, y)};
   }
 };
 struct AtanhBody {
@@ -258,13 +293,10 @@ struct AtanhBody {
     const Parts w = arc_tanh(abs(x), abs(y));
     return {sign_of(w.re, x), sign_of(w.im, y)};
   }
-  // z: pairs in, pairs out (each lane computes its element's both parts).
-  static D eval_wide(D z, DM& off) {
-    const D x = simd::dup_even(z), y = simd::dup_odd(z);
-    off = outside_wide(z);
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
     const Parts w = arc_tanh_wide(abs(x), abs(y), off);
-    off = simd::pairs_of<double>(off);
-    return even_odd(sign_of(w.re, x), sign_of(w.im, y));
+    return {sign_of(w.re, x), sign_of(w.im, y)};
   }
 };
 struct AtanBody {
@@ -272,12 +304,10 @@ struct AtanBody {
     const Parts w = arc_tanh(abs(y), abs(x));
     return {sign_of(w.im, x), sign_of(w.re, y)};
   }
-  static D eval_wide(D z, DM& off) {
-    const D x = simd::dup_even(z), y = simd::dup_odd(z);
-    off = outside_wide(z);
+  static Parts eval_wide(D x, D y, DM& off) {
+    off = outside_wide(x, y);
     const Parts w = arc_tanh_wide(abs(y), abs(x), off);
-    off = simd::pairs_of<double>(off);
-    return even_odd(sign_of(w.im, x), sign_of(w.re, y));
+    return {sign_of(w.im, x), sign_of(w.re, y)};
   }
 };
 

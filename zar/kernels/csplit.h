@@ -13,11 +13,8 @@ using DM = ::nrx::simd::Mask<double>;
 using cinvvec::Parts;
 
 // The parts of the elements of a0 (lanes 0-3) and a1 (lanes 4-7), and back.
-inline Parts split(D a0, D a1) {
-  const simd::Parts<double> p = simd::split_parts<double>(a0, a1);
-  return {p.re, p.im};
-}
-inline void join(Parts p, D& r0, D& r1) { simd::join_parts<double>({p.re, p.im}, r0, r1); }
+inline Parts split(D a0, D a1) { return simd::split_parts<double>(a0, a1); }
+inline void join(Parts p, D& r0, D& r1) { simd::join_parts<double>(p, r0, r1); }
 
 // cos t and sin t in two parts from one reduction (high parts not normalised); sin t is t
 // itself where it rounds to t, passed through min so that a subnormal t becomes the zero of

@@ -44,15 +44,16 @@ struct Fn {
   Glibc (*glibc)(Glibc);
   nrx_zar_v1_z_fn* z;
   nrx_zar_v1_c_fn* c;
+  nrx_zar_v1i_z_fn* zi;  // strided
 };
 
 const Fn kFns[] = {
-    {"Asin", mpc_asin, casin, nrx_zar_kernel_zAsin_ttab, nrx_zar_kernel_cAsin_ttab},
-    {"Acos", mpc_acos, cacos, nrx_zar_kernel_zAcos_ttab, nrx_zar_kernel_cAcos_ttab},
-    {"Atan", mpc_atan, catan, nrx_zar_kernel_zAtan_ttab, nrx_zar_kernel_cAtan_ttab},
-    {"Asinh", mpc_asinh, casinh, nrx_zar_kernel_zAsinh_ttab, nrx_zar_kernel_cAsinh_ttab},
-    {"Acosh", mpc_acosh, cacosh, nrx_zar_kernel_zAcosh_ttab, nrx_zar_kernel_cAcosh_ttab},
-    {"Atanh", mpc_atanh, catanh, nrx_zar_kernel_zAtanh_ttab, nrx_zar_kernel_cAtanh_ttab},
+    {"Asin", mpc_asin, casin, nrx_zar_kernel_zAsin_ttab, nrx_zar_kernel_cAsin_ttab, nrx_zar_kernel_zAsinI_ttab},
+    {"Acos", mpc_acos, cacos, nrx_zar_kernel_zAcos_ttab, nrx_zar_kernel_cAcos_ttab, nrx_zar_kernel_zAcosI_ttab},
+    {"Atan", mpc_atan, catan, nrx_zar_kernel_zAtan_ttab, nrx_zar_kernel_cAtan_ttab, nrx_zar_kernel_zAtanI_ttab},
+    {"Asinh", mpc_asinh, casinh, nrx_zar_kernel_zAsinh_ttab, nrx_zar_kernel_cAsinh_ttab, nrx_zar_kernel_zAsinhI_ttab},
+    {"Acosh", mpc_acosh, cacosh, nrx_zar_kernel_zAcosh_ttab, nrx_zar_kernel_cAcosh_ttab, nrx_zar_kernel_zAcoshI_ttab},
+    {"Atanh", mpc_atanh, catanh, nrx_zar_kernel_zAtanh_ttab, nrx_zar_kernel_cAtanh_ttab, nrx_zar_kernel_zAtanhI_ttab},
 };
 
 struct Z {
@@ -156,6 +157,21 @@ const Region kRegions[] = {
        return polar(1 + sgn(g) * std::exp2(uni(g, b == 24 ? -24 : -53, -3)), uni(g, -M_PI, M_PI));
      }},
     {"magnitudes", [](auto& g, int b) { return polar(scale(g, b, b == 24 ? 127.9 : 1023.9), uni(g, -M_PI, M_PI)); }},
+    // |x| on either side of 1 by a little, |y| of any size: the differences A - x and A - 1
+    // change their form at x = 1
+    {"either_side_of_one",
+     [](auto& g, int b) {
+       const double x = sgn(g) * (1 + sgn(g) * std::exp2(-uni(g, 1, b)));
+       return g() & 1 ? Z{x, sgn(g) * scale(g, b, 3)} : Z{sgn(g) * scale(g, b, 3), x};
+     }},
+    // |z| from 2^12 to 2^32, a third of the points within 2^-20 of an axis: the arc sine's
+    // parts take the large-|z| form where the larger part reaches 2^28, and ln(1 + q) of atanh
+    // (q about 4/|z|) its series below q = 2^-15
+    {"large_z_edge",
+     [](auto& g, int) {
+       const double t = g() % 3 ? uni(g, -M_PI, M_PI) : std::floor(uni(g, -2, 3)) * M_PI_2 + uni(g, -0x1p-20, 0x1p-20);
+       return polar(std::exp2(uni(g, 12, 32)), t);
+     }},
 };
 
 std::vector<Z> draw(const Region& r, int bits, unsigned seed, int n) {
@@ -279,18 +295,20 @@ TEST_P(Cinv, ReportsNothing) {
   EXPECT_EQ(zarGetErrStatus(), 0) << f.name;
 }
 
-// Type c computes finite elements in vector registers and sends elements with an infinite or
-// NaN part (and the poles) to the per-element routine: with both kinds in every register, at
-// every length and offset of a tail, each finite element stays within 1 ulp of MPC and each
-// other one matches the C library, whatever its neighbours.
-TEST_P(Cinv, MixedRegistersKeepEachElementsResult) {
-  const Fn& f = GetParam();
-  std::vector<double> odd = grid_parts(24, true);
+// Finite elements run in vector registers (type z: eight elements to a register of real parts
+// and one of imaginary parts) and elements with an infinite or NaN part, the poles and, for z,
+// parts beyond [2^-250, 2^250] go to the per-element routine: with both kinds in every
+// register, at every length and offset of a tail, each finite element stays within 1 ulp of
+// MPC and each other one matches the C library, whatever its neighbours.
+template <class C> void mixed_registers(const Fn& f) {
+  const int bits = sizeof(C) == 16 ? 53 : 24;
+  std::vector<double> odd = grid_parts(bits, true);
   odd.erase(odd.begin(), odd.end() - 4);  // inf, -inf, nan, -nan
   std::mt19937_64 g(7);
-  std::vector<Z> finite = draw(kRegions[0], 24, 11, 64);
+  std::vector<Z> finite = draw(kRegions[0], bits, 11, 64);
   finite.push_back({1, 0});   // the pole of atanh
   finite.push_back({0, -1});  // and of atan
+  if (bits == 53) finite.insert(finite.end(), {{0x1p-260, 0.5}, {-3, 0x1p300}, {0x1p-1074, -0x1p-1074}, {2e300, 1}});
   for (int n : {1, 7, 8, 9, 15, 16, 17, 33}) {
     std::vector<Z> in(size_t(n), Z{});
     std::vector<bool> special(static_cast<size_t>(n));
@@ -301,15 +319,15 @@ TEST_P(Cinv, MixedRegistersKeepEachElementsResult) {
       const int k = int(g() % 3);  // the real part, the imaginary one or both
       in[i] = special[i] ? Z{k == 1 ? fz.re : o, k == 0 ? fz.im : o2} : fz;
     }
-    const std::vector<Z> got = run<NrxComplex8>(f, in);
+    const std::vector<Z> got = run<C>(f, in);
     std::vector<Z> fin;
     for (int i = 0; i < n; ++i) {
       Glibc z;
       __real__ z = in[i].re;
       __imag__ z = in[i].im;
       const Glibc w = f.glibc(z);
-      volatile float wf[2] = {float(__real__ w), float(__imag__ w)};  // rounded to the type, kept rounded
-      const double want[2] = {wf[0], wf[1]};
+      volatile decltype(C::real) wf[2] = {decltype(C::real)(__real__ w), decltype(C::real)(__imag__ w)};
+      const double want[2] = {wf[0], wf[1]};  // rounded to the type, kept rounded
       const double have[2] = {got[i].re, got[i].im};
       if (!special[i] && std::isfinite(want[0]) && std::isfinite(want[1])) {
         fin.push_back(in[i]);
@@ -318,10 +336,35 @@ TEST_P(Cinv, MixedRegistersKeepEachElementsResult) {
       for (int p = 0; p < 2; ++p)
         EXPECT_TRUE(std::isnan(want[p]) ? std::isnan(have[p])
                                         : have[p] == want[p] && std::signbit(have[p]) == std::signbit(want[p]))
-            << f.name << " n " << n << " at " << show(in[i]) << ": got " << show(got[i]) << ", want "
+            << f.name << " " << bits << "-bit n " << n << " at " << show(in[i]) << ": got " << show(got[i]) << ", want "
             << show({want[0], want[1]});
     }
-    expect_close_to_mpc<NrxComplex8>(f, fin, "mixed_" + std::to_string(n));
+    expect_close_to_mpc<C>(f, fin, "mixed_" + std::to_string(n));
+  }
+}
+
+TEST_P(Cinv, MixedRegistersKeepEachElementsResult) {
+  mixed_registers<NrxComplex16>(GetParam());
+  mixed_registers<NrxComplex8>(GetParam());
+}
+
+// The strided z kernel gathers the same elements the unit-stride one loads: the same bits at
+// every length, and the elements between the strided results left as they were.
+TEST_P(Cinv, StridedMatchesUnitStride) {
+  const Fn& f = GetParam();
+  std::vector<Z> in = draw(kRegions[0], 53, 21, 30);
+  in[3] = {HUGE_VAL, 0.5}, in[12] = {0.25, std::nan("")}, in[20] = {1, 0}, in[27] = {0x1p300, 2};
+  const std::vector<NrxComplex16> a = typed<NrxComplex16>(in);
+  for (int n : {5, 8, 13, 30}) {
+    std::vector<NrxComplex16> unit(static_cast<size_t>(n));
+    f.z[1](n, a.data(), unit.data());
+    std::vector<NrxComplex16> sa(static_cast<size_t>(3 * n)), sr(static_cast<size_t>(2 * n), NrxComplex16{-7, -7});
+    for (int i = 0; i < n; ++i) sa[3 * i] = a[i];
+    f.zi[1](n, sa.data(), 3, sr.data(), 2);
+    for (int i = 0; i < n; ++i) {
+      EXPECT_EQ(std::memcmp(&sr[2 * i], &unit[i], sizeof(NrxComplex16)), 0) << f.name << " n " << n << " at " << i;
+      EXPECT_TRUE(sr[2 * i + 1].real == -7 && sr[2 * i + 1].imag == -7) << f.name << " n " << n << " gap " << i;
+    }
   }
 }
 
