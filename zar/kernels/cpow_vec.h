@@ -75,53 +75,6 @@ inline D log10_pairs_of_floats(D z) {
   return cvec::even_odd(simd::mul(l, simd::splat(0.5)), simd::mul(t, bits(explog::kLog10OfE_d[0])));
 }
 
-// ln z in two parts (ln|z| on the even lanes, arg z on the odd ones) for finite z with
-// 2^-400 <= max(|x|, |y|) <= 2^400; tiny as for log10_pairs.
-inline TwoD ln_parts(D z, DM& tiny) {
-  using simd::splat;
-  const D x = simd::dup_even(z), y = simd::dup_odd(z);
-  D lo;
-  const D s = hypot_sum<double, Flavour::HA>(x, y, lo);
-  // ln(s + lo) = ln s + lo / s: lo / s lies below 2^-52, so the 14-bit reciprocal serves
-  const TwoD l = ln_wide(s);
-  const D half = splat(0.5);
-  const TwoD lr = {simd::mul(l.hi, half), simd::mul(simd::fma(lo, simd::rcp14(s), l.lo), half)};
-  TwoD t;
-  tiny = DM(atan2_parts<double>(y, x, t) & ~simd::even_lanes<double>());
-  return {cvec::even_odd(lr.hi, t.hi), cvec::even_odd(lr.lo, t.lo)};
-}
-
-// w l = (a + ib)(p + iq) in two parts for the pairs w = (a, b), l = (p, q): a p - b q on the
-// even lanes, a q + b p on the odd ones.
-inline TwoD times(D w, TwoD l) {
-  const D a = simd::dup_even(w), b = simd::dup_odd(w);
-  TwoD p = twopart::two_prod(a, l.hi);
-  p.lo = simd::fma(a, l.lo, p.lo);
-  TwoD q = twopart::two_prod(b, simd::swap_pairs(l.hi));
-  q.lo = simd::fma(b, simd::swap_pairs(l.lo), q.lo);
-  const D neg_even = simd::select(simd::even_lanes<double>(), simd::splat(-0.0), simd::splat(0.0));
-  const TwoD s = twopart::two_sum(p.hi, simd::bit_xor(q.hi, neg_even));
-  return twopart::fast_two_sum(s.hi, simd::add(s.lo, simd::add(p.lo, simd::bit_xor(q.lo, neg_even))));
-}
-
-// e^u cis v for the pairs (u, v) in two parts, |u| <= 700: the exponential's table and
-// polynomial times cos and sin in two parts, rounded once. A zero v gives e^u and that zero.
-inline D exp_cis_parts(TwoD uv) {
-  const ExpReduced<double> s =
-      exp_reduce<double, Base::E, Flavour::HA, true>(simd::dup_even(uv.hi), simd::dup_even(uv.lo));
-  const D p = exp_poly<double, Flavour::HA>(s.r);
-  const D v = simd::dup_odd(uv.hi), v_lo = simd::dup_odd(uv.lo);
-  TwoD c = cvec::cis_parts<double, Flavour::HA>(v);
-  // cos(v + v_lo) = cos v - v_lo sin v, sin(v + v_lo) = sin v + v_lo cos v (the sine body's
-  // high parts are not the rounded values: the sum is taken)
-  const D other = simd::swap_pairs(twopart::value(c));
-  c.lo = simd::fma(v_lo, simd::select(simd::even_lanes<double>(), simd::negate<double>(other), other), c.lo);
-  const D t = table2<double>(ExpConst<double>::hi, s.idx);
-  const D t_rest = simd::fma(t, p, table2<double>(ExpConst<double>::lo, s.idx));
-  const D r = simd::fma(t, c.hi, simd::fma(t, c.lo, simd::mul(t_rest, twopart::value(c))));
-  return simd::select(DM(simd::fpclass<simd::kZero>(v) & ~simd::even_lanes<double>()), v, simd::scalef(r, s.scale));
-}
-
 // Pairs (a, b) of w with b zero and a an integer of magnitude at most 64.
 template <class R> inline Mask<R> real_integer_pairs(Reg<R> w) {
   const Mask<R> a_int = Mask<R>(simd::eq(simd::round<simd::kRoundNearest>(w), w) &
@@ -171,8 +124,8 @@ inline TwoD dot(D a, TwoD p, D b, TwoD q) {
   return twopart::fast_two_sum(s.hi, simd::add(s.lo, simd::add(u.lo, v.lo)));
 }
 
-// z^w with one element per lane (double): the steps of pow_pairs (ln z and w ln z = u + iv in
-// two parts, e^u times cos v and sin v from one reduction, each part rounded once). off
+// z^w with one element per lane (double): ln z and w ln z = u + iv in
+// two parts, e^u times cos v and sin v from one reduction, each part rounded once. off
 // receives the lanes whose angle falls below the normal range or whose u or v lies beyond the
 // range the body serves.
 inline csplit::Parts pow_split(csplit::Parts z, csplit::Parts w, DM& off) {
@@ -212,22 +165,17 @@ inline DM pow_two(D z0, D z1, D w0, D w1, D& r0, D& r1) {
 }
 
 // z^w for registers of pairs; returns the lanes for the per-element routine.
-template <class R> inline Mask<R> pow_pairs(Reg<R> z, Reg<R> w, Reg<R>& out) {
-  const Mask<R> off = off_pairs<R>(z, w);
-  if constexpr (sizeof(R) == 8) {
-    DM tiny;
-    const TwoD uv = times(w, ln_parts(z, tiny));
-    out = exp_cis_parts(uv);
-    return Mask<R>(off | simd::pairs_of<double>(tiny) | beyond_pairs<double>(uv.hi, 700.0, 0x1p16));
-  } else {
-    const D lo = uv_of_floats(simd::widen_lo(z), simd::widen_lo(w));
-    const D hi = uv_of_floats(simd::widen_hi(z), simd::widen_hi(w));
-    constexpr Flavour F = Flavour::LA;
-    out = simd::narrow(cvec::exp_pairs<double, F>(lo), cvec::exp_pairs<double, F>(hi));
-    const unsigned range = unsigned(beyond_pairs<double>(lo, 80.0, 0x1p16)) |
-                           (unsigned(beyond_pairs<double>(hi, 80.0, 0x1p16)) << simd::lanes<double>);
-    return Mask<R>(off | Mask<R>(range));
-  }
+// z^w for float registers of pairs (double takes pow_two); returns the lanes for the
+// per-element routine.
+inline Mask<float> pow_pairs(Reg<float> z, Reg<float> w, Reg<float>& out) {
+  const Mask<float> off = off_pairs<float>(z, w);
+  const D lo = uv_of_floats(simd::widen_lo(z), simd::widen_lo(w));
+  const D hi = uv_of_floats(simd::widen_hi(z), simd::widen_hi(w));
+  constexpr Flavour F = Flavour::LA;
+  out = simd::narrow(cvec::exp_pairs<double, F>(lo), cvec::exp_pairs<double, F>(hi));
+  const unsigned range = unsigned(beyond_pairs<double>(lo, 80.0, 0x1p16)) |
+                         (unsigned(beyond_pairs<double>(hi, 80.0, 0x1p16)) << simd::lanes<double>);
+  return Mask<float>(off | Mask<float>(range));
 }
 }  // namespace cpow
 
@@ -251,7 +199,10 @@ template <class C> struct ComplexPow : Binary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Pow";
-  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra&) { return cpow::pow_pairs<R>(a[0], a[1], r[0]); }
+  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra& ex) {
+    if constexpr (sizeof(R) == 8) return cvec::one_register<ComplexPow>(a, r, ex);
+    else return cpow::pow_pairs(a[0], a[1], r[0]);
+  }
   static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
     return cpow::pow_two(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
   }
@@ -265,8 +216,12 @@ template <class C> struct ComplexPowx : VectorOp<C, Shape::vs, 1, 1, ScalarB<C>>
   using V = Reg<R>;
   static constexpr const char* kName = "Powx";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const ScalarB<C>& ex) {
-    const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
-    return cpow::pow_pairs<R>(a[0], w, r[0]);
+    if constexpr (sizeof(R) == 8) {
+      return cvec::one_register<ComplexPowx>(a, r, ex);
+    } else {
+      const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));
+      return cpow::pow_pairs(a[0], w, r[0]);
+    }
   }
   static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const ScalarB<C>& ex) requires(sizeof(R) == 8) {
     const V w = simd::select(simd::even_lanes<R>(), simd::splat(ex.b.real), simd::splat(ex.b.imag));

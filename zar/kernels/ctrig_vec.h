@@ -160,14 +160,13 @@ template <class C, int K> struct ComplexTrig : Unary<C> {
   using Rt = ctrig::Routine<K>;
   static constexpr const char* kName = Rt::kName;
   static constexpr bool kHypOnOdd = ctrig::circular(K);
-  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
+  static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) {
     if constexpr (sizeof(R) == 8) {
-      V spare;
-      csplit::join(ctrig::parts<K>(csplit::split(a[0], a[0])), r[0], spare);
+      return cvec::one_register<ComplexTrig>(a, r, ex);
     } else {
       r[0] = ctrigf::pairs<K>(a[0]);
+      return ctrig::special_pairs<R, K>(a[0], r[0]);
     }
-    return ctrig::special_pairs<R, K>(a[0], r[0]);
   }
   // Double: two registers fill the lanes with eight elements.
   static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
