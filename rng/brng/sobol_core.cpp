@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "nrx/core.h"
 #include "rng/brng/entry_points.h"
@@ -169,27 +170,36 @@ template <class Out> void deliver(const uint32_t* from, int64_t count, int64_t a
 // padded to whole registers) of points index + 1 ..
 // index + points to flat positions at + j0, at + j0 + d, ...: the group's slice of the
 // point stays in NR registers, into which each point XORs its row.
-template <int NR, class Out>
-void group(const Run& run, uint32_t index, int64_t points, int64_t at, uint32_t j0, simd::Mask16 m, const Out& sink) {
-  using namespace simd;
+template <int G, int NR, class Out>
+[[gnu::always_inline]] inline void next_register(IReg& v, const uint32_t* r, int64_t at, Mask16 m, const Out& out) {
+  if constexpr (G < NR - 1) {
+    v = simd::bit_xor(v, simd::load_words(r + 16 * G));
+    out.put_all(at + 16 * G, v);
+  } else {
+    v = simd::bit_xor(v, simd::load_words(r + 16 * G, m));
+    if (m == Mask16(0xFFFF)) out.put_all(at + 16 * G, v);
+    else out.put(at + 16 * G, v, m);
+  }
+}
+
+// The registers are named by constants of the expansion: indexed in a loop, they were
+// also kept in memory, one more store per register and point.
+template <int NR, class Out, int... G> void group(const Run& run, uint32_t index, int64_t points, int64_t at,
+                                                  uint32_t j0, Mask16 m, const Out& sink,
+                                                  std::integer_sequence<int, G...>) {
   const Out out = sink;  // a copy the stores cannot alias
-  constexpr Mask16 all = Mask16(0xFFFF);
   uint32_t* const x = run.point + j0;
-  IReg v[NR];
-  for (int g = 0; g < NR; ++g) v[g] = load_words(x + 16 * g, g == NR - 1 ? m : all);
+  IReg v[NR] = {simd::load_words(x + 16 * G, G == NR - 1 ? m : Mask16(0xFFFF))...};
   at += j0;
   for (int64_t k = 0; k < points; ++k, ++index, at += run.d) {
     const uint32_t* r = row(run, index) + j0;
-#pragma GCC unroll 8
-    for (int g = 0; g < NR - 1; ++g) {
-      v[g] = bit_xor(v[g], load_words(r + 16 * g));
-      out.put_all(at + 16 * g, v[g]);
-    }
-    v[NR - 1] = bit_xor(v[NR - 1], load_words(r + 16 * (NR - 1), m));
-    if (m == all) out.put_all(at + 16 * (NR - 1), v[NR - 1]);
-    else out.put(at + 16 * (NR - 1), v[NR - 1], m);
+    (next_register<G, NR>(v[G], r, at, m, out), ...);
   }
-  for (int g = 0; g < NR; ++g) store_words(x + 16 * g, g == NR - 1 ? m : all, v[g]);
+  (simd::store_words(x + 16 * G, G == NR - 1 ? m : Mask16(0xFFFF), v[G]), ...);
+}
+template <int NR, class Out>
+void group(const Run& run, uint32_t index, int64_t points, int64_t at, uint32_t j0, Mask16 m, const Out& out) {
+  group<NR>(run, index, points, at, j0, m, out, std::make_integer_sequence<int, NR>());
 }
 
 // Coordinates j0 .. j1 - 1 of points index + 1 .. index + points to flat positions
