@@ -7,6 +7,7 @@
 // one row and t_15, which moves the R spread registers; each output register then costs
 // one XOR and its conversion.
 #pragma once
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <numeric>
@@ -36,7 +37,9 @@ struct WordLanes {
   using M = simd::Mask16;
   static constexpr Lane kOne = 0;
   uint32_t* r;
-  static Lane lane(uint32_t x) { return x; }
+  // V words from w as lanes: as values, and as indices of the point's lanes.
+  static simd::IReg lanes(const uint32_t* w) { return simd::load_words(w); }
+  static simd::IReg indices(const uint32_t* w) { return simd::load_words(w); }
   static void load(const uint32_t* w, uint32_t d, simd::IReg& lo, simd::IReg& hi) {
     lo = simd::load_words(w, simd::first_words(d));
     hi = lo;
@@ -59,7 +62,8 @@ template <class T, bool Unit> struct RealLanes {
   static constexpr Lane kOne = 0x3FF0000000000000u;  // 1.0
   T* r;
   simd::Reg<double> a, ba;
-  static Lane lane(uint32_t x) { return uint64_t(x) << 20; }
+  static simd::IReg lanes(const uint32_t* w) { return simd::shift_left64<20>(indices(w)); }
+  static simd::IReg indices(const uint32_t* w) { return simd::widen_load(w, M(0xFF)); }
   static void load(const uint32_t* w, uint32_t d, simd::IReg& lo, simd::IReg& hi) {
     lo = simd::shift_left64<20>(simd::widen_load(w, M(simd::first_words(d))));
     hi = simd::shift_left64<20>(simd::widen_load(w + 8, d > 8 ? M(simd::first_words(d - 8)) : M(0)));
@@ -79,12 +83,20 @@ template <class T, bool Unit> struct RealLanes {
   }
 };
 
+// q mod D for the 48 D + 16 words of a block pattern (point_blocks).
+template <int D> constexpr auto dims_mod = [] {
+  std::array<uint32_t, 48 * D + 16> a{};
+  for (uint32_t q = 0; q < a.size(); ++q) a[q] = q % D;
+  return a;
+}();
+
 // Points index + 1 .. index + 16 blocks (index % 16 == 15) to flat positions at, at + 1, ...
 // in dimension D; the K registers of a block are stored in order, register k from spread
 // register k mod R, all held in registers.
 template <int D, class Lanes>
-void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, const Lanes& sink) {
+void point_blocks(const Run& caller_run, uint32_t index, int64_t blocks, int64_t at, const Lanes& sink) {
   using namespace simd;
+  const Run run = caller_run;  // a copy the stores cannot alias: its rows stay in registers
   using Lane = typename Lanes::Lane;
   using M = typename Lanes::M;
   constexpr int V = Lanes::V, K = 16 * D / V, R = D / std::gcd(D, V);
@@ -92,27 +104,28 @@ void point_blocks(const Run& run, uint32_t index, int64_t blocks, int64_t at, co
   constexpr uint32_t d = D;
   const int m = out.phase(at);
   const M all = M(~0u), before = M((1u << m) - 1);
-  alignas(64) uint32_t t[16][16] = {};
+  // The block's pattern flat, t_0 .. t_15 laid out as the output lays out points 0 .. 15,
+  // three times over, so that lane i of register k, flat position kV - m + i of the
+  // block (those before it from the last block's points), is word 16d + kV - m + i.
+  alignas(64) uint32_t flat[48 * D + 16];
   alignas(64) Lane f[2 * 16 + 1][V], idx[16][V];
-  for (uint32_t i = 1; i < 16; ++i)
-    for (uint32_t j = 0; j < d; ++j) t[i][j] = t[i - 1][j] ^ run.rows[size_t(std::countr_zero(i)) * run.stride + j];
-  // Lane i of register k: flat position kV - m + i of the block, those before it from
-  // the last block's points.
-  uint32_t point = m ? 15 - uint32_t(m - 1) / d : 0, dim = (16 * d - uint32_t(m)) % d;
-  for (int k = 0; k <= K; ++k)
-    for (int i = 0; i < V; ++i) {
-      f[k][i] = Lanes::lane(t[point][dim]);
-      if (k < R) idx[k][i] = Lane(dim);
-      if (++dim == d) dim = 0, point = (point + 1) % 16;
-    }
-  // s: the spread point, kept one t_15 ahead so that each block adds its row and t_15.
   const Mask16 dm = first_words(d);
-  const IReg t15 = load_words(t[15], dm);
+  IReg t15 = splat_u64(0);
+  for (uint32_t i = 0; i < 16; ++i) {
+    if (i > 0) t15 = bit_xor(t15, load_words(run.rows + size_t(std::countr_zero(i)) * run.stride, dm));
+    for (uint32_t c = 0; c < 3; ++c) store_words(flat + 16 * d * c + i * d, dm, t15);
+  }
+  const uint32_t from = 16 * d - uint32_t(m);
+  for (int k = 0; k <= K; ++k) store_words(reinterpret_cast<uint32_t*>(f[k]), Lanes::lanes(flat + from + k * V));
+  for (int r = 0; r < R; ++r)
+    store_words(reinterpret_cast<uint32_t*>(idx[r]), Lanes::indices(dims_mod<D>.data() + from + r * V));
+  // s: the spread point, kept one t_15 ahead so that each block adds its row and t_15.
   IReg x = load_words(run.point, dm), lo, hi, tlo, thi, s[16], s15[16];
-  alignas(64) uint32_t start[16];
+  alignas(64) uint32_t start[16], last[16];
   store_words(start, bit_xor(x, t15));
+  store_words(last, t15);
   Lanes::load(start, d, lo, hi);
-  Lanes::load(t[15], d, tlo, thi);
+  Lanes::load(last, d, tlo, thi);
   for (int r = 0; r < R; ++r) {
     const IReg ix = load_bits(idx[r]);
     s[r] = bit_or(Lanes::spread(ix, lo, hi), splat_u64(Lanes::kOne));
