@@ -230,7 +230,12 @@ GROUPS = ((1000, "d", 3, 0, 0), (1000, "d", 0, 517, 0), (136, "d", 5, 130, 9), (
           (256, "d", 1, 0, 31), (255, "s", 9, 254, 0), (160, "s", 11, 7, 40), (144, "i", 13, 100, 3),
           (17, "d", 6, 16, 0))
 BLOCKS = tuple((d, "dsi"[d % 3], (3 * d) % 16, (5 * d) % (2 * d + 1), d % 5 * 7) for d in range(1, 17))
-for d, kind, offset, before, skip in GROUPS + BLOCKS:
+# The block pattern at every phase of the output from a register (8 lanes of reals, 16 of
+# words): from a fresh stream the blocks start after point 15, at output offset + 15 d.
+PHASES = tuple((d, kind, offset, 0, 0) for d in range(1, 17) for kind in "dsi" for offset in range(8 if kind != "i" else 16))
+
+
+def check_call(d, kind, offset, before, skip):
     rows = [(7, [1, 1])] * (d - 1) if d > 16 else qrng_tables.SOBOL
     q = Stream(SOBOL, [d, 1, 1] + [7] * (d - 1) if d > 16 else [d])
     head = q.ints(before) if before else np.zeros(0, dtype=np.uint32)
@@ -261,5 +266,10 @@ for d, kind, offset, before, skip in GROUPS + BLOCKS:
         ok &= np.array_equal(out.astype(np.uint64), want)
     check(ok, "Sobol d %d, %s output %d values off a line, after %d values and a skip of %d points"
           % (d, kind, offset, before, skip))
+
+
+
+for case in GROUPS + BLOCKS + PHASES:
+    check_call(*case)
 
 sys.exit(1 if failures else 0)
