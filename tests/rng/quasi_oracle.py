@@ -232,7 +232,8 @@ GROUPS = ((1000, "d", 3, 0, 0), (1000, "d", 0, 517, 0), (136, "d", 5, 130, 9), (
 BLOCKS = tuple((d, "dsi"[d % 3], (3 * d) % 16, (5 * d) % (2 * d + 1), d % 5 * 7) for d in range(1, 17))
 # The block pattern at every phase of the output from a register (8 lanes of reals, 16 of
 # words): from a fresh stream the blocks start after point 15, at output offset + 15 d.
-PHASES = tuple((d, kind, offset, 0, 0) for d in range(1, 17) for kind in "dsi" for offset in range(8 if kind != "i" else 16))
+PHASES = tuple((d, kind, offset, 0, 0)
+               for d in range(1, 17) for kind in "dsi" for offset in range(8 if kind != "i" else 16))
 
 
 def check_call(d, kind, offset, before, skip):
