@@ -7,6 +7,7 @@
 // one row and t_15, which moves the R spread registers; each output register then costs
 // one XOR and its conversion.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -119,25 +120,24 @@ void point_blocks(const Run& caller_run, uint32_t index, int64_t blocks, int64_t
   for (int k = 0; k <= K; ++k) store_words(reinterpret_cast<uint32_t*>(f[k]), Lanes::lanes(flat + from + k * V));
   for (int r = 0; r < R; ++r)
     store_words(reinterpret_cast<uint32_t*>(idx[r]), Lanes::indices(dims_mod<D>.data() + from + r * V));
-  // s: the spread point, kept one t_15 ahead so that each block adds its row and t_15.
-  IReg x = load_words(run.point, dm), lo, hi, tlo, thi, s[16], s15[16];
-  alignas(64) uint32_t start[16], last[16];
+  // s: the spread point, kept one t_15 ahead so that each block adds its row and t_15,
+  // both at once from moves[c] = row c XOR t_15 (blocks start at indices 16k - 1, so c >= 4,
+  // and c stays below the highest bit in which the first and last index differ).
+  alignas(64) uint32_t moves[32][16];
+  const int rows = std::min(32, int(std::bit_width(uint64_t(index) ^ (uint64_t(index) + 16 * uint64_t(blocks)))));
+  for (int c = 4; c < rows; ++c) store_words(moves[c], bit_xor(load_words(run.rows + size_t(c) * run.stride, dm), t15));
+  IReg x = load_words(run.point, dm), lo, hi, s[16];
+  alignas(64) uint32_t start[16];
   store_words(start, bit_xor(x, t15));
-  store_words(last, t15);
   Lanes::load(start, d, lo, hi);
-  Lanes::load(last, d, tlo, thi);
-  for (int r = 0; r < R; ++r) {
-    const IReg ix = load_bits(idx[r]);
-    s[r] = bit_or(Lanes::spread(ix, lo, hi), splat_u64(Lanes::kOne));
-    s15[r] = Lanes::spread(ix, tlo, thi);
-  }
+  for (int r = 0; r < R; ++r) s[r] = bit_or(Lanes::spread(load_bits(idx[r]), lo, hi), splat_u64(Lanes::kOne));
   for (int64_t b = 0; b < blocks; ++b, index += 16) {
-    const uint32_t* w = row(run, index);
-    x = bit_xor(bit_xor(x, load_words(w, dm)), t15);
+    const uint32_t* w = moves[std::countr_zero(~index)];
+    x = bit_xor(x, load_words(w));
     Lanes::load(w, d, lo, hi);
-    const IReg d0 = bit_xor(Lanes::spread(load_bits(idx[0]), lo, hi), s15[0]);
+    const IReg d0 = Lanes::spread(load_bits(idx[0]), lo, hi);
     s[0] = bit_xor(s[0], d0);
-    for (int r = 1; r < R; ++r) s[r] = bit_xor(s[r], bit_xor(Lanes::spread(load_bits(idx[r]), lo, hi), s15[r]));
+    for (int r = 1; r < R; ++r) s[r] = bit_xor(s[r], Lanes::spread(load_bits(idx[r]), lo, hi));
     const int64_t base = at + b * 16 * int64_t(d) - m;
     const IReg first = bit_xor(s[0], load_bits(f[0]));
     // Lanes before the block hold the last block's points: point 16k with its move undone.

@@ -235,6 +235,9 @@ BLOCKS = tuple((d, "dsi"[d % 3], (3 * d) % 16, (5 * d) % (2 * d + 1), d % 5 * 7)
 PHASES = tuple((d, kind, offset, 0, 0)
                for d in range(1, 17) for kind in "dsi" for offset in range(8 if kind != "i" else 16))
 
+# Blocks whose points cross indices 2^27, 2^28 and 2^30: the moves of the high rows.
+FAR = ((10, "d", 3, 0, (1 << 28) - 40), (3, "i", 5, 1, (1 << 30) - 30), (16, "s", 0, 7, (1 << 27) - 20))
+
 
 def check_call(d, kind, offset, before, skip):
     rows = [(7, [1, 1])] * (d - 1) if d > 16 else qrng_tables.SOBOL
@@ -270,7 +273,7 @@ def check_call(d, kind, offset, before, skip):
 
 
 
-for case in GROUPS + BLOCKS + PHASES:
+for case in GROUPS + BLOCKS + PHASES + FAR:
     check_call(*case)
 
 sys.exit(1 if failures else 0)
