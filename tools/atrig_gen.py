@@ -12,7 +12,8 @@ circular kernels, every constant as an exact bit pattern.
                         [1/16, 1); the entry of an interval sits at ((exponent mod 4) << B) |
                         (top B bits of the mantissa), the index a lane's t gives after a shift.
                         c is the interval's midpoint (zero for the first interval, which also
-                        takes every t below 1/16), with atan(c) (over pi) in two parts.
+                        takes every t below 1/16), with atan(c) (over pi) in two parts, the
+                        high part a multiple of ulp(pi) (2^-22, 2^-51).
   kAtanNodePoly:        the HA polynomials, fitted like the others on |t| <= the width of the
                         first interval.
   polynomials:          near-minimax (Chebyshev fits in u = t^2, mpmath at 200 bits) of
@@ -39,6 +40,12 @@ REDUCED_MAX = mp.mpf("0.063")
 
 def split(x, rnd):
     hi = mp.mpf(rnd(x))
+    return hi, mp.mpf(rnd(x - hi))
+
+
+def split_on_grid(x, rnd, q):
+    """x as a high part rounded to a multiple of 2^-q and the rounded remainder."""
+    hi = mp.mpf(rnd(mp.nint(x * 2 ** q) / 2 ** q))
     return hi, mp.mpf(rnd(x - hi))
 
 
@@ -89,10 +96,14 @@ def main():
         cn = nodes(is_float)
         out.append("// nodes c of the HA reduction by table position; atan(c) (over pi) in two parts")
         out.append(emit_array("kAtanNode%s" % t, ctype, cn, is_float))
+        # high parts on the grid of ulp(pi): Q + s a_hi is exact for Q = 0, pi/2, pi (0, 1/2, 1)
+        grid = 22 if is_float else 51
         for name, scale in (("Atan", 1), ("AtanPi", 1 / mp.pi)):
-            parts = [split(mp.atan(c) * scale, rnd) for c in cn]
+            parts = [split_on_grid(mp.atan(c) * scale, rnd, grid) for c in cn]
             out.append(emit_array("k%sNodeHi%s" % (name, t), ctype, [p[0] for p in parts], is_float))
             out.append(emit_array("k%sNodeLo%s" % (name, t), ctype, [p[1] for p in parts], is_float))
+        out.append("// pi/2, the high part on the same grid")
+        out.append(emit_array("kHalfPiGrid" + t, ctype, list(split_on_grid(mp.pi / 2, rnd, grid)), is_float))
         n = 2 if is_float else 5
         for name, scale in (("kAtanNodePoly", 1), ("kAtanPiNodePoly", 1 / mp.pi)):
             cs, err = fit(n, scale, rnd, w=node_max(is_float))

@@ -61,15 +61,19 @@ template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
 template <class T, bool Pi> struct AtanNodes;
 template <> struct AtanNodes<double, false> {
   static constexpr const uint64_t *c = atrig::kAtanNode, *hi = atrig::kAtanNodeHi, *lo = atrig::kAtanNodeLo;
+  static constexpr const uint64_t* half = atrig::kHalfPiGrid;
 };
 template <> struct AtanNodes<double, true> {
   static constexpr const uint64_t *c = atrig::kAtanNode, *hi = atrig::kAtanPiNodeHi, *lo = atrig::kAtanPiNodeLo;
+  static constexpr uint64_t half[2] = {0x3FE0000000000000ull, 0};  // 0.5
 };
 template <> struct AtanNodes<float, false> {
   static constexpr const uint32_t *c = atrig::kAtanNode_s, *hi = atrig::kAtanNodeHi_s, *lo = atrig::kAtanNodeLo_s;
+  static constexpr const uint32_t* half = atrig::kHalfPiGrid_s;
 };
 template <> struct AtanNodes<float, true> {
   static constexpr const uint32_t *c = atrig::kAtanNode_s, *hi = atrig::kAtanPiNodeHi_s, *lo = atrig::kAtanPiNodeLo_s;
+  static constexpr uint32_t half[2] = {0x3F000000u, 0};  // 0.5
 };
 // The HA index: t~ clamped to [1/16, 1) and shifted right until 2 (double) or 3 (float)
 // mantissa bits and the exponent's two low bits are left: 16 or 32 positions, one register
@@ -120,7 +124,6 @@ template <class T, bool Pi, bool Lo, bool Parts>
 inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest) {
   using simd::splat;
   using V = Reg<T>;
-  using Tab = AtrigTables<T, Pi>;
   using Nd = AtanNodes<T, Pi>;
   constexpr bool exact = Lo || Parts;
   const V ta =
@@ -151,18 +154,18 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
   const V u = simd::mul(tau, tau);
   const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, Flavour::HA, Pi>());
   const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
-  const V half = splat(simd::bits_to(Tab::half[0])), hl = splat(simd::bits_to(Tab::half[1]));
+  const V half = splat(simd::bits_to(Nd::half[0])), hl = splat(simd::bits_to(Nd::half[1]));
   const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
   const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
-  // |Q| >= |a| (or Q = 0): exact.
-  const TwoReg<T> s = twopart::fast_two_sum(qh, simd::bit_xor(trig_table_sc(Nd::hi, idx), sg));
+  // Q_hi and a_hi are multiples of ulp(pi) (of 1 for the pi forms): exact.
+  const V h = simd::add(qh, simd::bit_xor(trig_table_sc(Nd::hi, idx), sg));
   const V al = trig_table_sc(Nd::lo, idx);
   const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
   if constexpr (!Parts) {
     V small = simd::fma(tu, pu, Pi ? simd::fma(tau, il, simd::mul(tau_lo, ih)) : tau_lo);
-    small = simd::add(simd::add(al, small), simd::bit_xor(simd::add(s.lo, ql), sg));
+    small = simd::add(simd::add(al, small), simd::bit_xor(ql, sg));
     const V lo = simd::bit_xor(Pi ? simd::fma(tau, ih, small) : simd::add(tau, small), sg);
-    return simd::add(s.hi, lo);
+    return simd::add(h, lo);
   } else {
     TwoReg<T> ts{tau, tau_lo};
     if constexpr (Pi) {
@@ -170,9 +173,9 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
       ts.lo = simd::fma(tau_lo, ih, simd::fma(tau, il, ts.lo));
     }
     // |Q +- a| >= |tau| (or Q +- a = 0): exact.
-    const TwoReg<T> t = twopart::fast_two_sum(s.hi, simd::bit_xor(ts.hi, sg));
+    const TwoReg<T> t = twopart::fast_two_sum(h, simd::bit_xor(ts.hi, sg));
     const V small = simd::add(simd::add(al, ts.lo), simd::mul(tu, pu));
-    const V lo = simd::add(simd::add(t.lo, s.lo), simd::add(ql, simd::bit_xor(small, sg)));
+    const V lo = simd::add(t.lo, simd::add(ql, simd::bit_xor(small, sg)));
     const V v = simd::add(t.hi, lo);
     if (rest) *rest = simd::sub(lo, simd::sub(v, t.hi));
     return v;
@@ -290,7 +293,9 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>
   const Mask<T> sw = simd::gt(ax, one);
   const V r = atan_quadrant<T, F, Pi>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
   out = simd::select(simd::unordered(x, x), simd::add(x, x), simd::copysign<T>(r, x));
-  return atan_tiny_lanes<T, F>(n, d, sw);
+  // the tiny lanes of atan_tiny_lanes: d = 1 below 1
+  if constexpr (F != Flavour::HA) return 0;
+  else return simd::lt(ax, splat(T(1) / AtanTiny<T>::scale));
 }
 
 // Polynomial of (asin t - t) / t^3 in t^2 on |t| <= 1/2: thirteen coefficients for double HA,
