@@ -5,11 +5,12 @@
 // result is Q + s atan(n/d): Q = 0, pi/2 or pi and the sign s from whether n and d were
 // swapped and from the sign of x; the sign of y goes on last. atan(n/d) = atan(c) + atan(tau)
 // with c = j/8 picked from a 14-bit estimate of n/d and tau = (n - c d)/(d + c n),
-// |tau| < 0.063, so one division and a short odd polynomial serve the whole range. Asin and
+// |tau| < 0.063, so one division and a short odd polynomial serve the whole range (HA picks
+// c from 16 or 32 narrower intervals, so that tau stays small beside the result). Asin and
 // Acos need no division: one odd polynomial of asin on [0, 1/2], taken at |x| or at
 // sqrt((1 - |x|) / 2). The pi forms take the table, Q and the polynomial already divided by
-// pi (Q / pi = 0, 1/2, 1 exactly). HA keeps the final sums in two parts and rounds once; LA
-// and EP use one part and differ in the polynomial. Only Asin and Acos have special lanes:
+// pi (Q / pi = 0, 1/2, 1 exactly). HA adds Q and the table value exactly and the rest in one
+// rounding before the last; LA and EP use one part and differ in the polynomial. Only Asin and Acos have special lanes:
 // |x| > 1, infinities and NaN go to the scalar routine.
 #pragma once
 #include <cmath>
@@ -47,12 +48,45 @@ inline constexpr const uint32_t* inv_pi(float) { return atrig::kInvPi_s; }
 template <class T, Flavour F, bool Pi> constexpr const auto& atan_poly() {
   if constexpr (sizeof(T) == 8) {
     if constexpr (F == Flavour::EP) return Pi ? atrig::kAtanPiPoly2 : atrig::kAtanPoly2;
+    else if constexpr (F == Flavour::HA) return Pi ? atrig::kAtanPiNodePoly5 : atrig::kAtanNodePoly5;
     else return Pi ? atrig::kAtanPiPoly5 : atrig::kAtanPoly5;
   } else {
     if constexpr (F == Flavour::EP) return Pi ? atrig::kAtanPiPoly1_s : atrig::kAtanPoly1_s;
+    else if constexpr (F == Flavour::HA) return Pi ? atrig::kAtanPiNodePoly2_s : atrig::kAtanNodePoly2_s;
     else return Pi ? atrig::kAtanPiPoly2_s : atrig::kAtanPoly2_s;
   }
 }
+
+// Nodes of the HA reduction and atan of them (over pi when Pi), by table position.
+template <class T, bool Pi> struct AtanNodes;
+template <> struct AtanNodes<double, false> {
+  static constexpr const uint64_t *c = atrig::kAtanNode, *hi = atrig::kAtanNodeHi, *lo = atrig::kAtanNodeLo;
+  static constexpr const uint64_t* half = atrig::kHalfPiGrid;
+};
+template <> struct AtanNodes<double, true> {
+  static constexpr const uint64_t *c = atrig::kAtanNode, *hi = atrig::kAtanPiNodeHi, *lo = atrig::kAtanPiNodeLo;
+  static constexpr uint64_t half[2] = {0x3FE0000000000000ull, 0};  // 0.5
+};
+template <> struct AtanNodes<float, false> {
+  static constexpr const uint32_t *c = atrig::kAtanNode_s, *hi = atrig::kAtanNodeHi_s, *lo = atrig::kAtanNodeLo_s;
+  static constexpr const uint32_t* half = atrig::kHalfPiGrid_s;
+};
+template <> struct AtanNodes<float, true> {
+  static constexpr const uint32_t *c = atrig::kAtanNode_s, *hi = atrig::kAtanPiNodeHi_s, *lo = atrig::kAtanPiNodeLo_s;
+  static constexpr uint32_t half[2] = {0x3F000000u, 0};  // 0.5
+};
+// The HA index: t~ clamped to [1/16, 1) and shifted right until 2 (double) or 3 (float)
+// mantissa bits and the exponent's two low bits are left: 16 or 32 positions, one register
+// pair lookup. 1 - 2^-p is the largest value below 1.
+template <class T> struct AtanIndex;
+template <> struct AtanIndex<double> {
+  static constexpr int shift = 50;
+  static constexpr double below_one = 0x1.fffffffffffffp-1;
+};
+template <> struct AtanIndex<float> {
+  static constexpr int shift = 20;
+  static constexpr float below_one = 0x1.fffffep-1f;
+};
 
 // HA lanes whose result falls below the normal range (n/d < ratio where Q = 0, outside
 // `excluded`): the scalar routine divides in long double and rounds once.
@@ -64,69 +98,120 @@ template <class T, Flavour F> inline Mask<T> tiny_lanes(Reg<T> n, Reg<T> d, Mask
   else return Mask<T>(simd::lt(n, simd::mul(d, simd::splat(AtrigTiny<T>::ratio))) & ~excluded);
 }
 
+// Atan and Atan2 (HA) take their ratio higher: below 2^-700 (double) or 2^-60 (float)
+// atan t = t to far below the last bit, and above it n/d, the division's remainder and the
+// low parts stay normal for every d from 2^-260 (2^-40) on -- the range the kernels take n
+// and d as they are (AtrigRange). n 2^k < d: exact for every n and d, d below normal too.
+template <class T> struct AtanTiny;
+template <> struct AtanTiny<double> { static constexpr double scale = 0x1p700; };
+template <> struct AtanTiny<float> { static constexpr float scale = 0x1p60f; };
+template <class T, Flavour F> inline Mask<T> atan_tiny_lanes(Reg<T> n, Reg<T> d, Mask<T> excluded) {
+  if constexpr (F != Flavour::HA) return 0;
+  else return Mask<T>(simd::lt(simd::mul(n, simd::splat(AtanTiny<T>::scale)), d) & ~excluded);
+}
+
+// HA: Q + s atan(n/d) for 0 <= n <= d, as atan_quadrant below. c is the node of t's interval
+// (16 or 32 intervals over [1/16, 1), each 1/4 or 1/8 of an octave wide; c = 0 below
+// 5/64 or 9/128), tau = (n - c d) / (d + c n) with |tau| < 0.079 and |tau| < 0.11 atan(c)
+// (0.06 for float): tau is corrected by the rest of the division, and the roundings of
+// n - c d, d + c n and of the sum below Q + s atan(c) weigh at most a third (a fifth) of
+// the result's last bit -- within 0.85 ulp in all, 0.65 seen. The sum is Q + s a_hi
+// exactly, then everything else in one rounding. With Parts (and Lo) n - c d and d + c n
+// are kept in two parts (p = c d rounded, n - p exact since c/t is in (1/2, 2);
+// d - (d + c n) exact since c n <= d), tau and Q + s a summed exactly and the rounding
+// error of the result stored in *rest when given.
+template <class T, bool Pi, bool Lo, bool Parts>
+inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest) {
+  using simd::splat;
+  using V = Reg<T>;
+  using Nd = AtanNodes<T, Pi>;
+  constexpr bool exact = Lo || Parts;
+  const V ta =
+      simd::min(simd::max(simd::mul(n.hi, simd::rcp14(d.hi)), splat(T(0.0625))), splat(AtanIndex<T>::below_one));
+  const simd::IReg idx = simd::shift_right<AtanIndex<T>::shift>(ta);
+  const V c = trig_table_sc(Nd::c, idx);
+  V nh, dh, e;
+  if constexpr (exact) {
+    const V p = simd::mul(c, d.hi);
+    nh = simd::sub(n.hi, p);
+    V nl = simd::fms(c, d.hi, p);  // n - c d = nh - nl
+    dh = simd::fma(c, n.hi, d.hi);
+    V dl = simd::fma(c, n.hi, simd::sub(d.hi, dh));  // d + c n = dh + dl
+    if constexpr (Lo) {
+      nl = simd::fma(c, d.lo, simd::sub(nl, n.lo));
+      dl = simd::add(dl, simd::fma(c, n.lo, d.lo));
+    }
+    const V tau = simd::div(nh, dh);
+    e = simd::fnma(tau, dl, simd::sub(simd::fnma(tau, dh, nh), nl));
+    nh = tau;
+  } else {
+    dh = simd::fma(c, n.hi, d.hi);
+    const V num = simd::fnma(c, d.hi, n.hi);
+    nh = simd::div(num, dh);
+    e = simd::fnma(nh, dh, num);
+  }
+  const V tau = nh, tau_lo = simd::mul(e, simd::rcp14(dh));
+  const V u = simd::mul(tau, tau);
+  const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, Flavour::HA, Pi>());
+  const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
+  const V half = splat(simd::bits_to(Nd::half[0])), hl = splat(simd::bits_to(Nd::half[1]));
+  const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
+  const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
+  // Q_hi and a_hi are multiples of ulp(pi) (of 1 for the pi forms): exact.
+  const V h = simd::add(qh, simd::bit_xor(trig_table_sc(Nd::hi, idx), sg));
+  const V al = trig_table_sc(Nd::lo, idx);
+  const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
+  if constexpr (!Parts) {
+    V small = simd::fma(tu, pu, Pi ? simd::fma(tau, il, simd::mul(tau_lo, ih)) : tau_lo);
+    small = simd::add(simd::add(al, small), simd::bit_xor(ql, sg));
+    const V lo = simd::bit_xor(Pi ? simd::fma(tau, ih, small) : simd::add(tau, small), sg);
+    return simd::add(h, lo);
+  } else {
+    TwoReg<T> ts{tau, tau_lo};
+    if constexpr (Pi) {
+      ts = twopart::two_prod(tau, ih);
+      ts.lo = simd::fma(tau_lo, ih, simd::fma(tau, il, ts.lo));
+    }
+    // |Q +- a| >= |tau| (or Q +- a = 0): exact.
+    const TwoReg<T> t = twopart::fast_two_sum(h, simd::bit_xor(ts.hi, sg));
+    const V small = simd::add(simd::add(al, ts.lo), simd::mul(tu, pu));
+    const V lo = simd::add(t.lo, simd::add(ql, simd::bit_xor(small, sg)));
+    const V v = simd::add(t.hi, lo);
+    if (rest) *rest = simd::sub(lo, simd::sub(v, t.hi));
+    return v;
+  }
+}
+
 // Q + s atan(n/d) (over pi when Pi) for 0 <= n <= d with d finite and normal; lo parts of n
 // and d are read in HA when Lo. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
-// xn: x < 0 (Q = pi, s = -1 unless swapped). HA stores the rounding error of the result in
-// *rest when given (the result and *rest then hold the value in two parts).
-template <class T, Flavour F, bool Pi, bool Lo = false>
+// xn: x < 0 (Q = pi, s = -1 unless swapped). HA with Parts (and Lo) keeps the result in two
+// parts, the rounding error of the result in *rest when given.
+template <class T, Flavour F, bool Pi, bool Lo = false, bool Parts = Lo>
 inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest = nullptr) {
   using simd::splat;
   using V = Reg<T>;
   using Tab = AtrigTables<T, Pi>;
-  // j = round(8 (1 - 2^-12) t~): the bias keeps c/t below 2, so n - c d is exact for j >= 1.
-  // Added to 1.5 2^p (p the mantissa width) j lands in the low bits, where the table lookup
-  // reads it, and c = j/8 comes back exactly.
-  constexpr T magic = sizeof(T) == 8 ? T(0x1.8p52) : T(0x1.8p23);
-  const V ta = simd::mul(n.hi, simd::rcp14(d.hi));
-  const V jr = simd::fma(ta, splat(T(8 - 0x1p-9)), splat(magic));
-  const simd::IReg idx = simd::as_int(jr);
-  const V c = simd::fms(jr, splat(T(0.125)), splat(T(magic / 8)));
-  V tau, tau_lo;
   if constexpr (F == Flavour::HA) {
-    const V p = simd::mul(c, d.hi);
-    const V nh = simd::sub(n.hi, p);
-    V nl = simd::negate<T>(simd::fms(c, d.hi, p));
-    const TwoReg<T> q = twopart::two_prod(c, n.hi);
-    const TwoReg<T> dd = twopart::fast_two_sum(d.hi, q.hi);
-    V dl = simd::add(dd.lo, q.lo);
-    if constexpr (Lo) {
-      nl = simd::fnma(c, d.lo, simd::add(n.lo, nl));
-      dl = simd::add(dl, simd::fma(c, n.lo, d.lo));
-    }
-    tau = simd::div(nh, dd.hi);
-    const V rem = simd::fnma(tau, dl, simd::add(simd::fnma(tau, dd.hi, nh), nl));
-    tau_lo = simd::mul(rem, simd::rcp14(dd.hi));
+    return atan_quadrant_ha<T, Pi, Lo, Parts>(n, d, sw, xn, rest);
   } else {
-    tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
-  }
-  const V u = simd::mul(tau, tau);
-  const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, F, Pi>());
-  const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
-  const V half = splat(simd::bits_to(Tab::half[0]));
-  const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
-  const V ah = simd::bit_xor(trig_table(Tab::hi, idx), sg);
-  if constexpr (F != Flavour::HA) {
+    // j = round(8 (1 - 2^-12) t~): the bias keeps c/t below 2. Added to 1.5 2^p (p the
+    // mantissa width) j lands in the low bits, where the table lookup reads it, and c = j/8
+    // comes back exactly.
+    constexpr T magic = sizeof(T) == 8 ? T(0x1.8p52) : T(0x1.8p23);
+    const V ta = simd::mul(n.hi, simd::rcp14(d.hi));
+    const V jr = simd::fma(ta, splat(T(8 - 0x1p-9)), splat(magic));
+    const simd::IReg idx = simd::as_int(jr);
+    const V c = simd::fms(jr, splat(T(0.125)), splat(T(magic / 8)));
+    const V tau = simd::div(simd::fnma(c, d.hi, n.hi), simd::fma(c, n.hi, d.hi));
+    const V u = simd::mul(tau, tau);
+    const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, F, Pi>());
+    const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
+    const V half = splat(simd::bits_to(Tab::half[0]));
+    const V qh = simd::select(sw, half, simd::select(xn, simd::add(half, half), splat(T(0))));
+    const V ah = simd::bit_xor(trig_table(Tab::hi, idx), sg);
     const V small =
         Pi ? simd::fma(tau, splat(simd::bits_to(inv_pi(T())[0])), simd::mul(tu, pu)) : simd::fma(tu, pu, tau);
     return simd::add(simd::add(qh, ah), simd::bit_xor(small, sg));
-  } else {
-    const V w = simd::mul(tu, pu);
-    const V hl = splat(simd::bits_to(Tab::half[1]));
-    const V ql = simd::select(sw, hl, simd::select(xn, simd::add(hl, hl), splat(T(0))));
-    TwoReg<T> ts{tau, tau_lo};
-    if constexpr (Pi) {
-      const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
-      ts = twopart::two_prod(tau, ih);
-      ts.lo = simd::fma(tau_lo, ih, simd::fma(tau, il, ts.lo));
-    }
-    // |Q| >= |a| and |Q +- a| >= |tau| (or the larger one is zero): both sums are exact.
-    const TwoReg<T> s = twopart::fast_two_sum(qh, ah);
-    const TwoReg<T> t = twopart::fast_two_sum(s.hi, simd::bit_xor(ts.hi, sg));
-    const V small = simd::add(simd::add(trig_table(Tab::lo, idx), ts.lo), w);
-    const V lo = simd::add(simd::add(t.lo, s.lo), simd::add(ql, simd::bit_xor(small, sg)));
-    const V v = simd::add(t.hi, lo);
-    if (rest) *rest = simd::sub(lo, simd::sub(v, t.hi));
-    return v;
   }
 }
 
@@ -143,7 +228,7 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan2_full(Reg<T> y, Reg<T
   n = simd::select(dinf, simd::select(simd::eq(n, d), splat(T(1)), splat(T(0))), n);
   d = simd::select(Mask<T>(dinf | simd::eq(d, splat(T(0)))), splat(T(1)), d);
   const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero | simd::kNegInf>(x);
-  const Mask<T> tiny = tiny_lanes<T, F>(n, d, Mask<T>(sw | xn));
+  const Mask<T> tiny = atan_tiny_lanes<T, F>(n, d, Mask<T>(sw | xn));
   // d scaled into [1, 2): d + c n cannot overflow, and no product falls below the normal range.
   const V e = simd::negate<T>(simd::getexp(d));
   const V r = atan_quadrant<T, F, Pi>({simd::scalef(n, e), splat(T(0))}, {simd::scalef(d, e), splat(T(0))}, sw, xn);
@@ -151,31 +236,32 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan2_full(Reg<T> y, Reg<T
   return tiny;
 }
 
-// Bounds of |x| + |y| between which LA and EP take n and d as they are: 1/d (the 14-bit
+// Bounds of |x| + |y| between which the kernels take n and d as they are: 1/d (the 14-bit
 // estimate) stays normal, d + c n finite, and c d loses nothing that matters below the
-// normal range.
-template <class T> struct AtrigRange;
-template <> struct AtrigRange<double> { static constexpr double lo = 0x1p-960, hi = 0x1p1020; };
-template <> struct AtrigRange<float> { static constexpr float lo = 0x1p-100f, hi = 0x1p125f; };
+// normal range (LA and EP) or every low part and remainder of HA stays normal (AtanTiny).
+template <class T, Flavour F> struct AtrigRange;
+template <Flavour F> struct AtrigRange<double, F> {
+  static constexpr double lo = F == Flavour::HA ? 0x1p-260 : 0x1p-960, hi = 0x1p1020;
+};
+template <Flavour F> struct AtrigRange<float, F> {
+  static constexpr float lo = F == Flavour::HA ? 0x1p-40f : 0x1p-100f, hi = 0x1p125f;
+};
 
-// Atan2 of (x, y); LA and EP test once per register whether a lane needs the full treatment
-// above (the quotients are the same: scaling n and d by a power of two changes none).
+// Atan2 of (x, y): one test per register whether a lane needs the full treatment above (the
+// quotients are the same: scaling n and d by a power of two changes none).
 template <class T, Flavour F, bool Pi> inline Mask<T> atan2_body(Reg<T> y, Reg<T> x, Reg<T>& out) {
   using simd::splat;
   using V = Reg<T>;
-  if constexpr (F == Flavour::HA) {
+  const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
+  const V sum = simd::add(ay, ax);  // NaN if either is
+  if (Mask<T>(simd::not_le(sum, splat(AtrigRange<T, F>::hi)) | simd::lt(sum, splat(AtrigRange<T, F>::lo))))
     return atan2_full<T, F, Pi>(y, x, out);
-  } else {
-    const V ay = simd::abs_of<T>(y), ax = simd::abs_of<T>(x);
-    const V sum = simd::add(ay, ax);  // NaN if either is
-    if (Mask<T>(simd::not_le(sum, splat(AtrigRange<T>::hi)) | simd::lt(sum, splat(AtrigRange<T>::lo))))
-      return atan2_full<T, F, Pi>(y, x, out);
-    const Mask<T> sw = simd::gt(ay, ax);
-    const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
-    const V r = atan_quadrant<T, F, Pi>({simd::min(ay, ax), splat(T(0))}, {simd::max(ay, ax), splat(T(0))}, sw, xn);
-    out = simd::copysign<T>(r, y);
-    return 0;
-  }
+  const Mask<T> sw = simd::gt(ay, ax);
+  const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
+  const V n = simd::min(ay, ax), d = simd::max(ay, ax);
+  const V r = atan_quadrant<T, F, Pi>({n, splat(T(0))}, {d, splat(T(0))}, sw, xn);
+  out = simd::copysign<T>(r, y);
+  return atan_tiny_lanes<T, F>(n, d, Mask<T>(sw | xn));
 }
 
 // Atan2 of (x, y) in two parts (HA) for finite x and y, not both zero; returns the lanes
@@ -190,8 +276,8 @@ template <class T> inline Mask<T> atan2_parts(Reg<T> y, Reg<T> x, TwoReg<T>& out
   const V e = simd::negate<T>(simd::getexp(d));
   const V zero = simd::splat(T(0));
   V lo;
-  const V hi =
-      atan_quadrant<T, Flavour::HA, false>({simd::scalef(n, e), zero}, {simd::scalef(d, e), zero}, sw, xn, &lo);
+  const V hi = atan_quadrant<T, Flavour::HA, false, false, true>({simd::scalef(n, e), zero}, {simd::scalef(d, e), zero},
+                                                                 sw, xn, &lo);
   // the result is Q + atan(n/d) >= 0 for y >= 0; y's sign goes on both parts
   const V sg = simd::bit_and(simd::sign_mask<T>(), y);
   out = {simd::bit_xor(hi, sg), simd::bit_xor(lo, sg)};
@@ -207,7 +293,9 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>
   const Mask<T> sw = simd::gt(ax, one);
   const V r = atan_quadrant<T, F, Pi>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
   out = simd::select(simd::unordered(x, x), simd::add(x, x), simd::copysign<T>(r, x));
-  return tiny_lanes<T, F>(n, d, sw);
+  // the tiny lanes of atan_tiny_lanes: d = 1 below 1
+  if constexpr (F != Flavour::HA) return 0;
+  else return simd::lt(ax, splat(T(1) / AtanTiny<T>::scale));
 }
 
 // Polynomial of (asin t - t) / t^3 in t^2 on |t| <= 1/2: thirteen coefficients for double HA,

@@ -25,11 +25,15 @@ namespace {
 
 namespace acc = nrx::accuracy;
 
-// Arguments of one type (bits = 24 or 53) next to the index switches and nodes, their
+// Arguments of one type (bits = 24 or 53) next to the index switches and nodes (j/16 for LA
+// and EP, the interval ends 2^e (1 + m/8) for HA), their
 // reciprocals, the neighbourhoods of 1, 1/2 and 1/sqrt(2), tiny and huge values.
 std::vector<double> hard_arguments(int bits) {
   std::vector<double> base;
   for (int j = 0; j <= 16; ++j) base.push_back(j / 16.0);
+  // the HA intervals: eighths of each octave of [1/16, 1) (quarters for double)
+  for (int e = -4; e <= -1; ++e)
+    for (int m = 1; m < 8; ++m) base.push_back(std::ldexp(1 + m / 8.0, e));
   base.push_back(M_SQRT1_2);
   base.push_back(0x1p60);
   std::vector<double> out;
@@ -259,6 +263,35 @@ template <class T> void check_scaling() {
         else ASSERT_EQ(r1[i], r0[i]) << e->names[s] << " beside a NaN or zero lane, lane " << i;
       }
     }
+  }
+}
+
+// Every pair of magnitudes around the bounds of |x| + |y| below which Atan2 scales its
+// arguments (2^-260, 2^-40 for float) and of ratios around the bound below which HA takes
+// the quotient y/x in long double (2^-700, 2^-60), both signs: the two paths and the two
+// sides of the ratio bound must all stay within the flavour's bound against MPFR.
+std::vector<double> ratio_edges(bool single) {
+  const int scale = single ? -40 : -260, ratio = single ? -60 : -700, bits = single ? 24 : 53;
+  std::vector<double> out;
+  for (int k : {scale - 2, scale, scale + 1, 0, single ? 60 : 500}) {
+    const double x = std::ldexp(1.3, k);
+    out.push_back(x);
+    for (double f : {0.5, 1.0, 2.0})
+      for (int i = -2; i <= 2; ++i) out.push_back(x * std::ldexp(f, ratio) * (1 + std::ldexp(i, 1 - bits)));
+  }
+  const size_t n = out.size();
+  for (size_t i = 0; i < n; ++i) out.push_back(-out[i]);
+  if (single)
+    for (double& v : out) v = double(float(v));
+  return out;
+}
+
+TEST(InverseCircularExact, Atan2AtTheRangeAndRatioBounds) {
+  for (const char* fn : {"dAtan2", "sAtan2", "dAtan2pi", "sAtan2pi"}) {
+    acc::Options o;
+    o.samples = 0;
+    o.special = ratio_edges(fn[0] == 's');
+    nrx::test::expect_within_bound(fn, o, "ratio edges");
   }
 }
 
