@@ -166,14 +166,18 @@ template <class T, Flavour F> struct Pow3o2 : Unary<T> {
 };
 
 // x^2 + y^2 = sum (+ lo) for x, y whose squares neither overflow nor lose bits to underflow.
-// HA keeps the squares' low parts and the sum's error in lo, for the root's last step.
+// HA keeps the rest in lo, for the root's last step: with b the larger magnitude and s the
+// smaller, sum = b^2 + s^2 rounded by one fused step lies in [b^2, 2 b^2], so b^2 - sum is
+// exact and s^2 + (b^2 - sum) is the step's error, rounded once (2^-106 of the sum), beside
+// the low part of b^2. The ordering passes over a NaN operand: callers test NaN lanes apart.
 template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
   if constexpr (F == Flavour::HA) {
-    const twopart::Two<V> xx = twopart::two_prod(x, x), yy = twopart::two_prod(y, y);
-    const twopart::Two<V> sum = twopart::fast_two_sum(simd::max(xx.hi, yy.hi), simd::min(xx.hi, yy.hi));
-    lo = simd::add(sum.lo, simd::add(xx.lo, yy.lo));
-    return sum.hi;
+    const V b = simd::abs_max(x, y), s = simd::abs_min(x, y);
+    const twopart::Two<V> bb = twopart::two_prod(b, b);
+    const V sum = simd::fma(s, s, bb.hi);
+    lo = simd::add(simd::fma(s, s, simd::sub(bb.hi, sum)), bb.lo);
+    return sum;
   } else {
     return simd::fma(x, x, simd::mul(y, y));
   }
@@ -202,7 +206,8 @@ template <class T, Flavour F> struct Hypot : Binary<T> {
     if constexpr (sizeof(T) == 8) {
       V lo{};
       const V sum = hypot_sum<T, F>(a[0], a[1], lo);
-      const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(0x1p-960))) | simd::not_lt(sum, splat(T(0x1p1016))));
+      const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(0x1p-960))) | simd::not_lt(sum, splat(T(0x1p1016))) |
+                                  simd::unordered(a[0], a[1]));
       if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
         r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
         return 0;
