@@ -236,8 +236,8 @@ template <class V> inline twopart::Two<V> dot_two(V x, V y, V z, V w) {
 // where its larger part lies beyond 2^+-kDivScaleA, the quotient scaled back by 2^(ka - kb),
 // and the specials are the elements with an infinite or NaN part, b = 0 or an infinite
 // quotient. HA and LA form the numerators and |b|^2 in two parts and divide once, by one
-// reciprocal for both parts; EP adds the low part of one product to the fused sum, so a
-// numerator that cancels keeps its leading bits.
+// reciprocal for both parts; float EP adds the low part of one product to the fused sum, so
+// a numerator that cancels keeps its leading bits (double EP has 27 bits to spare).
 template <class R, Flavour F>
 [[gnu::always_inline]] inline Mask<R> div_parts(Reg<R> a0, Reg<R> a1, Reg<R> b0, Reg<R> b1, Reg<R>& r0, Reg<R>& r1) {
   using simd::splat;
@@ -261,9 +261,14 @@ template <class R, Flavour F>
   if constexpr (F == Flavour::EP) {
     den = simd::fma(c, c, simd::mul(d, d));
     const V y = reciprocal<1>(den);
-    const twopart::Two<V> p = twopart::two_prod(ai, d), q = twopart::two_prod(nar, d);
-    v.re = simd::mul(simd::add(simd::fma(ar, c, p.hi), p.lo), y);
-    v.im = simd::mul(simd::add(simd::fma(ai, c, q.hi), q.lo), y);
+    if constexpr (sizeof(R) == 4) {
+      const twopart::Two<V> p = twopart::two_prod(ai, d), q = twopart::two_prod(nar, d);
+      v.re = simd::mul(simd::add(simd::fma(ar, c, p.hi), p.lo), y);
+      v.im = simd::mul(simd::add(simd::fma(ai, c, q.hi), q.lo), y);
+    } else {
+      v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
+      v.im = simd::mul(simd::fma(ai, c, simd::mul(nar, d)), y);
+    }
   } else {
     const twopart::Two<V> n = dot_two(ar, c, ai, d), m = dot_two(ai, c, nar, d);
     V lo;
