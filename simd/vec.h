@@ -75,7 +75,11 @@ template <class T> inline Mask<T> tail(int64_t n) {
 // of one register or twice that of two; scalef is a * 2^floor(b), with overflow and
 // underflow rounded like a product; mantissa is the significand in [1, 2) and mantissa_p75
 // in [0.75, 1.5), signs dropped; round_frac<K> rounds to nearest at a multiple of 2^-K;
-// from_bits loads a register of bit patterns (the form tables and constants are stored in).
+// from_bits loads a register of bit patterns (the form tables and constants are stored in);
+// abs_max and abs_min are the larger and smaller of |a| and |b| in one instruction, larger_mag
+// and smaller_mag the operand of larger or smaller magnitude with its sign (all four pass over
+// a NaN operand: the other one comes out); range_key gives 1 for zeros, +inf for NaN and every
+// other value unchanged, for range tests that pass zeros and catch NaN.
 #define NRX_SIMD_REAL_OPS(V, M, T, U, S)                                                                       \
   inline V splat(T x) { return _mm512_set1_##S(x); }                                                           \
   inline V load(const T* p) { return _mm512_loadu_##S(p); }                                                    \
@@ -108,6 +112,11 @@ template <class T> inline Mask<T> tail(int64_t n) {
   inline __m512i as_int(V a) { return _mm512_cast##S##_si512(a); }                                             \
   inline V as_real(__m512i a, T) { return _mm512_castsi512_##S(a); }                                           \
   inline V getexp(V a) { return _mm512_getexp_round_##S(a, _MM_FROUND_NO_EXC); }                               \
+  inline V abs_max(V a, V b) { return _mm512_range_##S(a, b, 0xB); }                                           \
+  inline V abs_min(V a, V b) { return _mm512_range_##S(a, b, 0xA); }                                           \
+  inline V larger_mag(V a, V b) { return _mm512_range_##S(a, b, 0x7); }                                        \
+  inline V smaller_mag(V a, V b) { return _mm512_range_##S(a, b, 0x6); }                                       \
+  inline V range_key(V a) { return _mm512_fixupimm_##S(a, a, _mm512_set1_epi32(0x11111A55), 0); }              \
   inline V lookup(V t, __m512i idx) { return _mm512_permutexvar_##S(idx, t); }                                 \
   inline V lookup(V lo, V hi, __m512i idx) { return _mm512_permutex2var_##S(lo, idx, hi); }                    \
   inline V scalef(V a, V b) { return _mm512_scalef_round_##S(a, b, kNear); }                                   \

@@ -1,6 +1,6 @@
 // Complex vector kernels: Abs, Arg, CIS, Exp, Ln, Sqrt, Div (types c and z).
 //
-// Registers hold (re, im) pairs. Abs, Arg, Ln, Sqrt and double Div take the main loop's
+// Registers hold (re, im) pairs. Abs, Arg, Ln, Sqrt and Div take the main loop's
 // registers in twos and split them into one register of real parts and one of imaginary parts,
 // so each lane works on its own element: Abs is Hypot of the parts, Arg is atan2, Ln is log|z|
 // and atan2, Sqrt is t = sqrt((|x| + |z|) / 2) and |y| / 2t placed by the sign of x, Div
@@ -9,10 +9,9 @@
 // ahead (cos y on the real lane, sin y on the imaginary one), Exp is e^x times that. HA keeps
 // the pieces in two parts (exp table and polynomial, sin and cos, |z|^2, the numerator of Div)
 // and rounds once. One template serves float and double; float Exp and CIS run the double bodies on the
-// two halves of a register only where an angle lies beyond the float reduction, and float Div
-// forms its exact products in double. Elements with an infinite or NaN part, zero arguments of
-// Ln, Sqrt and Div, and results that overflow go to the scalar routines, which give the values
-// of C99 Annex G.
+// two halves of a register only where an angle lies beyond the float reduction. Elements with an infinite or NaN part,
+// zero arguments of Ln, Sqrt and Div, and results that overflow go to the scalar routines, which give the values of C99
+// Annex G.
 //
 // Codes: 3 where finite parts give an infinite part (Abs, Exp, Div), 2 for Ln of zero and
 // Div by zero with a finite numerator, 1 where parts without NaN give a NaN part (Exp and
@@ -40,9 +39,10 @@ using TwoD = twopart::Two<D>;
 inline D even_odd(D even, D odd) { return simd::select(simd::even_lanes<double>(), even, odd); }
 
 // 1/d for normal d: the 14-bit estimate and Steps Newton steps (28, 56 bits).
-template <int Steps> inline D reciprocal(D d) {
-  D y = simd::rcp14(d);
-  for (int k = 0; k < Steps; ++k) y = simd::fma(y, simd::fnma(d, y, simd::splat(1.0)), y);
+template <int Steps, class V> inline V reciprocal(V d) {
+  using T = std::conditional_t<std::is_same_v<V, D>, double, float>;
+  V y = simd::rcp14(d);
+  for (int k = 0; k < Steps; ++k) y = simd::fma(y, simd::fnma(d, y, simd::splat(T(1))), y);
   return y;
 }
 
@@ -50,9 +50,9 @@ template <int Steps> inline D reciprocal(D d) {
 // then q plus the exact remainder over d. One step (28 bits) leaves the correction r y off by
 // 2^-56 of q, well inside the half ulp the final rounding adds.
 // quotient_by takes the reciprocal y of d from the caller (two numerators over one d).
-inline D quotient_by(D n, D n_lo, D d, D d_lo, D y) {
-  const D q = simd::mul(n, y);
-  const D r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
+template <class V> inline V quotient_by(V n, V n_lo, V d, V d_lo, V y) {
+  const V q = simd::mul(n, y);
+  const V r = simd::add(simd::fnma(q, d, n), simd::fnma(q, d_lo, n_lo));
   return simd::fma(r, y, q);
 }
 template <int Steps = 2> inline D quotient(D n, D n_lo, D d, D d_lo) {
@@ -201,76 +201,89 @@ template <class R> inline Mask<R> zero_parts(simd::Parts<R> z) {
   return Mask<R>(simd::fpclass<simd::kZero>(z.re) & simd::fpclass<simd::kZero>(z.im));
 }
 
-// Lanes of a or b with a part outside [2^-450, 2^450] other than zero (infinities and NaN
-// included), from the bits of the magnitudes: zero minus one wraps to the largest unsigned value,
-// so the smallest of the magnitudes less one skips zeros.
-inline DM off_range(D a, D b) {
-  const simd::IReg abs_bits = simd::splat_u64(0x7FFFFFFFFFFFFFFF), one = simd::splat_u64(1);
-  const simd::IReg ta = simd::int_and(simd::as_int(a), abs_bits), tb = simd::int_and(simd::as_int(b), abs_bits);
-  const simd::IReg hi = simd::int_max64(ta, tb);
-  const simd::IReg lo = simd::min_u64(simd::int_sub64(ta, one), simd::int_sub64(tb, one));
-  const DM in = DM(simd::le_u64(hi, simd::splat_u64(std::bit_cast<uint64_t>(0x1p450))) &
-                   simd::le_u64(simd::splat_u64(std::bit_cast<uint64_t>(0x1p-450) - 1), lo));
-  return DM(~in);
+// Division works unscaled where every part is zero or within [2^-w, 2^w]: products, squares
+// and quotients then stay inside the normal range with their low parts. Beyond, b is scaled
+// to its larger part and a where its larger part lies beyond 2^+-kDivScaleA.
+template <class R> inline constexpr R kDivWindow = sizeof(R) == 8 ? R(0x1p450) : R(0x1p30);
+template <class R> inline constexpr R kDivScaleA = sizeof(R) == 8 ? R(900) : R(100);
+
+// Whether a lane of the four registers holds a part other than zero outside [1/w, w]
+// (infinities and NaN included): zeros become ones and NaN infinities, and the largest and
+// smallest magnitudes are compared with the window.
+template <class R> inline bool off_window(Reg<R> x0, Reg<R> x1, Reg<R> x2, Reg<R> x3) {
+  using simd::abs_max, simd::abs_min;
+  const Reg<R> u0 = simd::range_key(x0), u1 = simd::range_key(x1);
+  const Reg<R> u2 = simd::range_key(x2), u3 = simd::range_key(x3);
+  const Reg<R> big = abs_max(abs_max(u0, u1), abs_max(u2, u3));
+  const Reg<R> small = abs_min(abs_min(u0, u1), abs_min(u2, u3));
+  const Mask<R> in =
+      Mask<R>(simd::le(big, simd::splat(kDivWindow<R>)) & simd::ge(small, simd::splat(R(1) / kDivWindow<R>)));
+  return in != Mask<R>(~Mask<R>(0));
+}
+
+// x y + z w in two parts: the exact products, their high parts summed exactly in the order of
+// their magnitudes, the low parts added to the sum's error.
+template <class V> inline twopart::Two<V> dot_two(V x, V y, V z, V w) {
+  const twopart::Two<V> p = twopart::two_prod(x, y), q = twopart::two_prod(z, w);
+  const twopart::Two<V> s = twopart::fast_two_sum(simd::larger_mag(p.hi, q.hi), simd::smaller_mag(p.hi, q.hi));
+  return {s.hi, simd::add(s.lo, simd::add(p.lo, q.lo))};
 }
 
 // a / b for the 2E elements of two registers of pairs each: a times conj(b) over |b|^2 on
 // registers of real and imaginary parts, the quotients back in pairs in r0, r1; returns the
-// elements for the scalar routine. Where every part of a and b is zero or in [2^-450, 2^450] no
-// product, square or quotient leaves the range and the only special elements are those with
-// b = 0. Otherwise b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where
-// its larger part lies beyond 2^+-900, the quotient scaled back by 2^(ka - kb), and the specials
-// are the elements with an infinite or NaN part, b = 0 or an infinite quotient. HA and LA form
-// the numerators and |b|^2 in two parts and divide once, by one reciprocal for both parts.
-template <Flavour F> [[gnu::always_inline]] inline DM div_parts(D a0, D a1, D b0, D b1, D& r0, D& r1) {
+// elements for the scalar routine. Inside the window the only special elements are those with
+// b = 0. Otherwise b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka
+// where its larger part lies beyond 2^+-kDivScaleA, the quotient scaled back by 2^(ka - kb),
+// and the specials are the elements with an infinite or NaN part, b = 0 or an infinite
+// quotient. HA and LA form the numerators and |b|^2 in two parts and divide once, by one
+// reciprocal for both parts; float EP adds the low part of one product to the fused sum, so
+// a numerator that cancels keeps its leading bits (double EP has 27 bits to spare).
+template <class R, Flavour F>
+[[gnu::always_inline]] inline Mask<R> div_parts(Reg<R> a0, Reg<R> a1, Reg<R> b0, Reg<R> b1, Reg<R>& r0, Reg<R>& r1) {
   using simd::splat;
-  using P = simd::Parts<double>;
-  const bool off = DM(off_range(a0, b0) | off_range(a1, b1)) != 0;
-  const P a = simd::split_parts<double>(a0, a1), b = simd::split_parts<double>(b0, b1);
-  D ar = a.re, ai = a.im, c = b.re, d = b.im, k = splat(0.0);
+  using V = Reg<R>;
+  using M = Mask<R>;
+  using P = simd::Parts<R>;
+  const bool off = off_window<R>(a0, a1, b0, b1);
+  const P a = simd::split_parts<R>(a0, a1), b = simd::split_parts<R>(b0, b1);
+  V ar = a.re, ai = a.im, c = b.re, d = b.im, k = splat(R(0));
   if (__builtin_expect(off, 0)) {
-    const auto larger = [](P v) { return simd::max(simd::abs_of<double>(v.re), simd::abs_of<double>(v.im)); };
-    const D kb = simd::getexp(larger(b)), ka0 = simd::getexp(larger(a));
-    const D ka = simd::select(DM(simd::gt(simd::abs_of<double>(ka0), splat(900.0)) & ~simd::fpclass<simd::kInf>(ka0)),
-                              ka0, splat(0.0));
-    const D nka = simd::negate<double>(ka), nkb = simd::negate<double>(kb);
+    const V kb = simd::getexp(simd::abs_max(b.re, b.im)), ka0 = simd::getexp(simd::abs_max(a.re, a.im));
+    const V ka = simd::select(M(simd::gt(simd::abs_of<R>(ka0), splat(kDivScaleA<R>)) & ~simd::fpclass<simd::kInf>(ka0)),
+                              ka0, splat(R(0)));
+    const V nka = simd::negate<R>(ka), nkb = simd::negate<R>(kb);
     ar = simd::scalef(ar, nka), ai = simd::scalef(ai, nka), c = simd::scalef(c, nkb), d = simd::scalef(d, nkb);
     k = simd::sub(ka, kb);
   }
   P v;
-  D den;
-  if constexpr (F == Flavour::EP) {  // ar c + ai d and ai c - ar d
+  V den;
+  const V nar = simd::negate<R>(ar);
+  if constexpr (F == Flavour::EP) {
     den = simd::fma(c, c, simd::mul(d, d));
-    const D y = reciprocal<1>(den);
-    v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
-    v.im = simd::mul(simd::fms(ai, c, simd::mul(ar, d)), y);
+    const V y = reciprocal<1>(den);
+    if constexpr (sizeof(R) == 4) {
+      const twopart::Two<V> p = twopart::two_prod(ai, d), q = twopart::two_prod(nar, d);
+      v.re = simd::mul(simd::add(simd::fma(ar, c, p.hi), p.lo), y);
+      v.im = simd::mul(simd::add(simd::fma(ai, c, q.hi), q.lo), y);
+    } else {
+      v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
+      v.im = simd::mul(simd::fma(ai, c, simd::mul(nar, d)), y);
+    }
   } else {
-    const D nar = simd::negate<double>(ar);
-    const TwoD p = twopart::two_prod(ar, c), q = twopart::two_prod(ai, d);
-    const TwoD s = twopart::two_prod(ai, c), t = twopart::two_prod(nar, d);
-    const TwoD n = twopart::two_sum(p.hi, q.hi), m = twopart::two_sum(s.hi, t.hi);
-    D lo;
-    den = hypot_sum<double, Flavour::HA>(c, d, lo);
-    const D y = reciprocal<1>(den);
-    v.re = quotient_by(n.hi, simd::add(n.lo, simd::add(p.lo, q.lo)), den, lo, y);
-    v.im = quotient_by(m.hi, simd::add(m.lo, simd::add(s.lo, t.lo)), den, lo, y);
+    const twopart::Two<V> n = dot_two(ar, c, ai, d), m = dot_two(ai, c, nar, d);
+    V lo;
+    den = hypot_sum<R, Flavour::HA>(c, d, lo);
+    const V y = reciprocal<1>(den);
+    v.re = quotient_by(n.hi, n.lo, den, lo, y);
+    v.im = quotient_by(m.hi, m.lo, den, lo, y);
   }
-  DM special = simd::fpclass<simd::kZero>(den);
+  M special = simd::fpclass<simd::kZero>(den);
   if (__builtin_expect(off, 0)) {
     v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
-    special = DM(special | nonfinite_parts<double>(a) | nonfinite_parts<double>(b) | nonfinite_parts<double>(v));
+    special = M(special | nonfinite_parts<R>(a) | nonfinite_parts<R>(b) | nonfinite_parts<R>(v));
   }
-  simd::join_parts<double>(v, r0, r1);
+  simd::join_parts<R>(v, r0, r1);
   return special;
-}
-
-// a / b for float parts held in double: the products are exact, the numerator and |b|^2 are
-// rounded once to 53 bits and the quotient taken from a 28-bit reciprocal, so the float result
-// rounds once from a value within 2^-27 of its ulp. Nothing leaves the double range.
-inline D div_pairs_of_floats(D a, D b) {
-  const D c = simd::dup_even(b), d = simd::dup_odd(b);
-  const D num = simd::fma(a, c, simd::mul(conj_of<double>(simd::swap_pairs(a)), d));
-  return simd::mul(num, reciprocal<1>(simd::fma(c, c, simd::mul(d, d))));
 }
 
 // f applied to the two double halves of a float register, rounded back.
@@ -472,20 +485,10 @@ template <class C, Flavour F> struct ComplexDiv : Binary<C> {
   using R = RealOf<C>;
   using V = Reg<R>;
   static constexpr const char* kName = "Div";
-  static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) requires(sizeof(R) == 8) {
-    return cvec::div_parts<F>(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
+  static Mask<R> vec_two(const V (&a)[2][2], V (&r)[2][1], const NoExtra&) {
+    return cvec::div_parts<R, F>(a[0][0], a[1][0], a[0][1], a[1][1], r[0][0], r[1][0]);
   }
-  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra& ex) {
-    if constexpr (sizeof(R) == 8) {
-      return cvec::one_register<ComplexDiv>(a, r, ex);
-    } else {
-      r[0] = cvec::on_halves(a[0], a[1], cvec::div_pairs_of_floats);
-      return Mask<R>(simd::pairs_of<R>(Mask<R>(simd::fpclass<simd::kInf | simd::kNaN>(a[0]) |
-                                               simd::fpclass<simd::kInf | simd::kNaN>(a[1]) |
-                                               simd::fpclass<simd::kInf | simd::kNaN>(r[0]))) |
-                     cvec::zero_pairs<R>(a[1]));
-    }
-  }
+  static Mask<R> vec(const V (&a)[2], V (&r)[1], const NoExtra& ex) { return cvec::one_register<ComplexDiv>(a, r, ex); }
   static int32_t scalar(const C* const* a, C* const* r, const NoExtra& ex) {
     const R ar = a[0]->real, ai = a[0]->imag, br = a[1]->real, bi = a[1]->imag;
     const bool finite_in = cvec::finite2(ar, ai) && cvec::finite2(br, bi);

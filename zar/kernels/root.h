@@ -166,14 +166,18 @@ template <class T, Flavour F> struct Pow3o2 : Unary<T> {
 };
 
 // x^2 + y^2 = sum (+ lo) for x, y whose squares neither overflow nor lose bits to underflow.
-// HA keeps the squares' low parts and the sum's error in lo, for the root's last step.
+// HA keeps the rest in lo, for the root's last step: with b the larger magnitude and s the
+// smaller, sum = b^2 + s^2 rounded by one fused step lies in [b^2, 2 b^2], so b^2 - sum is
+// exact and s^2 + (b^2 - sum) is the step's error, rounded once (2^-106 of the sum), beside
+// the low part of b^2. The ordering passes over a NaN operand: callers test NaN lanes apart.
 template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>& lo) {
   using V = Reg<T>;
   if constexpr (F == Flavour::HA) {
-    const twopart::Two<V> xx = twopart::two_prod(x, x), yy = twopart::two_prod(y, y);
-    const twopart::Two<V> sum = twopart::fast_two_sum(simd::max(xx.hi, yy.hi), simd::min(xx.hi, yy.hi));
-    lo = simd::add(sum.lo, simd::add(xx.lo, yy.lo));
-    return sum.hi;
+    const V b = simd::abs_max(x, y), s = simd::abs_min(x, y);
+    const twopart::Two<V> bb = twopart::two_prod(b, b);
+    const V sum = simd::fma(s, s, bb.hi);
+    lo = simd::add(simd::fma(s, s, simd::sub(bb.hi, sum)), bb.lo);
+    return sum;
   } else {
     return simd::fma(x, x, simd::mul(y, y));
   }
@@ -182,31 +186,31 @@ template <class T, Flavour F> inline Reg<T> hypot_sum(Reg<T> x, Reg<T> y, Reg<T>
 // sqrt(a^2 + b^2) of a and b scaled by 2^-k, k the exponent of the larger magnitude, the
 // root scaled back by 2^k: no square overflows or loses bits to underflow.
 template <class T, Flavour F> inline Reg<T> hypot_scaled(Reg<T> a, Reg<T> b) {
-  // getexp ignores signs; two zeros give k = -inf and a NaN root, infinite inputs an
-  // infinite or NaN root: the caller sends those lanes to the scalar routine.
-  const Reg<T> k = simd::max(simd::getexp(a), simd::getexp(b)), nk = simd::negate<T>(k);
+  // Two zeros give k = -inf and a NaN root, infinite inputs an infinite or NaN root, and
+  // abs_max passes over a NaN: the caller sends those lanes to the scalar routine.
+  const Reg<T> k = simd::getexp(simd::abs_max(a, b)), nk = simd::negate<T>(k);
   Reg<T> lo{};
   const Reg<T> sum = hypot_sum<T, F>(simd::scalef(a, nk), simd::scalef(b, nk), lo);
   return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
 }
 
-// Double: sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^-960, 2^1016) for every lane
-// of the register, else scaled. Float: always scaled, its squares leave the range from
-// |x| = 2^64 on. Infinite and NaN inputs, two zeros and overflowing results go to the
-// scalar routine.
+// sqrt(a^2 + b^2) unscaled where a^2 + b^2 lies in [2^-960, 2^1016) (float [2^-100, 2^124))
+// for every lane of the register, else scaled. Infinite and NaN inputs, two zeros and
+// overflowing results go to the scalar routine.
 template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
+  static constexpr T kLow = sizeof(T) == 8 ? T(0x1p-960) : T(0x1p-100);
+  static constexpr T kHigh = sizeof(T) == 8 ? T(0x1p1016) : T(0x1p124);
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    if constexpr (sizeof(T) == 8) {
-      V lo{};
-      const V sum = hypot_sum<T, F>(a[0], a[1], lo);
-      const Mask<T> off = Mask<T>(simd::not_ge(sum, splat(T(0x1p-960))) | simd::not_lt(sum, splat(T(0x1p1016))));
-      if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
-        r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
-        return 0;
-      }
+    V lo{};
+    const V sum = hypot_sum<T, F>(a[0], a[1], lo);
+    const Mask<T> off =
+        Mask<T>(simd::not_ge(sum, splat(kLow)) | simd::not_lt(sum, splat(kHigh)) | simd::unordered(a[0], a[1]));
+    if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
+      r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
+      return 0;
     }
     r[0] = hypot_scaled<T, F>(a[0], a[1]);
     // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.

@@ -222,7 +222,8 @@ TEST(ComplexVector, WithinOneUlpPerPartAndNormwiseAgainstMpfr) {
 
 // Inputs that leave the common paths of the vector bodies: float angles beyond the float
 // reduction (the register then runs the double bodies on its halves) beside small ones, parts
-// of a quotient's operands near 2^+-450 and tiny parts beside ordinary ones (the scaled path),
+// of a quotient's operands near 2^+-450 (float 2^+-30) and tiny parts beside ordinary ones
+// (the scaled path), a float numerator that cancels,
 // and float logarithms whose argument falls below the float range.
 struct EdgeCase {
   const char* table;
@@ -241,7 +242,17 @@ const EdgeCase kEdges[] = {
       {1e-200, 1e-200, 1e-250, 3e-250},
       {0, 1, 0x1p-500, 0},
       {5, -7, 0x1p300, 0x1p200}}},
-    {"cDiv", {{1, 0x1p-140, 0x1p-120, 0}, {0x1p126, 3, 5, 0x1p127}, {0x1p-100, 0x1p-126, 0x1p-133, 0x1.8p-135}}},
+    {"cDiv",
+     {{1, 0x1p-140, 0x1p-120, 0},
+      {0x1p126, 3, 5, 0x1p127},
+      {0x1p-100, 0x1p-126, 0x1p-133, 0x1.8p-135},
+      {0x1p29, 3, 5, 0x1p29},
+      {0x1p31, 3, 5, 7},
+      {3, 5, 0x1p-29, 0x1p-31},
+      {1, 0x1p-35, 0x1p-25, 0},
+      {0x1.000002p0, 1, 1, 0x1.fffffcp-1},
+      {1e-20f, 3e-21f, 7e-25f, 1e-30f},
+      {0, 1, 0x1p-40, 0}}},
     {"cLn",
      {{0x1p100, 0x1p-100},
       {-0x1p100, 0x1p-100},
