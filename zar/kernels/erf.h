@@ -2,16 +2,14 @@
 //
 // Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
 // z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
-// one of 10 intervals picked by the leading bits of |x| + 1/2; double LA and EP take every
-// |x| from 16 such intervals instead, the first centred at 0 with the form t (erf(t) / t), so
-// the relative error holds down to the subnormals without a second polynomial. Elsewhere erfc(x) = e^(-x^2) g(x):
-// x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
-// polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
-// tools/erf_gen.py). The scale 2^k is applied last, so results in the subnormal range
-// are rounded once. CdfNorm(x) = erfc(-x/sqrt 2)/2 with -x/sqrt 2 in two parts, whose low
-// part enters both x^2 and the polynomial's variable. HA keeps the polynomial's constant
-// term and the exponential in two parts up to the last fused step; LA drops them and uses
-// lower degrees; EP lower degrees still.
+// one of 10 intervals picked by the leading bits of |x| + 1/2; double takes every |x| from 16
+// such intervals instead, the first centred at 0 with the form t (erf(t) / t), so the relative
+// error holds down to the subnormals without a second polynomial (HA: c1 in two parts). Elsewhere erfc(x) = e^(-x^2)
+// g(x): x^2 in two parts, the exponential body's reduction and table left unscaled, and g a polynomial on one of 16
+// intervals picked by the leading bits of x + 3/2 (see tools/erf_gen.py). The scale 2^k is applied last, so results in
+// the subnormal range are rounded once. CdfNorm(x) = erfc(-x/sqrt 2)/2 with -x/sqrt 2 in two parts, whose low part
+// enters both x^2 and the polynomial's variable. HA keeps the polynomial's constant term and the exponential in two
+// parts up to the last fused step; LA drops them and uses lower degrees; EP lower degrees still.
 #pragma once
 #include <cmath>
 #include <type_traits>
@@ -124,16 +122,31 @@ template <class T, Flavour F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> 
   }
 }
 
-// erf(a) for 3/4 <= a <= the clamp: a polynomial on one of the intervals of a + 1/2.
+// erf(a) for 3/4 <= a <= the clamp (from 0 where the set has mid_from_zero): a polynomial on
+// one of the intervals of a + 1/2. HA sets with c1 in two parts (from 0, where t c1 is up to a
+// third of the result) sum c0 + t c1 with the fused step's error term, so that only the last
+// addition rounds at the result's scale.
 template <class T, Flavour F> inline Reg<T> erf_mid(Reg<T> a) {
   using simd::splat;
-  const auto& tab = ErfData<T, F>::mid;
+  using D = ErfData<T, F>;
+  const auto& tab = D::mid;
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(0.5))));
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));
-  const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
-  if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
-  else return simd::fma(t, q, c0);
+  if constexpr (F == Flavour::HA && requires { D::mid_c1_lo; }) {
+    constexpr size_t R = std::extent_v<std::remove_reference_t<decltype(tab)>>;
+    Reg<T> q2 = table16<T>(tab[R - 1], idx);  // c2 + c3 t + ...
+    for (int k = int(R) - 2; k >= 4; --k) q2 = simd::fma(q2, t, table16<T>(tab[k], idx));
+    const Reg<T> c1 = table16<T>(tab[3], idx);
+    const Reg<T> s = simd::fma(t, c1, c0);
+    const Reg<T> err = simd::fma(t, c1, simd::sub(c0, s));  // c0 + t c1 - s
+    const Reg<T> lo = simd::add(err, simd::fma(t, table16<T>(D::mid_c1_lo, idx), table16<T>(tab[2], idx)));
+    return simd::add(s, simd::fma(simd::mul(t, t), q2, lo));
+  } else {
+    const Reg<T> q = rows_poly<T, F>(tab, idx, t);
+    if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
+    else return simd::fma(t, q, c0);
+  }
 }
 
 template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
@@ -144,7 +157,18 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     const V x = in[0];
     const V a = simd::min(splat(simd::bits_to(ErfLimits<T>::clamp[0])), simd::abs_of<T>(x));  // NaN stays
     if constexpr (ErfData<T, F>::mid_from_zero) {  // one polynomial for every lane
-      r[0] = simd::copysign<T>(erf_mid<T, F>(a), x);
+      V v = erf_mid<T, F>(a);
+      if constexpr (F == Flavour::HA) {
+        // Below 2^-960 the terms after t c1 fall under the subnormals: x (c1 + c1_lo), scaled.
+        const Mask<T> tiny = simd::lt(a, splat(T(0x1p-960)));
+        if (tiny) {
+          const V as = simd::mul(a, splat(T(0x1p64)));
+          const V lo = simd::mul(as, splat(simd::bits_to(ErfLimits<T>::c1[1])));
+          const V w = simd::fma(as, splat(simd::bits_to(ErfLimits<T>::c1[0])), lo);
+          v = simd::select(tiny, simd::mul(w, splat(T(0x1p-64))), v);
+        }
+      }
+      r[0] = simd::copysign<T>(v, x);
       return 0;
     }
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.

@@ -201,6 +201,10 @@ const Range kRanges[] = {
     // Erf LA and EP from one table: the first interval (centred at 0) from the subnormals,
     // and the edges of the intervals of |x| + 1/2 below 3/4.
     {"dErf", 5e-324, 2.3e-308},
+    // HA from the same intervals: the switch to x (c1 + c1_lo) below 2^-960, and the second
+    // interval's start, where t c1 is a third of the result.
+    {"dErf", 0x1p-966, 0x1p-954},
+    {"dErf", 0.1245, 0.1275},
     {"dErf", 0.12, 0.13},
     {"dErf", 0.245, 0.255},
     {"dErf", 0.37, 0.38},
