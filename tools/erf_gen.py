@@ -8,7 +8,8 @@ Near zero, erf(x) = x (c1 + z Q(z)) with z = x^2 on |x| <= 1, c1 = 2/sqrt(pi) in
 Elsewhere erfc(x) = e^(-x^2) g(x), g(x) = e^(x^2) erfc(x), on 16 intervals of x >= 1/2: the
 interval of x is given by the exponent and the two leading mantissa bits of x + 3/2 (so the
 intervals are 1/2 wide up to x = 2.5 and grow with x beyond), and g is a polynomial in
-t = x - c (c the interval's centre, x - c exact) whose constant term has two parts.
+t = x - c (c the interval's centre, x - c exact) whose constant term has two parts. CdfNorm's
+tail, CdfNorm(-x) = e^(-x^2/2) h(x), has its own polynomials on the intervals scaled by sqrt 2.
 Fits are Chebyshev interpolants at 160 bits on each interval widened by 2^-10 of its width;
 each set's degree is the smallest whose rounded coefficients meet the set's relative target
 on a dense grid (printed beside each set). The underflow thresholds are the least x whose
@@ -78,21 +79,26 @@ def g(x):
     return mp.erfc(x) * mp.exp(x * x)
 
 
-def tail_intervals(is_float):
-    """(a, b, c) of the 16 intervals, x + 3/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4))."""
+def g_cdf(x):
+    """The same for CdfNorm(-x) = erfc(x / sqrt 2) / 2 = e^(-x^2/2) g_cdf(x)."""
+    return mp.erfc(x / mp.sqrt(2)) * mp.exp(x * x / 2) / 2
+
+
+def tail_intervals(is_float, scale=1):
+    """(a, b, c) of the 16 intervals, x / scale + 3/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4))."""
     out = []
     for e in range(1, 5):
         for j in range(4):
-            lo = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - SHIFT
-            hi = mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - SHIFT
+            lo = scale * (mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - SHIFT)
+            hi = scale * (mp.mpf(2) ** e * (1 + mp.mpf(j + 1) / 4) - SHIFT)
             c = rnd((lo + hi) / 2, is_float)
             out.append((lo, hi, c))
     return out
 
 
-def tail_set(is_float, target, last):
+def tail_set(is_float, target, last, g=g, scale=1):
     """The smallest degree meeting target on every interval up to x = last; coefficient rows."""
-    ivs = tail_intervals(is_float)
+    ivs = tail_intervals(is_float, scale)
     for degree in range(4, 24):
         rows, worst = [], mp.mpf(0)
         for a, b, c in ivs:
@@ -117,15 +123,16 @@ def erf_over_x(x):
     return mp.erf(x) / x if x != 0 else 2 / mp.sqrt(mp.pi)
 
 
-def erf_set(is_float, target, last, whole):
+def erf_set(is_float, target, last, whole, c1_lo=False):
     """erf(x) = c0 + c0_lo + c1 t + ... on the intervals of x + 1/2 in [2^e (1 + j/4), 2^e (1 + (j+1)/4)),
     e = 0..2, from x = 3/4 (absolute error); entry (12 + 4e + j) mod 16 (the exponent bias is 3 mod 4).
     whole: also e = -1, x from 0 (entries 8..11), and the error relative; the first interval is
     centred at 0 with c0 = 0, its polynomial t (erf(t) / t) so that erf keeps its relative error
-    for the smallest x."""
+    for the smallest x. c1_lo: c1 in two parts, the low parts returned apart (HA sums c0 + t c1
+    with its error term: below x = 3/4, t c1 is as large as a third of the result)."""
     k = mp.mpf(0.5)
     for degree in range(4, 24):
-        rows, worst = [None] * 16, mp.mpf(0)
+        rows, worst, c1_los = [None] * 16, mp.mpf(0), [mp.mpf(0)] * 16
         for e in range(-1 if whole else 0, 3):
             for j in range(4):
                 a = mp.mpf(2) ** e * (1 + mp.mpf(j) / 4) - k
@@ -142,14 +149,18 @@ def erf_set(is_float, target, last, whole):
                 hi = rnd(p[0], is_float)
                 lo = rnd(p[0] - hi, is_float)
                 q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
+                coefs = [rnd(v, is_float) for v in p[1:]]
+                if c1_lo:
+                    c1_los[(12 + 4 * e + j) % 16] = rnd(p[1] - coefs[0], is_float)
+                    q[1] = coefs[0] + c1_los[(12 + 4 * e + j) % 16]
                 for i in range(65):
                     x = max(a - w + (min(b, last) - a + 2 * w) * i / 64, (b - a) * mp.mpf(2) ** -20)
                     err = abs(horner(q, x - c) - mp.erf(x))
                     worst = max(worst, err / abs(mp.erf(x)) if whole else err)
-                rows[(12 + 4 * e + j) % 16] = (c, hi, lo, [rnd(v, is_float) for v in p[1:]])
+                rows[(12 + 4 * e + j) % 16] = (c, hi, lo, coefs)
         if worst <= target:
             filler = next(r for r in rows if r)
-            return degree, [r or filler for r in rows], worst
+            return degree, [r or filler for r in rows], worst, c1_los
     raise RuntimeError("no degree meets the target")
 
 
@@ -231,6 +242,12 @@ def main():
                 m_hi = rnd(m, is_float)
                 limits.append(emit("minus_inv_sqrt2", [m_hi, rnd(m - m_hi, is_float)], is_float,
                                    "-1/sqrt(2) in two parts"))
+                near = rnd(mp.sqrt(2) / 2, is_float)
+                if near < mp.sqrt(2) / 2:
+                    near = mp.mpf(struct.unpack("<f", struct.pack("<I", bits_f(near) + 1))[0])
+                limits.append(emit("cdf_near", [near], is_float,
+                                   "CdfNorm takes the polynomial near zero below this |x|, the least "
+                                   "representable at least sqrt(2)/2"))
             members.append(emit("near", p, is_float,
                                 "erf(x) = x (c1 + c1_lo + z Q(z)), z = x^2 <= 1: Q (degree %d, "
                                 "relative error %.3g)" % (deg, float(worst))))
@@ -238,12 +255,20 @@ def main():
             members.append(emit_rows("tail", rows, deg, is_float,
                                      "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 "
                                      "intervals: degree %d, relative error %.3g" % (deg, float(worst))))
-            whole = not is_float and sfx != "HA"
-            deg, rows, worst = erf_set(is_float, dt * (0.5 if sfx == "HA" else 2), 4.0 if is_float else 6.0, whole)
+            deg, rows, worst = tail_set(is_float, tt, cdf_low, g_cdf, mp.sqrt(2))
+            members.append(emit_rows("cdf_tail", rows, deg, is_float,
+                                     "CdfNorm(-x) = e^(-x^2/2) (c0 + c0_lo + c1 t + ...) on the intervals of x / sqrt 2: "
+                                     "degree %d, relative error %.3g" % (deg, float(worst))))
+            whole = not is_float
+            split = whole and sfx == "HA"
+            deg, rows, worst, c1_los = erf_set(is_float, dt * ((1 if whole else 0.5) if sfx == "HA" else 2),
+                                               4.0 if is_float else 6.0, whole, split)
             members.append(emit_rows("mid", rows, deg, is_float,
                                      "erf(x) = c0 + c0_lo + c1 t + ... (t = x - centre) from x = %s: degree %d, "
                                      "%s error %.3g" % ("0" if whole else "3/4", deg,
                                                         "relative" if whole else "absolute", float(worst))))
+            if split:
+                members.append(emit("mid_c1_lo", c1_los, is_float, "low parts of the c1 row"))
             members.append("  // whether Erf takes every |x| from mid (else near below 3/4)\n"
                            "  static constexpr bool mid_from_zero = %s;" % ("true" if whole else "false"))
             out.append(emit_struct("Erf%s_%s" % (sfx, t), "%s polynomials, %s" % (sfx, "float" if is_float else "double"),

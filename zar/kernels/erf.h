@@ -1,17 +1,18 @@
 // Error-function family: Erf, Erfc, CdfNorm (float and double, one algorithm).
 //
-// Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc and CdfNorm), erf(x) = x (c1 + c1_lo + z Q(z)) with
-// z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf beyond is a polynomial on
-// one of 10 intervals picked by the leading bits of |x| + 1/2; double LA and EP take every
-// |x| from 16 such intervals instead, the first centred at 0 with the form t (erf(t) / t), so
-// the relative error holds down to the subnormals without a second polynomial. Elsewhere erfc(x) = e^(-x^2) g(x):
-// x^2 in two parts, the exponential body's reduction and table left unscaled, and g a
-// polynomial on one of 16 intervals picked by the leading bits of x + 3/2 (see
-// tools/erf_gen.py). The scale 2^k is applied last, so results in the subnormal range
-// are rounded once. CdfNorm(x) = erfc(-x/sqrt 2)/2 with -x/sqrt 2 in two parts, whose low
-// part enters both x^2 and the polynomial's variable. HA keeps the polynomial's constant
-// term and the exponential in two parts up to the last fused step; LA drops them and uses
-// lower degrees; EP lower degrees still.
+// Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc, |x| < sqrt(2)/2 for CdfNorm), erf(x) =
+// x (c1 + c1_lo + z Q(z)) with z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf
+// beyond is a polynomial on one of 10 intervals picked by the leading bits of |x| + 1/2; double
+// takes every |x| from 16 such intervals instead, the first centred at 0 with the form
+// t (erf(t) / t), so the relative error holds down to the subnormals without a second
+// polynomial (HA: c1 in two parts). Elsewhere erfc(x) = e^(-x^2) g(x): x^2 in two parts, the
+// exponential body's reduction and table left unscaled, and g a polynomial on one of 16
+// intervals picked by the leading bits of x + 3/2 (see tools/erf_gen.py). The scale 2^k is
+// applied last, so results in the subnormal range are rounded once. CdfNorm(-x) =
+// erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with h on the same intervals scaled by sqrt 2: x itself is
+// the variable and x^2/2 is exact in two parts; near zero, erfc of -x/sqrt 2 in two parts. HA
+// keeps the polynomial's constant term and the exponential in two parts up to the last fused
+// step; LA drops them and uses lower degrees; EP lower degrees still.
 #pragma once
 #include <cmath>
 #include <type_traits>
@@ -73,21 +74,23 @@ inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint
   return q;
 }
 
-// erfc(a + a_lo) = 2^scale v for a >= 1/2 (a_lo: low part of a two-part argument, or zero).
+// erfc(a) = 2^scale v for a >= 1/2, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2 for
+// a >= 3/4: e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
+// picks the interval, so a itself enters unrounded).
 template <class T> struct ScaledValue { Reg<T> v, scale; };
-template <class T, Flavour F, bool Lo> inline ScaledValue<T> erfc_tail(Reg<T> a, Reg<T> a_lo) {
+template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a) {
   using simd::splat;
-  const auto& tab = ErfData<T, F>::tail;
-  // Exponent and two leading mantissa bits of a + 3/2: 16 intervals from a = 1/2.
-  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(1.5))));
-  Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
-  if constexpr (Lo) t = simd::add(t, a_lo);
+  const auto& tab = Cdf ? ErfData<T, F>::cdf_tail : ErfData<T, F>::tail;
+  // Exponent and two leading mantissa bits of a (/ sqrt 2) + 3/2: 16 intervals from 1/2.
+  const Reg<T> sel = Cdf ? simd::fma(a, splat(-simd::bits_to(ErfLimits<T>::minus_inv_sqrt2[0])), splat(T(1.5)))
+                         : simd::add(a, splat(T(1.5)));
+  const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(sel);
+  const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
   const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
-  const Reg<T> s = simd::mul(a, a);
-  Reg<T> s_lo = simd::fms(a, a, s);
-  if constexpr (Lo) s_lo = simd::fma(simd::add(a, a), a_lo, s_lo);
-  const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, s_lo);
+  const Reg<T> b = Cdf ? simd::mul(a, splat(T(0.5))) : a;  // exact
+  const Reg<T> s = simd::mul(a, b);
+  const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, simd::fms(a, b, s));
   Reg<T> v;
   if constexpr (F == Flavour::HA) {
     const Reg<T> g_lo = simd::fma(t, q, table16<T>(tab[2], idx));
@@ -124,16 +127,31 @@ template <class T, Flavour F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> 
   }
 }
 
-// erf(a) for 3/4 <= a <= the clamp: a polynomial on one of the intervals of a + 1/2.
+// erf(a) for 3/4 <= a <= the clamp (from 0 where the set has mid_from_zero): a polynomial on
+// one of the intervals of a + 1/2. HA sets with c1 in two parts (from 0, where t c1 is up to a
+// third of the result) sum c0 + t c1 with the fused step's error term, so that only the last
+// addition rounds at the result's scale.
 template <class T, Flavour F> inline Reg<T> erf_mid(Reg<T> a) {
   using simd::splat;
-  const auto& tab = ErfData<T, F>::mid;
+  using D = ErfData<T, F>;
+  const auto& tab = D::mid;
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(simd::add(a, splat(T(0.5))));
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));
-  const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
-  if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
-  else return simd::fma(t, q, c0);
+  if constexpr (F == Flavour::HA && requires { D::mid_c1_lo; }) {
+    constexpr size_t R = std::extent_v<std::remove_reference_t<decltype(tab)>>;
+    Reg<T> q2 = table16<T>(tab[R - 1], idx);  // c2 + c3 t + ...
+    for (int k = int(R) - 2; k >= 4; --k) q2 = simd::fma(q2, t, table16<T>(tab[k], idx));
+    const Reg<T> c1 = table16<T>(tab[3], idx);
+    const Reg<T> s = simd::fma(t, c1, c0);
+    const Reg<T> err = simd::fma(t, c1, simd::sub(c0, s));  // c0 + t c1 - s
+    const Reg<T> lo = simd::add(err, simd::fma(t, table16<T>(D::mid_c1_lo, idx), table16<T>(tab[2], idx)));
+    return simd::add(s, simd::fma(simd::mul(t, t), q2, lo));
+  } else {
+    const Reg<T> q = rows_poly<T, F>(tab, idx, t);
+    if constexpr (F == Flavour::HA) return simd::add(c0, simd::fma(t, q, table16<T>(tab[2], idx)));
+    else return simd::fma(t, q, c0);
+  }
 }
 
 template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
@@ -144,7 +162,18 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
     const V x = in[0];
     const V a = simd::min(splat(simd::bits_to(ErfLimits<T>::clamp[0])), simd::abs_of<T>(x));  // NaN stays
     if constexpr (ErfData<T, F>::mid_from_zero) {  // one polynomial for every lane
-      r[0] = simd::copysign<T>(erf_mid<T, F>(a), x);
+      V v = erf_mid<T, F>(a);
+      if constexpr (F == Flavour::HA) {
+        // Below 2^-960 the terms after t c1 fall under the subnormals: x (c1 + c1_lo), scaled.
+        const Mask<T> tiny = simd::lt(a, splat(T(0x1p-960)));
+        if (tiny) {
+          const V as = simd::mul(a, splat(T(0x1p64)));
+          const V lo = simd::mul(as, splat(simd::bits_to(ErfLimits<T>::c1[1])));
+          const V w = simd::fma(as, splat(simd::bits_to(ErfLimits<T>::c1[0])), lo);
+          v = simd::select(tiny, simd::mul(w, splat(T(0x1p-64))), v);
+        }
+      }
+      r[0] = simd::copysign<T>(v, x);
       return 0;
     }
     // Scaled by 2^64 so that x c1_lo keeps its bits for the smallest x.
@@ -168,7 +197,7 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
     using simd::splat;
     const V x = in[0];
     const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));
-    const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a), a);
+    const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a));
     const V e = simd::scalef(tail.v, tail.scale);
     V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
     const Mask<T> near = simd::lt(a, splat(T(0.5)));
@@ -195,17 +224,18 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
     using simd::splat;
     const V lim = splat(simd::bits_to(L::clamp[2]));
     const V x = simd::max(simd::negate<T>(lim), simd::min(lim, in[0]));  // NaN stays
-    // y = -x / sqrt 2 = y_hi + y_lo.
-    const T m_hi = simd::bits_to(L::minus_inv_sqrt2[0]), m_lo = simd::bits_to(L::minus_inv_sqrt2[1]);
-    const V y = simd::mul(x, splat(m_hi));
-    const V y_lo = simd::fma(x, splat(m_lo), simd::fms(x, splat(m_hi), y));
-    const V a = simd::abs_of<T>(y);
-    const V a_lo = simd::bit_xor(y_lo, simd::bit_and(y, simd::sign_mask<T>()));  // low part of |y|
-    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::max(splat(T(0.5)), a), a_lo);
-    const V half = simd::scalef(tail.v, simd::sub(tail.scale, splat(T(1))));  // erfc(|y|) / 2
-    V v = simd::select(simd::lt(y, splat(T(0))), simd::sub(splat(T(1)), half), half);
-    const Mask<T> near = simd::lt(a, splat(T(0.5)));
-    if (near) v = simd::select(near, simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5))), v);
+    const V a = simd::abs_of<T>(x);
+    const V near_end = splat(simd::bits_to(L::cdf_near[0]));
+    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::max(near_end, a));
+    const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
+    V v = simd::select(simd::gt(x, splat(T(0))), simd::sub(splat(T(1)), half), half);
+    const Mask<T> near = simd::lt(a, near_end);
+    if (near) {  // erfc(y) / 2 with y = -x / sqrt 2 = y + y_lo
+      const T m_hi = simd::bits_to(L::minus_inv_sqrt2[0]), m_lo = simd::bits_to(L::minus_inv_sqrt2[1]);
+      const V y = simd::mul(x, splat(m_hi));
+      const V y_lo = simd::fma(x, splat(m_lo), simd::fms(x, splat(m_hi), y));
+      v = simd::select(near, simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5))), v);
+    }
     r[0] = v;
     return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
   }

@@ -201,6 +201,10 @@ const Range kRanges[] = {
     // Erf LA and EP from one table: the first interval (centred at 0) from the subnormals,
     // and the edges of the intervals of |x| + 1/2 below 3/4.
     {"dErf", 5e-324, 2.3e-308},
+    // HA from the same intervals: the switch to x (c1 + c1_lo) below 2^-960, and the second
+    // interval's start, where t c1 is a third of the result.
+    {"dErf", 0x1p-966, 0x1p-954},
+    {"dErf", 0.1245, 0.1275},
     {"dErf", 0.12, 0.13},
     {"dErf", 0.245, 0.255},
     {"dErf", 0.37, 0.38},
@@ -220,6 +224,14 @@ const Range kRanges[] = {
     {"dCdfNorm", -38.4, -20},
     {"dCdfNorm", -20, -0.6},
     {"dCdfNorm", 0.6, 9},
+    // CdfNorm's own intervals (x / sqrt 2 + 3/2 = 2, 4, 8, 16) and the switch at sqrt(2)/2.
+    {"dCdfNorm", -0.72, -0.69},
+    {"dCdfNorm", 0.69, 0.72},
+    {"dCdfNorm", -3.6, -3.5},
+    {"dCdfNorm", -9.25, -9.15},
+    {"dCdfNorm", -20.6, -20.4},
+    {"sCdfNorm", -0.72, -0.69},
+    {"sCdfNorm", -9.25, -9.15},
     {"sErf", -1.1, 1.1},
     {"sErf", 0.9, 4.1},
     {"sErfc", -0.6, 0.6},
