@@ -16,7 +16,8 @@
 // sqrt(x^2 - 1)) and atanh a = ln(1 + 2a / (1 - a)) / 2. HA forms w from exact products
 // and a two-part square root; LA and EP round w = 1 + y once, y = a + a^2 / (1 + sqrt(a^2
 // + 1)), (x - 1) + sqrt((x - 1)(x + 1)) or 2a / (1 - a), and keep the rounding error. From
-// HypConst::log_big on, asinh and acosh are ln(2a) = ln a + ln 2.
+// HypConst::log_big on, asinh and acosh are ln(2a) = ln a + ln 2; a register whose lanes
+// all lie there takes that logarithm alone and forms no w.
 #pragma once
 #include <cmath>
 #include <limits>
@@ -202,6 +203,13 @@ template <class T, Flavour F> inline Reg<T> ln_two(Reg<T> hi, Reg<T> lo, Mask<T>
   return log_body<T, F, Base::E>(simd::select(big, b, hi), simd::select(big, splat(T(0.693147180559945309417)), corr));
 }
 
+// ln(2 b), for registers whose lanes all lie from HypConst::log_big on (wide argument ranges
+// are mostly such registers): the logarithm alone, without forming w.
+template <class T, Flavour F> inline Reg<T> ln_twice(Reg<T> b) {
+  return log_body<T, F, Base::E>(b, simd::splat(T(0.693147180559945309417)));
+}
+template <class T> inline bool every_lane(Mask<T> m) { return m == Mask<T>(~0u); }
+
 // 1 + y in two parts for y >= 0 (LA and EP).
 template <class T> inline TwoR<T> one_plus(Reg<T> y) {
   const Reg<T> u = simd::add(y, simd::splat(T(1)));
@@ -226,6 +234,7 @@ template <class T> inline TwoR<T> square_plus(Reg<T> x, T c) {
 template <class T, Flavour F> inline Reg<T> asinh_abs(Reg<T> a) {
   using simd::splat;
   const Mask<T> big = simd::ge(a, splat(HypConst<T>::log_big));
+  if (every_lane<T>(big)) return ln_twice<T, F>(a);
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
     const TwoR<T> t = sqrt_two<T>(square_plus<T>(a, T(1)));
@@ -243,6 +252,7 @@ template <class T, Flavour F> inline Reg<T> asinh_abs(Reg<T> a) {
 template <class T, Flavour F> inline Reg<T> acosh_body(Reg<T> x) {
   using simd::splat;
   const Mask<T> big = simd::ge(x, splat(HypConst<T>::log_big));
+  if (every_lane<T>(big)) return ln_twice<T, F>(x);
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
     const TwoR<T> t = sqrt_two<T>(square_plus<T>(x, T(-1)));

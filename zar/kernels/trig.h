@@ -322,9 +322,12 @@ template <class T, class U, Flavour F, int K> inline Mask<T> trig_units(Reg<T> x
   const V rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(T(0));
   trig_eval<T, F, K, false>(x, TrigReduced<T>{rh, rl, simd::as_int(t)}, out);
   if constexpr (K != kCosK && F == Flavour::HA) {
-    const V xs = simd::mul(x, splat(UnitsTiny<T>::scale));
-    const V y = simd::mul(simd::fma(xs, u_hi, simd::mul(xs, u_lo)), splat(1 / UnitsTiny<T>::scale));
-    out[0] = simd::select(simd::lt(simd::abs_of<T>(x), splat(UnitsTiny<T>::tiny)), y, out[0]);
+    const Mask<T> tiny = simd::lt(simd::abs_of<T>(x), splat(UnitsTiny<T>::tiny));
+    if (tiny) {
+      const V xs = simd::mul(x, splat(UnitsTiny<T>::scale));
+      const V y = simd::mul(simd::fma(xs, u_hi, simd::mul(xs, u_lo)), splat(1 / UnitsTiny<T>::scale));
+      out[0] = simd::select(tiny, y, out[0]);
+    }
   }
   const Mask<T> zero = simd::fpclass<simd::kZero>(out[0]);
   const V sign_x = simd::bit_and(x, simd::sign_mask<T>());
