@@ -9,9 +9,12 @@
 // (tools/erfinv_gen.py). y is kept as hi + lo and rounded once, for CdfNormInv after the
 // product with sqrt(2); the result takes the sign of x. HA keeps v's low part and the
 // polynomial's constant term in two parts; LA drops both; EP takes the short logarithm and
-// lower degrees. Float kernels run the same body in double on each half register (HA and
-// LA with double EP's polynomials), rounding once at the end. inv_two_part is the same
-// algorithm for one element with every step in two-part arithmetic (the scalar routine).
+// lower degrees. This is double HA's body (inv_body). The other kernels take inv_w_body:
+// w = -ln(u (2 - u)) and, for w <= 5 (|x| <= 0.9966, all lanes of most registers), y = |x| P(w)
+// with one polynomial; only registers with a lane beyond run the tail above in double. Float
+// LA and EP run it in float lanes, float HA in double on each half register, rounded once.
+// inv_two_part is inv_body's algorithm for one element, every step in two-part arithmetic
+// (the scalar routine).
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -125,6 +128,43 @@ template <InvKind K, class S, bool Wide, bool Short> inline Reg<double> inv_body
   return simd::copysign<double>(r, x);
 }
 
+// The inverse of kind K at p in T lanes through w = -ln(u (2 - u)) = -ln(1 - x^2): for
+// w <= W0, |y| = |x| P(w) (W), one polynomial and a logarithm of flavour LF; registers with
+// a lane above W0 take that lane from inv_tail of the tail set S in double (float halves
+// widened), the short logarithm with Short. x and u come from p exactly, or x rounded once
+// (ErfcInv below p = 1/2, CdfNormInv below 1/4), which moves y by the same relative amount.
+template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline Reg<T> inv_w_body(Reg<T> p) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V one = splat(T(1)), two = splat(T(2));
+  V x, u;
+  if constexpr (K == InvKind::Erf) {
+    x = p;
+    u = simd::sub(one, simd::abs_of<T>(p));
+  } else if constexpr (K == InvKind::Erfc) {
+    x = simd::sub(one, p);
+    u = simd::min(p, simd::sub(two, p));
+  } else {
+    x = simd::fms(p, two, one);
+    u = simd::mul(two, simd::min(p, simd::sub(one, p)));
+  }
+  const V w = simd::negate<T>(log_body<T, LF, Base::E, false>(simd::mul(u, simd::sub(two, u)), u));
+  V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
+  const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
+  if (central != Mask<T>(~Mask<T>(0))) {
+    V t;
+    if constexpr (sizeof(T) == 8) {
+      t = inv_tail<S, false, Short>(u).hi;
+    } else {
+      t = simd::narrow(inv_tail<S, false, Short>(simd::widen_lo(u)).hi,
+                       inv_tail<S, false, Short>(simd::widen_hi(u)).hi);
+    }
+    y = simd::select(central, y, t);
+  }
+  if constexpr (K == InvKind::CdfNorm) y = simd::mul(y, splat(T(1.4142135623730950488)));
+  return simd::copysign<T>(y, x);
+}
+
 // The inverse of kind K at one p inside the open domain, in two-part arithmetic from the
 // argument to the result with double HA's polynomials: the kernels' scalar path and the
 // per-element reference of the benchmarks. |x| < 2^-35 takes the linear term scaled by
@@ -193,11 +233,18 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
     return Mask<T>(simd::not_gt(p, splat(T(0))) | simd::not_lt(p, splat(top)));
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (kDouble) {
+    if constexpr (kDouble && F == Flavour::HA) {
       r[0] = inv_body<K, S, kWide, kShort>(in[0]);
+    } else if constexpr (kDouble) {
+      using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_d, special::ErfInvWEP_d>;
+      r[0] = inv_w_body<K, double, F, W, S, kShort>(in[0]);
+    } else if constexpr (F == Flavour::HA) {  // in double, rounded once
+      using W = special::ErfInvWEP_d;
+      r[0] = simd::narrow(inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_lo(in[0])),
+                          inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_hi(in[0])));
     } else {
-      r[0] = simd::narrow(inv_body<K, S, kWide, kShort>(simd::widen_lo(in[0])),
-                          inv_body<K, S, kWide, kShort>(simd::widen_hi(in[0])));
+      using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_s, special::ErfInvWEP_s>;
+      r[0] = inv_w_body<K, float, F, W, S, kShort>(in[0]);
     }
     return outside(in[0]);
   }
