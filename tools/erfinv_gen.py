@@ -19,7 +19,7 @@ erfinv(x) = x P(w), one polynomial in w over [0, W0] (Chebyshev interpolant at 1
 coefficients rounded to the set's type, degree the smallest meeting its target on 257
 points). W0 = 5 leaves about one lane in 300 of a uniform argument to the tail above, so
 that most registers never reach it. Sets: LA_s and EP_s in float, EP_d (double EP and
-float HA in double), LA_d.
+float HA in double), LA_d, and HA_d with its first two coefficients in two parts.
 """
 import mpmath as mp
 
@@ -135,6 +135,29 @@ def w_set(target, is_float):
     raise RuntimeError("no degree meets the target")
 
 
+def w_set_wide(target):
+    """c0, c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
+    P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (double HA)."""
+    c0 = C1
+    c1 = C1 * mp.pi / 12
+    hl = [mp.mpf(float(c0)), mp.mpf(float(c0 - mp.mpf(float(c0)))), mp.mpf(float(c1)),
+          mp.mpf(float(c1 - mp.mpf(float(c1))))]
+
+    def r_of(w):
+        return (p_of_w(w) - c0 - c1 * w) / (w * w)
+
+    mid = mp.mpf(W0) / 2
+    for degree in range(2, 40):
+        r = [mp.mpf(float(v)) for v in cheb_monomial(r_of, mp.mpf(0), mp.mpf(W0), mid, degree)]
+        worst = mp.mpf(0)
+        for k in range(1, 257):
+            w = mp.mpf(W0) * k / 256
+            worst = max(worst, abs((hl[0] + hl[1] + (hl[2] + hl[3]) * w + w * w * horner(r, w - mid)) / p_of_w(w) - 1))
+        if worst <= target:
+            return degree, hl, r, worst
+    raise RuntimeError("no degree meets the target")
+
+
 def emit(name, values, comment, is_float=False):
     return erf_gen.emit(name, values, is_float, comment)
 
@@ -171,6 +194,10 @@ def main():
         deg, p, worst = w_set(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
             "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
+    deg, c01, r, worst = w_set_wide(2 ** -58)
+    out.append("struct ErfInvWHA_d {\n%s\n%s\n};\n" % (
+        emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)"),
+        emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)))))
     out.append("}  // namespace nrx::zar::special")
     print("\n".join(out))
 

@@ -165,6 +165,60 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   return simd::copysign<T>(y, x);
 }
 
+// Double HA through w: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide, t's low
+// part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two parts
+// (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, rounded once as in inv_body. Registers
+// with a lane beyond W0 take it from inv_tail with v and the constant term in two parts.
+template <InvKind K> inline Reg<double> inv_w_wide(Reg<double> p) {
+  using simd::splat;
+  using D = Reg<double>;
+  using W = special::ErfInvWHA_d;
+  using twopart::Two;
+  const D one = splat(1.0);
+  D x, x_lo = splat(0.0), u;
+  if constexpr (K == InvKind::Erf) {
+    x = p;
+    u = simd::sub(one, simd::abs_of<double>(p));
+  } else if constexpr (K == InvKind::Erfc) {
+    const Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));
+    x = d.hi, x_lo = d.lo;
+    u = simd::min(p, simd::sub(splat(2.0), p));
+  } else {
+    x = simd::fms(p, splat(2.0), one);
+    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));
+    u = simd::mul(splat(2.0), simd::min(p, simd::sub(one, p)));
+  }
+  const D a = simd::abs_of<double>(x);
+  const D a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));
+  const Two<D> uu = twopart::two_prod(u, u);
+  const Two<D> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<double>(uu.hi));  // 2u >= u^2
+  const Two<D> l = ln_wide(t.hi);
+  const D w = simd::negate<double>(l.hi);
+  const D w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<double>(l.lo));
+  const auto c = [](uint64_t b) { return splat(simd::bits_to(b)); };
+  const Two<D> m = twopart::two_prod(w, c(W::c01[2]));
+  const Two<D> s = twopart::two_sum(c(W::c01[0]), m.hi);
+  const D ww = simd::mul(w, w);
+  const D h = simd::sub(w, splat(special::kErfInvW0 / 2));
+  D lo = simd::fma(ww, simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
+  lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
+  const Two<D> py = twopart::two_prod(a, s.hi);
+  Two<D> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
+  const Mask<double> central = simd::le(w, splat(special::kErfInvW0));
+  if (central != Mask<double>(0xFF)) {
+    const Two<D> g = inv_tail<special::ErfInvHA_d, true, false>(u);
+    y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
+  }
+  D r;
+  if constexpr (K == InvKind::CdfNorm) {
+    const D s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
+    r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
+  } else {
+    r = simd::add(y.hi, y.lo);
+  }
+  return simd::copysign<double>(r, x);
+}
+
 // The inverse of kind K at one p inside the open domain, in two-part arithmetic from the
 // argument to the result with double HA's polynomials: the kernels' scalar path and the
 // per-element reference of the benchmarks. |x| < 2^-35 takes the linear term scaled by
@@ -234,7 +288,7 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     if constexpr (kDouble && F == Flavour::HA) {
-      r[0] = inv_body<K, S, kWide, kShort>(in[0]);
+      r[0] = inv_w_wide<K>(in[0]);
     } else if constexpr (kDouble) {
       using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_d, special::ErfInvWEP_d>;
       r[0] = inv_w_body<K, double, F, W, S, kShort>(in[0]);
