@@ -2,19 +2,16 @@
 //
 // Each argument becomes a central variable x and the exact distance u of the value from
 // its nearer end: ErfInv x = p, u = 1 - |p|; ErfcInv x = 1 - p, u = min(p, 2 - p);
-// CdfNormInv x = 2p - 1, u = 2 min(p, 1 - p); x in two parts where it is not exact.
-// |x| <= 9/16: y = |x| (c1 + c1_lo + z Q(z)), z = x^2 (so that the tail's results are at
-// least 1/2). Otherwise y = g(v), v = sqrt(-log2 u) from the two-part logarithm, g a
-// polynomial on one of 15 intervals of v picked by the leading bits of v + 2
-// (tools/erfinv_gen.py). y is kept as hi + lo and rounded once, for CdfNormInv after the
-// product with sqrt(2); the result takes the sign of x. HA keeps v's low part and the
-// polynomial's constant term in two parts; LA drops both; EP takes the short logarithm and
-// lower degrees. This is double HA's body (inv_body). The other kernels take inv_w_body:
-// w = -ln(u (2 - u)) and, for w <= 5 (|x| <= 0.9966, all lanes of most registers), y = |x| P(w)
-// with one polynomial; only registers with a lane beyond run the tail above in double. Float
-// LA and EP run it in float lanes, float HA in double on each half register, rounded once.
-// inv_two_part is inv_body's algorithm for one element, every step in two-part arithmetic
-// (the scalar routine).
+// CdfNormInv x = 2p - 1, u = 2 min(p, 1 - p). With w = -ln(u (2 - u)) = -ln(1 - x^2), for
+// w <= 5 (|x| <= 0.9966, every lane of most registers) y = |x| P(w), one polynomial;
+// registers with a lane beyond take it from the tail: y = g(v), v = sqrt(-log2 u), g a
+// polynomial on one of 15 intervals of v picked by the leading bits of v + 2, in double
+// (tools/erfinv_gen.py). The result takes the sign of x. Float LA and EP run in float lanes
+// (inv_w_body), float HA in double on each half register, rounded once; double LA and EP in
+// double; double HA (inv_w_wide) keeps w, P's first terms, the product with x and the tail's
+// v and constant term in two parts, rounded once, for CdfNormInv after the product with
+// sqrt(2). inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial in x^2, the tail
+// as above, every step in two-part arithmetic.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -37,21 +34,6 @@ template <class T, Flavour F> using InvSet = std::conditional_t<
     std::conditional_t<F == Flavour::HA, special::ErfInvHA_d,
                        std::conditional_t<F == Flavour::LA, special::ErfInvLA_d, special::ErfInvEP_d>>,
     std::conditional_t<F == Flavour::EP, special::ErfInvEP_s, special::ErfInvEP_d>>;
-
-// (a + a_lo) (c1 + c1_lo + z Q(z)) = hi + lo for 0 <= a <= 9/16, z = a^2; a_lo enters with
-// the slope c1 e^(y^2) ~ c1 (1 + z), within 3% (a_lo is at most 2^-54). Split: hi is a c1
-// rounded (for a not near the underflow threshold); otherwise lo = 0.
-template <class S, bool Lo, bool Split> inline twopart::Two<Reg<double>> inv_central(Reg<double> a, Reg<double> a_lo) {
-  using simd::splat;
-  const Reg<double> c1 = splat(simd::bits_to(S::c1[0]));
-  const Reg<double> z = simd::mul(a, a);
-  const Reg<double> rest = simd::fma(z, simd::horner(z, S::near), splat(simd::bits_to(S::c1[1])));
-  Reg<double> r = simd::mul(a, rest);
-  if constexpr (Lo) r = simd::fma(simd::mul(a_lo, simd::add(z, splat(1.0))), c1, r);
-  if constexpr (!Split) return {simd::fma(a, c1, r), splat(0.0)};
-  const twopart::Two<Reg<double>> p = twopart::two_prod(a, c1);
-  return {p.hi, simd::add(p.lo, r)};
-}
 
 // g(sqrt(-log2 u)) = hi + lo for 0 < u < 7/16; Wide: v and the constant term in two parts
 // (lo = 0 otherwise).
@@ -84,48 +66,6 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   D lo = simd::add(simd::fma(v_lo, c1, table16<double>(tab[2], idx)), p.lo);
   lo = simd::fma(simd::mul(t, t), q, lo);
   return {h.hi, simd::add(h.lo, lo)};
-}
-
-// The inverse of kind K at p, in double, for arguments inside the open domain.
-template <InvKind K, class S, bool Wide, bool Short> inline Reg<double> inv_body(Reg<double> p) {
-  using simd::splat;
-  using D = Reg<double>;
-  const D one = splat(1.0);
-  D x, x_lo = splat(0.0), u;
-  if constexpr (K == InvKind::Erf) {
-    x = p;
-    u = simd::sub(one, simd::abs_of<double>(p));
-  } else if constexpr (K == InvKind::Erfc) {
-    const twopart::Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));  // lo = 0 from p = 1/2 up
-    x = d.hi, x_lo = d.lo;
-    u = simd::min(p, simd::sub(splat(2.0), p));
-  } else {
-    x = simd::fms(p, splat(2.0), one);
-    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));  // -1 - x is exact there
-    u = simd::mul(splat(2.0), simd::min(p, simd::sub(one, p)));
-  }
-  constexpr bool Lo = K != InvKind::Erf;
-  const D a = simd::abs_of<double>(x);
-  D a_lo = a;
-  if constexpr (Lo) a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));  // low part of |x|
-  const Mask<double> central = simd::le(a, splat(0.5625));
-  twopart::Two<D> y;
-  if (central == Mask<double>(0xFF)) {
-    y = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo);
-  } else if (central == 0) {
-    y = inv_tail<S, Wide, Short>(u);
-  } else {
-    const twopart::Two<D> c = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo), t = inv_tail<S, Wide, Short>(u);
-    y = {simd::select(central, c.hi, t.hi), simd::select(central, c.lo, t.lo)};
-  }
-  D r;
-  if constexpr (K == InvKind::CdfNorm) {  // sqrt(2) (hi + lo), rounded once
-    const D s_hi = splat(simd::bits_to(special::InvSqrt2::v[0])), s_lo = splat(simd::bits_to(special::InvSqrt2::v[1]));
-    r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
-  } else {
-    r = simd::add(y.hi, y.lo);
-  }
-  return simd::copysign<double>(r, x);
 }
 
 // The inverse of kind K at p in T lanes through w = -ln(u (2 - u)) = -ln(1 - x^2): for
@@ -167,7 +107,7 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
 
 // Double HA through w: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide, t's low
 // part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two parts
-// (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, rounded once as in inv_body. Registers
+// (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, rounded once. Registers
 // with a lane beyond W0 take it from inv_tail with v and the constant term in two parts.
 template <InvKind K> inline Reg<double> inv_w_wide(Reg<double> p) {
   using simd::splat;
@@ -276,7 +216,6 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
   using V = Reg<T>;
   using S = InvSet<T, F>;
   static constexpr bool kDouble = std::is_same_v<T, double>;
-  static constexpr bool kWide = kDouble && F == Flavour::HA;
   static constexpr bool kShort = F == Flavour::EP;
 
   // Lanes outside the open domain (NaN included) go to the scalar routine.
