@@ -13,6 +13,13 @@ these by sqrt(2) (kept here in two parts). Fits are Chebyshev interpolants at 16
 widened by 2^-10 of its width; each set's degree is the smallest whose rounded coefficients
 meet the set's relative target on a grid of 65 points per interval (printed beside each set).
 The float kernels evaluate in double: HA and LA with the EP_d set, EP with its own.
+
+The kernels' main body takes w = -ln(1 - x^2) = -ln(u (2 - u)) instead: for w <= W0,
+erfinv(x) = x P(w), one polynomial in w over [0, W0] (Chebyshev interpolant at 160 bits,
+coefficients rounded to the set's type, degree the smallest meeting its target on 257
+points). W0 = 5 leaves about one lane in 300 of a uniform argument to the tail above, so
+that most registers never reach it. Sets: LA_s and EP_s in float, EP_d (double EP and
+float HA in double), LA_d, and HA_d with its first two coefficients in two parts.
 """
 import mpmath as mp
 
@@ -22,6 +29,7 @@ from erf_gen import cheb_monomial, horner
 mp.mp.prec = 160
 
 SHIFT = 2  # v + 2 selects the interval
+W0 = 5  # the w body's polynomial covers w = -ln(1 - x^2) in [0, W0]
 ZMAX = mp.mpf(9) ** 2 / 256  # the central part ends at |x| = 9/16
 LN2 = mp.log(2)
 C1 = mp.sqrt(mp.pi) / 2
@@ -105,8 +113,53 @@ def central_set(target, scale):
     raise RuntimeError("no degree meets the target")
 
 
-def emit(name, values, comment):
-    return erf_gen.emit(name, values, False, comment)
+def p_of_w(w):
+    """erfinv(x) / x at x = sqrt(1 - e^-w)."""
+    key = ("w", w)
+    if key not in _cache:
+        if w == 0:
+            _cache[key] = C1
+        else:
+            x = mp.sqrt(-mp.expm1(-w))
+            _cache[key] = mp.erfinv(x) / x
+    return _cache[key]
+
+
+def w_set(target, is_float):
+    """P with erfinv(x) = x P(w) on [0, W0], coefficients rounded to the set's type."""
+    for degree in range(2, 40):
+        p = [erf_gen.rnd(v, is_float) for v in cheb_monomial(p_of_w, mp.mpf(0), mp.mpf(W0), mp.mpf(0), degree)]
+        worst = max(abs(horner(p, mp.mpf(W0) * k / 256) / p_of_w(mp.mpf(W0) * k / 256) - 1) for k in range(257))
+        if worst <= target:
+            return degree, p, worst
+    raise RuntimeError("no degree meets the target")
+
+
+def w_set_wide(target):
+    """c0, c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
+    P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (double HA)."""
+    c0 = C1
+    c1 = C1 * mp.pi / 12
+    hl = [mp.mpf(float(c0)), mp.mpf(float(c0 - mp.mpf(float(c0)))), mp.mpf(float(c1)),
+          mp.mpf(float(c1 - mp.mpf(float(c1))))]
+
+    def r_of(w):
+        return (p_of_w(w) - c0 - c1 * w) / (w * w)
+
+    mid = mp.mpf(W0) / 2
+    for degree in range(2, 40):
+        r = [mp.mpf(float(v)) for v in cheb_monomial(r_of, mp.mpf(0), mp.mpf(W0), mid, degree)]
+        worst = mp.mpf(0)
+        for k in range(1, 257):
+            w = mp.mpf(W0) * k / 256
+            worst = max(worst, abs((hl[0] + hl[1] + (hl[2] + hl[3]) * w + w * w * horner(r, w - mid)) / p_of_w(w) - 1))
+        if worst <= target:
+            return degree, hl, r, worst
+    raise RuntimeError("no degree meets the target")
+
+
+def emit(name, values, comment, is_float=False):
+    return erf_gen.emit(name, values, is_float, comment)
 
 
 def emit_rows(name, rows, deg, comment):
@@ -135,6 +188,16 @@ def main():
                                  "%s(1 - u) = c0 + c0_lo + c1 t + ... (t = v - centre, v = sqrt(-log2 u)) on "
                                  "15 intervals: degree %d, relative error %.3g" % (what, deg, float(worst))))
         out.append("// %s set\nstruct ErfInv%s {\n%s\n};\n" % (sfx, sfx, "\n".join(members)))
+    out.append("// erfinv(x) = x P(w) for w = -ln(1 - x^2) <= W0\nconstexpr double kErfInvW0 = %d;\n" % W0)
+    for sfx, target, is_float in (("LA_s", 2 ** -24.5, True), ("EP_s", 2 ** -15, True), ("EP_d", 2 ** -30, False),
+                                  ("LA_d", 2 ** -54, False)):
+        deg, p, worst = w_set(target, is_float)
+        out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
+            "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
+    deg, c01, r, worst = w_set_wide(2 ** -58)
+    out.append("struct ErfInvWHA_d {\n%s\n%s\n};\n" % (
+        emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)"),
+        emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)))))
     out.append("}  // namespace nrx::zar::special")
     print("\n".join(out))
 

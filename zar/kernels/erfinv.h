@@ -2,16 +2,16 @@
 //
 // Each argument becomes a central variable x and the exact distance u of the value from
 // its nearer end: ErfInv x = p, u = 1 - |p|; ErfcInv x = 1 - p, u = min(p, 2 - p);
-// CdfNormInv x = 2p - 1, u = 2 min(p, 1 - p); x in two parts where it is not exact.
-// |x| <= 9/16: y = |x| (c1 + c1_lo + z Q(z)), z = x^2 (so that the tail's results are at
-// least 1/2). Otherwise y = g(v), v = sqrt(-log2 u) from the two-part logarithm, g a
-// polynomial on one of 15 intervals of v picked by the leading bits of v + 2
-// (tools/erfinv_gen.py). y is kept as hi + lo and rounded once, for CdfNormInv after the
-// product with sqrt(2); the result takes the sign of x. HA keeps v's low part and the
-// polynomial's constant term in two parts; LA drops both; EP takes the short logarithm and
-// lower degrees. Float kernels run the same body in double on each half register (HA and
-// LA with double EP's polynomials), rounding once at the end. inv_two_part is the same
-// algorithm for one element with every step in two-part arithmetic (the scalar routine).
+// CdfNormInv x = 2p - 1, u = 2 min(p, 1 - p). With w = -ln(u (2 - u)) = -ln(1 - x^2), for
+// w <= 5 (|x| <= 0.9966, every lane of most registers) y = |x| P(w), one polynomial;
+// registers with a lane beyond take it from the tail: y = g(v), v = sqrt(-log2 u), g a
+// polynomial on one of 15 intervals of v picked by the leading bits of v + 2, in double
+// (tools/erfinv_gen.py). The result takes the sign of x. Float LA and EP run in float lanes
+// (inv_w_body), float HA in double on each half register, rounded once; double LA and EP in
+// double; double HA (inv_w_wide) keeps w, P's first terms, the product with x and the tail's
+// v and constant term in two parts, rounded once, for CdfNormInv after the product with
+// sqrt(2). inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial in x^2, the tail
+// as above, every step in two-part arithmetic.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -34,21 +34,6 @@ template <class T, Flavour F> using InvSet = std::conditional_t<
     std::conditional_t<F == Flavour::HA, special::ErfInvHA_d,
                        std::conditional_t<F == Flavour::LA, special::ErfInvLA_d, special::ErfInvEP_d>>,
     std::conditional_t<F == Flavour::EP, special::ErfInvEP_s, special::ErfInvEP_d>>;
-
-// (a + a_lo) (c1 + c1_lo + z Q(z)) = hi + lo for 0 <= a <= 9/16, z = a^2; a_lo enters with
-// the slope c1 e^(y^2) ~ c1 (1 + z), within 3% (a_lo is at most 2^-54). Split: hi is a c1
-// rounded (for a not near the underflow threshold); otherwise lo = 0.
-template <class S, bool Lo, bool Split> inline twopart::Two<Reg<double>> inv_central(Reg<double> a, Reg<double> a_lo) {
-  using simd::splat;
-  const Reg<double> c1 = splat(simd::bits_to(S::c1[0]));
-  const Reg<double> z = simd::mul(a, a);
-  const Reg<double> rest = simd::fma(z, simd::horner(z, S::near), splat(simd::bits_to(S::c1[1])));
-  Reg<double> r = simd::mul(a, rest);
-  if constexpr (Lo) r = simd::fma(simd::mul(a_lo, simd::add(z, splat(1.0))), c1, r);
-  if constexpr (!Split) return {simd::fma(a, c1, r), splat(0.0)};
-  const twopart::Two<Reg<double>> p = twopart::two_prod(a, c1);
-  return {p.hi, simd::add(p.lo, r)};
-}
 
 // g(sqrt(-log2 u)) = hi + lo for 0 < u < 7/16; Wide: v and the constant term in two parts
 // (lo = 0 otherwise).
@@ -83,41 +68,90 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   return {h.hi, simd::add(h.lo, lo)};
 }
 
-// The inverse of kind K at p, in double, for arguments inside the open domain.
-template <InvKind K, class S, bool Wide, bool Short> inline Reg<double> inv_body(Reg<double> p) {
+// The inverse of kind K at p in T lanes through w = -ln(u (2 - u)) = -ln(1 - x^2): for
+// w <= W0, |y| = |x| P(w) (W), one polynomial and a logarithm of flavour LF; registers with
+// a lane above W0 take that lane from inv_tail of the tail set S in double (float halves
+// widened), the short logarithm with Short. x and u come from p exactly, or x rounded once
+// (ErfcInv below p = 1/2, CdfNormInv below 1/4), which moves y by the same relative amount.
+template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline Reg<T> inv_w_body(Reg<T> p) {
+  using simd::splat;
+  using V = Reg<T>;
+  const V one = splat(T(1)), two = splat(T(2));
+  V x, u;
+  if constexpr (K == InvKind::Erf) {
+    x = p;
+    u = simd::sub(one, simd::abs_of<T>(p));
+  } else if constexpr (K == InvKind::Erfc) {
+    x = simd::sub(one, p);
+    u = simd::min(p, simd::sub(two, p));
+  } else {
+    x = simd::fms(p, two, one);
+    u = simd::mul(two, simd::min(p, simd::sub(one, p)));
+  }
+  const V w = simd::negate<T>(log_body<T, LF, Base::E, false>(simd::mul(u, simd::sub(two, u)), u));
+  V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
+  const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
+  if (central != Mask<T>(~Mask<T>(0))) {
+    V t;
+    if constexpr (sizeof(T) == 8) {
+      t = inv_tail<S, false, Short>(u).hi;
+    } else {
+      t = simd::narrow(inv_tail<S, false, Short>(simd::widen_lo(u)).hi,
+                       inv_tail<S, false, Short>(simd::widen_hi(u)).hi);
+    }
+    y = simd::select(central, y, t);
+  }
+  if constexpr (K == InvKind::CdfNorm) y = simd::mul(y, splat(T(1.4142135623730950488)));
+  return simd::copysign<T>(y, x);
+}
+
+// Double HA through w: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide, t's low
+// part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two parts
+// (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, rounded once. Registers
+// with a lane beyond W0 take it from inv_tail with v and the constant term in two parts.
+template <InvKind K> inline Reg<double> inv_w_wide(Reg<double> p) {
   using simd::splat;
   using D = Reg<double>;
+  using W = special::ErfInvWHA_d;
+  using twopart::Two;
   const D one = splat(1.0);
   D x, x_lo = splat(0.0), u;
   if constexpr (K == InvKind::Erf) {
     x = p;
     u = simd::sub(one, simd::abs_of<double>(p));
   } else if constexpr (K == InvKind::Erfc) {
-    const twopart::Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));  // lo = 0 from p = 1/2 up
+    const Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));
     x = d.hi, x_lo = d.lo;
     u = simd::min(p, simd::sub(splat(2.0), p));
   } else {
     x = simd::fms(p, splat(2.0), one);
-    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));  // -1 - x is exact there
+    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));
     u = simd::mul(splat(2.0), simd::min(p, simd::sub(one, p)));
   }
-  constexpr bool Lo = K != InvKind::Erf;
   const D a = simd::abs_of<double>(x);
-  D a_lo = a;
-  if constexpr (Lo) a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));  // low part of |x|
-  const Mask<double> central = simd::le(a, splat(0.5625));
-  twopart::Two<D> y;
-  if (central == Mask<double>(0xFF)) {
-    y = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo);
-  } else if (central == 0) {
-    y = inv_tail<S, Wide, Short>(u);
-  } else {
-    const twopart::Two<D> c = inv_central<S, Lo, K == InvKind::CdfNorm>(a, a_lo), t = inv_tail<S, Wide, Short>(u);
-    y = {simd::select(central, c.hi, t.hi), simd::select(central, c.lo, t.lo)};
+  const D a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));
+  const Two<D> uu = twopart::two_prod(u, u);
+  const Two<D> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<double>(uu.hi));  // 2u >= u^2
+  const Two<D> l = ln_wide(t.hi);
+  const D w = simd::negate<double>(l.hi);
+  const D w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<double>(l.lo));
+  const auto c = [](uint64_t b) { return splat(simd::bits_to(b)); };
+  const Two<D> m = twopart::two_prod(w, c(W::c01[2]));
+  const Two<D> s = twopart::two_sum(c(W::c01[0]), m.hi);
+  const D ww = simd::mul(w, w);
+  const D h = simd::sub(w, splat(special::kErfInvW0 / 2));
+  D lo = simd::fma(ww, simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
+  lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
+  const Two<D> py = twopart::two_prod(a, s.hi);
+  Two<D> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
+  const Mask<double> central = simd::le(w, splat(special::kErfInvW0));
+  if (central != Mask<double>(0xFF)) {
+    const Two<D> g = inv_tail<special::ErfInvHA_d, true, false>(u);
+    y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
   }
   D r;
-  if constexpr (K == InvKind::CdfNorm) {  // sqrt(2) (hi + lo), rounded once
-    const D s_hi = splat(simd::bits_to(special::InvSqrt2::v[0])), s_lo = splat(simd::bits_to(special::InvSqrt2::v[1]));
+  if constexpr (K == InvKind::CdfNorm) {
+    const D s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
     r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
   } else {
     r = simd::add(y.hi, y.lo);
@@ -182,7 +216,6 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
   using V = Reg<T>;
   using S = InvSet<T, F>;
   static constexpr bool kDouble = std::is_same_v<T, double>;
-  static constexpr bool kWide = kDouble && F == Flavour::HA;
   static constexpr bool kShort = F == Flavour::EP;
 
   // Lanes outside the open domain (NaN included) go to the scalar routine.
@@ -193,11 +226,18 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
     return Mask<T>(simd::not_gt(p, splat(T(0))) | simd::not_lt(p, splat(top)));
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (kDouble) {
-      r[0] = inv_body<K, S, kWide, kShort>(in[0]);
+    if constexpr (kDouble && F == Flavour::HA) {
+      r[0] = inv_w_wide<K>(in[0]);
+    } else if constexpr (kDouble) {
+      using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_d, special::ErfInvWEP_d>;
+      r[0] = inv_w_body<K, double, F, W, S, kShort>(in[0]);
+    } else if constexpr (F == Flavour::HA) {  // in double, rounded once
+      using W = special::ErfInvWEP_d;
+      r[0] = simd::narrow(inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_lo(in[0])),
+                          inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_hi(in[0])));
     } else {
-      r[0] = simd::narrow(inv_body<K, S, kWide, kShort>(simd::widen_lo(in[0])),
-                          inv_body<K, S, kWide, kShort>(simd::widen_hi(in[0])));
+      using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_s, special::ErfInvWEP_s>;
+      r[0] = inv_w_body<K, float, F, W, S, kShort>(in[0]);
     }
     return outside(in[0]);
   }
