@@ -66,6 +66,9 @@ template <class T> inline Mask<T> tail(int64_t n) {
   return first_lanes<Mask<T>>(n >= lanes<T> ? lanes<T> : int(n < 0 ? 0 : n));
 }
 
+// Whether m holds every lane of a register of T.
+template <class T> inline bool every_lane(Mask<T> m) { return m == Mask<T>(~Mask<T>(0)); }
+
 // ---- float and double ----
 // One definition per operation for both lane types: V is the register, M its mask, T the
 // element, U its bit pattern, S the intrinsic suffix (ps or pd).

@@ -91,7 +91,7 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   const V w = simd::negate<T>(log_body<T, LF, Base::E, false>(simd::mul(u, simd::sub(two, u)), u));
   V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
-  if (central != Mask<T>(~Mask<T>(0))) {
+  if (!simd::every_lane<T>(central)) {
     V t;
     if constexpr (sizeof(T) == 8) {
       t = inv_tail<S, false, Short>(u).hi;
@@ -145,7 +145,7 @@ template <InvKind K> inline Reg<double> inv_w_wide(Reg<double> p) {
   const Two<D> py = twopart::two_prod(a, s.hi);
   Two<D> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
   const Mask<double> central = simd::le(w, splat(special::kErfInvW0));
-  if (central != Mask<double>(0xFF)) {
+  if (!simd::every_lane<double>(central)) {
     const Two<D> g = inv_tail<special::ErfInvHA_d, true, false>(u);
     y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
   }

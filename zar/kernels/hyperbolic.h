@@ -208,7 +208,6 @@ template <class T, Flavour F> inline Reg<T> ln_two(Reg<T> hi, Reg<T> lo, Mask<T>
 template <class T, Flavour F> inline Reg<T> ln_twice(Reg<T> b) {
   return log_body<T, F, Base::E>(b, simd::splat(T(0.693147180559945309417)));
 }
-template <class T> inline bool every_lane(Mask<T> m) { return m == Mask<T>(~0u); }
 
 // 1 + y in two parts for y >= 0 (LA and EP).
 template <class T> inline TwoR<T> one_plus(Reg<T> y) {
@@ -234,7 +233,7 @@ template <class T> inline TwoR<T> square_plus(Reg<T> x, T c) {
 template <class T, Flavour F> inline Reg<T> asinh_abs(Reg<T> a) {
   using simd::splat;
   const Mask<T> big = simd::ge(a, splat(HypConst<T>::log_big));
-  if (every_lane<T>(big)) return ln_twice<T, F>(a);
+  if (simd::every_lane<T>(big)) return ln_twice<T, F>(a);
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
     const TwoR<T> t = sqrt_two<T>(square_plus<T>(a, T(1)));
@@ -252,7 +251,7 @@ template <class T, Flavour F> inline Reg<T> asinh_abs(Reg<T> a) {
 template <class T, Flavour F> inline Reg<T> acosh_body(Reg<T> x) {
   using simd::splat;
   const Mask<T> big = simd::ge(x, splat(HypConst<T>::log_big));
-  if (every_lane<T>(big)) return ln_twice<T, F>(x);
+  if (simd::every_lane<T>(big)) return ln_twice<T, F>(x);
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
     const TwoR<T> t = sqrt_two<T>(square_plus<T>(x, T(-1)));
