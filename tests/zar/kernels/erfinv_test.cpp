@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
 namespace {
@@ -36,21 +37,13 @@ const Range kRanges[] = {
 
 TEST(InverseErf, EveryFlavourWithinItsBoundAroundTheSwitchAndAtTheEnds) {
   for (const Range& g : kRanges) {
-    int slot = 0;
-    const auto* e = nrx::accuracy::find_entry(g.fn, &slot);
-    ASSERT_NE(e, nullptr) << g.fn;
     nrx::accuracy::Options o;
     o.samples = 600;
     o.range = true;
     o.lo = g.lo;
     o.hi = g.hi;
-    for (const auto& r : nrx::accuracy::measure_slots(*e, nrx::accuracy::distinct_slots(*e), o)) {
-      std::string why;
-      for (const auto& s : r.worst) why += "\n  worst: " + nrx::accuracy::describe(*e, s);
-      for (const auto& s : r.bad) why += "\n  mismatch: " + nrx::accuracy::describe(*e, s);
-      EXPECT_LE(r.max_ulp, r.bound) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
-      EXPECT_EQ(r.mismatches, 0u) << g.fn << " [" << g.lo << ", " << g.hi << "] slot " << r.slot << why;
-    }
+    nrx::test::expect_within_bound(g.fn, o,
+                                   "[" + ::testing::PrintToString(g.lo) + ", " + ::testing::PrintToString(g.hi) + "]");
   }
 }
 
