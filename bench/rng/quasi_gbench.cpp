@@ -2,7 +2,6 @@
 // buffer: a plain vector store loop and one of whole lines written past the caches.
 // Arguments: dimension, points per call, threads of the core library's threader.
 #include <benchmark/benchmark.h>
-#include <immintrin.h>
 #include <omp.h>
 
 #include <cstdlib>
@@ -10,6 +9,8 @@
 #include <vector>
 
 #include "nrx/rng.h"
+#include "simd/stream.h"
+#include "simd/vec.h"
 
 namespace {
 
@@ -56,13 +57,13 @@ void store_floor(benchmark::State& st) {
   const size_t n = size_t(st.range(0)) * size_t(st.range(1));
   const bool stream = st.range(2) != 0;
   double* r = buffer(n);
-  const __m512d v = _mm512_set1_pd(0.5);
+  const auto v = nrx::simd::splat(0.5);
   for (auto _ : st) {
     if (stream) {
-      for (size_t i = 0; i + 8 <= n; i += 8) _mm512_stream_pd(r + i, v);
-      _mm_sfence();
+      for (size_t i = 0; i + 8 <= n; i += 8) nrx::simd::stream_line(r + i, nrx::simd::as_int(v));
+      nrx::simd::streaming_done();
     } else {
-      for (size_t i = 0; i + 8 <= n; i += 8) _mm512_store_pd(r + i, v);
+      for (size_t i = 0; i + 8 <= n; i += 8) nrx::simd::store(r + i, v);
     }
     benchmark::DoNotOptimize(r);
     benchmark::ClobberMemory();
