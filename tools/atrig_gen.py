@@ -21,7 +21,8 @@ circular kernels, every constant as an exact bit pattern.
                         argument (t - c) / (1 + t c), c = j/8 picked from a 14-bit estimate
                         of t; the Pi forms are the same fits of the function over pi.
   kAsinPoly:            the same kind of fit of (asin t - t) / t^3 on |t| <= 1/2, which serves
-                        asin and acos on the whole of [-1, 1] through t = sqrt((1 - |x|) / 2).
+                        asin and acos on the whole of [-1, 1] through t = sqrt((1 - |x|) / 2);
+                        kAsinPiPoly the HA fits of the function over pi.
 """
 import os
 import sys
@@ -127,6 +128,13 @@ def main():
             out.append("// asin t = t + t^3 (c[0] + c[1] t^2 + ...), %d coefficients, on |t| <= 0.5, max relative error %.3g"
                        % (n, err))
             out.append(emit_array("kAsinPoly%d%s" % (n, t), ctype, cs, is_float))
+        # HA of the pi forms: the same fit over pi, so that the part of the result beyond k t / pi
+        # needs no product with 1/pi.
+        n = 6 if is_float else 13
+        cs, err = fit(n, 1 / mp.pi, rnd, mp.asin, mp.mpf(1) / 2, mp.mpf(1) / 6)
+        out.append("// asin t / pi = t / pi + t^3 (c[0] + c[1] t^2 + ...), %d coefficients, on |t| <= 0.5, max relative error %.3g"
+                   % (n, err))
+        out.append(emit_array("kAsinPiPoly%d%s" % (n, t), ctype, cs, is_float))
     out.append("}  // namespace nrx::zar::atrig")
     sys.stdout.write("\n".join(out) + "\n")
 

@@ -312,6 +312,12 @@ template <class T, Flavour F> constexpr const auto& asin_poly() {
   }
 }
 
+// HA polynomials of the plain and pi forms: (asin t - t) / t^3, over pi when Pi.
+template <class T, bool Pi> constexpr const auto& asin_poly_ha() {
+  if constexpr (sizeof(T) == 8) return Pi ? atrig::kAsinPiPoly13 : atrig::kAsinPoly13;
+  else return Pi ? atrig::kAsinPiPoly6_s : atrig::kAsinPoly6_s;
+}
+
 // Asin (Cos = false) or Acos of the lanes with |x| <= 1; returns the other lanes. For
 // |x| <= 1/2, asin |x| = a(|x|) with a(t) = t + t^3 P(t^2); above, asin |x| = pi/2 - 2 a(s)
 // with s = sqrt(z), z = (1 - |x|) / 2 exact. The result is Q -+ k (s + s z P(z)) (over pi
@@ -347,26 +353,32 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
       r = simd::fma(simd::fma(sz, pz, s), m, qh);
     }
   } else {
-    const V k = simd::select(big, splat(T(2)), splat(T(1)));
-    V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly<T, F>()));
-    // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
-    const V inv2s = simd::mul(half, simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
-    l = simd::add(l, simd::select(big, simd::mul(simd::fnma(s, s, z), inv2s), splat(T(0))));
-    // Negated: Asin above 1/2, Acos below 1/2 for x >= 0 and above 1/2 for x < 0.
+    // k carries the sign: negated for Asin above 1/2, for Acos below 1/2 with x >= 0 and
+    // above 1/2 with x < 0.
     const Mask<T> xn = simd::fpclass<simd::kNegative | simd::kNegZero>(x);
     const Mask<T> neg = Cos ? Mask<T>(~(big ^ xn)) : big;
-    const V sg = simd::select(neg, simd::sign_mask<T>(), splat(T(0)));
-    const V ql0 = splat(simd::bits_to(Tab::half[1]));
-    const V ql = simd::select(qhalf, ql0, simd::select(qone, simd::add(ql0, ql0), splat(T(0))));
-    TwoReg<T> a{simd::mul(k, s), simd::mul(k, l)};
+    const V k = simd::bit_xor(simd::select(big, splat(T(2)), splat(T(1))),
+                              simd::select(neg, simd::sign_mask<T>(), splat(T(0))));
+    // l = s z P(z) and the low part of the root, (z - s^2) / 2s, both over pi when Pi.
+    V l = simd::mul(simd::mul(s, z), simd::horner(z, asin_poly_ha<T, Pi>()));
+    // s is 0 or above 2^-27 (2^-13 for float): the floor only keeps 0 * (1/0) away.
+    const V inv2s = simd::mul(splat(T(Pi ? 0.5 * 0.318309886183790671537767526745028724 : 0.5)),
+                              simd::rcp14(simd::max(s, splat(T(0x1p-40)))));
+    l = simd::add_where(big, l, simd::mul(simd::fnma(s, s, z), inv2s));
+    const V ks = simd::mul(k, s);  // exact
+    TwoReg<T> a{ks, simd::mul(k, l)};
     if constexpr (Pi) {
       const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
-      const TwoReg<T> p = twopart::two_prod(a.hi, ih);
-      a = {p.hi, simd::fma(a.lo, ih, simd::fma(a.hi, il, p.lo))};
+      const TwoReg<T> p = twopart::two_prod(ks, ih);
+      a = {p.hi, simd::fma(k, l, simd::fma(ks, il, p.lo))};
     }
     // |Q| >= k s (k s <= 1 where Q = pi/2): the sum is exact.
-    const TwoReg<T> t = twopart::fast_two_sum(qh, simd::bit_xor(a.hi, sg));
-    r = simd::add(t.hi, simd::add(simd::add(t.lo, ql), simd::bit_xor(a.lo, sg)));
+    const TwoReg<T> t = twopart::fast_two_sum(qh, a.hi);
+    V lo = t.lo;
+    // The low part of Q (none for the pi forms, where Q is 0, 1/2 or 1): Q_lo / Q_hi is the
+    // same for pi/2 and pi, and its rounding weighs nothing beside the last bit.
+    if constexpr (!Pi) lo = simd::fma(qh, splat(simd::bits_to(Tab::half[1]) / simd::bits_to(Tab::half[0])), lo);
+    r = simd::add(t.hi, simd::add(lo, a.lo));
   }
   out = Cos ? r : simd::copysign<T>(r, x);
   if constexpr (Cos) return sp;  // acos x is 0 or above 2^-27

@@ -287,6 +287,23 @@ alignas(64) inline constexpr uint64_t kAsinPoly6[] = {
     0x3FA13FED3DD245C1ull,  // 0.033690847202830117
 };
 
+// asin t / pi = t / pi + t^3 (c[0] + c[1] t^2 + ...), 13 coefficients, on |t| <= 0.5, max relative error 3.72e-18
+alignas(64) inline constexpr uint64_t kAsinPiPoly13[] = {
+    0x3FAB2995E7B7B604ull,  // 0.053051647697298449
+    0x3F98723A1D588499ull,  // 0.023873241463779313
+    0x3F8D1A452F2A0E7Bull,  // 0.014210262777175622
+    0x3F83CE52A04819F0ull,  // 0.0096708731807781667
+    0x3F7D2B3511FF8B23ull,  // 0.0071212838228998125
+    0x3F769FBEA396BFAFull,  // 0.0055234381519965589
+    0x3F723733817C23ABull,  // 0.0044471752114611336
+    0x3F6DEEDBC4AF55D9ull,  // 0.0036539356565110479
+    0x3F6AEAEF5BE792A6ull,  // 0.0032858538609040365
+    0x3F5C76410AC3621Cull,  // 0.0017371783424576853
+    0x3F76AFED9E72D4A0ull,  // 0.0055388719549017973
+    0xBF735D2548EB0149ull,  // -0.0047275024832632096
+    0x3F82BF48C984F23Eull,  // 0.0091539083956543275
+};
+
 // atan(j/8), j = 0..8, high and low parts
 alignas(64) inline constexpr uint32_t kAtanHi_s[] = {
     0x00000000u,  // 0
@@ -615,6 +632,16 @@ alignas(64) inline constexpr uint32_t kAsinPoly5_s[] = {
 alignas(64) inline constexpr uint32_t kAsinPoly2_s[] = {
     0x3E2A3CACu,  // 0.16624706983566284
     0x3DB4811Du,  // 0.088136889040470123
+};
+
+// asin t / pi = t / pi + t^3 (c[0] + c[1] t^2 + ...), 6 coefficients, on |t| <= 0.5, max relative error 1.05e-09
+alignas(64) inline constexpr uint32_t kAsinPiPoly6_s[] = {
+    0x3D594CAFu,  // 0.053051646798849106
+    0x3CC39272u,  // 0.023873541504144669
+    0x3C689825u,  // 0.014196430332958698
+    0x3C223223u,  // 0.0098996488377451897
+    0x3BB2DF80u,  // 0.0054587721824645996
+    0x3C2FB443u,  // 0.01072413008660078
 };
 
 }  // namespace nrx::zar::atrig
