@@ -119,8 +119,11 @@ template <class T, Flavour F> inline Mask<T> atan_tiny_lanes(Reg<T> n, Reg<T> d,
 // exactly, then everything else in one rounding. With Parts (and Lo) n - c d and d + c n
 // are kept in two parts (p = c d rounded, n - p exact since c/t is in (1/2, 2);
 // d - (d + c n) exact since c n <= d), tau and Q + s a summed exactly and the rounding
-// error of the result stored in *rest when given.
-template <class T, bool Pi, bool Lo, bool Parts>
+// error of the result stored in *rest when given. Unit (Atan): d = 1 wherever n/d lies below
+// the first node and n and d are not swapped, and x >= 0 -- there tau = n is exact, and
+// elsewhere its rounding weighs at most 0.06 (0.03) of the result's last bit, so the rest of
+// the division is left out.
+template <class T, bool Pi, bool Lo, bool Parts, bool Unit = false>
 inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest) {
   using simd::splat;
   using V = Reg<T>;
@@ -130,7 +133,7 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
       simd::min(simd::max(simd::mul(n.hi, simd::rcp14(d.hi)), splat(T(0.0625))), splat(AtanIndex<T>::below_one));
   const simd::IReg idx = simd::shift_right<AtanIndex<T>::shift>(ta);
   const V c = trig_table_sc(Nd::c, idx);
-  V nh, dh, e;
+  V nh, dh, e = splat(T(0));
   if constexpr (exact) {
     const V p = simd::mul(c, d.hi);
     nh = simd::sub(n.hi, p);
@@ -148,9 +151,9 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
     dh = simd::fma(c, n.hi, d.hi);
     const V num = simd::fnma(c, d.hi, n.hi);
     nh = simd::div(num, dh);
-    e = simd::fnma(nh, dh, num);
+    if constexpr (!Unit) e = simd::fnma(nh, dh, num);
   }
-  const V tau = nh, tau_lo = simd::mul(e, simd::rcp14(dh));
+  const V tau = nh, tau_lo = Unit ? splat(T(0)) : simd::mul(e, simd::rcp14(dh));
   const V u = simd::mul(tau, tau);
   const V tu = simd::mul(tau, u), pu = simd::horner(u, atan_poly<T, Flavour::HA, Pi>());
   const V sg = simd::select(Mask<T>(sw ^ xn), simd::sign_mask<T>(), splat(T(0)));
@@ -161,7 +164,13 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
   const V h = simd::add(qh, simd::bit_xor(trig_table_sc(Nd::hi, idx), sg));
   const V al = trig_table_sc(Nd::lo, idx);
   const V ih = splat(simd::bits_to(inv_pi(T())[0])), il = splat(simd::bits_to(inv_pi(T())[1]));
-  if constexpr (!Parts) {
+  if constexpr (Unit) {
+    // sg and Q_lo are those of the swapped lanes only: Q_lo - with the sign is added there.
+    V small = simd::add(al, Pi ? simd::fma(tu, pu, simd::mul(tau, il)) : simd::mul(tu, pu));
+    if constexpr (!Pi) small = simd::add_where(sw, small, simd::negate<T>(hl));
+    const V lo = simd::bit_xor(Pi ? simd::fma(tau, ih, small) : simd::add(tau, small), sg);
+    return simd::add(h, lo);
+  } else if constexpr (!Parts) {
     V small = simd::fma(tu, pu, Pi ? simd::fma(tau, il, simd::mul(tau_lo, ih)) : tau_lo);
     small = simd::add(simd::add(al, small), simd::bit_xor(ql, sg));
     const V lo = simd::bit_xor(Pi ? simd::fma(tau, ih, small) : simd::add(tau, small), sg);
@@ -186,13 +195,13 @@ inline Reg<T> atan_quadrant_ha(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn,
 // and d are read in HA when Lo. sw: n and d were swapped (Q = pi/2, s = -1 unless x < 0);
 // xn: x < 0 (Q = pi, s = -1 unless swapped). HA with Parts (and Lo) keeps the result in two
 // parts, the rounding error of the result in *rest when given.
-template <class T, Flavour F, bool Pi, bool Lo = false, bool Parts = Lo>
+template <class T, Flavour F, bool Pi, bool Lo = false, bool Parts = Lo, bool Unit = false>
 inline Reg<T> atan_quadrant(TwoReg<T> n, TwoReg<T> d, Mask<T> sw, Mask<T> xn, Reg<T>* rest = nullptr) {
   using simd::splat;
   using V = Reg<T>;
   using Tab = AtrigTables<T, Pi>;
   if constexpr (F == Flavour::HA) {
-    return atan_quadrant_ha<T, Pi, Lo, Parts>(n, d, sw, xn, rest);
+    return atan_quadrant_ha<T, Pi, Lo, Parts, Unit>(n, d, sw, xn, rest);
   } else {
     // j = round(8 (1 - 2^-12) t~): the bias keeps c/t below 2. Added to 1.5 2^p (p the
     // mantissa width) j lands in the low bits, where the table lookup reads it, and c = j/8
@@ -291,7 +300,7 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>
   const V ax = simd::min(splat(T(0x1p60)), simd::abs_of<T>(x));
   const V one = splat(T(1)), n = simd::min(ax, one), d = simd::max(ax, one);
   const Mask<T> sw = simd::gt(ax, one);
-  const V r = atan_quadrant<T, F, Pi>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
+  const V r = atan_quadrant<T, F, Pi, false, false, true>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
   out = simd::select(simd::unordered(x, x), simd::add(x, x), simd::copysign<T>(r, x));
   // the tiny lanes of atan_tiny_lanes: d = 1 below 1
   if constexpr (F != Flavour::HA) return 0;

@@ -189,7 +189,9 @@ TEST(InverseCircularExact, PiFormsAtQuadrantPoints) {
 }
 
 // Random points: atan2 is odd in y, and Atan2 of (x, y) equals Atan of y/x where that quotient
-// is exact (x a power of two) -- two tables that must agree lane for lane in every flavour.
+// is exact (x a power of two) -- two tables that must agree lane for lane in LA and EP. HA Atan
+// leaves out the rest of the reduced quotient, which weighs little beside its last bit but can
+// move a result that lies near a rounding boundary: there the two are one ulp apart at most.
 template <class T> void check_agreement() {
   std::mt19937_64 rng(11);
   std::uniform_real_distribution<double> u(-8, 8);
@@ -212,7 +214,11 @@ template <class T> void check_agreement() {
       reinterpret_cast<void (*)(int32_t, const T*, T*)>(a1->ttab[s])(n, q.data(), r3.data());
       for (int i = 0; i < n; ++i) {
         ASSERT_EQ(r2[i], -r1[i]) << a2b->names[s] << " not odd at " << double(y[i]) << ", " << double(x[i]);
-        ASSERT_EQ(r3[i], r1[i]) << a1->names[s] << " of " << double(q[i]) << " and " << a2b->names[s];
+        if (s == 1)
+          ASSERT_LE(std::fabs(double(r3[i]) - double(r1[i])),
+                    double(std::nextafter(std::fabs(r1[i]), T(4)) - std::fabs(r1[i])))
+              << a1->names[s] << " of " << double(q[i]) << " and " << a2b->names[s];
+        else ASSERT_EQ(r3[i], r1[i]) << a1->names[s] << " of " << double(q[i]) << " and " << a2b->names[s];
       }
     }
   }
