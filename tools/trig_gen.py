@@ -24,6 +24,10 @@ kernels, every constant as an exact bit pattern.
                 tan 0 is stored as -0, so T_0 + t keeps the sign of a zero t.
   kTanSigned:   the high parts with the sign of the cotangent rows flipped.
   kHalfTurn, kDegree: pi and pi/180 in two parts, the units of Sinpi and Sind.
+  kCosHalfTurn*, kCosDegree*: the HA tables and polynomials of those units, whose reduced
+                argument is f with r = u f (u the unit): cos(j pi/16) u in two parts, and the
+                sine and cosine polynomials above with the coefficient of r^(2k) times
+                u^(2k+2), so that sin r - r = u f^3 S(f^2) and cos r - 1 = f^2 C(f^2).
   polynomials:  near-minimax (Chebyshev fits in u = r^2, mpmath at 200 bits) on
                 |r| <= pi/32 (1 + 2^-20) of (sin r - r) / r^3, (cos r - 1) / r^2 and
                 (tan r - r) / r^3.
@@ -107,6 +111,25 @@ def fit(kind, n, rnd=float):
     return cs, float(worst)
 
 
+def unit_tables():
+    out = []
+    exact = lambda c: c
+    for unit, u in (("HalfTurn", mp.pi), ("Degree", mp.pi / 180)):
+        for t, ctype, is_float, n in (("", "uint64_t", False, 4), ("_s", "uint32_t", True, 2)):
+            rnd = to_f if is_float else float
+            parts = [split(mp.cospi(mp.mpf(j) / 16) * u, is_float) for j in range(32 if is_float else 16)]
+            out.append("// cos(j pi/16) times the unit %s, high and low parts" % unit)
+            out.append(emit_array("kCos%sHi%s" % (unit, t), ctype, [p[0] for p in parts], is_float))
+            out.append(emit_array("kCos%sLo%s" % (unit, t), ctype, [p[1] for p in parts], is_float))
+            for kind in ("sin", "cos"):
+                cs, err = fit(kind, n, exact)
+                scaled = [mp.mpf(rnd(c * u ** (2 * k + 2))) for k, c in enumerate(cs)]
+                out.append("// %s of r = %s f in f, %d terms, max relative error %.3g before rounding the coefficients"
+                           % (kind, unit, n, err))
+                out.append(emit_array("k%s%sPoly%s" % (kind.capitalize(), unit, t), ctype, scaled, is_float))
+    return out
+
+
 def tan_high(parts, j):
     """High part of row j (-0 for tan 0), negated in the cotangent rows when signed."""
     return -0.0 if parts[j][0] == 0 else parts[j][0]
@@ -184,6 +207,7 @@ def main():
         cs, err = fit(kind, n, to_f)
         out.append("// float %s, %d terms, max relative error %.3g" % (kind, n, err))
         out.append(emit_array(name, "uint32_t", cs, True))
+    out += unit_tables()
     out.append("}  // namespace nrx::zar::trig")
     sys.stdout.write("\n".join(out) + "\n")
 

@@ -100,15 +100,17 @@ template <> struct TanCoeffs<float, Flavour::LA> { static constexpr const auto& 
 template <> struct TanCoeffs<float, Flavour::EP> : TanCoeffs<float, Flavour::LA> {};
 
 // sin(N pi/16 + r) in two parts (N from the low bits of idx), up to the sign of trig_sign.
-template <class T, Flavour F> inline twopart::Two<Reg<T>> trig_sum(const TrigPoly<T>& p, simd::IReg idx) {
-  const Reg<T> sh = trig_table_sc(TrigTables<T>::sin_hi, idx), ch = trig_table_sc(TrigTables<T>::cos_hi, idx);
+// Tab may hold the cosines times a unit u, with p in terms of f = r/u (trig_units).
+template <class T, Flavour F, class Tab = TrigTables<T>>
+inline twopart::Two<Reg<T>> trig_sum(const TrigPoly<T>& p, simd::IReg idx) {
+  const Reg<T> sh = trig_table_sc(Tab::sin_hi, idx), ch = trig_table_sc(Tab::cos_hi, idx);
   Reg<T> hi, lo;
   if constexpr (F == Flavour::HA) {
     // |S_j| >= |C_j r| for j != 0, and S_0 = 0: the quick sum is exact.
     const twopart::Two<Reg<T>> cr = twopart::two_prod(ch, p.rh);
     const twopart::Two<Reg<T>> s = twopart::fast_two_sum(sh, cr.hi);
-    lo = simd::add(simd::add(s.lo, cr.lo), trig_table_sc(TrigTables<T>::sin_lo, idx));
-    lo = simd::fma(trig_table_sc(TrigTables<T>::cos_lo, idx), p.rh, lo);
+    lo = simd::add(simd::add(s.lo, cr.lo), trig_table_sc(Tab::sin_lo, idx));
+    lo = simd::fma(trig_table_sc(Tab::cos_lo, idx), p.rh, lo);
     lo = simd::fma(ch, p.sr, simd::fma(sh, p.cm1, lo));
     hi = s.hi;
   } else {
@@ -285,6 +287,10 @@ struct HalfTurns {
   static constexpr double period = 2, step = 1.0 / 16, inv_step = 16;
   static constexpr const uint64_t* u = trig::kHalfTurn;  // pi
   static constexpr const uint32_t* u_s = trig::kHalfTurn_s;
+  static constexpr const uint64_t *cos_hi = trig::kCosHalfTurnHi, *cos_lo = trig::kCosHalfTurnLo;
+  static constexpr const uint32_t *cos_hi_s = trig::kCosHalfTurnHi_s, *cos_lo_s = trig::kCosHalfTurnLo_s;
+  static constexpr const auto &sin_poly = trig::kSinHalfTurnPoly, &cos_poly = trig::kCosHalfTurnPoly;
+  static constexpr const auto &sin_poly_s = trig::kSinHalfTurnPoly_s, &cos_poly_s = trig::kCosHalfTurnPoly_s;
   static constexpr double exact_limit = HUGE_VAL;  // x - 2 round(x/2) is exact for every double
   static constexpr float exact_limit_s = HUGE_VALF;
 };
@@ -292,6 +298,10 @@ struct Degrees {
   static constexpr double period = 360, step = 11.25, inv_step = 1 / 11.25;
   static constexpr const uint64_t* u = trig::kDegree;  // pi/180
   static constexpr const uint32_t* u_s = trig::kDegree_s;
+  static constexpr const uint64_t *cos_hi = trig::kCosDegreeHi, *cos_lo = trig::kCosDegreeLo;
+  static constexpr const uint32_t *cos_hi_s = trig::kCosDegreeHi_s, *cos_lo_s = trig::kCosDegreeLo_s;
+  static constexpr const auto &sin_poly = trig::kSinDegreePoly, &cos_poly = trig::kCosDegreePoly;
+  static constexpr const auto &sin_poly_s = trig::kSinDegreePoly_s, &cos_poly_s = trig::kCosDegreePoly_s;
   static constexpr double exact_limit = 0x1p52;    // x - 360 k by one fused step is exact below
   static constexpr float exact_limit_s = 0x1p24f;  // and round(x/360) is off by at most one
 };
@@ -300,6 +310,34 @@ struct Degrees {
 template <class U, class T> inline T unit_part(int k) {
   if constexpr (sizeof(T) == 8) return simd::bits_to(U::u[k]);
   else return simd::bits_to(U::u_s[k]);
+}
+
+// HA Sin and Cos in the units U: the sine tables of the circular functions and the cosines
+// times u, so that the reduced argument is f itself, exact, and r = u f needs no two parts.
+template <class T, class U> struct UnitTables;
+template <class U> struct UnitTables<double, U> : TrigTables<double> {
+  static constexpr const uint64_t *cos_hi = U::cos_hi, *cos_lo = U::cos_lo;
+};
+template <class U> struct UnitTables<float, U> : TrigTables<float> {
+  static constexpr const uint32_t *cos_hi = U::cos_hi_s, *cos_lo = U::cos_lo_s;
+};
+template <class T, class U> constexpr const auto& unit_sin_poly() {
+  if constexpr (sizeof(T) == 8) return U::sin_poly;
+  else return U::sin_poly_s;
+}
+template <class T, class U> constexpr const auto& unit_cos_poly() {
+  if constexpr (sizeof(T) == 8) return U::cos_poly;
+  else return U::cos_poly_s;
+}
+
+// HA sin (K = kSinK) or cos of N pi/16 + u f: sin r - r = u f^3 S(f^2) goes with the
+// cosine table times u, cos r - 1 = f^2 C(f^2) with the sine table (trig_sum).
+template <class T, class U, int K> inline Reg<T> trig_units_ha(Reg<T> f, simd::IReg n) {
+  const Reg<T> f2 = simd::mul(f, f);
+  const TrigPoly<T> p{f, simd::mul(simd::mul(f2, f), simd::horner(f2, unit_sin_poly<T, U>())),
+                      simd::mul(f2, simd::horner(f2, unit_cos_poly<T, U>()))};
+  const simd::IReg idx = K == kSinK ? n : simd::int_add(n, simd::int_splat(8, T(0)), T(0));
+  return simd::bit_xor(twopart::value(trig_sum<T, Flavour::HA, UnitTables<T, U>>(p, idx)), trig_sign<T>(idx));
 }
 
 // Below tiny the low part of f u would fall under the subnormals: x is scaled up by scale.
@@ -318,9 +356,13 @@ template <class T, class U, Flavour F, int K> inline Mask<T> trig_units(Reg<T> x
   const V nf = simd::sub(t, splat(TrigConst<T>::shifter));
   const V f = simd::fnma(nf, splat(T(U::step)), x2);
   const V u_hi = splat(unit_part<U, T>(0)), u_lo = splat(unit_part<U, T>(1));
-  const V rh = simd::mul(f, u_hi);
-  const V rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(T(0));
-  trig_eval<T, F, K, false>(x, TrigReduced<T>{rh, rl, simd::as_int(t)}, out);
+  if constexpr (F == Flavour::HA && K != kTanK) {
+    out[0] = trig_units_ha<T, U, K>(f, simd::as_int(t));
+  } else {
+    const V rh = simd::mul(f, u_hi);
+    const V rl = F == Flavour::HA ? simd::fma(f, u_lo, simd::fms(f, u_hi, rh)) : splat(T(0));
+    trig_eval<T, F, K, false>(x, TrigReduced<T>{rh, rl, simd::as_int(t)}, out);
+  }
   if constexpr (K != kCosK && F == Flavour::HA) {
     const Mask<T> tiny = simd::lt(simd::abs_of<T>(x), splat(UnitsTiny<T>::tiny));
     if (tiny) {
