@@ -159,6 +159,47 @@ INSTANTIATE_TEST_SUITE_P(Units, NearZeros,
                                          "sTanpi", "sSind", "sCosd", "sTand"),
                          [](const testing::TestParamInfo<const char*>& p) { return std::string(p.param); });
 
+// ---- exact values of the pi-scaled and degree forms ----
+
+// Arguments whose sine or cosine is exactly +-1 or +-1/2. At the table points (the reduced
+// argument 0) every flavour must return the table value itself; at 30 degrees and its
+// relatives the result is one rounding of an exact 1/2, which HA must hit (the error near a
+// power of two has half the room below it).
+struct ExactRow {
+  const char* fn;
+  double x, want;
+  bool table_point;
+};
+
+const ExactRow kExactRows[] = {
+    {"Sinpi", 0.5, 1, true},  {"Sinpi", -1.5, 1, true},   {"Sinpi", 2.5, 1, true},     {"Cospi", 1, -1, true},
+    {"Cospi", -2, 1, true},   {"Cospi", 3, -1, true},     {"Sind", 90, 1, true},       {"Sind", -270, 1, true},
+    {"Sind", 450, 1, true},   {"Cosd", 180, -1, true},    {"Cosd", -360, 1, true},     {"Cosd", 540, -1, true},
+    {"Sind", 30, 0.5, false}, {"Sind", 150, 0.5, false},  {"Sind", -30, -0.5, false},  {"Sind", 390, 0.5, false},
+    {"Cosd", 60, 0.5, false}, {"Cosd", 120, -0.5, false}, {"Cosd", -240, -0.5, false}, {"Cosd", 300, 0.5, false},
+};
+
+template <class T> void check_exact_rows() {
+  for (const ExactRow& row : kExactRows) {
+    const std::string name = std::string(sizeof(T) == 4 ? "s" : "d") + row.fn;
+    int slot;
+    const nrx::zar::catalog::Entry* e = acc::find_entry(name, &slot);
+    ASSERT_NE(e, nullptr) << name;
+    for (int s = 0; s < 3; ++s) {
+      if (!row.table_point && s != 1) continue;
+      // the argument in every lane position of a register and the tail
+      std::vector<T> x(37, T(row.x)), r(37);
+      reinterpret_cast<void (*)(int32_t, const T*, T*)>(e->ttab[s])(37, x.data(), r.data());
+      for (int i = 0; i < 37; ++i) ASSERT_EQ(r[i], T(row.want)) << e->names[s] << "(" << row.x << ") lane " << i;
+    }
+  }
+}
+
+TEST(UnitsExact, Values) {
+  check_exact_rows<double>();
+  check_exact_rows<float>();
+}
+
 // ---- special results and codes, every flavour, unit and strided ----
 
 enum Want { kNaN, kPosZero, kNegZero, kOne, kSame, kRef };
