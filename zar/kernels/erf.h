@@ -1,18 +1,18 @@
 // Error-function family: Erf, Erfc, CdfNorm (float and double, one algorithm).
 //
-// Near zero (|x| < 3/4 for Erf, |x| < 1/2 for Erfc, |x| < sqrt(2)/2 for CdfNorm), erf(x) =
-// x (c1 + c1_lo + z Q(z)) with z = x^2, and erfc = 1 - erf with 1 - x c1 kept in two parts. Erf
-// beyond is a polynomial on one of 10 intervals picked by the leading bits of |x| + 1/2; double
-// takes every |x| from 16 such intervals instead, the first centred at 0 with the form
+// Float Erf near zero (|x| < 3/4): erf(x) = x (c1 + c1_lo + z Q(z)) with z = x^2; beyond, a
+// polynomial on one of 10 intervals picked by the leading bits of |x| + 1/2. Double Erf takes
+// every |x| from 16 such intervals instead, the first centred at 0 with the form
 // t (erf(t) / t), so the relative error holds down to the subnormals without a second
-// polynomial (HA: c1 in two parts). Elsewhere erfc(x) = e^(-x^2) g(x): x^2 in two parts, the
+// polynomial (HA: c1 in two parts). Erfc of every |x| is e^(-x^2) g(x): x^2 in two parts, the
 // exponential body's reduction and table left unscaled, and g a polynomial on one of 16
-// intervals picked by the leading bits of x + 3/2 (see tools/erf_gen.py). The scale 2^k is
-// applied last, so results in the subnormal range are rounded once. CdfNorm(-x) =
-// erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with h on the same intervals scaled by sqrt 2: x itself is
-// the variable and x^2/2 is exact in two parts; near zero, erfc of -x/sqrt 2 in two parts. HA
-// keeps the polynomial's constant term and the exponential in two parts up to the last fused
-// step; LA drops them and uses lower degrees; EP lower degrees still.
+// intervals picked by the leading bits of |x| + 2, the first [0, 1/2) (see tools/erf_gen.py);
+// erfc(-|x|) = 2 - erfc(|x|). One path serves every
+// lane: no register branches on where its lanes lie. The scale 2^k is applied last, so results
+// in the subnormal range are rounded once. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
+// h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
+// parts. HA keeps the polynomial's constant term and the exponential in two parts up to the
+// last fused step; LA drops them and uses lower degrees; EP lower degrees still.
 #pragma once
 #include <cmath>
 #include <type_traits>
@@ -51,17 +51,17 @@ template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg
   return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N)))};
 }
 
-// c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table. HA and float
-// by Horner; double LA and EP in even and odd halves (in t^2), which halves the chain of
-// dependent steps.
-template <class T, Flavour F, size_t R>
+// c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table (from the row
+// First: that row's coefficient first). HA and float by Horner; double LA and EP in even and
+// odd halves (in t^2), which halves the chain of dependent steps.
+template <class T, Flavour F, size_t R, int First = 3>
 inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint64_t, uint32_t> (&tab)[R][16],
                         simd::IReg idx, Reg<T> t) {
   constexpr int rows = int(R);
   Reg<T> q;
   if constexpr (F == Flavour::HA || std::is_same_v<T, float>) {
     q = table16<T>(tab[rows - 1], idx);
-    for (int k = rows - 2; k >= 3; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
+    for (int k = rows - 2; k >= First; --k) q = simd::fma(q, t, table16<T>(tab[k], idx));
   } else {
     const Reg<T> tt = simd::mul(t, t);
     constexpr int n = rows - 3;  // c1 .. cn in rows 3 .. rows - 1
@@ -74,32 +74,53 @@ inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint
   return q;
 }
 
-// erfc(a) = 2^scale v for a >= 1/2, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2 for
-// a >= 3/4: e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
+// 2^scale v; HA also keeps lo, the rounding error of v (zero otherwise).
+template <class T> struct ScaledValue { Reg<T> v, lo, scale; };
+
+// erfc(a) = 2^scale v for a >= 0, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2:
+// e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
 // picks the interval, so a itself enters unrounded).
-template <class T> struct ScaledValue { Reg<T> v, scale; };
 template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a) {
   using simd::splat;
   const auto& tab = Cdf ? ErfData<T, F>::cdf_tail : ErfData<T, F>::tail;
-  // Exponent and two leading mantissa bits of a (/ sqrt 2) + 3/2: 16 intervals from 1/2.
-  const Reg<T> sel = Cdf ? simd::fma(a, splat(-simd::bits_to(ErfLimits<T>::minus_inv_sqrt2[0])), splat(T(1.5)))
-                         : simd::add(a, splat(T(1.5)));
+  // Exponent and two leading mantissa bits of a (/ sqrt 2) + 2: 16 intervals from 0.
+  const Reg<T> sel = Cdf ? simd::fma(a, splat(-simd::bits_to(ErfLimits<T>::minus_inv_sqrt2[0])), splat(T(2)))
+                         : simd::add(a, splat(T(2)));
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(sel);
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
-  const Reg<T> q = rows_poly<T, F>(tab, idx, t);
   const Reg<T> c0 = table16<T>(tab[1], idx);
   const Reg<T> b = Cdf ? simd::mul(a, splat(T(0.5))) : a;  // exact
   const Reg<T> s = simd::mul(a, b);
   const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, simd::fms(a, b, s));
-  Reg<T> v;
   if constexpr (F == Flavour::HA) {
-    const Reg<T> g_lo = simd::fma(t, q, table16<T>(tab[2], idx));
-    v = simd::fma(e.hi, c0, simd::fma(e.hi, g_lo, simd::mul(e.lo, simd::add(c0, g_lo))));
+    // g = g_hi + g_lo with g_hi = c0 + t c1 rounded and its error kept: t c1 reaches a third of g
+    // on the first intervals, and near a result of 1/2 (CdfNorm near 0) half an ulp of it is
+    // a full ulp of the result.
+    constexpr size_t R = std::extent_v<std::remove_reference_t<decltype(tab)>>;
+    const Reg<T> c1 = table16<T>(tab[3], idx);
+    const Reg<T> q2 = rows_poly<T, F, R, 4>(tab, idx, t);  // c2 + c3 t + ...
+    const Reg<T> g_hi = simd::fma(t, c1, c0);
+    const Reg<T> err = simd::fma(t, c1, simd::sub(c0, g_hi));  // c0 - g_hi is exact (|t c1| < c0 / 2)
+    const Reg<T> g_lo = simd::add(err, simd::fma(simd::mul(t, t), q2, table16<T>(tab[2], idx)));
+    const Reg<T> rest = simd::fma(e.hi, g_lo, simd::mul(e.lo, simd::add(g_hi, g_lo)));
+    const Reg<T> v = simd::fma(e.hi, g_hi, rest);
+    return {v, simd::add(simd::fms(e.hi, g_hi, v), rest), e.scale};
   } else {
-    const Reg<T> g = simd::fma(t, q, c0);
-    v = simd::fma(e.hi, g, simd::mul(e.lo, g));
+    const Reg<T> g = simd::fma(t, rows_poly<T, F>(tab, idx, t), c0);
+    return {simd::fma(e.hi, g, simd::mul(e.lo, g)), Reg<T>(), e.scale};
   }
-  return {v, e.scale};
+}
+
+// c - 2^scale (v + lo) for c = 1 or 2 and the value at most c / 2: the result's ulp is up to
+// twice the value's, so HA subtracts in two parts (else the rounded value's error and the
+// difference's rounding would add up to a full ulp of the result near c / 2).
+template <class T, Flavour F> inline Reg<T> complement(T c, const ScaledValue<T>& s, Reg<T> value) {
+  if constexpr (F == Flavour::HA) {
+    const twopart::Two<Reg<T>> d = twopart::fast_two_sum(simd::splat(c), simd::negate<T>(value));
+    return simd::add(d.hi, simd::sub(d.lo, simd::scalef(s.lo, s.scale)));
+  } else {
+    return simd::sub(simd::splat(c), value);
+  }
 }
 
 // erf(x) near zero as x c1 + rest, with x = x_hi + x_lo (x_lo zero unless Lo); rest is
@@ -111,20 +132,6 @@ template <class T, Flavour F, bool Lo> inline Reg<T> erf_near_rest(Reg<T> x, Reg
   Reg<T> rest = simd::mul(xs, simd::fma(z, simd::horner(z, ErfData<T, F>::near), splat(c1_lo)));
   if constexpr (Lo) rest = simd::fma(x_lo, splat(simd::bits_to(ErfLimits<T>::c1[0])), rest);
   return rest;
-}
-
-// 1 - erf(x) near zero: 1 - x c1 in two parts, then the rest.
-template <class T, Flavour F, bool Lo> inline Reg<T> erfc_near(Reg<T> x, Reg<T> x_lo) {
-  using simd::splat;
-  const Reg<T> c1 = splat(simd::bits_to(ErfLimits<T>::c1[0]));
-  const Reg<T> rest = erf_near_rest<T, F, Lo>(x, x_lo, x);
-  if constexpr (F == Flavour::HA) {
-    const twopart::Two<Reg<T>> p = twopart::two_prod(x, c1);
-    const twopart::Two<Reg<T>> s = twopart::fast_two_sum(splat(T(1)), simd::negate<T>(p.hi));
-    return simd::add(s.hi, simd::sub(simd::sub(s.lo, p.lo), rest));
-  } else {
-    return simd::sub(splat(T(1)), simd::fma(x, c1, rest));
-  }
 }
 
 // erf(a) for 3/4 <= a <= the clamp (from 0 where the set has mid_from_zero): a polynomial on
@@ -196,13 +203,10 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));
-    const ScaledValue<T> tail = erfc_tail<T, F, false>(simd::max(splat(T(0.5)), a));
+    const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));  // NaN stays
+    const ScaledValue<T> tail = erfc_tail<T, F, false>(a);
     const V e = simd::scalef(tail.v, tail.scale);
-    V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
-    const Mask<T> near = simd::lt(a, splat(T(0.5)));
-    if (near) v = simd::select(near, erfc_near<T, F, false>(x, x), v);
-    r[0] = v;
+    r[0] = simd::select(simd::lt(x, splat(T(0))), complement<T, F>(T(2), tail, e), e);
     return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
   }
   // Arguments from the subnormal threshold up: the vector value, reported as underflow.
@@ -224,19 +228,9 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
     using simd::splat;
     const V lim = splat(simd::bits_to(L::clamp[2]));
     const V x = simd::max(simd::negate<T>(lim), simd::min(lim, in[0]));  // NaN stays
-    const V a = simd::abs_of<T>(x);
-    const V near_end = splat(simd::bits_to(L::cdf_near[0]));
-    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::max(near_end, a));
+    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::abs_of<T>(x));
     const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
-    V v = simd::select(simd::gt(x, splat(T(0))), simd::sub(splat(T(1)), half), half);
-    const Mask<T> near = simd::lt(a, near_end);
-    if (near) {  // erfc(y) / 2 with y = -x / sqrt 2 = y + y_lo
-      const T m_hi = simd::bits_to(L::minus_inv_sqrt2[0]), m_lo = simd::bits_to(L::minus_inv_sqrt2[1]);
-      const V y = simd::mul(x, splat(m_hi));
-      const V y_lo = simd::fma(x, splat(m_lo), simd::fms(x, splat(m_hi), y));
-      v = simd::select(near, simd::mul(erfc_near<T, F, true>(y, y_lo), splat(T(0.5))), v);
-    }
-    r[0] = v;
+    r[0] = simd::select(simd::gt(x, splat(T(0))), complement<T, F>(T(1), tail, half), half);
     return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
   }
   // Arguments below the subnormal threshold: the vector value, reported as underflow; the
