@@ -200,7 +200,7 @@ def main():
         deg, p, worst = w_set(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
             "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
-    for sfx, target, is_float in (("HA_d", 2 ** -58, False), ("HA_s", 2 ** -29, True)):
+    for sfx, target, is_float in (("HA_d", 2 ** -58, False), ("HA_s", 2 ** -28, True)):
         deg, c01, r, worst = w_set_wide(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n%s\n};\n" % (
             sfx, emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)", is_float),
