@@ -12,14 +12,14 @@ interval's centre, v - c exact) whose constant term has two parts. CdfNormInv mu
 these by sqrt(2) (kept here in two parts). Fits are Chebyshev interpolants at 160 bits on each interval
 widened by 2^-10 of its width; each set's degree is the smallest whose rounded coefficients
 meet the set's relative target on a grid of 65 points per interval (printed beside each set).
-The float kernels evaluate in double: HA and LA with the EP_d set, EP with its own.
+The float kernels' tails evaluate in double: HA and LA with the EP_d set, EP with its own.
 
 The kernels' main body takes w = -ln(1 - x^2) = -ln(u (2 - u)) instead: for w <= W0,
 erfinv(x) = x P(w), one polynomial in w over [0, W0] (Chebyshev interpolant at 160 bits,
 coefficients rounded to the set's type, degree the smallest meeting its target on 257
 points). W0 = 5 leaves about one lane in 300 of a uniform argument to the tail above, so
 that most registers never reach it. Sets: LA_s and EP_s in float, EP_d (double EP and
-float HA in double), LA_d, and HA_d with its first two coefficients in two parts.
+float HA's tail in double), LA_d, and HA_d and HA_s with their first two coefficients in two parts.
 """
 import mpmath as mp
 
@@ -135,20 +135,24 @@ def w_set(target, is_float):
     raise RuntimeError("no degree meets the target")
 
 
-def w_set_wide(target):
+def w_set_wide(target, is_float):
     """c0, c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
-    P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (double HA)."""
+    P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (HA), coefficients rounded to the set's type."""
     c0 = C1
     c1 = C1 * mp.pi / 12
-    hl = [mp.mpf(float(c0)), mp.mpf(float(c0 - mp.mpf(float(c0)))), mp.mpf(float(c1)),
-          mp.mpf(float(c1 - mp.mpf(float(c1))))]
+
+    def split(v):
+        hi = erf_gen.rnd(v, is_float)
+        return [hi, erf_gen.rnd(v - hi, is_float)]
+
+    hl = split(c0) + split(c1)
 
     def r_of(w):
         return (p_of_w(w) - c0 - c1 * w) / (w * w)
 
     mid = mp.mpf(W0) / 2
     for degree in range(2, 40):
-        r = [mp.mpf(float(v)) for v in cheb_monomial(r_of, mp.mpf(0), mp.mpf(W0), mid, degree)]
+        r = [erf_gen.rnd(v, is_float) for v in cheb_monomial(r_of, mp.mpf(0), mp.mpf(W0), mid, degree)]
         worst = mp.mpf(0)
         for k in range(1, 257):
             w = mp.mpf(W0) * k / 256
@@ -176,8 +180,10 @@ def main():
     scale, what = mp.mpf(1), "erfinv"
     s2 = mp.sqrt(2)
     s2_hi = mp.mpf(float(s2))
-    out.append("// sqrt(2) in two parts (CdfNormInv)\nstruct InvSqrt2 {\n%s\n};\n" % emit(
-        "v", [s2_hi, mp.mpf(float(s2 - s2_hi))], "sqrt(2)"))
+    s2_hf = erf_gen.rnd(s2, True)
+    out.append("// sqrt(2) in two parts (CdfNormInv)\nstruct InvSqrt2 {\n%s\n%s\n};\n" % (
+        emit("v", [s2_hi, mp.mpf(float(s2 - s2_hi))], "sqrt(2)"),
+        emit("vs", [s2_hf, erf_gen.rnd(s2 - s2_hf, True)], "sqrt(2) in float", True)))
     for sfx, target in sets:
         deg, c1_hi, c1_lo, p, worst = central_set(target, scale)
         members = [emit("c1", [c1_hi, c1_lo], "%s(x) / x at 0 in two parts" % what),
@@ -194,10 +200,11 @@ def main():
         deg, p, worst = w_set(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
             "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
-    deg, c01, r, worst = w_set_wide(2 ** -58)
-    out.append("struct ErfInvWHA_d {\n%s\n%s\n};\n" % (
-        emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)"),
-        emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)))))
+    for sfx, target, is_float in (("HA_d", 2 ** -58, False), ("HA_s", 2 ** -28, True)):
+        deg, c01, r, worst = w_set_wide(target, is_float)
+        out.append("struct ErfInvW%s {\n%s\n%s\n};\n" % (
+            sfx, emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)", is_float),
+            emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)), is_float)))
     out.append("}  // namespace nrx::zar::special")
     print("\n".join(out))
 

@@ -6,11 +6,11 @@
 // w <= 5 (|x| <= 0.9966, every lane of most registers) y = |x| P(w), one polynomial;
 // registers with a lane beyond take it from the tail: y = g(v), v = sqrt(-log2 u), g a
 // polynomial on one of 15 intervals of v picked by the leading bits of v + 2, in double
-// (tools/erfinv_gen.py). The result takes the sign of x. Float LA and EP run in float lanes
-// (inv_w_body), float HA in double on each half register, rounded once; double LA and EP in
-// double; double HA (inv_w_wide) keeps w, P's first terms, the product with x and the tail's
-// v and constant term in two parts, rounded once, for CdfNormInv after the product with
-// sqrt(2). inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial in x^2, the tail
+// (tools/erfinv_gen.py). The result takes the sign of x. LA and EP (inv_w_body) run in the
+// element type's lanes; HA (inv_w_wide) keeps w, P's first terms and the product with x in
+// two parts of the element type, rounded once, for CdfNormInv after the product with
+// sqrt(2); double HA's tail keeps v and its constant term in two parts, float HA's runs in
+// double on each half register. inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial in x^2, the tail
 // as above, every step in two-part arithmetic.
 #pragma once
 #include <algorithm>
@@ -68,27 +68,35 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   return {h.hi, simd::add(h.lo, lo)};
 }
 
+// x, the rounding error of x and u for kind K at p: ErfInv x = p, u = 1 - |p| (rounded
+// below |p| = 1/2, where t = u (2 - u) moves by at most |p| ulp(1) and w with it); ErfcInv
+// x = 1 - p (exact from p = 1/2 on), u = min(p, 2 - p); CdfNormInv x = 2p - 1 (exact from
+// p = 1/4 on), u = 2 min(p, 1 - p). u is exact for ErfcInv and CdfNormInv.
+template <class T> struct InvArgs { Reg<T> x, x_lo, u; };
+template <InvKind K, class T> inline InvArgs<T> inv_args(Reg<T> p) {
+  using simd::splat;
+  const Reg<T> one = splat(T(1)), two = splat(T(2));
+  if constexpr (K == InvKind::Erf) {
+    return {p, splat(T(0)), simd::sub(one, simd::abs_of<T>(p))};
+  } else if constexpr (K == InvKind::Erfc) {
+    const twopart::Two<Reg<T>> d = twopart::fast_two_sum(one, simd::negate<T>(p));  // |p| < 2
+    return {d.hi, d.lo, simd::min(p, simd::sub(two, p))};
+  } else {
+    const Reg<T> x = simd::fms(p, two, one);
+    return {x, simd::fma(p, two, simd::sub(simd::negate<T>(one), x)), simd::mul(two, simd::min(p, simd::sub(one, p)))};
+  }
+}
+
 // The inverse of kind K at p in T lanes through w = -ln(u (2 - u)) = -ln(1 - x^2): for
 // w <= W0, |y| = |x| P(w) (W), one polynomial and a logarithm of flavour LF; registers with
 // a lane above W0 take that lane from inv_tail of the tail set S in double (float halves
-// widened), the short logarithm with Short. x and u come from p exactly, or x rounded once
-// (ErfcInv below p = 1/2, CdfNormInv below 1/4), which moves y by the same relative amount.
+// widened), the short logarithm with Short. x rounded once (ErfcInv below p = 1/2,
+// CdfNormInv below 1/4) moves y by the same relative amount.
 template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline Reg<T> inv_w_body(Reg<T> p) {
   using simd::splat;
   using V = Reg<T>;
-  const V one = splat(T(1)), two = splat(T(2));
-  V x, u;
-  if constexpr (K == InvKind::Erf) {
-    x = p;
-    u = simd::sub(one, simd::abs_of<T>(p));
-  } else if constexpr (K == InvKind::Erfc) {
-    x = simd::sub(one, p);
-    u = simd::min(p, simd::sub(two, p));
-  } else {
-    x = simd::fms(p, two, one);
-    u = simd::mul(two, simd::min(p, simd::sub(one, p)));
-  }
-  const V w = simd::negate<T>(log_body<T, LF, Base::E, false>(simd::mul(u, simd::sub(two, u)), u));
+  const auto [x, x_lo, u] = inv_args<K, T>(p);
+  const V w = simd::negate<T>(log_body<T, LF, Base::E, false>(simd::mul(u, simd::sub(splat(T(2)), u)), u));
   V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
   if (!simd::every_lane<T>(central)) {
@@ -105,58 +113,78 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   return simd::copysign<T>(y, x);
 }
 
-// Double HA through w: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide, t's low
-// part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two parts
-// (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, rounded once. Registers
-// with a lane beyond W0 take it from inv_tail with v and the constant term in two parts.
-template <InvKind K> inline Reg<double> inv_w_wide(Reg<double> p) {
+// HA through w in T lanes: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide,
+// t's low part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
+// parts (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, for CdfNormInv
+// times sqrt(2) in two parts, rounded once. ErfInv below 2^-960 (float 2^-100), where the
+// low parts would fall under the normal range, takes x (c0 + c0_lo) scaled by 2^64 (float:
+// x c0 in double, rounded once).
+// Registers with a lane beyond W0 take it from inv_tail: in double with v and the constant
+// term in two parts; in float from the double tail of the EP_d set on each half, rounded
+// once (after the product with sqrt(2)).
+template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   using simd::splat;
-  using D = Reg<double>;
-  using W = special::ErfInvWHA_d;
+  using V = Reg<T>;
   using twopart::Two;
-  const D one = splat(1.0);
-  D x, x_lo = splat(0.0), u;
-  if constexpr (K == InvKind::Erf) {
-    x = p;
-    u = simd::sub(one, simd::abs_of<double>(p));
-  } else if constexpr (K == InvKind::Erfc) {
-    const Two<D> d = twopart::fast_two_sum(one, simd::negate<double>(p));
-    x = d.hi, x_lo = d.lo;
-    u = simd::min(p, simd::sub(splat(2.0), p));
-  } else {
-    x = simd::fms(p, splat(2.0), one);
-    x_lo = simd::fma(p, splat(2.0), simd::sub(simd::negate<double>(one), x));
-    u = simd::mul(splat(2.0), simd::min(p, simd::sub(one, p)));
-  }
-  const D a = simd::abs_of<double>(x);
-  const D a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<double>()));
-  const Two<D> uu = twopart::two_prod(u, u);
-  const Two<D> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<double>(uu.hi));  // 2u >= u^2
-  const Two<D> l = ln_wide(t.hi);
-  const D w = simd::negate<double>(l.hi);
-  const D w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<double>(l.lo));
-  const auto c = [](uint64_t b) { return splat(simd::bits_to(b)); };
-  const Two<D> m = twopart::two_prod(w, c(W::c01[2]));
-  const Two<D> s = twopart::two_sum(c(W::c01[0]), m.hi);
-  const D ww = simd::mul(w, w);
-  const D h = simd::sub(w, splat(special::kErfInvW0 / 2));
-  D lo = simd::fma(ww, simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
+  using W = std::conditional_t<sizeof(T) == 8, special::ErfInvWHA_d, special::ErfInvWHA_s>;
+  const auto c = [](auto b) { return splat(simd::bits_to(b)); };
+  const auto [x, x_lo, u] = inv_args<K, T>(p);
+  const V a = simd::abs_of<T>(x);
+  const V a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<T>()));
+  const Two<V> uu = twopart::two_prod(u, u);
+  const Two<V> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<T>(uu.hi));  // 2u >= u^2
+  const Two<V> l = sizeof(T) == 8 ? ln_wide<T>(t.hi) : ln_abs_wide<T>(t.hi);
+  const V w = simd::negate<T>(l.hi);
+  const V w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<T>(l.lo));
+  const Two<V> m = twopart::two_prod(w, c(W::c01[2]));
+  const Two<V> s = twopart::two_sum(c(W::c01[0]), m.hi);
+  const V h = simd::sub(w, splat(T(special::kErfInvW0 / 2)));
+  V lo = simd::fma(simd::mul(w, w), simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
   lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
-  const Two<D> py = twopart::two_prod(a, s.hi);
-  Two<D> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
-  const Mask<double> central = simd::le(w, splat(special::kErfInvW0));
-  if (!simd::every_lane<double>(central)) {
-    const Two<D> g = inv_tail<special::ErfInvHA_d, true, false>(u);
-    y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
+  const Two<V> py = twopart::two_prod(a, s.hi);
+  Two<V> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
+  const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
+  const bool tail = !simd::every_lane<T>(central);
+  if constexpr (sizeof(T) == 8) {
+    if (tail) {
+      const Two<V> g = inv_tail<special::ErfInvHA_d, true, false>(u);
+      y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
+    }
   }
-  D r;
+  V r;
   if constexpr (K == InvKind::CdfNorm) {
-    const D s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
+    V s_hi, s_lo;
+    if constexpr (sizeof(T) == 8) s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
+    else s_hi = c(special::InvSqrt2::vs[0]), s_lo = c(special::InvSqrt2::vs[1]);
     r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
   } else {
     r = simd::add(y.hi, y.lo);
   }
-  return simd::copysign<double>(r, x);
+  if constexpr (K == InvKind::Erf) {
+    const Mask<T> tiny = simd::lt(a, splat(T(sizeof(T) == 8 ? 0x1p-960 : 0x1p-100)));
+    if (tiny) {
+      V v;
+      if constexpr (sizeof(T) == 8) {
+        const V as = simd::mul(a, splat(0x1p64));
+        v = simd::mul(simd::fma(as, c(W::c01[0]), simd::mul(as, c(W::c01[1]))), splat(0x1p-64));
+      } else {  // one rounding from double, also for subnormal results
+        const auto f = [](Reg<double> ad) { return simd::mul(ad, splat(simd::bits_to(special::ErfInvWHA_d::c01[0]))); };
+        v = simd::narrow(f(simd::widen_lo(a)), f(simd::widen_hi(a)));
+      }
+      r = simd::select(tiny, v, r);
+    }
+  }
+  if constexpr (sizeof(T) == 4) {
+    if (tail) {
+      using S = special::ErfInvEP_d;
+      const auto g = [](Reg<double> ud) {
+        const Reg<double> v = inv_tail<S, false, false>(ud).hi;
+        return K == InvKind::CdfNorm ? simd::mul(v, splat(1.4142135623730950488)) : v;
+      };
+      r = simd::select(central, r, simd::narrow(g(simd::widen_lo(u)), g(simd::widen_hi(u))));
+    }
+  }
+  return simd::copysign<T>(r, x);
 }
 
 // The inverse of kind K at one p inside the open domain, in two-part arithmetic from the
@@ -226,15 +254,11 @@ template <InvKind K, class T, Flavour F> struct InvOp : Unary<T> {
     return Mask<T>(simd::not_gt(p, splat(T(0))) | simd::not_lt(p, splat(top)));
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    if constexpr (kDouble && F == Flavour::HA) {
-      r[0] = inv_w_wide<K>(in[0]);
+    if constexpr (F == Flavour::HA) {
+      r[0] = inv_w_wide<K, T>(in[0]);
     } else if constexpr (kDouble) {
       using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_d, special::ErfInvWEP_d>;
       r[0] = inv_w_body<K, double, F, W, S, kShort>(in[0]);
-    } else if constexpr (F == Flavour::HA) {  // in double, rounded once
-      using W = special::ErfInvWEP_d;
-      r[0] = simd::narrow(inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_lo(in[0])),
-                          inv_w_body<K, double, Flavour::EP, W, S, false>(simd::widen_hi(in[0])));
     } else {
       using W = std::conditional_t<F == Flavour::LA, special::ErfInvWLA_s, special::ErfInvWEP_s>;
       r[0] = inv_w_body<K, float, F, W, S, kShort>(in[0]);

@@ -213,17 +213,35 @@ inline twopart::Two<Reg<double>> log2_wide(Reg<double> x) {
   return twopart::fast_two_sum(h.hi, l);
 }
 
-// ln x in two parts for positive finite double x, as log2_wide without the change of base:
+// The tail r^3 (1/3 - r/4 + ...) of ln(1 + r) in the two-part logarithms, per type.
+template <class T> struct LnWideTail { static constexpr const auto& c = explog::kPowLnTail_d; };
+template <> struct LnWideTail<float> { static constexpr const auto& c = explog::kPowLnTail_s; };
+
+// ln x in two parts for positive finite x, as log2_wide without the change of base:
 // e ln 2 + ln(1/c) is exact (both high parts are short) and at least ln(1 + r) in size
 // unless zero, so one exact sum and the low parts give the result.
-inline twopart::Two<Reg<double>> ln_wide(Reg<double> x) {
-  using D = Reg<double>;
-  const auto [r, e, idx] = log_reduce<double>(x);
-  D s_lo, t_lo;
-  const D s = ln1p_wide<double>(r, simd::mul(r, r), explog::kPowLnTail_d, s_lo);
-  const D a = log_parts<double, Base::E>(e, idx, t_lo);
-  const twopart::Two<D> h = twopart::fast_two_sum(a, s);
+template <class T = double> inline twopart::Two<Reg<T>> ln_wide(Reg<T> x) {
+  using V = Reg<T>;
+  const auto [r, e, idx] = log_reduce<T>(x);
+  V s_lo, t_lo;
+  const V s = ln1p_wide<T>(r, simd::mul(r, r), LnWideTail<T>::c, s_lo);
+  const V a = log_parts<T, Base::E>(e, idx, t_lo);
+  const twopart::Two<V> h = twopart::fast_two_sum(a, s);
   return twopart::fast_two_sum(h.hi, simd::add(h.lo, simd::add(s_lo, t_lo)));
+}
+
+// ln x = hi + lo for positive finite x to an absolute bound: ln(1 + r) = r + r^2 q(r) rounded
+// once (|ln(1 + r)| < 1/32, so within 2^-30 in float, 2^-59 in double) and added to the exact
+// e ln 2 + ln(1/c) with its error and the table's low part, renormalised. For callers whose
+// result moves with the logarithm's absolute error, cheaper than ln_wide.
+template <class T> inline twopart::Two<Reg<T>> ln_abs_wide(Reg<T> x) {
+  const auto [r, e, idx] = log_reduce<T>(x);
+  const Reg<T> rr = simd::mul(r, r);
+  const Reg<T> s = simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, Flavour::HA>::c), r);
+  Reg<T> t_lo;
+  const Reg<T> a = log_parts<T, Base::E>(e, idx, t_lo);
+  const twopart::Two<Reg<T>> h = twopart::fast_two_sum(a, s);  // |a| >= |s| unless a = 0
+  return twopart::fast_two_sum(h.hi, simd::add(h.lo, t_lo));   // float's t_lo reaches 2^-13
 }
 
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments
