@@ -201,9 +201,10 @@ template <class R> inline Mask<R> zero_parts(simd::Parts<R> z) {
   return Mask<R>(simd::fpclass<simd::kZero>(z.re) & simd::fpclass<simd::kZero>(z.im));
 }
 
-// Division works unscaled where every part is zero or within [2^-w, 2^w]: products, squares
-// and quotients then stay inside the normal range with their low parts. Beyond, b is scaled
-// to its larger part and a where its larger part lies beyond 2^+-kDivScaleA.
+// EP division works unscaled where every part is zero or within [2^-w, 2^w]: products, squares
+// and quotients then stay inside the normal range. Beyond (and for HA and LA where the results
+// fail their test), b is scaled to its larger part and a where its larger part lies beyond
+// 2^+-kDivScaleA.
 template <class R> inline constexpr R kDivWindow = sizeof(R) == 8 ? R(0x1p450) : R(0x1p30);
 template <class R> inline constexpr R kDivScaleA = sizeof(R) == 8 ? R(900) : R(100);
 
@@ -229,36 +230,73 @@ template <class V> inline twopart::Two<V> dot_two(V x, V y, V z, V w) {
   return {s.hi, simd::add(s.lo, simd::add(p.lo, q.lo))};
 }
 
+// The unscaled quotient of HA and LA is exact to the last step where |b| lies within
+// [2^-kDivB, 2^kDivB] and g = max(|re|, |im|) of a conj(b) within [2^-kDivG, 2^kDivG]: |b|^2 and
+// the products stay normal with their low parts (a product that underflows is below 2^-kDivG of
+// g by far more than the format's bits), and |a / b| <= sqrt 2 g / |b|^2 lies inside
+// [2^-(kDivG + 2 kDivB + 1), 2^(kDivG + 2 kDivB + 1)], in the normal range. The test reads the
+// results: an infinite or NaN part of a or b makes g or the larger part of b infinite or NaN
+// (every part enters both numerators), and b = 0 fails the lower bound.
+template <class R> inline constexpr R kDivB = sizeof(R) == 8 ? R(0x1p250) : R(0x1p30);
+template <class R> inline constexpr R kDivG = sizeof(R) == 8 ? R(0x1p450) : R(0x1p60);
+
+template <class R> inline Mask<R> within(Reg<R> x, R bound) {
+  return Mask<R>(simd::le(x, simd::splat(bound)) & simd::ge(x, simd::splat(R(1) / bound)));
+}
+
+// a conj(b) / |b|^2 on registers of parts, HA and LA: the numerators and |b|^2 in two parts, one
+// reciprocal for both quotients; g is the larger magnitude of the numerators' high parts.
+template <class R> inline simd::Parts<R> div_body(Reg<R> ar, Reg<R> ai, Reg<R> c, Reg<R> d, Reg<R>& g, Reg<R>& den) {
+  using V = Reg<R>;
+  const twopart::Two<V> n = dot_two(ar, c, ai, d), m = dot_two(ai, c, simd::negate<R>(ar), d);
+  V lo;
+  den = hypot_sum<R, Flavour::HA>(c, d, lo);
+  const V y = reciprocal<1>(den);
+  g = simd::abs_max(n.hi, m.hi);
+  return {quotient_by(n.hi, n.lo, den, lo, y), quotient_by(m.hi, m.lo, den, lo, y)};
+}
+
+// b scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka where its larger part
+// lies beyond 2^+-kDivScaleA; the quotient is scaled back by 2^(ka - kb).
+struct DivScale {
+  template <class R>
+  static Reg<R> exponents(simd::Parts<R> a, simd::Parts<R> b, simd::Parts<R>& as, simd::Parts<R>& bs) {
+    using V = Reg<R>;
+    using M = Mask<R>;
+    const V kb = simd::getexp(simd::abs_max(b.re, b.im)), ka0 = simd::getexp(simd::abs_max(a.re, a.im));
+    const V ka =
+        simd::select(M(simd::gt(simd::abs_of<R>(ka0), simd::splat(kDivScaleA<R>)) & ~simd::fpclass<simd::kInf>(ka0)),
+                     ka0, simd::splat(R(0)));
+    const V nka = simd::negate<R>(ka), nkb = simd::negate<R>(kb);
+    as = {simd::scalef(a.re, nka), simd::scalef(a.im, nka)};
+    bs = {simd::scalef(b.re, nkb), simd::scalef(b.im, nkb)};
+    return simd::sub(ka, kb);
+  }
+};
+
 // a / b for the 2E elements of two registers of pairs each: a times conj(b) over |b|^2 on
 // registers of real and imaginary parts, the quotients back in pairs in r0, r1; returns the
-// elements for the scalar routine. Inside the window the only special elements are those with
-// b = 0. Otherwise b is scaled by 2^-kb (kb the exponent of its larger part) and a by 2^-ka
-// where its larger part lies beyond 2^+-kDivScaleA, the quotient scaled back by 2^(ka - kb),
-// and the specials are the elements with an infinite or NaN part, b = 0 or an infinite
-// quotient. HA and LA form the numerators and |b|^2 in two parts and divide once, by one
-// reciprocal for both parts; float EP adds the low part of one product to the fused sum, so
-// a numerator that cancels keeps its leading bits (double EP has 27 bits to spare).
+// elements for the scalar routine. HA and LA run unscaled and test the results (above); a
+// register with a lane outside runs again scaled. EP tests the operands first: where every part is
+// zero or within [2^-kDivWindow, 2^kDivWindow] the only special elements are those with b = 0.
+// Scaled, the specials are the elements with an infinite or NaN part, b = 0 or an infinite
+// quotient. Float EP adds the low part of one product to the fused sum, so a numerator that
+// cancels keeps its leading bits (double EP has 27 bits to spare).
 template <class R, Flavour F>
 [[gnu::always_inline]] inline Mask<R> div_parts(Reg<R> a0, Reg<R> a1, Reg<R> b0, Reg<R> b1, Reg<R>& r0, Reg<R>& r1) {
-  using simd::splat;
   using V = Reg<R>;
   using M = Mask<R>;
   using P = simd::Parts<R>;
-  const bool off = off_window<R>(a0, a1, b0, b1);
   const P a = simd::split_parts<R>(a0, a1), b = simd::split_parts<R>(b0, b1);
-  V ar = a.re, ai = a.im, c = b.re, d = b.im, k = splat(R(0));
-  if (__builtin_expect(off, 0)) {
-    const V kb = simd::getexp(simd::abs_max(b.re, b.im)), ka0 = simd::getexp(simd::abs_max(a.re, a.im));
-    const V ka = simd::select(M(simd::gt(simd::abs_of<R>(ka0), splat(kDivScaleA<R>)) & ~simd::fpclass<simd::kInf>(ka0)),
-                              ka0, splat(R(0)));
-    const V nka = simd::negate<R>(ka), nkb = simd::negate<R>(kb);
-    ar = simd::scalef(ar, nka), ai = simd::scalef(ai, nka), c = simd::scalef(c, nkb), d = simd::scalef(d, nkb);
-    k = simd::sub(ka, kb);
-  }
   P v;
   V den;
-  const V nar = simd::negate<R>(ar);
+  M special;
   if constexpr (F == Flavour::EP) {
+    const bool off = off_window<R>(a0, a1, b0, b1);
+    P as = a, bs = b;
+    V k{};
+    if (__builtin_expect(off, 0)) k = DivScale::exponents<R>(a, b, as, bs);
+    const V ar = as.re, ai = as.im, c = bs.re, d = bs.im, nar = simd::negate<R>(ar);
     den = simd::fma(c, c, simd::mul(d, d));
     const V y = reciprocal<1>(den);
     if constexpr (sizeof(R) == 4) {
@@ -269,18 +307,24 @@ template <class R, Flavour F>
       v.re = simd::mul(simd::fma(ar, c, simd::mul(ai, d)), y);
       v.im = simd::mul(simd::fma(ai, c, simd::mul(nar, d)), y);
     }
+    special = simd::fpclass<simd::kZero>(den);
+    if (__builtin_expect(off, 0)) {
+      v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
+      special = M(special | nonfinite_parts<R>(a) | nonfinite_parts<R>(b) | nonfinite_parts<R>(v));
+    }
   } else {
-    const twopart::Two<V> n = dot_two(ar, c, ai, d), m = dot_two(ai, c, nar, d);
-    V lo;
-    den = hypot_sum<R, Flavour::HA>(c, d, lo);
-    const V y = reciprocal<1>(den);
-    v.re = quotient_by(n.hi, n.lo, den, lo, y);
-    v.im = quotient_by(m.hi, m.lo, den, lo, y);
-  }
-  M special = simd::fpclass<simd::kZero>(den);
-  if (__builtin_expect(off, 0)) {
-    v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
-    special = M(special | nonfinite_parts<R>(a) | nonfinite_parts<R>(b) | nonfinite_parts<R>(v));
+    V g;
+    v = div_body<R>(a.re, a.im, b.re, b.im, g, den);
+    const M in = M(within<R>(simd::abs_max(b.re, b.im), kDivB<R>) & within<R>(g, kDivG<R>));
+    special = M(0);
+    if (__builtin_expect(in != M(~M(0)), 0)) {
+      P as, bs;
+      const V k = DivScale::exponents<R>(a, b, as, bs);
+      v = div_body<R>(as.re, as.im, bs.re, bs.im, g, den);
+      v.re = simd::scalef(v.re, k), v.im = simd::scalef(v.im, k);
+      special =
+          M(simd::fpclass<simd::kZero>(den) | nonfinite_parts<R>(a) | nonfinite_parts<R>(b) | nonfinite_parts<R>(v));
+    }
   }
   simd::join_parts<R>(v, r0, r1);
   return special;

@@ -223,7 +223,7 @@ TEST(ComplexVector, WithinOneUlpPerPartAndNormwiseAgainstMpfr) {
 // Inputs that leave the common paths of the vector bodies: float angles beyond the float
 // reduction (the register then runs the double bodies on its halves) beside small ones, parts
 // of a quotient's operands near 2^+-450 (float 2^+-30) and tiny parts beside ordinary ones
-// (the scaled path), a float numerator that cancels,
+// (the scaled path), the bounds of the quotient's result test, a float numerator that cancels,
 // and float logarithms whose argument falls below the float range.
 struct EdgeCase {
   const char* table;
@@ -241,7 +241,21 @@ const EdgeCase kEdges[] = {
       {3, 5, 0x1p-449, 0x1p-451},
       {1e-200, 1e-200, 1e-250, 3e-250},
       {0, 1, 0x1p-500, 0},
-      {5, -7, 0x1p300, 0x1p200}}},
+      {5, -7, 0x1p300, 0x1p200},
+      // HA and LA test their results: |b| about 2^+-250, |a b| about 2^+-450, the quotient
+      // near 2^-700, a zero numerator beside ordinary elements
+      {3, -5, 0x1.fffffffffffffp249, 0x1p248},
+      {3, -5, 0x1p250, 0x1p248},
+      {3, -5, 0x1.0000000000001p250, -7},
+      {-3, 5, 0x1p-250, 0x1p-252},
+      {-3, 5, 0x1.fffffffffffffp-251, 0},
+      {0x1p200, 3, 0x1.fffffffffffffp249, 1},
+      {0x1p201, 3, 0x1p250, 1},
+      {0x1p-200, 0x1.8p-203, 0x1p-250, 0x1p-251},
+      {0x1p-201, 0x1.8p-203, 0x1p-250, 0x1p-251},
+      {0x1p-449, 0x1p-460, 0x1p250, 0x1p249},
+      {0, 0, 3, 4},
+      {0, -0.0, -3, 4}}},
     {"cDiv",
      {{1, 0x1p-140, 0x1p-120, 0},
       {0x1p126, 3, 5, 0x1p127},
@@ -252,7 +266,19 @@ const EdgeCase kEdges[] = {
       {1, 0x1p-35, 0x1p-25, 0},
       {0x1.000002p0, 1, 1, 0x1.fffffcp-1},
       {1e-20f, 3e-21f, 7e-25f, 1e-30f},
-      {0, 1, 0x1p-40, 0}}},
+      {0, 1, 0x1p-40, 0},
+      // the result test of HA and LA: |b| about 2^+-30, |a b| about 2^+-60, a tiny quotient
+      {3, -5, 0x1.fffffep29, 0x1p28},
+      {3, -5, 0x1p30, 0x1p28},
+      {3, -5, 0x1.000002p30, -7},
+      {-3, 5, 0x1p-30, 0x1p-32},
+      {-3, 5, 0x1.fffffep-31, 0},
+      {0x1p30, 3, 0x1.fffffep29, 1},
+      {0x1p31, 3, 0x1p30, 1},
+      {0x1p-30, 0x1.8p-33, 0x1p-30, 0x1p-31},
+      {0x1p-31, 0x1.8p-33, 0x1p-30, 0x1p-31},
+      {0x1p-59, 0x1p-70, 0x1p30, 0x1p29},
+      {0, 0, 3, 4}}},
     {"cLn",
      {{0x1p100, 0x1p-100},
       {-0x1p100, 0x1p-100},
