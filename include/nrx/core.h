@@ -103,7 +103,8 @@ NRX_CORE_API int32_t nrx_serv_cpuisicx(void);
  *       library (started on first use, never ended) claim items one at a
  *       time; the caller runs every item no helper has claimed and waits only
  *       for items in progress. A loop started while the helpers serve another
- *       (from another thread, or from inside a worker) runs on its caller. */
+ *       (from another thread, or from inside a worker) runs on its caller.
+ *       Between loops the helpers wait spinning for some 50 us, then asleep. */
 NRX_CORE_API void* nrx_serv_load_thread_fun(const char* name);
 
 typedef void (*nrx_threader_worker)(int64_t i, int64_t a, int64_t b, void* ctx);

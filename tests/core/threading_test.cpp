@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -188,4 +191,71 @@ TEST(CoreThreader, EveryItemOnceInSuccessiveConcurrentAndNestedLoops) {
   threader_for()(n.outer.n, 0, &n, nesting_worker);
   n.outer.expect_each_once("outer threader_for");
   for (int64_t i = 0; i < n.inner.n; ++i) EXPECT_EQ(n.inner.hits[i].load(), int(n.outer.n)) << "nested item " << i;
+}
+
+namespace {
+
+int64_t threader_limit() {
+  return reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
+      nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"))();
+}
+
+// Two items that wait for each other (at most 10 s): a loop of them ends early only when
+// a helper runs the item the caller does not.
+struct Meeting {
+  std::atomic<int> arrived{0};
+  std::atomic<bool> met{false};
+};
+
+void meet(int64_t, int64_t, int64_t, void* ctx) {
+  auto* m = static_cast<Meeting*>(ctx);
+  m->arrived.fetch_add(1);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (m->arrived.load() < 2)
+    if (std::chrono::steady_clock::now() > end) return;
+  m->met.store(true);
+}
+
+double process_cpu_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+}  // namespace
+
+// Guards against lost wake-ups of helpers that wait for work, spinning or asleep: loops
+// started right after the last one, after pauses shorter and longer than the helpers'
+// spin, and after a long idle time, all find a helper to take the item the caller leaves.
+TEST(CoreThreader, HelpersServeLoopsAfterAnyPause) {
+  if (threader_limit() < 2) GTEST_SKIP() << "one thread";
+  for (int us : {0, 0, 10, 30, 80, 200, 1000, 5000, 0, 200000, 0}) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+    Meeting m;
+    threader_for()(2, 0, &m, meet);
+    EXPECT_TRUE(m.met.load()) << "after a pause of " << us << " us";
+    EXPECT_EQ(m.arrived.load(), 2);
+  }
+  for (int round = 0; round < 300; ++round) {  // back to back, items of every loop once
+    if (round % 50 == 0) std::this_thread::sleep_for(std::chrono::microseconds(round * 4));
+    Tally t(2 + round % 7);
+    t.nthreads = 1 << 20;
+    threader_for()(t.n, 0, &t, item_worker);
+    t.expect_each_once("threader_for after a pause");
+  }
+}
+
+// Guards against helpers that keep a core busy once the program stops calling: their
+// wait for the next loop spins only briefly before it sleeps, so an idle process uses
+// (almost) no processor time.
+TEST(CoreThreader, IdleHelpersSleep) {
+  if (threader_limit() < 2) GTEST_SKIP() << "one thread";
+  for (int round = 0; round < 100; ++round) {
+    Meeting m;
+    threader_for()(2, 0, &m, meet);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const double before = process_cpu_seconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LT(process_cpu_seconds() - before, 0.03) << "processor seconds used while idle for 0.3 s";
 }
