@@ -206,7 +206,9 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
     const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));  // NaN stays
     const ScaledValue<T> tail = erfc_tail<T, F, false>(a);
     const V e = simd::scalef(tail.v, tail.scale);
-    r[0] = simd::select(simd::lt(x, splat(T(0))), complement<T, F>(T(2), tail, e), e);
+    const V v = simd::select(simd::lt(x, splat(T(0))), complement<T, F>(T(2), tail, e), e);
+    // The first interval is centred at 1/4, so +-0 takes its exact 1 here.
+    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), v);
     return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
   }
   // Arguments from the subnormal threshold up: the vector value, reported as underflow.
@@ -230,7 +232,8 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
     const V x = simd::max(simd::negate<T>(lim), simd::min(lim, in[0]));  // NaN stays
     const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::abs_of<T>(x));
     const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
-    r[0] = simd::select(simd::gt(x, splat(T(0))), complement<T, F>(T(1), tail, half), half);
+    const V v = simd::select(simd::gt(x, splat(T(0))), complement<T, F>(T(1), tail, half), half);
+    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), v);  // exact at +-0, as Erfc
     return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
   }
   // Arguments below the subnormal threshold: the vector value, reported as underflow; the
