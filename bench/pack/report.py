@@ -2,7 +2,11 @@
 """Markdown table of nrx_pack_bench: cycles per element of each pack and unpack kernel beside
 the -O3 -march=native loop of its definition, and their ratio, from one run.
 
-  report.py [--bench PATH] [--filter REGEX] [--min-time S]
+Each benchmark runs --reps times in random order across the filter and keeps its best run: the
+core's throughput drifts over tens of seconds on a shared machine, and a kernel and its loop
+are compared at like moments only when their repetitions are spread over the run.
+
+  report.py [--bench PATH] [--filter REGEX] [--min-time S] [--reps K] [--out FILE]
 """
 import argparse
 import json
@@ -16,22 +20,36 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--bench", default=os.path.join(HERE, "..", "..", "build", "bin", "nrx_pack_bench"))
     ap.add_argument("--filter", default=".")
-    ap.add_argument("--min-time", default="0.1")
+    ap.add_argument("--min-time", default="0.05")
+    ap.add_argument("--reps", type=int, default=5)
+    ap.add_argument("--out", help="write the table here instead of standard output")
     a = ap.parse_args()
     out = subprocess.run([a.bench, "--benchmark_format=json", "--benchmark_filter=" + a.filter,
-                          "--benchmark_min_time=%s" % a.min_time], check=True, stdout=subprocess.PIPE, text=True).stdout
+                          "--benchmark_min_time=" + a.min_time,
+                          "--benchmark_repetitions=%d" % a.reps, "--benchmark_enable_random_interleaving=true"],
+                         check=True, stdout=subprocess.PIPE, text=True).stdout
     run = json.loads(out)
-    cyc = {b["name"]: b["cyc/elem"] for b in run["benchmarks"]}
-    print("core clock %s GHz\n" % run["context"].get("core GHz", "?"))
-    print("| kernel | type | n | nrx cyc/elem | loop cyc/elem | loop / nrx |")
-    print("|---|---|---|---|---|---|")
+    cyc = {}
+    for b in run["benchmarks"]:
+        if b.get("run_type", "iteration") == "iteration":
+            name = b.get("run_name", b["name"])
+            cyc[name] = min(cyc.get(name, float("inf")), b["cyc/elem"])
+    lines = ["Pack and unpack, cycles per element, best of %d interleaved runs; core clock %s GHz." %
+             (a.reps, run["context"].get("core GHz", "?")), "",
+             "| kernel | type | n | nrx cyc/elem | loop cyc/elem | loop / nrx |", "|---|---|---|---|---|---|"]
     for name, v in cyc.items():
         if not name.endswith("/nrx"):
             continue
         base = name[:-4]
         loop = cyc.get(base + "/loop")
         *form, t, n = base.split("/")
-        print("| %s | %s | %s | %.3f | %.3f | %.2f |" % ("/".join(form), t, n, v, loop, loop / v))
+        lines.append("| %s | %s | %s | %.3f | %.3f | %.2f |" % ("/".join(form), t, n, v, loop, loop / v))
+    text = "\n".join(lines) + "\n"
+    if a.out:
+        with open(a.out, "w") as f:
+            f.write(text)
+    else:
+        print(text, end="")
 
 
 if __name__ == "__main__":
