@@ -25,13 +25,16 @@
 
 namespace nrx::zar::ops {
 
-// The generated polynomial set of a type and flavour (float LA uses the HA set), and the
-// type's constants and thresholds.
+// The generated polynomial set of a type and flavour (float LA's Erf uses the HA set), the
+// set of the Erfc and CdfNorm tails (float LA has its own, one degree lower), and the type's
+// constants and thresholds.
 template <class T, Flavour F> using ErfData =
     std::conditional_t<std::is_same_v<T, double>,
                        std::conditional_t<F == Flavour::HA, special::ErfHA_d,
                                           std::conditional_t<F == Flavour::LA, special::ErfLA_d, special::ErfEP_d>>,
                        std::conditional_t<F == Flavour::EP, special::ErfEP_s, special::ErfHA_s>>;
+template <class T, Flavour F> using ErfcData =
+    std::conditional_t<std::is_same_v<T, float> && F == Flavour::LA, special::ErfLA_s, ErfData<T, F>>;
 template <class T> using ErfLimits =
     std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
@@ -84,7 +87,7 @@ template <class T> struct ScaledValue { Reg<T> v, scale; };
 // picks the interval, so a itself enters unrounded).
 template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a) {
   using simd::splat;
-  const auto& tab = Cdf ? ErfData<T, F>::cdf_tail : ErfData<T, F>::tail;
+  const auto& tab = Cdf ? ErfcData<T, F>::cdf_tail : ErfcData<T, F>::tail;
   // Exponent and two leading mantissa bits of a (/ sqrt 2) + 2: 16 intervals from 0.
   const Reg<T> sel = Cdf ? simd::fma(a, splat(-simd::bits_to(ErfLimits<T>::minus_inv_sqrt2[0])), splat(T(2)))
                          : simd::add(a, splat(T(2)));
