@@ -39,8 +39,9 @@ template <class T> using ErfLimits =
     std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
-// table entry 2^(j/N) and the scale left for the caller.
-template <class T> struct ScaledExp { Reg<T> hi, lo, scale; };
+// table entry 2^(j/N) and the scale left for the caller; also = 2^scale hi (1 + p) up to the
+// table's low part (kept in lo by HA only).
+template <class T> struct ScaledExp { Reg<T> hi, lo, scale, p; };
 template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
@@ -53,7 +54,7 @@ template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg
   const simd::IReg idx = simd::as_int(t);
   const Reg<T> hi = table2<T>(C::hi, idx);
   const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
-  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N)))};
+  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N))), p};
 }
 
 // c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table (from the row
@@ -111,6 +112,8 @@ template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a
     return {simd::fma(e.hi, g_hi, rest), e.scale};
   } else {
     const Reg<T> g = simd::fma(t, rows_poly<T, F>(tab, idx, t), c0);
+    // EP: hi (g + p g), one rounding more than LA's hi g + (hi p) g (which stays under 4 ulp).
+    if constexpr (F == Flavour::EP) return {simd::mul(e.hi, simd::fma(e.p, g, g)), e.scale};
     return {simd::fma(e.hi, g, simd::mul(e.lo, g)), e.scale};
   }
 }
