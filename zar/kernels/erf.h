@@ -7,7 +7,9 @@
 // polynomial (HA: c1 in two parts). Erfc of every |x| is e^(-x^2) g(x): x^2 in two parts, the
 // exponential body's reduction and table left unscaled, and g a polynomial on one of 16
 // intervals picked by the leading bits of |x| + 2, the first [0, 1/2) (see tools/erf_gen.py);
-// erfc(-|x|) = 2 - erfc(|x|). One path serves every
+// erfc(-|x|) = 2 - erfc(|x|), one plain subtraction in every flavour: the result's ulp is at
+// least twice that of erfc(|x|) <= 1, so HA's value error (at most 0.77 ulp of its own) adds
+// under 0.4 ulp to the difference's rounding. One path serves every
 // lane: no register branches on where its lanes lie. The scale 2^k is applied last, so results
 // in the subnormal range are rounded once. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
 // h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
@@ -23,32 +25,36 @@
 
 namespace nrx::zar::ops {
 
-// The generated polynomial set of a type and flavour (float LA uses the HA set), and the
-// type's constants and thresholds.
+// The generated polynomial set of a type and flavour (float LA's Erf uses the HA set), the
+// set of the Erfc and CdfNorm tails (float LA has its own, one degree lower), and the type's
+// constants and thresholds.
 template <class T, Flavour F> using ErfData =
     std::conditional_t<std::is_same_v<T, double>,
                        std::conditional_t<F == Flavour::HA, special::ErfHA_d,
                                           std::conditional_t<F == Flavour::LA, special::ErfLA_d, special::ErfEP_d>>,
                        std::conditional_t<F == Flavour::EP, special::ErfEP_s, special::ErfHA_s>>;
+template <class T, Flavour F> using ErfcData =
+    std::conditional_t<std::is_same_v<T, float> && F == Flavour::LA, special::ErfLA_s, ErfData<T, F>>;
 template <class T> using ErfLimits =
     std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
-// table entry 2^(j/N) and the scale left for the caller.
-template <class T> struct ScaledExp { Reg<T> hi, lo, scale; };
+// table entry 2^(j/N) and the scale left for the caller; also = 2^scale hi (1 + p) up to the
+// table's low part (kept in lo by HA only).
+template <class T> struct ScaledExp { Reg<T> hi, lo, scale, p; };
 template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
-  const Reg<T> x = simd::negate<T>(s);
-  const Reg<T> t = simd::fma(x, splat(C::n_over_ln2), splat(C::shifter));
+  // The sign of -s goes into the constants: t = shifter - s N / ln 2, r = -s - kf ln2 / N.
+  const Reg<T> t = simd::fnma(s, splat(C::n_over_ln2), splat(C::shifter));
   const Reg<T> kf = simd::sub(t, splat(C::shifter));
-  Reg<T> r = simd::fnma(kf, splat(T(C::ln2_hi / C::N)), x);
+  Reg<T> r = simd::fms(kf, splat(T(-C::ln2_hi / C::N)), s);
   if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r), s_lo);
   const Reg<T> p = exp_poly<T, F>(r);
   const simd::IReg idx = simd::as_int(t);
   const Reg<T> hi = table2<T>(C::hi, idx);
   const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
-  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N)))};
+  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N))), p};
 }
 
 // c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table (from the row
@@ -74,15 +80,15 @@ inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint
   return q;
 }
 
-// 2^scale v; HA also keeps lo, the rounding error of v (zero otherwise).
-template <class T> struct ScaledValue { Reg<T> v, lo, scale; };
+// 2^scale v.
+template <class T> struct ScaledValue { Reg<T> v, scale; };
 
 // erfc(a) = 2^scale v for a >= 0, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2:
 // e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
 // picks the interval, so a itself enters unrounded).
 template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a) {
   using simd::splat;
-  const auto& tab = Cdf ? ErfData<T, F>::cdf_tail : ErfData<T, F>::tail;
+  const auto& tab = Cdf ? ErfcData<T, F>::cdf_tail : ErfcData<T, F>::tail;
   // Exponent and two leading mantissa bits of a (/ sqrt 2) + 2: 16 intervals from 0.
   const Reg<T> sel = Cdf ? simd::fma(a, splat(-simd::bits_to(ErfLimits<T>::minus_inv_sqrt2[0])), splat(T(2)))
                          : simd::add(a, splat(T(2)));
@@ -103,23 +109,12 @@ template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a
     const Reg<T> err = simd::fma(t, c1, simd::sub(c0, g_hi));  // c0 - g_hi is exact (|t c1| < c0 / 2)
     const Reg<T> g_lo = simd::add(err, simd::fma(simd::mul(t, t), q2, table16<T>(tab[2], idx)));
     const Reg<T> rest = simd::fma(e.hi, g_lo, simd::mul(e.lo, simd::add(g_hi, g_lo)));
-    const Reg<T> v = simd::fma(e.hi, g_hi, rest);
-    return {v, simd::add(simd::fms(e.hi, g_hi, v), rest), e.scale};
+    return {simd::fma(e.hi, g_hi, rest), e.scale};
   } else {
     const Reg<T> g = simd::fma(t, rows_poly<T, F>(tab, idx, t), c0);
-    return {simd::fma(e.hi, g, simd::mul(e.lo, g)), Reg<T>(), e.scale};
-  }
-}
-
-// c - 2^scale (v + lo) for c = 1 or 2 and the value at most c / 2: the result's ulp is up to
-// twice the value's, so HA subtracts in two parts (else the rounded value's error and the
-// difference's rounding would add up to a full ulp of the result near c / 2).
-template <class T, Flavour F> inline Reg<T> complement(T c, const ScaledValue<T>& s, Reg<T> value) {
-  if constexpr (F == Flavour::HA) {
-    const twopart::Two<Reg<T>> d = twopart::fast_two_sum(simd::splat(c), simd::negate<T>(value));
-    return simd::add(d.hi, simd::sub(d.lo, simd::scalef(s.lo, s.scale)));
-  } else {
-    return simd::sub(simd::splat(c), value);
+    // EP: hi (g + p g), one rounding more than LA's hi g + (hi p) g (which stays under 4 ulp).
+    if constexpr (F == Flavour::EP) return {simd::mul(e.hi, simd::fma(e.p, g, g)), e.scale};
+    return {simd::fma(e.hi, g, simd::mul(e.lo, g)), e.scale};
   }
 }
 
@@ -206,7 +201,7 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
     const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));  // NaN stays
     const ScaledValue<T> tail = erfc_tail<T, F, false>(a);
     const V e = simd::scalef(tail.v, tail.scale);
-    const V v = simd::select(simd::lt(x, splat(T(0))), complement<T, F>(T(2), tail, e), e);
+    const V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
     // The first interval is centred at 1/4, so +-0 takes its exact 1 here.
     r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), v);
     return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
@@ -228,13 +223,13 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
   using L = ErfLimits<T>;
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    const V lim = splat(simd::bits_to(L::clamp[2]));
-    const V x = simd::max(simd::negate<T>(lim), simd::min(lim, in[0]));  // NaN stays
-    const ScaledValue<T> tail = erfc_tail<T, F, true>(simd::abs_of<T>(x));
+    const V x = in[0];
+    const V a = simd::min(splat(simd::bits_to(L::clamp[2])), simd::abs_of<T>(x));  // NaN stays
+    const ScaledValue<T> tail = erfc_tail<T, F, true>(a);
     const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
-    const V v = simd::select(simd::gt(x, splat(T(0))), complement<T, F>(T(1), tail, half), half);
+    const V v = simd::select(simd::gt(x, splat(T(0))), simd::sub(splat(T(1)), half), half);
     r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), v);  // exact at +-0, as Erfc
-    return simd::lt(in[0], splat(simd::bits_to(L::cdf_under[0])));
+    return simd::lt(x, splat(simd::bits_to(L::cdf_under[0])));
   }
   // Arguments below the subnormal threshold: the vector value, reported as underflow; the
   // exact zero of -inf is not.
