@@ -1,10 +1,10 @@
-// Generation, coordinate selection and skip-ahead of the base-2 digital sequences. The
-// whole points of a call run per group of up to 128 coordinates, whose slice of the point
-// stays in registers while the points of a block XOR in the rows the Gray code names
-// (dimensions up to 16 in blocks of sixteen points, see sobol_blocks.h). A large call is
-// cut into contiguous ranges of points, each started from its own copy of the point, so
-// that the ranges may run on the core library's threads; output beyond the caches goes
-// through a stage in whole lines written past them.
+// Generation, coordinate selection and skip-ahead of the base-2 digital sequences. On
+// the calling thread the whole points of a call run per group of up to 128 coordinates,
+// whose slice of the point stays in registers while the points of a block XOR in the
+// rows the Gray code names (dimensions up to 16 in blocks of sixteen points, see
+// sobol_blocks.h); output beyond the caches goes through a stage in whole lines written
+// past them. A call the threading rule (threaded) gives to the core library's threader
+// runs one item per group of 32 coordinates, each over all the call's points.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -27,10 +27,8 @@ using simd::IReg;
 using simd::Mask16;
 
 constexpr uint64_t kLimit = 0xFFFFFFFFu;
-constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
-constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
-constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
-constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
+constexpr int64_t kStageBytes = 16384;       // the stage of streamed output, in the first-level cache
+constexpr uint64_t kStreamBytes = 8u << 20;  // outputs from this size on are streamed
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
 uint32_t* at(DruStream* s, uint32_t offset) {
@@ -115,6 +113,7 @@ struct WordOut {
   uint32_t* r;
   void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
   void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
+  void stream_all(int64_t i, IReg w) const { simd::stream_line(r + i, w); }
   template <class Fn> bool with_lanes(Fn fn) const {
     fn(WordLanes{r});
     return true;
@@ -149,6 +148,16 @@ template <class T, Form F> struct RealOut {
       simd::store(r + i + 8, value(simd::words_hi_to_double(w)));
     } else {
       put(i, w, Mask16(0xFFFF));
+    }
+  }
+  // As put_all, past the caches: r + i on a line boundary.
+  void stream_all(int64_t i, IReg w) const {
+    const simd::Reg<double> lo = value(simd::words_lo_to_double(w)), hi = value(simd::words_hi_to_double(w));
+    if constexpr (std::is_same_v<T, double>) {
+      simd::stream_line(r + i, simd::as_int(lo));
+      simd::stream_line(r + i + 8, simd::as_int(hi));
+    } else {
+      simd::stream_line(r + i, simd::as_int(simd::narrow(lo, hi)));
     }
   }
   // The 1 + x 2^-32 lanes of the block path need (b - a) 2^-32 exact.
@@ -325,58 +334,64 @@ void span_any(const Run& run, uint32_t first_index, int64_t points, int64_t base
   else span(run, first_index, points, base, out);
 }
 
-// Point `to`'s coordinates from those of point `from`: the rows of the bits in which
-// their Gray codes differ.
-void move_point(const Run& run, const uint32_t* point, uint32_t from, uint32_t to) {
-  std::memcpy(run.point, point, size_t(run.d) * 4);
-  for (uint32_t g = (from ^ (from >> 1)) ^ (to ^ (to >> 1)); g; g &= g - 1)
-    simd::xor_words(run.point, run.rows + size_t(std::countr_zero(g)) * run.stride, run.d);
-}
-
-// A threaded call: item i makes the i-th of `items` contiguous ranges of the points from
-// its own copy of the point.
-template <class Out> struct Share {
-  Run run;  // the point of first_index, read by every item
+// A threaded call: item g makes coordinates 32g .. 32g + 31 (the last group shorter) of
+// every point, from the group's words of the point, which it leaves at the last point.
+// The groups' words of the point and their values in the output are disjoint.
+template <class Out> struct Groups {
+  Run run;
   uint32_t first_index;
-  int64_t points, base, items;
-  uint32_t* own;  // items x stride words
+  int64_t points, base;
   const Out* out;
-  bool stream;
+  bool lines;  // streamed, with every point's group on whole 64-byte lines
 };
 
-template <class Out> void share_worker(int64_t i, int64_t, int64_t, void* ctx) {
-  const Share<Out>& s = *static_cast<const Share<Out>*>(ctx);
-  const int64_t k0 = s.points * i / s.items, k1 = s.points * (i + 1) / s.items;
-  const Run run{s.run.rows, s.own + size_t(i) * s.run.stride, s.run.d, s.run.stride};
-  move_point(run, s.run.point, s.first_index, s.first_index + uint32_t(k0));
-  span_any(run, s.first_index + uint32_t(k0), k1 - k0, s.base + k0 * int64_t(run.d), *s.out, s.stream);
+// The output's whole registers as whole lines past the caches, partial ones as usual.
+template <class Out> struct LinesOut {
+  Out o;
+  void put(int64_t i, IReg w, Mask16 m) const { o.put(i, w, m); }
+  void put_all(int64_t i, IReg w) const { o.stream_all(i, w); }
+};
+
+template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
+  const Groups<Out>& s = *static_cast<const Groups<Out>*>(ctx);
+  const uint32_t j = 32 * uint32_t(g), w = std::min(32u, s.run.d - j);
+  const Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
+  auto run = [&](const auto& out) {
+    if (w > 16) group<2>(s.run, s.first_index, s.points, s.base, j, m, out);
+    else group<1>(s.run, s.first_index, s.points, s.base, j, m, out);
+  };
+  if (s.lines) {
+    run(LinesOut<Out>{*s.out});
+    simd::streaming_done();
+  } else {
+    run(*s.out);
+  }
+}
+
+// Whether a call of `points` whole points goes to the threader (the rule, and a limit above
+// 1), and its parallel loop.
+bool threads_for(uint32_t d, int64_t points, nrx_threader_for_fn* parallel_for) {
+  if (!threaded(d, uint64_t(points))) return false;
+  const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
+      nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
+  if (!limit || limit() <= 1) return false;
+  *parallel_for = reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+  return *parallel_for != nullptr;
 }
 
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
   const uint64_t values = uint64_t(points) * run.d;
   // Dimensions up to 16 are not streamed: the stage's pieces are too short for the set-up
   // of the block path.
   const bool stream =
-      run.d > 16 && values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
-  if (threaded(run.d, uint64_t(points))) {
-    const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
-        nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
-    const auto parallel_for =
-        reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
-    // At least 16 points per item: the copies of the point take at most a quarter of
-    // the output's size.
-    const int64_t items = std::min<int64_t>(points / 16, std::max<uint64_t>(2, values / kItemValues));
-    uint32_t* own = limit && parallel_for && limit() > 1
-                        ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(items) * run.stride * 4, 128))
-                        : nullptr;
-    if (own) {
-      Share<Out> s{run, first_index, points, base, items, own, &out, stream};
-      parallel_for(items, 0, &s, share_worker<Out>);
-      std::memcpy(run.point, own + size_t(items - 1) * run.stride, size_t(run.d) * 4);
-      nrx_serv_deallocate(own);
-      return;
-    }
+      run.d > 16 && values * sizeof(E) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
+  if (nrx_threader_for_fn parallel_for; threads_for(run.d, points, &parallel_for)) {
+    const bool lines = stream && reinterpret_cast<uintptr_t>(out.r + base) % 64 == 0 && run.d * sizeof(E) % 64 == 0;
+    Groups<Out> s{run, first_index, points, base, &out, lines};
+    parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+    return;
   }
   span_any(run, first_index, points, base, out, stream);
 }
@@ -427,7 +442,21 @@ template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, cons
 
 }  // namespace
 
-bool threaded(uint64_t d, uint64_t points) { return points >= 32 && d * points >= kThreadValues; }
+// Above 32 dimensions, from the dimension and the number of whole points c. Between 33
+// and 63 dimensions no d is a multiple of 32, so those calls stay on one thread. From 64
+// on, a call stays when it is small: c < 131072 and (d < 250 or (c < 8192 and (d < 500
+// or (c < 256 and (d < 1000 or ... (c < 2 and d < 32000)))))), evaluated from the
+// innermost pair of bounds out.
+bool threaded(uint64_t d, uint64_t c) {
+  if (d <= 32) return false;
+  if (d < 64) return d % 32 == 0 && c >= 131072;
+  constexpr struct {
+    uint64_t c, d;
+  } kSmall[] = {{131072, 250}, {8192, 500}, {256, 1000}, {64, 2000}, {32, 4000}, {8, 16000}, {2, 32000}};
+  bool small = false;
+  for (int i = std::size(kSmall) - 1; i >= 0; --i) small = c < kSmall[i].c && (d < kSmall[i].d || small);
+  return !small;
+}
 
 bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
   if ((poly & 1u) == 0 || poly < 2) return false;
