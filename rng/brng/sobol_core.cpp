@@ -193,10 +193,11 @@ template <int G, int NR, class Out>
 
 // The registers are named by constants of the expansion: indexed in a loop, they were
 // also kept in memory, one more store per register and point.
-template <int NR, class Out, int... G> void group(const Run& run, uint32_t index, int64_t points, int64_t at,
+template <int NR, class Out, int... G> void group(const Run& caller_run, uint32_t index, int64_t points, int64_t at,
                                                   uint32_t j0, Mask16 m, const Out& sink,
                                                   std::integer_sequence<int, G...>) {
-  const Out out = sink;  // a copy the stores cannot alias
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
   uint32_t* const x = run.point + j0;
   IReg v[NR] = {simd::load_words(x + 16 * G, G == NR - 1 ? m : Mask16(0xFFFF))...};
   at += j0;
