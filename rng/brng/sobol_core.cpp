@@ -6,6 +6,7 @@
 // past them. A call the threading rule (threaded) gives to the core library's threader
 // runs one item per group of 32 coordinates, each over all the call's points.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -113,7 +114,8 @@ struct WordOut {
   uint32_t* r;
   void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
   void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
-  void stream_all(int64_t i, IReg w) const { simd::stream_line(r + i, w); }
+  // Sixteen coordinates' words in registers of one line each.
+  std::array<IReg, 1> lines_of(IReg v) const { return {v}; }
   template <class Fn> bool with_lanes(Fn fn) const {
     fn(WordLanes{r});
     return true;
@@ -150,15 +152,11 @@ template <class T, Form F> struct RealOut {
       put(i, w, Mask16(0xFFFF));
     }
   }
-  // As put_all, past the caches: r + i on a line boundary.
-  void stream_all(int64_t i, IReg w) const {
-    const simd::Reg<double> lo = value(simd::words_lo_to_double(w)), hi = value(simd::words_hi_to_double(w));
-    if constexpr (std::is_same_v<T, double>) {
-      simd::stream_line(r + i, simd::as_int(lo));
-      simd::stream_line(r + i + 8, simd::as_int(hi));
-    } else {
-      simd::stream_line(r + i, simd::as_int(simd::narrow(lo, hi)));
-    }
+  // Sixteen coordinates' values in registers of one line each.
+  auto lines_of(IReg v) const {
+    const simd::Reg<double> lo = value(simd::words_lo_to_double(v)), hi = value(simd::words_hi_to_double(v));
+    if constexpr (std::is_same_v<T, double>) return std::array<IReg, 2>{simd::as_int(lo), simd::as_int(hi)};
+    else return std::array<IReg, 1>{simd::as_int(simd::narrow(lo, hi))};
   }
   // The 1 + x 2^-32 lanes of the block path need (b - a) 2^-32 exact.
   template <class Fn> bool with_lanes(Fn fn) const {
@@ -343,29 +341,135 @@ template <class Out> struct Groups {
   uint32_t first_index;
   int64_t points, base;
   const Out* out;
-  bool lines;  // streamed, with every point's group on whole 64-byte lines
+  const uint32_t* from;  // streamed output: a copy of the point before the call, else null
 };
 
-// The output's whole registers as whole lines past the caches, partial ones as usual.
-template <class Out> struct LinesOut {
-  Out o;
-  void put(int64_t i, IReg w, Mask16 m) const { o.put(i, w, m); }
-  void put_all(int64_t i, IReg w) const { o.stream_all(i, w); }
+// Streamed output is written in whole 64-byte lines past the caches, each line by the
+// item of the group in which it starts; partial lines would be read in before they are
+// written. A line that starts in group g runs on into the next group's coordinates or
+// the next point's first ones, so the item follows the 48 flat coordinates from its
+// first, register r holding 16r .. 16r + 15 on from it: those below d of the current
+// point, the others (c - d) of the next one.
+class Window {
+ public:
+  Window(const Run& run, uint32_t j0) : d_(run.d), j0_(j0) {
+    for (int r = 0; r < 3; ++r) {
+      const int64_t c = int64_t(j0) + 16 * r, same = std::clamp<int64_t>(int64_t(d_) - c, 0, 16);
+      same_[r] = int(same);
+      kind_[r] = same == 16 ? kSame : same == 0 ? kNext : kBoth;
+    }
+  }
+  // Register r from words of the current point's coordinates at `cur` and of the next
+  // point's at `next` (either null: zero there).
+  IReg words(int r, const uint32_t* cur, const uint32_t* next) const {
+    const int64_t c = int64_t(j0_) + 16 * r;
+    const IReg zero = simd::splat_word(0);
+    switch (kind_[r]) {
+      case kSame: return cur ? simd::load_words(cur + c) : zero;
+      case kNext: return next ? simd::load_words(next + (c - d_)) : zero;
+      default: {
+        const IReg a = cur ? simd::load_words(cur + c, simd::first_words(same_[r])) : zero;
+        if (!next) return a;
+        // The next point's first 16 - same words, moved up to lanes same .. 15.
+        const IReg b = simd::load_words(next, simd::first_words(16 - same_[r]));
+        return simd::bit_xor(a, simd::window_words(zero, b, 16 - same_[r]));
+      }
+    }
+  }
+
+ private:
+  enum Kind { kSame, kBoth, kNext };
+  int64_t d_;
+  uint32_t j0_;
+  int same_[3];
+  Kind kind_[3];
 };
+
+// Group j0 (w coordinates) of points index + 1 .. index + points to flat positions
+// at + j0, at + j0 + d, ... of an output larger than the caches, as whole lines; the
+// lines at the two ends of the call's whole points, partly other values', are ordinary
+// stores of the item's values alone. Offset: some point's group starts off a line
+// boundary; Tail: the 48 coordinates pass the point's end.
+template <bool Offset, bool Tail, class Out> void group_lines(const Run& caller_run, const uint32_t* from,
+                                                              uint32_t index, int64_t points, int64_t at, uint32_t j0,
+                                                              uint32_t w, const Out& sink) {
+  using E = std::remove_pointer_t<decltype(sink.r)>;
+  using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
+  using M = std::conditional_t<sizeof(E) == 8, simd::Mask8, Mask16>;
+  constexpr int L = 64 / sizeof(E), NX = Offset ? 3 : 2, Q = 32 / L;
+  const auto window = [](IReg lo, IReg hi, int k) {
+    if constexpr (sizeof(E) == 8) return simd::window(lo, hi, k);
+    else return simd::window_words(lo, hi, k);
+  };
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
+  const Window win(run, j0);
+  const Mask16 m1 = simd::first_words(int64_t(w) - 16);
+  // Register r of the current point's words at cur and the next point's at next.
+  const auto words = [&](int r, const uint32_t* cur, const uint32_t* next) {
+    if constexpr (Tail) return win.words(r, cur, next);
+    else if (Offset || r == 0) return simd::load_words(cur + j0 + 16 * r);
+    else return simd::load_words(cur + j0 + 16, m1);
+  };
+  const int64_t end = at + points * run.d;  // the flat end of the whole points
+  IReg x[NX];
+  for (int r = 0; r < NX; ++r) {
+    x[r] = words(r, from, from);
+    if constexpr (Tail) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+  }
+  int64_t p = at + j0;
+  int o = int(reinterpret_cast<uintptr_t>(out.r + p) / sizeof(E) % L);
+  const int step = int(run.d % L);
+  for (int64_t k = 0; k < points; ++k, ++index, p += run.d, o = (o + step) % L) {
+    const uint32_t* cur = row(run, index);
+    const uint32_t* next = Tail ? row(run, index + 1) : nullptr;
+    for (int r = 0; r < NX; ++r) x[r] = simd::bit_xor(x[r], words(r, cur, next));
+    std::array<IReg, Q + 1> c;  // the group's values a line per register, then the next line
+    for (int r = 0; r < 2; ++r) {
+      const auto v = out.lines_of(x[r]);
+      for (size_t i = 0; i < v.size(); ++i) c[r * v.size() + i] = v[i];
+    }
+    if constexpr (!Offset) {
+      for (int t = 0; t * L < int(w); ++t) simd::stream_line(out.r + p + t * L, c[t]);
+      continue;
+    }
+    c[Q] = out.lines_of(x[NX - 1])[0];
+    const int s0 = (L - o) % L;  // the first line boundary from the group's first value
+    if (s0 > 0 && p == at)       // the line before it, partly the caller's
+      simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + p), M((1u << s0) - 1), c[0]);
+    for (int t = 0; s0 + t * L < int(w); ++t) {
+      const int64_t q = p + s0 + t * L;
+      const IReg line = s0 == 0 ? c[t] : window(c[t], c[t + 1], s0);
+      if (q + L <= end) simd::stream_line(out.r + q, line);
+      else simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + q), M((1u << (end - q)) - 1), line);
+    }
+  }
+  uint32_t* const point = run.point + j0;
+  simd::store_words(point, simd::first_words(w), x[0]);
+  if (w > 16) simd::store_words(point + 16, m1, x[1]);
+}
+
+template <class Out> void group_lines(const Run& run, const uint32_t* from, uint32_t index, int64_t points, int64_t at,
+                                      uint32_t j0, uint32_t w, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
+  const bool offset =
+      reinterpret_cast<uintptr_t>(out.r + at + j0) % 64 != 0 || run.d * sizeof(E) % 64 != 0 || w * sizeof(E) % 64 != 0;
+  if (!offset) group_lines<false, false>(run, from, index, points, at, j0, w, out);
+  else if (j0 + 48 <= run.d) group_lines<true, false>(run, from, index, points, at, j0, w, out);
+  else group_lines<true, true>(run, from, index, points, at, j0, w, out);
+}
 
 template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
   const Groups<Out>& s = *static_cast<const Groups<Out>*>(ctx);
   const uint32_t j = 32 * uint32_t(g), w = std::min(32u, s.run.d - j);
   const Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
-  auto run = [&](const auto& out) {
-    if (w > 16) group<2>(s.run, s.first_index, s.points, s.base, j, m, out);
-    else group<1>(s.run, s.first_index, s.points, s.base, j, m, out);
-  };
-  if (s.lines) {
-    run(LinesOut<Out>{*s.out});
+  if (s.from) {
+    group_lines(s.run, s.from, s.first_index, s.points, s.base, j, w, *s.out);
     simd::streaming_done();
+  } else if (w > 16) {
+    group<2>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
   } else {
-    run(*s.out);
+    group<1>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
   }
 }
 
@@ -389,9 +493,12 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
   const bool stream =
       run.d > 16 && values * sizeof(E) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
   if (nrx_threader_for_fn parallel_for; threads_for(run.d, points, &parallel_for)) {
-    const bool lines = stream && reinterpret_cast<uintptr_t>(out.r + base) % 64 == 0 && run.d * sizeof(E) % 64 == 0;
-    Groups<Out> s{run, first_index, points, base, &out, lines};
+    // Streamed, the items read the words of the point next to their own as they were.
+    uint32_t* from = stream ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(run.stride) * 4, 64)) : nullptr;
+    if (from) std::memcpy(from, run.point, size_t(run.d) * 4);
+    Groups<Out> s{run, first_index, points, base, &out, from};
     parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+    nrx_serv_deallocate(from);
     return;
   }
   span_any(run, first_index, points, base, out, stream);

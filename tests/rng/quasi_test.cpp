@@ -387,6 +387,9 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       {"streamed 1024 words, off the line", DRU_BRNG_SOBOL, form1(1024), 0, 1024 * 2100, 8, kWord},
       {"streamed 1000 doubles", DRU_BRNG_SOBOL, form1(1000), 5, 1000 * 1100, 40, kDouble},
       {"streamed 1000 floats", DRU_BRNG_SOBOL, form1(1000), 0, 1000 * 2200, 0, kFloat},
+      {"streamed 1003 doubles, 16 bytes off", DRU_BRNG_SOBOL, form1(1003), 2, 1003 * 1050, 16, kDouble},
+      {"streamed 2051 floats, 4 bytes off", DRU_BRNG_SOBOL, form1(2051), 2050, 2051 * 1030 + 2, 4, kFloat},
+      {"streamed niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 0, 300 * 8200, 60, kWord},
   };
   for (const Row& r : rows) {
     Q serial(r.brng, r.seed), fake(r.brng, r.seed), core(r.brng, r.seed);
