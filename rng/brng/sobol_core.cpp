@@ -4,7 +4,9 @@
 // rows the Gray code names (dimensions up to 16 in blocks of sixteen points, see
 // sobol_blocks.h); output beyond the caches goes through a stage in whole lines written
 // past them. A call the threading rule (threaded) gives to the core library's threader
-// runs one item per group of 32 coordinates, each over all the call's points.
+// runs one item per group of 32 coordinates, each over all the call's points; output
+// beyond the caches goes out there as whole lines, each from the item in whose group it
+// starts.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -404,7 +406,7 @@ template <bool Offset, bool Tail, class Out> void group_lines(const Run& caller_
   const Out out = sink;  // copies the stores cannot alias
   const Run run = caller_run;
   const Window win(run, j0);
-  const Mask16 m1 = simd::first_words(int64_t(w) - 16);
+  const Mask16 m1 = w > 16 ? simd::first_words(w - 16) : Mask16(0);  // the group's second register
   // Register r of the current point's words at cur and the next point's at next.
   const auto words = [&](int r, const uint32_t* cur, const uint32_t* next) {
     if constexpr (Tail) return win.words(r, cur, next);
