@@ -219,7 +219,8 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  *   limit is 1, the call runs on the calling thread. Results are the same either way.
  * Output of 8 MB and more in more than 16 dimensions (with the result pointer a
  *   multiple of the value size) is written past the caches in whole 64-byte lines; on
- *   the threader, when d values fill whole lines and the first whole point starts on one.
+ *   the threader each line by the item of the group in which it starts, only the lines
+ *   at the two ends of the call's whole points as ordinary stores.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
  *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
  *   (coordinates of the current point still to deliver; with a selection 1 while the
