@@ -15,6 +15,12 @@ inline IReg load_words(const uint32_t* p, Mask16 m) { return _mm512_maskz_loadu_
 inline void store_words(uint32_t* p, IReg v) { _mm512_storeu_si512(p, v); }
 inline void store_words(uint32_t* p, Mask16 m, IReg v) { _mm512_mask_storeu_epi32(p, m, v); }
 inline IReg splat_word(uint32_t x) { return _mm512_set1_epi32(int32_t(x)); }
+// Words k..k+15 of the 32-word concatenation (lo, hi), 0 <= k <= 16.
+inline IReg window_words(IReg lo, IReg hi, int k) {
+  const IReg idx =
+      _mm512_add_epi32(_mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi32(k));
+  return _mm512_permutex2var_epi32(lo, idx, hi);
+}
 inline IReg bit_or(IReg a, IReg b) { return _mm512_or_si512(a, b); }
 inline IReg sub_words(IReg a, IReg b) { return _mm512_sub_epi32(a, b); }
 // Masked forms with every lane selected: GCC 12 warns on the unmasked ones' undefined

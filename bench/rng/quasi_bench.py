@@ -11,8 +11,10 @@ array of the same size (the store floor); scipy allocates its output on every ca
 its callers do, while ours and the fill write one array again. The rows "scipy _draw, one
 array" time scipy's own loop (the one random() runs after allocating) writing one array
 again, as ours does: both sides then measured the same way, warm, same n and output.
+With --base=LIBRARY2 the Sobol rows of a second build (an earlier version) are timed in
+the same run, labelled "base".
 
-Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes]"""
+Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes] [--base=LIBRARY2]"""
 import ctypes as C
 import ctypes.util
 import os
@@ -29,17 +31,20 @@ from best import best_of  # noqa: E402
 
 import subprocess  # noqa: E402
 
-args = [a for a in sys.argv[1:] if a not in ("--busy", "--sizes")]
+args = [a for a in sys.argv[1:] if a not in ("--busy", "--sizes") and not a.startswith("--base=")]
 BUSY = "--busy" in sys.argv
 SIZES = "--sizes" in sys.argv
+BASE = [a[len("--base="):] for a in sys.argv[1:] if a.startswith("--base=")]
 lib = C.CDLL(args[0])
 REPS = int(args[1]) if len(args) > 1 else 21
 # Outputs of about 1 MB (in the second-level cache), and 32 MB at d = 1,000.
 POINTS = ((10, 1 << 13), (1000, 1 << 7), (1000, 1 << 12))
 gomp = C.CDLL(ctypes.util.find_library("gomp") or "libgomp.so.1")
-lib._druNewStreamEx.argtypes = [C.POINTER(C.c_void_p), C.c_int32, C.c_int32, C.POINTER(C.c_uint32)]
-for name in ("_drudBRngSobol", "_drudBRngNiederr"):
-    getattr(lib, name).argtypes = [C.c_void_p, C.c_int32, C.c_void_p, C.c_double, C.c_double]
+base = C.CDLL(BASE[0]) if BASE else None
+for one in (lib, base) if base else (lib,):
+    one._druNewStreamEx.argtypes = [C.POINTER(C.c_void_p), C.c_int32, C.c_int32, C.POINTER(C.c_uint32)]
+    for name in ("_drudBRngSobol", "_drudBRngNiederr"):
+        getattr(one, name).argtypes = [C.c_void_p, C.c_int32, C.c_void_p, C.c_double, C.c_double]
 
 
 def xpow(e, p):
@@ -64,10 +69,10 @@ def primitive_polys(count):
     return out
 
 
-def stream(brng, words):
+def stream(brng, words, of=None):
     h = C.c_void_p()
     w = (C.c_uint32 * len(words))(*words)
-    assert lib._druNewStreamEx(C.byref(h), brng, len(words), w) == 0
+    assert (of or lib)._druNewStreamEx(C.byref(h), brng, len(words), w) == 0
     return h
 
 
@@ -134,14 +139,19 @@ for d, points in POINTS:
     if d <= 318:
         t_nied = ours(lib._drudBRngNiederr, stream(0x700000, [d]), values)
         rows.append(("nrx Niederr", d, points, t_nied / values * 1e9, t_scipy / t_nied))
+    if base:
+        t = ours(base._drudBRngSobol, stream(0x600000, sobol_words, base), values)
+        rows.append(("base Sobol", d, points, t / values * 1e9, t_scipy / t))
     if d == 1000:
         for busy in (False, True) if BUSY else (False,):
             spin = subprocess.Popen([sys.executable, "-c", "while 1: pass"]) if busy else None
             for threads in (1, 2):
                 gomp.omp_set_num_threads(threads)
-                t = ours(lib._drudBRngSobol, stream(0x600000, sobol_words), values)
-                rows.append(("nrx Sobol, %d thread%s%s" % (threads, "s" if threads > 1 else "", ", busy" if busy else ""),
-                             d, points, t / values * 1e9, t_scipy / t))
+                for name, one in (("nrx", lib), ("base", base)) if base else (("nrx", lib),):
+                    t = ours(one._drudBRngSobol, stream(0x600000, sobol_words, one), values)
+                    rows.append(("%s Sobol, %d thread%s%s" % (name, threads, "s" if threads > 1 else "",
+                                                              ", busy" if busy else ""),
+                                 d, points, t / values * 1e9, t_scipy / t))
             if spin:
                 spin.kill()
                 spin.wait()

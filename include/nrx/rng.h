@@ -204,12 +204,23 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  * Limit: the counter starts at 1 and advances by 1 per value (by d per value with a
  *   selected coordinate); a call that would take it past 0xFFFFFFFF returns
  *   DRU_E_QRNG_EXHAUSTED and writes nothing.
- * Threads: a call of c >= 32 whole points and c d >= 2^18 values runs them through
- *   nrx_serv_load_thread_fun's "nrx_dru_serv_threader_for" when the threader's limit is
- *   above 1: min(c / 16, max(2, c d / 2^16)) items, item i the i-th of as many
- *   contiguous ranges of the points. Results are the same either way.
+ * Threads: with d the dimension and c the number of whole points of the call (values
+ *   before its first whole point and after its last, which finish or start a point, are
+ *   not counted and are made on the calling thread), the whole points are threaded only
+ *   when d > 32 and: for d < 64, d is a multiple of 32 (so never) and c >= 131072; for
+ *   d >= 64, unless c < 131072 and (d < 250 or (c < 8192 and (d < 500 or (c < 256 and
+ *   (d < 1000 or (c < 64 and (d < 2000 or (c < 32 and (d < 4000 or (c < 8 and (d < 16000
+ *   or (c < 2 and d < 32000)))))))))))). Such a call asks
+ *   nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit") for the
+ *   limit and, when it is above 1, calls the function loaded as
+ *   "nrx_dru_serv_threader_for" with (ceil(d / 32), 0, context, kernel): item g makes
+ *   coordinates 32g .. 32g + 31 (the last group shorter) of all the call's whole points
+ *   and leaves them in the stream's point; no lock is taken. Otherwise, and when the
+ *   limit is 1, the call runs on the calling thread. Results are the same either way.
  * Output of 8 MB and more in more than 16 dimensions (with the result pointer a
- *   multiple of the value size) is written past the caches in whole 64-byte lines.
+ *   multiple of the value size) is written past the caches in whole 64-byte lines; on
+ *   the threader each line by the item of the group in which it starts, only the lines
+ *   at the two ends of the call's whole points as ordinary stores.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
  *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
  *   (coordinates of the current point still to deliver; with a selection 1 while the

@@ -1,11 +1,14 @@
-// Generation, coordinate selection and skip-ahead of the base-2 digital sequences. The
-// whole points of a call run per group of up to 128 coordinates, whose slice of the point
-// stays in registers while the points of a block XOR in the rows the Gray code names
-// (dimensions up to 16 in blocks of sixteen points, see sobol_blocks.h). A large call is
-// cut into contiguous ranges of points, each started from its own copy of the point, so
-// that the ranges may run on the core library's threads; output beyond the caches goes
-// through a stage in whole lines written past them.
+// Generation, coordinate selection and skip-ahead of the base-2 digital sequences. On
+// the calling thread the whole points of a call run per group of up to 128 coordinates,
+// whose slice of the point stays in registers while the points of a block XOR in the
+// rows the Gray code names (dimensions up to 16 in blocks of sixteen points, see
+// sobol_blocks.h); output beyond the caches goes through a stage in whole lines written
+// past them. A call the threading rule (threaded) gives to the core library's threader
+// runs one item per group of 32 coordinates, each over all the call's points; output
+// beyond the caches goes out there as whole lines, each from the item in whose group it
+// starts.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -27,10 +30,8 @@ using simd::IReg;
 using simd::Mask16;
 
 constexpr uint64_t kLimit = 0xFFFFFFFFu;
-constexpr int64_t kStageBytes = 16384;        // the stage of streamed output, in the first-level cache
-constexpr uint64_t kStreamBytes = 8u << 20;   // outputs from this size on are streamed
-constexpr uint64_t kItemValues = 1u << 16;    // values per item of a threaded call, at least two items
-constexpr uint64_t kThreadValues = 1u << 18;  // calls of 32 points or more from this many values on are threaded
+constexpr int64_t kStageBytes = 16384;       // the stage of streamed output, in the first-level cache
+constexpr uint64_t kStreamBytes = 8u << 20;  // outputs from this size on are streamed
 
 Header* header(DruStream* s) { return state_of<Header>(s); }
 uint32_t* at(DruStream* s, uint32_t offset) {
@@ -115,6 +116,8 @@ struct WordOut {
   uint32_t* r;
   void put(int64_t i, IReg w, Mask16 m) const { simd::store_words(r + i, m, w); }
   void put_all(int64_t i, IReg w) const { simd::store_words(r + i, w); }
+  // Sixteen coordinates' words in registers of one line each.
+  std::array<IReg, 1> lines_of(IReg v) const { return {v}; }
   template <class Fn> bool with_lanes(Fn fn) const {
     fn(WordLanes{r});
     return true;
@@ -151,6 +154,12 @@ template <class T, Form F> struct RealOut {
       put(i, w, Mask16(0xFFFF));
     }
   }
+  // Sixteen coordinates' values in registers of one line each.
+  auto lines_of(IReg v) const {
+    const simd::Reg<double> lo = value(simd::words_lo_to_double(v)), hi = value(simd::words_hi_to_double(v));
+    if constexpr (std::is_same_v<T, double>) return std::array<IReg, 2>{simd::as_int(lo), simd::as_int(hi)};
+    else return std::array<IReg, 1>{simd::as_int(simd::narrow(lo, hi))};
+  }
   // The 1 + x 2^-32 lanes of the block path need (b - a) 2^-32 exact.
   template <class Fn> bool with_lanes(Fn fn) const {
     if constexpr (F == kApart) return false;
@@ -184,10 +193,11 @@ template <int G, int NR, class Out>
 
 // The registers are named by constants of the expansion: indexed in a loop, they were
 // also kept in memory, one more store per register and point.
-template <int NR, class Out, int... G> void group(const Run& run, uint32_t index, int64_t points, int64_t at,
+template <int NR, class Out, int... G> void group(const Run& caller_run, uint32_t index, int64_t points, int64_t at,
                                                   uint32_t j0, Mask16 m, const Out& sink,
                                                   std::integer_sequence<int, G...>) {
-  const Out out = sink;  // a copy the stores cannot alias
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
   uint32_t* const x = run.point + j0;
   IReg v[NR] = {simd::load_words(x + 16 * G, G == NR - 1 ? m : Mask16(0xFFFF))...};
   at += j0;
@@ -325,58 +335,173 @@ void span_any(const Run& run, uint32_t first_index, int64_t points, int64_t base
   else span(run, first_index, points, base, out);
 }
 
-// Point `to`'s coordinates from those of point `from`: the rows of the bits in which
-// their Gray codes differ.
-void move_point(const Run& run, const uint32_t* point, uint32_t from, uint32_t to) {
-  std::memcpy(run.point, point, size_t(run.d) * 4);
-  for (uint32_t g = (from ^ (from >> 1)) ^ (to ^ (to >> 1)); g; g &= g - 1)
-    simd::xor_words(run.point, run.rows + size_t(std::countr_zero(g)) * run.stride, run.d);
-}
-
-// A threaded call: item i makes the i-th of `items` contiguous ranges of the points from
-// its own copy of the point.
-template <class Out> struct Share {
-  Run run;  // the point of first_index, read by every item
+// A threaded call: item g makes coordinates 32g .. 32g + 31 (the last group shorter) of
+// every point, from the group's words of the point, which it leaves at the last point.
+// The groups' words of the point and their values in the output are disjoint.
+template <class Out> struct Groups {
+  Run run;
   uint32_t first_index;
-  int64_t points, base, items;
-  uint32_t* own;  // items x stride words
+  int64_t points, base;
   const Out* out;
-  bool stream;
+  const uint32_t* from;  // streamed output: a copy of the point before the call, else null
 };
 
-template <class Out> void share_worker(int64_t i, int64_t, int64_t, void* ctx) {
-  const Share<Out>& s = *static_cast<const Share<Out>*>(ctx);
-  const int64_t k0 = s.points * i / s.items, k1 = s.points * (i + 1) / s.items;
-  const Run run{s.run.rows, s.own + size_t(i) * s.run.stride, s.run.d, s.run.stride};
-  move_point(run, s.run.point, s.first_index, s.first_index + uint32_t(k0));
-  span_any(run, s.first_index + uint32_t(k0), k1 - k0, s.base + k0 * int64_t(run.d), *s.out, s.stream);
+// Streamed output is written in whole 64-byte lines past the caches, each line by the
+// item of the group in which it starts; partial lines would be read in before they are
+// written. A line that starts in group g runs on into the next group's coordinates or
+// the next point's first ones, so the item follows the 48 flat coordinates from its
+// first, register r holding 16r .. 16r + 15 on from it: those below d of the current
+// point, the others (c - d) of the next one.
+class Window {
+ public:
+  Window(const Run& run, uint32_t j0) : d_(run.d), j0_(j0) {
+    for (int r = 0; r < 3; ++r) {
+      const int64_t c = int64_t(j0) + 16 * r, same = std::clamp<int64_t>(int64_t(d_) - c, 0, 16);
+      same_[r] = int(same);
+      kind_[r] = same == 16 ? kSame : same == 0 ? kNext : kBoth;
+    }
+  }
+  // Register r from words of the current point's coordinates at `cur` and of the next
+  // point's at `next` (either null: zero there).
+  IReg words(int r, const uint32_t* cur, const uint32_t* next) const {
+    const int64_t c = int64_t(j0_) + 16 * r;
+    const IReg zero = simd::splat_word(0);
+    switch (kind_[r]) {
+      case kSame: return cur ? simd::load_words(cur + c) : zero;
+      case kNext: return next ? simd::load_words(next + (c - d_)) : zero;
+      default: {
+        const IReg a = cur ? simd::load_words(cur + c, simd::first_words(same_[r])) : zero;
+        if (!next) return a;
+        // The next point's first 16 - same words, moved up to lanes same .. 15.
+        const IReg b = simd::load_words(next, simd::first_words(16 - same_[r]));
+        return simd::bit_xor(a, simd::window_words(zero, b, 16 - same_[r]));
+      }
+    }
+  }
+
+ private:
+  enum Kind { kSame, kBoth, kNext };
+  int64_t d_;
+  uint32_t j0_;
+  int same_[3];
+  Kind kind_[3];
+};
+
+// Group j0 (w coordinates) of points index + 1 .. index + points to flat positions
+// at + j0, at + j0 + d, ... of an output larger than the caches, as whole lines; the
+// lines at the two ends of the call's whole points, partly other values', are ordinary
+// stores of the item's values alone. Offset: some point's group starts off a line
+// boundary; Tail: the 48 coordinates pass the point's end.
+template <bool Offset, bool Tail, class Out> void group_lines(const Run& caller_run, const uint32_t* from,
+                                                              uint32_t index, int64_t points, int64_t at, uint32_t j0,
+                                                              uint32_t w, const Out& sink) {
+  using E = std::remove_pointer_t<decltype(sink.r)>;
+  using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
+  using M = std::conditional_t<sizeof(E) == 8, simd::Mask8, Mask16>;
+  constexpr int L = 64 / sizeof(E), NX = Offset ? 3 : 2, Q = 32 / L;
+  const auto window = [](IReg lo, IReg hi, int k) {
+    if constexpr (sizeof(E) == 8) return simd::window(lo, hi, k);
+    else return simd::window_words(lo, hi, k);
+  };
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
+  const Window win(run, j0);
+  const Mask16 m1 = w > 16 ? simd::first_words(w - 16) : Mask16(0);  // the group's second register
+  // Register r of the current point's words at cur and the next point's at next.
+  const auto words = [&](int r, const uint32_t* cur, const uint32_t* next) {
+    if constexpr (Tail) return win.words(r, cur, next);
+    else if (Offset || r == 0) return simd::load_words(cur + j0 + 16 * r);
+    else return simd::load_words(cur + j0 + 16, m1);
+  };
+  const int64_t end = at + points * run.d;  // the flat end of the whole points
+  IReg x[NX];
+  for (int r = 0; r < NX; ++r) {
+    x[r] = words(r, from, from);
+    if constexpr (Tail) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+  }
+  int64_t p = at + j0;
+  int o = int(reinterpret_cast<uintptr_t>(out.r + p) / sizeof(E) % L);
+  const int step = int(run.d % L);
+  for (int64_t k = 0; k < points; ++k, ++index, p += run.d, o = (o + step) % L) {
+    const uint32_t* cur = row(run, index);
+    const uint32_t* next = Tail ? row(run, index + 1) : nullptr;
+    for (int r = 0; r < NX; ++r) x[r] = simd::bit_xor(x[r], words(r, cur, next));
+    std::array<IReg, Q + 1> c;  // the group's values a line per register, then the next line
+    for (int r = 0; r < 2; ++r) {
+      const auto v = out.lines_of(x[r]);
+      for (size_t i = 0; i < v.size(); ++i) c[r * v.size() + i] = v[i];
+    }
+    if constexpr (!Offset) {
+      for (int t = 0; t * L < int(w); ++t) simd::stream_line(out.r + p + t * L, c[t]);
+      continue;
+    }
+    c[Q] = out.lines_of(x[NX - 1])[0];
+    const int s0 = (L - o) % L;  // the first line boundary from the group's first value
+    if (s0 > 0 && p == at)       // the line before it, partly the caller's
+      simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + p), M((1u << s0) - 1), c[0]);
+    for (int t = 0; s0 + t * L < int(w); ++t) {
+      const int64_t q = p + s0 + t * L;
+      const IReg line = s0 == 0 ? c[t] : window(c[t], c[t + 1], s0);
+      if (q + L <= end) simd::stream_line(out.r + q, line);
+      else simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + q), M((1u << (end - q)) - 1), line);
+    }
+  }
+  uint32_t* const point = run.point + j0;
+  simd::store_words(point, simd::first_words(w), x[0]);
+  if (w > 16) simd::store_words(point + 16, m1, x[1]);
+}
+
+template <class Out> void group_lines(const Run& run, const uint32_t* from, uint32_t index, int64_t points, int64_t at,
+                                      uint32_t j0, uint32_t w, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
+  const bool offset =
+      reinterpret_cast<uintptr_t>(out.r + at + j0) % 64 != 0 || run.d * sizeof(E) % 64 != 0 || w * sizeof(E) % 64 != 0;
+  if (!offset) group_lines<false, false>(run, from, index, points, at, j0, w, out);
+  else if (j0 + 48 <= run.d) group_lines<true, false>(run, from, index, points, at, j0, w, out);
+  else group_lines<true, true>(run, from, index, points, at, j0, w, out);
+}
+
+template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
+  const Groups<Out>& s = *static_cast<const Groups<Out>*>(ctx);
+  const uint32_t j = 32 * uint32_t(g), w = std::min(32u, s.run.d - j);
+  const Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
+  if (s.from) {
+    group_lines(s.run, s.from, s.first_index, s.points, s.base, j, w, *s.out);
+    simd::streaming_done();
+  } else if (w > 16) {
+    group<2>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
+  } else {
+    group<1>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
+  }
+}
+
+// Whether a call of `points` whole points goes to the threader (the rule, and a limit above
+// 1), and its parallel loop.
+bool threads_for(uint32_t d, int64_t points, nrx_threader_for_fn* parallel_for) {
+  if (!threaded(d, uint64_t(points))) return false;
+  const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
+      nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
+  if (!limit || limit() <= 1) return false;
+  *parallel_for = reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
+  return *parallel_for != nullptr;
 }
 
 template <class Out>
 void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t base, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
   const uint64_t values = uint64_t(points) * run.d;
   // Dimensions up to 16 are not streamed: the stage's pieces are too short for the set-up
   // of the block path.
   const bool stream =
-      run.d > 16 && values * sizeof(*out.r) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(*out.r) == 0;
-  if (threaded(run.d, uint64_t(points))) {
-    const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
-        nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
-    const auto parallel_for =
-        reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
-    // At least 16 points per item: the copies of the point take at most a quarter of
-    // the output's size.
-    const int64_t items = std::min<int64_t>(points / 16, std::max<uint64_t>(2, values / kItemValues));
-    uint32_t* own = limit && parallel_for && limit() > 1
-                        ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(items) * run.stride * 4, 128))
-                        : nullptr;
-    if (own) {
-      Share<Out> s{run, first_index, points, base, items, own, &out, stream};
-      parallel_for(items, 0, &s, share_worker<Out>);
-      std::memcpy(run.point, own + size_t(items - 1) * run.stride, size_t(run.d) * 4);
-      nrx_serv_deallocate(own);
-      return;
-    }
+      run.d > 16 && values * sizeof(E) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
+  if (nrx_threader_for_fn parallel_for; threads_for(run.d, points, &parallel_for)) {
+    // Streamed, the items read the words of the point next to their own as they were.
+    uint32_t* from = stream ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(run.stride) * 4, 64)) : nullptr;
+    if (from) std::memcpy(from, run.point, size_t(run.d) * 4);
+    Groups<Out> s{run, first_index, points, base, &out, from};
+    parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+    nrx_serv_deallocate(from);
+    return;
   }
   span_any(run, first_index, points, base, out, stream);
 }
@@ -427,7 +552,21 @@ template <class Out> int32_t emit(DruStream* s, const Layout& l, int64_t n, cons
 
 }  // namespace
 
-bool threaded(uint64_t d, uint64_t points) { return points >= 32 && d * points >= kThreadValues; }
+// Above 32 dimensions, from the dimension and the number of whole points c. Between 33
+// and 63 dimensions no d is a multiple of 32, so those calls stay on one thread. From 64
+// on, a call stays when it is small: c < 131072 and (d < 250 or (c < 8192 and (d < 500
+// or (c < 256 and (d < 1000 or ... (c < 2 and d < 32000)))))), evaluated from the
+// innermost pair of bounds out.
+bool threaded(uint64_t d, uint64_t c) {
+  if (d <= 32) return false;
+  if (d < 64) return d % 32 == 0 && c >= 131072;
+  constexpr struct {
+    uint64_t c, d;
+  } kSmall[] = {{131072, 250}, {8192, 500}, {256, 1000}, {64, 2000}, {32, 4000}, {8, 16000}, {2, 32000}};
+  bool small = false;
+  for (int i = std::size(kSmall) - 1; i >= 0; --i) small = c < kSmall[i].c && (d < kSmall[i].d || small);
+  return !small;
+}
 
 bool sobol_directions(uint32_t poly, const uint32_t* m_init, uint32_t* v) {
   if ((poly & 1u) == 0 || poly < 2) return false;

@@ -54,8 +54,11 @@ int32_t words(DruStream* s, const Layout& l, int64_t n, uint32_t* r);
 using SeedFn = int32_t (*)(DruStream* s, int32_t n, const uint32_t* params);
 int32_t init(int32_t method, DruStream* s, int32_t n, const uint32_t* params, const Layout& l, SeedFn seed);
 
-// Whether a call of `points` whole points in dimension d is spread over threads.
-bool threaded(uint64_t d, uint64_t points);
+// Whether a call of c whole points in dimension d goes to the threader (when its limit is
+// above 1), as ceil(d / 32) items of 32 coordinates. Values before the call's first whole
+// point and after its last are not counted: they come from the stream's point on the
+// calling thread.
+bool threaded(uint64_t d, uint64_t c);
 
 // Sobol direction numbers v_1 .. v_32 of a primitive polynomial (degree s >= 1, odd) and
 // its initial numbers m_1 .. m_min(s, 32); false when the data cannot define them (m_k

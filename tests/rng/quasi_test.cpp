@@ -3,6 +3,7 @@
 // value limit; seeding rules; and the threading rule with results equal on any
 // threader. This executable interposes the core library's threader lookup.
 #include <dlfcn.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,11 +18,13 @@ namespace {
 // 0: the core library's threader; otherwise a threader of this test reporting this
 // limit and running the items in reverse order on two threads of its own.
 std::atomic<int64_t> g_limit{0};
-std::atomic<int64_t> g_groups{0};  // item count of the last parallel loop, 0 when none
+std::atomic<int64_t> g_groups{0};       // item count of the last parallel loop, 0 when none
+std::atomic<bool> g_count_only{false};  // record the item count without running the items
 
 int64_t fake_limit() { return g_limit.load(); }
 void fake_for(int64_t count, int64_t, void* ctx, nrx_threader_worker w) {
   g_groups = count;
+  if (g_count_only) return;
   auto half = [&](int64_t parity) {
     for (int64_t i = count - 1; i >= 0; --i)
       if (i % 2 == parity) w(i, parity, 2, ctx);
@@ -290,58 +293,137 @@ TEST(QuasiSeeding, RefusedSplitting) {
   }
 }
 
-// Guards against a threading rule other than the documented one: whole points of a
-// call run on the threader exactly when the rule says so, in min(points / 16,
-// max(2, values / 2^16)) contiguous ranges.
+// Output memory of `bytes` that costs nothing until written: the rule's calls are large,
+// and those the threader would take are not run.
+struct Untouched {
+  explicit Untouched(size_t bytes) : size(bytes) {
+    p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    EXPECT_NE(p, MAP_FAILED);
+  }
+  ~Untouched() { munmap(p, size); }
+  void* p;
+  size_t size;
+};
+
+// Guards against a threading rule other than the documented one: with d the dimension
+// and c the whole points of the call, it is threaded only when d > 32 and, for d < 64,
+// d is a multiple of 32 (no such d) and c >= 131072; for d >= 64, unless c < 131072 and
+// (d < 250 or (c < 8192 and (d < 500 or (c < 256 and (d < 1000 or (c < 64 and (d < 2000
+// or (c < 32 and (d < 4000 or (c < 8 and (d < 16000 or (c < 2 and d < 32000)))))))))))).
+// Each bound is taken at both sides; a threaded call is ceil(d / 32) items. Values
+// before the first whole point and after the last do not count.
 TEST(QuasiThreading, RuleDecidesWhoRuns) {
   struct Row {
     uint32_t d;
-    int32_t points;
-    int64_t items;  // 0: on the calling thread
+    int64_t c;  // whole points
+    bool threaded;
+    uint32_t before;  // values taken first: the call starts inside a point
+    uint32_t after;   // values after the last whole point
   };
   const Row rows[] = {
-      {10, 26214, 0},   {10, 26215, 4}, {1000, 128, 0}, {1000, 262, 0}, {1000, 263, 4}, {33, 8192, 4},
-      {1000, 1000, 15}, {300000, 1, 0}, {131072, 2, 0}, {8192, 31, 0},  {8192, 32, 2},  {3, 100000, 4},
+      {32, 131072, false, 0, 0},   {33, 131072, false, 0, 0}, {63, 131072, false, 0, 0},  {64, 131071, false, 0, 0},
+      {64, 131072, true, 0, 0},    {96, 131072, true, 0, 0},  {249, 131071, false, 0, 0}, {249, 131072, true, 0, 0},
+      {250, 131071, true, 0, 0},   {250, 8191, false, 0, 0},  {250, 8192, true, 0, 0},    {499, 8191, false, 0, 0},
+      {499, 8192, true, 0, 0},     {500, 8191, true, 0, 0},   {500, 255, false, 0, 0},    {500, 256, true, 0, 0},
+      {999, 255, false, 0, 0},     {999, 256, true, 0, 0},    {1000, 255, true, 0, 0},    {1000, 63, false, 0, 0},
+      {1000, 64, true, 0, 0},      {1999, 63, false, 0, 0},   {1999, 64, true, 0, 0},     {2000, 63, true, 0, 0},
+      {2000, 31, false, 0, 0},     {2000, 32, true, 0, 0},    {3999, 31, false, 0, 0},    {3999, 32, true, 0, 0},
+      {4000, 31, true, 0, 0},      {4000, 7, false, 0, 0},    {4000, 8, true, 0, 0},      {15999, 7, false, 0, 0},
+      {15999, 8, true, 0, 0},      {16000, 7, true, 0, 0},    {16000, 1, false, 0, 0},    {16000, 2, true, 0, 0},
+      {31999, 1, false, 0, 0},     {31999, 2, true, 0, 0},    {32000, 1, true, 0, 0},     {100000, 1, true, 0, 0},
+      {1000, 63, false, 500, 999}, {1000, 64, true, 999, 1},  {1000, 0, false, 1, 999},   {2001, 32, true, 7, 2000},
   };
+  g_count_only = true;
   for (const Row& r : rows) {
     Q q(DRU_BRNG_SOBOL, form1(r.d));
-    std::vector<uint32_t> out(size_t(r.d) * size_t(r.points));
-    {
-      Threader t(2);
-      ASSERT_EQ(q.props().GenI(q.s, int32_t(out.size()), out.data()), 0);
-      EXPECT_EQ(g_groups.load(), r.items) << "d " << r.d << " points " << r.points;
-    }
+    ASSERT_EQ(q.dim(), r.d);
+    q.ints(int32_t(r.before));
+    const uint32_t head = r.before % r.d ? r.d - r.before % r.d : 0;
+    const int64_t n = head + r.c * r.d + r.after;
+    Untouched out(size_t(n) * 4);
+    Threader t(2);
+    ASSERT_EQ(q.props().GenI(q.s, int32_t(n), static_cast<uint32_t*>(out.p)), 0);
+    EXPECT_EQ(g_groups.load(), r.threaded ? (r.d + 31) / 32 : 0) << "d " << r.d << " points " << r.c;
+  }
+  g_count_only = false;
+  for (uint32_t d : {64u, 1000u, 100000u}) {  // a limit of 1 runs on the calling thread
+    Q q(DRU_BRNG_SOBOL, form1(d));
+    const int64_t n = int64_t(d) * (d == 64 ? 131072 : d == 1000 ? 64 : 2);
+    Untouched out(size_t(n) * 4);
     Threader one(1);
-    ASSERT_EQ(q.props().GenI(q.s, int32_t(out.size()), out.data()), 0);
-    EXPECT_EQ(g_groups.load(), 0) << "a limit of 1 runs on the calling thread";
+    ASSERT_EQ(q.props().GenI(q.s, int32_t(n), static_cast<uint32_t*>(out.p)), 0);
+    EXPECT_EQ(g_groups.load(), 0) << "d " << d;
   }
 }
 
-// Guards against ranges that share state or depend on their order, and against a
-// range starting from the wrong point: any threader gives the serial result, also for
-// calls that start and end inside a point, with and without streamed output.
+// Guards against groups that share state, depend on their order or start from the
+// wrong words of the point, and against whole lines written past the caches in the
+// wrong place: any threader gives the serial result, for every output type, calls that
+// start and end inside a point, dimensions that are not multiples of 8, 16 or 32 (the
+// last group short, lines shared between groups), and outputs at any offset from a line.
 TEST(QuasiThreading, ThreadedEqualsSerial) {
-  for (int32_t brng : {DRU_BRNG_SOBOL, DRU_BRNG_NIEDERR}) {
-    const std::vector<uint32_t> seed = brng == DRU_BRNG_SOBOL ? form1(300) : std::vector<uint32_t>{300};
-    Q serial(brng, seed), fake(brng, seed), omp(brng, seed);
-    for (int32_t n : {300 * 9000 + 17, 300 * 8200 - 40, 300 * 900 + 7}) {
-      const size_t len = static_cast<size_t>(n);
-      std::vector<double> a(len), b(len), c(len);
-      {
-        Threader t(1);
-        ASSERT_EQ(serial.props().GenD(serial.s, n, a.data(), 0.0, 1.0), 0);
-      }
-      {
-        Threader t(2);
-        ASSERT_EQ(fake.props().GenD(fake.s, n, b.data(), 0.0, 1.0), 0);
-        EXPECT_GE(g_groups.load(), 4);
-      }
-      ASSERT_EQ(omp.props().GenD(omp.s, n, c.data(), 0.0, 1.0), 0);
-      EXPECT_EQ(a, b);
-      EXPECT_EQ(a, c);
+  enum Kind { kDouble, kFloat, kWord };
+  struct Row {
+    const char* what;
+    int32_t brng;
+    std::vector<uint32_t> seed;
+    int32_t before;  // values taken first
+    int32_t n;       // values of the call
+    size_t offset;   // bytes from a 64-byte boundary to the output
+    Kind kind;
+  };
+  const Row rows[] = {
+      {"sobol 300 doubles", DRU_BRNG_SOBOL, form1(300), 17, 300 * 9000 + 5, 0, kDouble},
+      {"sobol 1000 floats, 1 MB", DRU_BRNG_SOBOL, form1(1000), 0, 1000 * 256, 0, kFloat},
+      {"sobol 1000 words mid-point", DRU_BRNG_SOBOL, form1(1000), 999, 1000 * 300 + 1, 4, kWord},
+      {"sobol 2003 doubles", DRU_BRNG_SOBOL, form1(2003), 2002, 2003 * 40 + 2000, 8, kDouble},
+      {"sobol 4001 floats", DRU_BRNG_SOBOL, form1(4001), 3, 4001 * 9 - 3, 12, kFloat},
+      {"sobol 40000, one point", DRU_BRNG_SOBOL, form1(40000), 100, 40000 + 39900, 0, kDouble},
+      {"niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 1, 300 * 8300, 0, kWord},
+      {"niederreiter 318 doubles", DRU_BRNG_NIEDERR, {318}, 318, 318 * 8192 + 317, 0, kDouble},
+      {"streamed 1024 doubles, lines", DRU_BRNG_SOBOL, form1(1024), 0, 1024 * 1030, 0, kDouble},
+      {"streamed 1024 doubles, mid-point", DRU_BRNG_SOBOL, form1(1024), 1016, 1024 * 1040 + 9, 0, kDouble},
+      {"streamed 1024 floats, lines", DRU_BRNG_SOBOL, form1(1024), 1024, 1024 * 2100, 0, kFloat},
+      {"streamed 1024 words, off the line", DRU_BRNG_SOBOL, form1(1024), 0, 1024 * 2100, 8, kWord},
+      {"streamed 1000 doubles", DRU_BRNG_SOBOL, form1(1000), 5, 1000 * 1100, 40, kDouble},
+      {"streamed 1000 floats", DRU_BRNG_SOBOL, form1(1000), 0, 1000 * 2200, 0, kFloat},
+      {"streamed 1003 doubles, 16 bytes off", DRU_BRNG_SOBOL, form1(1003), 2, 1003 * 1050, 16, kDouble},
+      {"streamed 2051 floats, 4 bytes off", DRU_BRNG_SOBOL, form1(2051), 2050, 2051 * 1030 + 2, 4, kFloat},
+      {"streamed niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 0, 300 * 8200, 60, kWord},
+  };
+  for (const Row& r : rows) {
+    Q serial(r.brng, r.seed), fake(r.brng, r.seed), core(r.brng, r.seed);
+    const uint32_t d = serial.dim();
+    const size_t size = r.kind == kDouble ? 8 : 4, bytes = size_t(r.n) * size;
+    std::vector<unsigned char> a(bytes + 128), b(bytes + 128), c(bytes + 128);
+    auto place = [&](std::vector<unsigned char>& v) {
+      return v.data() + (64 - reinterpret_cast<uintptr_t>(v.data()) % 64) % 64 + r.offset;
+    };
+    auto call = [&](const Q& q, void* out) {
+      q.ints(r.before);
+      const BrngProperties p = q.props();
+      if (r.kind == kDouble) return p.GenD(q.s, r.n, static_cast<double*>(out), -1.0, 3.0);
+      if (r.kind == kFloat) return p.GenS(q.s, r.n, static_cast<float*>(out), 0.0f, 1.0f);
+      return p.GenI(q.s, r.n, static_cast<uint32_t*>(out));
+    };
+    {
+      Threader t(1);
+      ASSERT_EQ(call(serial, place(a)), 0) << r.what;
+      EXPECT_EQ(g_groups.load(), 0) << r.what;
     }
-    EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), 300 * 4)) << "final point";
-    EXPECT_EQ(serial.ints(1000), fake.ints(1000));
+    {
+      Threader t(2);
+      ASSERT_EQ(call(fake, place(b)), 0) << r.what;
+      EXPECT_EQ(g_groups.load(), (d + 31) / 32) << r.what << ": threaded";
+    }
+    ASSERT_EQ(call(core, place(c)), 0) << r.what;
+    EXPECT_EQ(0, std::memcmp(place(a), place(b), bytes)) << r.what;
+    EXPECT_EQ(0, std::memcmp(place(a), place(c), bytes)) << r.what << " on the core library's threader";
+    EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), d * 4))
+        << r.what << ": the final point";
+    const auto next = serial.ints(int32_t(2 * d + 5));
+    EXPECT_EQ(fake.ints(int32_t(2 * d + 5)), next) << r.what << ": the stream continues";
+    EXPECT_EQ(core.ints(int32_t(2 * d + 5)), next) << r.what << ": the stream continues";
   }
 }
 
