@@ -264,20 +264,30 @@ template <class T, Flavour F> inline Reg<T> acosh_body(Reg<T> x) {
   return ln_two<T, F>(w.hi, w.lo, big, x);
 }
 
-// atanh a for 0 <= a < 1: ln(1 + q) / 2, q = 2a / (1 - a).
+// atanh a for 0 <= a < 1: ln(1 + q) / 2, q = 2a / (1 - a). Double LA and EP round q once (its
+// error weighs at most its own relative size in the result) and reduce the logarithm from
+// w = (1 + a) / (1 - a) to 14 bits (the reciprocal estimate), beside the division instead of
+// after it; r comes from q itself. For tiny a the reduction is c = 1, r = q, and the
+// logarithm gives q by itself. Float LA and EP and HA keep 1 + q in two parts.
 template <class T, Flavour F> inline Reg<T> atanh_abs(Reg<T> a) {
   using simd::splat;
+  const Reg<T> one = splat(T(1)), d = simd::sub(one, a);
+  if constexpr (F != Flavour::HA && sizeof(T) == 8) {
+    const Reg<T> q = simd::div(simd::add(a, a), d);
+    const Reg<T> w = simd::mul(simd::add(one, a), simd::rcp14(d));
+    return simd::mul(log_body<T, F, Base::E, true, true, true>(w, q), splat(T(0.5)));
+  }
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
     const TwoR<T> q =
-        twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))}, twopart::fast_two_sum(splat(T(1)), simd::negate<T>(a)));
-    w = twopart::two_sum(splat(T(1)), q.hi);
+        twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))}, twopart::fast_two_sum(one, simd::negate<T>(a)));
+    w = twopart::two_sum(one, q.hi);
     w = twopart::fast_two_sum(w.hi, simd::add(w.lo, q.lo));
   } else {
-    w = one_plus<T>(simd::div(simd::add(a, a), simd::sub(splat(T(1)), a)));
+    w = one_plus<T>(simd::div(simd::add(a, a), d));
   }
   const Reg<T> y = simd::mul(ln_two<T, F>(w.hi, w.lo, Mask<T>(0), a), splat(T(0.5)));
-  // LA and EP: for tiny a, w is 1 + 2a in two parts and the logarithm gives 2a by itself.
+  // float LA and EP: for tiny a, w is 1 + 2a in two parts and the logarithm gives 2a by itself.
   if constexpr (F != Flavour::HA) return y;
   return simd::select(simd::lt(a, splat(HypConst<T>::tiny)), a, y);
 }
