@@ -14,6 +14,7 @@
 // |x| > 1, infinities and NaN go to the scalar routine.
 #pragma once
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "zar/kernels/atrig_data.h"
@@ -352,7 +353,13 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
     // Q + m u with u = s + s z P(z).
     V m = simd::select(big, splat(T(Cos ? 2 : -2)), splat(T(Cos ? -1 : 1)));
     if constexpr (Cos) m = simd::bit_xor(m, simd::bit_and(x, simd::sign_mask<T>()));
-    const V sz = simd::mul(s, z), pz = simd::horner(z, asin_poly<T, F>());
+    // The long polynomial (double LA) with even and odd coefficients apart: half the
+    // dependent steps of Horner's, which the short ones do not need.
+    const auto& poly = asin_poly<T, F>();
+    V pz;
+    if constexpr (std::size(poly) >= 10) pz = simd::horner_split(z, simd::mul(z, z), poly);
+    else pz = simd::horner(z, poly);
+    const V sz = simd::mul(s, z);
     if constexpr (Pi) {
       // Q and m s first, the product unrounded: Q - m s/pi cancels to a third of Q where
       // Asinpi passes 1/2.
