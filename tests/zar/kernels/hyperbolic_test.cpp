@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "nrx/zar_functions.h"
 #include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
@@ -114,6 +115,34 @@ TEST(HyperbolicInverse, LargeRegisters) {
     o.lo = b.lo;
     o.hi = b.hi;
     nrx::test::expect_within_bound(b.table, o, "large registers");
+  }
+}
+
+// From 9.1 (float) and 19.1 (double) on, tanh x rounds to 1 (1 - tanh x < 2^-26, 2^-55):
+// every flavour gives exactly +-1 there, also where LA and EP take 1 - 2/(e^2a + 1) without a
+// select, up to the infinities.
+TEST(Tanh, ExactlyOneFromTheSwitchOn) {
+  using FnS = void (*)(int32_t, const float*, float*);
+  using FnD = void (*)(int32_t, const double*, double*);
+  const float xs[] = {9.1f, 0x1.233334p3f, 9.5f, 17.7f, 20, 1e30f, FLT_MAX, INFINITY};
+  const double xd[] = {19.1, 0x1.319999999999ap4, 19.5, 38.3, 40, 1e300, DBL_MAX, INFINITY};
+  for (FnS f : {FnS(zarsTanh), FnS(zarsTanh_21), FnS(zarsTanh_11)}) {
+    for (float x : xs) {
+      const float in[2] = {x, -x};
+      float out[2];
+      f(2, in, out);
+      EXPECT_EQ(out[0], 1.0f) << x;
+      EXPECT_EQ(out[1], -1.0f) << -x;
+    }
+  }
+  for (FnD f : {FnD(zardTanh), FnD(zardTanh_50), FnD(zardTanh_26)}) {
+    for (double x : xd) {
+      const double in[2] = {x, -x};
+      double out[2];
+      f(2, in, out);
+      EXPECT_EQ(out[0], 1.0) << x;
+      EXPECT_EQ(out[1], -1.0) << -x;
+    }
   }
 }
 
