@@ -281,8 +281,13 @@ template <class T, Flavour F> inline Reg<T> atanh_abs(Reg<T> a) {
   }
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
-    const TwoR<T> q =
-        twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))}, twopart::fast_two_sum(one, simd::negate<T>(a)));
+    // q in two parts: the residual of 2a - q (1 - a) over the reciprocal estimate of 1 - a
+    // (its 2^-14 weighs 2^-67 of q), one division in place of twopart::div's two.
+    const TwoR<T> b = twopart::fast_two_sum(one, simd::negate<T>(a));
+    const Reg<T> aa = simd::add(a, a), qh = simd::div(aa, b.hi);
+    const TwoR<T> qb = twopart::mul(b, qh);
+    const Reg<T> res = simd::sub(simd::sub(aa, qb.hi), qb.lo);
+    const TwoR<T> q = twopart::fast_two_sum(qh, simd::mul(res, simd::rcp14(b.hi)));
     w = twopart::two_sum(one, q.hi);
     w = twopart::fast_two_sum(w.hi, simd::add(w.lo, q.lo));
   } else {
