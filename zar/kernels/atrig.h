@@ -14,6 +14,7 @@
 // |x| > 1, infinities and NaN go to the scalar routine.
 #pragma once
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "zar/kernels/atrig_data.h"
@@ -297,11 +298,13 @@ template <class T, Flavour F, bool Pi> inline Mask<T> atan_body(Reg<T> x, Reg<T>
   using simd::splat;
   using V = Reg<T>;
   // Beyond 2^60, atan x rounds to pi/2 in both types; the bound also keeps infinities out.
+  // min and max give their second operand where one is NaN: a NaN x stays in ax, n and d,
+  // and every step passes it on, quieted, to the result.
   const V ax = simd::min(splat(T(0x1p60)), simd::abs_of<T>(x));
-  const V one = splat(T(1)), n = simd::min(ax, one), d = simd::max(ax, one);
+  const V one = splat(T(1)), n = simd::min(one, ax), d = simd::max(one, ax);
   const Mask<T> sw = simd::gt(ax, one);
   const V r = atan_quadrant<T, F, Pi, false, false, true>({n, splat(T(0))}, {d, splat(T(0))}, sw, Mask<T>(0));
-  out = simd::select(simd::unordered(x, x), simd::add(x, x), simd::copysign<T>(r, x));
+  out = simd::copysign<T>(r, x);
   // the tiny lanes of atan_tiny_lanes: d = 1 below 1
   if constexpr (F != Flavour::HA) return 0;
   else return simd::lt(ax, splat(T(1) / AtanTiny<T>::scale));
@@ -352,7 +355,13 @@ template <class T, Flavour F, bool Pi, bool Cos> inline Mask<T> asin_body(Reg<T>
     // Q + m u with u = s + s z P(z).
     V m = simd::select(big, splat(T(Cos ? 2 : -2)), splat(T(Cos ? -1 : 1)));
     if constexpr (Cos) m = simd::bit_xor(m, simd::bit_and(x, simd::sign_mask<T>()));
-    const V sz = simd::mul(s, z), pz = simd::horner(z, asin_poly<T, F>());
+    // The long polynomial (double LA) with even and odd coefficients apart: half the
+    // dependent steps of Horner's, which the short ones do not need.
+    const auto& poly = asin_poly<T, F>();
+    V pz;
+    if constexpr (std::size(poly) >= 10) pz = simd::horner_split(z, simd::mul(z, z), poly);
+    else pz = simd::horner(z, poly);
+    const V sz = simd::mul(s, z);
     if constexpr (Pi) {
       // Q and m s first, the product unrounded: Q - m s/pi cancels to a third of Q where
       // Asinpi passes 1/2.

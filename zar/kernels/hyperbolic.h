@@ -141,7 +141,9 @@ template <class T, Flavour F, int K> inline Reg<T> hyperbolic_abs(Reg<T> a) {
     }
   } else if constexpr (K == kTanhK) {
     using C = HypConst<T>;
-    // e^(2a) up to 2 tanh_one only: beyond it the result is 1 anyway (min keeps a NaN a).
+    // e^(2a) up to 2 tanh_one only (min keeps a NaN a): there 2/(e^(2a) + 1) is below half
+    // the last bit under 1 (2^-25.3 for float, 2^-54.1 for double), so 1 - it rounds to 1
+    // exactly and needs no select.
     const Reg<T> e2 = exp_body<T, F>(simd::min(splat(T(2 * C::tanh_one)), simd::add(a, a)));
     Reg<T> y = simd::sub(splat(T(1)), simd::div(splat(T(2)), simd::add(e2, splat(T(1)))));
     const Mask<T> small = simd::lt(a, splat(C::tanh_small));
@@ -149,7 +151,7 @@ template <class T, Flavour F, int K> inline Reg<T> hyperbolic_abs(Reg<T> a) {
       const Reg<T> aa = simd::mul(a, a);
       y = simd::select(small, simd::fma(simd::mul(aa, a), simd::horner(aa, C::tanh_poly), a), y);
     }
-    return simd::select(simd::ge(a, splat(C::tanh_one)), splat(T(1)), y);
+    return y;
   } else {
     const ExpReduced<T> s = half_exp_reduce<T, F>(a);
     const Reg<T> h = exp_assemble<T, F>(s, exp_poly<T, F>(s.r));
@@ -264,20 +266,35 @@ template <class T, Flavour F> inline Reg<T> acosh_body(Reg<T> x) {
   return ln_two<T, F>(w.hi, w.lo, big, x);
 }
 
-// atanh a for 0 <= a < 1: ln(1 + q) / 2, q = 2a / (1 - a).
+// atanh a for 0 <= a < 1: ln(1 + q) / 2, q = 2a / (1 - a). Double LA and EP round q once (its
+// error weighs at most its own relative size in the result) and reduce the logarithm from
+// w = (1 + a) / (1 - a) to 14 bits (the reciprocal estimate), beside the division instead of
+// after it; r comes from q itself. For tiny a the reduction is c = 1, r = q, and the
+// logarithm gives q by itself. Float LA and EP and HA keep 1 + q in two parts.
 template <class T, Flavour F> inline Reg<T> atanh_abs(Reg<T> a) {
   using simd::splat;
+  const Reg<T> one = splat(T(1)), d = simd::sub(one, a);
+  if constexpr (F != Flavour::HA && sizeof(T) == 8) {
+    const Reg<T> q = simd::div(simd::add(a, a), d);
+    const Reg<T> w = simd::mul(simd::add(one, a), simd::rcp14(d));
+    return simd::mul(log_body<T, F, Base::E, true, true, true>(w, q), splat(T(0.5)));
+  }
   TwoR<T> w;
   if constexpr (F == Flavour::HA) {
-    const TwoR<T> q =
-        twopart::div(TwoR<T>{simd::add(a, a), splat(T(0))}, twopart::fast_two_sum(splat(T(1)), simd::negate<T>(a)));
-    w = twopart::two_sum(splat(T(1)), q.hi);
+    // q in two parts: the residual of 2a - q (1 - a) over the reciprocal estimate of 1 - a
+    // (its 2^-14 weighs 2^-67 of q), one division in place of twopart::div's two.
+    const TwoR<T> b = twopart::fast_two_sum(one, simd::negate<T>(a));
+    const Reg<T> aa = simd::add(a, a), qh = simd::div(aa, b.hi);
+    const TwoR<T> qb = twopart::mul(b, qh);
+    const Reg<T> res = simd::sub(simd::sub(aa, qb.hi), qb.lo);
+    const TwoR<T> q = twopart::fast_two_sum(qh, simd::mul(res, simd::rcp14(b.hi)));
+    w = twopart::two_sum(one, q.hi);
     w = twopart::fast_two_sum(w.hi, simd::add(w.lo, q.lo));
   } else {
-    w = one_plus<T>(simd::div(simd::add(a, a), simd::sub(splat(T(1)), a)));
+    w = one_plus<T>(simd::div(simd::add(a, a), d));
   }
   const Reg<T> y = simd::mul(ln_two<T, F>(w.hi, w.lo, Mask<T>(0), a), splat(T(0.5)));
-  // LA and EP: for tiny a, w is 1 + 2a in two parts and the logarithm gives 2a by itself.
+  // float LA and EP: for tiny a, w is 1 + 2a in two parts and the logarithm gives 2a by itself.
   if constexpr (F != Flavour::HA) return y;
   return simd::select(simd::lt(a, splat(HypConst<T>::tiny)), a, y);
 }

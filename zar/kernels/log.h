@@ -135,25 +135,35 @@ template <class T, Base B> inline Reg<T> log_parts(Reg<T> e, simd::IReg idx, Reg
 // x s + (s - 1) with s = c 2^-g (g the exponent of u), in one rounding. s - 1 is exact
 // while g <= 48 (18 for float); from there on r, the reduction of u itself, serves (u's
 // rounding is far below the result's ulp, and s may be flushed to zero).
-template <class T> inline Reg<T> one_plus_r(Reg<T> u, Reg<T> x, Reg<T> r) {
+//
+// With Estimate, u is only an estimate of 1 + x (within 2^-12 relative): c and the exponent
+// still come from u, and r is always the one-rounding form, (1 + x) s - 1 with |r| at most
+// 2^-12 beyond 1/32. Past u = 2^48 s - 1 then drops the bits of s below 2^-53: an absolute
+// error of 2^-53 in r, beside a logarithm above 33.
+template <class T, bool Estimate = false> inline Reg<T> one_plus_r(Reg<T> u, Reg<T> x, Reg<T> r) {
   const Reg<T> c = simd::round_frac<5>(simd::rcp14(simd::mantissa(u)));
   const Reg<T> s = simd::scalef(c, simd::negate<T>(simd::getexp(u)));
+  const Reg<T> one_r = simd::fma(x, s, simd::sub(s, simd::splat(T(1))));
+  if constexpr (Estimate) return one_r;
   const Reg<T> big = simd::splat(sizeof(T) == 8 ? T(0x1p48) : T(0x1p18));
-  return simd::select(simd::lt(u, big), simd::fma(x, s, simd::sub(s, simd::splat(T(1)))), r);
+  return simd::select(simd::lt(u, big), one_r, r);
 }
 
 // log_b x for positive finite x (subnormals included); corr is added to ln(1 + r) as a
 // correction of the argument (Log1p), zero otherwise. With OnePlus, x is u = 1 + corr
-// rounded and r is recomputed from corr (one_plus_r) instead.
-template <class T, Flavour F, Base B, bool Corr = true, bool OnePlus = false>
+// rounded and r is recomputed from corr (one_plus_r) instead; with Estimate too, x is only
+// an estimate of 1 + corr (double LA and EP: see one_plus_r), so the reduction need not wait
+// for corr.
+template <class T, Flavour F, Base B, bool Corr = true, bool OnePlus = false, bool Estimate = false>
 inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
+  static_assert(!Estimate || (OnePlus && sizeof(T) == 8 && F != Flavour::HA));
   constexpr bool kAdd = Corr && !OnePlus;
   const auto plus = [&](Reg<T> v) { return kAdd ? simd::add(v, corr) : v; };  // no add of a zero
   using simd::splat;
   using Tab = LogTables<T, B>;
   if constexpr (sizeof(T) == 4 && F != Flavour::HA) return log_pieces<B, OnePlus>(x, Corr ? corr : simd::splat(0.0f));
   auto [r, e, idx] = log_reduce<T>(x);
-  if constexpr (OnePlus) r = one_plus_r<T>(x, corr, r);
+  if constexpr (OnePlus) r = one_plus_r<T, Estimate>(x, corr, r);
   auto look = [&](const auto* tab) { return table16<T>(tab, idx); };
   if constexpr (F == Flavour::EP) {
     // One rounded table and log_b(2): enough for half the mantissa, fewer operations.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "nrx/zar_functions.h"
 #include "tests/zar/kernels/within_bound.h"
 #include "tools/accuracy/accuracy.h"
 
@@ -26,7 +27,9 @@ struct Case {
 // the vector path and the overflow limit (a silent infinity, or an overflow where the result
 // is finite), tanh's switch from its polynomial to 1 - 2/(e^2a + 1) at 0.55 (LA, EP) and to 1,
 // the tiny-argument and ln(2a) switches of the inverses, and the inverses next to 1 (atanh's
-// quotient 2a/(1 - a) at its largest).
+// quotient 2a/(1 - a) at its largest). Double atanh LA and EP reduce w = (1 + a)/(1 - a) from
+// a 14-bit estimate: w at 2^k (a = 1/3, 3/5, 1 - 2^-20) and at c's first step (a = 2^-7), where
+// the estimate and w may lie on either side, and 1 - a = 2^-47, from where s - 1 is rounded.
 const Case kCases[] = {
     {"dSinh", {0.5, 1, 710.44, 710.47, 0x1.633ce8fb9f87dp9, 1e-8, 0x1p-26}, 710},
     {"sSinh", {0.5, 1, 89.4, 0x1.65a9f8p6, 1e-4, 0x1p-12}, 89},
@@ -38,7 +41,10 @@ const Case kCases[] = {
     {"sAsinh", {0x1p-12, 0x1p12, 0.5, 1, 1e-5, FLT_MAX}, FLT_MAX},
     {"dAcosh", {1, 0x1.0000000000001p0, 1.0000001, 0x1p28, 2, DBL_MAX}, DBL_MAX},
     {"sAcosh", {1, 0x1.000002p0, 1.001, 0x1p12, 2, FLT_MAX}, FLT_MAX},
-    {"dAtanh", {0x1p-26, 0x1.fffffffffffffp-1, 0x1.ffffffffffffep-1, 0.5, 1e-10, 0.999999}, 1},
+    {"dAtanh",
+     {0x1p-26, 0x1.fffffffffffffp-1, 0x1.ffffffffffffep-1, 0.5, 1e-10, 0.999999, 1.0 / 3, 0.6, 1 - 0x1p-20, 0x1p-7,
+      1 - 0x1p-47},
+     1},
     {"sAtanh", {0x1p-12, 0x1.fffffep-1, 0x1.fffffcp-1, 0.5, 1e-5, 0.999}, 1},
 };
 
@@ -88,10 +94,19 @@ TEST(HyperbolicInverse, LargeRegisters) {
     double lo, hi;
   };
   const Band bands[] = {
-      {"dAsinh", 0x1p28, 0x1p29},  {"dAsinh", 0x1p28, DBL_MAX},   {"dAsinh", -DBL_MAX, -0x1p28},
-      {"dAcosh", 0x1p28, 0x1p29},  {"dAcosh", 0x1p28, DBL_MAX},   {"sAsinh", 0x1p12, 0x1p13},
-      {"sAsinh", 0x1p12, FLT_MAX}, {"sAsinh", -FLT_MAX, -0x1p12}, {"sAcosh", 0x1p12, 0x1p13},
+      {"dAsinh", 0x1p28, 0x1p29},
+      {"dAsinh", 0x1p28, DBL_MAX},
+      {"dAsinh", -DBL_MAX, -0x1p28},
+      {"dAcosh", 0x1p28, 0x1p29},
+      {"dAcosh", 0x1p28, DBL_MAX},
+      {"sAsinh", 0x1p12, 0x1p13},
+      {"sAsinh", 0x1p12, FLT_MAX},
+      {"sAsinh", -FLT_MAX, -0x1p12},
+      {"sAcosh", 0x1p12, 0x1p13},
       {"sAcosh", 0x1p12, FLT_MAX},
+      // atanh where (1 + a)/(1 - a) passes 2^48 and on to the largest quotient
+      {"dAtanh", 1 - 0x1p-40, 1 - 0x1p-53},
+      {"dAtanh", -1 + 0x1p-53, -1 + 0x1p-40},
   };
   for (const Band& b : bands) {
     acc::Options o;
@@ -100,6 +115,34 @@ TEST(HyperbolicInverse, LargeRegisters) {
     o.lo = b.lo;
     o.hi = b.hi;
     nrx::test::expect_within_bound(b.table, o, "large registers");
+  }
+}
+
+// From 9.1 (float) and 19.1 (double) on, tanh x rounds to 1 (1 - tanh x < 2^-26, 2^-55):
+// every flavour gives exactly +-1 there, also where LA and EP take 1 - 2/(e^2a + 1) without a
+// select, up to the infinities.
+TEST(Tanh, ExactlyOneFromTheSwitchOn) {
+  using FnS = void (*)(int32_t, const float*, float*);
+  using FnD = void (*)(int32_t, const double*, double*);
+  const float xs[] = {9.1f, 0x1.233334p3f, 9.5f, 17.7f, 20, 1e30f, FLT_MAX, INFINITY};
+  const double xd[] = {19.1, 0x1.319999999999ap4, 19.5, 38.3, 40, 1e300, DBL_MAX, INFINITY};
+  for (FnS f : {FnS(zarsTanh), FnS(zarsTanh_21), FnS(zarsTanh_11)}) {
+    for (float x : xs) {
+      const float in[2] = {x, -x};
+      float out[2];
+      f(2, in, out);
+      EXPECT_EQ(out[0], 1.0f) << x;
+      EXPECT_EQ(out[1], -1.0f) << -x;
+    }
+  }
+  for (FnD f : {FnD(zardTanh), FnD(zardTanh_50), FnD(zardTanh_26)}) {
+    for (double x : xd) {
+      const double in[2] = {x, -x};
+      double out[2];
+      f(2, in, out);
+      EXPECT_EQ(out[0], 1.0) << x;
+      EXPECT_EQ(out[1], -1.0) << -x;
+    }
   }
 }
 
