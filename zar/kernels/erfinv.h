@@ -113,8 +113,9 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   return simd::copysign<T>(y, x);
 }
 
-// HA through w in T lanes: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide,
-// t's low part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
+// HA through w in T lanes: t = 2u - u^2 rounded once with its error t_lo, and w = -ln t in
+// two parts (ln_abs_wide: y moves with w's absolute error, at most 0.26 times it; t_lo / t
+// joins the low part), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
 // parts (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, for CdfNormInv
 // times sqrt(2) in two parts, rounded once. ErfInv below 2^-960 (float 2^-100), where the
 // low parts would fall under the normal range, takes x (c0 + c0_lo) scaled by 2^64 (float:
@@ -131,11 +132,12 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const auto [x, x_lo, u] = inv_args<K, T>(p);
   const V a = simd::abs_of<T>(x);
   const V a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<T>()));
-  const Two<V> uu = twopart::two_prod(u, u);
-  const Two<V> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<T>(uu.hi));  // 2u >= u^2
-  const Two<V> l = sizeof(T) == 8 ? ln_wide<T>(t.hi) : ln_abs_wide<T>(t.hi);
+  const V u2 = simd::add(u, u);
+  const V t = simd::fnma(u, u, u2);                   // 2u - u^2 rounded once
+  const V t_lo = simd::fnma(u, u, simd::sub(u2, t));  // its error: u <= t <= 2u, so 2u - t is exact
+  const Two<V> l = ln_abs_wide<T>(t);
   const V w = simd::negate<T>(l.hi);
-  const V w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<T>(l.lo));
+  const V w_lo = simd::fnma(t_lo, simd::rcp14(t), simd::negate<T>(l.lo));
   const Two<V> m = twopart::two_prod(w, c(W::c01[2]));
   const Two<V> s = twopart::two_sum(c(W::c01[0]), m.hi);
   const V h = simd::sub(w, splat(T(special::kErfInvW0 / 2)));
