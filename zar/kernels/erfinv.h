@@ -68,6 +68,23 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   return {h.hi, simd::add(h.lo, lo)};
 }
 
+// inv_tail in T lanes (float through its double halves, rounded once), times sqrt(2) with
+// Scale = 2: out of line, so that registers without a tail lane keep their constants in
+// registers.
+template <class S, class T, bool Short, int Scale> [[gnu::noinline, gnu::cold]] Reg<T> inv_tail_lanes(Reg<T> u) {
+  const auto g = [](Reg<double> ud) {
+    const Reg<double> v = inv_tail<S, false, Short>(ud).hi;
+    return Scale == 2 ? simd::mul(v, simd::splat(1.4142135623730950488)) : v;
+  };
+  if constexpr (sizeof(T) == 8) return g(u);
+  else return simd::narrow(g(simd::widen_lo(u)), g(simd::widen_hi(u)));
+}
+
+// Double HA's tail in two parts, out of line as above.
+[[gnu::noinline, gnu::cold]] inline twopart::Two<Reg<double>> inv_tail_two(Reg<double> u) {
+  return inv_tail<special::ErfInvHA_d, true, false>(u);
+}
+
 // x, the rounding error of x and u for kind K at p: ErfInv x = p, u = 1 - |p| (rounded
 // below |p| = 1/2, where t = u (2 - u) moves by at most |p| ulp(1) and w with it); ErfcInv
 // x = 1 - p (exact from p = 1/2 on), u = min(p, 2 - p); CdfNormInv x = 2p - 1 (exact from
@@ -100,14 +117,7 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
   if (!simd::every_lane<T>(central)) {
-    V t;
-    if constexpr (sizeof(T) == 8) {
-      t = inv_tail<S, false, Short>(u).hi;
-    } else {
-      t = simd::narrow(inv_tail<S, false, Short>(simd::widen_lo(u)).hi,
-                       inv_tail<S, false, Short>(simd::widen_hi(u)).hi);
-    }
-    y = simd::select(central, y, t);
+    y = simd::select(central, y, inv_tail_lanes<S, T, Short, 1>(u));
   }
   if constexpr (K == InvKind::CdfNorm) y = simd::mul(y, splat(T(1.4142135623730950488)));
   return simd::copysign<T>(y, x);
@@ -149,7 +159,7 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const bool tail = !simd::every_lane<T>(central);
   if constexpr (sizeof(T) == 8) {
     if (tail) {
-      const Two<V> g = inv_tail<special::ErfInvHA_d, true, false>(u);
+      const Two<V> g = inv_tail_two(u);
       y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
     }
   }
@@ -178,12 +188,8 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   }
   if constexpr (sizeof(T) == 4) {
     if (tail) {
-      using S = special::ErfInvEP_d;
-      const auto g = [](Reg<double> ud) {
-        const Reg<double> v = inv_tail<S, false, false>(ud).hi;
-        return K == InvKind::CdfNorm ? simd::mul(v, splat(1.4142135623730950488)) : v;
-      };
-      r = simd::select(central, r, simd::narrow(g(simd::widen_lo(u)), g(simd::widen_hi(u))));
+      constexpr int scale = K == InvKind::CdfNorm ? 2 : 1;
+      r = simd::select(central, r, inv_tail_lanes<special::ErfInvEP_d, T, false, scale>(u));
     }
   }
   return simd::copysign<T>(r, x);
