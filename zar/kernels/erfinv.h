@@ -68,6 +68,23 @@ template <class S, bool Wide, bool Short> inline twopart::Two<Reg<double>> inv_t
   return {h.hi, simd::add(h.lo, lo)};
 }
 
+// inv_tail in T lanes (float through its double halves, rounded once), times sqrt(2) with
+// Scale = 2: out of line, so that registers without a tail lane keep their constants in
+// registers.
+template <class S, class T, bool Short, int Scale> [[gnu::noinline, gnu::cold]] Reg<T> inv_tail_lanes(Reg<T> u) {
+  const auto g = [](Reg<double> ud) {
+    const Reg<double> v = inv_tail<S, false, Short>(ud).hi;
+    return Scale == 2 ? simd::mul(v, simd::splat(1.4142135623730950488)) : v;
+  };
+  if constexpr (sizeof(T) == 8) return g(u);
+  else return simd::narrow(g(simd::widen_lo(u)), g(simd::widen_hi(u)));
+}
+
+// Double HA's tail in two parts, out of line as above.
+[[gnu::noinline, gnu::cold]] inline twopart::Two<Reg<double>> inv_tail_two(Reg<double> u) {
+  return inv_tail<special::ErfInvHA_d, true, false>(u);
+}
+
 // x, the rounding error of x and u for kind K at p: ErfInv x = p, u = 1 - |p| (rounded
 // below |p| = 1/2, where t = u (2 - u) moves by at most |p| ulp(1) and w with it); ErfcInv
 // x = 1 - p (exact from p = 1/2 on), u = min(p, 2 - p); CdfNormInv x = 2p - 1 (exact from
@@ -100,21 +117,15 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   V y = simd::mul(simd::abs_of<T>(x), simd::horner_split(w, simd::mul(w, w), W::p));
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
   if (!simd::every_lane<T>(central)) {
-    V t;
-    if constexpr (sizeof(T) == 8) {
-      t = inv_tail<S, false, Short>(u).hi;
-    } else {
-      t = simd::narrow(inv_tail<S, false, Short>(simd::widen_lo(u)).hi,
-                       inv_tail<S, false, Short>(simd::widen_hi(u)).hi);
-    }
-    y = simd::select(central, y, t);
+    y = simd::select(central, y, inv_tail_lanes<S, T, Short, 1>(u));
   }
   if constexpr (K == InvKind::CdfNorm) y = simd::mul(y, splat(T(1.4142135623730950488)));
   return simd::copysign<T>(y, x);
 }
 
-// HA through w in T lanes: t = u (2 - u) = 2u - u^2 and w = -ln t in two parts (ln_wide,
-// t's low part through t_lo / t), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
+// HA through w in T lanes: t = 2u - u^2 rounded once with its error t_lo, and w = -ln t in
+// two parts (ln_abs_wide: y moves with w's absolute error, at most 0.26 times it; t_lo / t
+// joins the low part), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
 // parts (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, for CdfNormInv
 // times sqrt(2) in two parts, rounded once. ErfInv below 2^-960 (float 2^-100), where the
 // low parts would fall under the normal range, takes x (c0 + c0_lo) scaled by 2^64 (float:
@@ -131,11 +142,12 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const auto [x, x_lo, u] = inv_args<K, T>(p);
   const V a = simd::abs_of<T>(x);
   const V a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<T>()));
-  const Two<V> uu = twopart::two_prod(u, u);
-  const Two<V> t = twopart::fast_two_sum(simd::add(u, u), simd::negate<T>(uu.hi));  // 2u >= u^2
-  const Two<V> l = sizeof(T) == 8 ? ln_wide<T>(t.hi) : ln_abs_wide<T>(t.hi);
+  const V u2 = simd::add(u, u);
+  const V t = simd::fnma(u, u, u2);                   // 2u - u^2 rounded once
+  const V t_lo = simd::fnma(u, u, simd::sub(u2, t));  // its error: u <= t <= 2u, so 2u - t is exact
+  const Two<V> l = ln_abs_wide<T>(t);
   const V w = simd::negate<T>(l.hi);
-  const V w_lo = simd::fnma(simd::sub(t.lo, uu.lo), simd::rcp14(t.hi), simd::negate<T>(l.lo));
+  const V w_lo = simd::fnma(t_lo, simd::rcp14(t), simd::negate<T>(l.lo));
   const Two<V> m = twopart::two_prod(w, c(W::c01[2]));
   const Two<V> s = twopart::two_sum(c(W::c01[0]), m.hi);
   const V h = simd::sub(w, splat(T(special::kErfInvW0 / 2)));
@@ -147,7 +159,7 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const bool tail = !simd::every_lane<T>(central);
   if constexpr (sizeof(T) == 8) {
     if (tail) {
-      const Two<V> g = inv_tail<special::ErfInvHA_d, true, false>(u);
+      const Two<V> g = inv_tail_two(u);
       y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
     }
   }
@@ -176,12 +188,8 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   }
   if constexpr (sizeof(T) == 4) {
     if (tail) {
-      using S = special::ErfInvEP_d;
-      const auto g = [](Reg<double> ud) {
-        const Reg<double> v = inv_tail<S, false, false>(ud).hi;
-        return K == InvKind::CdfNorm ? simd::mul(v, splat(1.4142135623730950488)) : v;
-      };
-      r = simd::select(central, r, simd::narrow(g(simd::widen_lo(u)), g(simd::widen_hi(u))));
+      constexpr int scale = K == InvKind::CdfNorm ? 2 : 1;
+      r = simd::select(central, r, inv_tail_lanes<special::ErfInvEP_d, T, false, scale>(u));
     }
   }
   return simd::copysign<T>(r, x);
