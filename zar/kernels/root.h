@@ -195,29 +195,31 @@ template <class T, Flavour F> inline Reg<T> hypot_scaled(Reg<T> a, Reg<T> b, Reg
   return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
 }
 
-// sqrt(a^2 + b^2) unscaled where the sum lies in [2^-960, 2^1012] (float [2^-100, 2^120]) in
-// every lane of the register, so the squares lose nothing that matters to underflow (flushed
-// to zero or not) and every step stays normal; else a and b are scaled by 2^-k, k the
-// exponent of the larger magnitude. The test reads the sum the unscaled path needs anyway
-// (a NaN or infinite sum fails it), so an ordinary register pays for two compares only.
-// HA orders its operands past a NaN: its test reads the inputs too. Infinite and NaN inputs,
-// two zeros and overflowing results go to the scalar routine.
+// sqrt(a^2 + b^2) unscaled where the exponent k of the larger magnitude lies in [-480, 506]
+// (float [-50, 60]) for every lane of the register, so that the sum lies in [2^-960, 2^1015)
+// ([2^-100, 2^123)); else scaled by 2^-k. The test reads k, which the scaled path needs
+// anyway, so a register out of range pays for one sum only. Float LA and EP always scale:
+// the test costs them more than the scaling saves. Infinite and NaN inputs, two zeros and
+// overflowing results go to the scalar routine.
 template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
-  static constexpr T kSumLow = sizeof(T) == 8 ? T(0x1p-960) : T(0x1p-100);
-  static constexpr T kSumHigh = sizeof(T) == 8 ? T(0x1p1012) : T(0x1p120);
+  static constexpr T kLow = sizeof(T) == 8 ? T(-480) : T(-50);
+  static constexpr T kHigh = sizeof(T) == 8 ? T(506) : T(60);
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    V lo{};
-    const V sum = hypot_sum<T, F>(a[0], a[1], lo);
-    Mask<T> off = Mask<T>(simd::not_ge(sum, splat(kSumLow)) | simd::not_le(sum, splat(kSumHigh)));
-    if constexpr (F == Flavour::HA) off = Mask<T>(off | simd::unordered(a[0], a[1]));
-    if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
-      r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
-      return 0;
+    const V k = simd::getexp(simd::abs_max(a[0], a[1]));
+    if constexpr (sizeof(T) == 8 || F == Flavour::HA) {
+      const Mask<T> off =
+          Mask<T>(simd::not_ge(k, splat(kLow)) | simd::not_le(k, splat(kHigh)) | simd::unordered(a[0], a[1]));
+      if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
+        V lo{};
+        const V sum = hypot_sum<T, F>(a[0], a[1], lo);
+        r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
+        return 0;
+      }
     }
-    r[0] = hypot_scaled<T, F>(a[0], a[1], simd::getexp(simd::abs_max(a[0], a[1])));
+    r[0] = hypot_scaled<T, F>(a[0], a[1], k);
     // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.
     return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(r[0]) | simd::unordered(a[0], a[1]));
   }

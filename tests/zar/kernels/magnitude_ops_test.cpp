@@ -108,8 +108,8 @@ template <class T> void check_hypot_sum() {
 TEST(MagnitudeOps, FloatHypotSumInTwoParts) { check_hypot_sum<float>(); }
 TEST(MagnitudeOps, DoubleHypotSumInTwoParts) { check_hypot_sum<double>(); }
 
-// The Hypot kernel on registers whose squares lie on either side of the ends of its unscaled
-// window (sums in [2^-100, 2^120] for float, [2^-960, 2^1012] for double), against the
+// The Hypot kernel on registers whose larger parts lie on either side of the ends of its
+// unscaled window (exponents [-50, 60] for float, [-480, 506] for double), against the
 // 64-bit-mantissa hypotl: within 1 ulp (HA), 4 (LA) and 2^12 (float EP) or 2^27 (double EP).
 template <class T, nrx::zar::Flavour F> void check_hypot(double ulps) {
   using H = nrx::zar::ops::Hypot<T, F>;
