@@ -67,9 +67,9 @@ template <class R> inline bool angles_fit(Reg<R> y) {
   else return simd::not_le(simd::abs_of<R>(y), simd::splat(TrigConst<R>::large)) == 0;
 }
 
-// cos y on the even lanes and sin y on the odd ones, in two parts; y finite (other lanes unused)
-// and, for float, within angles_fit.
-template <class R, Flavour F> inline twopart::Two<Reg<R>> cis_parts(Reg<R> y) {
+// The reduction of y with the even lanes a quarter turn ahead (8 steps of pi/16), so the sine
+// sums give cos y there; y finite (other lanes unused) and, for float, within angles_fit.
+template <class R, Flavour F> inline TrigReduced<R> cis_reduce(Reg<R> y) {
   TrigReduced<R> a;
   if constexpr (sizeof(R) == 8) {
     DM big;
@@ -77,14 +77,43 @@ template <class R, Flavour F> inline twopart::Two<Reg<R>> cis_parts(Reg<R> y) {
   } else {
     a = trig_reduce_small<R, F == Flavour::HA>(y);
   }
-  const simd::IReg n = simd::int_add(a.n, simd::int_even_lanes(8, R(0)), R(0));  // 8 steps of pi/16
-  const twopart::Two<Reg<R>> c = trig_assemble<R, F>(trig_poly<R, F>(a), n);
-  // sin y rounds to y where |y| is tiny, and keeps the sign of a zero; min with the bound passes
-  // y through an instruction, so a subnormal y becomes the zero of its sign when MXCSR treats
-  // denormal inputs as zero.
-  const Reg<R> bound = simd::splat(TrigConst<R>::tiny);
-  const Mask<R> tiny = Mask<R>(~simd::even_lanes<R>() & simd::lt(simd::abs_of<R>(y), bound));
-  return {simd::select(tiny, simd::min(y, bound), c.hi), simd::select(tiny, simd::splat(R(-0.0)), c.lo)};
+  a.n = simd::int_add(a.n, simd::int_even_lanes(8, R(0)), R(0));
+  return a;
+}
+
+// The lanes of sin y where |y| is tiny: sin y rounds to y there and keeps the sign of a zero.
+// min with the bound passes y through an instruction, so a subnormal y becomes the zero of its
+// sign when MXCSR treats denormal inputs as zero.
+template <class R> inline Mask<R> cis_tiny(Reg<R> y) {
+  return Mask<R>(~simd::even_lanes<R>() & simd::lt(simd::abs_of<R>(y), simd::splat(TrigConst<R>::tiny)));
+}
+template <class R> inline Reg<R> cis_tiny_value(Reg<R> y) { return simd::min(y, simd::splat(TrigConst<R>::tiny)); }
+
+// cos y on the even lanes and sin y on the odd ones, in two parts (HA; LA and EP round the
+// sum S_j + C_j r and keep the rest in the low part).
+template <class R, Flavour F> inline twopart::Two<Reg<R>> cis_parts(Reg<R> y) {
+  const TrigReduced<R> a = cis_reduce<R, F>(y);
+  const twopart::Two<Reg<R>> c = trig_assemble<R, F>(trig_poly<R, F>(a), a.n);
+  const Mask<R> tiny = cis_tiny<R>(y);
+  return {simd::select(tiny, cis_tiny_value<R>(y), c.hi), simd::select(tiny, simd::splat(R(-0.0)), c.lo)};
+}
+
+// cos y on the even lanes and sin y on the odd ones, rounded. LA and EP take the short sums of
+// the real sine and cosine, which give sin y = y rounded wherever |y| is tiny but lose the sign
+// of a zero (S_0 + C_0 r is +0 for r = -0): with Zeros, zero and subnormal angles pass through
+// (exp_pairs sets the zero sines itself).
+template <class R, Flavour F, bool Zeros = true> inline Reg<R> cis_value(Reg<R> y) {
+  if constexpr (F == Flavour::HA) {
+    const TrigReduced<R> a = cis_reduce<R, F>(y);
+    return simd::select(cis_tiny<R>(y), cis_tiny_value<R>(y),
+                        twopart::value(trig_assemble<R, F>(trig_poly<R, F>(a), a.n)));
+  } else {
+    const TrigReduced<R> a = cis_reduce<R, F>(y);
+    const Reg<R> v = trig_value_short<R>(trig_poly_short<R, F>(a), a.n);
+    if constexpr (!Zeros) return v;
+    const Mask<R> zero = Mask<R>(~simd::even_lanes<R>() & simd::fpclass<simd::kZero | simd::kDenormal>(y));
+    return simd::select(zero, cis_tiny_value<R>(y), v);
+  }
 }
 
 // |x| beyond which e^x times any non-zero part of cis y leaves the range either way.
@@ -97,16 +126,16 @@ template <class R, Flavour F> inline Reg<R> exp_pairs(Reg<R> z) {
   const V x = simd::min(simd::splat(kExpClamp<R>), simd::max(simd::splat(-kExpClamp<R>), simd::dup_even(z)));
   const ExpReduced<R> s = exp_reduce<R, Base::E, F>(x);
   const V p = exp_poly<R, F>(s.r);
-  const twopart::Two<V> c = cis_parts<R, F>(simd::dup_odd(z));
   V v;
   if constexpr (F == Flavour::HA) {  // (t + t p + t_lo)(c + c_lo), rounded once
+    const twopart::Two<V> c = cis_parts<R, F>(simd::dup_odd(z));
     const V t = table2<R>(ExpConst<R>::hi, s.idx);
     const V t_rest = simd::fma(t, p, table2<R>(ExpConst<R>::lo, s.idx));
     v = simd::fma(t, c.hi, simd::fma(t, c.lo, simd::mul(t_rest, twopart::value(c))));
   } else {
     ExpReduced<R> unscaled = s;
     unscaled.scale = simd::splat(R(0));
-    v = simd::mul(exp_assemble<R, F>(unscaled, p), twopart::value(c));
+    v = simd::mul(exp_assemble<R, F>(unscaled, p), cis_value<R, F, false>(simd::dup_odd(z)));
   }
   // e^x times a zero sine is a zero of the sine's sign (y 0 gives that zero; the class test
   // also takes a subnormal y for zero when MXCSR treats denormal inputs as zero)
@@ -422,9 +451,9 @@ template <class C, Flavour F> struct CIS : VectorOp<C, Shape::r2c, 1, 1> {
   static constexpr const char* kName = "CIS";
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra&) {
     const V y = simd::low_to_pairs(a[0]);
-    if (cvec::angles_fit<R>(y)) r[0] = twopart::value(cvec::cis_parts<R, F>(y));
+    if (cvec::angles_fit<R>(y)) r[0] = cvec::cis_value<R, F>(y);
     else if constexpr (sizeof(R) == 4)
-      r[0] = cvec::on_halves(y, [](cvec::D v) { return twopart::value(cvec::cis_parts<double, cvec::kHalves<F>>(v)); });
+      r[0] = cvec::on_halves(y, [](cvec::D v) { return cvec::cis_value<double, cvec::kHalves<F>>(v); });
     return cvec::nonfinite_pairs<R>(y);
   }
   // Infinite angles give NaN parts with code 1; NaN gives NaN parts.

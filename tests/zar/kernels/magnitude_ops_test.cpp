@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "zar/kernels/root.h"
 
@@ -107,35 +108,42 @@ template <class T> void check_hypot_sum() {
 TEST(MagnitudeOps, FloatHypotSumInTwoParts) { check_hypot_sum<float>(); }
 TEST(MagnitudeOps, DoubleHypotSumInTwoParts) { check_hypot_sum<double>(); }
 
-// The float Hypot kernel on registers whose squares lie on either side of the ends of its
-// unscaled window (2^-100, 2^124), against the 64-bit-mantissa hypotl: within 1 ulp (HA),
-// 4 (LA) and 2^12 (EP).
-template <nrx::zar::Flavour F> void check_float_hypot(double ulps) {
-  using H = nrx::zar::ops::Hypot<float, F>;
+// The Hypot kernel on registers whose larger parts lie on either side of the ends of its
+// unscaled window (exponents [-50, 60] for float, [-480, 506] for double), against the
+// 64-bit-mantissa hypotl: within 1 ulp (HA), 4 (LA) and 2^12 (float EP) or 2^27 (double EP).
+template <class T, nrx::zar::Flavour F> void check_hypot(double ulps) {
+  using H = nrx::zar::ops::Hypot<T, F>;
+  constexpr int L = 64 / sizeof(T);
   std::mt19937_64 g(99);
   std::uniform_real_distribution<double> m(-2, 2);
-  const int centres[] = {-52, -50, -49, 0, 20, 61, 62, 63};
-  alignas(64) float x[16], y[16], out[16];
+  const std::vector<int> centres = sizeof(T) == 4 ? std::vector<int>{-52, -50, -49, 0, 20, 59, 60, 61, 62, 63}
+                                                  : std::vector<int>{-482, -480, -479, 0, 300, 505, 506, 507, 508};
+  alignas(64) T x[L], y[L], out[L];
   for (int c : centres)
     for (int rep = 0; rep < 200; ++rep) {
-      for (int j = 0; j < 16; ++j) x[j] = float(std::ldexp(m(g), c)), y[j] = float(std::ldexp(m(g), c - j % 5));
-      const simd::Reg<float> in[2] = {simd::load(x), simd::load(y)};
-      simd::Reg<float> r[1];
+      for (int j = 0; j < L; ++j) x[j] = T(std::ldexp(m(g), c)), y[j] = T(std::ldexp(m(g), c - j % 5));
+      const simd::Reg<T> in[2] = {simd::load(x), simd::load(y)};
+      simd::Reg<T> r[1];
       const auto special = H::vec(in, r, nrx::zar::NoExtra{});
       simd::store(out, r[0]);
-      for (int j = 0; j < 16; ++j) {
+      for (int j = 0; j < L; ++j) {
         if (special >> j & 1) continue;
         const long double want = hypotl(x[j], y[j]);
-        const double ulp = std::ldexp(1.0, std::ilogb(float(want)) - 23);
-        EXPECT_LE(std::fabs(double(out[j] - want)) / ulp, ulps) << x[j] << " " << y[j];
+        const double ulp = std::ldexp(1.0, std::ilogb(T(want)) - std::numeric_limits<T>::digits + 1);
+        EXPECT_LE(double(std::fabs((long double)out[j] - want) / ulp), ulps) << x[j] << " " << y[j];
       }
     }
 }
 
 TEST(MagnitudeOps, FloatHypotAtTheEndsOfItsWindow) {
-  check_float_hypot<nrx::zar::Flavour::HA>(1);
-  check_float_hypot<nrx::zar::Flavour::LA>(4);
-  check_float_hypot<nrx::zar::Flavour::EP>(4096);
+  check_hypot<float, nrx::zar::Flavour::HA>(1);
+  check_hypot<float, nrx::zar::Flavour::LA>(4);
+  check_hypot<float, nrx::zar::Flavour::EP>(4096);
+}
+TEST(MagnitudeOps, DoubleHypotAtTheEndsOfItsWindow) {
+  check_hypot<double, nrx::zar::Flavour::HA>(1);
+  check_hypot<double, nrx::zar::Flavour::LA>(4);
+  check_hypot<double, nrx::zar::Flavour::EP>(0x1p27);
 }
 
 }  // namespace
