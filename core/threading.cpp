@@ -116,8 +116,8 @@ template <class Ready> bool spin_until(Ready ready) {
 // team barrier would wait for it. The caller claims from the front and the helpers from
 // the back, so on an idle machine a loop run again gives each thread about the same items
 // as before, whose output is still in its own cache (the 1 MB Sobol call at d = 1,000 ran
-// 1.5-3x slower on two threads than on one when items went to whoever came first). One loop at a time uses the helpers; a loop started
-// while they are taken (another thread's, or one nested in a worker) runs on its caller.
+// 1.5-3x slower on two threads than on one when items went to whoever came first). One loop at a time uses the helpers;
+// a loop started while they are taken (another thread's, or one nested in a worker) runs on its caller.
 class Helpers {
  public:
   void run(int64_t count, void* ctx, ItemWorker w, int64_t team) {
