@@ -3,9 +3,11 @@
 
 #include <omp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -110,49 +112,79 @@ template <class Ready> bool spin_until(Ready ready) {
 }
 
 // The named threader runs on helper threads of its own that share the items of one
-// loop with the calling thread. Items are claimed one at a time, so the caller runs
-// every item no helper has claimed and waits only for items in progress: a helper the
-// system has not scheduled (the machine busy with other work) costs nothing, where a
-// team barrier would wait for it. The caller claims from the front and the helpers from
-// the back, so on an idle machine a loop run again gives each thread about the same items
-// as before, whose output is still in its own cache (the 1 MB Sobol call at d = 1,000 ran
-// 1.5-3x slower on two threads than on one when items went to whoever came first). One loop at a time uses the helpers;
-// a loop started while they are taken (another thread's, or one nested in a worker) runs on its caller.
+// loop with the calling thread. Each thread of the team starts on a contiguous range of
+// the items of its own (the caller the first, helper t the t-th of team), which it claims
+// one item at a time from the front; a thread whose range is used up takes the items left
+// in the others' ranges one at a time from their back. A claim is a compare-and-swap on
+// the range's word, alone on its cache line: while each thread works through its own
+// range no line moves between processors (a move costs about as much as a short item,
+// and every claim moved one when the team claimed from one word). The caller runs every
+// item no helper has claimed and waits only for items in progress: a helper the system
+// has not scheduled (the machine busy with other work) costs nothing, where a team
+// barrier would wait for it. A loop run again gives each thread the same items as before,
+// whose output is still in its own cache. One loop at a time uses the helpers; a loop
+// started while they are taken (another thread's, or one nested in a worker) runs on its
+// caller.
 class Helpers {
  public:
   void run(int64_t count, void* ctx, ItemWorker w, int64_t team) {
     std::unique_lock<std::mutex> own(busy_, std::try_to_lock);
     if (!own.owns_lock() || uint64_t(count) > kMaxItems) return serial(count, ctx, w, team);
     start(team - 1);
-    const uint64_t gen = ((claim_.load(std::memory_order_relaxed) >> kGenShift) + 1) & kGenMask;
-    claim_.store(gen << kGenShift, std::memory_order_relaxed);  // no item left to claim
-    count_.store(count, std::memory_order_relaxed);
-    ctx_.store(ctx, std::memory_order_relaxed);
-    worker_.store(w, std::memory_order_relaxed);
-    team_.store(team, std::memory_order_relaxed);
+    const uint32_t posted = loop_.posted.load(std::memory_order_relaxed) + 1;
+    const uint64_t gen = stamp(posted);
+    Range* const ranges = ranges_.load(std::memory_order_relaxed);
+    for (int64_t t = 0; t < team; ++t)
+      ranges[t].word.store(gen | uint64_t(count * t / team) << kFrontShift | uint64_t(count * (t + 1) / team),
+                           std::memory_order_relaxed);
+    loop_.count.store(count, std::memory_order_relaxed);
+    loop_.ctx.store(ctx, std::memory_order_relaxed);
+    loop_.worker.store(w, std::memory_order_relaxed);
+    loop_.team.store(team, std::memory_order_release);  // after ranges_ grew to the team
     done_.store(0, std::memory_order_relaxed);
-    claim_.store(gen << kGenShift | uint64_t(count), std::memory_order_release);
-    posted_.fetch_add(1, std::memory_order_release);
-    posted_.notify_all();
-    work(gen, 0);
-    if (spin_until([&] { return done_.load(std::memory_order_acquire) == count; })) return;
-    for (int64_t seen = done_.load(std::memory_order_acquire); seen != count;
+    loop_.posted.store(posted, std::memory_order_release);
+    loop_.posted.notify_all();
+    const uint32_t others = uint32_t(count - work(gen, 0, team, ranges, ctx, w));
+    if (spin_until([&] { return done_.load(std::memory_order_acquire) == others; })) return;
+    for (uint32_t seen = done_.load(std::memory_order_acquire); seen != others;
          seen = done_.load(std::memory_order_acquire))
       done_.wait(seen, std::memory_order_acquire);
   }
 
  private:
-  // The claim word: generation (16 bits), next item from the front, end of the items
-  // left at the back (24 bits each). Longer loops run on the caller.
+  // A range's word: the loop's generation (16 bits), its next item from the front and
+  // the end of the items left at the back (24 bits each). Longer loops run on the caller.
   static constexpr int kGenShift = 48, kFrontShift = 24;
   static constexpr uint64_t kGenMask = 0xFFFF, kItemMask = 0xFFFFFF, kMaxItems = kItemMask;
+
+  struct alignas(64) Range {
+    std::atomic<uint64_t> word{0};
+  };
+
+  // The posted loop on one line, which a waiting helper reads at once: the loop number,
+  // then what the loop's items need.
+  struct alignas(64) Loop {
+    std::atomic<uint32_t> posted{0};
+    std::atomic<int64_t> count{0}, team{0};
+    std::atomic<void*> ctx{nullptr};
+    std::atomic<ItemWorker> worker{nullptr};
+  };
+
+  static uint64_t stamp(uint32_t posted) { return (posted & kGenMask) << kGenShift; }
 
   static void serial(int64_t count, void* ctx, ItemWorker w, int64_t team) {
     for (int64_t i = 0; i < count; ++i) w(i, 0, team, ctx);
   }
 
-  // Helpers 1 .. n exist afterwards (under busy_).
+  // Helpers 1 .. n and ranges for a team of n + 1 exist afterwards (under busy_). A
+  // range array outgrown stays allocated: a helper late for a loop may still read it.
   void start(int64_t n) {
+    if (uint64_t(n) >= capacity_) {
+      const size_t cap = std::max<size_t>(2 * capacity_, size_t(n) + 1);
+      retired_.push_back(std::make_unique<Range[]>(cap));
+      ranges_.store(retired_.back().get(), std::memory_order_release);
+      capacity_ = cap;
+    }
     for (int64_t id = int64_t(threads_) + 1; id <= n; ++id, ++threads_)
       std::thread([this, id] { wait_and_work(id); }).detach();
   }
@@ -160,43 +192,68 @@ class Helpers {
   void wait_and_work(int64_t id) {
     uint32_t seen = 0;
     for (;;) {
-      if (!spin_until([&] { return posted_.load(std::memory_order_acquire) != seen; }))
-        posted_.wait(seen, std::memory_order_acquire);
-      seen = posted_.load(std::memory_order_acquire);
-      const uint64_t gen = claim_.load(std::memory_order_acquire) >> kGenShift;
-      if (id < team_.load(std::memory_order_relaxed)) work(gen, id);
+      if (!spin_until([&] { return loop_.posted.load(std::memory_order_acquire) != seen; }))
+        loop_.posted.wait(seen, std::memory_order_acquire);
+      seen = loop_.posted.load(std::memory_order_acquire);
+      // A late helper may read a later loop's fields; its claims then fail, and the
+      // ranges it reads are at least as many as that loop's team.
+      const int64_t team = loop_.team.load(std::memory_order_acquire);
+      if (id >= team) continue;
+      Range* const ranges = ranges_.load(std::memory_order_relaxed);
+      work(stamp(seen), id, team, ranges, loop_.ctx.load(std::memory_order_relaxed),
+           loop_.worker.load(std::memory_order_relaxed));
     }
   }
 
-  // Claims and runs items of loop `gen` until none is left: the caller (id 0) from the
-  // front, helpers from the back. A claim is a compare-and-swap on the whole word, so it
-  // fails once the loop has been replaced, and the loop's fields stay as they are while
-  // an item of it is in progress.
-  void work(uint64_t gen, int64_t id) {
-    uint64_t c = claim_.load(std::memory_order_acquire);
+  // The next item of range r in loop `gen`, from its front or back; false when it has
+  // none left or the loop has been replaced. A claim compares the whole word, so it
+  // fails for a helper late for its loop, and a loop's fields stay as they are while an
+  // item of it is in progress.
+  static bool claim(Range& r, uint64_t gen, bool front, uint64_t& item) {
+    uint64_t c = r.word.load(std::memory_order_relaxed);
     for (;;) {
-      if (c >> kGenShift != gen) return;
-      const uint64_t front = (c >> kFrontShift) & kItemMask, back = c & kItemMask;
-      if (front >= back) return;
-      const uint64_t item = id == 0 ? front : back - 1, next = id == 0 ? c + (uint64_t(1) << kFrontShift) : c - 1;
-      if (!claim_.compare_exchange_weak(c, next, std::memory_order_acq_rel, std::memory_order_acquire)) continue;
-      const int64_t count = count_.load(std::memory_order_relaxed);
-      worker_.load(std::memory_order_relaxed)(int64_t(item), id, team_.load(std::memory_order_relaxed),
-                                              ctx_.load(std::memory_order_relaxed));
-      if (done_.fetch_add(1, std::memory_order_acq_rel) + 1 == count) done_.notify_one();
-      c = claim_.load(std::memory_order_acquire);
+      const uint64_t lo = (c >> kFrontShift) & kItemMask, hi = c & kItemMask;
+      if ((c & ~(uint64_t(-1) >> (64 - kGenShift))) != gen || lo >= hi) return false;
+      item = front ? lo : hi - 1;
+      if (r.word.compare_exchange_weak(c, front ? c + (uint64_t(1) << kFrontShift) : c - 1, std::memory_order_acquire,
+                                       std::memory_order_relaxed))
+        return true;
     }
+  }
+
+  // Runs thread id's range of loop `gen`, then what is left of the others'; the items
+  // it ran. A helper counts its items in done_ when its own range is used up and then
+  // each item it takes from another, so that the caller does not wait for a helper
+  // looking for items that are not there.
+  int64_t work(uint64_t gen, int64_t id, int64_t team, Range* ranges, void* ctx, ItemWorker w) {
+    int64_t n = 0;
+    uint64_t item;
+    const auto counted = [&](int64_t k) {
+      if (id == 0 || k == 0) return;
+      done_.fetch_add(uint32_t(k), std::memory_order_release);
+      done_.notify_one();
+    };
+    for (; claim(ranges[id], gen, true, item); ++n) w(int64_t(item), id, team, ctx);
+    counted(n);
+    for (int64_t k = 1; k < team; ++k) {
+      Range& other = ranges[(id + k) % team];
+      while (claim(other, gen, false, item)) {
+        w(int64_t(item), id, team, ctx);
+        ++n;
+        counted(1);
+      }
+    }
+    return n;
   }
 
   std::mutex busy_;
   uint32_t threads_ = 0;
-  std::atomic<uint64_t> claim_{0};
-  // On a line of its own: idle helpers read it over and over while a loop's items run.
-  alignas(64) std::atomic<uint32_t> posted_{0};
-  alignas(64) std::atomic<int64_t> count_{0};
-  std::atomic<int64_t> done_{0}, team_{0};
-  std::atomic<void*> ctx_{nullptr};
-  std::atomic<ItemWorker> worker_{nullptr};
+  size_t capacity_ = 0;
+  std::vector<std::unique_ptr<Range[]>> retired_;
+  std::atomic<Range*> ranges_{nullptr};
+  Loop loop_;
+  // Helpers' finished items, on a line of its own.
+  alignas(64) std::atomic<uint32_t> done_{0};
 };
 
 void threader_for(int64_t count, int64_t /*zero*/, void* ctx, ItemWorker w) {

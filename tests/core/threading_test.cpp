@@ -2,6 +2,7 @@
 #include "nrx/core.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <time.h>
 
@@ -191,6 +192,81 @@ TEST(CoreThreader, EveryItemOnceInSuccessiveConcurrentAndNestedLoops) {
   threader_for()(n.outer.n, 0, &n, nesting_worker);
   n.outer.expect_each_once("outer threader_for");
   for (int64_t i = 0; i < n.inner.n; ++i) EXPECT_EQ(n.inner.hits[i].load(), int(n.outer.n)) << "nested item " << i;
+}
+
+namespace {
+
+// The threader's team size for a test, restored afterwards.
+struct TeamOf {
+  explicit TeamOf(int n) { omp_set_num_threads(n); }
+  ~TeamOf() { omp_set_num_threads(saved); }
+  int saved = omp_get_max_threads();
+};
+
+}  // namespace
+
+// Guards against items lost or run twice when each thread of the team starts on a range
+// of its own: teams larger than the machine's processors (helpers late or not scheduled,
+// so that the others take what is left of their ranges), teams that grow and shrink
+// between loops, and loops of fewer items than threads. Thread indices stay below the
+// team.
+TEST(CoreThreader, EveryItemOnceInTeamsOfAnySize) {
+  for (int team : {2, 3, 8, 2, 17, 5, 40, 2}) {
+    const TeamOf size(team);
+    for (int round = 0; round < 120; ++round) {
+      Tally t(1 + (round * 7) % 45);
+      t.nthreads = team;
+      threader_for()(t.n, 0, &t, item_worker);
+      t.expect_each_once("threader_for in a team larger than the machine");
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  }
+}
+
+namespace {
+
+// A loop in which each helper stops at the first item it takes, until every other item
+// of the loop has finished or stopped the same way (at most 5 s).
+struct Stalls {
+  explicit Stalls(int64_t n) : n(n), hits(new std::atomic<int>[n]()) {}
+  int64_t n;
+  std::unique_ptr<std::atomic<int>[]> hits;
+  std::atomic<bool> stalled[64] = {};
+  std::atomic<int64_t> settled{0};
+  std::atomic<bool> timed_out{false};
+};
+
+void stall_worker(int64_t item, int64_t thread, int64_t, void* ctx) {
+  auto* s = static_cast<Stalls*>(ctx);
+  s->hits[item].fetch_add(1);
+  const bool stall = thread > 0 && thread < 64 && !s->stalled[thread].exchange(true);
+  s->settled.fetch_add(1);
+  if (!stall) return;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (s->settled.load() < s->n) {
+    if (std::chrono::steady_clock::now() > end) {
+      s->timed_out.store(true);
+      return;
+    }
+    std::this_thread::yield();
+  }
+}
+
+}  // namespace
+
+// Guards against a caller that waits for items no thread has started: helpers that stop
+// in their first item leave the rest of their ranges, and the caller takes those of every
+// helper, so that the loop ends without the stalled items' time-out.
+TEST(CoreThreader, CallerTakesTheItemsHelpersLeave) {
+  for (int team : {2, 4, 8}) {
+    const TeamOf size(team);
+    for (int round = 0; round < 5; ++round) {
+      Stalls s(5 * team);
+      threader_for()(s.n, 0, &s, stall_worker);
+      ASSERT_FALSE(s.timed_out.load()) << "team " << team;
+      for (int64_t i = 0; i < s.n; ++i) ASSERT_EQ(s.hits[i].load(), 1) << "team " << team << " item " << i;
+    }
+  }
 }
 
 namespace {
