@@ -1,5 +1,5 @@
-// Stores that bypass the caches, for outputs larger than the caches hold: whole aligned
-// 64-byte lines, so no line is read before it is written.
+// Whole aligned 64-byte lines stored past the caches, for outputs larger than the caches
+// hold (no line is read before it is written), or through them.
 #pragma once
 #include "simd/vec.h"
 
@@ -7,6 +7,8 @@ namespace nrx::simd {
 
 // One whole line (p a multiple of 64).
 inline void stream_line(void* p, IReg v) { _mm512_stream_si512(static_cast<__m512i*>(p), v); }
+// One whole line through the caches (p a multiple of 64).
+inline void store_line(void* p, IReg v) { _mm512_store_si512(p, v); }
 // Orders the streamed lines before the stores that follow, as a hand-off to another
 // thread needs.
 inline void streaming_done() { _mm_sfence(); }

@@ -50,11 +50,17 @@ void step(const Run& r, Header* h) {
   ++h->index;
 }
 
-// The point of Gray-code index i: the rows of the bits of i ^ (i >> 1).
+// Moves the point of Gray-code index i on to index j: the rows of the bits in which
+// i ^ (i >> 1) and j ^ (j >> 1) differ.
+void move_point(const Run& r, uint32_t i, uint32_t j) {
+  for (uint32_t g = (i ^ (i >> 1)) ^ (j ^ (j >> 1)); g; g &= g - 1)
+    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
+}
+
+// The point of Gray-code index i, from the origin.
 void point_of_index(const Run& r, uint32_t i) {
   std::fill(r.point, r.point + r.d, 0u);
-  for (uint32_t g = i ^ (i >> 1); g; g &= g - 1)
-    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
+  move_point(r, 0, i);
 }
 
 // Chunks 9 and 13 from direction numbers held dimension after dimension, `pitch` words
@@ -344,6 +350,7 @@ template <class Out> struct Groups {
   int64_t points, base;
   const Out* out;
   const uint32_t* from;  // streamed output: a copy of the point before the call, else null
+  int shift;             // shifted groups (shifted_group): the first line boundary of a point, else -1
 };
 
 // Streamed output is written in whole 64-byte lines past the caches, each line by the
@@ -461,11 +468,77 @@ template <class Out> void group_lines(const Run& run, const uint32_t* from, uint
   else group_lines<true, true>(run, from, index, points, at, j0, w, out);
 }
 
+// Output in the caches when every point starts at the same offset from a line (d a
+// multiple of the values per line, the output aligned to its values): item g makes the n
+// values from coordinate a = 32g + s of each point on, s the point's first line boundary,
+// so that it stores whole lines of its own; a line written by two items, on two
+// processors, would move between their caches at every point. The last group's values
+// (Wrap) run on into the next point's first s coordinates, those of the point after the
+// call's last whole point left out; item 0 also makes the first point's first s. The
+// items only read the point, which the caller moves on afterwards.
+template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run, uint32_t index, int64_t points,
+                                                           int64_t at, uint32_t a, uint32_t n, const Out& sink) {
+  using E = std::remove_pointer_t<decltype(sink.r)>;
+  using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
+  using M = std::conditional_t<sizeof(E) == 8, simd::Mask8, Mask16>;
+  constexpr int L = 64 / sizeof(E);
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
+  const Window win(run, a);
+  const Mask16 last = simd::first_words(n - 16 * (NR - 1));
+  // Register r of the window's words in the current point's row `cur` and the next one's.
+  const auto words = [&](int r, const uint32_t* cur, const uint32_t* next) {
+    if constexpr (Wrap) return win.words(r, cur, next);
+    else if (r < NR - 1) return simd::load_words(cur + a + 16 * r);
+    else return simd::load_words(cur + a + 16 * r, last);
+  };
+  IReg x[NR];
+  for (int r = 0; r < NR; ++r) {
+    x[r] = words(r, run.point, run.point);
+    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+  }
+  const int64_t end = at + points * run.d;
+  int64_t p = at + a;
+  for (int64_t k = 0; k < points; ++k, ++index, p += run.d) {
+    const uint32_t* cur = row(run, index);
+    const uint32_t* next = Wrap ? row(run, index + 1) : nullptr;
+    for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], words(r, cur, next));
+    const int64_t to = std::min(p + n, end);  // the end of this point's values
+    int64_t q = p;
+    for (int r = 0; r < NR; ++r)
+      for (const IReg line : out.lines_of(x[r])) {
+        if (q + L <= to) simd::store_line(out.r + q, line);
+        else if (q < to) simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + q), M((1u << (to - q)) - 1), line);
+        q += L;
+      }
+  }
+}
+
+template <class Out> void shifted_item(const Groups<Out>& s, uint32_t g) {
+  const uint32_t d = s.run.d, a = 32 * g + uint32_t(s.shift);
+  if (g == 0 && s.shift > 0) {  // the first point's first coordinates, in the line before
+    const Mask16 m = simd::first_words(uint32_t(s.shift));
+    s.out->put(s.base, simd::bit_xor(simd::load_words(s.run.point, m), simd::load_words(row(s.run, s.first_index), m)),
+               m);
+  }
+  const uint32_t n = std::min(32u, d + uint32_t(s.shift) - a);
+  const bool wrap = a + n > d;
+  if (n > 16) {
+    if (wrap) shifted_group<2, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+    else shifted_group<2, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+  } else {
+    if (wrap) shifted_group<1, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+    else shifted_group<1, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+  }
+}
+
 template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
   const Groups<Out>& s = *static_cast<const Groups<Out>*>(ctx);
   const uint32_t j = 32 * uint32_t(g), w = std::min(32u, s.run.d - j);
   const Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
-  if (s.from) {
+  if (s.shift >= 0) {
+    shifted_item(s, uint32_t(g));
+  } else if (s.from) {
     group_lines(s.run, s.from, s.first_index, s.points, s.base, j, w, *s.out);
     simd::streaming_done();
   } else if (w > 16) {
@@ -495,10 +568,19 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
   const bool stream =
       run.d > 16 && values * sizeof(E) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
   if (nrx_threader_for_fn parallel_for; threads_for(run.d, points, &parallel_for)) {
+    // In the caches, with every point at the same offset from a line: shifted groups.
+    constexpr uint64_t kLine = 64 / sizeof(E);
+    const auto first = reinterpret_cast<uintptr_t>(out.r + base);
+    if (!stream && first % sizeof(E) == 0 && run.d % kLine == 0) {
+      Groups<Out> s{run, first_index, points, base, &out, nullptr, int((kLine - first / sizeof(E) % kLine) % kLine)};
+      parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+      move_point(run, first_index, first_index + uint32_t(points));
+      return;
+    }
     // Streamed, the items read the words of the point next to their own as they were.
     uint32_t* from = stream ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(run.stride) * 4, 64)) : nullptr;
     if (from) std::memcpy(from, run.point, size_t(run.d) * 4);
-    Groups<Out> s{run, first_index, points, base, &out, from};
+    Groups<Out> s{run, first_index, points, base, &out, from, -1};
     parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
     nrx_serv_deallocate(from);
     return;

@@ -379,6 +379,11 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       {"sobol 2003 doubles", DRU_BRNG_SOBOL, form1(2003), 2002, 2003 * 40 + 2000, 8, kDouble},
       {"sobol 4001 floats", DRU_BRNG_SOBOL, form1(4001), 3, 4001 * 9 - 3, 12, kFloat},
       {"sobol 40000, one point", DRU_BRNG_SOBOL, form1(40000), 100, 40000 + 39900, 0, kDouble},
+      {"sobol 1000 doubles, 16 bytes off", DRU_BRNG_SOBOL, form1(1000), 0, 1000 * 128, 16, kDouble},
+      {"sobol 1000 doubles mid-point, 56 bytes off", DRU_BRNG_SOBOL, form1(1000), 997, 1000 * 100 + 8, 56, kDouble},
+      {"sobol 1024 words mid-point, 4 bytes off", DRU_BRNG_SOBOL, form1(1024), 1020, 1024 * 70 + 1004, 4, kWord},
+      {"sobol 2048 floats, 60 bytes off", DRU_BRNG_SOBOL, form1(2048), 0, 2048 * 40 + 7, 60, kFloat},
+      {"sobol 8000 doubles, 8 bytes off", DRU_BRNG_SOBOL, form1(8000), 8000, 8000 * 9, 8, kDouble},
       {"niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 1, 300 * 8300, 0, kWord},
       {"niederreiter 318 doubles", DRU_BRNG_NIEDERR, {318}, 318, 318 * 8192 + 317, 0, kDouble},
       {"streamed 1024 doubles, lines", DRU_BRNG_SOBOL, form1(1024), 0, 1024 * 1030, 0, kDouble},
@@ -395,9 +400,15 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     Q serial(r.brng, r.seed), fake(r.brng, r.seed), core(r.brng, r.seed);
     const uint32_t d = serial.dim();
     const size_t size = r.kind == kDouble ? 8 : 4, bytes = size_t(r.n) * size;
-    std::vector<unsigned char> a(bytes + 128), b(bytes + 128), c(bytes + 128);
+    std::vector<unsigned char> a(bytes + 128, 0xA5), b(bytes + 128, 0xA5), c(bytes + 128, 0xA5);
     auto place = [&](std::vector<unsigned char>& v) {
       return v.data() + (64 - reinterpret_cast<uintptr_t>(v.data()) % 64) % 64 + r.offset;
+    };
+    // Bytes around the output that a call changed.
+    auto around = [&](std::vector<unsigned char>& v) {
+      unsigned char* out = place(v);
+      return std::count_if(v.data(), out, [](unsigned char x) { return x != 0xA5; }) +
+             std::count_if(out + bytes, v.data() + v.size(), [](unsigned char x) { return x != 0xA5; });
     };
     auto call = [&](const Q& q, void* out) {
       q.ints(r.before);
@@ -419,6 +430,8 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     ASSERT_EQ(call(core, place(c)), 0) << r.what;
     EXPECT_EQ(0, std::memcmp(place(a), place(b), bytes)) << r.what;
     EXPECT_EQ(0, std::memcmp(place(a), place(c), bytes)) << r.what << " on the core library's threader";
+    EXPECT_EQ(around(b), 0) << r.what << ": threaded, around the output";
+    EXPECT_EQ(around(c), 0) << r.what << ": on the core library's threader, around the output";
     EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), d * 4))
         << r.what << ": the final point";
     const auto next = serial.ints(int32_t(2 * d + 5));
