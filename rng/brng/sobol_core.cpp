@@ -50,17 +50,11 @@ void step(const Run& r, Header* h) {
   ++h->index;
 }
 
-// Moves the point of Gray-code index i on to index j: the rows of the bits in which
-// i ^ (i >> 1) and j ^ (j >> 1) differ.
-void move_point(const Run& r, uint32_t i, uint32_t j) {
-  for (uint32_t g = (i ^ (i >> 1)) ^ (j ^ (j >> 1)); g; g &= g - 1)
-    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
-}
-
-// The point of Gray-code index i, from the origin.
+// The point of Gray-code index i: the rows of the bits of i ^ (i >> 1).
 void point_of_index(const Run& r, uint32_t i) {
   std::fill(r.point, r.point + r.d, 0u);
-  move_point(r, 0, i);
+  for (uint32_t g = i ^ (i >> 1); g; g &= g - 1)
+    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
 }
 
 // Chunks 9 and 13 from direction numbers held dimension after dimension, `pitch` words
@@ -474,8 +468,9 @@ template <class Out> void group_lines(const Run& run, const uint32_t* from, uint
 // so that it stores whole lines of its own; a line written by two items, on two
 // processors, would move between their caches at every point. The last group's values
 // (Wrap) run on into the next point's first s coordinates, those of the point after the
-// call's last whole point left out; item 0 also makes the first point's first s. The
-// items only read the point, which the caller moves on afterwards.
+// call's last whole point left out, and it also makes the first point's first s. Each
+// item reads and leaves the words of the point in its window, a and on, those of the last
+// group the point's last d - a and first s.
 template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run, uint32_t index, int64_t points,
                                                            int64_t at, uint32_t a, uint32_t n, const Out& sink) {
   using E = std::remove_pointer_t<decltype(sink.r)>;
@@ -492,10 +487,20 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
     else if (r < NR - 1) return simd::load_words(cur + a + 16 * r);
     else return simd::load_words(cur + a + 16 * r, last);
   };
+  // The window's words of the point, read and left through a copy of exactly those (the
+  // others are other items'); past the point's end they are the next point's, a row on.
+  const uint32_t own = Wrap ? run.d - a : n;
+  alignas(64) uint32_t held[16 * NR] = {};
+  std::memcpy(held, run.point + a, own * 4);
+  std::memcpy(held + own, run.point, (n - own) * 4);
   IReg x[NR];
   for (int r = 0; r < NR; ++r) {
-    x[r] = words(r, run.point, run.point);
+    x[r] = simd::load_words(held + 16 * r);
     if constexpr (Wrap) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+  }
+  if constexpr (Wrap) {  // the first point's first coordinates, in the line before the first boundary
+    const Mask16 m = simd::first_words(n - own);
+    out.put(at, simd::bit_xor(simd::load_words(held + own, m), simd::load_words(row(run, index), m)), m);
   }
   const int64_t end = at + points * run.d;
   int64_t p = at + a;
@@ -512,18 +517,54 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
         q += L;
       }
   }
+  for (int r = 0; r < NR; ++r) {
+    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+    simd::store_words(held + 16 * r, x[r]);
+  }
+  std::memcpy(run.point + a, held, own * 4);
+  std::memcpy(run.point, held + own, (n - own) * 4);
+}
+
+// A whole group's window off the rows' registers (0 < s < 16): the words from 32g on,
+// held in three registers as the rows are laid out, and moved down by s before they go
+// out; loads of the rows across their lines cost more than the two moves.
+template <class Out> void shifted_interior(const Run& caller_run, uint32_t index, int64_t points, int64_t at,
+                                           uint32_t j0, uint32_t s, const Out& sink) {
+  using E = std::remove_pointer_t<decltype(sink.r)>;
+  constexpr int L = 64 / sizeof(E);
+  const Out out = sink;  // copies the stores cannot alias
+  const Run run = caller_run;
+  const Mask16 m2 = simd::first_words(s);
+  // Words j0 .. j0 + s - 1 are the window before this one's: zero here, never stored.
+  alignas(64) uint32_t held[48] = {};
+  std::memcpy(held + s, run.point + j0 + s, 32 * 4);
+  IReg x0 = simd::load_words(held), x1 = simd::load_words(held + 16), x2 = simd::load_words(held + 32);
+  int64_t p = at + j0 + s;
+  for (int64_t k = 0; k < points; ++k, ++index, p += run.d) {
+    const uint32_t* r = row(run, index) + j0;
+    x0 = simd::bit_xor(x0, simd::load_words(r));
+    x1 = simd::bit_xor(x1, simd::load_words(r + 16));
+    x2 = simd::bit_xor(x2, simd::load_words(r + 32, m2));
+    int64_t q = p;
+    for (const IReg w : {simd::window_words(x0, x1, int(s)), simd::window_words(x1, x2, int(s))})
+      for (const IReg line : out.lines_of(w)) {
+        simd::store_line(out.r + q, line);
+        q += L;
+      }
+  }
+  simd::store_words(held, x0);
+  simd::store_words(held + 16, x1);
+  simd::store_words(held + 32, x2);
+  std::memcpy(run.point + j0 + s, held + s, 32 * 4);
 }
 
 template <class Out> void shifted_item(const Groups<Out>& s, uint32_t g) {
   const uint32_t d = s.run.d, a = 32 * g + uint32_t(s.shift);
-  if (g == 0 && s.shift > 0) {  // the first point's first coordinates, in the line before
-    const Mask16 m = simd::first_words(uint32_t(s.shift));
-    s.out->put(s.base, simd::bit_xor(simd::load_words(s.run.point, m), simd::load_words(row(s.run, s.first_index), m)),
-               m);
-  }
   const uint32_t n = std::min(32u, d + uint32_t(s.shift) - a);
   const bool wrap = a + n > d;
-  if (n > 16) {
+  if (!wrap && n == 32 && s.shift > 0 && s.shift < 16) {
+    shifted_interior(s.run, s.first_index, s.points, s.base, 32 * g, uint32_t(s.shift), *s.out);
+  } else if (n > 16) {
     if (wrap) shifted_group<2, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
     else shifted_group<2, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
   } else {
@@ -574,7 +615,6 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
     if (!stream && first % sizeof(E) == 0 && run.d % kLine == 0) {
       Groups<Out> s{run, first_index, points, base, &out, nullptr, int((kLine - first / sizeof(E) % kLine) % kLine)};
       parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
-      move_point(run, first_index, first_index + uint32_t(points));
       return;
     }
     // Streamed, the items read the words of the point next to their own as they were.
