@@ -195,11 +195,12 @@ class Helpers {
       if (!spin_until([&] { return loop_.posted.load(std::memory_order_acquire) != seen; }))
         loop_.posted.wait(seen, std::memory_order_acquire);
       seen = loop_.posted.load(std::memory_order_acquire);
-      // A late helper may read a later loop's fields; its claims then fail, and the
-      // ranges it reads are at least as many as that loop's team.
+      // A late helper may read a later loop's fields, or a range array grown for a later
+      // loop; its claims then fail. The ranges it reads are at least as many as the team
+      // it read, and were made before they were published.
       const int64_t team = loop_.team.load(std::memory_order_acquire);
       if (id >= team) continue;
-      Range* const ranges = ranges_.load(std::memory_order_relaxed);
+      Range* const ranges = ranges_.load(std::memory_order_acquire);
       work(stamp(seen), id, team, ranges, loop_.ctx.load(std::memory_order_relaxed),
            loop_.worker.load(std::memory_order_relaxed));
     }
