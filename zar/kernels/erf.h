@@ -83,6 +83,12 @@ inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint
 // 2^scale v.
 template <class T> struct ScaledValue { Reg<T> v, scale; };
 
+// Whether the first tail interval is centred at 0, where its exact constant term gives
+// erfc(0) = 1 and CdfNorm(0) = 1/2 with no rounding.
+template <class T, Flavour F, bool Cdf> constexpr bool erfc_zero_centred() {
+  return (Cdf ? ErfcData<T, F>::cdf_tail : ErfcData<T, F>::tail)[0][0] == 0;
+}
+
 // erfc(a) = 2^scale v for a >= 0, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2:
 // e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
 // picks the interval, so a itself enters unrounded).
@@ -198,13 +204,13 @@ template <class T, Flavour F> struct Erfc : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));  // NaN stays
+    const V a = simd::abs_min(x, splat(simd::bits_to(L::clamp[1])));  // NaN lanes: the routine's
     const ScaledValue<T> tail = erfc_tail<T, F, false>(a);
-    const V e = simd::scalef(tail.v, tail.scale);
-    const V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
-    // The first interval is centred at 1/4, so +-0 takes its exact 1 here.
-    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), v);
-    return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
+    V e = simd::scalef(tail.v, tail.scale);
+    // A first interval centred at 0 gives +-0 its exact 1; one centred at 1/4 does not.
+    if constexpr (!erfc_zero_centred<T, F, false>()) e = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), e);
+    r[0] = simd::sub_from_where(simd::lt(x, splat(T(0))), splat(T(2)), e);
+    return simd::not_lt(x, splat(simd::bits_to(L::erfc_under[0])));
   }
   // Arguments from the subnormal threshold up: the vector value, reported as underflow.
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
@@ -224,17 +230,18 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     using simd::splat;
     const V x = in[0];
-    const V a = simd::min(splat(simd::bits_to(L::clamp[2])), simd::abs_of<T>(x));  // NaN stays
+    const V a = simd::abs_min(x, splat(simd::bits_to(L::clamp[2])));  // NaN lanes: the routine's
     const ScaledValue<T> tail = erfc_tail<T, F, true>(a);
-    const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
-    const V v = simd::select(simd::gt(x, splat(T(0))), simd::sub(splat(T(1)), half), half);
-    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), v);  // exact at +-0, as Erfc
-    return simd::lt(x, splat(simd::bits_to(L::cdf_under[0])));
+    V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
+    if constexpr (!erfc_zero_centred<T, F, true>()) half = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), half);
+    r[0] = simd::sub_from_where(simd::gt(x, splat(T(0))), splat(T(1)), half);
+    return simd::not_ge(x, splat(simd::bits_to(L::cdf_under[0])));
   }
-  // Arguments below the subnormal threshold: the vector value, reported as underflow; the
-  // exact zero of -inf is not.
+  // NaN, and arguments below the subnormal threshold: the vector value, reported as underflow;
+  // the exact zero of -inf is not.
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
     const T x = simd::daz(*a[0]);
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (std::isinf(x)) return *r[0] = T(0), ZAR_ST_NONE;
     scalar_by_vector<CdfNorm>(a, r, ex);
     return ZAR_ST_RESULT_TOO_SMALL;
