@@ -297,7 +297,7 @@ def main():
         sub = threshold(cdf, 1, hi * 1.5, is_float, tiny)
         zero = threshold(cdf, 1, hi * 1.5, is_float, least / 2)
         limits.append(emit("cdf_under", [-sub, -zero], is_float,
-                           "CdfNorm(x) is subnormal below the first, rounds to zero below the second"))
+                           "CdfNorm(x) is subnormal from the first down, rounds to zero from the second down"))
         limits.append(emit("clamp", [mp.mpf(erf_one), mp.mpf(last), mp.mpf(cdf_low)], is_float,
                            "|x| clamps: erf rounds to +-1 beyond the first, the erfc tail ends at the "
                            "second (+0 there), CdfNorm's argument past its zero threshold"))

@@ -254,7 +254,7 @@ struct ErfLimits_d {
       0x403B39DC41E48BFDull,  // 27.226017111108366
       0x403AB30A0F9C4611ull,  // 26.699372268345602
   };
-  // CdfNorm(x) is subnormal below the first, rounds to zero below the second
+  // CdfNorm(x) is subnormal from the first down, rounds to zero from the second down
   alignas(64) static constexpr uint64_t cdf_under[] = {
       0xC042C27B05BF1A0Bull,  // -37.519379347144501
       0xC0433E21DC3F3BD8ull,  // -38.485408335567342
@@ -408,7 +408,7 @@ struct ErfLimits_s {
       0x4120DDFCu,  // 10.054195404052734
       0x4120DDFCu,  // 10.054195404052734
   };
-  // CdfNorm(x) is subnormal below the first, rounds to zero below the second
+  // CdfNorm(x) is subnormal from the first down, rounds to zero from the second down
   alignas(64) static constexpr uint32_t cdf_under[] = {
       0xC14F3302u,  // -12.949953079223633
       0xC162B915u,  // -14.170186042785645
