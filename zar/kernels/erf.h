@@ -9,9 +9,13 @@
 // intervals picked by the leading bits of |x| + 2, the first [0, 1/2) (see tools/erf_gen.py);
 // erfc(-|x|) = 2 - erfc(|x|), one plain subtraction in every flavour: the result's ulp is at
 // least twice that of erfc(|x|) <= 1, so HA's value error (at most 0.77 ulp of its own) adds
-// under 0.4 ulp to the difference's rounding. One path serves every
-// lane: no register branches on where its lanes lie. The scale 2^k is applied last, so results
-// in the subnormal range are rounded once. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
+// under 0.4 ulp to the difference's rounding (one masked subtraction). One path serves every
+// lane: no register branches on where its lanes lie. The scale 2^k is applied last: in the
+// vector path, whose |x| is clamped at the subnormal threshold, as an integer add to the
+// exponent field; lanes from the threshold on go to the routine, which applies it by scalef,
+// so results in the subnormal range are rounded once. Double LA and the EP sets centre the
+// first interval at 0 with the exact constant 1 (1/2), which gives +-0 its exact result; HA
+// and float LA (centred at 1/4) test for zero. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
 // h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
 // parts. HA keeps the polynomial's constant term and the exponential in two parts up to the
 // last fused step; LA drops them and uses lower degrees; EP lower degrees still.
