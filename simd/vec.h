@@ -74,13 +74,12 @@ template <class T> inline bool every_lane(Mask<T> m) { return m == Mask<T>(~Mask
 // element, U its bit pattern, S the intrinsic suffix (ps or pd).
 // fms is a*b - c; fmaddsub gives even lanes a*b - c and odd lanes a*b + c (fmsubadd the
 // reverse); max and min return b where either is NaN; add_where is a + b in the lanes of m,
-// a elsewhere; bit_andnot is ~a & b; lookup picks entry (idx & 15 for float, & 7 for double)
-// of one register or twice that of two; scalef is a * 2^floor(b), with overflow and
-// underflow rounded like a product; mantissa is the significand in [1, 2) and mantissa_p75
-// in [0.75, 1.5), signs dropped; round_frac<K> rounds to nearest at a multiple of 2^-K;
-// from_bits loads a register of bit patterns (the form tables and constants are stored in);
-// abs_max and abs_min are the larger and smaller of |a| and |b| in one instruction, larger_mag
-// and smaller_mag the operand of larger or smaller magnitude with its sign (all four pass over
+// a elsewhere, sub_from_where c - a in the lanes of m, a elsewhere (one instruction each); bit_andnot is ~a & b; lookup
+// picks entry (idx & 15 for float, & 7 for double) of one register or twice that of two; scalef is a * 2^floor(b), with
+// overflow and underflow rounded like a product; mantissa is the significand in [1, 2) and mantissa_p75 in [0.75, 1.5),
+// signs dropped; round_frac<K> rounds to nearest at a multiple of 2^-K; from_bits loads a register of bit patterns (the
+// form tables and constants are stored in); abs_max and abs_min are the larger and smaller of |a| and |b| in one
+// instruction, larger_mag and smaller_mag the operand of larger or smaller magnitude with its sign (all four pass over
 // a NaN operand: the other one comes out); range_key gives 1 for zeros, +inf for NaN and every
 // other value unchanged, for range tests that pass zeros and catch NaN.
 #define NRX_SIMD_REAL_OPS(V, M, T, U, S)                                                                       \
@@ -108,6 +107,7 @@ template <class T> inline bool every_lane(Mask<T> m) { return m == Mask<T>(~Mask
   template <int P> inline M cmp(V a, V b) { return _mm512_cmp_##S##_mask(a, b, P); }                           \
   inline V select(M m, V yes, V no) { return _mm512_mask_blend_##S(m, no, yes); }                              \
   inline V add_where(M m, V a, V b) { return _mm512_mask_add_round_##S(a, m, a, b, kNear); }                   \
+  inline V sub_from_where(M m, V c, V a) { return _mm512_mask_sub_round_##S(a, m, c, a, kNear); }              \
   inline V bit_and(V a, V b) { return _mm512_and_##S(a, b); }                                                  \
   inline V bit_or(V a, V b) { return _mm512_or_##S(a, b); }                                                    \
   inline V bit_xor(V a, V b) { return _mm512_xor_##S(a, b); }                                                  \

@@ -8,9 +8,10 @@ Near zero, erf(x) = x (c1 + z Q(z)) with z = x^2 on |x| <= 1, c1 = 2/sqrt(pi) in
 Erfc takes every x >= 0 as erfc(x) = e^(-x^2) g(x), g(x) = e^(x^2) erfc(x), on 16 intervals: the
 interval of x is given by the exponent and the two leading mantissa bits of x + 2 (so the
 intervals are 1/2 wide up to x = 2 and grow with x beyond), and g is a polynomial in
-t = x - c (c the interval's centre, x - c exact) whose constant term has two parts. (Centred at 0,
-the first interval's polynomial would give g(0) = 1 exactly, but t c1 would reach 0.6 of the
-result there, beyond what HA's two-part constant term absorbs.) CdfNorm's
+t = x - c (c the interval's centre, x - c exact) whose constant term has two parts. Double LA and the EP sets centre the first
+interval at 0 with the exact constant g(0) = 1, so that x = 0 gives 1 with no rounding; HA centres
+it at 1/4 (from 0, t c1 would reach 0.6 of the result, beyond what its two-part constant term
+absorbs), and so does float LA (one degree fewer). CdfNorm's
 tail, CdfNorm(-x) = e^(-x^2/2) h(x), has its own polynomials on the intervals scaled by sqrt 2.
 Fits are Chebyshev interpolants at 160 bits on each interval widened by 2^-10 of its width;
 each set's degree is the smallest whose rounded coefficients meet the set's relative target
@@ -99,9 +100,14 @@ def tail_intervals(is_float, scale=1):
     return out
 
 
-def tail_set(is_float, target, last, g=g, scale=1):
-    """The smallest degree meeting target on every interval up to x = last; coefficient rows."""
+def tail_set(is_float, target, last, g=g, scale=1, zero_centre=False):
+    """The smallest degree meeting target on every interval up to x = last; coefficient rows.
+    zero_centre: the first interval is centred at 0 and its constant term set to the exact g(0)
+    (1 or 1/2; the interpolant's own is within its error of that), so that x = 0 gives g(0) with
+    no rounding."""
     ivs = tail_intervals(is_float, scale)
+    if zero_centre:
+        ivs[0] = (ivs[0][0], ivs[0][1], mp.mpf(0))
     for degree in range(4, 24):
         rows, worst = [], mp.mpf(0)
         for a, b, c in ivs:
@@ -110,6 +116,8 @@ def tail_set(is_float, target, last, g=g, scale=1):
                 rows.append(rows[-1])
                 continue
             p = cheb_monomial(g, a - w, b + w, c, degree)
+            if c == 0:
+                p[0] = g(c)
             hi = rnd(p[0], is_float)
             lo = rnd(p[0] - hi, is_float)
             q = [hi + lo] + [rnd(v, is_float) for v in p[1:]]
@@ -248,11 +256,14 @@ def main():
                 members.append(emit("near", p, is_float,
                                     "erf(x) = x (c1 + c1_lo + z Q(z)), z = x^2 <= 1: Q (degree %d, "
                                     "relative error %.3g)" % (deg, float(worst))))
-            deg, rows, worst = tail_set(is_float, tt, last)
+            # Centre 0 for the first interval (see the module comment) but in HA and float LA: from
+            # there float LA's rounded coefficients would need one degree more.
+            zc = sfx == "EP" or (sfx == "LA" and not is_float)
+            deg, rows, worst = tail_set(is_float, tt, last, zero_centre=zc)
             members.append(emit_rows("tail", rows, deg, is_float,
                                      "g(x) = e^(x^2) erfc(x) = c0 + c0_lo + c1 t + ... (t = x - centre) on 16 "
                                      "intervals: degree %d, relative error %.3g" % (deg, float(worst))))
-            deg, rows, worst = tail_set(is_float, tt, cdf_low, g_cdf, mp.sqrt(2))
+            deg, rows, worst = tail_set(is_float, tt, cdf_low, g_cdf, mp.sqrt(2), zero_centre=zc)
             members.append(emit_rows("cdf_tail", rows, deg, is_float,
                                      "CdfNorm(-x) = e^(-x^2/2) (c0 + c0_lo + c1 t + ...) on the intervals of x / sqrt 2: "
                                      "degree %d, relative error %.3g" % (deg, float(worst))))
@@ -286,7 +297,7 @@ def main():
         sub = threshold(cdf, 1, hi * 1.5, is_float, tiny)
         zero = threshold(cdf, 1, hi * 1.5, is_float, least / 2)
         limits.append(emit("cdf_under", [-sub, -zero], is_float,
-                           "CdfNorm(x) is subnormal below the first, rounds to zero below the second"))
+                           "CdfNorm(x) is subnormal from the first down, rounds to zero from the second down"))
         limits.append(emit("clamp", [mp.mpf(erf_one), mp.mpf(last), mp.mpf(cdf_low)], is_float,
                            "|x| clamps: erf rounds to +-1 beyond the first, the erfc tail ends at the "
                            "second (+0 there), CdfNorm's argument past its zero threshold"))

@@ -9,9 +9,13 @@
 // intervals picked by the leading bits of |x| + 2, the first [0, 1/2) (see tools/erf_gen.py);
 // erfc(-|x|) = 2 - erfc(|x|), one plain subtraction in every flavour: the result's ulp is at
 // least twice that of erfc(|x|) <= 1, so HA's value error (at most 0.77 ulp of its own) adds
-// under 0.4 ulp to the difference's rounding. One path serves every
-// lane: no register branches on where its lanes lie. The scale 2^k is applied last, so results
-// in the subnormal range are rounded once. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
+// under 0.4 ulp to the difference's rounding (one masked subtraction). One path serves every
+// lane: no register branches on where its lanes lie. The scale 2^k is applied last: in the
+// vector path, whose |x| is clamped at the subnormal threshold, as an integer add to the
+// exponent field; lanes from the threshold on go to the routine, which applies it by scalef,
+// so results in the subnormal range are rounded once. Double LA and the EP sets centre the
+// first interval at 0 with the exact constant 1 (1/2), which gives +-0 its exact result; HA
+// and float LA (centred at 1/4) test for zero. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
 // h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
 // parts. HA keeps the polynomial's constant term and the exponential in two parts up to the
 // last fused step; LA drops them and uses lower degrees; EP lower degrees still.
@@ -19,6 +23,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "simd/index32.h"
 #include "zar/kernels/erf_data.h"
 #include "zar/kernels/log.h"
 #include "zar/kernels/twopart.h"
@@ -41,7 +46,10 @@ template <class T> using ErfLimits =
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
 // table entry 2^(j/N) and the scale left for the caller; also = 2^scale hi (1 + p) up to the
 // table's low part (kept in lo by HA only).
-template <class T> struct ScaledExp { Reg<T> hi, lo, scale, p; };
+template <class T> struct ScaledExp {
+  Reg<T> hi, lo, scale, p;
+  simd::IReg idx;  // k in the low bits: 2^scale hi = 2^(k/N)
+};
 template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
@@ -54,7 +62,7 @@ template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg
   const simd::IReg idx = simd::as_int(t);
   const Reg<T> hi = table2<T>(C::hi, idx);
   const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
-  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N))), p};
+  return {hi, lo, simd::mul(kf, splat(T(1.0 / C::N))), p, idx};
 }
 
 // c1 + c2 t + ... + cn t^(n-1) from the rows 3 .. R-1 of a 16-interval table (from the row
@@ -80,8 +88,32 @@ inline Reg<T> rows_poly(const std::conditional_t<std::is_same_v<T, double>, uint
   return q;
 }
 
-// 2^scale v.
-template <class T> struct ScaledValue { Reg<T> v, scale; };
+// 2^scale v; idx holds the exponential's k (scale = k/N) in its low bits.
+template <class T> struct ScaledValue {
+  Reg<T> v, scale;
+  simd::IReg idx;
+};
+
+// 2^scale v with Exact, by scalef, which rounds a subnormal result once; else floor(k/N) added
+// to v's exponent field by two shifts and an integer add, for results in the normal range
+// (where the scale's product and scalef would take two floating operations).
+template <class T, bool Exact> inline Reg<T> apply_scale(const ScaledValue<T>& s) {
+  if constexpr (Exact) {
+    return simd::scalef(s.v, s.scale);
+  } else {
+    constexpr int m = simd::Traits<T>::mant_bits, n = ExpConst<T>::N == 16 ? 4 : 5;
+    simd::IReg e;
+    if constexpr (std::is_same_v<T, double>) e = simd::shift_left64<m>(simd::shift_right64<n>(s.idx));
+    else e = simd::shift_left32<m>(simd::shift_right32<n>(s.idx));
+    return simd::as_real(simd::int_add(simd::as_int(s.v), e, T()), T());
+  }
+}
+
+// Whether the first tail interval is centred at 0, where its exact constant term gives
+// erfc(0) = 1 and CdfNorm(0) = 1/2 with no rounding.
+template <class T, Flavour F, bool Cdf> constexpr bool erfc_zero_centred() {
+  return (Cdf ? ErfcData<T, F>::cdf_tail : ErfcData<T, F>::tail)[0][0] == 0;
+}
 
 // erfc(a) = 2^scale v for a >= 0, or with Cdf, CdfNorm(-a) = erfc(a / sqrt 2) / 2:
 // e^(-a^2/2) times the polynomial of the interval of a / sqrt 2 (the division only
@@ -109,12 +141,12 @@ template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a
     const Reg<T> err = simd::fma(t, c1, simd::sub(c0, g_hi));  // c0 - g_hi is exact (|t c1| < c0 / 2)
     const Reg<T> g_lo = simd::add(err, simd::fma(simd::mul(t, t), q2, table16<T>(tab[2], idx)));
     const Reg<T> rest = simd::fma(e.hi, g_lo, simd::mul(e.lo, simd::add(g_hi, g_lo)));
-    return {simd::fma(e.hi, g_hi, rest), e.scale};
+    return {simd::fma(e.hi, g_hi, rest), e.scale, e.idx};
   } else {
     const Reg<T> g = simd::fma(t, rows_poly<T, F>(tab, idx, t), c0);
     // EP: hi (g + p g), one rounding more than LA's hi g + (hi p) g (which stays under 4 ulp).
-    if constexpr (F == Flavour::EP) return {simd::mul(e.hi, simd::fma(e.p, g, g)), e.scale};
-    return {simd::fma(e.hi, g, simd::mul(e.lo, g)), e.scale};
+    if constexpr (F == Flavour::EP) return {simd::mul(e.hi, simd::fma(e.p, g, g)), e.scale, e.idx};
+    return {simd::fma(e.hi, g, simd::mul(e.lo, g)), e.scale, e.idx};
   }
 }
 
@@ -191,28 +223,39 @@ template <class T, Flavour F> struct Erf : AllLanes<Erf<T, F>, Unary<T>> {
   }
 };
 
+// Lane 0 of Op::value<true>(x): the routine's lanes, whose results may be subnormal.
+template <class Op, class T> inline T exact_value(T x) {
+  alignas(64) T buf[simd::lanes<T>];
+  simd::store(buf, Op::template value<true>(simd::splat(x)));
+  return buf[0];
+}
+
 template <class T, Flavour F> struct Erfc : Unary<T> {
   static constexpr const char* kName = "Erfc";
   using V = Reg<T>;
   using L = ErfLimits<T>;
-  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+  // The vector path (Exact false) clamps |x| at the subnormal threshold, where the result is
+  // still normal (2 - e below 0): every lane from there up goes to the routine, which clamps
+  // where the tail ends and scales exactly.
+  template <bool Exact> static V value(V x) {
     using simd::splat;
-    const V x = in[0];
-    const V a = simd::min(splat(simd::bits_to(L::clamp[1])), simd::abs_of<T>(x));  // NaN stays
-    const ScaledValue<T> tail = erfc_tail<T, F, false>(a);
-    const V e = simd::scalef(tail.v, tail.scale);
-    const V v = simd::select(simd::lt(x, splat(T(0))), simd::sub(splat(T(2)), e), e);
-    // The first interval is centred at 1/4, so +-0 takes its exact 1 here.
-    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), v);
-    return simd::ge(x, splat(simd::bits_to(L::erfc_under[0])));
+    const V a = simd::abs_min(x, splat(simd::bits_to(Exact ? L::clamp[1] : L::erfc_under[0])));  // NaN: the routine's
+    V e = apply_scale<T, Exact>(erfc_tail<T, F, false>(a));
+    // A first interval centred at 0 gives +-0 its exact 1; one centred at 1/4 does not.
+    if constexpr (!erfc_zero_centred<T, F, false>()) e = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), e);
+    return simd::sub_from_where(simd::lt(x, splat(T(0))), splat(T(2)), e);
   }
-  // Arguments from the subnormal threshold up: the vector value, reported as underflow.
-  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    r[0] = value<false>(in[0]);
+    return simd::not_lt(in[0], simd::splat(simd::bits_to(L::erfc_under[0])));
+  }
+  // Arguments from the subnormal threshold up, reported as underflow.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (std::isinf(x)) return *r[0] = x > 0 ? T(0) : T(2), ZAR_ST_NONE;
     if (x > simd::bits_to(L::erfc_under[2])) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
-    scalar_by_vector<Erfc>(a, r, ex);
+    *r[0] = exact_value<Erfc>(x);
     return x >= simd::bits_to(L::erfc_under[0]) ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
   }
 };
@@ -221,22 +264,26 @@ template <class T, Flavour F> struct CdfNorm : Unary<T> {
   static constexpr const char* kName = "CdfNorm";
   using V = Reg<T>;
   using L = ErfLimits<T>;
-  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+  // Clamps as Erfc's: the vector path at the subnormal threshold, the routine past the zero one.
+  template <bool Exact> static V value(V x) {
     using simd::splat;
-    const V x = in[0];
-    const V a = simd::min(splat(simd::bits_to(L::clamp[2])), simd::abs_of<T>(x));  // NaN stays
-    const ScaledValue<T> tail = erfc_tail<T, F, true>(a);
-    const V half = simd::scalef(tail.v, tail.scale);  // CdfNorm(-|x|)
-    const V v = simd::select(simd::gt(x, splat(T(0))), simd::sub(splat(T(1)), half), half);
-    r[0] = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), v);  // exact at +-0, as Erfc
-    return simd::lt(x, splat(simd::bits_to(L::cdf_under[0])));
+    const T clamp = Exact ? simd::bits_to(L::clamp[2]) : -simd::bits_to(L::cdf_under[0]);
+    const V a = simd::abs_min(x, splat(clamp));                // NaN: the routine's
+    V half = apply_scale<T, Exact>(erfc_tail<T, F, true>(a));  // CdfNorm(-|x|)
+    if constexpr (!erfc_zero_centred<T, F, true>()) half = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), half);
+    return simd::sub_from_where(simd::gt(x, splat(T(0))), splat(T(1)), half);
   }
-  // Arguments below the subnormal threshold: the vector value, reported as underflow; the
-  // exact zero of -inf is not.
-  static int32_t scalar(const T* const* a, T* const* r, const NoExtra& ex) {
+  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
+    r[0] = value<false>(in[0]);
+    return simd::not_gt(in[0], simd::splat(simd::bits_to(L::cdf_under[0])));
+  }
+  // NaN, and arguments from the subnormal threshold down, reported as underflow; the exact zero
+  // of -inf is not.
+  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
+    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
     if (std::isinf(x)) return *r[0] = T(0), ZAR_ST_NONE;
-    scalar_by_vector<CdfNorm>(a, r, ex);
+    *r[0] = exact_value<CdfNorm>(x);
     return ZAR_ST_RESULT_TOO_SMALL;
   }
 };

@@ -249,6 +249,12 @@ const Range kRanges[] = {
     {"sErfc", -4, -0.4},
     {"sCdfNorm", -14.2, -1},
     {"sCdfNorm", -1, 6},
+    // The vector path's last arguments before each subnormal threshold (2^k applied to the
+    // exponent field, |x| clamped at the threshold) and the routine's first ones past it.
+    {"dErfc", 26.5432584542, 26.5432584543},
+    {"sErfc", 9.1945, 9.1946},
+    {"dCdfNorm", -37.51937934715, -37.51937934714},
+    {"sCdfNorm", -12.95, -12.9499},
     // The inverses: the switch at |x| = 9/16, the tail's intervals, and the ends down to the
     // smallest subnormal distance.
     {"dErfInv", -0.6, 0.6},
@@ -281,6 +287,62 @@ TEST(ErfFamily, EveryFlavourWithinItsBoundOnTheAlgorithmsEdges) {
     nrx::test::expect_within_bound(g.fn, o,
                                    "[" + ::testing::PrintToString(g.lo) + ", " + ::testing::PrintToString(g.hi) + "]");
   }
+}
+
+// Erfc(+-0) = 1 and CdfNorm(+-0) = 1/2 to the bit in every flavour (from an exact constant term
+// or a test for zero, by flavour).
+TEST(ErfFamily, ZeroGivesTheExactValueInEveryFlavour) {
+  const struct {
+    const char* fn;
+    double want;
+  } rows[] = {{"dErfc", 1}, {"sErfc", 1}, {"dCdfNorm", 0.5}, {"sCdfNorm", 0.5}};
+  for (const auto& row : rows) {
+    for (int slot = 0; slot < 3; ++slot) {
+      for (double x : {0.0, -0.0}) {
+        const double got = row.fn[0] == 's' ? nrx::test::run_one<float>(table(row.fn)[slot], float(x)).result
+                                            : nrx::test::run_one<double>(table(row.fn)[slot], x).result;
+        EXPECT_EQ(got, row.want) << row.fn << "(" << x << ") slot " << slot;
+      }
+    }
+  }
+}
+
+// Lanes the routine takes (NaN, infinities, past the subnormal threshold) beside lanes the
+// vector path keeps, in one register: each gives what it gives alone, and the special lanes
+// their exact results (2 or 0 at -inf, NaN for NaN; Erfc(-30) = 2, CdfNorm(30) = 1).
+template <class T> void expect_lanes_as_alone(const char* fn, const std::vector<T>& in, const std::vector<T>& exact) {
+  for (int slot = 0; slot < 3; ++slot) {
+    auto f = reinterpret_cast<void (*)(int32_t, const T*, T*)>(table(fn)[slot]);
+    std::vector<T> together(in.size());
+    f(int32_t(in.size()), in.data(), together.data());
+    for (size_t i = 0; i < in.size(); ++i) {
+      T alone;
+      f(1, &in[i], &alone);
+      EXPECT_EQ(std::memcmp(&alone, &together[i], sizeof(T)), 0) << fn << " lane " << i << " slot " << slot;
+      if (std::isnan(exact[i])) EXPECT_EQ(std::isnan(in[i]), std::isnan(together[i])) << fn << " lane " << i;
+      else if (exact[i] >= 0) EXPECT_EQ(together[i], exact[i]) << fn << " lane " << i << " slot " << slot;
+    }
+  }
+}
+
+TEST(ErfFamily, RoutineLanesBesideVectorLanes) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  // exact: the exact result, NaN where only NaN-ness is checked, -1 for no exact value.
+  const std::vector<double> x = {-inf, 0.3, nan, 26.6, -30, 1.7, inf, -1e300, 5, 26.55, -2, 0, 12, -0.1, 27, 3};
+  const std::vector<double> erfc = {2, -1, nan, -1, 2, -1, 0, 2, -1, -1, -1, 1, -1, -1, -1, -1};
+  expect_lanes_as_alone<double>("dErfc", x, erfc);
+  const std::vector<double> cx = {inf, -0.3, nan, -37.6, 30, -1.7, -inf, 1e300, -5, -38, 2, 0, -12, 0.1, -39, -3};
+  const std::vector<double> cdf = {1, -1, nan, -1, 1, -1, 0, 1, -1, -1, -1, 0.5, -1, -1, 0, -1};
+  expect_lanes_as_alone<double>("dCdfNorm", cx, cdf);
+  std::vector<float> xs(32), es(32), cxs(32), cs(32);
+  for (size_t i = 0; i < 32; ++i) {  // the double rows, scaled to float's thresholds
+    const double k = std::fabs(x[i % 16]) > 20 && std::isfinite(x[i % 16]) ? 9.3 / 26.6 : 1;
+    xs[i] = float(x[i % 16] * k), es[i] = float(erfc[i % 16]);
+    const double kc = std::fabs(cx[i % 16]) > 20 && std::isfinite(cx[i % 16]) ? 14.5 / 39 : 1;
+    cxs[i] = float(cx[i % 16] * kc), cs[i] = float(cdf[i % 16]);
+  }
+  expect_lanes_as_alone<float>("sErfc", xs, es);
+  expect_lanes_as_alone<float>("sCdfNorm", cxs, cs);
 }
 
 // HA's 2 - erfc(|x|) and 1 - CdfNorm(-x) are one rounded difference. Where the result's ulp is
