@@ -412,12 +412,16 @@ inline IReg pick_lanes_where(__mmask8 m, IReg acc, IReg idx, IReg v) {
   return _mm512_mask_permutexvar_epi64(acc, m, idx, v);
 }
 
-// Bit j set where entry p[j] of the next E (16 or 8) is non-zero.
+// Bit j set where entry p[j] of the next E (16, 8 or 4) is non-zero.
 template <int E> inline uint32_t nonzero_entries(const int32_t* p) {
   if constexpr (E == 16) return _mm512_test_epi32_mask(load_bits(p), load_bits(p));
   if constexpr (E == 8) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     return _mm256_test_epi32_mask(v, v);
+  }
+  if constexpr (E == 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_test_epi32_mask(v, v);
   }
 }
 template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
@@ -426,6 +430,10 @@ template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
     return uint32_t(_mm512_test_epi64_mask(lo, lo)) | uint32_t(_mm512_test_epi64_mask(hi, hi)) << 8;
   }
   if constexpr (E == 8) return _mm512_test_epi64_mask(load_bits(p), load_bits(p));
+  if constexpr (E == 4) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return _mm256_test_epi64_mask(v, v);
+  }
 }
 
 }  // namespace nrx::simd

@@ -19,9 +19,16 @@
 
 namespace nrx::zar::pack {
 
-// Double complex values move as one 128-bit value each: their four-element compress and
-// expand blocks are slower than element moves.
-template <class T> inline constexpr bool kBlocks = Units<T>::W == 1;
+// The masked forms move whole registers by compress and expand, but for the double complex
+// pack, whose four-element compress blocks are slower than element moves.
+template <bool Spread, class T> inline constexpr bool kBlocks = Spread || Units<T>::W == 1;
+
+// Bits 2j and 2j + 1 set where bit j of e (4 bits) is: element mask to lane mask.
+constexpr uint32_t lane_pairs(uint32_t e) {
+  e = (e | e << 2) & 0x33u;
+  return ((e | e << 1) & 0x55u) * 3u;
+}
+static_assert(lane_pairs(0b1010) == 0b11001100 && lane_pairs(0b0101) == 0b00110011);
 
 // Elements this far ahead of the indexed moves are fetched early on outputs beyond the
 // caches: the random lines then arrive many at a time.
@@ -122,20 +129,29 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
   using U = typename Un::U;
   using M = typename Un::M;
   constexpr int E = Un::E;
+  constexpr int W = Un::W;
   int64_t i = 0, k = 0;
-  if constexpr (kBlocks<T>)
+  if constexpr (kBlocks<Spread, T>)
     for (; i + E <= n; i += E) {
-      const M m = M(simd::nonzero_entries<E>(mask + i));
-      const int c = std::popcount(uint32_t(m));
+      const uint32_t e = simd::nonzero_entries<E>(mask + i);
+      const M m = M(W == 1 ? e : lane_pairs(e));
+      const int c = std::popcount(e);
       if constexpr (Spread) {
-        const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c));
+        const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c * W));
         simd::masked_store_bits(reinterpret_cast<U*>(y + i), m, simd::expand(m, next));
       } else {
-        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c),
+        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c * W),
                                 simd::compress(m, simd::load_bits(a + i)));
       }
       k += c;
     }
+  if constexpr (!kBlocks<Spread, T>) {
+    // Without a branch per element: each element goes to y[k], which the next selected one
+    // overwrites, up to the last selected element, so nothing lands past the output.
+    int64_t last = n;
+    while (last > i && mask[last - 1] == 0) --last;
+    for (; i < last; ++i) y[k] = a[i], k += mask[i] != 0;
+  }
   for (; i < n; ++i)
     if (mask[i] != 0) Spread ? void(y[i] = a[k++]) : void(y[k++] = a[i]);
 }
