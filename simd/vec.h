@@ -394,14 +394,34 @@ inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* 
   const __m128i lo = _mm_insert_epi32(_mm_cvtsi32_si128(int(*p0)), int(*p1), 1);
   return _mm_insert_epi32(_mm_insert_epi32(lo, int(*p2), 2), int(*p3), 3);
 }
+inline Bits128 load_bits128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+inline void store_bits(void* p, IReg v) { _mm512_storeu_si512(p, v); }
 
-// Bit j set where entry p[j] of the next E (16 or 8) is non-zero.
+// Lane idx[j] of the concatenation (lo, hi) in lane j, for 32- or 64-bit lanes U (idx taken
+// modulo twice the lane count).
+template <class U> inline IReg pick_lanes(IReg lo, IReg idx, IReg hi) {
+  if constexpr (sizeof(U) == 4) return _mm512_permutex2var_epi32(lo, idx, hi);
+  else return _mm512_permutex2var_epi64(lo, idx, hi);
+}
+// In the lanes of m, lane idx[j] (modulo the lane count) of v; elsewhere acc.
+inline IReg pick_lanes_where(__mmask16 m, IReg acc, IReg idx, IReg v) {
+  return _mm512_mask_permutexvar_epi32(acc, m, idx, v);
+}
+inline IReg pick_lanes_where(__mmask8 m, IReg acc, IReg idx, IReg v) {
+  return _mm512_mask_permutexvar_epi64(acc, m, idx, v);
+}
+
+// Bit j set where entry p[j] of the next E (16, 8 or 4) is non-zero.
 template <int E> inline uint32_t nonzero_entries(const int32_t* p) {
   if constexpr (E == 16) return _mm512_test_epi32_mask(load_bits(p), load_bits(p));
   if constexpr (E == 8) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     return _mm256_test_epi32_mask(v, v);
+  }
+  if constexpr (E == 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm_test_epi32_mask(v, v);
   }
 }
 template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
@@ -410,6 +430,10 @@ template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
     return uint32_t(_mm512_test_epi64_mask(lo, lo)) | uint32_t(_mm512_test_epi64_mask(hi, hi)) << 8;
   }
   if constexpr (E == 8) return _mm512_test_epi64_mask(load_bits(p), load_bits(p));
+  if constexpr (E == 4) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return _mm256_test_epi64_mask(v, v);
+  }
 }
 
 }  // namespace nrx::simd

@@ -14,59 +14,112 @@
 
 #include "nrx/zar.h"
 #include "simd/vec.h"
+#include "zar/kernels/pack_out.h"
+#include "zar/kernels/pack_stride.h"
 
 namespace nrx::zar::pack {
 
-// Lane type and lanes per element of T.
-template <class T> struct Units {
-  using U = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
-  static constexpr int W = int(sizeof(T) / sizeof(U));
-  static constexpr int E = simd::lanes<std::conditional_t<sizeof(U) == 4, float, double>> / W;  // per block
-  using M = simd::Mask<std::conditional_t<sizeof(U) == 4, float, double>>;
-};
+// The masked forms move whole registers by compress and expand, but for the double complex
+// pack, whose four-element compress blocks are slower than element moves.
+template <bool Spread, class T> inline constexpr bool kBlocks = Spread || Units<T>::W == 1;
 
-// Double complex values move as one 128-bit value each: their four-element compress and
-// expand blocks are slower than element moves.
-template <class T> inline constexpr bool kBlocks = Units<T>::W == 1;
+// Bits 2j and 2j + 1 set where bit j of e (4 bits) is: element mask to lane mask.
+constexpr uint32_t lane_pairs(uint32_t e) {
+  e = (e | e << 2) & 0x33u;
+  return ((e | e << 1) & 0x55u) * 3u;
+}
+static_assert(lane_pairs(0b1010) == 0b11001100 && lane_pairs(0b0101) == 0b00110011);
 
-inline int64_t count_of(int64_t n, int32_t flag) { return flag == 1 ? int64_t(int32_t(n)) : n; }
+// Elements this far ahead of the indexed moves are fetched early on outputs beyond the
+// caches: the random lines then arrive many at a time.
+inline constexpr int64_t kAhead = 32;
+inline constexpr int64_t kFetchFrom = int64_t(1) << 16;
 
-// The gather direction: 128 bits at a time from lane loads (two doubles or single complex
-// values, four floats); a double complex value is one 128-bit move of its own.
-template <class T> inline void gather_lanes(int64_t n, const T* a, int64_t inca, const auto* ia, T* y) {
+// The gather direction over [i, i1): 128 bits at a time from lane loads (two doubles or
+// single complex values, four floats, one double complex value).
+template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
   using U = typename Units<T>::U;
-  constexpr int G = Units<T>::W == 2 ? 1 : int(16 / sizeof(T));
-  const auto at = [&](int64_t i) { return reinterpret_cast<const U*>(ia ? a + ia[i] : a + i * inca); };
-  int64_t i = 0;
+  constexpr int G = int(16 / sizeof(T));
+  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
+  if constexpr (G == 1) {
+    for (; i + 4 <= i1; i += 4)
+      for (int j = 0; j < 4; ++j) put<Stream>(y + i + j, simd::load_bits128(at(i + j)));
+    for (; i < i1; ++i) put<Stream>(y + i, simd::load_bits128(at(i)));
+  }
   if constexpr (G == 2)
-    for (; i + 2 <= n; i += 2) simd::store_bits(y + i, simd::lanes_at(at(i), at(i + 1)));
+    for (; i + 2 <= i1; i += 2) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1)));
   if constexpr (G == 4)
-    for (; i + 4 <= n; i += 4) simd::store_bits(y + i, simd::lanes_at(at(i), at(i + 1), at(i + 2), at(i + 3)));
-  for (; i < n; ++i) y[i] = *reinterpret_cast<const T*>(at(i));
+    for (; i + 4 <= i1; i += 4) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1), lane(i + 2), lane(i + 3)));
+  for (; i < i1; ++i) y[i] = *at(i);
+}
+
+// The strided gather over [i, i1), at strides 2, 3 and 4 from whole registers where that is
+// faster: for floats always, for 64-bit elements while the input span is in the private cache
+// (beyond it, their unaligned register loads split twice the lines the element loads do and
+// lose to them); double complex elements move one by one.
+template <bool Stream, class T> void gather_strided(int64_t i, int64_t i1, const T* a, int64_t inca, T* y) {
+  constexpr int64_t kSpanInCache = int64_t(1) << 20;
+  if (Units<T>::W == 1 && (sizeof(T) == 4 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache)) {
+    if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
+    if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
+    if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+  }
+  gather_lanes<Stream>(
+      i, i1, [=](int64_t j) { return a + j * inca; }, y);
 }
 
 template <class T> void packI(int64_t n, const T* a, int64_t inca, T* y, int32_t flag) {
   n = count_of(n, flag);
   if (n <= 0) return;
   inca = count_of(inca, flag);
-  if (inca == 1) return void(std::memmove(y, a, size_t(n) * sizeof(T)));
-  gather_lanes(n, a, inca, static_cast<const int32_t*>(nullptr), y);
+  if (inca == 1) return copy(n, a, y);
+  const int64_t h = stream_from(n, y);
+  gather_strided<false>(0, h, a, inca, y);
+  if (h < n) gather_strided<true>(h, n, a, inca, y), simd::streaming_done();
 }
 
 // The scatter direction stores element by element: this core's scatters are no faster at
-// n = 1,000 and three times slower on arrays beyond the cache.
+// n = 1,000 and three times slower on arrays beyond the cache. Four stores a step, from two
+// running addresses.
 template <class T> void unpackI(int64_t n, const T* a, T* y, int64_t incy, int32_t flag) {
   n = count_of(n, flag);
   if (n <= 0) return;
   incy = count_of(incy, flag);
-  if (incy == 1) return void(std::memmove(y, a, size_t(n) * sizeof(T)));
-  for (int64_t i = 0; i < n; ++i) y[i * incy] = a[i];
+  if (incy == 1) return copy(n, a, y);
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4, y += 4 * incy) {
+    T* const y2 = y + 2 * incy;
+    y[0] = a[i], y[incy] = a[i + 1], y2[0] = a[i + 2], y2[incy] = a[i + 3];
+  }
+  for (; i < n; ++i, y += incy) *y = a[i];
 }
 
-template <class T, class Ix> void pack_v(int64_t n, const T* a, const Ix* ia, T* y) { gather_lanes(n, a, 0, ia, y); }
+template <bool Stream, class T, class Ix> void gather_indexed(int64_t i, int64_t i1, const T* a, const Ix* ia, T* y) {
+  const auto at = [=](int64_t j) { return a + ia[j]; };
+  constexpr int64_t C = 16;  // elements per step of the fetched-ahead loop
+  if (i1 >= kFetchFrom)
+    for (; i + C + kAhead <= i1; i += C) {
+      for (int64_t j = i + kAhead; j < i + kAhead + C; ++j) __builtin_prefetch(at(j));
+      gather_lanes<Stream>(i, i + C, at, y);
+    }
+  gather_lanes<Stream>(i, i1, at, y);
+}
+
+template <class T, class Ix> void pack_v(int64_t n, const T* a, const Ix* ia, T* y) {
+  const int64_t h = stream_from(n, y);
+  gather_indexed<false>(0, h, a, ia, y);
+  if (h < n) gather_indexed<true>(h, n, a, ia, y), simd::streaming_done();
+}
 
 template <class T, class Ix> void unpack_v(int64_t n, const T* a, T* y, const Ix* iy) {
-  for (int64_t i = 0; i < n; ++i) y[iy[i]] = a[i];
+  int64_t i = 0;
+  if (n >= kFetchFrom)
+    for (; i + 4 + kAhead <= n; i += 4) {
+      for (int64_t j = i + kAhead; j < i + kAhead + 4; ++j) __builtin_prefetch(y + iy[j], 1);
+      y[iy[i]] = a[i], y[iy[i + 1]] = a[i + 1], y[iy[i + 2]] = a[i + 2], y[iy[i + 3]] = a[i + 3];
+    }
+  for (; i + 4 <= n; i += 4) y[iy[i]] = a[i], y[iy[i + 1]] = a[i + 1], y[iy[i + 2]] = a[i + 2], y[iy[i + 3]] = a[i + 3];
+  for (; i < n; ++i) y[iy[i]] = a[i];
 }
 
 // Masked forms: Spread false packs (the selected elements of a, compressed into y from y[0]),
@@ -76,20 +129,29 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
   using U = typename Un::U;
   using M = typename Un::M;
   constexpr int E = Un::E;
+  constexpr int W = Un::W;
   int64_t i = 0, k = 0;
-  if constexpr (kBlocks<T>)
+  if constexpr (kBlocks<Spread, T>)
     for (; i + E <= n; i += E) {
-      const M m = M(simd::nonzero_entries<E>(mask + i));
-      const int c = std::popcount(uint32_t(m));
+      const uint32_t e = simd::nonzero_entries<E>(mask + i);
+      const M m = M(W == 1 ? e : lane_pairs(e));
+      const int c = std::popcount(e);
       if constexpr (Spread) {
-        const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c));
+        const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c * W));
         simd::masked_store_bits(reinterpret_cast<U*>(y + i), m, simd::expand(m, next));
       } else {
-        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c),
+        simd::masked_store_bits(reinterpret_cast<U*>(y + k), simd::first_lanes<M>(c * W),
                                 simd::compress(m, simd::load_bits(a + i)));
       }
       k += c;
     }
+  if constexpr (!kBlocks<Spread, T>) {
+    // Without a branch per element: each element goes to y[k], which the next selected one
+    // overwrites, up to the last selected element, so nothing lands past the output.
+    int64_t last = n;
+    while (last > i && mask[last - 1] == 0) --last;
+    for (; i < last; ++i) y[k] = a[i], k += mask[i] != 0;
+  }
   for (; i < n; ++i)
     if (mask[i] != 0) Spread ? void(y[i] = a[k++]) : void(y[k++] = a[i]);
 }

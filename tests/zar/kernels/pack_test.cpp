@@ -3,6 +3,7 @@
 // masked compaction, at counts around the block widths, with canaries around every write.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -151,6 +152,70 @@ TYPED_TEST(Pack, MaskedFormsCompactAndSpreadInAscendingOrder) {
   std::mt19937_64 g(61);
   masked_cases<TypeParam, int32_t, 1>(g);
   masked_cases<TypeParam, int64_t, 0>(g);
+}
+
+// Strides 2, 3 and 4 assemble whole registers from whole-register loads: every count up to a
+// few registers, the input ending just before a page the process may not read (the loads stay
+// between the first and the last element), and strides beside them on the element path.
+TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
+  using T = TypeParam;
+  const long page = sysconf(_SC_PAGESIZE);
+  for (const int64_t inc : {2, 3, 4, 5})
+    for (int n = 1; n <= 70; ++n) {
+      const size_t span = size_t((n - 1) * inc + 1) * sizeof(T);
+      const size_t pages = (span + page - 1) / page + 1;
+      auto* mem = static_cast<unsigned char*>(
+          mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+      ASSERT_NE(mem, MAP_FAILED);
+      ASSERT_EQ(mprotect(mem + (pages - 1) * page, page, PROT_NONE), 0);
+      T* a = reinterpret_cast<T*>(mem + (pages - 1) * page - span);
+      for (int64_t i = 0; i < (n - 1) * inc + 1; ++i) a[i] = element<T>(i);
+      std::vector<T> y(n + 2 * kPad, canary<T>());
+      Tabs<T>::packI()[1](n, a, inc, y.data() + kPad, 1);
+      for (int64_t i = -kPad; i < n + kPad; ++i)
+        ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>())) << "n=" << n << " inc=" << inc;
+      munmap(mem, pages * page);
+    }
+}
+
+// Outputs beyond the caches are streamed from the first 64-byte line of y on: outputs that
+// start on a line, one element past it, and (double complex) half an element past it, which
+// never meets a line and is stored plainly; unit stride, strides 2 and 3, an index array
+// and the indexed unpack (fetched ahead) at that size.
+TYPED_TEST(Pack, LargeOutputsMatchTheDefinitions) {
+  using T = TypeParam;
+  const int64_t n = (int64_t(7) << 20) / int64_t(sizeof(T)) + 5;
+  std::vector<T> a(size_t(3 * n));
+  for (int64_t i = 0; i < 3 * n; ++i) a[i] = element<T>(i);
+  std::vector<int32_t> perm(n);
+  for (int64_t i = 0; i < n; ++i) perm[i] = int32_t(i);
+  std::shuffle(perm.begin(), perm.end(), std::mt19937_64(7));
+  std::vector<unsigned char> mem((n + 2 * kPad) * sizeof(T) + 64);
+  unsigned char* line = mem.data() + ((-reinterpret_cast<uintptr_t>(mem.data())) & 63u);
+  for (const size_t shift : {size_t(0), sizeof(T), sizeof(T) / 2}) {
+    if (shift % 4 != 0) continue;
+    T* y = reinterpret_cast<T*>(line + shift) + kPad;
+    const auto check = [&](const char* what, auto want) {
+      for (int64_t i = -kPad; i < n + kPad; ++i)
+        ASSERT_TRUE(same(y[i], i >= 0 && i < n ? want(i) : canary<T>())) << what << " shift=" << shift << " i=" << i;
+    };
+    for (const int32_t inc : {1, 2, 3}) {
+      std::fill_n(y - kPad, n + 2 * kPad, canary<T>());
+      Tabs<T>::packI()[1](n, a.data(), inc, y, 1);
+      check("PackI", [&](int64_t i) { return a[i * inc]; });
+    }
+    std::fill_n(y - kPad, n + 2 * kPad, canary<T>());
+    Tabs<T>::packV()[1](n, a.data(), perm.data(), y, 1);
+    check("PackV", [&](int64_t i) { return a[perm[i]]; });
+    std::fill_n(y - kPad, n + 2 * kPad, canary<T>());
+    Tabs<T>::unpackI()[1](n, a.data(), y, 1, 1);
+    check("UnpackI", [&](int64_t i) { return a[i]; });
+    std::fill_n(y - kPad, n + 2 * kPad, canary<T>());
+    Tabs<T>::unpackV()[1](n, a.data(), y, perm.data(), 1);
+    std::vector<int64_t> from(n);
+    for (int64_t i = 0; i < n; ++i) from[perm[i]] = i;
+    check("UnpackV", [&](int64_t i) { return a[from[i]]; });
+  }
 }
 
 // Flag 1 reads the low word of the count and the stride; a count below 1 does nothing.
