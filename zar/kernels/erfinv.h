@@ -154,7 +154,7 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   V lo = simd::fma(simd::mul(w, w), simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
   lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
   const Two<V> py = twopart::two_prod(a, s.hi);
-  Two<V> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
+  Two<V> y{py.hi, simd::fma(a, lo, K == InvKind::Erf ? py.lo : simd::fma(a_lo, s.hi, py.lo))};  // ErfInv's x is exact
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
   const bool tail = !simd::every_lane<T>(central);
   if constexpr (sizeof(T) == 8) {
