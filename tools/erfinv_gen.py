@@ -136,16 +136,18 @@ def w_set(target, is_float):
 
 
 def w_set_wide(target, is_float):
-    """c0, c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
+    """c0 (high part a multiple of ulp(1)), c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
     P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (HA), coefficients rounded to the set's type."""
     c0 = C1
     c1 = C1 * mp.pi / 12
 
-    def split(v):
-        hi = erf_gen.rnd(v, is_float)
+    def split(v, step=None):
+        hi = erf_gen.rnd(v, is_float) if step is None else mp.nint(v / step) * step
         return [hi, erf_gen.rnd(v - hi, is_float)]
 
-    hl = split(c0) + split(c1)
+    # c0's high part a multiple of ulp(1) (one bit short of the type), so that c0 + c1 w
+    # (< 2.05) leaves its rounding error exactly in one fast two-sum.
+    hl = split(c0, mp.mpf(2) ** (-23 if is_float else -52)) + split(c1)
 
     def r_of(w):
         return (p_of_w(w) - c0 - c1 * w) / (w * w)

@@ -253,8 +253,8 @@ struct ErfInvWLA_d {
 struct ErfInvWHA_d {
   // c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)
   alignas(64) static constexpr uint64_t c01[] = {
-      0x3FEC5BF891B4EF6Bull,  // 0.88622692545275805
-      0xBC8618F13EB7CA89ull,  // -3.8332932499128993e-17
+      0x3FEC5BF891B4EF6Aull,  // 0.88622692545275794
+      0x3C94F38760A41ABBull,  // 7.2689369963386654e-17
       0x3FCDB29FB2FEE5E4ull,  // 0.23201366653465449
       0xBC33EA2EF8DDE075ull,  // -1.0795823457154804e-18
   };
@@ -287,8 +287,8 @@ struct ErfInvWHA_d {
 struct ErfInvWHA_s {
   // c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)
   alignas(64) static constexpr uint32_t c01[] = {
-      0x3F62DFC5u,  // 0.88622695207595825
-      0xB2E4B109u,  // -2.6623199644859596e-08
+      0x3F62DFC4u,  // 0.88622689247131348
+      0x330DA77Bu,  // 3.2981443354174189e-08
       0x3E6D94FEu,  // 0.23201367259025574
       0xB1D011A2u,  // -6.0556013536938735e-09
   };
