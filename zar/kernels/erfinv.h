@@ -149,12 +149,12 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const V w = simd::negate<T>(l.hi);
   const V w_lo = simd::fnma(t_lo, simd::rcp14(t), simd::negate<T>(l.lo));
   const Two<V> m = twopart::two_prod(w, c(W::c01[2]));
-  const Two<V> s = twopart::two_sum(c(W::c01[0]), m.hi);
+  const Two<V> s = twopart::fast_two_sum(c(W::c01[0]), m.hi);  // exact: c0's high part is a multiple of ulp(1)
   const V h = simd::sub(w, splat(T(special::kErfInvW0 / 2)));
   V lo = simd::fma(simd::mul(w, w), simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
   lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
   const Two<V> py = twopart::two_prod(a, s.hi);
-  Two<V> y{py.hi, simd::fma(a, lo, simd::fma(a_lo, s.hi, py.lo))};
+  Two<V> y{py.hi, simd::fma(a, lo, K == InvKind::Erf ? py.lo : simd::fma(a_lo, s.hi, py.lo))};  // ErfInv's x is exact
   const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
   const bool tail = !simd::every_lane<T>(central);
   if constexpr (sizeof(T) == 8) {
