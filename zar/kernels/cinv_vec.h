@@ -162,7 +162,7 @@ inline D log1p_wide(T2 t) {
   const D small = simd::add(t.hi, simd::fma(tt, p, t.lo));
   const DM is_small = simd::lt(t.hi, splat(0x1p-15));
   if (is_small == DM(0xff)) return small;
-  const T2 u = twopart::fast_two_sum(splat(1.0), t.hi);  // exact for t below 2^52: 1 is a multiple of ulp(t)
+  const T2 u = twopart::two_sum(splat(1.0), t.hi);
   const D big = log_body<double, Flavour::HA, Base::E>(u.hi, simd::div(simd::add(u.lo, t.lo), u.hi));
   return simd::select(is_small, small, big);
 }
@@ -223,33 +223,34 @@ template <bool Acos> inline Parts arc_sine_wide(D X, D Y, DM xneg) {
 }
 
 // Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
-// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. 1 - X is exact, the
-// squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2) two-part, its
-// ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2 from exact
-// squares in two parts and atan2 of it with its low part. off receives the lanes where
+// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. |1 - X| is exact in
+// two parts, the squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2)
+// two-part, its ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2
+// from exact squares in two parts and atan2 of it with its low part. off receives the lanes where
 // 1 - |z|^2 cancels beyond 2^-30 of |z|^2 + 1 (the low parts no longer cover the result)
 // and the pole X = 1, Y = 0.
 inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   using simd::add, simd::mul, simd::splat, simd::select;
-  using T2 = twopart::Two<D>;
   const D one = splat(1.0), zero = splat(0.0);
-  const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
-  const T2 o = twopart::two_sum(one, simd::negate<double>(X));
+  const D big = simd::max(X, one), small = simd::min(X, one), omxh = simd::sub(big, small);
+  const T2 omx = {omxh, simd::sub(simd::sub(big, omxh), small)};  // |1 - X|
   const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
-  const T2 den = twopart::add_same_sign(twopart::sqr(o), yy);
-  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, den);
+  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, sum_squares(omx, yy));
   const D re = mul(log1p_wide(q), splat(0.25));
-  const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
+  // 1 - (X^2 + Y^2): the sum exact in two parts, then 1 minus its high part exact
+  const T2 s = sum_exact(xx.hi, yy.hi);
+  const T2 h = twopart::two_sum(one, simd::negate<double>(s.hi));
+  const T2 d = twopart::fast_two_sum(h.hi, simd::sub(h.lo, add(s.lo, add(xx.lo, yy.lo))));
   const D ad = simd::abs_of<double>(d.hi);
-  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, add(xx.hi, yy.hi)))));
-  // atan2(2Y, d) with d in two parts: n <= dd, both scaled by the exponent of dd
+  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, s.hi))));
+  // atan2(2Y, d) with d in two parts, n <= dd: the larger lies in [2^-30, 2^502] where the lanes
+  // stay, and their ratio above 2^-750, so the reduction's remainders and low parts stay normal
+  // unscaled
   const DM xn = simd::fpclass<simd::kNegative | simd::kNegZero>(d.hi);
   const D dl = select(xn, simd::negate<double>(d.lo), d.lo);
   const D ay = add(Y, Y);
   const DM sw = simd::gt(ay, ad);
-  T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
-  const D e = simd::negate<double>(simd::getexp(dd.hi));
-  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, dd = {simd::scalef(dd.hi, e), simd::scalef(dd.lo, e)};
+  const T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
   const D im = atan_quadrant<double, Flavour::HA, false, true>(n, dd, sw, xn);
   return {re, mul(im, splat(0.5))};
 }
