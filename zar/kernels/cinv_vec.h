@@ -35,16 +35,10 @@ using DM = ::nrx::simd::Mask<double>;
 using Parts = ::nrx::simd::Parts<double>;
 
 // The eight real parts and the eight imaginary parts of a float register of pairs, in double.
-inline Parts split(::nrx::simd::Reg<float> a) {
-  return simd::split_parts<double>(simd::widen_lo(a), simd::widen_hi(a));
-}
+inline Parts split(::nrx::simd::Reg<float> a) { return simd::widen_parts(a); }
 
 // The pairs (re[j], im[j]) rounded to a float register.
-inline ::nrx::simd::Reg<float> join(Parts p) {
-  D lo, hi;
-  simd::join_parts<double>(p, lo, hi);
-  return simd::narrow(lo, hi);
-}
+inline ::nrx::simd::Reg<float> join(Parts p) { return simd::narrow_parts(p); }
 
 // ln(1 + t) for t >= 0: the logarithm of u = 1 + t with its reduction taken from t itself.
 inline D log1p_of(D t) { return log_body<double, Flavour::LA, Base::E, true, true>(simd::add(t, simd::splat(1.0)), t); }
