@@ -505,6 +505,20 @@ template <class T> inline void join_parts(Parts<T> p, Reg<T>& a0, Reg<T>& a1) {
   a0 = lookup(p.re, p.im, load_bits(P::lo.data()));
   a1 = lookup(p.re, p.im, load_bits(P::hi.data()));
 }
+// The eight (re, im) pairs of a float register as doubles, real parts in element order in one
+// register and imaginary parts in the other: the pairs of even and of odd elements gathered
+// into the two halves (one in-register move of whole pairs), widened, and interleaved back by
+// the in-lane unpacks. narrow_parts is the inverse.
+inline Parts<double> widen_parts(__m512 a) {
+  const __m512 p =
+      _mm512_castpd_ps(_mm512_permutexvar_pd(_mm512_set_epi64(7, 5, 3, 1, 6, 4, 2, 0), _mm512_castps_pd(a)));
+  const __m512d even = widen_lo(p), odd = widen_hi(p);
+  return {_mm512_unpacklo_pd(even, odd), _mm512_unpackhi_pd(even, odd)};
+}
+inline __m512 narrow_parts(Parts<double> z) {
+  const __m512 p = narrow(_mm512_unpacklo_pd(z.re, z.im), _mm512_unpackhi_pd(z.re, z.im));
+  return _mm512_castpd_ps(_mm512_permutexvar_pd(_mm512_set_epi64(7, 3, 6, 2, 5, 1, 4, 0), _mm512_castps_pd(p)));
+}
 // Bit j set where lane 2j or 2j + 1 of m0 is, bit j + lanes/2 likewise from m1: the
 // elements of two registers of pairs, inverse of pairs_from_elements.
 template <class T> constexpr unsigned elements_from_pairs(Mask<T> m0, Mask<T> m1) {

@@ -35,16 +35,10 @@ using DM = ::nrx::simd::Mask<double>;
 using Parts = ::nrx::simd::Parts<double>;
 
 // The eight real parts and the eight imaginary parts of a float register of pairs, in double.
-inline Parts split(::nrx::simd::Reg<float> a) {
-  return simd::split_parts<double>(simd::widen_lo(a), simd::widen_hi(a));
-}
+inline Parts split(::nrx::simd::Reg<float> a) { return simd::widen_parts(a); }
 
 // The pairs (re[j], im[j]) rounded to a float register.
-inline ::nrx::simd::Reg<float> join(Parts p) {
-  D lo, hi;
-  simd::join_parts<double>(p, lo, hi);
-  return simd::narrow(lo, hi);
-}
+inline ::nrx::simd::Reg<float> join(Parts p) { return simd::narrow_parts(p); }
 
 // ln(1 + t) for t >= 0: the logarithm of u = 1 + t with its reduction taken from t itself.
 inline D log1p_of(D t) { return log_body<double, Flavour::LA, Base::E, true, true>(simd::add(t, simd::splat(1.0)), t); }
@@ -101,32 +95,54 @@ inline Parts arc_tanh(D X, D Y) {
 
 using T2 = twopart::Two<D>;
 
-// sqrt(s.hi + s.lo) in two parts; the correction (s - h^2) / 2h needs only the 14-bit
-// reciprocal (the floor keeps 0 * (1/0) away from a zero root).
+// a + b exactly for a, b >= 0: the larger and the smaller by max and min, so the rounding
+// error of the sum takes two subtractions (Dekker's fast sum).
+inline T2 sum_exact(D a, D b) {
+  const D s = simd::add(a, b);
+  return {s, simd::sub(simd::min(a, b), simd::sub(s, simd::max(a, b)))};
+}
+// a + b for a, b >= 0 in two parts, the low part the sum's error and both low parts, not
+// renormalised: it stays within a few ulp of the high part, which every step below allows for.
+inline T2 sum(T2 a, T2 b) {
+  const T2 s = sum_exact(a.hi, b.hi);
+  return {s.hi, simd::add(s.lo, simd::add(a.lo, b.lo))};
+}
+inline T2 sum(T2 a, D b) {
+  const T2 s = sum_exact(a.hi, b);
+  return {s.hi, simd::add(s.lo, a.lo)};
+}
+// x^2 + y^2 for x >= 0 in two parts and y^2 = yy exact, renormalised (the root reads its high part).
+inline T2 sum_squares(T2 x, T2 yy) {
+  const T2 p = twopart::two_prod(x.hi, x.hi);
+  const D pl = simd::fma(simd::add(x.hi, x.hi), x.lo, p.lo);  // x.lo^2 is below 2^-106 of the sum
+  const T2 s = sum_exact(p.hi, yy.hi);
+  return twopart::fast_two_sum(s.hi, simd::add(s.lo, simd::add(pl, yy.lo)));
+}
+
+// sqrt(s.hi + s.lo) in two parts, s.lo within a few ulp of s.hi: the root of the high part
+// and the correction (s - h^2) / 2h from the 14-bit reciprocal, a few ulp of h at most, so
+// its error weighs 2^-64 of the root (the floor keeps 0 * (1/0) away from a zero root).
 inline T2 sqrt_wide(T2 s) {
   const D h = simd::sqrt(s.hi);
   const D inv2h = simd::mul(simd::splat(0.5), simd::rcp14(simd::max(h, simd::splat(0x1p-600))));
-  return twopart::fast_two_sum(h, simd::mul(simd::add(simd::fnma(h, h, s.hi), s.lo), inv2h));
+  return {h, simd::mul(simd::add(simd::fnma(h, h, s.hi), s.lo), inv2h)};
 }
 // a / b for b > 0 in two parts: the quotient of the high parts and the exact remainder over b
-// from the 14-bit reciprocal (the remainder is 2^-52 of the quotient: its own error counts at
-// 2^-66), in place of a second division.
+// from the 14-bit reciprocal (the remainder is a few ulp of the quotient: its own error counts
+// at 2^-64), in place of a second division.
 inline T2 div_wide(T2 a, T2 b) {
   const D q = simd::div(a.hi, b.hi);
   const D r = simd::add(simd::fnma(q, b.lo, simd::fnma(q, b.hi, a.hi)), a.lo);
-  return twopart::fast_two_sum(q, simd::mul(r, simd::rcp14(b.hi)));
+  return {q, simd::mul(r, simd::rcp14(b.hi))};
 }
 inline T2 halved(T2 a) { return {simd::mul(a.hi, simd::splat(0.5)), simd::mul(a.lo, simd::splat(0.5))}; }
 inline T2 pick(DM m, T2 a, T2 b) { return {simd::select(m, a.hi, b.hi), simd::select(m, a.lo, b.lo)}; }
 
-// atan2(y, x) for y, x >= 0 in two parts, not both zero, their ratio far inside the range;
-// atan2(y, -x) in the lanes of xneg.
+// atan2(y, x) for y, x >= 0 in two parts, the larger of them in [1/2, 2^31]: the reduction's
+// remainders and low parts stay normal without scaling. atan2(y, -x) in the lanes of xneg.
 inline D atan2_wide(T2 y, T2 x, DM xneg) {
   const DM sw = simd::gt(y.hi, x.hi);
-  T2 n = pick(sw, x, y), d = pick(sw, y, x);
-  const D e = simd::negate<double>(simd::getexp(d.hi));
-  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, d = {simd::scalef(d.hi, e), simd::scalef(d.lo, e)};
-  return atan_quadrant<double, Flavour::HA, false, true>(n, d, sw, xneg);
+  return atan_quadrant<double, Flavour::HA, false, true>(pick(sw, x, y), pick(sw, y, x), sw, xneg);
 }
 
 // ln(1 + t) for t >= 0 in two parts: below 2^-15, t - t^2/2 + t^3/3 - t^4/4 (2^-62 of the
@@ -145,31 +161,36 @@ inline D log1p_wide(T2 t) {
   return simd::select(is_small, small, big);
 }
 
-// The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250]: every
-// quantity in two parts (X + 1 and |X - 1| exact), so atan2 and ln(1 + t) read arguments
-// accurate far below the result's ulp. With P = S + |X - 1| and Q = Y^2 / P = S - |X - 1|,
-// 2(A - X) = Y^2 / (R + X + 1) + (S - (X - 1)) and 2(A - 1) = Y^2 / (R + X + 1) + (S + (X - 1)),
-// each a sum of terms >= 0 on either side of X = 1: two divisions serve both differences.
+// The arc sine core for double parts X, Y >= 0, each zero or in [2^-250, 2^250], at most
+// 2^28: every quantity in two parts (X + 1 and |X - 1| exact), so atan2 and ln(1 + t) read
+// arguments accurate far below the result's ulp. With P = S + |X - 1| and Q = Y^2 / P =
+// S - |X - 1|, 2(A - X) = Y^2 / (R + X + 1) + (S - (X - 1)) and 2(A - 1) = Y^2 / (R + X + 1) +
+// (S + (X - 1)), each a sum of terms >= 0 on either side of X = 1: two divisions serve both
+// differences. The doubled quantities are kept (no halving on the way): 4(A - X)(A + X) =
+// (2d)^2, atan2 reads 2d against 2X, and 2t = 2(A - 1) + sqrt(2(A - 1) (2A + 2)).
 // Re is that of acos (of -X + iY in the lanes of xneg) when Acos, else that of asin.
 template <bool Acos> inline Parts arc_sine_near(D X, D Y, DM xneg) {
   using simd::splat;
-  const auto sum = [](T2 a, T2 b) { return twopart::add_same_sign(a, b); };  // every sum here is of terms >= 0
   const D one = splat(1.0);
   const DM x_atmost1 = simd::le(X, one), x_below1 = simd::lt(X, one);
-  const T2 xp1 = twopart::two_sum(X, one), xm1 = twopart::two_sum(X, simd::negate<double>(one));
-  const T2 dx = {simd::abs_of<double>(xm1.hi), simd::select(x_atmost1, simd::negate<double>(xm1.lo), xm1.lo)};
+  const D big = simd::max(X, one), small = simd::min(X, one);
+  const D xp1h = simd::add(X, one), dxh = simd::sub(big, small);
+  const T2 xp1 = {xp1h, simd::sub(small, simd::sub(xp1h, big))};  // X + 1
+  const T2 dx = {dxh, simd::sub(simd::sub(big, dxh), small)};     // |X - 1|
   const T2 yy = twopart::two_prod(Y, Y);
-  const T2 R = sqrt_wide(sum(twopart::sqr(xp1), yy)), S = sqrt_wide(sum(twopart::sqr(dx), yy));
-  const T2 A = halved(sum(R, S));
+  const T2 R = sqrt_wide(sum_squares(xp1, yy)), S = sqrt_wide(sum_squares(dx, yy));
+  const T2 A2 = sum(R, S);  // 2A
   const T2 y_rx1 = div_wide(yy, sum(R, xp1));
   const T2 P = sum(S, dx);
   const T2 Q = div_wide(yy, P);  // NaN at X = 1, Y = 0, where only P is picked
-  const T2 amx = halved(sum(y_rx1, pick(x_atmost1, P, Q)));
-  const T2 am1 = halved(sum(y_rx1, pick(x_below1, Q, P)));
-  const T2 d = sqrt_wide(twopart::mul(amx, sum(A, T2{X, splat(0.0)})));  // sqrt(A^2 - X^2)
-  const T2 t = sum(am1, sqrt_wide(twopart::mul(am1, sum(A, T2{one, splat(0.0)}))));
-  const T2 x2{X, splat(0.0)};
-  return {Acos ? atan2_wide(d, x2, xneg) : atan2_wide(x2, d, DM(0)), log1p_wide(t)};
+  const T2 amx2 = sum(y_rx1, pick(x_atmost1, P, Q));
+  const T2 am12 = sum(y_rx1, pick(x_below1, Q, P));
+  const D x2 = simd::add(X, X);
+  const T2 d2 = sqrt_wide(twopart::mul_loose(amx2, sum(A2, x2)));  // 2 sqrt(A^2 - X^2)
+  const T2 ap2 = twopart::fast_two_sum(A2.hi, splat(2.0));         // 2A >= 2
+  const T2 t2 = sum(am12, sqrt_wide(twopart::mul_loose(am12, T2{ap2.hi, simd::add(ap2.lo, A2.lo)})));
+  const T2 x2w{x2, splat(0.0)};
+  return {Acos ? atan2_wide(d2, x2w, xneg) : atan2_wide(x2w, d2, DM(0)), log1p_wide(halved(t2))};
 }
 
 // Far from the branch points, max(X, Y) >= 2^28: A^2 - X^2 = Y^2 (1 + 1/|z|^2 + ...) and
@@ -196,33 +217,34 @@ template <bool Acos> inline Parts arc_sine_wide(D X, D Y, DM xneg) {
 }
 
 // Double parts (type z), in two parts where a rounding would reach the result's ulp: Re and
-// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. 1 - X is exact, the
-// squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2) two-part, its
-// ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2 from exact
-// squares in two parts and atan2 of it with its low part. off receives the lanes where
+// |Im| of atanh(X + iY) for X, Y >= 0, each zero or in [2^-250, 2^250]. |1 - X| is exact in
+// two parts, the squares and (1 - X)^2 + Y^2 two-part and the quotient 4X / ((1 - X)^2 + Y^2)
+// two-part, its ln(1 + q) the logarithm of 1 + q rounded plus the rest over it; 1 - X^2 - Y^2
+// from exact squares in two parts and atan2 of it with its low part. off receives the lanes where
 // 1 - |z|^2 cancels beyond 2^-30 of |z|^2 + 1 (the low parts no longer cover the result)
 // and the pole X = 1, Y = 0.
 inline Parts arc_tanh_wide(D X, D Y, DM& off) {
   using simd::add, simd::mul, simd::splat, simd::select;
-  using T2 = twopart::Two<D>;
   const D one = splat(1.0), zero = splat(0.0);
-  const auto neg = [](T2 a) { return T2{simd::negate<double>(a.hi), simd::negate<double>(a.lo)}; };
-  const T2 o = twopart::two_sum(one, simd::negate<double>(X));
+  const D big = simd::max(X, one), small = simd::min(X, one), omxh = simd::sub(big, small);
+  const T2 omx = {omxh, simd::sub(simd::sub(big, omxh), small)};  // |1 - X|
   const T2 xx = twopart::two_prod(X, X), yy = twopart::two_prod(Y, Y);
-  const T2 den = twopart::add_same_sign(twopart::sqr(o), yy);
-  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, den);
+  const T2 q = div_wide(T2{mul(X, splat(4.0)), zero}, sum_squares(omx, yy));
   const D re = mul(log1p_wide(q), splat(0.25));
-  const T2 d = twopart::add(twopart::add(T2{one, zero}, neg(xx)), neg(yy));
+  // 1 - (X^2 + Y^2): the sum exact in two parts, then 1 minus its high part exact
+  const T2 s = sum_exact(xx.hi, yy.hi);
+  const T2 h = twopart::two_sum(one, simd::negate<double>(s.hi));
+  const T2 d = twopart::fast_two_sum(h.hi, simd::sub(h.lo, add(s.lo, add(xx.lo, yy.lo))));
   const D ad = simd::abs_of<double>(d.hi);
-  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, add(xx.hi, yy.hi)))));
-  // atan2(2Y, d) with d in two parts: n <= dd, both scaled by the exponent of dd
+  off = DM(off | simd::not_ge(ad, mul(splat(0x1p-30), add(one, s.hi))));
+  // atan2(2Y, d) with d in two parts, n <= dd: the larger lies in [2^-30, 2^502] where the lanes
+  // stay, and their ratio above 2^-750, so the reduction's remainders and low parts stay normal
+  // unscaled
   const DM xn = simd::fpclass<simd::kNegative | simd::kNegZero>(d.hi);
   const D dl = select(xn, simd::negate<double>(d.lo), d.lo);
   const D ay = add(Y, Y);
   const DM sw = simd::gt(ay, ad);
-  T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
-  const D e = simd::negate<double>(simd::getexp(dd.hi));
-  n = {simd::scalef(n.hi, e), simd::scalef(n.lo, e)}, dd = {simd::scalef(dd.hi, e), simd::scalef(dd.lo, e)};
+  const T2 n{select(sw, ad, ay), select(sw, dl, zero)}, dd{select(sw, ay, ad), select(sw, zero, dl)};
   const D im = atan_quadrant<double, Flavour::HA, false, true>(n, dd, sw, xn);
   return {re, mul(im, splat(0.5))};
 }

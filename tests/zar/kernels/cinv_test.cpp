@@ -172,6 +172,21 @@ const Region kRegions[] = {
        const double t = g() % 3 ? uni(g, -M_PI, M_PI) : std::floor(uni(g, -2, 3)) * M_PI_2 + uni(g, -0x1p-20, 0x1p-20);
        return polar(std::exp2(uni(g, 12, 32)), t);
      }},
+    // parts at the edges of the double body's range (2^-250 below, where the routine takes
+    // over, and 2^28 above, where the large-|z| form does), zero or within 2^-20 of 1, in every
+    // combination: the two-part core's roots, quotients and atan2 meet the extremes of each other
+    {"range_edges",
+     [](auto& g, int b) {
+       const auto part = [&]() {
+         switch (g() % 4) {
+           case 0: return 0.0;
+           case 1: return sgn(g) * std::exp2(b == 24 ? uni(g, -130, -118) : uni(g, -252, -246));
+           case 2: return sgn(g) * std::exp2(uni(g, 26, 30));
+           default: return sgn(g) * (1 + uni(g, -0x1p-20, 0x1p-20));
+         }
+       };
+       return Z{part(), part()};
+     }},
 };
 
 std::vector<Z> draw(const Region& r, int bits, unsigned seed, int n) {

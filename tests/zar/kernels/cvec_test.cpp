@@ -365,7 +365,16 @@ struct Placed {
 template <class R> void specials_at_every_position(char t) {
   const R inf = std::numeric_limits<R>::infinity(), nan = std::numeric_limits<R>::quiet_NaN();
   const R big = std::numeric_limits<R>::max() * R(0.75), tiny = std::numeric_limits<R>::min();
+  // |z| just below the largest value, a larger part of 2^emax (left to the routine by float EP
+  // Abs) and of 2^(emax - 1) (the last exponent its estimates see), and subnormal parts only
+  const R near_max = std::numeric_limits<R>::max() * R(0.7),
+          top = std::ldexp(R(1), std::numeric_limits<R>::max_exponent - 1);
+  const R sub = std::numeric_limits<R>::denorm_min() * 64;
   const Placed placed[] = {{0, 0, ZAR_ST_POLE, 0},
+                           {near_max, -near_max, 0, 0},
+                           {-top, 3, 0, 0},
+                           {top / 2, -top / 2, 0, 0},
+                           {sub, -sub / 4, 0, 0},
                            {-0.0, -0.0, ZAR_ST_POLE, 0},
                            {inf, 1, 0, 0},
                            {2, nan, 0, 0},
