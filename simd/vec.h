@@ -142,6 +142,8 @@ NRX_SIMD_REAL_OPS(__m512d, __mmask8, double, uint64_t, pd)
 // conversion to integers.
 inline __m512i int_add(__m512i a, __m512i b, float) { return _mm512_add_epi32(a, b); }
 inline __m512i int_add(__m512i a, __m512i b, double) { return _mm512_add_epi64(a, b); }
+inline __m512i int_sub(__m512i a, __m512i b, float) { return _mm512_sub_epi32(a, b); }
+inline __m512i int_sub(__m512i a, __m512i b, double) { return _mm512_sub_epi64(a, b); }
 inline __m512i int_splat(int64_t x, float) { return _mm512_set1_epi32(int32_t(x)); }
 inline __m512i int_splat(int64_t x, double) { return _mm512_set1_epi64(x); }
 inline __m512 swap_pairs(__m512 a) { return _mm512_permute_ps(a, 0xB1); }

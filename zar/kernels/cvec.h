@@ -418,7 +418,7 @@ template <class C, Flavour F> struct ComplexAbs : VectorOp<C, Shape::c2r, 1, 1> 
     const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
     if constexpr (sizeof(R) == 4 && F == Flavour::EP) {
       const V p = simd::bit_and(simd::abs_max(z.re, z.im), simd::splat(std::numeric_limits<float>::infinity()));
-      const V inv = simd::as_real(_mm512_sub_epi32(_mm512_set1_epi32(0x7f000000), simd::as_int(p)), R());
+      const V inv = simd::as_real(simd::int_sub(simd::int_splat(0x7f000000, R()), simd::as_int(p), R()), R());
       const V x = simd::mul(z.re, inv), y = simd::mul(z.im, inv);
       const V s = simd::fma(x, x, simd::mul(y, y));
       const V h = simd::mul(simd::mul(s, simd::rsqrt14(s)), p);
