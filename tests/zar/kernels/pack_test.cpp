@@ -184,7 +184,7 @@ TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
 // and the indexed unpack (fetched ahead) at that size.
 TYPED_TEST(Pack, LargeOutputsMatchTheDefinitions) {
   using T = TypeParam;
-  const int64_t n = (int64_t(7) << 20) / int64_t(sizeof(T)) + 5;
+  const int64_t n = (int64_t(13) << 20) / int64_t(sizeof(T)) + 5;
   std::vector<T> a(size_t(3 * n));
   for (int64_t i = 0; i < 3 * n; ++i) a[i] = element<T>(i);
   std::vector<int32_t> perm(n);
