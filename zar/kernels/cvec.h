@@ -103,12 +103,11 @@ template <class R, Flavour F> inline twopart::Two<Reg<R>> cis_parts(Reg<R> y) {
 // of a zero (S_0 + C_0 r is +0 for r = -0): with Zeros, zero and subnormal angles pass through
 // (exp_pairs sets the zero sines itself).
 template <class R, Flavour F, bool Zeros = true> inline Reg<R> cis_value(Reg<R> y) {
+  const TrigReduced<R> a = cis_reduce<R, F>(y);
   if constexpr (F == Flavour::HA) {
-    const TrigReduced<R> a = cis_reduce<R, F>(y);
     return simd::select(cis_tiny<R>(y), cis_tiny_value<R>(y),
                         twopart::value(trig_assemble<R, F>(trig_poly<R, F>(a), a.n)));
   } else {
-    const TrigReduced<R> a = cis_reduce<R, F>(y);
     const Reg<R> v = trig_value_short<R>(trig_poly_short<R, F>(a), a.n);
     if constexpr (!Zeros) return v;
     const Mask<R> zero = Mask<R>(~simd::even_lanes<R>() & simd::fpclass<simd::kZero | simd::kDenormal>(y));
