@@ -23,14 +23,19 @@ import subprocess
 import sys
 
 
-def run(bench, flt, n, reps, interleave):
+def run(bench, flt, n, reps, interleave, context=None):
+    """{run name: (best cycles per element, cost figure)}; the run's context (clock, CPUs) into
+    the dict `context` when one is given."""
     cmd = [bench, f"--benchmark_filter={flt}(.*/)?{n}(/real_time)?$", "--benchmark_format=json",
            f"--benchmark_repetitions={reps}"]
     if interleave:
         cmd.append("--benchmark_enable_random_interleaving=true")
     out = subprocess.run(cmd, check=True, capture_output=True, text=True).stdout
+    data = json.loads(out)
+    if context is not None:
+        context.update(data.get("context", {}))
     best = {}
-    for b in json.loads(out)["benchmarks"]:
+    for b in data["benchmarks"]:
         if b.get("run_type") != "iteration":
             continue
         name = b["run_name"]
