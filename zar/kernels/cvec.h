@@ -406,30 +406,14 @@ template <class C, Flavour F> struct ComplexAbs : VectorOp<C, Shape::c2r, 1, 1> 
   using V = Reg<R>;
   using TO = R;
   static constexpr const char* kName = "Abs";
-  // Hypot of the real and imaginary parts of two registers, one element per lane. Float EP
-  // scales by multiplications instead: p = 2^k from the exponent field E of the larger
-  // magnitude by its bits, 2^-k by subtracting them from those of 2^127; the root of the scaled
-  // sum (in [1, 8)) from the 14-bit reciprocal root, times p. A zero or subnormal larger part
-  // (p = 0: a zero result), a larger part from 2^127 on (E = 254, 2^-k = 0: a NaN root, so no
-  // estimate decides an overflow), infinite and NaN parts all give a zero, infinite or NaN result
-  // and go to the scalar routine; every other result is positive and finite.
+  // Hypot of the real and imaginary parts of two registers, one element per lane.
   static Mask<R> vec_two(const V (&a)[2][1], V (&r)[2][1], const NoExtra&) {
     const simd::Parts<R> z = simd::split_parts<R>(a[0][0], a[1][0]);
-    if constexpr (sizeof(R) == 4 && F == Flavour::EP) {
-      const V p = simd::bit_and(simd::abs_max(z.re, z.im), simd::splat(std::numeric_limits<float>::infinity()));
-      const V inv = simd::as_real(simd::int_sub(simd::int_splat(0x7f000000, R()), simd::as_int(p), R()), R());
-      const V x = simd::mul(z.re, inv), y = simd::mul(z.im, inv);
-      const V s = simd::fma(x, x, simd::mul(y, y));
-      const V h = simd::mul(simd::mul(s, simd::rsqrt14(s)), p);
-      r[0][0] = h, r[1][0] = simd::high_to_low(h);
-      return simd::fpclass<simd::kInf | simd::kNaN | simd::kZero>(h);
-    } else {
-      const V in[2] = {z.re, z.im};
-      V h[1];
-      const Mask<R> sp = Hypot<R, F>::vec(in, h, NoExtra{});
-      r[0][0] = h[0], r[1][0] = simd::high_to_low(h[0]);
-      return sp;
-    }
+    const V in[2] = {z.re, z.im};
+    V h[1];
+    const Mask<R> sp = Hypot<R, F>::vec(in, h, NoExtra{});
+    r[0][0] = h[0], r[1][0] = simd::high_to_low(h[0]);
+    return sp;
   }
   static Mask<R> vec(const V (&a)[1], V (&r)[1], const NoExtra& ex) { return cvec::one_register<ComplexAbs>(a, r, ex); }
   static int32_t scalar(const C* const* a, R* const* r, const NoExtra&) {

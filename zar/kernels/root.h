@@ -195,12 +195,29 @@ template <class T, Flavour F> inline Reg<T> hypot_scaled(Reg<T> a, Reg<T> b, Reg
   return simd::scalef(sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo), k);
 }
 
+// Float LA and EP: sqrt(a^2 + b^2) scaled by multiplications. p = 2^k from the exponent field
+// E of the larger magnitude by its bits, 2^-k by subtracting them from those of 2^127; the
+// root of the scaled sum (in [1, 8)) from the 14-bit reciprocal root and the flavour's steps,
+// times p (exact: the root lies in [1, 3)). A zero or subnormal larger part (p = 0: a zero
+// result), a larger part from 2^127 on (E = 254, 2^-k = 0: a NaN root, so no estimate decides
+// an overflow), infinite and NaN parts all give a zero, infinite or NaN root, returned as the
+// lanes for the scalar routine; every other root is positive and finite.
+template <Flavour F> inline Mask<float> hypot_by_exponent_bits(Reg<float> a, Reg<float> b, Reg<float>& r) {
+  using V = Reg<float>;
+  const V p = simd::bit_and(simd::abs_max(a, b), simd::splat(std::numeric_limits<float>::infinity()));
+  const V inv = simd::as_real(simd::int_sub(simd::int_splat(0x7f000000, float()), simd::as_int(p), float()), float());
+  const V x = simd::mul(a, inv), y = simd::mul(b, inv);
+  const V s = simd::fma(x, x, simd::mul(y, y));
+  r = simd::mul(sqrt_refined<float, F>(s, simd::rsqrt14(s)), p);
+  return simd::fpclass<simd::kInf | simd::kNaN | simd::kZero>(r);
+}
+
 // sqrt(a^2 + b^2) unscaled where the exponent k of the larger magnitude lies in [-480, 506]
 // (float [-50, 60]) for every lane of the register, so that the sum lies in [2^-960, 2^1015)
 // ([2^-100, 2^123)); else scaled by 2^-k. The test reads k, which the scaled path needs
-// anyway, so a register out of range pays for one sum only. Float LA and EP always scale:
-// the test costs them more than the scaling saves. Infinite and NaN inputs, two zeros and
-// overflowing results go to the scalar routine.
+// anyway, so a register out of range pays for one sum only. Float LA and EP always scale, by
+// exponent bits: the test costs them more than the scaling saves. Infinite and NaN inputs,
+// two zeros and overflowing results go to the scalar routine.
 template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr const char* kName = "Hypot";
   using V = Reg<T>;
@@ -208,8 +225,10 @@ template <class T, Flavour F> struct Hypot : Binary<T> {
   static constexpr T kHigh = sizeof(T) == 8 ? T(506) : T(60);
   static Mask<T> vec(const V (&a)[2], V (&r)[1], const NoExtra&) {
     using simd::splat;
-    const V k = simd::getexp(simd::abs_max(a[0], a[1]));
-    if constexpr (sizeof(T) == 8 || F == Flavour::HA) {
+    if constexpr (sizeof(T) == 4 && F != Flavour::HA) {
+      return hypot_by_exponent_bits<F>(a[0], a[1], r[0]);
+    } else {
+      const V k = simd::getexp(simd::abs_max(a[0], a[1]));
       const Mask<T> off =
           Mask<T>(simd::not_ge(k, splat(kLow)) | simd::not_le(k, splat(kHigh)) | simd::unordered(a[0], a[1]));
       if (__builtin_expect(off == 0, 1)) {  // every root finite and normal
@@ -218,10 +237,10 @@ template <class T, Flavour F> struct Hypot : Binary<T> {
         r[0] = sqrt_refined<T, F, F == Flavour::HA>(sum, simd::rsqrt14(sum), lo);
         return 0;
       }
+      r[0] = hypot_scaled<T, F>(a[0], a[1], k);
+      // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.
+      return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(r[0]) | simd::unordered(a[0], a[1]));
     }
-    r[0] = hypot_scaled<T, F>(a[0], a[1], k);
-    // scalef can turn a NaN into 0 or inf: NaN inputs are tested apart.
-    return Mask<T>(simd::fpclass<simd::kInf | simd::kNaN>(r[0]) | simd::unordered(a[0], a[1]));
   }
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]), y = simd::daz(*a[1]);
