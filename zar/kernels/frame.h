@@ -2,8 +2,10 @@
 //
 // An operation type (Op) supplies the arithmetic; the frame supplies everything else:
 // the floating-point state chosen by the mode word, full registers in the main part
-// (Op::kRegs per iteration), a masked tail whose unused lanes hold 0.75, gathers and
-// scatters for strided arrays, special lanes sent to the scalar routine in ascending
+// (Op::kRegs per iteration), a masked tail whose unused lanes hold 0.75, strided arrays
+// moved element by element into whole registers (simd/spaced.h; masked gathers and
+// scatters in the tail),
+// special lanes sent to the scalar routine in ascending
 // element order and reported through the error routine, and strided kernels whose
 // strides are all 1 forwarding to the unit-stride table.
 //
@@ -28,6 +30,7 @@
 
 #include "nrx/zar.h"
 #include "simd/fpstate.h"
+#include "simd/spaced.h"
 #include "simd/vec.h"
 #include "zar/kernels/flavour.h"
 #include "zar/service/error.h"
@@ -133,21 +136,26 @@ template <class Op, bool Strided> struct VectorLoop {
 
   template <class T> static V load(const Arr<const T>& x, int64_t i, int k, bool full) {
     constexpr int Wx = Elem<T>::width;
+    constexpr int B = int(sizeof(R)) * Wx;
     const M m = simd::first_lanes<M>(k * Wx);
     full = full && Wx == W;
     const R* p = reinterpret_cast<const R*>(x.p) + (Strided ? i * x.inc : i) * Wx;
     if (!Strided || x.inc == 1) return full ? simd::load(p) : simd::masked_load(p, m, R(0.75));
+    if (full) return simd::as_real(simd::load_spaced<B>(p, x.inc), R());
     if constexpr (Wx == 1) return simd::gather(p, x.inc, m, R(0.75));
     else return simd::gather_pairs(p, x.inc, m, R(0.75));
   }
   template <class T> static void store(const Arr<T>& x, int64_t i, int k, bool full, V v) {
     constexpr int Wx = Elem<T>::width;
+    constexpr int B = int(sizeof(R)) * Wx;
     const M m = simd::first_lanes<M>(k * Wx);
     full = full && Wx == W;
     R* p = reinterpret_cast<R*>(x.p) + (Strided ? i * x.inc : i) * Wx;
     if (!Strided || x.inc == 1) {
       if (full) simd::store(p, v);
       else simd::masked_store(p, m, v);
+    } else if (full) {
+      simd::store_spaced<B>(p, x.inc, simd::as_int(v));
     } else if constexpr (Wx == 1) {
       simd::scatter(p, x.inc, m, v);
     } else {

@@ -70,8 +70,9 @@ TEST(MagnitudeOps, RangeKeyPassesZerosAsOnesAndNaNAsInfinity) {
                             {-kInf, -kInf}, {-2.5, -2.5}, {1, 1},       {0x1p-1074, 0x1p-1074}, {-1e300, -1e300}};
   for (const auto& r : rows) {
     EXPECT_EQ(lane0<double>(simd::range_key(simd::splat(r[0]))), r[1]) << r[0];
-    if (float(r[0]) != 0 || r[0] == 0)  // double subnormals are float zeros
+    if (float(r[0]) != 0 || r[0] == 0) {  // double subnormals are float zeros
       EXPECT_EQ(lane0<float>(simd::range_key(simd::splat(float(r[0])))), float(r[1])) << r[0];
+    }
   }
 }
 
