@@ -38,10 +38,12 @@ double g_ticks_per_us = 0;
 // whether a helper ran one and when it started.
 std::atomic<uint64_t> g_item_ticks{0}, g_call_start{0}, g_helper_start{0};
 std::atomic<bool> g_helper_ran{false};
+std::atomic<int> g_caller_cpu{-1}, g_helper_cpu{-1};
 nrx_threader_worker g_worker = nullptr;
 
 void timed_worker(int64_t item, int64_t thread, int64_t b, void* ctx) {
-  if (thread != 0 && !g_helper_ran.exchange(true)) g_helper_start = __rdtsc();
+  if (thread != 0 && !g_helper_ran.exchange(true)) g_helper_start = __rdtsc(), g_helper_cpu = sched_getcpu();
+  if (thread == 0) g_caller_cpu = sched_getcpu();
   g_worker(item, thread, b, ctx);
 }
 
@@ -172,7 +174,7 @@ int main(int argc, char** argv) {
     DruStream* s = nullptr;
     if (_druNewStreamEx(&s, DRU_BRNG_SOBOL, int32_t(words.size()), words.data()) != 0) return 1;
     std::vector<double> t, items, start;
-    int helped = 0;
+    int helped = 0, shared = 0;
     for (int c = -5; c < calls; ++c) {
       g_item_ticks = 0, g_helper_ran = false;
       const uint64_t t0 = __rdtsc();
@@ -182,7 +184,10 @@ int main(int argc, char** argv) {
       if (c < 0) continue;
       t.push_back(double(t1 - t0));
       items.push_back(double(g_item_ticks.load()));
-      if (g_helper_ran) ++helped, start.push_back(double(g_helper_start - t0) / g_ticks_per_us);
+      if (g_helper_ran) {
+        ++helped, shared += g_helper_cpu == g_caller_cpu;
+        start.push_back(double(g_helper_start - t0) / g_ticks_per_us);
+      }
     }
     _druDeleteStream(&s);
     if (mode == kPinned) sched_setaffinity(0, sizeof allowed, &allowed);
@@ -194,8 +199,8 @@ int main(int argc, char** argv) {
     std::printf("%-20s best %.4f  median %.4f", name[mode], t[0] * per, t[t.size() / 2] * per);
     if (mode == kSerial) std::printf("  (items alone: best %.4f)", items[0] * per);
     if (mode == kCore)
-      std::printf("  helper took items in %d of %d calls, starting %.2f us (median) after the call", helped, calls,
-                  start.empty() ? -1.0 : start[start.size() / 2]);
+      std::printf("  a helper took items in %d of %d calls (%d on the caller's processor), from %.2f us (median)",
+                  helped, calls, shared, start.empty() ? -1.0 : start[start.size() / 2]);
     std::printf("\n");
   }
   std::free(raw);
