@@ -2,6 +2,9 @@
 #include "nrx/core.h"
 
 #include <omp.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -141,6 +144,7 @@ class Helpers {
     loop_.ctx.store(ctx, std::memory_order_relaxed);
     loop_.worker.store(w, std::memory_order_relaxed);
     loop_.team.store(team, std::memory_order_release);  // after ranges_ grew to the team
+    loop_.cpu.store(current_cpu(), std::memory_order_relaxed);
     done_.store(0, std::memory_order_relaxed);
     loop_.posted.store(posted, std::memory_order_release);
     loop_.posted.notify_all();
@@ -168,6 +172,41 @@ class Helpers {
     std::atomic<int64_t> count{0}, team{0};
     std::atomic<void*> ctx{nullptr};
     std::atomic<ItemWorker> worker{nullptr};
+    std::atomic<int> cpu{-1};  // the processor the caller posted from, -1 when unknown
+  };
+
+  static int current_cpu() {
+#if defined(__linux__)
+    return sched_getcpu();
+#else
+    return -1;
+#endif
+  }
+
+  // A helper that finds itself on the processor its caller posted from moves to another
+  // it may run on: sharing one, it runs only while the caller does not, so it takes none
+  // of the caller's items and its spinning takes the caller's time. The scheduler leaves
+  // a thread where it is when the other processors are busy (two threads of a loop were
+  // seen sharing one of two processors for good while the other ran other programs). The
+  // helper leaves by excluding the caller's processor from those it may run on, which
+  // moves it at once, and then allows them all again: from there the scheduler has no
+  // reason to move it back, but may, should the helper wait on a busy processor while the
+  // caller's is idle. A helper allowed no other processor stays.
+  struct Placement {
+#if defined(__linux__)
+    cpu_set_t allowed;
+    bool known;
+    Placement() { known = sched_getaffinity(0, sizeof allowed, &allowed) == 0; }
+    void step_aside(int caller) {
+      if (!known || caller < 0 || caller >= CPU_SETSIZE || current_cpu() != caller) return;
+      cpu_set_t others = allowed;
+      CPU_CLR(caller, &others);
+      if (CPU_COUNT(&others) == 0 || sched_setaffinity(0, sizeof others, &others) != 0) return;
+      sched_setaffinity(0, sizeof allowed, &allowed);
+    }
+#else
+    void step_aside(int) {}
+#endif
   };
 
   static uint64_t stamp(uint32_t posted) { return (posted & kGenMask) << kGenShift; }
@@ -191,10 +230,12 @@ class Helpers {
 
   void wait_and_work(int64_t id) {
     uint32_t seen = 0;
+    Placement place;
     for (;;) {
       if (!spin_until([&] { return loop_.posted.load(std::memory_order_acquire) != seen; }))
         loop_.posted.wait(seen, std::memory_order_acquire);
       seen = loop_.posted.load(std::memory_order_acquire);
+      place.step_aside(loop_.cpu.load(std::memory_order_relaxed));
       // A late helper may read a later loop's fields, or a range array grown for a later
       // loop; its claims then fail. The ranges it reads are at least as many as the team
       // it read, and were made before they were published.

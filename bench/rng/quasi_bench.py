@@ -12,7 +12,9 @@ its callers do, while ours and the fill write one array again. The rows "scipy _
 array" time scipy's own loop (the one random() runs after allocating) writing one array
 again, as ours does: both sides then measured the same way, warm, same n and output.
 With --base=LIBRARY2 the Sobol rows of a second build (an earlier version) are timed in
-the same run, labelled "base".
+the same run, labelled "base". Both builds then run on one core library, the first one
+loaded (they name it alike), so a change of the threader is compared in separate runs,
+the other build's core library first on LD_LIBRARY_PATH.
 
 Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes] [--base=LIBRARY2]"""
 import ctypes as C

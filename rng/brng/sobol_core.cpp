@@ -471,6 +471,11 @@ template <class Out> void group_lines(const Run& run, const uint32_t* from, uint
 // call's last whole point left out, and it also makes the first point's first s. Each
 // item reads and leaves the words of the point in its window, a and on, those of the last
 // group the point's last d - a and first s.
+// The item first copies the window's words of each row its points' steps name into a
+// table on its stack, laid out as its registers (the last group's also apart for the
+// next point's words), so that a point loads whole aligned registers from the first-level
+// cache: row loads across lines and the moves of words into place are paid once per row
+// instead of once per point.
 template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run, uint32_t index, int64_t points,
                                                            int64_t at, uint32_t a, uint32_t n, const Out& sink) {
   using E = std::remove_pointer_t<decltype(sink.r)>;
@@ -479,14 +484,27 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
   constexpr int L = 64 / sizeof(E);
   const Out out = sink;  // copies the stores cannot alias
   const Run run = caller_run;
-  const Window win(run, a);
-  const Mask16 last = simd::first_words(n - 16 * (NR - 1));
-  // Register r of the window's words in the current point's row `cur` and the next one's.
-  const auto words = [&](int r, const uint32_t* cur, const uint32_t* next) {
-    if constexpr (Wrap) return win.words(r, cur, next);
-    else if (r < NR - 1) return simd::load_words(cur + a + 16 * r);
-    else return simd::load_words(cur + a + 16 * r, last);
-  };
+  // The steps of indices index .. index + points (the last one undone at the end) name
+  // rows c = ctz(i + 1), all below bit_width(index ^ (index + points + 1)).
+  const int rows = std::min(kBits, int(std::bit_width(uint64_t(index) ^ (uint64_t(index) + uint64_t(points) + 1))));
+  alignas(64) uint32_t cur[kBits][16 * NR], next[Wrap ? kBits : 1][16 * NR];
+  {
+    const Window win(run, a);
+    const Mask16 last = simd::first_words(n - 16 * (NR - 1));
+    for (int c = 0; c < rows; ++c) {
+      const uint32_t* w = run.rows + size_t(c) * run.stride;
+      for (int r = 0; r < NR; ++r) {
+        if constexpr (Wrap) {
+          simd::store_words(cur[c] + 16 * r, win.words(r, w, nullptr));
+          simd::store_words(next[c] + 16 * r, win.words(r, nullptr, w));
+        } else {
+          simd::store_words(cur[c] + 16 * r, simd::load_words(w + a + 16 * r, r < NR - 1 ? Mask16(0xFFFF) : last));
+        }
+      }
+    }
+  }
+  // (Threaded calls have d > 32, so no index reaches 2^32 - 1, the one with no row.)
+  const auto step = [](uint32_t i) { return std::countr_zero(~i) & (kBits - 1); };
   // The window's words of the point, read and left through a copy of exactly those (the
   // others are other items'); past the point's end they are the next point's, a row on.
   const uint32_t own = Wrap ? run.d - a : n;
@@ -496,7 +514,7 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
   IReg x[NR];
   for (int r = 0; r < NR; ++r) {
     x[r] = simd::load_words(held + 16 * r);
-    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], simd::load_words(next[step(index)] + 16 * r));
   }
   if constexpr (Wrap) {  // the first point's first coordinates, in the line before the first boundary
     const Mask16 m = simd::first_words(n - own);
@@ -505,9 +523,12 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
   const int64_t end = at + points * run.d;
   int64_t p = at + a;
   for (int64_t k = 0; k < points; ++k, ++index, p += run.d) {
-    const uint32_t* cur = row(run, index);
-    const uint32_t* next = Wrap ? row(run, index + 1) : nullptr;
-    for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], words(r, cur, next));
+    const uint32_t* c = cur[step(index)];
+    for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], simd::load_words(c + 16 * r));
+    if constexpr (Wrap) {
+      const uint32_t* t = next[step(index + 1)];
+      for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], simd::load_words(t + 16 * r));
+    }
     const int64_t to = std::min(p + n, end);  // the end of this point's values
     int64_t q = p;
     for (int r = 0; r < NR; ++r)
@@ -518,53 +539,18 @@ template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run
       }
   }
   for (int r = 0; r < NR; ++r) {
-    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], win.words(r, nullptr, row(run, index)));
+    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], simd::load_words(next[step(index)] + 16 * r));
     simd::store_words(held + 16 * r, x[r]);
   }
   std::memcpy(run.point + a, held, own * 4);
   std::memcpy(run.point, held + own, (n - own) * 4);
 }
 
-// A whole group's window off the rows' registers (0 < s < 16): the words from 32g on,
-// held in three registers as the rows are laid out, and moved down by s before they go
-// out; loads of the rows across their lines cost more than the two moves.
-template <class Out> void shifted_interior(const Run& caller_run, uint32_t index, int64_t points, int64_t at,
-                                           uint32_t j0, uint32_t s, const Out& sink) {
-  using E = std::remove_pointer_t<decltype(sink.r)>;
-  constexpr int L = 64 / sizeof(E);
-  const Out out = sink;  // copies the stores cannot alias
-  const Run run = caller_run;
-  const Mask16 m2 = simd::first_words(s);
-  // Words j0 .. j0 + s - 1 are the window before this one's: zero here, never stored.
-  alignas(64) uint32_t held[48] = {};
-  std::memcpy(held + s, run.point + j0 + s, 32 * 4);
-  IReg x0 = simd::load_words(held), x1 = simd::load_words(held + 16), x2 = simd::load_words(held + 32);
-  int64_t p = at + j0 + s;
-  for (int64_t k = 0; k < points; ++k, ++index, p += run.d) {
-    const uint32_t* r = row(run, index) + j0;
-    x0 = simd::bit_xor(x0, simd::load_words(r));
-    x1 = simd::bit_xor(x1, simd::load_words(r + 16));
-    x2 = simd::bit_xor(x2, simd::load_words(r + 32, m2));
-    int64_t q = p;
-    for (const IReg w : {simd::window_words(x0, x1, int(s)), simd::window_words(x1, x2, int(s))})
-      for (const IReg line : out.lines_of(w)) {
-        simd::store_line(out.r + q, line);
-        q += L;
-      }
-  }
-  simd::store_words(held, x0);
-  simd::store_words(held + 16, x1);
-  simd::store_words(held + 32, x2);
-  std::memcpy(run.point + j0 + s, held + s, 32 * 4);
-}
-
 template <class Out> void shifted_item(const Groups<Out>& s, uint32_t g) {
   const uint32_t d = s.run.d, a = 32 * g + uint32_t(s.shift);
   const uint32_t n = std::min(32u, d + uint32_t(s.shift) - a);
   const bool wrap = a + n > d;
-  if (!wrap && n == 32 && s.shift > 0 && s.shift < 16) {
-    shifted_interior(s.run, s.first_index, s.points, s.base, 32 * g, uint32_t(s.shift), *s.out);
-  } else if (n > 16) {
+  if (n > 16) {
     if (wrap) shifted_group<2, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
     else shifted_group<2, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
   } else {

@@ -5,9 +5,16 @@
 #include <omp.h>
 
 #include <time.h>
+#if defined(__linux__)
+#include <dirent.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -335,3 +342,63 @@ TEST(CoreThreader, IdleHelpersSleep) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_LT(process_cpu_seconds() - before, 0.03) << "processor seconds used while idle for 0.3 s";
 }
+
+#if defined(__linux__)
+namespace {
+
+// Every thread of this process but the calling one.
+std::vector<pid_t> other_threads() {
+  std::vector<pid_t> ids;
+  const pid_t self = pid_t(syscall(SYS_gettid));
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* e = readdir(dir))
+      if (e->d_name[0] != '.' && pid_t(std::atoi(e->d_name)) != self) ids.push_back(pid_t(std::atoi(e->d_name)));
+    closedir(dir);
+  }
+  return ids;
+}
+
+struct Placed {
+  Meeting m;
+  std::atomic<int> cpu[2] = {-1, -1};
+  std::atomic<int64_t> thread[2] = {-1, -1};
+};
+
+void placed_meet(int64_t item, int64_t thread, int64_t b, void* ctx) {
+  auto* p = static_cast<Placed*>(ctx);
+  p->cpu[item].store(sched_getcpu());
+  p->thread[item].store(thread);
+  meet(item, thread, b, &p->m);
+}
+
+}  // namespace
+
+// Guards against a helper left on its caller's processor, where it runs only while the
+// caller does not: the caller and every other thread are placed on one processor, and
+// the helper's item of each loop (the caller waits in its own until both have started)
+// must run on another.
+TEST(CoreThreader, HelperLeavesTheCallersProcessor) {
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  if (threader_limit() < 2 || CPU_COUNT(&all) < 2) GTEST_SKIP() << "one thread or one processor";
+  Meeting warm;
+  threader_for()(2, 0, &warm, meet);  // the helpers exist
+  int c = 0;
+  while (!CPU_ISSET(c, &all)) ++c;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(c, &one);
+  const std::vector<pid_t> others = other_threads();
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  for (pid_t t : others) sched_setaffinity(t, sizeof one, &one);
+  for (int round = 0; round < 5; ++round) {
+    Placed p;
+    threader_for()(2, 0, &p, placed_meet);
+    EXPECT_TRUE(p.m.met.load()) << "round " << round;
+    for (int i = 0; i < 2; ++i)
+      if (p.thread[i].load() != 0) EXPECT_NE(p.cpu[i].load(), c) << "a helper's item, round " << round;
+  }
+  sched_setaffinity(0, sizeof all, &all);
+  for (pid_t t : others) sched_setaffinity(t, sizeof all, &all);
+}
+#endif

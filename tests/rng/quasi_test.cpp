@@ -75,6 +75,20 @@ std::vector<uint32_t> form1(uint32_t d) {
   return p;
 }
 
+// Form 11 seed words: d dimensions of ready direction numbers, all different (form 1
+// above gives every dimension from 2 on the same numbers): v_c = 2^(31 - c) times an odd
+// number below 2^(c + 1), c = 0 .. 31, from a linear congruential sequence.
+std::vector<uint32_t> form11(uint32_t d) {
+  std::vector<uint32_t> p = {d, 1, 11};
+  uint32_t x = 12345;
+  for (uint32_t j = 0; j < d; ++j)
+    for (uint32_t c = 0; c < 32; ++c) {
+      x = x * 1664525u + 1013904223u;
+      p.push_back(uint32_t(((uint64_t(x) | 1u) & ((uint64_t(2) << c) - 1)) << (31 - c)));
+    }
+  return p;
+}
+
 struct Case {
   const char* name;
   int32_t brng;
@@ -361,6 +375,10 @@ TEST(QuasiThreading, RuleDecidesWhoRuns) {
 // wrong place: any threader gives the serial result, for every output type, calls that
 // start and end inside a point, dimensions that are not multiples of 8, 16 or 32 (the
 // last group short, lines shared between groups), and outputs at any offset from a line.
+// Dimensions that all differ (form 11) and calls skipped to just below 2^k, whose steps
+// name row k (one of them only in its last step, to the point after the call's last),
+// guard against a group taking its window's words from the wrong coordinates or leaving
+// out a row the call reaches.
 TEST(QuasiThreading, ThreadedEqualsSerial) {
   enum Kind { kDouble, kFloat, kWord };
   struct Row {
@@ -371,6 +389,7 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     int32_t n;       // values of the call
     size_t offset;   // bytes from a 64-byte boundary to the output
     Kind kind;
+    uint64_t skip = 0;  // points skipped after the values taken first
   };
   const Row rows[] = {
       {"sobol 300 doubles", DRU_BRNG_SOBOL, form1(300), 17, 300 * 9000 + 5, 0, kDouble},
@@ -384,6 +403,17 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       {"sobol 1024 words mid-point, 4 bytes off", DRU_BRNG_SOBOL, form1(1024), 1020, 1024 * 70 + 1004, 4, kWord},
       {"sobol 2048 floats, 60 bytes off", DRU_BRNG_SOBOL, form1(2048), 0, 2048 * 40 + 7, 60, kFloat},
       {"sobol 8000 doubles, 8 bytes off", DRU_BRNG_SOBOL, form1(8000), 8000, 8000 * 9, 8, kDouble},
+      {"distinct 1000 doubles to index 2^20 - 1, 16 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 128, 16,
+       kDouble, (1u << 20) - 129},
+      {"distinct 1000 doubles past 2^20, 16 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 128, 16, kDouble,
+       (1u << 20) - 5},
+      {"distinct 1000 doubles mid-point past 2^13", DRU_BRNG_SOBOL, form11(1000), 7, 1000 * 90 + 3, 0, kDouble,
+       (1u << 13) - 40},
+      {"distinct 1000 doubles, 56 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 100, 56, kDouble},
+      {"distinct 1024 floats past 2^21, 36 bytes off", DRU_BRNG_SOBOL, form11(1024), 1000, 1024 * 70, 36, kFloat,
+       (1u << 21) - 30},
+      {"distinct 1008 words past 2^9, 4 bytes off", DRU_BRNG_SOBOL, form11(1008), 5, 1008 * 80 + 1003, 4, kWord,
+       (1u << 9) - 1},
       {"niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 1, 300 * 8300, 0, kWord},
       {"niederreiter 318 doubles", DRU_BRNG_NIEDERR, {318}, 318, 318 * 8192 + 317, 0, kDouble},
       {"streamed 1024 doubles, lines", DRU_BRNG_SOBOL, form1(1024), 0, 1024 * 1030, 0, kDouble},
@@ -412,6 +442,7 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     };
     auto call = [&](const Q& q, void* out) {
       q.ints(r.before);
+      if (r.skip > 0) EXPECT_EQ(_druSkipAheadStream(q.s, r.skip), 0);
       const BrngProperties p = q.props();
       if (r.kind == kDouble) return p.GenD(q.s, r.n, static_cast<double*>(out), -1.0, 3.0);
       if (r.kind == kFloat) return p.GenS(q.s, r.n, static_cast<float*>(out), 0.0f, 1.0f);
@@ -454,6 +485,7 @@ TEST(QuasiStreaming, LargeCallsEqualSmallCalls) {
     int32_t n;       // values of the large call
     size_t offset;   // bytes from a 64-byte boundary to the output
     Kind kind;
+    uint64_t skip = 0;  // points skipped after the values taken first
   };
   const Row rows[] = {
       {"d 10, blocks of sixteen", DRU_BRNG_SOBOL, {10}, 0, 1100000, 0, kDouble},
