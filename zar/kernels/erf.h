@@ -230,62 +230,60 @@ template <class Op, class T> inline T exact_value(T x) {
   return buf[0];
 }
 
-template <class T, Flavour F> struct Erfc : Unary<T> {
-  static constexpr const char* kName = "Erfc";
-  using V = Reg<T>;
+// What Erfc and CdfNorm differ in, seen through u, the argument in the direction of the tail:
+// erfc(x) with u = x, and CdfNorm(x) = erfc(-x / sqrt 2) / 2 with u = -x. Both are the tail
+// T(|x|) (erfc_tail, whose Cdf flag holds the scaling by 1/sqrt 2) for u >= 0 and
+// reflect - T(|x|) for u < 0; at_zero is T(0). The vector path clamps |x| at vec_clamp (the
+// subnormal threshold, from where every lane with u >= under goes to the routine), the
+// routine at exact_clamp, and gives +0 from u > zero_from.
+template <class T, bool Cdf> struct ErfcKind {
   using L = ErfLimits<T>;
-  // The vector path (Exact false) clamps |x| at the subnormal threshold, where the result is
-  // still normal (2 - e below 0): every lane from there up goes to the routine, which clamps
-  // where the tail ends and scales exactly.
-  template <bool Exact> static V value(V x) {
-    using simd::splat;
-    const V a = simd::abs_min(x, splat(simd::bits_to(Exact ? L::clamp[1] : L::erfc_under[0])));  // NaN: the routine's
-    V e = apply_scale<T, Exact>(erfc_tail<T, F, false>(a));
-    // A first interval centred at 0 gives +-0 its exact 1; one centred at 1/4 does not.
-    if constexpr (!erfc_zero_centred<T, F, false>()) e = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), e);
-    return simd::sub_from_where(simd::lt(x, splat(T(0))), splat(T(2)), e);
-  }
-  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    r[0] = value<false>(in[0]);
-    return simd::not_lt(in[0], simd::splat(simd::bits_to(L::erfc_under[0])));
-  }
-  // Arguments from the subnormal threshold up, reported as underflow.
-  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = simd::daz(*a[0]);
-    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
-    if (std::isinf(x)) return *r[0] = x > 0 ? T(0) : T(2), ZAR_ST_NONE;
-    if (x > simd::bits_to(L::erfc_under[2])) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
-    *r[0] = exact_value<Erfc>(x);
-    return x >= simd::bits_to(L::erfc_under[0]) ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
+  static constexpr const char* name = Cdf ? "CdfNorm" : "Erfc";
+  static constexpr T reflect = Cdf ? T(1) : T(2), at_zero = Cdf ? T(0.5) : T(1);
+  static T vec_clamp() { return Cdf ? -simd::bits_to(L::cdf_under[0]) : simd::bits_to(L::erfc_under[0]); }
+  static T exact_clamp() { return simd::bits_to(Cdf ? L::clamp[2] : L::clamp[1]); }
+  static T under() { return vec_clamp(); }
+  static T zero_from() { return Cdf ? exact_clamp() : simd::bits_to(L::erfc_under[2]); }
+  // The lanes with u < 0 (the reflected side), and those with u >= under or NaN (the routine's).
+  static Mask<T> reflected(Reg<T> x) { return Cdf ? simd::gt(x, simd::splat(T(0))) : simd::lt(x, simd::splat(T(0))); }
+  static Mask<T> routine(Reg<T> x) {
+    return Cdf ? simd::not_gt(x, simd::splat(-under())) : simd::not_lt(x, simd::splat(under()));
   }
 };
 
-template <class T, Flavour F> struct CdfNorm : Unary<T> {
-  static constexpr const char* kName = "CdfNorm";
+// Erfc (Cdf false) and CdfNorm (Cdf true): one body, the differences in ErfcKind.
+template <class T, Flavour F, bool Cdf> struct ErfcFamily : Unary<T> {
+  using K = ErfcKind<T, Cdf>;
+  static constexpr const char* kName = K::name;
   using V = Reg<T>;
-  using L = ErfLimits<T>;
-  // Clamps as Erfc's: the vector path at the subnormal threshold, the routine past the zero one.
+  // The vector path (Exact false) clamps |x| at the subnormal threshold, where the result is
+  // still normal (the reflection's difference there is the reflect value): every lane from
+  // there on goes to the routine, which clamps where the tail ends and scales exactly.
   template <bool Exact> static V value(V x) {
     using simd::splat;
-    const T clamp = Exact ? simd::bits_to(L::clamp[2]) : -simd::bits_to(L::cdf_under[0]);
-    const V a = simd::abs_min(x, splat(clamp));                // NaN: the routine's
-    V half = apply_scale<T, Exact>(erfc_tail<T, F, true>(a));  // CdfNorm(-|x|)
-    if constexpr (!erfc_zero_centred<T, F, true>()) half = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), half);
-    return simd::sub_from_where(simd::gt(x, splat(T(0))), splat(T(1)), half);
+    const V a = simd::abs_min(x, splat(Exact ? K::exact_clamp() : K::vec_clamp()));  // NaN: the routine's
+    V e = apply_scale<T, Exact>(erfc_tail<T, F, Cdf>(a));
+    // A first interval centred at 0 gives +-0 its exact T(0); one centred at 1/4 does not.
+    if constexpr (!erfc_zero_centred<T, F, Cdf>()) e = simd::select(simd::eq(x, splat(T(0))), splat(K::at_zero), e);
+    return simd::sub_from_where(K::reflected(x), splat(K::reflect), e);
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     r[0] = value<false>(in[0]);
-    return simd::not_gt(in[0], simd::splat(simd::bits_to(L::cdf_under[0])));
+    return K::routine(in[0]);
   }
-  // NaN, and arguments from the subnormal threshold down, reported as underflow; the exact zero
-  // of -inf is not.
+  // Arguments from the subnormal threshold on (u >= under), reported as underflow; NaN and
+  // the infinities, whose results are exact, are not.
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
+    const T u = Cdf ? -x : x;
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
-    if (std::isinf(x)) return *r[0] = T(0), ZAR_ST_NONE;
-    *r[0] = exact_value<CdfNorm>(x);
-    return ZAR_ST_RESULT_TOO_SMALL;
+    if (std::isinf(x)) return *r[0] = u > 0 ? T(0) : K::reflect, ZAR_ST_NONE;
+    if (u > K::zero_from()) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
+    *r[0] = exact_value<ErfcFamily>(x);
+    return u >= K::under() ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
   }
 };
+template <class T, Flavour F> using Erfc = ErfcFamily<T, F, false>;
+template <class T, Flavour F> using CdfNorm = ErfcFamily<T, F, true>;
 
 }  // namespace nrx::zar::ops
