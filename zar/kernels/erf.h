@@ -16,10 +16,11 @@
 // so results in the subnormal range are rounded once. Double LA and the EP sets centre the
 // first interval at 0 with the exact constant 1 (1/2), which gives +-0 its exact result; HA
 // and float LA (centred at 1/4) test for zero. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
-// h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
-// parts. HA keeps the polynomial's constant term and the exponential in two parts up to the
+// h on the same intervals scaled by sqrt 2: x itself is the variable, x^2 in two parts halved
+// by the exponential's constants. HA keeps the polynomial's constant term and the exponential in two parts up to the
 // last fused step; LA drops them and uses lower degrees; EP lower degrees still.
 #pragma once
+#include <bit>
 #include <cmath>
 #include <type_traits>
 
@@ -43,22 +44,44 @@ template <class T, Flavour F> using ErfcData =
 template <class T> using ErfLimits =
     std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
+// exp_poly's coefficients for the argument 2r: c_k 2^-(k+1), so that 2r times their
+// polynomial in 2r is exp_poly(r) rounded the same at every step (each scaling is by a power
+// of two, far from the subnormals).
+template <class T, Flavour F> struct ExpPolyOfTwice {
+  using U = std::conditional_t<std::is_same_v<T, double>, uint64_t, uint32_t>;
+  static constexpr size_t n = std::extent_v<decltype(ExpPoly<T, F>::c)>;
+  struct Coefs {
+    U v[n];
+  };
+  static constexpr Coefs c = [] {
+    Coefs out{};
+    T scale = T(0.5);
+    for (size_t k = 0; k < n; ++k, scale *= T(0.5))
+      out.v[k] = std::bit_cast<U>(std::bit_cast<T>(ExpPoly<T, F>::c[k]) * scale);
+    return out;
+  }();
+};
+
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
 // table entry 2^(j/N) and the scale left for the caller; also = 2^scale hi (1 + p) up to the
-// table's low part (kept in lo by HA only).
+// table's low part (kept in lo by HA only). With Half, e^-((s + s_lo) / 2), the halving
+// carried by the constants: the reduced argument is 2r, with the same bits as r's.
 template <class T> struct ScaledExp {
   Reg<T> hi, lo, scale, p;
   simd::IReg idx;  // k in the low bits: 2^scale hi = 2^(k/N)
 };
-template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
+template <class T, Flavour F, bool Half = false> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
+  constexpr T h = Half ? T(0.5) : T(1);
   // The sign of -s goes into the constants: t = shifter - s N / ln 2, r = -s - kf ln2 / N.
-  const Reg<T> t = simd::fnma(s, splat(C::n_over_ln2), splat(C::shifter));
+  const Reg<T> t = simd::fnma(s, splat(T(C::n_over_ln2 * h)), splat(C::shifter));
   const Reg<T> kf = simd::sub(t, splat(C::shifter));
-  Reg<T> r = simd::fms(kf, splat(T(-C::ln2_hi / C::N)), s);
-  if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r), s_lo);
-  const Reg<T> p = exp_poly<T, F>(r);
+  Reg<T> r = simd::fms(kf, splat(T(-C::ln2_hi / C::N / h)), s);
+  if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N / h)), r), s_lo);
+  Reg<T> p;
+  if constexpr (Half) p = simd::mul(r, simd::horner(r, ExpPolyOfTwice<T, F>::c.v));
+  else p = exp_poly<T, F>(r);
   const simd::IReg idx = simd::as_int(t);
   const Reg<T> hi = table2<T>(C::hi, idx);
   const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
@@ -127,9 +150,9 @@ template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(sel);
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
   const Reg<T> c0 = table16<T>(tab[1], idx);
-  const Reg<T> b = Cdf ? simd::mul(a, splat(T(0.5))) : a;  // exact
-  const Reg<T> s = simd::mul(a, b);
-  const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, simd::fms(a, b, s));
+  // CdfNorm's e^(-a^2/2) takes a^2 and halves it in the exponential's constants.
+  const Reg<T> s = simd::mul(a, a);
+  const ScaledExp<T> e = exp_neg_unscaled<T, F, Cdf>(s, simd::fms(a, a, s));
   if constexpr (F == Flavour::HA) {
     // g = g_hi + g_lo with g_hi = c0 + t c1 rounded and its error kept: t c1 reaches a third of g
     // on the first intervals, and near a result of 1/2 (CdfNorm near 0) half an ulp of it is
