@@ -18,6 +18,11 @@ each set's degree is the smallest whose rounded coefficients meet the set's rela
 on a dense grid (printed beside each set). Float LA has tail sets of its own (its Erf takes the
 HA set): its 4 ulp leave room for a relative error of 2^-24, one degree below HA's. The underflow thresholds are the least x whose
 correctly rounded result is subnormal, and the least x above which it rounds to zero.
+
+What sets the tail's degree (double LA, relative 2^-52.3): each binade's first interval,
+[0, 1/2), [2, 3), [6, 8) and [14, 18), needs 13 (also [0, 1/2) centred at 1/4); the others 11
+or 12. Intervals picked by the exponent and one mantissa bit of (x + 2)^2 instead (16 from 0
+to 30) need 13 on six intervals: the degree does not come down without more intervals.
 """
 import struct
 

@@ -16,10 +16,11 @@
 // so results in the subnormal range are rounded once. Double LA and the EP sets centre the
 // first interval at 0 with the exact constant 1 (1/2), which gives +-0 its exact result; HA
 // and float LA (centred at 1/4) test for zero. CdfNorm(-x) = erfc(x/sqrt 2)/2 = e^(-x^2/2) h(x) with
-// h on the same intervals scaled by sqrt 2: x itself is the variable and x^2/2 is exact in two
-// parts. HA keeps the polynomial's constant term and the exponential in two parts up to the
+// h on the same intervals scaled by sqrt 2: x itself is the variable, x^2 in two parts halved
+// by the exponential's constants. HA keeps the polynomial's constant term and the exponential in two parts up to the
 // last fused step; LA drops them and uses lower degrees; EP lower degrees still.
 #pragma once
+#include <bit>
 #include <cmath>
 #include <type_traits>
 
@@ -43,22 +44,44 @@ template <class T, Flavour F> using ErfcData =
 template <class T> using ErfLimits =
     std::conditional_t<std::is_same_v<T, double>, special::ErfLimits_d, special::ErfLimits_s>;
 
+// exp_poly's coefficients for the argument 2r: c_k 2^-(k+1), so that 2r times their
+// polynomial in 2r is exp_poly(r) rounded the same at every step (each scaling is by a power
+// of two, far from the subnormals).
+template <class T, Flavour F> struct ExpPolyOfTwice {
+  using U = std::conditional_t<std::is_same_v<T, double>, uint64_t, uint32_t>;
+  static constexpr size_t n = std::extent_v<decltype(ExpPoly<T, F>::c)>;
+  struct Coefs {
+    U v[n];
+  };
+  static constexpr Coefs c = [] {
+    Coefs out{};
+    T scale = T(0.5);
+    for (size_t k = 0; k < n; ++k, scale *= T(0.5))
+      out.v[k] = std::bit_cast<U>(std::bit_cast<T>(ExpPoly<T, F>::c[k]) * scale);
+    return out;
+  }();
+};
+
 // The exponential body's call, in one place: e^-(s + s_lo) = 2^scale (hi + lo) with hi the
 // table entry 2^(j/N) and the scale left for the caller; also = 2^scale hi (1 + p) up to the
-// table's low part (kept in lo by HA only).
+// table's low part (kept in lo by HA only). With Half, e^-((s + s_lo) / 2), the halving
+// carried by the constants: the reduced argument is 2r, with the same bits as r's.
 template <class T> struct ScaledExp {
   Reg<T> hi, lo, scale, p;
   simd::IReg idx;  // k in the low bits: 2^scale hi = 2^(k/N)
 };
-template <class T, Flavour F> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
+template <class T, Flavour F, bool Half = false> inline ScaledExp<T> exp_neg_unscaled(Reg<T> s, Reg<T> s_lo) {
   using C = ExpConst<T>;
   using simd::splat;
+  constexpr T h = Half ? T(0.5) : T(1);
   // The sign of -s goes into the constants: t = shifter - s N / ln 2, r = -s - kf ln2 / N.
-  const Reg<T> t = simd::fnma(s, splat(C::n_over_ln2), splat(C::shifter));
+  const Reg<T> t = simd::fnma(s, splat(T(C::n_over_ln2 * h)), splat(C::shifter));
   const Reg<T> kf = simd::sub(t, splat(C::shifter));
-  Reg<T> r = simd::fms(kf, splat(T(-C::ln2_hi / C::N)), s);
-  if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N)), r), s_lo);
-  const Reg<T> p = exp_poly<T, F>(r);
+  Reg<T> r = simd::fms(kf, splat(T(-C::ln2_hi / C::N / h)), s);
+  if constexpr (F != Flavour::EP) r = simd::sub(simd::fnma(kf, splat(T(C::ln2_lo / C::N / h)), r), s_lo);
+  Reg<T> p;
+  if constexpr (Half) p = simd::mul(r, simd::horner(r, ExpPolyOfTwice<T, F>::c.v));
+  else p = exp_poly<T, F>(r);
   const simd::IReg idx = simd::as_int(t);
   const Reg<T> hi = table2<T>(C::hi, idx);
   const Reg<T> lo = F == Flavour::HA ? simd::fma(hi, p, table2<T>(C::lo, idx)) : simd::mul(hi, p);
@@ -127,9 +150,9 @@ template <class T, Flavour F, bool Cdf> inline ScaledValue<T> erfc_tail(Reg<T> a
   const simd::IReg idx = simd::shift_right<simd::Traits<T>::mant_bits - 2>(sel);
   const Reg<T> t = simd::sub(a, table16<T>(tab[0], idx));  // exact: a lies within the centre's binade
   const Reg<T> c0 = table16<T>(tab[1], idx);
-  const Reg<T> b = Cdf ? simd::mul(a, splat(T(0.5))) : a;  // exact
-  const Reg<T> s = simd::mul(a, b);
-  const ScaledExp<T> e = exp_neg_unscaled<T, F>(s, simd::fms(a, b, s));
+  // CdfNorm's e^(-a^2/2) takes a^2 and halves it in the exponential's constants.
+  const Reg<T> s = simd::mul(a, a);
+  const ScaledExp<T> e = exp_neg_unscaled<T, F, Cdf>(s, simd::fms(a, a, s));
   if constexpr (F == Flavour::HA) {
     // g = g_hi + g_lo with g_hi = c0 + t c1 rounded and its error kept: t c1 reaches a third of g
     // on the first intervals, and near a result of 1/2 (CdfNorm near 0) half an ulp of it is
@@ -230,62 +253,60 @@ template <class Op, class T> inline T exact_value(T x) {
   return buf[0];
 }
 
-template <class T, Flavour F> struct Erfc : Unary<T> {
-  static constexpr const char* kName = "Erfc";
-  using V = Reg<T>;
+// What Erfc and CdfNorm differ in, seen through u, the argument in the direction of the tail:
+// erfc(x) with u = x, and CdfNorm(x) = erfc(-x / sqrt 2) / 2 with u = -x. Both are the tail
+// T(|x|) (erfc_tail, whose Cdf flag holds the scaling by 1/sqrt 2) for u >= 0 and
+// reflect - T(|x|) for u < 0; at_zero is T(0). The vector path clamps |x| at vec_clamp (the
+// subnormal threshold, from where every lane with u >= under goes to the routine), the
+// routine at exact_clamp, and gives +0 from u > zero_from.
+template <class T, bool Cdf> struct ErfcKind {
   using L = ErfLimits<T>;
-  // The vector path (Exact false) clamps |x| at the subnormal threshold, where the result is
-  // still normal (2 - e below 0): every lane from there up goes to the routine, which clamps
-  // where the tail ends and scales exactly.
-  template <bool Exact> static V value(V x) {
-    using simd::splat;
-    const V a = simd::abs_min(x, splat(simd::bits_to(Exact ? L::clamp[1] : L::erfc_under[0])));  // NaN: the routine's
-    V e = apply_scale<T, Exact>(erfc_tail<T, F, false>(a));
-    // A first interval centred at 0 gives +-0 its exact 1; one centred at 1/4 does not.
-    if constexpr (!erfc_zero_centred<T, F, false>()) e = simd::select(simd::eq(x, splat(T(0))), splat(T(1)), e);
-    return simd::sub_from_where(simd::lt(x, splat(T(0))), splat(T(2)), e);
-  }
-  static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
-    r[0] = value<false>(in[0]);
-    return simd::not_lt(in[0], simd::splat(simd::bits_to(L::erfc_under[0])));
-  }
-  // Arguments from the subnormal threshold up, reported as underflow.
-  static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
-    const T x = simd::daz(*a[0]);
-    if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
-    if (std::isinf(x)) return *r[0] = x > 0 ? T(0) : T(2), ZAR_ST_NONE;
-    if (x > simd::bits_to(L::erfc_under[2])) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
-    *r[0] = exact_value<Erfc>(x);
-    return x >= simd::bits_to(L::erfc_under[0]) ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
+  static constexpr const char* name = Cdf ? "CdfNorm" : "Erfc";
+  static constexpr T reflect = Cdf ? T(1) : T(2), at_zero = Cdf ? T(0.5) : T(1);
+  static T vec_clamp() { return Cdf ? -simd::bits_to(L::cdf_under[0]) : simd::bits_to(L::erfc_under[0]); }
+  static T exact_clamp() { return simd::bits_to(Cdf ? L::clamp[2] : L::clamp[1]); }
+  static T under() { return vec_clamp(); }
+  static T zero_from() { return Cdf ? exact_clamp() : simd::bits_to(L::erfc_under[2]); }
+  // The lanes with u < 0 (the reflected side), and those with u >= under or NaN (the routine's).
+  static Mask<T> reflected(Reg<T> x) { return Cdf ? simd::gt(x, simd::splat(T(0))) : simd::lt(x, simd::splat(T(0))); }
+  static Mask<T> routine(Reg<T> x) {
+    return Cdf ? simd::not_gt(x, simd::splat(-under())) : simd::not_lt(x, simd::splat(under()));
   }
 };
 
-template <class T, Flavour F> struct CdfNorm : Unary<T> {
-  static constexpr const char* kName = "CdfNorm";
+// Erfc (Cdf false) and CdfNorm (Cdf true): one body, the differences in ErfcKind.
+template <class T, Flavour F, bool Cdf> struct ErfcFamily : Unary<T> {
+  using K = ErfcKind<T, Cdf>;
+  static constexpr const char* kName = K::name;
   using V = Reg<T>;
-  using L = ErfLimits<T>;
-  // Clamps as Erfc's: the vector path at the subnormal threshold, the routine past the zero one.
+  // The vector path (Exact false) clamps |x| at the subnormal threshold, where the result is
+  // still normal (the reflection's difference there is the reflect value): every lane from
+  // there on goes to the routine, which clamps where the tail ends and scales exactly.
   template <bool Exact> static V value(V x) {
     using simd::splat;
-    const T clamp = Exact ? simd::bits_to(L::clamp[2]) : -simd::bits_to(L::cdf_under[0]);
-    const V a = simd::abs_min(x, splat(clamp));                // NaN: the routine's
-    V half = apply_scale<T, Exact>(erfc_tail<T, F, true>(a));  // CdfNorm(-|x|)
-    if constexpr (!erfc_zero_centred<T, F, true>()) half = simd::select(simd::eq(x, splat(T(0))), splat(T(0.5)), half);
-    return simd::sub_from_where(simd::gt(x, splat(T(0))), splat(T(1)), half);
+    const V a = simd::abs_min(x, splat(Exact ? K::exact_clamp() : K::vec_clamp()));  // NaN: the routine's
+    V e = apply_scale<T, Exact>(erfc_tail<T, F, Cdf>(a));
+    // A first interval centred at 0 gives +-0 its exact T(0); one centred at 1/4 does not.
+    if constexpr (!erfc_zero_centred<T, F, Cdf>()) e = simd::select(simd::eq(x, splat(T(0))), splat(K::at_zero), e);
+    return simd::sub_from_where(K::reflected(x), splat(K::reflect), e);
   }
   static Mask<T> vec(const V (&in)[1], V (&r)[1], const NoExtra&) {
     r[0] = value<false>(in[0]);
-    return simd::not_gt(in[0], simd::splat(simd::bits_to(L::cdf_under[0])));
+    return K::routine(in[0]);
   }
-  // NaN, and arguments from the subnormal threshold down, reported as underflow; the exact zero
-  // of -inf is not.
+  // Arguments from the subnormal threshold on (u >= under), reported as underflow; NaN and
+  // the infinities, whose results are exact, are not.
   static int32_t scalar(const T* const* a, T* const* r, const NoExtra&) {
     const T x = simd::daz(*a[0]);
+    const T u = Cdf ? -x : x;
     if (std::isnan(x)) return *r[0] = x + x, ZAR_ST_NONE;
-    if (std::isinf(x)) return *r[0] = T(0), ZAR_ST_NONE;
-    *r[0] = exact_value<CdfNorm>(x);
-    return ZAR_ST_RESULT_TOO_SMALL;
+    if (std::isinf(x)) return *r[0] = u > 0 ? T(0) : K::reflect, ZAR_ST_NONE;
+    if (u > K::zero_from()) return *r[0] = T(0), ZAR_ST_RESULT_TOO_SMALL;
+    *r[0] = exact_value<ErfcFamily>(x);
+    return u >= K::under() ? ZAR_ST_RESULT_TOO_SMALL : ZAR_ST_NONE;
   }
 };
+template <class T, Flavour F> using Erfc = ErfcFamily<T, F, false>;
+template <class T, Flavour F> using CdfNorm = ErfcFamily<T, F, true>;
 
 }  // namespace nrx::zar::ops
