@@ -35,37 +35,24 @@ static_assert(lane_pairs(0b1010) == 0b11001100 && lane_pairs(0b0101) == 0b001100
 inline constexpr int64_t kAhead = 32;
 inline constexpr int64_t kFetchFrom = int64_t(1) << 16;
 
-// The gather direction over [i, i1): 128 bits at a time from lane loads (two doubles or
-// single complex values, four floats, one double complex value).
-template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
-  using U = typename Units<T>::U;
-  constexpr int G = int(16 / sizeof(T));
-  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
-  if constexpr (G == 1) {
-    for (; i + 4 <= i1; i += 4)
-      for (int j = 0; j < 4; ++j) put<Stream>(y + i + j, simd::load_bits128(at(i + j)));
-    for (; i < i1; ++i) put<Stream>(y + i, simd::load_bits128(at(i)));
-  }
-  if constexpr (G == 2)
-    for (; i + 2 <= i1; i += 2) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1)));
-  if constexpr (G == 4)
-    for (; i + 4 <= i1; i += 4) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1), lane(i + 2), lane(i + 3)));
-  for (; i < i1; ++i) y[i] = *at(i);
-}
-
 // The strided gather over [i, i1), at strides 2, 3 and 4 from whole registers where that is
 // faster: for floats always, for 64-bit elements while the input span is in the private cache
-// (beyond it, their unaligned register loads split twice the lines the element loads do and
-// lose to them); double complex elements move one by one.
+// or the input registers can start on line boundaries (beyond the cache, register loads across
+// lines split twice the lines the element loads do and lose to them); double complex elements
+// move one by one. Streamed outputs keep the line alignment of their stores instead.
 template <bool Stream, class T> void gather_strided(int64_t i, int64_t i1, const T* a, int64_t inca, T* y) {
   constexpr int64_t kSpanInCache = int64_t(1) << 20;
-  if (Units<T>::W == 1 && (sizeof(T) == 4 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache)) {
-    if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
-    if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
-    if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+  const auto at = [=](int64_t j) { return a + j * inca; };
+  if (Units<T>::W == 1 && inca >= 2 && inca <= 4) {
+    const int64_t j = Stream ? -1 : line_start(i, i1, a, inca);
+    if (sizeof(T) == 4 || j >= 0 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache) {
+      if (j > i) gather_lanes<Stream>(i, j, at, y), i = j;
+      if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
+      if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
+      if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+    }
   }
-  gather_lanes<Stream>(
-      i, i1, [=](int64_t j) { return a + j * inca; }, y);
+  gather_lanes<Stream>(i, i1, at, y);
 }
 
 template <class T> void packI(int64_t n, const T* a, int64_t inca, T* y, int32_t flag) {

@@ -50,6 +50,24 @@ template <class T> int64_t stream_from(int64_t n, const T* y) {
   return int64_t(off / sizeof(T));
 }
 
+// The gather direction over [i, i1): 128 bits at a time from lane loads (two doubles or
+// single complex values, four floats, one double complex value).
+template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
+  using U = typename Units<T>::U;
+  constexpr int G = int(16 / sizeof(T));
+  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
+  if constexpr (G == 1) {
+    for (; i + 4 <= i1; i += 4)
+      for (int j = 0; j < 4; ++j) put<Stream>(y + i + j, simd::load_bits128(at(i + j)));
+    for (; i < i1; ++i) put<Stream>(y + i, simd::load_bits128(at(i)));
+  }
+  if constexpr (G == 2)
+    for (; i + 2 <= i1; i += 2) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1)));
+  if constexpr (G == 4)
+    for (; i + 4 <= i1; i += 4) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1), lane(i + 2), lane(i + 3)));
+  for (; i < i1; ++i) y[i] = *at(i);
+}
+
 // y[0, n) = a[0, n): a plain copy for outputs in cache or overlapping ranges, else whole
 // registers streamed into the lines of y.
 template <class T> void copy(int64_t n, const T* a, T* y) {

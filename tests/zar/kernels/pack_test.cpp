@@ -178,6 +178,36 @@ TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
     }
 }
 
+// Strides 2 to 4 start their whole-register loads at the first element whose place begins a
+// 64-byte line, beyond the private cache too: inputs from every element offset within a line,
+// spans below and above a megabyte, the last element just before a page the process may not
+// read, and counts that end just before and after a register of output.
+TYPED_TEST(Pack, SmallStridesFromEveryPlaceInALine) {
+  using T = TypeParam;
+  const long page = sysconf(_SC_PAGESIZE);
+  const int per_line = 64 / int(sizeof(T));
+  for (const int64_t inc : {2, 3, 4})
+    for (const int64_t n0 : {int64_t(40), int64_t(3) << 20 >> 3})
+      for (int64_t n = n0; n < n0 + 2; ++n)
+        for (int gap = 0; gap < per_line; ++gap) {  // elements between the last one and the page
+          const size_t span = size_t((n - 1) * inc + 1 + gap) * sizeof(T);
+          const size_t pages = (span + page - 1) / page + 1;
+          auto* mem = static_cast<unsigned char*>(
+              mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+          ASSERT_NE(mem, MAP_FAILED);
+          ASSERT_EQ(mprotect(mem + (pages - 1) * page, page, PROT_NONE), 0);
+          T* a = reinterpret_cast<T*>(mem + (pages - 1) * page - span);
+          for (int64_t i = 0; i < (n - 1) * inc + 1; ++i) a[i] = element<T>(i);
+          std::vector<T> y(n + 2 * kPad, canary<T>());
+          Tabs<T>::packI()[2](n, a, inc, y.data() + kPad, 1);
+          for (int64_t i = -kPad; i < n + kPad; ++i)
+            ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>()))
+                << "n=" << n << " inc=" << inc << " line offset " << (reinterpret_cast<uintptr_t>(a) & 63u)
+                << " i=" << i;
+          munmap(mem, pages * page);
+        }
+}
+
 // Outputs beyond the caches are streamed from the first 64-byte line of y on: outputs that
 // start on a line, one element past it, and (double complex) half an element past it, which
 // never meets a line and is stored plainly; unit stride, strides 2 and 3, an index array
