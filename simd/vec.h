@@ -438,6 +438,21 @@ template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
   }
 }
 
+// Bits 2j and 2j + 1 set where entry p[j] of the next 4 is non-zero: the lane mask of four
+// elements of two 64-bit lanes each, without a trip through a general register.
+inline __mmask8 nonzero_entries_twice(const int32_t* p) {
+  const __m256i v =
+      _mm256_permutexvar_epi32(_mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3),
+                               _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+  return _mm256_test_epi32_mask(v, v);
+}
+inline __mmask8 nonzero_entries_twice(const int64_t* p) {
+  const IReg v =
+      _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 0, 1, 1, 2, 2, 3, 3),
+                               _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))));
+  return _mm512_test_epi64_mask(v, v);
+}
+
 }  // namespace nrx::simd
 
 // ---- quasi-random generators ----

@@ -19,8 +19,9 @@
 
 namespace nrx::zar::pack {
 
-// The masked forms move whole registers by compress and expand, but for the double complex
-// pack, whose four-element compress blocks are slower than element moves.
+// The masked forms move whole registers by compress and expand under masked loads and stores,
+// but for the double complex pack, which stores its compressed registers whole (its masked
+// four-element blocks were slower than element moves).
 template <bool Spread, class T> inline constexpr bool kBlocks = Spread || Units<T>::W == 1;
 
 // Bits 2j and 2j + 1 set where bit j of e (4 bits) is: element mask to lane mask.
@@ -133,7 +134,20 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
       k += c;
     }
   if constexpr (!kBlocks<Spread, T>) {
-    // Without a branch per element: each element goes to y[k], which the next selected one
+    // Double complex pack: compressed registers stored whole (the lane mask built in vector
+    // registers, the masked store avoided) while E selected elements remain from i on, so the
+    // lanes past the selected ones land where the next selected elements go.
+    int64_t last_block = n, seen = 0;  // the place of the E-th selected element from the end
+    while (last_block > i && seen < E) seen += mask[--last_block] != 0;
+    if (seen < E) last_block = -1;
+    int64_t lanes = W * k;
+    for (; i <= last_block && i + E <= n; i += E) {
+      const M m = simd::nonzero_entries_twice(mask + i);
+      simd::store_bits(reinterpret_cast<U*>(y) + lanes, simd::compress(m, simd::load_bits(a + i)));
+      lanes += std::popcount(unsigned(m));
+    }
+    k = lanes / W;
+    // Then without a branch per element: each element goes to y[k], which the next selected one
     // overwrites, up to the last selected element, so nothing lands past the output.
     int64_t last = n;
     while (last > i && mask[last - 1] == 0) --last;

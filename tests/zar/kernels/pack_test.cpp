@@ -154,6 +154,27 @@ TYPED_TEST(Pack, MaskedFormsCompactAndSpreadInAscendingOrder) {
   masked_cases<TypeParam, int64_t, 0>(g);
 }
 
+// The masked pack stores whole compressed registers while a register's worth of selected
+// elements remains, and element by element after: every count of selected elements up to a
+// few registers, at random places, with canaries after the output's last element.
+TYPED_TEST(Pack, MaskedPackWithFewSelectedWritesOnlyThem) {
+  using T = TypeParam;
+  std::mt19937_64 g(23);
+  for (const int n : {4, 8, 13, 16, 64, 67})
+    for (int selected = 0; selected <= 20 && selected <= n; ++selected)
+      for (int trial = 0; trial < 8; ++trial) {
+        std::vector<int32_t> mask(n, 0);
+        for (int i = 0; i < selected; ++i) mask[i] = int32_t(g() % 7) + 1;
+        std::shuffle(mask.begin(), mask.end(), g);
+        std::vector<T> a(n), y(selected + kPad, canary<T>()), want(selected + kPad, canary<T>());
+        for (int i = 0, k = 0; i < n; ++i)
+          if ((a[i] = element<T>(i), mask[i] != 0)) want[k++] = a[i];
+        Tabs<T>::packM()[1](n, a.data(), mask.data(), y.data(), 1);
+        for (size_t j = 0; j < y.size(); ++j)
+          ASSERT_TRUE(same(y[j], want[j])) << "n=" << n << " selected=" << selected << " at " << j;
+      }
+}
+
 // Strides 2, 3 and 4 assemble whole registers from whole-register loads: every count up to a
 // few registers, the input ending just before a page the process may not read (the loads stay
 // between the first and the last element), and strides beside them on the element path.
