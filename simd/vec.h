@@ -398,6 +398,10 @@ inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* 
 }
 inline Bits128 load_bits128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+// 256 bits from two 128-bit halves, and stored.
+using Bits256 = __m256i;
+inline Bits256 join_bits(Bits128 lo, Bits128 hi) { return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1); }
+inline void store_bits(void* p, Bits256 v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 inline void store_bits(void* p, IReg v) { _mm512_storeu_si512(p, v); }
 
 // Lane idx[j] of the concatenation (lo, hi) in lane j, for 32- or 64-bit lanes U (idx taken
