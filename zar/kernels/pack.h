@@ -21,15 +21,9 @@ namespace nrx::zar::pack {
 
 // The masked forms move whole registers by compress and expand under masked loads and stores,
 // but for the double complex pack, which stores its compressed registers whole (its masked
-// four-element blocks were slower than element moves).
+// four-element blocks were slower than element moves). Double complex lane masks (two lanes
+// an element) are built from the entries in vector registers.
 template <bool Spread, class T> inline constexpr bool kBlocks = Spread || Units<T>::W == 1;
-
-// Bits 2j and 2j + 1 set where bit j of e (4 bits) is: element mask to lane mask.
-constexpr uint32_t lane_pairs(uint32_t e) {
-  e = (e | e << 2) & 0x33u;
-  return ((e | e << 1) & 0x55u) * 3u;
-}
-static_assert(lane_pairs(0b1010) == 0b11001100 && lane_pairs(0b0101) == 0b00110011);
 
 // Elements this far ahead of the indexed moves are fetched early on outputs beyond the
 // caches: the random lines then arrive many at a time.
@@ -121,9 +115,10 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
   int64_t i = 0, k = 0;
   if constexpr (kBlocks<Spread, T>)
     for (; i + E <= n; i += E) {
-      const uint32_t e = simd::nonzero_entries<E>(mask + i);
-      const M m = M(W == 1 ? e : lane_pairs(e));
-      const int c = std::popcount(e);
+      M m;
+      if constexpr (W == 1) m = M(simd::nonzero_entries<E>(mask + i));
+      else m = simd::nonzero_entries_twice(mask + i);
+      const int c = std::popcount(unsigned(m)) / W;
       if constexpr (Spread) {
         const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c * W));
         simd::masked_store_bits(reinterpret_cast<U*>(y + i), m, simd::expand(m, next));
