@@ -11,6 +11,7 @@ inline void stream_line(void* p, IReg v) { _mm512_stream_si512(static_cast<__m51
 inline void store_line(void* p, IReg v) { _mm512_store_si512(p, v); }
 // 128 bits (p a multiple of 16); consecutive ones fill a line before it leaves the core.
 inline void stream_bits(void* p, Bits128 v) { _mm_stream_si128(static_cast<__m128i*>(p), v); }
+inline void stream_bits(void* p, Bits256 v) { _mm256_stream_si256(static_cast<__m256i*>(p), v); }
 // Orders the streamed lines before the stores that follow, as a hand-off to another
 // thread needs.
 inline void streaming_done() { _mm_sfence(); }

@@ -398,6 +398,10 @@ inline Bits128 lanes_at(const uint32_t* p0, const uint32_t* p1, const uint32_t* 
 }
 inline Bits128 load_bits128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+// 256 bits from two 128-bit halves, and stored.
+using Bits256 = __m256i;
+inline Bits256 join_bits(Bits128 lo, Bits128 hi) { return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1); }
+inline void store_bits(void* p, Bits256 v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 inline void store_bits(void* p, IReg v) { _mm512_storeu_si512(p, v); }
 
 // Lane idx[j] of the concatenation (lo, hi) in lane j, for 32- or 64-bit lanes U (idx taken
@@ -436,6 +440,21 @@ template <int E> inline uint32_t nonzero_entries(const int64_t* p) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     return _mm256_test_epi64_mask(v, v);
   }
+}
+
+// Bits 2j and 2j + 1 set where entry p[j] of the next 4 is non-zero: the lane mask of four
+// elements of two 64-bit lanes each, without a trip through a general register.
+inline __mmask8 nonzero_entries_twice(const int32_t* p) {
+  const __m256i v =
+      _mm256_permutexvar_epi32(_mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3),
+                               _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+  return _mm256_test_epi32_mask(v, v);
+}
+inline __mmask8 nonzero_entries_twice(const int64_t* p) {
+  const IReg v =
+      _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 0, 1, 1, 2, 2, 3, 3),
+                               _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))));
+  return _mm512_test_epi64_mask(v, v);
 }
 
 }  // namespace nrx::simd

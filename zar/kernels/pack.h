@@ -19,53 +19,35 @@
 
 namespace nrx::zar::pack {
 
-// The masked forms move whole registers by compress and expand, but for the double complex
-// pack, whose four-element compress blocks are slower than element moves.
+// The masked forms move whole registers by compress and expand under masked loads and stores,
+// but for the double complex pack, which stores its compressed registers whole (its masked
+// four-element blocks were slower than element moves). Double complex lane masks (two lanes
+// an element) are built from the entries in vector registers.
 template <bool Spread, class T> inline constexpr bool kBlocks = Spread || Units<T>::W == 1;
-
-// Bits 2j and 2j + 1 set where bit j of e (4 bits) is: element mask to lane mask.
-constexpr uint32_t lane_pairs(uint32_t e) {
-  e = (e | e << 2) & 0x33u;
-  return ((e | e << 1) & 0x55u) * 3u;
-}
-static_assert(lane_pairs(0b1010) == 0b11001100 && lane_pairs(0b0101) == 0b00110011);
 
 // Elements this far ahead of the indexed moves are fetched early on outputs beyond the
 // caches: the random lines then arrive many at a time.
 inline constexpr int64_t kAhead = 32;
 inline constexpr int64_t kFetchFrom = int64_t(1) << 16;
 
-// The gather direction over [i, i1): 128 bits at a time from lane loads (two doubles or
-// single complex values, four floats, one double complex value).
-template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
-  using U = typename Units<T>::U;
-  constexpr int G = int(16 / sizeof(T));
-  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
-  if constexpr (G == 1) {
-    for (; i + 4 <= i1; i += 4)
-      for (int j = 0; j < 4; ++j) put<Stream>(y + i + j, simd::load_bits128(at(i + j)));
-    for (; i < i1; ++i) put<Stream>(y + i, simd::load_bits128(at(i)));
-  }
-  if constexpr (G == 2)
-    for (; i + 2 <= i1; i += 2) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1)));
-  if constexpr (G == 4)
-    for (; i + 4 <= i1; i += 4) put<Stream>(y + i, simd::lanes_at(lane(i), lane(i + 1), lane(i + 2), lane(i + 3)));
-  for (; i < i1; ++i) y[i] = *at(i);
-}
-
 // The strided gather over [i, i1), at strides 2, 3 and 4 from whole registers where that is
 // faster: for floats always, for 64-bit elements while the input span is in the private cache
-// (beyond it, their unaligned register loads split twice the lines the element loads do and
-// lose to them); double complex elements move one by one.
+// or the input registers can start on line boundaries (beyond the cache, register loads across
+// lines split twice the lines the element loads do and lose to them); double complex elements
+// move one by one. Streamed outputs keep the line alignment of their stores instead.
 template <bool Stream, class T> void gather_strided(int64_t i, int64_t i1, const T* a, int64_t inca, T* y) {
   constexpr int64_t kSpanInCache = int64_t(1) << 20;
-  if (Units<T>::W == 1 && (sizeof(T) == 4 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache)) {
-    if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
-    if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
-    if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+  const auto at = [=](int64_t j) { return a + j * inca; };
+  if (Units<T>::W == 1 && inca >= 2 && inca <= 4) {
+    const int64_t j = Stream ? -1 : line_start(i, i1, a, inca);
+    if (sizeof(T) == 4 || j >= 0 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache) {
+      if (j > i) gather_lanes<Stream>(i, j, at, y), i = j;
+      if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
+      if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
+      if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+    }
   }
-  gather_lanes<Stream>(
-      i, i1, [=](int64_t j) { return a + j * inca; }, y);
+  gather_lanes<Stream>(i, i1, at, y);
 }
 
 template <class T> void packI(int64_t n, const T* a, int64_t inca, T* y, int32_t flag) {
@@ -133,9 +115,10 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
   int64_t i = 0, k = 0;
   if constexpr (kBlocks<Spread, T>)
     for (; i + E <= n; i += E) {
-      const uint32_t e = simd::nonzero_entries<E>(mask + i);
-      const M m = M(W == 1 ? e : lane_pairs(e));
-      const int c = std::popcount(e);
+      M m;
+      if constexpr (W == 1) m = M(simd::nonzero_entries<E>(mask + i));
+      else m = simd::nonzero_entries_twice(mask + i);
+      const int c = std::popcount(unsigned(m)) / W;
       if constexpr (Spread) {
         const auto next = simd::masked_load_bits(reinterpret_cast<const U*>(a + k), simd::first_lanes<M>(c * W));
         simd::masked_store_bits(reinterpret_cast<U*>(y + i), m, simd::expand(m, next));
@@ -146,7 +129,20 @@ template <bool Spread, class T, class Ix> void masked_move(int64_t n, const T* a
       k += c;
     }
   if constexpr (!kBlocks<Spread, T>) {
-    // Without a branch per element: each element goes to y[k], which the next selected one
+    // Double complex pack: compressed registers stored whole (the lane mask built in vector
+    // registers, the masked store avoided) while E selected elements remain from i on, so the
+    // lanes past the selected ones land where the next selected elements go.
+    int64_t last_block = n, seen = 0;  // the place of the E-th selected element from the end
+    while (last_block > i && seen < E) seen += mask[--last_block] != 0;
+    if (seen < E) last_block = -1;
+    int64_t lanes = W * k;
+    for (; i <= last_block && i + E <= n; i += E) {
+      const M m = simd::nonzero_entries_twice(mask + i);
+      simd::store_bits(reinterpret_cast<U*>(y) + lanes, simd::compress(m, simd::load_bits(a + i)));
+      lanes += std::popcount(unsigned(m));
+    }
+    k = lanes / W;
+    // Then without a branch per element: each element goes to y[k], which the next selected one
     // overwrites, up to the last selected element, so nothing lands past the output.
     int64_t last = n;
     while (last > i && mask[last - 1] == 0) --last;

@@ -38,6 +38,10 @@ template <bool Stream> inline void put(void* y, simd::Bits128 v) {
   if constexpr (Stream) simd::stream_bits(y, v);
   else simd::store_bits(y, v);
 }
+template <bool Stream> inline void put(void* y, simd::Bits256 v) {
+  if constexpr (Stream) simd::stream_bits(y, v);
+  else simd::store_bits(y, v);
+}
 
 // The first element of y[0, n) from which the output is streamed (n for none): outputs below
 // kStreamBytes and elements that never meet a line boundary are stored plainly, others
@@ -48,6 +52,27 @@ template <class T> int64_t stream_from(int64_t n, const T* y) {
   const auto off = (-reinterpret_cast<uintptr_t>(y)) & 63u;
   if (n * int64_t(sizeof(T)) < kStreamBytes || off % sizeof(T) != 0) return n;
   return int64_t(off / sizeof(T));
+}
+
+// The gather direction over [i, i1): 256 bits at a time from two 128-bit parts of lane loads
+// (two doubles or single complex values, four floats, one double complex value each), then
+// 128 bits at a time.
+template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
+  using U = typename Units<T>::U;
+  constexpr int G = int(16 / sizeof(T));
+  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
+  // 128 bits of elements from [j, j + G).
+  const auto part = [&](int64_t j) {
+    if constexpr (G == 1) return simd::load_bits128(at(j));
+    if constexpr (G == 2) return simd::lanes_at(lane(j), lane(j + 1));
+    if constexpr (G == 4) return simd::lanes_at(lane(j), lane(j + 1), lane(j + 2), lane(j + 3));
+  };
+  for (; i + 4 * G <= i1; i += 4 * G) {
+    put<Stream>(y + i, simd::join_bits(part(i), part(i + G)));
+    put<Stream>(y + i + 2 * G, simd::join_bits(part(i + 2 * G), part(i + 3 * G)));
+  }
+  for (; i + G <= i1; i += G) put<Stream>(y + i, part(i));
+  for (; i < i1; ++i) y[i] = *at(i);
 }
 
 // y[0, n) = a[0, n): a plain copy for outputs in cache or overlapping ranges, else whole

@@ -32,6 +32,14 @@ template <class T, int S> struct StridePick {
   }();
 };
 
+// The first element in [i, i + E) and before i1 whose place in a starts a 64-byte line, or -1:
+// from there on the S registers of input behind each register of output are whole lines.
+template <class T> int64_t line_start(int64_t i, int64_t i1, const T* a, int64_t inca) {
+  for (int64_t j = i; j < i + Units<T>::E && j < i1; ++j)
+    if ((reinterpret_cast<uintptr_t>(a + j * inca) & 63u) == 0) return j;
+  return -1;
+}
+
 // The elements [i0, i1) of y from a[i S], in whole registers while another element follows
 // the register's; returns where the registers stopped.
 template <int S, bool Stream, class T> int64_t gather_stride(int64_t i0, int64_t i1, const T* a, T* y) {

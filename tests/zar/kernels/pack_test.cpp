@@ -154,6 +154,27 @@ TYPED_TEST(Pack, MaskedFormsCompactAndSpreadInAscendingOrder) {
   masked_cases<TypeParam, int64_t, 0>(g);
 }
 
+// The masked pack stores whole compressed registers while a register's worth of selected
+// elements remains, and element by element after: every count of selected elements up to a
+// few registers, at random places, with canaries after the output's last element.
+TYPED_TEST(Pack, MaskedPackWithFewSelectedWritesOnlyThem) {
+  using T = TypeParam;
+  std::mt19937_64 g(23);
+  for (const int n : {4, 8, 13, 16, 64, 67})
+    for (int selected = 0; selected <= 20 && selected <= n; ++selected)
+      for (int trial = 0; trial < 8; ++trial) {
+        std::vector<int32_t> mask(n, 0);
+        for (int i = 0; i < selected; ++i) mask[i] = int32_t(g() % 7) + 1;
+        std::shuffle(mask.begin(), mask.end(), g);
+        std::vector<T> a(n), y(selected + kPad, canary<T>()), want(selected + kPad, canary<T>());
+        for (int i = 0, k = 0; i < n; ++i)
+          if ((a[i] = element<T>(i), mask[i] != 0)) want[k++] = a[i];
+        Tabs<T>::packM()[1](n, a.data(), mask.data(), y.data(), 1);
+        for (size_t j = 0; j < y.size(); ++j)
+          ASSERT_TRUE(same(y[j], want[j])) << "n=" << n << " selected=" << selected << " at " << j;
+      }
+}
+
 // Strides 2, 3 and 4 assemble whole registers from whole-register loads: every count up to a
 // few registers, the input ending just before a page the process may not read (the loads stay
 // between the first and the last element), and strides beside them on the element path.
@@ -176,6 +197,36 @@ TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
         ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>())) << "n=" << n << " inc=" << inc;
       munmap(mem, pages * page);
     }
+}
+
+// Strides 2 to 4 start their whole-register loads at the first element whose place begins a
+// 64-byte line, beyond the private cache too: inputs from every element offset within a line,
+// spans below and above a megabyte, the last element just before a page the process may not
+// read, and counts that end just before and after a register of output.
+TYPED_TEST(Pack, SmallStridesFromEveryPlaceInALine) {
+  using T = TypeParam;
+  const long page = sysconf(_SC_PAGESIZE);
+  const int per_line = 64 / int(sizeof(T));
+  for (const int64_t inc : {2, 3, 4})
+    for (const int64_t n0 : {int64_t(40), int64_t(3) << 20 >> 3})
+      for (int64_t n = n0; n < n0 + 2; ++n)
+        for (int gap = 0; gap < per_line; ++gap) {  // elements between the last one and the page
+          const size_t span = size_t((n - 1) * inc + 1 + gap) * sizeof(T);
+          const size_t pages = (span + page - 1) / page + 1;
+          auto* mem = static_cast<unsigned char*>(
+              mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+          ASSERT_NE(mem, MAP_FAILED);
+          ASSERT_EQ(mprotect(mem + (pages - 1) * page, page, PROT_NONE), 0);
+          T* a = reinterpret_cast<T*>(mem + (pages - 1) * page - span);
+          for (int64_t i = 0; i < (n - 1) * inc + 1; ++i) a[i] = element<T>(i);
+          std::vector<T> y(n + 2 * kPad, canary<T>());
+          Tabs<T>::packI()[2](n, a, inc, y.data() + kPad, 1);
+          for (int64_t i = -kPad; i < n + kPad; ++i)
+            ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>()))
+                << "n=" << n << " inc=" << inc << " line offset " << (reinterpret_cast<uintptr_t>(a) & 63u)
+                << " i=" << i;
+          munmap(mem, pages * page);
+        }
 }
 
 // Outputs beyond the caches are streamed from the first 64-byte line of y on: outputs that
