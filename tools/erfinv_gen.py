@@ -138,19 +138,26 @@ def w_set(target, is_float):
     raise RuntimeError("no degree meets the target")
 
 
+def ln_reduce(is_float):
+    """HA's reduction of the logarithm: t = 2^e m, m in [1, 2), entry i of m's four leading
+    mantissa bits, c_i = 2 / (2 + (2i + 1)/16) rounded (|m c_i - 1| < 1/33) and lam_i =
+    ln(1/c_i) of the rounded c_i; H0[i] = -lam_i - W0/2 rounded."""
+    c = [erf_gen.rnd(2 / (2 + mp.mpf(2 * i + 1) / 16), is_float) for i in range(16)]
+    lam = [-mp.log(v) for v in c]
+    return c, lam, [erf_gen.rnd(-v - mp.mpf(W0) / 2, is_float) for v in lam]
+
+
 def w_set_wide(target, is_float, scale):
     """HA: scale P(w) = T[i] - e K + L with T[i] = scale (c0 - c1 lam_i), K = scale c1 ln 2 and
-    L = -scale c1 ln(1 + r) + w^2 R(w - W0/2), for ln t = e ln 2 + lam_i + ln(1 + r) as the
-    logarithm reduces t (c = k/32 near 1/m, lam_i = ln(32/k) for entry i = k - 16, 0 for entry 0).
-    T's and K's high parts are multiples of 2^(2 - p) (p the type's precision) and K's has
-    at most p - 4 bits, so T_hi - e K_hi is exact for |e| < 16 and a sum below 4.
-    Also H0[i] = -lam_i - W0/2 rounded (w - W0/2 = H0[i] - e ln 2 - ln(1 + r)) and c0 in two
-    parts (ErfInv's smallest arguments)."""
+    L = -scale c1 ln(1 + r) + w^2 R(w - W0/2), for ln t = e ln 2 + lam_i + ln(1 + r) as
+    ln_reduce splits it. T's and K's high parts are multiples of 2^(2 - p) (p the type's
+    precision) and K's has at most p - 4 bits, so T_hi - e K_hi is exact for |e| < 16 and a
+    sum below 4. Also c0 in two parts (ErfInv's smallest arguments)."""
     prec = 24 if is_float else 53
     q = mp.mpf(2) ** (2 - prec)
     c0 = C1
     c1 = C1 * mp.pi / 12
-    lam = [mp.mpf(0)] + [mp.log(mp.mpf(32) / (16 + i)) for i in range(1, 16)]
+    lam = ln_reduce(is_float)[1]
 
     def split(v):
         hi = mp.nint(v / q) * q
@@ -159,10 +166,9 @@ def w_set_wide(target, is_float, scale):
     t_parts = [split(scale * (c0 - c1 * l)) for l in lam]
     k_parts = split(scale * c1 * LN2)
     assert abs(k_parts[0] / q) < 2 ** (prec - 4)
-    h0 = [erf_gen.rnd(-l - mp.mpf(W0) / 2, is_float) for l in lam]
     c0_hi = erf_gen.rnd(c0, is_float)
     fixed = {"c0": [c0_hi, erf_gen.rnd(c0 - c0_hi, is_float)], "c1": [erf_gen.rnd(scale * c1, is_float)],
-             "k": list(k_parts), "t_hi": [t[0] for t in t_parts], "t_lo": [t[1] for t in t_parts], "h0": h0}
+             "k": list(k_parts), "t_hi": [t[0] for t in t_parts], "t_lo": [t[1] for t in t_parts]}
 
     def r_of(w):
         return scale * (p_of_w(w) - c0 - c1 * w) / (w * w)
@@ -216,6 +222,12 @@ def main():
         deg, p, worst = w_set(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
             "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
+    for sfx, is_float in (("d", False), ("s", True)):
+        c, lam, h0 = ln_reduce(is_float)
+        out.append("// HA's reduction of ln t: t = 2^e m, entry i of m's four leading mantissa bits, r = m c_i - 1\n"
+                   "struct ErfInvLn_%s {\n%s\n%s\n};\n" % (
+                       sfx, emit("c", c, "c_i near 1 / m", is_float),
+                       emit("h0", h0, "-lam_i - W0/2, lam_i = ln(1/c_i)", is_float)))
     for name, scale in (("ErfInv", 1), ("NormInv", s2)):
         for sfx, target, is_float in (("HA_d", 2 ** -57, False), ("HA_s", 2 ** -27, True)):
             deg, fx, r, worst = w_set_wide(target, is_float, scale)
@@ -224,9 +236,8 @@ def main():
             members = [emit("c0", fx["c0"], "P(0) in two parts", is_float)] if scale == 1 else []
             members += [emit("c1", fx["c1"], "%s's slope at 0" % what, is_float),
                         emit("k", fx["k"], "%s's slope at 0 times ln 2, in two parts" % what, is_float),
-                        emit("t_hi", fx["t_hi"], "%s at w = -lam_i (entry i's ln(1/c)), high part" % sum_of, is_float),
+                        emit("t_hi", fx["t_hi"], "%s at w = -lam_i (ErfInvLn), high part" % sum_of, is_float),
                         emit("t_lo", fx["t_lo"], "and its low part", is_float),
-                        emit("h0", fx["h0"], "-lam_i - W0/2", is_float),
                         emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)), is_float)]
             out.append("// %s = T[i] - e K + L, L = -c1 ln(1 + r) + w^2 R(w - W0/2) (HA)\nstruct %sW%s {\n%s\n};\n" % (
                 what, name, sfx, "\n".join(members)))

@@ -125,8 +125,9 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
 }
 
 // HA through w = -ln t, t = 2u - u^2 rounded once with its error t_lo, and the reduction of
-// the logarithm t = 2^e m, c = k/32 near 1/m, r = m c - 1 (log_reduce): w = -e ln 2 - lam_i -
-// ln(1 + r) with lam_i = ln(1/c) of table entry i. P(w) = c0 + c1 w + w^2 R(w - W0/2) then
+// the logarithm t = 2^e m (m in [1, 2)), c_i near 1/m from the table entry i of m's four
+// leading mantissa bits, r = m c_i - 1 rounded (its error, under 2^-p |r|, is far below
+// what w may carry): w = -e ln 2 - lam_i - ln(1 + r) with lam_i = ln(1/c_i). P(w) = c0 + c1 w + w^2 R(w - W0/2) then
 // splits into S = T_hi[i] - e K_hi, exact (T = c0 - c1 lam, K = c1 ln 2, high parts on a
 // common grid; the set of tools/erfinv_gen.py), and the small rest
 //   L = T_lo[i] - e K_lo - c1 (ln(1 + r) + t_lo / t) + w^2 R(w - W0/2),
@@ -146,6 +147,7 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   constexpr bool kNorm = K == InvKind::CdfNorm;
   using W = std::conditional_t<sizeof(T) == 8, std::conditional_t<kNorm, special::NormInvWHA_d, special::ErfInvWHA_d>,
                                std::conditional_t<kNorm, special::NormInvWHA_s, special::ErfInvWHA_s>>;
+  using Ln = std::conditional_t<sizeof(T) == 8, special::ErfInvLn_d, special::ErfInvLn_s>;
   const auto c = [](auto b) { return splat(simd::bits_to(b)); };
   const auto look = [](const auto* tab, simd::IReg i) { return table16<T>(tab, i); };
   const auto [x, x_lo, u] = inv_args<K, T>(p);
@@ -153,10 +155,14 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const V u2 = simd::add(u, u);
   const V t = simd::fnma(u, u, u2);                   // 2u - u^2 rounded once
   const V t_lo = simd::fnma(u, u, simd::sub(u2, t));  // its error: u <= t <= 2u, so 2u - t is exact
-  const auto [r, e, idx] = log_reduce<T>(t);
+  simd::IReg idx;                                     // m's four leading mantissa bits
+  if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(t));
+  else idx = simd::shift_right32<19>(simd::as_int(t));
+  const V e = simd::getexp(t);
+  const V r = simd::fma(simd::mantissa(t), look(Ln::c, idx), splat(T(-1)));  // |r| < 1/33
   const V rr = simd::mul(r, r);
   const V s = simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, Flavour::HA>::c), r);  // ln(1 + r)
-  const V h = simd::sub(simd::fnma(e, splat(T(0.6931471805599453094)), look(W::h0, idx)), s);
+  const V h = simd::sub(simd::fnma(e, splat(T(0.6931471805599453094)), look(Ln::h0, idx)), s);
   const V sum = simd::fnma(e, c(W::k[0]), look(W::t_hi, idx));  // S, exact
   V lo = simd::fnma(e, c(W::k[1]), look(W::t_lo, idx));
   lo = simd::fnma(c(W::c1[0]), simd::fma(t_lo, simd::rcp14(t), s), lo);
