@@ -19,7 +19,10 @@ erfinv(x) = x P(w), one polynomial in w over [0, W0] (Chebyshev interpolant at 1
 coefficients rounded to the set's type, degree the smallest meeting its target on 257
 points). W0 = 5 leaves about one lane in 300 of a uniform argument to the tail above, so
 that most registers never reach it. Sets: LA_s and EP_s in float, EP_d (double EP and
-float HA's tail in double), LA_d, and HA_d and HA_s with their first two coefficients in two parts.
+float HA's tail in double), LA_d. HA (ErfInvWHA_d, _s; NormInvWHA_d, _s for CdfNormInv,
+scaled by sqrt(2)) writes P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in terms of
+the logarithm's reduction: a 16-entry table T = c0 - c1 ln(1/c) and K = c1 ln 2, both with
+high parts on one grid so that T_hi - e K_hi is exact (w_set_wide).
 """
 import mpmath as mp
 
@@ -135,22 +138,40 @@ def w_set(target, is_float):
     raise RuntimeError("no degree meets the target")
 
 
-def w_set_wide(target, is_float):
-    """c0 (high part a multiple of ulp(1)), c1 (P's value and slope at 0) in two parts and R in t = w - W0/2 with
-    P(w) = c0 + c1 w + w^2 R(t) on [0, W0] (HA), coefficients rounded to the set's type."""
+def ln_reduce(is_float):
+    """HA's reduction of the logarithm: t = 2^e m, m in [1, 2), entry i of m's four leading
+    mantissa bits, c_i = 2 / (2 + (2i + 1)/16) rounded (|m c_i - 1| < 1/33) and lam_i =
+    ln(1/c_i) of the rounded c_i; H0[i] = -lam_i - W0/2 rounded."""
+    c = [erf_gen.rnd(2 / (2 + mp.mpf(2 * i + 1) / 16), is_float) for i in range(16)]
+    lam = [-mp.log(v) for v in c]
+    return c, lam, [erf_gen.rnd(-v - mp.mpf(W0) / 2, is_float) for v in lam]
+
+
+def w_set_wide(target, is_float, scale):
+    """HA: scale P(w) = T[i] - e K + L with T[i] = scale (c0 - c1 lam_i), K = scale c1 ln 2 and
+    L = -scale c1 ln(1 + r) + w^2 R(w - W0/2), for ln t = e ln 2 + lam_i + ln(1 + r) as
+    ln_reduce splits it. T's and K's high parts are multiples of 2^(2 - p) (p the type's
+    precision) and K's has at most p - 4 bits, so T_hi - e K_hi is exact for |e| < 16 and a
+    sum below 4. Also c0 in two parts (ErfInv's smallest arguments)."""
+    prec = 24 if is_float else 53
+    q = mp.mpf(2) ** (2 - prec)
     c0 = C1
     c1 = C1 * mp.pi / 12
+    lam = ln_reduce(is_float)[1]
 
-    def split(v, step=None):
-        hi = erf_gen.rnd(v, is_float) if step is None else mp.nint(v / step) * step
-        return [hi, erf_gen.rnd(v - hi, is_float)]
+    def split(v):
+        hi = mp.nint(v / q) * q
+        return hi, erf_gen.rnd(v - hi, is_float)
 
-    # c0's high part a multiple of ulp(1) (one bit short of the type), so that c0 + c1 w
-    # (< 2.05) leaves its rounding error exactly in one fast two-sum.
-    hl = split(c0, mp.mpf(2) ** (-23 if is_float else -52)) + split(c1)
+    t_parts = [split(scale * (c0 - c1 * l)) for l in lam]
+    k_parts = split(scale * c1 * LN2)
+    assert abs(k_parts[0] / q) < 2 ** (prec - 4)
+    c0_hi = erf_gen.rnd(c0, is_float)
+    fixed = {"c0": [c0_hi, erf_gen.rnd(c0 - c0_hi, is_float)], "c1": [erf_gen.rnd(scale * c1, is_float)],
+             "k": list(k_parts), "t_hi": [t[0] for t in t_parts], "t_lo": [t[1] for t in t_parts]}
 
     def r_of(w):
-        return (p_of_w(w) - c0 - c1 * w) / (w * w)
+        return scale * (p_of_w(w) - c0 - c1 * w) / (w * w)
 
     mid = mp.mpf(W0) / 2
     for degree in range(2, 40):
@@ -158,9 +179,10 @@ def w_set_wide(target, is_float):
         worst = mp.mpf(0)
         for k in range(1, 257):
             w = mp.mpf(W0) * k / 256
-            worst = max(worst, abs((hl[0] + hl[1] + (hl[2] + hl[3]) * w + w * w * horner(r, w - mid)) / p_of_w(w) - 1))
+            exact = scale * p_of_w(w)
+            worst = max(worst, abs((scale * (c0 + c1 * w) + w * w * horner(r, w - mid)) / exact - 1))
         if worst <= target:
-            return degree, hl, r, worst
+            return degree, fixed, r, worst
     raise RuntimeError("no degree meets the target")
 
 
@@ -182,10 +204,8 @@ def main():
     scale, what = mp.mpf(1), "erfinv"
     s2 = mp.sqrt(2)
     s2_hi = mp.mpf(float(s2))
-    s2_hf = erf_gen.rnd(s2, True)
-    out.append("// sqrt(2) in two parts (CdfNormInv)\nstruct InvSqrt2 {\n%s\n%s\n};\n" % (
-        emit("v", [s2_hi, mp.mpf(float(s2 - s2_hi))], "sqrt(2)"),
-        emit("vs", [s2_hf, erf_gen.rnd(s2 - s2_hf, True)], "sqrt(2) in float", True)))
+    out.append("// sqrt(2) in two parts (CdfNormInv)\nstruct InvSqrt2 {\n%s\n};\n" % (
+        emit("v", [s2_hi, mp.mpf(float(s2 - s2_hi))], "sqrt(2)")))
     for sfx, target in sets:
         deg, c1_hi, c1_lo, p, worst = central_set(target, scale)
         members = [emit("c1", [c1_hi, c1_lo], "%s(x) / x at 0 in two parts" % what),
@@ -202,11 +222,25 @@ def main():
         deg, p, worst = w_set(target, is_float)
         out.append("struct ErfInvW%s {\n%s\n};\n" % (sfx, emit(
             "p", p, "P(w) on [0, W0]: degree %d, relative error %.3g" % (deg, float(worst)), is_float)))
-    for sfx, target, is_float in (("HA_d", 2 ** -58, False), ("HA_s", 2 ** -27, True)):
-        deg, c01, r, worst = w_set_wide(target, is_float)
-        out.append("struct ErfInvW%s {\n%s\n%s\n};\n" % (
-            sfx, emit("c01", c01, "c0, c0_lo, c1, c1_lo of P(w) = c0 + c1 w + w^2 R(w - W0/2)", is_float),
-            emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)), is_float)))
+    for sfx, is_float in (("d", False), ("s", True)):
+        c, lam, h0 = ln_reduce(is_float)
+        out.append("// HA's reduction of ln t: t = 2^e m, entry i of m's four leading mantissa bits, r = m c_i - 1\n"
+                   "struct ErfInvLn_%s {\n%s\n%s\n};\n" % (
+                       sfx, emit("c", c, "c_i near 1 / m", is_float),
+                       emit("h0", h0, "-lam_i - W0/2, lam_i = ln(1/c_i)", is_float)))
+    for name, scale in (("ErfInv", 1), ("NormInv", s2)):
+        for sfx, target, is_float in (("HA_d", 2 ** -57, False), ("HA_s", 2 ** -27, True)):
+            deg, fx, r, worst = w_set_wide(target, is_float, scale)
+            what = "P(w)" if scale == 1 else "sqrt(2) P(w)"
+            sum_of = "c0 + c1 w" if scale == 1 else "sqrt(2) (c0 + c1 w)"
+            members = [emit("c0", fx["c0"], "P(0) in two parts", is_float)] if scale == 1 else []
+            members += [emit("c1", fx["c1"], "%s's slope at 0" % what, is_float),
+                        emit("k", fx["k"], "%s's slope at 0 times ln 2, in two parts" % what, is_float),
+                        emit("t_hi", fx["t_hi"], "%s at w = -lam_i (ErfInvLn), high part" % sum_of, is_float),
+                        emit("t_lo", fx["t_lo"], "and its low part", is_float),
+                        emit("r", r, "R: degree %d on [0, W0], relative error %.3g" % (deg, float(worst)), is_float)]
+            out.append("// %s = T[i] - e K + L, L = -c1 ln(1 + r) + w^2 R(w - W0/2) (HA)\nstruct %sW%s {\n%s\n};\n" % (
+                what, name, sfx, "\n".join(members)))
     out.append("}  // namespace nrx::zar::special")
     print("\n".join(out))
 

@@ -7,11 +7,12 @@
 // registers with a lane beyond take it from the tail: y = g(v), v = sqrt(-log2 u), g a
 // polynomial on one of 15 intervals of v picked by the leading bits of v + 2, in double
 // (tools/erfinv_gen.py). The result takes the sign of x. LA and EP (inv_w_body) run in the
-// element type's lanes; HA (inv_w_wide) keeps w, P's first terms and the product with x in
-// two parts of the element type, rounded once, for CdfNormInv after the product with
-// sqrt(2); double HA's tail keeps v and its constant term in two parts, float HA's runs in
-// double on each half register. inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial in x^2, the tail
-// as above, every step in two-part arithmetic.
+// element type's lanes; HA (inv_w_wide) too, with P's constant and linear terms taken from
+// the logarithm's reduction exactly (a table entry and a multiple of the exponent), the
+// rest small, and one rounding of the product with x (CdfNormInv's set scaled by sqrt(2));
+// double HA's tail keeps v and its constant term in two parts, float HA's runs in double
+// on each half register. inv_two_part is the scalar routine: |x| <= 9/16 from a polynomial
+// in x^2, the tail as above, every step in two-part arithmetic.
 #pragma once
 #include <algorithm>
 #include <cmath>
@@ -123,13 +124,19 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
   return simd::copysign<T>(y, x);
 }
 
-// HA through w in T lanes: t = 2u - u^2 rounded once with its error t_lo, and w = -ln t in
-// two parts (ln_abs_wide: y moves with w's absolute error, at most 0.26 times it; t_lo / t
-// joins the low part), P(w) = c0 + c1 w + w^2 R(w - W0/2) with c0 + c1 w in two
-// parts (w^2 R is at most 3% of P), and y = (a + a_lo) P in two parts, for CdfNormInv
-// times sqrt(2) in two parts, rounded once. ErfInv below 2^-960 (float 2^-100), where the
-// low parts would fall under the normal range, takes x (c0 + c0_lo) scaled by 2^64 (float:
-// x c0 in double, rounded once).
+// HA through w = -ln t, t = 2u - u^2 rounded once with its error t_lo, and the reduction of
+// the logarithm t = 2^e m (m in [1, 2)), c_i near 1/m from the table entry i of m's four
+// leading mantissa bits, r = m c_i - 1 rounded (its error, under 2^-p |r|, is far below
+// what w may carry): w = -e ln 2 - lam_i - ln(1 + r) with lam_i = ln(1/c_i). P(w) = c0 + c1 w + w^2 R(w - W0/2) then
+// splits into S = T_hi[i] - e K_hi, exact (T = c0 - c1 lam, K = c1 ln 2, high parts on a
+// common grid; the set of tools/erfinv_gen.py), and the small rest
+//   L = T_lo[i] - e K_lo - c1 (ln(1 + r) + t_lo / t) + w^2 R(w - W0/2),
+// at most a tenth of P, rounded in T: its error stays near 2^-4 ulp. w enters only R's
+// term, which moves by under 0.02 times w's error, so w - W0/2 = H0[i] - e ln 2 - ln(1 + r)
+// takes three roundings. y = |x| S + |x| L (+ x_lo S) in one fused step: one rounding of a
+// nearly exact sum. CdfNormInv's set is scaled by sqrt(2). ErfInv below 2^-960 (float
+// 2^-100), where |x| L would fall under the normal range, takes x (c0 + c0_lo) scaled by
+// 2^64 (float: x c0 in double, rounded once).
 // Registers with a lane beyond W0 take it from inv_tail: in double with v and the constant
 // term in two parts; in float from the double tail of the EP_d set on each half, rounded
 // once (after the product with sqrt(2)).
@@ -137,40 +144,45 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   using simd::splat;
   using V = Reg<T>;
   using twopart::Two;
-  using W = std::conditional_t<sizeof(T) == 8, special::ErfInvWHA_d, special::ErfInvWHA_s>;
+  constexpr bool kNorm = K == InvKind::CdfNorm;
+  using W = std::conditional_t<sizeof(T) == 8, std::conditional_t<kNorm, special::NormInvWHA_d, special::ErfInvWHA_d>,
+                               std::conditional_t<kNorm, special::NormInvWHA_s, special::ErfInvWHA_s>>;
+  using Ln = std::conditional_t<sizeof(T) == 8, special::ErfInvLn_d, special::ErfInvLn_s>;
   const auto c = [](auto b) { return splat(simd::bits_to(b)); };
+  const auto look = [](const auto* tab, simd::IReg i) { return table16<T>(tab, i); };
   const auto [x, x_lo, u] = inv_args<K, T>(p);
   const V a = simd::abs_of<T>(x);
-  const V a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<T>()));
   const V u2 = simd::add(u, u);
   const V t = simd::fnma(u, u, u2);                   // 2u - u^2 rounded once
   const V t_lo = simd::fnma(u, u, simd::sub(u2, t));  // its error: u <= t <= 2u, so 2u - t is exact
-  const Two<V> l = ln_abs_wide<T>(t);
-  const V w = simd::negate<T>(l.hi);
-  const V w_lo = simd::fnma(t_lo, simd::rcp14(t), simd::negate<T>(l.lo));
-  const Two<V> m = twopart::two_prod(w, c(W::c01[2]));
-  const Two<V> s = twopart::fast_two_sum(c(W::c01[0]), m.hi);  // exact: c0's high part is a multiple of ulp(1)
-  const V h = simd::sub(w, splat(T(special::kErfInvW0 / 2)));
-  V lo = simd::fma(simd::mul(w, w), simd::horner_split(h, simd::mul(h, h), W::r), c(W::c01[1]));
-  lo = simd::fma(w, c(W::c01[3]), simd::fma(w_lo, c(W::c01[2]), simd::add(lo, simd::add(s.lo, m.lo))));
-  const Two<V> py = twopart::two_prod(a, s.hi);
-  Two<V> y{py.hi, simd::fma(a, lo, K == InvKind::Erf ? py.lo : simd::fma(a_lo, s.hi, py.lo))};  // ErfInv's x is exact
-  const Mask<T> central = simd::le(w, splat(T(special::kErfInvW0)));
+  simd::IReg idx;                                     // m's four leading mantissa bits
+  if constexpr (sizeof(T) == 8) idx = simd::shift_right64<48>(simd::as_int(t));
+  else idx = simd::shift_right32<19>(simd::as_int(t));
+  const V e = simd::getexp(t);
+  const V r = simd::fma(simd::mantissa(t), look(Ln::c, idx), splat(T(-1)));  // |r| < 1/33
+  const V rr = simd::mul(r, r);
+  const V s = simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, Flavour::HA>::c), r);  // ln(1 + r)
+  const V h = simd::sub(simd::fnma(e, splat(T(0.6931471805599453094)), look(Ln::h0, idx)), s);
+  const V sum = simd::fnma(e, c(W::k[0]), look(W::t_hi, idx));  // S, exact
+  V lo = simd::fnma(e, c(W::k[1]), look(W::t_lo, idx));
+  lo = simd::fnma(c(W::c1[0]), simd::fma(t_lo, simd::rcp14(t), s), lo);
+  const V w = simd::add(h, splat(T(special::kErfInvW0 / 2)));
+  lo = simd::fma(simd::mul(w, w), simd::horner_split(h, simd::mul(h, h), W::r), lo);
+  const V al = simd::mul(a, lo);
+  const V a_lo = simd::bit_xor(x_lo, simd::bit_and(x, simd::sign_mask<T>()));  // x_lo with |x|'s sign
+  V y = simd::fma(a, sum, K == InvKind::Erf ? al : simd::fma(a_lo, sum, al));  // ErfInv's x is exact
+  const Mask<T> central = simd::le(h, splat(T(special::kErfInvW0 / 2)));
   const bool tail = !simd::every_lane<T>(central);
   if constexpr (sizeof(T) == 8) {
     if (tail) {
       const Two<V> g = inv_tail_two(u);
-      y = {simd::select(central, y.hi, g.hi), simd::select(central, y.lo, g.lo)};
+      V v = simd::add(g.hi, g.lo);
+      if constexpr (kNorm) {
+        const V s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
+        v = simd::fma(g.hi, s_hi, simd::fma(g.hi, s_lo, simd::mul(g.lo, s_hi)));
+      }
+      y = simd::select(central, y, v);
     }
-  }
-  V r;
-  if constexpr (K == InvKind::CdfNorm) {
-    V s_hi, s_lo;
-    if constexpr (sizeof(T) == 8) s_hi = c(special::InvSqrt2::v[0]), s_lo = c(special::InvSqrt2::v[1]);
-    else s_hi = c(special::InvSqrt2::vs[0]), s_lo = c(special::InvSqrt2::vs[1]);
-    r = simd::fma(y.hi, s_hi, simd::fma(y.hi, s_lo, simd::mul(y.lo, s_hi)));
-  } else {
-    r = simd::add(y.hi, y.lo);
   }
   if constexpr (K == InvKind::Erf) {
     const Mask<T> tiny = simd::lt(a, splat(T(sizeof(T) == 8 ? 0x1p-960 : 0x1p-100)));
@@ -178,21 +190,21 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
       V v;
       if constexpr (sizeof(T) == 8) {
         const V as = simd::mul(a, splat(0x1p64));
-        v = simd::mul(simd::fma(as, c(W::c01[0]), simd::mul(as, c(W::c01[1]))), splat(0x1p-64));
+        v = simd::mul(simd::fma(as, c(W::c0[0]), simd::mul(as, c(W::c0[1]))), splat(0x1p-64));
       } else {  // one rounding from double, also for subnormal results
-        const auto f = [](Reg<double> ad) { return simd::mul(ad, splat(simd::bits_to(special::ErfInvWHA_d::c01[0]))); };
+        const auto f = [](Reg<double> ad) { return simd::mul(ad, splat(simd::bits_to(special::ErfInvWHA_d::c0[0]))); };
         v = simd::narrow(f(simd::widen_lo(a)), f(simd::widen_hi(a)));
       }
-      r = simd::select(tiny, v, r);
+      y = simd::select(tiny, v, y);
     }
   }
   if constexpr (sizeof(T) == 4) {
     if (tail) {
-      constexpr int scale = K == InvKind::CdfNorm ? 2 : 1;
-      r = simd::select(central, r, inv_tail_lanes<special::ErfInvEP_d, T, false, scale>(u));
+      constexpr int scale = kNorm ? 2 : 1;
+      y = simd::select(central, y, inv_tail_lanes<special::ErfInvEP_d, T, false, scale>(u));
     }
   }
-  return simd::copysign<T>(r, x);
+  return simd::copysign<T>(y, x);
 }
 
 // The inverse of kind K at one p inside the open domain, in two-part arithmetic from the

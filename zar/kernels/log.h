@@ -240,20 +240,6 @@ template <class T = double> inline twopart::Two<Reg<T>> ln_wide(Reg<T> x) {
   return twopart::fast_two_sum(h.hi, simd::add(h.lo, simd::add(s_lo, t_lo)));
 }
 
-// ln x = hi + lo for positive finite x to an absolute bound: ln(1 + r) = r + r^2 q(r) rounded
-// once (|ln(1 + r)| < 1/32, so within 2^-30 in float, 2^-59 in double) and added to the exact
-// e ln 2 + ln(1/c) with its error and the table's low part, renormalised. For callers whose
-// result moves with the logarithm's absolute error, cheaper than ln_wide.
-template <class T> inline twopart::Two<Reg<T>> ln_abs_wide(Reg<T> x) {
-  const auto [r, e, idx] = log_reduce<T>(x);
-  const Reg<T> rr = simd::mul(r, r);
-  const Reg<T> s = simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, Flavour::HA>::c), r);
-  Reg<T> t_lo;
-  const Reg<T> a = log_parts<T, Base::E>(e, idx, t_lo);
-  const twopart::Two<Reg<T>> h = twopart::fast_two_sum(a, s);  // |a| >= |s| unless a = 0
-  return twopart::fast_two_sum(h.hi, simd::add(h.lo, t_lo));   // float's t_lo reaches 2^-13
-}
-
 // Scalar routine of Ln, Log2, Log10: -inf for zeros (code 2), NaN for negative arguments
 // (code 1), the value in double precision otherwise.
 template <class T> int32_t log_scalar(Base b, T x, T* r) {

@@ -64,6 +64,35 @@ TEST(InverseErf, HighAccuracyErfInvStaysNearHalfAnUlpAtTheSmallestResults) {
   }
 }
 
+// HA takes ln(1 - x^2) apart by the binade of 1 - x^2 and its four leading mantissa bits:
+// arguments on both sides of each binade's start (1 - x^2 = 2^-k, k = 0..7, up to w = 4.85;
+// k = 0 is x near 0, where the table's terms cancel) stay well inside one ulp.
+TEST(InverseErf, HighAccuracyAcrossTheBinadesOfOneMinusXSquared) {
+  const char* const names[] = {"zarsErfInv_HA", "zarsErfcInv_HA", "zarsCdfNormInv_HA",
+                               "zardErfInv_HA", "zardErfcInv_HA", "zardCdfNormInv_HA"};
+  for (const char* name : names) {
+    const std::string fn(name);
+    for (int k = 0; k <= 7; ++k) {
+      const double x = std::sqrt(1 - std::ldexp(1.0, -k));
+      const double d = k == 0 ? 1e-3 : 1e-4 * (1 - x);
+      double lo = x - d, hi = x + d;  // ErfInv's p = x
+      if (fn.find("ErfcInv") != std::string::npos) lo = 1 - x - d, hi = 1 - x + d;
+      if (fn.find("CdfNormInv") != std::string::npos) lo = (1 + x - d) / 2, hi = (1 + x + d) / 2;
+      nrx::accuracy::Options o;
+      o.samples = 400;
+      o.range = true;
+      o.lo = lo;
+      o.hi = hi;
+      int slot;
+      const auto* e = nrx::accuracy::find_entry(name, &slot);
+      ASSERT_NE(e, nullptr) << name;
+      const nrx::accuracy::Result r = nrx::accuracy::measure(*e, slot, o);
+      EXPECT_GT(r.measured, 0u) << name;
+      EXPECT_LE(r.max_ulp, 0.8) << name << " [" << lo << ", " << hi << "]";
+    }
+  }
+}
+
 TEST(InverseErf, EveryFlavourWithinItsBoundAroundTheSwitchAndAtTheEnds) {
   for (const Range& g : kRanges) {
     nrx::accuracy::Options o;
