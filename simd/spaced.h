@@ -21,15 +21,14 @@ template <int B> struct Spaced {
   static_assert(B == 4 || B == 8 || B == 16);
   using Lane = std::conditional_t<B == 4, uint32_t, uint64_t>;
   using M = std::conditional_t<B == 4, __mmask16, __mmask8>;
-  static constexpr int W = B / int(sizeof(Lane));  // lanes per element
+  static constexpr int W = B / int(sizeof(Lane));   // lanes per element
   static constexpr int L = 64 / int(sizeof(Lane));  // lanes per register
   static constexpr int E = L / W;                   // elements per register
 };
 
 namespace detail {
 inline __m128i pair_at(const void* p0, const void* p1) {
-  return _mm_castpd_si128(
-      _mm_loadh_pd(_mm_load_sd(static_cast<const double*>(p0)), static_cast<const double*>(p1)));
+  return _mm_castpd_si128(_mm_loadh_pd(_mm_load_sd(static_cast<const double*>(p0)), static_cast<const double*>(p1)));
 }
 inline IReg join4(__m128i a, __m128i b, __m128i c, __m128i d) {
   const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);

@@ -13,22 +13,9 @@
 #include "nrx/rng.h"
 #include "simd/stream.h"
 #include "simd/vec.h"
+#include "tools/qrng/form11_words.h"
 
 namespace {
-
-// Form 11 seed words: d dimensions of direction numbers v_c = 2^(31 - c) times an odd
-// number below 2^(c + 1); the speed does not depend on which.
-std::vector<uint32_t> seed_words(uint32_t d) {
-  std::vector<uint32_t> p = {d, 1, 11};
-  uint32_t x = 12345;
-  for (uint32_t j = 0; j < d; ++j)
-    for (uint32_t c = 0; c < 32; ++c) {
-      x = x * 1664525u + 1013904223u;
-      const uint64_t m = (uint64_t(x) | 1u) & ((uint64_t(2) << c) - 1);
-      p.push_back(uint32_t(m << (31 - c)));
-    }
-  return p;
-}
 
 double* buffer(size_t values) {
   auto* r = static_cast<double*>(std::aligned_alloc(64, (values * 8 + 63) & ~size_t(63)));
@@ -39,7 +26,7 @@ double* buffer(size_t values) {
 void sobol(benchmark::State& st) {
   const auto d = uint32_t(st.range(0)), points = uint32_t(st.range(1));
   omp_set_num_threads(int(st.range(2)));
-  const std::vector<uint32_t> words = seed_words(d);
+  const std::vector<uint32_t> words = nrx::qrng_testing::form11_words(d);
   DruStream* s = nullptr;
   _druNewStreamEx(&s, DRU_BRNG_SOBOL, int32_t(words.size()), words.data());
   const int32_t n = int32_t(d * points);

@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "tools/qrng/form11_words.h"
+
 #include "nrx/core.h"
 #include "nrx/rng.h"
 
@@ -95,19 +97,6 @@ bool pin(int cpu) {
   return pthread_setaffinity_np(pthread_self(), sizeof s, &s) == 0;
 }
 
-// Form 11 seed words: d dimensions of direction numbers 2^(31 - c) times an odd number
-// below 2^(c + 1); the speed does not depend on which.
-std::vector<uint32_t> seed_words(uint32_t d) {
-  std::vector<uint32_t> p = {d, 1, 11};
-  uint32_t x = 12345;
-  for (uint32_t j = 0; j < d; ++j)
-    for (uint32_t c = 0; c < 32; ++c) {
-      x = x * 1664525u + 1013904223u;
-      p.push_back(uint32_t(((uint64_t(x) | 1u) & ((uint64_t(2) << c) - 1)) << (31 - c)));
-    }
-  return p;
-}
-
 double ticks_per_us() {
   const auto t0 = std::chrono::steady_clock::now();
   const uint64_t c0 = __rdtsc();
@@ -137,7 +126,7 @@ int main(int argc, char** argv) {
   const int points = argc > 2 ? std::atoi(argv[2]) : 128, calls = argc > 3 ? std::atoi(argv[3]) : 300;
   const size_t offset = argc > 4 ? size_t(std::atoi(argv[4])) : 16;
   g_ticks_per_us = ticks_per_us();
-  const std::vector<uint32_t> words = seed_words(d);
+  const std::vector<uint32_t> words = nrx::qrng_testing::form11_words(d);
   const int32_t n = int32_t(d) * points;
   auto* raw = static_cast<unsigned char*>(std::aligned_alloc(64, size_t(n) * 8 + 128));
   std::memset(raw, 0, size_t(n) * 8 + 128);

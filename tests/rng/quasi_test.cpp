@@ -12,8 +12,11 @@
 #include <thread>
 
 #include "tests/rng/rng_fixture.h"
+#include "tools/qrng/form11_words.h"
 
 namespace {
+
+using nrx::qrng_testing::form11_words;
 
 // 0: the core library's threader; otherwise a threader of this test reporting this
 // limit and running the items in reverse order on two threads of its own.
@@ -72,20 +75,6 @@ struct Q : Stream {
 std::vector<uint32_t> form1(uint32_t d) {
   std::vector<uint32_t> p = {d, 1, 1};
   p.resize(d + 2, 7);
-  return p;
-}
-
-// Form 11 seed words: d dimensions of ready direction numbers, all different (form 1
-// above gives every dimension from 2 on the same numbers): v_c = 2^(31 - c) times an odd
-// number below 2^(c + 1), c = 0 .. 31, from a linear congruential sequence.
-std::vector<uint32_t> form11(uint32_t d) {
-  std::vector<uint32_t> p = {d, 1, 11};
-  uint32_t x = 12345;
-  for (uint32_t j = 0; j < d; ++j)
-    for (uint32_t c = 0; c < 32; ++c) {
-      x = x * 1664525u + 1013904223u;
-      p.push_back(uint32_t(((uint64_t(x) | 1u) & ((uint64_t(2) << c) - 1)) << (31 - c)));
-    }
   return p;
 }
 
@@ -403,16 +392,16 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       {"sobol 1024 words mid-point, 4 bytes off", DRU_BRNG_SOBOL, form1(1024), 1020, 1024 * 70 + 1004, 4, kWord},
       {"sobol 2048 floats, 60 bytes off", DRU_BRNG_SOBOL, form1(2048), 0, 2048 * 40 + 7, 60, kFloat},
       {"sobol 8000 doubles, 8 bytes off", DRU_BRNG_SOBOL, form1(8000), 8000, 8000 * 9, 8, kDouble},
-      {"distinct 1000 doubles to index 2^20 - 1, 16 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 128, 16,
+      {"distinct 1000 doubles to index 2^20 - 1, 16 bytes off", DRU_BRNG_SOBOL, form11_words(1000), 0, 1000 * 128, 16,
        kDouble, (1u << 20) - 129},
-      {"distinct 1000 doubles past 2^20, 16 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 128, 16, kDouble,
+      {"distinct 1000 doubles past 2^20, 16 bytes off", DRU_BRNG_SOBOL, form11_words(1000), 0, 1000 * 128, 16, kDouble,
        (1u << 20) - 5},
-      {"distinct 1000 doubles mid-point past 2^13", DRU_BRNG_SOBOL, form11(1000), 7, 1000 * 90 + 3, 0, kDouble,
+      {"distinct 1000 doubles mid-point past 2^13", DRU_BRNG_SOBOL, form11_words(1000), 7, 1000 * 90 + 3, 0, kDouble,
        (1u << 13) - 40},
-      {"distinct 1000 doubles, 56 bytes off", DRU_BRNG_SOBOL, form11(1000), 0, 1000 * 100, 56, kDouble},
-      {"distinct 1024 floats past 2^21, 36 bytes off", DRU_BRNG_SOBOL, form11(1024), 1000, 1024 * 70, 36, kFloat,
+      {"distinct 1000 doubles, 56 bytes off", DRU_BRNG_SOBOL, form11_words(1000), 0, 1000 * 100, 56, kDouble},
+      {"distinct 1024 floats past 2^21, 36 bytes off", DRU_BRNG_SOBOL, form11_words(1024), 1000, 1024 * 70, 36, kFloat,
        (1u << 21) - 30},
-      {"distinct 1008 words past 2^9, 4 bytes off", DRU_BRNG_SOBOL, form11(1008), 5, 1008 * 80 + 1003, 4, kWord,
+      {"distinct 1008 words past 2^9, 4 bytes off", DRU_BRNG_SOBOL, form11_words(1008), 5, 1008 * 80 + 1003, 4, kWord,
        (1u << 9) - 1},
       {"niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 1, 300 * 8300, 0, kWord},
       {"niederreiter 318 doubles", DRU_BRNG_NIEDERR, {318}, 318, 318 * 8192 + 317, 0, kDouble},
@@ -442,7 +431,9 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     };
     auto call = [&](const Q& q, void* out) {
       q.ints(r.before);
-      if (r.skip > 0) EXPECT_EQ(_druSkipAheadStream(q.s, r.skip), 0);
+      if (r.skip > 0) {
+        EXPECT_EQ(_druSkipAheadStream(q.s, r.skip), 0);
+      }
       const BrngProperties p = q.props();
       if (r.kind == kDouble) return p.GenD(q.s, r.n, static_cast<double*>(out), -1.0, 3.0);
       if (r.kind == kFloat) return p.GenS(q.s, r.n, static_cast<float*>(out), 0.0f, 1.0f);

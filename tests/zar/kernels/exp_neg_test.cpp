@@ -38,9 +38,7 @@ double rel_error(double s, double s_lo, double scale, double hi, double lo) {
 template <class T, Flavour F> void check(double bound) {
   constexpr int L = simd::lanes<T>;
   std::mt19937_64 rng(7);
-  const struct {
-    double lo, hi;
-  } ranges[] = {{0, 1e-6}, {0, 1}, {1, 40}, {40, 800}};
+  const struct { double lo, hi; } ranges[] = {{0, 1e-6}, {0, 1}, {1, 40}, {40, 800}};
   for (const auto& r : ranges) {
     std::uniform_real_distribution<double> u(r.lo, r.hi);
     for (int rep = 0; rep < 64; ++rep) {
@@ -53,7 +51,8 @@ template <class T, Flavour F> void check(double bound) {
       const auto plain = ops::exp_neg_unscaled<T, F>(simd::load(s), simd::load(s_lo));
       const auto halved = ops::exp_neg_unscaled<T, F, true>(simd::load(s2), simd::load(s2_lo));
       alignas(64) T h[4][L], g[4][L];
-      simd::store(h[0], plain.hi), simd::store(h[1], plain.lo), simd::store(h[2], plain.scale), simd::store(h[3], plain.p);
+      simd::store(h[0], plain.hi), simd::store(h[1], plain.lo), simd::store(h[2], plain.scale),
+          simd::store(h[3], plain.p);
       simd::store(g[0], halved.hi), simd::store(g[1], halved.lo), simd::store(g[2], halved.scale),
           simd::store(g[3], halved.p);
       EXPECT_EQ(std::memcmp(h, g, sizeof h), 0) << "range [" << r.lo << ", " << r.hi << "]";

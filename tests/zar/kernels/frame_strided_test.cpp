@@ -4,9 +4,6 @@
 // outputs with canaries between and after their elements (no byte between elements is
 // written), for each element size: float, double, single and double complex.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -14,51 +11,28 @@
 #include <vector>
 
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/before_guard.h"
 
 namespace {
 
-// A readable array of `count` elements of T whose last byte is the last before a page the
-// process may not read.
-template <class T> class BeforeGuard {
- public:
-  explicit BeforeGuard(size_t count) {
-    const size_t page = size_t(sysconf(_SC_PAGESIZE)), span = count * sizeof(T);
-    bytes_ = ((span + page - 1) / page + 1) * page;
-    mem_ = static_cast<unsigned char*>(
-        mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    if (mem_ == MAP_FAILED) mem_ = nullptr;
-    if (mem_) mprotect(mem_ + bytes_ - page, page, PROT_NONE);
-    data_ = mem_ ? reinterpret_cast<T*>(mem_ + bytes_ - page - span) : nullptr;
-  }
-  ~BeforeGuard() {
-    if (mem_) munmap(mem_, bytes_);
-  }
-  T* data() const { return data_; }
-
- private:
-  unsigned char* mem_ = nullptr;
-  size_t bytes_ = 0;
-  T* data_ = nullptr;
-};
+using nrx::testing::BeforeGuard;
 
 // One element type: its unary kernel with the exact result it must give (|x| for reals, the
 // conjugate for complex values), its Add, a value per index and a bitwise comparison.
 template <class T> struct Kind;
-template <> struct Kind<float> {
+template <class T> struct RealKind {
+  static T want_unary(T x) { return std::fabs(x); }
+  static T sum(T a, T b) { return a + b; }
+  static T value(int64_t i) { return T(i) * (i % 2 ? T(-0.75) : T(1.25)) + T(0.5); }
+  static T canary() { return T(-12345); }
+};
+template <> struct Kind<float> : RealKind<float> {
   static constexpr auto unary = zarsAbsI;
   static constexpr auto add = zarsAddI;
-  static float want_unary(float x) { return std::fabs(x); }
-  static float sum(float a, float b) { return a + b; }
-  static float value(int64_t i) { return float(i) * (i % 2 ? -0.75f : 1.25f) + 0.5f; }
-  static float canary() { return -12345.0f; }
 };
-template <> struct Kind<double> {
+template <> struct Kind<double> : RealKind<double> {
   static constexpr auto unary = zardAbsI;
   static constexpr auto add = zardAddI;
-  static double want_unary(double x) { return std::fabs(x); }
-  static double sum(double a, double b) { return a + b; }
-  static double value(int64_t i) { return double(i) * (i % 2 ? -0.75 : 1.25) + 0.5; }
-  static double canary() { return -12345.0; }
 };
 template <class C, class R> struct ComplexKind {
   static C want_unary(C x) { return {x.real, -x.imag}; }
@@ -81,8 +55,8 @@ template <class T> bool same(const T& a, const T& b) { return std::memcmp(&a, &b
 template <class T> std::vector<T> fresh_output(int n, int inc) {
   return std::vector<T>(size_t((n + 2) * inc), Kind<T>::canary());
 }
-template <class T, class Want> void expect_output(const std::vector<T>& r, int n, int inc, Want want, const char* what,
-                                                  int inca) {
+template <class T, class Want>
+void expect_output(const std::vector<T>& r, int n, int inc, Want want, const char* what, int inca) {
   for (size_t i = 0; i < r.size(); ++i) {
     const bool mine = i % size_t(inc) == 0 && int(i / size_t(inc)) < n;
     ASSERT_TRUE(same(r[i], mine ? want(int64_t(i) / inc) : Kind<T>::canary()))
@@ -112,10 +86,12 @@ TYPED_TEST(FrameStrided, RegistersMoveOnlyTheirElements) {
       for (int64_t i = 0; i < (n - 1) * s.b + 1; ++i) b.data()[i] = K::value(3 * i + 1);
       std::vector<T> r = fresh_output<T>(n, s.r);
       K::unary(n, a.data(), s.a, r.data(), s.r);
-      expect_output(r, n, s.r, [&](int64_t i) { return K::want_unary(a.data()[i * s.a]); }, "unary", s.a);
+      expect_output(
+          r, n, s.r, [&](int64_t i) { return K::want_unary(a.data()[i * s.a]); }, "unary", s.a);
       r = fresh_output<T>(n, s.r);
       K::add(n, a.data(), s.a, b.data(), s.b, r.data(), s.r);
-      expect_output(r, n, s.r, [&](int64_t i) { return K::sum(a.data()[i * s.a], b.data()[i * s.b]); }, "add", s.a);
+      expect_output(
+          r, n, s.r, [&](int64_t i) { return K::sum(a.data()[i * s.a], b.data()[i * s.b]); }, "add", s.a);
     }
 }
 

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "nrx/zar_functions.h"
+#include "tests/zar/kernels/before_guard.h"
 
 namespace {
+
+using nrx::testing::BeforeGuard;
 
 // Distinct bit patterns per element (NaN payloads included: elements move as bits).
 template <class T> T element(int64_t i) {
@@ -180,22 +183,16 @@ TYPED_TEST(Pack, MaskedPackWithFewSelectedWritesOnlyThem) {
 // between the first and the last element), and strides beside them on the element path.
 TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
   using T = TypeParam;
-  const long page = sysconf(_SC_PAGESIZE);
   for (const int64_t inc : {2, 3, 4, 5})
     for (int n = 1; n <= 70; ++n) {
-      const size_t span = size_t((n - 1) * inc + 1) * sizeof(T);
-      const size_t pages = (span + page - 1) / page + 1;
-      auto* mem = static_cast<unsigned char*>(
-          mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-      ASSERT_NE(mem, MAP_FAILED);
-      ASSERT_EQ(mprotect(mem + (pages - 1) * page, page, PROT_NONE), 0);
-      T* a = reinterpret_cast<T*>(mem + (pages - 1) * page - span);
+      const BeforeGuard<T> in(size_t((n - 1) * inc + 1));
+      T* a = in.data();
+      ASSERT_NE(a, nullptr);
       for (int64_t i = 0; i < (n - 1) * inc + 1; ++i) a[i] = element<T>(i);
       std::vector<T> y(n + 2 * kPad, canary<T>());
       Tabs<T>::packI()[1](n, a, inc, y.data() + kPad, 1);
       for (int64_t i = -kPad; i < n + kPad; ++i)
         ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>())) << "n=" << n << " inc=" << inc;
-      munmap(mem, pages * page);
     }
 }
 
@@ -205,19 +202,14 @@ TYPED_TEST(Pack, SmallStridesReadNothingPastTheLastElement) {
 // read, and counts that end just before and after a register of output.
 TYPED_TEST(Pack, SmallStridesFromEveryPlaceInALine) {
   using T = TypeParam;
-  const long page = sysconf(_SC_PAGESIZE);
   const int per_line = 64 / int(sizeof(T));
   for (const int64_t inc : {2, 3, 4})
     for (const int64_t n0 : {int64_t(40), int64_t(3) << 20 >> 3})
       for (int64_t n = n0; n < n0 + 2; ++n)
         for (int gap = 0; gap < per_line; ++gap) {  // elements between the last one and the page
-          const size_t span = size_t((n - 1) * inc + 1 + gap) * sizeof(T);
-          const size_t pages = (span + page - 1) / page + 1;
-          auto* mem = static_cast<unsigned char*>(
-              mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-          ASSERT_NE(mem, MAP_FAILED);
-          ASSERT_EQ(mprotect(mem + (pages - 1) * page, page, PROT_NONE), 0);
-          T* a = reinterpret_cast<T*>(mem + (pages - 1) * page - span);
+          const BeforeGuard<T> in(size_t((n - 1) * inc + 1 + gap));
+          T* a = in.data();
+          ASSERT_NE(a, nullptr);
           for (int64_t i = 0; i < (n - 1) * inc + 1; ++i) a[i] = element<T>(i);
           std::vector<T> y(n + 2 * kPad, canary<T>());
           Tabs<T>::packI()[2](n, a, inc, y.data() + kPad, 1);
@@ -225,7 +217,6 @@ TYPED_TEST(Pack, SmallStridesFromEveryPlaceInALine) {
             ASSERT_TRUE(same(y[i + kPad], i >= 0 && i < n ? a[i * inc] : canary<T>()))
                 << "n=" << n << " inc=" << inc << " line offset " << (reinterpret_cast<uintptr_t>(a) & 63u)
                 << " i=" << i;
-          munmap(mem, pages * page);
         }
 }
 
