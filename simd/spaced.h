@@ -7,55 +7,21 @@
 // the registers the elements span, with lane permutes, measured slower still at strides 3
 // and 4 (2.5-2.9), their masks having holes.
 #pragma once
-#include <array>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
-#include <utility>
 
 #include "simd/vec.h"
 
 namespace nrx::simd {
 
-template <int B> struct Spaced {
-  static_assert(B == 4 || B == 8 || B == 16);
-  using Lane = std::conditional_t<B == 4, uint32_t, uint64_t>;
-  using M = std::conditional_t<B == 4, __mmask16, __mmask8>;
-  static constexpr int W = B / int(sizeof(Lane));   // lanes per element
-  static constexpr int L = 64 / int(sizeof(Lane));  // lanes per register
-  static constexpr int E = L / W;                   // elements per register
-};
-
-namespace detail {
-inline __m128i pair_at(const void* p0, const void* p1) {
-  return _mm_castpd_si128(_mm_loadh_pd(_mm_load_sd(static_cast<const double*>(p0)), static_cast<const double*>(p1)));
-}
-inline IReg join4(__m128i a, __m128i b, __m128i c, __m128i d) {
-  const __m256i lo = _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
-  const __m256i hi = _mm256_inserti128_si256(_mm256_castsi128_si256(c), d, 1);
-  return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-}
-}  // namespace detail
-
-// The E elements at p, p + s, ..., one by one.
+// The 64 / B elements at p, p + s, ..., one by one.
 template <int B> [[gnu::always_inline]] inline IReg load_spaced(const void* p, int64_t s) {
+  constexpr int G = 16 / B;  // elements per 128 bits
   const auto* q = static_cast<const unsigned char*>(p);
   const int64_t d = s * B;
-  if constexpr (B == 16) {
-    const auto at = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + k * d)); };
-    return detail::join4(at(0), at(1), at(2), at(3));
-  } else if constexpr (B == 8) {
-    const auto at = [&](int k) { return detail::pair_at(q + 2 * k * d, q + (2 * k + 1) * d); };
-    return detail::join4(at(0), at(1), at(2), at(3));
-  } else {
-    const auto at = [&](int k) {
-      const auto* e = reinterpret_cast<const uint32_t*>(q + 4 * k * d);
-      return lanes_at(e, reinterpret_cast<const uint32_t*>(q + (4 * k + 1) * d),
-                      reinterpret_cast<const uint32_t*>(q + (4 * k + 2) * d),
-                      reinterpret_cast<const uint32_t*>(q + (4 * k + 3) * d));
-    };
-    return detail::join4(at(0), at(1), at(2), at(3));
-  }
+  const auto part = [&](int k) {
+    return elements_at<B>([&](int e) { return static_cast<const void*>(q + (G * k + e) * d); });
+  };
+  return join_bits(join_bits(part(0), part(1)), join_bits(part(2), part(3)));
 }
 
 template <int B> [[gnu::always_inline]] inline void store_spaced(void* p, int64_t s, IReg v) {

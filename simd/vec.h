@@ -402,6 +402,17 @@ inline void store_bits(void* p, Bits128 v) { _mm_storeu_si128(static_cast<__m128
 using Bits256 = __m256i;
 inline Bits256 join_bits(Bits128 lo, Bits128 hi) { return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1); }
 inline void store_bits(void* p, Bits256 v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+inline IReg join_bits(Bits256 lo, Bits256 hi) { return _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1); }
+// 128 bits of the 16 / B elements of B bytes (4, 8 or 16) at at(0), at(1), ... (pointers to
+// their first bytes), by lane loads and inserts.
+template <int B, class At> inline Bits128 elements_at(At at) {
+  static_assert(B == 4 || B == 8 || B == 16);
+  if constexpr (B == 16) return load_bits128(at(0));
+  if constexpr (B == 8) return lanes_at(static_cast<const uint64_t*>(at(0)), static_cast<const uint64_t*>(at(1)));
+  if constexpr (B == 4)
+    return lanes_at(static_cast<const uint32_t*>(at(0)), static_cast<const uint32_t*>(at(1)),
+                    static_cast<const uint32_t*>(at(2)), static_cast<const uint32_t*>(at(3)));
+}
 inline void store_bits(void* p, IReg v) { _mm512_storeu_si512(p, v); }
 
 // Lane idx[j] of the concatenation (lo, hi) in lane j, for 32- or 64-bit lanes U (idx taken

@@ -58,14 +58,10 @@ template <class T> int64_t stream_from(int64_t n, const T* y) {
 // (two doubles or single complex values, four floats, one double complex value each), then
 // 128 bits at a time.
 template <bool Stream, class T, class At> void gather_lanes(int64_t i, int64_t i1, At at, T* y) {
-  using U = typename Units<T>::U;
   constexpr int G = int(16 / sizeof(T));
-  const auto lane = [&](int64_t j) { return reinterpret_cast<const U*>(at(j)); };
   // 128 bits of elements from [j, j + G).
   const auto part = [&](int64_t j) {
-    if constexpr (G == 1) return simd::load_bits128(at(j));
-    if constexpr (G == 2) return simd::lanes_at(lane(j), lane(j + 1));
-    if constexpr (G == 4) return simd::lanes_at(lane(j), lane(j + 1), lane(j + 2), lane(j + 3));
+    return simd::elements_at<int(sizeof(T))>([&](int e) { return static_cast<const void*>(at(j + e)); });
   };
   for (; i + 4 * G <= i1; i += 4 * G) {
     put<Stream>(y + i, simd::join_bits(part(i), part(i + G)));
