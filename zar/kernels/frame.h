@@ -4,10 +4,9 @@
 // the floating-point state chosen by the mode word, full registers in the main part
 // (Op::kRegs per iteration), a masked tail whose unused lanes hold 0.75, strided arrays
 // moved element by element into whole registers (simd/spaced.h; masked gathers and
-// scatters in the tail),
-// special lanes sent to the scalar routine in ascending
-// element order and reported through the error routine, and strided kernels whose
-// strides are all 1 forwarding to the unit-stride table.
+// scatters in the tail), special lanes sent to the scalar routine in ascending element
+// order and reported through the error routine, and strided kernels whose strides are all
+// 1 forwarding to the unit-stride table.
 //
 // An Op provides:
 //   TI, TO                element types of inputs and results
