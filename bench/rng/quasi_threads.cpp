@@ -1,6 +1,6 @@
 // Where the time of a threaded Sobol call goes: double output on [0, 1) of d x points values,
-// its ceil(d / 32) items run three ways, each timed with the time-stamp counter, best and
-// median of the calls:
+// its items (a block of points each, per thread of the limit) run three ways, each timed
+// with the time-stamp counter, best and median of the calls:
 //   items on one thread  the items one after another on the caller (a threader of this
 //                        program with limit 2), the sum of the items' own times alone too;
 //   two pinned threads   the first half of the items on the caller pinned to one processor,

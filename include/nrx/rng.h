@@ -213,14 +213,21 @@ enum dru_brng { NRX_BRNG_LIST(NRX_BRNG_ENUM) };
  *   or (c < 2 and d < 32000)))))))))))). Such a call asks
  *   nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit") for the
  *   limit and, when it is above 1, calls the function loaded as
- *   "nrx_dru_serv_threader_for" with (ceil(d / 32), 0, context, kernel): item g makes
- *   coordinates 32g .. 32g + 31 (the last group shorter) of all the call's whole points
- *   and leaves them in the stream's point; no lock is taken. Otherwise, and when the
- *   limit is 1, the call runs on the calling thread. Results are the same either way.
+ *   "nrx_dru_serv_threader_for" with (G = ceil(d / 32), 0, context, kernel). With L the
+ *   limit, the call's whole points are cut into B = min(L, c, G / ceil(d / 4096)) blocks
+ *   of consecutive points, and item floor(G b / B) + k makes chunk k (coordinates 4096 k
+ *   on) of every point of block b: the items that start the ranges the core library's
+ *   threader gives a team of L threads, so that each thread writes one stretch of the
+ *   output and a thread that is done takes a block only from one that has not started;
+ *   the other items do nothing. Output of 8 MB and more whose points do not all start
+ *   at one offset from a 64-byte line (d not a multiple of 8 for doubles, of 16 for
+ *   floats and words, or d > 4096) is instead made by item g for coordinates 32g ..
+ *   32g + 31 of all the points. No lock is taken; the stream's point moves to the last
+ *   point on the calling thread after the items. Otherwise, and when the limit is 1,
+ *   the call runs on the calling thread. Results are the same either way.
  * Output of 8 MB and more in more than 16 dimensions (with the result pointer a
- *   multiple of the value size) is written past the caches in whole 64-byte lines; on
- *   the threader each line by the item of the group in which it starts, only the lines
- *   at the two ends of the call's whole points as ordinary stores.
+ *   multiple of the value size) is written past the caches in whole 64-byte lines, only
+ *   lines shared with values outside an item's (or the call's) as ordinary stores.
  * State (offsets in the stream): counter u32 @16 (1 + position of the next value in the
  *   flat stream), d @20, selected coordinate @24 (0xFFFFFFFF for none), remaining @28
  *   (coordinates of the current point still to deliver; with a selection 1 while the

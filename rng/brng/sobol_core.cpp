@@ -4,8 +4,10 @@
 // rows the Gray code names (dimensions up to 16 in blocks of sixteen points, see
 // sobol_blocks.h); output beyond the caches goes through a stage in whole lines written
 // past them. A call the threading rule (threaded) gives to the core library's threader
-// runs one item per group of 32 coordinates, each over all the call's points; output
-// beyond the caches goes out there as whole lines, each from the item in whose group it
+// runs one item per block of points (and chunk of coordinates of wide points), each
+// thread writing one stretch of the output; output beyond the caches whose points are
+// not all at one offset from a line goes out as whole lines from items of 32
+// coordinates over all the call's points, each line from the item in whose group it
 // starts.
 #include <algorithm>
 #include <array>
@@ -50,11 +52,17 @@ void step(const Run& r, Header* h) {
   ++h->index;
 }
 
-// The point of Gray-code index i: the rows of the bits of i ^ (i >> 1).
+uint32_t gray(uint32_t i) { return i ^ (i >> 1); }
+
+// XORs into the point the rows of the bits of `rows`.
+void xor_rows(const Run& r, uint32_t rows) {
+  for (; rows; rows &= rows - 1) simd::xor_words(r.point, r.rows + size_t(std::countr_zero(rows)) * r.stride, r.d);
+}
+
+// The point of Gray-code index i: the rows of the bits of gray(i).
 void point_of_index(const Run& r, uint32_t i) {
   std::fill(r.point, r.point + r.d, 0u);
-  for (uint32_t g = i ^ (i >> 1); g; g &= g - 1)
-    simd::xor_words(r.point, r.rows + size_t(std::countr_zero(g)) * r.stride, r.d);
+  xor_rows(r, gray(i));
 }
 
 // Chunks 9 and 13 from direction numbers held dimension after dimension, `pitch` words
@@ -335,16 +343,16 @@ void span_any(const Run& run, uint32_t first_index, int64_t points, int64_t base
   else span(run, first_index, points, base, out);
 }
 
-// A threaded call: item g makes coordinates 32g .. 32g + 31 (the last group shorter) of
-// every point, from the group's words of the point, which it leaves at the last point.
-// The groups' words of the point and their values in the output are disjoint.
+// A threaded call streamed past the caches whose points are not all at one offset from a
+// line: item g makes coordinates 32g .. 32g + 31 (the last group shorter) of every point,
+// from the group's words of the point, which it leaves at the last point. The groups'
+// words of the point and their values in the output are disjoint.
 template <class Out> struct Groups {
   Run run;
   uint32_t first_index;
   int64_t points, base;
   const Out* out;
-  const uint32_t* from;  // streamed output: a copy of the point before the call, else null
-  int shift;             // shifted groups (shifted_group): the first line boundary of a point, else -1
+  const uint32_t* from;  // a copy of the point before the call
 };
 
 // Streamed output is written in whole 64-byte lines past the caches, each line by the
@@ -462,126 +470,138 @@ template <class Out> void group_lines(const Run& run, const uint32_t* from, uint
   else group_lines<true, true>(run, from, index, points, at, j0, w, out);
 }
 
-// Output in the caches when every point starts at the same offset from a line (d a
-// multiple of the values per line, the output aligned to its values): item g makes the n
-// values from coordinate a = 32g + s of each point on, s the point's first line boundary,
-// so that it stores whole lines of its own; a line written by two items, on two
-// processors, would move between their caches at every point. The last group's values
-// (Wrap) run on into the next point's first s coordinates, those of the point after the
-// call's last whole point left out, and it also makes the first point's first s. Each
-// item reads and leaves the words of the point in its window, a and on, those of the last
-// group the point's last d - a and first s.
-// The item first copies the window's words of each row its points' steps name into a
-// table on its stack, laid out as its registers (the last group's also apart for the
-// next point's words), so that a point loads whole aligned registers from the first-level
-// cache: row loads across lines and the moves of words into place are paid once per row
-// instead of once per point.
-template <int NR, bool Wrap, class Out> void shifted_group(const Run& caller_run, uint32_t index, int64_t points,
-                                                           int64_t at, uint32_t a, uint32_t n, const Out& sink) {
-  using E = std::remove_pointer_t<decltype(sink.r)>;
-  using Bits = std::conditional_t<sizeof(E) == 8, uint64_t, uint32_t>;
-  using M = std::conditional_t<sizeof(E) == 8, simd::Mask8, Mask16>;
-  constexpr int L = 64 / sizeof(E);
-  const Out out = sink;  // copies the stores cannot alias
-  const Run run = caller_run;
-  // The steps of indices index .. index + points (the last one undone at the end) name
-  // rows c = ctz(i + 1), all below bit_width(index ^ (index + points + 1)).
-  const int rows = std::min(kBits, int(std::bit_width(uint64_t(index) ^ (uint64_t(index) + uint64_t(points) + 1))));
-  alignas(64) uint32_t cur[kBits][16 * NR], next[Wrap ? kBits : 1][16 * NR];
-  {
-    const Window win(run, a);
-    const Mask16 last = simd::first_words(n - 16 * (NR - 1));
-    for (int c = 0; c < rows; ++c) {
-      const uint32_t* w = run.rows + size_t(c) * run.stride;
-      for (int r = 0; r < NR; ++r) {
-        if constexpr (Wrap) {
-          simd::store_words(cur[c] + 16 * r, win.words(r, w, nullptr));
-          simd::store_words(next[c] + 16 * r, win.words(r, nullptr, w));
-        } else {
-          simd::store_words(cur[c] + 16 * r, simd::load_words(w + a + 16 * r, r < NR - 1 ? Mask16(0xFFFF) : last));
-        }
-      }
-    }
-  }
-  // (Threaded calls have d > 32, so no index reaches 2^32 - 1, the one with no row.)
-  const auto step = [](uint32_t i) { return std::countr_zero(~i) & (kBits - 1); };
-  // The window's words of the point, read and left through a copy of exactly those (the
-  // others are other items'); past the point's end they are the next point's, a row on.
-  const uint32_t own = Wrap ? run.d - a : n;
-  alignas(64) uint32_t held[16 * NR] = {};
-  std::memcpy(held, run.point + a, own * 4);
-  std::memcpy(held + own, run.point, (n - own) * 4);
-  IReg x[NR];
-  for (int r = 0; r < NR; ++r) {
-    x[r] = simd::load_words(held + 16 * r);
-    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], simd::load_words(next[step(index)] + 16 * r));
-  }
-  if constexpr (Wrap) {  // the first point's first coordinates, in the line before the first boundary
-    const Mask16 m = simd::first_words(n - own);
-    out.put(at, simd::bit_xor(simd::load_words(held + own, m), simd::load_words(row(run, index), m)), m);
-  }
-  const int64_t end = at + points * run.d;
-  int64_t p = at + a;
-  for (int64_t k = 0; k < points; ++k, ++index, p += run.d) {
-    const uint32_t* c = cur[step(index)];
-    for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], simd::load_words(c + 16 * r));
-    if constexpr (Wrap) {
-      const uint32_t* t = next[step(index + 1)];
-      for (int r = 0; r < NR; ++r) x[r] = simd::bit_xor(x[r], simd::load_words(t + 16 * r));
-    }
-    const int64_t to = std::min(p + n, end);  // the end of this point's values
-    int64_t q = p;
-    for (int r = 0; r < NR; ++r)
-      for (const IReg line : out.lines_of(x[r])) {
-        if (q + L <= to) simd::store_line(out.r + q, line);
-        else if (q < to) simd::masked_store_bits(reinterpret_cast<Bits*>(out.r + q), M((1u << (to - q)) - 1), line);
-        q += L;
-      }
-  }
-  for (int r = 0; r < NR; ++r) {
-    if constexpr (Wrap) x[r] = simd::bit_xor(x[r], simd::load_words(next[step(index)] + 16 * r));
-    simd::store_words(held + 16 * r, x[r]);
-  }
-  std::memcpy(run.point + a, held, own * 4);
-  std::memcpy(run.point, held + own, (n - own) * 4);
+// A threaded call in the caches, or past them in whole lines, is ceil(d / 32) items, as
+// the threading rule has it, of which those that start the threader's ranges for a team
+// of `limit` threads (item floor(items t / limit) for thread t) each make one block of
+// the call's points, as one stretch of the output written point after point, and the
+// others nothing: each thread then writes a stretch of its own, and a thread that is
+// done takes a block only from a thread that has not started. (Items of 32 coordinates
+// over all the points laid every point's values on both processors, whose prefetchers
+// took each other's lines at every point: two threads were slower than one. Blocks over
+// all the items moved the blocks a thread took from another between processors at the
+// next call, and each block paid for its first point.) Points wider than kChunk
+// coordinates go in chunks of them, a block's chunks in consecutive items.
+constexpr uint32_t kChunk = 4096;
+
+template <class Out> struct Blocks {
+  Run run;
+  uint32_t first_index;
+  int64_t points, base;
+  const Out* out;
+  int64_t items, blocks, chunks;
+  bool lines;   // whole lines (point_lines): one chunk, every point at the same offset from a line
+  bool stream;  // those lines past the caches
+  int64_t start(int64_t b) const { return items * b / blocks; }  // block b's first item
+};
+
+template <bool Stream> void put_line(void* at, IReg v) {
+  if constexpr (Stream) simd::stream_line(at, v);
+  else simd::store_line(at, v);
 }
 
-template <class Out> void shifted_item(const Groups<Out>& s, uint32_t g) {
-  const uint32_t d = s.run.d, a = 32 * g + uint32_t(s.shift);
-  const uint32_t n = std::min(32u, d + uint32_t(s.shift) - a);
-  const bool wrap = a + n > d;
-  if (n > 16) {
-    if (wrap) shifted_group<2, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
-    else shifted_group<2, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+// The whole lines of up to 16 values of x to a line boundary at, of which `left` are
+// still the point's.
+template <bool Stream, class Out> void put_lines(const Out& out, int64_t at, IReg x, uint32_t left) {
+  const auto v = out.lines_of(x);
+  put_line<Stream>(out.r + at, v[0]);
+  if (v.size() == 2 && left > 8) put_line<Stream>(out.r + at + 8, v[1]);
+}
+
+// Points index + 1 .. index + points from the words of the point of `index` in pt
+// (padded to whole registers), which it leaves at the last point; every point at the
+// same offset from a line (d a multiple of the values per line), values to flat
+// positions at, at + d, ... as whole lines. When points start off a line boundary, a
+// point's values from its first boundary to its last are loaded from pt at that offset
+// after its XOR: moving the values into place in registers took two permutes per 16, and
+// two threads ran 30% slower than from aligned output. The line across two points is
+// written in two parts, each point's own.
+template <bool Stream, class Out>
+void point_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t points, int64_t at, const Out& out) {
+  using E = std::remove_pointer_t<decltype(out.r)>;
+  constexpr uint32_t L = 64 / sizeof(E);
+  const uint32_t d = run.d, head = (L - uint32_t(reinterpret_cast<uintptr_t>(out.r + at) / sizeof(E) % L)) % L;
+  const uint32_t end = head ? d - (L - head) : d;  // whole lines from head to end
+  for (int64_t k = 0; k < points; ++k, ++index, at += d) {
+    const uint32_t* r = row(run, index);
+    if (head == 0) {
+      for (uint32_t j = 0; j < d; j += 16) {
+        const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
+        simd::store_words(pt + j, x);
+        put_lines<Stream>(out, at + j, x, d - j);
+      }
+      continue;
+    }
+    for (uint32_t j = 0; j < d; j += 16)
+      simd::store_words(pt + j, simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j)));
+    out.put(at, simd::load_words(pt, simd::first_words(head)), simd::first_words(head));
+    for (uint32_t j = head; j < end; j += 16) put_lines<Stream>(out, at + j, simd::load_words(pt + j), end - j);
+    out.put(at + end, simd::load_words(pt + end, simd::first_words(d - end)), simd::first_words(d - end));
+  }
+}
+
+template <class Out> void block_item(int64_t item, int64_t thread, int64_t, void* ctx) {
+  const Blocks<Out>& s = *static_cast<const Blocks<Out>*>(ctx);
+  int64_t b = std::min(s.blocks - 1, item * s.blocks / s.items);  // the last block starting at or before item
+  while (s.start(b) > item) --b;
+  while (b + 1 < s.blocks && s.start(b + 1) <= item) ++b;
+  if (item - s.start(b) >= s.chunks) return;
+  const Out out = *s.out;  // a copy the stores cannot alias
+  const Run run = s.run;
+  const uint32_t c0 = uint32_t(item - s.start(b)) * kChunk, w = std::min(kChunk, run.d - c0), padded = (w + 15) & ~15u;
+  const int64_t p0 = s.points * b / s.blocks, points = s.points * (b + 1) / s.blocks - p0;
+  const uint32_t index = s.first_index + uint32_t(p0);
+  // The chunk's words of the point of `index`. The caller's thread, which keeps the
+  // stream's point, starts from it and the rows of the Gray-code bits in which the two
+  // indices differ; the others from the rows of the bits of the index alone, which are
+  // only read: the point's lines would move to their processors and back at every call.
+  alignas(64) uint32_t pt[kChunk + 16];  // read up to 16 words past the chunk by point_lines
+  uint32_t bits = gray(index);
+  if (thread == 0) {
+    std::memcpy(pt, run.point + c0, padded * 4);
+    bits ^= gray(s.first_index);
   } else {
-    if (wrap) shifted_group<1, true>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
-    else shifted_group<1, false>(s.run, s.first_index, s.points, s.base, a, n, *s.out);
+    std::memset(pt, 0, padded * 4);
+  }
+  std::memset(pt + padded, 0, 64);
+  for (; bits; bits &= bits - 1)
+    simd::xor_words(pt, run.rows + size_t(std::countr_zero(bits)) * run.stride + c0, padded);
+  const int64_t at = s.base + p0 * run.d + c0;
+  if (s.lines) {
+    if (s.stream) {
+      point_lines<true>(run, pt, index, points, at, out);
+      simd::streaming_done();
+    } else {
+      point_lines<false>(run, pt, index, points, at, out);
+    }
+    return;
+  }
+  // Elsewhere each value register is stored as it is.
+  uint32_t i = index;
+  for (int64_t k = 0; k < points; ++k, ++i) {
+    const uint32_t* r = row(run, i) + c0;
+    for (uint32_t j = 0; j < w; j += 16) {
+      const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
+      simd::store_words(pt + j, x);
+      if (j + 16 <= w) out.put_all(at + k * run.d + j, x);
+      else out.put(at + k * run.d + j, x, simd::first_words(w - j));
+    }
   }
 }
 
 template <class Out> void group_worker(int64_t g, int64_t, int64_t, void* ctx) {
   const Groups<Out>& s = *static_cast<const Groups<Out>*>(ctx);
-  const uint32_t j = 32 * uint32_t(g), w = std::min(32u, s.run.d - j);
-  const Mask16 m = simd::first_words(w - (w - 1) / 16 * 16);
-  if (s.shift >= 0) {
-    shifted_item(s, uint32_t(g));
-  } else if (s.from) {
-    group_lines(s.run, s.from, s.first_index, s.points, s.base, j, w, *s.out);
-    simd::streaming_done();
-  } else if (w > 16) {
-    group<2>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
-  } else {
-    group<1>(s.run, s.first_index, s.points, s.base, j, m, *s.out);
-  }
+  const uint32_t j = 32 * uint32_t(g);
+  group_lines(s.run, s.from, s.first_index, s.points, s.base, j, std::min(32u, s.run.d - j), *s.out);
+  simd::streaming_done();
 }
 
 // Whether a call of `points` whole points goes to the threader (the rule, and a limit above
-// 1), and its parallel loop.
-bool threads_for(uint32_t d, int64_t points, nrx_threader_for_fn* parallel_for) {
+// 1), its parallel loop and the threads' limit.
+bool threads_for(uint32_t d, int64_t points, nrx_threader_for_fn* parallel_for, int64_t* team) {
   if (!threaded(d, uint64_t(points))) return false;
   const auto limit = reinterpret_cast<nrx_threader_get_num_threads_limit_fn>(
       nrx_serv_load_thread_fun("nrx_dru_serv_threader_get_num_threads_limit"));
-  if (!limit || limit() <= 1) return false;
+  if (!limit || (*team = limit()) <= 1) return false;
   *parallel_for = reinterpret_cast<nrx_threader_for_fn>(nrx_serv_load_thread_fun("nrx_dru_serv_threader_for"));
   return *parallel_for != nullptr;
 }
@@ -594,22 +614,27 @@ void whole_points(const Run& run, uint32_t first_index, int64_t points, int64_t 
   // of the block path.
   const bool stream =
       run.d > 16 && values * sizeof(E) >= kStreamBytes && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
-  if (nrx_threader_for_fn parallel_for; threads_for(run.d, points, &parallel_for)) {
-    // In the caches, with every point at the same offset from a line: shifted groups.
+  nrx_threader_for_fn parallel_for;
+  if (int64_t team; threads_for(run.d, points, &parallel_for, &team)) {
     constexpr uint64_t kLine = 64 / sizeof(E);
-    const auto first = reinterpret_cast<uintptr_t>(out.r + base);
-    if (!stream && first % sizeof(E) == 0 && run.d % kLine == 0) {
-      Groups<Out> s{run, first_index, points, base, &out, nullptr, int((kLine - first / sizeof(E) % kLine) % kLine)};
-      parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+    const bool lines = run.d <= kChunk && run.d % kLine == 0 && reinterpret_cast<uintptr_t>(out.r) % sizeof(E) == 0;
+    if (!stream || lines) {
+      const int64_t items = (run.d + 31) / 32, chunks = (run.d + kChunk - 1) / kChunk;
+      const int64_t blocks = std::max<int64_t>(1, std::min({team, points, items / chunks}));
+      Blocks<Out> s{run, first_index, points, base, &out, items, blocks, chunks, lines, stream};
+      parallel_for(items, 0, &s, block_item<Out>);
+      xor_rows(run, gray(first_index) ^ gray(first_index + uint32_t(points)));  // to the last point
       return;
     }
     // Streamed, the items read the words of the point next to their own as they were.
-    uint32_t* from = stream ? static_cast<uint32_t*>(nrx_serv_allocate(size_t(run.stride) * 4, 64)) : nullptr;
-    if (from) std::memcpy(from, run.point, size_t(run.d) * 4);
-    Groups<Out> s{run, first_index, points, base, &out, from, -1};
-    parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
-    nrx_serv_deallocate(from);
-    return;
+    uint32_t* from = static_cast<uint32_t*>(nrx_serv_allocate(size_t(run.stride) * 4, 64));
+    if (from) {
+      std::memcpy(from, run.point, size_t(run.d) * 4);
+      Groups<Out> s{run, first_index, points, base, &out, from};
+      parallel_for((run.d + 31) / 32, 0, &s, group_worker<Out>);
+      nrx_serv_deallocate(from);
+      return;
+    }
   }
   span_any(run, first_index, points, base, out, stream);
 }

@@ -359,11 +359,13 @@ TEST(QuasiThreading, RuleDecidesWhoRuns) {
   }
 }
 
-// Guards against groups that share state, depend on their order or start from the
-// wrong words of the point, and against whole lines written past the caches in the
-// wrong place: any threader gives the serial result, for every output type, calls that
-// start and end inside a point, dimensions that are not multiples of 8, 16 or 32 (the
-// last group short, lines shared between groups), and outputs at any offset from a line.
+// Guards against items that share state, depend on their order or thread, or start from
+// the wrong words of the point (a block's first point, made from the stream's point on
+// the first thread and from the rows alone on the others), and against whole lines
+// written in the wrong place: any threader and limit give the serial result, for every
+// output type, calls that start and end inside a point, dimensions that are not
+// multiples of 8, 16 or 32 (lines shared between items), wider than a chunk, and outputs
+// at any offset from a line.
 // Dimensions that all differ (form 11) and calls skipped to just below 2^k, whose steps
 // name row k (one of them only in its last step, to the point after the call's last),
 // guard against a group taking its window's words from the wrong coordinates or leaving
@@ -416,10 +418,10 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       {"streamed niederreiter 300 words", DRU_BRNG_NIEDERR, {300}, 0, 300 * 8200, 60, kWord},
   };
   for (const Row& r : rows) {
-    Q serial(r.brng, r.seed), fake(r.brng, r.seed), core(r.brng, r.seed);
+    Q serial(r.brng, r.seed), fake(r.brng, r.seed), three(r.brng, r.seed), core(r.brng, r.seed);
     const uint32_t d = serial.dim();
     const size_t size = r.kind == kDouble ? 8 : 4, bytes = size_t(r.n) * size;
-    std::vector<unsigned char> a(bytes + 128, 0xA5), b(bytes + 128, 0xA5), c(bytes + 128, 0xA5);
+    std::vector<unsigned char> a(bytes + 128, 0xA5), b(bytes + 128, 0xA5), c(bytes + 128, 0xA5), e(bytes + 128, 0xA5);
     auto place = [&](std::vector<unsigned char>& v) {
       return v.data() + (64 - reinterpret_cast<uintptr_t>(v.data()) % 64) % 64 + r.offset;
     };
@@ -449,9 +451,15 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
       ASSERT_EQ(call(fake, place(b)), 0) << r.what;
       EXPECT_EQ(g_groups.load(), (d + 31) / 32) << r.what << ": threaded";
     }
+    {  // a limit of 3: blocks of points that start where no thread of two starts
+      Threader t(3);
+      ASSERT_EQ(call(three, place(e)), 0) << r.what;
+    }
     ASSERT_EQ(call(core, place(c)), 0) << r.what;
     EXPECT_EQ(0, std::memcmp(place(a), place(b), bytes)) << r.what;
     EXPECT_EQ(0, std::memcmp(place(a), place(c), bytes)) << r.what << " on the core library's threader";
+    EXPECT_EQ(0, std::memcmp(place(a), place(e), bytes)) << r.what << ": limit 3";
+    EXPECT_EQ(around(e), 0) << r.what << ": limit 3, around the output";
     EXPECT_EQ(around(b), 0) << r.what << ": threaded, around the output";
     EXPECT_EQ(around(c), 0) << r.what << ": on the core library's threader, around the output";
     EXPECT_EQ(0, std::memcmp(_druSearchChunk(serial.s, 13), _druSearchChunk(fake.s, 13), d * 4))
@@ -459,6 +467,7 @@ TEST(QuasiThreading, ThreadedEqualsSerial) {
     const auto next = serial.ints(int32_t(2 * d + 5));
     EXPECT_EQ(fake.ints(int32_t(2 * d + 5)), next) << r.what << ": the stream continues";
     EXPECT_EQ(core.ints(int32_t(2 * d + 5)), next) << r.what << ": the stream continues";
+    EXPECT_EQ(three.ints(int32_t(2 * d + 5)), next) << r.what << ": limit 3, the stream continues";
   }
 }
 
