@@ -510,17 +510,20 @@ template <bool Stream, class Out> void put_lines(const Out& out, int64_t at, IRe
 // Points index + 1 .. index + points from the words of the point of `index` in pt
 // (padded to whole registers), which it leaves at the last point; every point at the
 // same offset from a line (d a multiple of the values per line), values to flat
-// positions at, at + d, ... as whole lines. When points start off a line boundary, a
-// point's values from its first boundary to its last are loaded from pt at that offset
-// after its XOR: moving the values into place in registers took two permutes per 16, and
-// two threads ran 30% slower than from aligned output. The line across two points is
-// written in two parts, each point's own.
+// positions at, at + d, ... as whole lines. When points start `head` values before a line
+// boundary, the 16 words from head + j are the last of register j and the first of the
+// next, one word permute (moving each line's values into place took two permutes per 16
+// values, and storing the words and loading them back at the offset 20% more time on two
+// threads); a point's first head values and its last L - head, the two parts of the line
+// across two points, are each point's own masked stores.
 template <bool Stream, class Out>
 void point_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t points, int64_t at, const Out& out) {
   using E = std::remove_pointer_t<decltype(out.r)>;
   constexpr uint32_t L = 64 / sizeof(E);
   const uint32_t d = run.d, head = (L - uint32_t(reinterpret_cast<uintptr_t>(out.r + at) / sizeof(E) % L)) % L;
   const uint32_t end = head ? d - (L - head) : d;  // whole lines from head to end
+  const uint32_t last = (d - 1) & ~15u;            // the point's last register
+  const IReg zero = simd::splat_word(0);
   for (int64_t k = 0; k < points; ++k, ++index, at += d) {
     const uint32_t* r = row(run, index);
     if (head == 0) {
@@ -531,11 +534,19 @@ void point_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t points, i
       }
       continue;
     }
-    for (uint32_t j = 0; j < d; j += 16)
-      simd::store_words(pt + j, simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j)));
-    out.put(at, simd::load_words(pt, simd::first_words(head)), simd::first_words(head));
-    for (uint32_t j = head; j < end; j += 16) put_lines<Stream>(out, at + j, simd::load_words(pt + j), end - j);
-    out.put(at + end, simd::load_words(pt + end, simd::first_words(d - end)), simd::first_words(d - end));
+    IReg prev = simd::bit_xor(simd::load_words(pt), simd::load_words(r));
+    simd::store_words(pt, prev);
+    out.put(at, prev, simd::first_words(head));
+    for (uint32_t j = 16; j <= last; j += 16) {
+      const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
+      simd::store_words(pt + j, x);
+      if (j - 16 + head < end)
+        put_lines<Stream>(out, at + j - 16 + head, simd::window_words(prev, x, int(head)), end - (j - 16 + head));
+      prev = x;
+    }
+    if (last + head < end)
+      put_lines<Stream>(out, at + last + head, simd::window_words(prev, zero, int(head)), end - (last + head));
+    out.put(at + end, simd::window_words(prev, zero, int(end - last)), simd::first_words(d - end));
   }
 }
 
