@@ -515,39 +515,57 @@ template <bool Stream, class Out> void put_lines(const Out& out, int64_t at, IRe
 // next, one word permute (moving each line's values into place took two permutes per 16
 // values, and storing the words and loading them back at the offset 20% more time on two
 // threads); a point's first head values and its last L - head, the two parts of the line
-// across two points, are each point's own masked stores.
+// across two points, are each point's own masked stores. The points go N at a time, the
+// point loaded and stored once per N (two: median 0.072 -> 0.061 ns per double on two
+// threads, d = 1,000 x 128; four: 0.066).
+template <int N, bool Stream, class Out>
+void points_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t at, uint32_t head, const Out& out) {
+  const uint32_t d = run.d, L = 64 / sizeof(*out.r), end = head ? d - (L - head) : d;
+  const uint32_t last = (d - 1) & ~15u;  // the point's last register
+  const uint32_t* r[N];
+  for (int n = 0; n < N; ++n) r[n] = row(run, index + uint32_t(n));
+  // Register j of the N points, the point left in pt.
+  const auto step = [&](uint32_t j, IReg(&x)[N]) {
+    IReg v = simd::load_words(pt + j);
+    for (int n = 0; n < N; ++n) x[n] = v = simd::bit_xor(v, simd::load_words(r[n] + j));
+    simd::store_words(pt + j, v);
+  };
+  IReg x[N];
+  if (head == 0) {
+    for (uint32_t j = 0; j < d; j += 16) {
+      step(j, x);
+      for (int n = 0; n < N; ++n) put_lines<Stream>(out, at + n * int64_t(d) + j, x[n], d - j);
+    }
+    return;
+  }
+  IReg prev[N];
+  step(0, prev);
+  for (int n = 0; n < N; ++n) out.put(at + n * int64_t(d), prev[n], simd::first_words(head));
+  for (uint32_t j = 16; j <= last; j += 16) {
+    step(j, x);
+    for (int n = 0; n < N; ++n) {
+      put_lines<Stream>(out, at + n * int64_t(d) + j - 16 + head, simd::window_words(prev[n], x[n], int(head)),
+                        end - (j - 16 + head));
+      prev[n] = x[n];
+    }
+  }
+  const IReg zero = simd::splat_word(0);
+  for (int n = 0; n < N; ++n) {
+    if (last + head < end)
+      put_lines<Stream>(out, at + n * int64_t(d) + last + head, simd::window_words(prev[n], zero, int(head)),
+                        end - (last + head));
+    out.put(at + n * int64_t(d) + end, simd::window_words(prev[n], zero, int(end - last)), simd::first_words(d - end));
+  }
+}
+
 template <bool Stream, class Out>
 void point_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t points, int64_t at, const Out& out) {
   using E = std::remove_pointer_t<decltype(out.r)>;
   constexpr uint32_t L = 64 / sizeof(E);
-  const uint32_t d = run.d, head = (L - uint32_t(reinterpret_cast<uintptr_t>(out.r + at) / sizeof(E) % L)) % L;
-  const uint32_t end = head ? d - (L - head) : d;  // whole lines from head to end
-  const uint32_t last = (d - 1) & ~15u;            // the point's last register
-  const IReg zero = simd::splat_word(0);
-  for (int64_t k = 0; k < points; ++k, ++index, at += d) {
-    const uint32_t* r = row(run, index);
-    if (head == 0) {
-      for (uint32_t j = 0; j < d; j += 16) {
-        const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
-        simd::store_words(pt + j, x);
-        put_lines<Stream>(out, at + j, x, d - j);
-      }
-      continue;
-    }
-    IReg prev = simd::bit_xor(simd::load_words(pt), simd::load_words(r));
-    simd::store_words(pt, prev);
-    out.put(at, prev, simd::first_words(head));
-    for (uint32_t j = 16; j <= last; j += 16) {
-      const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
-      simd::store_words(pt + j, x);
-      if (j - 16 + head < end)
-        put_lines<Stream>(out, at + j - 16 + head, simd::window_words(prev, x, int(head)), end - (j - 16 + head));
-      prev = x;
-    }
-    if (last + head < end)
-      put_lines<Stream>(out, at + last + head, simd::window_words(prev, zero, int(head)), end - (last + head));
-    out.put(at + end, simd::window_words(prev, zero, int(end - last)), simd::first_words(d - end));
-  }
+  const uint32_t head = (L - uint32_t(reinterpret_cast<uintptr_t>(out.r + at) / sizeof(E) % L)) % L;
+  int64_t k = 0;
+  for (; k + 2 <= points; k += 2) points_lines<2, Stream>(run, pt, index + uint32_t(k), at + k * run.d, head, out);
+  if (k < points) points_lines<1, Stream>(run, pt, index + uint32_t(k), at + k * run.d, head, out);
 }
 
 template <class Out> void block_item(int64_t item, int64_t thread, int64_t, void* ctx) {
