@@ -11,12 +11,15 @@ array of the same size (the store floor); scipy allocates its output on every ca
 its callers do, while ours and the fill write one array again. The rows "scipy _draw, one
 array" time scipy's own loop (the one random() runs after allocating) writing one array
 again, as ours does: both sides then measured the same way, warm, same n and output.
+With --points it shows instead Sobol at d = 1,000 on two threads beside scipy for calls of 64
+to 1,024 points (0.5 to 8 MB): the fixed costs of a call (the ctypes call, the helper's
+start) weigh on the smallest.
 With --base=LIBRARY2 the Sobol rows of a second build (an earlier version) are timed in
 the same run, labelled "base". Both builds then run on one core library, the first one
 loaded (they name it alike), so a change of the threader is compared in separate runs,
 the other build's core library first on LD_LIBRARY_PATH.
 
-Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes] [--base=LIBRARY2]"""
+Usage: quasi_bench.py LIBRARY [reps] [--busy | --sizes | --points] [--base=LIBRARY2]"""
 import ctypes as C
 import ctypes.util
 import os
@@ -34,9 +37,10 @@ from best import best_of  # noqa: E402
 import subprocess  # noqa: E402
 import time  # noqa: E402
 
-args = [a for a in sys.argv[1:] if a not in ("--busy", "--sizes") and not a.startswith("--base=")]
+args = [a for a in sys.argv[1:] if a not in ("--busy", "--sizes", "--points") and not a.startswith("--base=")]
 BUSY = "--busy" in sys.argv
 SIZES = "--sizes" in sys.argv
+POINT_SWEEP = "--points" in sys.argv
 BASE = [a[len("--base="):] for a in sys.argv[1:] if a.startswith("--base=")]
 lib = C.CDLL(args[0])
 REPS = int(args[1]) if len(args) > 1 else 21
@@ -130,8 +134,25 @@ def sizes():
                                                                   t_scipy * ns, t_scipy / t_ours, t_ours / t_fill))
 
 
+def point_sweep():
+    gomp.omp_set_num_threads(2)
+    print("clock: time.perf_counter, best of %d calls; d = 1,000, two threads" % REPS)
+    print("%8s %8s %10s %10s %8s" % ("points", "KB", "scipy", "nrx", "x scipy"))
+    words = [1000, 1, 1] + primitive_polys(999)
+    for points in (64, 128, 256, 512, 1024):
+        values = 1000 * points
+        gen = qmc.Sobol(1000, scramble=False, bits=32)
+        t_scipy = best(lambda: gen.random(points))
+        t_ours = ours(lib._drudBRngSobol, stream(0x600000, words), values)
+        print("%8d %8d %10.3f %10.3f %8.1f" % (points, values // 128, t_scipy / values * 1e9, t_ours / values * 1e9,
+                                               t_scipy / t_ours))
+
+
 if SIZES:
     sizes()
+    sys.exit(0)
+if POINT_SWEEP:
+    point_sweep()
     sys.exit(0)
 
 rows = []
