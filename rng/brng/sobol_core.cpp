@@ -54,9 +54,11 @@ void step(const Run& r, Header* h) {
 
 uint32_t gray(uint32_t i) { return i ^ (i >> 1); }
 
-// XORs into the point the rows of the bits of `rows`.
-void xor_rows(const Run& r, uint32_t rows) {
-  for (; rows; rows &= rows - 1) simd::xor_words(r.point, r.rows + size_t(std::countr_zero(rows)) * r.stride, r.d);
+// XORs into `to` coordinates c0 .. c0 + w - 1 of the rows of the bits of `rows` (by default
+// into the whole point).
+void xor_rows(const Run& r, uint32_t rows, uint32_t* to = nullptr, uint32_t c0 = 0, uint32_t w = 0) {
+  if (!to) to = r.point, w = r.d;
+  for (; rows; rows &= rows - 1) simd::xor_words(to, r.rows + size_t(std::countr_zero(rows)) * r.stride + c0, w);
 }
 
 // The point of Gray-code index i: the rows of the bits of gray(i).
@@ -507,6 +509,21 @@ template <bool Stream, class Out> void put_lines(const Out& out, int64_t at, IRe
   if (v.size() == 2 && left > 8) put_line<Stream>(out.r + at + 8, v[1]);
 }
 
+// Register j of the N points after `index` (their coordinates from c0 on), from the words
+// of the point of `index` in pt, which are left at the last of them.
+template <int N> struct NextPoints {
+  uint32_t* pt;
+  const uint32_t* r[N];
+  NextPoints(const Run& run, uint32_t* p, uint32_t index, uint32_t c0) : pt(p) {
+    for (int n = 0; n < N; ++n) r[n] = row(run, index + uint32_t(n)) + c0;
+  }
+  void operator()(uint32_t j, IReg (&x)[N]) const {
+    IReg v = simd::load_words(pt + j);
+    for (int n = 0; n < N; ++n) x[n] = v = simd::bit_xor(v, simd::load_words(r[n] + j));
+    simd::store_words(pt + j, v);
+  }
+};
+
 // Points index + 1 .. index + points from the words of the point of `index` in pt
 // (padded to whole registers), which it leaves at the last point; every point at the
 // same offset from a line (d a multiple of the values per line), values to flat
@@ -522,14 +539,7 @@ template <int N, bool Stream, class Out>
 void points_lines(const Run& run, uint32_t* pt, uint32_t index, int64_t at, uint32_t head, const Out& out) {
   const uint32_t d = run.d, L = 64 / sizeof(*out.r), end = head ? d - (L - head) : d;
   const uint32_t last = (d - 1) & ~15u;  // the point's last register
-  const uint32_t* r[N];
-  for (int n = 0; n < N; ++n) r[n] = row(run, index + uint32_t(n));
-  // Register j of the N points, the point left in pt.
-  const auto step = [&](uint32_t j, IReg(&x)[N]) {
-    IReg v = simd::load_words(pt + j);
-    for (int n = 0; n < N; ++n) x[n] = v = simd::bit_xor(v, simd::load_words(r[n] + j));
-    simd::store_words(pt + j, v);
-  };
+  const NextPoints<N> step(run, pt, index, 0);
   IReg x[N];
   if (head == 0) {
     for (uint32_t j = 0; j < d; j += 16) {
@@ -592,8 +602,7 @@ template <class Out> void block_item(int64_t item, int64_t thread, int64_t, void
     std::memset(pt, 0, padded * 4);
   }
   std::memset(pt + padded, 0, 64);
-  for (; bits; bits &= bits - 1)
-    simd::xor_words(pt, run.rows + size_t(std::countr_zero(bits)) * run.stride + c0, padded);
+  xor_rows(run, bits, pt, c0, padded);
   const int64_t at = s.base + p0 * run.d + c0;
   if (s.lines) {
     if (s.stream) {
@@ -605,14 +614,13 @@ template <class Out> void block_item(int64_t item, int64_t thread, int64_t, void
     return;
   }
   // Elsewhere each value register is stored as it is.
-  uint32_t i = index;
-  for (int64_t k = 0; k < points; ++k, ++i) {
-    const uint32_t* r = row(run, i) + c0;
+  for (int64_t k = 0; k < points; ++k) {
+    const NextPoints<1> step(run, pt, index + uint32_t(k), c0);
     for (uint32_t j = 0; j < w; j += 16) {
-      const IReg x = simd::bit_xor(simd::load_words(pt + j), simd::load_words(r + j));
-      simd::store_words(pt + j, x);
-      if (j + 16 <= w) out.put_all(at + k * run.d + j, x);
-      else out.put(at + k * run.d + j, x, simd::first_words(w - j));
+      IReg x[1];
+      step(j, x);
+      if (j + 16 <= w) out.put_all(at + k * run.d + j, x[0]);
+      else out.put(at + k * run.d + j, x[0], simd::first_words(w - j));
     }
   }
 }

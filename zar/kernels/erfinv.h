@@ -127,7 +127,9 @@ template <InvKind K, class T, Flavour LF, class W, class S, bool Short> inline R
 // HA through w = -ln t, t = 2u - u^2 rounded once with its error t_lo, and the reduction of
 // the logarithm t = 2^e m (m in [1, 2)), c_i near 1/m from the table entry i of m's four
 // leading mantissa bits, r = m c_i - 1 rounded (its error, under 2^-p |r|, is far below
-// what w may carry): w = -e ln 2 - lam_i - ln(1 + r) with lam_i = ln(1/c_i). P(w) = c0 + c1 w + w^2 R(w - W0/2) then
+// what w may carry; log_reduce's exact r, from a reciprocal estimate rounded to a 6-bit c,
+// costs three operations more than this lookup): w = -e ln 2 - lam_i - ln(1 + r) with
+// lam_i = ln(1/c_i). P(w) = c0 + c1 w + w^2 R(w - W0/2) then
 // splits into S = T_hi[i] - e K_hi, exact (T = c0 - c1 lam, K = c1 ln 2, high parts on a
 // common grid; the set of tools/erfinv_gen.py), and the small rest
 //   L = T_lo[i] - e K_lo - c1 (ln(1 + r) + t_lo / t) + w^2 R(w - W0/2),
@@ -161,7 +163,7 @@ template <InvKind K, class T> inline Reg<T> inv_w_wide(Reg<T> p) {
   const V e = simd::getexp(t);
   const V r = simd::fma(simd::mantissa(t), look(Ln::c, idx), splat(T(-1)));  // |r| < 1/33
   const V rr = simd::mul(r, r);
-  const V s = simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, Flavour::HA>::c), r);  // ln(1 + r)
+  const V s = ln1p_reduced<T, Flavour::HA>(r, rr);
   const V h = simd::sub(simd::fnma(e, splat(T(0.6931471805599453094)), look(Ln::h0, idx)), s);
   const V sum = simd::fnma(e, c(W::k[0]), look(W::t_hi, idx));  // S, exact
   V lo = simd::fnma(e, c(W::k[1]), look(W::t_lo, idx));

@@ -45,6 +45,12 @@ template <> struct LnPoly<float, Flavour::HA> { static constexpr const auto& c =
 template <> struct LnPoly<float, Flavour::LA> : LnPoly<float, Flavour::HA> {};
 template <> struct LnPoly<float, Flavour::EP> { static constexpr const auto& c = explog::kLnPolyEP_s; };
 
+// ln(1 + r) for a reduced |r| <= 1/32 (rr = r^2 rounded): r + r^2 q(r) with one rounding
+// of the sum.
+template <class T, Flavour F> inline Reg<T> ln1p_reduced(Reg<T> r, Reg<T> rr) {
+  return simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, F>::c), r);
+}
+
 template <class T> constexpr double log_of(Base b, double x) {
   return b == Base::E ? std::log(x) : b == Base::Two ? std::log2(x) : std::log10(x);
 }
@@ -180,7 +186,7 @@ inline Reg<T> log_body(Reg<T> x, Reg<T> corr) {
     // ln(1 + r) rounded once and 1/ln b in one part: a few ulp, the cancellation near
     // powers of two still covered by the two-part sum above.
     const Reg<T> rr = simd::mul(r, r);
-    const Reg<T> s = plus(simd::fma(rr, simd::horner_split(r, rr, LnPoly<T, F>::c), r));
+    const Reg<T> s = plus(ln1p_reduced<T, F>(r, rr));
     if constexpr (B == Base::E) return simd::add(hi, simd::add(s, lo));
     else return simd::add(hi, simd::fma(s, ke_hi, lo));
   } else {
