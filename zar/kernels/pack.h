@@ -36,11 +36,10 @@ inline constexpr int64_t kFetchFrom = int64_t(1) << 16;
 // lines split twice the lines the element loads do and lose to them); double complex elements
 // move one by one. Streamed outputs keep the line alignment of their stores instead.
 template <bool Stream, class T> void gather_strided(int64_t i, int64_t i1, const T* a, int64_t inca, T* y) {
-  constexpr int64_t kSpanInCache = int64_t(1) << 20;
   const auto at = [=](int64_t j) { return a + j * inca; };
   if (Units<T>::W == 1 && inca >= 2 && inca <= 4) {
     const int64_t j = Stream ? -1 : line_start(i, i1, a, inca);
-    if (sizeof(T) == 4 || j >= 0 || i1 * inca * int64_t(sizeof(T)) <= kSpanInCache) {
+    if (sizeof(T) == 4 || j >= 0 || i1 * inca * int64_t(sizeof(T)) <= simd::kWholeRegisterSpan) {
       if (j > i) gather_lanes<Stream>(i, j, at, y), i = j;
       if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
       if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
