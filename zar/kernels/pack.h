@@ -59,15 +59,24 @@ template <class T> void packI(int64_t n, const T* a, int64_t inca, T* y, int32_t
   if (h < n) gather_strided<true>(h, n, a, inca, y), simd::streaming_done();
 }
 
-// The scatter direction stores element by element: this core's scatters are no faster at
-// n = 1,000 and three times slower on arrays beyond the cache. Four stores a step, from two
-// running addresses.
+// The scatter direction: at strides 2 and 3, floats, doubles and single complex values over
+// spans in the private cache go a register at a time, one permute and one masked store per
+// register of y the elements span (n = 1,000 at stride 3: floats 0.61-0.82 -> 0.22-0.31 cycles
+// per element, doubles 0.60-0.82 -> 0.53-0.66; double complex values gained nothing). Others
+// store element by element: this core's scatters are no faster at n = 1,000 and three times
+// slower on arrays beyond the cache. Four stores a step, from two running addresses.
 template <class T> void unpackI(int64_t n, const T* a, T* y, int64_t incy, int32_t flag) {
   n = count_of(n, flag);
   if (n <= 0) return;
   incy = count_of(incy, flag);
   if (incy == 1) return copy(n, a, y);
   int64_t i = 0;
+  if (Units<T>::W == 1 && (incy == 2 || incy == 3) && n * incy * int64_t(sizeof(T)) <= simd::kWholeRegisterSpan) {
+    constexpr int E = Units<T>::E;
+    for (; i + E <= n; i += E, y += E * incy)
+      if (incy == 2) simd::store_stride<int(sizeof(T)), 2>(y, simd::load_bits(a + i));
+      else simd::store_stride<int(sizeof(T)), 3>(y, simd::load_bits(a + i));
+  }
   for (; i + 4 <= n; i += 4, y += 4 * incy) {
     T* const y2 = y + 2 * incy;
     y[0] = a[i], y[incy] = a[i + 1], y2[0] = a[i + 2], y2[incy] = a[i + 3];
