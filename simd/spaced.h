@@ -33,7 +33,8 @@ template <int B> [[gnu::always_inline]] inline IReg load_spaced(const void* p, i
   return join_bits(join_bits(part(0), part(1)), join_bits(part(2), part(3)));
 }
 
-template <int B> [[gnu::always_inline]] inline void store_spaced(void* p, int64_t s, IReg v) {
+// The elements of the first Parts quarters of v (all four, or the low half) to p, p + s, ...
+template <int B, int Parts = 4> [[gnu::always_inline]] inline void store_spaced(void* p, int64_t s, IReg v) {
   auto* q = static_cast<unsigned char*>(p);
   const int64_t d = s * B;
   const auto put = [&](int k, __m128i x) {
@@ -52,8 +53,10 @@ template <int B> [[gnu::always_inline]] inline void store_spaced(void* p, int64_
   };
   put(0, _mm512_castsi512_si128(v));
   put(1, _mm512_extracti64x2_epi64(v, 1));
-  put(2, _mm512_extracti64x2_epi64(v, 2));
-  put(3, _mm512_extracti64x2_epi64(v, 3));
+  if constexpr (Parts == 4) {
+    put(2, _mm512_extracti64x2_epi64(v, 2));
+    put(3, _mm512_extracti64x2_epi64(v, 3));
+  }
 }
 
 // Strided spans of 64-bit elements up to this size take the whole-register paths; beyond the

@@ -95,4 +95,35 @@ TYPED_TEST(FrameStrided, RegistersMoveOnlyTheirElements) {
     }
 }
 
+// Complex-to-real and real-to-complex kernels hold their real side in half a register: the
+// strided kernels must give the unit-stride kernels' results bit for bit, read nothing past the
+// last input element and write nothing between or after the results.
+template <class In, class Out, class Unit, class Strided>
+void expect_strided_as_unit(Unit unit, Strided strided, In (*value)(int64_t), Out canary, const char* what) {
+  for (const Strides s : kStrides)
+    for (int n = 1; n <= 70; ++n) {
+      BeforeGuard<In> a(size_t((n - 1) * s.a + 1));
+      ASSERT_NE(a.data(), nullptr);
+      std::vector<In> packed(static_cast<size_t>(n));
+      for (int64_t i = 0; i < (n - 1) * s.a + 1; ++i) a.data()[i] = value(i);
+      for (int i = 0; i < n; ++i) packed[size_t(i)] = a.data()[i * s.a];
+      std::vector<Out> want(static_cast<size_t>(n)), r(static_cast<size_t>((n + 2) * s.r), canary);
+      unit(n, packed.data(), want.data());
+      strided(n, a.data(), s.a, r.data(), s.r);
+      for (size_t i = 0; i < r.size(); ++i) {
+        const bool mine = i % size_t(s.r) == 0 && int(i / size_t(s.r)) < n;
+        ASSERT_TRUE(same(r[i], mine ? want[i / size_t(s.r)] : canary))
+            << what << " n=" << n << " inca=" << s.a << " incr=" << s.r << " at " << i;
+      }
+    }
+}
+
+TEST(FrameStridedHalves, RealSidesMatchTheUnitStrideKernels) {
+  expect_strided_as_unit(zarcAbs, zarcAbsI, Kind<NrxComplex8>::value, -12345.0f, "cAbsI");
+  expect_strided_as_unit(zarcArg, zarcArgI, Kind<NrxComplex8>::value, -12345.0f, "cArgI");
+  expect_strided_as_unit(zarzAbs, zarzAbsI, Kind<NrxComplex16>::value, -12345.0, "zAbsI");
+  expect_strided_as_unit(zarcCIS, zarcCISI, Kind<float>::value, Kind<NrxComplex8>::canary(), "cCISI");
+  expect_strided_as_unit(zarzCIS, zarzCISI, Kind<double>::value, Kind<NrxComplex16>::canary(), "zCISI");
+}
+
 }  // namespace
