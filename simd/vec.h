@@ -351,8 +351,6 @@ inline Block block_xor3(Block a, Block b, Block c) { return _mm_ternarylogic_epi
 
 // ---- quasi-random generators ----
 namespace nrx::simd {
-// 32-bit lanes of a picked by idx (lane l takes a[idx[l] & 15]).
-inline IReg permute_words(IReg idx, IReg a) { return _mm512_permutexvar_epi32(idx, a); }
 // The low and the high eight unsigned 32-bit words of a as doubles (exact).
 inline __m512d words_lo_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_castsi512_si256(a)); }
 inline __m512d words_hi_to_double(IReg a) { return _mm512_cvtepu32_pd(_mm512_extracti64x4_epi64(a, 1)); }
@@ -421,6 +419,11 @@ template <class U> inline IReg pick_lanes(IReg lo, IReg idx, IReg hi) {
   if constexpr (sizeof(U) == 4) return _mm512_permutex2var_epi32(lo, idx, hi);
   else return _mm512_permutex2var_epi64(lo, idx, hi);
 }
+// Lane idx[j] of v (modulo the lane count) in lane j, for 32- or 64-bit lanes U.
+template <class U> inline IReg permute_lanes(IReg v, IReg idx) {
+  if constexpr (sizeof(U) == 4) return _mm512_permutexvar_epi32(idx, v);
+  else return _mm512_permutexvar_epi64(idx, v);
+}
 // In the lanes of m, lane idx[j] (modulo the lane count) of v; elsewhere acc.
 inline IReg pick_lanes_where(__mmask16 m, IReg acc, IReg idx, IReg v) {
   return _mm512_mask_permutexvar_epi32(acc, m, idx, v);
@@ -475,8 +478,6 @@ namespace nrx::simd {
 // Lanes of b where m is set XORed into a: sixteen 32-bit or eight 64-bit lanes.
 inline IReg xor_where_words(__mmask16 m, IReg a, IReg b) { return _mm512_mask_xor_epi32(a, m, a, b); }
 inline IReg xor_where_u64(__mmask8 m, IReg a, IReg b) { return _mm512_mask_xor_epi64(a, m, a, b); }
-// Lane idx[i] of the 16-lane concatenation (lo, hi) in lane i (64-bit lanes).
-inline IReg lookup_u64(IReg lo, IReg hi, IReg idx) { return _mm512_permutex2var_epi64(lo, idx, hi); }
 inline __m512d bits_as_double(IReg a) { return _mm512_castsi512_pd(a); }
 }  // namespace nrx::simd
 

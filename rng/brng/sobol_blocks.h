@@ -45,7 +45,7 @@ struct WordLanes {
     lo = simd::load_words(w, simd::first_words(d));
     hi = lo;
   }
-  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg) { return simd::permute_words(idx, lo); }
+  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg) { return simd::permute_lanes<Lane>(lo, idx); }
   static simd::IReg xor_where(M m, simd::IReg a, simd::IReg b) { return simd::xor_where_words(m, a, b); }
   int phase(int64_t i) const { return int(reinterpret_cast<uintptr_t>(r + i) / sizeof(uint32_t) % V); }
   void put(int64_t i, simd::IReg a) const { simd::store_words(r + i, a); }
@@ -69,7 +69,7 @@ template <class T, bool Unit> struct RealLanes {
     lo = simd::shift_left64<20>(simd::widen_load(w, M(simd::first_words(d))));
     hi = simd::shift_left64<20>(simd::widen_load(w + 8, d > 8 ? M(simd::first_words(d - 8)) : M(0)));
   }
-  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg hi) { return simd::lookup_u64(lo, hi, idx); }
+  static simd::IReg spread(simd::IReg idx, simd::IReg lo, simd::IReg hi) { return simd::pick_lanes<Lane>(lo, idx, hi); }
   static simd::IReg xor_where(M m, simd::IReg a, simd::IReg b) { return simd::xor_where_u64(m, a, b); }
   int phase(int64_t i) const { return int(reinterpret_cast<uintptr_t>(r + i) / sizeof(T) % V); }
   simd::Reg<double> value(simd::IReg w) const {

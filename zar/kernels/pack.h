@@ -41,9 +41,7 @@ template <bool Stream, class T> void gather_strided(int64_t i, int64_t i1, const
     const int64_t j = Stream ? -1 : line_start(i, i1, a, inca);
     if (sizeof(T) == 4 || j >= 0 || i1 * inca * int64_t(sizeof(T)) <= simd::kWholeRegisterSpan) {
       if (j > i) gather_lanes<Stream>(i, j, at, y), i = j;
-      if (inca == 2) i = gather_stride<2, Stream>(i, i1, a, y);
-      if (inca == 3) i = gather_stride<3, Stream>(i, i1, a, y);
-      if (inca == 4) i = gather_stride<4, Stream>(i, i1, a, y);
+      i = simd::with_stride<2, 3, 4>(inca, [&](auto s) { return gather_stride<s, Stream>(i, i1, a, y); });
     }
   }
   gather_lanes<Stream>(i, i1, at, y);
@@ -73,9 +71,9 @@ template <class T> void unpackI(int64_t n, const T* a, T* y, int64_t incy, int32
   int64_t i = 0;
   if (Units<T>::W == 1 && (incy == 2 || incy == 3) && n * incy * int64_t(sizeof(T)) <= simd::kWholeRegisterSpan) {
     constexpr int E = Units<T>::E;
-    for (; i + E <= n; i += E, y += E * incy)
-      if (incy == 2) simd::store_stride<int(sizeof(T)), 2>(y, simd::load_bits(a + i));
-      else simd::store_stride<int(sizeof(T)), 3>(y, simd::load_bits(a + i));
+    simd::with_stride<2, 3>(incy, [&](auto s) {
+      for (; i + E <= n; i += E, y += E * s) simd::store_stride<int(sizeof(T)), s>(y, simd::load_bits(a + i));
+    });
   }
   for (; i + 4 <= n; i += 4, y += 4 * incy) {
     T* const y2 = y + 2 * incy;
